@@ -1,0 +1,77 @@
+#pragma once
+// Starting other programs. Programs are started from an argv, never through a
+// shell, so nothing in a path is ever interpreted. Everything runs on the
+// caller's thread: waits poll the child, call the pump between polls and sleep
+// briefly (no busy spin).
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+// Windows command-line rendering of an argv (quotes where needed), for logs and
+// for the texts that name a command; never used to start anything.
+std::string RenderCommandLine(const std::vector<std::string>& argv);
+
+struct RunOptions {
+  std::string workingDir;   // "" = the caller's current folder
+  int timeoutMs = 0;        // <= 0: no limit
+  bool waitForIdle = false; // POSIX: treated as "until it ends or the time-out"
+  bool hide = false;        // accepted; POSIX programs have no window to hide
+  std::function<void()> pump;  // called between polls (may be empty)
+};
+
+// Starts argv and waits for it to end. True when it ended within the time-out;
+// false when it could not be started or the time-out passed (the child is left
+// running, as the original did). The exit code is not examined.
+bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Like ShellAndWait, but also reports the exit status (-1 when it could not be
+// started or did not end in time) and the merged output. For our own callers
+// that need more than "it ended".
+struct RunResult {
+  bool started = false;
+  bool ended = false;
+  int exitCode = -1;
+  std::string output;
+  std::string error;  // why it could not start
+};
+RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// The asynchronous runner: stdout and stderr merged into one pipe, delivered
+// as chunks in arrival order by Poll(), then exactly one end notification after
+// the process has ended and all its output was delivered.
+class AsyncProcess {
+ public:
+  AsyncProcess();
+  ~AsyncProcess();  // a still-running child is left alone; its pipe is closed
+  AsyncProcess(const AsyncProcess&) = delete;
+  AsyncProcess& operator=(const AsyncProcess&) = delete;
+
+  std::function<void(const std::string& TextPipe)> DataReceived;
+  std::function<void()> ProcessEnded;
+
+  // False (with Error()) when the program cannot be started; no events then.
+  bool Start(const std::vector<std::string>& argv, const std::string& workingDir = "");
+  // Delivers what has arrived; waits up to `wait` for something to arrive.
+  // Returns true while the end notification is still to come.
+  bool Poll(std::chrono::milliseconds wait = std::chrono::milliseconds(20));
+  // Polls, pumping between polls, until the end notification was delivered.
+  void WaitForEnd(const std::function<void()>& pump = {});
+  bool Running() const;
+  int ExitCode() const;  // valid after the end notification; -1 if killed
+  const std::string& Error() const;
+  // Ends the child (SIGTERM, then SIGKILL) - for our own tests and shutdowns.
+  void Kill();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A program's own executable path on PATH ("" when none).
+std::string FindOnPath(const std::string& program);
+
+}  // namespace kiv

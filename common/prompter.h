@@ -1,0 +1,90 @@
+#pragma once
+// Every question and message the programs put to the user goes through a
+// Prompter: Qt dialogs in the GUI, stderr/stdin in console mode, a script in
+// tests. A message that cannot be asked (no terminal) takes its
+// `nonInteractive` answer, the one that loses nothing and never hangs.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+enum class Icon { None, Critical, Question, Exclamation, Information };
+enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class Answer { OK, Cancel, Abort, Retry, Ignore, Yes, No };
+
+struct Message {
+  std::string text;
+  std::string title;
+  Icon icon = Icon::None;
+  Buttons buttons = Buttons::OK;
+  int helpTopic = 0;  // 0: no Help button
+  // Answer taken when nobody can be asked; unset: the cautious default
+  // (OK, Cancel, Abort, No, Cancel, Cancel for the button sets above).
+  std::optional<Answer> nonInteractive;
+};
+
+Answer CautiousAnswer(const Message& m);
+const char* AnswerName(Answer a);   // "OK", "Cancel", ...
+
+struct FileFilter {
+  std::string description;  // "ISO Images"
+  std::string pattern;      // "*.iso"
+};
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual Answer MsgBox(const Message& message) = 0;
+  // nullopt when cancelled.
+  virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                              const std::string& defaultText = "") = 0;
+  // "" when cancelled.
+  virtual std::string OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                                     const std::string& initialPath) = 0;
+  virtual std::string SaveFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                                     const std::string& initialPath) = 0;
+  virtual std::string BrowseForFolder(const std::string& startFolder, const std::string& title) = 0;
+  // Shows a help topic (no-op where there is no help window).
+  virtual void ShowHelpTopic(int /*topic*/) {}
+
+  // Convenience: MsgBox with OK only.
+  void Inform(const std::string& text, const std::string& title, Icon icon = Icon::None) {
+    MsgBox(Message{text, title, icon, Buttons::OK, 0, std::nullopt});
+  }
+};
+
+// Console: messages to stderr as "Title: text"; questions read a line from the
+// terminal when stdin is one (answer by name or initial), otherwise take the
+// non-interactive answer. Input boxes read a line from stdin (also from a pipe);
+// end of input counts as Cancel. Dialogs answer "" (cancelled).
+class ConsolePrompter : public Prompter {
+ public:
+  Answer MsgBox(const Message& message) override;
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
+  std::string OpenFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) override;
+  std::string SaveFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) override;
+  std::string BrowseForFolder(const std::string&, const std::string&) override;
+};
+
+// Tests: records every message; answers from a queue (then the non-interactive
+// answer when the queue is empty).
+class ScriptedPrompter : public Prompter {
+ public:
+  Answer MsgBox(const Message& message) override;
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
+  std::string OpenFileDialog(const std::string& title, const std::vector<FileFilter>&, const std::string&) override;
+  std::string SaveFileDialog(const std::string& title, const std::vector<FileFilter>&, const std::string&) override;
+  std::string BrowseForFolder(const std::string&, const std::string& title) override;
+  void ShowHelpTopic(int topic) override { helpTopics.push_back(topic); }
+
+  std::vector<Message> messages;
+  std::vector<Answer> answers;                       // consumed front first
+  std::vector<std::optional<std::string>> inputs;    // for InputBox
+  std::vector<std::string> paths;                    // for the file/folder dialogs
+  std::vector<int> helpTopics;
+};
+
+}  // namespace kiv

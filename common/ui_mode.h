@@ -1,0 +1,10 @@
+#pragma once
+// GUI or console: console when KIVCD_UI=console, or when
+// there is no display (neither DISPLAY nor WAYLAND_DISPLAY) and KIVCD_UI is not
+// "gui"; otherwise GUI.
+namespace kiv {
+
+enum class UiMode { Gui, Console };
+UiMode DetectUiMode();
+
+}  // namespace kiv

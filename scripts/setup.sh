@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package the toolkit needs to build, run and test.
+# Idempotent: packages already present are left alone. Runs apt-get as root,
+# through sudo otherwise.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build pkg-config clang
+  libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  zlib1g-dev libssl-dev libmspack-dev
+  nasm
+  # outside tools the programs run, and the checkers the tests use
+  genisoimage mtools dosfstools cabextract gcab
+  xz-utils syslinux-common
+  qemu-system-x86
+  # real windows without a desktop (screenshots, view tests)
+  xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
