@@ -34,8 +34,8 @@ export KIVCD_UI=console
 
 rm -f "$iso"
 start=$(date +%s)
-"$prefix/discsmith" --build
-status=$?
+status=0
+"$prefix/discsmith" --build || status=$?
 end=$(date +%s)
 
 if [ $status -ne 0 ] || [ ! -f "$iso" ]; then
