@@ -4,7 +4,7 @@
 // level, cabarc -m LZX:21 and -m MSZIP (when our cabarc is built), gcab -z,
 // and xz -9e of a tar of the same files.
 //
-// Usage: lzx_bench [corpus folder...]
+// Usage: lzx_bench [--own-only] [--levels=1,2,3] [corpus folder...]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -141,7 +141,21 @@ Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level,
 
 int main(int argc, char** argv) {
   std::vector<fs::path> roots;
-  for (int i = 1; i < argc; ++i) roots.emplace_back(argv[i]);
+  bool ownOnly = false;
+  std::vector<int> levels = {1, 2, 3};
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--own-only") {
+      ownOnly = true;
+    } else if (a.rfind("--levels=", 0) == 0) {
+      levels.clear();
+      for (char c : a.substr(9)) {
+        if (c >= '0' && c <= '9') levels.push_back(c - '0');
+      }
+    } else {
+      roots.emplace_back(a);
+    }
+  }
   if (roots.empty()) {
     roots = {"/usr/lib/syslinux", "/usr/share/doc/syslinux-common", "/usr/share/common-licenses"};
   }
@@ -181,7 +195,7 @@ int main(int argc, char** argv) {
   std::printf("\n\n");
 
   std::vector<Row> rows;
-  for (int level : {1, 2, 3}) {
+  for (int level : levels) {
     Row row;
     row.name = "own LZX:21 level " + std::to_string(level) + (level == 1 ? " (default)" : "");
     Bytes cab = PackOwn(entries, folder, level, &row.seconds);
@@ -196,6 +210,7 @@ int main(int argc, char** argv) {
   }
 
   const std::string cd = "cd " + Quote(stage.string()) + " && ";
+  if (ownOnly) goto report;
 #ifdef LZX_BENCH_CABARC
   for (const char* method : {"LZX:21", "MSZIP"}) {
     Row row;
@@ -241,6 +256,7 @@ int main(int argc, char** argv) {
     rows.push_back(row);
   }
 
+report:
   uint64_t xzSize = 0, gcabSize = 0;
   for (const auto& r : rows) {
     if (r.name.rfind("xz", 0) == 0) xzSize = r.size;

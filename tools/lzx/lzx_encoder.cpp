@@ -20,12 +20,14 @@ constexpr int64_t kE8Frames = 32768;
 // Blocks are split down to about this size when statistics change.
 constexpr uint32_t kMinSplitBytes = 4096;
 constexpr int kSplitDepth = 3;
+// Bucket size of the fast level's match finder.
+constexpr int kFastWays = 16;
 
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
-    s.depth = 24;
-    s.nice = 48;
+    s.depth = 16;
+    s.nice = 48; s.lazyLength = 32;
     s.passes = 0;
   } else if (level == 2) {
     s.depth = 64;
@@ -72,7 +74,11 @@ struct Encoder::Impl {
   explicit Impl(const Options& o) : options(o), writer(o.windowBits) {
     if (options.level > 0) {
       translate = true;
-      finder.emplace(options.windowBits, options.level >= 2 ? 17 : 16);
+      if (options.level >= 2) {
+        finder.emplace(options.windowBits, 17, 3);
+      } else {
+        finder.emplace(options.windowBits, 17, 4, kFastWays);
+      }
       parser.emplace(*finder, options.windowBits, SettingsFor(options.level));
     }
   }

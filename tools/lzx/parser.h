@@ -35,6 +35,7 @@ struct CostModel {
 struct ParserSettings {
   int depth = 32;             // chain candidates per position
   uint32_t nice = 64;         // a match this long is taken at once
+  uint32_t lazyLength = 32;   // lazy parse: no look-ahead behind a match this long
   int passes = 0;             // 0: lazy parse; else optimal-parse passes
 };
 
