@@ -55,5 +55,10 @@ bool WildcardMatch(const std::string& pattern, const std::string& name);
 // Accepts '\' separators. Returns the real path when found, otherwise the input
 // with native separators (so callers can still name it in a message).
 std::string ResolvePath(const std::string& path);
+// Like ResolvePath, but for paths that may not exist yet: every leading
+// component that exists (as spelled or in another letter case) is replaced by
+// its real name; the rest is kept as given. Used before creating files and
+// folders so "KIVCD\Boot\x" lands in an existing "kivcd/boot/".
+std::string ResolvePathPrefix(const std::string& path);
 
 }  // namespace kiv

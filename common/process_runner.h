@@ -30,7 +30,8 @@ bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& option
 
 // Like ShellAndWait, but also reports the exit status (-1 when it could not be
 // started or did not end in time) and the merged output. For our own callers
-// that need more than "it ended".
+// that need more than "it ended". Unlike ShellAndWait, a program that outlives
+// the time-out is ended (SIGTERM, then SIGKILL) rather than left running.
 struct RunResult {
   bool started = false;
   bool ended = false;
@@ -71,7 +72,13 @@ class AsyncProcess {
   std::unique_ptr<Impl> impl_;
 };
 
-// A program's own executable path on PATH ("" when none).
+// A program's own executable path on PATH ("" when none). A name with a '/'
+// is taken as a path and returned when it is an executable file.
 std::string FindOnPath(const std::string& program);
+
+// Starts argv in a new session with its standard streams on /dev/null and
+// does not wait (viewers, browsers); false when it cannot be started. The
+// child is reaped when it ends.
+bool StartDetached(const std::vector<std::string>& argv);
 
 }  // namespace kiv

@@ -26,6 +26,11 @@ struct Message {
 
 Answer CautiousAnswer(const Message& m);
 const char* AnswerName(Answer a);   // "OK", "Cancel", ...
+// The answers a button set offers, in button order.
+std::vector<Answer> ButtonAnswers(Buttons b);
+// A typed reply: an answer's name or its initial, any case, if the buttons
+// offer it; nullopt otherwise.
+std::optional<Answer> ParseAnswer(const std::string& reply, Buttons buttons);
 
 struct FileFilter {
   std::string description;  // "ISO Images"
@@ -80,11 +85,20 @@ class ScriptedPrompter : public Prompter {
   std::string BrowseForFolder(const std::string&, const std::string& title) override;
   void ShowHelpTopic(int topic) override { helpTopics.push_back(topic); }
 
+  struct InputPrompt {
+    std::string prompt, title, defaultText;
+  };
+
   std::vector<Message> messages;
   std::vector<Answer> answers;                       // consumed front first
-  std::vector<std::optional<std::string>> inputs;    // for InputBox
-  std::vector<std::string> paths;                    // for the file/folder dialogs
+  std::vector<std::optional<std::string>> inputs;    // for InputBox (empty: cancelled)
+  std::vector<std::string> paths;                    // for the file/folder dialogs (empty: "")
   std::vector<int> helpTopics;
+  std::vector<InputPrompt> inputPrompts;             // every InputBox call
+  std::vector<std::string> dialogTitles;             // every file/folder dialog's title
+
+ private:
+  std::string NextPath(const std::string& title);
 };
 
 }  // namespace kiv

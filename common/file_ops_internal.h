@@ -1,0 +1,20 @@
+#pragma once
+// Pieces of the file operations shared with the progress copy; not for callers
+// outside common/.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kiv {
+
+// "Disk Full", "Permission denied", "Disk Not Ready", "Path Not found" for the
+// errors they stand for, otherwise the system's text.
+std::string CopyErrorText(int err);
+
+// Copies one file (real paths, no resolving) in 1 MiB chunks into a temporary
+// file beside `to`, then renames it into place; mode and modification time go
+// with it. `onChunk` gets the bytes copied so far after every chunk.
+bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
+                     const std::function<void(int64_t)>& onChunk);
+
+}  // namespace kiv

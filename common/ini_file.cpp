@@ -1,0 +1,195 @@
+#include "common/ini_file.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "common/file_ops.h"
+#include "common/paths.h"
+
+namespace kiv {
+
+namespace {
+
+constexpr size_t kMaxValue = 99;  // the profile read's buffer holds 100 with the NUL
+
+// One line of the file: its text and its line end ("\r\n", "\n", "\r" or "").
+struct Line {
+  std::string text;
+  std::string end;
+};
+
+std::vector<Line> SplitLines(const std::string& bytes) {
+  std::vector<Line> lines;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t j = bytes.find_first_of("\r\n", i);
+    if (j == std::string::npos) {
+      lines.push_back({bytes.substr(i), ""});
+      break;
+    }
+    Line l{bytes.substr(i, j - i), ""};
+    if (bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n') {
+      l.end = "\r\n";
+      i = j + 2;
+    } else {
+      l.end = std::string(1, bytes[j]);
+      i = j + 1;
+    }
+    lines.push_back(std::move(l));
+  }
+  return lines;
+}
+
+// Text of a line as the parser sees it: a byte-order mark on the first line
+// does not belong to the content.
+std::string Content(const std::vector<Line>& lines, size_t i) {
+  const std::string& t = lines[i].text;
+  if (i == 0 && t.compare(0, 3, "\xEF\xBB\xBF") == 0) return t.substr(3);
+  return t;
+}
+
+// "[name]" -> true and the trimmed name. A head without its closing bracket
+// still counts (the rest of the line is the name), as the profile API reads it.
+bool SectionHead(const std::string& content, std::string& name) {
+  std::string t = Trim(content);
+  if (t.empty() || t[0] != '[') return false;
+  size_t close = t.find(']');
+  name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  return true;
+}
+
+// "key = value" -> true, trimmed key and raw value text after the first '='.
+bool KeyLine(const std::string& content, std::string& key, std::string& value) {
+  size_t eq = content.find('=');
+  if (eq == std::string::npos) return false;
+  key = Trim(content.substr(0, eq));
+  if (!key.empty() && key[0] == ';') return false;  // comment
+  value = content.substr(eq + 1);
+  return true;
+}
+
+// Where a section and a key are in the file.
+struct Location {
+  bool sectionFound = false;
+  size_t sectionLine = 0;  // the head
+  size_t sectionEnd = 0;   // one past the section's last line
+  bool keyFound = false;
+  size_t keyLine = 0;
+  std::string rawValue;
+};
+
+Location Find(const std::vector<Line>& lines, const std::string& section, const std::string& key) {
+  Location loc;
+  std::string wantSection = Trim(section), wantKey = Trim(key);
+  size_t i = 0;
+  for (; i < lines.size(); ++i) {
+    std::string name;
+    if (SectionHead(Content(lines, i), name) && EqualsNoCase(name, wantSection)) break;
+  }
+  if (i == lines.size()) return loc;
+  loc.sectionFound = true;
+  loc.sectionLine = i;
+  size_t j = i + 1;
+  for (; j < lines.size(); ++j) {
+    std::string c = Content(lines, j), name, k, v;
+    if (SectionHead(c, name)) break;
+    if (!loc.keyFound && KeyLine(c, k, v) && EqualsNoCase(k, wantKey)) {
+      loc.keyFound = true;
+      loc.keyLine = j;
+      loc.rawValue = v;
+    }
+  }
+  loc.sectionEnd = j;
+  return loc;
+}
+
+// Cut to at most `max` bytes without splitting a UTF-8 sequence.
+std::string CutBytes(const std::string& s, size_t max) {
+  if (s.size() <= max) return s;
+  size_t n = max;
+  // Step back over continuation bytes when the byte after the cut continues a
+  // multi-byte character that began before it.
+  if ((static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
+    size_t b = n;
+    while (b > 0 && n - b < 3 && (static_cast<unsigned char>(s[b - 1]) & 0xC0) == 0x80) --b;
+    if (b > 0 && (static_cast<unsigned char>(s[b - 1]) & 0xC0) == 0xC0) n = b - 1;
+  }
+  return s.substr(0, n);
+}
+
+// Line breaks in a name or value would split the line in two; blanks stand in.
+std::string OneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+
+std::string LineEndOf(const std::vector<Line>& lines) {
+  for (const Line& l : lines)
+    if (!l.end.empty()) return l.end;
+  return "\r\n";  // a new file gets the line ends the Windows profile API writes
+}
+
+}  // namespace
+
+std::string JoinIniPath(const std::string& folder, const std::string& file) {
+  std::string f = folder, n = file;
+  while (!f.empty() && (f.back() == '\\' || f.back() == '/')) f.pop_back();
+  while (!n.empty() && (n.front() == '\\' || n.front() == '/')) n.erase(0, 1);
+  return NativePath(f + kSep + n);
+}
+
+void INIFile::CreateIni(const std::string& Drv, const std::string& Dir) { fileName_ = JoinIniPath(Drv, Dir); }
+
+std::string INIFile::GetINIKey(const std::string& Section, const std::string& Key) const {
+  if (fileName_.empty()) return "";
+  std::string bytes;
+  if (!ReadWholeFile(ResolvePath(fileName_), bytes)) return "";
+  std::vector<Line> lines = SplitLines(bytes);
+  Location loc = Find(lines, Section, Key);
+  if (!loc.keyFound) return "";
+  std::string v = Trim(loc.rawValue);
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  v = CutBytes(v, kMaxValue);
+  return Trim(v);
+}
+
+bool INIFile::SetINIKey(const std::string& Section, const std::string& Key, const std::string& Value) const {
+  if (fileName_.empty() || Trim(Section).empty() || Trim(Key).empty()) return false;
+  std::string path = ResolvePathPrefix(fileName_);
+  std::string bytes;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return false;
+    // A read-only file stays as it is, also for a user who could replace it.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    if (!ReadWholeFile(path, bytes)) return false;
+  }
+  std::vector<Line> lines = SplitLines(bytes);
+  const std::string eol = LineEndOf(lines);
+  const std::string keyLine = OneLine(Key) + "=" + OneLine(Value);
+  Location loc = Find(lines, Section, Key);
+  if (loc.keyFound) {
+    // Keep a byte-order mark that sits in front of the replaced line.
+    std::string bom = (loc.keyLine == 0 && lines[0].text.compare(0, 3, "\xEF\xBB\xBF") == 0) ? "\xEF\xBB\xBF" : "";
+    lines[loc.keyLine].text = bom + keyLine;
+  } else if (loc.sectionFound) {
+    // After the section's last non-blank line, so a blank line that separates
+    // it from the next section stays where it is.
+    size_t at = loc.sectionEnd;
+    while (at > loc.sectionLine + 1 && Trim(Content(lines, at - 1)).empty()) --at;
+    if (lines[at - 1].end.empty()) lines[at - 1].end = eol;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{keyLine, eol});
+  } else {
+    if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
+    lines.push_back({"[" + OneLine(Trim(Section)) + "]", eol});
+    lines.push_back({keyLine, eol});
+  }
+  std::string out;
+  out.reserve(bytes.size() + keyLine.size() + Section.size() + 8);
+  for (const Line& l : lines) out += l.text + l.end;
+  return WriteFileAtomic(path, out);
+}
+
+}  // namespace kiv

@@ -1,0 +1,137 @@
+// The POSIX back end of the platform services.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "common/paths.h"
+#include "common/platform.h"
+#include "common/process_runner.h"
+
+namespace kiv {
+
+
+namespace {
+
+// Mount points in /proc/self/mounts escape blanks and the like as \ooo.
+std::string UnescapeMountField(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+      out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+class PosixPlatform : public Platform {
+ public:
+  std::string ProgramFolder() const override {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) {
+      char cwd[PATH_MAX];
+      return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string(".");
+    }
+    std::string exe(buf, static_cast<size_t>(n));
+    size_t slash = exe.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : exe.substr(0, slash);
+  }
+  std::string WindowsFolder() const override { return ""; }
+  std::string SystemFolder() const override { return ""; }
+  std::string RegString(const std::string&, const std::string&) const override { return ""; }
+  bool IsWinNT() const override { return false; }
+  bool IsWin9x() const override { return false; }
+  std::string FirstCdRomDrive() const override { return FirstOpticalMount("/proc/self/mounts"); }
+  int64_t FreeSpace(const std::string& path) const override { return FreeBytes(path); }
+  bool OpenLink(const std::string& target) const override { return OpenWithDesktop(target); }
+  bool OpenFolder(const std::string& folder) const override { return OpenWithDesktop(ResolvePath(folder)); }
+};
+
+}  // namespace
+
+std::string FirstOpticalMount(const std::string& mountsFile) {
+  std::ifstream in(mountsFile);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string device, mountPoint, type;
+    if (!(fields >> device >> mountPoint >> type)) continue;
+    if (type == "iso9660" || type == "udf") return UnescapeMountField(mountPoint);
+  }
+  return "";
+}
+
+int64_t FreeBytes(const std::string& path) {
+  std::string p = ResolvePath(path.empty() ? "." : path);
+  if (p.empty()) p = ".";
+  // The nearest existing ancestor holds the file system the path would be on.
+  for (;;) {
+    struct stat st;
+    if (::stat(p.c_str(), &st) == 0) break;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos) {
+      p = ".";
+      break;
+    }
+    p = slash == 0 ? "/" : p.substr(0, slash);
+  }
+  struct statvfs vfs;
+  if (::statvfs(p.c_str(), &vfs) != 0) return -1;
+  unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  unsigned long long blocks = vfs.f_bavail;
+  if (unit != 0 && blocks > static_cast<unsigned long long>(INT64_MAX) / unit) return INT64_MAX;
+  return static_cast<int64_t>(blocks * unit);
+}
+
+bool OpenWithDesktop(const std::string& target) {
+  if (target.empty()) return false;
+  std::string opener = FindOnPath("xdg-open");
+  if (opener.empty()) return false;
+  return StartDetached({opener, target});
+}
+
+std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
+
+InstanceLock::~InstanceLock() { Release(); }
+
+bool InstanceLock::Acquire(const std::string& lockFile) {
+  Release();
+  int fd = ::open(ResolvePathPrefix(lockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  // The holder's pid, for a person looking at the file; the lock is what counts.
+  if (::ftruncate(fd, 0) == 0) {
+    std::string pid = std::to_string(::getpid()) + "\n";
+    if (::write(fd, pid.data(), pid.size()) < 0) {
+    }
+  }
+  fd_ = fd;
+  return true;
+}
+
+void InstanceLock::Release() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+  fd_ = -1;
+}
+
+}  // namespace kiv

@@ -1,0 +1,93 @@
+#include "common/process_runner.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace kiv {
+
+std::string RenderCommandLine(const std::vector<std::string>& argv) {
+  // The quoting the Windows C runtime undoes: quotes around arguments with
+  // blanks or quotes, backslashes doubled only where a quote follows them.
+  std::string out;
+  for (size_t i = 0; i < argv.size(); ++i) {
+    const std::string& a = argv[i];
+    if (i) out += ' ';
+    if (!a.empty() && a.find_first_of(" \t\n\v\"") == std::string::npos) {
+      out += a;
+      continue;
+    }
+    out += '"';
+    size_t backslashes = 0;
+    for (char c : a) {
+      if (c == '\\') {
+        ++backslashes;
+      } else if (c == '"') {
+        out.append(backslashes * 2 + 1, '\\');
+        out += '"';
+        backslashes = 0;
+      } else {
+        out.append(backslashes, '\\');
+        out += c;
+        backslashes = 0;
+      }
+    }
+    out.append(backslashes * 2, '\\');
+    out += '"';
+  }
+  return out;
+}
+
+std::string FindOnPath(const std::string& program) {
+  if (program.empty()) return "";
+  auto executable = [](const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
+  };
+  if (program.find('/') != std::string::npos) return executable(program) ? program : "";
+  const char* env = std::getenv("PATH");
+  std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
+  size_t i = 0;
+  for (;;) {
+    size_t j = path.find(':', i);
+    std::string dir = path.substr(i, j == std::string::npos ? std::string::npos : j - i);
+    if (dir.empty()) dir = ".";
+    std::string candidate = dir + "/" + program;
+    if (executable(candidate)) return candidate;
+    if (j == std::string::npos) break;
+    i = j + 1;
+  }
+  return "";
+}
+
+RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) {
+  RunResult r;
+  AsyncProcess p;
+  p.DataReceived = [&r](const std::string& chunk) { r.output += chunk; };
+  bool ended = false;
+  p.ProcessEnded = [&ended] { ended = true; };
+  if (!p.Start(argv, options.workingDir)) {
+    r.error = p.Error();
+    return r;
+  }
+  r.started = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
+  while (p.Poll(std::chrono::milliseconds(20))) {
+    if (options.pump) options.pump();
+    if (options.timeoutMs > 0 && std::chrono::steady_clock::now() >= deadline) {
+      p.Kill();
+      // Collect what it wrote before it was ended; its end is not reported.
+      p.ProcessEnded = nullptr;
+      while (p.Poll(std::chrono::milliseconds(20))) {
+      }
+      r.error = "did not end within " + std::to_string(options.timeoutMs) + " ms";
+      return r;
+    }
+  }
+  r.ended = ended;
+  r.exitCode = p.ExitCode();
+  return r;
+}
+
+}  // namespace kiv

@@ -1,0 +1,138 @@
+#include "common/progress_copy.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "common/file_ops.h"
+#include "common/file_ops_internal.h"
+#include "common/paths.h"
+#include "common/progress_sink.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+namespace {
+
+struct Entry {
+  std::string name;
+  bool dir;
+  int64_t size;
+};
+
+bool ListEntries(const std::string& folder, std::vector<Entry>& out) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  while (dirent* e = ::readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    struct stat st;
+    std::string p = folder + "/" + n;
+    if (::stat(p.c_str(), &st) != 0) {
+      out.push_back({n, false, 0});  // the copy reports it
+      continue;
+    }
+    out.push_back({n, S_ISDIR(st.st_mode), S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size)});
+  }
+  ::closedir(d);
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
+    std::string la = ToLower(a.name), lb = ToLower(b.name);
+    return la != lb ? la < lb : a.name < b.name;
+  });
+  return true;
+}
+
+// Folders whose names begin with '.' are neither counted nor copied.
+int64_t TreeSize(const std::string& folder, int depth) {
+  std::vector<Entry> entries;
+  if (depth > 64 || !ListEntries(folder, entries)) return 0;
+  int64_t total = 0;
+  for (const Entry& e : entries) {
+    if (e.dir) {
+      if (e.name[0] != '.') total += TreeSize(folder + "/" + e.name, depth + 1);
+    } else {
+      total += e.size;
+    }
+  }
+  return total;
+}
+
+struct TreeCopy {
+  ProgressSink& progress;
+  Prompter& prompter;
+  const std::string& title;
+  std::string* error;
+
+  bool Copy(const std::string& shownSource, const std::string& src, const std::string& dst, int depth) {
+    std::vector<Entry> entries;
+    if (depth > 64 || !ListEntries(src, entries)) {
+      prompter.MsgBox(Message{"Source folder \"" + AddSlash(shownSource) + "\" not found.", title, Icon::None,
+                              Buttons::OK, 0, std::nullopt});
+      if (error) *error = CopyErrorText(ENOENT);
+      return false;
+    }
+    struct stat st;
+    if (::stat(dst.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      if (!MakePath(dst)) {
+        if (error) *error = CopyErrorText(errno ? errno : ENOENT);
+        return false;
+      }
+    }
+    for (const Entry& e : entries) {
+      std::string s = src + "/" + e.name, d = dst + "/" + e.name;
+      if (!e.dir) {
+        progress.SetCaption("Copying : " + e.name);
+        progress.PumpEvents();
+        const int64_t base = progress.Value();
+        const int64_t max = progress.Maximum();
+        bool ok = CopyFileChunked(s, d, error, [&](int64_t done) {
+          progress.SetValue(base + done >= max ? max : base + done);
+          progress.PumpEvents();
+        });
+        if (!ok) return false;
+      } else if (e.name[0] != '.') {
+        if (!Copy(JoinPath(shownSource, e.name), s, d, depth + 1)) return false;
+      }
+      progress.PumpEvents();
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+bool CopyPathWithProgress(const std::string& Source, const std::string& Destination, ProgressSink& progress,
+                          Prompter& prompter, const std::string& programTitle, std::string* error) {
+  progress.SetCaption("Preparing for Copy");
+  progress.PumpEvents();
+  const bool wasVisible = progress.BarVisible();
+  progress.SetBarVisible(true);
+  progress.SetCancelEnabled(true);
+
+  std::string src = ResolvePath(TrimRight(Source));
+  while (src.size() > 1 && src.back() == '/') src.pop_back();
+  std::string dst = ResolvePathPrefix(TrimRight(Destination));
+  while (dst.size() > 1 && dst.back() == '/') dst.pop_back();
+
+  bool result = false;
+  TreeCopy copy{progress, prompter, programTitle, error};
+  struct stat st;
+  if (::stat(src.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    // Nothing to count: the listing below fails and says so.
+    result = copy.Copy(Source, src, dst, 0);
+  } else {
+    const int64_t total = TreeSize(src, 0);
+    if (total > 0) {
+      progress.SetMaximum(total);
+      progress.SetValue(0);
+      result = copy.Copy(Source, src, dst, 0);
+    }
+  }
+  progress.SetBarVisible(wasVisible);
+  return result;
+}
+
+}  // namespace kiv

@@ -1,0 +1,173 @@
+#include "common/prompter.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "common/paths.h"
+
+namespace kiv {
+
+Answer CautiousAnswer(const Message& m) {
+  if (m.nonInteractive) return *m.nonInteractive;
+  switch (m.buttons) {
+    case Buttons::OK: return Answer::OK;
+    case Buttons::OKCancel: return Answer::Cancel;
+    case Buttons::AbortRetryIgnore: return Answer::Abort;
+    case Buttons::YesNoCancel: return Answer::Cancel;
+    case Buttons::YesNo: return Answer::No;
+    case Buttons::RetryCancel: return Answer::Cancel;
+  }
+  return Answer::Cancel;
+}
+
+const char* AnswerName(Answer a) {
+  switch (a) {
+    case Answer::OK: return "OK";
+    case Answer::Cancel: return "Cancel";
+    case Answer::Abort: return "Abort";
+    case Answer::Retry: return "Retry";
+    case Answer::Ignore: return "Ignore";
+    case Answer::Yes: return "Yes";
+    case Answer::No: return "No";
+  }
+  return "?";
+}
+
+std::vector<Answer> ButtonAnswers(Buttons b) {
+  switch (b) {
+    case Buttons::OK: return {Answer::OK};
+    case Buttons::OKCancel: return {Answer::OK, Answer::Cancel};
+    case Buttons::AbortRetryIgnore: return {Answer::Abort, Answer::Retry, Answer::Ignore};
+    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
+    case Buttons::YesNo: return {Answer::Yes, Answer::No};
+    case Buttons::RetryCancel: return {Answer::Retry, Answer::Cancel};
+  }
+  return {Answer::OK};
+}
+
+std::optional<Answer> ParseAnswer(const std::string& reply, Buttons buttons) {
+  std::string r = Trim(reply);
+  if (r.empty()) return std::nullopt;
+  for (Answer a : ButtonAnswers(buttons)) {
+    std::string name = AnswerName(a);
+    if (EqualsNoCase(r, name) || (r.size() == 1 && EqualsNoCase(r, name.substr(0, 1)))) return a;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+bool ReadLine(std::string& line) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(stdin)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    line += static_cast<char>(c);
+  }
+  if (!any) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+void PrintMessage(const Message& m) {
+  std::string head = m.title.empty() ? "" : m.title + ": ";
+  std::fprintf(stderr, "%s%s\n", head.c_str(), m.text.c_str());
+}
+
+}  // namespace
+
+Answer ConsolePrompter::MsgBox(const Message& message) {
+  PrintMessage(message);
+  std::vector<Answer> choices = ButtonAnswers(message.buttons);
+  if (choices.size() == 1) {
+    std::fflush(stderr);
+    return choices.front();
+  }
+  std::string menu;
+  for (Answer a : choices) menu += (menu.empty() ? "" : "/") + std::string(AnswerName(a));
+  if (!::isatty(STDIN_FILENO)) {
+    Answer a = CautiousAnswer(message);
+    std::fprintf(stderr, "  [%s] -> %s (no terminal)\n", menu.c_str(), AnswerName(a));
+    std::fflush(stderr);
+    return a;
+  }
+  for (;;) {
+    std::fprintf(stderr, "  [%s]? ", menu.c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!ReadLine(line)) {
+      Answer a = CautiousAnswer(message);
+      std::fprintf(stderr, "-> %s\n", AnswerName(a));
+      return a;
+    }
+    if (auto a = ParseAnswer(line, message.buttons)) return *a;
+  }
+}
+
+std::optional<std::string> ConsolePrompter::InputBox(const std::string& prompt, const std::string& title,
+                                                     const std::string& defaultText) {
+  std::string head = title.empty() ? "" : title + ": ";
+  if (defaultText.empty())
+    std::fprintf(stderr, "%s%s\n> ", head.c_str(), prompt.c_str());
+  else
+    std::fprintf(stderr, "%s%s [%s]\n> ", head.c_str(), prompt.c_str(), defaultText.c_str());
+  std::fflush(stderr);
+  std::string line;
+  if (!ReadLine(line)) {
+    std::fprintf(stderr, "\n");
+    return std::nullopt;
+  }
+  if (line.empty() && !defaultText.empty()) return defaultText;
+  return line;
+}
+
+std::string ConsolePrompter::OpenFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) {
+  return "";
+}
+std::string ConsolePrompter::SaveFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) {
+  return "";
+}
+std::string ConsolePrompter::BrowseForFolder(const std::string&, const std::string&) { return ""; }
+
+Answer ScriptedPrompter::MsgBox(const Message& message) {
+  messages.push_back(message);
+  if (answers.empty()) return CautiousAnswer(message);
+  Answer a = answers.front();
+  answers.erase(answers.begin());
+  return a;
+}
+
+std::optional<std::string> ScriptedPrompter::InputBox(const std::string& prompt, const std::string& title,
+                                                      const std::string& defaultText) {
+  inputPrompts.push_back({prompt, title, defaultText});
+  if (inputs.empty()) return std::nullopt;
+  std::optional<std::string> v = inputs.front();
+  inputs.erase(inputs.begin());
+  return v;
+}
+
+std::string ScriptedPrompter::NextPath(const std::string& title) {
+  dialogTitles.push_back(title);
+  if (paths.empty()) return "";
+  std::string p = paths.front();
+  paths.erase(paths.begin());
+  return p;
+}
+
+std::string ScriptedPrompter::OpenFileDialog(const std::string& title, const std::vector<FileFilter>&,
+                                             const std::string&) {
+  return NextPath(title);
+}
+std::string ScriptedPrompter::SaveFileDialog(const std::string& title, const std::vector<FileFilter>&,
+                                             const std::string&) {
+  return NextPath(title);
+}
+std::string ScriptedPrompter::BrowseForFolder(const std::string&, const std::string& title) {
+  return NextPath(title);
+}
+
+}  // namespace kiv

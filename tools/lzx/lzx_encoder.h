@@ -1,0 +1,47 @@
+// LZX encoder for the data of one cabinet folder.
+//
+// A cabinet's LZX bit stream runs on across the folder's CFDATA blocks, but
+// every block holds the code of exactly one 32 KiB frame of output (the last
+// may be shorter) and ends on a 16-bit boundary. The caller therefore feeds the
+// folder's uncompressed data in frames of exactly 32768 bytes and gets, for
+// each frame, the bytes for that CFDATA block (cbData); libmspack, cabextract
+// and Windows decode them to exactly that frame (cbUncomp).
+//
+// Memory is bounded by the window (2^windowBits bytes of history plus the
+// match finder's tables), never by the input.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace kiv::lzx {
+
+struct Options {
+  int windowBits = 21;  // 15..21; the folder's typeCompress is 3 | windowBits << 8
+  int level = 1;        // 0 = stored blocks only, 1 = fast default, 2+ = stronger/slower
+};
+
+class Encoder {
+ public:
+  // Throws std::invalid_argument for a window outside 15..21.
+  explicit Encoder(const Options& options);
+  ~Encoder();
+  Encoder(Encoder&&) noexcept;
+  Encoder& operator=(Encoder&&) noexcept;
+
+  // Encodes the next frame of the folder. Every frame but the last must be
+  // exactly 32768 bytes; `lastFrame` marks the final one (1..32768 bytes).
+  // An empty frame yields no bytes: a folder without data has no CFDATA
+  // blocks. Throws std::invalid_argument on a wrong frame size or on a frame
+  // after the last one.
+  std::vector<uint8_t> EncodeFrame(std::span<const uint8_t> frame, bool lastFrame);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kiv::lzx
