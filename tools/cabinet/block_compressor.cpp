@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <exception>
 
 #if defined(KIV_HAVE_LZX) && __has_include("tools/lzx/lzx_encoder.h")
 #include "tools/lzx/lzx_encoder.h"
@@ -22,47 +23,43 @@ class StoreCompressor : public BlockCompressor {
 };
 
 // MSZIP: each block is "CK" and a complete raw deflate stream. The decoder
-// keeps its 32 KiB window across blocks, so every block after the first is
-// compressed with the previous block as its preset dictionary.
+// keeps its 32 KiB window across blocks, so a block may refer back into the
+// previous one: every block after the first is compressed both with the
+// previous block as preset dictionary and without, and the smaller is kept
+// (the dictionary usually wins by a few per cent, but on some data its long
+// distances cost more than they save).
 class MsZipCompressor : public BlockCompressor {
  public:
   MsZipCompressor() {
-    std::memset(&z_, 0, sizeof z_);
-    ok_ = deflateInit2(&z_, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+    for (z_stream& z : z_) {
+      std::memset(&z, 0, sizeof z);
+      if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK)
+        ++ready_;
+    }
   }
   ~MsZipCompressor() override {
-    if (ok_) deflateEnd(&z_);
+    for (int i = 0; i < ready_; ++i) deflateEnd(&z_[i]);
   }
   bool Compress(std::span<const uint8_t> block, bool, std::vector<uint8_t>& out, std::string& error) override {
-    if (!ok_) {
+    if (ready_ != 2) {
       error = "zlib could not be initialised";
       return false;
     }
-    deflateReset(&z_);
-    if (!previous_.empty() &&
-        deflateSetDictionary(&z_, previous_.data(), uInt(previous_.size())) != Z_OK) {
-      error = "zlib refused the preset dictionary";
-      return false;
+    const size_t stored = 2 + 5 + block.size();  // "CK" + one stored deflate block
+    Deflate(z_[0], block, {}, out);
+    if (!previous_.empty()) {
+      Deflate(z_[1], block, previous_, scratch_);
+      if (!scratch_.empty() && (out.empty() || scratch_.size() < out.size())) out.swap(scratch_);
     }
-    out.assign(2 + deflateBound(&z_, uLong(block.size())) + 16, 0);
-    out[0] = 'C';
-    out[1] = 'K';
-    z_.next_in = const_cast<Bytef*>(block.data());
-    z_.avail_in = uInt(block.size());
-    z_.next_out = out.data() + 2;
-    z_.avail_out = uInt(out.size() - 2);
-    int rc = deflate(&z_, Z_FINISH);
-    size_t produced = out.size() - 2 - z_.avail_out;
-    if (rc != Z_STREAM_END || produced + 2 > 2 + 5 + block.size()) {
-      // Incompressible (or zlib trouble): one final stored block.
-      out.resize(2 + 5 + block.size());
+    if (out.empty() || out.size() > stored) {
+      out.assign(stored, 0);
+      out[0] = 'C';
+      out[1] = 'K';
       out[2] = 0x01;  // BFINAL, BTYPE 00
       uint16_t len = uint16_t(block.size());
       PutLE16(&out[3], len);
       PutLE16(&out[5], uint16_t(~len));
       if (!block.empty()) std::memcpy(&out[7], block.data(), block.size());
-    } else {
-      out.resize(2 + produced);
     }
     previous_.assign(block.begin(), block.end());
     return true;
@@ -70,18 +67,50 @@ class MsZipCompressor : public BlockCompressor {
   uint16_t TypeCompress() const override { return kCompressMsZip; }
 
  private:
-  z_stream z_;
-  bool ok_ = false;
-  std::vector<uint8_t> previous_;
+  // "CK" + deflated block into `out`; empty when zlib failed.
+  static void Deflate(z_stream& z, std::span<const uint8_t> block, std::span<const uint8_t> dictionary,
+                      std::vector<uint8_t>& out) {
+    out.clear();
+    if (deflateReset(&z) != Z_OK) return;
+    if (!dictionary.empty() && deflateSetDictionary(&z, dictionary.data(), uInt(dictionary.size())) != Z_OK)
+      return;
+    out.assign(2 + deflateBound(&z, uLong(block.size())) + 16, 0);
+    out[0] = 'C';
+    out[1] = 'K';
+    z.next_in = const_cast<Bytef*>(block.data());
+    z.avail_in = uInt(block.size());
+    z.next_out = out.data() + 2;
+    z.avail_out = uInt(out.size() - 2);
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) {
+      out.clear();
+      return;
+    }
+    out.resize(out.size() - z.avail_out);
+  }
+
+  z_stream z_[2];
+  int ready_ = 0;
+  std::vector<uint8_t> previous_, scratch_;
 };
 
 #ifdef KIV_CAB_LZX
+kiv::lzx::Options MakeOptions(int windowBits) {
+  kiv::lzx::Options options;  // the encoder's default level
+  options.windowBits = windowBits;
+  return options;
+}
+
 class LzxCompressor : public BlockCompressor {
  public:
   explicit LzxCompressor(int windowBits)
-      : windowBits_(windowBits), encoder_(kiv::lzx::Options{windowBits, 9}) {}
+      : windowBits_(windowBits), encoder_(MakeOptions(windowBits)) {}
   bool Compress(std::span<const uint8_t> block, bool last, std::vector<uint8_t>& out, std::string& error) override {
-    out = encoder_.EncodeFrame(block, last);
+    try {
+      out = encoder_.EncodeFrame(block, last);
+    } catch (const std::exception& e) {
+      error = std::string("LZX encoder: ") + e.what();
+      return false;
+    }
     if (out.empty() && !block.empty()) {
       error = "the LZX encoder produced no data";
       return false;

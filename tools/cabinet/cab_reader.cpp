@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <set>
 
 #include "tools/cabinet/cab_paths.h"
@@ -165,6 +166,9 @@ struct CabReader::Impl {
   mscabd_cabinet* first = nullptr;
   std::vector<mscabd_file*> handles;
   std::set<std::pair<dev_t, ino_t>> seen;
+  // libmspack keeps the name pointers it was opened with; they live here.
+  std::deque<std::string> names;
+  const char* Keep(const std::string& name) { return names.emplace_back(name).c_str(); }
 
   Impl() {
     sys.base.open = SysOpen;
@@ -240,7 +244,7 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     return false;
   }
   g_lastMessage.clear();
-  impl_->first = impl_->decomp->open(impl_->decomp, path.c_str());
+  impl_->first = impl_->decomp->open(impl_->decomp, impl_->Keep(path));
   if (!impl_->first) {
     error = path + ": " + impl_->LastError();
     return false;
@@ -261,7 +265,7 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
         break;
       }
       g_lastMessage.clear();
-      mscabd_cabinet* cab = impl_->decomp->open(impl_->decomp, next.c_str());
+      mscabd_cabinet* cab = impl_->decomp->open(impl_->decomp, impl_->Keep(next));
       if (!cab) {
         warnings_.push_back(next + ": " + impl_->LastError());
         break;
