@@ -1,0 +1,95 @@
+# Kiv Rescue CD - boot menu script (main.cds)
+#
+# Read by the CD's boot loader at start-up. One command per line; lines that
+# begin with "#" are comments. Paths are relative to the root of the CD.
+# The CD builder edits this copy on each CD it makes: it may switch on the
+# password prompt and store the password, and it may store a Windows
+# product key and show the menu entry that displays it.
+
+# ---- Menu look and behaviour ---------------------------------------------
+Set MenuTitle="Kiv Rescue CD"
+Set MenuTimeout=30
+Set DefaultAction=1
+
+# ---- Password protection -------------------------------------------------
+# With PasswordRequest=1 the menu asks for PasswordString before it appears.
+Set PasswordRequest=0
+Set PasswordString=""
+Set PasswordPrompt="Enter the password of this CD:"
+Set PasswordRetries=3
+
+# ---- Windows 2000/XP product key (five groups of five characters) ---------
+Set WinKey1="Store"
+Set WinKey2="your_"
+Set WinKey3="Produ"
+Set WinKey4="ctKey"
+Set WinKey5="here_"
+
+# ---- Menu entries ----------------------------------------------------------
+# An entry is shown when it has a macro; an entry whose image or folder is
+# missing from the CD is shown greyed.
+Set Action1_Text="Kiv Rescue Software"
+Set Action1_Macro="BootKivStart"
+Set Action2_Text="Kiv Rescue Software (EMM386 Support)"
+Set Action2_Macro="BootKivEmm"
+Set Action3_Text="Show the stored Windows product key"
+#Set Action3_Macro="ShowWinKey"
+Set Action4_Text="Windows 2000/XP/2003 Setup"
+Set Action4_Macro="BootWinNTSetup"
+Set Action5_Text="Windows 98/Me Setup (Kiv Windows Setup Launcher)"
+Set Action5_Macro="BootKivWin"
+Set Action6_Text="Kiv Network Access"
+Set Action6_Macro="BootKivNet"
+Set Action7_Text="ERD Commander 2002/2003"
+Set Action7_Macro="BootErdc"
+Set Action8_Text="O&O BlueCon XXL"
+Set Action8_Macro="BootOobc"
+Set Action9_Text="Boot from the first hard disk"
+Set Action9_Macro="BootHardDisk"
+
+# ---- Macros ------------------------------------------------------------------
+:BootKivStart
+  RequireFile "\boot\images\kivstart.img"
+  BootFloppyImage "\boot\images\kivstart.img"
+  End
+
+:BootKivEmm
+  RequireFile "\boot\images\kivemm.img"
+  BootFloppyImage "\boot\images\kivemm.img"
+  End
+
+:ShowWinKey
+  Print "Windows product key: %WinKey1%-%WinKey2%-%WinKey3%-%WinKey4%-%WinKey5%"
+  WaitKey
+  Menu
+
+:BootWinNTSetup
+  RequireFolder "\I386"
+  BootSector "\boot\images\w2ksect.bin"
+  End
+
+:BootKivWin
+  RequireFile "\boot\images\kivwin.img"
+  BootFloppyImage "\boot\images\kivwin.img"
+  End
+
+:BootKivNet
+  RequireFile "\boot\images\kivnet.img"
+  BootFloppyImage2880 "\boot\images\kivnet.img"
+  End
+
+:BootErdc
+  RequireFolder "\ERDC"
+  BootSector "\boot\images\erdc.bin"
+  End
+
+:BootOobc
+  RequireFolder "\OOBC"
+  BootSector "\boot\images\oobc.bin"
+  End
+
+:BootHardDisk
+  BootDrive 0x80
+  End
+
+# end of main.cds

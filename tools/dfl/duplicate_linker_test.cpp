@@ -1,0 +1,177 @@
+#include "tools/dfl/duplicate_linker.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using kiv::dfl::LinkDuplicates;
+
+namespace {
+
+class DflTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("dfl_test_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(root_ / "locked", fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root_, ec);
+  }
+  fs::path Write(const std::string& rel, const std::string& content) {
+    fs::path p = root_ / rel;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+    return p;
+  }
+  static ino_t Inode(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_ino;
+  }
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path root_;
+};
+
+TEST_F(DflTest, LinksEqualFilesAndLeavesDifferentOnesAlone) {
+  const std::string big(3 * 1024 * 1024 + 17, 'x');  // spans several read chunks
+  auto a = Write("I386/a.dll", big);
+  auto b = Write("ERDC/a.dll", big);
+  auto c = Write("OOBC/sub/copy.dll", big);
+  std::string other = big;
+  other[big.size() - 1] = 'y';  // same size, differs only in the last byte
+  auto d = Write("I386/other.dll", other);
+  auto e = Write("small1.txt", "hello");
+  auto f = Write("small2.txt", "hello");
+  auto g = Write("small3.txt", "hellO");
+  auto h = Write("unique.txt", "only one");
+
+  std::vector<std::string> phases;
+  auto report = LinkDuplicates(root_.string(), [&](const std::string& p) { phases.push_back(p); });
+
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(phases, (std::vector<std::string>{"Calculating MD5 digests", "Finding duplicate files"}));
+  EXPECT_EQ(report.filesScanned, 8u);
+  EXPECT_EQ(report.filesLinked, 3u);
+  EXPECT_EQ(report.bytesSaved, 2 * big.size() + 5);
+
+  EXPECT_EQ(Inode(a), Inode(b));
+  EXPECT_EQ(Inode(a), Inode(c));
+  EXPECT_NE(Inode(a), Inode(d));
+  EXPECT_EQ(Inode(e), Inode(f));
+  EXPECT_NE(Inode(e), Inode(g));
+  EXPECT_NE(Inode(e), Inode(h));
+
+  EXPECT_EQ(Read(a), big);
+  EXPECT_EQ(Read(c), big);
+  EXPECT_EQ(Read(d), other);
+  EXPECT_EQ(Read(f), "hello");
+  EXPECT_EQ(Read(g), "hellO");
+
+  // No temporary names are left behind.
+  for (auto& entry : fs::recursive_directory_iterator(root_))
+    EXPECT_EQ(entry.path().filename().string().rfind(".dfl-", 0), std::string::npos) << entry.path();
+
+  // A second run finds nothing left to do.
+  auto again = LinkDuplicates(root_.string(), nullptr);
+  EXPECT_EQ(again.filesLinked, 0u);
+  EXPECT_EQ(again.filesScanned, 5u);  // eight paths, five contents
+}
+
+TEST_F(DflTest, SkipsSymlinksEmptyFilesAndKnownLinks) {
+  auto a = Write("a.bin", "payload");
+  auto target = Write("t.bin", "payload");
+  fs::create_symlink(target, root_ / "link.bin");
+  auto empty1 = Write("e1", "");
+  auto empty2 = Write("e2", "");
+  fs::create_hard_link(a, root_ / "already.bin");
+
+  auto report = LinkDuplicates(root_.string(), nullptr);
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(report.filesLinked, 1u);  // t.bin onto a.bin; the known link is not counted again
+  EXPECT_EQ(Inode(a), Inode(target));
+  EXPECT_TRUE(fs::is_symlink(root_ / "link.bin"));
+  EXPECT_NE(Inode(empty1), Inode(empty2));
+}
+
+TEST_F(DflTest, ByteCompareAndDigest) {
+  auto a = Write("a", "abcdef");
+  auto b = Write("b", "abcdeg");
+  auto c = Write("c", "abcdef");
+  EXPECT_FALSE(kiv::dfl::SameContent(a.string(), b.string()));
+  EXPECT_TRUE(kiv::dfl::SameContent(a.string(), c.string()));
+  EXPECT_FALSE(kiv::dfl::SameContent(a.string(), (root_ / "missing").string()));
+  // RFC 1321 test vector.
+  auto abc = Write("abc", "abc");
+  EXPECT_EQ(kiv::dfl::FileMd5(abc.string()), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(kiv::dfl::FileMd5((root_ / "missing").string()), "");
+}
+
+TEST_F(DflTest, UnwritableFolderIsReportedAndKeepsItsFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions are not enforced";
+  auto a = Write("a.bin", "same");
+  auto b = Write("locked/b.bin", "same");
+  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  auto report = LinkDuplicates(root_.string(), nullptr);
+  EXPECT_EQ(report.filesLinked, 0u);
+  ASSERT_EQ(report.errors.size(), 1u);
+  EXPECT_NE(report.errors[0].find("b.bin"), std::string::npos);
+  EXPECT_EQ(Read(b), "same");
+}
+
+// The program itself: phrases on stdout, exit status per outcome.
+int RunDfl(const std::string& args, std::string& out) {
+  const std::string cmd = std::string("'") + DFL_EXE + "' " + args + " 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  char buf[512];
+  out.clear();
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = ::pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(DflTest, ProgramPrintsPhasesAndExitsByOutcome) {
+  auto a = Write("kivcd/x/a", "dup");
+  auto b = Write("kivcd/y/b", "dup");
+  std::string out;
+  const std::string cd = "cd '" + root_.string() + "' && ";
+  EXPECT_EQ(RunDfl("kivcd link", out), 1);  // relative to the current folder: not here
+  EXPECT_NE(out.find("folder not found: kivcd"), std::string::npos) << out;
+
+  const std::string cmd = cd + "'" + DFL_EXE + "' kivcd link 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[512];
+  out.clear();
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = ::pclose(p);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+  EXPECT_NE(out.find("Calculating MD5 digests"), std::string::npos) << out;
+  EXPECT_NE(out.find("Finding duplicate files"), std::string::npos) << out;
+  EXPECT_NE(out.find("1 duplicate files linked"), std::string::npos) << out;
+  EXPECT_EQ(Inode(a), Inode(b));
+
+  EXPECT_EQ(RunDfl("kivcd", out), 2);
+  EXPECT_NE(out.find("usage: dfl"), std::string::npos);
+  EXPECT_EQ(RunDfl("'" + root_.string() + "' unlink", out), 2);
+}
+
+}  // namespace
