@@ -69,7 +69,8 @@ uint64_t MakeTree(const fs::path& root, uint64_t budget, int& files) {
   add("AUTOEXEC.BAT", 900);
   add("CONFIG.SYS", 400);
   const char* folders[] = {"DRIVERS/NET", "DRIVERS/CDROM", "Network Client", "TOOLS"};
-  for (int i = 0; used < budget; ++i) {
+  for (int i = 0; ; ++i) {
+    if (used >= budget) break;
     size_t size = 1000 + gen() % 40000;
     if (used + size > budget) size = size_t(budget - used);
     std::string name = i % 5 == 0 ? "Long driver file name " + std::to_string(i) + ".dos"
