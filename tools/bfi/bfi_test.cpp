@@ -3,9 +3,11 @@
 // minfo, mlabel).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -122,6 +124,16 @@ class BfiTest : public ::testing::Test {
 
 TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
   fs::path tree = BootTree(40566);
+  // Without SOURCE_DATE_EPOCH a file keeps its own (local) time stamp.
+  std::tm when{};
+  when.tm_year = 2010 - 1900;
+  when.tm_mon = 4;
+  when.tm_mday = 6;
+  when.tm_hour = 12;
+  when.tm_min = 34;
+  when.tm_isdst = -1;
+  timeval times[2] = {{mktime(&when), 0}, {mktime(&when), 0}};
+  ASSERT_EQ(utimes((tree / "autoexec.bat").c_str(), times), 0);
   fs::path image = dir_ / "out" / "boot disk.img";  // blank in the name: quoted value
   RunResult r = Bfi("144", image, tree);
   ASSERT_EQ(r.code, 0) << r.err;
@@ -138,6 +150,8 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
 
   // The first two root entries are IO.SYS and MSDOS.SYS, in that order.
   RunResult root = Exec({"mdir", "-a", "-i", image.string(), "::/"});
+  EXPECT_NE(root.out.find("AUTOEXEC BAT        21 2010-05-06  12:34"), std::string::npos)
+      << root.out;
   size_t io = root.out.find("\nIO       SYS ");
   size_t msdos = root.out.find("\nMSDOS    SYS ");
   size_t firstEntry = root.out.find("\n\n", root.out.find("Directory for")) + 1;
