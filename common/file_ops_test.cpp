@@ -1,0 +1,203 @@
+#include "common/file_ops.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/test_temp_dir.h"
+
+namespace kiv {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  std::string folder = path.substr(0, path.find_last_of('/'));
+  ASSERT_TRUE(MakePath(folder)) << folder;
+  ASSERT_TRUE(WriteFileAtomic(path, bytes)) << path;
+}
+
+TEST(FileOps, ExistenceTests) {
+  TestTempDir dir;
+  Put(dir / "Sub/File.TXT", "x");
+  ASSERT_TRUE(MakePath(dir / "Empty"));
+  EXPECT_TRUE(FileExists(dir / "Sub/File.TXT"));
+  EXPECT_TRUE(FileExists(dir / "sub/file.txt"));
+  EXPECT_TRUE(FileExists("\"" + dir.Path() + "\\sub\\file.txt\\\""));  // quoted, trailing backslash
+  EXPECT_FALSE(FileExists(dir / "Sub"));                                // a folder is no file
+  EXPECT_FALSE(FileExists(dir / "Sub/missing"));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(FileExists(dir / "sub/*.txt"));
+  EXPECT_TRUE(FileExists(dir / "*.*"));  // folders count for a pattern
+  EXPECT_FALSE(FileExists(dir / "Sub/*.ini"));
+  EXPECT_FALSE(FileExists(dir / "Missing/*.*"));
+  EXPECT_FALSE(FolderExists(""));
+  EXPECT_FALSE(FolderExists("   "));
+  EXPECT_TRUE(FolderExists(dir / "Empty"));
+  EXPECT_TRUE(FolderExists(dir.Path() + "\\empty\\  "));
+  EXPECT_FALSE(FolderExists(dir / "Sub/File.TXT"));
+  EXPECT_FALSE(FolderExists(dir / "Nope"));
+  EXPECT_EQ(FileSize(dir / "sub/file.txt"), 1);
+  EXPECT_EQ(FileSize(dir / "Sub"), -1);
+  EXPECT_EQ(FileSize(dir / "none"), -1);
+}
+
+TEST(FileOps, MakePathCreatesEveryLevelAndReusesExistingCase) {
+  TestTempDir dir;
+  ASSERT_TRUE(MakePath(dir / "KivCD"));
+  EXPECT_TRUE(MakePath(dir.Path() + "\\kivcd\\boot\\images\\"));
+  EXPECT_TRUE(FolderExists(dir / "KivCD/boot/images"));
+  EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"KivCD"});
+  Put(dir / "file", "x");
+  EXPECT_FALSE(MakePath(dir / "file/sub"));
+  EXPECT_FALSE(MakePath(""));
+}
+
+TEST(FileOps, ListFolderSortsAndFilters) {
+  TestTempDir dir;
+  Put(dir / "b.TXT", "");
+  Put(dir / "A.txt", "");
+  Put(dir / "c", "");
+  Put(dir / ".hidden", "");
+  ASSERT_TRUE(MakePath(dir / "Dir.txt"));
+  EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{".hidden", "A.txt", "b.TXT", "c", "Dir.txt"}));
+  EXPECT_EQ(ListFolder(dir.Path(), "*.txt", true, false), (std::vector<std::string>{"A.txt", "b.TXT"}));
+  EXPECT_EQ(ListFolder(dir.Path(), "*.txt", false, true), std::vector<std::string>{"Dir.txt"});
+  EXPECT_EQ(ListFolder(dir.Path(), "*."), (std::vector<std::string>{"c"}));
+  EXPECT_TRUE(ListFolder(dir / "missing").empty());
+}
+
+TEST(FileOps, DeleteTreeRemovesReadOnlyEntriesAndNestedFolders) {
+  TestTempDir dir;
+  Put(dir / "t/a/b/c/deep.txt", "x");
+  Put(dir / "t/ro.txt", "x");
+  Put(dir / "t/.hidden", "x");
+  ASSERT_EQ(::chmod((dir / "t/ro.txt").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((dir / "t/a/b/c/deep.txt").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((dir / "t/a/b").c_str(), 0555), 0);  // read-only folder
+  // A link to something outside the tree is removed, never followed.
+  Put(dir / "outside/keep.txt", "keep");
+  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/link").c_str()), 0);
+  EXPECT_TRUE(DeleteTree(dir.Path() + "\\T\\"));
+  EXPECT_FALSE(FolderExists(dir / "t"));
+  EXPECT_EQ(Read(dir / "outside/keep.txt"), "keep");
+  EXPECT_TRUE(DeleteTree(dir / "never-there"));
+  EXPECT_FALSE(DeleteTree(dir / "outside/keep.txt"));  // a file is not a tree
+  EXPECT_FALSE(DeleteTree(""));
+}
+
+TEST(FileOps, CopyFolderOverwritesAndKeepsExtras) {
+  TestTempDir dir;
+  Put(dir / "src/a.txt", "new a");
+  Put(dir / "src/.hidden", "h");
+  Put(dir / "src/Sub/b.bin", std::string("\0\1\2", 3));
+  Put(dir / "src/Sub/Deeper/c", "c");
+  ASSERT_EQ(::chmod((dir / "src/Sub/b.bin").c_str(), 0444), 0);
+  Put(dir / "dst/a.txt", "old a");
+  Put(dir / "dst/extra.txt", "extra");
+  std::string error;
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
+  EXPECT_EQ(Read(dir / "dst/a.txt"), "new a");
+  EXPECT_EQ(Read(dir / "dst/extra.txt"), "extra");
+  EXPECT_EQ(Read(dir / "dst/.hidden"), "h");
+  EXPECT_EQ(Read(dir / "dst/Sub/b.bin"), std::string("\0\1\2", 3));
+  EXPECT_EQ(Read(dir / "dst/Sub/Deeper/c"), "c");
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "dst/Sub/b.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);  // attributes go with the file
+  // Again over the read-only copy: still overwritten.
+  Put(dir / "src/Sub/b.bin.new", "v2");
+  ASSERT_EQ(::chmod((dir / "src/Sub/b.bin").c_str(), 0644), 0);
+  ASSERT_TRUE(WriteFileAtomic(dir / "src/Sub/b.bin", "v2"));
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "new/level", &error)) << error;
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
+  EXPECT_EQ(Read(dir / "dst/Sub/b.bin"), "v2");
+  EXPECT_EQ(Read(dir / "new/level/Sub/Deeper/c"), "c");
+  error.clear();
+  EXPECT_FALSE(CopyFolder(dir / "missing", dir / "dst2", &error));
+  EXPECT_EQ(error, "Path Not found");
+  EXPECT_FALSE(CopyFolder(dir / "src", dir / "dst/a.txt/x", &error));
+}
+
+TEST(FileOps, CopyFilesByPattern) {
+  TestTempDir dir;
+  Put(dir / "Drivers/ONE.CAB", "1");
+  Put(dir / "Drivers/two.cab", "2");
+  Put(dir / "Drivers/readme.txt", "r");
+  ASSERT_TRUE(MakePath(dir / "Drivers/sub.cab"));
+  Put(dir / "out/two.cab", "old");
+  std::string error;
+  ASSERT_TRUE(CopyFiles(dir.Path() + "\\drivers\\*.cab", dir / "OUT/ignored-name", &error)) << error;
+  EXPECT_EQ(ListFolder(dir / "out"), (std::vector<std::string>{"ONE.CAB", "two.cab"}));
+  EXPECT_EQ(Read(dir / "out/two.cab"), "2");
+  EXPECT_TRUE(CopyFiles(dir / "Drivers/*.none", dir / "out/"));  // nothing matches: nothing to do
+  EXPECT_FALSE(CopyFiles(dir / "Missing/*.*", dir / "out/", &error));
+  EXPECT_EQ(error, "Path Not found");
+  EXPECT_FALSE(CopyFiles(dir / "Drivers/*.*", dir / "nowhere/x", &error));
+}
+
+TEST(FileOps, CopyOneFileAndErrors) {
+  TestTempDir dir;
+  Put(dir / "a", "content");
+  std::string error;
+  ASSERT_TRUE(CopyOneFile(dir / "A", dir / "b", &error)) << error;
+  EXPECT_EQ(Read(dir / "b"), "content");
+  EXPECT_FALSE(CopyOneFile(dir / "missing", dir / "c", &error));
+  EXPECT_EQ(error, "Path Not found");
+  EXPECT_FALSE(CopyOneFile(dir / "a", dir / "no/folder/c", &error));
+  EXPECT_EQ(error, "Path Not found");
+  EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"a", "b"}));  // no temp files left
+}
+
+TEST(FileOps, CanCreateFileLeavesOnlyTheFolder) {
+  TestTempDir dir;
+  EXPECT_TRUE(CanCreateFile(dir / "iso/out/kivcd.iso"));
+  EXPECT_TRUE(FolderExists(dir / "iso/out"));
+  EXPECT_TRUE(ListFolder(dir / "iso/out").empty());
+  Put(dir / "exists.iso", "x");
+  EXPECT_TRUE(CanCreateFile(dir / "exists.iso"));
+  EXPECT_EQ(Read(dir / "exists.iso"), "x");
+  EXPECT_FALSE(CanCreateFile(dir / "exists.iso/sub.iso"));
+  EXPECT_FALSE(CanCreateFile(dir / "iso"));  // a folder of that name
+  EXPECT_FALSE(CanCreateFile(""));
+}
+
+TEST(FileOps, MoveAndRename) {
+  TestTempDir dir;
+  Put(dir / "img/kivstart.img", "image");
+  ASSERT_TRUE(MakePath(dir / "cd/boot/images"));
+  EXPECT_EQ(MoveWithShell(dir / "img/KIVSTART.IMG", dir / "cd/boot/images"), "");
+  EXPECT_EQ(Read(dir / "cd/boot/images/kivstart.img"), "image");
+  EXPECT_FALSE(FileExists(dir / "img/kivstart.img"));
+  EXPECT_EQ(MoveWithShell(dir / "cd/boot/images/kivstart.img", dir / "img/renamed.img"), "");
+  EXPECT_EQ(RenameWithShell(dir / "img/renamed.img", dir / "img/final.img"), "");
+  EXPECT_EQ(Read(dir / "img/final.img"), "image");
+  EXPECT_NE(RenameWithShell(dir / "img/missing", dir / "img/x"), "");
+  EXPECT_NE(MoveWithShell(dir / "img/missing", dir / "img/x"), "");
+  EXPECT_EQ(MoveWithShell(dir / "img", dir / "moved"), "");
+  EXPECT_TRUE(FileExists(dir / "moved/final.img"));
+}
+
+TEST(FileOps, WriteFileAtomicKeepsModeAndRefusesFolders) {
+  TestTempDir dir;
+  ASSERT_TRUE(WriteFileAtomic(dir / "f", "1"));
+  ASSERT_EQ(::chmod((dir / "f").c_str(), 0600), 0);
+  ASSERT_TRUE(WriteFileAtomic(dir / "f", "22"));
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(Read(dir / "f"), "22");
+  ASSERT_TRUE(MakePath(dir / "d"));
+  EXPECT_FALSE(WriteFileAtomic(dir / "d", "x"));
+  EXPECT_FALSE(WriteFileAtomic(dir / "missing/f", "x"));
+  std::string bytes = "left";
+  EXPECT_FALSE(ReadWholeFile(dir / "d", bytes));
+  EXPECT_EQ(bytes, "");
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,208 @@
+#include "common/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/file_ops.h"
+#include "common/test_temp_dir.h"
+
+namespace kiv {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+void Write(const std::string& path, const std::string& bytes) { ASSERT_TRUE(WriteFileAtomic(path, bytes)) << path; }
+
+TEST(IniJoin, CreateIniJoinsWithOneSeparator) {
+  EXPECT_EQ(JoinIniPath("C:\\temp\\", "\\sub\\a.ini"), "C:/temp/sub/a.ini");
+  EXPECT_EQ(JoinIniPath("C:\\", "a.ini"), "C:/a.ini");
+  EXPECT_EQ(JoinIniPath("C:\\\\", "a.ini"), "C:/a.ini");
+  EXPECT_EQ(JoinIniPath("", "a.ini"), "/a.ini");
+  EXPECT_EQ(JoinIniPath("/opt/kiv/", "//files/disklist.ini"), "/opt/kiv/files/disklist.ini");
+  INIFile f;
+  EXPECT_EQ(f.FileName(), "");
+  f.CreateIni("/opt/kiv", "kivcd.ini");
+  EXPECT_EQ(f.FileName(), "/opt/kiv/kivcd.ini");
+  f.SetFileName("x\\y.ini");
+  EXPECT_EQ(f.FileName(), "x\\y.ini");  // taken as given
+}
+
+class IniTest : public ::testing::Test {
+ protected:
+  TestTempDir dir;
+  std::string path = dir / "test.ini";
+  INIFile ini{path};
+};
+
+TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndCut) {
+  std::string longValue(150, 'x');
+  longValue[98] = 'y';
+  Write(path,
+        "[Main]\r\n"
+        "  Quoted   =   \"C:\\Program Files\\kiv\"   \r\n"
+        "Plain=value with  inner blanks \r\n"
+        "Empty=\r\n"
+        "Long=" + longValue + "\r\n"
+        "TwoPairs=\"\"x\"\"\r\n"
+        "OneSided=\"abc\r\n"
+        "CutThenTrim=" + std::string(98, 'a') + " b\r\n"
+        "Eq=a=b=c\r\n"
+        "; Commented=1\r\n"
+        "[ Other ]\r\n"
+        "Plain=other\r\n");
+  EXPECT_EQ(ini.GetINIKey("Main", "Quoted"), "C:\\Program Files\\kiv");
+  EXPECT_EQ(ini.GetINIKey("MAIN", "quoted"), "C:\\Program Files\\kiv");
+  EXPECT_EQ(ini.GetINIKey("main", "Plain"), "value with  inner blanks");
+  EXPECT_EQ(ini.GetINIKey("Main", "Empty"), "");
+  EXPECT_EQ(ini.GetINIKey("Main", "Missing"), "");
+  EXPECT_EQ(ini.GetINIKey("Nowhere", "Plain"), "");
+  EXPECT_EQ(ini.GetINIKey("Main", "Long"), longValue.substr(0, 99));
+  EXPECT_EQ(ini.GetINIKey("Main", "Long").back(), 'y');
+  EXPECT_EQ(ini.GetINIKey("Main", "TwoPairs"), "\"x\"");
+  EXPECT_EQ(ini.GetINIKey("Main", "OneSided"), "\"abc");
+  EXPECT_EQ(ini.GetINIKey("Main", "CutThenTrim"), std::string(98, 'a'));
+  EXPECT_EQ(ini.GetINIKey("Main", "Eq"), "a=b=c");
+  EXPECT_EQ(ini.GetINIKey("Main", "Commented"), "");
+  EXPECT_EQ(ini.GetINIKey("other", "PLAIN"), "other");
+  EXPECT_EQ(INIFile(dir / "missing.ini").GetINIKey("Main", "Plain"), "");
+  EXPECT_EQ(INIFile().GetINIKey("Main", "Plain"), "");
+}
+
+TEST_F(IniTest, CutDoesNotSplitAUtf8Character) {
+  Write(path, "[s]\nk=" + std::string(98, 'a') + "\xC3\xA9tail\n");
+  EXPECT_EQ(ini.GetINIKey("s", "k"), std::string(98, 'a'));
+}
+
+TEST_F(IniTest, FirstSectionAndFirstKeyWin) {
+  Write(path, "[s]\nk=1\nk=2\n[S]\nk=3\n");
+  EXPECT_EQ(ini.GetINIKey("s", "k"), "1");
+  ASSERT_TRUE(ini.SetINIKey("s", "K", "9"));
+  EXPECT_EQ(Read(path), "[s]\nK=9\nk=2\n[S]\nk=3\n");
+}
+
+TEST_F(IniTest, NewFileGetsSectionAndKeyWithCrLf) {
+  ASSERT_TRUE(ini.SetINIKey("Win2K", "Owner", "Jo Bloggs"));
+  ASSERT_TRUE(ini.SetINIKey("Win2K", "Org", ""));
+  ASSERT_TRUE(ini.SetINIKey("Win9x", "Owner", "x"));
+  EXPECT_EQ(Read(path), "[Win2K]\r\nOwner=Jo Bloggs\r\nOrg=\r\n[Win9x]\r\nOwner=x\r\n");
+  EXPECT_EQ(ini.GetINIKey("win2k", "owner"), "Jo Bloggs");
+}
+
+TEST_F(IniTest, ReplaceInPlaceKeepsEveryOtherLine) {
+  const std::string before =
+      "; settings\n"
+      "[A]\n"
+      "x = 1\n"
+      "junk line without equals\n"
+      "y=2\n"
+      "\n"
+      "[B]\n"
+      "x=3\n";
+  Write(path, before);
+  ASSERT_TRUE(ini.SetINIKey("a", "X", "first"));
+  ASSERT_TRUE(ini.SetINIKey("a", "X", "second"));
+  EXPECT_EQ(Read(path),
+            "; settings\n"
+            "[A]\n"
+            "X=second\n"
+            "junk line without equals\n"
+            "y=2\n"
+            "\n"
+            "[B]\n"
+            "x=3\n");
+  ASSERT_TRUE(ini.SetINIKey("A", "z", "new"));  // appended after the last line of A
+  ASSERT_TRUE(ini.SetINIKey("B", "w", "4"));
+  EXPECT_EQ(Read(path),
+            "; settings\n"
+            "[A]\n"
+            "X=second\n"
+            "junk line without equals\n"
+            "y=2\n"
+            "z=new\n"
+            "\n"
+            "[B]\n"
+            "x=3\n"
+            "w=4\n");
+}
+
+TEST_F(IniTest, ByteOrderMarkNoFinalLineEndAndGarbageSurvive) {
+  const std::string garbage("\x00\x01\xff\xfe[\x80=\x90\r", 9);
+  Write(path, "\xEF\xBB\xBF[Main]\r\nk=v\r\n" + garbage + "\n[Tail]\r\nlast=1");
+  EXPECT_EQ(ini.GetINIKey("Main", "k"), "v");
+  EXPECT_EQ(ini.GetINIKey("Tail", "last"), "1");
+  ASSERT_TRUE(ini.SetINIKey("Tail", "more", "2"));
+  ASSERT_TRUE(ini.SetINIKey("Main", "k", "w"));
+  ASSERT_TRUE(ini.SetINIKey("New", "n", "3"));
+  EXPECT_EQ(Read(path), "\xEF\xBB\xBF[Main]\r\nk=w\r\n" + garbage + "\n[Tail]\r\nlast=1\r\nmore=2\r\n[New]\r\nn=3\r\n");
+}
+
+TEST_F(IniTest, BomOnTheReplacedFirstLineIsKept) {
+  Write(path, "\xEF\xBB\xBFk=1\n[s]\nk=2\n");
+  ASSERT_TRUE(ini.SetINIKey("s", "k", "3"));
+  EXPECT_EQ(Read(path), "\xEF\xBB\xBFk=1\n[s]\nk=3\n");
+}
+
+TEST_F(IniTest, LineBreaksInAValueCannotAddLines) {
+  ASSERT_TRUE(ini.SetINIKey("s", "k", "a\r\n[Evil]\r\nx=1"));
+  EXPECT_EQ(ini.GetINIKey("Evil", "x"), "");
+  EXPECT_EQ(ini.GetINIKey("s", "k"), "a  [Evil]  x=1");
+}
+
+TEST_F(IniTest, WriteIsAtomicReplace) {
+  Write(path, "[s]\nk=old\n");
+  // A second name for the old file keeps the old content: the new file was
+  // written beside it and renamed over it, never rewritten in place.
+  std::string alias = dir / "alias.ini";
+  ASSERT_EQ(::link(path.c_str(), alias.c_str()), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(ini.SetINIKey("s", "k", "new"));
+  EXPECT_EQ(Read(alias), "[s]\nk=old\n");
+  EXPECT_EQ(Read(path), "[s]\nk=new\n");
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // mode carried over
+  EXPECT_EQ(ListFolder(dir.Path(), "*"), (std::vector<std::string>{"alias.ini", "test.ini"}));  // no temp left
+}
+
+TEST_F(IniTest, SymbolicLinkStaysALink) {
+  std::string real = dir / "real.ini";
+  Write(real, "[s]\nk=1\n");
+  ASSERT_EQ(::symlink("real.ini", path.c_str()), 0);
+  ASSERT_TRUE(ini.SetINIKey("s", "k", "2"));
+  struct stat st;
+  ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Read(real), "[s]\nk=2\n");
+}
+
+TEST_F(IniTest, FailedWritesChangeNothing) {
+  EXPECT_FALSE(INIFile(dir / "no/such/folder/a.ini").SetINIKey("s", "k", "v"));
+  EXPECT_FALSE(FolderExists(dir / "no"));
+  Write(path, "[s]\nk=1\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(ini.SetINIKey("s", "k", "2"));
+  EXPECT_EQ(Read(path), "[s]\nk=1\n");
+  EXPECT_FALSE(ini.SetINIKey("", "k", "2"));
+  EXPECT_FALSE(ini.SetINIKey("s", " ", "2"));
+  EXPECT_FALSE(INIFile().SetINIKey("s", "k", "v"));
+}
+
+TEST_F(IniTest, WindowsStyleFileNameIsFoundCaseInsensitively) {
+  ASSERT_TRUE(MakePath(dir / "Files"));
+  Write(dir / "Files/DiskList.INI", "[Disks]\nCount=5\n");
+  INIFile f(dir.Path() + "\\files\\disklist.ini");
+  EXPECT_EQ(f.GetINIKey("disks", "count"), "5");
+  ASSERT_TRUE(f.SetINIKey("Disks", "Count", "6"));
+  EXPECT_EQ(Read(dir / "Files/DiskList.INI"), "[Disks]\nCount=6\n");
+  // No second file in other letter case appeared beside the real one.
+  EXPECT_EQ(ListFolder(dir.Path(), "*"), std::vector<std::string>{"Files"});
+  EXPECT_EQ(ListFolder(dir / "Files", "*"), std::vector<std::string>{"DiskList.INI"});
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "common/file_ops.h"
+#include "common/links.h"
+#include "common/platform.h"
+#include "common/test_temp_dir.h"
+#include "common/ui_mode.h"
+
+namespace kiv {
+namespace {
+
+// Sets (or, given nullptr, removes) an environment variable for one scope.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old, had_ = true;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~EnvVar() {
+    if (had_)
+      setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};
+
+TEST(PosixPlatform, WindowsOnlyServicesAreEmpty) {
+  auto p = MakeSystemPlatform();
+  EXPECT_EQ(p->WindowsFolder(), "");
+  EXPECT_EQ(p->SystemFolder(), "");
+  EXPECT_EQ(p->RegString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOwner"), "");
+  EXPECT_FALSE(p->IsWinNT());
+  EXPECT_FALSE(p->IsWin9x());
+}
+
+TEST(PosixPlatform, ProgramFolderHoldsThisProgram) {
+  std::string folder = MakeSystemPlatform()->ProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_NE(folder.back(), '/');
+  EXPECT_TRUE(FileExists(folder + "/common_tests"));
+}
+
+TEST(PosixPlatform, FirstOpticalMountFromTheMountTable) {
+  TestTempDir dir;
+  ASSERT_TRUE(WriteFileAtomic(dir / "mounts",
+                              "/dev/sda1 / ext4 rw 0 0\n"
+                              "proc /proc proc rw 0 0\n"
+                              "/dev/sr0 /media/cd\\040rom iso9660 ro 0 0\n"
+                              "/dev/sr1 /media/dvd udf ro 0 0\n"));
+  EXPECT_EQ(FirstOpticalMount(dir / "mounts"), "/media/cd rom");
+  ASSERT_TRUE(WriteFileAtomic(dir / "mounts2", "/dev/sda1 / ext4 rw 0 0\n/dev/sr1 /mnt/dvd udf ro 0 0\n"));
+  EXPECT_EQ(FirstOpticalMount(dir / "mounts2"), "/mnt/dvd");
+  ASSERT_TRUE(WriteFileAtomic(dir / "none", "/dev/sda1 / ext4 rw 0 0\ngarbage\n"));
+  EXPECT_EQ(FirstOpticalMount(dir / "none"), "");
+  EXPECT_EQ(FirstOpticalMount(dir / "missing"), "");
+}
+
+TEST(PosixPlatform, FreeSpaceOfTheNearestExistingFolder) {
+  TestTempDir dir;
+  int64_t here = FreeBytes(dir.Path());
+  EXPECT_GT(here, 0);
+  int64_t deep = FreeBytes(dir.Path() + "\\not\\yet\\made\\file.img");
+  EXPECT_GT(deep, 0);
+  // Same file system; other processes may write meanwhile, so allow slack.
+  EXPECT_LT(std::llabs(deep - here), int64_t{1} << 30);
+  EXPECT_GT(FreeBytes("relative/missing"), 0);
+  EXPECT_EQ(MakeSystemPlatform()->FreeSpace(dir.Path()) > 0, true);
+}
+
+TEST(PosixPlatform, OpeningWithoutADesktopOpenerFails) {
+  TestTempDir dir;
+  EnvVar path("PATH", dir.Path().c_str());  // no xdg-open there
+  EXPECT_FALSE(OpenWithDesktop("/tmp"));
+  EXPECT_FALSE(MakeSystemPlatform()->OpenLink("help/index.html"));
+  EXPECT_FALSE(MakeSystemPlatform()->OpenFolder("/tmp"));
+  EXPECT_FALSE(OpenWithDesktop(""));
+}
+
+TEST(PosixPlatform, OpeningStartsTheDesktopOpenerDetached) {
+  TestTempDir dir;
+  // A stand-in xdg-open that records its argument.
+  const std::string opener = dir / "xdg-open";
+  ASSERT_TRUE(WriteFileAtomic(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
+                                      "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n"));
+  ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
+  EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
+  EXPECT_TRUE(OpenWithDesktop("file name with blanks.html"));
+  std::string got;
+  for (int i = 0; i < 200 && !ReadWholeFile(dir / "opened", got); ++i) usleep(10000);
+  EXPECT_EQ(got, "file name with blanks.html");
+}
+
+TEST(PosixPlatform, CurrentPlatformCanBeSwapped) {
+  auto fake = std::make_unique<FakePlatform>();
+  fake->programFolder = "/opt/kiv";
+  fake->cdRom = "/media/cdrom";
+  SetCurrentPlatform(std::move(fake));
+  EXPECT_EQ(CurrentPlatform().ProgramFolder(), "/opt/kiv");
+  EXPECT_EQ(CurrentPlatform().FirstCdRomDrive(), "/media/cdrom");
+  EXPECT_TRUE(CurrentPlatform().OpenLink("x"));
+  SetCurrentPlatform(nullptr);  // back to the system's
+  EXPECT_EQ(CurrentPlatform().WindowsFolder(), "");
+  EXPECT_NE(CurrentPlatform().ProgramFolder(), "/opt/kiv");
+}
+
+TEST(InstanceLock, OneHolderAtATime) {
+  TestTempDir dir;
+  const std::string file = dir / "discsmith.lock";
+  {
+    InstanceLock first;
+    ASSERT_TRUE(first.Acquire(file));
+    InstanceLock second;
+    EXPECT_FALSE(second.Acquire(file));
+    // Another process sees it held as well.
+    std::string cmd = "flock -n '" + file + "' true";
+    EXPECT_NE(system(cmd.c_str()), 0);
+    first.Release();
+    EXPECT_TRUE(second.Acquire(file));
+  }
+  InstanceLock third;  // freed when the holders went out of scope
+  EXPECT_TRUE(third.Acquire(file));
+  EXPECT_FALSE(InstanceLock().Acquire(dir / "missing/folder/x.lock"));
+}
+
+TEST(UiMode, ChoiceAndDisplayDetection) {
+  {
+    EnvVar ui("KIVCD_UI", "console"), d("DISPLAY", ":0");
+    EXPECT_EQ(DetectUiMode(), UiMode::Console);
+  }
+  {
+    EnvVar ui("KIVCD_UI", "gui"), d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
+    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
+  }
+  {
+    EnvVar ui("KIVCD_UI", nullptr), d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
+    EXPECT_EQ(DetectUiMode(), UiMode::Console);
+  }
+  {
+    EnvVar ui("KIVCD_UI", nullptr), d("DISPLAY", ""), w("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
+  }
+  {
+    EnvVar ui("KIVCD_UI", "other"), d("DISPLAY", ":1"), w("WAYLAND_DISPLAY", nullptr);
+    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
+  }
+}
+
+TEST(Links, TargetsInTheProgramFolder) {
+  EXPECT_EQ(LinkTarget(Link::Home, "/opt/kiv"), "/opt/kiv/help/index.html");
+  EXPECT_EQ(LinkTarget(Link::Tools, "/opt/kiv/"), "/opt/kiv/help/bfi.html");
+  EXPECT_EQ(LinkTarget(Link::BootMenu, "/opt/kiv"), "/opt/kiv/help/bootmenu.html");
+  EXPECT_EQ(HelpTopicPath("/opt/kiv", 1110), "/opt/kiv/help/1110.html");
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,290 @@
+#include "common/setup_answer.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "common/file_ops.h"
+#include "common/ini_file.h"
+#include "common/paths.h"
+#include "common/platform.h"
+
+namespace kiv {
+
+namespace {
+
+const char* const kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char* const kVnetsup = "System\\CurrentControlSet\\Services\\VxD\\VNETSUP";
+
+std::string Part(const std::string& s, size_t from) {
+  return from < s.size() ? s.substr(from, 5) : std::string();
+}
+
+// Removes a file if it is there; true when it is gone afterwards.
+bool RemoveIfPresent(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path p(ResolvePath(path));
+  std::filesystem::remove(p, ec);
+  return !std::filesystem::exists(p, ec);
+}
+
+std::string QuoteName(const std::string& value) { return Quote(value, /*force=*/true, /*trimFirst=*/true); }
+
+}  // namespace
+
+std::string JoinProductKey(const KeyParts& parts) {
+  return parts[0] + "-" + parts[1] + "-" + parts[2] + "-" + parts[3] + "-" + parts[4];
+}
+
+KeyParts SplitProductKey(const std::string& key) {
+  KeyParts parts;
+  // Five groups separated by dashes, each short enough for its box.
+  size_t start = 0;
+  int groups = 0;
+  bool fits = true;
+  for (;;) {
+    const size_t dash = key.find('-', start);
+    const std::string group = key.substr(start, dash == std::string::npos ? std::string::npos : dash - start);
+    if (groups < 5) parts[groups] = group;
+    ++groups;
+    if (group.size() > 5) fits = false;
+    if (dash == std::string::npos) break;
+    start = dash + 1;
+  }
+  if (groups == 5 && fits) return parts;
+  for (int i = 0; i < 5; ++i) parts[i] = Part(key, static_cast<size_t>(i) * 6);
+  return parts;
+}
+
+double LenientNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::string number;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) number += text[i++];
+  bool digits = false, point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      number += c;
+      digits = true;
+    } else if (c == '.' && !point) {
+      number += c;
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return 0.0;
+  try {
+    return std::stod(number);
+  } catch (...) {
+    return 0.0;
+  }
+}
+
+bool IsTrueText(const std::string& text) {
+  const std::string t = Trim(text);
+  if (EqualsNoCase(t, "True")) return true;
+  return LenientNumber(t) != 0.0;
+}
+
+bool ReadWin9xKeyFile(const std::string& keyFile, Win9xInfo& info) {
+  if (!FileExists(keyFile)) return false;
+  const INIFile ini(ResolvePath(keyFile));
+  info.OwnerName = ini.GetINIKey(kWin9xSection, "OwnerName");
+  info.Organization = ini.GetINIKey(kWin9xSection, "Organization");
+  info.OptimizedFor = ini.GetINIKey(kWin9xSection, "OptimizedFor");
+  info.ComputerName = ini.GetINIKey(kWin9xSection, "ComputerName");
+  info.Workgroup = ini.GetINIKey(kWin9xSection, "Workgroup");
+  info.ProductKey = SplitProductKey(ini.GetINIKey(kWin9xSection, "ProductKey"));
+  return true;
+}
+
+bool ReadWin2KKeyFile(const std::string& keyFile, Win2KInfo& info) {
+  if (!FileExists(keyFile)) return false;
+  const INIFile ini(ResolvePath(keyFile));
+  info.TemplateFile = ini.GetINIKey(kWin2KSection, "TemplateFile");
+  info.OwnerName = ini.GetINIKey(kWin2KSection, "OwnerName");
+  info.Organization = ini.GetINIKey(kWin2KSection, "Organization");
+  info.ProductKey = SplitProductKey(ini.GetINIKey(kWin2KSection, "ProductKey"));
+  info.ComputerName = ini.GetINIKey(kWin2KSection, "ComputerName");
+  info.Workgroup = ini.GetINIKey(kWin2KSection, "Workgroup");
+  info.JoinDomain = IsTrueText(ini.GetINIKey(kWin2KSection, "JoinDomain"));
+  return true;
+}
+
+bool WriteWin9xKeyFile(const std::string& keyFile, const Win9xInfo& info, bool upperCaseKey) {
+  const INIFile ini(ResolvePath(keyFile));
+  const std::string key = JoinProductKey(info.ProductKey);
+  bool ok = true;
+  ok &= ini.SetINIKey(kWin9xSection, "OwnerName", info.OwnerName);
+  ok &= ini.SetINIKey(kWin9xSection, "Organization", info.Organization);
+  ok &= ini.SetINIKey(kWin9xSection, "OptimizedFor", info.OptimizedFor);
+  ok &= ini.SetINIKey(kWin9xSection, "ComputerName", info.ComputerName);
+  ok &= ini.SetINIKey(kWin9xSection, "Workgroup", info.Workgroup);
+  ok &= ini.SetINIKey(kWin9xSection, "ProductKey", upperCaseKey ? ToUpper(key) : key);
+  return ok;
+}
+
+bool WriteWin2KKeyFile(const std::string& keyFile, const Win2KInfo& info, bool upperCaseKey) {
+  const INIFile ini(ResolvePath(keyFile));
+  const std::string key = JoinProductKey(info.ProductKey);
+  bool ok = true;
+  ok &= ini.SetINIKey(kWin2KSection, "TemplateFile", info.TemplateFile);
+  ok &= ini.SetINIKey(kWin2KSection, "OwnerName", info.OwnerName);
+  ok &= ini.SetINIKey(kWin2KSection, "Organization", info.Organization);
+  ok &= ini.SetINIKey(kWin2KSection, "ProductKey", upperCaseKey ? ToUpper(key) : key);
+  ok &= ini.SetINIKey(kWin2KSection, "ComputerName", info.ComputerName);
+  ok &= ini.SetINIKey(kWin2KSection, "Workgroup", info.Workgroup);
+  ok &= ini.SetINIKey(kWin2KSection, "JoinDomain", info.JoinDomain ? "True" : "False");
+  return ok;
+}
+
+Win9xInfo ReadWin9xRegistry(const Platform& platform) {
+  Win9xInfo info;
+  info.OwnerName = platform.RegString(kCurrentVersion, "RegisteredOwner");
+  info.Organization = platform.RegString(kCurrentVersion, "RegisteredOrganization");
+  info.OptimizedFor = platform.RegString(kCurrentVersion, "ProductName");
+  info.ComputerName = platform.RegString(kVnetsup, "ComputerName");
+  info.Workgroup = platform.RegString(kVnetsup, "Workgroup");
+  info.ProductKey = SplitProductKey(platform.RegString(kCurrentVersion, "ProductKey"));
+  return info;
+}
+
+bool FillKeyFile(const std::string& programFolder, bool win9x, bool win2k) {
+  const std::string from = JoinPath(programFolder, kKeyFile2);
+  if (!FileExists(from)) return true;
+  const INIFile source(ResolvePath(from));
+  const INIFile target(ResolvePath(JoinPath(programFolder, kKeyFile)));
+  bool ok = true;
+  auto copy = [&](const char* section, const char* key) {
+    ok &= target.SetINIKey(section, key, source.GetINIKey(section, key));
+  };
+  if (win9x) {
+    for (const char* key : {"ProductKey", "OwnerName", "Organization", "OptimizedFor", "ComputerName", "Workgroup"})
+      copy(kWin9xSection, key);
+  }
+  if (win2k) {
+    for (const char* key : {"TemplateFile", "OwnerName", "Organization", "ProductKey", "ComputerName", "Workgroup",
+                            "JoinDomain"})
+      copy(kWin2KSection, key);
+  }
+  return ok;
+}
+
+std::string Win98TemplatePath(const std::string& programFolder) {
+  return ResolvePath(JoinPath(programFolder, NativePath("files\\inf_files\\win98_template.inf")));
+}
+std::string WinMeTemplatePath(const std::string& programFolder) {
+  return ResolvePath(JoinPath(programFolder, NativePath("files\\inf_files\\winme_template.inf")));
+}
+std::string Win2KTemplatePath(const std::string& programFolder) {
+  return ResolvePath(JoinPath(programFolder, NativePath("files\\inf_files\\win2k_template.inf")));
+}
+
+AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFolder, const std::string& keyFile,
+                                                   const std::string& msbatchFile) {
+  AnswerFileResult result;
+  if (!FileExists(keyFile)) return result;
+  const INIFile keys(ResolvePath(keyFile));
+  const std::string target = ResolvePath(msbatchFile);
+  if (!RemoveIfPresent(target)) {
+    result.status = AnswerFileResult::WriteFailed;
+    result.path = target;
+    return result;
+  }
+  const bool is98 = keys.GetINIKey(kWin9xSection, "OptimizedFor").find("98") != std::string::npos;
+  const std::string tmpl = is98 ? Win98TemplatePath(programFolder) : WinMeTemplatePath(programFolder);
+  if (!FileExists(tmpl)) {
+    result.status = AnswerFileResult::TemplateMissing;
+    result.path = tmpl;
+    return result;
+  }
+  if (!CopyOneFile(tmpl, target, &result.error)) {
+    result.status = AnswerFileResult::WriteFailed;
+    result.path = target;
+    return result;
+  }
+  const INIFile out(target);
+  bool ok = true;
+  ok &= out.SetINIKey("Setup", "ProductKey", keys.GetINIKey(kWin9xSection, "ProductKey"));
+  ok &= out.SetINIKey("NameAndOrg", "Name", keys.GetINIKey(kWin9xSection, "OwnerName"));
+  ok &= out.SetINIKey("NameAndOrg", "Org", keys.GetINIKey(kWin9xSection, "Organization"));
+  ok &= out.SetINIKey("Network", "ComputerName", keys.GetINIKey(kWin9xSection, "ComputerName"));
+  ok &= out.SetINIKey("Network", "Workgroup", keys.GetINIKey(kWin9xSection, "Workgroup"));
+  result.status = ok ? AnswerFileResult::Written : AnswerFileResult::WriteFailed;
+  if (!ok) result.path = target;
+  return result;
+}
+
+AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder, const std::string& keyFile,
+                                                    const std::string& answerFile, UnattendStyle style) {
+  AnswerFileResult result;
+  if (!FileExists(keyFile)) return result;
+  const INIFile keys(ResolvePath(keyFile));
+  const std::string target = ResolvePath(answerFile);
+  if (!RemoveIfPresent(target)) {
+    result.status = AnswerFileResult::WriteFailed;
+    result.path = target;
+    return result;
+  }
+  const std::string named = keys.GetINIKey(kWin2KSection, "TemplateFile");
+  std::string tmpl = named.empty() ? std::string() : ResolvePath(NativePath(named));
+  if (named.empty() || !FileExists(tmpl)) tmpl = Win2KTemplatePath(programFolder);
+  if (!FileExists(tmpl)) {
+    result.status = AnswerFileResult::TemplateMissing;
+    result.path = tmpl;
+    return result;
+  }
+  if (!CopyOneFile(tmpl, target, &result.error)) {
+    result.status = AnswerFileResult::WriteFailed;
+    result.path = target;
+    return result;
+  }
+
+  const bool quote = style == UnattendStyle::DiskBuilder;
+  auto name = [&](const std::string& v) { return quote ? QuoteName(v) : v; };
+  const INIFile out(target);
+  bool ok = true;
+  if (style == UnattendStyle::CdBuilder) {
+    ok &= out.SetINIKey("Data", "MsDosInitiated", "0");
+    ok &= out.SetINIKey("Data", "UnattendedInstall", "Yes");
+  }
+  ok &= out.SetINIKey("UserData", "FullName", name(keys.GetINIKey(kWin2KSection, "OwnerName")));
+  ok &= out.SetINIKey("UserData", "OrgName", name(keys.GetINIKey(kWin2KSection, "Organization")));
+  ok &= out.SetINIKey("UserData", "ProductID", keys.GetINIKey(kWin2KSection, "ProductKey"));
+  ok &= out.SetINIKey("UserData", "ComputerName", name(keys.GetINIKey(kWin2KSection, "ComputerName")));
+  const std::string group = name(keys.GetINIKey(kWin2KSection, "Workgroup"));
+  if (IsTrueText(keys.GetINIKey(kWin2KSection, "JoinDomain"))) {
+    ok &= out.SetINIKey("Identification", "JoinDomain", group);
+    ok &= out.SetINIKey("Identification", "JoinWorkgroup", "");
+  } else {
+    ok &= out.SetINIKey("Identification", "JoinWorkgroup", group);
+    ok &= out.SetINIKey("Identification", "JoinDomain", "");
+  }
+  result.status = ok ? AnswerFileResult::Written : AnswerFileResult::WriteFailed;
+  if (!ok) result.path = target;
+  return result;
+}
+
+bool FillSetupDataFromUnattend(const std::string& answerFile, Win2KInfo& info) {
+  if (!FileExists(answerFile)) return false;
+  const INIFile ini(ResolvePath(answerFile));
+  info.OwnerName = ini.GetINIKey("UserData", "FullName");
+  info.Organization = ini.GetINIKey("UserData", "OrgName");
+  info.ComputerName = ini.GetINIKey("UserData", "ComputerName");
+  info.ProductKey = SplitProductKey(ini.GetINIKey("UserData", "ProductID"));
+  const std::string workgroup = ini.GetINIKey("Identification", "JoinWorkgroup");
+  const std::string domain = ini.GetINIKey("Identification", "JoinDomain");
+  if (domain.empty()) {
+    info.JoinDomain = false;
+    info.Workgroup = workgroup;
+  }
+  if (workgroup.empty()) {
+    info.JoinDomain = true;
+    info.Workgroup = domain;
+  }
+  return true;
+}
+
+}  // namespace kiv

@@ -1,0 +1,84 @@
+# The disk builder's data: the catalogue and disk definitions, the module and
+# setup folders, the answer-file templates, the driver cabinets (packed at
+# build time from driver_src/<kind>/<name>/ with our own cabarc) and the
+# stand-ins for the DOS system files that cannot be shipped.
+#   files/disklist.ini, files/<disk>.ini
+#   files/base_files, dos_files, inf_files, setupwin, setupnt, <module>/
+#   drivers/<kind>/<name>.cab
+#   dos/<25 DOS system files>        (marked stand-ins)
+# The build-tree folder that holds drivers/ and dos/ is published as the
+# global property KIV_DISK_DATA_DIR (same layout as in the program folder).
+
+set(KIV_DISK_SRC_DIR ${CMAKE_CURRENT_SOURCE_DIR}/files)
+set(KIV_DISK_DATA_DIR ${CMAKE_CURRENT_BINARY_DIR}/disk_data)
+set_property(GLOBAL PROPERTY KIV_DISK_DATA_DIR ${KIV_DISK_DATA_DIR})
+set_property(GLOBAL PROPERTY KIV_DISK_SRC_DIR ${KIV_DISK_SRC_DIR})
+
+# --- driver cabinets -------------------------------------------------------
+set(kiv_driver_cabs)
+file(GLOB kiv_driver_kinds LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/driver_src/*)
+foreach(kind_dir ${kiv_driver_kinds})
+  if(NOT IS_DIRECTORY ${kind_dir})
+    continue()
+  endif()
+  get_filename_component(kind ${kind_dir} NAME)
+  file(GLOB kiv_drivers LIST_DIRECTORIES true ${kind_dir}/*)
+  foreach(driver_dir ${kiv_drivers})
+    if(NOT IS_DIRECTORY ${driver_dir})
+      continue()
+    endif()
+    get_filename_component(driver ${driver_dir} NAME)
+    file(GLOB driver_files ${driver_dir}/*)
+    set(cab ${KIV_DISK_DATA_DIR}/drivers/${kind}/${driver}.cab)
+    if(TARGET cabarc)
+      # Our own archiver, run as bootsmith runs it: from the source folder.
+      set(pack_command $<TARGET_FILE:cabarc> -m LZX:21 -p -r n ${cab} *.*)
+      set(pack_depends cabarc)
+    else()
+      find_program(GCAB_EXECUTABLE gcab REQUIRED)
+      file(GLOB driver_names RELATIVE ${driver_dir} ${driver_dir}/*)
+      set(pack_command ${GCAB_EXECUTABLE} -c -z ${cab} ${driver_names})
+      set(pack_depends)
+    endif()
+    add_custom_command(
+      OUTPUT ${cab}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${KIV_DISK_DATA_DIR}/drivers/${kind}
+      COMMAND ${CMAKE_COMMAND} -E rm -f ${cab}
+      COMMAND ${pack_command}
+      WORKING_DIRECTORY ${driver_dir}
+      DEPENDS ${driver_files} ${pack_depends}
+      COMMENT "Packing driver ${kind}/${driver}.cab"
+      VERBATIM)
+    list(APPEND kiv_driver_cabs ${cab})
+  endforeach()
+endforeach()
+
+# --- DOS system file stand-ins -------------------------------------------
+set(kiv_dos_names IO.SYS COMMAND.COM ATTRIB.EXE CHOICE.COM DELTREE.EXE DISKCOPY.COM EDIT.COM
+    EMM386.EXE EXTRACT.EXE FC.EXE FDISK.EXE FORMAT.COM HIMEM.SYS LABEL.EXE MEM.EXE MODE.COM
+    MORE.COM MOVE.EXE SCANDISK.EXE SMARTDRV.EXE SORT.EXE SYS.COM XCOPY.EXE XCOPY32.EXE XCOPY32.MOD)
+foreach(name ${kiv_dos_names})
+  file(CONFIGURE OUTPUT ${KIV_DISK_DATA_DIR}/dos/${name} CONTENT
+"KIV STAND-IN FILE - NOT THE REAL ${name}\r
+\r
+This file stands in for the MS-DOS 7.1 system file ${name} of Windows 98,\r
+which cannot be shipped with the toolkit. It lets the disk builder run end to\r
+end; a floppy built with it shows the toolkit's boot banner but does not start\r
+DOS. Import the real files from a Windows 98/98 SE setup CD: delete the dos\r
+folder of the program folder and start bootsmith.\r
+" @ONLY NEWLINE_STYLE UNIX)
+endforeach()
+
+add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs})
+if(TARGET disktool_tests)
+  add_dependencies(disktool_tests disk_data)
+endif()
+
+# --- install ---------------------------------------------------------------
+file(GLOB kiv_disk_inis ${KIV_DISK_SRC_DIR}/*.ini)
+install(FILES ${kiv_disk_inis} DESTINATION files)
+foreach(folder base_files dos_files inf_files setupwin setupnt kernel cdrom aspi msnet emm lorva)
+  install(DIRECTORY ${KIV_DISK_SRC_DIR}/${folder} DESTINATION files)
+endforeach()
+install(DIRECTORY ${KIV_DISK_DATA_DIR}/drivers/ DESTINATION drivers)
+install(DIRECTORY ${KIV_DISK_DATA_DIR}/dos/ DESTINATION dos)

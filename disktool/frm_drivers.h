@@ -1,0 +1,51 @@
+#pragma once
+// Model of the "Select Drivers" window: one kind's driver cabinets with their
+// descriptions and check marks, Select/Unselect All, sorting, and OK writing
+// the marks back to Drivers.ini.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+struct DriverItem {
+  std::string Name;         // cabinet base name, upper case
+  std::string Description;  // second column
+  bool Checked = true;
+  bool Corrupted = false;
+};
+
+class FrmDrivers {
+ public:
+  explicit FrmDrivers(std::string programFolder);
+
+  std::string Caption = "Select Drivers";
+  std::string ColumnHeader[2] = {"DriverName", "Description"};
+  std::vector<DriverItem> LV;
+  std::string CmdSelAllCaption = "Unselect All";
+  bool Visible = false;
+  bool Modal = false;
+  // The kind whose list is shown ("aspi", "ndis", "odi32" for the ODI pair).
+  std::string CurrentList;
+  bool IniExisted = false;
+  bool Sorted = false;
+  int SortColumn = 1;
+  bool SortAscending = true;
+  // Called between cabinets so the window stays responsive.
+  std::function<void()> Pump;
+
+  void CreateIndex(const std::string& txtName, const std::string& pciName, const std::string& folder,
+                   const std::string& kindHeader, bool clear);
+  void ColumnClick(int column);
+  void CmdSelAll_Click();
+  void CmdOK_Click();
+  void CmdCancel_Click();
+  // Re-sorts LV by SortColumn / SortAscending (case-insensitive, stable).
+  void SortItems();
+
+ private:
+  std::string RelativeToProgram(const std::string& path) const;
+  std::string programFolder_;
+};
+
+}  // namespace kiv

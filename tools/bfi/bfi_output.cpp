@@ -1,0 +1,101 @@
+#include "tools/bfi/bfi_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace kiv::bfi {
+
+namespace {
+
+char g_tempPath[4096];
+volatile sig_atomic_t g_tempActive = 0;
+
+void RemoveTempAndExit(int sig) {
+  if (g_tempActive) unlink(g_tempPath);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+class SignalGuard {
+ public:
+  SignalGuard() {
+    for (int i = 0; i < 3; ++i) old_[i] = signal(kSignals[i], RemoveTempAndExit);
+  }
+  ~SignalGuard() {
+    for (int i = 0; i < 3; ++i) signal(kSignals[i], old_[i]);
+  }
+
+ private:
+  static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+  void (*old_[3])(int);
+};
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes,
+                     std::string& error) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) {
+    error = path + ": not a file name";
+    return false;
+  }
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = path + ": is a folder";
+    return false;
+  }
+  std::string temp = (folder == "/" ? "" : folder) + "/." + name + ".bfi-XXXXXX";
+  if (temp.size() >= sizeof g_tempPath) {
+    error = path + ": path too long";
+    return false;
+  }
+  SignalGuard guard;
+  std::memcpy(g_tempPath, temp.c_str(), temp.size() + 1);
+  int fd = mkstemp(g_tempPath);
+  if (fd < 0) {
+    error = path + ": cannot create a file in " + folder + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  g_tempActive = 1;
+  auto fail = [&](const char* what) {
+    error = path + ": " + what + " (" + std::strerror(errno) + ")";
+    close(fd);
+    unlink(g_tempPath);
+    g_tempActive = 0;
+    return false;
+  };
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return fail("write failed");
+    done += size_t(w);
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(fd, 0666 & ~mask) != 0) return fail("cannot set permissions");
+  if (close(fd) != 0) {
+    fd = -1;
+    error = path + ": write failed (" + std::strerror(errno) + ")";
+    unlink(g_tempPath);
+    g_tempActive = 0;
+    return false;
+  }
+  if (rename(g_tempPath, path.c_str()) != 0) {
+    error = path + ": cannot rename the finished image into place (" + std::strerror(errno) + ")";
+    unlink(g_tempPath);
+    g_tempActive = 0;
+    return false;
+  }
+  g_tempActive = 0;
+  return true;
+}
+
+}  // namespace kiv::bfi
