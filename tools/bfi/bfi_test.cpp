@@ -257,6 +257,19 @@ TEST_F(BfiTest, SourceDateEpochGivesByteIdenticalImages) {
   fs::last_write_time(tree / "drivers", fs::file_time_type::clock::now() - std::chrono::hours(5));
   ASSERT_EQ(Bfi("144", b, tree, {epoch, "TZ=Asia/Tokyo"}).code, 0);
   EXPECT_TRUE(ReadFile(a) == ReadFile(b)) << "images differ";
+  // A copy of the tree made in another order, elsewhere: the same image.
+  fs::path copy = dir_ / "copy";
+  std::vector<fs::path> paths;
+  for (const auto& e : fs::recursive_directory_iterator(tree)) paths.push_back(e.path());
+  for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+    fs::path target = copy / fs::relative(*it, tree);
+    if (fs::is_directory(*it)) fs::create_directories(target);
+    else WriteFile(target, ReadFile(*it));
+  }
+  fs::path e = dir_ / "out" / "e.img";
+  ASSERT_EQ(Bfi("144", e, copy, {epoch}).code, 0);
+  EXPECT_TRUE(ReadFile(a) == ReadFile(e)) << "the copy gives another image";
+  fs::remove(e);
 
   RunResult list = Exec({"mdir", "-a", "-i", a.string(), "::/DRIVERS/NET"});
   EXPECT_NE(list.out.find("E100B    DOS     40000 2001-09-09   1:46"), std::string::npos)
