@@ -181,6 +181,20 @@ TEST(AsyncProcess, ChildrenAreReapedEvenWhenLeftRunning) {
   EXPECT_EQ(ProcessState(pid), '\0');
 }
 
+TEST(AsyncProcess, EndHandlerMayDropTheRunner) {
+  auto p = std::make_unique<AsyncProcess>();
+  int ends = 0;
+  p->ProcessEnded = [&] {
+    ++ends;
+    p.reset();  // as a caller replacing its runner does
+  };
+  ASSERT_TRUE(p->Start({"true"}));
+  while (p && p->Poll(milliseconds(20))) {
+  }
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(p, nullptr);
+}
+
 TEST(AsyncProcess, EndlessOutputStillLetsPollReturn) {
   AsyncProcess p;
   size_t bytes = 0;

@@ -250,7 +250,8 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
     }
     if (d.fd < 0 && d.reaped) {
       d.endDelivered = true;
-      if (ProcessEnded) ProcessEnded();
+      // A handler may drop this very runner: call a copy and touch nothing after.
+      if (auto ended = ProcessEnded) ended();
       return false;
     }
     if (delivered || std::chrono::steady_clock::now() >= deadline) return true;
