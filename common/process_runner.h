@@ -64,6 +64,8 @@ class AsyncProcess {
   bool Running() const;
   int ExitCode() const;  // valid after the end notification; -1 if killed
   const std::string& Error() const;
+  // The child's process id (for logs); -1 before a successful Start().
+  int Pid() const;
   // Ends the child (SIGTERM, then SIGKILL) - for our own tests and shutdowns.
   void Kill();
 

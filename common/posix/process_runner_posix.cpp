@@ -263,6 +263,8 @@ int AsyncProcess::ExitCode() const { return impl_->exitCode; }
 
 const std::string& AsyncProcess::Error() const { return impl_->error; }
 
+int AsyncProcess::Pid() const { return impl_->started ? static_cast<int>(impl_->pid) : -1; }
+
 void AsyncProcess::Kill() {
   Impl& d = *impl_;
   if (!d.started || d.reaped) return;
