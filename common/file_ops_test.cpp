@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/file_ops_internal.h"
 #include "common/test_temp_dir.h"
 
 namespace kiv {
@@ -121,6 +122,39 @@ TEST(FileOps, CopyFolderOverwritesAndKeepsExtras) {
   EXPECT_FALSE(CopyFolder(dir / "missing", dir / "dst2", &error));
   EXPECT_EQ(error, "Path Not found");
   EXPECT_FALSE(CopyFolder(dir / "src", dir / "dst/a.txt/x", &error));
+}
+
+TEST(FileOps, CopyIntoItsOwnSubfolderIsRefused) {
+  TestTempDir dir;
+  Put(dir / "src/a", "a");
+  std::string error;
+  EXPECT_FALSE(CopyFolder(dir / "src", dir / "SRC/backup", &error));
+  EXPECT_EQ(error, kCopyIntoItself);
+  EXPECT_EQ(ListFolder(dir / "src"), std::vector<std::string>{"a"});
+  // Through a link to the source as well.
+  ASSERT_EQ(::symlink((dir / "src").c_str(), (dir / "alias").c_str()), 0);
+  EXPECT_FALSE(CopyFolder(dir / "src", dir / "alias/new/deeper", &error));
+  EXPECT_TRUE(PathInside(dir / "alias/x", dir / "src"));
+  EXPECT_FALSE(PathInside(dir / "src", dir / "src"));
+  EXPECT_FALSE(PathInside(dir / "srcx", dir / "src"));
+  EXPECT_EQ(CanonicalLoose(dir / "alias/not/there"), CanonicalLoose(dir / "src") + "/not/there");
+  // A sibling with a common prefix is fine.
+  EXPECT_TRUE(CopyFolder(dir / "src", dir / "src2", &error)) << error;
+}
+
+TEST(FileOps, PipesAndLinkLoopsDoNotStallTheCopy) {
+  TestTempDir dir;
+  Put(dir / "src/a", "a");
+  Put(dir / "src/sub/b", "b");
+  ASSERT_EQ(::mkfifo((dir / "src/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("..", (dir / "src/sub/up").c_str()), 0);  // back to src
+  std::string error;
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
+  EXPECT_EQ(ListFolder(dir / "dst"), (std::vector<std::string>{"a", "sub"}));
+  EXPECT_EQ(ListFolder(dir / "dst/sub"), (std::vector<std::string>{"b"}));
+  EXPECT_FALSE(CopyOneFile(dir / "src/pipe", dir / "pipe-copy", &error));
+  EXPECT_EQ(error, kNotAFile);
+  EXPECT_FALSE(FileExists(dir / "pipe-copy"));
 }
 
 TEST(FileOps, CopyFilesByPattern) {

@@ -1,88 +1,26 @@
 // Runs the built bfi on generated trees and checks its images with tools that
 // know nothing of our writer: fsck.fat, and mtools (mdir, mtype, mshowfat,
 // minfo, mlabel).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tools/bfi/fat12_test_tools.h"
+
 namespace fs = std::filesystem;
+using namespace kiv::fat12_test;
 
 namespace {
-
-struct RunResult {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(FILE* f) {
-  std::string s;
-  rewind(f);
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
-
-// Runs argv[0] (looked up in PATH) with extra environment settings, in `cwd`
-// when given; stdout and stderr are collected separately.
-RunResult Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-              const std::string& cwd = {}) {
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    dup2(fileno(out), 1);
-    dup2(fileno(err), 2);
-    setenv("MTOOLS_SKIP_CHECK", "1", 1);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  RunResult r;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadAll(out);
-  r.err = ReadAll(err);
-  fclose(out);
-  fclose(err);
-  return r;
-}
-
-std::string Bytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = char(gen());
-  return s;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << bytes;
-}
 
 std::string Upper(std::string s) {
   for (char& c : s) c = char(toupper(static_cast<unsigned char>(c)));
@@ -186,6 +124,16 @@ class BfiTest : public ::testing::Test {
 
 TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
   fs::path tree = BootTree(40566);
+  // Without SOURCE_DATE_EPOCH a file keeps its own (local) time stamp.
+  std::tm when{};
+  when.tm_year = 2010 - 1900;
+  when.tm_mon = 4;
+  when.tm_mday = 6;
+  when.tm_hour = 12;
+  when.tm_min = 34;
+  when.tm_isdst = -1;
+  timeval times[2] = {{mktime(&when), 0}, {mktime(&when), 0}};
+  ASSERT_EQ(utimes((tree / "autoexec.bat").c_str(), times), 0);
   fs::path image = dir_ / "out" / "boot disk.img";  // blank in the name: quoted value
   RunResult r = Bfi("144", image, tree);
   ASSERT_EQ(r.code, 0) << r.err;
@@ -202,6 +150,8 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
 
   // The first two root entries are IO.SYS and MSDOS.SYS, in that order.
   RunResult root = Exec({"mdir", "-a", "-i", image.string(), "::/"});
+  EXPECT_NE(root.out.find("AUTOEXEC BAT        21 2010-05-06  12:34"), std::string::npos)
+      << root.out;
   size_t io = root.out.find("\nIO       SYS ");
   size_t msdos = root.out.find("\nMSDOS    SYS ");
   size_t firstEntry = root.out.find("\n\n", root.out.find("Directory for")) + 1;
@@ -307,6 +257,19 @@ TEST_F(BfiTest, SourceDateEpochGivesByteIdenticalImages) {
   fs::last_write_time(tree / "drivers", fs::file_time_type::clock::now() - std::chrono::hours(5));
   ASSERT_EQ(Bfi("144", b, tree, {epoch, "TZ=Asia/Tokyo"}).code, 0);
   EXPECT_TRUE(ReadFile(a) == ReadFile(b)) << "images differ";
+  // A copy of the tree made in another order, elsewhere: the same image.
+  fs::path copy = dir_ / "copy";
+  std::vector<fs::path> paths;
+  for (const auto& e : fs::recursive_directory_iterator(tree)) paths.push_back(e.path());
+  for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+    fs::path target = copy / fs::relative(*it, tree);
+    if (fs::is_directory(*it)) fs::create_directories(target);
+    else WriteFile(target, ReadFile(*it));
+  }
+  fs::path e = dir_ / "out" / "e.img";
+  ASSERT_EQ(Bfi("144", e, copy, {epoch}).code, 0);
+  EXPECT_TRUE(ReadFile(a) == ReadFile(e)) << "the copy gives another image";
+  fs::remove(e);
 
   RunResult list = Exec({"mdir", "-a", "-i", a.string(), "::/DRIVERS/NET"});
   EXPECT_NE(list.out.find("E100B    DOS     40000 2001-09-09   1:46"), std::string::npos)
