@@ -1,5 +1,7 @@
 #include "tools/lzx/match_finder.h"
 
+#include <algorithm>
+
 #include "tools/lzx/lzx_format.h"
 
 namespace kiv::lzx {
@@ -16,8 +18,9 @@ MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways)
       windowSize_(1u << windowBits),
       maxOffset_((1u << windowBits) - 3),
       buf_(2 * static_cast<size_t>(1u << windowBits) + kFrameSize + kSlack, 0),
-      ways_(ways),
-      head_((size_t{1} << hashBits) * static_cast<size_t>(ways > 0 ? ways : 1), 0),
+      ways_(ways > 0 ? 1 << (31 - __builtin_clz(static_cast<unsigned>(std::min(ways, 128)))) : 0),
+      bucketHead_(ways > 0 ? size_t{1} << hashBits : 0, 0),
+      head_((size_t{1} << hashBits) * static_cast<size_t>(ways_ > 0 ? ways_ : 1), 0),
       prev_(ways > 0 ? 0 : size_t{1} << windowBits, 0) {}
 
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
@@ -39,10 +42,12 @@ void MatchFinder::InsertUpTo(int64_t pos) {
   const int64_t limit = std::min(pos, End() - (hashBytes_ - 1));
   const uint32_t mask = windowSize_ - 1;
   if (ways_ > 0) {
+    const unsigned wrap = static_cast<unsigned>(ways_ - 1);
     for (; inserted_ < limit; ++inserted_) {
-      uint32_t* bucket = &head_[static_cast<size_t>(Hash(At(inserted_))) * ways_];
-      std::memmove(bucket + 1, bucket, (ways_ - 1) * sizeof(uint32_t));
-      bucket[0] = static_cast<uint32_t>(inserted_) + 1;
+      uint32_t h = Hash(At(inserted_));
+      uint8_t slot = static_cast<uint8_t>((bucketHead_[h] - 1) & wrap);
+      bucketHead_[h] = slot;
+      head_[static_cast<size_t>(h) * ways_ + slot] = static_cast<uint32_t>(inserted_) + 1;
     }
     return;
   }
@@ -89,12 +94,16 @@ int MatchFinder::FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint3
 
 int MatchFinder::FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLength, Match* out) {
   const uint8_t* cur = At(pos);
-  uint32_t* bucket = &head_[static_cast<size_t>(Hash(cur)) * ways_];
-  uint32_t cands[64];
-  const int ways = ways_ < 64 ? ways_ : 64;
-  std::memcpy(cands, bucket, ways * sizeof(uint32_t));
-  std::memmove(bucket + 1, bucket, (ways_ - 1) * sizeof(uint32_t));
-  bucket[0] = static_cast<uint32_t>(pos) + 1;
+  const uint32_t h = Hash(cur);
+  uint32_t* bucket = &head_[static_cast<size_t>(h) * ways_];
+  const unsigned wrap = static_cast<unsigned>(ways_ - 1);
+  const unsigned newest = bucketHead_[h];
+  uint32_t cands[128];
+  const int ways = ways_;
+  for (int i = 0; i < ways; ++i) cands[i] = bucket[(newest + i) & wrap];
+  uint8_t slot = static_cast<uint8_t>((newest - 1) & wrap);
+  bucketHead_[h] = slot;
+  bucket[slot] = static_cast<uint32_t>(pos) + 1;
   inserted_ = pos + 1;
   if (maxLength < 3) return 0;
   int found = 0;

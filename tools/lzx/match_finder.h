@@ -82,7 +82,8 @@ class MatchFinder {
   int64_t base_ = 0;       // stream position of buf_[0]
   size_t used_ = 0;
   int64_t inserted_ = 0;   // next position to insert
-  int ways_;
+  int ways_;                        // a power of two in bucket mode
+  std::vector<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
   std::vector<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
   std::vector<uint32_t> prev_;  // indexed by position modulo the window
 };
