@@ -19,6 +19,7 @@ namespace kiv {
 class Platform;
 class Prompter;
 class FrmCDBuild;
+struct FormBuild;
 
 // The progress sink of the build-run page: the caption goes to LblSub_Step,
 // the bar to BarSub_Step, the Cancel state to CmdCancel; PumpEvents lets the
@@ -64,6 +65,9 @@ class FrmCDBuild {
   bool MKISOFSRunning = false;
   bool ASyncAppRunning = false;
   bool QuitRequested = false;  // set when Finish ends the program
+  // The build run started by the first Finish (form_build.h); null before it.
+  // From then on Finish and Cancel go to the run, which mirrors its state here.
+  std::shared_ptr<FormBuild> ActiveBuild;
 
   // ---- buttons along the bottom
   Button CmdHelp{"Help"};

@@ -3,25 +3,30 @@
 // steps) plugs in at CmdFinish_Click.
 #include "cdtool/frm_cd_build.h"
 
+#include "cdtool/form_build.h"
+
 namespace kiv {
 
 void FrmCDBuild::CmdFinish_Click() {
+  if (ActiveBuild) {
+    ActiveBuild->run.CmdFinish_Click();
+    return;
+  }
   if (Finished) {
     WriteKivCDINI();
     QuitRequested = true;
     return;
   }
-  CmdBack.Enabled = false;
-  CmdFinish.Enabled = true;
-  ShowPage(kProgressPage);
-  ShowHelp(kProgressPage, false);
-  // The build run (FinishApp) goes here; when it returns: Finished = true,
-  // ShowPage(kFinishPage), ShowHelp(kFinishPage, false).
+  RunFormBuild(*this);
 }
 
 void FrmCDBuild::CmdCancel_Click() { CancelApp(); }
 
 void FrmCDBuild::CancelApp() {
+  if (ActiveBuild) {
+    ActiveBuild->run.CancelApp();
+    return;
+  }
   Finished = true;
   CancelCopy = true;
   LblFinish.Caption = "   Operation canceled";

@@ -322,14 +322,18 @@ TEST_F(WizardTest, CancelShowsTheFinishPageAndFinishEndsWithSettings) {
   EXPECT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
 }
 
-TEST_F(WizardTest, FinishOnTheSummaryShowsTheProgressPage) {
+TEST_F(WizardTest, FinishOnTheSummaryRunsTheBuildAndShowsItsResult) {
   auto f = MakeForm();
   f->Step = 8;
   f->VisiblePage = 8;
-  f->CmdFinish_Click();
-  EXPECT_EQ(f->VisiblePage, FrmCDBuild::kProgressPage);
+  std::vector<int> pages;
+  f->OnPumpEvents = [&] { pages.push_back(f->VisiblePage); };
+  f->CmdFinish_Click();  // no CD template here: the run stops at once
+  EXPECT_EQ(f->VisiblePage, FrmCDBuild::kFinishPage);
+  EXPECT_TRUE(f->Finished);
   EXPECT_FALSE(f->CmdBack.Enabled);
   EXPECT_FALSE(f->QuitRequested);
+  f->OnPumpEvents = nullptr;
   // The progress sink drives the page's caption and bar.
   f->Progress().SetCaption("Copying : x");
   f->Progress().SetMaximum(10);

@@ -122,6 +122,42 @@ std::string RealTarget(const std::string& path) {
 
 }  // namespace
 
+std::string CanonicalLoose(const std::string& path) {
+  std::string p = path.empty() ? "." : path;
+  std::string rest;
+  for (;;) {
+    if (char* real = ::realpath(p.c_str(), nullptr)) {
+      std::string r = real;
+      std::free(real);
+      if (rest.empty()) return r;
+      return (r == "/" ? "" : r) + "/" + rest;
+    }
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.find_last_of('/');
+    std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (!last.empty() && last != ".") rest = rest.empty() ? last : last + "/" + rest;
+    if (slash == std::string::npos) {
+      p = ".";
+    } else if (slash == 0) {
+      p = "/";
+    } else {
+      p = p.substr(0, slash);
+    }
+    if (p == "/" || p == ".") {
+      char* real = ::realpath(p.c_str(), nullptr);
+      std::string r = real ? real : p;
+      std::free(real);
+      return (r == "/" ? "" : r) + "/" + rest;
+    }
+  }
+}
+
+bool PathInside(const std::string& inner, const std::string& outer) {
+  std::string i = CanonicalLoose(inner), o = CanonicalLoose(outer);
+  if (o == "/") return i != "/";
+  return i.size() > o.size() && i.compare(0, o.size(), o) == 0 && i[o.size()] == '/';
+}
+
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
                      const std::function<void(int64_t)>& onChunk) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -259,6 +295,9 @@ bool DeleteTree(const std::string& folder) {
   struct stat st;
   if (::lstat(p.c_str(), &st) != 0) return true;
   if (!S_ISDIR(st.st_mode)) return false;  // a file or a link is not a folder to remove
+  // A work-folder path that came out empty ("" + "\") must never take the
+  // whole file system with it.
+  if (CanonicalLoose(p) == "/") return false;
   DeleteTreeReal(p);
   return ::lstat(p.c_str(), &st) != 0;
 }
@@ -305,6 +344,10 @@ bool CopyFolder(const std::string& Source, const std::string& Destination, std::
   std::string src = StripTrailingSeps(ResolvePath(TrimRight(Source)));
   if (!IsDir(src)) {
     SetError(error, ENOENT);
+    return false;
+  }
+  if (PathInside(ResolvePathPrefix(TrimRight(Destination)), src)) {
+    if (error) *error = kCopyIntoItself;
     return false;
   }
   if (!MakePath(Destination)) {

@@ -17,4 +17,12 @@ std::string CopyErrorText(int err);
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
                      const std::function<void(int64_t)>& onChunk);
 
+// The path with every existing leading part replaced by its canonical form
+// (links resolved), the rest appended as given.
+std::string CanonicalLoose(const std::string& path);
+// True when `inner` lies strictly inside the folder `outer` (canonical forms).
+bool PathInside(const std::string& inner, const std::string& outer);
+// Text for a copy into its own source.
+inline constexpr const char* kCopyIntoItself = "Destination is inside the source folder";
+
 }  // namespace kiv

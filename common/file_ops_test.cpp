@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/file_ops_internal.h"
 #include "common/test_temp_dir.h"
 
 namespace kiv {
@@ -121,6 +122,24 @@ TEST(FileOps, CopyFolderOverwritesAndKeepsExtras) {
   EXPECT_FALSE(CopyFolder(dir / "missing", dir / "dst2", &error));
   EXPECT_EQ(error, "Path Not found");
   EXPECT_FALSE(CopyFolder(dir / "src", dir / "dst/a.txt/x", &error));
+}
+
+TEST(FileOps, CopyIntoItsOwnSubfolderIsRefused) {
+  TestTempDir dir;
+  Put(dir / "src/a", "a");
+  std::string error;
+  EXPECT_FALSE(CopyFolder(dir / "src", dir / "SRC/backup", &error));
+  EXPECT_EQ(error, kCopyIntoItself);
+  EXPECT_EQ(ListFolder(dir / "src"), std::vector<std::string>{"a"});
+  // Through a link to the source as well.
+  ASSERT_EQ(::symlink((dir / "src").c_str(), (dir / "alias").c_str()), 0);
+  EXPECT_FALSE(CopyFolder(dir / "src", dir / "alias/new/deeper", &error));
+  EXPECT_TRUE(PathInside(dir / "alias/x", dir / "src"));
+  EXPECT_FALSE(PathInside(dir / "src", dir / "src"));
+  EXPECT_FALSE(PathInside(dir / "srcx", dir / "src"));
+  EXPECT_EQ(CanonicalLoose(dir / "alias/not/there"), CanonicalLoose(dir / "src") + "/not/there");
+  // A sibling with a common prefix is fine.
+  EXPECT_TRUE(CopyFolder(dir / "src", dir / "src2", &error)) << error;
 }
 
 TEST(FileOps, CopyFilesByPattern) {

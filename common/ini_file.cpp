@@ -149,7 +149,8 @@ std::string INIFile::GetINIKey(const std::string& Section, const std::string& Ke
   std::vector<Line> lines = SplitLines(bytes);
   Location loc = Find(lines, Section, Key);
   if (!loc.keyFound) return "";
-  std::string v = Trim(loc.rawValue);
+  // The profile read hands back a C string: a NUL inside the line ends it.
+  std::string v = Trim(StripNull(loc.rawValue));
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
   v = CutBytes(v, kMaxValue);
   return Trim(v);

@@ -78,6 +78,12 @@ TEST_F(IniTest, CutDoesNotSplitAUtf8Character) {
   EXPECT_EQ(ini.GetINIKey("s", "k"), std::string(98, 'a'));
 }
 
+TEST_F(IniTest, NulInsideAValueEndsIt) {
+  Write(path, std::string("[s]\nk= abc\0def\nj=\0\n", 18));
+  EXPECT_EQ(ini.GetINIKey("s", "k"), "abc");
+  EXPECT_EQ(ini.GetINIKey("s", "j"), "");
+}
+
 TEST_F(IniTest, FirstSectionAndFirstKeyWin) {
   Write(path, "[s]\nk=1\nk=2\n[S]\nk=3\n");
   EXPECT_EQ(ini.GetINIKey("s", "k"), "1");

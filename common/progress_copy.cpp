@@ -125,7 +125,10 @@ bool CopyPathWithProgress(const std::string& Source, const std::string& Destinat
     result = copy.Copy(Source, src, dst, 0);
   } else {
     const int64_t total = TreeSize(src, 0);
-    if (total > 0) {
+    if (total > 0 && PathInside(dst, src)) {
+      // It would copy its own output again and again.
+      if (error) *error = kCopyIntoItself;
+    } else if (total > 0) {
       progress.SetMaximum(total);
       progress.SetValue(0);
       result = copy.Copy(Source, src, dst, 0);

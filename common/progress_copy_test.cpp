@@ -130,6 +130,18 @@ TEST(CopyPathWithProgress, MissingSourceIsNamedInAMessage) {
   EXPECT_FALSE(sink.barVisible);
 }
 
+TEST(CopyPathWithProgress, DestinationInsideTheSourceIsRefused) {
+  TestTempDir dir;
+  Put(dir / "src/a", "a");
+  MemoryProgressSink sink;
+  ScriptedPrompter prompter;
+  std::string error;
+  EXPECT_FALSE(CopyPathWithProgress(dir / "src", dir / "src/copy", sink, prompter, "Kiv", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(FolderExists(dir / "src/copy"));
+  EXPECT_FALSE(sink.barVisible);
+}
+
 TEST(CopyPathWithProgress, WindowsStyleSourceInOtherCase) {
   TestTempDir dir;
   Put(dir / "CD/I386/TXTSETUP.SIF", "sif");

@@ -97,7 +97,8 @@ bool FrmWizard::PrepareDrivers() {
     if (current.empty() || LeadingNumber(Trim(line.substr(eq + 1))) == 0) continue;
     const std::string name = ToLower(Trim(line.substr(0, eq)));
     const std::string source = ResolvePath(Resolve("drivers\\" + current + "\\" + name + ".cab"));
-    const std::string dest = Resolve("cabs\\Lib\\" + current + "\\" + name + ".cab");
+    // One folder "lib" on the floppy: the file list names it in lower case.
+    const std::string dest = Resolve("cabs\\lib\\" + current + "\\" + name + ".cab");
     MakePath(FolderOf(dest));
     std::string error;
     if (!CopyOneFile(source, dest, &error)) {

@@ -5,14 +5,20 @@
 #   cd_boot             an ISO mastered from the template boots to the loader banner
 #   floppy_boot         a floppy with our boot sector boots to its banner
 #   patched_sector_boot erdc.bin with I386 rewritten to ERDC boots and names \ERDC
+# and, for other end-to-end tests (no environment needed):
+#   iso <file.iso> [text]     the ISO boots to `text` (default: the loader banner)
+#   floppy <file.img> [text]  the floppy boots to `text` (default: the boot sector banner)
 # Environment: KIV_BOOT_BIN_DIR (assembled .bin files), KIV_TEMPLATE_DIR (the
 # CD template in the sources), KIV_BFI (the floppy image tool; empty: mkfs.fat).
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
 
-check=${1:?usage: boot_check.sh <check>}
-bin=${KIV_BOOT_BIN_DIR:?}
-template=${KIV_TEMPLATE_DIR:?}
+check=${1:?usage: boot_check.sh <check> [args]}
+case "$check" in iso | floppy) ;; *)
+  bin=${KIV_BOOT_BIN_DIR:?}
+  template=${KIV_TEMPLATE_DIR:?}
+  ;;
+esac
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_boot_check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -109,25 +115,37 @@ cd_boot)
   boot_and_expect "Kiv Rescue CD loader" -cdrom "$work/x.iso" -boot d
   ;;
 floppy_boot)
-  img="$work/kivtest.img"
   mkdir -p "$work/tree"
   echo "stand-in" >"$work/tree/readme.txt"
-  if [ -n "${KIV_BFI:-}" ] && [ -x "$KIV_BFI" ]; then
-    echo "making the floppy with bfi"
-    "$KIV_BFI" -b="$bin/bootsect.bin" -l=KIVTEST -t=144 -f="$img" "$work/tree" ||
-      fail "bfi failed"
-  else
-    need mkfs.fat "package dosfstools, used to make the floppy without bfi"
-    echo "making the floppy with mkfs.fat (bfi not built)"
-    mkfs.fat -C -n KIVTEST "$img" 1440 >/dev/null
-    # Our code around the file system's BPB: the jump, then bytes 62..511.
-    dd if="$bin/bootsect.bin" of="$img" bs=1 count=3 conv=notrunc status=none
-    dd if="$bin/bootsect.bin" of="$img" bs=1 skip=62 seek=62 count=450 conv=notrunc status=none
-  fi
-  if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects the floppy"; fi
-  boot_and_expect "Kiv boot disk: DOS system files are stand-ins" \
-    -drive "file=$img,if=floppy,format=raw" -boot a
-  grep -q -a "Volume label: KIVTEST" "$work/serial.txt" || fail "the banner does not show the volume label"
+  for size in 144 288; do
+    img="$work/kiv$size.img"
+    if [ -n "${KIV_BFI:-}" ] && [ -x "$KIV_BFI" ]; then
+      echo "making the $size floppy with bfi"
+      "$KIV_BFI" -b="$bin/bootsect.bin" -l="KIVTEST$size" -t=$size -f="$img" "$work/tree" ||
+        fail "bfi failed"
+    else
+      need mkfs.fat "package dosfstools, used to make the floppy without bfi"
+      echo "making the $size floppy with mkfs.fat (bfi not built)"
+      mkfs.fat -C -n "KIVTEST$size" "$img" $((size * 10)) >/dev/null
+      # Our code around the file system's BPB: the jump, then bytes 62..511.
+      dd if="$bin/bootsect.bin" of="$img" bs=1 count=3 conv=notrunc status=none
+      dd if="$bin/bootsect.bin" of="$img" bs=1 skip=62 seek=62 count=450 conv=notrunc status=none
+    fi
+    if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects the floppy"; fi
+    boot_and_expect "Kiv boot disk: DOS system files are stand-ins" \
+      -drive "file=$img,if=floppy,format=raw" -boot a
+    grep -q -a "Volume label: KIVTEST$size" "$work/serial.txt" ||
+      fail "the banner does not show the volume label KIVTEST$size"
+  done
+  ;;
+iso)
+  [ -f "${2:-}" ] || fail "no ISO file: ${2:-}"
+  boot_and_expect "${3:-Kiv Rescue CD loader}" -cdrom "$2" -boot d
+  ;;
+floppy)
+  [ -f "${2:-}" ] || fail "no floppy image: ${2:-}"
+  boot_and_expect "${3:-Kiv boot disk: DOS system files are stand-ins}" \
+    -drive "file=$2,if=floppy,format=raw" -boot a
   ;;
 patched_sector_boot)
   need genisoimage "the ISO mastering tool"

@@ -1,19 +1,26 @@
 # Boot checks: the CD template's files and boot code, and QEMU boots of a CD
 # mastered from the template and of a floppy carrying our boot sector. The
 # QEMU tests skip (exit 77, reason printed) when qemu-system-i386 is missing.
+#
+# Other end-to-end tests boot what they built through the same script (it
+# needs no environment for these two):
+#   bash ${KIV_BOOT_CHECK_SCRIPT} iso <file.iso> [expected text]
+#   bash ${KIV_BOOT_CHECK_SCRIPT} floppy <file.img> [expected text]
+# exit 77 means skipped (qemu missing): set SKIP_RETURN_CODE 77 on such tests.
+set(KIV_BOOT_CHECK_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/boot_check.sh)
+
 get_property(KIV_BOOT_BIN_DIR GLOBAL PROPERTY KIV_BOOT_BIN_DIR)
 if(NOT KIV_BOOT_BIN_DIR)
   return()
 endif()
 
-set(KIV_BOOT_CHECK ${CMAKE_CURRENT_SOURCE_DIR}/boot_check.sh)
 set(KIV_BOOT_CHECK_ENV
   "KIV_BOOT_BIN_DIR=${KIV_BOOT_BIN_DIR}"
   "KIV_TEMPLATE_DIR=${CMAKE_SOURCE_DIR}/data/files/kivcd"
   "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>")
 
 foreach(check template boot_files cd_boot floppy_boot patched_sector_boot)
-  add_test(NAME boot.${check} COMMAND bash ${KIV_BOOT_CHECK} ${check})
+  add_test(NAME boot.${check} COMMAND bash ${KIV_BOOT_CHECK_SCRIPT} ${check})
   set_tests_properties(boot.${check} PROPERTIES
     ENVIRONMENT "${KIV_BOOT_CHECK_ENV}"
     SKIP_RETURN_CODE 77

@@ -1,9 +1,11 @@
 #include "tools/bfi/bfi_output.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -37,7 +39,7 @@ class SignalGuard {
 
 }  // namespace
 
-bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes,
+bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t used, size_t total,
                      std::string& error) {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -71,13 +73,13 @@ bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes,
     g_tempActive = 0;
     return false;
   };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+  for (size_t at = 0; at < used;) {
+    ssize_t w = pwrite(fd, data + at, used - at, off_t(at));
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) return fail("write failed");
-    done += size_t(w);
+    at += size_t(w);
   }
+  if (ftruncate(fd, off_t(total)) != 0) return fail("write failed");
   mode_t mask = umask(0);
   umask(mask);
   if (fchmod(fd, 0666 & ~mask) != 0) return fail("cannot set permissions");
@@ -96,6 +98,28 @@ bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes,
   }
   g_tempActive = 0;
   return true;
+}
+
+ImageMemory::ImageMemory(size_t size) : size_(size) {
+  // Aligned to 2 MiB so the kernel can back it with huge pages.
+  constexpr size_t kHuge = size_t(2) << 20;
+  mapSize_ = (size + kHuge - 1) / kHuge * kHuge + kHuge;
+  map_ = mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map_ == MAP_FAILED) {
+    map_ = nullptr;
+    fallback_.assign(size, 0);
+    data_ = fallback_.data();
+    return;
+  }
+  uintptr_t start = (reinterpret_cast<uintptr_t>(map_) + kHuge - 1) / kHuge * kHuge;
+  data_ = reinterpret_cast<uint8_t*>(start);
+#ifdef MADV_POPULATE_WRITE
+  madvise(data_, size, MADV_POPULATE_WRITE);
+#endif
+}
+
+ImageMemory::~ImageMemory() {
+  if (map_ != nullptr) munmap(map_, mapSize_);
 }
 
 }  // namespace kiv::bfi

@@ -88,7 +88,7 @@ class Builder {
  public:
   Builder(const ImageOptions& o) : opt_(o), geo_(GeometryFor(o.size)) {}
 
-  bool Run(const Node& root, std::vector<uint8_t>& image, std::string& error);
+  bool Run(const Node& root, uint8_t* image, size_t& used, std::string& error);
 
  private:
   bool Plan(const Node& node, const std::string& path, Dir& dir, std::string& error);
@@ -96,7 +96,7 @@ class Builder {
   void WriteBootSector();
   void SetFat(uint32_t n, uint16_t value);
   void MarkChains(const Dir& dir);
-  void WriteDir(const Dir& dir, std::vector<uint8_t>& image);
+  void WriteDir(const Dir& dir);
   bool WriteFiles(const Dir& dir, std::string& error);
   void PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t time, uint32_t cluster,
                 uint32_t size) const;
@@ -104,7 +104,7 @@ class Builder {
 
   const ImageOptions& opt_;
   Geometry geo_;
-  std::vector<uint8_t> img_;
+  uint8_t* img_ = nullptr;
   uint32_t next_ = 2;
   uint64_t neededClusters_ = 0;
 };
@@ -207,7 +207,7 @@ void Builder::Allocate(Dir& dir) {
 }
 
 void Builder::SetFat(uint32_t n, uint16_t value) {
-  uint8_t* fat = img_.data() + size_t(geo_.reservedSectors) * geo_.bytesPerSector;
+  uint8_t* fat = img_ + size_t(geo_.reservedSectors) * geo_.bytesPerSector;
   size_t off = n + n / 2;
   if (n & 1) {
     fat[off] = uint8_t((fat[off] & 0x0F) | ((value << 4) & 0xF0));
@@ -228,7 +228,7 @@ void Builder::MarkChains(const Dir& dir) {
 }
 
 void Builder::WriteBootSector() {
-  uint8_t* b = img_.data();
+  uint8_t* b = img_;
   if (opt_.bootSector.empty()) {
     b[0] = 0xEB;
     b[1] = 0x3C;
@@ -279,9 +279,9 @@ void Builder::PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t 
   Put32(p + 28, size);
 }
 
-void Builder::WriteDir(const Dir& dir, std::vector<uint8_t>& image) {
-  uint8_t* p = dir.isRoot ? image.data() + size_t(geo_.FirstRootSector()) * geo_.bytesPerSector
-                          : image.data() + geo_.ClusterOffset(dir.first);
+void Builder::WriteDir(const Dir& dir) {
+  uint8_t* p = dir.isRoot ? img_ + size_t(geo_.FirstRootSector()) * geo_.bytesPerSector
+                          : img_ + geo_.ClusterOffset(dir.first);
   if (!dir.isRoot) {
     ShortName dot, dotdot;
     dot.fill(' ');
@@ -334,7 +334,7 @@ void Builder::WriteDir(const Dir& dir, std::vector<uint8_t>& image) {
     PutShort(p, label, kAttrVolume, opt_.time, 0, 0);
   }
   for (const Entry& e : dir.entries)
-    if (e.sub) WriteDir(*e.sub, image);
+    if (e.sub) WriteDir(*e.sub);
 }
 
 bool Builder::WriteFiles(const Dir& dir, std::string& error) {
@@ -344,7 +344,7 @@ bool Builder::WriteFiles(const Dir& dir, std::string& error) {
       continue;
     }
     if (e.clusters == 0) continue;
-    uint8_t* dest = img_.data() + geo_.ClusterOffset(e.first);
+    uint8_t* dest = img_ + geo_.ClusterOffset(e.first);
     if (e.node->sourcePath.empty()) {
       std::memcpy(dest, e.node->bytes.data(), e.node->bytes.size());
       continue;
@@ -381,7 +381,7 @@ bool Builder::WriteFiles(const Dir& dir, std::string& error) {
   return true;
 }
 
-bool Builder::Run(const Node& root, std::vector<uint8_t>& image, std::string& error) {
+bool Builder::Run(const Node& root, uint8_t* image, size_t& used, std::string& error) {
   Dir top;
   top.isRoot = true;
   top.hasLabel = !opt_.label.empty();
@@ -403,7 +403,7 @@ bool Builder::Run(const Node& root, std::vector<uint8_t>& image, std::string& er
     return false;
   }
 
-  img_.assign(geo_.ImageBytes(), 0);
+  img_ = image;
   WriteBootSector();
   Allocate(top);
 
@@ -411,15 +411,12 @@ bool Builder::Run(const Node& root, std::vector<uint8_t>& image, std::string& er
   SetFat(1, 0xFFF);
   MarkChains(top);
   const size_t fatBytes = size_t(geo_.sectorsPerFat) * geo_.bytesPerSector;
-  uint8_t* fat1 = img_.data() + size_t(geo_.reservedSectors) * geo_.bytesPerSector;
+  uint8_t* fat1 = img_ + size_t(geo_.reservedSectors) * geo_.bytesPerSector;
   for (uint8_t f = 1; f < geo_.fatCount; ++f) std::memcpy(fat1 + f * fatBytes, fat1, fatBytes);
 
-  WriteDir(top, img_);
-  if (!WriteFiles(top, error)) {
-    img_.clear();
-    return false;
-  }
-  image = std::move(img_);
+  WriteDir(top);
+  if (!WriteFiles(top, error)) return false;
+  used = size_t(geo_.ClusterOffset(next_));
   return true;
 }
 
@@ -468,10 +465,16 @@ uint32_t SerialFromTime(int64_t seconds, int hundredths) {
   return ((hi & 0xFFFF) << 16) | (lo & 0xFFFF);
 }
 
-bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image,
-                std::string& error) {
-  image.clear();
+bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image,
+                    size_t imageSize, size_t& used, std::string& error) {
   error.clear();
+  used = 0;
+  if (imageSize != GeometryFor(options.size).ImageBytes()) {
+    error = "image memory of " + std::to_string(imageSize) + " bytes; a " +
+            SizeName(options.size) + " floppy has " +
+            std::to_string(GeometryFor(options.size).ImageBytes());
+    return false;
+  }
   if (!options.bootSector.empty()) {
     std::string why = CheckBootSector(options.bootSector);
     if (!why.empty()) {
@@ -489,7 +492,16 @@ bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8
     return false;
   }
   Builder b(options);
-  return b.Run(root, image, error);
+  return b.Run(root, image, used, error);
+}
+
+bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image,
+                std::string& error) {
+  image.assign(GeometryFor(options.size).ImageBytes(), 0);
+  size_t used = 0;
+  if (BuildImageInto(options, root, image.data(), image.size(), used, error)) return true;
+  image.clear();
+  return false;
 }
 
 }  // namespace kiv::fat12

@@ -50,4 +50,12 @@ void DosDateTime(int64_t seconds, bool localTime, uint16_t& date, uint16_t& time
 bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image,
                 std::string& error);
 
+// The same into caller memory: `image` holds GeometryFor(options.size)
+// .ImageBytes() bytes, all zero on entry. `used` receives the length of the
+// part written; every byte after it stays zero (clusters are handed out from
+// the start of the data area), so a caller may write just that part and
+// extend the file to the full size. On failure the memory holds garbage.
+bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image,
+                    size_t imageSize, size_t& used, std::string& error);
+
 }  // namespace kiv::fat12

@@ -9,6 +9,13 @@
 
 namespace kiv::fat12 {
 
+Node Folder(const std::string& name) {
+  Node n;
+  n.name = name;
+  n.isDirectory = true;
+  return n;
+}
+
 Node MemoryFile(const std::string& name, std::vector<uint8_t> bytes, int64_t mtime) {
   Node n;
   n.name = name;

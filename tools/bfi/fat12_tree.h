@@ -26,6 +26,9 @@ struct Node {
   std::vector<Node> children;  // directories
 };
 
+// An empty folder node (the root when `name` is empty).
+Node Folder(const std::string& name = {});
+
 // A file node holding `bytes` (for callers that make files in memory).
 Node MemoryFile(const std::string& name, std::vector<uint8_t> bytes, int64_t mtime = 0);
 

@@ -109,8 +109,10 @@ int main(int argc, char** argv) {
   if (!options.bootSector.empty() && !HasIoSys(root))
     std::cerr << "bfi: warning: " << tree << " holds no IO.SYS; the floppy will not start DOS\n";
 
-  std::vector<uint8_t> image;
-  if (!fat12::BuildImage(options, root, image, error)) return Fail(tree + ": " + error);
+  bfi::ImageMemory image(fat12::GeometryFor(options.size).ImageBytes());
+  size_t used = 0;
+  if (!fat12::BuildImageInto(options, root, image.data(), image.size(), used, error))
+    return Fail(tree + ": " + error);
 
   // The image name is kept as given; only its folder is looked up DOS-style.
   std::string target = args.image;
@@ -119,6 +121,6 @@ int main(int argc, char** argv) {
   size_t slash = target.rfind('/');
   if (slash != std::string::npos && slash > 0)
     target = bfi::ResolveDosPath(target.substr(0, slash)) + target.substr(slash);
-  if (!bfi::WriteFileAtomic(target, image, error)) return Fail(error);
+  if (!bfi::WriteFileAtomic(target, image.data(), used, image.size(), error)) return Fail(error);
   return 0;
 }

@@ -138,7 +138,7 @@ TEST_P(LevelTest, InputLongerThanWindowRoundTrip) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, LevelTest, ::testing::Values(0));  // compressing levels follow with the real encoder
+INSTANTIATE_TEST_SUITE_P(Levels, LevelTest, ::testing::Values(0, 1, 2));
 
 TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
   Bytes data = MakeX86(150000, 21);

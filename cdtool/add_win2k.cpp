@@ -1,0 +1,107 @@
+#include "cdtool/add_win2k.h"
+
+#include <stdexcept>
+
+#include "cdtool/boot_menu_edits.h"
+#include "cdtool/build_run.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/process_runner.h"
+#include "common/progress_copy.h"
+#include "common/prompter.h"
+#include "common/setup_answer.h"
+
+namespace kiv {
+
+namespace {
+struct StepFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+}  // namespace
+
+std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe,
+                                         const std::string& cdTree) {
+  std::vector<std::string> argv;
+  if (!wine.empty()) argv.push_back(wine);
+#ifdef _WIN32
+  argv.push_back(spExe);
+  argv.push_back("-s:" + ShortPath(cdTree));
+#else
+  // wine maps the POSIX root to drive Z:.
+  argv.push_back(spExe);
+  argv.push_back("-s:Z:" + WindowsPath(cdTree));
+#endif
+  return argv;
+}
+
+void AddWin2K(BuildRun& run, const std::string& Source, const std::string& /*I386Name*/, bool DelTreeLang,
+              const std::string& SP_exe, const std::string& /*HotFixDir*/, bool InjectProdKey,
+              const std::string& ProductKey, bool AddInfo_toUnattend) {
+  Prompter& prompter = run.prompter();
+  try {
+    run.SetSubStep("Copying Windows 2000/XP Files");
+
+    std::string error;
+    const std::string sector = ResolvePath(run.InProgram("files\\bootsect\\w2ksect.bin"));
+    if (!CopyOneFile(sector, run.InProgram("kivcd\\boot\\images\\w2ksect.bin"), &error))
+      throw StepFailure(sector + ": " + error);
+
+    const std::string source = ResolvePath(Source);
+    CopyPathWithProgress(source, run.InProgram("kivcd\\I386"), run.Progress(), prompter, "The kiv CD Builder");
+
+    // Tag files of the medium's root (the folder above I386).
+    std::string trimmed = source;
+    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+    const std::string root = FolderOf(trimmed);
+    for (const char* pattern : {"win51*.*", "cdrom*.*"}) {
+      if (ListFolder(root, pattern, true, false).empty()) continue;
+      if (!CopyFiles(JoinPath(root, pattern), JoinPath(run.InProgram("kivcd"), pattern), &error))
+        throw StepFailure(JoinPath(root, pattern) + ": " + error);
+    }
+
+    if (!SP_exe.empty()) {
+      const std::string wine = FindOnPath("wine");
+      if (wine.empty()) {
+        prompter.MsgBox(Message{"Can't integrate the Windows Service Pack without wine installed",
+                                "Can't Slipstream Service Pack", Icon::Exclamation, Buttons::OK, 0,
+                                std::nullopt});
+      } else {
+        run.SetSubStep("Slipstreaming Windows 2000/XP Service Pack");
+        const std::string spExe = ResolvePath(SP_exe);
+        if (FileExists(spExe)) {
+          run.ASyncShell(ServicePackArgv(wine, spExe, run.InProgram("kivcd")));
+          run.WaitForASyncApp();
+        }
+      }
+    }
+
+    if (AddInfo_toUnattend) {
+      if (!FillKeyFile(run.ProgramFolder(), true, true))
+        throw StepFailure("cannot write " + run.InProgram(kKeyFile));
+      const std::string keyFile = run.InProgram(kKeyFile);
+      if (FileExists(keyFile)) {
+        AnswerFileResult r =
+            FillSetupDataFromKeyFileToUnattend(run.ProgramFolder(), keyFile, run.InProgram("kivcd\\I386\\WINNT.SIF"));
+        if (r.Failed()) throw StepFailure(r.path + ": " + r.error);
+      }
+    }
+
+    if (DelTreeLang) {
+      run.SetSubStep("Removing Extra Languages files");
+      const std::string lang = ResolvePath(run.InProgram("kivcd\\I386\\LANG"));
+      if (!DeleteTree(lang)) throw StepFailure("cannot delete " + lang);
+    }
+
+    if (InjectProdKey) {
+      run.SetSubStep("Injecting Product Key in the Boot Menu");
+      InjectProductKey(run.InProgram("kivcd\\boot\\scripts\\main.cds"), ProductKey, prompter);
+    }
+  } catch (const std::exception& e) {
+    run.Diagnostic(e.what());
+    prompter.MsgBox(Message{"A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
+                            "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    run.CancelApp();
+  }
+}
+
+}  // namespace kiv

@@ -1,0 +1,191 @@
+// Windows 2000/XP, Windows 98/Me and advanced-tool integration on small fake
+// setup trees with upper-case names, as a real CD shows them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "cdtool/add_win2k.h"
+#include "cdtool/add_win9x.h"
+#include "cdtool/adv_tools.h"
+#include "cdtool/build_run.h"
+#include "cdtool/build_test_support.h"
+#include "common/prompter.h"
+
+namespace kiv {
+namespace {
+
+using testing::ProgramFolder;
+using testing::RecordingFrame;
+using testing::WriteText;
+
+class AssemblySteps : public ::testing::Test {
+ protected:
+  ProgramFolder folder;
+  ScriptedPrompter prompter;
+  RecordingFrame frame;
+  BuildRun run{folder.dir, prompter, frame};
+  MemoryProgressSink view;
+
+  void SetUp() override {
+    run.SetView(&view);
+    run.Prepare_CDDir();
+    ASSERT_TRUE(folder.Exists("kivcd/boot/scripts/main.cds"));
+    // An XP medium: I386 with a LANG folder, tag files in its root.
+    WriteText(folder.P("xpcd/I386/SETUPLDR.BIN"), "loader");
+    WriteText(folder.P("xpcd/I386/TXTSETUP.SIF"), "[SourceDisksNames]\r\n");
+    WriteText(folder.P("xpcd/I386/LANG/CHS.TXT"), "lang");
+    WriteText(folder.P("xpcd/WIN51"), "");
+    WriteText(folder.P("xpcd/WIN51IP"), "");
+    WriteText(folder.P("xpcd/WIN51IP.SP1"), "");
+    WriteText(folder.P("xpcd/CDROM_IP.5"), "");
+    WriteText(folder.P("xpcd/README.HTM"), "not a tag file");
+  }
+};
+
+TEST_F(AssemblySteps, Win2KWithoutOptionsAddsTreeTagsAndBootSector) {
+  AddWin2K(run, folder.P("xpcd/i386"), "I386", false, "", "", false, "", false);
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(folder.Read("kivcd/I386/SETUPLDR.BIN"), "loader");
+  EXPECT_TRUE(folder.Exists("kivcd/I386/LANG/CHS.TXT"));
+  for (const char* tag : {"WIN51", "WIN51IP", "WIN51IP.SP1", "CDROM_IP.5"})
+    EXPECT_TRUE(folder.Exists(std::string("kivcd/") + tag)) << tag;
+  EXPECT_FALSE(folder.Exists("kivcd/README.HTM"));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/w2ksect.bin"), folder.Read("files/bootsect/w2ksect.bin"));
+  EXPECT_FALSE(folder.Exists("kivcd/I386/WINNT.SIF"));
+  EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
+  EXPECT_FALSE(run.CancelCopy);
+}
+
+TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheKey) {
+  WriteText(folder.P("keyfile2.txt"),
+            "[Win2KInfo]\r\nTemplateFile=\r\nOwnerName=Ann Smith\r\nOrganization=Kiv\r\n"
+            "ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\nComputerName=PC1\r\nWorkgroup=CORP\r\nJoinDomain=True\r\n");
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", true, "", "", true, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", true);
+  EXPECT_TRUE(prompter.messages.empty());
+  std::string sif = folder.Read("kivcd/I386/WINNT.SIF");
+  EXPECT_NE(sif.find("FullName=Ann Smith"), std::string::npos);
+  EXPECT_NE(sif.find("UnattendedInstall=Yes"), std::string::npos);
+  EXPECT_NE(sif.find("JoinDomain=CORP"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("kivcd/I386/LANG"));
+  EXPECT_TRUE(folder.Exists("kivcd/I386/TXTSETUP.SIF"));
+  std::string menu = folder.Read("kivcd/boot/scripts/main.cds");
+  EXPECT_NE(menu.find("Set WinKey1=\"ABCDE\""), std::string::npos);
+  EXPECT_NE(menu.find("Set WinKey5=\"UVWXY\""), std::string::npos);
+  EXPECT_NE(menu.find("\nSet Action3_Macro=\"ShowWinKey\""), std::string::npos);
+  EXPECT_EQ(run.page10.LblSub_Step, "Injecting Product Key in the Boot Menu");
+}
+
+TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
+  std::string bin = folder.P("bin");
+  testing::WriteScript(bin + "/wine", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + folder.P("wine.args") + "'\n");
+  WriteText(folder.P("sp/XPSP2.EXE"), "MZ");
+  std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", false, folder.P("sp/xpsp2.exe"), "", false, "", false);
+  ::setenv("PATH", oldPath.c_str(), 1);
+  EXPECT_TRUE(prompter.messages.empty());
+  std::string expectedTree = "Z:" + folder.dir + "/kivcd";
+  for (char& c : expectedTree) c = c == '/' ? '\\' : c;
+  EXPECT_EQ(folder.Read("wine.args"), folder.P("sp/XPSP2.EXE") + "\n-s:" + expectedTree + "\n");
+  EXPECT_EQ(ServicePackArgv("/usr/bin/wine", "/sp/x.exe", "/p/kivcd"),
+            (std::vector<std::string>{"/usr/bin/wine", "/sp/x.exe", "-s:Z:\\p\\kivcd"}));
+}
+
+TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
+  std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", folder.P("nothing-here").c_str(), 1);
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", true, folder.P("sp/missing.exe"), "", false, "", false);
+  ::setenv("PATH", oldPath.c_str(), 1);
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].title, "Can't Slipstream Service Pack");
+  EXPECT_EQ(prompter.messages[0].icon, Icon::Exclamation);
+  EXPECT_FALSE(run.CancelCopy);
+  EXPECT_FALSE(folder.Exists("kivcd/I386/LANG"));  // the step went on
+}
+
+TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
+  std::filesystem::remove(folder.P("files/bootsect/w2ksect.bin"));
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", false, "", "", false, "", false);
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text,
+            "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted");
+  EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
+  EXPECT_TRUE(run.CancelCopy);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+}
+
+TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
+  WriteText(folder.P("w98/BASE4.CAB"), "");
+  WriteText(folder.P("w98/MINI.CAB"), "");
+  WriteText(folder.P("wme/base2.cab"), "");
+  WriteText(folder.P("both/BASE4.CAB"), "");
+  WriteText(folder.P("both/BASE2.CAB"), "");
+  std::filesystem::create_directories(folder.P("none"));
+  EXPECT_EQ(Win9xFolderName(folder.P("w98")), "WIN98");
+  EXPECT_EQ(Win9xFolderName(folder.P("wme")), "WINME");
+  EXPECT_EQ(Win9xFolderName(folder.P("both")), "WINME");
+  EXPECT_EQ(Win9xFolderName(folder.P("none")), "WINSETUP");
+
+  WriteText(folder.P("w98/MSBATCH.INF"), "theirs");
+  WriteText(folder.P("kivcd/WIN98/KEEP.TXT"), "already there");
+  AddWin9x(run, folder.P("w98"), false);
+  EXPECT_TRUE(folder.Exists("kivcd/WIN98/MINI.CAB"));
+  EXPECT_EQ(folder.Read("kivcd/WIN98/KEEP.TXT"), "already there");
+  EXPECT_EQ(folder.Read("kivcd/WIN98/MSBATCH.INF"), "theirs");  // copied like any file
+
+  WriteText(folder.P("keyfile2.txt"), "[Win9xInfo]\r\nOwnerName=Bob\r\nOptimizedFor=Microsoft Windows Me\r\n"
+                                      "ProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n");
+  AddWin9x(run, folder.P("wme"), true);
+  std::string msbatch = folder.Read("kivcd/WINME/MSBATCH.INF");
+  EXPECT_NE(msbatch.find("Name=Bob"), std::string::npos);
+  EXPECT_NE(msbatch.find("ProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE"), std::string::npos);
+  EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(AssemblySteps, ErdCommanderAndBlueConArePatchedByteForByte) {
+  WriteText(folder.P("erd/I386/SETUPLDR.BIN"), std::string("ldr i386\0I386 \\i386\\", 20));
+  WriteText(folder.P("erd/I386/TXTSETUP.SIF"), "SetupSourcePath=\\i386\\ I386");
+  WriteText(folder.P("erd/I386/SYSTEM32/CONFIG/SOFTWARE"), "hive");
+  WriteText(folder.P("erd/ERDNT.TXT"), "erd root");
+  WriteText(folder.P("erd/boot/EXTRA.TXT"), "erd extra");
+  WriteText(folder.P("bcon/i386/setupldr.bin"), "I386 i386");
+  WriteText(folder.P("bcon/i386/txtsetup.sif"), "i386");
+  WriteText(folder.P("bcon/i386/system32/OOBC.DLL"), "x");
+  WriteText(folder.P("advtemp/STALE.TXT"), "left by an earlier run");
+
+  AddAdvTools(run, true, true, folder.P("erd"), folder.P("bcon"));
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(folder.Read("kivcd/ERDC/SETUPLDR.BIN"), std::string("ldr erdc\0erdc \\erdc\\", 20));
+  EXPECT_EQ(folder.Read("kivcd/ERDC/TXTSETUP.SIF"), "SetupSourcePath=\\erdc\\ I386");
+  EXPECT_EQ(folder.Read("kivcd/OOBC/setupldr.bin"), "I386 oobc");
+  EXPECT_EQ(folder.Read("kivcd/OOBC/txtsetup.sif"), "oobc");
+  EXPECT_EQ(folder.Read("kivcd/ERDNT.TXT"), "erd root");
+  EXPECT_EQ(folder.Read("kivcd/boot/EXTRA.TXT"), "erd extra");
+  EXPECT_TRUE(folder.Exists("kivcd/boot/scripts/main.cds"));  // merged, not replaced
+  EXPECT_EQ(folder.Read("kivcd/boot/images/erdc.bin"), std::string("\xEB\x3C load ERDC\\SETUPLDR.BIN ERDC", 31));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/oobc.bin"), std::string("\xEB\x3C load OOBC\\SETUPLDR.BIN", 26));
+  EXPECT_FALSE(folder.Exists("kivcd/STALE.TXT"));
+  EXPECT_FALSE(folder.Exists("advtemp"));
+}
+
+TEST_F(AssemblySteps, NoToolChosenTouchesNothing) {
+  AddAdvTools(run, false, false, folder.P("erd"), folder.P("bcon"));
+  EXPECT_FALSE(folder.Exists("advtemp"));
+  EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(AssemblySteps, UtilitiesAndAdditionalFiles) {
+  WriteText(folder.P("utils/TOOLS/A.EXE"), "a");
+  WriteText(folder.P("extra/readme.txt"), "my own readme");
+  WriteText(folder.P("extra/NOTES.TXT"), "notes");
+  AddKiv_Files(run, false, false, folder.P("utils"), folder.P("extra"));
+  EXPECT_FALSE(folder.Exists("kivcd/kiv"));
+  AddKiv_Files(run, true, true, folder.P("utils"), folder.P("extra"));
+  EXPECT_EQ(folder.Read("kivcd/kiv/TOOLS/A.EXE"), "a");
+  EXPECT_EQ(folder.Read("kivcd/readme.txt"), "my own readme");  // replaces the template's
+  EXPECT_EQ(folder.Read("kivcd/NOTES.TXT"), "notes");
+  EXPECT_TRUE(prompter.messages.empty());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,48 @@
+#pragma once
+// `discsmith --build`: the build run of the saved settings without the
+// wizard window. Loads kivcd.ini from the program folder into the wizard
+// model, makes the same page checks Next makes (a failing check prints its
+// message and ends the run), then runs the build with a console progress
+// display: one line per step and sub-step, percentages as they arrive.
+// Messages go to stderr; nothing is asked that cannot be answered.
+// Exit status 0 only when the ISO was made and the run was not aborted.
+#include <cstdio>
+#include <string>
+
+#include "common/progress_sink.h"
+
+namespace kiv {
+
+class BuildRun;
+
+// Prints what the build run shows: step lines as they start, end or are
+// skipped, sub-step captions, and the bar as whole percentages.
+class ConsoleBuildView : public ProgressSink {
+ public:
+  explicit ConsoleBuildView(std::FILE* out) : out_(out) {}
+  void SetCaption(const std::string& text) override;
+  void SetMaximum(int64_t max) override;
+  void SetValue(int64_t value) override;
+  int64_t Value() const override { return value_; }
+  int64_t Maximum() const override { return max_; }
+  void SetBarVisible(bool visible) override;
+  bool BarVisible() const override { return visible_; }
+  void SetCancelEnabled(bool) override {}
+  void PumpEvents() override {}
+  // Prints the step lines that changed since the last call.
+  void StepLinesChanged(const BuildRun& run);
+
+ private:
+  void PrintPercent();
+  std::FILE* out_;
+  int64_t max_ = 100, value_ = 0;
+  bool visible_ = false;
+  int lastPercent_ = -1;
+  std::string lastCaption_;
+  std::string shownMarks_[5];
+  bool shownBold_[5] = {};
+};
+
+int RunHeadlessBuild(int argc, char** argv);
+
+}  // namespace kiv

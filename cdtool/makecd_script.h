@@ -1,0 +1,30 @@
+#pragma once
+// The batch file that masters the ISO: change into the program folder,
+// optionally hard-link duplicate files, run the mastering tool over the CD
+// tree `kivcd`. Two renderings of the same lines: the Windows `makecd.bat`
+// (kept as the reference text) and the POSIX `makecd.sh` that we run.
+#include <string>
+
+namespace kiv {
+
+// The mastering tool's switches, from " -volid" to " -follow-links -cache-inodes"
+// (everything between the program name and " -output ").
+std::string MasteringSwitches();
+
+// Windows rendering, lines ended by CR LF:
+//   @echo off / <drive> / cd <folder> / [dfl.exe kivcd link] / mkisofs.exe ... -output <iso> kivcd
+// `programFolder` and `isoLocation` are the short (8.3) forms where they exist;
+// both are lower-cased here, the ISO path is not quoted.
+std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
+                            bool optimizeISO);
+
+// POSIX rendering, lines ended by LF, every path single-quoted and kept as it
+// is (file names are case-sensitive here). The tools are the program folder's
+// own `./dfl` and `./mkisofs`.
+std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
+                           bool optimizeISO);
+
+// 'text' with every ' written as '\'' : the shell takes the text literally.
+std::string ShellQuote(const std::string& text);
+
+}  // namespace kiv

@@ -1,0 +1,30 @@
+#pragma once
+// Reading the mastering run's console output. Each captured chunk is tested
+// for the key phrases in a fixed order; every test that matches may set the
+// caption (a later one wins), the bar value, or flag a full disk.
+#include <optional>
+#include <string>
+
+namespace kiv {
+
+struct ChunkEffect {
+  std::optional<std::string> caption;  // new sub-step caption
+  std::optional<int> barValue;         // new progress value (0..100)
+  bool noSpace = false;                // "No space left on device" seen
+};
+
+// Tests 1-7, in order:
+//  1 "Calculating MD5 digests", 2 "Finding duplicate files" - that caption;
+//  3 "Scanning" (not "Scanning tree...") - "Scanning : " + text up to the next
+//    "Scanning" or the end of the chunk;
+//  4 "Eltorito" - "Writing Booting Info";
+//  5 the first '%' (unless it begins "%)"): the five characters before it,
+//    trimmed, as a number - bar value rounded half to even, caption
+//    "Creating ISO File : <t>% Done";
+//  6 "extents written (" N "Mb"/"MB"/"MiB" - "Total ISO size : N MB";
+//  7 "No space left on device" - noSpace.
+// A number that does not read as one, a '%' within the first five characters,
+// a value outside 0..100 or a missing size unit changes nothing.
+ChunkEffect ParseMkisofsChunk(const std::string& chunk);
+
+}  // namespace kiv

@@ -1,0 +1,225 @@
+// cabarc checked from outside: cabinets it makes are tested and unpacked by
+// cabextract and gcab, and it unpacks cabinets gcab makes.
+#include <gtest/gtest.h>
+
+#include "tools/cabinet/cab_reader.h"
+#include "tools/cabinet/cab_test_util.h"
+
+namespace kiv::cab {
+namespace {
+
+using test::Entries;
+using test::ReadFile;
+using test::RunTool;
+using test::TempDir;
+using test::Tree;
+using test::WriteFile;
+namespace fs = test::fs;
+
+// The tree MakeCab packs: subfolders, an empty file, a file of more than one
+// data block and one of more than 2 MiB.
+void MakeSourceTree(const fs::path& root) {
+  WriteFile(root / "README.TXT", "read me\r\n");
+  WriteFile(root / "empty.dat", "");
+  WriteFile(root / "bin" / "Tool.exe", test::MakeData(40000, 1));
+  WriteFile(root / "bin" / "deeper" / "big.bin", test::MakeData(2 * 1024 * 1024 + 12345, 2));
+  WriteFile(root / "bin" / "deeper" / "zero.txt", "");
+  WriteFile(root / "doc" / "notes.txt", test::MakeData(300, 3));
+}
+
+std::vector<std::string> StoredNames(const fs::path& cab) {
+  CabReader reader;
+  std::string error;
+  EXPECT_TRUE(reader.Open(cab.string(), false, error)) << error;
+  std::vector<std::string> names;
+  for (const CabFileInfo& f : reader.Files()) names.push_back(f.name);
+  return names;
+}
+
+class CabarcRoundTrip : public testing::TestWithParam<const char*> {};
+
+TEST_P(CabarcRoundTrip, MakeCabCommandLineGivesACabinetCabextractAndGcabUnpackByteEqual) {
+  TempDir dir;
+  fs::path prog = dir.path();
+  MakeSourceTree(prog / "files" / "netdrv");
+  fs::create_directories(prog / "cabs" / "lib");
+  // As the disk builder calls it, from the program folder, Windows spelling.
+  auto r = RunTool({CABARC_EXE, "-m", GetParam(), "-p", "-r", "-P", "files\\netdrv\\", "n", "cabs\\lib\\netdrv.cab",
+                "files\\netdrv\\*.*"},
+               prog);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  fs::path cab = prog / "cabs" / "lib" / "netdrv.cab";
+  ASSERT_TRUE(fs::exists(cab));
+  EXPECT_EQ(Entries(prog / "cabs" / "lib"), std::vector<std::string>{"netdrv.cab"}) << "no temporary left";
+
+  EXPECT_EQ(StoredNames(cab), (std::vector<std::string>{"empty.dat", "README.TXT", "bin\\Tool.exe",
+                                                         "bin\\deeper\\big.bin", "bin\\deeper\\zero.txt",
+                                                         "doc\\notes.txt"}));
+  auto t = RunTool({"cabextract", "-t", cab.string()});
+  EXPECT_EQ(t.exitCode, 0) << t.out;
+  EXPECT_NE(t.out.find("All done, no errors"), std::string::npos) << t.out;
+
+  const auto expected = Tree(prog / "files" / "netdrv");
+  auto c = RunTool({"cabextract", "-q", "-d", (dir.path() / "by-cabextract").string(), cab.string()});
+  ASSERT_EQ(c.exitCode, 0) << c.out;
+  EXPECT_TRUE(Tree(dir.path() / "by-cabextract") == expected);
+  fs::create_directories(dir.path() / "by-gcab");
+  auto g = RunTool({"gcab", "-x", "-C", (dir.path() / "by-gcab").string(), cab.string()});
+  ASSERT_EQ(g.exitCode, 0) << g.out;
+  EXPECT_TRUE(Tree(dir.path() / "by-gcab") == expected);
+  // And our own extraction with paths.
+  fs::create_directories(dir.path() / "by-cabarc");
+  auto x = RunTool({CABARC_EXE, "-p", "x", cab.string()}, dir.path() / "by-cabarc");
+  ASSERT_EQ(x.exitCode, 0) << x.out;
+  EXPECT_TRUE(Tree(dir.path() / "by-cabarc") == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, CabarcRoundTrip, testing::Values("NONE", "MSZIP", "LZX:21"),
+                         [](const auto& info) { return std::string(info.param).substr(0, 5) == "LZX:2"
+                                                           ? std::string("LZX21") : std::string(info.param); });
+
+TEST(Cabarc, StoredPathsFollowPrefixPatternAndPathOptions) {
+  TempDir dir;
+  MakeSourceTree(dir.path() / "Src");
+  // Prefix in another letter case and with '/': still stripped.
+  auto r = RunTool({CABARC_EXE, "-m", "NONE", "-p", "-r", "-P", "SRC/", "n", "a.cab", "src\\bin\\*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(StoredNames(dir.path() / "a.cab"),
+            (std::vector<std::string>{"bin\\Tool.exe", "bin\\deeper\\big.bin", "bin\\deeper\\zero.txt"}));
+  // No prefix: the path as given; no -r: only that folder; mask applies.
+  r = RunTool({CABARC_EXE, "-p", "n", "b.cab", "Src/*.txt", "src\\doc\\*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(StoredNames(dir.path() / "b.cab"), (std::vector<std::string>{"Src\\README.TXT", "src\\doc\\notes.txt"}));
+  // Without -p only names are stored; a file named twice is stored once.
+  r = RunTool({CABARC_EXE, "-r", "n", "c.cab", "src\\*.txt", "src\\README.TXT"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(StoredNames(dir.path() / "c.cab"), (std::vector<std::string>{"README.TXT", "zero.txt", "notes.txt"}));
+  // A stored path that would climb out is refused, and no cabinet appears.
+  r = RunTool({CABARC_EXE, "-p", "n", "d.cab", "..\\" + dir.path().filename().string() + "\\src\\*.*"}, dir.path());
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find(".."), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir.path() / "d.cab"));
+}
+
+TEST(Cabarc, SourceDateEpochGivesIdenticalCabinets) {
+  TempDir dir;
+  MakeSourceTree(dir.path() / "src");
+  std::vector<std::string> env = {"SOURCE_DATE_EPOCH=1262304000"};  // 2010-01-01 00:00:00 UTC
+  auto r = RunTool({CABARC_EXE, "-m", "MSZIP", "-p", "-r", "-P", "src\\", "n", "one.cab", "src\\*.*"}, dir.path(), env);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  fs::last_write_time(dir.path() / "src" / "README.TXT", fs::file_time_type::clock::now() - std::chrono::hours(50));
+  r = RunTool({CABARC_EXE, "-m", "MSZIP", "-p", "-r", "-P", "src\\", "n", "two.cab", "src\\*.*"}, dir.path(), env);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(ReadFile(dir.path() / "one.cab") == ReadFile(dir.path() / "two.cab"));
+  CabReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open((dir.path() / "one.cab").string(), false, error));
+  for (const CabFileInfo& f : reader.Files())
+    EXPECT_TRUE(f.year == 2010 && f.month == 1 && f.day == 1 && f.hour == 0 && f.minute == 0) << f.name;
+  r = RunTool({CABARC_EXE, "n", "three.cab", "src\\*.*"}, dir.path(), {"SOURCE_DATE_EPOCH=yesterday"});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("SOURCE_DATE_EPOCH"), std::string::npos) << r.out;
+}
+
+// The driver code: `cabarc -o x drivers\<kind>\<file> <descriptor>` from the
+// program folder, and `<baseName>.*` for the menu line and PCI list.
+TEST(Cabarc, ExtractsOneNamedFileAsTheDriverCodeDoes) {
+  TempDir dir;
+  fs::path prog = dir.path();
+  WriteFile(prog / "pkg" / "NDIS.TXT", "E100B        Intel PRO/100\r\n");
+  WriteFile(prog / "pkg" / "ndis.pci", "8086:1229\r\n");
+  WriteFile(prog / "pkg" / "e100b.dos", test::MakeData(50000, 9));
+  WriteFile(prog / "pkg" / "ndis2.txt", "other");
+  fs::create_directories(prog / "drivers" / "ndis");
+  auto r = RunTool({CABARC_EXE, "-m", "LZX:21", "-p", "-r", "-P", "pkg\\", "n", "drivers\\ndis\\e100b.cab", "pkg\\*.*"}, prog);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  WriteFile(prog / "ndis.txt", "stale");
+
+  r = RunTool({CABARC_EXE, "-o", "x", "drivers\\ndis\\e100b.cab", "ndis.txt"}, prog);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(ReadFile(prog / "ndis.txt"), "E100B        Intel PRO/100\r\n") << "overwritten in place, any case";
+  EXPECT_FALSE(fs::exists(prog / "NDIS.TXT") && fs::exists(prog / "ndis.txt") &&
+               !fs::equivalent(prog / "NDIS.TXT", prog / "ndis.txt"));
+  EXPECT_FALSE(fs::exists(prog / "e100b.dos"));
+  fs::remove(prog / "ndis.txt");
+
+  r = RunTool({CABARC_EXE, "-o", "x", "drivers\\ndis\\e100b.cab", "ndis.*"}, prog);
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(ReadFile(prog / "NDIS.TXT"), "E100B        Intel PRO/100\r\n");
+  EXPECT_EQ(ReadFile(prog / "ndis.pci"), "8086:1229\r\n");
+  EXPECT_FALSE(fs::exists(prog / "ndis2.txt"));
+
+  // Without -o an existing file is kept, and the tool says so.
+  WriteFile(prog / "ndis.pci", "mine");
+  r = RunTool({CABARC_EXE, "x", "drivers\\ndis\\e100b.cab", "ndis.pci"}, prog);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("not overwritten"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(prog / "ndis.pci"), "mine");
+
+  // A descriptor the cabinet lacks: no file, a message, non-zero.
+  r = RunTool({CABARC_EXE, "-o", "x", "drivers\\ndis\\e100b.cab", "scsi.txt"}, prog);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("scsi.txt"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(prog / "scsi.txt"));
+}
+
+TEST(Cabarc, ExtractsCabinetsMadeByGcab) {
+  for (bool zip : {false, true}) {
+    TempDir dir;
+    MakeSourceTree(dir.path() / "src");
+    std::vector<std::string> argv = {"gcab", "-c"};
+    if (zip) argv.push_back("-z");
+    argv.push_back((dir.path() / "g.cab").string());
+    for (const auto& [rel, data] : Tree(dir.path() / "src")) argv.push_back(rel);
+    auto g = RunTool(argv, dir.path() / "src");
+    ASSERT_EQ(g.exitCode, 0) << g.out;
+    fs::create_directories(dir.path() / "out");
+    auto r = RunTool({CABARC_EXE, "-p", "x", "..\\g.cab"}, dir.path() / "out");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Tree(dir.path() / "out") == Tree(dir.path() / "src")) << "zip " << zip;
+  }
+}
+
+TEST(Cabarc, BadInputIsRefusedWithAMessage) {
+  TempDir dir;
+  MakeSourceTree(dir.path() / "src");
+  auto r = RunTool({CABARC_EXE, "--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Usage: cabarc"), std::string::npos);
+  for (std::vector<std::string> bad : {std::vector<std::string>{"-m", "LZX:22", "n", "x.cab", "src\\*.*"},
+                                       {"-m", "ZIP", "n", "x.cab", "src\\*.*"},
+                                       {"q", "x.cab"},
+                                       {"n", "x.cab"}}) {
+    bad.insert(bad.begin(), CABARC_EXE);
+    r = RunTool(bad, dir.path());
+    EXPECT_NE(r.exitCode, 0) << bad[1];
+    EXPECT_NE(r.out.find("cabarc: "), std::string::npos) << r.out;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "x.cab"));
+
+  // Nothing matches: no cabinet, and an older one of that name is untouched.
+  WriteFile(dir.path() / "old.cab", "old");
+  r = RunTool({CABARC_EXE, "n", "old.cab", "src\\*.none"}, dir.path());
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("no files"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(dir.path() / "old.cab"), "old");
+
+  // A truncated cabinet: extraction fails, nothing is left in the folder.
+  r = RunTool({CABARC_EXE, "-p", "-r", "-P", "src\\", "n", "good.cab", "src\\*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  std::string good = ReadFile(dir.path() / "good.cab");
+  WriteFile(dir.path() / "out" / "cut.cab", good.substr(0, good.size() / 2));
+  r = RunTool({CABARC_EXE, "-o", "x", "cut.cab", "big.bin"}, dir.path() / "out");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("big.bin"), std::string::npos) << r.out;
+  EXPECT_EQ(Entries(dir.path() / "out"), std::vector<std::string>{"cut.cab"});
+  r = RunTool({CABARC_EXE, "l", "out/cut.cab"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << "the file records are intact: " << r.out;
+  WriteFile(dir.path() / "out" / "junk.cab", "MSCF\0\0\0\0 not really");
+  r = RunTool({CABARC_EXE, "l", "out/junk.cab"}, dir.path());
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("junk.cab"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace kiv::cab

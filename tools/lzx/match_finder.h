@@ -1,0 +1,76 @@
+// The encoder's history: the last window's worth of (translated) data plus
+// the frame being encoded, and hash chains over every position in it.
+// Positions are offsets in the folder's uncompressed data.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace kiv::lzx {
+
+struct Match {
+  uint32_t length;
+  uint32_t offset;
+};
+
+class MatchFinder {
+ public:
+  MatchFinder(int windowBits, int hashBits);
+
+  // Appends the next frame; returns a pointer to its copy in the history so
+  // the caller can translate it in place before any search.
+  uint8_t* Append(const uint8_t* data, size_t size);
+
+  // Data at stream position `pos` (must lie in the kept history).
+  const uint8_t* At(int64_t pos) const { return buf_.data() + (pos - base_); }
+  int64_t End() const { return base_ + static_cast<int64_t>(used_); }
+
+  // Adds positions up to `pos` (exclusive) to the chains, as far as data for
+  // a 3-byte hash exists.
+  void InsertUpTo(int64_t pos);
+
+  // Walks the chain at `pos` (which must be the next position to insert)
+  // and inserts it. Appends matches of strictly increasing length (>= 3) to
+  // `out`; returns the number added. Stops after `depth` candidates or once
+  // a match reaches `niceLength` or `maxLength`.
+  int FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out);
+
+  // Length of the common prefix of `pos` and `pos - offset`, up to `limit`.
+  uint32_t MatchLength(int64_t pos, uint32_t offset, uint32_t limit) const {
+    const uint8_t* a = At(pos);
+    const uint8_t* b = a - offset;
+    uint32_t len = 0;
+    while (len + 8 <= limit) {
+      uint64_t x, y;
+      std::memcpy(&x, a + len, 8);
+      std::memcpy(&y, b + len, 8);
+      if (x != y) return len + static_cast<uint32_t>(__builtin_ctzll(x ^ y) >> 3);
+      len += 8;
+    }
+    while (len < limit && a[len] == b[len]) ++len;
+    return len;
+  }
+
+  uint32_t MaxOffset() const { return maxOffset_; }
+
+ private:
+  uint32_t Hash(const uint8_t* p) const {
+    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                 static_cast<uint32_t>(p[2]) << 16;
+    return (v * 2654435761u) >> (32 - hashBits_);
+  }
+
+  int windowBits_;
+  int hashBits_;
+  uint32_t windowSize_;
+  uint32_t maxOffset_;
+  std::vector<uint8_t> buf_;
+  int64_t base_ = 0;       // stream position of buf_[0]
+  size_t used_ = 0;
+  int64_t inserted_ = 0;   // next position to insert
+  std::vector<uint32_t> head_;  // stream position + 1, 0 = empty
+  std::vector<uint32_t> prev_;  // indexed by position modulo the window
+};
+
+}  // namespace kiv::lzx

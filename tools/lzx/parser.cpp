@@ -1,0 +1,269 @@
+#include "tools/lzx/parser.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kiv::lzx {
+
+namespace {
+
+constexpr uint32_t kInfinity = 0xFFFFFFFFu;
+constexpr int kMaxMatchesPerPosition = 24;
+
+inline void UpdateRepeats(uint32_t rep[3], uint32_t code) {
+  if (code == 0) return;
+  if (code == 1) {
+    std::swap(rep[0], rep[1]);
+  } else if (code == 2) {
+    std::swap(rep[0], rep[2]);
+  } else {
+    rep[2] = rep[1];
+    rep[1] = rep[0];
+    rep[0] = code - 2;
+  }
+}
+
+}  // namespace
+
+void CostModel::SetDefault(int mainSymbols) {
+  for (int s = 0; s < mainSymbols; ++s) {
+    int slot = (s - kNumChars) >> 3;
+    main[s] = s < kNumChars ? 8 * 16 : slot < 3 ? 7 * 16 : 9 * 16;
+  }
+  length.fill(6 * 16);
+}
+
+void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
+  auto fill = [](const uint32_t* freq, uint32_t* cost, int n) {
+    uint64_t total = 0;
+    for (int s = 0; s < n; ++s) total += freq[s];
+    double lt = std::log2(static_cast<double>(total) + 1.0);
+    for (int s = 0; s < n; ++s) {
+      double bits = freq[s] ? lt - std::log2(static_cast<double>(freq[s])) : lt + 2.0;
+      bits = std::clamp(bits, 1.0, 18.0);
+      cost[s] = static_cast<uint32_t>(bits * 16 + 0.5);
+    }
+  };
+  fill(stats.main.data(), main.data(), mainSymbols);
+  fill(stats.length.data(), length.data(), kNumLengthSymbols);
+}
+
+Parser::Parser(MatchFinder& finder, int windowBits, const ParserSettings& settings)
+    : finder_(finder), mainSymbols_(kNumChars + 8 * NumPositionSlots(windowBits)), settings_(settings) {
+  model_.SetDefault(mainSymbols_);
+}
+
+void Parser::Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
+  if (settings_.passes == 0) {
+    ParseLazy(start, end, repeats, items);
+  } else {
+    ParseOptimal(start, end, repeats, items);
+  }
+}
+
+void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<Item>& items) {
+  // Average literal cost, so a match's gain is the bits it saves.
+  uint64_t litSum = 0;
+  for (int s = 0; s < kNumChars; ++s) litSum += model_.main[s];
+  const int32_t lit = static_cast<int32_t>(litSum / kNumChars);
+
+  struct Choice {
+    uint32_t length = 0;
+    uint32_t code = 0;
+    int32_t gain = 0;
+  };
+  Match found[kMaxMatch + 1];  // lengths strictly increase: at most one per length
+  auto best = [&](int64_t pos) {
+    Choice c;
+    uint32_t maxLen = static_cast<uint32_t>(std::min<int64_t>(kMaxMatch, end - pos));
+    for (uint32_t k = 0; k < 3 && maxLen >= 2; ++k) {
+      uint32_t d = rep[k];
+      if (static_cast<int64_t>(d) > pos || (k > 0 && d == rep[0]) || (k == 2 && d == rep[1])) continue;
+      uint32_t len = finder_.MatchLength(pos, d, maxLen);
+      if (len < 2) continue;
+      int32_t gain = static_cast<int32_t>(len) * lit - static_cast<int32_t>(model_.MatchCost(k, len));
+      if (gain > c.gain) c = {len, k, gain};
+    }
+    if (c.length >= settings_.nice) {
+      finder_.InsertUpTo(pos + 1);
+      return c;
+    }
+    int n = finder_.FindAndInsert(pos, maxLen, settings_.depth, settings_.nice, found);
+    for (int i = n - 1; i >= 0 && i >= n - 3; --i) {
+      uint32_t off = found[i].offset;
+      uint32_t code = off + 2;
+      for (uint32_t k = 0; k < 3; ++k) {
+        if (rep[k] == off) code = k;
+      }
+      int slot = SlotOfCode(code);
+      int32_t cost = static_cast<int32_t>(model_.MatchCost(slot, found[i].length));
+      if (code >= 3) cost += kSlots.extra[slot] * 16;
+      int32_t gain = static_cast<int32_t>(found[i].length) * lit - cost;
+      if (gain > c.gain) c = {found[i].length, code, gain};
+    }
+    return c;
+  };
+
+  BlockStats stats;
+  int64_t pos = start;
+  while (pos < end) {
+    Choice c = best(pos);
+    if (c.length == 0) {
+      Item it{0, *finder_.At(pos), 0};
+      items.push_back(it);
+      stats.Add(it);
+      ++pos;
+      continue;
+    }
+    while (c.length < settings_.nice && pos + 1 < end) {
+      Choice next = best(pos + 1);
+      if (next.gain <= c.gain) break;
+      Item it{0, *finder_.At(pos), 0};
+      items.push_back(it);
+      stats.Add(it);
+      ++pos;
+      c = next;
+    }
+    Item it{static_cast<uint16_t>(c.length), 0, c.code};
+    items.push_back(it);
+    stats.Add(it);
+    UpdateRepeats(rep, c.code);
+    pos += c.length;
+    finder_.InsertUpTo(pos);
+  }
+  model_.FromStats(stats, mainSymbols_);
+}
+
+void Parser::CollectMatches(int64_t start, int64_t end) {
+  const size_t n = static_cast<size_t>(end - start);
+  matches_.clear();
+  matchIndex_.assign(n + 1, 0);
+  Match found[kMaxMatch + 1];
+  int64_t skipUntil = start;
+  for (int64_t pos = start; pos < end; ++pos) {
+    matchIndex_[pos - start] = static_cast<uint32_t>(matches_.size());
+    if (pos < skipUntil) {
+      finder_.InsertUpTo(pos + 1);
+      continue;
+    }
+    uint32_t maxLen = static_cast<uint32_t>(std::min<int64_t>(kMaxMatch, end - pos));
+    int count = finder_.FindAndInsert(pos, maxLen, settings_.depth, settings_.nice, found);
+    // Keep the longest few when the chain produced many.
+    int first = std::max(0, count - kMaxMatchesPerPosition);
+    for (int i = first; i < count; ++i) matches_.push_back(found[i]);
+    if (count > 0 && found[count - 1].length >= settings_.nice) {
+      skipUntil = pos + found[count - 1].length;
+    }
+  }
+  matchIndex_[n] = static_cast<uint32_t>(matches_.size());
+}
+
+void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], const CostModel& costs,
+                         std::vector<Item>& items, uint32_t repeatsOut[3]) {
+  const int n = static_cast<int>(end - start);
+  nodes_.resize(static_cast<size_t>(n) + 1);
+  for (auto& node : nodes_) node.cost = kInfinity;
+  Node& first = nodes_[0];
+  first.cost = 0;
+  first.length = 0;
+  std::copy(repeats, repeats + 3, first.rep);
+
+  const uint32_t nice = settings_.nice;
+  for (int i = 0; i < n; ++i) {
+    const Node& node = nodes_[i];
+    if (node.cost == kInfinity) continue;
+    const int64_t pos = start + i;
+    const uint32_t base = node.cost;
+    const uint8_t* here = finder_.At(pos);
+    // Literal.
+    {
+      uint32_t c = base + costs.main[*here];
+      Node& t = nodes_[i + 1];
+      if (c < t.cost) {
+        t.cost = c;
+        t.length = 0;
+        t.code = 0;
+        std::copy(node.rep, node.rep + 3, t.rep);
+      }
+    }
+    const uint32_t maxLen = static_cast<uint32_t>(std::min(kMaxMatch, n - i));
+    if (maxLen < 2) continue;
+
+    auto relax = [&](uint32_t len, uint32_t code, uint32_t cost) {
+      Node& t = nodes_[i + len];
+      if (cost >= t.cost) return;
+      t.cost = cost;
+      t.length = static_cast<uint16_t>(len);
+      t.code = code;
+      std::copy(node.rep, node.rep + 3, t.rep);
+      UpdateRepeats(t.rep, code);
+    };
+
+    uint32_t repLongest = 0;
+    for (uint32_t k = 0; k < 3; ++k) {
+      uint32_t d = node.rep[k];
+      if (static_cast<int64_t>(d) > pos || (k > 0 && d == node.rep[0]) || (k == 2 && d == node.rep[1])) continue;
+      uint32_t len = finder_.MatchLength(pos, d, maxLen);
+      if (len < 2) continue;
+      repLongest = std::max(repLongest, len);
+      if (len >= nice) {
+        relax(len, k, base + costs.MatchCost(k, len));
+        continue;
+      }
+      for (uint32_t l = 2; l <= len; ++l) relax(l, k, base + costs.MatchCost(k, l));
+    }
+    if (repLongest >= nice) continue;
+
+    uint32_t prevLen = 1;
+    for (uint32_t m = matchIndex_[i]; m < matchIndex_[i + 1]; ++m) {
+      uint32_t len = std::min(matches_[m].length, maxLen);
+      uint32_t off = matches_[m].offset;
+      if (off == node.rep[0] || off == node.rep[1] || off == node.rep[2]) {
+        prevLen = std::max(prevLen, len);
+        continue;
+      }
+      uint32_t code = off + 2;
+      int slot = SlotOfFormatted(code);
+      uint32_t offCost = base + kSlots.extra[slot] * 16u;
+      if (len >= nice) {
+        relax(len, code, offCost + costs.MatchCost(slot, len));
+      } else {
+        for (uint32_t l = prevLen + 1; l <= len; ++l) relax(l, code, offCost + costs.MatchCost(slot, l));
+      }
+      prevLen = std::max(prevLen, len);
+    }
+  }
+
+  // Walk back along the cheapest path.
+  size_t firstItem = items.size();
+  for (int i = n; i > 0;) {
+    const Node& node = nodes_[i];
+    if (node.length == 0) {
+      items.push_back(Item{0, *finder_.At(start + i - 1), 0});
+      i -= 1;
+    } else {
+      items.push_back(Item{node.length, 0, node.code});
+      i -= node.length;
+    }
+  }
+  std::reverse(items.begin() + static_cast<std::ptrdiff_t>(firstItem), items.end());
+  std::copy(nodes_[n].rep, nodes_[n].rep + 3, repeatsOut);
+}
+
+void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
+  CollectMatches(start, end);
+  const size_t firstItem = items.size();
+  uint32_t out[3];
+  CostModel costs = model_;
+  for (int pass = 0; pass < settings_.passes; ++pass) {
+    items.resize(firstItem);
+    OptimalPass(start, end, repeats, costs, items, out);
+    BlockStats stats;
+    stats.AddAll(std::span<const Item>(items.data() + firstItem, items.size() - firstItem));
+    costs.FromStats(stats, mainSymbols_);
+  }
+  model_ = costs;
+  std::copy(out, out + 3, repeats);
+}
+
+}  // namespace kiv::lzx

@@ -1,0 +1,73 @@
+// Splits one frame of the history into literals and matches.
+//
+// The fast parse is lazy matching over hash chains with the three repeated
+// offsets tried first. The strong parse collects all matches of increasing
+// length at each position once, then finds the cheapest path through the
+// frame under a bit-cost model, repeating with the model re-estimated from
+// its own result (the repeated offsets are followed along the best path to
+// each position).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "tools/lzx/block_writer.h"
+#include "tools/lzx/match_finder.h"
+
+namespace kiv::lzx {
+
+// Bit costs in 1/16 bit, estimated from symbol statistics.
+struct CostModel {
+  std::array<uint32_t, kMaxMainSymbols> main{};
+  std::array<uint32_t, kNumLengthSymbols> length{};
+
+  void SetDefault(int mainSymbols);
+  void FromStats(const BlockStats& stats, int mainSymbols);
+
+  uint32_t MatchCost(int slot, uint32_t len) const {
+    uint32_t c = main[MainSymbol(slot, len)];
+    if (len - kMinMatch >= kNumPrimaryLengths) c += length[len - kMinMatch - kNumPrimaryLengths];
+    return c;
+  }
+};
+
+struct ParserSettings {
+  int depth = 32;             // chain candidates per position
+  uint32_t nice = 64;         // a match this long is taken at once
+  int passes = 0;             // 0: lazy parse; else optimal-parse passes
+};
+
+class Parser {
+ public:
+  Parser(MatchFinder& finder, int windowBits, const ParserSettings& settings);
+
+  // Parses [start, end) of the history; `repeats` (R0..R2) are updated.
+  void Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+
+ private:
+  void ParseLazy(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+  void ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+  void CollectMatches(int64_t start, int64_t end);
+  void OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], const CostModel& costs,
+                   std::vector<Item>& items, uint32_t repeatsOut[3]);
+
+  MatchFinder& finder_;
+  int mainSymbols_;
+  ParserSettings settings_;
+  CostModel model_;           // carried from frame to frame
+  bool haveModel_ = false;
+
+  // Strong parse scratch.
+  std::vector<Match> matches_;
+  std::vector<uint32_t> matchIndex_;  // per position, into matches_ (n + 1 entries)
+  struct Node {
+    uint32_t cost;
+    uint16_t length;   // length of the step that reached here; 0 = literal
+    uint32_t code;
+    uint32_t rep[3];
+  };
+  std::vector<Node> nodes_;
+};
+
+}  // namespace kiv::lzx
