@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cdtool/frm_cd_build.h"
+#include "cdtool/headless_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
 #include "common/platform.h"
@@ -16,8 +17,7 @@
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
-    std::fprintf(stderr, "discsmith: --build is not available yet\n");
-    return 2;
+    return kiv::RunHeadlessBuild(argc, argv);
   }
   if (argc > 1 && std::strcmp(argv[1], "--screenshots") == 0) {
     if (argc < 3) {

@@ -229,9 +229,8 @@ TEST_F(WindowTest, CancelThenFinishEndsAndSaves) {
 }
 
 TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
-  form->Step = 8;
-  form->VisiblePage = 8;
-  form->CmdFinish_Click();
+  // The build run drives these members; the page only mirrors them.
+  form->ShowPage(FrmCDBuild::kProgressPage);
   form->LblMsg[0].Bold = true;
   form->LblRight[1].Caption = "\u2718";
   form->Progress().SetCaption("Copying : I386");
