@@ -35,7 +35,12 @@ struct CostModel {
 struct ParserSettings {
   int depth = 32;             // chain candidates per position
   uint32_t nice = 64;         // a match this long is taken at once
+  uint32_t lazyLength = 32;   // lazy parse: no look-ahead behind a match this long
   int passes = 0;             // 0: lazy parse; else optimal-parse passes
+  // Match finder: hash table size, bytes hashed, bucket ways (0 = chains).
+  int hashBits = 17;
+  int hashBytes = 4;
+  int ways = 16;
 };
 
 class Parser {
