@@ -64,7 +64,6 @@ class Parser {
   int mainSymbols_;
   ParserSettings settings_;
   CostModel model_;           // carried from frame to frame
-  bool haveModel_ = false;
 
   // Strong parse scratch.
   std::vector<Match> matches_;
