@@ -65,6 +65,8 @@ class Parser {
   ParserSettings settings_;
   CostModel model_;           // carried from frame to frame
 
+  std::vector<int32_t> litPrefix_;    // lazy parse: literal costs, summed
+
   // Strong parse scratch.
   std::vector<Match> matches_;
   std::vector<uint32_t> matchIndex_;  // per position, into matches_ (n + 1 entries)
