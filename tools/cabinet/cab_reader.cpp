@@ -248,6 +248,10 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     error = path + " is a folder, not a cabinet";
     return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";  // a pipe or device could block forever
+    return false;
+  }
   g_lastMessage.clear();
   impl_->first = impl_->decomp->open(impl_->decomp, impl_->Keep(path));
   if (!impl_->first) {
@@ -261,7 +265,7 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     while (last->nextname && *last->nextname) {
       std::string next = ResolvePath(folder + ForwardSlashes(BaseName(last->nextname)));
       struct stat nst;
-      if (::stat(next.c_str(), &nst) != 0) {
+      if (::stat(next.c_str(), &nst) != 0 || !S_ISREG(nst.st_mode)) {
         warnings_.push_back("the next cabinet of the set, " + std::string(last->nextname) + ", was not found beside " + path);
         break;
       }

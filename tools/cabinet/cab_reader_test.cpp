@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "tools/cabinet/cab_test_util.h"
@@ -196,6 +198,11 @@ TEST(CabReader, NotACabinet) {
   CabReader missing;
   EXPECT_FALSE(missing.Open((dir.path() / "none.cab").string(), false, error));
   EXPECT_NE(error.find("none.cab"), std::string::npos) << error;
+  // A pipe would block the open forever.
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe.cab").c_str(), 0600), 0);
+  CabReader pipe;
+  EXPECT_FALSE(pipe.Open((dir.path() / "pipe.cab").string(), false, error));
+  EXPECT_NE(error.find("pipe.cab"), std::string::npos) << error;
 }
 
 }  // namespace
