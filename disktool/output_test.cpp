@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/process_runner.h"
 #include "disktool/floppy_drive.h"
 #include "disktool/test_program_folder.h"
 
@@ -165,6 +166,17 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("Q.com"), std::string::npos);
   EXPECT_EQ(pf.Read("Temp/work/q.txt"), "q");
+
+  // A Windows program runs through wine, or is skipped with a message that says why.
+  pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
+  pf.Write("plugins/W/w.txt", "w");
+  if (FindOnPath("wine").empty()) {
+    w.form.InjectPlugin("W");
+    ASSERT_EQ(w.prompter.messages.size(), 2u);
+    EXPECT_NE(w.prompter.messages[1].text.find("wine is not installed"), std::string::npos);
+    EXPECT_EQ(pf.Read("Temp/work/w.txt"), "w");
+  }
+  w.prompter.messages.resize(1);
 
   // Without a preparation program the plugin is only copied.
   pf.Write("plugins/R/r.txt", "r");
