@@ -4,7 +4,7 @@
 // level, cabarc -m LZX:21 and -m MSZIP (when our cabarc is built), gcab -z,
 // and xz -9e of a tar of the same files.
 //
-// Usage: lzx_bench [--own-only] [--levels=1,2,3] [corpus folder...]
+// Usage: lzx_bench [--own-only] [--levels=1,2,3,4] [corpus folder...]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -148,7 +148,7 @@ Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level,
 int main(int argc, char** argv) {
   std::vector<fs::path> roots;
   bool ownOnly = false;
-  std::vector<int> levels = {1, 2, 3};
+  std::vector<int> levels = {1, 2, 3, 4};
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--own-only") {

@@ -1,8 +1,6 @@
 #include "tools/lzx/lzx_encoder.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <optional>
 #include <stdexcept>
@@ -27,9 +25,11 @@ constexpr int kSplitDepth = 3;
 // Frames Feed() may hold back so a block's trees can cover several.
 constexpr size_t kMaxLookahead = 8;
 
+// Level 1 (default): lazy parse over a bucketed hash table. Level 2: one
+// pass of the near-optimal parse, same match finder. Level 3: two passes,
+// more candidates. Level 4 and up: four passes over deep hash chains.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
-  const char* env = std::getenv("KIV_LZX_TUNE");  // depth,nice,passes,hashBytes,ways (tuning only)
   if (level <= 1) {
     s.depth = 16;
     s.nice = 48;
@@ -38,7 +38,12 @@ ParserSettings SettingsFor(int level) {
     s.hashBytes = 4;
     s.ways = 16;
   } else if (level == 2) {
-    s.depth = 32;
+    s.nice = 64;
+    s.passes = 1;
+    s.hashBytes = 4;
+    s.ways = 16;
+    s.denseLengths = 8;
+  } else if (level == 3) {
     s.nice = 160;
     s.passes = 2;
     s.hashBytes = 3;
@@ -46,14 +51,9 @@ ParserSettings SettingsFor(int level) {
   } else {
     s.depth = 256;
     s.nice = kMaxMatch;
-    s.passes = 3;
+    s.passes = 4;
     s.hashBytes = 3;
     s.ways = 0;
-  }
-  if (env && level == 2) {
-    unsigned nice = 0;
-    std::sscanf(env, "%d,%u,%d,%d,%d", &s.depth, &nice, &s.passes, &s.hashBytes, &s.ways);
-    s.nice = nice;
   }
   return s;
 }

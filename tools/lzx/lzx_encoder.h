@@ -20,7 +20,8 @@ namespace kiv::lzx {
 
 struct Options {
   int windowBits = 21;  // 15..21; the folder's typeCompress is 3 | windowBits << 8
-  int level = 1;        // 0 = stored blocks only, 1 = fast default, 2+ = stronger/slower
+  int level = 1;        // 0 = stored blocks only, 1 = fast default (lazy parse),
+                        // 2..4 = near-optimal parse, each slower and stronger
 };
 
 // One CFDATA block's worth of output from Feed().

@@ -149,7 +149,7 @@ TEST_P(LevelTest, InputLongerThanWindowRoundTrip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LevelTest,
-                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Bool()));
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool()));
 
 TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
   Bytes data = MakeX86(150000, 21);
@@ -170,7 +170,10 @@ TEST(LzxEncoder, StrongerLevelAndLookAheadAreNotWorse) {
   ExpectRawRoundTrip(data, Options{21, 2}, &strong);
   ExpectRawRoundTrip(data, Options{21, 1}, &fastAhead, true);
   ExpectRawRoundTrip(data, Options{21, 2}, &strongAhead, true);
+  size_t strongest = 0;
+  ExpectRawRoundTrip(data, Options{21, 4}, &strongest, true);
   EXPECT_LE(strong, fast);
+  EXPECT_LE(strongest, strongAhead);
   // Trees shared across frames must not cost more than trees per frame.
   EXPECT_LE(fastAhead, fast);
   EXPECT_LE(strongAhead, strong);
@@ -234,7 +237,7 @@ TEST(LzxEncoder, FuzzRoundTripForBoundedTime) {
       }
     }
     data.resize(n);
-    Options options{15 + static_cast<int>(rng() % 7), static_cast<int>(rng() % 3)};
+    Options options{15 + static_cast<int>(rng() % 7), static_cast<int>(rng() % 5)};
     SCOPED_TRACE("round " + std::to_string(rounds) + " size " + std::to_string(n));
     ExpectRawRoundTrip(data, options, nullptr, rng() % 2 == 0);
     if (HasFatalFailure()) return;

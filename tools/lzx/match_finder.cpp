@@ -8,6 +8,7 @@ namespace kiv::lzx {
 
 namespace {
 constexpr size_t kSlack = 16;  // zero bytes after the data for wide compares
+constexpr int64_t kPrefetchAhead = 4;
 }
 
 MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways)
@@ -96,6 +97,13 @@ int MatchFinder::FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLen
   const uint8_t* cur = At(pos);
   const uint32_t h = Hash(cur);
   uint32_t* bucket = &head_[static_cast<size_t>(h) * ways_];
+  // Positions come in order: fetch a bucket a few positions ahead now so
+  // its cache miss overlaps this search.
+  if (pos + kPrefetchAhead + 4 <= End()) {
+    uint32_t ahead = Hash(cur + kPrefetchAhead);
+    __builtin_prefetch(&head_[static_cast<size_t>(ahead) * ways_]);
+    __builtin_prefetch(&bucketHead_[ahead]);
+  }
   const unsigned wrap = static_cast<unsigned>(ways_ - 1);
   const unsigned newest = bucketHead_[h];
   uint32_t cands[128];

@@ -212,7 +212,10 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         relax(len, k, base + costs.MatchCost(k, len));
         continue;
       }
-      for (uint32_t l = 2; l <= len; ++l) relax(l, k, base + costs.MatchCost(k, l));
+      for (uint32_t l = 2; l <= len; ++l) {
+        if (l > settings_.denseLengths && l + settings_.denseLengths < len) l = len - settings_.denseLengths;
+        relax(l, k, base + costs.MatchCost(k, l));
+      }
     }
     if (repLongest >= nice) continue;
 
@@ -230,7 +233,10 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
       } else {
-        for (uint32_t l = prevLen + 1; l <= len; ++l) relax(l, code, offCost + costs.MatchCost(slot, l));
+        for (uint32_t l = prevLen + 1; l <= len; ++l) {
+          if (l > settings_.denseLengths && l + settings_.denseLengths < len) l = len - settings_.denseLengths;
+          relax(l, code, offCost + costs.MatchCost(slot, l));
+        }
       }
       prevLen = std::max(prevLen, len);
     }
