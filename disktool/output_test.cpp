@@ -212,7 +212,11 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
   const std::string listing = pf.Path("listing.txt");
   ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + device + "' :: > '" + listing + "'").c_str()), 0);
   const std::string text = pf.Read("listing.txt");
+  // The file list order puts the three system files first on the disk.
   EXPECT_EQ(text.find("::/IO.SYS"), 0u) << text;
+  EXPECT_LT(text.find("::/IO.SYS"), text.find("::/MSDOS.SYS")) << text;
+  EXPECT_LT(text.find("::/MSDOS.SYS"), text.find("::/COMMAND.COM")) << text;
+  EXPECT_LT(text.find("::/COMMAND.COM"), text.find("::/BIN/")) << text;
   EXPECT_NE(text.find("::/BIN/A.BAT"), std::string::npos) << text;
   EXPECT_EQ(text.find("PLUGIN"), std::string::npos) << text;  // no plugin on a floppy
 }
