@@ -4,6 +4,14 @@
 // index. The Qt wizard mirrors it; batch mode loads it and never shows it.
 // Every operation of the disk builder is a member named after the step it
 // performs, so a behaviour leads to its code in one search.
+//
+// One build, as the batch run and the wizard drive it:
+//   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
+//   GetDiskAndDriverSettings; [FillSetupDataFromKeyFile | FillSetupDataFromReg;
+//   CreateSetupInf]; [CreateSetupNT]; FillInitialList; Opt*_Click; TxtDest;
+//   [LoadDriverLists / CmdSel*_Click + Drivers.CmdOK_Click]; FinishApp(plugin).
+// A step that fails has shown its message and called CancelApp, which sets
+// BuildCancelled; FinishApp returns true only when the image or floppy was made.
 #include <cstdint>
 #include <deque>
 #include <functional>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/process_runner.h"
 #include "disktool/floppy_drive.h"
 #include "disktool/test_program_folder.h"
 
@@ -166,6 +167,17 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   EXPECT_NE(w.prompter.messages[0].text.find("Q.com"), std::string::npos);
   EXPECT_EQ(pf.Read("Temp/work/q.txt"), "q");
 
+  // A Windows program runs through wine, or is skipped with a message that says why.
+  pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
+  pf.Write("plugins/W/w.txt", "w");
+  if (FindOnPath("wine").empty()) {
+    w.form.InjectPlugin("W");
+    ASSERT_EQ(w.prompter.messages.size(), 2u);
+    EXPECT_NE(w.prompter.messages[1].text.find("wine is not installed"), std::string::npos);
+    EXPECT_EQ(pf.Read("Temp/work/w.txt"), "w");
+  }
+  w.prompter.messages.resize(1);
+
   // Without a preparation program the plugin is only copied.
   pf.Write("plugins/R/r.txt", "r");
   w.form.InjectPlugin("R");
@@ -212,7 +224,11 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
   const std::string listing = pf.Path("listing.txt");
   ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + device + "' :: > '" + listing + "'").c_str()), 0);
   const std::string text = pf.Read("listing.txt");
+  // The file list order puts the three system files first on the disk.
   EXPECT_EQ(text.find("::/IO.SYS"), 0u) << text;
+  EXPECT_LT(text.find("::/IO.SYS"), text.find("::/MSDOS.SYS")) << text;
+  EXPECT_LT(text.find("::/MSDOS.SYS"), text.find("::/COMMAND.COM")) << text;
+  EXPECT_LT(text.find("::/COMMAND.COM"), text.find("::/BIN/")) << text;
   EXPECT_NE(text.find("::/BIN/A.BAT"), std::string::npos) << text;
   EXPECT_EQ(text.find("PLUGIN"), std::string::npos) << text;  // no plugin on a floppy
 }
