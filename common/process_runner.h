@@ -51,6 +51,8 @@ class AsyncProcess {
   AsyncProcess(const AsyncProcess&) = delete;
   AsyncProcess& operator=(const AsyncProcess&) = delete;
 
+  // Called from Poll(). ProcessEnded may destroy this object; DataReceived
+  // must not.
   std::function<void(const std::string& TextPipe)> DataReceived;
   std::function<void()> ProcessEnded;
 

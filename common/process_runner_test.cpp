@@ -181,6 +181,36 @@ TEST(AsyncProcess, ChildrenAreReapedEvenWhenLeftRunning) {
   EXPECT_EQ(ProcessState(pid), '\0');
 }
 
+TEST(AsyncProcess, EndHandlerMayDropTheRunner) {
+  auto p = std::make_unique<AsyncProcess>();
+  int ends = 0;
+  p->ProcessEnded = [&] {
+    ++ends;
+    p.reset();  // as a caller replacing its runner does
+  };
+  ASSERT_TRUE(p->Start({"true"}));
+  while (p && p->Poll(milliseconds(20))) {
+  }
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(p, nullptr);
+}
+
+TEST(AsyncProcess, EndlessOutputStillLetsPollReturn) {
+  AsyncProcess p;
+  size_t bytes = 0;
+  p.DataReceived = [&](const std::string& c) { bytes += c.size(); };
+  ASSERT_TRUE(p.Start({"yes"}));
+  for (int i = 0; i < 3; ++i) {
+    const auto t0 = Clock::now();
+    EXPECT_TRUE(p.Poll(milliseconds(20)));
+    EXPECT_LT(Clock::now() - t0, milliseconds(1000));
+  }
+  EXPECT_GT(bytes, 0u);
+  p.Kill();
+  p.WaitForEnd();
+  EXPECT_FALSE(p.Running());
+}
+
 TEST(AsyncProcess, PollWaitsWithoutSpinning) {
   AsyncProcess p;
   ASSERT_TRUE(p.Start({"sleep", "0.3"}));

@@ -78,8 +78,9 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
   const int count = std::stoi(catalogue.GetINIKey("Disks_List", "Count"));
   ASSERT_EQ(count, 5);
 
-  for (int i = 1; i <= count; ++i) {
-    const std::string disk = catalogue.GetINIKey(std::to_string(i), "Name");
+  // Section [0] is the built-in "custom" entry.
+  for (int i = 0; i <= count; ++i) {
+    const std::string disk = i == 0 ? "custom" : catalogue.GetINIKey(std::to_string(i), "Name");
     SCOPED_TRACE(disk);
     ProgramFolder pf;
     InstallShippedData(pf);
