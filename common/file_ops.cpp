@@ -152,6 +152,15 @@ std::string CanonicalLoose(const std::string& path) {
   }
 }
 
+bool FolderTrail::Enter(const std::string& folder) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return true;  // the listing will say what is wrong
+  for (const auto& id : ids_)
+    if (id.first == st.st_dev && id.second == st.st_ino) return false;
+  ids_.emplace_back(st.st_dev, st.st_ino);
+  return true;
+}
+
 bool PathInside(const std::string& inner, const std::string& outer) {
   std::string i = CanonicalLoose(inner), o = CanonicalLoose(outer);
   if (o == "/") return i != "/";
@@ -160,17 +169,24 @@ bool PathInside(const std::string& inner, const std::string& outer) {
 
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
                      const std::function<void(int64_t)>& onChunk) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking open: a named pipe must not stall the copy forever.
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) {
     SetError(error, errno);
     return false;
   }
   struct stat st;
-  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-    SetError(error, S_ISDIR(st.st_mode) ? EISDIR : errno);
+  if (::fstat(in, &st) != 0) {
+    SetError(error, errno);
     ::close(in);
     return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    if (error) *error = S_ISDIR(st.st_mode) ? CopyErrorText(EISDIR) : kNotAFile;
+    ::close(in);
+    return false;
+  }
+  ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
   std::string target = RealTarget(to);
   std::string temp;
   int out = MakeTempBeside(target, temp);
@@ -304,11 +320,7 @@ bool DeleteTree(const std::string& folder) {
 
 namespace {
 
-bool CopyFolderReal(const std::string& src, const std::string& dst, std::string* error, int depth) {
-  if (depth > 64) {
-    SetError(error, ELOOP);
-    return false;
-  }
+bool CopyFolderReal(const std::string& src, const std::string& dst, std::string* error, FolderTrail& trail) {
   if (!IsDir(dst)) {
     ::mkdir(dst.c_str(), 0777);
     if (!IsDir(dst)) {
@@ -330,10 +342,14 @@ bool CopyFolderReal(const std::string& src, const std::string& dst, std::string*
       return false;
     }
     if (S_ISDIR(st.st_mode)) {
-      if (!CopyFolderReal(s, d, error, depth + 1)) return false;
-    } else if (!CopyFileChunked(s, d, error, {})) {
-      return false;
+      if (!trail.Enter(s)) continue;  // a link back up the tree: copied already
+      bool ok = CopyFolderReal(s, d, error, trail);
+      trail.Leave();
+      if (!ok) return false;
+    } else if (S_ISREG(st.st_mode)) {
+      if (!CopyFileChunked(s, d, error, {})) return false;
     }
+    // Pipes, sockets and devices hold no file data to copy.
   }
   return true;
 }
@@ -355,7 +371,9 @@ bool CopyFolder(const std::string& Source, const std::string& Destination, std::
     return false;
   }
   std::string dst = StripTrailingSeps(ResolvePath(TrimRight(Destination)));
-  return CopyFolderReal(src, dst, error, 0);
+  FolderTrail trail;
+  trail.Enter(src);
+  return CopyFolderReal(src, dst, error, trail);
 }
 
 bool CopyFiles(const std::string& sourcePattern, const std::string& destination, std::string* error) {

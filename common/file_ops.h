@@ -16,9 +16,13 @@ bool FolderExists(const std::string& path);
 // Creates every missing level; true when the folder exists afterwards.
 bool MakePath(const std::string& folder);
 // Removes the tree, read-only files and nested folders included; true when the
-// folder no longer exists (also when it never did).
+// folder no longer exists (also when it never did). Links inside are removed,
+// never followed. A file, a link, a blank path and the root give false.
 bool DeleteTree(const std::string& folder);
-// Recursive copy without progress; overwrites, keeps destination extras.
+// Recursive copy without progress; overwrites, keeps destination extras;
+// hidden entries included, mode and modification time kept. Pipes, sockets
+// and devices are skipped, a link back up the tree is not followed again, and
+// a destination inside the source is refused.
 // On failure `error` (if given) gets "Disk Full", "Permission denied",
 // "Disk Not Ready", "Path Not found" or the system's text.
 bool CopyFolder(const std::string& Source, const std::string& Destination, std::string* error = nullptr);

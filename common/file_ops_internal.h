@@ -1,9 +1,13 @@
 #pragma once
 // Pieces of the file operations shared with the progress copy; not for callers
 // outside common/.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kiv {
 
@@ -22,6 +26,22 @@ bool CopyFileChunked(const std::string& from, const std::string& to, std::string
 std::string CanonicalLoose(const std::string& path);
 // True when `inner` lies strictly inside the folder `outer` (canonical forms).
 bool PathInside(const std::string& inner, const std::string& outer);
+// The folders of one tree walk from its top down to the current one, by
+// identity: a link back to one of them would make the walk endless.
+class FolderTrail {
+ public:
+  // False when the folder is already on the trail (it is not entered then).
+  bool Enter(const std::string& folder);
+  void Leave() {
+    if (!ids_.empty()) ids_.pop_back();
+  }
+
+ private:
+  std::vector<std::pair<dev_t, ino_t>> ids_;
+};
+
+// Text for a copy of something that is no file (pipe, socket, device).
+inline constexpr const char* kNotAFile = "Not a regular file";
 // Text for a copy into its own source.
 inline constexpr const char* kCopyIntoItself = "Destination is inside the source folder";
 

@@ -142,6 +142,21 @@ TEST(FileOps, CopyIntoItsOwnSubfolderIsRefused) {
   EXPECT_TRUE(CopyFolder(dir / "src", dir / "src2", &error)) << error;
 }
 
+TEST(FileOps, PipesAndLinkLoopsDoNotStallTheCopy) {
+  TestTempDir dir;
+  Put(dir / "src/a", "a");
+  Put(dir / "src/sub/b", "b");
+  ASSERT_EQ(::mkfifo((dir / "src/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("..", (dir / "src/sub/up").c_str()), 0);  // back to src
+  std::string error;
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
+  EXPECT_EQ(ListFolder(dir / "dst"), (std::vector<std::string>{"a", "sub"}));
+  EXPECT_EQ(ListFolder(dir / "dst/sub"), (std::vector<std::string>{"b"}));
+  EXPECT_FALSE(CopyOneFile(dir / "src/pipe", dir / "pipe-copy", &error));
+  EXPECT_EQ(error, kNotAFile);
+  EXPECT_FALSE(FileExists(dir / "pipe-copy"));
+}
+
 TEST(FileOps, CopyFilesByPattern) {
   TestTempDir dir;
   Put(dir / "Drivers/ONE.CAB", "1");

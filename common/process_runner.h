@@ -51,6 +51,8 @@ class AsyncProcess {
   AsyncProcess(const AsyncProcess&) = delete;
   AsyncProcess& operator=(const AsyncProcess&) = delete;
 
+  // Called from Poll(). ProcessEnded may destroy this object; DataReceived
+  // must not.
   std::function<void(const std::string& TextPipe)> DataReceived;
   std::function<void()> ProcessEnded;
 
@@ -64,6 +66,8 @@ class AsyncProcess {
   bool Running() const;
   int ExitCode() const;  // valid after the end notification; -1 if killed
   const std::string& Error() const;
+  // The child's process id (for logs); -1 before a successful Start().
+  int Pid() const;
   // Ends the child (SIGTERM, then SIGKILL) - for our own tests and shutdowns.
   void Kill();
 

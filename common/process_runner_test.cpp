@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "common/file_ops.h"
 #include "common/test_temp_dir.h"
@@ -151,6 +152,63 @@ TEST(AsyncProcess, KillEndsAProgramThatRunsOn) {
   EXPECT_EQ(ends, 1);
   EXPECT_EQ(p.ExitCode(), -1);
   EXPECT_FALSE(p.Start({"true"}));  // one program per runner
+}
+
+// "Z" while a zombie, '\0' once it is gone for good.
+char ProcessState(int pid) {
+  std::string stat;
+  if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return '\0';
+  size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+}
+
+TEST(AsyncProcess, ChildrenAreReapedEvenWhenLeftRunning) {
+  int pid = -1;
+  {
+    AsyncProcess p;
+    ASSERT_TRUE(p.Start({"sleep", "0.2"}));
+    pid = p.Pid();
+    ASSERT_GT(pid, 0);
+  }  // dropped while running
+  char state = 'R';
+  for (int i = 0; i < 200 && (state = ProcessState(pid)) != '\0'; ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_EQ(state, '\0') << "still there, state " << state;
+  AsyncProcess ended;
+  ASSERT_TRUE(ended.Start({"true"}));
+  pid = ended.Pid();
+  ended.WaitForEnd();
+  EXPECT_EQ(ProcessState(pid), '\0');
+}
+
+TEST(AsyncProcess, EndHandlerMayDropTheRunner) {
+  auto p = std::make_unique<AsyncProcess>();
+  int ends = 0;
+  p->ProcessEnded = [&] {
+    ++ends;
+    p.reset();  // as a caller replacing its runner does
+  };
+  ASSERT_TRUE(p->Start({"true"}));
+  while (p && p->Poll(milliseconds(20))) {
+  }
+  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(p, nullptr);
+}
+
+TEST(AsyncProcess, EndlessOutputStillLetsPollReturn) {
+  AsyncProcess p;
+  size_t bytes = 0;
+  p.DataReceived = [&](const std::string& c) { bytes += c.size(); };
+  ASSERT_TRUE(p.Start({"yes"}));
+  for (int i = 0; i < 3; ++i) {
+    const auto t0 = Clock::now();
+    EXPECT_TRUE(p.Poll(milliseconds(20)));
+    EXPECT_LT(Clock::now() - t0, milliseconds(1000));
+  }
+  EXPECT_GT(bytes, 0u);
+  p.Kill();
+  p.WaitForEnd();
+  EXPECT_FALSE(p.Running());
 }
 
 TEST(AsyncProcess, PollWaitsWithoutSpinning) {

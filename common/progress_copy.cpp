@@ -20,6 +20,7 @@ namespace {
 struct Entry {
   std::string name;
   bool dir;
+  bool special;  // pipe, socket, device: no data to copy
   int64_t size;
 };
 
@@ -32,10 +33,11 @@ bool ListEntries(const std::string& folder, std::vector<Entry>& out) {
     struct stat st;
     std::string p = folder + "/" + n;
     if (::stat(p.c_str(), &st) != 0) {
-      out.push_back({n, false, 0});  // the copy reports it
+      out.push_back({n, false, false, 0});  // the copy reports it
       continue;
     }
-    out.push_back({n, S_ISDIR(st.st_mode), S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size)});
+    const bool dir = S_ISDIR(st.st_mode), file = S_ISREG(st.st_mode);
+    out.push_back({n, dir, !dir && !file, file ? static_cast<int64_t>(st.st_size) : 0});
   }
   ::closedir(d);
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
@@ -46,13 +48,17 @@ bool ListEntries(const std::string& folder, std::vector<Entry>& out) {
 }
 
 // Folders whose names begin with '.' are neither counted nor copied.
-int64_t TreeSize(const std::string& folder, int depth) {
+int64_t TreeSize(const std::string& folder, FolderTrail& trail) {
   std::vector<Entry> entries;
-  if (depth > 64 || !ListEntries(folder, entries)) return 0;
+  if (!ListEntries(folder, entries)) return 0;
   int64_t total = 0;
   for (const Entry& e : entries) {
     if (e.dir) {
-      if (e.name[0] != '.') total += TreeSize(folder + "/" + e.name, depth + 1);
+      std::string sub = folder + "/" + e.name;
+      if (e.name[0] != '.' && trail.Enter(sub)) {
+        total += TreeSize(sub, trail);
+        trail.Leave();
+      }
     } else {
       total += e.size;
     }
@@ -66,9 +72,11 @@ struct TreeCopy {
   const std::string& title;
   std::string* error;
 
-  bool Copy(const std::string& shownSource, const std::string& src, const std::string& dst, int depth) {
+  FolderTrail trail;
+
+  bool Copy(const std::string& shownSource, const std::string& src, const std::string& dst) {
     std::vector<Entry> entries;
-    if (depth > 64 || !ListEntries(src, entries)) {
+    if (!ListEntries(src, entries)) {
       prompter.MsgBox(Message{"Source folder \"" + AddSlash(shownSource) + "\" not found.", title, Icon::None,
                               Buttons::OK, 0, std::nullopt});
       if (error) *error = CopyErrorText(ENOENT);
@@ -83,6 +91,7 @@ struct TreeCopy {
     }
     for (const Entry& e : entries) {
       std::string s = src + "/" + e.name, d = dst + "/" + e.name;
+      if (e.special) continue;
       if (!e.dir) {
         progress.SetCaption("Copying : " + e.name);
         progress.PumpEvents();
@@ -93,8 +102,10 @@ struct TreeCopy {
           progress.PumpEvents();
         });
         if (!ok) return false;
-      } else if (e.name[0] != '.') {
-        if (!Copy(JoinPath(shownSource, e.name), s, d, depth + 1)) return false;
+      } else if (e.name[0] != '.' && trail.Enter(s)) {
+        bool ok = Copy(JoinPath(shownSource, e.name), s, d);
+        trail.Leave();
+        if (!ok) return false;
       }
       progress.PumpEvents();
     }
@@ -118,20 +129,23 @@ bool CopyPathWithProgress(const std::string& Source, const std::string& Destinat
   while (dst.size() > 1 && dst.back() == '/') dst.pop_back();
 
   bool result = false;
-  TreeCopy copy{progress, prompter, programTitle, error};
+  TreeCopy copy{progress, prompter, programTitle, error, {}};
+  copy.trail.Enter(src);
   struct stat st;
   if (::stat(src.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     // Nothing to count: the listing below fails and says so.
-    result = copy.Copy(Source, src, dst, 0);
+    result = copy.Copy(Source, src, dst);
   } else {
-    const int64_t total = TreeSize(src, 0);
+    FolderTrail sizeTrail;
+    sizeTrail.Enter(src);
+    const int64_t total = TreeSize(src, sizeTrail);
     if (total > 0 && PathInside(dst, src)) {
       // It would copy its own output again and again.
       if (error) *error = kCopyIntoItself;
     } else if (total > 0) {
       progress.SetMaximum(total);
       progress.SetValue(0);
-      result = copy.Copy(Source, src, dst, 0);
+      result = copy.Copy(Source, src, dst);
     }
   }
   progress.SetBarVisible(wasVisible);

@@ -1,6 +1,8 @@
 #include "common/progress_copy.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/file_ops.h"
 #include "common/progress_sink.h"
@@ -140,6 +142,22 @@ TEST(CopyPathWithProgress, DestinationInsideTheSourceIsRefused) {
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(FolderExists(dir / "src/copy"));
   EXPECT_FALSE(sink.barVisible);
+}
+
+TEST(CopyPathWithProgress, PipesAndLinkLoopsAreLeftOut) {
+  TestTempDir dir;
+  Put(dir / "src/a", "aaaa");
+  Put(dir / "src/sub/b", "bb");
+  ASSERT_EQ(::mkfifo((dir / "src/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("..", (dir / "src/sub/up").c_str()), 0);
+  RecordingSink sink;
+  ScriptedPrompter prompter;
+  std::string error;
+  ASSERT_TRUE(CopyPathWithProgress(dir / "src", dir / "dst", sink, prompter, "Kiv", &error)) << error;
+  EXPECT_EQ(sink.maxima, std::vector<int64_t>{6});
+  EXPECT_EQ(sink.value, 6);
+  EXPECT_EQ(ListFolder(dir / "dst"), (std::vector<std::string>{"a", "sub"}));
+  EXPECT_EQ(ListFolder(dir / "dst/sub"), (std::vector<std::string>{"b"}));
 }
 
 TEST(CopyPathWithProgress, WindowsStyleSourceInOtherCase) {

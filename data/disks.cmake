@@ -72,6 +72,9 @@ endforeach()
 add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs})
 if(TARGET disktool_tests)
   add_dependencies(disktool_tests disk_data)
+  if(TARGET boot_code)
+    add_dependencies(disktool_tests boot_code)
+  endif()
 endif()
 
 # --- install ---------------------------------------------------------------

@@ -45,6 +45,14 @@ bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root,
 bool FrmWizard::Init_Lists(const std::string& InitFile) {
   NeedSetupWin = false;
   NeedSetupNT = false;
+  // The name comes from the catalogue: a plain file name below files\.
+  if (InitFile.find_first_of("\\/") != std::string::npos || !StaysInside(InitFile)) {
+    prompter_.MsgBox(Message{"The disk definition file name \"" + InitFile + "\" is not valid." + "\r\n\r\n" +
+                                 "The Kiv Disk Builder Can't Continue !",
+                             "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    CancelApp();
+    return false;
+  }
   const std::string path = Resolve("files\\" + InitFile);
   std::vector<std::string> lines;
   if (!FileExists(path) || !ReadLines(path, lines)) {

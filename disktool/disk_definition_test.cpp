@@ -117,7 +117,22 @@ TEST_F(Definition, PathsLeavingCabsOrFilesAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(pf.root + "/../outside"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/outside"));
   }
-  EXPECT_TRUE(w.prompter.messages.size() == 1u);
+  // A catalogue name that would read a definition outside files\ is refused.
+  w.prompter.messages.clear();
+  pf.Write("outside.ini", "[Copy_Files]\r\nsecret=x\r\n");
+  EXPECT_FALSE(w.form.Init_Lists("../outside.ini"));
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_NE(w.prompter.messages[0].text.find("\"../outside.ini\""), std::string::npos);
+  EXPECT_FALSE(pf.Exists("cabs/x"));
+
+  // So is a default driver that is not a plain cabinet name.
+  w.prompter.messages.clear();
+  pf.Write("files/drv.ini", "[DefaultDrivers]\r\nNDIS\\..\\..\\EVIL.CAB\r\n");
+  pf.Write("drivers/ndis/ne2000.cab", "x");
+  w.form.GetDefaultDriversOptions("drv.ini", "NDIS");
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_NE(w.prompter.messages[0].text.find("drv.ini"), std::string::npos);
+  EXPECT_EQ(pf.Read("Drivers.ini").find("EVIL"), std::string::npos);
 }
 
 TEST(CountSectionEntries, CountsEntriesWithTheSuffix) {

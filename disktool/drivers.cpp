@@ -66,7 +66,14 @@ void FrmWizard::GetDefaultDriversOptions(const std::string& diskIni, const std::
     std::string name = ToUpper(Trim(line.substr(slash + 1)));
     const size_t cab = name.find(".CAB");
     if (cab != std::string::npos) name.resize(cab);
-    if (lineKind == kind && !name.empty()) ini.SetINIKey(kind, name, "1");
+    if (lineKind != kind || name.empty()) continue;
+    // A driver is a cabinet directly in its kind's folder.
+    if (name.find_first_of("\\/") != std::string::npos || name == "..") {
+      prompter_.MsgBox(Message{"The default driver \"" + Trim(line) + "\" in " + diskIni + " is not a driver name; it is ignored.",
+                               "Invalid Disk Definition", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
+      continue;
+    }
+    ini.SetINIKey(kind, name, "1");
   }
 }
 
@@ -96,6 +103,7 @@ bool FrmWizard::PrepareDrivers() {
     }
     if (current.empty() || LeadingNumber(Trim(line.substr(eq + 1))) == 0) continue;
     const std::string name = ToLower(Trim(line.substr(0, eq)));
+    if (name.empty() || name.find_first_of("\\/") != std::string::npos || name == "..") continue;
     const std::string source = ResolvePath(Resolve("drivers\\" + current + "\\" + name + ".cab"));
     // One folder "lib" on the floppy: the file list names it in lower case.
     const std::string dest = Resolve("cabs\\lib\\" + current + "\\" + name + ".cab");

@@ -118,6 +118,40 @@ TEST(FloppyTree, InjectCopiesSelectedEntriesWithProgress) {
   EXPECT_EQ(pf.Read("out/sub/G.TXT"), "g");
 }
 
+TEST(FloppyTree, CopyErrorsOfferAbortRetryIgnore) {
+  ProgramFolder pf;
+  Wizard w(pf);
+  pf.Write("cabs/A.TXT", "a");
+  pf.Write("cabs/sub/B.TXT", "b");
+  pf.Write("cabs/C.TXT", "c");
+  w.form.FileList = {{"A.TXT", true}, {"sub\\B.TXT", true}, {"C.TXT", true}};
+  // "sub" is a file in the destination, so sub\B.TXT cannot be written.
+  pf.Write("out/sub", "in the way");
+  w.prompter.answers = {Answer::Ignore};
+  EXPECT_TRUE(w.form.InjectFilesToDir(pf.Path("out")));
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0].title, "Error while Copying to Floppy");
+  EXPECT_EQ(w.prompter.messages[0].text.rfind("The current Error has happend :\r\n", 0), 0u);
+  EXPECT_EQ(w.prompter.messages[0].buttons, Buttons::AbortRetryIgnore);
+  EXPECT_TRUE(pf.Exists("out/C.TXT"));  // Ignore goes on with the next entry
+
+  // Retry repeats the entry: it succeeds once the obstacle is gone.
+  std::filesystem::remove_all(pf.Path("out"));
+  pf.Write("out/sub", "in the way");
+  w.prompter.answers = {Answer::Retry};
+  w.prompter.before = [&](const Message&) { std::filesystem::remove(pf.Path("out/sub")); };
+  EXPECT_TRUE(w.form.InjectFilesToDir(pf.Path("out")));
+  EXPECT_EQ(pf.Read("out/sub/B.TXT"), "b");
+  w.prompter.before = nullptr;
+
+  // Abort fails the copy at once.
+  std::filesystem::remove_all(pf.Path("out"));
+  pf.Write("out/sub", "in the way");
+  w.prompter.answers = {Answer::Abort};
+  EXPECT_FALSE(w.form.InjectFilesToDir(pf.Path("out")));
+  EXPECT_FALSE(pf.Exists("out/C.TXT"));
+}
+
 TEST(FloppyTree, MissingSourceFailsTheCopyAndTheBuild) {
   ProgramFolder pf;
   pf.Write("cabs/AUTOEXEC.BAT", "a");

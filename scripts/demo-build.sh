@@ -14,7 +14,7 @@ iso="$prefix/kivcd-demo.iso"
   printf 'BootDisks      = 1\r\nWindows2K      = 0\r\nWindows9x      = 0\r\nAdvancedTools  = 0\r\n'
   printf 'ISOLocation    = %s\r\n' "$iso"
   printf 'CleanSession   = 0\r\nOptimizeISO    = 1\r\n'
-  printf '\r\n[BootDisks]\r\nUse_LorvaPlus  = 1\r\nAcceptDrivers  = 0\r\n'
+  printf '\r\n[BootDisks]\r\nUse_LorvaPlus  = 1\r\nAcceptDrivers  = 1\r\n'
   printf '\r\n[Win2K_Info]\r\nSourceDir      = ""\r\nSP_exe         = ""\r\nIn_SetupWin    = 1\r\nIn_Unattend    = 0\r\nDelLangFiles   = 0\r\n'
   printf 'TemplateFile   = ""\r\nOwnerName      = ""\r\nOrganization   = ""\r\nProductKey     = "----"\r\nComputerName   = ""\r\nWorkgroup      = ""\r\nJoinDomain     = "False"\r\n'
   printf '\r\n[Win9x_Info]\r\nSourceDir      = ""\r\nIn_MSBATCH     = 0\r\nIn_SetupWin    = 1\r\n'

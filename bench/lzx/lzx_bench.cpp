@@ -4,7 +4,7 @@
 // level, cabarc -m LZX:21 and -m MSZIP (when our cabarc is built), gcab -z,
 // and xz -9e of a tar of the same files.
 //
-// Usage: lzx_bench [corpus folder...]
+// Usage: lzx_bench [--own-only] [--levels=1,2,3,4] [corpus folder...]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -78,14 +78,20 @@ struct Entry {
 
 // Encodes the folder with our encoder and wraps it into a one-folder
 // cabinet; returns the cabinet and the CPU time of the encoding alone.
-Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level, double* seconds) {
+Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level, bool lookahead,
+              double* seconds) {
   kiv::lzx::Encoder encoder(kiv::lzx::Options{21, level});
   std::vector<Bytes> frames;
   double t = CpuSeconds();
   for (size_t pos = 0; pos < folder.size(); pos += 32768) {
     size_t n = std::min<size_t>(32768, folder.size() - pos);
-    frames.push_back(encoder.EncodeFrame(std::span<const uint8_t>(folder.data() + pos, n),
-                                         pos + n == folder.size()));
+    std::span<const uint8_t> frame(folder.data() + pos, n);
+    bool last = pos + n == folder.size();
+    if (lookahead) {
+      for (auto& f : encoder.Feed(frame, last)) frames.push_back(std::move(f.data));
+    } else {
+      frames.push_back(encoder.EncodeFrame(frame, last));
+    }
   }
   *seconds = CpuSeconds() - t;
 
@@ -141,7 +147,21 @@ Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level,
 
 int main(int argc, char** argv) {
   std::vector<fs::path> roots;
-  for (int i = 1; i < argc; ++i) roots.emplace_back(argv[i]);
+  bool ownOnly = false;
+  std::vector<int> levels = {1, 2, 3, 4};
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--own-only") {
+      ownOnly = true;
+    } else if (a.rfind("--levels=", 0) == 0) {
+      levels.clear();
+      for (char c : a.substr(9)) {
+        if (c >= '0' && c <= '9') levels.push_back(c - '0');
+      }
+    } else {
+      roots.emplace_back(a);
+    }
+  }
   if (roots.empty()) {
     roots = {"/usr/lib/syslinux", "/usr/share/doc/syslinux-common", "/usr/share/common-licenses"};
   }
@@ -181,11 +201,13 @@ int main(int argc, char** argv) {
   std::printf("\n\n");
 
   std::vector<Row> rows;
-  for (int level : {1, 2, 3}) {
+  for (int level : levels) {
+    for (bool lookahead : {false, true}) {
+    if (level > 1 && !lookahead) continue;
     Row row;
-    row.name = "own LZX:21 level " + std::to_string(level) + (level == 1 ? " (default)" : "");
-    Bytes cab = PackOwn(entries, folder, level, &row.seconds);
-    fs::path cabPath = work / ("own" + std::to_string(level) + ".cab");
+    row.name = "own LZX:21 level " + std::to_string(level) + (lookahead ? " Feed" : " EncodeFrame");
+    Bytes cab = PackOwn(entries, folder, level, lookahead, &row.seconds);
+    fs::path cabPath = work / ("own" + std::to_string(level) + (lookahead ? "f" : "") + ".cab");
     std::ofstream(cabPath, std::ios::binary)
         .write(reinterpret_cast<const char*>(cab.data()), static_cast<std::streamsize>(cab.size()));
     row.size = cab.size();
@@ -193,9 +215,11 @@ int main(int argc, char** argv) {
     bool ok = Run("cabextract -q -t " + Quote(cabPath.string()) + " >/dev/null 2>&1", &t) == 0;
     row.note = std::string("encoder CPU time; cabextract -t ") + (ok ? "ok" : "FAILED");
     rows.push_back(row);
+    }
   }
 
   const std::string cd = "cd " + Quote(stage.string()) + " && ";
+  if (ownOnly) goto report;
 #ifdef LZX_BENCH_CABARC
   for (const char* method : {"LZX:21", "MSZIP"}) {
     Row row;
@@ -241,19 +265,20 @@ int main(int argc, char** argv) {
     rows.push_back(row);
   }
 
+report:
   uint64_t xzSize = 0, gcabSize = 0;
   for (const auto& r : rows) {
     if (r.name.rfind("xz", 0) == 0) xzSize = r.size;
     if (r.name.rfind("gcab", 0) == 0) gcabSize = r.size;
   }
-  std::printf("%-28s %10s %8s %9s %8s %9s  %s\n", "method", "bytes", "ratio", "/xz -9e", "/gcab", "MB/s",
+  std::printf("%-32s %10s %8s %9s %8s %9s  %s\n", "method", "bytes", "ratio", "/xz -9e", "/gcab", "MB/s",
               "note");
   for (const auto& r : rows) {
     if (r.size == 0) {
-      std::printf("%-28s %10s %8s %9s %8s %9s  %s\n", r.name.c_str(), "-", "-", "-", "-", "-", r.note.c_str());
+      std::printf("%-32s %10s %8s %9s %8s %9s  %s\n", r.name.c_str(), "-", "-", "-", "-", "-", r.note.c_str());
       continue;
     }
-    std::printf("%-28s %10llu %8.4f %9.4f %8.4f %9.2f  %s\n", r.name.c_str(),
+    std::printf("%-32s %10llu %8.4f %9.4f %8.4f %9.2f  %s\n", r.name.c_str(),
                 static_cast<unsigned long long>(r.size), static_cast<double>(r.size) / folder.size(),
                 xzSize ? static_cast<double>(r.size) / xzSize : 0.0,
                 gcabSize ? static_cast<double>(r.size) / gcabSize : 0.0,

@@ -206,6 +206,8 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
   Impl& d = *impl_;
   if (!d.started || d.endDelivered) return false;
   const auto deadline = std::chrono::steady_clock::now() + wait;
+  constexpr size_t kMaxBytesPerPoll = 256 * 1024;
+  size_t bytes = 0;
   bool delivered = false;
   for (;;) {
     if (d.fd >= 0) {
@@ -224,7 +226,10 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
           std::string chunk(buf, static_cast<size_t>(r));
           if (DataReceived) DataReceived(chunk);
           delivered = true;
-          if (d.endDelivered || !d.started) return false;  // handler ended it
+          bytes += static_cast<size_t>(r);
+          // A program that never stops talking must not starve the caller's
+          // event pump: hand back after a good helping or when time is up.
+          if (bytes >= kMaxBytesPerPoll || std::chrono::steady_clock::now() >= deadline) return true;
           continue;
         }
         if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR)) d.CloseFd();
@@ -245,7 +250,8 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
     }
     if (d.fd < 0 && d.reaped) {
       d.endDelivered = true;
-      if (ProcessEnded) ProcessEnded();
+      // A handler may drop this very runner: call a copy and touch nothing after.
+      if (auto ended = ProcessEnded) ended();
       return false;
     }
     if (delivered || std::chrono::steady_clock::now() >= deadline) return true;
@@ -262,6 +268,8 @@ bool AsyncProcess::Running() const { return impl_->started && !impl_->reaped; }
 int AsyncProcess::ExitCode() const { return impl_->exitCode; }
 
 const std::string& AsyncProcess::Error() const { return impl_->error; }
+
+int AsyncProcess::Pid() const { return impl_->started ? static_cast<int>(impl_->pid) : -1; }
 
 void AsyncProcess::Kill() {
   Impl& d = *impl_;

@@ -3,9 +3,11 @@
 // minfo, mlabel).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -122,6 +124,16 @@ class BfiTest : public ::testing::Test {
 
 TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
   fs::path tree = BootTree(40566);
+  // Without SOURCE_DATE_EPOCH a file keeps its own (local) time stamp.
+  std::tm when{};
+  when.tm_year = 2010 - 1900;
+  when.tm_mon = 4;
+  when.tm_mday = 6;
+  when.tm_hour = 12;
+  when.tm_min = 34;
+  when.tm_isdst = -1;
+  timeval times[2] = {{mktime(&when), 0}, {mktime(&when), 0}};
+  ASSERT_EQ(utimes((tree / "autoexec.bat").c_str(), times), 0);
   fs::path image = dir_ / "out" / "boot disk.img";  // blank in the name: quoted value
   RunResult r = Bfi("144", image, tree);
   ASSERT_EQ(r.code, 0) << r.err;
@@ -138,6 +150,8 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
 
   // The first two root entries are IO.SYS and MSDOS.SYS, in that order.
   RunResult root = Exec({"mdir", "-a", "-i", image.string(), "::/"});
+  EXPECT_NE(root.out.find("AUTOEXEC BAT        21 2010-05-06  12:34"), std::string::npos)
+      << root.out;
   size_t io = root.out.find("\nIO       SYS ");
   size_t msdos = root.out.find("\nMSDOS    SYS ");
   size_t firstEntry = root.out.find("\n\n", root.out.find("Directory for")) + 1;
@@ -243,6 +257,19 @@ TEST_F(BfiTest, SourceDateEpochGivesByteIdenticalImages) {
   fs::last_write_time(tree / "drivers", fs::file_time_type::clock::now() - std::chrono::hours(5));
   ASSERT_EQ(Bfi("144", b, tree, {epoch, "TZ=Asia/Tokyo"}).code, 0);
   EXPECT_TRUE(ReadFile(a) == ReadFile(b)) << "images differ";
+  // A copy of the tree made in another order, elsewhere: the same image.
+  fs::path copy = dir_ / "copy";
+  std::vector<fs::path> paths;
+  for (const auto& e : fs::recursive_directory_iterator(tree)) paths.push_back(e.path());
+  for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+    fs::path target = copy / fs::relative(*it, tree);
+    if (fs::is_directory(*it)) fs::create_directories(target);
+    else WriteFile(target, ReadFile(*it));
+  }
+  fs::path e = dir_ / "out" / "e.img";
+  ASSERT_EQ(Bfi("144", e, copy, {epoch}).code, 0);
+  EXPECT_TRUE(ReadFile(a) == ReadFile(e)) << "the copy gives another image";
+  fs::remove(e);
 
   RunResult list = Exec({"mdir", "-a", "-i", a.string(), "::/DRIVERS/NET"});
   EXPECT_NE(list.out.find("E100B    DOS     40000 2001-09-09   1:46"), std::string::npos)

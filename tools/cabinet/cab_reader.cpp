@@ -62,15 +62,18 @@ mspack_file* SysOpen(mspack_system* self, const char* name, int mode) {
   return reinterpret_cast<mspack_file*>(f);
 }
 
+// libmspack can hand back a null handle after an earlier failed extraction
+// (seen under fuzzing); every file operation answers that with an error.
 void SysClose(mspack_file* file) {
   auto* f = reinterpret_cast<SysFile*>(file);
+  if (!f) return;
   if (f->fp) std::fclose(f->fp);
   delete f;
 }
 
 int SysRead(mspack_file* file, void* buffer, int bytes) {
   auto* f = reinterpret_cast<SysFile*>(file);
-  if (bytes < 0) return -1;
+  if (!f || bytes < 0) return -1;
   if (f->fp) {
     size_t n = std::fread(buffer, 1, size_t(bytes), f->fp);
     if (n == 0 && std::ferror(f->fp)) return -1;
@@ -86,7 +89,7 @@ int SysRead(mspack_file* file, void* buffer, int bytes) {
 
 int SysWrite(mspack_file* file, void* buffer, int bytes) {
   auto* f = reinterpret_cast<SysFile*>(file);
-  if (bytes < 0) return -1;
+  if (!f || bytes < 0) return -1;
   if (f->sink) return bytes;
   if (!f->fp) return -1;
   return int(std::fwrite(buffer, 1, size_t(bytes), f->fp));
@@ -94,6 +97,7 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
 
 int SysSeek(mspack_file* file, off_t offset, int mode) {
   auto* f = reinterpret_cast<SysFile*>(file);
+  if (!f) return -1;
   if (f->fp) {
     int whence = mode == MSPACK_SYS_SEEK_START ? SEEK_SET : mode == MSPACK_SYS_SEEK_CUR ? SEEK_CUR : SEEK_END;
     return ::fseeko(f->fp, offset, whence);
@@ -108,6 +112,7 @@ int SysSeek(mspack_file* file, off_t offset, int mode) {
 
 off_t SysTell(mspack_file* file) {
   auto* f = reinterpret_cast<SysFile*>(file);
+  if (!f) return -1;
   if (f->fp) return ::ftello(f->fp);
   return off_t(f->pos);
 }
@@ -243,6 +248,10 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     error = path + " is a folder, not a cabinet";
     return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";  // a pipe or device could block forever
+    return false;
+  }
   g_lastMessage.clear();
   impl_->first = impl_->decomp->open(impl_->decomp, impl_->Keep(path));
   if (!impl_->first) {
@@ -256,7 +265,7 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     while (last->nextname && *last->nextname) {
       std::string next = ResolvePath(folder + ForwardSlashes(BaseName(last->nextname)));
       struct stat nst;
-      if (::stat(next.c_str(), &nst) != 0) {
+      if (::stat(next.c_str(), &nst) != 0 || !S_ISREG(nst.st_mode)) {
         warnings_.push_back("the next cabinet of the set, " + std::string(last->nextname) + ", was not found beside " + path);
         break;
       }

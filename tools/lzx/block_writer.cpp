@@ -115,7 +115,8 @@ uint64_t BlockWriter::CompressedCost(const BlockStats& stats, const TreeState& p
 }
 
 void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats,
-                        const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& state) {
+                        const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& state,
+                        std::span<const size_t> frameBreaks, const std::function<void()>& onFrameBreak) {
   Trees trees;
   BuildTrees(stats, trees);
   uint64_t verbatim = SymbolCost(stats, trees, false);
@@ -123,7 +124,7 @@ void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const Block
   bool aligned = alignedCost < verbatim;
   uint64_t compressed = 27 + TreeCost(trees, state) + std::min(verbatim, alignedCost);
 
-  if (UncompressedCost(stats.bytes) <= compressed) {
+  if (frameBreaks.empty() && UncompressedCost(stats.bytes) <= compressed) {
     out.Write(kUncompressed, 3);
     out.Write(stats.bytes, 24);
     // The decoder skips 1..16 bits to reach a 16-bit boundary.
@@ -154,7 +155,13 @@ void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const Block
   BuildCodes(trees.lengthLen, lengthCode);
   BuildCodes(trees.alignedLen, alignedCode);
 
-  for (const Item& item : items) {
+  size_t nextBreak = 0;
+  for (size_t k = 0; k < items.size(); ++k) {
+    if (nextBreak < frameBreaks.size() && frameBreaks[nextBreak] == k) {
+      onFrameBreak();
+      ++nextBreak;
+    }
+    const Item& item = items[k];
     if (item.length == 0) {
       out.Write(mainCode[item.literal], trees.mainLen[item.literal]);
       continue;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -63,8 +64,14 @@ class BlockWriter {
   // Writes the items (covering `data`, the translated bytes) as one block of
   // the cheapest type. `repeatsAfter` are R0..R2 after the block's items; an
   // uncompressed block stores them so the decoder continues in step.
+  //
+  // A block may span frames: `frameBreaks` lists the item indices (within
+  // `items`, ascending) before which a frame ends; `onFrameBreak` is called
+  // there to close the frame's output. Such a block is always compressed.
   void Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats,
-             const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& trees);
+             const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& trees,
+             std::span<const size_t> frameBreaks = {},
+             const std::function<void()>& onFrameBreak = {});
 
   int MainSymbols() const { return mainSymbols_; }
 

@@ -26,10 +26,10 @@ std::vector<CabFile> ManySmallFiles() {
   return files;
 }
 
-void CheckCabinet(const std::vector<CabFile>& files, const Options& options) {
+void CheckCabinet(const std::vector<CabFile>& files, const Options& options, bool lookahead = false) {
   auto dir = TempDir("cab");
   auto cabPath = dir / "test.cab";
-  WriteFile(cabPath, MakeCabinet(files, options));
+  WriteFile(cabPath, MakeCabinet(files, options, lookahead));
 
   std::vector<CabFile> got;
   auto outDir = dir / "mspack";
@@ -57,6 +57,7 @@ TEST(LzxCabinet, ManySmallFilesInOneFolder) {
   for (int level : {0, 1, 2}) {
     SCOPED_TRACE(level);
     CheckCabinet(ManySmallFiles(), Options{21, level});
+    CheckCabinet(ManySmallFiles(), Options{21, level}, true);
   }
 }
 
@@ -70,6 +71,8 @@ TEST(LzxCabinet, EmptyOneByteAndFrameSizedFiles) {
     CheckCabinet({{"frame.bin", frame}}, Options{21, level});
     frame.push_back(0xE8);
     CheckCabinet({{"frame1.bin", frame}}, Options{15, level});
+    frame.insert(frame.end(), frame.begin(), frame.end());
+    CheckCabinet({{"frames.bin", frame}}, Options{16, level}, true);
   }
 }
 
@@ -82,6 +85,7 @@ TEST(LzxCabinet, FolderLongerThanTheWindow) {
     files.push_back({"part" + std::to_string(i) + ".bin", std::move(data)});
   }
   CheckCabinet(files, Options{21, 1});
+  CheckCabinet(files, Options{21, 1}, true);
 }
 
 }  // namespace

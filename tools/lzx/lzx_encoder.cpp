@@ -1,5 +1,7 @@
 #include "tools/lzx/lzx_encoder.h"
 
+#include <algorithm>
+#include <deque>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,21 +22,38 @@ constexpr int64_t kE8Frames = 32768;
 // Blocks are split down to about this size when statistics change.
 constexpr uint32_t kMinSplitBytes = 4096;
 constexpr int kSplitDepth = 3;
+// Frames Feed() may hold back so a block's trees can cover several.
+constexpr size_t kMaxLookahead = 8;
 
+// Level 1 (default): lazy parse over a bucketed hash table. Level 2: one
+// pass of the near-optimal parse, same match finder. Level 3: two passes,
+// more candidates. Level 4 and up: four passes over deep hash chains.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
-    s.depth = 24;
+    s.depth = 16;
     s.nice = 48;
+    s.lazyLength = 32;
     s.passes = 0;
+    s.hashBytes = 4;
+    s.ways = 16;
   } else if (level == 2) {
-    s.depth = 64;
+    s.nice = 64;
+    s.passes = 1;
+    s.hashBytes = 4;
+    s.ways = 16;
+    s.denseLengths = 8;
+  } else if (level == 3) {
     s.nice = 160;
     s.passes = 2;
+    s.hashBytes = 3;
+    s.ways = 32;
   } else {
     s.depth = 256;
     s.nice = kMaxMatch;
-    s.passes = 3;
+    s.passes = 4;
+    s.hashBytes = 3;
+    s.ways = 0;
   }
   return s;
 }
@@ -55,11 +74,22 @@ void Replay(uint32_t rep[3], const Item& item) {
 }  // namespace
 
 struct Encoder::Impl {
+  // A frame parsed but not yet written.
+  struct Pending {
+    int64_t start;
+    uint32_t size;
+    size_t itemEnd;          // its items end here in `items`
+    uint32_t repStart[3];    // R0..R2 before its first item
+  };
+
   Options options;
-  BitWriter bits{nullptr};
+  std::vector<uint8_t> current;    // output of the frame being written
+  BitWriter bits{&current};
+  std::vector<EncodedFrame>* sink = nullptr;
   bool headerWritten = false;
   bool finished = false;
   bool translate = false;
+  bool streaming = false;          // Feed() used: frames may wait for later ones
   int64_t streamPos = 0;
   int64_t frameIndex = 0;
   uint32_t repeats[kNumRepeats] = {1, 1, 1};
@@ -68,18 +98,38 @@ struct Encoder::Impl {
   std::optional<MatchFinder> finder;
   std::optional<Parser> parser;
   std::vector<Item> items;
+  std::deque<Pending> pending;
+  size_t lookahead = 1;
 
   explicit Impl(const Options& o) : options(o), writer(o.windowBits) {
     if (options.level > 0) {
       translate = true;
-      finder.emplace(options.windowBits, options.level >= 2 ? 17 : 16);
-      parser.emplace(*finder, options.windowBits, SettingsFor(options.level));
+      ParserSettings settings = SettingsFor(options.level);
+      finder.emplace(options.windowBits, settings.hashBits, settings.hashBytes, settings.ways);
+      parser.emplace(*finder, options.windowBits, settings);
     }
+    // Waiting frames must stay inside the history the match finder keeps.
+    lookahead = std::min<size_t>(kMaxLookahead, (size_t{1} << options.windowBits) / kFrameSize);
+  }
+
+  void WriteHeaderOnce() {
+    if (headerWritten) return;
+    bits.Write(translate ? 1 : 0, 1);
+    if (translate) {
+      bits.Write(kE8FileSize >> 16, 16);
+      bits.Write(kE8FileSize & 0xFFFF, 16);
+    }
+    headerWritten = true;
+  }
+
+  void FinishFrame(uint32_t size) {
+    bits.AlignTo16();
+    sink->push_back(EncodedFrame{std::move(current), size});
+    current.clear();
   }
 
   void WriteStoredFrame(const uint8_t* data, size_t size) {
-    BlockStats stats;
-    stats.bytes = static_cast<uint32_t>(size);
+    WriteHeaderOnce();
     bits.Write(kUncompressed, 3);
     bits.Write(static_cast<uint32_t>(size), 24);
     if (bits.Aligned()) bits.Write(0, 16); else bits.AlignTo16();
@@ -88,11 +138,17 @@ struct Encoder::Impl {
     }
     bits.WriteBytes(data, size);
     if (size & 1) bits.WriteByte(0);
+    FinishFrame(static_cast<uint32_t>(size));
+  }
+
+  BlockStats StatsOf(size_t a, size_t b) const {
+    BlockStats stats;
+    stats.AddAll(std::span<const Item>(items.data() + a, b - a));
+    return stats;
   }
 
   uint64_t BlockCost(size_t a, size_t b) const {
-    BlockStats stats;
-    stats.AddAll(std::span<const Item>(items.data() + a, b - a));
+    BlockStats stats = StatsOf(a, b);
     return std::min(writer.CompressedCost(stats, trees), BlockWriter::UncompressedCost(stats.bytes));
   }
 
@@ -117,18 +173,18 @@ struct Encoder::Impl {
     return split;
   }
 
-  void WriteCompressedFrame(int64_t start, size_t size) {
-    uint32_t repStart[3] = {repeats[0], repeats[1], repeats[2]};
-    items.clear();
-    parser->Parse(start, start + static_cast<int64_t>(size), repeats, items);
+  size_t ItemBegin(size_t i) const { return i == 0 ? 0 : pending[i - 1].itemEnd; }
 
+  // Writes the first pending frame on its own, split into blocks where the
+  // statistics change.
+  void WriteSingleFrame() {
+    const Pending& f = pending.front();
     std::vector<size_t> cuts;
-    Split(0, items.size(), static_cast<uint32_t>(size), kSplitDepth, cuts);
-    cuts.push_back(items.size());
-
-    uint32_t rep[3] = {repStart[0], repStart[1], repStart[2]};
+    Split(0, f.itemEnd, f.size, kSplitDepth, cuts);
+    cuts.push_back(f.itemEnd);
+    uint32_t rep[3] = {f.repStart[0], f.repStart[1], f.repStart[2]};
     size_t a = 0;
-    int64_t pos = start;
+    int64_t pos = f.start;
     for (size_t b : cuts) {
       std::span<const Item> block(items.data() + a, b - a);
       BlockStats stats;
@@ -138,40 +194,96 @@ struct Encoder::Impl {
       pos += stats.bytes;
       a = b;
     }
+    FinishFrame(f.size);
   }
 
-  std::vector<uint8_t> Encode(std::span<const uint8_t> frame, bool last) {
+  // Writes the first `count` pending frames as one block spanning them.
+  void WriteFrameGroup(size_t count, const BlockStats& stats) {
+    std::vector<size_t> breaks;
+    for (size_t i = 1; i < count; ++i) breaks.push_back(ItemBegin(i));
+    size_t next = 0;
+    auto onBreak = [&]() { FinishFrame(pending[next++].size); };
+    uint32_t rep[3] = {pending[count - 1].repStart[0], pending[count - 1].repStart[1],
+                       pending[count - 1].repStart[2]};
+    for (size_t k = ItemBegin(count - 1); k < pending[count - 1].itemEnd; ++k) Replay(rep, items[k]);
+    writer.Write(bits, std::span<const Item>(items.data(), pending[count - 1].itemEnd), stats,
+                 finder->At(pending.front().start), rep, trees, breaks, onBreak);
+    FinishFrame(pending[count - 1].size);
+  }
+
+  // Writes the oldest pending frames: as many as share one block with
+  // profit (a block's trees then cover all of them), else just the first.
+  void EmitOldest() {
+    WriteHeaderOnce();
+    std::vector<BlockStats> frameStats;
+    for (size_t i = 0; i < pending.size(); ++i) frameStats.push_back(StatsOf(ItemBegin(i), pending[i].itemEnd));
+    BlockStats group = frameStats[0];
+    uint64_t groupCost = writer.CompressedCost(group, trees);
+    size_t count = 1;
+    if (groupCost < BlockWriter::UncompressedCost(group.bytes)) {
+      while (count < pending.size()) {
+        const BlockStats& next = frameStats[count];
+        uint64_t alone = std::min(writer.CompressedCost(next, trees), BlockWriter::UncompressedCost(next.bytes));
+        BlockStats merged = group;
+        Merge(merged, next);
+        uint64_t mergedCost = writer.CompressedCost(merged, trees);
+        if (mergedCost > groupCost + alone) break;
+        group = merged;
+        groupCost = mergedCost;
+        ++count;
+      }
+    }
+    if (count == 1) {
+      WriteSingleFrame();
+    } else {
+      WriteFrameGroup(count, group);
+    }
+    size_t used = pending[count - 1].itemEnd;
+    items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(used));
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
+    for (auto& p : pending) p.itemEnd -= used;
+  }
+
+  static void Merge(BlockStats& into, const BlockStats& from) {
+    for (size_t i = 0; i < into.main.size(); ++i) into.main[i] += from.main[i];
+    for (size_t i = 0; i < into.length.size(); ++i) into.length[i] += from.length[i];
+    for (size_t i = 0; i < into.aligned.size(); ++i) into.aligned[i] += from.aligned[i];
+    into.verbatimExtraBits += from.verbatimExtraBits;
+    into.alignedExtraBits += from.alignedExtraBits;
+    into.bytes += from.bytes;
+  }
+
+  void CheckFrame(std::span<const uint8_t> frame, bool last) {
     if (finished) throw std::invalid_argument("LZX: frame after the last frame");
     if (frame.size() > static_cast<size_t>(kFrameSize) ||
         (!last && frame.size() != static_cast<size_t>(kFrameSize))) {
       throw std::invalid_argument("LZX: frame of " + std::to_string(frame.size()) +
                                   " bytes; frames before the last must be 32768 bytes");
     }
+  }
+
+  void Add(std::span<const uint8_t> frame, bool last, size_t wait, std::vector<EncodedFrame>& out) {
+    CheckFrame(frame, last);
     finished = last;
-    std::vector<uint8_t> result;
-    if (frame.empty()) return result;
-    bits.SetOutput(&result);
-    if (!headerWritten) {
-      bits.Write(translate ? 1 : 0, 1);
-      if (translate) {
-        bits.Write(kE8FileSize >> 16, 16);
-        bits.Write(kE8FileSize & 0xFFFF, 16);
+    sink = &out;
+    if (!frame.empty()) {
+      if (!finder) {
+        WriteStoredFrame(frame.data(), frame.size());
+      } else {
+        uint8_t* copy = finder->Append(frame.data(), frame.size());
+        if (translate && frameIndex < kE8Frames) {
+          TranslateE8(copy, frame.size(), streamPos, kE8FileSize);
+        }
+        Pending p{streamPos, static_cast<uint32_t>(frame.size()), 0, {repeats[0], repeats[1], repeats[2]}};
+        parser->Parse(streamPos, streamPos + static_cast<int64_t>(frame.size()), repeats, items);
+        p.itemEnd = items.size();
+        pending.push_back(p);
       }
-      headerWritten = true;
+      streamPos += static_cast<int64_t>(frame.size());
+      ++frameIndex;
     }
-    if (!finder) {
-      WriteStoredFrame(frame.data(), frame.size());
-    } else {
-      uint8_t* copy = finder->Append(frame.data(), frame.size());
-      if (translate && frameIndex < kE8Frames) {
-        TranslateE8(copy, frame.size(), streamPos, kE8FileSize);
-      }
-      WriteCompressedFrame(streamPos, frame.size());
-    }
-    bits.AlignTo16();
-    streamPos += static_cast<int64_t>(frame.size());
-    ++frameIndex;
-    return result;
+    while (!pending.empty() && (pending.size() >= wait || last)) EmitOldest();
+    sink = nullptr;
   }
 };
 
@@ -187,7 +299,17 @@ Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
 std::vector<uint8_t> Encoder::EncodeFrame(std::span<const uint8_t> frame, bool lastFrame) {
-  return impl_->Encode(frame, lastFrame);
+  if (impl_->streaming) throw std::logic_error("LZX: EncodeFrame after Feed on one encoder");
+  std::vector<EncodedFrame> out;
+  impl_->Add(frame, lastFrame, 1, out);
+  return out.empty() ? std::vector<uint8_t>() : std::move(out.front().data);
+}
+
+std::vector<EncodedFrame> Encoder::Feed(std::span<const uint8_t> frame, bool lastFrame) {
+  impl_->streaming = true;
+  std::vector<EncodedFrame> out;
+  impl_->Add(frame, lastFrame, impl_->lookahead, out);
+  return out;
 }
 
 }  // namespace kiv::lzx

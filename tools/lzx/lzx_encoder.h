@@ -20,7 +20,14 @@ namespace kiv::lzx {
 
 struct Options {
   int windowBits = 21;  // 15..21; the folder's typeCompress is 3 | windowBits << 8
-  int level = 1;        // 0 = stored blocks only, 1 = fast default, 2+ = stronger/slower
+  int level = 1;        // 0 = stored blocks only, 1 = fast default (lazy parse),
+                        // 2..4 = near-optimal parse, each slower and stronger
+};
+
+// One CFDATA block's worth of output from Feed().
+struct EncodedFrame {
+  std::vector<uint8_t> data;   // the block's payload (cbData bytes)
+  uint32_t uncompressedSize;   // the frame it decodes to (cbUncomp)
 };
 
 class Encoder {
@@ -37,6 +44,17 @@ class Encoder {
   // blocks. Throws std::invalid_argument on a wrong frame size or on a frame
   // after the last one.
   std::vector<uint8_t> EncodeFrame(std::span<const uint8_t> frame, bool lastFrame);
+
+  // The same with look-ahead, for better compression: a block and its
+  // Huffman trees may then span several frames, so a frame's bytes are final
+  // only once some later frames have been seen (up to 8, fewer for windows
+  // under 256 KiB). Takes the next frame under the same rules as EncodeFrame
+  // and returns the frames finished so far, oldest first: none, one or
+  // several; the call with `lastFrame` returns all that remain. The caller
+  // still writes one CFDATA block per returned frame, in order. Use either
+  // Feed or EncodeFrame on one encoder (EncodeFrame after Feed throws
+  // std::logic_error).
+  std::vector<EncodedFrame> Feed(std::span<const uint8_t> frame, bool lastFrame);
 
   struct Impl;
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <tuple>
 
 #include "tools/lzx/lzx_test_util.h"
 
@@ -63,8 +64,12 @@ Bytes MakeX86(size_t n, uint32_t seed) {
   return out;
 }
 
-void ExpectRawRoundTrip(const Bytes& data, const Options& options, size_t* packedSize = nullptr) {
-  auto frames = EncodeFrames(data, options);
+void ExpectRawRoundTrip(const Bytes& data, const Options& options, size_t* packedSize = nullptr,
+                        bool lookahead = false) {
+  auto frames = EncodeFrames(data, options, lookahead);
+  if (!data.empty()) {
+    ASSERT_EQ(frames.size(), (data.size() + 32767) / 32768) << "one output per frame";
+  }
   size_t packed = 0;
   for (size_t i = 0; i < frames.size(); ++i) {
     packed += frames[i].size();
@@ -82,28 +87,33 @@ void ExpectRawRoundTrip(const Bytes& data, const Options& options, size_t* packe
   if (packedSize) *packedSize = packed;
 }
 
-class LevelTest : public ::testing::TestWithParam<int> {
+// Every level, each with EncodeFrame and with the look-ahead Feed.
+class LevelTest : public ::testing::TestWithParam<std::tuple<int, bool>> {
  protected:
-  Options Opts(int windowBits = 21) const { return Options{windowBits, GetParam()}; }
+  int Level() const { return std::get<0>(GetParam()); }
+  Options Opts(int windowBits = 21) const { return Options{windowBits, Level()}; }
+  void RoundTrip(const Bytes& data, const Options& options, size_t* packed = nullptr) {
+    ExpectRawRoundTrip(data, options, packed, std::get<1>(GetParam()));
+  }
 };
 
 TEST_P(LevelTest, EdgeSizesRoundTrip) {
   for (size_t n : {size_t{0}, size_t{1}, size_t{2}, size_t{11}, size_t{32767}, size_t{32768},
                    size_t{32769}, size_t{65536}, size_t{100001}}) {
     SCOPED_TRACE(n);
-    ExpectRawRoundTrip(MakeText(n, static_cast<uint32_t>(n)), Opts());
+    RoundTrip(MakeText(n, static_cast<uint32_t>(n)), Opts());
   }
 }
 
 TEST_P(LevelTest, AllZeroAndRandomRoundTrip) {
   size_t zeroPacked = 0;
-  ExpectRawRoundTrip(Bytes(300000, 0), Opts(), &zeroPacked);
+  RoundTrip(Bytes(300000, 0), Opts(), &zeroPacked);
   size_t randomPacked = 0;
   Bytes random = RandomBytes(200000, 7);
-  ExpectRawRoundTrip(random, Opts(), &randomPacked);
+  RoundTrip(random, Opts(), &randomPacked);
   // Incompressible data must not blow up: uncompressed blocks cost a few bytes.
   EXPECT_LE(randomPacked, random.size() + random.size() / 100 + 64);
-  if (GetParam() > 0) {
+  if (Level() > 0) {
     EXPECT_LT(zeroPacked, 2000u);
   }
 }
@@ -112,9 +122,9 @@ TEST_P(LevelTest, TextAndX86RoundTrip) {
   Bytes text = MakeText(400000, 3);
   Bytes code = MakeX86(400000, 4);
   size_t textPacked = 0, codePacked = 0;
-  ExpectRawRoundTrip(text, Opts(), &textPacked);
-  ExpectRawRoundTrip(code, Opts(), &codePacked);
-  if (GetParam() > 0) {
+  RoundTrip(text, Opts(), &textPacked);
+  RoundTrip(code, Opts(), &codePacked);
+  if (Level() > 0) {
     EXPECT_LT(textPacked, text.size() * 35 / 100);
     EXPECT_LT(codePacked, code.size() * 60 / 100);
   }
@@ -130,15 +140,16 @@ TEST_P(LevelTest, InputLongerThanWindowRoundTrip) {
   data.insert(data.end(), block.begin(), block.end());  // 1.3 MB back
   data.insert(data.end(), text.begin(), text.end());    // 1.3 MB back
   data.insert(data.end(), block.begin(), block.begin() + 200000);  // 2.6 MB back
-  ExpectRawRoundTrip(data, Opts());
+  RoundTrip(data, Opts());
   // Small windows wrap many times over the same data.
   for (int bits : {15, 16, 17}) {
     SCOPED_TRACE(bits);
-    ExpectRawRoundTrip(Bytes(data.begin(), data.begin() + 400000), Opts(bits));
+    RoundTrip(Bytes(data.begin(), data.begin() + 400000), Opts(bits));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, LevelTest, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Levels, LevelTest,
+                         ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool()));
 
 TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
   Bytes data = MakeX86(150000, 21);
@@ -150,14 +161,22 @@ TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
   }
 }
 
-TEST(LzxEncoder, StrongerLevelIsNotWorse) {
+TEST(LzxEncoder, StrongerLevelAndLookAheadAreNotWorse) {
   Bytes data = MakeX86(300000, 31);
   Bytes text = MakeText(300000, 32);
   data.insert(data.end(), text.begin(), text.end());
-  size_t fast = 0, strong = 0;
+  size_t fast = 0, strong = 0, fastAhead = 0, strongAhead = 0;
   ExpectRawRoundTrip(data, Options{21, 1}, &fast);
   ExpectRawRoundTrip(data, Options{21, 2}, &strong);
+  ExpectRawRoundTrip(data, Options{21, 1}, &fastAhead, true);
+  ExpectRawRoundTrip(data, Options{21, 2}, &strongAhead, true);
+  size_t strongest = 0;
+  ExpectRawRoundTrip(data, Options{21, 4}, &strongest, true);
   EXPECT_LE(strong, fast);
+  EXPECT_LE(strongest, strongAhead);
+  // Trees shared across frames must not cost more than trees per frame.
+  EXPECT_LE(fastAhead, fast);
+  EXPECT_LE(strongAhead, strong);
 }
 
 TEST(LzxEncoder, RejectsBadWindowAndFrameSizes) {
@@ -170,6 +189,14 @@ TEST(LzxEncoder, RejectsBadWindowAndFrameSizes) {
   EXPECT_THROW(encoder.EncodeFrame(big, true), std::invalid_argument);
   EXPECT_FALSE(encoder.EncodeFrame(shortFrame, true).empty());
   EXPECT_THROW(encoder.EncodeFrame(shortFrame, true), std::invalid_argument);
+  Encoder feeder(Options{});
+  EXPECT_TRUE(feeder.Feed(Bytes(32768, 2), false).empty()) << "look-ahead holds the first frame back";
+  EXPECT_THROW(feeder.EncodeFrame(shortFrame, true), std::logic_error);
+  EXPECT_THROW(feeder.Feed(shortFrame, false), std::invalid_argument);
+  auto rest = feeder.Feed(shortFrame, true);
+  ASSERT_EQ(rest.size(), 2u);
+  EXPECT_EQ(rest[0].uncompressedSize, 32768u);
+  EXPECT_EQ(rest[1].uncompressedSize, 1000u);
 }
 
 TEST(LzxEncoder, EncoderIsMovable) {
@@ -210,9 +237,9 @@ TEST(LzxEncoder, FuzzRoundTripForBoundedTime) {
       }
     }
     data.resize(n);
-    Options options{15 + static_cast<int>(rng() % 7), static_cast<int>(rng() % 3)};
+    Options options{15 + static_cast<int>(rng() % 7), static_cast<int>(rng() % 5)};
     SCOPED_TRACE("round " + std::to_string(rounds) + " size " + std::to_string(n));
-    ExpectRawRoundTrip(data, options);
+    ExpectRawRoundTrip(data, options, nullptr, rng() % 2 == 0);
     if (HasFatalFailure()) return;
     ++rounds;
   }

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,17 +33,31 @@ namespace kiv::lzx::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Encodes `data` frame by frame; returns the per-frame outputs.
-inline std::vector<Bytes> EncodeFrames(const Bytes& data, const Options& options) {
+// Encodes `data` frame by frame, with EncodeFrame or, when `lookahead`,
+// with Feed; returns the per-frame outputs in order. Throws when Feed hands
+// back frames of the wrong sizes.
+inline std::vector<Bytes> EncodeFrames(const Bytes& data, const Options& options, bool lookahead = false) {
   Encoder encoder(options);
   std::vector<Bytes> frames;
+  std::vector<uint32_t> fed, got;
   size_t pos = 0;
   do {
     size_t n = std::min<size_t>(32768, data.size() - pos);
     bool last = pos + n == data.size();
-    frames.push_back(encoder.EncodeFrame(std::span<const uint8_t>(data.data() + pos, n), last));
+    std::span<const uint8_t> frame(data.data() + pos, n);
+    if (lookahead) {
+      if (n) fed.push_back(static_cast<uint32_t>(n));
+      for (auto& f : encoder.Feed(frame, last)) {
+        got.push_back(f.uncompressedSize);
+        frames.push_back(std::move(f.data));
+      }
+    } else {
+      frames.push_back(encoder.EncodeFrame(frame, last));
+    }
     pos += n;
   } while (pos < data.size());
+  if (lookahead && fed != got) throw std::runtime_error("Feed returned frames of the wrong sizes");
+  if (lookahead && frames.empty()) frames.emplace_back();
   return frames;
 }
 
@@ -114,11 +129,11 @@ inline void Put32(Bytes& b, uint32_t v) {
 }
 
 // A minimal single-folder LZX cabinet around the encoder's frames.
-inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& options) {
+inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& options, bool lookahead = false) {
   Bytes folder;
   for (const auto& f : files) folder.insert(folder.end(), f.data.begin(), f.data.end());
   std::vector<Bytes> frames;
-  if (!folder.empty()) frames = EncodeFrames(folder, options);
+  if (!folder.empty()) frames = EncodeFrames(folder, options, lookahead);
   size_t filesSize = 0;
   for (const auto& f : files) filesSize += 16 + f.name.size() + 1;
   uint32_t coffFiles = 36 + 8;

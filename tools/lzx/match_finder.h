@@ -16,7 +16,12 @@ struct Match {
 
 class MatchFinder {
  public:
-  MatchFinder(int windowBits, int hashBits);
+  // `hashBytes` (3 or 4) is how many bytes a chain's hash covers: 4 makes
+  // chains shorter and the search faster, at the price of 3-byte matches.
+  // `ways` > 0 replaces the chains by buckets of that many most recent
+  // positions per hash: no dependent loads, so much faster, but a bucket
+  // only remembers its last few positions.
+  MatchFinder(int windowBits, int hashBits, int hashBytes, int ways = 0);
 
   // Appends the next frame; returns a pointer to its copy in the history so
   // the caller can translate it in place before any search.
@@ -35,6 +40,11 @@ class MatchFinder {
   // `out`; returns the number added. Stops after `depth` candidates or once
   // a match reaches `niceLength` or `maxLength`.
   int FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out);
+
+ private:
+  int FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLength, Match* out);
+
+ public:
 
   // Length of the common prefix of `pos` and `pos - offset`, up to `limit`.
   uint32_t MatchLength(int64_t pos, uint32_t offset, uint32_t limit) const {
@@ -56,20 +66,25 @@ class MatchFinder {
 
  private:
   uint32_t Hash(const uint8_t* p) const {
-    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                 static_cast<uint32_t>(p[2]) << 16;
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    v &= hashMask_;
     return (v * 2654435761u) >> (32 - hashBits_);
   }
 
   int windowBits_;
   int hashBits_;
+  uint32_t hashMask_;
+  int hashBytes_;
   uint32_t windowSize_;
   uint32_t maxOffset_;
   std::vector<uint8_t> buf_;
   int64_t base_ = 0;       // stream position of buf_[0]
   size_t used_ = 0;
   int64_t inserted_ = 0;   // next position to insert
-  std::vector<uint32_t> head_;  // stream position + 1, 0 = empty
+  int ways_;                        // a power of two in bucket mode
+  std::vector<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
+  std::vector<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
   std::vector<uint32_t> prev_;  // indexed by position modulo the window
 };
 

@@ -73,7 +73,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
     int32_t gain = 0;
   };
   Match found[kMaxMatch + 1];  // lengths strictly increase: at most one per length
-  auto best = [&](int64_t pos) {
+  auto best = [&](int64_t pos, int depth) {
     Choice c;
     uint32_t maxLen = static_cast<uint32_t>(std::min<int64_t>(kMaxMatch, end - pos));
     for (uint32_t k = 0; k < 3 && maxLen >= 2; ++k) {
@@ -88,7 +88,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
       finder_.InsertUpTo(pos + 1);
       return c;
     }
-    int n = finder_.FindAndInsert(pos, maxLen, settings_.depth, settings_.nice, found);
+    int n = finder_.FindAndInsert(pos, maxLen, depth, settings_.nice, found);
     for (int i = n - 1; i >= 0 && i >= n - 3; --i) {
       uint32_t off = found[i].offset;
       uint32_t code = off + 2;
@@ -107,7 +107,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
   BlockStats stats;
   int64_t pos = start;
   while (pos < end) {
-    Choice c = best(pos);
+    Choice c = best(pos, settings_.depth);
     if (c.length == 0) {
       Item it{0, *finder_.At(pos), 0};
       items.push_back(it);
@@ -115,8 +115,10 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
       ++pos;
       continue;
     }
-    while (c.length < settings_.nice && pos + 1 < end) {
-      Choice next = best(pos + 1);
+    // Look one position ahead unless the match is already long; search less
+    // hard behind a fair one.
+    while (c.length < settings_.lazyLength && pos + 1 < end) {
+      Choice next = best(pos + 1, c.length >= 8 ? settings_.depth / 4 + 1 : settings_.depth);
       if (next.gain <= c.gain) break;
       Item it{0, *finder_.At(pos), 0};
       items.push_back(it);
@@ -210,7 +212,10 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         relax(len, k, base + costs.MatchCost(k, len));
         continue;
       }
-      for (uint32_t l = 2; l <= len; ++l) relax(l, k, base + costs.MatchCost(k, l));
+      for (uint32_t l = 2; l <= len; ++l) {
+        if (l > settings_.denseLengths && l + settings_.denseLengths < len) l = len - settings_.denseLengths;
+        relax(l, k, base + costs.MatchCost(k, l));
+      }
     }
     if (repLongest >= nice) continue;
 
@@ -228,7 +233,10 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
       } else {
-        for (uint32_t l = prevLen + 1; l <= len; ++l) relax(l, code, offCost + costs.MatchCost(slot, l));
+        for (uint32_t l = prevLen + 1; l <= len; ++l) {
+          if (l > settings_.denseLengths && l + settings_.denseLengths < len) l = len - settings_.denseLengths;
+          relax(l, code, offCost + costs.MatchCost(slot, l));
+        }
       }
       prevLen = std::max(prevLen, len);
     }

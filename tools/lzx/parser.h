@@ -35,7 +35,15 @@ struct CostModel {
 struct ParserSettings {
   int depth = 32;             // chain candidates per position
   uint32_t nice = 64;         // a match this long is taken at once
+  uint32_t lazyLength = 32;   // lazy parse: no look-ahead behind a match this long
   int passes = 0;             // 0: lazy parse; else optimal-parse passes
+  // Strong parse: lengths of a match tried one by one up to this, and as
+  // many below its full length; the ones between are skipped.
+  uint32_t denseLengths = kMaxMatch;
+  // Match finder: hash table size, bytes hashed, bucket ways (0 = chains).
+  int hashBits = 17;
+  int hashBytes = 4;
+  int ways = 16;
 };
 
 class Parser {

@@ -1,0 +1,53 @@
+// discsmith: the kiv Rescue CD builder. Without arguments it shows the wizard;
+// `--build` runs the build of the saved settings without a window;
+// `--screenshots <dir>` renders the wizard's pages for the documentation.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cdtool/frm_cd_build.h"
+#include "cdtool/headless_build.h"
+#include "cdtool/ui/cd_build_window.h"
+#include "cdtool/ui/screenshots.h"
+#include "common/platform.h"
+#include "common/ui/qt_prompter.h"
+#include "common/ui_mode.h"
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
+    return kiv::RunHeadlessBuild(argc, argv);
+  }
+  if (argc > 1 && std::strcmp(argv[1], "--screenshots") == 0) {
+    if (argc < 3) {
+      std::fprintf(stderr, "usage: discsmith --screenshots <folder>\n");
+      return 2;
+    }
+    // Rendered off screen: no display needed.
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    return kiv::RenderScreenshots(argv[2]);
+  }
+  if (argc > 1) {
+    std::fprintf(stderr, "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --screenshots <folder>]\n",
+                 argv[1]);
+    return 2;
+  }
+  if (kiv::DetectUiMode() == kiv::UiMode::Console) {
+    std::fprintf(stderr,
+                 "discsmith: the wizard needs a display. Run \"discsmith --build\" to build the CD from the saved "
+                 "settings (kivcd.ini) without one.\n");
+    return 2;
+  }
+
+  QApplication app(argc, argv);
+  kiv::Platform& platform = kiv::CurrentPlatform();
+  const std::string programFolder = platform.ProgramFolder();
+  kiv::QtPrompter prompter(programFolder);
+  kiv::FrmCDBuild form(programFolder, prompter, platform);
+  form.Form_Load();
+  kiv::CdBuildWindow window(form, prompter);
+  window.show();
+  return app.exec();
+}

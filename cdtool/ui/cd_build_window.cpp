@@ -1,0 +1,514 @@
+#include "cdtool/ui/cd_build_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "cdtool/frm_cd_build.h"
+#include "cdtool/ui/info_dialogs.h"
+#include "common/ui/help_window.h"
+#include "common/ui/qt_prompter.h"
+
+namespace kiv {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QVBoxLayout* Column(QWidget* page) {
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(12, 8, 12, 8);
+  return layout;
+}
+
+QGroupBox* Frame(QWidget* parent, const Label& caption, const char* name) {
+  auto* frame = new QGroupBox(Q(caption.Caption), parent);
+  frame->setObjectName(name);
+  return frame;
+}
+
+}  // namespace
+
+CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(nullptr), f_(form), prompter_(prompter) {
+  setObjectName("FrmCDBuild");
+  setWindowTitle(Q(f_.Caption));
+  prompter_.SetOwner(this);
+  RunDialog = [](QDialog& d) { return d.exec(); };
+  f_.HelpWindowOpen = [] { return HelpWindow::IsOpen(); };
+  f_.OnPumpEvents = [this] {
+    Refresh();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  };
+
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 8);
+  auto* body = new QHBoxLayout();
+  body->setSpacing(0);
+  body->addWidget(MakeSideStrip());
+  pages_ = new QStackedWidget(this);
+  pages_->setObjectName("FraMain");
+  for (QWidget* page : {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(),
+                        Page10()})
+    pages_->addWidget(page);
+  body->addWidget(pages_, 1);
+  outer->addLayout(body, 1);
+
+  auto* rule = new QFrame(this);
+  rule->setFrameShape(QFrame::HLine);
+  rule->setFrameShadow(QFrame::Sunken);
+  outer->addWidget(rule);
+  auto* buttons = new QHBoxLayout();
+  buttons->setContentsMargins(10, 0, 10, 0);
+  buttons->addWidget(MakeButton(this, f_.CmdHelp, "CmdHelp", [this] { f_.CmdHelp_Click(); }));
+  buttons->addStretch();
+  buttons->addWidget(MakeButton(this, f_.CmdCancel, "CmdCancel", [this] { f_.CmdCancel_Click(); }));
+  buttons->addSpacing(12);
+  buttons->addWidget(MakeButton(this, f_.CmdBack, "CmdBack", [this] { f_.CmdBack_Click(); }));
+  buttons->addWidget(MakeButton(this, f_.CmdNext, "CmdNext", [this] { f_.CmdNext_Click(); }));
+  buttons->addWidget(MakeButton(this, f_.CmdFinish, "CmdFinish", [this] { f_.CmdFinish_Click(); }));
+  outer->addLayout(buttons);
+
+  resize(660, 470);
+  Refresh();
+}
+
+CdBuildWindow::~CdBuildWindow() = default;
+
+void CdBuildWindow::closeEvent(QCloseEvent* event) {
+  // The close box ends the session without saving the settings.
+  HelpWindow::Instance().close();
+  event->accept();
+}
+
+void CdBuildWindow::Refresh() {
+  for (auto& bind : binds_) bind();
+  pages_->setCurrentIndex(f_.VisiblePage);
+}
+
+void CdBuildWindow::AfterEvent() {
+  Refresh();
+  if (f_.QuitRequested) {
+    close();
+    qApp->quit();
+  }
+}
+
+std::function<void()> CdBuildWindow::Handler(std::function<void()> fn) {
+  return [this, fn = std::move(fn)] {
+    fn();
+    AfterEvent();
+  };
+}
+
+QLabel* CdBuildWindow::MakeLabel(QWidget* parent, Label& label, const char* name) {
+  auto* w = new QLabel(parent);
+  w->setObjectName(name);
+  w->setWordWrap(true);
+  binds_.push_back([w, &label] {
+    w->setText(Q(label.Caption));
+    w->setEnabled(label.Enabled);
+    w->setVisible(label.Visible);
+    QFont font = w->font();
+    if (font.bold() != label.Bold) {
+      font.setBold(label.Bold);
+      w->setFont(font);
+    }
+  });
+  return w;
+}
+
+QLabel* CdBuildWindow::MakeHeadline(QWidget* parent, Label& label, const char* name) {
+  QLabel* w = MakeLabel(parent, label, name);
+  QFont font = w->font();
+  font.setPointSizeF(font.pointSizeF() * 1.35);
+  font.setBold(true);
+  w->setFont(font);
+  label.Bold = true;
+  w->setContentsMargins(0, 6, 0, 10);
+  return w;
+}
+
+QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* name) {
+  auto* w = new QLineEdit(parent);
+  w->setObjectName(name);
+  connect(w, &QLineEdit::textEdited, this, [&box](const QString& t) { box.Text = t.toStdString(); });
+  binds_.push_back([w, &box] {
+    if (w->text() != Q(box.Text)) w->setText(Q(box.Text));
+    w->setEnabled(box.Enabled);
+    w->setVisible(box.Visible);
+  });
+  return w;
+}
+
+QCheckBox* CdBuildWindow::MakeCheck(QWidget* parent, CheckBox& box, const char* name) {
+  auto* w = new QCheckBox(Q(box.Caption), parent);
+  w->setObjectName(name);
+  // Tri-state to show the stored 2 (greyed); a click goes to the model, which
+  // decides the new state.
+  w->setTristate(true);
+  connect(w, &QCheckBox::clicked, this, Handler([this, &box] { f_.ClickCheck(box); }));
+  binds_.push_back([w, &box] {
+    const Qt::CheckState state =
+        box.Value == 0 ? Qt::Unchecked : (box.Value == 2 ? Qt::PartiallyChecked : Qt::Checked);
+    if (w->checkState() != state) w->setCheckState(state);
+    w->setEnabled(box.Enabled);
+    w->setVisible(box.Visible);
+  });
+  return w;
+}
+
+QPushButton* CdBuildWindow::MakeButton(QWidget* parent, Button& button, const char* name, std::function<void()> click) {
+  auto* w = new QPushButton(Q(button.Caption), parent);
+  w->setObjectName(name);
+  connect(w, &QPushButton::clicked, this, Handler(std::move(click)));
+  binds_.push_back([w, &button] {
+    w->setEnabled(button.Enabled);
+    w->setVisible(button.Visible);
+  });
+  return w;
+}
+
+QWidget* CdBuildWindow::MakeSideStrip() {
+  auto* strip = new QLabel(this);
+  strip->setObjectName("PicSideImage");
+  const int w = 150, h = 420;
+  QPixmap pix(w, h);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(0, 0, 0, h);
+  sky.setColorAt(0, QColor(18, 42, 92));
+  sky.setColorAt(1, QColor(20, 128, 140));
+  p.fillRect(pix.rect(), sky);
+  // A disc.
+  const QPointF c(w / 2.0, 120);
+  QRadialGradient shine(c, 58);
+  shine.setColorAt(0, QColor(235, 240, 250));
+  shine.setColorAt(0.6, QColor(170, 190, 215));
+  shine.setColorAt(1, QColor(120, 140, 180));
+  p.setBrush(shine);
+  p.setPen(QPen(QColor(255, 255, 255, 160), 1.5));
+  p.drawEllipse(c, 58, 58);
+  p.setBrush(sky);
+  p.drawEllipse(c, 12, 12);
+  p.setPen(QColor(255, 255, 255, 220));
+  QFont font = p.font();
+  font.setBold(true);
+  font.setPointSize(17);
+  p.setFont(font);
+  p.drawText(QRect(0, 200, w, 40), Qt::AlignCenter, QStringLiteral("kiv"));
+  font.setPointSize(11);
+  font.setBold(false);
+  p.setFont(font);
+  p.drawText(QRect(0, 236, w, 30), Qt::AlignCenter, QStringLiteral("Rescue CD Builder"));
+  p.end();
+  strip->setPixmap(pix);
+  strip->setFixedWidth(w);
+  strip->setAlignment(Qt::AlignTop);
+  strip->setStyleSheet(QStringLiteral("background: rgb(20,128,140);"));
+  return strip;
+}
+
+QWidget* CdBuildWindow::Page0() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label12, "Label12"));
+  col->addWidget(MakeLabel(page, f_.Label11, "Label11"));
+  col->addSpacing(10);
+  col->addWidget(MakeLabel(page, f_.Label9, "Label9"));
+  col->addStretch();
+  col->addWidget(MakeLabel(page, f_.Label18, "Label18"));
+  return page;
+}
+
+QWidget* CdBuildWindow::Page1() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label20, "Label20"));
+  col->addWidget(MakeCheck(page, f_.ChkGet_kivdisks, "ChkGet_kivdisks"));
+  auto* sub = new QVBoxLayout();
+  sub->setContentsMargins(24, 0, 0, 0);
+  sub->addWidget(MakeCheck(page, f_.ChkGet_kivnetplus, "ChkGet_kivnetplus"));
+  sub->addWidget(MakeCheck(page, f_.ChkSelectDrivers, "ChkSelectDrivers"));
+  col->addLayout(sub);
+  col->addWidget(MakeCheck(page, f_.ChkGet_Win2k, "ChkGet_Win2k"));
+  col->addWidget(MakeCheck(page, f_.ChkGet_Win9x, "ChkGet_Win9x"));
+  col->addWidget(MakeCheck(page, f_.ChkGet_Advtools, "ChkGet_Advtools"));
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page2() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label4, "Label4"));
+  col->addWidget(MakeLabel(page, f_.Label2, "Label2"));
+  auto* src = new QHBoxLayout();
+  src->addWidget(MakeText(page, f_.Txt_i386_Loc, "Txt_i386_Loc"), 1);
+  src->addWidget(MakeButton(page, f_.CmdBrw_i386_loc, "CmdBrw_i386_loc", [this] { f_.CmdBrw_i386_loc_Click(); }));
+  col->addLayout(src);
+  auto* type = new QHBoxLayout();
+  type->addWidget(MakeLabel(page, f_.Label17, "Label17"));
+  QLabel* ver = MakeLabel(page, f_.LblWin2KOSVer, "LblWin2KOSVer");
+  type->addWidget(ver, 1);
+  col->addLayout(type);
+  col->addSpacing(8);
+  col->addWidget(MakeCheck(page, f_.ChkSlipstream, "ChkSlipstream"));
+  QGroupBox* sp = Frame(page, Label{}, "FraSP_Loc");
+  auto* spCol = new QVBoxLayout(sp);
+  spCol->addWidget(MakeLabel(sp, f_.LblSP, "LblSP"));
+  auto* spRow = new QHBoxLayout();
+  spRow->addWidget(MakeText(sp, f_.TxtSP_exe, "TxtSP_exe"), 1);
+  spRow->addWidget(MakeButton(sp, f_.CmdBrw_spexe, "CmdBrw_spexe", [this] { f_.CmdBrw_spexe_Click(); }));
+  spCol->addLayout(spRow);
+  col->addWidget(sp);
+  // Hotfix integration is switched off: present, hidden, without function.
+  col->addWidget(MakeCheck(page, f_.ChkHotfix, "ChkHotfix"));
+  QGroupBox* hot = Frame(page, Label{}, "FraHotfix");
+  auto* hotRow = new QHBoxLayout(hot);
+  hotRow->addWidget(MakeButton(hot, f_.Cmd_Sel_hotfixes, "Cmd_Sel_hotfixes", [] {}));
+  hotRow->addWidget(MakeLabel(hot, f_.LblHotNum, "LblHotNum"));
+  hot->setVisible(false);
+  col->addWidget(hot);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page3() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label5, "Label5"));
+  QGroupBox* misc = Frame(page, f_.Frame5, "Frame5");
+  auto* miscCol = new QVBoxLayout(misc);
+  miscCol->addWidget(MakeCheck(misc, f_.ChkDelTree_Lang, "ChkDelTree_Lang"));
+  miscCol->addWidget(MakeLabel(misc, f_.Label6, "Label6"));
+  col->addWidget(misc);
+  QGroupBox* info = Frame(page, f_.Frame1, "Frame1");
+  auto* infoCol = new QVBoxLayout(info);
+  auto* btnRow = new QHBoxLayout();
+  btnRow->addWidget(MakeButton(info, f_.CmdSetWin2KInfo, "CmdSetWin2KInfo", [this] {
+    FrmWin2KInfo& model = f_.CmdSetWin2KInfo_Click();
+    Win2KInfoDialog& dialog = Win2KDialog();
+    dialog.Refresh();
+    RunDialog(dialog);
+    if (model.Visible) model.CmdCancel_Click();
+  }));
+  btnRow->addStretch();
+  infoCol->addLayout(btnRow);
+  infoCol->addWidget(MakeCheck(info, f_.ChkWin2KInfo_Assis, "ChkWin2KInfo_Assis"));
+  infoCol->addWidget(MakeCheck(info, f_.ChkWin2KInfo_Unattend, "ChkWin2KInfo_Unattend"));
+  col->addWidget(info);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page4() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label7, "Label7"));
+  col->addWidget(MakeLabel(page, f_.Label10, "Label10"));
+  auto* src = new QHBoxLayout();
+  src->addWidget(MakeText(page, f_.TxtWin9x_Loc, "TxtWin9x_Loc"), 1);
+  src->addWidget(MakeButton(page, f_.CmdBrw_Win9xLoc, "CmdBrw_Win9xLoc", [this] { f_.CmdBrw_Win9xLoc_Click(); }));
+  col->addLayout(src);
+  col->addSpacing(8);
+  QGroupBox* info = Frame(page, f_.Frame3, "Frame3");
+  auto* infoCol = new QVBoxLayout(info);
+  infoCol->addWidget(MakeCheck(info, f_.ChkWin9xInfo_MSBatch, "ChkWin9xInfo_MSBatch"));
+  infoCol->addWidget(MakeCheck(info, f_.ChkWin9xInfo_Assis, "ChkWin9xInfo_Assis"));
+  auto* btnRow = new QHBoxLayout();
+  btnRow->addWidget(MakeButton(info, f_.CmdSetWin9xInfo, "CmdSetWin9xInfo", [this] {
+    FrmWin9xInfo& model = f_.CmdSetWin9xInfo_Click();
+    Win9xInfoDialog& dialog = Win9xDialog();
+    dialog.Refresh();
+    RunDialog(dialog);
+    if (model.Visible) model.CmdCancel_Click();
+  }));
+  btnRow->addStretch();
+  infoCol->addLayout(btnRow);
+  col->addWidget(info);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page5() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label120, "Label120"));
+  col->addWidget(MakeCheck(page, f_.ChkERDC, "ChkERDC"));
+  col->addWidget(MakeLabel(page, f_.LblERDC, "LblERDC"));
+  auto* erd = new QHBoxLayout();
+  erd->addWidget(MakeText(page, f_.TxtERDC, "TxtERDC"), 1);
+  erd->addWidget(MakeButton(page, f_.CmdBrw_ERDC, "CmdBrw_ERDC", [this] { f_.CmdBrw_ERDC_Click(); }));
+  col->addLayout(erd);
+  col->addSpacing(12);
+  col->addWidget(MakeCheck(page, f_.ChkBCon, "ChkBCon"));
+  col->addWidget(MakeLabel(page, f_.LblBCon, "LblBCon"));
+  auto* bcon = new QHBoxLayout();
+  bcon->addWidget(MakeText(page, f_.TxtBCon, "TxtBCon"), 1);
+  bcon->addWidget(MakeButton(page, f_.CmdBrw_BCon, "CmdBrw_BCon", [this] { f_.CmdBrw_BCon_Click(); }));
+  col->addLayout(bcon);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page6() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label1, "Label1"));
+  col->addWidget(MakeCheck(page, f_.ChkKivUtils, "ChkKivUtils"));
+  col->addWidget(MakeLabel(page, f_.LblUtils, "LblUtils"));
+  auto* utils = new QHBoxLayout();
+  utils->addWidget(MakeText(page, f_.TxtUtils_Loc, "TxtUtils_Loc"), 1);
+  utils->addWidget(MakeButton(page, f_.CmdBrw_Utils, "CmdBrw_Utils", [this] { f_.CmdBrw_Utils_Click(); }));
+  utils->addWidget(MakeButton(page, f_.CmdExp_Utils, "CmdExp_Utils", [this] { f_.CmdExp_Utils_Click(); }));
+  col->addLayout(utils);
+  col->addSpacing(12);
+  col->addWidget(MakeCheck(page, f_.ChkAddFiles, "ChkAddFiles"));
+  col->addWidget(MakeLabel(page, f_.LblAddFiles, "LblAddFiles"));
+  auto* add = new QHBoxLayout();
+  add->addWidget(MakeText(page, f_.TxtAddFiles_Loc, "TxtAddFiles_Loc"), 1);
+  add->addWidget(MakeButton(page, f_.CmdBrw_AddFiles, "CmdBrw_AddFiles", [this] { f_.CmdBrw_AddFiles_Click(); }));
+  add->addWidget(MakeButton(page, f_.CmdExp_AddFiles, "CmdExp_AddFiles", [this] { f_.CmdExp_AddFiles_Click(); }));
+  col->addLayout(add);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page7() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label21, "Label21"));
+  QGroupBox* iso = Frame(page, f_.Frame9, "Frame9");
+  auto* isoCol = new QVBoxLayout(iso);
+  isoCol->addWidget(MakeLabel(iso, f_.Label3, "Label3"));
+  auto* dest = new QHBoxLayout();
+  dest->addWidget(MakeText(iso, f_.TxtISOLoc, "TxtISOLoc"), 1);
+  dest->addWidget(MakeButton(iso, f_.CmdBrw_ISOfile, "CmdBrw_ISOfile", [this] { f_.CmdBrw_ISOfile_Click(); }));
+  isoCol->addLayout(dest);
+  isoCol->addWidget(MakeCheck(iso, f_.ChkOptimizeISO, "ChkOptimizeISO"));
+  isoCol->addWidget(MakeCheck(iso, f_.ChkCleanSession, "ChkCleanSession"));
+  col->addWidget(iso);
+  QGroupBox* pass = Frame(page, Label{}, "Frame6");
+  auto* grid = new QGridLayout(pass);
+  grid->addWidget(MakeCheck(pass, f_.ChkPassProtect, "ChkPassProtect"), 0, 0, 1, 2);
+  grid->addWidget(MakeLabel(pass, f_.LblPass1, "LblPass1"), 1, 0);
+  QLineEdit* p1 = MakeText(pass, f_.TxtPass1, "TxtPass1");
+  p1->setEchoMode(QLineEdit::Password);
+  grid->addWidget(p1, 1, 1);
+  grid->addWidget(MakeLabel(pass, f_.LblPass2, "LblPass2"), 2, 0);
+  QLineEdit* p2 = MakeText(pass, f_.TxtPass2, "TxtPass2");
+  p2->setEchoMode(QLineEdit::Password);
+  grid->addWidget(p2, 2, 1);
+  col->addWidget(pass);
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page8() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.Label123, "Label123"));
+  auto* summary = new QPlainTextEdit(page);
+  summary->setObjectName("TxtSummery");
+  summary->setReadOnly(true);
+  summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  summary->setLineWrapMode(QPlainTextEdit::NoWrap);
+  binds_.push_back([this, summary] {
+    QString text = Q(f_.TxtSummery.Text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (summary->toPlainText() != text) summary->setPlainText(text);
+  });
+  col->addWidget(summary, 1);
+  return page;
+}
+
+QWidget* CdBuildWindow::Page9() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.LblFinish, "LblFinish"));
+  QLabel* abort = MakeLabel(page, f_.LblAbort, "LblAbort");
+  abort->setStyleSheet(QStringLiteral("color: #b00000;"));
+  col->addWidget(abort);
+  col->addSpacing(16);
+  auto link = [&](Label& label, const char* name, std::function<void()> click) {
+    auto* w = new QLabel(page);
+    w->setObjectName(name);
+    w->setTextFormat(Qt::RichText);
+    w->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(w, &QLabel::linkActivated, this, Handler(std::move(click)));
+    binds_.push_back([w, &label] {
+      w->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(Q(label.Caption).toHtmlEscaped()));
+      w->setVisible(label.Visible);
+    });
+    col->addWidget(w);
+  };
+  link(f_.LblLink_Home, "LblLink_Home", [this] { f_.LblLink_Home_Click(); });
+  link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
+  link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
+  col->addStretch();
+  return page;
+}
+
+QWidget* CdBuildWindow::Page10() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.LblWait, "LblWait"));
+  auto* grid = new QGridLayout();
+  for (int i = 0; i < 5; ++i) {
+    const std::string msg = "LblMsg" + std::to_string(i + 1);
+    const std::string right = "LblRight" + std::to_string(i + 1);
+    QLabel* mark = MakeLabel(page, f_.LblRight[i], "");
+    mark->setObjectName(Q(right));
+    mark->setFixedWidth(24);
+    mark->setAlignment(Qt::AlignCenter);
+    QLabel* line = MakeLabel(page, f_.LblMsg[i], "");
+    line->setObjectName(Q(msg));
+    grid->addWidget(mark, i, 0);
+    grid->addWidget(line, i, 1);
+  }
+  col->addLayout(grid);
+  col->addSpacing(16);
+  col->addWidget(MakeLabel(page, f_.LblSub_Step, "LblSub_Step"));
+  auto* bar = new QProgressBar(page);
+  bar->setObjectName("BarSub_Step");
+  binds_.push_back([this, bar] {
+    const ProgressBar& b = f_.BarSub_Step;
+    // Byte counts exceed an int: the bar shows them in 1/10000 steps.
+    constexpr int64_t kScale = 10000;
+    const int64_t span = b.Max - b.Min;
+    if (span <= 0) {
+      bar->setRange(0, 1);
+      bar->setValue(0);
+    } else if (span <= kScale) {
+      bar->setRange(0, static_cast<int>(span));
+      bar->setValue(static_cast<int>(std::clamp<int64_t>(b.Value - b.Min, 0, span)));
+    } else {
+      bar->setRange(0, static_cast<int>(kScale));
+      bar->setValue(static_cast<int>(std::clamp<int64_t>(b.Value - b.Min, 0, span) * kScale / span));
+    }
+    bar->setVisible(b.Visible);
+  });
+  col->addWidget(bar);
+  col->addStretch();
+  return page;
+}
+
+Win9xInfoDialog& CdBuildWindow::Win9xDialog() {
+  if (!win9xDialog_) win9xDialog_ = std::make_unique<Win9xInfoDialog>(f_.Win9xInfo(), this);
+  return *win9xDialog_;
+}
+
+Win2KInfoDialog& CdBuildWindow::Win2KDialog() {
+  if (!win2kDialog_) win2kDialog_ = std::make_unique<Win2KInfoDialog>(f_.Win2KInfo(), this);
+  return *win2kDialog_;
+}
+
+}  // namespace kiv

@@ -1,0 +1,249 @@
+#include "cdtool/ui/cd_build_window.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+#include "cdtool/cdtool_test_support.h"
+#include "cdtool/ui/info_dialogs.h"
+#include "common/ini_file.h"
+#include "common/ui/help_window.h"
+#include "common/ui/qt_prompter.h"
+
+namespace kiv::testing {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "cdtool_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class WindowTest : public ProgramFolderTest {
+ protected:
+  void SetUp() override {
+    App();
+    ProgramFolderTest::SetUp();
+    prompter = std::make_unique<QtPrompter>(dir_.string());
+    // Message boxes are answered with their first button and recorded.
+    prompter->BeforeMessageBox = [this](QMessageBox& box) {
+      shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+      QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
+    };
+    form = std::make_unique<FrmCDBuild>(dir_.string(), *prompter, platform_);
+    form->Form_Load();
+    window = std::make_unique<CdBuildWindow>(*form, *prompter);
+    window->show();
+  }
+  void TearDown() override {
+    window.reset();
+    HelpWindow::Instance().hide();
+    ProgramFolderTest::TearDown();
+  }
+  void Click(const char* name) {
+    auto* button = window->control<QAbstractButton>(name);
+    ASSERT_NE(button, nullptr) << name;
+    ASSERT_TRUE(button->isEnabled()) << name;
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+  }
+  bool Enabled(const char* name) {
+    auto* w = window->control<QWidget>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w && w->isEnabled();
+  }
+
+  std::unique_ptr<QtPrompter> prompter;
+  std::unique_ptr<FrmCDBuild> form;
+  std::unique_ptr<CdBuildWindow> window;
+  std::vector<std::string> shown;
+};
+
+TEST_F(WindowTest, NextAndBackChangePagesAndButtons) {
+  EXPECT_EQ(window->pages()->currentIndex(), 0);
+  EXPECT_FALSE(Enabled("CmdBack"));
+  EXPECT_TRUE(window->control<QWidget>("CmdFinish")->isHidden());
+  Click("CmdNext");
+  EXPECT_EQ(window->pages()->currentIndex(), 1);
+  EXPECT_TRUE(Enabled("CmdBack"));
+  // Only the boot disks: Next goes to the utilities page.
+  Click("ChkGet_Win2k");
+  Click("ChkGet_Win9x");
+  std::filesystem::create_directories(dir_ / "kiv_utilities");
+  std::filesystem::create_directories(dir_ / "Additional Files");
+  Click("CmdNext");
+  EXPECT_EQ(window->pages()->currentIndex(), 6);
+  EXPECT_EQ(window->control<QLineEdit>("TxtUtils_Loc")->text().toStdString(), P("kiv_utilities"));
+  form->TxtISOLoc.Text = P("out/kivcd.iso");
+  Click("CmdNext");
+  EXPECT_EQ(window->pages()->currentIndex(), 7);
+  Click("CmdNext");
+  EXPECT_EQ(window->pages()->currentIndex(), 8);
+  EXPECT_TRUE(window->control<QWidget>("CmdNext")->isHidden());
+  EXPECT_FALSE(window->control<QWidget>("CmdFinish")->isHidden());
+  EXPECT_TRUE(window->control<QPlainTextEdit>("TxtSummery")->toPlainText().contains("[ISO File Options]"));
+  Click("CmdBack");
+  Click("CmdBack");
+  Click("CmdBack");
+  EXPECT_EQ(window->pages()->currentIndex(), 1);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(WindowTest, FailedCheckShowsItsMessageBoxAndStays) {
+  Click("CmdNext");
+  Click("CmdNext");  // fills the source from the (absent) CD-ROM drive
+  ASSERT_EQ(window->pages()->currentIndex(), 2);
+  Click("CmdNext");
+  EXPECT_EQ(window->pages()->currentIndex(), 2);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0],
+            "Error: The selected folder doesn't contain a Windows 2000/XP installation !\n"
+            "Select your Windows setup source Directory");
+}
+
+TEST_F(WindowTest, CheckBoxesDriveEnabledStates) {
+  EXPECT_FALSE(Enabled("TxtPass1"));
+  Click("ChkPassProtect");
+  EXPECT_TRUE(Enabled("TxtPass1"));
+  EXPECT_TRUE(Enabled("TxtPass2"));
+  EXPECT_TRUE(Enabled("LblPass1"));
+  EXPECT_TRUE(Enabled("TxtSP_exe"));
+  Click("ChkSlipstream");
+  EXPECT_FALSE(Enabled("TxtSP_exe"));
+  EXPECT_FALSE(Enabled("CmdBrw_spexe"));
+  Click("ChkERDC");
+  EXPECT_TRUE(Enabled("CmdBrw_ERDC"));
+  Click("ChkKivUtils");
+  EXPECT_FALSE(Enabled("CmdExp_Utils"));
+  Click("ChkWin9xInfo_Assis");
+  EXPECT_FALSE(Enabled("CmdSetWin9xInfo"));
+  // The boot disks cannot be unchecked.
+  Click("ChkGet_kivdisks");
+  EXPECT_EQ(window->control<QCheckBox>("ChkGet_kivdisks")->checkState(), Qt::Checked);
+  // A greyed value shows as partly checked; a click unchecks it.
+  form->SetCheck(form->ChkOptimizeISO, 2);
+  window->Refresh();
+  EXPECT_EQ(window->control<QCheckBox>("ChkOptimizeISO")->checkState(), Qt::PartiallyChecked);
+  Click("ChkOptimizeISO");
+  EXPECT_EQ(form->ChkOptimizeISO.Value, 0);
+  EXPECT_EQ(window->control<QCheckBox>("ChkOptimizeISO")->checkState(), Qt::Unchecked);
+  Click("ChkOptimizeISO");
+  EXPECT_EQ(form->ChkOptimizeISO.Value, 1);
+}
+
+TEST_F(WindowTest, TypedTextReachesTheModel) {
+  auto* iso = window->control<QLineEdit>("TxtISOLoc");
+  iso->clear();
+  QTest::keyClicks(iso, "/tmp/x.iso");
+  EXPECT_EQ(form->TxtISOLoc.Text, "/tmp/x.iso");
+  EXPECT_EQ(window->control<QLineEdit>("TxtPass1")->echoMode(), QLineEdit::Password);
+}
+
+template <typename Dialog>
+void TypeKeyAndExpectFocusToMoveOn(Dialog& dialog) {
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  dialog.keyBoxes[0]->setFocus();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(dialog.keyBoxes[i]->hasFocus()) << i;
+    QTest::keyClicks(dialog.keyBoxes[i], "ab");
+    EXPECT_TRUE(dialog.keyBoxes[i]->hasFocus()) << i;  // not full yet
+    QTest::keyClicks(dialog.keyBoxes[i], "cde");
+  }
+  EXPECT_TRUE(dialog.okButton->hasFocus());
+}
+
+TEST_F(WindowTest, Win9xDialogKeyFocusAndOK) {
+  QDialog* ran = nullptr;
+  window->RunDialog = [&](QDialog& d) {
+    ran = &d;
+    return 0;
+  };
+  Click("CmdSetWin9xInfo");
+  ASSERT_NE(ran, nullptr);
+  Win9xInfoDialog& dialog = window->Win9xDialog();
+  EXPECT_EQ(dialog.windowTitle(), "Windows 9x Installation Info");
+  EXPECT_EQ(dialog.findChild<QLineEdit*>("TxtOwner")->text(), "kivUser");
+  EXPECT_EQ(dialog.keyBoxes[0]->maxLength(), 5);
+  // RunDialog returned, so the model was hidden again: show it as the real run would.
+  form->Win9xInfo().Show();
+  TypeKeyAndExpectFocusToMoveOn(dialog);
+  QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+  EXPECT_FALSE(form->Win9xInfo().Visible);
+  EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-ABCDE-ABCDE-ABCDE-ABCDE");
+}
+
+TEST_F(WindowTest, Win2KDialogKeyFocusOptionsAndCancel) {
+  window->RunDialog = [](QDialog&) { return 0; };
+  Click("CmdNext");
+  Click("CmdNext");
+  Click("CmdSetWin2KInfo");
+  Win2KInfoDialog& dialog = window->Win2KDialog();
+  EXPECT_EQ(dialog.windowTitle(), "Windows 2K/XP/2003 Installation Info");
+  EXPECT_EQ(dialog.findChild<QLineEdit*>("TxtTemplate")->text().toStdString(), P("files/inf_files/win2k_template.inf"));
+  EXPECT_EQ(dialog.findChild<QLineEdit*>("TxtOwner")->text(), "Template Owner");
+  form->Win2KInfo().Show();
+  TypeKeyAndExpectFocusToMoveOn(dialog);
+  QTest::mouseClick(dialog.findChild<QRadioButton*>("OptJoinDomain"), Qt::LeftButton, {}, QPoint(4, 4));
+  EXPECT_TRUE(form->Win2KInfo().OptJoinDomain.Value);
+  EXPECT_FALSE(form->Win2KInfo().OptJoinWorkgroup.Value);
+  QTest::mouseClick(dialog.findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
+  EXPECT_FALSE(form->Win2KInfo().Visible);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  // The edits stay for the next opening.
+  EXPECT_EQ(form->Win2KInfo().ProductKey(), "abcde-abcde-abcde-abcde-abcde");
+}
+
+TEST_F(WindowTest, HelpWindowFollowsPagesOnlyWhileOpen) {
+  Write("help/1110.html", "<html><body><h1>Welcome page</h1></body></html>");
+  HelpWindow::Instance().hide();
+  Click("CmdNext");
+  EXPECT_FALSE(HelpWindow::IsOpen());
+  Click("CmdHelp");
+  EXPECT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().windowTitle(), "The Kiv Rescue CD Help");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
+  Click("CmdBack");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+  EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("Welcome page"));
+  HelpWindow::Instance().hide();
+  Click("CmdNext");
+  EXPECT_FALSE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+}
+
+TEST_F(WindowTest, CancelThenFinishEndsAndSaves) {
+  Click("CmdCancel");
+  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kFinishPage);
+  EXPECT_EQ(window->control<QLabel>("LblFinish")->text(), "   Operation canceled");
+  EXPECT_FALSE(Enabled("CmdCancel"));
+  EXPECT_TRUE(window->control<QWidget>("LblLink_Home")->isVisibleTo(window.get()));
+  Click("CmdFinish");
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
+}
+
+TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
+  // The build run drives these members; the page only mirrors them.
+  form->ShowPage(FrmCDBuild::kProgressPage);
+  form->LblMsg[0].Bold = true;
+  form->LblRight[1].Caption = "\u2718";
+  form->Progress().SetCaption("Copying : I386");
+  form->Progress().SetMaximum(int64_t{5} << 32);  // beyond an int
+  form->Progress().SetValue(int64_t{5} << 31);
+  form->PumpEvents();
+  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kProgressPage);
+  EXPECT_TRUE(window->control<QLabel>("LblMsg1")->font().bold());
+  EXPECT_EQ(window->control<QLabel>("LblRight2")->text(), QString::fromUtf8("\u2718"));
+  EXPECT_EQ(window->control<QLabel>("LblSub_Step")->text(), "Copying : I386");
+  auto* bar = window->control<QProgressBar>("BarSub_Step");
+  EXPECT_EQ(bar->value() * 2, bar->maximum());
+}
+
+}  // namespace
+}  // namespace kiv::testing

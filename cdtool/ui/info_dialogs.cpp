@@ -1,0 +1,182 @@
+#include "cdtool/ui/info_dialogs.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "cdtool/frm_win2k_info.h"
+#include "cdtool/frm_win9x_info.h"
+
+namespace kiv {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A line edit mirroring a model text box; user edits go back to the model.
+QLineEdit* BindText(QWidget* parent, TextBox& box, const char* name, std::vector<std::function<void()>>& binds) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  QObject::connect(edit, &QLineEdit::textEdited, edit, [&box](const QString& t) { box.Text = t.toStdString(); });
+  binds.push_back([edit, &box] {
+    if (edit->text() != Q(box.Text)) {
+      edit->setText(Q(box.Text));
+      edit->setCursorPosition(0);
+    }
+    edit->setEnabled(box.Enabled);
+  });
+  return edit;
+}
+
+// The five key boxes; `setPart` keys a text into the model (which asks for
+// the focus to move on), `focus` then moves it.
+template <typename Model>
+QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPushButton*& ok,
+                std::vector<std::function<void()>>& binds) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (int i = 0; i < 5; ++i) {
+    auto* box = new QLineEdit(row);
+    box->setObjectName(QStringLiteral("TxtKeyPart%1").arg(i));
+    box->setMaxLength(Model::kKeyPartLength);
+    box->setFont(fixed);
+    box->setFixedWidth(QFontMetrics(fixed).horizontalAdvance(QStringLiteral("WWWWW")) + 14);
+    boxes[i] = box;
+    if (i) layout->addWidget(new QLabel(QStringLiteral("-"), row));
+    layout->addWidget(box);
+    QObject::connect(box, &QLineEdit::textEdited, box, [&m, &boxes, &ok, i](const QString& t) {
+      m.SetKeyPart(i, t.toStdString());
+      if (m.FocusRequest) {
+        const int next = *m.FocusRequest;
+        m.FocusRequest.reset();
+        if (next < 5)
+          boxes[next]->setFocus(Qt::OtherFocusReason);
+        else if (ok)
+          ok->setFocus(Qt::OtherFocusReason);
+      }
+    });
+    binds.push_back([box, &m, i] {
+      if (box->text() != Q(m.TxtKeyPart[i].Text)) box->setText(Q(m.TxtKeyPart[i].Text));
+    });
+  }
+  layout->addStretch();
+  return row;
+}
+
+}  // namespace
+
+Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog(parent), m_(model) {
+  setObjectName("FrmWin9xInfo");
+  setWindowTitle(Q(m_.Caption));
+  setModal(true);
+  auto* grid = new QGridLayout(this);
+  okButton = new QPushButton(Q(m_.CmdOK.Caption), this);
+  okButton->setObjectName("CmdOK");
+  int row = 0;
+  grid->addWidget(new QLabel(QStringLiteral("Product Key :"), this), row, 0);
+  grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
+  auto line = [&](const char* caption, TextBox& box, const char* name) {
+    grid->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    grid->addWidget(BindText(this, box, name, binds_), row++, 1);
+  };
+  line("Owner Name :", m_.TxtOwner, "TxtOwner");
+  line("Organization :", m_.TxtOrg, "TxtOrg");
+  line("Computer Name :", m_.TxtPCName, "TxtPCName");
+  line("Workgroup :", m_.TxtWorkgroup, "TxtWorkgroup");
+  line("Optimized for :", m_.TxtOSType, "TxtOSType");
+  auto* buttons = new QHBoxLayout();
+  auto* cancel = new QPushButton(Q(m_.CmdCancel.Caption), this);
+  cancel->setObjectName("CmdCancel");
+  buttons->addStretch();
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancel);
+  grid->addLayout(buttons, row, 0, 1, 2);
+  okButton->setDefault(true);
+  connect(okButton, &QPushButton::clicked, this, [this] {
+    m_.CmdOK_Click();
+    accept();
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+  // Esc and the close box are Cancel too: hide without writing.
+  connect(this, &QDialog::rejected, this, [this] { m_.CmdCancel_Click(); });
+  Refresh();
+}
+
+void Win9xInfoDialog::Refresh() {
+  for (auto& b : binds_) b();
+}
+
+Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog(parent), m_(model) {
+  setObjectName("FrmWin2KInfo");
+  setWindowTitle(Q(m_.Caption));
+  setModal(true);
+  auto* grid = new QGridLayout(this);
+  okButton = new QPushButton(Q(m_.CmdOK.Caption), this);
+  okButton->setObjectName("CmdOK");
+  int row = 0;
+  grid->addWidget(new QLabel(Q(m_.LblTemplate.Caption), this), row, 0);
+  auto* templateRow = new QHBoxLayout();
+  templateRow->addWidget(BindText(this, m_.TxtTemplate, "TxtTemplate", binds_), 1);
+  auto* browse = new QPushButton(Q(m_.CmdBrwUnattend.Caption), this);
+  browse->setObjectName("CmdBrwUnattend");
+  browse->setFixedWidth(32);
+  templateRow->addWidget(browse);
+  grid->addLayout(templateRow, row++, 1);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    m_.CmdBrwUnattend_Click();
+    m_.FocusRequest.reset();
+    Refresh();
+  });
+  grid->addWidget(new QLabel(QStringLiteral("Product Key :"), this), row, 0);
+  grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
+  auto line = [&](const char* caption, TextBox& box, const char* name) {
+    grid->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    grid->addWidget(BindText(this, box, name, binds_), row++, 1);
+  };
+  line("Owner Name :", m_.TxtOwner, "TxtOwner");
+  line("Organization :", m_.TxtOrg, "TxtOrg");
+  line("Computer Name :", m_.TxtPCName, "TxtPCName");
+
+  auto* workgroup = new QRadioButton(Q(m_.OptJoinWorkgroup.Caption), this);
+  workgroup->setObjectName("OptJoinWorkgroup");
+  auto* domain = new QRadioButton(Q(m_.OptJoinDomain.Caption), this);
+  domain->setObjectName("OptJoinDomain");
+  auto* options = new QVBoxLayout();
+  options->addWidget(workgroup);
+  options->addWidget(domain);
+  grid->addLayout(options, row, 0);
+  grid->addWidget(BindText(this, m_.TxtWorkgroup, "TxtWorkgroup", binds_), row++, 1, Qt::AlignVCenter);
+  connect(domain, &QRadioButton::clicked, this, [this] { m_.SelectJoinDomain(true); });
+  connect(workgroup, &QRadioButton::clicked, this, [this] { m_.SelectJoinDomain(false); });
+  binds_.push_back([this, workgroup, domain] {
+    workgroup->setChecked(m_.OptJoinWorkgroup.Value);
+    domain->setChecked(m_.OptJoinDomain.Value);
+  });
+
+  auto* buttons = new QHBoxLayout();
+  auto* cancel = new QPushButton(Q(m_.CmdCancel.Caption), this);
+  cancel->setObjectName("CmdCancel");
+  buttons->addStretch();
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancel);
+  grid->addLayout(buttons, row, 0, 1, 2);
+  okButton->setDefault(true);
+  connect(okButton, &QPushButton::clicked, this, [this] {
+    m_.CmdOK_Click();
+    accept();
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+  connect(this, &QDialog::rejected, this, [this] { m_.CmdCancel_Click(); });
+  resize(520, sizeHint().height());
+  Refresh();
+}
+
+void Win2KInfoDialog::Refresh() {
+  for (auto& b : binds_) b();
+}
+
+}  // namespace kiv

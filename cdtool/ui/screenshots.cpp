@@ -1,0 +1,112 @@
+#include "cdtool/ui/screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <filesystem>
+
+#include "cdtool/frm_cd_build.h"
+#include "cdtool/ui/cd_build_window.h"
+#include "cdtool/ui/info_dialogs.h"
+#include "common/platform.h"
+#include "common/ui/qt_prompter.h"
+
+namespace kiv {
+
+namespace {
+
+bool Save(QWidget& w, const QString& folder, const QString& name) {
+  QCoreApplication::processEvents();
+  const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+  if (w.grab().save(path)) {
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    return true;
+  }
+  std::fprintf(stderr, "discsmith: could not write \"%s\"\n", path.toLocal8Bit().constData());
+  return false;
+}
+
+}  // namespace
+
+int RenderScreenshots(const std::string& outputFolder) {
+  const QString folder = QString::fromStdString(outputFolder);
+  if (!QDir().mkpath(folder)) {
+    std::fprintf(stderr, "discsmith: cannot create the folder \"%s\"\n", outputFolder.c_str());
+    return 1;
+  }
+  // A scratch program folder, so nothing of a real session is read or written;
+  // the shipped answer-file template is copied in when it is there.
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) return 1;
+  const std::string programFolder = scratch.path().toStdString();
+  std::error_code ec;
+  const std::filesystem::path shipped =
+      std::filesystem::path(CurrentPlatform().ProgramFolder()) / "files" / "inf_files";
+  if (std::filesystem::is_directory(shipped, ec)) {
+    std::filesystem::create_directories(std::filesystem::path(programFolder) / "files", ec);
+    std::filesystem::copy(shipped, std::filesystem::path(programFolder) / "files" / "inf_files",
+                          std::filesystem::copy_options::recursive, ec);
+  }
+
+  QtPrompter prompter(programFolder);
+  FrmCDBuild form(programFolder, prompter, CurrentPlatform());
+  form.Form_Load();
+  // Sample values, the same on every machine.
+  form.TxtISOLoc.Text = "/home/user/kivcd.iso";
+  form.TxtSP_exe.Text = "/home/user/SP/xpsp2_en_x86.exe";
+  form.Txt_i386_Loc.Text = "/media/cdrom/I386";
+  form.LblWin2KOSVer.Caption = "Microsoft Windows XP Professional Edition SP1";
+  form.TxtWin9x_Loc.Text = "/media/cdrom/WIN98";
+  form.TxtUtils_Loc.Text = "/home/user/kiv/kiv_utilities";
+  form.TxtAddFiles_Loc.Text = "/home/user/kiv/Additional Files";
+  form.SetCheck(form.ChkGet_Advtools, 1);
+  form.SetCheck(form.ChkERDC, 1);
+  form.TxtERDC.Text = "/media/erdcd";
+  std::tm when{};
+  when.tm_year = 2026 - 1900;
+  when.tm_mon = 11;
+  when.tm_mday = 7;
+  when.tm_wday = 1;
+  form.TxtSummery.Text = form.GenerateSummery(when);
+
+  CdBuildWindow window(form, prompter);
+  window.show();
+  bool ok = true;
+  const char* names[] = {"page0-welcome",   "page1-contents",   "page2-win2k-source", "page3-win2k-options",
+                         "page4-win9x",     "page5-advtools",   "page6-utilities",    "page7-iso",
+                         "page8-summary",   "page9-finish",     "page10-progress"};
+  for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
+    form.VisiblePage = page;
+    form.CmdBack.Enabled = page > 0 && page < 9;
+    form.CmdNext.Visible = page < 8;
+    form.CmdFinish.Visible = page >= 8;
+    if (page == 10) {
+      form.LblRight[0].Caption = "\u2714";
+      form.LblRight[1].Caption = "\u2714";
+      form.LblRight[2].Caption = "\u2718";
+      form.LblMsg[3].Bold = true;
+      form.LblSub_Step.Caption = "Copying : kiv_utilities/readme.txt";
+      form.BarSub_Step.Max = 100;
+      form.BarSub_Step.Value = 42;
+    }
+    window.Refresh();
+    ok &= Save(window, folder, QString::fromLatin1(names[page]));
+  }
+
+  Win9xInfoDialog& d9 = window.Win9xDialog();
+  d9.Refresh();
+  d9.show();
+  ok &= Save(d9, folder, QStringLiteral("dialog-win9x-info"));
+  d9.hide();
+  Win2KInfoDialog& d2 = window.Win2KDialog();
+  form.Win2KInfo().TxtTemplate.Text = "/home/user/kiv/files/inf_files/win2k_template.inf";
+  d2.Refresh();
+  d2.show();
+  ok &= Save(d2, folder, QStringLiteral("dialog-win2k-info"));
+  d2.hide();
+  return ok ? 0 : 1;
+}
+
+}  // namespace kiv

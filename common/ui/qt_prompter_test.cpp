@@ -1,0 +1,78 @@
+#include "common/ui/qt_prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "common/ui/help_window.h"
+#include "common/ui/qt_progress_sink.h"
+
+namespace kiv {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "common_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+TEST(QtPrompter, FiltersInQtForm) {
+  EXPECT_EQ(QtPrompter::QtFilter({{"Text file (*.txt; *.sif)", "*.txt; *.sif"}}), "Text file (*.txt *.sif)");
+  EXPECT_EQ(QtPrompter::QtFilter({{"CDROM Image (*.iso)", "*.iso"}, {"All files", "*.*"}}),
+            "CDROM Image (*.iso);;All files (*.*)");
+}
+
+TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
+  App();
+  QtPrompter prompter("/nonexistent-program-folder");
+  int helpClicks = 0;
+  prompter.BeforeMessageBox = [&](QMessageBox& box) {
+    EXPECT_EQ(box.windowTitle(), "DOS Files no found");
+    EXPECT_EQ(box.icon(), QMessageBox::Warning);
+    EXPECT_EQ(box.buttons().size(), 3);  // Retry, Cancel, Help
+    QTimer::singleShot(0, &box, [&box, &helpClicks] {
+      // Help opens the topic and leaves the box open; then Retry answers.
+      box.button(QMessageBox::Help)->click();
+      helpClicks += box.isVisible() ? 1 : 0;
+      box.button(QMessageBox::Retry)->click();
+    });
+  };
+  Message m{"Insert the disk", "DOS Files no found", Icon::Exclamation, Buttons::RetryCancel, 1420, std::nullopt};
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Retry);
+  EXPECT_EQ(helpClicks, 1);
+  EXPECT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1420);
+  // A missing topic page says so instead of showing nothing.
+  EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
+  HelpWindow::Instance().hide();
+  EXPECT_FALSE(HelpWindow::IsOpen());
+}
+
+TEST(QtProgressSink, ScalesLargeValuesAndDrivesTheWidgets) {
+  App();
+  QLabel label;
+  QProgressBar bar;
+  QPushButton cancel;
+  QtProgressSink sink(&label, &bar, &cancel);
+  sink.SetCaption("Copying : x");
+  EXPECT_EQ(label.text(), "Copying : x");
+  sink.SetMaximum(int64_t{6} << 32);
+  sink.SetValue(int64_t{3} << 32);
+  EXPECT_EQ(sink.Value(), int64_t{3} << 32);
+  EXPECT_EQ(bar.value() * 2, bar.maximum());
+  sink.SetValue(int64_t{7} << 32);  // capped at the maximum
+  EXPECT_EQ(sink.Value(), sink.Maximum());
+  sink.SetCancelEnabled(false);
+  EXPECT_FALSE(cancel.isEnabled());
+  sink.SetBarVisible(false);
+  EXPECT_FALSE(sink.BarVisible());
+  EXPECT_TRUE(bar.isHidden());
+}
+
+}  // namespace
+}  // namespace kiv

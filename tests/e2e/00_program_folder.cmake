@@ -1,0 +1,18 @@
+# The installed program folder every end-to-end test starts from. The fixture
+# test installs the build into KIV_E2E_PREFIX; each test then copies it to a
+# folder of its own (new_program_folder.sh), because a run writes work folders,
+# settings and a lock file into its program folder and tests run in parallel.
+#
+#   set_tests_properties(<test> PROPERTIES FIXTURES_REQUIRED e2e_program
+#     ENVIRONMENT "KIV_E2E_PREFIX=${KIV_E2E_PREFIX}")
+#   dir=$(bash ${KIV_E2E_NEW_FOLDER_SCRIPT})   # a fresh copy, in a temp folder
+set(KIV_E2E_PREFIX ${CMAKE_BINARY_DIR}/e2e/program)
+set(KIV_E2E_NEW_FOLDER_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/new_program_folder.sh)
+
+add_test(NAME e2e.install
+  COMMAND ${CMAKE_COMMAND} -E env
+          ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${KIV_E2E_PREFIX})
+set_tests_properties(e2e.install PROPERTIES
+  FIXTURES_SETUP e2e_program
+  TIMEOUT 120
+  LABELS "e2e")
