@@ -39,6 +39,15 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   EXPECT_TRUE(w.prompter.messages.empty());
 }
 
+TEST(Output, WindowsCommandLineTexts) {
+  EXPECT_EQ(BfiCommandLine("C:\\Kiv", "C:\\Kiv\\images\\a.img", "C:\\Kiv\\Temp\\bootsmith42", true),
+            "C:\\Kiv\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=144 -f=\"images\\a.img\" Temp\\bootsmith42");
+  EXPECT_EQ(BfiCommandLine("C:\\Kiv", "D:\\out\\a.img", "C:\\Kiv\\Temp\\bootsmith7", false),
+            "C:\\Kiv\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=288 -f=\"D:\\out\\a.img\" Temp\\bootsmith7");
+  EXPECT_EQ(MakeCabCommandLine("C:\\Kiv", "netdrv", "files\\netdrv", "cabs\\lib\\"),
+            "C:\\Kiv\\cabarc.exe -m LZX:21 -p -r -P files\\netdrv\\ n cabs\\lib\\netdrv.cab files\\netdrv\\*.*");
+}
+
 TEST(Output, ImageBuildRunsBfiWithTheContract) {
   ProgramFolder pf;
   Wizard w(pf);
