@@ -4,7 +4,10 @@
 // level, cabarc -m LZX:21 and -m MSZIP (when our cabarc is built), gcab -z,
 // and xz -9e of a tar of the same files.
 //
-// Usage: lzx_bench [--own-only] [--levels=1,2,3,4] [corpus folder...]
+// Usage: lzx_bench [--own-only] [--levels=1,2,3,4] [--memory] [corpus folder...]
+//
+// --memory also streams 100 MB of generated data through the encoder at
+// levels 1 and 3 and prints how much the peak memory grew meanwhile.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -38,6 +41,12 @@ double CpuSeconds() {
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakKiB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
 }
 
 double Now() {
@@ -148,11 +157,14 @@ Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level,
 int main(int argc, char** argv) {
   std::vector<fs::path> roots;
   bool ownOnly = false;
+  bool memory = false;
   std::vector<int> levels = {1, 2, 3, 4};
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--own-only") {
       ownOnly = true;
+    } else if (a == "--memory") {
+      memory = true;
     } else if (a.rfind("--levels=", 0) == 0) {
       levels.clear();
       for (char c : a.substr(9)) {
@@ -285,6 +297,28 @@ report:
                 r.seconds > 0 ? folder.size() / 1e6 / r.seconds : 0.0, r.note.c_str());
   }
   std::printf("\ntargets: default LZX:21 <= 1.03 x xz -9e, <= 0.78 x gcab -z, >= 5 MB/s on one core\n");
+  if (memory) {
+    // Text-like and code-like material with long-range repeats, 100 MB.
+    const size_t total = 100u << 20;
+    for (int level : {1, 3}) {
+      long before = PeakKiB();
+      kiv::lzx::Encoder encoder(kiv::lzx::Options{21, level});
+      Bytes frame(32768);
+      uint64_t packed = 0;
+      uint32_t seed = 1;
+      double t = CpuSeconds();
+      for (size_t pos = 0; pos < total; pos += frame.size()) {
+        for (size_t i = 0; i < frame.size(); ++i) {
+          seed = seed * 1103515245u + 12345u;
+          frame[i] = static_cast<uint8_t>(folder[(pos + i) % folder.size()] ^ ((seed >> 28) == 0 ? seed >> 20 : 0));
+        }
+        for (auto& f : encoder.Feed(frame, pos + frame.size() >= total)) packed += f.data.size();
+      }
+      t = CpuSeconds() - t;
+      std::printf("memory: level %d, 100 MiB in %llu bytes out, %.1f s, peak memory grew by %.1f MiB\n", level,
+                  static_cast<unsigned long long>(packed), t, (PeakKiB() - before) / 1024.0);
+    }
+  }
   fs::remove_all(work);
   return 0;
 }

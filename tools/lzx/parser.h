@@ -64,7 +64,8 @@ class Parser {
   int mainSymbols_;
   ParserSettings settings_;
   CostModel model_;           // carried from frame to frame
-  bool haveModel_ = false;
+
+  std::vector<int32_t> litPrefix_;    // lazy parse: literal costs, summed
 
   // Strong parse scratch.
   std::vector<Match> matches_;
