@@ -63,6 +63,7 @@ void BuildRun::Sink::PumpEvents() {
 
 void BuildRun::AnnounceStep(int n) {
   page10.LblMsgBold[n - 1] = true;
+  NotifyChanged();
   SetSubStep(page10.LblMsg[n - 1]);
 }
 

@@ -25,7 +25,7 @@ constexpr int kSplitDepth = 3;
 // Frames Feed() may hold back so a block's trees can cover several.
 constexpr size_t kMaxLookahead = 8;
 
-// Level 1 (default): lazy parse over a bucketed hash table. Level 2: one
+// Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
 // pass of the near-optimal parse, same match finder. Level 3: two passes,
 // more candidates. Level 4 and up: four passes over deep hash chains.
 ParserSettings SettingsFor(int level) {

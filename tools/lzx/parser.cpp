@@ -46,6 +46,15 @@ void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
   };
   fill(stats.main.data(), main.data(), mainSymbols);
   fill(stats.length.data(), length.data(), kNumLengthSymbols);
+  // Aligned blocks pay when the low offset bits are skewed: compare their
+  // entropy with the three plain bits they replace.
+  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols);
+  uint64_t plain = 0, coded = 0;
+  for (int s = 0; s < kNumAlignedSymbols; ++s) {
+    plain += 3ull * 16 * stats.aligned[s];
+    coded += static_cast<uint64_t>(stats.aligned[s]) * alignedBits[s];
+  }
+  aligned = coded + 24 * 16 < plain;
 }
 
 Parser::Parser(MatchFinder& finder, int windowBits, const ParserSettings& settings)
@@ -243,7 +252,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       }
       uint32_t code = off + 2;
       int slot = SlotOfFormatted(code);
-      uint32_t offCost = base + kSlots.extra[slot] * 16u;
+      uint32_t offCost = base + costs.OffsetCost(slot, code);
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
       } else {

@@ -21,9 +21,19 @@ namespace kiv::lzx {
 struct CostModel {
   std::array<uint32_t, kMaxMainSymbols> main{};
   std::array<uint32_t, kNumLengthSymbols> length{};
+  // Offset bits: when aligned-offset blocks pay, the low three bits of a
+  // large offset cost what the aligned tree gives them.
+  bool aligned = false;
+  std::array<uint32_t, kNumAlignedSymbols> alignedBits{};
 
   void SetDefault(int mainSymbols);
   void FromStats(const BlockStats& stats, int mainSymbols);
+
+  uint32_t OffsetCost(int slot, uint32_t formatted) const {
+    uint32_t extra = kSlots.extra[slot];
+    if (!aligned || extra < 3) return extra * 16;
+    return (extra - 3) * 16 + alignedBits[(formatted - kSlots.base[slot]) & 7];
+  }
 
   uint32_t MatchCost(int slot, uint32_t len) const {
     uint32_t c = main[MainSymbol(slot, len)];

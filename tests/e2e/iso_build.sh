@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Installs the program folder, builds a CD with `discsmith --build` and checks
+# the ISO with isoinfo. Needs KIV_BUILD_DIR (a built tree) and isoinfo; with
+# KIV_PROGRAM_DIR set, a copy of that installed program folder is used instead.
+set -euo pipefail
+build=${KIV_BUILD_DIR:?KIV_BUILD_DIR not set}
+isoinfo=${KIV_ISOINFO:-$(command -v isoinfo || true)}
+if [ -z "$isoinfo" ]; then echo "isoinfo not installed (package genisoimage): skipped"; exit 77; fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kiv-e2e-iso-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+pf=$work/program
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+if [ -n "${KIV_PROGRAM_DIR:-}" ]; then
+  # An already installed program folder, copied so the test never writes in it.
+  cp -a "$KIV_PROGRAM_DIR" "$pf"
+else
+  cmake --install "$build" --prefix "$pf" > "$work/install.log" || { cat "$work/install.log"; fail "install"; }
+fi
+[ -x "$pf/discsmith" ] || fail "no discsmith in the program folder"
+[ -x "$pf/dfl" ] || fail "no dfl in the program folder"
+[ -x "$pf/mkisofs" ] || fail "no mkisofs in the program folder"
+[ -f "$pf/files/kivcd/boot/loader.bin" ] || fail "no loader.bin in the CD template"
+
+# A stub bootsmith: each image is a small distinct file.
+cat > "$pf/bootsmith" <<'SH'
+#!/bin/sh
+cd "$(dirname "$0")"
+for a in "$@"; do disk=$a; done
+case $disk in
+  kivsoftware) img=kivstart.img ;; kivsoftware_emm) img=kivemm.img ;; winsetup) img=kivwin.img ;;
+  lorvaplus288) img=kivlorva.img ;; netaccess) img=kivnet.img ;; *) exit 2 ;;
+esac
+head -c 4096 /dev/zero | tr '\0' 'x' > "$img"; echo "$disk" >> "$img"
+SH
+chmod +x "$pf/bootsmith"
+
+# Utilities with duplicate files, additional files, and an ISO path with
+# blanks, quotes and a command substitution that must stay text.
+mkdir -p "$work/utils/sub" "$work/extra"
+head -c 200000 /dev/urandom > "$work/utils/big.bin"
+cp "$work/utils/big.bin" "$work/utils/sub/copy.bin"
+echo "notes" > "$work/extra/NOTES.TXT"
+isodir="$work/out dir 'q' \"d\" \$(touch pwned)"
+mkdir -p "$isodir"
+iso="$isodir/My CD.iso"
+write_ini() {  # $1 = OptimizeISO flag
+  printf '%s\r\n' "[Main]" "BootDisks      = 1" "Windows2K      = 0" "Windows9x      = 0" "AdvancedTools  = 0" \
+    "ISOLocation    = $iso" "CleanSession   = 1" "OptimizeISO    = $1" "" "[BootDisks]" "Use_LorvaPlus  = 1" \
+    "AcceptDrivers  = 1" "" "[Locations]" "kivUtils       = \"1\"" "kivUtils_Dir   = \"$work/utils\"" \
+    "AddFiles       = \"1\"" "AddFiles_Dir   = \"$work/extra\"" > "$pf/kivcd.ini"
+}
+
+run_build() {
+  (cd "$pf" && ./discsmith --build > "$work/build.out" 2> "$work/build.err") || {
+    cat "$work/build.out" "$work/build.err"; fail "discsmith --build exited non-zero"; }
+}
+
+write_ini 1
+run_build
+grep -q '^\[5/5\] ✔ Creating Final ISO File$' "$work/build.out" || fail "step 5 not completed"
+[ -f "$iso" ] || fail "no ISO at the path with quotes"
+[ ! -e "$pf/pwned" ] && [ ! -e "$work/pwned" ] && [ ! -e "$isodir/pwned" ] || fail "a path was run as a command"
+[ ! -e "$pf/kivcd" ] || fail "clean session left kivcd"
+head -n 1 "$pf/mkisofs.log" | grep -q '^MkISOFS.EXE Log File' || fail "mkisofs.log header"
+
+"$isoinfo" -d -i "$iso" > "$work/d.txt"
+grep -q 'Boot media 0 (No Emulation Boot)' "$work/d.txt" || fail "no El Torito no-emulation entry"
+grep -q 'Nsect 4' "$work/d.txt" || fail "boot entry is not 4 sectors"
+grep -q 'Volume id: KIV_RESCUE' "$work/d.txt" || fail "volume id"
+bootoff=$(sed -n 's/.*Bootoff \([0-9A-Fa-f]*\) .*/\1/p' "$work/d.txt")
+[ -n "$bootoff" ] || fail "no boot offset"
+cmp -n 2048 <(dd if="$iso" bs=2048 skip=$((16#$bootoff)) count=1 status=none) "$pf/files/kivcd/boot/loader.bin" \
+  || fail "boot entry does not point at boot/loader.bin"
+
+"$isoinfo" -f -i "$iso" > "$work/f.txt"
+for f in /boot/images/kivstart.img /boot/images/kivemm.img /boot/images/kivnet.img /boot/scripts/main.cds \
+         /kiv/big.bin /kiv/sub/copy.bin /NOTES.TXT; do
+  grep -qx "$f" "$work/f.txt" || fail "$f missing from the ISO"
+done
+grep -qi 'loader.bin' "$work/f.txt" && fail "loader.bin is not hidden"
+grep -qi 'boot.catalog' "$work/f.txt" && fail "boot.catalog is not hidden"
+
+extent() { "$isoinfo" -l -i "$iso" | awk -v n="$1" '$NF == n { gsub(/[\[\]]/, ""); print $(NF-2) }' | head -n 1; }
+a=$(extent big.bin); b=$(extent copy.bin)
+[ -n "$a" ] && [ "$a" = "$b" ] || fail "duplicates stored twice with optimisation on ($a / $b)"
+size_linked=$(stat -c %s "$iso")
+
+# Without optimisation the two copies take their own extents.
+write_ini 0
+run_build
+a=$(extent big.bin); b=$(extent copy.bin)
+[ -n "$a" ] && [ "$a" != "$b" ] || fail "copies share an extent without optimisation"
+[ "$size_linked" -lt "$(stat -c %s "$iso")" ] || fail "optimised ISO is not smaller"
+echo "ok: $(wc -l < "$work/build.out") progress lines, ISO $(stat -c %s "$iso") bytes"
