@@ -33,6 +33,14 @@ bool StartsLikeSwitch(const std::string& token) {
   return !token.empty() && (token[0] == '-' || token[0] == '/');
 }
 
+// A plugin is a folder directly inside plugins: a value that names a path
+// (separators, "..") could reach any folder, and its preparation program
+// would be run.
+bool PluginFolderExists(const std::string& programFolder, const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\:") != std::string::npos) return false;
+  return FolderExists(ResolvePath(JoinPath(JoinPath(programFolder, "plugins"), name)));
+}
+
 bool Is(const std::string& lower, std::initializer_list<const char*> names) {
   for (const char* name : names) {
     if (lower == name) return true;
@@ -94,7 +102,7 @@ BatchOptions ParseCommandLine(const std::string& raw, const std::string& program
       if (i == last || StartsLikeSwitch(tokens[i + 1].text)) {
         say("Plugin not specified");
         o.HadError = true;
-      } else if (!FolderExists(ResolvePath(JoinPath(JoinPath(programFolder, "plugins"), tokens[i + 1].text)))) {
+      } else if (!PluginFolderExists(programFolder, tokens[i + 1].text)) {
         say("The Plugin specified was not found in the PlugIns folder.", "Invalid Plugin Name");
         o.HadError = true;
       } else {

@@ -122,6 +122,14 @@ TEST(CommandLine, PluginMustBeAFolderOfPlugins) {
   EXPECT_TRUE(missing.options.Plugin.empty());
   EXPECT_EQ(missing.options.DiskName, "custom");
 
+  // A path is not a plugin name, even when it leads to a folder.
+  std::filesystem::create_directories(dir.Path() + "/outside");
+  for (const char* name : {"../outside", "..", "kivmax/../../outside"}) {
+    Parsed path = Parse(std::string("-p ") + name + " custom", dir.Path());
+    EXPECT_EQ(path.titles, (Texts{"Invalid Plugin Name"})) << name;
+    EXPECT_TRUE(path.options.Plugin.empty());
+  }
+
   // A switch where the value should be is consumed with the message.
   Parsed sw = Parse("-p -sel custom", dir.Path());
   EXPECT_EQ(sw.texts, (Texts{"Plugin not specified"}));

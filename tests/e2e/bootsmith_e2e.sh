@@ -97,6 +97,16 @@ command_line)
 
   run -plugin nosuch custom
   has "Invalid Plugin Name: The Plugin specified was not found in the PlugIns folder."
+
+  # Without the DOS system files and without a terminal, the import question
+  # is answered Cancel: the program ends at once instead of waiting.
+  rm -rf "$prog/dos"
+  run -t 144 custom
+  [ $rc -ne 0 ] || fail "a run without DOS files exits 0"
+  has "DOS Files no found: Your current windows installation doesn't contain the required"
+  has "-> Cancel"
+  lacks "Getting a list of Disks Configuration ..."
+  [ ! -e "$prog/BootDisk.img" ] || fail "image made without DOS files"
   ;;
 
 single_instance)
