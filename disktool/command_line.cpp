@@ -55,8 +55,8 @@ std::string UsageText() {
       "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]",
       "",
       "name : is the name of the disk or image to build, see files\\disklist.ini for details.",
-      "target : target drive or file, if it is not a full path it will be saved relevant to bootsmith current "
-      "folder.",
+      ("target : target drive or file, if it is not a full path it will be saved relevant to bootsmith current "
+       "folder."),
       "-t type : Specify image type (144 or 288).",
       "-plugin name : Add a plugin to the created image (see the PlugIns folder).",
       "-sel : Show the Select Drivers window before creating the floppy image.",

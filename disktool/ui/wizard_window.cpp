@@ -356,6 +356,7 @@ void WizardWindow::Refresh() {
       auto* item = new QTreeWidgetItem(disks_, {Q(row.Text), Q(row.Name)});
       item->setIcon(0, DiskIcon(style(), row.SmallIcon));
     }
+    disks_->resizeColumnToContents(0);
   }
   for (int i = 0; i < disks_->topLevelItemCount(); ++i) disks_->topLevelItem(i)->setSelected(form_.LV_Disk[i].Selected);
   lblStatus_->setText(Q(form_.LblStatus));
