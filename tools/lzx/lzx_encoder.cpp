@@ -42,10 +42,11 @@ ParserSettings SettingsFor(int level) {
     s.ways = 16;
   } else if (level == 2) {
     s.tails = true;
-    s.nice = 64;
+    s.nice = 32;
     s.passes = 1;
     s.hashBytes = 4;
     s.ways = 16;
+    s.hashBits = 17;
     s.denseLengths = 8;
   } else if (level == 3) {
     s.tails = true;
