@@ -38,20 +38,23 @@ ParserSettings SettingsFor(int level) {
     s.hashBytes = 4;
     s.ways = 16;
   } else if (level == 2) {
+    s.tails = true;
     s.nice = 64;
     s.passes = 1;
     s.hashBytes = 4;
     s.ways = 16;
     s.denseLengths = 8;
   } else if (level == 3) {
+    s.tails = true;
     s.nice = 160;
     s.passes = 2;
     s.hashBytes = 3;
     s.ways = 32;
   } else {
-    s.depth = 256;
+    s.depth = 512;
     s.nice = kMaxMatch;
-    s.passes = 4;
+    s.passes = 6;
+    s.tails = true;
     s.hashBytes = 3;
     s.ways = 0;
   }

@@ -208,6 +208,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         t.cost = c;
         t.length = 0;
         t.code = 0;
+        t.tail = 0;
         std::copy(node.rep, node.rep + 3, t.rep);
       }
     }
@@ -220,6 +221,24 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       t.cost = cost;
       t.length = static_cast<uint16_t>(len);
       t.code = code;
+      t.tail = 0;
+      std::copy(node.rep, node.rep + 3, t.rep);
+      UpdateRepeats(t.rep, code);
+    };
+    // A match, one literal, then the same offset again as R0: a step the
+    // single-item edges miss when another path reaches the literal first.
+    auto relaxWithTail = [&](uint32_t len, uint32_t code, uint32_t offset, uint32_t cost) {
+      const int after = i + static_cast<int>(len) + 1;
+      if (after + 2 > n) return;
+      uint32_t tail = finder_.MatchLength(start + after, offset, static_cast<uint32_t>(std::min(kMaxMatch, n - after)));
+      if (tail < 2) return;
+      cost += costs.main[here[len]] + costs.MatchCost(0, tail);
+      Node& t = nodes_[after + tail];
+      if (cost >= t.cost) return;
+      t.cost = cost;
+      t.length = static_cast<uint16_t>(len);
+      t.code = code;
+      t.tail = static_cast<uint16_t>(tail);
       std::copy(node.rep, node.rep + 3, t.rep);
       UpdateRepeats(t.rep, code);
     };
@@ -231,6 +250,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       uint32_t len = finder_.MatchLength(pos, d, maxLen);
       if (len < 2) continue;
       repLongest = std::max(repLongest, len);
+      if (settings_.tails) relaxWithTail(len, k, d, base + costs.MatchCost(k, len));
       if (len >= nice) {
         relax(len, k, base + costs.MatchCost(k, len));
         continue;
@@ -253,6 +273,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       uint32_t code = off + 2;
       int slot = SlotOfFormatted(code);
       uint32_t offCost = base + costs.OffsetCost(slot, code);
+      if (settings_.tails) relaxWithTail(len, code, off, offCost + costs.MatchCost(slot, len));
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
       } else {
@@ -272,6 +293,11 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
     if (node.length == 0) {
       items.push_back(Item{0, *finder_.At(start + i - 1), 0});
       i -= 1;
+    } else if (node.tail) {
+      items.push_back(Item{node.tail, 0, 0});
+      items.push_back(Item{0, *finder_.At(start + i - node.tail - 1), 0});
+      items.push_back(Item{node.length, 0, node.code});
+      i -= node.length + 1 + node.tail;
     } else {
       items.push_back(Item{node.length, 0, node.code});
       i -= node.length;

@@ -50,6 +50,7 @@ struct ParserSettings {
   // Strong parse: lengths of a match tried one by one up to this, and as
   // many below its full length; the ones between are skipped.
   uint32_t denseLengths = kMaxMatch;
+  bool tails = false;         // strong parse: also try match + literal + R0 match
   // Match finder: hash table size, bytes hashed, bucket ways (0 = chains).
   int hashBits = 17;
   int hashBytes = 4;
@@ -83,6 +84,7 @@ class Parser {
   struct Node {
     uint32_t cost;
     uint16_t length;   // length of the step that reached here; 0 = literal
+    uint16_t tail;     // the step went on with a literal and an R0 match this long
     uint32_t code;
     uint32_t rep[3];
   };
