@@ -4,6 +4,14 @@
 // index. The Qt wizard mirrors it; batch mode loads it and never shows it.
 // Every operation of the disk builder is a member named after the step it
 // performs, so a behaviour leads to its code in one search.
+//
+// One build, as the batch run and the wizard drive it:
+//   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
+//   GetDiskAndDriverSettings; [FillSetupDataFromKeyFile | FillSetupDataFromReg;
+//   CreateSetupInf]; [CreateSetupNT]; FillInitialList; Opt*_Click; TxtDest;
+//   [LoadDriverLists / CmdSel*_Click + Drivers.CmdOK_Click]; FinishApp(plugin).
+// A step that fails has shown its message and called CancelApp, which sets
+// BuildCancelled; FinishApp returns true only when the image or floppy was made.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -199,6 +207,18 @@ class FrmWizard : public BuilderSession {
   ProgressSink& progress_;
   std::unique_ptr<FloppyDrive> floppy_;
 };
+
+// The outside tools' calls: the argv that runs (paths inside the program
+// folder relative to it, native separators) and the Windows command-line text
+// of the same call, as logs and the Windows build show it.
+std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
+                                     const std::string& SourceFolder, const std::string& CabFolder);
+std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
+                               const std::string& SourceFolder, const std::string& CabFolder);
+std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
+                                 const std::string& tree, bool image144);
+std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
+                           bool image144);
 
 // Leading-number conversion of the data files: "12abc" -> 12, "" -> 0.
 long LeadingNumber(const std::string& text);

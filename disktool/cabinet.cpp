@@ -21,6 +21,13 @@ std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::strin
           NativePath(CabFolder + Name + ".cab"), JoinPath(source, "*.*")};
 }
 
+std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
+                               const std::string& SourceFolder, const std::string& CabFolder) {
+  const std::string source = WindowsPath(SourceFolder);
+  return WindowsPath(programFolder) + "\\cabarc.exe -m LZX:21 -p -r -P " + source + "\\ n " +
+         WindowsPath(CabFolder) + Name + ".cab " + source + "\\*.*";
+}
+
 bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder) {
   if (CabFolder.empty() || (CabFolder.back() != '\\' && CabFolder.back() != '/')) CabFolder += "\\";
   MakePath(Resolve(CabFolder));

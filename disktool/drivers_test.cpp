@@ -123,6 +123,27 @@ TEST_F(Drivers, SelectionWindowIndex) {
   for (const auto& item : d.LV) EXPECT_TRUE(item.Checked);
 }
 
+TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
+  pf.MakeDriverCab("drivers/aspi/aspigen.cab", {{"scsi.txt", "aspigen      Generic ASPI\r\n"}});
+  w.form.ChkASPI.Value = 1;
+  w.form.ChkNDIS.Value = 1;
+  w.form.NetFamily = NetDriverFamily::NDIS;
+  w.form.LoadDriverLists();
+  EXPECT_EQ(w.form.WaitStatus, "Getting Drivers List ...");
+  EXPECT_TRUE(w.form.Drivers.Visible);
+  EXPECT_TRUE(w.form.Drivers.Modal);
+  EXPECT_EQ(w.form.Drivers.CurrentList, "ndis");
+  EXPECT_EQ(w.form.Drivers.ColumnHeader[0], "NIC");
+  ASSERT_EQ(w.form.Drivers.LV.size(), 5u);
+  for (const auto& item : w.form.Drivers.LV) EXPECT_NE(item.Name, "ASPIGEN");
+
+  w.form.ChkNDIS.Value = 0;
+  w.form.CmdSelASPI_Click();
+  EXPECT_EQ(w.form.Drivers.ColumnHeader[0], "ASPI");
+  ASSERT_EQ(w.form.Drivers.LV.size(), 1u);
+  EXPECT_EQ(w.form.Drivers.LV[0].Description, "Generic ASPI");
+}
+
 TEST_F(Drivers, WithoutDriversIniEverythingStartsCheckedAndOdiItemsGoToTheirKind) {
   w.form.NetFamily = NetDriverFamily::ODI;
   w.form.CmdSelNDIS_Click();

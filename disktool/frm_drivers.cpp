@@ -38,7 +38,12 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
     options.hide = true;
     options.pump = Pump;
     const std::string relativeCab = AddSlash(RelativeToProgram(folderPath)) + file;
-    ShellAndWait({JoinPath(programFolder_, "cabarc"), "-o", "x", relativeCab, txtName}, options);
+#ifdef _WIN32
+    const std::string cabarc = JoinPath(programFolder_, "cabarc.exe");
+#else
+    const std::string cabarc = JoinPath(programFolder_, "cabarc");
+#endif
+    ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
 
     DriverItem item;
     item.Name = ToUpper(file.substr(0, file.size() - 4));

@@ -32,6 +32,18 @@ std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& prog
           "-f=" + CutProgramFolder(programFolder, image), CutProgramFolder(programFolder, tree)};
 }
 
+std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
+                           bool image144) {
+  const std::string folder = WindowsPath(programFolder);
+  auto cut = [&](const std::string& path) {
+    const std::string p = WindowsPath(path);
+    const std::string prefix = folder + "\\";
+    return p.size() > prefix.size() && p.compare(0, prefix.size(), prefix) == 0 ? p.substr(prefix.size()) : p;
+  };
+  return folder + "\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=" + (image144 ? "144" : "288") + " -f=\"" +
+         cut(image) + "\" " + cut(tree);
+}
+
 void FrmWizard::FloppyImageLabels(bool EnableImageLabels) {
   LblMsg[2] = EnableImageLabels ? "Preparing new floppy image" : "Formating Floppy Disk";
   LblMsg[3] = EnableImageLabels ? "Copying files to floppy image" : "Copying files to floppy disk";

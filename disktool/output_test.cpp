@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/process_runner.h"
 #include "disktool/floppy_drive.h"
 #include "disktool/test_program_folder.h"
 
@@ -36,6 +37,15 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   EXPECT_EQ(calls[0], pf.root + "|-m LZX:21 -p -r -P files/netdrv/ n cabs/lib/netdrv.cab files/netdrv/*.* ");
   EXPECT_EQ(calls[1], calls[0]);
   EXPECT_TRUE(w.prompter.messages.empty());
+}
+
+TEST(Output, WindowsCommandLineTexts) {
+  EXPECT_EQ(BfiCommandLine("C:\\Kiv", "C:\\Kiv\\images\\a.img", "C:\\Kiv\\Temp\\bootsmith42", true),
+            "C:\\Kiv\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=144 -f=\"images\\a.img\" Temp\\bootsmith42");
+  EXPECT_EQ(BfiCommandLine("C:\\Kiv", "D:\\out\\a.img", "C:\\Kiv\\Temp\\bootsmith7", false),
+            "C:\\Kiv\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=288 -f=\"D:\\out\\a.img\" Temp\\bootsmith7");
+  EXPECT_EQ(MakeCabCommandLine("C:\\Kiv", "netdrv", "files\\netdrv", "cabs\\lib\\"),
+            "C:\\Kiv\\cabarc.exe -m LZX:21 -p -r -P files\\netdrv\\ n cabs\\lib\\netdrv.cab files\\netdrv\\*.*");
 }
 
 TEST(Output, ImageBuildRunsBfiWithTheContract) {
@@ -166,6 +176,17 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   EXPECT_NE(w.prompter.messages[0].text.find("Q.com"), std::string::npos);
   EXPECT_EQ(pf.Read("Temp/work/q.txt"), "q");
 
+  // A Windows program runs through wine, or is skipped with a message that says why.
+  pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
+  pf.Write("plugins/W/w.txt", "w");
+  if (FindOnPath("wine").empty()) {
+    w.form.InjectPlugin("W");
+    ASSERT_EQ(w.prompter.messages.size(), 2u);
+    EXPECT_NE(w.prompter.messages[1].text.find("wine is not installed"), std::string::npos);
+    EXPECT_EQ(pf.Read("Temp/work/w.txt"), "w");
+  }
+  w.prompter.messages.resize(1);
+
   // Without a preparation program the plugin is only copied.
   pf.Write("plugins/R/r.txt", "r");
   w.form.InjectPlugin("R");
@@ -212,7 +233,11 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
   const std::string listing = pf.Path("listing.txt");
   ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + device + "' :: > '" + listing + "'").c_str()), 0);
   const std::string text = pf.Read("listing.txt");
+  // The file list order puts the three system files first on the disk.
   EXPECT_EQ(text.find("::/IO.SYS"), 0u) << text;
+  EXPECT_LT(text.find("::/IO.SYS"), text.find("::/MSDOS.SYS")) << text;
+  EXPECT_LT(text.find("::/MSDOS.SYS"), text.find("::/COMMAND.COM")) << text;
+  EXPECT_LT(text.find("::/COMMAND.COM"), text.find("::/BIN/")) << text;
   EXPECT_NE(text.find("::/BIN/A.BAT"), std::string::npos) << text;
   EXPECT_EQ(text.find("PLUGIN"), std::string::npos) << text;  // no plugin on a floppy
 }

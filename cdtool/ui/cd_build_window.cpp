@@ -84,7 +84,7 @@ CdBuildWindow::~CdBuildWindow() = default;
 
 void CdBuildWindow::closeEvent(QCloseEvent* event) {
   // The close box ends the session without saving the settings.
-  HelpWindow::Instance().close();
+  if (HelpWindow::IsOpen()) HelpWindow::Instance().close();
   event->accept();
 }
 

@@ -82,6 +82,7 @@ int RenderScreenshots(const std::string& outputFolder) {
     form.CmdBack.Enabled = page > 0 && page < 9;
     form.CmdNext.Visible = page < 8;
     form.CmdFinish.Visible = page >= 8;
+    form.CmdCancel.Enabled = page != 9;
     if (page == 10) {
       form.LblRight[0].Caption = "\u2714";
       form.LblRight[1].Caption = "\u2714";

@@ -1,5 +1,8 @@
 #include "tools/lzx/block_writer.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "tools/lzx/huffman.h"
 
 namespace kiv::lzx {
@@ -28,51 +31,125 @@ void BlockStats::Add(const Item& item) {
   bytes += item.length;
 }
 
-uint64_t WriteLengths(BitWriter* out, const uint8_t* prev, const uint8_t* cur, int n) {
-  struct Code {
-    uint8_t sym;
-    uint8_t extraBits;
-    uint8_t extraValue;
-    int8_t follow;  // the delta symbol after a 19, else -1
-  };
-  Code codes[kMaxMainSymbols];
+namespace {
+
+// One pretree code: a delta symbol 0..16, a zero run (17, 18) or a run of
+// one value (19, followed by the value's delta symbol).
+struct PretreeCode {
+  uint8_t sym;
+  uint8_t extraBits;
+  uint8_t extraValue;
+  int8_t follow;  // the delta symbol after a 19, else -1
+  uint16_t span;  // lengths covered
+};
+
+inline uint8_t Delta(const uint8_t* prev, const uint8_t* cur, int i) {
+  return static_cast<uint8_t>((prev[i] - cur[i] + 17) % 17);
+}
+
+// Longest runs first: good, and what the size estimates use.
+int GreedyCodes(const uint8_t* prev, const uint8_t* cur, int n, PretreeCode* codes) {
   int count = 0;
-  uint32_t freq[kNumPretreeSymbols] = {};
-  auto delta = [&](int i) { return static_cast<uint8_t>((prev[i] - cur[i] + 17) % 17); };
   for (int i = 0; i < n;) {
     int run = 1;
     while (i + run < n && cur[i + run] == cur[i]) ++run;
-    Code c{};
-    int take = 1;
-    c.follow = -1;
+    PretreeCode c;
     if (cur[i] == 0 && run >= 20) {
-      take = std::min(run, 51);
-      c = {18, 5, static_cast<uint8_t>(take - 20), -1};
+      int take = std::min(run, 51);
+      c = {18, 5, static_cast<uint8_t>(take - 20), -1, static_cast<uint16_t>(take)};
     } else if (cur[i] == 0 && run >= 4) {
-      take = std::min(run, 19);
-      c = {17, 4, static_cast<uint8_t>(take - 4), -1};
+      int take = std::min(run, 19);
+      c = {17, 4, static_cast<uint8_t>(take - 4), -1, static_cast<uint16_t>(take)};
     } else if (run >= 4) {
-      take = std::min(run, 5);
-      c = {19, 1, static_cast<uint8_t>(take - 4), static_cast<int8_t>(delta(i))};
-      freq[c.follow]++;
+      int take = std::min(run, 5);
+      c = {19, 1, static_cast<uint8_t>(take - 4), static_cast<int8_t>(Delta(prev, cur, i)),
+           static_cast<uint16_t>(take)};
     } else {
-      c = {delta(i), 0, 0, -1};
+      c = {Delta(prev, cur, i), 0, 0, -1, 1};
     }
-    freq[c.sym]++;
     codes[count++] = c;
-    i += take;
+    i += c.span;
   }
-  uint8_t lens[kNumPretreeSymbols];
-  BuildCodeLengths(freq, kMaxPretreeLength, lens);
+  return count;
+}
+
+// Cheapest code sequence under given pretree code lengths (0 = unused,
+// priced as if it got a long code).
+int CheapestCodes(const uint8_t* prev, const uint8_t* cur, int n, const uint8_t* lens, PretreeCode* codes) {
+  uint32_t price[kNumPretreeSymbols];
+  for (int s = 0; s < kNumPretreeSymbols; ++s) price[s] = lens[s] ? lens[s] : 12;
+  std::vector<uint32_t> cost(n + 1, 0xFFFFFFFFu);
+  std::vector<PretreeCode> how(n + 1);
+  cost[n] = 0;
+  // Backwards, so each position picks its best first step.
+  std::vector<int> sameRun(n + 1, 0);
+  for (int i = n - 1; i >= 0; --i) sameRun[i] = (i + 1 < n && cur[i + 1] == cur[i]) ? sameRun[i + 1] + 1 : 1;
+  for (int i = n - 1; i >= 0; --i) {
+    uint8_t d = Delta(prev, cur, i);
+    uint32_t best = price[d] + cost[i + 1];
+    PretreeCode choice{d, 0, 0, -1, 1};
+    const int run = sameRun[i];
+    if (cur[i] == 0) {
+      for (int k = 4; k <= std::min(run, 19); ++k) {
+        uint32_t c = price[17] + 4 + cost[i + k];
+        if (c < best) best = c, choice = {17, 4, static_cast<uint8_t>(k - 4), -1, static_cast<uint16_t>(k)};
+      }
+      for (int k = 20; k <= std::min(run, 51); ++k) {
+        uint32_t c = price[18] + 5 + cost[i + k];
+        if (c < best) best = c, choice = {18, 5, static_cast<uint8_t>(k - 20), -1, static_cast<uint16_t>(k)};
+      }
+    }
+    for (int k = 4; k <= std::min(run, 5); ++k) {
+      uint32_t c = price[19] + 1 + price[d] + cost[i + k];
+      if (c < best) best = c, choice = {19, 1, static_cast<uint8_t>(k - 4), static_cast<int8_t>(d), static_cast<uint16_t>(k)};
+    }
+    cost[i] = best;
+    how[i] = choice;
+  }
+  int count = 0;
+  for (int i = 0; i < n; i += how[i].span) codes[count++] = how[i];
+  return count;
+}
+
+// Builds the pretree for the codes; returns the total size in bits.
+uint64_t PriceCodes(const PretreeCode* codes, int count, uint8_t* lens) {
+  uint32_t freq[kNumPretreeSymbols] = {};
+  for (int k = 0; k < count; ++k) {
+    freq[codes[k].sym]++;
+    if (codes[k].follow >= 0) freq[codes[k].follow]++;
+  }
+  BuildCodeLengths(freq, kMaxPretreeLength, std::span<uint8_t>(lens, kNumPretreeSymbols));
   uint64_t bits = 4 * kNumPretreeSymbols;
   for (int s = 0; s < kNumPretreeSymbols; ++s) bits += static_cast<uint64_t>(freq[s]) * lens[s];
   for (int k = 0; k < count; ++k) bits += codes[k].extraBits;
+  return bits;
+}
+
+}  // namespace
+
+uint64_t WriteLengths(BitWriter* out, const uint8_t* prev, const uint8_t* cur, int n) {
+  PretreeCode codes[kMaxMainSymbols];
+  uint8_t lens[kNumPretreeSymbols];
+  int count = GreedyCodes(prev, cur, n, codes);
+  uint64_t bits = PriceCodes(codes, count, lens);
   if (!out) return bits;
+  // Writing: refine the run choices against the pretree they produce.
+  for (int round = 0; round < 2; ++round) {
+    PretreeCode better[kMaxMainSymbols];
+    uint8_t betterLens[kNumPretreeSymbols];
+    int betterCount = CheapestCodes(prev, cur, n, lens, better);
+    uint64_t betterBits = PriceCodes(better, betterCount, betterLens);
+    if (betterBits >= bits) break;
+    std::copy(better, better + betterCount, codes);
+    std::copy(betterLens, betterLens + kNumPretreeSymbols, lens);
+    count = betterCount;
+    bits = betterBits;
+  }
   uint16_t huff[kNumPretreeSymbols] = {};
-  BuildCodes(lens, huff);
+  BuildCodes(std::span<const uint8_t>(lens, kNumPretreeSymbols), huff);
   for (int s = 0; s < kNumPretreeSymbols; ++s) out->Write(lens[s], 4);
   for (int k = 0; k < count; ++k) {
-    const Code& c = codes[k];
+    const PretreeCode& c = codes[k];
     out->Write(huff[c.sym], lens[c.sym]);
     if (c.extraBits) out->Write(c.extraValue, c.extraBits);
     if (c.follow >= 0) out->Write(huff[c.follow], lens[c.follow]);

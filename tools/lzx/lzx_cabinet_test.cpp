@@ -84,8 +84,8 @@ TEST(LzxCabinet, FolderLongerThanTheWindow) {
     for (size_t j = i; j < data.size(); j += 97) data[j] = static_cast<uint8_t>(i);
     files.push_back({"part" + std::to_string(i) + ".bin", std::move(data)});
   }
-  CheckCabinet(files, Options{21, 1});
-  CheckCabinet(files, Options{21, 1}, true);
+  CheckCabinet(files, Options{});
+  CheckCabinet(files, Options{}, true);
 }
 
 }  // namespace

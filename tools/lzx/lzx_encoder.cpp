@@ -25,7 +25,7 @@ constexpr int kSplitDepth = 3;
 // Frames Feed() may hold back so a block's trees can cover several.
 constexpr size_t kMaxLookahead = 8;
 
-// Level 1 (default): lazy parse over a bucketed hash table. Level 2: one
+// Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
 // pass of the near-optimal parse, same match finder. Level 3: two passes,
 // more candidates. Level 4 and up: four passes over deep hash chains.
 ParserSettings SettingsFor(int level) {
@@ -38,20 +38,23 @@ ParserSettings SettingsFor(int level) {
     s.hashBytes = 4;
     s.ways = 16;
   } else if (level == 2) {
+    s.tails = true;
     s.nice = 64;
     s.passes = 1;
     s.hashBytes = 4;
     s.ways = 16;
     s.denseLengths = 8;
   } else if (level == 3) {
+    s.tails = true;
     s.nice = 160;
     s.passes = 2;
     s.hashBytes = 3;
     s.ways = 32;
   } else {
-    s.depth = 256;
+    s.depth = 512;
     s.nice = kMaxMatch;
-    s.passes = 4;
+    s.passes = 6;
+    s.tails = true;
     s.hashBytes = 3;
     s.ways = 0;
   }

@@ -12,8 +12,7 @@ constexpr int64_t kPrefetchAhead = 4;
 }
 
 MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways)
-    : windowBits_(windowBits),
-      hashBits_(hashBits),
+    : hashBits_(hashBits),
       hashMask_(hashBytes >= 4 ? 0xFFFFFFFFu : 0xFFFFFFu),
       hashBytes_(hashBytes >= 4 ? 4 : 3),
       windowSize_(1u << windowBits),

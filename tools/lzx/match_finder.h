@@ -72,7 +72,6 @@ class MatchFinder {
     return (v * 2654435761u) >> (32 - hashBits_);
   }
 
-  int windowBits_;
   int hashBits_;
   uint32_t hashMask_;
   int hashBytes_;

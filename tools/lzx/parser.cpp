@@ -46,6 +46,15 @@ void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
   };
   fill(stats.main.data(), main.data(), mainSymbols);
   fill(stats.length.data(), length.data(), kNumLengthSymbols);
+  // Aligned blocks pay when the low offset bits are skewed: compare their
+  // entropy with the three plain bits they replace.
+  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols);
+  uint64_t plain = 0, coded = 0;
+  for (int s = 0; s < kNumAlignedSymbols; ++s) {
+    plain += 3ull * 16 * stats.aligned[s];
+    coded += static_cast<uint64_t>(stats.aligned[s]) * alignedBits[s];
+  }
+  aligned = coded + 24 * 16 < plain;
 }
 
 Parser::Parser(MatchFinder& finder, int windowBits, const ParserSettings& settings)
@@ -62,10 +71,15 @@ void Parser::Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<
 }
 
 void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<Item>& items) {
-  // Average literal cost, so a match's gain is the bits it saves.
-  uint64_t litSum = 0;
-  for (int s = 0; s < kNumChars; ++s) litSum += model_.main[s];
-  const int32_t lit = static_cast<int32_t>(litSum / kNumChars);
+  // A match's gain is the bits its bytes would cost as literals, less its
+  // own cost; literal costs come from the previous frame's statistics.
+  litPrefix_.resize(static_cast<size_t>(end - start) + 1);
+  litPrefix_[0] = 0;
+  const uint8_t* frame = finder_.At(start);
+  for (int64_t i = 0; i < end - start; ++i) litPrefix_[i + 1] = litPrefix_[i] + static_cast<int32_t>(model_.main[frame[i]]);
+  auto literalCost = [&](int64_t pos, uint32_t len) {
+    return litPrefix_[pos - start + len] - litPrefix_[pos - start];
+  };
 
   struct Choice {
     uint32_t length = 0;
@@ -81,7 +95,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
       if (static_cast<int64_t>(d) > pos || (k > 0 && d == rep[0]) || (k == 2 && d == rep[1])) continue;
       uint32_t len = finder_.MatchLength(pos, d, maxLen);
       if (len < 2) continue;
-      int32_t gain = static_cast<int32_t>(len) * lit - static_cast<int32_t>(model_.MatchCost(k, len));
+      int32_t gain = literalCost(pos, len) - static_cast<int32_t>(model_.MatchCost(k, len));
       if (gain > c.gain) c = {len, k, gain};
     }
     if (c.length >= settings_.nice) {
@@ -89,7 +103,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
       return c;
     }
     int n = finder_.FindAndInsert(pos, maxLen, depth, settings_.nice, found);
-    for (int i = n - 1; i >= 0 && i >= n - 3; --i) {
+    for (int i = n - 1; i >= 0; --i) {
       uint32_t off = found[i].offset;
       uint32_t code = off + 2;
       for (uint32_t k = 0; k < 3; ++k) {
@@ -98,7 +112,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
       int slot = SlotOfCode(code);
       int32_t cost = static_cast<int32_t>(model_.MatchCost(slot, found[i].length));
       if (code >= 3) cost += kSlots.extra[slot] * 16;
-      int32_t gain = static_cast<int32_t>(found[i].length) * lit - cost;
+      int32_t gain = literalCost(pos, found[i].length) - cost;
       if (gain > c.gain) c = {found[i].length, code, gain};
     }
     return c;
@@ -119,11 +133,20 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
     // hard behind a fair one.
     while (c.length < settings_.lazyLength && pos + 1 < end) {
       Choice next = best(pos + 1, c.length >= 8 ? settings_.depth / 4 + 1 : settings_.depth);
-      if (next.gain <= c.gain) break;
-      Item it{0, *finder_.At(pos), 0};
-      items.push_back(it);
-      stats.Add(it);
-      ++pos;
+      int skip = 1;
+      if (next.gain <= c.gain) {
+        // Two positions ahead, as far as the current match reaches.
+        if (c.length < 3 || pos + 2 >= end) break;
+        next = best(pos + 2, settings_.depth / 4 + 1);
+        if (next.gain <= c.gain) break;
+        skip = 2;
+      }
+      for (; skip > 0; --skip) {
+        Item it{0, *finder_.At(pos), 0};
+        items.push_back(it);
+        stats.Add(it);
+        ++pos;
+      }
       c = next;
     }
     Item it{static_cast<uint16_t>(c.length), 0, c.code};
@@ -185,6 +208,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         t.cost = c;
         t.length = 0;
         t.code = 0;
+        t.tail = 0;
         std::copy(node.rep, node.rep + 3, t.rep);
       }
     }
@@ -197,6 +221,24 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       t.cost = cost;
       t.length = static_cast<uint16_t>(len);
       t.code = code;
+      t.tail = 0;
+      std::copy(node.rep, node.rep + 3, t.rep);
+      UpdateRepeats(t.rep, code);
+    };
+    // A match, one literal, then the same offset again as R0: a step the
+    // single-item edges miss when another path reaches the literal first.
+    auto relaxWithTail = [&](uint32_t len, uint32_t code, uint32_t offset, uint32_t cost) {
+      const int after = i + static_cast<int>(len) + 1;
+      if (after + 2 > n) return;
+      uint32_t tail = finder_.MatchLength(start + after, offset, static_cast<uint32_t>(std::min(kMaxMatch, n - after)));
+      if (tail < 2) return;
+      cost += costs.main[here[len]] + costs.MatchCost(0, tail);
+      Node& t = nodes_[after + tail];
+      if (cost >= t.cost) return;
+      t.cost = cost;
+      t.length = static_cast<uint16_t>(len);
+      t.code = code;
+      t.tail = static_cast<uint16_t>(tail);
       std::copy(node.rep, node.rep + 3, t.rep);
       UpdateRepeats(t.rep, code);
     };
@@ -208,6 +250,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       uint32_t len = finder_.MatchLength(pos, d, maxLen);
       if (len < 2) continue;
       repLongest = std::max(repLongest, len);
+      if (settings_.tails) relaxWithTail(len, k, d, base + costs.MatchCost(k, len));
       if (len >= nice) {
         relax(len, k, base + costs.MatchCost(k, len));
         continue;
@@ -229,7 +272,8 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       }
       uint32_t code = off + 2;
       int slot = SlotOfFormatted(code);
-      uint32_t offCost = base + kSlots.extra[slot] * 16u;
+      uint32_t offCost = base + costs.OffsetCost(slot, code);
+      if (settings_.tails) relaxWithTail(len, code, off, offCost + costs.MatchCost(slot, len));
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
       } else {
@@ -249,6 +293,11 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
     if (node.length == 0) {
       items.push_back(Item{0, *finder_.At(start + i - 1), 0});
       i -= 1;
+    } else if (node.tail) {
+      items.push_back(Item{node.tail, 0, 0});
+      items.push_back(Item{0, *finder_.At(start + i - node.tail - 1), 0});
+      items.push_back(Item{node.length, 0, node.code});
+      i -= node.length + 1 + node.tail;
     } else {
       items.push_back(Item{node.length, 0, node.code});
       i -= node.length;

@@ -21,9 +21,19 @@ namespace kiv::lzx {
 struct CostModel {
   std::array<uint32_t, kMaxMainSymbols> main{};
   std::array<uint32_t, kNumLengthSymbols> length{};
+  // Offset bits: when aligned-offset blocks pay, the low three bits of a
+  // large offset cost what the aligned tree gives them.
+  bool aligned = false;
+  std::array<uint32_t, kNumAlignedSymbols> alignedBits{};
 
   void SetDefault(int mainSymbols);
   void FromStats(const BlockStats& stats, int mainSymbols);
+
+  uint32_t OffsetCost(int slot, uint32_t formatted) const {
+    uint32_t extra = kSlots.extra[slot];
+    if (!aligned || extra < 3) return extra * 16;
+    return (extra - 3) * 16 + alignedBits[(formatted - kSlots.base[slot]) & 7];
+  }
 
   uint32_t MatchCost(int slot, uint32_t len) const {
     uint32_t c = main[MainSymbol(slot, len)];
@@ -40,6 +50,7 @@ struct ParserSettings {
   // Strong parse: lengths of a match tried one by one up to this, and as
   // many below its full length; the ones between are skipped.
   uint32_t denseLengths = kMaxMatch;
+  bool tails = false;         // strong parse: also try match + literal + R0 match
   // Match finder: hash table size, bytes hashed, bucket ways (0 = chains).
   int hashBits = 17;
   int hashBytes = 4;
@@ -64,7 +75,8 @@ class Parser {
   int mainSymbols_;
   ParserSettings settings_;
   CostModel model_;           // carried from frame to frame
-  bool haveModel_ = false;
+
+  std::vector<int32_t> litPrefix_;    // lazy parse: literal costs, summed
 
   // Strong parse scratch.
   std::vector<Match> matches_;
@@ -72,6 +84,7 @@ class Parser {
   struct Node {
     uint32_t cost;
     uint16_t length;   // length of the step that reached here; 0 = literal
+    uint16_t tail;     // the step went on with a literal and an R0 match this long
     uint32_t code;
     uint32_t rep[3];
   };

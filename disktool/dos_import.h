@@ -1,0 +1,61 @@
+#pragma once
+// The DOS system files every boot floppy needs, kept in <program folder>/dos.
+// At every start ImportDOS makes sure the copy is complete: from the running
+// Windows 9x installation when there is one, otherwise from a Windows 98 setup
+// CD's cabinets. The program cannot go on without them.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class Prompter;
+class WaitWindow;
+
+inline constexpr std::array<const char*, 25> kDosFiles = {
+    "IO.SYS",   "COMMAND.COM", "ATTRIB.EXE",  "CHOICE.COM",   "DELTREE.EXE", "DISKCOPY.COM", "EDIT.COM",
+    "EMM386.EXE", "EXTRACT.EXE", "FC.EXE",    "FDISK.EXE",    "FORMAT.COM",  "HIMEM.SYS",    "LABEL.EXE",
+    "MEM.EXE",  "MODE.COM",    "MORE.COM",    "MOVE.EXE",     "SCANDISK.EXE", "SMARTDRV.EXE", "SORT.EXE",
+    "SYS.COM",  "XCOPY.EXE",   "XCOPY32.EXE", "XCOPY32.MOD"};
+
+inline constexpr int kDosHelpTopic = 1420;
+
+class DosImport {
+ public:
+  // windowsDir / systemDir with a trailing separator, "" where there is none.
+  DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
+            WaitWindow& wait);
+
+  // The whole check-and-import. False when the program has to end (the user
+  // declined, or a file is still missing; the message has been shown).
+  bool ImportDOS();
+  // True when every required file is in the dos folder. A missing file with
+  // reportMissing shows the critical message naming it (and answers false,
+  // upon which the program ends).
+  bool CheckImport(bool reportMissing);
+
+  // The three methods; `folder` gets a trailing separator if it lacks one.
+  void ImportFromFolder(const std::string& folder);
+  void ImportWithExtract(const std::string& folder);
+  void ImportWithExpand(const std::string& folder);
+
+  std::string DosFolder() const;
+  // The command lines the two cabinet methods run (argv form, for tests and
+  // messages). `cab` is the first cabinet of the set.
+  std::vector<std::string> ExtractArgv(const std::string& cab, const std::string& name) const;
+  std::vector<std::string> ExpandArgv(const std::string& name) const;
+
+ private:
+  void Status(int index);
+  void Finish();
+  // Gives every required file found in another letter case its listed name.
+  void NormaliseNames();
+  bool ExpandAvailable() const;
+
+  std::string programFolder_, windowsDir_, systemDir_;
+  Prompter& prompter_;
+  WaitWindow& wait_;
+};
+
+}  // namespace kiv

@@ -1,0 +1,34 @@
+// bootsmith: the Kiv Disk Builder. Without arguments it shows the wizard;
+// with a disk name it builds that disk's image in batch mode. Without a
+// display (or with KIVCD_UI=console) messages go to stderr and questions take
+// their non-interactive answers, so scripts and the CD builder never hang.
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "common/progress_sink.h"
+#include "common/prompter.h"
+#include "common/ui_mode.h"
+#include "disktool/frm_wait.h"
+#include "disktool/program_main.h"
+
+#ifdef KIV_BOOTSMITH_GUI
+#include "disktool/ui/bootsmith_app.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string folder = kiv::CurrentPlatform().ProgramFolder();
+#ifdef KIV_BOOTSMITH_GUI
+  if (kiv::DetectUiMode() == kiv::UiMode::Gui) return kiv::RunBootsmithGui(argc, argv, folder, args);
+#endif
+  kiv::ConsolePrompter prompter;
+  kiv::MemoryProgressSink progress;
+  kiv::ConsoleWaitWindow wait;
+  kiv::MainViews views;
+  views.prompter = &prompter;
+  views.progress = &progress;
+  views.wait = &wait;
+  views.showDrivers = kiv::ConsoleSelectDrivers;
+  return kiv::BootsmithMain(folder, args, views);
+}

@@ -1,0 +1,77 @@
+#include "disktool/ui/bootsmith_app.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QProgressBar>
+
+#include "common/progress_sink.h"
+#include "common/ui/help_window.h"
+#include "common/ui/qt_prompter.h"
+#include "disktool/builder_session.h"
+#include "disktool/program_main.h"
+#include "disktool/ui/drivers_dialog.h"
+#include "disktool/ui/qt_wait_window.h"
+#include "disktool/ui/wizard_window.h"
+
+namespace kiv {
+
+namespace {
+
+// Progress of the build, shown on the wizard's bar once the window exists;
+// pumping lets the windows repaint and take clicks while a step runs.
+class WizardProgress : public MemoryProgressSink {
+ public:
+  void SetMaximum(int64_t max) override {
+    MemoryProgressSink::SetMaximum(max);
+    Show();
+  }
+  void SetValue(int64_t v) override {
+    MemoryProgressSink::SetValue(v);
+    Show();
+  }
+  void PumpEvents() override { QApplication::processEvents(); }
+  QPointer<QProgressBar> bar;
+
+ private:
+  void Show() {
+    if (!bar) return;
+    // The bar takes int; large ranges are scaled down.
+    int64_t scale = 1;
+    while (maximum / scale > 1000000) scale *= 10;
+    bar->setMaximum(static_cast<int>(std::max<int64_t>(maximum / scale, 1)));
+    bar->setValue(static_cast<int>(std::min(value, maximum) / scale));
+  }
+};
+
+}  // namespace
+
+int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args) {
+  QApplication app(argc, argv);
+  QtPrompter prompter(programFolder);
+  WizardProgress progress;
+  QtWaitWindow wait;
+  MainViews views;
+  views.prompter = &prompter;
+  views.progress = &progress;
+  views.wait = &wait;
+  views.showDrivers = [](FrmDrivers& model) {
+    DriversDialog dialog(model);
+    model.Modal = true;
+    dialog.ShowAsModel();
+  };
+  views.runWizard = [&](FrmWizard& form) {
+    WizardWindow window(form);
+    prompter.SetOwner(&window);
+    progress.bar = window.WorkProgress();
+    window.Flow().HelpOpen = [] { return HelpWindow::IsOpen(); };
+    window.Flow().ShowTopic = [&](int topic) { HelpWindow::ShowTopic(programFolder, topic); };
+    window.Ended = [] { QApplication::quit(); };
+    window.show();
+    const int code = app.exec();
+    prompter.SetOwner(nullptr);
+    return code;
+  };
+  return BootsmithMain(programFolder, args, views);
+}
+
+}  // namespace kiv

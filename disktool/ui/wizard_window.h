@@ -1,0 +1,107 @@
+#pragma once
+// FrmWizard on screen: the eight pages, the buttons under them and the driver
+// selection window. The window mirrors the FrmWizard model (Refresh, called
+// whenever the model changes) and hands every click to the model or to the
+// WizardFlow; it holds no logic of its own.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "disktool/wizard_flow.h"
+
+namespace kiv {
+
+class FrmWizard;
+class DriversDialog;
+
+class WizardWindow : public QWidget {
+ public:
+  explicit WizardWindow(FrmWizard& form, QWidget* parent = nullptr);
+  ~WizardWindow() override;
+
+  void Refresh();
+  WizardFlow& Flow() { return flow_; }
+  // Called once the program has to end (after the window closed).
+  std::function<void()> Ended;
+
+  // Controls, for tests.
+  QStackedWidget* FraMain() { return pages_; }
+  QTreeWidget* LV_Disk() { return disks_; }
+  QListWidget* LstFiles() { return files_; }
+  QPushButton* CmdBack() { return back_; }
+  QPushButton* CmdNext() { return next_; }
+  QPushButton* CmdFinish() { return finish_; }
+  QPushButton* CmdCancel() { return cancel_; }
+  QPushButton* CmdHelp() { return help_; }
+  QPushButton* CmdSelASPI() { return selAspi_; }
+  QPushButton* CmdSelNDIS() { return selNdis_; }
+  QCheckBox* ChkASPI() { return chkAspi_; }
+  QCheckBox* ChkNDIS() { return chkNdis_; }
+  QLineEdit* TxtDest() { return dest_; }
+  QRadioButton* OptFloppy() { return optFloppy_; }
+  QLabel* LblFinish() { return lblFinish_; }
+  DriversDialog* Drivers() { return drivers_.get(); }
+  QProgressBar* WorkProgress() { return progress_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* BuildPage0();
+  QWidget* BuildPage1();
+  QWidget* BuildPage2();
+  QWidget* BuildPage3();
+  QWidget* BuildPage4();
+  QWidget* BuildPage5();
+  QWidget* BuildPage6();
+  QWidget* BuildPage7();
+  void ShowDrivers();
+
+  FrmWizard& form_;
+  WizardFlow flow_;
+  bool refreshing_ = false;
+  bool closing_ = false;
+
+  QStackedWidget* pages_;
+  QTreeWidget* disks_;
+  QLabel* lblStatus_;
+  QCheckBox* chkAspi_;
+  QCheckBox* chkNdis_;
+  QPushButton* selAspi_;
+  QPushButton* selNdis_;
+  QLabel* ndisNote_;
+  QLabel* osType_;
+  QLineEdit* keyPart_[5];
+  QLineEdit* owner_;
+  QLineEdit* org_;
+  QLineEdit* pcName_;
+  QLineEdit* workgroup_;
+  QListWidget* files_;
+  QListWidget* dirs_;
+  QRadioButton* opt14_;
+  QRadioButton* opt28_;
+  QRadioButton* optFloppy_;
+  QLineEdit* dest_;
+  QPushButton* browse_;
+  QLabel* lblFinish_;
+  QProgressBar* progress_;
+  QLabel* msg_[4];
+  QLabel* right_[4];
+  QPushButton* back_;
+  QPushButton* next_;
+  QPushButton* finish_;
+  QPushButton* cancel_;
+  QPushButton* help_;
+  std::unique_ptr<DriversDialog> drivers_;
+};
+
+}  // namespace kiv

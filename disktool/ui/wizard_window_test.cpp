@@ -1,0 +1,159 @@
+// The wizard window walked by clicking its buttons (offscreen).
+#include "disktool/ui/wizard_window.h"
+
+#include <gtest/gtest.h>
+
+#include "disktool/builder_session.h"
+#include "disktool/ui/drivers_dialog.h"
+#include "disktool/ui/ui_test_app.h"
+#include "disktool/wizard_test_folder.h"
+
+namespace kiv {
+namespace {
+
+using test::ProgramFolder;
+using test::Wizard;
+
+struct Window {
+  ProgramFolder pf;
+  std::unique_ptr<Wizard> w;
+  std::unique_ptr<WizardWindow> window;
+  std::vector<int> topics;
+  bool helpOpen = false;
+  int ended = 0;
+
+  Window() {
+    test::TestApp();
+    test::SeedWizardDisks(pf);
+    w = std::make_unique<Wizard>(pf);
+    w->form.InitApp();
+    window = std::make_unique<WizardWindow>(w->form);
+    window->Flow().HelpOpen = [this] { return helpOpen; };
+    window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
+    window->Ended = [this] { ++ended; };
+    window->show();
+  }
+  int Page() const { return window->FraMain()->currentIndex(); }
+  // Next until Finish shows, choosing `row` of the disk list on page 1.
+  std::vector<int> NextToFinish(int row) {
+    std::vector<int> pages{Page()};
+    window->CmdNext()->click();
+    pages.push_back(Page());
+    window->LV_Disk()->topLevelItem(row - 1)->setSelected(true);
+    while (window->CmdNext()->isVisible() && pages.size() < 10) {
+      window->CmdNext()->click();
+      pages.push_back(Page());
+    }
+    return pages;
+  }
+  std::vector<int> BackToStart() {
+    std::vector<int> pages;
+    while (Page() > 0 && pages.size() < 10) {
+      window->CmdBack()->click();
+      pages.push_back(Page());
+    }
+    return pages;
+  }
+};
+
+using Pages = std::vector<int>;
+
+TEST(WizardWindow, CustomConfigurationWithoutSetupWin) {
+  Window t;
+  EXPECT_EQ(t.Page(), 0);
+  EXPECT_FALSE(t.window->CmdBack()->isEnabled());
+  EXPECT_FALSE(t.window->CmdFinish()->isVisible());
+  EXPECT_EQ(t.NextToFinish(1), (Pages{0, 1, 2, 4, 5}));
+  EXPECT_TRUE(t.window->CmdFinish()->isVisible());
+  EXPECT_FALSE(t.window->CmdNext()->isVisible());
+  EXPECT_EQ(t.BackToStart(), (Pages{4, 2, 1, 0}));
+  EXPECT_FALSE(t.window->CmdBack()->isEnabled());
+}
+
+TEST(WizardWindow, CatalogueDiskWithSetupWin) {
+  Window t;
+  EXPECT_EQ(t.NextToFinish(3), (Pages{0, 1, 2, 3, 5}));
+  EXPECT_EQ(t.BackToStart(), (Pages{3, 2, 1, 0}));
+}
+
+TEST(WizardWindow, CatalogueDiskWithoutSetupWin) {
+  Window t;
+  EXPECT_EQ(t.NextToFinish(2), (Pages{0, 1, 2, 5}));
+  t.window->CmdBack()->click();
+  EXPECT_EQ(t.Page(), 2);
+}
+
+TEST(WizardWindow, HelpFollowsOnlyAnOpenHelpWindow) {
+  Window t;
+  t.window->CmdNext()->click();
+  EXPECT_TRUE(t.topics.empty());
+  t.window->CmdHelp()->click();
+  EXPECT_EQ(t.topics, (std::vector<int>{1320}));
+  t.helpOpen = true;
+  t.window->CmdNext()->click();
+  EXPECT_EQ(t.topics.back(), 1330);
+}
+
+TEST(WizardWindow, FileSelectionAndBuild) {
+  Window t;
+  // Before the list is filled it asks to go back.
+  EXPECT_EQ(t.window->LstFiles()->item(0)->text(), "Return to Previous step to Populate the list");
+  t.NextToFinish(1);
+  ASSERT_FALSE(t.w->form.FileList.empty());
+  // Leave IO.SYS's neighbour MSDOS.SYS off the disk.
+  QListWidget* files = t.window->LstFiles();
+  ASSERT_EQ(files->item(1)->text(), "MSDOS.SYS");
+  files->item(1)->setSelected(false);
+  EXPECT_FALSE(t.w->form.FileList[1].Selected);
+  t.window->CmdFinish()->click();
+  EXPECT_EQ(t.Page(), 6);
+  EXPECT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  EXPECT_TRUE(t.pf.Exists("BootDisk.img"));
+  EXPECT_FALSE(t.window->CmdCancel()->isEnabled());
+  EXPECT_EQ(t.ended, 0);
+  t.window->CmdFinish()->click();  // a second Finish ends the program
+  EXPECT_EQ(t.ended, 1);
+}
+
+TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
+  Window t;
+  t.window->CmdNext()->click();
+  t.window->CmdNext()->click();  // custom: ASPI and NDIS offered
+  ASSERT_EQ(t.Page(), 2);
+  EXPECT_TRUE(t.window->ChkASPI()->isChecked());
+  EXPECT_TRUE(t.window->CmdSelASPI()->isEnabled());
+  t.window->ChkASPI()->click();
+  EXPECT_EQ(t.w->form.ChkASPI.Value, 0);
+  EXPECT_FALSE(t.window->CmdSelASPI()->isEnabled());
+  t.window->CmdSelNDIS()->click();
+  ASSERT_TRUE(t.window->Drivers()->isVisible());
+  EXPECT_EQ(t.window->Drivers()->LV()->topLevelItem(0)->text(0), "NE2000");
+  t.window->Drivers()->CmdCancel()->click();
+
+  t.window->CmdNext()->click();
+  t.window->CmdNext()->click();
+  ASSERT_EQ(t.Page(), 5);
+  t.window->OptFloppy()->click();
+  EXPECT_TRUE(t.w->form.OptFloppy);
+  EXPECT_FALSE(t.window->TxtDest()->isEnabled());
+  EXPECT_EQ(t.w->form.LblMsg[2], "Formating Floppy Disk");
+}
+
+TEST(WizardWindow, CancelThenCloseCleansUp) {
+  Window t;
+  t.NextToFinish(2);
+  t.window->CmdCancel()->click();
+  EXPECT_EQ(t.Page(), 6);
+  EXPECT_EQ(t.window->LblFinish()->text(), "Operation canceled");
+  EXPECT_FALSE(t.pf.Exists("cabs"));
+
+  Window c;
+  c.NextToFinish(2);
+  c.window->close();
+  EXPECT_EQ(c.ended, 1);
+  EXPECT_FALSE(c.pf.Exists("Drivers.ini"));
+  EXPECT_FALSE(c.pf.Exists("cabs"));
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,48 @@
+#pragma once
+// The wizard's navigation over the FrmWizard model: what Next, Back, Finish,
+// Cancel, closing the window and Help do, with every page skip. The Qt window
+// only mirrors the model and forwards its clicks here; tests drive it
+// directly.
+#include <functional>
+
+namespace kiv {
+
+class FrmWizard;
+
+inline constexpr int kFirstHelpTopic = 1310;  // page p: 1310 + 10 * p
+
+class WizardFlow {
+ public:
+  explicit WizardFlow(FrmWizard& form);
+
+  // True while the help window is open (page changes then move it along).
+  std::function<bool()> HelpOpen;
+  // Shows a help topic; by default through the form's prompter.
+  std::function<void(int topic)> ShowTopic;
+  // Called once when the program has to end (Finish after the build, close).
+  std::function<void()> EndProgram;
+
+  void Form_Load();
+  void CmdNext_Click();
+  void CmdBack_Click();
+  void CmdFinish_Click();
+  void CmdCancel_Click();
+  // The window is being closed. False while a build runs: the window stays
+  // open until the build has come to its end.
+  bool Form_Unload();
+  void CmdHelp_Click() { ShowHelp(255, true); }
+  // Topic 1310 + 10 x step (255: the current page); without ForceShow only
+  // while the help window is open.
+  void ShowHelp(int intStep, bool ForceShow);
+
+  bool Building() const { return building_; }
+  bool Ended() const { return ended_; }
+
+ private:
+  void End();
+  FrmWizard& form_;
+  bool building_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace kiv

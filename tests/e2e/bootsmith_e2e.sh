@@ -1,0 +1,183 @@
+#!/bin/bash
+# End-to-end checks of bootsmith in console mode. One case per run:
+#   bootsmith_e2e.sh <case>
+# The program folder is assembled in a temporary folder from the built
+# programs (BOOTSMITH, BFI, CABARC, EXTRACT, EXPAND, KIVMAX) and the shipped
+# data (DISK_SRC, PLUGIN_SRC, DISK_DATA, BOOT_BIN), laid out as the install
+# lays it out.
+set -u
+case_name=${1:?case}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for v in BOOTSMITH BFI CABARC KIVMAX DISK_SRC PLUGIN_SRC DISK_DATA BOOT_BIN; do
+  [ -n "${!v:-}" ] || fail "$v is not set"
+done
+export MTOOLS_SKIP_CHECK=1 KIVCD_UI=console
+unset DISPLAY WAYLAND_DISPLAY
+
+tmp=$(mktemp -d /tmp/bootsmith_e2e.XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+prog=$tmp/prog
+mkdir -p "$prog/files" "$prog/plugins"
+cp "$BOOTSMITH" "$BFI" "$CABARC" "$prog/"
+[ -n "${EXTRACT:-}" ] && cp "$EXTRACT" "$prog/"
+[ -n "${EXPAND:-}" ] && cp "$EXPAND" "$prog/"
+cp -r "$DISK_SRC"/. "$prog/files/"
+rm -rf "$prog/files/kivcd"
+cp "$BOOT_BIN/bootsect.bin" "$prog/files/"
+cp -r "$DISK_DATA/drivers" "$DISK_DATA/dos" "$prog/"
+cp -r "$PLUGIN_SRC"/. "$prog/plugins/"
+cp "$KIVMAX" "$prog/plugins/kivmax.exe"
+
+err=$tmp/stderr
+# Runs bootsmith with stdin from /dev/null unless STDIN_TEXT is set; the exit
+# code is kept in $rc, stderr in $err.
+run() {
+  if [ -n "${STDIN_TEXT:-}" ]; then
+    printf '%s\n' "$STDIN_TEXT" | "$prog/bootsmith" "$@" 2>"$err" >/dev/null
+  else
+    "$prog/bootsmith" "$@" 2>"$err" >/dev/null </dev/null
+  fi
+  rc=$?
+}
+has() { grep -qF -- "$1" "$err" || { cat "$err" >&2; fail "stderr lacks: $1"; }; }
+lacks() { ! grep -qF -- "$1" "$err" || { cat "$err" >&2; fail "stderr has: $1"; }; }
+# The lines of stderr matching the given texts appear in this order.
+in_order() {
+  local last=0 n
+  for text in "$@"; do
+    n=$(grep -nF -- "$text" "$err" | head -1 | cut -d: -f1)
+    [ -n "$n" ] || { cat "$err" >&2; fail "stderr lacks: $text"; }
+    [ "$n" -gt "$last" ] || { cat "$err" >&2; fail "out of order: $text"; }
+    last=$n
+  done
+}
+fat_ok() {
+  fsck.fat -n "$1" >"$tmp/fsck" 2>&1 || { cat "$tmp/fsck" >&2; fail "fsck.fat rejects $1"; }
+}
+size_is() {
+  local s
+  s=$(stat -c %s "$1") || fail "no image $1"
+  [ "$s" = "$2" ] || fail "$1 has $s bytes, not $2"
+}
+no_work_files() {
+  [ ! -e "$prog/Drivers.ini" ] && [ ! -e "$prog/cabs" ] && [ ! -e "$prog/Temp" ] || fail "work files left behind"
+}
+
+T="Command Line options Error"
+case $case_name in
+command_line)
+  run -t
+  [ $rc -ne 0 ] || fail "-t alone exits 0"
+  in_order "$T: Image type not specified" "$T: Invalid Image type" "$T: The disk name is not specified"
+  lacks "Check your Command Line Parameters"
+
+  run -o
+  [ $rc -ne 0 ] || fail "-o alone exits 0"
+  in_order "$T: OS not specified" "bootsmith: Invalid OS" "$T: The disk name is not specified"
+
+  # A rejected value: the message, then the summary; without a terminal the
+  # summary is answered Cancel and nothing is built.
+  run -t 360 kivsoftware
+  [ $rc -ne 0 ] || fail "-t 360 exits 0 after Cancel"
+  in_order "$T: Invalid Image type: 360" \
+    "Check your Command Line Parameters: There has been an invalid parameter," \
+    "Disk Name : kivsoftware" "Image Type : 1.44 MB" "Select Drivers : False" \
+    "Load Product key from keyfile.txt : False"
+  [ ! -e "$prog/kivstart.img" ] || fail "image made after Cancel"
+
+  run -x custom
+  has "$T: Invalid Argument : -x"
+  has "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]"
+
+  run -t 144 nosuch
+  [ $rc -ne 0 ] || fail "unknown disk exits 0"
+  has "Critical error: The disk \"nosuch\" doesn't exist"
+  no_work_files
+
+  run -plugin nosuch custom
+  has "Invalid Plugin Name: The Plugin specified was not found in the PlugIns folder."
+
+  # Without the DOS system files and without a terminal, the import question
+  # is answered Cancel: the program ends at once instead of waiting.
+  rm -rf "$prog/dos"
+  run -t 144 custom
+  [ $rc -ne 0 ] || fail "a run without DOS files exits 0"
+  has "DOS Files no found: Your current windows installation doesn't contain the required"
+  has "-> Cancel"
+  lacks "Getting a list of Disks Configuration ..."
+  [ ! -e "$prog/BootDisk.img" ] || fail "image made without DOS files"
+  ;;
+
+single_instance)
+  # The test holds the lock; a second bootsmith refuses to start.
+  flock "$prog/bootsmith.lock" "$prog/bootsmith" -t 144 custom 2>"$err" </dev/null
+  rc=$?
+  [ $rc -ne 0 ] || fail "second instance exits 0"
+  has "Already Running: The Kiv Disk Builder is already running"
+  [ ! -e "$prog/BootDisk.img" ] || fail "second instance built an image"
+  # A process that died holding it leaves no lock behind.
+  run -T 144 custom
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "build after the lock was freed failed"; }
+  ;;
+
+custom_image)
+  run -T 144 custom
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "custom build exits $rc"; }
+  lacks "$T"
+  in_order "Copying Files ... Please wait, this should take only few seconds" \
+    "Getting a list of Disks Configuration ..." "Getting Disk Configuration INI file ..." \
+    "Processing custom.ini file ..." "Getting Drivers Settings ..." \
+    "Getting files list to be copied to the floppy image ..." "Creating the floppy image file ..."
+  size_is "$prog/BootDisk.img" 1474560
+  fat_ok "$prog/BootDisk.img"
+  mdir -a -i "$prog/BootDisk.img" ::/ >"$tmp/dir" || fail "mdir failed"
+  grep -q "IO       SYS" "$tmp/dir" || fail "IO.SYS missing from the image"
+  no_work_files
+  ;;
+
+kivmax_plugin)
+  STDIN_TEXT=myserver run -t 144 -plugin kivmax kivsoftware
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "kivmax build exits $rc"; }
+  in_order "Getting a list of Disks Configuration ..." "Processing kivsoftware.ini file ..." \
+    "Creating the floppy image file ..."
+  img=$prog/kivstart.img
+  size_is "$img" 1474560
+  fat_ok "$img"
+  mtype -i "$img" ::/etc/autoexec.net >"$tmp/net" || fail "etc/autoexec.net missing from the image"
+  grep -q "myserver" "$tmp/net" || { cat "$tmp/net" >&2; fail "server name not in autoexec.net"; }
+  grep -q '\$\$servername\$\$' "$tmp/net" && fail "placeholder left in autoexec.net"
+  ;;
+
+targets)
+  # A target with blanks, relative to the program folder.
+  run kivsoftware out\\my disk.img
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "target with blanks exits $rc"; }
+  fat_ok "$prog/out/my disk.img"
+  # Switches after the disk name belong to the target: a 1.44 MB image.
+  run -t 144 custom late.img -t 288
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "late switches exit $rc"; }
+  size_is "$prog/late.img -t 288" 1474560
+  [ ! -e "$prog/late.img" ] || fail "the switch after the disk name was read"
+  # -t 288 before the name: a 2.88 MB image at the catalogue's file.
+  run -t 288 lorvaplus288
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "2.88 MB build exits $rc"; }
+  size_is "$prog/kivlorva.img" 2949120
+  fat_ok "$prog/kivlorva.img"
+  ;;
+
+select_drivers)
+  # -sel in console mode lists the drivers with their marks and keeps them.
+  run -sel -t 288 netaccess
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "-sel build exits $rc"; }
+  in_order "Getting files list to be copied to the floppy image ..." "Getting Drivers List ..." \
+    "Select Drivers: NIC / Description" "Creating the floppy image file ..."
+  grep -q "✔" "$err" || fail "no checked driver listed"
+  fat_ok "$prog/kivnet.img"
+  mdir -i "$prog/kivnet.img" -/ ::/lib >"$tmp/lib" 2>&1 || { cat "$tmp/lib" >&2; fail "no lib folder on the image"; }
+  grep -qi "cab" "$tmp/lib" || fail "no driver cabinet on the image"
+  ;;
+
+*) fail "unknown case $case_name" ;;
+esac
+echo "PASS $case_name"
