@@ -101,9 +101,9 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
     close();
     if (Ended) Ended();
   };
-  auto previous = form_.Changed;
-  form_.Changed = [this, previous] {
-    if (previous) previous();
+  previousChanged_ = form_.Changed;
+  form_.Changed = [this] {
+    if (previousChanged_) previousChanged_();
     Refresh();
   };
   drivers_ = std::make_unique<DriversDialog>(form_.Drivers, this);
@@ -111,7 +111,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   Refresh();
 }
 
-WizardWindow::~WizardWindow() { form_.Changed = nullptr; }
+WizardWindow::~WizardWindow() { form_.Changed = previousChanged_; }
 
 QWidget* WizardWindow::BuildPage0() {
   auto* page = new QWidget(this);
