@@ -1,18 +1,18 @@
 # kiv_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable registered with CTest, test by test. Tests run in
-# the build tree with QT_QPA_PLATFORM=offscreen and the console prompter, so no
-# test ever waits for a window or a keyboard.
+# One GoogleTest executable registered with CTest, test by test. Its main()
+# (kiv_test_main.cpp) sets QT_QPA_PLATFORM=offscreen, KIVCD_UI=console and
+# KIV_BUILD_DIR, so no test ever waits for a window or a keyboard.
 function(kiv_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   if(NOT KIV_TESTS)
     return()
   endif()
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/cmake/kiv_test_main.cpp)
+  target_compile_definitions(${name} PRIVATE KIV_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KIVCD_UI=console;KIV_BUILD_DIR=${CMAKE_BINARY_DIR}"
-               TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
 
 # Installs a program into the program folder itself.

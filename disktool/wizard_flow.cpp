@@ -13,12 +13,14 @@ namespace kiv {
 WizardFlow::WizardFlow(FrmWizard& form) : form_(form) {
   ShowTopic = [this](int topic) { form_.prompter().ShowHelpTopic(topic); };
   // CancelApp moves to the finish page itself; the help follows it.
-  auto previous = form_.PageShown;
-  form_.PageShown = [this, previous](int page) {
-    if (previous) previous(page);
+  previousPageShown_ = form_.PageShown;
+  form_.PageShown = [this](int page) {
+    if (previousPageShown_) previousPageShown_(page);
     ShowHelp(page, false);
   };
 }
+
+WizardFlow::~WizardFlow() { form_.PageShown = previousPageShown_; }
 
 void WizardFlow::Form_Load() {
   form_.CurrentPage = 0;

@@ -4,6 +4,7 @@
 // only mirrors the model and forwards its clicks here; tests drive it
 // directly.
 #include <functional>
+#include <string>
 
 namespace kiv {
 
@@ -14,6 +15,9 @@ inline constexpr int kFirstHelpTopic = 1310;  // page p: 1310 + 10 * p
 class WizardFlow {
  public:
   explicit WizardFlow(FrmWizard& form);
+  ~WizardFlow();  // gives the form back its own page hook
+  WizardFlow(const WizardFlow&) = delete;
+  WizardFlow& operator=(const WizardFlow&) = delete;
 
   // True while the help window is open (page changes then move it along).
   std::function<bool()> HelpOpen;
@@ -41,6 +45,7 @@ class WizardFlow {
  private:
   void End();
   FrmWizard& form_;
+  std::function<void(int)> previousPageShown_;
   bool building_ = false;
   bool ended_ = false;
 };

@@ -14,7 +14,6 @@ DriversDialog::DriversDialog(FrmDrivers& model, QWidget* owner) : QDialog(owner)
   list_->setRootIsDecorated(false);
   list_->setSortingEnabled(false);  // the model sorts; the view shows its order
   list_->header()->setSectionsClickable(true);
-  list_->header()->setSortIndicatorShown(true);
   ok_ = new QPushButton("OK", this);
   ok_->setObjectName("CmdOK");
   ok_->setDefault(true);
@@ -72,6 +71,7 @@ void DriversDialog::Refresh() {
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(0, d.Checked ? Qt::Checked : Qt::Unchecked);
   }
+  list_->header()->setSortIndicatorShown(model_.Sorted);
   if (model_.Sorted) {
     list_->header()->setSortIndicator(model_.SortColumn,
                                       model_.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);

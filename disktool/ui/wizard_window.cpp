@@ -101,9 +101,9 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
     close();
     if (Ended) Ended();
   };
-  auto previous = form_.Changed;
-  form_.Changed = [this, previous] {
-    if (previous) previous();
+  previousChanged_ = form_.Changed;
+  form_.Changed = [this] {
+    if (previousChanged_) previousChanged_();
     Refresh();
   };
   drivers_ = std::make_unique<DriversDialog>(form_.Drivers, this);
@@ -111,7 +111,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   Refresh();
 }
 
-WizardWindow::~WizardWindow() { form_.Changed = nullptr; }
+WizardWindow::~WizardWindow() { form_.Changed = previousChanged_; }
 
 QWidget* WizardWindow::BuildPage0() {
   auto* page = new QWidget(this);
@@ -356,6 +356,7 @@ void WizardWindow::Refresh() {
       auto* item = new QTreeWidgetItem(disks_, {Q(row.Text), Q(row.Name)});
       item->setIcon(0, DiskIcon(style(), row.SmallIcon));
     }
+    disks_->resizeColumnToContents(0);
   }
   for (int i = 0; i < disks_->topLevelItemCount(); ++i) disks_->topLevelItem(i)->setSelected(form_.LV_Disk[i].Selected);
   lblStatus_->setText(Q(form_.LblStatus));

@@ -67,6 +67,7 @@ class WizardWindow : public QWidget {
   void ShowDrivers();
 
   FrmWizard& form_;
+  std::function<void()> previousChanged_;
   WizardFlow flow_;
   bool refreshing_ = false;
   bool closing_ = false;

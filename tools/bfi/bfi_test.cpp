@@ -158,6 +158,8 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
   EXPECT_EQ(io, firstEntry) << root.out;
   EXPECT_NE(msdos, std::string::npos);
   EXPECT_EQ(root.out.find('\n', io + 1), msdos) << root.out;
+  // COMMAND.COM comes right after them (the label entry is not listed).
+  EXPECT_EQ(root.out.find('\n', msdos + 1) + 1, root.out.find("COMMAND  COM ")) << root.out;
 
   // IO.SYS: one contiguous run from cluster 2 (512-byte clusters).
   std::vector<std::pair<int, int>> chain = Chain(image, "IO.SYS");

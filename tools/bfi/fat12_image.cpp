@@ -140,6 +140,16 @@ bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::str
       order.insert(order.begin() + long(dir.bootFiles), n);
       ++dir.bootFiles;
     }
+    // COMMAND.COM follows them, so a directory listing of a boot floppy shows
+    // the three DOS start-up files first (it is a normal file otherwise).
+    auto shell = std::find_if(order.begin() + long(dir.bootFiles), order.end(), [](const Node* n) {
+      return !n->isDirectory && FoldCase(n->name) == "COMMAND.COM";
+    });
+    if (shell != order.end()) {
+      const Node* n = *shell;
+      order.erase(shell);
+      order.insert(order.begin() + long(dir.bootFiles), n);
+    }
   }
 
   std::set<ShortName> taken;

@@ -17,8 +17,11 @@ namespace kiv::lzx {
 
 namespace {
 
-// Decoders translate E8 calls only in the first 32768 frames (1 GiB).
-constexpr int64_t kE8Frames = 32768;
+// Decoders translate E8 calls only in the first 1 GiB; libmspack (and so
+// cabextract) still does in the frame that starts at 1 GiB, so we do too.
+constexpr int64_t kE8Frames = 32769;
+// A cabinet folder's offsets are 32-bit; the match finder relies on that.
+constexpr int64_t kMaxStream = int64_t{0xFFFFFFFF} - 2 * kFrameSize;
 // Blocks are split down to about this size when statistics change.
 constexpr uint32_t kMinSplitBytes = 4096;
 constexpr int kSplitDepth = 3;
@@ -262,6 +265,9 @@ struct Encoder::Impl {
         (!last && frame.size() != static_cast<size_t>(kFrameSize))) {
       throw std::invalid_argument("LZX: frame of " + std::to_string(frame.size()) +
                                   " bytes; frames before the last must be 32768 bytes");
+    }
+    if (streamPos + static_cast<int64_t>(frame.size()) > kMaxStream) {
+      throw std::invalid_argument("LZX: a cabinet folder holds less than 4 GiB");
     }
   }
 

@@ -43,8 +43,8 @@ class Encoder {
   // Encodes the next frame of the folder. Every frame but the last must be
   // exactly 32768 bytes; `lastFrame` marks the final one (1..32768 bytes).
   // An empty frame yields no bytes: a folder without data has no CFDATA
-  // blocks. Throws std::invalid_argument on a wrong frame size or on a frame
-  // after the last one.
+  // blocks. Throws std::invalid_argument on a wrong frame size, on a frame
+  // after the last one, or when the folder would reach 4 GiB.
   std::vector<uint8_t> EncodeFrame(std::span<const uint8_t> frame, bool lastFrame);
 
   // The same with look-ahead, for better compression: a block and its
