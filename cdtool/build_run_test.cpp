@@ -133,6 +133,16 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_FALSE(frame.nextVisible);
 }
 
+TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
+  testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
+  std::filesystem::create_directories(folder.P("keyfile.txt"));  // cannot be written
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image  failed, operation halted");
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+}
+
 TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
   testing::WriteText(folder.P("fail.lorvaplus288"), "");
   run.settings = BootDisksOnly(folder);

@@ -1,0 +1,122 @@
+// The build run through the real window (offscreen): Finish on the summary
+// page runs it, the progress page shows the step lines while it runs, the
+// finish page its result; Cancel clicked during the run stops it.
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "cdtool/build_test_support.h"
+#include "cdtool/cdtool_test_support.h"
+#include "cdtool/ui/cd_build_window.h"
+#include "common/ui/help_window.h"
+#include "common/ui/qt_prompter.h"
+
+namespace kiv::testing {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "cdtool_ui_tests";
+  static char* argv[] = {name, nullptr};
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class WindowBuildRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    platform.programFolder = folder.dir;
+    prompter = std::make_unique<QtPrompter>(folder.dir);
+    prompter->BeforeMessageBox = [this](QMessageBox& box) {
+      shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+      QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
+    };
+    form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, platform);
+    form->Form_Load();
+    form->SetCheck(form->ChkGet_Win2k, 0);
+    form->SetCheck(form->ChkGet_Win9x, 0);
+    form->SetCheck(form->ChkKivUtils, 0);
+    form->SetCheck(form->ChkAddFiles, 0);
+    form->TxtISOLoc.Text = folder.P("cd.iso");
+    window = std::make_unique<CdBuildWindow>(*form, *prompter);
+    window->show();
+    // Walk to the summary page as a user would.
+    for (int i = 0; i < 12 && form->Step < FrmCDBuild::kLastWizardPage; ++i) Click("CmdNext");
+    ASSERT_EQ(form->Step, FrmCDBuild::kLastWizardPage);
+  }
+  void TearDown() override {
+    window.reset();
+    HelpWindow::Instance().hide();
+  }
+  void Click(const char* name) {
+    auto* button = window->control<QAbstractButton>(name);
+    ASSERT_NE(button, nullptr) << name;
+    ASSERT_TRUE(button->isEnabled()) << name;
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+  }
+  QString Text(const char* name) { return window->control<QLabel>(name)->text(); }
+
+  ProgramFolder folder;
+  FakePlatform platform;
+  std::unique_ptr<QtPrompter> prompter;
+  std::unique_ptr<FrmCDBuild> form;
+  std::unique_ptr<CdBuildWindow> window;
+  std::vector<std::string> shown;
+};
+
+TEST_F(WindowBuildRun, FinishRunsTheBuildAndShowsItsSteps) {
+  // What the window showed while the run pumped its events.
+  bool sawProgressPage = false, sawBoldStep1 = false;
+  auto pump = form->OnPumpEvents;
+  form->OnPumpEvents = [&] {
+    pump();
+    sawProgressPage |= window->pages()->currentIndex() == FrmCDBuild::kProgressPage;
+    sawBoldStep1 |= window->control<QLabel>("LblMsg1")->font().bold();
+  };
+  Click("CmdFinish");
+  EXPECT_TRUE(shown.empty()) << shown.front();
+  EXPECT_TRUE(sawProgressPage);
+  EXPECT_TRUE(sawBoldStep1);
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+  window->Refresh();
+  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kFinishPage);
+  EXPECT_EQ(Text("LblFinish"), "  Operation completed successfully");
+  EXPECT_EQ(Text("LblRight1"), QString::fromUtf8("\u2714"));
+  EXPECT_EQ(Text("LblRight2"), QString::fromUtf8("\u2718"));
+  EXPECT_EQ(Text("LblRight5"), QString::fromUtf8("\u2714"));
+  // The second Finish saves the settings and ends.
+  Click("CmdFinish");
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_TRUE(folder.Exists("kivcd.ini"));
+}
+
+TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
+  auto pump = form->OnPumpEvents;
+  bool clicked = false;
+  form->OnPumpEvents = [&] {
+    pump();
+    if (!clicked && form->LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)") {
+      clicked = true;
+      Click("CmdCancel");
+    }
+  };
+  Click("CmdFinish");
+  ASSERT_TRUE(clicked);
+  window->Refresh();
+  EXPECT_EQ(Text("LblFinish"), "   Operation canceled");
+  EXPECT_EQ(Text("LblRight1"), "");
+  EXPECT_TRUE(window->control<QLabel>("LblMsg1")->font().bold());
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+  // Step 1 is not interrupted: it makes its images to the end, then the run
+  // stops at its next check.
+  EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivnet.img"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  EXPECT_TRUE(window->control<QAbstractButton>("CmdFinish")->isEnabled());
+}
+
+}  // namespace
+}  // namespace kiv::testing
