@@ -32,6 +32,10 @@ const char kHelp[] =
     "  -r          n: look for the pattern's files in all subfolders too\n"
     "  -P <prefix> n: remove <prefix> from the front of the stored paths\n"
     "  -o          x: overwrite existing files (without it they are kept)\n"
+    "  --level=<0..4>  n with LZX: encoder effort; 0 stores, 1 is the fastest,\n"
+    "              2 the default (fast), 3 stronger, 4 the strongest (smallest\n"
+    "              cabinets, many times slower); also --level <0..4>. Without\n"
+    "              it, the environment variable KIV_LZX_LEVEL gives the level.\n"
     "  --help      this text\n"
     "\n"
     "Patterns take Windows wildcards (*.* is every file), any letter case and\n"
@@ -164,6 +168,16 @@ int main(int argc, char** argv) {
       gather.recurse = true;
     } else if (a == "-o") {
       overwrite = true;
+    } else if (a == "--level" || a.rfind("--level=", 0) == 0) {
+      std::string value;
+      if (a == "--level") {
+        if (++i == args.size()) return Usage("--level needs a level from 0 to 4");
+        value = args[i];
+      } else {
+        value = a.substr(8);
+      }
+      std::string error;
+      if (!ParseLzxLevel(value, "--level", writeOptions, error)) return Usage(error);
     } else if (a == "-P") {
       if (++i == args.size()) return Usage("-P needs a prefix");
       gather.stripPrefix = args[i];
@@ -177,7 +191,20 @@ int main(int argc, char** argv) {
   std::string cab = args[i++];
   std::vector<std::string> rest(args.begin() + long(i), args.end());
 
-  if (command == "n" || command == "N") return Create(cab, rest, writeOptions, gather);
+  if (command == "n" || command == "N") {
+    // The option wins over the environment, which lets a build choose the
+    // level without changing the command line it runs.
+    if (writeOptions.lzxLevel < 0) {
+      if (const char* env = std::getenv("KIV_LZX_LEVEL"); env && *env) {
+        std::string error;
+        if (!ParseLzxLevel(env, "KIV_LZX_LEVEL", writeOptions, error)) {
+          std::cerr << "cabarc: " << error << "\n";
+          return 2;
+        }
+      }
+    }
+    return Create(cab, rest, writeOptions, gather);
+  }
   if (command == "x" || command == "X") return Extract(cab, rest, overwrite, gather.preservePaths);
   if (command == "l" || command == "L") return List(cab);
   return Usage("unknown command '" + command + "' (use n, x or l)");

@@ -15,8 +15,10 @@ namespace {
 
 class StoreCompressor : public BlockCompressor {
  public:
-  bool Compress(std::span<const uint8_t> block, bool, std::vector<uint8_t>& out, std::string&) override {
-    out.assign(block.begin(), block.end());
+  bool Compress(std::span<const uint8_t> block, bool, std::vector<CompressedBlock>& out, std::string&) override {
+    out.resize(1);
+    out[0].data.assign(block.begin(), block.end());
+    out[0].uncompressedSize = uint32_t(block.size());
     return true;
   }
   uint16_t TypeCompress() const override { return kCompressNone; }
@@ -40,11 +42,15 @@ class MsZipCompressor : public BlockCompressor {
   ~MsZipCompressor() override {
     for (int i = 0; i < ready_; ++i) deflateEnd(&z_[i]);
   }
-  bool Compress(std::span<const uint8_t> block, bool, std::vector<uint8_t>& out, std::string& error) override {
+  bool Compress(std::span<const uint8_t> block, bool, std::vector<CompressedBlock>& blocks,
+                std::string& error) override {
     if (ready_ != 2) {
       error = "zlib could not be initialised";
       return false;
     }
+    blocks.resize(1);
+    blocks[0].uncompressedSize = uint32_t(block.size());
+    std::vector<uint8_t>& out = blocks[0].data;
     const size_t stored = 2 + 5 + block.size();  // "CK" + one stored deflate block
     Deflate(z_[0], block, {}, out);
     if (!previous_.empty()) {
@@ -94,25 +100,41 @@ class MsZipCompressor : public BlockCompressor {
 };
 
 #ifdef KIV_CAB_LZX
-kiv::lzx::Options MakeOptions(int windowBits) {
-  kiv::lzx::Options options;  // the encoder's default level
+kiv::lzx::Options MakeOptions(int windowBits, int level) {
+  kiv::lzx::Options options;  // the encoder's default level unless one is asked for
   options.windowBits = windowBits;
+  if (level >= 0) options.level = level;
   return options;
 }
 
+// Uses the encoder's look-ahead (Feed): it still yields exactly one CFDATA
+// block per 32 KiB frame, but a block's Huffman trees may span several
+// frames, which saves a little over coding every frame on its own.
 class LzxCompressor : public BlockCompressor {
  public:
-  explicit LzxCompressor(int windowBits)
-      : windowBits_(windowBits), encoder_(MakeOptions(windowBits)) {}
-  bool Compress(std::span<const uint8_t> block, bool last, std::vector<uint8_t>& out, std::string& error) override {
+  LzxCompressor(int windowBits, int level) : windowBits_(windowBits), encoder_(MakeOptions(windowBits, level)) {}
+  bool Compress(std::span<const uint8_t> block, bool last, std::vector<CompressedBlock>& out,
+                std::string& error) override {
+    out.clear();
+    std::vector<kiv::lzx::EncodedFrame> frames;
     try {
-      out = encoder_.EncodeFrame(block, last);
+      frames = encoder_.Feed(block, last);
     } catch (const std::exception& e) {
       error = std::string("LZX encoder: ") + e.what();
       return false;
     }
-    if (out.empty() && !block.empty()) {
-      error = "the LZX encoder produced no data";
+    for (kiv::lzx::EncodedFrame& f : frames) {
+      if (f.uncompressedSize == 0 || f.uncompressedSize > kBlockSize || f.data.empty()) {
+        error = "the LZX encoder returned a block of " + std::to_string(f.uncompressedSize) +
+                " bytes, which a cabinet cannot hold";
+        return false;
+      }
+      fed_ -= f.uncompressedSize;
+      out.push_back({std::move(f.data), f.uncompressedSize});
+    }
+    fed_ += block.size();
+    if (last && fed_ != 0) {
+      error = "the LZX encoder did not return all of the folder's data";
       return false;
     }
     return true;
@@ -122,6 +144,7 @@ class LzxCompressor : public BlockCompressor {
  private:
   int windowBits_;
   kiv::lzx::Encoder encoder_;
+  int64_t fed_ = 0;  // bytes handed to the encoder and not yet returned
 };
 #endif
 
@@ -141,7 +164,7 @@ std::unique_ptr<BlockCompressor> MakeBlockCompressor(const WriteOptions& options
     case Method::MsZip: return std::make_unique<MsZipCompressor>();
     case Method::Lzx:
 #ifdef KIV_CAB_LZX
-      return std::make_unique<LzxCompressor>(options.lzxWindowBits);
+      return std::make_unique<LzxCompressor>(options.lzxWindowBits, options.lzxLevel);
 #else
       error = "LZX compression is not available in this build of the cabinet writer";
       return nullptr;

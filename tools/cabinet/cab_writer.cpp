@@ -107,6 +107,10 @@ class DataWriter {
   }
   bool Add(const uint8_t* data, size_t size, std::string& error) {
     while (size > 0) {
+      // A full block is compressed only once more data follows, so that the
+      // folder's final block always goes out marked as the last (LZX hands
+      // back the blocks it held for look-ahead then).
+      if (block_.size() == kBlockSize && !Flush(false, error)) return false;
       size_t take = std::min(size, kBlockSize - block_.size());
       block_.insert(block_.end(), data, data + take);
       data += take;
@@ -116,7 +120,6 @@ class DataWriter {
         error = "the files hold more than the 2 GiB one cabinet folder can take";
         return false;
       }
-      if (block_.size() == kBlockSize && !Flush(false, error)) return false;
     }
     return true;
   }
@@ -127,14 +130,21 @@ class DataWriter {
 
  private:
   bool Flush(bool last, std::string& error) {
-    std::vector<uint8_t> payload;
-    if (!compressor_.Compress(block_, last, payload, error)) return false;
+    if (!compressor_.Compress(block_, last, finished_, error)) return false;
+    block_.clear();
+    for (const CompressedBlock& b : finished_)
+      if (!WriteBlock(b, error)) return false;
+    return true;
+  }
+
+  bool WriteBlock(const CompressedBlock& block, std::string& error) {
+    const std::vector<uint8_t>& payload = block.data;
     if (payload.size() > 0xFFFF) {
       error = "a compressed block is larger than a cabinet data block can hold";
       return false;
     }
     uint8_t header[kDataHeaderSize];
-    uint16_t cb = uint16_t(payload.size()), ub = uint16_t(block_.size());
+    uint16_t cb = uint16_t(payload.size()), ub = uint16_t(block.uncompressedSize);
     PutLE32(header, DataBlockChecksum(payload.data(), cb, ub));
     PutLE16(header + 4, cb);
     PutLE16(header + 6, ub);
@@ -142,13 +152,13 @@ class DataWriter {
       return false;
     written_ += sizeof header + payload.size();
     ++blocks_;
-    block_.clear();
     return true;
   }
 
   TempOutput& out_;
   BlockCompressor& compressor_;
   std::vector<uint8_t> block_;
+  std::vector<CompressedBlock> finished_;
   uint64_t total_ = 0, written_ = 0;
   uint32_t blocks_ = 0;
 };
@@ -179,6 +189,16 @@ bool ParseMethod(const std::string& text, WriteOptions& options, std::string& er
     return false;
   }
   error = "unknown compression type '" + text + "': use LZX:<15..21>, MSZIP or NONE";
+  return false;
+}
+
+bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options,
+                   std::string& error) {
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') {
+    options.lzxLevel = text[0] - '0';
+    return true;
+  }
+  error = "invalid LZX level '" + text + "' in " + source + ": use 0 (stored) to 4 (strongest)";
   return false;
 }
 

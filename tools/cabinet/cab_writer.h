@@ -17,6 +17,9 @@ enum class Method { None, MsZip, Lzx };
 struct WriteOptions {
   Method method = Method::MsZip;
   int lzxWindowBits = 21;  // 15..21
+  // LZX encoder level 0..4 (0 stored, 2 the encoder's fast default, 4 the
+  // strongest and slowest); -1 leaves the encoder's default.
+  int lzxLevel = -1;
   // Cabinet-set fields; a lone cabinet leaves them alone. The previous/next
   // names only link cabinets: every cabinet keeps a complete folder of its own.
   uint16_t setId = 0;
@@ -34,6 +37,11 @@ struct CabEntry {
 // Parses "NONE", "MSZIP", "LZX:<15..21>" (any letter case). False with a
 // message on anything else.
 bool ParseMethod(const std::string& text, WriteOptions& options, std::string& error);
+
+// Parses an LZX level "0".."4" (from an option or the environment). False
+// with a message naming `source` and the value on anything else.
+bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options,
+                   std::string& error);
 
 // Whether this build can write LZX (the encoder library is linked in).
 bool LzxAvailable();
