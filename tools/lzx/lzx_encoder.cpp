@@ -30,7 +30,7 @@ constexpr size_t kMaxLookahead = 8;
 
 // Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
 // pass of the near-optimal parse, same match finder. Level 3: two passes,
-// more candidates. Level 4 and up: four passes over deep hash chains.
+// more candidates. Level 4 and up: six passes over deep hash chains.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
@@ -42,10 +42,11 @@ ParserSettings SettingsFor(int level) {
     s.ways = 16;
   } else if (level == 2) {
     s.tails = true;
-    s.nice = 64;
+    s.nice = 32;
     s.passes = 1;
     s.hashBytes = 4;
     s.ways = 16;
+    s.hashBits = 17;
     s.denseLengths = 8;
   } else if (level == 3) {
     s.tails = true;

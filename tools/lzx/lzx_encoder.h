@@ -4,8 +4,9 @@
 // every block holds the code of exactly one 32 KiB frame of output (the last
 // may be shorter) and ends on a 16-bit boundary. The caller therefore feeds the
 // folder's uncompressed data in frames of exactly 32768 bytes and gets, for
-// each frame, the bytes for that CFDATA block (cbData); libmspack, cabextract
-// and Windows decode them to exactly that frame (cbUncomp).
+// each frame, the bytes for that CFDATA block (cbData); libmspack and
+// cabextract decode them to exactly that frame (cbUncomp). x86 call (E8)
+// translation is on from level 1 and follows libmspack's rules.
 //
 // Memory is bounded by the window (2^windowBits bytes of history plus the
 // match finder's tables), never by the input.
@@ -22,7 +23,7 @@ struct Options {
   int windowBits = 21;  // 15..21; the folder's typeCompress is 3 | windowBits << 8
   // 0 = stored blocks only; 1 = lazy parse (fastest); 2 = default: one pass
   // of the near-optimal parse (still well above 5 MB/s); 3 = two passes with
-  // more candidates; 4 = four passes over deep hash chains (slowest, best).
+  // more candidates; 4 = six passes over deep hash chains (slowest, best).
   int level = 2;
 };
 
