@@ -55,6 +55,7 @@ void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   form.LblWait.Caption = run.page10.LblWait;
   form.LblSub_Step.Caption = run.page10.LblSub_Step;
   form.LblSub_Step.Bold = run.page10.LblSub_StepBold;
+  form.LblSub_Step.Red = run.page10.LblSub_StepRed;
   form.BarSub_Step.Max = run.page10.BarSub_StepMax;
   form.BarSub_Step.Value = run.page10.BarSub_StepValue;
   form.BarSub_Step.Visible = run.page10.BarSub_StepVisible;

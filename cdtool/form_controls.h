@@ -11,6 +11,7 @@ struct Label {
   bool Enabled = true;
   bool Visible = true;
   bool Bold = false;
+  bool Red = false;  // caption drawn in red (RGB 255, 0, 0)
 };
 
 struct TextBox {

@@ -121,6 +121,13 @@ QLabel* CdBuildWindow::MakeLabel(QWidget* parent, Label& label, const char* name
       font.setBold(label.Bold);
       w->setFont(font);
     }
+    if (label.Red != (w->property("kivRed").toBool())) {
+      w->setProperty("kivRed", label.Red);
+      QPalette palette = w->palette();
+      palette.setColor(QPalette::WindowText,
+                       label.Red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText));
+      w->setPalette(palette);
+    }
   });
   return w;
 }

@@ -94,6 +94,16 @@ TEST_F(WindowBuildRun, FinishRunsTheBuildAndShowsItsSteps) {
   EXPECT_TRUE(folder.Exists("kivcd.ini"));
 }
 
+TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
+  WriteText(folder.P("mkisofs.nospace"), "");
+  Click("CmdFinish");
+  window->Refresh();
+  EXPECT_EQ(Text("LblFinish"), "   Operation Aborted");
+  EXPECT_EQ(Text("LblAbort"), "Not enough free space to complete the ISO file !!!");
+  EXPECT_TRUE(window->control<QLabel>("LblAbort")->isVisibleTo(window.get()));
+  EXPECT_EQ(window->control<QLabel>("LblSub_Step")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
 TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
   auto pump = form->OnPumpEvents;
   bool clicked = false;
