@@ -77,6 +77,14 @@ int RunHeadlessBuild(int argc, char** argv) {
                  settings.c_str());
   form.Form_Load();
 
+  // The boot-menu password is never stored in the settings file; a build
+  // without the wizard takes it from the environment.
+  if (const char* password = std::getenv("KIVCD_PASSWORD"); password && *password) {
+    form.SetCheck(form.ChkPassProtect, 1);
+    form.TxtPass1.Text = password;
+    form.TxtPass2.Text = password;
+  }
+
   // The page checks, exactly as Next makes them page by page.
   for (int guard = 0; form.Step < FrmCDBuild::kLastWizardPage && guard < 32; ++guard) {
     const int before = form.Step;
