@@ -129,6 +129,8 @@ def main():
 
         for module, folder in definition.get("create_cabs", []):
             cab = find_ci(tree, f"{folder}/{module}.cab")
+            if cab is None and module.lower() in ("setupwin", "setupnt"):
+                cab = find_ci(tree, f"lib/{module}.cab")  # the setup modules always go to lib
             if cab is None:
                 fail(f"[Create_CABs] {module}: no {folder}\\{module}.cab on the disk")
                 continue
