@@ -125,13 +125,32 @@ std::optional<std::string> ConsolePrompter::InputBox(const std::string& prompt, 
   return line;
 }
 
-std::string ConsolePrompter::OpenFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) {
-  return "";
+namespace {
+// A file or folder "dialog" on the console: asked only of a person at a
+// terminal, so piped input meant for something else is never taken as a path.
+std::string AskPath(const std::string& title, const std::string& what) {
+  if (!isatty(STDIN_FILENO)) return "";
+  std::fprintf(stderr, "%s%s (empty line cancels)\n> ", title.empty() ? "" : (title + ": ").c_str(), what.c_str());
+  std::fflush(stderr);
+  std::string line;
+  if (!ReadLine(line)) return "";
+  return Trim(line);
 }
-std::string ConsolePrompter::SaveFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) {
-  return "";
+}  // namespace
+
+std::string ConsolePrompter::OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
+                                            const std::string&) {
+  std::string what = "Type the path of a file";
+  if (!filters.empty()) what += " (" + filters.front().description + ")";
+  return AskPath(title, what);
 }
-std::string ConsolePrompter::BrowseForFolder(const std::string&, const std::string&) { return ""; }
+std::string ConsolePrompter::SaveFileDialog(const std::string& title, const std::vector<FileFilter>&,
+                                            const std::string&) {
+  return AskPath(title, "Type the path to save to");
+}
+std::string ConsolePrompter::BrowseForFolder(const std::string&, const std::string& title) {
+  return AskPath(title, "Type the path of a folder");
+}
 
 Answer ScriptedPrompter::MsgBox(const Message& message) {
   messages.push_back(message);

@@ -62,7 +62,8 @@ class Prompter {
 // Console: messages to stderr as "Title: text"; questions read a line from the
 // terminal when stdin is one (answer by name or initial), otherwise take the
 // non-interactive answer. Input boxes read a line from stdin (also from a pipe);
-// end of input counts as Cancel. Dialogs answer "" (cancelled).
+// end of input counts as Cancel. File and folder dialogs ask a person at a
+// terminal for a path; without one they answer "" (cancelled).
 class ConsolePrompter : public Prompter {
  public:
   Answer MsgBox(const Message& message) override;
