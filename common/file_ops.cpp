@@ -168,7 +168,7 @@ bool PathInside(const std::string& inner, const std::string& outer) {
 }
 
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
-                     const std::function<void(int64_t)>& onChunk) {
+                     const std::function<void(int64_t)>& onChunk, bool inPlaceWhenNew) {
   // Non-blocking open: a named pipe must not stall the copy forever.
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) {
@@ -189,7 +189,12 @@ bool CopyFileChunked(const std::string& from, const std::string& to, std::string
   ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
   std::string target = RealTarget(to);
   std::string temp;
-  int out = MakeTempBeside(target, temp);
+  int out = -1;
+  if (inPlaceWhenNew) {
+    out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out >= 0) temp = target;  // written in place: "temp" is the target itself
+  }
+  if (out < 0) out = MakeTempBeside(target, temp);
   if (out < 0) {
     SetError(error, errno);
     ::close(in);
@@ -250,7 +255,7 @@ bool CopyFileChunked(const std::string& from, const std::string& to, std::string
     err = errno;
     ok = false;
   }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+  if (ok && temp != target && ::rename(temp.c_str(), target.c_str()) != 0) {
     err = errno;
     ok = false;
   }

@@ -18,8 +18,13 @@ std::string CopyErrorText(int err);
 // Copies one file (real paths, no resolving) in 1 MiB chunks into a temporary
 // file beside `to`, then renames it into place; mode and modification time go
 // with it. `onChunk` gets the bytes copied so far after every chunk.
+// inPlaceWhenNew: a target that does not exist yet is written under its own
+// name (removed again if the copy fails) instead of a temporary name and a
+// rename; an existing target is always replaced whole. For tree copies into
+// work folders, where the rename per file is measurable.
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
-                     const std::function<void(int64_t)>& onChunk);
+                     const std::function<void(int64_t)>& onChunk,
+                     bool inPlaceWhenNew = false);
 
 // The path with every existing leading part replaced by its canonical form
 // (links resolved), the rest appended as given.

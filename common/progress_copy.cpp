@@ -100,7 +100,7 @@ struct TreeCopy {
         bool ok = CopyFileChunked(s, d, error, [&](int64_t done) {
           progress.SetValue(base + done >= max ? max : base + done);
           progress.PumpEvents();
-        });
+        }, /*inPlaceWhenNew=*/true);
         if (!ok) return false;
       } else if (e.name[0] != '.' && trail.Enter(s)) {
         bool ok = Copy(JoinPath(shownSource, e.name), s, d);
