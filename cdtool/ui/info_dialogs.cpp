@@ -67,6 +67,26 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
   return row;
 }
 
+// The OK / Cancel row at the foot of both dialogs. OK runs the model's OK
+// handler; Cancel, Esc and the close box hide the dialog without writing.
+template <typename Model>
+void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, Model& model) {
+  auto* buttons = new QHBoxLayout();
+  auto* cancel = new QPushButton(Q(model.CmdCancel.Caption), dialog);
+  cancel->setObjectName("CmdCancel");
+  buttons->addStretch();
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancel);
+  grid->addLayout(buttons, row, 0, 1, 2);
+  okButton->setDefault(true);
+  QObject::connect(okButton, &QPushButton::clicked, dialog, [dialog, &model] {
+    model.CmdOK_Click();
+    dialog->accept();
+  });
+  QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
+  QObject::connect(dialog, &QDialog::rejected, dialog, [&model] { model.CmdCancel_Click(); });
+}
+
 }  // namespace
 
 Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog(parent), m_(model) {
@@ -88,21 +108,7 @@ Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog
   line("Computer Name :", m_.TxtPCName, "TxtPCName");
   line("Workgroup :", m_.TxtWorkgroup, "TxtWorkgroup");
   line("Optimized for :", m_.TxtOSType, "TxtOSType");
-  auto* buttons = new QHBoxLayout();
-  auto* cancel = new QPushButton(Q(m_.CmdCancel.Caption), this);
-  cancel->setObjectName("CmdCancel");
-  buttons->addStretch();
-  buttons->addWidget(okButton);
-  buttons->addWidget(cancel);
-  grid->addLayout(buttons, row, 0, 1, 2);
-  okButton->setDefault(true);
-  connect(okButton, &QPushButton::clicked, this, [this] {
-    m_.CmdOK_Click();
-    accept();
-  });
-  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
-  // Esc and the close box are Cancel too: hide without writing.
-  connect(this, &QDialog::rejected, this, [this] { m_.CmdCancel_Click(); });
+  AddOkCancelRow(this, grid, row, okButton, m_);
   Refresh();
 }
 
@@ -157,20 +163,7 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
     domain->setChecked(m_.OptJoinDomain.Value);
   });
 
-  auto* buttons = new QHBoxLayout();
-  auto* cancel = new QPushButton(Q(m_.CmdCancel.Caption), this);
-  cancel->setObjectName("CmdCancel");
-  buttons->addStretch();
-  buttons->addWidget(okButton);
-  buttons->addWidget(cancel);
-  grid->addLayout(buttons, row, 0, 1, 2);
-  okButton->setDefault(true);
-  connect(okButton, &QPushButton::clicked, this, [this] {
-    m_.CmdOK_Click();
-    accept();
-  });
-  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
-  connect(this, &QDialog::rejected, this, [this] { m_.CmdCancel_Click(); });
+  AddOkCancelRow(this, grid, row, okButton, m_);
   resize(520, sizeHint().height());
   Refresh();
 }
