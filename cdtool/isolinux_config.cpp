@@ -28,6 +28,8 @@ struct Entry {
   const ScriptMacro* macro = nullptr;
   std::vector<std::string> missing;  // "\I386" (folder) ...
   bool Enabled() const { return missing.empty(); }
+  // Something the menu's time-out can start (not a text to show).
+  bool Starts() const { return Enabled() && !macro->ShowsText(); }
   std::string Label() const { return "action" + std::to_string(number); }
 };
 
@@ -68,13 +70,18 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
   }
 }
 
-std::string TextFile(const Entry& e, const std::string& scriptName) {
-  std::string out = Header(scriptName);
-  out += "PROMPT 1\nTIMEOUT 0\nSAY\n";
+// A text-showing entry is a submenu: its Print lines, then the one entry
+// that goes back (Enter, or Esc as in every submenu).
+std::string TextMenu(const Entry& e) {
+  std::string out = "\nMENU BEGIN " + e.Label() + "\n  MENU LABEL " + e.action->text + "\n  MENU TITLE " +
+                    e.action->text + "\n";
+  int n = 0;
   for (const ScriptCommand& c : e.macro->commands)
-    if (c.op == Op::Print) out += "SAY " + c.arg + "\n";
-  out += "SAY\nSAY Press Enter to return to the boot menu.\n";
-  out += "DEFAULT menu\nLABEL menu\n  CONFIG " + kDir + "/isolinux.cfg\n";
+    if (c.op == Op::Print)
+      out += "  LABEL " + e.Label() + "text" + std::to_string(++n) + "\n    MENU LABEL " + c.arg +
+             "\n    MENU DISABLE\n";
+  out += "  MENU SEPARATOR\n  LABEL " + e.Label() + "back\n    MENU LABEL Press Enter to return to the boot menu\n"
+         "    MENU DEFAULT\n    MENU EXIT\nMENU END\n";
   return out;
 }
 
@@ -107,7 +114,9 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
     for (const auto& [path, folder] : needs) {
       const std::string cd = CdPath(path);
       if (exists(cd, folder)) continue;
-      std::string shown = cd;
+      // Folders by their path on the CD, files by their name: the menu line
+      // is narrow.
+      std::string shown = folder ? cd : cd.substr(cd.rfind('/') + 1);
       for (char& c : shown)
         if (c == '/') c = '\\';
       if (std::find(e.missing.begin(), e.missing.end(), shown) == e.missing.end()) e.missing.push_back(shown);
@@ -119,48 +128,43 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
   // the first entry that can.
   const Entry* def = nullptr;
   for (const Entry& e : entries)
-    if (e.number == script.DefaultAction && e.Enabled()) def = &e;
+    if (e.number == script.DefaultAction && e.Starts()) def = &e;
   if (!def)
     for (const Entry& e : entries)
-      if (e.Enabled()) {
+      if (e.Starts()) {
         def = &e;
         break;
       }
 
   std::string cfg = Header(scriptName);
-  cfg += "UI menu.c32\n";
+  cfg += "UI menu.c32\nMENU MARGIN 2\n";
   if (!script.MenuTitle.empty()) cfg += "MENU TITLE " + script.MenuTitle + "\n";
   // Never time out into nothing: without an entry to start, the menu waits.
   cfg += "TIMEOUT " + std::to_string(def ? script.MenuTimeout * 10 : 0) + "\n";
   if (def) cfg += "DEFAULT " + def->Label() + "\n";
 
-  std::vector<IsolinuxFile> extra;
   for (const Entry& e : entries) {
+    if (e.Enabled() && e.macro->ShowsText()) {
+      cfg += TextMenu(e);
+      continue;
+    }
     cfg += "\nLABEL " + e.Label() + "\n";
     std::string label = e.action->text;
     if (!e.Enabled()) {
-      label += " (not on this CD: ";
+      label += " (missing: ";
       for (size_t i = 0; i < e.missing.size(); ++i) label += (i ? ", " : "") + e.missing[i];
       label += ")";
     }
     cfg += "  MENU LABEL " + label + "\n";
     if (!e.Enabled()) {
-      cfg += "  MENU DISABLE\n  TEXT HELP\n  Not on this CD, so this entry cannot start:\n";
-      for (const std::string& m : e.missing) cfg += "  " + m + "\n";
-      cfg += "  ENDTEXT\n";
-      continue;  // nothing to start
+      // Greyed: shown, never selected, and nothing to start.
+      cfg += "  MENU DISABLE\n";
+      continue;
     }
     if (&e == def) cfg += "  MENU DEFAULT\n";
-    if (e.macro->ShowsText()) {
-      const std::string name = e.Label() + ".cfg";
-      cfg += "  CONFIG " + kDir + "/" + name + "\n";
-      extra.push_back(IsolinuxFile{name, TextFile(e, scriptName)});
-    } else {
-      cfg += BootLines(*e.macro);
-    }
+    cfg += BootLines(*e.macro);
   }
   menu.files.push_back(IsolinuxFile{"isolinux.cfg", cfg});
-  for (IsolinuxFile& f : extra) menu.files.push_back(std::move(f));
   return menu;
 }
 

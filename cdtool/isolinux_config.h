@@ -1,7 +1,7 @@
 #pragma once
 // The CD's boot menu: main.cds translated into the configuration of the
-// isolinux boot manager on the CD (boot/isolinux/isolinux.cfg, plus one small
-// file per text-showing entry) and the settings of the password gate.
+// isolinux boot manager on the CD (boot/isolinux/isolinux.cfg) and the
+// settings of the password gate.
 //
 // What the script asks for and what isolinux does:
 //   entries (ActionN_Text with ActionN_Macro), in N order   LABEL actionN
@@ -10,8 +10,8 @@
 //   BootFloppyImage(2880) "p"          KERNEL memdisk, INITRD p, APPEND floppy
 //   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD)
 //   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
-//   Print ... WaitKey Menu             CONFIG actionN.cfg: the text, then back to
-//                                      isolinux.cfg on Enter
+//   Print ... WaitKey Menu             a submenu: the text, and one entry that
+//                                      goes back to the menu (Enter or Esc)
 // Everything also goes to COM1 (SERIAL 0 115200).
 #include <functional>
 #include <string>
@@ -32,7 +32,7 @@ struct IsolinuxFile {
 };
 
 struct BootMenu {
-  std::vector<IsolinuxFile> files;  // isolinux.cfg first
+  std::vector<IsolinuxFile> files;  // isolinux.cfg
   PasswordGate gate;
   std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
 };
