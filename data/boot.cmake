@@ -1,6 +1,9 @@
 # Boot code, assembled from our own sources with nasm at build time, and the CD
 # template it belongs to:
 #   files/kivcd/boot/loader.bin   El Torito no-emulation loader of the CD
+#   files/kivcd/boot/isolinux/    the CD's boot manager: Debian's isolinux,
+#                                 menu and chain modules and memdisk, copied
+#                                 from the build machine, with their licence
 #   files/bootsect.bin            FAT12 boot sector of the boot floppies
 #   files/bootsect/*.bin          boot sectors of the setup-based CD entries
 #   files/kivcd/                  the CD template (boot menu script, readme)
@@ -12,6 +15,8 @@ set(KIV_BOOT_SRC_DIR ${CMAKE_CURRENT_SOURCE_DIR}/boot)
 set(KIV_BOOT_BIN_DIR ${CMAKE_CURRENT_BINARY_DIR}/boot_bin)
 set_property(GLOBAL PROPERTY KIV_BOOT_BIN_DIR ${KIV_BOOT_BIN_DIR})
 
+file(GLOB KIV_BOOT_INCLUDES CONFIGURE_DEPENDS ${KIV_BOOT_SRC_DIR}/*.inc)
+
 function(kiv_assemble_boot output source)
   get_filename_component(out_dir ${KIV_BOOT_BIN_DIR}/${output} DIRECTORY)
   add_custom_command(
@@ -19,7 +24,7 @@ function(kiv_assemble_boot output source)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
     COMMAND ${NASM_EXECUTABLE} -f bin -I${KIV_BOOT_SRC_DIR}/ ${ARGN}
             -o ${KIV_BOOT_BIN_DIR}/${output} ${KIV_BOOT_SRC_DIR}/${source}
-    DEPENDS ${KIV_BOOT_SRC_DIR}/${source} ${KIV_BOOT_SRC_DIR}/console.inc
+    DEPENDS ${KIV_BOOT_SRC_DIR}/${source} ${KIV_BOOT_INCLUDES}
     COMMENT "Assembling ${output}"
     VERBATIM)
 endfunction()
@@ -30,7 +35,59 @@ kiv_assemble_boot(bootsect/w2ksect.bin cdsect.asm -DKIND_W2K)
 kiv_assemble_boot(bootsect/erdc.bin cdsect.asm -DKIND_ERDC)
 kiv_assemble_boot(bootsect/oobc.bin cdsect.asm -DKIND_OOBC)
 
+# The boot manager is not ours: Debian's SYSLINUX packages provide it (GPL-2).
+# The files are copied, unchanged, into the CD template's boot/isolinux/,
+# next to the licence text and a note naming their packages and source.
+set(KIV_ISOLINUX_DIR ${KIV_BOOT_BIN_DIR}/kivcd/boot/isolinux)
+set(kiv_isolinux_files)
+# Finds `name` in the folders given after `package` (configure time) and
+# copies it to boot/isolinux/`dest` (build time).
+function(kiv_boot_manager_file var name dest package)
+  find_file(${var} ${name} PATHS ${ARGN} NO_DEFAULT_PATH)
+  if(NOT ${var})
+    list(JOIN ARGN ", " folders)
+    message(FATAL_ERROR "${name} not found in ${folders}: install the Debian package "
+                        "'${package}' (scripts/setup.sh installs it)")
+  endif()
+  set(out ${KIV_ISOLINUX_DIR}/${dest})
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E copy ${${var}} ${out}
+    DEPENDS ${${var}}
+    COMMENT "Copying ${dest} from package ${package}"
+    VERBATIM)
+  set(kiv_isolinux_files ${kiv_isolinux_files} ${out} PARENT_SCOPE)
+endfunction()
+
+kiv_boot_manager_file(KIV_ISOLINUX_BIN isolinux.bin isolinux.bin isolinux /usr/lib/ISOLINUX)
+foreach(module ldlinux menu libutil libcom32 chain)
+  string(TOUPPER ${module} upper)
+  kiv_boot_manager_file(KIV_SYSLINUX_${upper}_C32 ${module}.c32 ${module}.c32 syslinux-common
+                        /usr/lib/syslinux/modules/bios)
+endforeach()
+kiv_boot_manager_file(KIV_SYSLINUX_MEMDISK memdisk memdisk syslinux-common /usr/lib/syslinux)
+kiv_boot_manager_file(KIV_GPL2_TEXT GPL-2 COPYING base-files /usr/share/common-licenses)
+
+# Package versions for the note, when dpkg can tell them.
+find_program(KIV_DPKG_QUERY dpkg-query)
+foreach(package isolinux syslinux-common)
+  string(MAKE_C_IDENTIFIER ${package} id)
+  string(TOUPPER ${id} id)
+  set(KIV_${id}_VERSION "")
+  if(KIV_DPKG_QUERY)
+    execute_process(COMMAND ${KIV_DPKG_QUERY} -W -f=\${Version} ${package}
+                    OUTPUT_VARIABLE version ERROR_QUIET RESULT_VARIABLE rc)
+    if(rc EQUAL 0 AND version)
+      set(KIV_${id}_VERSION " ${version}")
+    endif()
+  endif()
+endforeach()
+configure_file(${KIV_BOOT_SRC_DIR}/isolinux_readme.txt.in ${KIV_ISOLINUX_DIR}/README.txt
+               NEWLINE_STYLE CRLF @ONLY)
+list(APPEND kiv_isolinux_files ${KIV_ISOLINUX_DIR}/README.txt)
+
 add_custom_target(boot_code ALL DEPENDS
+  ${kiv_isolinux_files}
   ${KIV_BOOT_BIN_DIR}/kivcd/boot/loader.bin
   ${KIV_BOOT_BIN_DIR}/bootsect.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/w2ksect.bin
@@ -42,6 +99,7 @@ add_custom_target(boot_code ALL DEPENDS
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/files/kivcd/ DESTINATION files/kivcd
         PATTERN ".gitattributes" EXCLUDE)
 install(FILES ${KIV_BOOT_BIN_DIR}/kivcd/boot/loader.bin DESTINATION files/kivcd/boot)
+install(FILES ${kiv_isolinux_files} DESTINATION files/kivcd/boot/isolinux)
 file(MAKE_DIRECTORY ${KIV_BOOT_BIN_DIR}/empty/images)
 install(DIRECTORY ${KIV_BOOT_BIN_DIR}/empty/images DESTINATION files/kivcd/boot)
 install(FILES ${KIV_BOOT_BIN_DIR}/bootsect.bin DESTINATION files)

@@ -13,7 +13,7 @@ PACKAGES=(
   nasm
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab
-  xz-utils syslinux-common python3
+  xz-utils syslinux-common isolinux python3
   qemu-system-x86
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth

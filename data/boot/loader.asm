@@ -1,34 +1,329 @@
-; El Torito "no emulation" boot image of the Kiv Rescue CD (boot/loader.bin).
+; El Torito "no emulation" boot image of the Kiv Rescue CD (boot/loader.bin),
+; the stage-0 loader that starts the CD's boot manager, isolinux.
+;
 ; The BIOS loads the 4 virtual sectors named in the boot catalog (2048 bytes)
-; to 0x7C00 and jumps there. This loader prints its banner to the screen and
-; to COM1 and then waits; it is what lets a test see that the CD boots.
+; to 0000:7C00 and jumps there with DL = the CD drive. The CD is mastered
+; without a boot information table, so isolinux cannot be the boot image
+; itself; this loader does what the mastering tool would have done:
+;   1. moves itself to 0000:0600, out of the way of isolinux.bin;
+;   2. asks for the boot password when the CD builder switched the gate on;
+;   3. finds \boot\isolinux\isolinux.bin through the ISO 9660 directories,
+;      loads all of it to 0000:7C00, fills in its 56-byte boot information
+;      table at offset 8 (sector of the primary volume descriptor, sector of
+;      the file, its length, the 32-bit sum of its dwords from byte 64 on);
+;   4. jumps to 0000:7C00 with DL = the CD drive and ES:DI as the BIOS left
+;      them.
+; Every text goes to the screen and to COM1; any failure says which file or
+; step failed and halts.
         bits 16
-        org 0x7C00
+        cpu 386
+        org 0x0600
+
+STAGE0     equ 0x0600           ; where this loader runs after the move
+IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
+%define ISO_BUF 0x1000         ; directory sectors
+LINE_BUF   equ 0x1800           ; the typed password
+LINE_MAX   equ 127
+; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
+; (the extended BIOS data area may start at 0x9F000).
+MAX_IMAGE  equ 0x90000 - IMAGE
 
 entry:  cli
-        jmp 0x0000:start        ; some BIOSes enter at 07C0:0000
-start:  xor ax, ax
+        xor ax, ax
+        mov ss, ax
+        mov sp, IMAGE
+        push es                 ; ES:DI are handed on to isolinux
+        push di
         mov ds, ax
         mov es, ax
-        mov ss, ax
-        mov sp, 0x7C00
+        mov si, IMAGE           ; position-independent until the far jump
+        mov di, STAGE0
+        mov cx, 2048 / 2
         cld
+        rep movsw
+        jmp 0x0000:moved
+
+moved:  pop word [entry_di]
+        pop word [entry_es]
         sti
-        mov [boot_drive], dl
+        mov [iso_drive], dl
         call serial_init
-        mov si, banner
+        mov si, msg_banner
+        call puts_both
+
+        call password_gate
+
+        call iso_check_ext
+        mov si, msg_no_ext
+        jc fatal
+        call iso_open
+        mov si, msg_no_pvd
+        jc fatal
+        mov si, isolinux_path
+        call iso_find_path
+        jc not_found
+
+        cmp ecx, 64 + 4
+        mov si, msg_too_small
+        jb fatal_file
+        cmp ecx, MAX_IMAGE
+        mov si, msg_too_large
+        ja fatal_file
+        mov [file_lba], eax
+        mov [file_size], ecx
+        mov si, msg_starting
+        call puts_both
+        call put_path
+        mov si, msg_open_paren
+        call puts_both
+        mov eax, ecx
+        call put_dec
+        mov si, msg_bytes
+        call puts_both
+
+        ; Load every sector of the file, one 2048-byte sector per call.
+        mov eax, [file_lba]
+        mov edx, [file_size]
+        add edx, ISO_SECTOR - 1
+        shr edx, 11             ; sectors
+        mov bx, IMAGE >> 4
+.load:  call iso_read
+        inc eax
+        add bx, ISO_SECTOR >> 4
+        dec dx
+        jnz .load
+
+        ; The bytes after the file up to the next dword count as zero.
+        mov eax, [file_size]
+        add eax, IMAGE
+        mov ebx, eax
+        shr ebx, 4
+        mov es, bx
+        and ax, 0x0F
+        mov di, ax
+        mov dword [es:di], 0
+
+        ; Sum of the dwords from byte 64 to the end.
+        mov ecx, [file_size]
+        sub ecx, 64 - 3
+        shr ecx, 2
+        xor edx, edx
+        mov bx, IMAGE >> 4
+        mov si, 64
+.sum:   mov es, bx
+        add edx, [es:si]
+        add si, 4
+        cmp si, 0x8000
+        jb .same_segment
+        sub si, 0x8000
+        add bx, 0x8000 >> 4
+.same_segment:
+        dec ecx
+        jnz .sum
+
+        ; The boot information table at offset 8.
+        xor ax, ax
+        mov es, ax
+        mov di, IMAGE + 8
+        mov eax, [iso_pvd_lba]
+        stosd
+        mov eax, [file_lba]
+        stosd
+        mov eax, [file_size]
+        stosd
+        mov eax, edx
+        stosd
+        xor eax, eax
+        mov cx, 40 / 4
+        rep stosd
+
+        mov dl, [iso_drive]
+        les di, [entry_di]
+        jmp 0x0000:IMAGE
+
+; SI points just past the name that is missing in isolinux_path.
+not_found:
+        mov byte [si], 0
+        mov si, msg_not_found
+        call puts_both
+        call put_path
+        jmp fatal.halted
+
+; SI = what is wrong with isolinux.bin.
+fatal_file:
+        push si
+        mov si, msg_newline
+        call puts_both
+        call put_path
+        pop si
+        ; fall through
+
+; SI = message; halts.
+fatal:  call puts_both
+.halted:
+        mov si, msg_halted
         call puts_both
         jmp halt_forever
 
+; Prints "\" and isolinux_path (as far as its terminating zero).
+put_path:
+        mov al, '\'
+        call putc_both
+        mov si, isolinux_path
+        jmp puts_both
+
+; The password gate. Returns when no password is asked or the right one was
+; typed; after the last wrong answer it halts, so nothing on the CD starts.
+password_gate:
+        cmp byte [gate_ask], 0
+        je .open
+        mov al, [gate_retries]
+        test al, al
+        jnz .store
+        inc ax                  ; 0 counts as one try
+.store: mov [tries_left], al
+.ask:   mov si, msg_newline
+        call puts_both
+        mov si, gate_prompt
+        mov al, [gate_prompt_len]
+        call put_counted
+        mov al, ' '
+        call putc_both
+        call read_line
+        mov si, msg_newline
+        call puts_both
+        mov al, [gate_password_len]
+        call clamp_line_length
+        cmp al, [line_len]
+        jne .wrong
+        movzx cx, al
+        mov si, gate_password
+        mov di, LINE_BUF
+        repe cmpsb              ; with CX = 0, ZF stays set from the cmp
+        jne .wrong
+.open:  ret
+.wrong: dec byte [tries_left]
+        jz .refuse
+        mov si, msg_wrong
+        call puts_both
+        jmp .ask
+.refuse:
+        mov si, msg_refused
+        call puts_both
+        jmp halt_forever
+
+; AL = a length from the gate block; lengths above LINE_MAX count as LINE_MAX.
+clamp_line_length:
+        cmp al, LINE_MAX
+        jbe .done
+        mov al, LINE_MAX
+.done:  ret
+
+; SI = text, AL = its length (clamped like the gate's lengths).
+put_counted:
+        call clamp_line_length
+        movzx cx, al
+        jcxz .done
+.char:  lodsb
+        call putc_both
+        loop .char
+.done:  ret
+
+; Reads one line from the keyboard and from COM1, whichever sends, into
+; LINE_BUF and its length into [line_len]. Enter (CR) ends it; Backspace or
+; DEL takes back the last character; other control characters (a terminal's
+; LF after CR among them) are ignored. Each character shows as "*".
+read_line:
+        xor bx, bx
+.poll:  mov ah, 0x01            ; a key waiting?
+        int 0x16
+        jz .serial
+        xor ah, ah
+        int 0x16
+        jmp .char
+.serial:
+        mov dx, COM1_LSR
+        in al, dx
+        cmp al, 0xFF            ; no UART there
+        je .idle
+        test al, 0x01           ; data ready
+        jz .idle
+        mov dx, COM1
+        in al, dx
+        jmp .char
+.idle:  hlt                     ; until the next interrupt (timer, keyboard)
+        jmp .poll
+.char:  cmp al, 13
+        je .done
+        cmp al, 8
+        je .rubout
+        cmp al, 127
+        je .rubout
+        cmp al, ' '
+        jb .poll
+        cmp bx, LINE_MAX
+        jae .poll
+        mov [LINE_BUF + bx], al
+        inc bx
+        mov al, '*'
+        call putc_both
+        jmp .poll
+.rubout:
+        test bx, bx
+        jz .poll
+        dec bx
+        mov si, msg_rubout
+        call puts_both
+        jmp .poll
+.done:  mov [line_len], bl
+        ret
+
 %include "console.inc"
+%include "number.inc"
+%include "iso9660.inc"
 
-boot_drive: db 0
-banner:
-        db 13, 10
-        db "Kiv Rescue CD loader", 13, 10
-        db "Boot menu script: \boot\scripts\main.cds", 13, 10
-        db "Boot images:      \boot\images\", 13, 10
-        db "This demo loader does not run the boot menu; the system is halted.", 13, 10
-        db 0
+isolinux_path:  db "boot\isolinux\isolinux.bin", 0
+msg_banner:     db 13, 10, "Kiv Rescue CD loader", 13, 10, 0
+msg_starting:   db "Starting ", 0
+msg_open_paren: db " (", 0
+msg_bytes:      db " bytes)", 13, 10, 0
+msg_newline:    db 13, 10, 0
+msg_rubout:     db 8, " ", 8, 0
+msg_no_ext:     db "The BIOS offers no extended reads (int 13h AH=41h/42h) for the CD drive", 0
+msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
+msg_not_found:  db "Not found on the CD: ", 0
+msg_too_small:  db ": too small for a boot file", 0
+msg_too_large:  db ": too large to load below 576 KiB", 0
+msg_halted:     db "; the system is halted.", 13, 10, 0
+msg_wrong:      db "Wrong password.", 13, 10, 0
+msg_refused:    db "Wrong password; the system is halted.", 13, 10, 0
 
+entry_di:   dw 0                ; ES:DI at entry, in the order les expects
+entry_es:   dw 0
+file_lba:   dd 0
+file_size:  dd 0
+tries_left: db 0
+line_len:   db 0
+
+; The password gate block. The CD builder finds it by its tag in the tree's
+; copy of this file and fills it in; as shipped no password is asked.
+;   +0 "KIVGATE1"  +8 ask (0/1)  +9 tries (0 counts as 1)
+;   +10 password length  +11 prompt length (0..127 each)
+;   +12 password, 128 bytes (compared exactly)  +140 prompt, 128 bytes
+        align 16, db 0
+gate:
+gate_tag:          db "KIVGATE1"
+gate_ask:          db 0
+gate_retries:      db 3
+gate_password_len: db 0
+gate_prompt_len:   db 0
+gate_password:     times 128 db 0
+gate_prompt:       times 128 db 0
+%if $ - gate != 268
+%error "the gate block must be 268 bytes"
+%endif
+
+%if $ - $$ > 2048
+%error "loader.bin is larger than the 2048 bytes the BIOS loads"
+%endif
         times 2048 - ($ - $$) db 0

@@ -2,9 +2,15 @@
 # Checks of the boot code and the CD template, one per call:
 #   template            main.cds carries every marker the CD builder edits, once
 #   boot_files          sizes, signatures and the I386 text of the boot code
-#   cd_boot             an ISO mastered from the template boots to the loader banner
+#   cd_boot             an ISO mastered from the template and the boot manager
+#                       files starts isolinux and its menu through our loader;
+#                       without isolinux.bin the loader names what is missing
+#   cd_password         the loader's password gate: right, wrong then right,
+#                       all wrong (isolinux never starts), awkward characters
 #   floppy_boot         a floppy with our boot sector boots to its banner
-#   patched_sector_boot erdc.bin with I386 rewritten to ERDC boots and names \ERDC
+#   patched_sector_boot erdc.bin with I386 rewritten to ERDC reads the CD: the
+#                       volume name, \ERDC\SETUPLDR.BIN missing, then a probe
+#                       SETUPLDR.BIN started at 2000:0000 with DL = the CD drive
 # and, for other end-to-end tests (no environment needed):
 #   iso <file.iso> [text]     the ISO boots to `text` (default: the loader banner)
 #   floppy <file.img> [text]  the floppy boots to `text` (default: the boot sector banner)
@@ -30,6 +36,62 @@ need() { command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed ($2)"; }
 count() { grep -a -o -F ${3:-} -- "$2" "$1" | wc -l; }
 
 size_of() { stat -c %s "$1"; }
+
+here=$(cd "$(dirname "$0")" && pwd)
+
+# The CD builder's mastering switches: master <tree folder> <iso>.
+master() {
+  need genisoimage "the ISO mastering tool"
+  (cd "$(dirname "$1")" && genisoimage -volid "KIV_RESCUE" -preparer "Verlanth" -publisher "VANTO LTD" \
+    -appid "Kiv CD Creator" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 \
+    -eltorito-boot boot/loader.bin -hide loader.bin -hide boot.catalog \
+    -follow-links -cache-inodes -output "$2" "$(basename "$1")") >"$work/mkisofs.log" 2>&1 ||
+    { cat "$work/mkisofs.log" >&2; fail "genisoimage failed"; }
+}
+
+# A CD tree at $work/kivcd from the template, our loader and the boot manager
+# files, with a test menu of its own; many files in the root so that its
+# directory takes several sectors and "boot" is not in the first.
+cd_tree() {
+  local tree="$work/kivcd" isolinux="$bin/kivcd/boot/isolinux" f i
+  for f in isolinux.bin ldlinux.c32 menu.c32 libutil.c32 libcom32.c32 chain.c32 memdisk COPYING README.txt; do
+    [ -s "$isolinux/$f" ] || fail "boot manager file $f missing in $isolinux"
+  done
+  rm -rf "$tree"
+  cp -r "$template" "$tree"
+  rm -f "$tree/.gitattributes"
+  mkdir -p "$tree/boot/images"
+  cp "$bin/kivcd/boot/loader.bin" "$tree/boot/"
+  cp -r "$isolinux" "$tree/boot/"
+  for ((i = 0; i < 120; i++)); do : >"$tree/a_file_that_sorts_before_boot_$i.txt"; done
+  printf '%s\r\n' "SERIAL 0 115200" "UI menu.c32" "MENU TITLE Kiv test menu" "TIMEOUT 0" \
+    "LABEL one" "  MENU LABEL Kiv test entry" "  COM32 chain.c32" "  APPEND hd0" \
+    >"$tree/boot/isolinux/isolinux.cfg"
+}
+
+# Fills in the password gate of a loader.bin as the CD builder does:
+# set_gate <loader.bin> <ask> <retries> <password> <prompt>.
+set_gate() {
+  python3 - "$@" <<'PY' || fail "cannot set the password gate in $1"
+import sys
+path, ask, retries, password, prompt = sys.argv[1:]
+data = bytearray(open(path, "rb").read())
+at = data.find(b"KIVGATE1")
+password, prompt = password.encode(), prompt.encode()
+data[at + 8:at + 12] = bytes([int(ask), int(retries), len(password), len(prompt)])
+data[at + 12:at + 140] = password.ljust(128, b"\0")
+data[at + 140:at + 268] = prompt.ljust(128, b"\0")
+open(path, "wb").write(data)
+PY
+}
+
+# One QEMU session of qemu_session.py booting the ISO: session <iso> STEP...
+session() {
+  local iso=$1 rc=0; shift
+  python3 "$here/qemu_session.py" --timeout 20 "$@" -- -cdrom "$iso" -boot d || rc=$?
+  [ "$rc" = 77 ] && skip "qemu-system-i386 is not installed (package qemu-system-x86)"
+  [ "$rc" = 0 ] || fail "boot session of $(basename "$iso") failed (see above)"
+}
 
 # Boots QEMU with the given arguments and waits (at most 20 s) for `pattern`
 # on its serial port; prints what arrived.
@@ -78,6 +140,17 @@ template)
   ;;
 boot_files)
   [ "$(size_of "$bin/kivcd/boot/loader.bin")" = 2048 ] || fail "loader.bin is not 2048 bytes"
+  # The password gate block the CD builder fills in, as shipped: tag once at
+  # a 16-byte boundary, no password asked, three tries, empty texts.
+  python3 - "$bin/kivcd/boot/loader.bin" <<'PY' || fail "the password gate block of loader.bin is wrong"
+import sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(b"KIVGATE1")
+assert data.count(b"KIVGATE1") == 1 and at % 16 == 0, "tag KIVGATE1 not once at a 16-byte boundary"
+assert at + 268 <= len(data), "gate block runs past the end"
+assert data[at + 8:at + 12] == bytes([0, 3, 0, 0]), "ask/tries/lengths not 0, 3, 0, 0"
+assert data[at + 12:at + 268] == bytes(256), "password and prompt not empty"
+PY
   [ "$(size_of "$bin/bootsect.bin")" = 512 ] || fail "bootsect.bin is not 512 bytes"
   sig=$(od -An -tx1 -j510 -N2 "$bin/bootsect.bin" | tr -d ' ')
   [ "$sig" = 55aa ] || fail "bootsect.bin ends in $sig, not 55aa"
@@ -92,27 +165,60 @@ boot_files)
   echo "boot code sizes, signature and I386 texts as expected"
   ;;
 cd_boot)
-  need genisoimage "the ISO mastering tool"
   need isoinfo "the ISO checker (package genisoimage)"
-  tree="$work/kivcd"
-  cp -r "$template" "$tree"
-  rm -f "$tree/.gitattributes"
-  mkdir -p "$tree/boot/images"
-  cp "$bin/kivcd/boot/loader.bin" "$tree/boot/"
-  # The switches of the CD builder's mastering command line.
-  (cd "$work" && genisoimage -volid "KIV_RESCUE" -preparer "Verlanth" -publisher "VANTO LTD" \
-    -appid "Kiv CD Creator" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 \
-    -eltorito-boot boot/loader.bin -hide loader.bin -hide boot.catalog \
-    -follow-links -cache-inodes -output "$work/x.iso" kivcd) >"$work/mkisofs.log" 2>&1 ||
-    { cat "$work/mkisofs.log" >&2; fail "genisoimage failed"; }
+  grep -q "GNU GENERAL PUBLIC LICENSE" "$bin/kivcd/boot/isolinux/COPYING" || fail "COPYING is not the GPL"
+  grep -q "syslinux-common" "$bin/kivcd/boot/isolinux/README.txt" || fail "README.txt names no package"
+  cd_tree
+  master "$work/kivcd" "$work/x.iso"
   info=$(isoinfo -d -i "$work/x.iso")
   grep -q "No Emulation Boot" <<<"$info" || fail "no El Torito no-emulation entry"
   grep -q "Nsect 4" <<<"$info" || fail "boot entry does not load 4 sectors"
   files=$(isoinfo -f -i "$work/x.iso")
   grep -qi 'main.cds' <<<"$files" || fail "main.cds missing on the CD"
+  grep -qx '/boot/isolinux/isolinux.bin' <<<"$files" || fail "isolinux.bin missing on the CD"
   ! grep -qi 'loader.bin' <<<"$files" || fail "loader.bin is not hidden"
   ! grep -qi 'boot.catalog' <<<"$files" || fail "boot.catalog is not hidden"
-  boot_and_expect "Kiv Rescue CD loader" -cdrom "$work/x.iso" -boot d
+  session "$work/x.iso" "expect=Kiv Rescue CD loader" \
+    "expect=Starting \\\\boot\\\\isolinux\\\\isolinux.bin ($(size_of "$work/kivcd/boot/isolinux/isolinux.bin") bytes)" \
+    "expect=ISOLINUX" "expect=Kiv test menu" "expect=Kiv test entry" "absent=checksum error"
+  # Plain ISO 9660 names (upper case, 8.3, ";1" versions): the loader finds
+  # boot\isolinux\isolinux.bin all the same.
+  (cd "$work" && genisoimage -quiet -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin \
+    -hide loader.bin -o "$work/u.iso" kivcd) 2>>"$work/mkisofs.log" || fail "genisoimage (plain names) failed"
+  isoinfo -f -i "$work/u.iso" | grep -qx '/BOOT/ISOLINUX/ISOLINUX.BIN;1' || fail "u.iso does not carry plain names"
+  session "$work/u.iso" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "expect=Kiv test entry"
+  # Without the boot manager the loader says what it did not find.
+  rm -rf "$work/kivcd/boot/isolinux"
+  master "$work/kivcd" "$work/y.iso"
+  boot_and_expect 'Not found on the CD: \boot\isolinux; the system is halted.' -cdrom "$work/y.iso" -boot d
+  ;;
+cd_password)
+  need python3 "the test drives QEMU with qemu_session.py"
+  cd_tree
+  loader="$work/kivcd/boot/loader.bin"
+  cp "$loader" "$work/loader.orig"
+  # The right password at once; blanks, quotes, $ and \ are plain characters.
+  set_gate "$loader" 1 3 'open "$\ me' "Boot password:"
+  master "$work/kivcd" "$work/p1.iso"
+  session "$work/p1.iso" "expect=Boot password:" "absent=ISOLINUX" 'type=open "$\\ me\n' \
+    "expect=***********\n" "expect=ISOLINUX" "expect=Kiv test entry" "absent=Wrong password"
+  # Wrong, then right after Backspace took back a typing error.
+  cp "$work/loader.orig" "$loader"
+  set_gate "$loader" 1 3 "Rescue" "Password?"
+  master "$work/kivcd" "$work/p2.iso"
+  session "$work/p2.iso" "expect=Password?" "type=rescue\n" "expect=Wrong password." \
+    "expect=Password?" "absent=ISOLINUX" "type=Rescuw" "key=backspace" "type=e\n" \
+    "expect=ISOLINUX" "expect=Kiv test menu"
+  # Every try wrong: halted, and isolinux never runs.
+  session "$work/p2.iso" "expect=Password?" "type=x\n" "expect=Wrong password." \
+    "type=rescue\n" "expect=Wrong password." "type=Rescue \n" \
+    "expect=Wrong password; the system is halted." "wait=2" "absent=ISOLINUX" "absent=Starting"
+  # Zero tries count as one.
+  cp "$work/loader.orig" "$loader"
+  set_gate "$loader" 1 0 "Rescue" "Password?"
+  master "$work/kivcd" "$work/p3.iso"
+  session "$work/p3.iso" "expect=Password?" "type=no\n" "expect=Wrong password; the system is halted." \
+    "absent=Wrong password." "absent=ISOLINUX"
   ;;
 floppy_boot)
   mkdir -p "$work/tree"
@@ -149,13 +255,28 @@ floppy)
   ;;
 patched_sector_boot)
   need genisoimage "the ISO mastering tool"
+  need nasm "the probe setup loader is assembled from tests/e2e/fixtures"
   mkdir -p "$work/cd/boot/images" "$work/cd/ERDC"
   # The same-length rewrite the CD builder makes on the ERD Commander sector.
   sed 's/I386/ERDC/g' "$bin/bootsect/erdc.bin" >"$work/cd/boot/images/erdc.bin"
   [ "$(size_of "$work/cd/boot/images/erdc.bin")" = 2048 ] || fail "patch changed the size"
-  genisoimage -quiet -no-emul-boot -boot-load-size 4 -eltorito-boot boot/images/erdc.bin \
+  # Enough entries before SETUPLDR.BIN that the folder spans several sectors.
+  for ((i = 0; i < 120; i++)); do : >"$work/cd/ERDC/A_SUPPORT_FILE_$i.DLL"; done
+  genisoimage -quiet -volid KIV_TEST_VOL -no-emul-boot -boot-load-size 4 -eltorito-boot boot/images/erdc.bin \
     -o "$work/x.iso" "$work/cd" || fail "genisoimage failed"
-  boot_and_expect 'Setup loader: \ERDC\SETUPLDR.BIN' -cdrom "$work/x.iso" -boot d
+  boot_and_expect 'Setup loader: \ERDC\SETUPLDR.BIN not found on the CD; the system is halted.' \
+    -cdrom "$work/x.iso" -boot d
+  grep -q -a 'CD volume: KIV_TEST_VOL' "$work/serial.txt" || fail "the volume name is not shown"
+  # A setup loader of three sectors that reports how it was started.
+  nasm -f bin -I"$here/../../data/boot/" -o "$work/cd/ERDC/SETUPLDR.BIN" \
+    "$here/fixtures/setupldr_probe.asm" || fail "cannot assemble the probe setup loader"
+  genisoimage -quiet -volid KIV_TEST_VOL -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 \
+    -eltorito-boot boot/images/erdc.bin -o "$work/y.iso" "$work/cd" || fail "genisoimage failed"
+  boot_and_expect 'Setup loader probe: last sector says complete' -cdrom "$work/y.iso" -boot d
+  grep -q -a "SETUPLDR.BIN found, $(size_of "$work/cd/ERDC/SETUPLDR.BIN") bytes" "$work/serial.txt" ||
+    fail "the sector does not report the size of SETUPLDR.BIN"
+  grep -q -a 'Setup loader probe: CS=2000 IP=0000 DL=E0' "$work/serial.txt" ||
+    fail "SETUPLDR.BIN not started at 2000:0000 with DL = the CD drive (E0)"
   ;;
 *)
   fail "unknown check $check"

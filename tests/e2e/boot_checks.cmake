@@ -19,11 +19,16 @@ set(KIV_BOOT_CHECK_ENV
   "KIV_TEMPLATE_DIR=${CMAKE_SOURCE_DIR}/data/files/kivcd"
   "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>")
 
-foreach(check template boot_files cd_boot floppy_boot patched_sector_boot)
+# check:timeout in seconds (cd_password boots four times).
+foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 floppy_boot:60
+        patched_sector_boot:60)
+  string(REPLACE ":" ";" entry ${entry})
+  list(GET entry 0 check)
+  list(GET entry 1 timeout)
   add_test(NAME boot.${check} COMMAND bash ${KIV_BOOT_CHECK_SCRIPT} ${check})
   set_tests_properties(boot.${check} PROPERTIES
     ENVIRONMENT "${KIV_BOOT_CHECK_ENV}"
     SKIP_RETURN_CODE 77
-    TIMEOUT 60
+    TIMEOUT ${timeout}
     LABELS "e2e;boot")
 endforeach()
