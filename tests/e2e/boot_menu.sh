@@ -10,7 +10,8 @@
 #            with a test disk whose MBR prints
 #   sector   a hand-edited template: an entry added to main.cds boots a CD boot
 #            sector that reads the CD through int 13h AH=42h; the password has
-#            blanks, '"', '$' and '\' and opens the CD
+#            blanks, '"', '$' and '\' and opens the CD; then a bad line in
+#            main.cds stops the build with a message naming it, and no ISO
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
 # (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
 set -euo pipefail
@@ -105,6 +106,16 @@ sector)
     "expect=$PROMPT" 'type=my "pass" $HOME \\x\n' "expect=ISOLINUX" "absent=Wrong password" \
     "expect=${CHOSEN} CD probe" "expect=Automatic boot in" "expect=CD volume: KIV_RESCUE" \
     -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  # A line the translator does not understand: the build stops, names the
+  # file and the line, and makes no ISO.
+  edit_script "$pf" 's/^Set MenuTimeout=1/Set MenuTimeout=soon/'
+  if KIVCD_PASSWORD=x bash "$src/scripts/demo-build.sh" "$pf" > "$work/bad.out" 2>&1; then
+    fail "a build with a bad menu script succeeded"
+  fi
+  grep -qF "Fatal Error: A fatal Error occured while writing the boot menu, operation halted" "$work/bad.out" \
+    && grep -qF "$pf/kivcd/boot/scripts/main.cds, line 11: MenuTimeout=soon is not a number from 0 to 3599" "$work/bad.out" \
+    || { cat "$work/bad.out"; fail "no Fatal Error naming main.cds and its line"; }
+  [ ! -e "$pf/kivcd-demo.iso" ] || fail "an ISO was made from a bad menu script"
   ;;
 *) fail "unknown case $case" ;;
 esac
