@@ -48,6 +48,12 @@ struct Parser {
       Error(what + ": the closing \" is missing");
       return std::nullopt;
     }
+    // Only a line's last quote closes, so nothing can follow it but blanks
+    // (Trim has removed those).
+    if (last + 1 != rest.size()) {
+      Error(what + ": \"" + rest.substr(last + 1) + "\" after the closing \"");
+      return std::nullopt;
+    }
     return rest.substr(1, last - 1);
   }
 

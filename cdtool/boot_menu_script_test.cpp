@@ -55,6 +55,9 @@ TEST(BootMenuScript, QuotedValueRunsToTheLastQuoteOfTheLine) {
   }
   EXPECT_EQ(Parse("Set PasswordString=\"\"\r\n").PasswordString, "");
   EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\r\n"), std::string(kPath) + ", line 1: MenuTitle: the closing \" is missing");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\" # the title\r\n"),
+            std::string(kPath) + ", line 1: MenuTitle: \" # the title\" after the closing \"");
+  EXPECT_EQ(Parse("Set MenuTitle=\"Kiv\"  \t\r\n").MenuTitle, "Kiv");
 }
 
 TEST(BootMenuScript, PrintReplacesTheKeyVariables) {
