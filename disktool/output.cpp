@@ -10,6 +10,7 @@
 #include "common/prompter.h"
 #include "disktool/builder_session.h"
 #include "disktool/floppy_drive.h"
+#include "disktool/image_target.h"
 
 namespace kiv {
 
@@ -82,6 +83,14 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
 
 bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
+  if (OptImage14 || OptImage28) {
+    const std::string problem = ImageTargetProblem(programFolder_, TxtDest);
+    if (!problem.empty()) {
+      prompter_.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      CancelApp();
+      return false;
+    }
+  }
   // A step that cancels ends the build there.
   if (!RunStage(1, [this] { return PrepareDrivers(); }) || BuildCancelled) return false;
   RunStage(2, [this] {
