@@ -29,8 +29,12 @@ std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& prog
                                  const std::string& tree, bool image144) {
   // The contract quotes the image path on the command line; as an argv
   // element it arrives without the quotes, as a Windows program sees it.
-  return {bfi, "-b=" + NativePath("files\\bootsect.bin"), "-l=kivstart", image144 ? "-t=144" : "-t=288",
-          "-f=" + CutProgramFolder(programFolder, image), CutProgramFolder(programFolder, tree)};
+  return {bfi,
+          "-b=" + NativePath("files\\bootsect.bin"),
+          std::string("-l=") + kDiskLabel,
+          image144 ? "-t=144" : "-t=288",
+          "-f=" + CutProgramFolder(programFolder, image),
+          CutProgramFolder(programFolder, tree)};
 }
 
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
