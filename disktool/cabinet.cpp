@@ -53,7 +53,7 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   const RunResult run = RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
-  const std::string said = !run.started ? run.error : Trim(run.output);
+  const std::string said = RunOutputForMessage(run);
   prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !" +
                                (said.empty() ? std::string() : "\r\n\r\n" + said),
                            "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});

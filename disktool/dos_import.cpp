@@ -76,7 +76,7 @@ bool DosImport::CheckImport(bool reportMissing) {
 
 void DosImport::RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options) {
   const RunResult run = RunAndCapture(argv, options);
-  toolSaid_[name] = !run.started ? run.error : Trim(run.output);
+  toolSaid_[name] = RunOutputForMessage(run);
 }
 
 bool DosImport::ExpandAvailable() const {

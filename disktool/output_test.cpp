@@ -42,6 +42,22 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   EXPECT_TRUE(w.prompter.messages.empty());
 }
 
+// The archiver runs hidden; when no cabinet appears, what it said is part of
+// the message (and only there).
+TEST(Cabinets, WhatAFailedArchiverSaidIsInTheMessage) {
+  ProgramFolder pf;
+  pf.Write("files/netdrv/a.txt", "a");
+  pf.WriteTool("cabarc", "#!/bin/sh\necho 'cabarc: cannot read the folder files/netdrv: Permission denied' >&2\nexit 1\n");
+  Wizard w(pf);
+  std::string name = "netdrv", source = "files\\netdrv", folder = "cabs\\lib";
+  EXPECT_FALSE(w.form.MakeCab(name, source, folder));
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0].title, "Error While Copying");
+  EXPECT_EQ(w.prompter.messages[0].text,
+            "The Cabinet netdrv.cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !\r\n\r\n"
+            "cabarc: cannot read the folder files/netdrv: Permission denied");
+}
+
 TEST(Output, WindowsCommandLineTexts) {
   EXPECT_EQ(BfiCommandLine("C:\\Kiv", "C:\\Kiv\\images\\a.img", "C:\\Kiv\\Temp\\bootsmith42", true),
             "C:\\Kiv\\bfi.exe -b=files\\bootsect.bin -l=kivstart -t=144 -f=\"images\\a.img\" Temp\\bootsmith42");
