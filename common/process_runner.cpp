@@ -90,4 +90,12 @@ RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& 
   return r;
 }
 
+std::string RunOutputForMessage(const RunResult& result) {
+  const std::string& text = result.started ? result.output : result.error;
+  const char* const kSpace = " \t\r\n";
+  const size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
 }  // namespace kiv

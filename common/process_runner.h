@@ -41,6 +41,10 @@ struct RunResult {
 };
 RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// What a message shows of a finished run: the reason it could not start, or
+// its output without leading and trailing blanks and line ends.
+std::string RunOutputForMessage(const RunResult& result);
+
 // The asynchronous runner: stdout and stderr merged into one pipe, delivered
 // as chunks in arrival order by Poll(), then exactly one end notification after
 // the process has ended and all its output was delivered.

@@ -10,6 +10,7 @@
 #include "common/prompter.h"
 #include "disktool/builder_session.h"
 #include "disktool/floppy_drive.h"
+#include "disktool/image_target.h"
 
 namespace kiv {
 
@@ -28,8 +29,12 @@ std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& prog
                                  const std::string& tree, bool image144) {
   // The contract quotes the image path on the command line; as an argv
   // element it arrives without the quotes, as a Windows program sees it.
-  return {bfi, "-b=" + NativePath("files\\bootsect.bin"), "-l=kivstart", image144 ? "-t=144" : "-t=288",
-          "-f=" + CutProgramFolder(programFolder, image), CutProgramFolder(programFolder, tree)};
+  return {bfi,
+          "-b=" + NativePath("files\\bootsect.bin"),
+          std::string("-l=") + kDiskLabel,
+          image144 ? "-t=144" : "-t=288",
+          "-f=" + CutProgramFolder(programFolder, image),
+          CutProgramFolder(programFolder, tree)};
 }
 
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
@@ -82,6 +87,14 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
 
 bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
+  if (OptImage14 || OptImage28) {
+    const std::string problem = ImageTargetProblem(programFolder_, TxtDest);
+    if (!problem.empty()) {
+      prompter_.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      CancelApp();
+      return false;
+    }
+  }
   // A step that cancels ends the build there.
   if (!RunStage(1, [this] { return PrepareDrivers(); }) || BuildCancelled) return false;
   RunStage(2, [this] {

@@ -16,6 +16,13 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   // run never blocks the next one.
   InstanceLock lock;
   if (!lock.Acquire(JoinPath(programFolder, kLockFileName))) {
+    if (!lock.Error().empty()) {
+      // Not another instance: the folder itself refuses the lock file, and
+      // every work file of a build would fail the same way.
+      prompter.MsgBox(Message{ProgramFolderNotWritableText(programFolder, lock.Error()),
+                              kProgramFolderNotWritableTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      return 3;
+    }
     prompter.MsgBox(Message{"The Kiv Disk Builder is already running", "Already Running", Icon::Critical,
                             Buttons::OK, 0, std::nullopt});
     return 3;
