@@ -51,6 +51,7 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   ShellAndWait(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
+  if (BuildCancelled) return false;  // stopped, and cancelled already: nothing failed on its own
   prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !",
                            "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;
