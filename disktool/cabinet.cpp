@@ -48,10 +48,12 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
     const std::string full = AddSlash(Resolve(CabFolder));
     return full.compare(0, prefix.size(), prefix) == 0 ? full.substr(prefix.size()) : CabFolder;
   }();
+  const bool cancelledBefore = BuildCancelled;
   ShellAndWait(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
-  if (BuildCancelled) return false;  // stopped, and cancelled already: nothing failed on its own
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
   prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !",
                            "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;

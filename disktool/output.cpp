@@ -149,9 +149,11 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   options.workingDir = programFolder_;
   options.hide = true;
   options.pump = [this] { progress_.PumpEvents(); };
+  const bool cancelledBefore = BuildCancelled;
   const RunResult result = RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
-  if (BuildCancelled) return false;  // stopped, and cancelled already: nothing failed on its own
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
 
   std::string why = !result.started ? result.error : Trim(result.output);
   prompter_.MsgBox(Message{"The floppy image " + image + " could not be created." +
