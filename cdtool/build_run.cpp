@@ -65,8 +65,10 @@ void BuildRun::Sink::PumpEvents() {
 // --- failures and stops ---
 
 void BuildRun::FatalStepError(const std::string& text, const std::string& reason, int helpTopic) {
-  if (!reason.empty()) Diagnostic(reason);
-  if (CancelCopy) return;
+  if (CancelCopy) {
+    if (!reason.empty()) Diagnostic(reason);
+    return;
+  }
   prompter_.MsgBox(Message{reason.empty() ? text : text + "\r\n\r\n" + reason, "Fatal Error", Icon::Critical,
                            Buttons::OK, helpTopic, std::nullopt});
   CancelApp();
@@ -88,9 +90,11 @@ void BuildRun::CheckStopRequest() {
   if (ASyncApp && ASyncApp->Running()) ASyncApp->Kill();
   if (LaunchApp && LaunchApp->Running()) {
     LaunchApp->Kill();
-    // Its end notification removes the partial image.
+    // Its end notification removes the partial image. The image was not
+    // out of reach, the run was stopped: the finish page says only that.
     while (LaunchApp && LaunchApp->Poll(std::chrono::milliseconds(20))) {
     }
+    page9.LblAbortVisible = false;
   }
   if (!CancelCopy) CancelApp();
 }

@@ -268,6 +268,23 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
 }
 
+// Whoever watches mkisofs.log while the image is made sees this run's output
+// under that name, not the previous run's.
+TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
+  testing::WriteText(folder.P("mkisofs.log"), "the previous run's log");
+  testing::WriteScript(folder.P("mkisofs"),
+                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+                       "echo ' 50.00% done' >&2\n"
+                       "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
+                       "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
+  EXPECT_EQ(folder.Read("seen.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_EQ(folder.Read("mkisofs.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
+}
+
 // A stop request (Ctrl-C, SIGTERM) is a Cancel that also ends the running
 // tool: the run does not wait for it, and what it half wrote is removed.
 class StopTest : public BuildRunTest {
@@ -323,6 +340,7 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   EXPECT_TRUE(run.Stopped());
   EXPECT_TRUE(run.CancelCopy);
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(run.page9.LblAbortVisible);
   EXPECT_FALSE(run.MKISOFSRunning);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(Running("mkisofs.pid"));
