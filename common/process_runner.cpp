@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "common/stop_request.h"
+
 namespace kiv {
 
 std::string RenderCommandLine(const std::vector<std::string>& argv) {
@@ -74,6 +76,16 @@ RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& 
   r.started = true;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
   while (p.Poll(std::chrono::milliseconds(20))) {
+    if (StopRequested()) {
+      p.Kill();
+      p.ProcessEnded = nullptr;
+      while (p.Poll(std::chrono::milliseconds(20))) {
+      }
+      r.error = "stopped";
+      // The caller's cancel runs before it looks at what the program left.
+      if (options.pump) options.pump();
+      return r;
+    }
     if (options.pump) options.pump();
     if (options.timeoutMs > 0 && std::chrono::steady_clock::now() >= deadline) {
       p.Kill();

@@ -50,9 +50,12 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   }();
   // The tool runs hidden: what it prints is kept, and shown only in the
   // message when the cabinet is missing.
+  const bool cancelledBefore = BuildCancelled;
   const RunResult run = RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
   const std::string said = RunOutputForMessage(run);
   prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !" +
                                (said.empty() ? std::string() : "\r\n\r\n" + said),

@@ -78,6 +78,11 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
   progress_.SetCaption(WaitStatus);
   RunningStage = stage;
   Notify();
+  // A build cancelled meanwhile (Notify pumps events) starts no further stage.
+  if (BuildCancelled) {
+    RunningStage = 0;
+    return false;
+  }
   const bool ok = step();
   RunningStage = 0;
   if (ok) LblRight[stage - 1] = true;
@@ -157,8 +162,11 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   options.workingDir = programFolder_;
   options.hide = true;
   options.pump = [this] { progress_.PumpEvents(); };
+  const bool cancelledBefore = BuildCancelled;
   const RunResult result = RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
 
   std::string why = !result.started ? result.error : Trim(result.output);
   prompter_.MsgBox(Message{"The floppy image " + image + " could not be created." +
