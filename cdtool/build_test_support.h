@@ -104,7 +104,10 @@ struct ProgramFolder {
     WriteText(P("files/kivcd/boot/scripts/main.cds"),
               "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n"
               "Set WinKey1=\"Store\"\r\nSet WinKey2=\"your_\"\r\nSet WinKey3=\"Produ\"\r\n"
-              "Set WinKey4=\"ctKey\"\r\nSet WinKey5=\"here_\"\r\n#Set Action3_Macro=\"ShowWinKey\"\r\n");
+              "Set WinKey4=\"ctKey\"\r\nSet WinKey5=\"here_\"\r\n"
+              "Set Action3_Text=\"Show the stored Windows product key\"\r\n#Set Action3_Macro=\"ShowWinKey\"\r\n"
+              ":ShowWinKey\r\n  Print \"Key: %WinKey1%-%WinKey2%-%WinKey3%-%WinKey4%-%WinKey5%\"\r\n"
+              "  WaitKey\r\n  Menu\r\n");
     fs::create_directories(P("files/kivcd/boot/images"));
     WriteText(P("files/bootsect/w2ksect.bin"), std::string("\xEB\x3C setup I386 ", 14) + std::string(20, '\0'));
     WriteText(P("files/bootsect/erdc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN I386", 31));
