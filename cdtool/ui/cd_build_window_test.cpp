@@ -10,6 +10,7 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 
 #include "cdtool/build_test_support.h"
 #include "cdtool/cdtool_test_support.h"
@@ -270,6 +271,42 @@ TEST_F(WindowTest, Win2KTemplateBoxShowsTheWholeDefaultPath) {
   option.initFrom(box);
   const QRect area = box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
   EXPECT_GE(area.width(), box->fontMetrics().horizontalAdvance(box->text())) << "box " << box->width() << " px";
+}
+
+TEST_F(WindowTest, AfterTheDemoSettingsBothDialogsShowTheirDefaults) {
+  // The demo writes its settings into the program folder; the wizard opened
+  // afterwards loads them.
+  ProgramFolder installed;
+  const std::string script = std::string(KIV_SOURCE_DIR) + "/scripts/demo-settings.sh";
+  ASSERT_EQ(std::system(("bash '" + script + "' '" + installed.dir + "'").c_str()), 0);
+  window.reset();
+  platform_.programFolder = installed.dir;
+  form = std::make_unique<FrmCDBuild>(installed.dir, *prompter, platform_);
+  form->Form_Load();
+  window = std::make_unique<CdBuildWindow>(*form, *prompter);
+  window->RunDialog = [](QDialog&) { return 0; };
+  window->show();
+  EXPECT_EQ(form->TxtISOLoc.Text, installed.P("kivcd-demo.iso"));
+
+  Click("CmdSetWin9xInfo");
+  Win9xInfoDialog& d9 = window->Win9xDialog();
+  auto text = [](QDialog& d, const char* name) { return d.findChild<QLineEdit*>(name)->text().toStdString(); };
+  EXPECT_EQ(text(d9, "TxtOwner"), "kivUser");
+  EXPECT_EQ(text(d9, "TxtOrg"), "VANTO LTD.");
+  EXPECT_EQ(text(d9, "TxtPCName"), "kivPC");
+  EXPECT_EQ(text(d9, "TxtWorkgroup"), "VANTO_LTD");
+  EXPECT_EQ(text(d9, "TxtOSType"), "Microsoft Windows 98");
+  for (QLineEdit* box : d9.keyBoxes) EXPECT_TRUE(box->text().isEmpty());
+
+  Click("CmdSetWin2KInfo");
+  Win2KInfoDialog& d2 = window->Win2KDialog();
+  EXPECT_EQ(text(d2, "TxtTemplate"), installed.P("files/inf_files/win2k_template.inf"));
+  EXPECT_EQ(text(d2, "TxtOwner"), "kivUser");
+  EXPECT_EQ(text(d2, "TxtOrg"), "VANTO LTD.");
+  EXPECT_EQ(text(d2, "TxtPCName"), "kivPC");
+  EXPECT_EQ(text(d2, "TxtWorkgroup"), "VANTO_LTD");
+  EXPECT_TRUE(d2.findChild<QRadioButton*>("OptJoinWorkgroup")->isChecked());
+  for (QLineEdit* box : d2.keyBoxes) EXPECT_TRUE(box->text().isEmpty());
 }
 
 TEST_F(WindowTest, HelpWindowFollowsPagesOnlyWhileOpen) {
