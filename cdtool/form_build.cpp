@@ -87,8 +87,13 @@ void RunFormBuild(FrmCDBuild& form) {
   if (!form.ActiveBuild) form.ActiveBuild = std::make_shared<FormBuild>(form);
   std::shared_ptr<FormBuild> build = form.ActiveBuild;  // kept alive while the run unwinds
   build->run.settings = BuildSettingsFromForm(form);
+  form.BuildRunning = true;
   build->run.CmdFinish_Click();
+  form.BuildRunning = false;
   MirrorBuildToForm(build->run, form);
+  form.LblEnding.Visible = false;
+  // The close box was granted while the run was stopping: end now, unsaved.
+  if (form.CloseAfterRun) form.QuitRequested = true;
 }
 
 }  // namespace kiv

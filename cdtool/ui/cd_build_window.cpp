@@ -85,7 +85,14 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
 CdBuildWindow::~CdBuildWindow() = default;
 
 void CdBuildWindow::closeEvent(QCloseEvent* event) {
-  // The close box ends the session without saving the settings.
+  // The close box ends the session without saving the settings; during a
+  // build the model decides (it asks whether to cancel first).
+  const bool may = f_.Form_QueryUnload();
+  Refresh();
+  if (!may) {
+    event->ignore();
+    return;
+  }
   if (HelpWindow::IsOpen()) HelpWindow::Instance().close();
   event->accept();
 }
@@ -93,6 +100,11 @@ void CdBuildWindow::closeEvent(QCloseEvent* event) {
 void CdBuildWindow::Refresh() {
   for (auto& bind : binds_) bind();
   pages_->setCurrentIndex(f_.VisiblePage);
+  if (f_.RaiseRequested) {
+    f_.RaiseRequested = false;
+    raise();
+    activateWindow();
+  }
 }
 
 void CdBuildWindow::AfterEvent() {
@@ -449,6 +461,7 @@ QWidget* CdBuildWindow::Page9() {
   QLabel* abort = MakeLabel(page, f_.LblAbort, "LblAbort");
   abort->setStyleSheet(QStringLiteral("color: #b00000;"));
   col->addWidget(abort);
+  col->addWidget(MakeLabel(page, f_.LblEnding, "LblEnding"));
   col->addSpacing(16);
   auto link = [&](Label& label, const char* name, std::function<void()> click) {
     auto* w = new QLabel(page);

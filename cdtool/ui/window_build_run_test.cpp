@@ -6,9 +6,12 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "cdtool/build_test_support.h"
 #include "cdtool/cdtool_test_support.h"
+#include "cdtool/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
@@ -126,6 +129,117 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivnet.img"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
   EXPECT_TRUE(window->control<QAbstractButton>("CmdFinish")->isEnabled());
+}
+
+// Runs `action` once, from the window's event pump, while the disk builder
+// makes the second boot disk.
+void DuringSecondDisk(FrmCDBuild& form, std::function<void()> action) {
+  auto pump = form.OnPumpEvents;
+  auto done = std::make_shared<bool>(false);
+  form.OnPumpEvents = [&form, pump, done, action] {
+    pump();
+    if (!*done && form.LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)") {
+      *done = true;
+      action();
+    }
+  };
+}
+
+// Answers the next question box with `button` and records it.
+void AnswerWith(QtPrompter& prompter, std::vector<std::string>& shown, QMessageBox::StandardButton button) {
+  prompter.BeforeMessageBox = [&shown, button](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+    QTimer::singleShot(0, &box, [&box, button] {
+      if (QAbstractButton* b = box.button(button)) b->click();
+      else box.buttons().front()->click();
+    });
+  };
+}
+
+TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
+  AnswerWith(*prompter, shown, QMessageBox::Yes);
+  bool closedAtOnce = true;
+  DuringSecondDisk(*form, [&] { closedAtOnce = window->close(); });
+  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("Cancel"), std::string::npos) << shown[0];
+  // The window stays until the run has stopped, then closes.
+  EXPECT_FALSE(closedAtOnce);
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(form->LblFinish.Caption, "   Operation canceled");
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  // Closing the window by its close box does not save the settings.
+  EXPECT_FALSE(folder.Exists("kivcd.ini"));
+}
+
+TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
+  AnswerWith(*prompter, shown, QMessageBox::No);
+  bool closed = true;
+  DuringSecondDisk(*form, [&] { closed = window->close(); });
+  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(form->QuitRequested);
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+  EXPECT_EQ(form->LblFinish.Caption, "  Operation completed successfully");
+  // Without a build running the close box closes at once.
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
+  // The ISO step cannot be cancelled: the close box says so and the run goes on.
+  auto pump = form->OnPumpEvents;
+  bool tried = false, closed = true;
+  form->OnPumpEvents = [&] {
+    pump();
+    if (!tried && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
+      tried = true;
+      closed = window->close();
+    }
+  };
+  Click("CmdFinish");
+  ASSERT_TRUE(tried);
+  EXPECT_FALSE(closed);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Please Wait: ", 0), 0u) << shown[0];
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+}
+
+TEST_F(WindowBuildRun, FinishAfterCancelDuringADiskSaysTheProgramEndsWhenTheDiskBuilderHasFinished) {
+  // What page 9 said right after the second Finish, while the disk was still made.
+  QStringList saidRightAfter;
+  DuringSecondDisk(*form, [&] {
+    Click("CmdCancel");
+    Click("CmdFinish");
+    for (QLabel* label : window->pages()->widget(FrmCDBuild::kFinishPage)->findChildren<QLabel*>())
+      if (label->isVisibleTo(window.get())) saidRightAfter << label->text();
+  });
+  Click("CmdFinish");
+  EXPECT_TRUE(saidRightAfter.join('\n').contains("The program ends when the disk builder has finished"))
+      << saidRightAfter.join(" | ").toStdString();
+  // Once the disk builder is done the settings are saved and the program ends.
+  EXPECT_TRUE(folder.Exists("kivcd.ini"));
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+}
+
+TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
+  // Another window (the disk builder's, in real life) takes the focus.
+  QWidget other;
+  other.setWindowTitle("Disk builder");
+  DuringSecondDisk(*form, [&] {
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  });
+  Click("CmdFinish");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), window.get());
 }
 
 }  // namespace
