@@ -191,8 +191,9 @@ void Win2KInfoDialog::FitTemplateBox() {
   option.initFrom(templateBox_);
   const QRect box = templateBox_->rect();
   const QRect text = templateBox_->style()->subElementRect(QStyle::SE_LineEditContents, &option, templateBox_);
-  // Frame and margins around the text, plus room for the cursor.
-  const int chrome = box.width() - text.width() + 4;
+  // Frame and margins around the text area, the line edit's own margin of
+  // 2 pixels either side within it, and room for the cursor.
+  const int chrome = box.width() - text.width() + 2 * 2 + 4;
   int wanted = templateBox_->fontMetrics().horizontalAdvance(templateBox_->text()) + chrome;
   const QScreen* screen = this->screen();
   const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 900;

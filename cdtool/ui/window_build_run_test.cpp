@@ -7,12 +7,15 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
+#include <ostream>
 #include <memory>
 
 #include "cdtool/build_test_support.h"
 #include "cdtool/cdtool_test_support.h"
 #include "cdtool/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
+#include "cdtool/ui/screenshots.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 
@@ -95,6 +98,53 @@ TEST_F(WindowBuildRun, FinishRunsTheBuildAndShowsItsSteps) {
   Click("CmdFinish");
   EXPECT_TRUE(form->QuitRequested);
   EXPECT_TRUE(folder.Exists("kivcd.ini"));
+}
+
+// The bottom buttons as the user sees them.
+struct ButtonRow {
+  bool backEnabled, nextVisible, finishVisible, finishEnabled, cancelEnabled;
+  bool operator==(const ButtonRow&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const ButtonRow& b) {
+  return out << "back " << (b.backEnabled ? "on" : "off") << ", next " << (b.nextVisible ? "shown" : "hidden")
+             << ", finish " << (b.finishVisible ? "shown" : "hidden") << " " << (b.finishEnabled ? "on" : "off")
+             << ", cancel " << (b.cancelEnabled ? "on" : "off");
+}
+ButtonRow Buttons(CdBuildWindow& w) {
+  auto* back = w.control<QAbstractButton>("CmdBack");
+  auto* next = w.control<QAbstractButton>("CmdNext");
+  auto* finish = w.control<QAbstractButton>("CmdFinish");
+  auto* cancel = w.control<QAbstractButton>("CmdCancel");
+  return {back->isEnabled(), next->isVisibleTo(&w), finish->isVisibleTo(&w), finish->isEnabled(), cancel->isEnabled()};
+}
+
+TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
+  // The window while the run works (its steps pump events) and after it ...
+  std::optional<ButtonRow> during;
+  auto pump = form->OnPumpEvents;
+  form->OnPumpEvents = [&] {
+    pump();
+    if (!during && window->pages()->currentIndex() == FrmCDBuild::kProgressPage) during = Buttons(*window);
+  };
+  Click("CmdFinish");
+  ASSERT_TRUE(during.has_value());
+  window->Refresh();
+  const ButtonRow after = Buttons(*window);
+  EXPECT_FALSE(during->finishEnabled);
+
+  // ... and what the screenshots render for those two pages.
+  FrmCDBuild pictured(folder.dir, *prompter, platform);
+  pictured.Form_Load();
+  CdBuildWindow picture(pictured, *prompter);
+  picture.show();
+  ShowScreenshotState(pictured, FrmCDBuild::kProgressPage);
+  picture.Refresh();
+  EXPECT_EQ(picture.pages()->currentIndex(), FrmCDBuild::kProgressPage);
+  EXPECT_EQ(Buttons(picture), *during);
+  ShowScreenshotState(pictured, FrmCDBuild::kFinishPage);
+  picture.Refresh();
+  EXPECT_EQ(Buttons(picture), after);
+  EXPECT_EQ(picture.control<QLabel>("LblFinish")->text(), Text("LblFinish"));
 }
 
 TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
