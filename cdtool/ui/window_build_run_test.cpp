@@ -182,15 +182,22 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
 }
 
 // Runs `action` once, from the window's event pump, while the disk builder
-// makes the second boot disk.
-void DuringSecondDisk(FrmCDBuild& form, std::function<void()> action) {
+// makes the second boot disk: that disk waits for the go the helper gives
+// after the action, so the action always meets the disk builder at work.
+void DuringSecondDisk(ProgramFolder& folder, FrmCDBuild& form, std::function<void()> action) {
+  std::string script = ReadText(folder.P("bootsmith"));
+  const std::string gate = "[ \"$disk\" = kivsoftware_emm ] && while [ ! -e bootsmith.go ]; do sleep 0.01; done\n";
+  script.insert(script.find("echo \"bootsmith: building"), gate);
+  WriteScript(folder.P("bootsmith"), script);
   auto pump = form.OnPumpEvents;
   auto done = std::make_shared<bool>(false);
-  form.OnPumpEvents = [&form, pump, done, action] {
+  form.OnPumpEvents = [&folder, &form, pump, done, action] {
     pump();
-    if (!*done && form.LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)") {
+    if (!*done && form.LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)" &&
+        form.ActiveBuild && form.ActiveBuild->run.ASyncAppRunning) {
       *done = true;
       action();
+      WriteText(folder.P("bootsmith.go"), "");
     }
   };
 }
@@ -209,7 +216,7 @@ void AnswerWith(QtPrompter& prompter, std::vector<std::string>& shown, QMessageB
 TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
   AnswerWith(*prompter, shown, QMessageBox::Yes);
   bool closedAtOnce = true;
-  DuringSecondDisk(*form, [&] { closedAtOnce = window->close(); });
+  DuringSecondDisk(folder, *form, [&] { closedAtOnce = window->close(); });
   Click("CmdFinish");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("Cancel"), std::string::npos) << shown[0];
@@ -227,7 +234,7 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
 TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
   AnswerWith(*prompter, shown, QMessageBox::No);
   bool closed = true;
-  DuringSecondDisk(*form, [&] { closed = window->close(); });
+  DuringSecondDisk(folder, *form, [&] { closed = window->close(); });
   Click("CmdFinish");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_FALSE(closed);
@@ -242,6 +249,10 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
 
 TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
   // The ISO step cannot be cancelled: the close box says so and the run goes on.
+  // This mastering tool waits for the test's go before it writes the image.
+  const std::string fake = ReadText(folder.P("mkisofs"));
+  WriteScript(folder.P("mkisofs"), "#!/bin/sh\nwhile [ ! -e mkisofs.go ]; do sleep 0.01; done\n" +
+                                       fake.substr(fake.find('\n') + 1));
   auto pump = form->OnPumpEvents;
   bool tried = false, closed = true;
   form->OnPumpEvents = [&] {
@@ -249,6 +260,7 @@ TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
     if (!tried && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
       tried = true;
       closed = window->close();
+      WriteText(folder.P("mkisofs.go"), "");
     }
   };
   Click("CmdFinish");
@@ -263,7 +275,7 @@ TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
 TEST_F(WindowBuildRun, FinishAfterCancelDuringADiskSaysTheProgramEndsWhenTheDiskBuilderHasFinished) {
   // What page 9 said right after the second Finish, while the disk was still made.
   QStringList saidRightAfter;
-  DuringSecondDisk(*form, [&] {
+  DuringSecondDisk(folder, *form, [&] {
     Click("CmdCancel");
     Click("CmdFinish");
     for (QLabel* label : window->pages()->widget(FrmCDBuild::kFinishPage)->findChildren<QLabel*>())
@@ -282,7 +294,7 @@ TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
   // Another window (the disk builder's, in real life) takes the focus.
   QWidget other;
   other.setWindowTitle("Disk builder");
-  DuringSecondDisk(*form, [&] {
+  DuringSecondDisk(folder, *form, [&] {
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
