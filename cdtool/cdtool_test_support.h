@@ -20,6 +20,7 @@ class FakePlatform : public Platform {
   std::string programFolder;
   std::string cdrom;
   bool win9x = false;
+  bool openResult = true;  // false: no desktop program can be started
   mutable std::vector<std::string> opened;
   std::string ProgramFolder() const override { return programFolder; }
   std::string WindowsFolder() const override { return ""; }
@@ -31,11 +32,11 @@ class FakePlatform : public Platform {
   int64_t FreeSpace(const std::string&) const override { return -1; }
   bool OpenLink(const std::string& target) const override {
     opened.push_back(target);
-    return true;
+    return openResult;
   }
   bool OpenFolder(const std::string& folder) const override {
     opened.push_back(folder);
-    return true;
+    return openResult;
   }
 };
 

@@ -95,8 +95,13 @@ void RunFormBuild(FrmCDBuild& form) {
     // shows the dialog).
     form.Win2KInfo().FillSetupDataToKeyFile(JoinPath(form.ProgramFolder(), kKeyFile2));
   }
+  form.BuildRunning = true;
   build->run.CmdFinish_Click();
+  form.BuildRunning = false;
   MirrorBuildToForm(build->run, form);
+  form.LblEnding.Visible = false;
+  // The close box was granted while the run was stopping: end now, unsaved.
+  if (form.CloseAfterRun) form.QuitRequested = true;
 }
 
 }  // namespace kiv

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "common/desktop_open.h"
 #include "common/file_ops.h"
 #include "common/links.h"
 #include "common/paths.h"
@@ -250,9 +251,13 @@ void FrmCDBuild::ShowHelp(int step, bool force) {
 
 void FrmCDBuild::CmdHelp_Click() { ShowHelp(255, true); }
 
-void FrmCDBuild::LblLink_Home_Click() { platform_.OpenLink(LinkTarget(Link::Home, programFolder_)); }
-void FrmCDBuild::LblLink_Tools_Click() { platform_.OpenLink(LinkTarget(Link::Tools, programFolder_)); }
-void FrmCDBuild::LblLink_BootMenu_Click() { platform_.OpenLink(LinkTarget(Link::BootMenu, programFolder_)); }
+void FrmCDBuild::LblLink_Home_Click() { OpenLinkTarget(platform_, prompter_, LinkTarget(Link::Home, programFolder_)); }
+void FrmCDBuild::LblLink_Tools_Click() {
+  OpenLinkTarget(platform_, prompter_, LinkTarget(Link::Tools, programFolder_));
+}
+void FrmCDBuild::LblLink_BootMenu_Click() {
+  OpenLinkTarget(platform_, prompter_, LinkTarget(Link::BootMenu, programFolder_));
+}
 
 // ---- browse and explore buttons
 
@@ -289,8 +294,10 @@ void FrmCDBuild::CmdBrw_spexe_Click() {
   if (!chosen.empty()) TxtSP_exe.Text = chosen;
 }
 
-void FrmCDBuild::CmdExp_Utils_Click() { platform_.OpenFolder(ResolvePath(TxtUtils_Loc.Text)); }
-void FrmCDBuild::CmdExp_AddFiles_Click() { platform_.OpenFolder(ResolvePath(TxtAddFiles_Loc.Text)); }
+void FrmCDBuild::CmdExp_Utils_Click() { ExploreFolder(platform_, prompter_, ResolvePath(TxtUtils_Loc.Text)); }
+void FrmCDBuild::CmdExp_AddFiles_Click() {
+  ExploreFolder(platform_, prompter_, ResolvePath(TxtAddFiles_Loc.Text));
+}
 
 FrmWin2KInfo& FrmCDBuild::CmdSetWin2KInfo_Click() {
   FrmWin2KInfo& dialog = Win2KInfo();

@@ -65,6 +65,9 @@ class FrmCDBuild {
   bool MKISOFSRunning = false;
   bool ASyncAppRunning = false;
   bool QuitRequested = false;  // set when Finish ends the program
+  bool BuildRunning = false;   // the build run started by Finish has not yet returned
+  bool CloseAfterRun = false;  // the close box was granted: close once the run has stopped
+  bool RaiseRequested = false; // bring the window to the front (a started program has ended)
   // The build run started by the first Finish (form_build.h); null before it.
   // From then on Finish and Cancel go to the run, which mirrors its state here.
   std::shared_ptr<FormBuild> ActiveBuild;
@@ -177,6 +180,8 @@ class FrmCDBuild {
   Label LblLink_Home{"The kiv Rescue CD home page"};
   Label LblLink_Tools{"About the floppy image tool (bfi)"};
   Label LblLink_BootMenu{"About the CD boot menu"};
+  // Shown while the program waits for a cancelled run to stop before it ends.
+  Label LblEnding{"", true, false};
 
   // ---- page 10 (build progress)
   Label LblWait{"  Please Wait ... Creating the ISO file"};
@@ -205,6 +210,10 @@ class FrmCDBuild {
   void CmdCancel_Click();
   void CmdFinish_Click();
   void CancelApp();
+  // The close box: true when the window may close now. During a build run it
+  // asks whether to cancel; a yes cancels as Cancel does and the window closes
+  // once the run has stopped. Closing this way never saves the settings.
+  bool Form_QueryUnload();
   void CmdBrw_i386_loc_Click();
   void CmdBrw_spexe_Click();
   void CmdBrw_Win9xLoc_Click();
@@ -250,13 +259,15 @@ class FrmCDBuild {
   ProgressSink& Progress() { return progress_; }
   // Lets the view mirror the model and process pending events (set by the view).
   std::function<void()> OnPumpEvents;
-  void PumpEvents() {
-    if (OnPumpEvents) OnPumpEvents();
-  }
+  // Also asks for the window to come to the front when a program the run
+  // started (the disk builder) has ended: its own windows took the focus.
+  void PumpEvents();
   void ShowPage(int page);
 
  private:
   void OnCheckChanged(CheckBox& box);
+  // While a cancelled run unwinds: says why the program has not ended yet.
+  void ShowEnding();
   void FollowInfoButton(CheckBox& changed, CheckBox& other, Button& button);
   std::string FirstCdRom() const;
   std::string BrowseFolderInto(TextBox& box, const std::string& title);
@@ -268,6 +279,7 @@ class FrmCDBuild {
   std::unique_ptr<FrmWin2KInfo> win2k_;
   CdBuildProgress progress_{*this};
   bool writeFailureReported_ = false;
+  bool programWasRunning_ = false;  // a program started by the run, at the last pump
 };
 
 // The user's home folder (stands in for drive C: in the design defaults).

@@ -305,6 +305,29 @@ TEST_F(WizardTest, BrowseButtonsUseTheirTitlesAndKeepTextOnCancel) {
   EXPECT_EQ(platform_.opened[0], P("kiv_utilities"));
 }
 
+TEST_F(WizardTest, ExploreAndLinksSayWhereToLookWhenNothingCanOpenThem) {
+  auto f = MakeForm();
+  f->TxtUtils_Loc.Text = P("kiv_utilities");
+  f->TxtAddFiles_Loc.Text = P("Additional Files");
+  f->CmdExp_Utils_Click();
+  EXPECT_TRUE(prompter_.messages.empty());  // opened: nothing to say
+
+  platform_.openResult = false;
+  f->CmdExp_Utils_Click();
+  f->CmdExp_AddFiles_Click();
+  f->LblLink_Home_Click();
+  f->LblLink_BootMenu_Click();
+  ASSERT_EQ(prompter_.messages.size(), 4u);
+  EXPECT_EQ(prompter_.messages[0].title, "Explore");
+  EXPECT_NE(prompter_.messages[0].text.find("\n" + P("kiv_utilities") + "\n"), std::string::npos)
+      << prompter_.messages[0].text;
+  EXPECT_NE(prompter_.messages[1].text.find(P("Additional Files")), std::string::npos);
+  EXPECT_EQ(prompter_.messages[2].title, "Open Link");
+  EXPECT_NE(prompter_.messages[2].text.find(P("help/index.html")), std::string::npos) << prompter_.messages[2].text;
+  EXPECT_NE(prompter_.messages[3].text.find(P("help/bootmenu.html")), std::string::npos);
+  for (const Message& m : prompter_.messages) EXPECT_EQ(m.icon, Icon::Exclamation);
+}
+
 TEST_F(WizardTest, CancelShowsTheFinishPageAndFinishEndsWithSettings) {
   auto f = MakeForm();
   f->CmdNext_Click();

@@ -40,7 +40,9 @@ std::string FirstOpticalMount(const std::string& mountsFile = "/proc/self/mounts
 // free bytes (for an unprivileged user) of the file system holding the path's
 // nearest existing ancestor, capped at INT64_MAX; -1 when the query fails;
 int64_t FreeBytes(const std::string& path);
-// starts `xdg-open target` detached; false when it cannot be started.
+// starts `xdg-open target` detached; false when it cannot be started or
+// reports within kOpenerGraceMs that it has no program for the target.
+inline constexpr int kOpenerGraceMs = 1500;
 bool OpenWithDesktop(const std::string& target);
 
 // A platform for tests: every answer is a public member to set; OpenLink and

@@ -94,4 +94,13 @@ std::string FindOnPath(const std::string& program);
 // child is reaped when it ends.
 bool StartDetached(const std::vector<std::string>& argv);
 
+// Starts argv as StartDetached does and watches it for up to `graceMs`, for
+// launchers that either hand over to another program and end at once, or fail
+// at once. The result is the exit status when it ended by then,
+// kDetachedRunning when it still runs (reaped when it ends), kDetachedNotStarted
+// when it could not be started.
+inline constexpr int kDetachedRunning = -1;
+inline constexpr int kDetachedNotStarted = -2;
+int StartDetachedWatched(const std::vector<std::string>& argv, int graceMs);
+
 }  // namespace kiv

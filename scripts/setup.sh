@@ -17,6 +17,8 @@ PACKAGES=(
   qemu-system-x86
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
+  # the desktop opener behind the Explore buttons and the link labels
+  xdg-utils
 )
 
 missing=()

@@ -15,7 +15,9 @@
 #include "cdtool/frm_cd_build.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/ui/help_window.h"
+#include "common/ui/password_style.h"
 #include "common/ui/qt_prompter.h"
+#include "common/ui/widget_caption.h"
 
 namespace kiv {
 
@@ -30,7 +32,7 @@ QVBoxLayout* Column(QWidget* page) {
 }
 
 QGroupBox* Frame(QWidget* parent, const Label& caption, const char* name) {
-  auto* frame = new QGroupBox(Q(caption.Caption), parent);
+  auto* frame = new QGroupBox(LiteralCaption(caption.Caption), parent);
   frame->setObjectName(name);
   return frame;
 }
@@ -83,7 +85,14 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
 CdBuildWindow::~CdBuildWindow() = default;
 
 void CdBuildWindow::closeEvent(QCloseEvent* event) {
-  // The close box ends the session without saving the settings.
+  // The close box ends the session without saving the settings; during a
+  // build the model decides (it asks whether to cancel first).
+  const bool may = f_.Form_QueryUnload();
+  Refresh();
+  if (!may) {
+    event->ignore();
+    return;
+  }
   if (HelpWindow::IsOpen()) HelpWindow::Instance().close();
   event->accept();
 }
@@ -91,6 +100,11 @@ void CdBuildWindow::closeEvent(QCloseEvent* event) {
 void CdBuildWindow::Refresh() {
   for (auto& bind : binds_) bind();
   pages_->setCurrentIndex(f_.VisiblePage);
+  if (f_.RaiseRequested) {
+    f_.RaiseRequested = false;
+    raise();
+    activateWindow();
+  }
 }
 
 void CdBuildWindow::AfterEvent() {
@@ -112,6 +126,8 @@ QLabel* CdBuildWindow::MakeLabel(QWidget* parent, Label& label, const char* name
   auto* w = new QLabel(parent);
   w->setObjectName(name);
   w->setWordWrap(true);
+  // Captions and file names are shown as they are, never read as markup.
+  w->setTextFormat(Qt::PlainText);
   binds_.push_back([w, &label] {
     w->setText(Q(label.Caption));
     w->setEnabled(label.Enabled);
@@ -156,7 +172,7 @@ QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* na
 }
 
 QCheckBox* CdBuildWindow::MakeCheck(QWidget* parent, CheckBox& box, const char* name) {
-  auto* w = new QCheckBox(Q(box.Caption), parent);
+  auto* w = new QCheckBox(LiteralCaption(box.Caption), parent);
   w->setObjectName(name);
   // Tri-state to show the stored 2 (greyed); a click goes to the model, which
   // decides the new state.
@@ -173,7 +189,7 @@ QCheckBox* CdBuildWindow::MakeCheck(QWidget* parent, CheckBox& box, const char* 
 }
 
 QPushButton* CdBuildWindow::MakeButton(QWidget* parent, Button& button, const char* name, std::function<void()> click) {
-  auto* w = new QPushButton(Q(button.Caption), parent);
+  auto* w = new QPushButton(LiteralCaption(button.Caption), parent);
   w->setObjectName(name);
   connect(w, &QPushButton::clicked, this, Handler(std::move(click)));
   binds_.push_back([w, &button] {
@@ -186,6 +202,7 @@ QPushButton* CdBuildWindow::MakeButton(QWidget* parent, Button& button, const ch
 QWidget* CdBuildWindow::MakeSideStrip() {
   auto* strip = new QLabel(this);
   strip->setObjectName("PicSideImage");
+  strip->setTextFormat(Qt::PlainText);
   const int w = 150, h = 420;
   QPixmap pix(w, h);
   QPainter p(&pix);
@@ -408,11 +425,11 @@ QWidget* CdBuildWindow::Page7() {
   grid->addWidget(MakeCheck(pass, f_.ChkPassProtect, "ChkPassProtect"), 0, 0, 1, 2);
   grid->addWidget(MakeLabel(pass, f_.LblPass1, "LblPass1"), 1, 0);
   QLineEdit* p1 = MakeText(pass, f_.TxtPass1, "TxtPass1");
-  p1->setEchoMode(QLineEdit::Password);
+  MaskWithStars(p1);
   grid->addWidget(p1, 1, 1);
   grid->addWidget(MakeLabel(pass, f_.LblPass2, "LblPass2"), 2, 0);
   QLineEdit* p2 = MakeText(pass, f_.TxtPass2, "TxtPass2");
-  p2->setEchoMode(QLineEdit::Password);
+  MaskWithStars(p2);
   grid->addWidget(p2, 2, 1);
   col->addWidget(pass);
   col->addStretch();
@@ -444,6 +461,7 @@ QWidget* CdBuildWindow::Page9() {
   QLabel* abort = MakeLabel(page, f_.LblAbort, "LblAbort");
   abort->setStyleSheet(QStringLiteral("color: #b00000;"));
   col->addWidget(abort);
+  col->addWidget(MakeLabel(page, f_.LblEnding, "LblEnding"));
   col->addSpacing(16);
   auto link = [&](Label& label, const char* name, std::function<void()> click) {
     auto* w = new QLabel(page);

@@ -1,12 +1,18 @@
 #include "cdtool/ui/cd_build_window.h"
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 
+#include "cdtool/build_test_support.h"
 #include "cdtool/cdtool_test_support.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/ini_file.h"
@@ -140,7 +146,51 @@ TEST_F(WindowTest, TypedTextReachesTheModel) {
   iso->clear();
   QTest::keyClicks(iso, "/tmp/x.iso");
   EXPECT_EQ(form->TxtISOLoc.Text, "/tmp/x.iso");
-  EXPECT_EQ(window->control<QLineEdit>("TxtPass1")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(WindowTest, PasswordBoxesShowAStarForEachCharacter) {
+  Click("ChkPassProtect");
+  for (const char* name : {"TxtPass1", "TxtPass2"}) {
+    auto* box = window->control<QLineEdit>(name);
+    QTest::keyClicks(box, "s3cret");
+    EXPECT_EQ(box->displayText(), "******") << name;
+    EXPECT_EQ(box->text(), "s3cret") << name;
+  }
+  EXPECT_EQ(form->TxtPass1.Text, "s3cret");
+  EXPECT_EQ(form->TxtPass2.Text, "s3cret");
+  // Only the password boxes hide what is typed.
+  EXPECT_EQ(window->control<QLineEdit>("TxtISOLoc")->echoMode(), QLineEdit::Normal);
+}
+
+TEST_F(WindowTest, AmpersandsInCaptionsShowAsWritten) {
+  // A caption's "&" is part of the name, not a shortcut mark: Qt must get it doubled.
+  auto* bcon = window->control<QCheckBox>("ChkBCon");
+  EXPECT_EQ(bcon->text(), "O&&O BlueCon XXL Pro");
+  EXPECT_TRUE(QKeySequence::mnemonic(bcon->text()).isEmpty());
+  // Every caption of the window and of both dialogs: doubling gives back the
+  // model's text, and no widget carries a shortcut taken from a caption.
+  window->Win9xDialog();
+  window->Win2KDialog();
+  std::vector<QWidget*> roots{window.get(), &window->Win9xDialog(), &window->Win2KDialog()};
+  int checked = 0;
+  for (QWidget* root : roots) {
+    for (auto* button : root->findChildren<QAbstractButton*>()) {
+      EXPECT_TRUE(QKeySequence::mnemonic(button->text()).isEmpty()) << button->text().toStdString();
+      ++checked;
+    }
+    for (auto* frame : root->findChildren<QGroupBox*>())
+      EXPECT_TRUE(QKeySequence::mnemonic(frame->title()).isEmpty()) << frame->title().toStdString();
+    for (auto* label : root->findChildren<QLabel*>())
+      if (label->textFormat() != Qt::RichText) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+      }
+  }
+  EXPECT_GT(checked, 30);
+  // A label takes the caption literally (it has no shortcut).
+  form->LblSub_Step.Caption = "Adding O&O BlueCon XXL Files";
+  window->Refresh();
+  EXPECT_EQ(window->control<QLabel>("LblSub_Step")->text(), "Adding O&O BlueCon XXL Files");
+  EXPECT_EQ(window->control<QLabel>("LblSub_Step")->buddy(), nullptr);
 }
 
 template <typename Dialog>
@@ -197,6 +247,67 @@ TEST_F(WindowTest, Win2KDialogKeyFocusOptionsAndCancel) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
   // The edits stay for the next opening.
   EXPECT_EQ(form->Win2KInfo().ProductKey(), "abcde-abcde-abcde-abcde-abcde");
+}
+
+TEST_F(WindowTest, Win2KTemplateBoxShowsTheWholeDefaultPath) {
+  // A program folder with a path of everyday length (the fixture's is long).
+  ProgramFolder installed;
+  kiv::testing::FakePlatform platform;
+  platform.programFolder = installed.dir;
+  FrmCDBuild model(installed.dir, *prompter, platform);
+  model.Form_Load();
+  CdBuildWindow view(model, *prompter);
+  view.RunDialog = [](QDialog& d) {
+    d.show();
+    return 0;
+  };
+  view.show();
+  view.control<QPushButton>("CmdSetWin2KInfo")->click();
+  auto* box = view.Win2KDialog().findChild<QLineEdit*>("TxtTemplate");
+  ASSERT_EQ(box->text().toStdString(), installed.P("files/inf_files/win2k_template.inf"));
+  QCoreApplication::processEvents();
+  // The text area of a line edit is its width less the frame and margins,
+  // and within it the text keeps 2 pixels from either side.
+  QStyleOptionFrame option;
+  option.initFrom(box);
+  const QRect area = box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
+  EXPECT_GE(area.width() - 4, box->fontMetrics().horizontalAdvance(box->text())) << "box " << box->width() << " px";
+}
+
+TEST_F(WindowTest, AfterTheDemoSettingsBothDialogsShowTheirDefaults) {
+  // The demo writes its settings into the program folder; the wizard opened
+  // afterwards loads them.
+  ProgramFolder installed;
+  const std::string script = std::string(KIV_SOURCE_DIR) + "/scripts/demo-settings.sh";
+  ASSERT_EQ(std::system(("bash '" + script + "' '" + installed.dir + "'").c_str()), 0);
+  window.reset();
+  platform_.programFolder = installed.dir;
+  form = std::make_unique<FrmCDBuild>(installed.dir, *prompter, platform_);
+  form->Form_Load();
+  window = std::make_unique<CdBuildWindow>(*form, *prompter);
+  window->RunDialog = [](QDialog&) { return 0; };
+  window->show();
+  EXPECT_EQ(form->TxtISOLoc.Text, installed.P("kivcd-demo.iso"));
+
+  Click("CmdSetWin9xInfo");
+  Win9xInfoDialog& d9 = window->Win9xDialog();
+  auto text = [](QDialog& d, const char* name) { return d.findChild<QLineEdit*>(name)->text().toStdString(); };
+  EXPECT_EQ(text(d9, "TxtOwner"), "kivUser");
+  EXPECT_EQ(text(d9, "TxtOrg"), "VANTO LTD.");
+  EXPECT_EQ(text(d9, "TxtPCName"), "kivPC");
+  EXPECT_EQ(text(d9, "TxtWorkgroup"), "VANTO_LTD");
+  EXPECT_EQ(text(d9, "TxtOSType"), "Microsoft Windows 98");
+  for (QLineEdit* box : d9.keyBoxes) EXPECT_TRUE(box->text().isEmpty());
+
+  Click("CmdSetWin2KInfo");
+  Win2KInfoDialog& d2 = window->Win2KDialog();
+  EXPECT_EQ(text(d2, "TxtTemplate"), installed.P("files/inf_files/win2k_template.inf"));
+  EXPECT_EQ(text(d2, "TxtOwner"), "kivUser");
+  EXPECT_EQ(text(d2, "TxtOrg"), "VANTO LTD.");
+  EXPECT_EQ(text(d2, "TxtPCName"), "kivPC");
+  EXPECT_EQ(text(d2, "TxtWorkgroup"), "VANTO_LTD");
+  EXPECT_TRUE(d2.findChild<QRadioButton*>("OptJoinWorkgroup")->isChecked());
+  for (QLineEdit* box : d2.keyBoxes) EXPECT_TRUE(box->text().isEmpty());
 }
 
 TEST_F(WindowTest, HelpWindowFollowsPagesOnlyWhileOpen) {

@@ -4,16 +4,28 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "cdtool/frm_win2k_info.h"
 #include "cdtool/frm_win9x_info.h"
+#include "common/ui/widget_caption.h"
 
 namespace kiv {
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A label that shows its caption as written (never as markup).
+QLabel* PlainLabel(const QString& caption, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
 
 // A line edit mirroring a model text box; user edits go back to the model.
 QLineEdit* BindText(QWidget* parent, TextBox& box, const char* name, std::vector<std::function<void()>>& binds) {
@@ -46,7 +58,7 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
     box->setFont(fixed);
     box->setFixedWidth(QFontMetrics(fixed).horizontalAdvance(QStringLiteral("WWWWW")) + 14);
     boxes[i] = box;
-    if (i) layout->addWidget(new QLabel(QStringLiteral("-"), row));
+    if (i) layout->addWidget(PlainLabel(QStringLiteral("-"), row));
     layout->addWidget(box);
     QObject::connect(box, &QLineEdit::textEdited, box, [&m, &boxes, &ok, i](const QString& t) {
       m.SetKeyPart(i, t.toStdString());
@@ -72,7 +84,7 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
 template <typename Model>
 void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, Model& model) {
   auto* buttons = new QHBoxLayout();
-  auto* cancel = new QPushButton(Q(model.CmdCancel.Caption), dialog);
+  auto* cancel = new QPushButton(LiteralCaption(model.CmdCancel.Caption), dialog);
   cancel->setObjectName("CmdCancel");
   buttons->addStretch();
   buttons->addWidget(okButton);
@@ -94,13 +106,13 @@ Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog
   setWindowTitle(Q(m_.Caption));
   setModal(true);
   auto* grid = new QGridLayout(this);
-  okButton = new QPushButton(Q(m_.CmdOK.Caption), this);
+  okButton = new QPushButton(LiteralCaption(m_.CmdOK.Caption), this);
   okButton->setObjectName("CmdOK");
   int row = 0;
-  grid->addWidget(new QLabel(QStringLiteral("Product Key :"), this), row, 0);
+  grid->addWidget(PlainLabel(QStringLiteral("Product Key :"), this), row, 0);
   grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
   auto line = [&](const char* caption, TextBox& box, const char* name) {
-    grid->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    grid->addWidget(PlainLabel(QString::fromUtf8(caption), this), row, 0);
     grid->addWidget(BindText(this, box, name, binds_), row++, 1);
   };
   line("Owner Name :", m_.TxtOwner, "TxtOwner");
@@ -121,13 +133,14 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
   setWindowTitle(Q(m_.Caption));
   setModal(true);
   auto* grid = new QGridLayout(this);
-  okButton = new QPushButton(Q(m_.CmdOK.Caption), this);
+  okButton = new QPushButton(LiteralCaption(m_.CmdOK.Caption), this);
   okButton->setObjectName("CmdOK");
   int row = 0;
-  grid->addWidget(new QLabel(Q(m_.LblTemplate.Caption), this), row, 0);
+  grid->addWidget(PlainLabel(Q(m_.LblTemplate.Caption), this), row, 0);
   auto* templateRow = new QHBoxLayout();
-  templateRow->addWidget(BindText(this, m_.TxtTemplate, "TxtTemplate", binds_), 1);
-  auto* browse = new QPushButton(Q(m_.CmdBrwUnattend.Caption), this);
+  templateBox_ = BindText(this, m_.TxtTemplate, "TxtTemplate", binds_);
+  templateRow->addWidget(templateBox_, 1);
+  auto* browse = new QPushButton(LiteralCaption(m_.CmdBrwUnattend.Caption), this);
   browse->setObjectName("CmdBrwUnattend");
   browse->setFixedWidth(32);
   templateRow->addWidget(browse);
@@ -137,19 +150,19 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
     m_.FocusRequest.reset();
     Refresh();
   });
-  grid->addWidget(new QLabel(QStringLiteral("Product Key :"), this), row, 0);
+  grid->addWidget(PlainLabel(QStringLiteral("Product Key :"), this), row, 0);
   grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
   auto line = [&](const char* caption, TextBox& box, const char* name) {
-    grid->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    grid->addWidget(PlainLabel(QString::fromUtf8(caption), this), row, 0);
     grid->addWidget(BindText(this, box, name, binds_), row++, 1);
   };
   line("Owner Name :", m_.TxtOwner, "TxtOwner");
   line("Organization :", m_.TxtOrg, "TxtOrg");
   line("Computer Name :", m_.TxtPCName, "TxtPCName");
 
-  auto* workgroup = new QRadioButton(Q(m_.OptJoinWorkgroup.Caption), this);
+  auto* workgroup = new QRadioButton(LiteralCaption(m_.OptJoinWorkgroup.Caption), this);
   workgroup->setObjectName("OptJoinWorkgroup");
-  auto* domain = new QRadioButton(Q(m_.OptJoinDomain.Caption), this);
+  auto* domain = new QRadioButton(LiteralCaption(m_.OptJoinDomain.Caption), this);
   domain->setObjectName("OptJoinDomain");
   auto* options = new QVBoxLayout();
   options->addWidget(workgroup);
@@ -170,6 +183,21 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
 
 void Win2KInfoDialog::Refresh() {
   for (auto& b : binds_) b();
+  FitTemplateBox();
+}
+
+void Win2KInfoDialog::FitTemplateBox() {
+  QStyleOptionFrame option;
+  option.initFrom(templateBox_);
+  const QRect box = templateBox_->rect();
+  const QRect text = templateBox_->style()->subElementRect(QStyle::SE_LineEditContents, &option, templateBox_);
+  // Frame and margins around the text area, the line edit's own margin of
+  // 2 pixels either side within it, and room for the cursor.
+  const int chrome = box.width() - text.width() + 2 * 2 + 4;
+  int wanted = templateBox_->fontMetrics().horizontalAdvance(templateBox_->text()) + chrome;
+  const QScreen* screen = this->screen();
+  const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 900;
+  templateBox_->setMinimumWidth(std::min(wanted, limit));
 }
 
 }  // namespace kiv

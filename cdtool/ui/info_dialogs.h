@@ -35,8 +35,13 @@ class Win2KInfoDialog : public QDialog {
   QPushButton* okButton = nullptr;
 
  private:
+  // Widens the template box (and with it the dialog) to show the whole path,
+  // up to most of the screen's width.
+  void FitTemplateBox();
+
   FrmWin2KInfo& m_;
   std::vector<std::function<void()>> binds_;
+  QLineEdit* templateBox_ = nullptr;
 };
 
 }  // namespace kiv

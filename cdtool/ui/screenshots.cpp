@@ -30,6 +30,29 @@ bool Save(QWidget& w, const QString& folder, const QString& name) {
 
 }  // namespace
 
+void ShowScreenshotState(FrmCDBuild& form, int page) {
+  const bool wizard = page <= FrmCDBuild::kLastWizardPage;
+  form.VisiblePage = page;
+  // Back is off on the first page and once the build has started.
+  form.CmdBack.Enabled = wizard && page > 0;
+  // Next gives way to Finish on the summary page.
+  form.CmdNext.Visible = page < FrmCDBuild::kLastWizardPage;
+  form.CmdFinish.Visible = page >= FrmCDBuild::kLastWizardPage;
+  // While the build works Finish is greyed out; it ends the program afterwards.
+  form.CmdFinish.Enabled = page != FrmCDBuild::kProgressPage;
+  // The ISO step turns Cancel off, and it stays off on the result page.
+  form.CmdCancel.Enabled = page != FrmCDBuild::kFinishPage;
+  if (page == FrmCDBuild::kProgressPage) {
+    form.LblRight[0].Caption = "\u2714";
+    form.LblRight[1].Caption = "\u2714";
+    form.LblRight[2].Caption = "\u2718";
+    form.LblMsg[3].Bold = true;
+    form.LblSub_Step.Caption = "Copying : kiv_utilities/readme.txt";
+    form.BarSub_Step.Max = 100;
+    form.BarSub_Step.Value = 42;
+  }
+}
+
 int RenderScreenshots(const std::string& outputFolder) {
   const QString folder = QString::fromStdString(outputFolder);
   if (!QDir().mkpath(folder)) {
@@ -78,20 +101,7 @@ int RenderScreenshots(const std::string& outputFolder) {
                          "page4-win9x",     "page5-advtools",   "page6-utilities",    "page7-iso",
                          "page8-summary",   "page9-finish",     "page10-progress"};
   for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
-    form.VisiblePage = page;
-    form.CmdBack.Enabled = page > 0 && page < 9;
-    form.CmdNext.Visible = page < 8;
-    form.CmdFinish.Visible = page >= 8;
-    form.CmdCancel.Enabled = page != 9;
-    if (page == 10) {
-      form.LblRight[0].Caption = "\u2714";
-      form.LblRight[1].Caption = "\u2714";
-      form.LblRight[2].Caption = "\u2718";
-      form.LblMsg[3].Bold = true;
-      form.LblSub_Step.Caption = "Copying : kiv_utilities/readme.txt";
-      form.BarSub_Step.Max = 100;
-      form.BarSub_Step.Value = 42;
-    }
+    ShowScreenshotState(form, page);
     window.Refresh();
     ok &= Save(window, folder, QString::fromLatin1(names[page]));
   }

@@ -5,6 +5,13 @@
 
 namespace kiv {
 
+class FrmCDBuild;
+
+// Puts the window model in the state it has on `page` in a real session:
+// pages 0-8 as Next leaves them, page 10 while the build works on step 4,
+// page 9 after a build that succeeded.
+void ShowScreenshotState(FrmCDBuild& form, int page);
+
 // Returns 0 when every picture was written; messages name a file that failed.
 int RenderScreenshots(const std::string& outputFolder);
 

@@ -6,10 +6,16 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <memory>
 
 #include "cdtool/build_test_support.h"
 #include "cdtool/cdtool_test_support.h"
+#include "cdtool/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
+#include "cdtool/ui/screenshots.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 
@@ -94,6 +100,53 @@ TEST_F(WindowBuildRun, FinishRunsTheBuildAndShowsItsSteps) {
   EXPECT_TRUE(folder.Exists("kivcd.ini"));
 }
 
+// The bottom buttons as the user sees them.
+struct ButtonRow {
+  bool backEnabled, nextVisible, finishVisible, finishEnabled, cancelEnabled;
+  bool operator==(const ButtonRow&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const ButtonRow& b) {
+  return out << "back " << (b.backEnabled ? "on" : "off") << ", next " << (b.nextVisible ? "shown" : "hidden")
+             << ", finish " << (b.finishVisible ? "shown" : "hidden") << " " << (b.finishEnabled ? "on" : "off")
+             << ", cancel " << (b.cancelEnabled ? "on" : "off");
+}
+ButtonRow Buttons(CdBuildWindow& w) {
+  auto* back = w.control<QAbstractButton>("CmdBack");
+  auto* next = w.control<QAbstractButton>("CmdNext");
+  auto* finish = w.control<QAbstractButton>("CmdFinish");
+  auto* cancel = w.control<QAbstractButton>("CmdCancel");
+  return {back->isEnabled(), next->isVisibleTo(&w), finish->isVisibleTo(&w), finish->isEnabled(), cancel->isEnabled()};
+}
+
+TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
+  // The window while the run works (its steps pump events) and after it ...
+  std::optional<ButtonRow> during;
+  auto pump = form->OnPumpEvents;
+  form->OnPumpEvents = [&] {
+    pump();
+    if (!during && window->pages()->currentIndex() == FrmCDBuild::kProgressPage) during = Buttons(*window);
+  };
+  Click("CmdFinish");
+  ASSERT_TRUE(during.has_value());
+  window->Refresh();
+  const ButtonRow after = Buttons(*window);
+  EXPECT_FALSE(during->finishEnabled);
+
+  // ... and what the screenshots render for those two pages.
+  FrmCDBuild pictured(folder.dir, *prompter, platform);
+  pictured.Form_Load();
+  CdBuildWindow picture(pictured, *prompter);
+  picture.show();
+  ShowScreenshotState(pictured, FrmCDBuild::kProgressPage);
+  picture.Refresh();
+  EXPECT_EQ(picture.pages()->currentIndex(), FrmCDBuild::kProgressPage);
+  EXPECT_EQ(Buttons(picture), *during);
+  ShowScreenshotState(pictured, FrmCDBuild::kFinishPage);
+  picture.Refresh();
+  EXPECT_EQ(Buttons(picture), after);
+  EXPECT_EQ(picture.control<QLabel>("LblFinish")->text(), Text("LblFinish"));
+}
+
 TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
@@ -126,6 +179,129 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivnet.img"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
   EXPECT_TRUE(window->control<QAbstractButton>("CmdFinish")->isEnabled());
+}
+
+// Runs `action` once, from the window's event pump, while the disk builder
+// makes the second boot disk: that disk waits for the go the helper gives
+// after the action, so the action always meets the disk builder at work.
+void DuringSecondDisk(ProgramFolder& folder, FrmCDBuild& form, std::function<void()> action) {
+  std::string script = ReadText(folder.P("bootsmith"));
+  const std::string gate = "[ \"$disk\" = kivsoftware_emm ] && while [ ! -e bootsmith.go ]; do sleep 0.01; done\n";
+  script.insert(script.find("echo \"bootsmith: building"), gate);
+  WriteScript(folder.P("bootsmith"), script);
+  auto pump = form.OnPumpEvents;
+  auto done = std::make_shared<bool>(false);
+  form.OnPumpEvents = [&folder, &form, pump, done, action] {
+    pump();
+    if (!*done && form.LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)" &&
+        form.ActiveBuild && form.ActiveBuild->run.ASyncAppRunning) {
+      *done = true;
+      action();
+      WriteText(folder.P("bootsmith.go"), "");
+    }
+  };
+}
+
+// Answers the next question box with `button` and records it.
+void AnswerWith(QtPrompter& prompter, std::vector<std::string>& shown, QMessageBox::StandardButton button) {
+  prompter.BeforeMessageBox = [&shown, button](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+    QTimer::singleShot(0, &box, [&box, button] {
+      if (QAbstractButton* b = box.button(button)) b->click();
+      else box.buttons().front()->click();
+    });
+  };
+}
+
+TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
+  AnswerWith(*prompter, shown, QMessageBox::Yes);
+  bool closedAtOnce = true;
+  DuringSecondDisk(folder, *form, [&] { closedAtOnce = window->close(); });
+  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("Cancel"), std::string::npos) << shown[0];
+  // The window stays until the run has stopped, then closes.
+  EXPECT_FALSE(closedAtOnce);
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(form->LblFinish.Caption, "   Operation canceled");
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  // Closing the window by its close box does not save the settings.
+  EXPECT_FALSE(folder.Exists("kivcd.ini"));
+}
+
+TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
+  AnswerWith(*prompter, shown, QMessageBox::No);
+  bool closed = true;
+  DuringSecondDisk(folder, *form, [&] { closed = window->close(); });
+  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(form->QuitRequested);
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+  EXPECT_EQ(form->LblFinish.Caption, "  Operation completed successfully");
+  // Without a build running the close box closes at once.
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
+  // The ISO step cannot be cancelled: the close box says so and the run goes on.
+  // This mastering tool waits for the test's go before it writes the image.
+  const std::string fake = ReadText(folder.P("mkisofs"));
+  WriteScript(folder.P("mkisofs"), "#!/bin/sh\nwhile [ ! -e mkisofs.go ]; do sleep 0.01; done\n" +
+                                       fake.substr(fake.find('\n') + 1));
+  auto pump = form->OnPumpEvents;
+  bool tried = false, closed = true;
+  form->OnPumpEvents = [&] {
+    pump();
+    if (!tried && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
+      tried = true;
+      closed = window->close();
+      WriteText(folder.P("mkisofs.go"), "");
+    }
+  };
+  Click("CmdFinish");
+  ASSERT_TRUE(tried);
+  EXPECT_FALSE(closed);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Please Wait: ", 0), 0u) << shown[0];
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+}
+
+TEST_F(WindowBuildRun, FinishAfterCancelDuringADiskSaysTheProgramEndsWhenTheDiskBuilderHasFinished) {
+  // What page 9 said right after the second Finish, while the disk was still made.
+  QStringList saidRightAfter;
+  DuringSecondDisk(folder, *form, [&] {
+    Click("CmdCancel");
+    Click("CmdFinish");
+    for (QLabel* label : window->pages()->widget(FrmCDBuild::kFinishPage)->findChildren<QLabel*>())
+      if (label->isVisibleTo(window.get())) saidRightAfter << label->text();
+  });
+  Click("CmdFinish");
+  EXPECT_TRUE(saidRightAfter.join('\n').contains("The program ends when the disk builder has finished"))
+      << saidRightAfter.join(" | ").toStdString();
+  // Once the disk builder is done the settings are saved and the program ends.
+  EXPECT_TRUE(folder.Exists("kivcd.ini"));
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+}
+
+TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
+  // Another window (the disk builder's, in real life) takes the focus.
+  QWidget other;
+  other.setWindowTitle("Disk builder");
+  DuringSecondDisk(folder, *form, [&] {
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  });
+  Click("CmdFinish");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), window.get());
 }
 
 }  // namespace

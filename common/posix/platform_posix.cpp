@@ -102,7 +102,11 @@ bool OpenWithDesktop(const std::string& target) {
   if (target.empty()) return false;
   std::string opener = FindOnPath("xdg-open");
   if (opener.empty()) return false;
-  return StartDetached({opener, target});
+  // xdg-open hands the target to the desktop's program and ends, or ends at
+  // once with a non-zero status when it finds none ("no method available").
+  // One still running after the grace time runs the program itself.
+  const int status = StartDetachedWatched({opener, target}, kOpenerGraceMs);
+  return status == 0 || status == kDetachedRunning;
 }
 
 std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<PosixPlatform>(); }

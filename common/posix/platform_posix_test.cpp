@@ -101,6 +101,18 @@ TEST(PosixPlatform, OpeningStartsTheDesktopOpenerDetached) {
   EXPECT_EQ(got, "file name with blanks.html");
 }
 
+TEST(PosixPlatform, AnOpenerWithNoProgramForTheTargetCountsAsFailed) {
+  TestTempDir dir;
+  // What xdg-open does on a system without a browser or file manager.
+  const std::string opener = dir / "xdg-open";
+  ASSERT_TRUE(WriteFileAtomic(opener, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
+  ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
+  EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
+  EXPECT_FALSE(OpenWithDesktop("/tmp"));
+  EXPECT_FALSE(MakeSystemPlatform()->OpenFolder("/tmp"));
+  EXPECT_FALSE(MakeSystemPlatform()->OpenLink("help/index.html"));
+}
+
 TEST(PosixPlatform, CurrentPlatformCanBeSwapped) {
   auto fake = std::make_unique<FakePlatform>();
   fake->programFolder = "/opt/kiv";

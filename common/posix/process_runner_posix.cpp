@@ -122,6 +122,27 @@ bool StartDetached(const std::vector<std::string>& argv) {
   return true;
 }
 
+int StartDetachedWatched(const std::vector<std::string>& argv, int graceMs) {
+  SpawnSpec spec;
+  spec.argv = &argv;
+  spec.detach = true;
+  pid_t pid = -1;
+  if (Spawn(spec, pid) != 0) return kDetachedNotStarted;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+  auto nap = std::chrono::milliseconds(1);
+  for (;;) {
+    int status;
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return ExitCodeOf(status) >= 0 ? ExitCodeOf(status) : 128;
+    if (r < 0 && errno != EINTR) return kDetachedRunning;
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(nap);
+    if (nap < std::chrono::milliseconds(20)) nap *= 2;
+  }
+  ReapInBackground(pid);
+  return kDetachedRunning;
+}
+
 bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) {
   SpawnSpec spec;
   spec.argv = &argv;

@@ -1,0 +1,24 @@
+#include "common/desktop_open.h"
+
+#include "common/platform.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+bool ExploreFolder(const Platform& platform, Prompter& prompter, const std::string& folder) {
+  if (platform.OpenFolder(folder)) return true;
+  prompter.Inform("No file manager could be started to show the folder\n" + folder +
+                      "\nOpen this folder with a file manager of your choice.",
+                  "Explore", Icon::Exclamation);
+  return false;
+}
+
+bool OpenLinkTarget(const Platform& platform, Prompter& prompter, const std::string& target) {
+  if (platform.OpenLink(target)) return true;
+  prompter.Inform("No web browser could be started to open\n" + target +
+                      "\nOpen this address in a web browser of your choice.",
+                  "Open Link", Icon::Exclamation);
+  return false;
+}
+
+}  // namespace kiv
