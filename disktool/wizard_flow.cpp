@@ -127,12 +127,12 @@ void WizardFlow::CmdFinish_Click() {
     End();
     return;
   }
-  form_.CurrentPage = 7;
-  if (form_.Changed) form_.Changed();
-  ShowHelp(7, false);
   // The build reads the driver selection now; the window showing it goes,
   // so no OK pressed later writes a Drivers.ini that nothing removes.
   form_.Drivers.Close();
+  form_.CurrentPage = 7;
+  if (form_.Changed) form_.Changed();
+  ShowHelp(7, false);
   building_ = true;
   form_.FinishApp("");
   building_ = false;
