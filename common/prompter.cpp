@@ -59,11 +59,11 @@ std::optional<Answer> ParseAnswer(const std::string& reply, Buttons buttons) {
 
 namespace {
 
-bool ReadLine(std::string& line) {
+bool ReadLine(std::FILE* in, std::string& line) {
   line.clear();
   int c;
   bool any = false;
-  while ((c = std::fgetc(stdin)) != EOF) {
+  while ((c = std::fgetc(in)) != EOF) {
     any = true;
     if (c == '\n') break;
     line += static_cast<char>(c);
@@ -73,35 +73,50 @@ bool ReadLine(std::string& line) {
   return true;
 }
 
-void PrintMessage(const Message& m) {
-  std::string head = m.title.empty() ? "" : m.title + ": ";
-  std::fprintf(stderr, "%s%s\n", head.c_str(), m.text.c_str());
-}
+bool IsTerminal(std::FILE* in) { return in && ::isatty(::fileno(in)); }
 
 }  // namespace
 
+bool ConsolePrompter::CanAsk() const { return IsTerminal(in_); }
+
+void ConsolePrompter::Say(const std::string& text) {
+  std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+}
+
+std::optional<std::string> ConsolePrompter::AskLine(const std::string& question) {
+  std::fprintf(out_, "%s", question.c_str());
+  std::fflush(out_);
+  std::string line;
+  if (!ReadLine(in_, line)) {
+    std::fprintf(out_, "\n");
+    return std::nullopt;
+  }
+  return line;
+}
+
 Answer ConsolePrompter::MsgBox(const Message& message) {
-  PrintMessage(message);
+  std::fprintf(out_, "%s%s\n", message.title.empty() ? "" : (message.title + ": ").c_str(), message.text.c_str());
   std::vector<Answer> choices = ButtonAnswers(message.buttons);
   if (choices.size() == 1) {
-    std::fflush(stderr);
+    std::fflush(out_);
     return choices.front();
   }
   std::string menu;
   for (Answer a : choices) menu += (menu.empty() ? "" : "/") + std::string(AnswerName(a));
-  if (!::isatty(STDIN_FILENO)) {
+  if (!CanAsk()) {
     Answer a = CautiousAnswer(message);
-    std::fprintf(stderr, "  [%s] -> %s (no terminal)\n", menu.c_str(), AnswerName(a));
-    std::fflush(stderr);
+    std::fprintf(out_, "  [%s] -> %s (no terminal)\n", menu.c_str(), AnswerName(a));
+    std::fflush(out_);
     return a;
   }
   for (;;) {
-    std::fprintf(stderr, "  [%s]? ", menu.c_str());
-    std::fflush(stderr);
+    std::fprintf(out_, "  [%s]? ", menu.c_str());
+    std::fflush(out_);
     std::string line;
-    if (!ReadLine(line)) {
+    if (!ReadLine(in_, line)) {
       Answer a = CautiousAnswer(message);
-      std::fprintf(stderr, "-> %s\n", AnswerName(a));
+      std::fprintf(out_, "-> %s\n", AnswerName(a));
       return a;
     }
     if (auto a = ParseAnswer(line, message.buttons)) return *a;
@@ -110,33 +125,21 @@ Answer ConsolePrompter::MsgBox(const Message& message) {
 
 std::optional<std::string> ConsolePrompter::InputBox(const std::string& prompt, const std::string& title,
                                                      const std::string& defaultText) {
-  std::string head = title.empty() ? "" : title + ": ";
-  if (defaultText.empty())
-    std::fprintf(stderr, "%s%s\n> ", head.c_str(), prompt.c_str());
-  else
-    std::fprintf(stderr, "%s%s [%s]\n> ", head.c_str(), prompt.c_str(), defaultText.c_str());
-  std::fflush(stderr);
-  std::string line;
-  if (!ReadLine(line)) {
-    std::fprintf(stderr, "\n");
-    return std::nullopt;
-  }
-  if (line.empty() && !defaultText.empty()) return defaultText;
+  const std::string head = title.empty() ? "" : title + ": ";
+  const std::string shown = defaultText.empty() ? head + prompt + "\n> " : head + prompt + " [" + defaultText + "]\n> ";
+  std::optional<std::string> line = AskLine(shown);
+  if (!line) return std::nullopt;
+  if (line->empty() && !defaultText.empty()) return defaultText;
   return line;
 }
 
-namespace {
 // A file or folder "dialog" on the console: asked only of a person at a
 // terminal, so piped input meant for something else is never taken as a path.
-std::string AskPath(const std::string& title, const std::string& what) {
-  if (!isatty(STDIN_FILENO)) return "";
-  std::fprintf(stderr, "%s%s (empty line cancels)\n> ", title.empty() ? "" : (title + ": ").c_str(), what.c_str());
-  std::fflush(stderr);
-  std::string line;
-  if (!ReadLine(line)) return "";
-  return Trim(line);
+std::string ConsolePrompter::AskPath(const std::string& title, const std::string& what) {
+  if (!CanAsk()) return "";
+  std::optional<std::string> line = AskLine((title.empty() ? "" : title + ": ") + what + " (empty line cancels)\n> ");
+  return line ? Trim(*line) : "";
 }
-}  // namespace
 
 std::string ConsolePrompter::OpenFileDialog(const std::string& title, const std::vector<FileFilter>& filters,
                                             const std::string&) {

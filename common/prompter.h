@@ -3,6 +3,7 @@
 // Prompter: Qt dialogs in the GUI, stderr/stdin in console mode, a script in
 // tests. A message that cannot be asked (no terminal) takes its
 // `nonInteractive` answer, the one that loses nothing and never hangs.
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ class Prompter {
   virtual std::string BrowseForFolder(const std::string& startFolder, const std::string& title) = 0;
   // Shows a help topic (no-op where there is no help window).
   virtual void ShowHelpTopic(int /*topic*/) {}
+  // True when a person can answer: a window, or a terminal on the console.
+  // An input box that gets no answer where nobody could be asked is not a
+  // decision of the user, so callers then keep what is there.
+  virtual bool CanAsk() const { return true; }
 
   // Convenience: MsgBox with OK only.
   void Inform(const std::string& text, const std::string& title, Icon icon = Icon::None) {
@@ -63,15 +68,28 @@ class Prompter {
 // terminal when stdin is one (answer by name or initial), otherwise take the
 // non-interactive answer. Input boxes read a line from stdin (also from a pipe);
 // end of input counts as Cancel. File and folder dialogs ask a person at a
-// terminal for a path; without one they answer "" (cancelled).
+// terminal for a path; without one they answer "" (cancelled). Reads `in`
+// and writes `out` (stdin and stderr unless told otherwise).
 class ConsolePrompter : public Prompter {
  public:
+  explicit ConsolePrompter(std::FILE* in = stdin, std::FILE* out = stderr) : in_(in), out_(out) {}
   Answer MsgBox(const Message& message) override;
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) override;
   std::string OpenFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) override;
   std::string SaveFileDialog(const std::string&, const std::vector<FileFilter>&, const std::string&) override;
   std::string BrowseForFolder(const std::string&, const std::string&) override;
+  bool CanAsk() const override;
+
+  // The pieces console views are made of: a line of text, and a question
+  // answered by one typed line (nullopt at the end of input).
+  void Say(const std::string& text);
+  std::optional<std::string> AskLine(const std::string& question);
+
+ private:
+  std::string AskPath(const std::string& title, const std::string& what);
+  std::FILE* in_;
+  std::FILE* out_;
 };
 
 // Tests: records every message; answers from a queue (then the non-interactive
@@ -85,6 +103,7 @@ class ScriptedPrompter : public Prompter {
   std::string SaveFileDialog(const std::string& title, const std::vector<FileFilter>&, const std::string&) override;
   std::string BrowseForFolder(const std::string&, const std::string& title) override;
   void ShowHelpTopic(int topic) override { helpTopics.push_back(topic); }
+  bool CanAsk() const override { return canAsk; }
 
   struct InputPrompt {
     std::string prompt, title, defaultText;
@@ -97,6 +116,7 @@ class ScriptedPrompter : public Prompter {
   std::vector<int> helpTopics;
   std::vector<InputPrompt> inputPrompts;             // every InputBox call
   std::vector<std::string> dialogTitles;             // every file/folder dialog's title
+  bool canAsk = true;                                // false: as a console without a terminal
 
  private:
   std::string NextPath(const std::string& title);

@@ -26,6 +26,7 @@ namespace kiv {
 class Prompter;
 class ProgressSink;
 class FloppyDrive;
+struct Win9xInfo;
 
 // Check-box value: 0 unchecked, 1 checked, 2 greyed.
 struct CheckBoxModel {
@@ -102,13 +103,19 @@ class FrmWizard : public BuilderSession {
   ButtonModel CmdSelASPI{false, true, "Select which drivers to include..."};
   ButtonModel CmdSelNDIS{false, true, "Select which drivers to include..."};
   std::string LblNDISNote;
-  // Windows setup page (answer data of the SetupWin module).
-  std::string LblOSType = "Microsoft Windows 98";
+  // Windows setup page (answer data of the SetupWin module); the defaults
+  // also stand in for answers that come empty (ShowSetupData).
+  static constexpr const char* kDefaultOSType = "Microsoft Windows 98";
+  static constexpr const char* kDefaultOwner = "kivUser";
+  static constexpr const char* kDefaultOrg = "VANTO LTD.";
+  static constexpr const char* kDefaultPCName = "kivPC";
+  static constexpr const char* kDefaultWorkgroup = "VANTO_LTD";
+  std::string LblOSType = kDefaultOSType;
   std::string TxtKeyPart[5];
-  std::string TxtOwner = "kivUser";
-  std::string TxtOrg = "VANTO LTD.";
-  std::string TxtPCName = "kivPC";
-  std::string TxtWorkgroup = "VANTO_LTD";
+  std::string TxtOwner = kDefaultOwner;
+  std::string TxtOrg = kDefaultOrg;
+  std::string TxtPCName = kDefaultPCName;
+  std::string TxtWorkgroup = kDefaultWorkgroup;
   // Progress and finish pages.
   std::string LblMsg[4] = {"Preparing selected Drivers", "Preparing pre-built drivers cache",
                            "Preparing new floppy image", "Copying files to floppy image"};
@@ -180,6 +187,9 @@ class FrmWizard : public BuilderSession {
   // ---- setup modules and answer data ----
   void FillSetupDataFromKeyFile();
   void FillSetupDataFromReg();
+  // Puts answer data on the Windows-setup page, each empty answer replaced by
+  // the page's default.
+  void ShowSetupData(const Win9xInfo& info);
   bool CreateSetupInf();
   bool ProcessSetupInfFile(const std::string& relativeFile, int mode);
   bool CreateSetupNT();

@@ -112,6 +112,10 @@ void FrmDrivers::CmdSelAll_Click() {
 }
 
 void FrmDrivers::CmdOK_Click() {
+  if (closed_) {
+    Visible = false;
+    return;
+  }
   const INIFile ini(ResolvePathPrefix(JoinPath(programFolder_, "Drivers.ini")));
   const bool odi = EqualsNoCase(CurrentList, "odi32");
   for (const DriverItem& item : LV) {
@@ -127,5 +131,10 @@ void FrmDrivers::CmdOK_Click() {
 }
 
 void FrmDrivers::CmdCancel_Click() { Visible = false; }
+
+void FrmDrivers::Close() {
+  closed_ = true;
+  Visible = false;
+}
 
 }  // namespace kiv

@@ -40,10 +40,16 @@ class FrmDrivers {
   void CmdSelAll_Click();
   void CmdOK_Click();
   void CmdCancel_Click();
+  // The build has started (or the run has ended): the window is hidden for
+  // good, and an OK still pressed on it afterwards writes nothing - the build
+  // has read Drivers.ini, and the end of the run removes it.
+  void Close();
+  bool Closed() const { return closed_; }
   // Re-sorts LV by SortColumn / SortAscending (case-insensitive, stable).
   void SortItems();
 
  private:
+  bool closed_ = false;
   std::string RelativeToProgram(const std::string& path) const;
   std::string programFolder_;
 };

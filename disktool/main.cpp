@@ -1,7 +1,8 @@
 // bootsmith: the Kiv Disk Builder. Without arguments it shows the wizard;
 // with a disk name it builds that disk's image in batch mode. Without a
-// display (or with KIVCD_UI=console) messages go to stderr and questions take
-// their non-interactive answers, so scripts and the CD builder never hang.
+// display (or with KIVCD_UI=console) messages go to stderr; questions are put
+// to a person at a terminal and otherwise take their non-interactive answers,
+// so scripts and the CD builder never hang.
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/ui_mode.h"
+#include "disktool/console_drivers.h"
 #include "disktool/frm_wait.h"
 #include "disktool/program_main.h"
 
@@ -29,6 +31,6 @@ int main(int argc, char** argv) {
   views.prompter = &prompter;
   views.progress = &progress;
   views.wait = &wait;
-  views.showDrivers = kiv::ConsoleSelectDrivers;
+  views.showDrivers = [&prompter](kiv::FrmDrivers& drivers) { kiv::ChooseDriversOnConsole(drivers, prompter); };
   return kiv::BootsmithMain(folder, args, views);
 }

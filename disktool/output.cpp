@@ -9,6 +9,7 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/builder_session.h"
+#include "disktool/floppy_device_check.h"
 #include "disktool/floppy_drive.h"
 #include "disktool/image_target.h"
 
@@ -177,6 +178,12 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
 
 bool FrmWizard::FormatFloppy() {
   FloppyDrive& drive = Floppy();
+  // No question about formatting a drive that is not there.
+  if (std::string why; !FloppyDeviceFound(drive.DeviceName(), &why)) {
+    prompter_.MsgBox(Message{NoFloppyDriveText(drive.DeviceName(), why), kNoFloppyDriveTitle, Icon::Critical,
+                             Buttons::OK, 0, std::nullopt});
+    return false;
+  }
   const Answer a = prompter_.MsgBox(
       Message{"Formatting will erase all data on the floppy disk in " + drive.DeviceName() + ".\r\nFormat it now?",
               "Format Floppy Disk", Icon::Exclamation, Buttons::YesNoCancel, 0, Answer::Cancel});

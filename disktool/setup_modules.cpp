@@ -19,28 +19,30 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 
 }  // namespace
 
-void FrmWizard::FillSetupDataFromKeyFile() {
-  Win9xInfo info;
-  if (!ReadWin9xKeyFile(Resolve(kKeyFile), info)) return;
-  TxtOwner = info.OwnerName;
-  TxtOrg = info.Organization;
-  LblOSType = info.OptimizedFor;
-  TxtPCName = info.ComputerName;
-  TxtWorkgroup = info.Workgroup;
+// The Windows-setup page shows the answers it was given; an answer that is
+// empty (a key file saved with blank fields, or a machine without a
+// registry) shows the page's own default instead, so the page is never blank
+// and the module never falls back to the Windows Me templates by accident.
+void FrmWizard::ShowSetupData(const Win9xInfo& info) {
+  auto orDefault = [](const std::string& value, const char* fallback) {
+    return Trim(value).empty() ? std::string(fallback) : value;
+  };
+  TxtOwner = orDefault(info.OwnerName, kDefaultOwner);
+  TxtOrg = orDefault(info.Organization, kDefaultOrg);
+  LblOSType = orDefault(info.OptimizedFor, kDefaultOSType);
+  TxtPCName = orDefault(info.ComputerName, kDefaultPCName);
+  TxtWorkgroup = orDefault(info.Workgroup, kDefaultWorkgroup);
   for (int i = 0; i < 5; ++i) TxtKeyPart[i] = info.ProductKey[i];
   Notify();
 }
 
-void FrmWizard::FillSetupDataFromReg() {
-  const Win9xInfo info = ReadWin9xRegistry(CurrentPlatform());
-  TxtOwner = info.OwnerName;
-  TxtOrg = info.Organization;
-  LblOSType = info.OptimizedFor;
-  TxtPCName = info.ComputerName;
-  TxtWorkgroup = info.Workgroup;
-  for (int i = 0; i < 5; ++i) TxtKeyPart[i] = info.ProductKey[i];
-  Notify();
+void FrmWizard::FillSetupDataFromKeyFile() {
+  Win9xInfo info;
+  if (!ReadWin9xKeyFile(Resolve(kKeyFile), info)) return;
+  ShowSetupData(info);
 }
+
+void FrmWizard::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(CurrentPlatform())); }
 
 bool FrmWizard::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
   const INIFile inf(Resolve(relativeFile));

@@ -33,8 +33,36 @@ void WizardFlow::ShowHelp(int intStep, bool ForceShow) {
   if (ShowTopic) ShowTopic(kFirstHelpTopic + 10 * step);
 }
 
+namespace {
+
+// Marks Next as at work for the length of one click, whichever way it ends.
+class BusyWhile {
+ public:
+  explicit BusyWhile(bool& flag) : flag_(flag) { flag_ = true; }
+  ~BusyWhile() { flag_ = false; }
+  BusyWhile(const BusyWhile&) = delete;
+  BusyWhile& operator=(const BusyWhile&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
 void WizardFlow::CmdNext_Click() {
-  if (building_ || form_.Cancelled) return;
+  // Next's work pumps events (copies, cabarc runs, repaints), so a second
+  // click can arrive before the first one is done; it would run the next
+  // page's work on a half-made state and skip a page. It is ignored.
+  if (building_ || nextAtWork_ || form_.Cancelled) return;
+  {
+    const BusyWhile atWork(nextAtWork_);
+    NextWork();
+  }
+  // A step of the work cancelled the run (or Cancel was clicked meanwhile).
+  if (form_.Cancelled) form_.Drivers.Close();
+}
+
+void WizardFlow::NextWork() {
   const int p = form_.CurrentPage;
   if (p == 0) {
     form_.CmdBack.Enabled = true;
@@ -63,6 +91,8 @@ void WizardFlow::CmdNext_Click() {
     form_.FillInitialList();
     if (form_.SelectedDisk != 1) form_.CurrentPage += 1;  // the file page is for custom only
   }
+  // Cancel clicked while the work ran: CancelApp has shown the finish page.
+  if (form_.Cancelled) return;
   if (form_.CurrentPage == 4) {
     form_.CmdNext.Visible = false;
     form_.CmdFinish.Visible = true;
@@ -73,7 +103,7 @@ void WizardFlow::CmdNext_Click() {
 }
 
 void WizardFlow::CmdBack_Click() {
-  if (building_ || form_.Cancelled) return;
+  if (building_ || nextAtWork_ || form_.Cancelled) return;
   if (form_.CurrentPage == 5) {
     form_.CmdNext.Visible = true;
     form_.CmdFinish.Visible = false;
@@ -88,8 +118,8 @@ void WizardFlow::CmdBack_Click() {
 
 void WizardFlow::CmdFinish_Click() {
   // The window keeps handling events while the build runs; a second click
-  // must not start a second build inside the first.
-  if (building_) return;
+  // must not start a second build inside the first (nor inside Next's work).
+  if (building_ || nextAtWork_) return;
   form_.CmdBack.Enabled = false;
   form_.CmdCancel.Enabled = false;
   form_.CmdFinish.Enabled = true;
@@ -97,6 +127,9 @@ void WizardFlow::CmdFinish_Click() {
     End();
     return;
   }
+  // The build reads the driver selection now; the window showing it goes,
+  // so no OK pressed later writes a Drivers.ini that nothing removes.
+  form_.Drivers.Close();
   form_.CurrentPage = 7;
   if (form_.Changed) form_.Changed();
   ShowHelp(7, false);
@@ -114,12 +147,12 @@ void WizardFlow::CmdFinish_Click() {
 void WizardFlow::CmdCancel_Click() {
   if (building_) return;
   form_.CancelApp();
+  form_.Drivers.Close();
 }
 
 bool WizardFlow::Form_Unload() {
-  if (building_) return false;
+  if (building_ || nextAtWork_) return false;
   form_.LblFinish = "Operation canceled";
-  form_.RemoveWorkFiles();
   End();
   return true;
 }
@@ -127,6 +160,9 @@ bool WizardFlow::Form_Unload() {
 void WizardFlow::End() {
   if (ended_) return;
   ended_ = true;
+  // Whatever happened before, the program leaves no work files behind.
+  form_.Drivers.Close();
+  form_.RemoveWorkFiles();
   if (EndProgram) EndProgram();
 }
 

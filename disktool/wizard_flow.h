@@ -31,8 +31,8 @@ class WizardFlow {
   void CmdBack_Click();
   void CmdFinish_Click();
   void CmdCancel_Click();
-  // The window is being closed. False while a build runs: the window stays
-  // open until the build has come to its end.
+  // The window is being closed. False while a build (or Next's work) runs:
+  // the window stays open until that work has come to its end.
   bool Form_Unload();
   void CmdHelp_Click() { ShowHelp(255, true); }
   // Topic 1310 + 10 x step (255: the current page); without ForceShow only
@@ -40,13 +40,18 @@ class WizardFlow {
   void ShowHelp(int intStep, bool ForceShow);
 
   bool Building() const { return building_; }
+  // True while a click of Next is at work; Next, Back and Finish clicks that
+  // arrive meanwhile are ignored.
+  bool NextAtWork() const { return nextAtWork_; }
   bool Ended() const { return ended_; }
 
  private:
+  void NextWork();
   void End();
   FrmWizard& form_;
   std::function<void(int)> previousPageShown_;
   bool building_ = false;
+  bool nextAtWork_ = false;
   bool ended_ = false;
 };
 

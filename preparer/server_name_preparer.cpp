@@ -34,11 +34,31 @@ std::string RenderKivmaxTemplate(const std::string& templ, const std::string& se
   return out;
 }
 
-KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer) {
-  const std::string server = answer ? Trim(*answer) : std::string();
+std::string CleanServerAnswer(const std::string& answer) {
+  const char* const space = " \t\r\n\v\f";
+  const size_t first = answer.find_first_not_of(space);
+  if (first == std::string::npos) return "";
+  return answer.substr(first, answer.find_last_not_of(space) - first + 1);
+}
+
+bool ServerNameAcceptable(const std::string& name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  return true;
+}
+
+KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer,
+                              bool personAsked) {
+  const std::string server = answer ? CleanServerAnswer(*answer) : std::string();
   const std::string etc = ResolvePath(JoinPath(folder, "kivmax/etc"));
   const std::string output = ResolvePath(JoinPath(etc, "autoexec.net"));
 
+  if (!ServerNameAcceptable(server))
+    return {KivmaxResult::Failed,
+            "The server name holds a line break or another control character; " + output + " was not changed."};
+  if (server.empty() && !personAsked) return {KivmaxResult::Kept, ""};
   if (server.empty()) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(output, ec) && !std::filesystem::remove(output, ec))
@@ -60,11 +80,19 @@ KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std
 }
 
 int RunKivmax(const std::string& folder, Prompter& prompter) {
-  const std::optional<std::string> answer = prompter.InputBox(KivmaxPromptText(), kKivmaxTitle, "");
-  const KivmaxOutcome outcome = ApplyServerName(folder, answer);
+  std::optional<std::string> answer = prompter.InputBox(KivmaxPromptText(), kKivmaxTitle, "");
+  while (answer && !ServerNameAcceptable(CleanServerAnswer(*answer))) {
+    answer = prompter.InputBox(std::string(kKivmaxRefusal) + "\r\n" + KivmaxPromptText(), kKivmaxTitle, "");
+  }
+  const KivmaxOutcome outcome = ApplyServerName(folder, answer, prompter.CanAsk());
   if (outcome.result == KivmaxResult::Failed) {
     prompter.Inform(outcome.message, kKivmaxTitle, Icon::Critical);
     return 1;
+  }
+  if (outcome.result == KivmaxResult::Kept) {
+    prompter.Inform("No server name was given and nobody could be asked; " +
+                        ResolvePath(JoinPath(folder, "kivmax/etc/autoexec.net")) + " is kept as it is.",
+                    kKivmaxTitle, Icon::Information);
   }
   return 0;
 }

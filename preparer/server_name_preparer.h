@@ -25,21 +25,37 @@ PlaceholderTable KivmaxPlaceholders(const std::string& server);
 // with the placeholders replaced, each ended by CR LF. Empty in, empty out.
 std::string RenderKivmaxTemplate(const std::string& templ, const std::string& server);
 
-enum class KivmaxResult { Written, Removed, Failed };
+// Written: autoexec.net made from the template. Removed: a blank answer or
+// Cancel took it away. Kept: nobody could be asked, so it stays as it is.
+// Failed: nothing changed, `message` says why.
+enum class KivmaxResult { Written, Removed, Kept, Failed };
 
 struct KivmaxOutcome {
   KivmaxResult result = KivmaxResult::Failed;
   std::string message;  // what went wrong, naming the file or folder; "" otherwise
 };
 
-// Applies an answer of the prompt in `folder`. An empty answer (nullopt for
-// Cancel, or blanks only) removes an autoexec.net left by an earlier run.
-// Otherwise the template must exist and kivmax/etc must be a folder; the file
-// is written under a temporary name and renamed into place. The answer is used
-// with surrounding blanks removed.
-KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer);
+// The answer with white space (blanks, tabs, line breaks) removed at both
+// ends, as a name pasted with its line end comes out of the box.
+std::string CleanServerAnswer(const std::string& answer);
+// True when `name` holds no control character. Each line of autoexec.net is a
+// DOS command, so a line break inside the name would add commands of its own.
+bool ServerNameAcceptable(const std::string& name);
+// Said first in the box when an answer was refused.
+inline constexpr const char* kKivmaxRefusal =
+    "The server name must be one line without control characters (line breaks, tabs); type it again.";
 
-// The whole program: prompt, apply, report a failure through `prompter`.
+// Applies an answer of the prompt in `folder`. An empty answer (nullopt for
+// Cancel, or blanks only) removes an autoexec.net left by an earlier run -
+// when a person gave it; where nobody could be asked (`personAsked` false)
+// the file is kept. A name with a control character inside is refused and
+// nothing changes. Otherwise the template must exist and kivmax/etc must be a
+// folder; the file is written under a temporary name and renamed into place.
+KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer,
+                              bool personAsked = true);
+
+// The whole program: prompt (again, saying why, while the answer holds a
+// control character), apply, report a failure through `prompter`.
 // Returns the process exit status (0 done, 1 failed).
 int RunKivmax(const std::string& folder, Prompter& prompter);
 

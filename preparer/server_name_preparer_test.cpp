@@ -1,6 +1,8 @@
 #include "preparer/server_name_preparer.h"
 
 #include <gtest/gtest.h>
+
+#include "common/test_terminal.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +114,68 @@ TEST_F(KivmaxTest, MissingTemplateOrFolderIsReportedAndNothingWritten) {
   EXPECT_FALSE(fs::exists(dir_ / "kivmax" / "etc"));
 }
 
+TEST_F(KivmaxTest, ControlCharactersInTheNameAreRefusedAndAskedAgain) {
+  Put("kivmax.net", "@echo off\nnet use K: \\\\$$servername$$\\$$share_name$$\n");
+  ScriptedPrompter p;
+  // Pasted with a second command behind a line break, then with an escape,
+  // then the plain name with the line end a paste brings along.
+  p.inputs = {std::string("SRV\r\nnet use Z: \\\\evil\\x"), std::string("S\x1bRV"), std::string("SRV\r\n")};
+  EXPECT_EQ(RunKivmax(dir_.string(), p), 0);
+  ASSERT_EQ(p.inputPrompts.size(), 3u);
+  EXPECT_EQ(p.inputPrompts[1].prompt, std::string(kKivmaxRefusal) + "\r\n" + KivmaxPromptText());
+  EXPECT_EQ(p.inputPrompts[2].prompt, p.inputPrompts[1].prompt);
+  EXPECT_EQ(Get(Output()), "@echo off\r\nnet use K: \\\\SRV\\kivutils\r\n");
+  EXPECT_TRUE(p.messages.empty());
+
+  // A refused name is never written, not even by a direct call; an earlier
+  // file stays as it was.
+  Put("kivmax/etc/autoexec.net", "earlier\r\n");
+  for (const char* bad : {"A\nB", "A\rB", "A\tB", "A\x7f", "A\x01"}) {
+    const KivmaxOutcome outcome = ApplyServerName(dir_.string(), std::string(bad));
+    EXPECT_EQ(outcome.result, KivmaxResult::Failed) << bad;
+    EXPECT_NE(outcome.message.find("autoexec.net"), std::string::npos) << outcome.message;
+    EXPECT_EQ(Get(Output()), "earlier\r\n");
+  }
+  // Letters beyond ASCII (UTF-8 bytes) are no control characters.
+  EXPECT_EQ(ApplyServerName(dir_.string(), std::string("S\xc3\xa9RV")).result, KivmaxResult::Written);
+}
+
+TEST_F(KivmaxTest, WithoutAnyoneToAskAnEarlierFileIsKept) {
+  Put("kivmax.net", "$$servername$$\n");
+  Put("kivmax/etc/autoexec.net", "from an earlier run\r\n");
+  ScriptedPrompter nobody;
+  nobody.canAsk = false;  // no answer comes: as a console without a terminal
+  EXPECT_EQ(RunKivmax(dir_.string(), nobody), 0);
+  EXPECT_EQ(Get(Output()), "from an earlier run\r\n");
+  ASSERT_EQ(nobody.messages.size(), 1u);
+  EXPECT_NE(nobody.messages[0].text.find("autoexec.net"), std::string::npos) << nobody.messages[0].text;
+  EXPECT_EQ(ApplyServerName(dir_.string(), std::string("  "), false).result, KivmaxResult::Kept);
+  EXPECT_EQ(Get(Output()), "from an earlier run\r\n");
+  // A name given without a terminal is still used.
+  EXPECT_EQ(ApplyServerName(dir_.string(), std::string("SRV"), false).result, KivmaxResult::Written);
+  EXPECT_EQ(Get(Output()), "SRV\r\n");
+}
+
+TEST_F(KivmaxTest, APersonAtATerminalCanClearTheName) {
+  Put("kivmax.net", "$$servername$$\n");
+  Put("kivmax/etc/autoexec.net", "from an earlier run\r\n");
+  TestTerminal terminal;
+  ASSERT_TRUE(terminal.Opened());
+  terminal.Type("\n");  // Enter on an empty box
+  char* shown = nullptr;
+  size_t size = 0;
+  std::FILE* out = ::open_memstream(&shown, &size);
+  {
+    ConsolePrompter console(terminal.In(), out);
+    EXPECT_TRUE(console.CanAsk());
+    EXPECT_EQ(RunKivmax(dir_.string(), console), 0);
+  }
+  std::fclose(out);
+  EXPECT_NE(std::string(shown, size).find("Specify Kiv Server Name"), std::string::npos);
+  std::free(shown);
+  EXPECT_FALSE(fs::exists(Output()));
+}
+
 TEST_F(KivmaxTest, TemplateFoundWhateverItsLetterCase) {
   Put("KIVMAX.NET", "\\\\$$servername$$\n");
   EXPECT_EQ(ApplyServerName(dir_.string(), std::string("s")).result, KivmaxResult::Written);
@@ -142,8 +206,13 @@ TEST_F(KivmaxTest, ProgramWorksRelativeToItsOwnFolder) {
   EXPECT_NE(out.find("Specify Kiv Server Name"), std::string::npos) << out;
   EXPECT_EQ(Get(Output()), "net use K: \\\\FILESRV\\kivutils\r\n");
 
-  EXPECT_EQ(RunProgram(exe, "", out), 0) << out;  // end of input: cancelled
-  EXPECT_FALSE(fs::exists(Output()));
+  // Standard input is a file, no terminal: an answer it holds is used, but
+  // its end is nobody's decision, so the file written before stays.
+  EXPECT_EQ(RunProgram(exe, "", out), 0) << out;
+  EXPECT_EQ(Get(Output()), "net use K: \\\\FILESRV\\kivutils\r\n");
+  EXPECT_EQ(RunProgram(exe, "EVIL\rSRV\n", out), 0) << out;  // refused; then the input ends
+  EXPECT_NE(out.find(kKivmaxRefusal), std::string::npos) << out;
+  EXPECT_EQ(Get(Output()), "net use K: \\\\FILESRV\\kivutils\r\n");
 
   fs::remove(dir_ / "kivmax.net");
   EXPECT_EQ(RunProgram(exe, "FILESRV\n", out), 1) << out;

@@ -269,7 +269,9 @@ QWidget* WizardWindow::BuildPage5() {
   auto* hl = new QVBoxLayout(how);
   opt14_ = new QRadioButton("&1.44 MB Floppy Image", how);
   opt28_ = new QRadioButton("&2.88 MB Floppy Image", how);
-  optFloppy_ = new QRadioButton("1.44 MB &Floppy Disk", how);
+  // Alt+F is Finish's and Alt+B Back's on this page: each control has a key
+  // of its own.
+  optFloppy_ = new QRadioButton("1.44 MB Floppy &Disk", how);
   opt14_->setObjectName("OptImage14");
   opt28_->setObjectName("OptImage28");
   optFloppy_->setObjectName("OptFloppy");
@@ -281,7 +283,7 @@ QWidget* WizardWindow::BuildPage5() {
   auto* dl = new QHBoxLayout(destBox);
   dest_ = new QLineEdit(destBox);
   dest_->setObjectName("TxtDest");
-  browse_ = new QPushButton("&Browse...", destBox);
+  browse_ = new QPushButton("B&rowse...", destBox);
   browse_->setObjectName("CmdBrowse");
   dl->addWidget(dest_, 1);
   dl->addWidget(browse_);
@@ -410,6 +412,10 @@ void WizardWindow::Refresh() {
     msg_[i]->setFont(f);
     right_[i]->setText(form_.LblRight[i] ? QString::fromUtf8("\u2714") : QString());
   }
+
+  // The driver selection window goes when its model is hidden (the build
+  // closes it).
+  if (!form_.Drivers.Visible && drivers_ && drivers_->isVisible()) drivers_->hide();
 
   // Buttons.
   back_->setEnabled(form_.CmdBack.Enabled);

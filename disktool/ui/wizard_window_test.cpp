@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <map>
+
 #include "disktool/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/ui_test_app.h"
@@ -153,6 +156,54 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
   EXPECT_EQ(c.ended, 1);
   EXPECT_FALSE(c.pf.Exists("Drivers.ini"));
   EXPECT_FALSE(c.pf.Exists("cabs"));
+}
+
+// The letter after a single "&" of a caption, upper-cased; 0 when none.
+QChar Mnemonic(const QString& caption) {
+  for (int i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return caption[i + 1].toUpper();
+  }
+  return QChar();
+}
+
+TEST(WizardWindow, EveryControlOfTheDestinationPageHasItsOwnKey) {
+  Window t;
+  t.NextToFinish(2);
+  ASSERT_EQ(t.Page(), 5);
+  std::map<QChar, QStringList> byKey;
+  for (QAbstractButton* b : t.window->findChildren<QAbstractButton*>()) {
+    if (!b->isVisible()) continue;  // other pages' controls, Next
+    const QChar key = Mnemonic(b->text());
+    if (!key.isNull()) byKey[key] << b->text();
+  }
+  for (const auto& [key, captions] : byKey)
+    EXPECT_EQ(captions.size(), 1) << "Alt+" << QString(key).toStdString() << ": " << captions.join(", ").toStdString();
+  EXPECT_EQ(byKey['F'], QStringList{"&Finish"});
+  EXPECT_EQ(byKey['D'], QStringList{"1.44 MB Floppy &Disk"});
+}
+
+TEST(WizardWindow, FinishClosesTheDriverWindow) {
+  Window t;
+  t.window->CmdNext()->click();
+  t.window->LV_Disk()->topLevelItem(0)->setSelected(true);
+  t.window->CmdNext()->click();
+  ASSERT_EQ(t.Page(), 2);
+  t.window->CmdSelNDIS()->click();
+  ASSERT_TRUE(t.window->Drivers()->isVisible());
+  while (t.window->CmdNext()->isVisible()) t.window->CmdNext()->click();
+  t.window->CmdFinish()->click();
+  EXPECT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  EXPECT_FALSE(t.window->Drivers()->isVisible());
+  t.window->Drivers()->CmdOK()->click();  // had it stayed, this is what a user would press
+  EXPECT_FALSE(t.pf.Exists("Drivers.ini"));
+  t.window->CmdFinish()->click();
+  EXPECT_EQ(t.ended, 1);
+  EXPECT_FALSE(t.pf.Exists("Drivers.ini"));
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ class QtInputPrompter : public ConsolePrompter {
   Answer MsgBox(const Message& message) override;
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) override;
+  // The box is on the screen: its Cancel is the person's answer, whatever
+  // standard input is.
+  bool CanAsk() const override { return true; }
 };
 
 }  // namespace kiv

@@ -4,7 +4,11 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "preparer/server_name_preparer.h"
@@ -67,6 +71,39 @@ TEST(QtInputPrompter, CancelGivesNoAnswer) {
   });
   QtInputPrompter prompter;
   EXPECT_FALSE(prompter.InputBox(KivmaxPromptText(), kKivmaxTitle, "").has_value());
+}
+
+// Cancel in the box is the person's answer even where standard input is no
+// terminal (kivmax started by the disk builder's window): an earlier
+// autoexec.net goes, as the prompt says.
+TEST(QtInputPrompter, CancelInTheBoxRemovesAnEarlierFile) {
+  App();
+  const std::string folder = ::testing::TempDir() + "kivmax_qt_cancel";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder + "/kivmax/etc");
+  std::ofstream(folder + "/kivmax.net") << "$$servername$$\n";
+  std::ofstream(folder + "/kivmax/etc/autoexec.net") << "from an earlier run\r\n";
+  std::FILE* devnull = std::freopen("/dev/null", "r", stdin);
+  ASSERT_NE(devnull, nullptr);
+  WhenDialogShows([](QInputDialog* d) { d->reject(); });
+  // A message box, should one come, is closed and its text kept.
+  QString message;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&message]() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box && box->isVisible()) {
+        message = box->text();
+        box->accept();
+      }
+    }
+  });
+  closer.start(10);
+  QtInputPrompter prompter;
+  EXPECT_EQ(RunKivmax(folder, prompter), 0);
+  EXPECT_TRUE(message.isEmpty()) << message.toStdString();
+  EXPECT_FALSE(std::filesystem::exists(folder + "/kivmax/etc/autoexec.net"));
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

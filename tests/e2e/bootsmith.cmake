@@ -24,7 +24,8 @@ set(KIV_BOOTSMITH_E2E_ENV
   "KIVCD_UI=console"
   "QT_QPA_PLATFORM=offscreen")
 
-foreach(case command_line single_instance custom_image kivmax_plugin targets select_drivers)
+foreach(case command_line single_instance custom_image kivmax_plugin targets select_drivers
+        select_drivers_terminal)
   add_test(NAME bootsmith.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/bootsmith_e2e.sh ${case})
   set_tests_properties(bootsmith.${case} PROPERTIES
     ENVIRONMENT "${KIV_BOOTSMITH_E2E_ENV}"

@@ -233,6 +233,21 @@ quiet_tools)
   fat_ok "$prog/kivnet.img"
   ;;
 
+select_drivers_terminal)
+  # -sel at a terminal: the numbered list is asked; "a" unselects all, Enter
+  # confirms, and the image gets no network driver.
+  command -v script >/dev/null || { echo "SKIP: script missing"; exit 77; }
+  printf 'a\n\n' | script -qec "'$prog/bootsmith' -sel -t 288 netaccess 2>&1 >/dev/null" /dev/null >"$err"
+  rc=$?
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "-sel build at a terminal exits $rc"; }
+  in_order "Getting Drivers List ..." "Select Drivers: NIC / Description" "  2 ✔ NE2000" \
+    "Numbers toggle entries" "  2 ✘ NE2000" "Creating the floppy image file ..."
+  fat_ok "$prog/kivnet.img"
+  mdir -i "$prog/kivnet.img" -/ ::/lib >"$tmp/lib" 2>&1 || { cat "$tmp/lib" >&2; fail "no lib folder on the image"; }
+  ! grep -qi "ndis" "$tmp/lib" || { cat "$tmp/lib" >&2; fail "network drivers on the image though none was chosen"; }
+  no_work_files
+  ;;
+
 *) fail "unknown case $case_name" ;;
 esac
 echo "PASS $case_name"

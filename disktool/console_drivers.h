@@ -1,0 +1,21 @@
+#pragma once
+// The "Select Drivers" window of -sel on the console. A person at a terminal
+// sees the list numbered with its marks and answers line by line: numbers
+// toggle those entries, "a" is the Select/Unselect All button, Enter is OK
+// and "c" (or the end of input) is Cancel. Without a terminal the list is
+// printed and kept as it stands (ConsoleSelectDrivers), so scripts never
+// wait for an answer.
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class ConsolePrompter;
+class FrmDrivers;
+
+void ChooseDriversOnConsole(FrmDrivers& drivers, ConsolePrompter& console);
+
+// The list as the terminal shows it: a header, then "  <n> ✔|✘ NAME  description".
+std::vector<std::string> NumberedDriverLines(const FrmDrivers& drivers);
+
+}  // namespace kiv
