@@ -99,6 +99,8 @@ struct Encoder::Impl {
   bool streaming = false;          // Feed() used: frames may wait for later ones
   int64_t streamPos = 0;
   int64_t frameIndex = 0;
+  int64_t framesIn = 0;            // non-empty frames taken
+  int64_t framesOut = 0;           // frames finished
   uint32_t repeats[kNumRepeats] = {1, 1, 1};
   TreeState trees;
   BlockWriter writer;
@@ -131,20 +133,15 @@ struct Encoder::Impl {
 
   void FinishFrame(uint32_t size) {
     bits.AlignTo16();
+    // The stream's very last block may owe its pad byte.
+    if (++framesOut == framesIn && finished) writer.Finish(bits);
     sink->push_back(EncodedFrame{std::move(current), size});
     current.clear();
   }
 
   void WriteStoredFrame(const uint8_t* data, size_t size) {
     WriteHeaderOnce();
-    bits.Write(kUncompressed, 3);
-    bits.Write(static_cast<uint32_t>(size), 24);
-    if (bits.Aligned()) bits.Write(0, 16); else bits.AlignTo16();
-    for (uint32_t r : repeats) {
-      for (int i = 0; i < 4; ++i) bits.WriteByte(static_cast<uint8_t>(r >> (8 * i)));
-    }
-    bits.WriteBytes(data, size);
-    if (size & 1) bits.WriteByte(0);
+    writer.WriteStored(bits, data, static_cast<uint32_t>(size), repeats);
     FinishFrame(static_cast<uint32_t>(size));
   }
 
@@ -277,6 +274,7 @@ struct Encoder::Impl {
     finished = last;
     sink = &out;
     if (!frame.empty()) {
+      ++framesIn;
       if (!finder) {
         WriteStoredFrame(frame.data(), frame.size());
       } else {
