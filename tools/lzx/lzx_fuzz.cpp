@@ -14,9 +14,10 @@
 namespace {
 
 // Inputs past this size add little but slow every run down.
-constexpr size_t kMaxInput = 40000;
-// Small inputs are stretched to about this size to cover several frames.
-constexpr size_t kGrownSize = 70000;
+constexpr size_t kMaxInput = 20000;
+// Small inputs are stretched to about this size: past a frame and past
+// the smallest window.
+constexpr size_t kGrownSize = 36000;
 
 // Extracts the single file of `cab` with gcab into memory.
 bool DecodeWithGcab(const kiv::lzx::test::Bytes& cab, kiv::lzx::test::Bytes* out) {
