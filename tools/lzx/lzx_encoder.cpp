@@ -46,7 +46,7 @@ ParserSettings SettingsFor(int level) {
     s.nice = 32;
     s.passes = 1;
     s.hashBytes = 3;
-    s.ways = 16;
+    s.ways = 32;
     s.hashBits = 17;
     s.denseLengths = 8;
   } else if (level == 3) {
