@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   zlib1g-dev libssl-dev libmspack-dev
+  libgcab-dev  # the LZX fuzz target reads cabinets with gcab's library
   nasm
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab

@@ -1,5 +1,5 @@
 // cabarc's LZX level: --level and KIV_LZX_LEVEL choose the encoder's effort,
-// the cabinets still unpack byte-equal through cabextract, and every CFDATA
+// the cabinets still unpack byte-equal through cabextract and gcab, and every CFDATA
 // block holds at most 32 KiB even though the encoder codes several frames
 // under one set of trees.
 #include <gtest/gtest.h>
@@ -72,6 +72,11 @@ TEST(CabarcLevel, EveryLevelUnpacksByteEqualInBlocksOfAtMost32KiB) {
     auto c = RunTool({"cabextract", "-q", "-d", (dir.path() / name).string() + ".out", cab.string()});
     ASSERT_EQ(c.exitCode, 0) << name << c.out;
     EXPECT_TRUE(Tree(dir.path() / (name + ".out")) == expected) << name;
+    // gcab decodes each data block on its own, as Microsoft's EXTRACT does.
+    fs::create_directories(dir.path() / (name + ".gcab"));
+    auto g = RunTool({"gcab", "-x", "-C", (dir.path() / name).string() + ".gcab", cab.string()});
+    ASSERT_EQ(g.exitCode, 0) << name << g.out;
+    EXPECT_TRUE(Tree(dir.path() / (name + ".gcab")) == expected) << name;
     const std::string bytes = ReadFile(cab);
     sizes[level] = bytes.size();
     EXPECT_EQ(BlockSizes(bytes), std::vector<uint32_t>(9, 32768)) << name;

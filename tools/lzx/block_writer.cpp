@@ -191,6 +191,19 @@ uint64_t BlockWriter::CompressedCost(const BlockStats& stats, const TreeState& p
          std::min(SymbolCost(stats, trees, false), SymbolCost(stats, trees, true));
 }
 
+void BlockWriter::WriteStored(BitWriter& out, const uint8_t* data, uint32_t size, const uint32_t repeats[3]) {
+  WriteOwedPad(out);
+  out.Write(kUncompressed, 3);
+  out.Write(size, 24);
+  // The decoder skips 1..16 bits to reach a 16-bit boundary.
+  if (out.Aligned()) out.Write(0, 16); else out.AlignTo16();
+  for (int r = 0; r < 3; ++r) {
+    for (int i = 0; i < 4; ++i) out.WriteByte(static_cast<uint8_t>(repeats[r] >> (8 * i)));
+  }
+  out.WriteBytes(data, size);
+  padOwed_ = (size & 1) != 0;
+}
+
 void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats,
                         const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& state,
                         std::span<const size_t> frameBreaks, const std::function<void()>& onFrameBreak) {
@@ -202,18 +215,11 @@ void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const Block
   uint64_t compressed = 27 + TreeCost(trees, state) + std::min(verbatim, alignedCost);
 
   if (frameBreaks.empty() && UncompressedCost(stats.bytes) <= compressed) {
-    out.Write(kUncompressed, 3);
-    out.Write(stats.bytes, 24);
-    // The decoder skips 1..16 bits to reach a 16-bit boundary.
-    if (out.Aligned()) out.Write(0, 16); else out.AlignTo16();
-    for (int r = 0; r < 3; ++r) {
-      for (int i = 0; i < 4; ++i) out.WriteByte(static_cast<uint8_t>(repeatsAfter[r] >> (8 * i)));
-    }
-    out.WriteBytes(data, stats.bytes);
-    if (stats.bytes & 1) out.WriteByte(0);
+    WriteStored(out, data, stats.bytes, repeatsAfter);
     return;
   }
 
+  WriteOwedPad(out);
   out.Write(aligned ? kAligned : kVerbatim, 3);
   out.Write(stats.bytes, 24);
   if (aligned) {

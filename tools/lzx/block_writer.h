@@ -73,6 +73,16 @@ class BlockWriter {
              std::span<const size_t> frameBreaks = {},
              const std::function<void()>& onFrameBreak = {});
 
+  // A stored block of `size` bytes with R0..R2 = `repeats`.
+  void WriteStored(BitWriter& out, const uint8_t* data, uint32_t size, const uint32_t repeats[3]);
+
+  // A stored block of odd length is followed by one pad byte. It is written
+  // when the next block starts, so that when the block ends a frame the byte
+  // opens the next frame's data block: readers that decode each data block
+  // on its own skip it there. Finish writes a pad still owed at the end of
+  // the stream.
+  void Finish(BitWriter& out) { WriteOwedPad(out); }
+
   int MainSymbols() const { return mainSymbols_; }
 
  private:
@@ -85,8 +95,13 @@ class BlockWriter {
   // Bits for the tree deltas of a verbatim block.
   uint64_t TreeCost(const Trees& trees, const TreeState& prev) const;
   uint64_t SymbolCost(const BlockStats& stats, const Trees& trees, bool aligned) const;
+  void WriteOwedPad(BitWriter& out) {
+    if (padOwed_) out.WriteByte(0);
+    padOwed_ = false;
+  }
 
   int mainSymbols_;
+  bool padOwed_ = false;
 };
 
 // Writes lengths cur[0..n) as pretree-coded deltas against prev[0..n).

@@ -29,8 +29,9 @@ constexpr int kSplitDepth = 3;
 constexpr size_t kMaxLookahead = 8;
 
 // Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
-// pass of the near-optimal parse, same match finder. Level 3: two passes,
-// more candidates. Level 4 and up: six passes over deep hash chains.
+// pass of the near-optimal parse over the same kind of table, hashed on
+// three bytes. Levels 3 and 4: binary-tree match finder, two passes with a
+// moderate search, four passes with a deep one and every match length.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
@@ -44,21 +45,25 @@ ParserSettings SettingsFor(int level) {
     s.tails = true;
     s.nice = 32;
     s.passes = 1;
-    s.hashBytes = 4;
-    s.ways = 16;
+    s.hashBytes = 3;
+    s.ways = 32;
     s.hashBits = 17;
     s.denseLengths = 8;
   } else if (level == 3) {
+    s.tree = true;
     s.tails = true;
-    s.nice = 160;
+    s.depth = 24;
+    s.nice = 64;
     s.passes = 2;
+    s.denseLengths = 16;
     s.hashBytes = 3;
-    s.ways = 32;
+    s.ways = 0;
   } else {
-    s.depth = 512;
-    s.nice = kMaxMatch;
-    s.passes = 6;
+    s.tree = true;
     s.tails = true;
+    s.depth = 128;
+    s.nice = kMaxMatch;
+    s.passes = 4;
     s.hashBytes = 3;
     s.ways = 0;
   }
@@ -99,6 +104,8 @@ struct Encoder::Impl {
   bool streaming = false;          // Feed() used: frames may wait for later ones
   int64_t streamPos = 0;
   int64_t frameIndex = 0;
+  int64_t framesIn = 0;            // non-empty frames taken
+  int64_t framesOut = 0;           // frames finished
   uint32_t repeats[kNumRepeats] = {1, 1, 1};
   TreeState trees;
   BlockWriter writer;
@@ -112,7 +119,8 @@ struct Encoder::Impl {
     if (options.level > 0) {
       translate = true;
       ParserSettings settings = SettingsFor(options.level);
-      finder.emplace(options.windowBits, settings.hashBits, settings.hashBytes, settings.ways);
+      finder.emplace(options.windowBits, settings.hashBits, settings.hashBytes, settings.ways, settings.tree);
+      finder->SetTreeEffort(std::max(4, settings.depth / 4), settings.nice);
       parser.emplace(*finder, options.windowBits, settings);
     }
     // Waiting frames must stay inside the history the match finder keeps.
@@ -131,20 +139,15 @@ struct Encoder::Impl {
 
   void FinishFrame(uint32_t size) {
     bits.AlignTo16();
+    // The stream's very last block may owe its pad byte.
+    if (++framesOut == framesIn && finished) writer.Finish(bits);
     sink->push_back(EncodedFrame{std::move(current), size});
     current.clear();
   }
 
   void WriteStoredFrame(const uint8_t* data, size_t size) {
     WriteHeaderOnce();
-    bits.Write(kUncompressed, 3);
-    bits.Write(static_cast<uint32_t>(size), 24);
-    if (bits.Aligned()) bits.Write(0, 16); else bits.AlignTo16();
-    for (uint32_t r : repeats) {
-      for (int i = 0; i < 4; ++i) bits.WriteByte(static_cast<uint8_t>(r >> (8 * i)));
-    }
-    bits.WriteBytes(data, size);
-    if (size & 1) bits.WriteByte(0);
+    writer.WriteStored(bits, data, static_cast<uint32_t>(size), repeats);
     FinishFrame(static_cast<uint32_t>(size));
   }
 
@@ -277,6 +280,7 @@ struct Encoder::Impl {
     finished = last;
     sink = &out;
     if (!frame.empty()) {
+      ++framesIn;
       if (!finder) {
         WriteStoredFrame(frame.data(), frame.size());
       } else {

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/cabinet/cab_format.h"
 #include "tools/lzx/lzx_encoder.h"
 
 // lzxd is exported by libmspack but its header is not installed.
@@ -128,12 +129,11 @@ inline void Put32(Bytes& b, uint32_t v) {
   Put16(b, v >> 16);
 }
 
-// A minimal single-folder LZX cabinet around the encoder's frames.
-inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& options, bool lookahead = false) {
-  Bytes folder;
-  for (const auto& f : files) folder.insert(folder.end(), f.data.begin(), f.data.end());
-  std::vector<Bytes> frames;
-  if (!folder.empty()) frames = EncodeFrames(folder, options, lookahead);
+// A minimal single-folder LZX cabinet: the files, whose data the frames
+// encode in order, one CFDATA block per frame.
+inline Bytes CabinetAround(const std::vector<CabFile>& files, const std::vector<Bytes>& frames, int windowBits) {
+  size_t folderSize = 0;
+  for (const auto& f : files) folderSize += f.data.size();
   size_t filesSize = 0;
   for (const auto& f : files) filesSize += 16 + f.name.size() + 1;
   uint32_t coffFiles = 36 + 8;
@@ -157,7 +157,7 @@ inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& optio
   Put16(cab, 0);
   Put32(cab, coffData);
   Put16(cab, static_cast<uint32_t>(frames.size()));
-  Put16(cab, 3u | (static_cast<uint32_t>(options.windowBits) << 8));
+  Put16(cab, 3u | (static_cast<uint32_t>(windowBits) << 8));
   uint32_t offset = 0;
   for (const auto& f : files) {
     Put32(cab, static_cast<uint32_t>(f.data.size()));
@@ -172,14 +172,23 @@ inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& optio
   }
   size_t pos = 0;
   for (const auto& f : frames) {
-    size_t n = std::min<size_t>(32768, folder.size() - pos);
-    Put32(cab, 0);  // no checksum
+    size_t n = std::min<size_t>(32768, folderSize - pos);
+    Put32(cab, cab::DataBlockChecksum(f.data(), static_cast<uint16_t>(f.size()), static_cast<uint16_t>(n)));
     Put16(cab, static_cast<uint32_t>(f.size()));
     Put16(cab, static_cast<uint32_t>(n));
     cab.insert(cab.end(), f.begin(), f.end());
     pos += n;
   }
   return cab;
+}
+
+// The same around the encoder's frames for the files.
+inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& options, bool lookahead = false) {
+  Bytes folder;
+  for (const auto& f : files) folder.insert(folder.end(), f.data.begin(), f.data.end());
+  std::vector<Bytes> frames;
+  if (!folder.empty()) frames = EncodeFrames(folder, options, lookahead);
+  return CabinetAround(files, frames, options.windowBits);
 }
 
 inline std::filesystem::path TempDir(const std::string& tag) {
@@ -233,6 +242,36 @@ inline Bytes RandomBytes(size_t n, uint32_t seed) {
   Bytes b(n);
   for (auto& x : b) x = static_cast<uint8_t>(rng());
   return b;
+}
+
+// Incompressible runs of odd lengths between text-like and repetitive runs:
+// the encoder then ends stored blocks of odd length at odd places, also on
+// frame boundaries.
+inline Bytes MixedBytes(size_t n, uint32_t seed) {
+  static const char* kWords[] = {"setup ", "driver ", "the ", "of ", "CD-ROM ", "boot ", "disk ",
+                                 "files ", "copy ", "\r\n", "NDIS ", "load ", "memory "};
+  std::mt19937 rng(seed);
+  Bytes out;
+  while (out.size() < n) {
+    switch (rng() % 3) {
+      case 0:
+        for (uint32_t k = 20 + rng() % 2000; k > 0; --k) {
+          const char* w = kWords[rng() % 13];
+          out.insert(out.end(), w, w + std::strlen(w));
+        }
+        break;
+      case 1: {
+        Bytes unit(1 + rng() % 9);
+        for (auto& b : unit) b = static_cast<uint8_t>(rng());
+        for (uint32_t k = 10 + rng() % 3000; k > 0; --k) out.insert(out.end(), unit.begin(), unit.end());
+        break;
+      }
+      default:
+        for (uint32_t k = (1 + rng() % 12000) | 1; k > 0; --k) out.push_back(static_cast<uint8_t>(rng()));
+    }
+  }
+  out.resize(n);
+  return out;
 }
 
 }  // namespace kiv::lzx::test

@@ -9,21 +9,41 @@ namespace kiv::lzx {
 namespace {
 constexpr size_t kSlack = 16;  // zero bytes after the data for wide compares
 constexpr int64_t kPrefetchAhead = 4;
+// Tables start this large and double with the data up to the window, so a
+// small folder does not pay for a big window.
+constexpr uint32_t kFirstSpan = 1u << 16;
 }
 
-MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways)
+MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways, bool tree)
     : hashBits_(hashBits),
       hashMask_(hashBytes >= 4 ? 0xFFFFFFFFu : 0xFFFFFFu),
       hashBytes_(hashBytes >= 4 ? 4 : 3),
       windowSize_(1u << windowBits),
       maxOffset_((1u << windowBits) - 3),
-      buf_(2 * static_cast<size_t>(1u << windowBits) + kFrameSize + kSlack, 0),
+      span_(std::min(1u << windowBits, kFirstSpan)),
       ways_(ways > 0 ? 1 << (31 - __builtin_clz(static_cast<unsigned>(std::min(ways, 128)))) : 0),
       bucketHead_(ways > 0 ? size_t{1} << hashBits : 0, 0),
       head_((size_t{1} << hashBits) * static_cast<size_t>(ways_ > 0 ? ways_ : 1), 0),
-      prev_(ways > 0 ? 0 : size_t{1} << windowBits, 0) {}
+      tree_(tree) {
+  Grow();
+}
+
+void MatchFinder::Grow() {
+  if (ways_ == 0 && !tree_) prev_.resize(span_, 0);
+  if (tree_) children_.resize(2 * static_cast<size_t>(span_), 0);
+}
 
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
+  // Until the data outgrows the tables, a position's slot is the position
+  // itself under either mask, so the tables grow in place.
+  while (span_ < windowSize_ && static_cast<uint64_t>(End()) + size > span_) {
+    span_ *= 2;
+    Grow();
+  }
+  const size_t full = 2 * static_cast<size_t>(windowSize_) + kFrameSize + kSlack;
+  if (used_ + size + kSlack > buf_.size() && buf_.size() < full) {
+    buf_.resize(std::min(full, std::max(2 * buf_.size(), used_ + size + kSlack)), 0);
+  }
   if (used_ + size + kSlack > buf_.size()) {
     // Keep exactly one window of history; older data can never be matched.
     size_t drop = used_ - windowSize_;
@@ -40,7 +60,17 @@ uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
 
 void MatchFinder::InsertUpTo(int64_t pos) {
   const int64_t limit = std::min(pos, End() - (hashBytes_ - 1));
-  const uint32_t mask = windowSize_ - 1;
+  const uint32_t mask = span_ - 1;
+  if (tree_) {
+    // A position joins the tree only once the longest match from it can be
+    // compared in full; one nearer the end than that waits for the next
+    // frame, so that the tree's order stays exact.
+    const int64_t treeLimit = std::min(pos, End() - kMaxMatch + 1);
+    while (inserted_ < treeLimit) {
+      FindInTree(inserted_, kMaxMatch, treeInsertDepth_, nullptr, true);
+    }
+    return;
+  }
   if (ways_ > 0) {
     const unsigned wrap = static_cast<unsigned>(ways_ - 1);
     for (; inserted_ < limit; ++inserted_) {
@@ -63,7 +93,12 @@ int MatchFinder::FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint3
   InsertUpTo(pos);
   if (pos + hashBytes_ > End()) return 0;
   if (ways_ > 0) return FindInBuckets(pos, maxLength, niceLength, out);
-  const uint32_t mask = windowSize_ - 1;
+  if (tree_) {
+    if (maxLength < 3) return 0;
+    const bool insert = inserted_ == pos && pos + kMaxMatch <= End();
+    return FindInTree(pos, maxLength, depth, out, insert);
+  }
+  const uint32_t mask = span_ - 1;
   const uint8_t* cur = At(pos);
   uint32_t h = Hash(cur);
   uint32_t cand = head_[h];
@@ -127,6 +162,77 @@ int MatchFinder::FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLen
       out[found++] = {len, offset};
       if (len >= niceLength || len >= maxLength) break;
     }
+  }
+  return found;
+}
+
+int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out,
+                            bool insert) {
+  const uint32_t mask = span_ - 1;
+  const uint8_t* cur = At(pos);
+  const uint32_t h = Hash(cur);
+  uint32_t cand = head_[h];
+  uint32_t scratch[2];
+  if (insert) {
+    head_[h] = static_cast<uint32_t>(pos) + 1;
+    inserted_ = pos + 1;
+  }
+  // The new position becomes the root: candidates smaller than it hang
+  // below `smaller`, larger ones below `larger`. `smallLen` and `largeLen`
+  // are the prefixes those sides are known to share with it.
+  // A search that does not insert links into scratch slots instead.
+  uint32_t* smaller = insert ? &children_[2 * (static_cast<uint32_t>(pos) & mask)] : &scratch[0];
+  uint32_t* larger = smaller + 1;
+  uint32_t smallLen = 0, largeLen = 0;
+  // Every insertion compares the same number of bytes, so the tree is
+  // ordered by that prefix exactly; a match reported is measured in full.
+  const uint32_t limit = std::min(treeNice_, maxLength);
+  uint32_t best = 2;
+  int found = 0;
+  while (cand != 0) {
+    const int64_t c = static_cast<int64_t>(cand) - 1;
+    const uint32_t offset = static_cast<uint32_t>(pos - c);
+    if (offset > maxOffset_ || depth-- <= 0) break;
+    uint32_t* pair = &children_[2 * (static_cast<uint32_t>(c) & mask)];
+    const uint8_t* p = At(c);
+    uint32_t len = std::min(smallLen, largeLen);
+    if (p[len] == cur[len]) {
+      len = len + 1 + MatchLength(pos + len + 1, offset, limit - len - 1);
+      if (len > best && out) {
+        uint32_t real = MatchLength(pos, offset, maxLength);
+        if (real > best) {
+          best = real;
+          out[found++] = {real, offset};
+        }
+      }
+      if (len >= limit) {
+        // Equal as far as we look: the candidate's subtrees become ours.
+        if (insert) {
+          *smaller = pair[0];
+          *larger = pair[1];
+        }
+        return found;
+      }
+    }
+    if (p[len] < cur[len]) {
+      if (insert) {
+        *smaller = cand;
+        smaller = &pair[1];
+      }
+      cand = pair[1];
+      smallLen = len;
+    } else {
+      if (insert) {
+        *larger = cand;
+        larger = &pair[0];
+      }
+      cand = pair[0];
+      largeLen = len;
+    }
+  }
+  if (insert) {
+    *smaller = 0;
+    *larger = 0;
   }
   return found;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -21,7 +22,13 @@ class MatchFinder {
   // `ways` > 0 replaces the chains by buckets of that many most recent
   // positions per hash: no dependent loads, so much faster, but a bucket
   // only remembers its last few positions.
-  MatchFinder(int windowBits, int hashBits, int hashBytes, int ways = 0);
+  //
+  // `tree` replaces both by binary trees: per hash, the window's positions
+  // sorted by the strings that start there, rebuilt around each new
+  // position as it is searched. A search then visits only candidates that
+  // share ever longer prefixes with it and finds the longest matches at
+  // every length at a small fraction of a deep chain's cost.
+  MatchFinder(int windowBits, int hashBits, int hashBytes, int ways = 0, bool tree = false);
 
   // Appends the next frame; returns a pointer to its copy in the history so
   // the caller can translate it in place before any search.
@@ -42,7 +49,11 @@ class MatchFinder {
   int FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out);
 
  private:
+  void Grow();
   int FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLength, Match* out);
+  // Searches the tree at `pos`; with `insert` also makes `pos` its new
+  // root. With `out` null only inserts.
+  int FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out, bool insert);
 
  public:
 
@@ -63,6 +74,13 @@ class MatchFinder {
   }
 
   uint32_t MaxOffset() const { return maxOffset_; }
+  // Tree mode: how many candidates the insertion of a position that is not
+  // searched (inside a long match) visits, and how many bytes the tree
+  // compares: a match that long ends a search, whatever `niceLength`.
+  void SetTreeEffort(int insertDepth, uint32_t nice) {
+    treeInsertDepth_ = insertDepth;
+    treeNice_ = std::min<uint32_t>(nice, 257);
+  }
 
  private:
   uint32_t Hash(const uint8_t* p) const {
@@ -77,6 +95,7 @@ class MatchFinder {
   int hashBytes_;
   uint32_t windowSize_;
   uint32_t maxOffset_;
+  uint32_t span_;          // slots in prev_ and children_: a power of two up to the window
   std::vector<uint8_t> buf_;
   int64_t base_ = 0;       // stream position of buf_[0]
   size_t used_ = 0;
@@ -85,6 +104,12 @@ class MatchFinder {
   std::vector<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
   std::vector<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
   std::vector<uint32_t> prev_;  // indexed by position modulo the window
+  bool tree_;
+  // Tree mode: the two children (smaller, larger) of each position modulo
+  // the window, as stream position + 1, 0 = none.
+  std::vector<uint32_t> children_;
+  int treeInsertDepth_ = 16;    // candidates visited when only inserting
+  uint32_t treeNice_ = 32;
 };
 
 }  // namespace kiv::lzx

@@ -55,6 +55,7 @@ struct ParserSettings {
   int hashBits = 17;
   int hashBytes = 4;
   int ways = 16;
+  bool tree = false;          // binary trees instead of buckets or chains
 };
 
 class Parser {
