@@ -8,6 +8,7 @@
 #include "cdtool/add_win9x.h"
 #include "cdtool/adv_tools.h"
 #include "cdtool/boot_menu_edits.h"
+#include "cdtool/boot_menu_step.h"
 #include "cdtool/iso_step.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -211,6 +212,8 @@ void BuildRun::FinishApp() {
   AddKiv_Files(*this, s.ChkKivUtils, s.ChkAddFiles, s.TxtUtils_Loc, s.TxtAddFiles_Loc);
   if (CancelCopy) return;
   if (s.ChkPassProtect) AddBootPassword(*this, s.TxtPass1, s.TxtPass2);
+  if (CancelCopy) return;
+  WriteBootMenu(*this);
   if (CancelCopy) return;
   CompleteStep(4);
 

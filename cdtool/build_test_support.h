@@ -97,7 +97,10 @@ struct ProgramFolder {
 
   ProgramFolder() : dir(MakeTempDir("cdbuild")) {
     WriteText(P("files/kivcd/readme.txt"), "Kiv Rescue CD\r\n");
-    WriteText(P("files/kivcd/boot/loader.bin"), std::string(2048, '\x90'));
+    // A loader with the password gate block the build fills in.
+    std::string loader(2048, '\x90');
+    loader.replace(0x600, 268, "KIVGATE1" + std::string(260, '\0'));
+    WriteText(P("files/kivcd/boot/loader.bin"), loader);
     WriteText(P("files/kivcd/boot/scripts/main.cds"),
               "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n"
               "Set WinKey1=\"Store\"\r\nSet WinKey2=\"your_\"\r\nSet WinKey3=\"Produ\"\r\n"

@@ -5,7 +5,7 @@
 #   files/disklist.ini, files/<disk>.ini
 #   files/base_files, dos_files, inf_files, setupwin, setupnt, <module>/
 #   drivers/<kind>/<name>.cab
-#   dos/<25 DOS system files>        (marked stand-ins)
+#   dos/<25 DOS system files>        (marked stand-ins; IO.SYS a program)
 # The build-tree folder that holds drivers/ and dos/ is published as the
 # global property KIV_DISK_DATA_DIR (same layout as in the program folder).
 
@@ -56,7 +56,11 @@ foreach(kind_dir ${kiv_driver_kinds})
 endforeach()
 
 # --- DOS system file stand-ins -------------------------------------------
-set(kiv_dos_names IO.SYS COMMAND.COM ATTRIB.EXE CHOICE.COM DELTREE.EXE DISKCOPY.COM EDIT.COM
+# IO.SYS is a small real-mode program of ours (data/boot/iosys.asm) that the
+# floppy boot sector starts like MS-DOS 7 IO.SYS: it checks the hand-over and
+# tells how to import the real files. It carries the stand-in marker text
+# near its start, as the other 24 (plain text files) do.
+set(kiv_dos_names COMMAND.COM ATTRIB.EXE CHOICE.COM DELTREE.EXE DISKCOPY.COM EDIT.COM
     EMM386.EXE EXTRACT.EXE FC.EXE FDISK.EXE FORMAT.COM HIMEM.SYS LABEL.EXE MEM.EXE MODE.COM
     MORE.COM MOVE.EXE SCANDISK.EXE SMARTDRV.EXE SORT.EXE SYS.COM XCOPY.EXE XCOPY32.EXE XCOPY32.MOD)
 foreach(name ${kiv_dos_names})
@@ -65,13 +69,23 @@ foreach(name ${kiv_dos_names})
 \r
 This file stands in for the MS-DOS 7.1 system file ${name} of Windows 98,\r
 which cannot be shipped with the toolkit. It lets the disk builder run end to\r
-end; a floppy built with it shows the toolkit's boot banner but does not start\r
-DOS. Import the real files from a Windows 98/98 SE setup CD: delete the dos\r
-folder of the program folder and start bootsmith.\r
+end; a floppy built with it starts the stand-in IO.SYS, which checks the boot\r
+and says so, but not DOS. Import the real files from a Windows 98/98 SE setup\r
+CD: delete the dos folder of the program folder and start bootsmith.\r
 " @ONLY NEWLINE_STYLE UNIX)
 endforeach()
+find_program(NASM_EXECUTABLE nasm REQUIRED)
+set(kiv_stand_in_io ${KIV_DISK_DATA_DIR}/dos/IO.SYS)
+add_custom_command(
+  OUTPUT ${kiv_stand_in_io}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KIV_DISK_DATA_DIR}/dos
+  COMMAND ${NASM_EXECUTABLE} -f bin -I${CMAKE_CURRENT_SOURCE_DIR}/boot/
+          -o ${kiv_stand_in_io} ${CMAKE_CURRENT_SOURCE_DIR}/boot/iosys.asm
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/boot/iosys.asm ${CMAKE_CURRENT_SOURCE_DIR}/boot/console.inc
+  COMMENT "Assembling the stand-in IO.SYS"
+  VERBATIM)
 
-add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs})
+add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs} ${kiv_stand_in_io})
 if(TARGET disktool_tests)
   add_dependencies(disktool_tests disk_data)
   if(TARGET boot_code)

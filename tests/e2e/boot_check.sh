@@ -7,15 +7,23 @@
 #                       without isolinux.bin the loader names what is missing
 #   cd_password         the loader's password gate: right, wrong then right,
 #                       all wrong (isolinux never starts), awkward characters
-#   floppy_boot         a floppy with our boot sector boots to its banner
+#   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
+#                       our boot sector starts the stand-in IO.SYS, which reports
+#                       the hand-over, checked against the image by check_handover.py
+#   floppy_memdisk      the same floppies booted through syslinux's memdisk
+#   floppy_failures     the boot sector's messages without IO.SYS and with a
+#                       non-DOS 7 IO.SYS; the stand-in's faults on a damaged
+#                       boot sector
 #   patched_sector_boot erdc.bin with I386 rewritten to ERDC reads the CD: the
 #                       volume name, \ERDC\SETUPLDR.BIN missing, then a probe
 #                       SETUPLDR.BIN started at 2000:0000 with DL = the CD drive
 # and, for other end-to-end tests (no environment needed):
 #   iso <file.iso> [text]     the ISO boots to `text` (default: the loader banner)
-#   floppy <file.img> [text]  the floppy boots to `text` (default: the boot sector banner)
+#   floppy <file.img> [text]  the floppy boots to `text`; by default to the stand-in
+#                             IO.SYS's "Hand-over: OK", with the values checked
 # Environment: KIV_BOOT_BIN_DIR (assembled .bin files), KIV_TEMPLATE_DIR (the
-# CD template in the sources), KIV_BFI (the floppy image tool; empty: mkfs.fat).
+# CD template in the sources), KIV_BFI (the floppy image tool), KIV_DOS_DIR
+# (the DOS stand-ins), KIV_MEMDISK (default /usr/lib/syslinux/memdisk).
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
 
@@ -25,6 +33,7 @@ case "$check" in iso | floppy) ;; *)
   template=${KIV_TEMPLATE_DIR:?}
   ;;
 esac
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_boot_check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -36,8 +45,6 @@ need() { command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed ($2)"; }
 count() { grep -a -o -F ${3:-} -- "$2" "$1" | wc -l; }
 
 size_of() { stat -c %s "$1"; }
-
-here=$(cd "$(dirname "$0")" && pwd)
 
 # The CD builder's mastering switches: master <tree folder> <iso>.
 master() {
@@ -114,6 +121,26 @@ boot_and_expect() {
   tr -d '\r' <"$out"
   echo "---------------------"
   grep -q -a -F -- "$pattern" "$out" || { cat "$work/qemu.err" >&2; fail "no \"$pattern\" on the serial port"; }
+}
+
+# make_floppy <144|288>: $img from $work/tree by bfi, as bootsmith makes it.
+make_floppy() {
+  [ -n "${KIV_BFI:-}" ] && [ -x "$KIV_BFI" ] || skip "bfi is not built"
+  img="$work/kiv$1.img"
+  rm -f "$img"
+  "$KIV_BFI" -b="$bin/bootsect.bin" -l="KIVTEST$1" -t="$1" -f="$img" "$work/tree" || fail "bfi failed"
+  if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects $img"; fi
+}
+
+# stand_in_floppy <144|288>: a floppy of every shipped DOS stand-in and a text file.
+stand_in_floppy() {
+  local dos=${KIV_DOS_DIR:?}
+  [ -f "$dos/IO.SYS" ] || fail "no stand-in IO.SYS in $dos"
+  rm -rf "$work/tree"
+  mkdir -p "$work/tree"
+  cp "$dos"/* "$work/tree/"
+  echo "stand-in" >"$work/tree/readme.txt"
+  make_floppy "$1"
 }
 
 case "$check" in
@@ -220,29 +247,59 @@ cd_password)
   session "$work/p3.iso" "expect=Password?" "type=no\n" "expect=Wrong password; the system is halted." \
     "absent=Wrong password." "absent=ISOLINUX"
   ;;
-floppy_boot)
-  mkdir -p "$work/tree"
-  echo "stand-in" >"$work/tree/readme.txt"
+floppy_boot | floppy_memdisk)
+  need python3 "to read the floppy images"
   for size in 144 288; do
-    img="$work/kiv$size.img"
-    if [ -n "${KIV_BFI:-}" ] && [ -x "$KIV_BFI" ]; then
-      echo "making the $size floppy with bfi"
-      "$KIV_BFI" -b="$bin/bootsect.bin" -l="KIVTEST$size" -t=$size -f="$img" "$work/tree" ||
-        fail "bfi failed"
+    stand_in_floppy "$size"
+    if [ "$check" = floppy_boot ]; then
+      boot_and_expect "Hand-over: OK" -drive "file=$img,if=floppy,format=raw" -boot a
     else
-      need mkfs.fat "package dosfstools, used to make the floppy without bfi"
-      echo "making the $size floppy with mkfs.fat (bfi not built)"
-      mkfs.fat -C -n "KIVTEST$size" "$img" $((size * 10)) >/dev/null
-      # Our code around the file system's BPB: the jump, then bytes 62..511.
-      dd if="$bin/bootsect.bin" of="$img" bs=1 count=3 conv=notrunc status=none
-      dd if="$bin/bootsect.bin" of="$img" bs=1 skip=62 seek=62 count=450 conv=notrunc status=none
+      memdisk=${KIV_MEMDISK:-/usr/lib/syslinux/memdisk}
+      [ -f "$memdisk" ] || skip "no $memdisk (package syslinux-common)"
+      boot_and_expect "Hand-over: OK" -kernel "$memdisk" -initrd "$img" -append floppy
     fi
-    if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects the floppy"; fi
-    boot_and_expect "Kiv boot disk: DOS system files are stand-ins" \
-      -drive "file=$img,if=floppy,format=raw" -boot a
-    grep -q -a "Volume label: KIVTEST$size" "$work/serial.txt" ||
-      fail "the banner does not show the volume label KIVTEST$size"
+    python3 "$here/check_handover.py" "$img" "$work/serial.txt" ||
+      fail "the $size floppy's hand-over differs from its image"
   done
+  ;;
+floppy_failures)
+  need python3 "to patch the floppy image"
+  stand_in_floppy 144
+  # No IO.SYS at all.
+  rm "$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "Kiv boot sector: no IO.SYS in the root folder" \
+    -drive "file=$img,if=floppy,format=raw" -boot a
+  # A text file named IO.SYS (as the stand-ins were before), not DOS 7's loader.
+  printf 'KIV STAND-IN FILE - NOT THE REAL IO.SYS\r\n' >"$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "Kiv boot sector: IO.SYS is not an MS-DOS 7 IO.SYS" \
+    -drive "file=$img,if=floppy,format=raw" -boot a
+  # A boot sector that gets three things wrong: head settle 0E, 0000 pushed
+  # where 0078 belongs, and a wrong high word in [BP-4]. The stand-in must
+  # name each, and must not report OK.
+  stand_in_floppy 144
+  python3 - "$img" <<'PY' || fail "the boot sector code to damage was not found"
+import sys
+path = sys.argv[1]
+with open(path, "r+b") as f:
+    sector = bytearray(f.read(512))
+    for old, new in ((b"\xc6\x06\x2b\x05\x0f", b"\xc6\x06\x2b\x05\x0e"),  # mov byte [052B], 0F
+                     (b"\x56\x16\x53", b"\x56\x16\x51"),                  # push si, ss, bx -> cx
+                     (b"\x89\x56\xfe", b"\x89\x66\xfe")):                 # mov [bp-2], dx -> sp
+        at = sector.find(old, 62)
+        if at < 0:
+            sys.exit(f"no {old.hex()} in the boot sector")
+        sector[at:at + len(old)] = new
+    f.seek(0)
+    f.write(sector)
+PY
+  boot_and_expect "Rebuild the disk." -drive "file=$img,if=floppy,format=raw" -boot a
+  for fault in "table: head settle not 0F" "stack: no 0078 0000" "[BP-4] not the first data sector"; do
+    grep -q -a -F "Hand-over: FAULT $fault" "$work/serial.txt" || fail "no \"Hand-over: FAULT $fault\""
+  done
+  ! grep -q -a -F "Hand-over: OK" "$work/serial.txt" || fail "a damaged hand-over reported OK"
+  echo "failures reported as expected"
   ;;
 iso)
   [ -f "${2:-}" ] || fail "no ISO file: ${2:-}"
@@ -250,8 +307,10 @@ iso)
   ;;
 floppy)
   [ -f "${2:-}" ] || fail "no floppy image: ${2:-}"
-  boot_and_expect "${3:-Kiv boot disk: DOS system files are stand-ins}" \
-    -drive "file=$2,if=floppy,format=raw" -boot a
+  boot_and_expect "${3:-Hand-over: OK}" -drive "file=$2,if=floppy,format=raw" -boot a
+  if [ -z "${3:-}" ]; then
+    python3 "$here/check_handover.py" "$2" "$work/serial.txt" || fail "$2: the hand-over differs from the image"
+  fi
   ;;
 patched_sector_boot)
   need genisoimage "the ISO mastering tool"

@@ -1,5 +1,6 @@
 # Boot checks: the CD template's files and boot code, and QEMU boots of a CD
-# mastered from the template and of a floppy carrying our boot sector. The
+# mastered from the template and of floppies carrying our boot sector and the
+# DOS stand-ins (directly and through memdisk). The
 # QEMU tests skip (exit 77, reason printed) when qemu-system-i386 is missing.
 #
 # Other end-to-end tests boot what they built through the same script (it
@@ -10,6 +11,7 @@
 set(KIV_BOOT_CHECK_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/boot_check.sh)
 
 get_property(KIV_BOOT_BIN_DIR GLOBAL PROPERTY KIV_BOOT_BIN_DIR)
+get_property(kiv_boot_disk_data GLOBAL PROPERTY KIV_DISK_DATA_DIR)
 if(NOT KIV_BOOT_BIN_DIR)
   return()
 endif()
@@ -17,11 +19,12 @@ endif()
 set(KIV_BOOT_CHECK_ENV
   "KIV_BOOT_BIN_DIR=${KIV_BOOT_BIN_DIR}"
   "KIV_TEMPLATE_DIR=${CMAKE_SOURCE_DIR}/data/files/kivcd"
-  "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>")
+  "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>"
+  "KIV_DOS_DIR=${kiv_boot_disk_data}/dos")
 
 # check:timeout in seconds (cd_password boots four times).
 foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 floppy_boot:60
-        patched_sector_boot:60)
+        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)

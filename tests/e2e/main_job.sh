@@ -77,7 +77,7 @@ demo)
   grep -q '^Set PasswordString="rescue"' "$cds" || fail "password not stored"
   diff -r "$pf/demo/utils" "$pf/kivcd/kiv" > /dev/null || fail "utilities not in kiv/"
   [ "$(head -n 1 "$pf/mkisofs.log" | tr -d '\r')" = "MkISOFS.EXE Log File" ] || fail "mkisofs.log first line"
-  check_iso "$iso" "$pf/files/kivcd/boot/loader.bin"
+  check_iso "$iso" "$pf/kivcd/boot/loader.bin"
   for f in /boot/images/kivstart.img /boot/images/kivnet.img /kiv/README.TXT /RESCUE.TXT; do
     grep -qx "$f" "$work/f.txt" || fail "$f missing from the ISO"
   done
@@ -142,7 +142,7 @@ setup_cd)
   bat=$(tr -d '\r' < "$cd_/WIN98/MSBATCH.INF")
   grep -qx 'Name=Ada Tester' <<< "$bat" && grep -qx 'ComputerName=RESCUE98' <<< "$bat" \
     || fail "MSBATCH.INF not written from the answers"
-  check_iso "$iso" "$pf/files/kivcd/boot/loader.bin"
+  check_iso "$iso" "$pf/kivcd/boot/loader.bin"
   for f in /I386/TXTSETUP.SIF /WIN98/BASE4.CAB /boot/images/kivwin.img /WIN51IP; do
     grep -qx "$f" "$work/f.txt" || fail "$f missing from the ISO"
   done

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The CD's boot menu in QEMU, on CDs that `discsmith --build` makes in fresh
+# copies of the installed program folder (keys through QEMU's monitor, the
+# screen read from COM1):
+#   demo     the demo CD (password "rescue"): a wrong password is refused and
+#            asked again; the right one opens the menu of main.cds with its
+#            title, the entries of what is missing greyed; the menu's time-out
+#            starts the first entry (kivstart.img through memdisk into the
+#            stand-in IO.SYS); the 2.88 MB network disk; the hard-disk entry
+#            with a test disk whose MBR prints
+#   sector   a hand-edited template: an entry added to main.cds boots a CD boot
+#            sector that reads the CD through int 13h AH=42h; the password has
+#            blanks, '"', '$' and '\' and opens the CD; then a bad line in
+#            main.cds stops the build with a message naming it, and no ISO
+# Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
+# (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
+set -euo pipefail
+case=${1:?usage: boot_menu.sh demo|sector}
+src=${KIV_SOURCE_DIR:?}
+here="$src/tests/e2e"
+command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_boot_menu.XXXXXX")
+trap 'chmod -R u+w "$work" 2>/dev/null || true; rm -rf "$work"' EXIT
+export KIVCD_UI=console MTOOLS_SKIP_CHECK=1
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+fresh() { local d; d=$(bash "$here/new_program_folder.sh"); mv "$(dirname "$d")" "$work/$1"; echo "$work/$1/program"; }
+# session <name> <step>... -- <qemu args>: one QEMU run; its serial log is kept.
+session() {
+  local name=$1; shift
+  echo "--- session: $name"
+  python3 "$here/qemu_session.py" --timeout 30 --log "$work/$name.log" "$@" > "$work/$name.out" 2>&1 \
+    || { cat "$work/$name.out"; fail "session $name"; }
+  echo "ok"
+}
+# A hand edit of the template's menu script, as a user makes it.
+edit_script() {  # edit_script <program folder> <sed expression>
+  local cds="$1/files/kivcd/boot/scripts/main.cds"
+  sed -i "$2" "$cds"
+}
+build() {  # build <program folder> <password>
+  KIVCD_PASSWORD=$2 SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$1" > "$work/build.out" 2>&1 \
+    || { cat "$work/build.out"; fail "the CD build failed"; }
+  [ -f "$1/kivcd/boot/isolinux/isolinux.cfg" ] || fail "no isolinux.cfg in the CD tree"
+}
+ESC=$'\e'
+GREY="$ESC[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
+PLAIN="$ESC[0;37;44m"     # an entry that can be chosen, not highlighted
+CHOSEN="$ESC[0;7;37;40m"  # the highlighted entry
+PROMPT="Enter the password of this CD:"
+
+case "$case" in
+demo)
+  pf=$(fresh demo)
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=3/'
+  build "$pf" rescue
+  iso="$pf/kivcd-demo.iso"
+  dos="Hand-over: OK"  # the stand-in IO.SYS, started by the floppy's boot sector
+  shot=${KIV_SCREENSHOT:-$work/menu.png}
+  session password_and_timeout \
+    "expect=$PROMPT" "absent=ISOLINUX" "type=wrong\n" "expect=Wrong password." \
+    "expect=$PROMPT" "absent=ISOLINUX" "type=rescue\n" "expect=ISOLINUX" \
+    "expect=Kiv Rescue CD" \
+    "expect=Kiv Rescue Software" \
+    "expect=${GREY} Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)" \
+    "expect=${GREY} Windows 98/Me Setup (Kiv Windows Setup Launcher) (missing: kivwin.img)" \
+    "expect=${PLAIN} Kiv Network Access" \
+    "expect=${GREY} ERD Commander 2002/2003 (missing: \\ERDC, erdc.bin)" \
+    "expect=${GREY} O&O BlueCon XXL (missing: \\OOBC, oobc.bin)" \
+    "expect=${PLAIN} Boot from the first hard disk" \
+    "absent=Show the stored Windows product key" \
+    "expect=Automatic boot in" "wait=0.5" "screendump=$shot" \
+    "expect=Loading /boot/images/kivstart.img" "expect=$dos" \
+    -- -cdrom "$iso" -boot d
+  # Down from the first entry: the EMM386 disk (there), the product key (not
+  # shown), Windows setup (greyed), Windows 98 setup (greyed): the network disk.
+  session network_disk \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" \
+    key=down wait=0.3 key=down wait=0.3 key=ret \
+    "expect=Loading /boot/images/kivnet.img" "expect=$dos" \
+    -- -cdrom "$iso" -boot d
+  nasm -f bin -I"$here/" -o "$work/mbr.bin" "$here/hd_mbr.asm"
+  cp "$work/mbr.bin" "$work/disk.img"
+  truncate -s 4M "$work/disk.img"
+  session hard_disk \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=Test hard disk: MBR started" \
+    -- -cdrom "$iso" -boot d -drive "file=$work/disk.img,format=raw,if=ide,index=0"
+  ;;
+sector)
+  pf=$(fresh sector)
+  nasm -f bin -I"$here/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
+  edit_script "$pf" 's/^Set Action9_Macro="BootHardDisk"/&\r\nSet Action10_Text="CD probe"\r\nSet Action10_Macro="Probe"\r\nSet DefaultAction=10/; s/^Set DefaultAction=1\r$//'
+  printf ':Probe\r\n  RequireFile "\\boot\\images\\probe.bin"\r\n  BootSector "\\boot\\images\\probe.bin"\r\n  End\r\n' \
+    >> "$pf/files/kivcd/boot/scripts/main.cds"
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=1/'
+  password='my "pass" $HOME \x'
+  build "$pf" "$password"
+  grep -qF "Set PasswordString=\"$password\"" "$pf/kivcd/boot/scripts/main.cds" || fail "password not in main.cds"
+  session sector_and_password \
+    "expect=$PROMPT" 'type=my "pass" $HOME \\x\n' "expect=ISOLINUX" "absent=Wrong password" \
+    "expect=${CHOSEN} CD probe" "expect=Automatic boot in" "expect=CD volume: KIV_RESCUE" \
+    -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  # A line the translator does not understand: the build stops, names the
+  # file and the line, and makes no ISO.
+  edit_script "$pf" 's/^Set MenuTimeout=1/Set MenuTimeout=soon/'
+  if KIVCD_PASSWORD=x bash "$src/scripts/demo-build.sh" "$pf" > "$work/bad.out" 2>&1; then
+    fail "a build with a bad menu script succeeded"
+  fi
+  grep -qF "Fatal Error: A fatal Error occured while writing the boot menu, operation halted" "$work/bad.out" \
+    && grep -qF "$pf/kivcd/boot/scripts/main.cds, line 11: MenuTimeout=soon is not a number from 0 to 3599" "$work/bad.out" \
+    || { cat "$work/bad.out"; fail "no Fatal Error naming main.cds and its line"; }
+  [ ! -e "$pf/kivcd-demo.iso" ] || fail "an ISO was made from a bad menu script"
+  ;;
+*) fail "unknown case $case" ;;
+esac
+echo "ok: $case"
