@@ -82,4 +82,16 @@ bool RunQemuAndWait(const std::vector<std::string>& argv) {
   return r.started;
 }
 
+bool CanTryInVm(const std::string& image) {
+  std::error_code ec;
+  return !image.empty() && std::filesystem::is_regular_file(image, ec) && !FindQemu().empty();
+}
+
+bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start) {
+  const std::string qemu = FindQemu();
+  return !qemu.empty() && start(QemuArguments(qemu, medium, image));
+}
+
+bool StartQemuDetached(const std::vector<std::string>& argv) { return StartDetached(argv); }
+
 }  // namespace kiv

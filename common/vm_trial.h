@@ -38,4 +38,12 @@ int RunTryCommand(const std::vector<std::string>& args, const std::string& defau
 // The starter the command line uses: runs QEMU and waits for it to end.
 bool RunQemuAndWait(const std::vector<std::string>& argv);
 
+// The finish pages' button: its caption, whether it is shown (QEMU is
+// installed and the image is there), and its click (QEMU started detached,
+// so the wizard stays usable). False when QEMU could not be started.
+inline constexpr const char* kTryInVmCaption = "Try in a virtual machine";
+bool CanTryInVm(const std::string& image);
+bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start);
+bool StartQemuDetached(const std::vector<std::string>& argv);
+
 }  // namespace kiv

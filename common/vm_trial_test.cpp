@@ -71,8 +71,21 @@ TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
     EXPECT_EQ(started.size(), 3u);
   }
   {
+    // The finish pages' button: shown for an existing image, starts the same list.
+    PathScope path(dir / "bin");
+    EXPECT_TRUE(CanTryInVm(image));
+    EXPECT_FALSE(CanTryInVm(dir / "none.iso"));
+    EXPECT_FALSE(CanTryInVm(""));
+    EXPECT_TRUE(TryInVm(image, VmMedium::Floppy, record));
+    ASSERT_EQ(started.size(), 4u);
+    EXPECT_EQ(started[3], QemuArguments(dir / "bin/qemu-system-i386", VmMedium::Floppy, image));
+    started.pop_back();
+  }
+  {
     PathScope path(dir / "empty");
     EXPECT_EQ(FindQemu(), "");
+    EXPECT_FALSE(CanTryInVm(image));
+    EXPECT_FALSE(TryInVm(image, VmMedium::Cd, record));
     EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Cd, true, record, err), 1);
     EXPECT_NE(errText().find("install the package qemu-system-x86"), std::string::npos);
     EXPECT_EQ(started.size(), 3u);

@@ -5,8 +5,9 @@
 #                 the CD builder's switches and made hybrid by `discsmith
 #                 --hybrid`, boots as a CD, as a USB stick and as an IDE disk
 #                 into the menu; from the stick the floppy entry starts the
-#                 floppy through memdisk; the file is the mastered ISO plus
-#                 its MBR, boot table and padding
+#                 floppy through memdisk, and the CD boot sector says it
+#                 needs the CD; the file is the mastered ISO plus its MBR,
+#                 boot table and padding; an older loader is refused
 #   usb_password  the loader's password gate asks from the stick too
 #   build_hybrid  `discsmith --build` leaves a hybrid ISO that starts isolinux
 #                 from a USB stick
@@ -51,7 +52,8 @@ master() {
 }
 
 # A CD tree from the installed template with a test menu: the floppy entry
-# first (default), then the hard disk. The floppy carries our boot sector.
+# first (default), the hard disk, a CD boot sector. The floppy carries our
+# boot sector and no IO.SYS, so it says so when it has started.
 cd_tree() {
   local tree="$work/kivcd"
   rm -rf "$tree"
@@ -64,7 +66,9 @@ cd_tree() {
     "LABEL floppy" "  MENU LABEL Kiv test floppy" "  KERNEL /boot/isolinux/memdisk" \
     "  INITRD /boot/images/usbtest.img" "  APPEND floppy" \
     "LABEL disk" "  MENU LABEL Kiv test hard disk" "  COM32 chain.c32" "  APPEND hd0" \
+    "LABEL sector" "  MENU LABEL Kiv test setup sector" "  BOOT /boot/images/w2ksect.bin" \
     >"$tree/boot/isolinux/isolinux.cfg"
+  cp "$pf/files/bootsect/w2ksect.bin" "$tree/boot/images/"
 }
 
 # Fills in the password gate of a loader.bin as the CD builder does.
@@ -123,9 +127,14 @@ PY
     "expect=Kiv test floppy" "absent=checksum error"
   session "$(as_usb "$iso")" "expect=Kiv Rescue CD loader" "expect=Starting \\\\boot\\\\isolinux\\\\isolinux.bin" \
     "expect=ISOLINUX" "expect=Kiv USB test menu" "expect=Kiv test hard disk" "key=ret" \
-    "expect=Kiv boot disk: DOS system files are stand-ins" "expect=KIVUSBTEST" "absent=checksum error" \
-    "absent=read error"
+    "expect=Loading /boot/images/usbtest.img" "expect=Kiv boot sector: no IO.SYS in the root folder" \
+    "absent=checksum error" "absent=read error"
   session "$(as_ide "$iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "expect=Kiv USB test menu"
+  # The CD boot sector reads the CD from a CD; from the stick it says it needs the CD.
+  session "$(as_cd "$iso")" "expect=Kiv test setup sector" key=down key=down key=ret \
+    "expect=Kiv CD boot sector: Windows 2000/XP setup" "expect=CD volume: KIV_RESCUE" "absent=needs the CD"
+  session "$(as_usb "$iso")" "expect=Kiv test setup sector" key=down key=down key=ret \
+    "expect=Kiv CD boot sector: Windows 2000/XP setup" "expect=This entry needs the CD" "absent=CD volume"
   # A mastered ISO from an older loader (no entry for the MBR) is refused and
   # left as it was.
   printf '\xe9\x3d\x00' | dd of="$work/kivcd/boot/loader.bin" conv=notrunc status=none
@@ -154,7 +163,10 @@ build_hybrid)
 #!/bin/sh
 cd "$(dirname "$0")"
 for a in "$@"; do disk=$a; done
-case $disk in kivsoftware) img=kivstart.img ;; *) exit 2 ;; esac
+case $disk in
+  kivsoftware) img=kivstart.img ;; kivsoftware_emm) img=kivemm.img ;; winsetup) img=kivwin.img ;;
+  lorvaplus288) img=kivlorva.img ;; netaccess) img=kivnet.img ;; *) exit 2 ;;
+esac
 head -c 4096 /dev/zero > "$img"
 SH
   chmod +x "$pf/bootsmith"
