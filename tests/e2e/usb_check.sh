@@ -180,7 +180,8 @@ SH
   [ "$(od -An -tx1 -j510 -N2 "$iso" | tr -d ' ')" = 55aa ] || fail "the built ISO has no MBR"
   [ $(($(stat -c %s "$iso") % 1048576)) = 0 ] || fail "the built ISO is not padded to whole cylinders"
   cp "$iso" "$work/built.iso"
-  session "$(as_usb "$work/built.iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "absent=checksum error"
+  session "$(as_usb "$work/built.iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" \
+    "expect=Kiv Rescue Software" "absent=checksum error"
   # Without the MBR boot code the build fails and keeps no ISO.
   rm "$pf/files/isohdpfx.bin"
   if (cd "$pf" && ./discsmith --build >"$work/build2.out" 2>&1); then fail "a build without isohdpfx.bin succeeded"; fi
@@ -242,7 +243,9 @@ write_usb)
   refuse "no such device" "$work/dev/none" "$work/x.iso"
   refuse "cannot start from a USB stick" "$target" "$work/plain.iso"
   refuse "no such ISO file" "$target" "$work/none.iso"
-  echo "/dev/${name}1 /media/stick vfat rw 0 0" >"$work/mounts"
+  # A partition of the stick mounted (sysfs lists partitions inside the disk).
+  mkdir -p "$sys/class/block/$name/${name}p1"
+  echo "/dev/${name}p1 /media/stick vfat rw 0 0" >"$work/mounts"
   refuse "is mounted" "$target" "$work/x.iso"
   : >"$work/mounts"
   # Without --yes and without a terminal the question is answered No.
@@ -262,7 +265,7 @@ try)
   master "$work/kivcd" "$work/x y.iso"
   mkdir -p "$work/bin"
   # A stand-in QEMU that records its arguments, one a line.
-  printf '%s\n' '#!/bin/sh' 'for a in "$@"; do printf "%s\n" "$a"; done > "$KIV_QEMU_RECORD"' >"$work/bin/qemu-system-i386"
+  printf '%s\n' '#!/bin/sh' 'for a in "$0" "$@"; do printf "%s\n" "$a"; done > "$KIV_QEMU_RECORD"' >"$work/bin/qemu-system-i386"
   chmod +x "$work/bin/qemu-system-i386"
   export KIV_QEMU_RECORD=$work/args.txt
   expect_args() {  # expect_args <line>...
