@@ -100,6 +100,9 @@ void AddDisks(BuildRun& run, bool NetPlus, bool AcceptDrivers, bool MakeWin9xDis
     bar.SetValue(0);
   } catch (const std::exception& e) {
     run.Diagnostic(e.what());
+    // A stopped run has been cancelled already; the killed builder's missing
+    // image is no failure of its own.
+    if (run.CancelCopy) return;
     run.prompter().MsgBox(Message{"The creation the Boot image " + currentDisk + " failed, operation halted",
                                   "Fatal Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
     run.CancelApp();

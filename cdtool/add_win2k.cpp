@@ -13,12 +13,6 @@
 
 namespace kiv {
 
-namespace {
-struct StepFailure : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-}  // namespace
-
 std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe,
                                          const std::string& cdTree) {
   std::vector<std::string> argv;
@@ -47,7 +41,7 @@ void AddWin2K(BuildRun& run, const std::string& Source, const std::string& /*I38
       throw StepFailure(sector + ": " + error);
 
     const std::string source = ResolvePath(Source);
-    CopyPathWithProgress(source, run.InProgram("kivcd\\I386"), run.Progress(), prompter, "The kiv CD Builder");
+    run.CopyTree(source, run.InProgram("kivcd\\I386"));
 
     // Tag files of the medium's root (the folder above I386).
     std::string trimmed = source;
@@ -97,10 +91,8 @@ void AddWin2K(BuildRun& run, const std::string& Source, const std::string& /*I38
       InjectProductKey(run.InProgram("kivcd\\boot\\scripts\\main.cds"), ProductKey, prompter);
     }
   } catch (const std::exception& e) {
-    run.Diagnostic(e.what());
-    prompter.MsgBox(Message{"A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
-                            "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    run.CancelApp();
+    run.FatalStepError("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
+                       e.what());
   }
 }
 

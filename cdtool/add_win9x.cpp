@@ -19,14 +19,13 @@ std::string Win9xFolderName(const std::string& Source) {
 }
 
 void AddWin9x(BuildRun& run, const std::string& Source, bool AddInfo_toMSBatch) {
-  Prompter& prompter = run.prompter();
   try {
     const std::string source = ResolvePath(Source);
     const std::string name = Win9xFolderName(source);
     run.SetSubStep("Copying Windows 9x Setup Files");
     const std::string target = run.InProgram("kivcd\\" + name);
     if (!FolderExists(target) && !MakePath(target)) throw std::runtime_error("cannot create " + target);
-    CopyPathWithProgress(source, target, run.Progress(), prompter, "The kiv CD Builder");
+    run.CopyTree(source, target);
 
     if (AddInfo_toMSBatch) {
       if (!FillKeyFile(run.ProgramFolder(), true, true))
@@ -39,10 +38,8 @@ void AddWin9x(BuildRun& run, const std::string& Source, bool AddInfo_toMSBatch) 
       }
     }
   } catch (const std::exception& e) {
-    run.Diagnostic(e.what());
-    prompter.MsgBox(Message{"A fatal Error occured while integrating the Windows 98/Me installation, operation halted",
-                            "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    run.CancelApp();
+    run.FatalStepError("A fatal Error occured while integrating the Windows 98/Me installation, operation halted",
+                       e.what());
   }
 }
 

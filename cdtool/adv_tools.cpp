@@ -21,7 +21,9 @@ bool MoveFolderContents(const std::string& fromFolder, const std::string& toFold
   };
   fs::create_directories(toFolder, ec);
   for (const fs::directory_entry& entry : fs::directory_iterator(fromFolder, ec)) {
-    const fs::path target = fs::path(toFolder) / entry.path().filename();
+    // An entry of the same name in another letter case is the same entry on
+    // the CD: merged into or replaced, never added beside it.
+    const fs::path target = fs::path(toFolder) / ExistingNameIn(toFolder, entry.path().filename().string());
     const bool srcDir = entry.is_directory(ec) && !entry.is_symlink(ec);
     const bool dstDir = fs::is_directory(fs::symlink_status(target, ec));
     if (srcDir && dstDir) {
@@ -60,7 +62,7 @@ void AddOneTool(BuildRun& run, const ToolRow& tool, const std::string& sourceRoo
   if (!CopyOneFile(sectorFrom, sectorTo, &error)) throw std::runtime_error(sectorFrom + ": " + error);
 
   const std::string temp = run.InProgram("advtemp");
-  CopyPathWithProgress(ResolvePath(sourceRoot), temp, run.Progress(), prompter, "The kiv CD Builder");
+  run.CopyTree(ResolvePath(sourceRoot), temp);
 
   const std::string loader = ResolvePath(JoinPath(temp, "I386/SETUPLDR.BIN"));
   PatchBinaryFile(loader, "i386", tool.lower, prompter);
@@ -94,11 +96,8 @@ void AddAdvTools(BuildRun& run, bool GetErdC, bool GetBCon, const std::string& E
     if (FolderExists(temp)) MoveFolderContents(temp, run.InProgram("kivcd"), &error);
     DeleteTree(temp);
   } catch (const std::exception& e) {
-    run.Diagnostic(e.what());
-    run.prompter().MsgBox(
-        Message{"A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
-                "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    run.CancelApp();
+    run.FatalStepError("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
+                       e.what());
   }
 }
 
@@ -109,18 +108,14 @@ void AddKiv_Files(BuildRun& run, bool AddUtils, bool AddAddFiles, const std::str
       run.SetSubStep("Copying Kiv Utilities");
       const std::string kiv = run.InProgram("kivcd\\kiv");
       if (!FolderExists(kiv) && !MakePath(kiv)) throw std::runtime_error("cannot create " + kiv);
-      CopyPathWithProgress(ResolvePath(Utils_Loc), kiv, run.Progress(), run.prompter(), "The kiv CD Builder");
+      run.CopyTree(ResolvePath(Utils_Loc), kiv);
     }
     if (AddAddFiles) {
       run.SetSubStep("Copying Additional Files");
-      CopyPathWithProgress(ResolvePath(AddFiles_Loc), run.InProgram("kivcd"), run.Progress(), run.prompter(),
-                           "The kiv CD Builder");
+      run.CopyTree(ResolvePath(AddFiles_Loc), run.InProgram("kivcd"));
     }
   } catch (const std::exception& e) {
-    run.Diagnostic(e.what());
-    run.prompter().MsgBox(Message{"A fatal Error occured while integrating the Kiv Utilities, operation halted",
-                                  "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    run.CancelApp();
+    run.FatalStepError("A fatal Error occured while integrating the Kiv Utilities, operation halted", e.what());
   }
 }
 

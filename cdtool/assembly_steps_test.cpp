@@ -2,6 +2,9 @@
 // setup trees with upper-case names, as a real CD shows them.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdlib>
 
 #include "cdtool/add_win2k.h"
@@ -9,6 +12,7 @@
 #include "cdtool/adv_tools.h"
 #include "cdtool/build_run.h"
 #include "cdtool/build_test_support.h"
+#include "common/paths.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -107,8 +111,10 @@ TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
   std::filesystem::remove(folder.P("files/bootsect/w2ksect.bin"));
   AddWin2K(run, folder.P("xpcd/I386"), "I386", false, "", "", false, "", false);
   ASSERT_EQ(prompter.messages.size(), 1u);
-  EXPECT_EQ(prompter.messages[0].text,
-            "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted");
+  EXPECT_EQ(prompter.messages[0].text.rfind(
+                "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted\r\n\r\n", 0),
+            0u);
+  EXPECT_NE(prompter.messages[0].text.find("w2ksect.bin"), std::string::npos);
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_TRUE(run.CancelCopy);
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
@@ -185,6 +191,116 @@ TEST_F(AssemblySteps, UtilitiesAndAdditionalFiles) {
   EXPECT_EQ(folder.Read("kivcd/readme.txt"), "my own readme");  // replaces the template's
   EXPECT_EQ(folder.Read("kivcd/NOTES.TXT"), "notes");
   EXPECT_TRUE(prompter.messages.empty());
+}
+
+// A tree copy that fails or stops short is the step's failure: its Fatal
+// Error names the file and the cause, and the build is cancelled.
+class FailedCopies : public AssemblySteps {
+ protected:
+  const Message* Fatal() const {
+    for (const Message& m : prompter.messages)
+      if (m.title == "Fatal Error") return &m;
+    return nullptr;
+  }
+};
+
+TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
+  std::filesystem::create_directories(folder.P("xpcd/I386/SYSTEM32"));
+  std::filesystem::create_symlink(folder.P("nowhere/HAL.DLL"), folder.P("xpcd/I386/SYSTEM32/HAL.DLL"));
+  WriteText(folder.P("xpcd/I386/SYSTEM32/ZZ.DLL"), "after it");
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", false, "", "", true, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", false);
+  const Message* m = Fatal();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
+                          0),
+            0u);
+  EXPECT_NE(m->text.find("SYSTEM32/HAL.DLL\": Path Not found"), std::string::npos) << m->text;
+  EXPECT_EQ(m->icon, Icon::Critical);
+  EXPECT_TRUE(run.CancelCopy);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  // The step stopped there: the key was not injected.
+  EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
+}
+
+TEST_F(FailedCopies, AFullDiskIsFatalAndNamedSo) {
+  WriteText(folder.P("xpcd/I386/DRIVER.CAB"), std::string(256 * 1024, 'c'));
+  // The file-size limit stands in for a full file system.
+  struct rlimit old {};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", false, "", "", false, "", false);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+  const Message* m = Fatal();
+  ASSERT_NE(m, nullptr);
+  EXPECT_NE(m->text.find("DRIVER.CAB\": Disk Full"), std::string::npos) << m->text;
+  EXPECT_TRUE(run.CancelCopy);
+}
+
+TEST_F(FailedCopies, AWindows98SourceThatVanishedIsFatal) {
+  AddWin9x(run, folder.P("gone/WIN98"), false);
+  ASSERT_EQ(prompter.messages.size(), 2u);
+  EXPECT_EQ(prompter.messages[0].text, "Source folder \"" + folder.P("gone/WIN98") + "/\" not found.");
+  EXPECT_EQ(prompter.messages[1].text.rfind(
+                "A fatal Error occured while integrating the Windows 98/Me installation, operation halted\r\n\r\n", 0),
+            0u);
+  EXPECT_NE(prompter.messages[1].text.find("Path Not found"), std::string::npos);
+  EXPECT_TRUE(run.CancelCopy);
+}
+
+TEST_F(FailedCopies, AnEmptySourceCopiesNothingAndIsNoFailure) {
+  std::filesystem::create_directories(folder.P("empty98"));
+  AddWin9x(run, folder.P("empty98"), false);
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_TRUE(folder.Exists("kivcd/WINSETUP"));
+  EXPECT_FALSE(run.CancelCopy);
+}
+
+TEST_F(FailedCopies, UtilitiesThatHoldTheCdTreeSayWhyNothingWasCopied) {
+  WriteText(folder.P("kiv_utilities/TOOL.EXE"), "t");
+  AddKiv_Files(run, true, false, folder.dir, "");
+  const Message* m = Fatal();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Kiv Utilities, operation halted\r\n\r\n", 0), 0u);
+  EXPECT_NE(m->text.find("Destination is inside the source folder"), std::string::npos) << m->text;
+  EXPECT_FALSE(folder.Exists("kivcd/kiv/kiv_utilities"));
+  EXPECT_TRUE(run.CancelCopy);
+}
+
+// The CD is read by Windows and DOS, where names differ in letter case only
+// are one file: a copy into the tree replaces such a file, never adds a second.
+TEST_F(AssemblySteps, NamesThatDifferOnlyInCaseAreOneFileOnTheCd) {
+  WriteText(folder.P("extra/README.TXT"), "readme of the extras");
+  WriteText(folder.P("extra/BOOT/EXTRA.TXT"), "into the template's boot folder");
+  AddKiv_Files(run, false, true, "", folder.P("extra"));
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(folder.Read("kivcd/readme.txt"), "readme of the extras");
+  EXPECT_FALSE(folder.Exists("kivcd/README.TXT"));
+  EXPECT_EQ(folder.Read("kivcd/boot/EXTRA.TXT"), "into the template's boot folder");
+  EXPECT_FALSE(folder.Exists("kivcd/BOOT"));
+
+  // The recovery tools' root files land the same way.
+  WriteText(folder.P("erd/I386/SYSTEM32/CONFIG/SOFTWARE"), "hive");
+  WriteText(folder.P("erd/ReadMe.Txt"), "readme of ERD Commander");
+  WriteText(folder.P("erd/Boot/ERD.TXT"), "erd");
+  AddAdvTools(run, true, false, folder.P("erd"), "");
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(folder.Read("kivcd/readme.txt"), "readme of ERD Commander");
+  EXPECT_FALSE(folder.Exists("kivcd/ReadMe.Txt"));
+  EXPECT_EQ(folder.Read("kivcd/boot/ERD.TXT"), "erd");
+  EXPECT_FALSE(folder.Exists("kivcd/Boot"));
+
+  // And the medium's tag files.
+  WriteText(folder.P("kivcd/win51ip"), "older");
+  AddWin2K(run, folder.P("xpcd/I386"), "I386", false, "", "", false, "", false);
+  int tags = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder.P("kivcd")))
+    tags += ToLower(e.path().filename().string()) == "win51ip";
+  EXPECT_EQ(tags, 1);
+  EXPECT_EQ(folder.Read("kivcd/win51ip"), "");
 }
 
 }  // namespace

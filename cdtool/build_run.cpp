@@ -13,7 +13,9 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
+#include "common/progress_copy.h"
 #include "common/prompter.h"
+#include "common/stop_request.h"
 
 namespace kiv {
 
@@ -58,6 +60,44 @@ void BuildRun::Sink::SetBarVisible(bool visible) {
 
 void BuildRun::Sink::PumpEvents() {
   if (run_.view_) run_.view_->PumpEvents();
+  run_.CheckStopRequest();
+}
+
+// --- failures and stops ---
+
+void BuildRun::FatalStepError(const std::string& text, const std::string& reason, int helpTopic) {
+  if (CancelCopy) {
+    if (!reason.empty()) Diagnostic(reason);
+    return;
+  }
+  prompter_.MsgBox(Message{reason.empty() ? text : text + "\r\n\r\n" + reason, "Fatal Error", Icon::Critical,
+                           Buttons::OK, helpTopic, std::nullopt});
+  CancelApp();
+}
+
+void BuildRun::CopyTree(const std::string& source, const std::string& destination) {
+  std::string cause, at;
+  if (CopyPathWithProgress(source, destination, sink_, prompter_, kProgramTitle, &cause, &at)) return;
+  if (cause.empty()) return;  // nothing to copy
+  throw StepFailure("Copying \"" + source + "\" to \"" + destination + "\" failed at \"" + (at.empty() ? source : at) +
+                    "\": " + cause);
+}
+
+void BuildRun::CheckStopRequest() {
+  if (stopped_ || !StopRequested()) return;
+  stopped_ = true;
+  Diagnostic("stop requested: cancelling the build");
+  // The programs first, so nothing writes on while their output goes.
+  if (ASyncApp && ASyncApp->Running()) ASyncApp->Kill();
+  if (LaunchApp && LaunchApp->Running()) {
+    LaunchApp->Kill();
+    // Its end notification removes the partial image. The image was not
+    // out of reach, the run was stopped: the finish page says only that.
+    while (LaunchApp && LaunchApp->Poll(std::chrono::milliseconds(20))) {
+    }
+    page9.LblAbortVisible = false;
+  }
+  if (!CancelCopy) CancelApp();
 }
 
 // --- step lines ---
@@ -179,6 +219,7 @@ void BuildRun::FinishApp() {
 
   SetSubStep("Cleaning previous sessions workspace");
   Prepare_CDDir();
+  CheckStopRequest();
   if (CancelCopy) return;
   frame_.SetFinishEnabled(false);
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,14 @@ namespace kiv {
 class AsyncProcess;
 class Prompter;
 struct IsoRun;
+
+inline constexpr const char* kProgramTitle = "The kiv CD Builder";
+
+// What ends an assembly step early; its text is the reason the step's fatal
+// message shows (the file and the cause).
+struct StepFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 inline constexpr const char* kCheckMark = "\u2714";  // step done
 inline constexpr const char* kCrossMark = "\u2718";  // step skipped
@@ -128,6 +137,21 @@ class BuildRun {
   void WaitForASyncApp();
   void ASyncApp_ProcessEnded() { ASyncAppRunning = false; }
 
+  // A failed step: its fixed text under the title "Fatal Error" (critical
+  // icon), the reason below it, then CancelApp. A step that ended because the
+  // run was already cancelled (a stop request) says nothing more.
+  void FatalStepError(const std::string& text, const std::string& reason, int helpTopic = 0);
+  // A step's tree copy with progress on LblSub_Step and BarSub_Step. A copy
+  // that fails or stops short throws StepFailure naming the file and the
+  // cause; a source tree that holds no data copies nothing and passes.
+  void CopyTree(const std::string& source, const std::string& destination);
+
+  // A stop request (Ctrl-C, SIGTERM; see stop_request.h) is a Cancel that
+  // also ends the running program: checked wherever the run pumps events.
+  // The ISO run is ended too and its partial image removed.
+  void CheckStopRequest();
+  bool Stopped() const { return stopped_; }
+
   // Step lines.
   void AnnounceStep(int n);
   void CompleteStep(int n);
@@ -150,6 +174,7 @@ class BuildRun {
     bool BarVisible() const override { return run_.page10.BarSub_StepVisible; }
     void SetCancelEnabled(bool enabled) override { run_.frame_.SetCancelEnabled(enabled); }
     void PumpEvents() override;
+    bool StopRequested() const override { return run_.stopped_; }
 
    private:
     BuildRun& run_;
@@ -163,6 +188,7 @@ class BuildRun {
   std::unique_ptr<AsyncProcess> ASyncApp;
   bool running_ = false;       // inside FinishApp
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
+  bool stopped_ = false;       // a stop request was handled
 };
 
 }  // namespace kiv

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "cdtool/add_disks.h"
 #include "cdtool/build_test_support.h"
 #include "cdtool/iso_step.h"
 #include "common/prompter.h"
+#include "common/stop_request.h"
 
 namespace kiv {
 namespace {
@@ -262,6 +266,132 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   EXPECT_EQ(run.page9.LblAbort, "Couldn't access destination ISO File");
   EXPECT_TRUE(run.page9.LblAbortVisible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
+}
+
+// Whoever watches mkisofs.log while the image is made sees this run's output
+// under that name, not the previous run's.
+TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
+  testing::WriteText(folder.P("mkisofs.log"), "the previous run's log");
+  testing::WriteScript(folder.P("mkisofs"),
+                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+                       "echo ' 50.00% done' >&2\n"
+                       "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
+                       "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
+  EXPECT_EQ(folder.Read("seen.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_EQ(folder.Read("mkisofs.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
+}
+
+// A stop request (Ctrl-C, SIGTERM) is a Cancel that also ends the running
+// tool: the run does not wait for it, and what it half wrote is removed.
+class StopTest : public BuildRunTest {
+ protected:
+  void SetUp() override {
+    BuildRunTest::SetUp();
+    ClearStopRequest();
+  }
+  void TearDown() override { ClearStopRequest(); }
+  // The tool that wrote its pid into the file still runs a moment after it
+  // was ended (a killed process takes a little while to go).
+  bool Running(const std::string& pidFile) const {
+    const std::string text = folder.Read(pidFile);
+    if (text.empty()) return false;
+    for (int i = 0; i < 100; ++i) {
+      const std::string stat = testing::ReadText("/proc/" + std::to_string(std::stoi(text)) + "/stat");
+      const size_t close = stat.rfind(')');
+      if (close == std::string::npos || stat.compare(close, 3, ") Z") == 0) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+};
+
+TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
+  testing::WriteScript(folder.P("mkisofs"),
+                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+                       "echo $$ > mkisofs.pid\nprintf 'partial' > \"$out\"\necho ' 12.00% done' >&2\nsleep 30\n");
+  // The ISO step disables Cancel; the stop comes anyway.
+  view.when = [] { return false; };
+  bool asked = false;
+  auto pump = [&] {
+    if (!asked && folder.Exists("kivcd.iso") && run.page10.BarSub_StepValue == 12) {
+      asked = true;
+      RequestStop();
+    }
+  };
+  struct StoppingView : CancellingView {
+    std::function<void()> extra;
+    void PumpEvents() override {
+      CancellingView::PumpEvents();
+      if (extra) extra();
+    }
+  } stopping;
+  stopping.extra = pump;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  const auto t0 = std::chrono::steady_clock::now();
+  run.CmdFinish_Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
+
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_TRUE(run.CancelCopy);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(run.page9.LblAbortVisible);
+  EXPECT_FALSE(run.MKISOFSRunning);
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+  EXPECT_FALSE(Running("mkisofs.pid"));
+  EXPECT_EQ(run.page10.LblRight[4], "");  // step 5 not completed
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  // The log was written in place and holds this run's output.
+  EXPECT_NE(folder.Read("mkisofs.log").find("12.00% done"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
+}
+
+TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
+  testing::WriteScript(folder.P("bootsmith"), "#!/bin/sh\necho $$ > bootsmith.pid\nsleep 30\n");
+  view.when = [] { return false; };
+  struct StoppingView : CancellingView {
+    const testing::ProgramFolder* pf = nullptr;
+    void PumpEvents() override {
+      CancellingView::PumpEvents();
+      if (pf->Exists("bootsmith.pid") && !pf->Read("bootsmith.pid").empty()) RequestStop();
+    }
+  } stopping;
+  stopping.pf = &folder;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(Running("bootsmith.pid"));
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_FALSE(folder.Exists("makecd.sh"));  // no later step ran
+}
+
+TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
+  for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), "x");
+  testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
+  view.when = [] { return false; };
+  struct StoppingView : CancellingView {
+    void SetCaption(const std::string& text) override {
+      CancellingView::SetCaption(text);
+      if (text == "Copying : FILE1.DL_") RequestStop();
+    }
+  } stopping;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  run.settings.ChkGet_Win2k = true;
+  run.settings.Txt_i386_Loc = folder.P("xp/I386");
+  run.CmdFinish_Click();
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_TRUE(folder.Exists("kivcd/I386/FILE1.DL_"));
+  EXPECT_FALSE(folder.Exists("kivcd/I386/FILE2.DL_"));
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // no Fatal Error for a stop
 }
 
 }  // namespace

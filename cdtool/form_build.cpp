@@ -2,6 +2,7 @@
 
 #include "cdtool/frm_cd_build.h"
 #include "cdtool/frm_win2k_info.h"
+#include "common/paths.h"
 #include "common/setup_answer.h"
 
 namespace kiv {
@@ -87,6 +88,13 @@ void RunFormBuild(FrmCDBuild& form) {
   if (!form.ActiveBuild) form.ActiveBuild = std::make_shared<FormBuild>(form);
   std::shared_ptr<FormBuild> build = form.ActiveBuild;  // kept alive while the run unwinds
   build->run.settings = BuildSettingsFromForm(form);
+  if (!build->run.Finished) {
+    // The Windows 2000/XP answers the dialog shows are the ones the key files
+    // and WINNT.SIF get, also when its OK was not pressed in this session
+    // (keyfile2.txt is gone after a cleaned session, and --build never
+    // shows the dialog).
+    form.Win2KInfo().FillSetupDataToKeyFile(JoinPath(form.ProgramFolder(), kKeyFile2));
+  }
   build->run.CmdFinish_Click();
   MirrorBuildToForm(build->run, form);
 }

@@ -181,10 +181,20 @@ void FrmCDBuild::CmdNext_Click() {
   }
 
   if (Step == 6) {
+    // A folder that holds the CD tree would be copied into itself.
+    const std::string work = JoinPath(programFolder_, "kivcd");
     if (ChkKivUtils.Checked() && !FolderExists(TxtUtils_Loc.Text))
       fail("The kiv Utilities folder doesn't exist !\nSelect a valid Directory", Icon::Critical);
+    else if (ChkKivUtils.Checked() && IsSameOrInside(work, TxtUtils_Loc.Text))
+      fail("The kiv Utilities folder \"" + TxtUtils_Loc.Text + "\" holds the CD tree \"" + work +
+               "\" and cannot be copied onto the CD !\nSelect another Directory",
+           Icon::Critical);
     if (ChkAddFiles.Checked() && !FolderExists(TxtAddFiles_Loc.Text))
       fail("The Additional files folder doesn't exist !\nSelect a valid Directory", Icon::Critical);
+    else if (ChkAddFiles.Checked() && IsSameOrInside(work, TxtAddFiles_Loc.Text))
+      fail("The Additional files folder \"" + TxtAddFiles_Loc.Text + "\" holds the CD tree \"" + work +
+               "\" and cannot be copied onto the CD !\nSelect another Directory",
+           Icon::Critical);
   }
 
   if (Step == 7) {
@@ -193,7 +203,15 @@ void FrmCDBuild::CmdNext_Click() {
       TxtPass1.Text.clear();
       TxtPass2.Text.clear();
     }
-    if (!CanCreateFile(TxtISOLoc.Text)) fail("ISO File destination is not correct, check again", Icon::Critical);
+    // The work folder is rebuilt for every CD and may be cleaned after it:
+    // an image inside it would be lost, or copied onto the next CD.
+    const std::string work = JoinPath(programFolder_, "kivcd");
+    if (IsSameOrInside(TxtISOLoc.Text, work))
+      fail("The ISO file \"" + TxtISOLoc.Text + "\" would be inside the work folder \"" + work +
+               "\", which is rebuilt for every CD !\nSelect another destination",
+           Icon::Critical);
+    else if (!CanCreateFile(TxtISOLoc.Text))
+      fail("ISO File destination is not correct, check again", Icon::Critical);
     TxtSummery.Text = GenerateSummery();
   }
 

@@ -58,6 +58,24 @@ TEST_F(InfoDialogTest, KeyBoxesMoveFocusOnlyWhileShownAndCutPastes) {
   EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-FGHIJ---VWXYZ");
 }
 
+// The template that ships in the program folder gives the Windows 2000/XP
+// dialog the same defaults the Windows 98/Me one has, in workgroup mode.
+TEST_F(InfoDialogTest, Win2KShowsTheDefaultsOfTheShippedTemplate) {
+  std::filesystem::copy_file(std::filesystem::path(KIV_SHIPPED_FILES_DIR) / "inf_files" / "win2k_template.inf",
+                             dir_ / "files" / "inf_files" / "win2k_template.inf",
+                             std::filesystem::copy_options::overwrite_existing);
+  auto f = MakeForm();
+  FrmWin2KInfo& d = f->CmdSetWin2KInfo_Click();
+  EXPECT_EQ(d.TxtTemplate.Text, P("files/inf_files/win2k_template.inf"));
+  EXPECT_EQ(d.TxtOwner.Text, "kivUser");
+  EXPECT_EQ(d.TxtOrg.Text, "VANTO LTD.");
+  EXPECT_EQ(d.TxtPCName.Text, "kivPC");
+  EXPECT_EQ(d.TxtWorkgroup.Text, "VANTO_LTD");
+  EXPECT_TRUE(d.OptJoinWorkgroup.Value);
+  EXPECT_FALSE(d.OptJoinDomain.Value);
+  EXPECT_EQ(d.ProductKey(), "----");
+}
+
 TEST_F(InfoDialogTest, Win2KLoadsTheDefaultTemplateAndBrowses) {
   auto f = MakeForm();
   FrmWin2KInfo& d = f->CmdSetWin2KInfo_Click();

@@ -12,6 +12,7 @@
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/prompter.h"
+#include "common/stop_request.h"
 
 namespace kiv {
 
@@ -66,6 +67,9 @@ int RunHeadlessBuild(int argc, char** argv) {
     std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes none\n", argv[i]);
   // Programs started from here (bootsmith) must not open windows either.
   ::setenv("KIVCD_UI", "console", 1);
+  // Ctrl-C or SIGTERM is a Cancel: the running tool is ended and its partial
+  // output removed (see BuildRun::CheckStopRequest).
+  InstallStopSignals();
 
   Platform& platform = CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();

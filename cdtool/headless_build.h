@@ -6,6 +6,8 @@
 // display: one line per step and sub-step, percentages as they arrive.
 // Messages go to stderr; nothing is asked that cannot be answered.
 // Exit status 0 only when the ISO was made and the run was not aborted.
+// Ctrl-C or SIGTERM cancels the run as Cancel does and also ends the
+// running tool; the partial ISO goes, the exit status is 1.
 #include <cstdio>
 #include <string>
 

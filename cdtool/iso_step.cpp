@@ -82,10 +82,12 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   bar.SetValue(0);
   bar.SetBarVisible(true);
 
+  // The log is there under its own name from the start, so whoever watches
+  // it follows this run, not the previous one.
   iso->logPath = run.InProgram(kMkisofsLog);
-  iso->logTempPath = iso->logPath + ".tmp";
-  iso->log.open(iso->logTempPath, std::ios::binary | std::ios::trunc);
+  iso->log.open(iso->logPath, std::ios::binary | std::ios::trunc);
   iso->log << kMkisofsLogHeader << "\r\n";
+  iso->log.flush();
   run.isoRun = std::move(iso);
 
   if (!started) {
@@ -120,11 +122,7 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   run.MKISOFSRunning = false;
   IsoRun* iso = run.isoRun.get();
   std::string isoPath = iso ? iso->isoPath : AbsoluteIsoPath(run.settings.TxtISOLoc);
-  if (iso && iso->log.is_open()) {
-    iso->log.close();
-    std::error_code ec;
-    fs::rename(iso->logTempPath, iso->logPath, ec);
-  }
+  if (iso && iso->log.is_open()) iso->log.close();
 
   FileStamp after = Stamp(isoPath);
   bool writtenNow = after.exists && (!iso || !iso->existedBefore || after.mtimeNs != iso->mtimeBefore ||

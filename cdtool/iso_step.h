@@ -25,8 +25,7 @@ inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
 // State of one ISO run, held by the build run while step 5 lasts.
 struct IsoRun {
   std::string isoPath;      // absolute
-  std::string logPath;      // <program folder>/mkisofs.log
-  std::string logTempPath;  // written here, renamed over logPath at the end
+  std::string logPath;      // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
   // The destination before the run, so an older ISO is never taken for this
   // run's result.

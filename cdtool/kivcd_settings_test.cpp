@@ -140,6 +140,38 @@ TEST_F(SettingsTest, OnlyMainSectionUnchecksLaterDefaults) {
   EXPECT_FALSE(f->CmdSetWin9xInfo.Enabled);
 }
 
+// Paths on Linux easily pass 99 characters; every path a user can give is
+// read back whole, and so is a settings file with short values.
+TEST_F(SettingsTest, LongPathsAreReadWhole) {
+  const std::string deep = P(std::string("media/") + std::string(60, 'd') + "/" + std::string(40, 'e'));
+  ASSERT_GT(deep.size(), 110u);
+  Write(deep.substr(dir_.string().size() + 1) + "/answers.sif",
+        "[UserData]\r\nFullName=From Long Template\r\n[Identification]\r\nJoinWorkgroup=LONGWG\r\n");
+  Write("kivcd.ini",
+        "[Main]\r\nWindows2K      = 1\r\nWindows9x      = 1\r\nAdvancedTools  = 1\r\n"
+        "ISOLocation    = " + deep + "/kivcd.iso\r\n"
+        "[Win2K_Info]\r\nSourceDir      = \"" + deep + "/I386\"\r\nSP_exe         = \"" + deep + "/xpsp2.exe\"\r\n"
+        "TemplateFile   = \"" + deep + "/answers.sif\"\r\n"
+        "[Win9x_Info]\r\nSourceDir      = \"" + deep + "/WIN98\"\r\n"
+        "[Locations]\r\nkivUtils_Dir   = \"" + deep + "/utils\"\r\nAddFiles_Dir   = \"" + deep + "/add\"\r\n"
+        "[AdvTools]\r\nBlueCon_Dir   = \"" + deep + "/oobc\"\r\nERDCmdr_Dir   = \"" + deep + "/erdc\"\r\n");
+  auto f = MakeForm();
+  EXPECT_EQ(f->TxtISOLoc.Text, deep + "/kivcd.iso");
+  EXPECT_EQ(f->Txt_i386_Loc.Text, deep + "/I386");
+  EXPECT_EQ(f->TxtSP_exe.Text, deep + "/xpsp2.exe");
+  EXPECT_EQ(f->TxtWin9x_Loc.Text, deep + "/WIN98");
+  EXPECT_EQ(f->TxtUtils_Loc.Text, deep + "/utils");
+  EXPECT_EQ(f->TxtAddFiles_Loc.Text, deep + "/add");
+  EXPECT_EQ(f->TxtBCon.Text, deep + "/oobc");
+  EXPECT_EQ(f->TxtERDC.Text, deep + "/erdc");
+  EXPECT_EQ(f->Win2KInfo().TxtTemplate.Text, deep + "/answers.sif");
+  // Written back and read again, nothing is lost either.
+  ASSERT_TRUE(f->WriteKivCDINI());
+  auto again = MakeForm();
+  EXPECT_EQ(again->TxtISOLoc.Text, deep + "/kivcd.iso");
+  EXPECT_EQ(again->Win2KInfo().TxtTemplate.Text, deep + "/answers.sif");
+}
+
 TEST_F(SettingsTest, FlagsOddValuesAndBootDisksStayChecked) {
   Write("kivcd.ini",
         "[main]\r\nBootDisks = 0\r\nWindows2K=7\r\nWindows9x = x\r\nAdvancedTools=-1\r\n"

@@ -152,6 +152,20 @@ std::string CanonicalLoose(const std::string& path) {
   }
 }
 
+FolderNames::FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (ListAll(folder, names))
+    for (const std::string& n : names) byLower_.emplace(ToLower(n), n);
+}
+
+std::string FolderNames::Target(const std::string& name) {
+  return byLower_.emplace(ToLower(name), name).first->second;
+}
+
+std::string ExistingNameIn(const std::string& folder, const std::string& name) {
+  return FolderNames(folder).Target(name);
+}
+
 bool FolderTrail::Enter(const std::string& folder) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0) return true;  // the listing will say what is wrong
@@ -362,8 +376,9 @@ bool CopyFolderReal(const std::string& src, const std::string& dst, std::string*
     SetError(error, err);
     return false;
   }
+  FolderNames existing(dst);
   for (const std::string& n : names) {
-    std::string s = Child(src, n), d = Child(dst, n);
+    std::string s = Child(src, n), d = Child(dst, existing.Target(n));
     struct stat st;
     if (::stat(s.c_str(), &st) != 0) {
       SetError(error, errno);
@@ -417,8 +432,9 @@ bool CopyFiles(const std::string& sourcePattern, const std::string& destination,
     SetError(error, ENOENT);
     return false;
   }
+  FolderNames existing(realDst);
   for (const std::string& n : ListFolder(realSrc, pattern, true, false))
-    if (!CopyFileChunked(Child(realSrc, n), Child(realDst, n), error, {})) return false;
+    if (!CopyFileChunked(Child(realSrc, n), Child(realDst, existing.Target(n)), error, {})) return false;
   return true;
 }
 
@@ -477,6 +493,13 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
     if ((dir && folders) || (!dir && files)) out.push_back(n);
   }
   return out;
+}
+
+bool IsSameOrInside(const std::string& path, const std::string& folder) {
+  if (Trim(path).empty() || Trim(folder).empty()) return false;
+  const std::string p = StripTrailingSeps(ResolvePathPrefix(TrimRight(Unquote(path))));
+  const std::string f = StripTrailingSeps(ResolvePathPrefix(TrimRight(Unquote(folder))));
+  return CanonicalLoose(p) == CanonicalLoose(f) || PathInside(p, f);
 }
 
 int64_t FileSize(const std::string& path) {

@@ -29,6 +29,12 @@ bool CopyFolder(const std::string& Source, const std::string& Destination, std::
 // Copies every file matching the pattern's file part (Windows wildcards) from
 // its folder into the folder of `destination` (its file part is ignored).
 bool CopyFiles(const std::string& sourcePattern, const std::string& destination, std::string* error = nullptr);
+// The copies into a folder (CopyFolder, CopyFiles, CopyOneFile and the
+// progress copy) write onto an entry that differs only in letter case rather
+// than beside it: the trees are for systems where those are one name.
+// The name of the entry of `folder` that matches `name` in any letter case
+// (`name` itself when there is none).
+std::string ExistingNameIn(const std::string& folder, const std::string& name);
 // Copies one file, overwriting; written under a temporary name and renamed.
 bool CopyOneFile(const std::string& from, const std::string& to, std::string* error = nullptr);
 // True if the file exists, or its folder can be made and a test file created
@@ -41,6 +47,10 @@ std::string RenameWithShell(const std::string& from, const std::string& to);
 // case-insensitively; `.` and `..` never listed.
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*.*",
                                     bool files = true, bool folders = true);
+// True when `path` is the folder `folder` or lies inside it, links resolved
+// and existing components matched case-insensitively (the path itself need
+// not exist yet).
+bool IsSameOrInside(const std::string& path, const std::string& folder);
 // Size of a file, -1 when missing.
 int64_t FileSize(const std::string& path);
 // Whole-file read / atomic write (temporary name in the same folder + rename).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,20 @@ class FolderTrail {
 
  private:
   std::vector<std::pair<dev_t, ino_t>> ids_;
+};
+
+// The names of one destination folder by their lower-case form, so a copy
+// writes onto an entry that differs only in letter case instead of adding a
+// second one beside it (README.TXT and readme.txt are one file on the CD).
+class FolderNames {
+ public:
+  explicit FolderNames(const std::string& folder);
+  // The existing entry's name matching `name` in any letter case, or `name`
+  // itself; remembered as taken from then on.
+  std::string Target(const std::string& name);
+
+ private:
+  std::unordered_map<std::string, std::string> byLower_;
 };
 
 // Text for a copy of something that is no file (pipe, socket, device).

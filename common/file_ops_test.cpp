@@ -157,6 +157,46 @@ TEST(FileOps, PipesAndLinkLoopsDoNotStallTheCopy) {
   EXPECT_FALSE(FileExists(dir / "pipe-copy"));
 }
 
+// The trees are for systems where names that differ only in letter case are
+// one file: every copy replaces such a file (and merges into such a folder)
+// under the name it already has, instead of adding a second one beside it.
+TEST(FileOps, CopiesReplaceNamesThatDifferOnlyInCase) {
+  TestTempDir dir;
+  Put(dir / "cd/readme.txt", "template");
+  Put(dir / "cd/boot/menu.cfg", "menu");
+  Put(dir / "src/README.TXT", "from the source");
+  Put(dir / "src/BOOT/EXTRA.BIN", "extra");
+  ASSERT_TRUE(CopyFolder(dir / "src", dir / "cd"));
+  EXPECT_EQ(ListFolder(dir / "cd"), (std::vector<std::string>{"boot", "readme.txt"}));
+  EXPECT_EQ(Read(dir / "cd/readme.txt"), "from the source");
+  EXPECT_EQ(ListFolder(dir / "cd/boot"), (std::vector<std::string>{"EXTRA.BIN", "menu.cfg"}));
+
+  Put(dir / "tags/WIN51IP", "tag");
+  Put(dir / "cd/win51ip", "older tag");
+  ASSERT_TRUE(CopyFiles(dir / "tags/win51*.*", dir / "cd/WIN51*.*"));
+  EXPECT_EQ(ListFolder(dir / "cd", "win51*"), (std::vector<std::string>{"win51ip"}));
+  EXPECT_EQ(Read(dir / "cd/win51ip"), "tag");
+
+  ASSERT_TRUE(CopyOneFile(dir / "tags/WIN51IP", dir / "cd/Win51Ip"));
+  EXPECT_EQ(ListFolder(dir / "cd", "win51*"), (std::vector<std::string>{"win51ip"}));
+  EXPECT_EQ(ExistingNameIn(dir / "cd", "README.TXT"), "readme.txt");
+  EXPECT_EQ(ExistingNameIn(dir / "cd", "NEW.TXT"), "NEW.TXT");
+}
+
+TEST(FileOps, SameOrInsideFollowsLinksAndCase) {
+  TestTempDir dir;
+  ASSERT_TRUE(MakePath(dir / "program/kivcd/boot"));
+  ASSERT_EQ(::symlink((dir / "program").c_str(), (dir / "link").c_str()), 0);
+  EXPECT_TRUE(IsSameOrInside(dir / "program/kivcd", dir / "program/kivcd"));
+  EXPECT_TRUE(IsSameOrInside(dir / "program/kivcd/x.iso", dir / "program/kivcd"));
+  EXPECT_TRUE(IsSameOrInside(dir / "program/KIVCD/new/x.iso", dir / "program/kivcd"));
+  EXPECT_TRUE(IsSameOrInside(dir / "link/kivcd/x.iso", dir / "program/kivcd/"));
+  EXPECT_TRUE(IsSameOrInside(dir / "program/kivcd", dir / "program"));
+  EXPECT_FALSE(IsSameOrInside(dir / "program/kivcd.iso", dir / "program/kivcd"));
+  EXPECT_FALSE(IsSameOrInside(dir / "program", dir / "program/kivcd"));
+  EXPECT_FALSE(IsSameOrInside("", dir / "program"));
+}
+
 TEST(FileOps, CopyFilesByPattern) {
   TestTempDir dir;
   Put(dir / "Drivers/ONE.CAB", "1");

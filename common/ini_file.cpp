@@ -11,8 +11,6 @@ namespace kiv {
 
 namespace {
 
-constexpr size_t kMaxValue = 99;  // the profile read's buffer holds 100 with the NUL
-
 // One line of the file: its text and its line end ("\r\n", "\n", "\r" or "").
 struct Line {
   std::string text;
@@ -104,20 +102,6 @@ Location Find(const std::vector<Line>& lines, const std::string& section, const 
   return loc;
 }
 
-// Cut to at most `max` bytes without splitting a UTF-8 sequence.
-std::string CutBytes(const std::string& s, size_t max) {
-  if (s.size() <= max) return s;
-  size_t n = max;
-  // Step back over continuation bytes when the byte after the cut continues a
-  // multi-byte character that began before it.
-  if ((static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
-    size_t b = n;
-    while (b > 0 && n - b < 3 && (static_cast<unsigned char>(s[b - 1]) & 0xC0) == 0x80) --b;
-    if (b > 0 && (static_cast<unsigned char>(s[b - 1]) & 0xC0) == 0xC0) n = b - 1;
-  }
-  return s.substr(0, n);
-}
-
 // Line breaks in a name or value would split the line in two; blanks stand in.
 std::string OneLine(std::string s) {
   for (char& c : s)
@@ -152,7 +136,7 @@ std::string INIFile::GetINIKey(const std::string& Section, const std::string& Ke
   // The profile read hands back a C string: a NUL inside the line ends it.
   std::string v = Trim(StripNull(loc.rawValue));
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-  v = CutBytes(v, kMaxValue);
+  // Read whole, whatever its length: a path cut short names another file.
   return Trim(v);
 }
 

@@ -5,8 +5,9 @@
 //
 // Reading: section and key names match without regard to case; the value is the
 // text after the first '=', blanks trimmed, one pair of enclosing double quotes
-// removed, cut to 99 characters, then trimmed again. Missing file, section or
-// key and an empty value all read as "".
+// removed, then trimmed again; a value of any length is read whole (paths
+// easily pass the 99 characters the Windows profile read would keep).
+// Missing file, section or key and an empty value all read as "".
 //
 // Writing: a key is replaced in place or appended at the end of its section; a
 // missing section is appended at the end of the file. Other lines are kept byte

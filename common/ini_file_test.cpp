@@ -39,7 +39,7 @@ class IniTest : public ::testing::Test {
   INIFile ini{path};
 };
 
-TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndCut) {
+TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndLength) {
   std::string longValue(150, 'x');
   longValue[98] = 'y';
   Write(path,
@@ -50,7 +50,8 @@ TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndCut) {
         "Long=" + longValue + "\r\n"
         "TwoPairs=\"\"x\"\"\r\n"
         "OneSided=\"abc\r\n"
-        "CutThenTrim=" + std::string(98, 'a') + " b\r\n"
+        "InnerBlankAt99=" + std::string(98, 'a') + " b\r\n"
+        "QuotedLong=  \"" + longValue + " \"  \r\n"
         "Eq=a=b=c\r\n"
         "; Commented=1\r\n"
         "[ Other ]\r\n"
@@ -61,11 +62,12 @@ TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndCut) {
   EXPECT_EQ(ini.GetINIKey("Main", "Empty"), "");
   EXPECT_EQ(ini.GetINIKey("Main", "Missing"), "");
   EXPECT_EQ(ini.GetINIKey("Nowhere", "Plain"), "");
-  EXPECT_EQ(ini.GetINIKey("Main", "Long"), longValue.substr(0, 99));
-  EXPECT_EQ(ini.GetINIKey("Main", "Long").back(), 'y');
+  // Values of any length are read whole.
+  EXPECT_EQ(ini.GetINIKey("Main", "Long"), longValue);
+  EXPECT_EQ(ini.GetINIKey("Main", "QuotedLong"), longValue);
   EXPECT_EQ(ini.GetINIKey("Main", "TwoPairs"), "\"x\"");
   EXPECT_EQ(ini.GetINIKey("Main", "OneSided"), "\"abc");
-  EXPECT_EQ(ini.GetINIKey("Main", "CutThenTrim"), std::string(98, 'a'));
+  EXPECT_EQ(ini.GetINIKey("Main", "InnerBlankAt99"), std::string(98, 'a') + " b");
   EXPECT_EQ(ini.GetINIKey("Main", "Eq"), "a=b=c");
   EXPECT_EQ(ini.GetINIKey("Main", "Commented"), "");
   EXPECT_EQ(ini.GetINIKey("other", "PLAIN"), "other");
@@ -73,9 +75,9 @@ TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndCut) {
   EXPECT_EQ(INIFile().GetINIKey("Main", "Plain"), "");
 }
 
-TEST_F(IniTest, CutDoesNotSplitAUtf8Character) {
+TEST_F(IniTest, LongValuesWithMultiByteCharactersReadWhole) {
   Write(path, "[s]\nk=" + std::string(98, 'a') + "\xC3\xA9tail\n");
-  EXPECT_EQ(ini.GetINIKey("s", "k"), std::string(98, 'a'));
+  EXPECT_EQ(ini.GetINIKey("s", "k"), std::string(98, 'a') + "\xC3\xA9tail");
 }
 
 TEST_F(IniTest, NulInsideAValueEndsIt) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace kiv {
@@ -232,6 +233,57 @@ std::string ResolvePath(const std::string& path) {
   std::string resolved = ResolvePathPrefix(path);
   if (!resolved.empty() && LstatOk(resolved)) return resolved;
   return NativePath(path);
+}
+
+namespace {
+
+// The path with every symbolic link resolved, including links whose target
+// does not exist yet (writing through such a link creates the target), and
+// "." and ".." applied. Empty after too many links (a loop).
+std::filesystem::path FollowLinks(const std::filesystem::path& start) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(start, ec);
+  if (ec) return {};
+  std::vector<fs::path> pending(absolute.begin(), absolute.end());
+  std::reverse(pending.begin(), pending.end());  // next component at the back
+  fs::path result = absolute.root_path();
+  if (!pending.empty() && pending.back() == absolute.root_path()) pending.pop_back();
+  int links = 0;
+  while (!pending.empty()) {
+    const fs::path part = pending.back();
+    pending.pop_back();
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      result = result.parent_path();
+      continue;
+    }
+    const fs::path candidate = result / part;
+    if (!fs::is_symlink(fs::symlink_status(candidate, ec))) {
+      result = candidate;
+      continue;
+    }
+    if (++links > 40) return {};
+    const fs::path target = fs::read_symlink(candidate, ec);
+    if (ec) return {};
+    if (target.is_absolute()) result = target.root_path();
+    const fs::path relative = target.relative_path();
+    std::vector<fs::path> parts(relative.begin(), relative.end());
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back(*it);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string RealPathWithin(const std::string& folder, const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path root = FollowLinks(fs::path(folder));
+  const fs::path real = FollowLinks(fs::path(path));
+  if (root.empty() || real.empty()) return "";
+  const fs::path rel = real.lexically_relative(root);
+  if (rel.empty() || *rel.begin() == "..") return "";
+  return rel.generic_string();
 }
 
 }  // namespace kiv

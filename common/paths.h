@@ -61,4 +61,11 @@ std::string ResolvePath(const std::string& path);
 // folders so "KIVCD\Boot\x" lands in an existing "kivcd/boot/".
 std::string ResolvePathPrefix(const std::string& path);
 
+// Where `path` really leads, relative to where `folder` really is, both with
+// every symbolic link resolved (also one whose target does not exist yet, as
+// writing through it would create that target) and "." and ".." applied:
+// "sub/x" for a path inside, "." for the folder itself, and an empty text when
+// the path leads outside the folder (or either cannot be examined).
+std::string RealPathWithin(const std::string& folder, const std::string& path);
+
 }  // namespace kiv

@@ -82,12 +82,22 @@ class InstanceLock {
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
-  // False when another process holds the lock on `lockFile`.
+  // False when another process holds the lock on `lockFile`, or when the lock
+  // file cannot be opened or created; in the second case Error() says why.
   bool Acquire(const std::string& lockFile);
   void Release();
+  // Empty after success and when another process holds the lock; otherwise
+  // the reason the lock file could not be opened ("Permission denied").
+  const std::string& Error() const { return error_; }
 
  private:
   int fd_ = -1;
+  std::string error_;
 };
+
+// The message shown when a program cannot write its own folder (where it keeps
+// its lock, work folders and settings), with the folder and the reason.
+inline constexpr const char* kProgramFolderNotWritableTitle = "Program Folder Not Writable";
+std::string ProgramFolderNotWritableText(const std::string& folder, const std::string& reason);
 
 }  // namespace kiv

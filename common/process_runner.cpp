@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "common/stop_request.h"
+
 namespace kiv {
 
 std::string RenderCommandLine(const std::vector<std::string>& argv) {
@@ -74,6 +76,16 @@ RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& 
   r.started = true;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
   while (p.Poll(std::chrono::milliseconds(20))) {
+    if (StopRequested()) {
+      p.Kill();
+      p.ProcessEnded = nullptr;
+      while (p.Poll(std::chrono::milliseconds(20))) {
+      }
+      r.error = "stopped";
+      // The caller's cancel runs before it looks at what the program left.
+      if (options.pump) options.pump();
+      return r;
+    }
     if (options.pump) options.pump();
     if (options.timeoutMs > 0 && std::chrono::steady_clock::now() >= deadline) {
       p.Kill();
@@ -88,6 +100,14 @@ RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& 
   r.ended = ended;
   r.exitCode = p.ExitCode();
   return r;
+}
+
+std::string RunOutputForMessage(const RunResult& result) {
+  const std::string& text = result.started ? result.output : result.error;
+  const char* const kSpace = " \t\r\n";
+  const size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
 }  // namespace kiv

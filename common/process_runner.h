@@ -26,12 +26,16 @@ struct RunOptions {
 // Starts argv and waits for it to end. True when it ended within the time-out;
 // false when it could not be started or the time-out passed (the child is left
 // running, as the original did). The exit code is not examined.
+// A stop request (stop_request.h) ends the child and what it started, runs
+// the pump once more (the caller's cancel) and gives false.
 bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 // Like ShellAndWait, but also reports the exit status (-1 when it could not be
 // started or did not end in time) and the merged output. For our own callers
 // that need more than "it ended". Unlike ShellAndWait, a program that outlives
-// the time-out is ended (SIGTERM, then SIGKILL) rather than left running.
+// the time-out is ended (SIGTERM, then SIGKILL) rather than left running, and
+// so is one running when a stop is requested (error "stopped"; the pump runs
+// once more after it ended).
 struct RunResult {
   bool started = false;
   bool ended = false;
@@ -40,6 +44,10 @@ struct RunResult {
   std::string error;  // why it could not start
 };
 RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// What a message shows of a finished run: the reason it could not start, or
+// its output without leading and trailing blanks and line ends.
+std::string RunOutputForMessage(const RunResult& result);
 
 // The asynchronous runner: stdout and stderr merged into one pipe, delivered
 // as chunks in arrival order by Poll(), then exactly one end notification after
@@ -68,7 +76,8 @@ class AsyncProcess {
   const std::string& Error() const;
   // The child's process id (for logs); -1 before a successful Start().
   int Pid() const;
-  // Ends the child (SIGTERM, then SIGKILL) - for our own tests and shutdowns.
+  // Ends the child and its process group (SIGTERM, then SIGKILL after a few
+  // seconds) - for stop requests, tests and shutdowns.
   void Kill();
 
  private:

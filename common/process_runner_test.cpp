@@ -5,7 +5,12 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include "common/file_ops.h"
+#include "common/stop_request.h"
 #include "common/test_temp_dir.h"
 
 namespace kiv {
@@ -263,6 +268,83 @@ TEST(RunAndCapture, ExitCodeOutputAndTimeOut) {
   EXPECT_EQ(r.exitCode, -1);
   EXPECT_EQ(r.output, "before\n");
   EXPECT_LT(Clock::now() - t0, milliseconds(3000));
+}
+
+// A stop request (Ctrl-C, SIGTERM) ends the waited-for program and whatever
+// it started, and the caller's pump runs once after that so its cancel comes
+// first. Stdin is /dev/null here, as in a batch run started by the CD builder.
+class StopRequestTest : public ::testing::Test {
+ protected:
+  TestTempDir dir;
+  int savedStdin = -1;
+  void SetUp() override {
+    ClearStopRequest();
+    savedStdin = ::dup(STDIN_FILENO);
+    int null = ::open("/dev/null", O_RDONLY);
+    ::dup2(null, STDIN_FILENO);
+    ::close(null);
+  }
+  void TearDown() override {
+    ClearStopRequest();
+    ::dup2(savedStdin, STDIN_FILENO);
+    ::close(savedStdin);
+  }
+  // A shell that starts a long sleep in the background, notes its pid and
+  // waits for it.
+  std::vector<std::string> SleeperArgv() const {
+    return {"/bin/sh", "-c", "sleep 30 & echo $! > '" + (dir / "sleeper.pid") + "'; wait"};
+  }
+  // The sleeper still runs (a killed one may linger a moment as a zombie).
+  bool SleeperAlive() const {
+    std::string text;
+    if (!ReadWholeFile(dir / "sleeper.pid", text) || text.empty()) return false;
+    const int pid = std::stoi(text);
+    std::string stat;
+    if (::kill(pid, 0) != 0 || !ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return false;
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && stat.compare(close, 3, ") Z") != 0;
+  }
+};
+
+TEST_F(StopRequestTest, ShellAndWaitEndsTheProgramAndWhatItStarted) {
+  int pumps = 0, pumpsAfterStop = 0;
+  RunOptions o;
+  o.pump = [&] {
+    ++pumps;
+    if (StopRequested()) ++pumpsAfterStop;
+    // Once the sleeper is there, the user presses Ctrl-C.
+    if (FileExists((dir / "sleeper.pid")) && FileSize((dir / "sleeper.pid")) > 0) ::raise(SIGTERM);
+  };
+  InstallStopSignals();
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(ShellAndWait(SleeperArgv(), o));
+  EXPECT_LT(Clock::now() - t0, milliseconds(10000));
+  EXPECT_TRUE(StopRequested());
+  EXPECT_EQ(pumpsAfterStop, 1);
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_FALSE(SleeperAlive());
+}
+
+TEST_F(StopRequestTest, RunAndCaptureEndsTheProgramAndWhatItStarted) {
+  RunOptions o;
+  bool stopSeenByPump = false;
+  o.pump = [&] {
+    if (StopRequested()) stopSeenByPump = true;
+    if (FileSize((dir / "sleeper.pid")) > 0) RequestStop();
+  };
+  RunResult r = RunAndCapture(SleeperArgv(), o);
+  EXPECT_TRUE(r.started);
+  EXPECT_FALSE(r.ended);
+  EXPECT_EQ(r.error, "stopped");
+  EXPECT_TRUE(stopSeenByPump);
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_FALSE(SleeperAlive());
+}
+
+TEST_F(StopRequestTest, WithoutARequestTheProgramRunsToItsEnd) {
+  RunOptions o;
+  EXPECT_TRUE(ShellAndWait({"/bin/sh", "-c", "sleep 0.2; echo done > '" + (dir / "done") + "'"}, o));
+  EXPECT_TRUE(FileExists((dir / "done")));
 }
 
 TEST(FindOnPath, FindsProgramsAndPaths) {

@@ -71,27 +71,33 @@ struct TreeCopy {
   Prompter& prompter;
   const std::string& title;
   std::string* error;
+  std::string* failedPath;
 
   FolderTrail trail;
+
+  bool Fail(const std::string& cause, const std::string& path) {
+    if (error) *error = cause;
+    if (failedPath) *failedPath = path;
+    return false;
+  }
 
   bool Copy(const std::string& shownSource, const std::string& src, const std::string& dst) {
     std::vector<Entry> entries;
     if (!ListEntries(src, entries)) {
+      const int err = errno;
       prompter.MsgBox(Message{"Source folder \"" + AddSlash(shownSource) + "\" not found.", title, Icon::None,
                               Buttons::OK, 0, std::nullopt});
-      if (error) *error = CopyErrorText(ENOENT);
-      return false;
+      return Fail(CopyErrorText(err ? err : ENOENT), src);
     }
     struct stat st;
     if (::stat(dst.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      if (!MakePath(dst)) {
-        if (error) *error = CopyErrorText(errno ? errno : ENOENT);
-        return false;
-      }
+      if (!MakePath(dst)) return Fail(CopyErrorText(errno ? errno : ENOENT), dst);
     }
+    FolderNames existing(dst);
     for (const Entry& e : entries) {
-      std::string s = src + "/" + e.name, d = dst + "/" + e.name;
+      std::string s = src + "/" + e.name, d = dst + "/" + existing.Target(e.name);
       if (e.special) continue;
+      if (progress.StopRequested()) return Fail(kCopyStopped, s);
       if (!e.dir) {
         progress.SetCaption("Copying : " + e.name);
         progress.PumpEvents();
@@ -101,7 +107,10 @@ struct TreeCopy {
           progress.SetValue(base + done >= max ? max : base + done);
           progress.PumpEvents();
         }, /*inPlaceWhenNew=*/true);
-        if (!ok) return false;
+        if (!ok) {
+          if (failedPath) *failedPath = s;
+          return false;
+        }
       } else if (e.name[0] != '.' && trail.Enter(s)) {
         bool ok = Copy(JoinPath(shownSource, e.name), s, d);
         trail.Leave();
@@ -116,7 +125,8 @@ struct TreeCopy {
 }  // namespace
 
 bool CopyPathWithProgress(const std::string& Source, const std::string& Destination, ProgressSink& progress,
-                          Prompter& prompter, const std::string& programTitle, std::string* error) {
+                          Prompter& prompter, const std::string& programTitle, std::string* error,
+                          std::string* failedPath) {
   progress.SetCaption("Preparing for Copy");
   progress.PumpEvents();
   const bool wasVisible = progress.BarVisible();
@@ -129,7 +139,7 @@ bool CopyPathWithProgress(const std::string& Source, const std::string& Destinat
   while (dst.size() > 1 && dst.back() == '/') dst.pop_back();
 
   bool result = false;
-  TreeCopy copy{progress, prompter, programTitle, error, {}};
+  TreeCopy copy{progress, prompter, programTitle, error, failedPath, {}};
   copy.trail.Enter(src);
   struct stat st;
   if (::stat(src.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -142,6 +152,7 @@ bool CopyPathWithProgress(const std::string& Source, const std::string& Destinat
     if (total > 0 && PathInside(dst, src)) {
       // It would copy its own output again and again.
       if (error) *error = kCopyIntoItself;
+      if (failedPath) *failedPath = src;
     } else if (total > 0) {
       progress.SetMaximum(total);
       progress.SetValue(0);

@@ -20,8 +20,15 @@ class Prompter;
 //    top one included) shows "Source folder \"<folder>\" not found." (OK, no
 //    icon, the program title; <folder> with a trailing separator) and gives
 //    false. A destination inside the source is refused (false, no message).
+// On failure `error` gets the cause ("Disk Full", "Path Not found", ...) and
+// `failedPath` the file or folder it happened on; an empty tree fails with
+// neither set (there was nothing to copy). A stop request of the progress
+// sink ends the copy before the next file (cause kCopyStopped).
 bool CopyPathWithProgress(const std::string& Source, const std::string& Destination,
                           ProgressSink& progress, Prompter& prompter,
-                          const std::string& programTitle, std::string* error = nullptr);
+                          const std::string& programTitle, std::string* error = nullptr,
+                          std::string* failedPath = nullptr);
+
+inline constexpr const char* kCopyStopped = "Operation canceled";
 
 }  // namespace kiv

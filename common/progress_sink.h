@@ -21,6 +21,9 @@ class ProgressSink {
   virtual void SetCancelEnabled(bool enabled) = 0;
   // Lets the window process pending events (Cancel clicks, repaints).
   virtual void PumpEvents() = 0;
+  // True when the program was asked to stop (not a Cancel click: Cancel lets
+  // a running copy finish); long operations end early then.
+  virtual bool StopRequested() const { return false; }
 };
 
 // Keeps the values in memory and does nothing else; base for tests and for
@@ -36,6 +39,7 @@ class MemoryProgressSink : public ProgressSink {
   bool BarVisible() const override { return barVisible; }
   void SetCancelEnabled(bool e) override { cancelEnabled = e; }
   void PumpEvents() override { ++pumps; }
+  bool StopRequested() const override { return stop; }
 
   std::string caption;
   int64_t maximum = 100;
@@ -43,6 +47,7 @@ class MemoryProgressSink : public ProgressSink {
   bool barVisible = false;
   bool cancelEnabled = false;
   int pumps = 0;
+  bool stop = false;
 };
 
 }  // namespace kiv

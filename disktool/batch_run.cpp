@@ -9,6 +9,7 @@
 #include "disktool/builder_session.h"
 #include "disktool/frm_drivers.h"
 #include "disktool/frm_wait.h"
+#include "disktool/image_target.h"
 
 namespace kiv {
 
@@ -40,12 +41,27 @@ std::string BatchSummaryText(const BatchOptions& o) {
          "Load Product key from keyfile.txt : " + yes(o.UseKeyFile) + "\r\n";
 }
 
+std::string BatchDestination(const std::string& programFolder, const std::string& target) {
+  return IsAbsolutePath(target) ? target : JoinPath(programFolder, NativePath(target));
+}
+
 int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers) {
   Prompter& prompter = wizard.prompter();
   if (o.HadError) {
     const Answer a = prompter.MsgBox(Message{BatchSummaryText(o), "Check your Command Line Parameters",
                                              Icon::Exclamation, Buttons::OKCancel, 0, Answer::Cancel});
     if (a != Answer::OK) return 1;
+  }
+
+  // A target that the build would destroy or lose is refused before
+  // anything is prepared.
+  if (!o.Target.empty()) {
+    const std::string& folder = wizard.ProgramFolder();
+    const std::string problem = ImageTargetProblem(folder, BatchDestination(folder, o.Target));
+    if (!problem.empty()) {
+      prompter.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      return 1;
+    }
   }
 
   // Whatever the engine puts on the wait window's line (its build stages,
@@ -127,7 +143,7 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
   else wizard.OptImage14_Click();
 
   if (!o.Target.empty()) {
-    wizard.TxtDest = IsAbsolutePath(o.Target) ? o.Target : JoinPath(wizard.ProgramFolder(), NativePath(o.Target));
+    wizard.TxtDest = BatchDestination(wizard.ProgramFolder(), o.Target);
   }
 
   if (o.SelectDrivers) {

@@ -26,6 +26,10 @@ std::vector<std::string> DriverListLines(const FrmDrivers& drivers);
 // The parameter summary shown when an argument was rejected.
 std::string BatchSummaryText(const BatchOptions& o);
 
+// The image file a batch target names: a full path as it stands, anything
+// else below the program folder.
+std::string BatchDestination(const std::string& programFolder, const std::string& target);
+
 // Builds o.DiskName. Returns the process exit code: 0 when the image file was
 // made, 1 otherwise (declined summary, unknown disk, a cancelled step - a
 // step that cancels ends the run there).

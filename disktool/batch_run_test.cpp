@@ -137,5 +137,84 @@ TEST(RunBatch, SelectDriversAndTargets) {
   EXPECT_TRUE(abs.pf.Exists("elsewhere/a.img"));
 }
 
+TEST(RunBatch, FullPathTargets) {
+  // A full path, as typed or as the shell expands "~/disks/a.img".
+  Batch b;
+  const std::string home = b.pf.root + "_home";
+  struct RemoveHome {
+    std::string path;
+    ~RemoveHome() { std::filesystem::remove_all(path); }
+  } cleanup{home};
+  BatchOptions o = Disk("plain", home + "/disks/a.img");
+  EXPECT_EQ(b.Run(o), 0);
+  EXPECT_TRUE(std::filesystem::exists(home + "/disks/a.img"));
+  EXPECT_FALSE(b.pf.Exists("plain.img"));
+  EXPECT_EQ(BatchDestination("/prog", "/tmp/x.img"), "/tmp/x.img");
+  EXPECT_EQ(BatchDestination("/prog", "out\\x.img"), "/prog/out/x.img");
+}
+
+// The image tool replaces the file it is pointed at and the build deletes its
+// work folders: a target that would destroy a file of the program or lose the
+// image is refused with a message, before anything is built.
+TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
+  const char* cases[][2] = {
+      {"bfi", "own files (bfi)"},
+      {"files/disklist.ini", "own files (files\\disklist.ini)"},
+      {"FILES\\plain.ini", "own files (files\\plain.ini)"},
+      {"cabs/x.img", "work folder cabs"},
+      {"Temp\\a.img", "work folder Temp"},
+      {"temp/deeper/a.img", "work folder Temp"},
+      {"files/dos/a.img", "work folder files\\dos"},
+      {"files", "is a folder"},
+  };
+  for (const auto& [target, why] : cases) {
+    SCOPED_TRACE(target);
+    Batch b;
+    const std::string bfiBefore = b.pf.Read("bfi");
+    const std::string catalogue = b.pf.Read("files/disklist.ini");
+    EXPECT_NE(b.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Target");
+    EXPECT_EQ(m.icon, Icon::Critical);
+    EXPECT_NE(m.text.find(std::string("The target ") + b.pf.root), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find(why), std::string::npos) << m.text;
+    EXPECT_EQ(b.pf.Read("bfi"), bfiBefore);
+    EXPECT_EQ(b.pf.Read("files/disklist.ini"), catalogue);
+    EXPECT_TRUE(b.wait.statuses.empty()) << "refused before the build started";
+    EXPECT_TRUE(b.pf.ToolCalls().empty());
+  }
+
+  // A link from outside into the program folder is followed.
+  Batch linked;
+  const std::string outside = linked.pf.root + "_link";
+  std::filesystem::create_directory_symlink(linked.pf.Path("files"), outside);
+  EXPECT_NE(linked.Run(Disk("plain", outside + "/plain.ini")), 0);
+  std::filesystem::remove(outside);
+  ASSERT_EQ(linked.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(linked.w->prompter.messages[0].title, "Invalid Target");
+
+  // An earlier image, and a new name, are fine targets.
+  Batch again;
+  ASSERT_EQ(again.Run(Disk("plain")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "plain.img")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "images/new.img")), 0);
+  EXPECT_TRUE(again.pf.Exists("images/new.img"));
+  EXPECT_TRUE(again.w->prompter.messages.empty());
+
+  // The wizard's destination, and the catalogue's default file, are checked
+  // where the image is made.
+  Batch wizard;
+  wizard.w->form.InitApp();
+  wizard.w->form.FillInitialList();
+  wizard.w->form.OptImage14_Click();
+  wizard.w->form.TxtDest = wizard.pf.Path("cabs/w.img");
+  EXPECT_FALSE(wizard.w->form.FinishApp(""));
+  ASSERT_EQ(wizard.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(wizard.w->prompter.messages[0].title, "Invalid Target");
+  EXPECT_EQ(wizard.w->form.LblFinish, "Operation canceled");
+  EXPECT_FALSE(wizard.pf.Exists("cabs"));
+}
+
 }  // namespace
 }  // namespace kiv

@@ -48,10 +48,17 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
     const std::string full = AddSlash(Resolve(CabFolder));
     return full.compare(0, prefix.size(), prefix) == 0 ? full.substr(prefix.size()) : CabFolder;
   }();
-  ShellAndWait(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
+  // The tool runs hidden: what it prints is kept, and shown only in the
+  // message when the cabinet is missing.
+  const bool cancelledBefore = BuildCancelled;
+  const RunResult run = RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
-  prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !",
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
+  const std::string said = RunOutputForMessage(run);
+  prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !" +
+                               (said.empty() ? std::string() : "\r\n\r\n" + said),
                            "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;
 }

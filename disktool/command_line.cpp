@@ -132,7 +132,9 @@ BatchOptions ParseCommandLine(const std::string& raw, const std::string& program
         say("Invalid Image type: " + value);
         o.HadError = true;
       }
-    } else if (StartsLikeSwitch(token)) {
+    } else if (StartsLikeSwitch(token) && !(token[0] == '/' && !o.DiskName.empty())) {
+      // After the disk name, a "/" that is not one of the switches above
+      // begins a full path ("/tmp/x.img"): the target, not an argument.
       say("Invalid Argument : " + token + "\r\n\r\n" + UsageText());
       o.HadError = true;
     } else if (o.DiskName.empty()) {

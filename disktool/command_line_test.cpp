@@ -93,6 +93,34 @@ TEST(CommandLine, TargetIsTheRestOfTheLine) {
   EXPECT_EQ(Parse("-t 144 KivSoftware").options.DiskName, "KivSoftware");
 }
 
+// After the disk name a token that begins with "/" and is none of the
+// switches is a full path: the target.
+TEST(CommandLine, FullPathTargets) {
+  for (const std::string target : {"/tmp/x.img", "/root/disks/my disk.img", "/sel.img", "/t.img"}) {
+    SCOPED_TRACE(target);
+    Parsed p = Parse("kivsoftware " + target);
+    EXPECT_TRUE(p.texts.empty());
+    EXPECT_FALSE(p.options.HadError);
+    EXPECT_EQ(p.options.DiskName, "kivsoftware");
+    EXPECT_EQ(p.options.Target, target);
+  }
+  Parsed withSwitches = Parse("-t 288 /sel netaccess /home/u/net.img -t 144");
+  EXPECT_TRUE(withSwitches.options.SelectDrivers);
+  EXPECT_EQ(withSwitches.options.ImageType, 2);
+  EXPECT_EQ(withSwitches.options.Target, "/home/u/net.img -t 144");
+  EXPECT_EQ(Parse("kivsoftware disks/x.img").options.Target, "disks/x.img");
+  // A known switch after the disk name is still a switch (and, as ever, part
+  // of the rest of the line); an unknown "/" word before the disk name is
+  // still rejected (a disk name is never a path).
+  Parsed known = Parse("kivsoftware /k x.img");
+  EXPECT_TRUE(known.options.UseKeyFile);
+  EXPECT_EQ(known.options.Target, "/k x.img");
+  Parsed before = Parse("/tmp/x.img kivsoftware");
+  ASSERT_EQ(before.texts.size(), 1u);
+  EXPECT_EQ(before.texts[0], "Invalid Argument : /tmp/x.img\r\n\r\n" + UsageText());
+  EXPECT_TRUE(before.options.HadError);
+}
+
 TEST(CommandLine, FlagsAndUnknownSwitches) {
   Parsed f = Parse("-k /d -SEL -i -os DOS7 custom");
   EXPECT_TRUE(f.options.UseKeyFile);

@@ -1,6 +1,8 @@
 // The disk catalogue files\disklist.ini: the disk list, and what the chosen
 // entry sets up (default destination, driver class boxes and their defaults).
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/file_ops.h"
 #include "common/ini_file.h"
@@ -19,13 +21,32 @@ constexpr const char* kNdisNote =
 constexpr const char* kOdiNote =
     "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the "
     "network interface.";
+// The highest n of the "[n]" sections the catalogue holds, 0 when none. The
+// disk list ends there whatever Count says: rows past the last entry would be
+// empty, and a Count of billions would read the file billions of times.
+long LastEntrySection(const std::string& path) {
+  std::vector<std::string> lines;
+  if (!ReadLines(path, lines)) return 0;
+  long last = 0;
+  for (const std::string& raw : lines) {
+    const std::string line = Trim(raw);
+    if (line.empty() || line[0] != '[') continue;
+    const size_t close = line.find(']');  // the profile reader reads "[3" as [3] too
+    const std::string inner = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    if (inner.empty() || inner.size() > 9 || inner.find_first_not_of("0123456789") != std::string::npos) continue;
+    last = std::max(last, std::stol(inner));
+  }
+  return last;
+}
+
 }  // namespace
 
 void FrmWizard::Fill_DiskList() {
   LV_Disk.clear();
   LV_Disk.push_back(DiskRow{kCustomText, "custom", 1, 1, false});
   const INIFile catalogue(Resolve("files\\disklist.ini"));
-  const long count = LeadingNumber(catalogue.GetINIKey("Disks_List", "Count"));
+  const long count = std::min(LeadingNumber(catalogue.GetINIKey("Disks_List", "Count")),
+                              LastEntrySection(ResolvePath(catalogue.FileName())));
   for (long i = 1; i <= count; ++i) {
     const std::string section = std::to_string(i);
     DiskRow row;

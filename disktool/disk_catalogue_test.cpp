@@ -37,6 +37,27 @@ TEST(DiskCatalogue, RowsIconsAndTheCustomEntry) {
   EXPECT_EQ(w.form.LV_Disk.size(), 1u);
 }
 
+// Count says how many entries to read, but the list ends with the last entry
+// the file holds: a huge Count neither hangs nor fills memory.
+TEST(DiskCatalogue, CountBeyondTheEntriesStopsAtTheLastEntry) {
+  ProgramFolder pf;
+  Wizard w(pf);
+  const std::string entries = "[1]\r\nName=one\r\n[ 3 ]\r\nName=three\r\n[x]\r\nName=no\r\n";
+  for (const char* count : {"2147483647", "99999999999999999999", "4"}) {
+    SCOPED_TRACE(count);
+    pf.Write("files/disklist.ini", std::string("[Disks_List]\r\nCount=") + count + "\r\n" + entries);
+    w.form.Fill_DiskList();
+    // A gap before the last entry still gives its (empty) row, as before.
+    ASSERT_EQ(w.form.LV_Disk.size(), 4u);
+    EXPECT_EQ(w.form.LV_Disk[1].Name, "one");
+    EXPECT_EQ(w.form.LV_Disk[2].Name, "");
+    EXPECT_EQ(w.form.LV_Disk[3].Name, "three");
+  }
+  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=2\r\n" + entries);
+  w.form.Fill_DiskList();
+  EXPECT_EQ(w.form.LV_Disk.size(), 3u) << "a smaller Count still counts";
+}
+
 class DriverSettings : public ::testing::Test {
  protected:
   void SetUp() override {

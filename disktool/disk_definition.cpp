@@ -31,10 +31,16 @@ constexpr Header kHeaders[] = {
 }  // namespace
 
 // A destination or cabinet folder of a definition must stay below the folder
-// it is joined to; anything else could write over the user's files.
+// it is joined to; anything else could write over the user's files. The text
+// is checked first, then where the path really leads: a symbolic link below
+// the folder ("files\linkout -> /elsewhere") must not carry a copy out of it.
 bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
                               int line) {
-  if (StaysInside(value)) return false;
+  if (StaysInside(value)) {
+    const std::string rootPath = Resolve(root);
+    const std::string target = Trim(value).empty() ? rootPath : ResolvePathPrefix(JoinPath(rootPath, NativePath(Trim(value))));
+    if (!RealPathWithin(rootPath, target).empty()) return false;
+  }
   prompter_.MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
                                ", leaves the " + root + " folder." + "\r\n\r\n" +
                                "The Kiv Disk Builder Can't Continue !",

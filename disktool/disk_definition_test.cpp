@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "disktool/test_program_folder.h"
 
 namespace kiv {
@@ -133,6 +135,56 @@ TEST_F(Definition, PathsLeavingCabsOrFilesAreRefused) {
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("drv.ini"), std::string::npos);
   EXPECT_EQ(pf.Read("Drivers.ini").find("EVIL"), std::string::npos);
+}
+
+// The text of a path is not enough: a symbolic link below files or cabs that
+// points elsewhere must not carry a copy or a cabinet out of the folder.
+TEST_F(Definition, LinksLeadingOutOfTheFolderAreRefused) {
+  namespace fs = std::filesystem;
+  const std::string elsewhere = pf.root + "_elsewhere";
+  fs::create_directories(elsewhere);
+  struct RemoveElsewhere {
+    std::string path;
+    ~RemoveElsewhere() { fs::remove_all(path); }
+  } cleanup{elsewhere};
+  pf.Write("dos/EDIT.COM", "edit");
+  pf.Write("files/mod/a.txt", "a");
+  const char* cases[] = {
+      "[Copy_Files_for_CABs]\r\nEDIT.COM=linkout\\x.com\r\n",
+      "[Copy_Files_for_CABs]\r\nEDIT.COM=LinkOut\\sub\\x.com\r\n",  // any case, deeper
+      "[Copy_Files]\r\nEDIT.COM=out\\x.com\r\n",                   // cabs\out -> elsewhere
+      "[Copy_Files_for_CABs]\r\nEDIT.COM=filelink.com\r\n",          // the file itself a link
+      "[Create_CABs]\r\nmod=out\r\n",                                // cabinet folder
+  };
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    pf.SeedBase();
+    w.form.InitApp();
+    fs::create_directory_symlink(elsewhere, pf.Path("cabs/out"));
+    fs::remove(pf.Path("files/linkout"));
+    fs::create_directory_symlink(elsewhere, pf.Path("files/linkout"));
+    fs::remove(pf.Path("files/filelink.com"));
+    fs::create_symlink(elsewhere + "/x.com", pf.Path("files/filelink.com"));
+    w.prompter.messages.clear();
+    pf.Write("files/bad.ini", std::string("; line 1\r\n") + text);
+    EXPECT_FALSE(w.form.Init_Lists("bad.ini"));
+    ASSERT_EQ(w.prompter.messages.size(), 1u);
+    EXPECT_EQ(w.prompter.messages[0].title, "Invalid Disk Definition");
+    EXPECT_NE(w.prompter.messages[0].text.find("bad.ini, line 3"), std::string::npos);
+    EXPECT_TRUE(w.form.BuildCancelled);
+    EXPECT_TRUE(fs::is_empty(elsewhere)) << "written outside the program folder";
+  }
+  // A link that stays inside the folder is an ordinary path.
+  pf.SeedBase();
+  w.form.InitApp();
+  fs::remove(pf.Path("files/linkout"));
+  fs::create_directories(pf.Path("files/real"));
+  fs::create_directory_symlink(pf.Path("files/real"), pf.Path("files/linkin"));
+  w.prompter.messages.clear();
+  pf.Write("files/good.ini", "[Copy_Files_for_CABs]\r\nEDIT.COM=linkin\\x.com\r\n");
+  EXPECT_TRUE(w.form.Init_Lists("good.ini"));
+  EXPECT_TRUE(w.prompter.messages.empty());
+  EXPECT_EQ(pf.Read("files/real/x.com"), "edit");
 }
 
 TEST(CountSectionEntries, CountsEntriesWithTheSuffix) {

@@ -64,12 +64,19 @@ bool DosImport::CheckImport(bool reportMissing) {
   for (const char* name : kDosFiles) {
     if (FileExists(JoinPath(dos, name))) continue;
     if (reportMissing) {
-      prompter_.MsgBox(Message{std::string("The file ") + name + " couldn't be extracted successfully",
+      const auto said = toolSaid_.find(name);
+      const std::string detail = said == toolSaid_.end() || said->second.empty() ? "" : "\r\n\r\n" + said->second;
+      prompter_.MsgBox(Message{std::string("The file ") + name + " couldn't be extracted successfully" + detail,
                                "Critical Error", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
     }
     return false;
   }
   return true;
+}
+
+void DosImport::RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options) {
+  const RunResult run = RunAndCapture(argv, options);
+  toolSaid_[name] = RunOutputForMessage(run);
 }
 
 bool DosImport::ExpandAvailable() const {
@@ -181,11 +188,11 @@ void DosImport::ImportWithExtract(const std::string& folderIn) {
       if (!source.empty()) CopyOneFile(source, JoinPath(dos, name));
     } else if (name == "IO.SYS") {
       std::remove(JoinPath(dos, "IO.SYS").c_str());
-      ShellAndWait(ExtractArgv(cab, "WINBOOT.SYS"), options);
+      RunHidden(name, ExtractArgv(cab, "WINBOOT.SYS"), options);
       const std::string winboot = FindIn(dos, "winboot.sys");
       if (!winboot.empty()) std::rename(winboot.c_str(), JoinPath(dos, "IO.SYS").c_str());
     } else {
-      ShellAndWait(ExtractArgv(cab, name), options);
+      RunHidden(name, ExtractArgv(cab, name), options);
     }
   }
   Finish();
@@ -207,11 +214,11 @@ void DosImport::ImportWithExpand(const std::string& folderIn) {
       CopyOneFile(source, JoinPath(dos, ToLower(name)));
     } else if (name == "IO.SYS") {
       std::remove(JoinPath(dos, "IO.SYS").c_str());
-      ShellAndWait(ExpandArgv("WINBOOT.SYS"), options);
+      RunHidden(name, ExpandArgv("WINBOOT.SYS"), options);
       const std::string winboot = FindIn(dos, "winboot.sys");
       if (!winboot.empty()) std::rename(winboot.c_str(), JoinPath(dos, "io.sys").c_str());
     } else {
-      ShellAndWait(ExpandArgv(name), options);
+      RunHidden(name, ExpandArgv(name), options);
     }
   }
   Finish();

@@ -5,6 +5,7 @@
 // CD's cabinets. The program cannot go on without them.
 #include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace kiv {
 
 class Prompter;
 class WaitWindow;
+struct RunOptions;
 
 inline constexpr std::array<const char*, 25> kDosFiles = {
     "IO.SYS",   "COMMAND.COM", "ATTRIB.EXE",  "CHOICE.COM",   "DELTREE.EXE", "DISKCOPY.COM", "EDIT.COM",
@@ -52,10 +54,14 @@ class DosImport {
   // Gives every required file found in another letter case its listed name.
   void NormaliseNames();
   bool ExpandAvailable() const;
+  // Runs an extraction tool hidden: its output is kept for the message that
+  // names `name` if that file is still missing afterwards, never printed.
+  void RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options);
 
   std::string programFolder_, windowsDir_, systemDir_;
   Prompter& prompter_;
   WaitWindow& wait_;
+  std::map<std::string, std::string> toolSaid_;
 };
 
 }  // namespace kiv

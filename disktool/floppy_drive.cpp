@@ -77,7 +77,12 @@ std::vector<std::string> SplitComponents(const std::string& path) {
 
 class Fat12FloppyDrive : public FloppyDrive {
  public:
-  explicit Fat12FloppyDrive(std::string device) : device_(std::move(device)) {}
+  Fat12FloppyDrive(std::string device, const std::string& label) : device_(std::move(device)) {
+    std::string upper = label.substr(0, 11);
+    for (char& c : upper)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    label11_ = upper.empty() ? std::string() : upper + std::string(11 - upper.size(), ' ');
+  }
 
   std::string DeviceName() const override { return device_; }
 
@@ -112,7 +117,8 @@ class Fat12FloppyDrive : public FloppyDrive {
     image_[37] = 0;
     image_[38] = 0x29;
     Put32(image_, 39, static_cast<unsigned long>(Now()) & 0xFFFFFFFFUL);
-    image_.replace(43, 11, "NO NAME    ");
+    image_.replace(43, 11, label11_.empty() ? "NO NAME    " : label11_);
+    labelPending_ = !label11_.empty();
     image_.replace(54, 8, "FAT12   ");
     for (int f = 0; f < 2; ++f) {
       const size_t at = static_cast<size_t>(1 + f * kFatSectors) * kSectorSize;
@@ -158,6 +164,7 @@ class Fat12FloppyDrive : public FloppyDrive {
       if (image_[entry + 11] & 0x10) return Fail(error, "Path Not found");
       FreeChain(Get16(image_, entry + 26));
     } else {
+      if (dir == 0 && !PlaceLabel(name11, error)) return false;
       entry = FreeSlot(dir, error);
       if (entry == kNpos) return false;
     }
@@ -176,7 +183,8 @@ class Fat12FloppyDrive : public FloppyDrive {
       image_.replace(at, chunk.size(), chunk);
       Touch(at);
     }
-    SetEntry(entry, name11, 0x20, first, static_cast<uint32_t>(bytes.size()));
+    SetEntry(entry, name11, dir == 0 && IsBootFile(name11) ? kBootFileAttributes : kArchive, first,
+             static_cast<uint32_t>(bytes.size()));
     return Store(error);
   }
 
@@ -184,6 +192,20 @@ class Fat12FloppyDrive : public FloppyDrive {
   static bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
+  }
+
+  // The system files a DOS boot sector loads: the first two root entries.
+  static bool IsBootFile(const std::string& name11) { return name11 == "IO      SYS" || name11 == "MSDOS   SYS"; }
+
+  // The label's root entry goes behind the system files, as the image tool
+  // lays it out: it is placed when the first other root entry is made.
+  bool PlaceLabel(const std::string& name11, std::string* error) {
+    if (!labelPending_ || IsBootFile(name11)) return true;
+    const size_t slot = FreeSlot(0, error);
+    if (slot == kNpos) return false;
+    SetEntry(slot, label11_, kVolumeLabel, 0, 0);
+    labelPending_ = false;
+    return true;
   }
 
   static time_t Now() {
@@ -337,6 +359,7 @@ class Fat12FloppyDrive : public FloppyDrive {
       return true;
     }
     if (!create) return Fail(error, "Path Not found");
+    if (dir == 0 && !PlaceLabel(name11, error)) return false;
     const size_t slot = FreeSlot(dir, error);
     if (slot == kNpos) return false;
     const int c = Allocate();
@@ -349,7 +372,13 @@ class Fat12FloppyDrive : public FloppyDrive {
     return true;
   }
 
+  static constexpr char kArchive = 0x20;
+  static constexpr char kBootFileAttributes = 0x07;  // read-only, hidden, system
+  static constexpr char kVolumeLabel = 0x08;
+
   std::string device_;
+  std::string label11_;  // padded to 11; empty: no label
+  bool labelPending_ = false;
   std::string image_;
   std::vector<bool> dirty_;
   bool loaded_ = false;
@@ -357,8 +386,8 @@ class Fat12FloppyDrive : public FloppyDrive {
 
 }  // namespace
 
-std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device) {
-  return std::make_unique<Fat12FloppyDrive>(device);
+std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, const std::string& label) {
+  return std::make_unique<Fat12FloppyDrive>(device, label);
 }
 
 std::string DefaultFloppyDevice() {

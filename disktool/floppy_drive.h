@@ -26,8 +26,16 @@ class FloppyDrive {
   virtual bool WriteFile(const std::string& path, const std::string& bytes, std::string* error) = 0;
 };
 
-// The FAT12 drive on a device or image file.
-std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device);
+// The volume label of every disk the builder writes: the image tool is
+// called with it (-l), and the floppy is formatted with it.
+inline constexpr const char* kDiskLabel = "kivstart";
+
+// The FAT12 drive on a device or image file. It writes the file system the
+// image tool writes: the label (upper case) in the boot sector and as a root
+// entry after IO.SYS and MSDOS.SYS, and those two files system, hidden and
+// read-only.
+std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device,
+                                                  const std::string& label = kDiskLabel);
 // KIV_FLOPPY_DEVICE when set and not empty, else /dev/fd0.
 std::string DefaultFloppyDevice();
 

@@ -10,6 +10,7 @@
 #include "common/prompter.h"
 #include "disktool/builder_session.h"
 #include "disktool/floppy_drive.h"
+#include "disktool/image_target.h"
 
 namespace kiv {
 
@@ -28,8 +29,12 @@ std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& prog
                                  const std::string& tree, bool image144) {
   // The contract quotes the image path on the command line; as an argv
   // element it arrives without the quotes, as a Windows program sees it.
-  return {bfi, "-b=" + NativePath("files\\bootsect.bin"), "-l=kivstart", image144 ? "-t=144" : "-t=288",
-          "-f=" + CutProgramFolder(programFolder, image), CutProgramFolder(programFolder, tree)};
+  return {bfi,
+          "-b=" + NativePath("files\\bootsect.bin"),
+          std::string("-l=") + kDiskLabel,
+          image144 ? "-t=144" : "-t=288",
+          "-f=" + CutProgramFolder(programFolder, image),
+          CutProgramFolder(programFolder, tree)};
 }
 
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
@@ -73,6 +78,11 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
   progress_.SetCaption(WaitStatus);
   RunningStage = stage;
   Notify();
+  // A build cancelled meanwhile (Notify pumps events) starts no further stage.
+  if (BuildCancelled) {
+    RunningStage = 0;
+    return false;
+  }
   const bool ok = step();
   RunningStage = 0;
   if (ok) LblRight[stage - 1] = true;
@@ -82,6 +92,14 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
 
 bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
+  if (OptImage14 || OptImage28) {
+    const std::string problem = ImageTargetProblem(programFolder_, TxtDest);
+    if (!problem.empty()) {
+      prompter_.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      CancelApp();
+      return false;
+    }
+  }
   // A step that cancels ends the build there.
   if (!RunStage(1, [this] { return PrepareDrivers(); }) || BuildCancelled) return false;
   RunStage(2, [this] {
@@ -144,8 +162,11 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   options.workingDir = programFolder_;
   options.hide = true;
   options.pump = [this] { progress_.PumpEvents(); };
+  const bool cancelledBefore = BuildCancelled;
   const RunResult result = RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
+  // Cancelled while the tool ran (a stop request): nothing failed on its own.
+  if (BuildCancelled && !cancelledBefore) return false;
 
   std::string why = !result.started ? result.error : Trim(result.output);
   prompter_.MsgBox(Message{"The floppy image " + image + " could not be created." +

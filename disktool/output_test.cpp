@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include "common/process_runner.h"
 #include "disktool/floppy_drive.h"
 #include "disktool/test_program_folder.h"
@@ -37,6 +40,22 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   EXPECT_EQ(calls[0], pf.root + "|-m LZX:21 -p -r -P files/netdrv/ n cabs/lib/netdrv.cab files/netdrv/*.* ");
   EXPECT_EQ(calls[1], calls[0]);
   EXPECT_TRUE(w.prompter.messages.empty());
+}
+
+// The archiver runs hidden; when no cabinet appears, what it said is part of
+// the message (and only there).
+TEST(Cabinets, WhatAFailedArchiverSaidIsInTheMessage) {
+  ProgramFolder pf;
+  pf.Write("files/netdrv/a.txt", "a");
+  pf.WriteTool("cabarc", "#!/bin/sh\necho 'cabarc: cannot read the folder files/netdrv: Permission denied' >&2\nexit 1\n");
+  Wizard w(pf);
+  std::string name = "netdrv", source = "files\\netdrv", folder = "cabs\\lib";
+  EXPECT_FALSE(w.form.MakeCab(name, source, folder));
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0].title, "Error While Copying");
+  EXPECT_EQ(w.prompter.messages[0].text,
+            "The Cabinet netdrv.cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !\r\n\r\n"
+            "cabarc: cannot read the folder files/netdrv: Permission denied");
 }
 
 TEST(Output, WindowsCommandLineTexts) {
@@ -231,9 +250,10 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
     GTEST_SKIP() << "fsck.fat or mdir missing";
   EXPECT_EQ(std::system(("fsck.fat -n '" + device + "' >/dev/null").c_str()), 0);
   const std::string listing = pf.Path("listing.txt");
-  ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + device + "' :: > '" + listing + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -a -b -/ -i '" + device + "' :: > '" + listing + "'").c_str()), 0);
   const std::string text = pf.Read("listing.txt");
-  // The file list order puts the three system files first on the disk.
+  // The file list order puts the three system files first on the disk (-a:
+  // IO.SYS and MSDOS.SYS are hidden).
   EXPECT_EQ(text.find("::/IO.SYS"), 0u) << text;
   EXPECT_LT(text.find("::/IO.SYS"), text.find("::/MSDOS.SYS")) << text;
   EXPECT_LT(text.find("::/MSDOS.SYS"), text.find("::/COMMAND.COM")) << text;
@@ -265,6 +285,65 @@ TEST_F(FloppyMode, RefusedFormatAndFullFloppy) {
             "The Image file doesn't have enough free space for the file \r\nBIG.BIN\r\n"
             "The file will not be copied to the floppy image.");
   EXPECT_EQ(w2.form.Floppy().FreeSpace(), (2847 - 1) * 512);
+}
+
+// What a root folder holds, by name: attribute byte, first cluster and slot.
+struct RootEntry {
+  int attributes = -1, cluster = -1, slot = -1;
+};
+std::map<std::string, RootEntry> RootEntries(const std::string& disk) {
+  std::map<std::string, RootEntry> entries;
+  for (int i = 0; i < 224; ++i) {
+    const size_t at = 19 * 512 + i * 32;
+    if (disk.size() < at + 32 || disk[at] == 0) break;
+    if (static_cast<unsigned char>(disk[at]) == 0xE5 || disk[at + 11] == 0x0F) continue;
+    const int cluster = static_cast<unsigned char>(disk[at + 26]) | (static_cast<unsigned char>(disk[at + 27]) << 8);
+    entries[disk.substr(at, 11)] = {static_cast<unsigned char>(disk[at + 11]), cluster, i};
+  }
+  return entries;
+}
+
+// Floppy output and image output lay the same tree down as the same file
+// system: the label, the system files' attributes and places.
+TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
+#ifndef KIV_BFI_PATH
+  GTEST_SKIP() << "the image tool is not part of this build";
+#else
+  std::string boot(512, '\0');
+  boot[0] = '\xEB';
+  boot[510] = '\x55';
+  boot[511] = '\xAA';
+  pf.Write("files/bootsect.bin", boot);
+  std::filesystem::remove(pf.Path("bfi"));
+  std::filesystem::create_symlink(KIV_BFI_PATH, pf.Path("bfi"));
+  w.prompter.answers = {Answer::Yes};
+  ASSERT_TRUE(w.form.FinishApp(""));
+  StageCabs(pf, w);
+  w.form.OptImage14_Click();
+  w.form.TxtDest = pf.Path("same.img");
+  ASSERT_TRUE(w.form.FinishApp(""));
+  const std::string floppy = pf.Read("floppy.img"), image = pf.Read("same.img");
+  ASSERT_EQ(floppy.size(), image.size());
+  EXPECT_EQ(floppy.substr(43, 11), "KIVSTART   ");
+  EXPECT_EQ(floppy.substr(43, 11), image.substr(43, 11));
+
+  const auto onFloppy = RootEntries(floppy), inImage = RootEntries(image);
+  for (const char* name : {"IO      SYS", "MSDOS   SYS", "KIVSTART   "}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(onFloppy.count(name) && inImage.count(name));
+    EXPECT_EQ(onFloppy.at(name).attributes, inImage.at(name).attributes);
+    EXPECT_EQ(onFloppy.at(name).slot, inImage.at(name).slot);
+  }
+  EXPECT_EQ(onFloppy.at("IO      SYS").attributes, 0x07) << "read-only, hidden, system";
+  EXPECT_EQ(onFloppy.at("IO      SYS").slot, 0);
+  EXPECT_EQ(onFloppy.at("IO      SYS").cluster, 2);
+  EXPECT_EQ(onFloppy.at("KIVSTART   ").attributes, 0x08);
+  ASSERT_TRUE(onFloppy.count("COMMAND COM"));
+  EXPECT_EQ(onFloppy.at("COMMAND COM").attributes & 0x07, 0);
+  if (std::system("command -v fsck.fat >/dev/null") == 0) {
+    EXPECT_EQ(std::system(("fsck.fat -n '" + device + "' >/dev/null").c_str()), 0);
+  }
+#endif
 }
 
 TEST(FloppyDevice, MissingDeviceFailsTheFormat) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -110,9 +111,14 @@ InstanceLock::~InstanceLock() { Release(); }
 
 bool InstanceLock::Acquire(const std::string& lockFile) {
   Release();
+  error_.clear();
   int fd = ::open(ResolvePathPrefix(lockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) error_ = std::strerror(errno);
     ::close(fd);
     return false;
   }

@@ -2,6 +2,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "common/file_ops.h"
 #include "common/links.h"
 #include "common/platform.h"
@@ -120,6 +122,7 @@ TEST(InstanceLock, OneHolderAtATime) {
     ASSERT_TRUE(first.Acquire(file));
     InstanceLock second;
     EXPECT_FALSE(second.Acquire(file));
+    EXPECT_EQ(second.Error(), "") << "held by another holder is not an error";
     // Another process sees it held as well.
     std::string cmd = "flock -n '" + file + "' true";
     EXPECT_NE(system(cmd.c_str()), 0);
@@ -128,7 +131,17 @@ TEST(InstanceLock, OneHolderAtATime) {
   }
   InstanceLock third;  // freed when the holders went out of scope
   EXPECT_TRUE(third.Acquire(file));
-  EXPECT_FALSE(InstanceLock().Acquire(dir / "missing/folder/x.lock"));
+  // A lock file that cannot be created is not "held": the reason is kept.
+  InstanceLock nowhere;
+  EXPECT_FALSE(nowhere.Acquire(dir / "missing/folder/x.lock"));
+  EXPECT_EQ(nowhere.Error(), "No such file or directory");
+  const std::string folder = dir / "folder";
+  std::filesystem::create_directories(folder);
+  InstanceLock onFolder;  // a folder in the lock file's place
+  EXPECT_FALSE(onFolder.Acquire(folder));
+  EXPECT_EQ(onFolder.Error(), "Is a directory");
+  EXPECT_TRUE(onFolder.Acquire(dir / "other.lock"));
+  EXPECT_EQ(onFolder.Error(), "");
 }
 
 TEST(UiMode, ChoiceAndDisplayDetection) {

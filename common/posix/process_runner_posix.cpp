@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/process_runner.h"
+#include "common/stop_request.h"
 
 extern char** environ;
 
@@ -94,6 +95,21 @@ std::string StartError(const std::vector<std::string>& argv, int err) {
 
 int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
+// Ends a child and everything it started: SIGTERM to its group (or to it
+// alone when it shares ours), SIGKILL after a grace period; reaps it.
+// `reap(block)` is true once the child is reaped.
+template <typename Reap>
+void EndChild(pid_t pid, bool ownGroup, Reap reap) {
+  const pid_t target = ownGroup ? -pid : pid;
+  ::kill(target, SIGTERM);
+  // Long enough for a builder of ours to cancel and remove its work files.
+  for (int i = 0; i < 300 && !reap(false); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!reap(false)) {
+    ::kill(target, SIGKILL);
+    reap(true);
+  }
+}
+
 }  // namespace
 
 bool StartDetached(const std::vector<std::string>& argv) {
@@ -110,6 +126,10 @@ bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& option
   SpawnSpec spec;
   spec.argv = &argv;
   spec.workingDir = options.workingDir;
+  // Its own process group, so a stop ends whatever it started too; but a
+  // program that may ask the person at our terminal must stay in the
+  // terminal's foreground group, or its first read would stop it.
+  spec.newGroup = !::isatty(STDIN_FILENO);
   pid_t pid = -1;
   if (Spawn(spec, pid) != 0) return false;
   const auto start = std::chrono::steady_clock::now();
@@ -119,6 +139,20 @@ bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& option
     pid_t r = ::waitpid(pid, &status, WNOHANG);
     if (r == pid) return true;
     if (r < 0 && errno != EINTR) return false;
+    if (StopRequested()) {
+      EndChild(pid, spec.newGroup, [pid](bool block) {
+        int st;
+        pid_t w;
+        do {
+          w = ::waitpid(pid, &st, block ? 0 : WNOHANG);
+        } while (w < 0 && errno == EINTR);
+        return w == pid || w < 0;
+      });
+      // The caller's pump is where its cancel is handled; it runs once more
+      // so the cancel comes before the caller looks at what the program left.
+      if (options.pump) options.pump();
+      return false;
+    }
     if (options.timeoutMs > 0 &&
         std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(options.timeoutMs)) {
       ReapInBackground(pid);  // left running; reaped when it ends
@@ -274,12 +308,7 @@ int AsyncProcess::Pid() const { return impl_->started ? static_cast<int>(impl_->
 void AsyncProcess::Kill() {
   Impl& d = *impl_;
   if (!d.started || d.reaped) return;
-  ::kill(-d.pid, SIGTERM);
-  for (int i = 0; i < 100 && !d.TryReap(false); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (!d.reaped) {
-    ::kill(-d.pid, SIGKILL);
-    d.TryReap(true);
-  }
+  EndChild(d.pid, true, [&d](bool block) { return d.TryReap(block); });
   d.exitCode = -1;
 }
 

@@ -32,3 +32,13 @@ foreach(case command_line single_instance custom_image kivmax_plugin targets sel
     TIMEOUT 180
     LABELS "e2e;bootsmith")
 endforeach()
+
+# What a build must never destroy or lose, and what it must not print.
+foreach(case full_path_target unwritable_folder quiet_tools)
+  add_test(NAME bootsmith.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/bootsmith_e2e.sh ${case})
+  set_tests_properties(bootsmith.${case} PROPERTIES
+    ENVIRONMENT "${KIV_BOOTSMITH_E2E_ENV}"
+    SKIP_RETURN_CODE 77
+    TIMEOUT 180
+    LABELS "e2e;bootsmith")
+endforeach()

@@ -178,6 +178,61 @@ select_drivers)
   grep -qi "cab" "$tmp/lib" || fail "no driver cabinet on the image"
   ;;
 
+full_path_target)
+  # A full path is the target, not an unknown switch.
+  out=$tmp/out
+  mkdir -p "$out"
+  run kivsoftware "$out/x.img"
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "full path target exits $rc"; }
+  lacks "Invalid Argument"
+  size_is "$out/x.img" 1474560
+  fat_ok "$out/x.img"
+  [ ! -e "$prog/kivstart.img" ] || fail "the image went to the program folder"
+  # Targets that would destroy a file of the program or lose the image.
+  cp "$prog/bootsmith" "$tmp/bootsmith.before"
+  cp "$prog/files/disklist.ini" "$tmp/disklist.before"
+  for target in bootsmith files/disklist.ini cabs/x.img Temp/x.img; do
+    run kivsoftware "$target"
+    [ $rc -ne 0 ] || fail "target $target exits 0"
+    has "Invalid Target: The target $prog/$target"
+    lacks "Getting a list of Disks Configuration ..."
+  done
+  cmp -s "$prog/bootsmith" "$tmp/bootsmith.before" || fail "the program was overwritten"
+  cmp -s "$prog/files/disklist.ini" "$tmp/disklist.before" || fail "the catalogue was overwritten"
+  [ ! -e "$prog/cabs" ] || fail "work files left behind"
+  ;;
+
+unwritable_folder)
+  # A user who may not write the program folder is told so, not that the
+  # program is already running.
+  if [ "$(id -u)" -eq 0 ]; then
+    command -v setpriv >/dev/null || exit 77
+    chmod 755 "$tmp"
+    chmod -R a+rX "$prog"
+    as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+  else
+    chmod a-w "$prog"
+    as_user=""
+  fi
+  $as_user "$prog/bootsmith" -t 144 custom 2>"$err" >/dev/null </dev/null
+  rc=$?
+  chmod u+w "$prog"
+  [ $rc -ne 0 ] || fail "unwritable folder exits 0"
+  has "Program Folder Not Writable: The program folder $prog cannot be written (Permission denied)."
+  lacks "Already Running"
+  ;;
+
+quiet_tools)
+  # cabarc and extract run hidden: their own lines reach neither stream.
+  "$prog/bootsmith" -t 288 netaccess >"$err" 2>&1 </dev/null
+  rc=$?
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "netaccess build exits $rc"; }
+  lacks "Created cabs"
+  lacks "extracted "
+  lacks "with 1 file(s)"
+  fat_ok "$prog/kivnet.img"
+  ;;
+
 *) fail "unknown case $case_name" ;;
 esac
 echo "PASS $case_name"

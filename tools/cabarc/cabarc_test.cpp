@@ -126,6 +126,63 @@ TEST(Cabarc, SourceDateEpochGivesIdenticalCabinets) {
   EXPECT_NE(r.out.find("SOURCE_DATE_EPOCH"), std::string::npos) << r.out;
 }
 
+// dfl hard-links equal files of a tree, and a tree may hold a symbolic link to
+// one of its own files: each of those names is a file of the cabinet.
+TEST(Cabarc, StoresEveryNameOfAFileThatHasSeveralNames) {
+  TempDir dir;
+  fs::path src = dir.path() / "t";
+  WriteFile(src / "GPL-3", "the licence text\r\n");
+  fs::create_hard_link(src / "GPL-3", src / "GPL");
+  WriteFile(src / "sub" / "notes.txt", "notes\r\n");
+  fs::create_hard_link(src / "GPL-3", src / "sub" / "copy.txt");
+  fs::create_symlink("GPL-3", src / "LGPL");
+  auto r = RunTool({CABARC_EXE, "-m", "LZX:21", "-p", "-r", "-P", "t/", "n", "x.cab", "t/*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(StoredNames(dir.path() / "x.cab"),
+            (std::vector<std::string>{"GPL", "GPL-3", "LGPL", "sub\\copy.txt", "sub\\notes.txt"}));
+  auto c = RunTool({"cabextract", "-q", "-d", (dir.path() / "out").string(), (dir.path() / "x.cab").string()});
+  ASSERT_EQ(c.exitCode, 0) << c.out;
+  EXPECT_EQ(ReadFile(dir.path() / "out" / "LGPL"), "the licence text\r\n");
+  EXPECT_EQ(ReadFile(dir.path() / "out" / "sub" / "copy.txt"), "the licence text\r\n");
+
+  // One path that two patterns match is still stored once, however spelled.
+  r = RunTool({CABARC_EXE, "-p", "n", "y.cab", "t/*.*", "./T/gpl", "t/sub/../GPL-3"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(StoredNames(dir.path() / "y.cab"), (std::vector<std::string>{"t\\GPL", "t\\GPL-3", "t\\LGPL"}));
+}
+
+// A name may be 255 bytes long; the temporary file each tool writes first
+// must fit beside it, for the cabinet and for every extracting tool.
+TEST(Cabarc, NamesOfTheLongestLengthRoundTripThroughEveryTool) {
+  TempDir dir;
+  const std::string longName = std::string(251, 'n') + ".txt";  // 255 bytes
+  const std::string utf8Name = std::string(246, 'u') + "\xc3\xa9\xc3\xa9.txt";  // 254 bytes, é at the cut
+  WriteFile(dir.path() / "src" / longName, "long\r\n");
+  WriteFile(dir.path() / "src" / utf8Name, "accent\r\n");
+  const std::string cabName = std::string(251, 'c') + ".cab";
+  auto r = RunTool({CABARC_EXE, "-m", "LZX:21", "-p", "-P", "src\\", "n", cabName, "src\\*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  fs::path cab = dir.path() / cabName;
+  ASSERT_TRUE(fs::exists(cab));
+
+  fs::create_directories(dir.path() / "by-cabarc");
+  r = RunTool({CABARC_EXE, "x", cab.string()}, dir.path() / "by-cabarc");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  fs::create_directories(dir.path() / "by-extract");
+  r = RunTool({EXTRACT_EXE, "/y", cab.string(), "*.*", "/l", "by-extract"}, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  fs::create_directories(dir.path() / "by-expand");
+  fs::copy_file(cab, dir.path() / "by-expand" / "one.cab");
+  r = RunTool({EXPAND_EXE, "*.cab", "-f:" + longName, (dir.path() / "by-expand").string()}, dir.path() / "by-expand");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  for (const char* out : {"by-cabarc", "by-extract"}) {
+    EXPECT_EQ(ReadFile(dir.path() / out / longName), "long\r\n") << out;
+    EXPECT_EQ(ReadFile(dir.path() / out / utf8Name), "accent\r\n") << out;
+    EXPECT_EQ(Entries(dir.path() / out).size(), 2u) << out << ": no temporary left";
+  }
+  EXPECT_EQ(ReadFile(dir.path() / "by-expand" / longName), "long\r\n");
+}
+
 // The driver code: `cabarc -o x drivers\<kind>\<file> <descriptor>` from the
 // program folder, and `<baseName>.*` for the menu line and PCI list.
 TEST(Cabarc, ExtractsOneNamedFileAsTheDriverCodeDoes) {

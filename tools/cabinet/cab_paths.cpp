@@ -171,4 +171,20 @@ std::string StoredToRelative(const std::string& stored) {
   return out;
 }
 
+std::string TempTemplateBeside(const std::string& path) {
+  constexpr size_t kMaxComponent = 255;  // NAME_MAX of the usual file systems
+  static const std::string kPrefix = ".", kSuffix = ".XXXXXX";
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t room = kMaxComponent - kPrefix.size() - kSuffix.size();
+  if (base.size() > room) {
+    size_t cut = room;
+    // Do not split a multi-byte character: back off over continuation bytes.
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+    base.resize(cut);
+  }
+  return dir + kPrefix + base + kSuffix;
+}
+
 }  // namespace kiv::cab

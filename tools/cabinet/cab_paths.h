@@ -39,4 +39,10 @@ bool IsUnsafeStoredName(const std::string& stored, std::string* reason = nullptr
 // dropped. Only for names IsUnsafeStoredName accepted.
 std::string StoredToRelative(const std::string& stored);
 
+// A mkstemp() template for a hidden temporary file in the same folder as
+// `path` ("dir/.name.XXXXXX"). The name part is shortened (on a UTF-8
+// character boundary) so the whole component stays within 255 bytes: a file
+// whose own name is 248 to 255 bytes long still gets a temporary beside it.
+std::string TempTemplateBeside(const std::string& path);
+
 }  // namespace kiv::cab

@@ -336,10 +336,7 @@ bool CabReader::Extract(size_t index, const std::string& destPath, std::string& 
     error = "no such file";
     return false;
   }
-  size_t slash = destPath.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "" : destPath.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? destPath : destPath.substr(slash + 1);
-  std::string tmpl = dir + "." + base + ".XXXXXX";
+  std::string tmpl = TempTemplateBeside(destPath);
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
   int fd = ::mkstemp(buf.data());

@@ -36,10 +36,7 @@ class TempOutput {
     if (!committed_ && !tempPath_.empty()) ::unlink(tempPath_.c_str());
   }
   bool Open(std::string& error) {
-    size_t slash = target_.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    std::string tmpl = dir + "." + base + ".XXXXXX";
+    std::string tmpl = TempTemplateBeside(target_);
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     fd_ = ::mkstemp(buf.data());

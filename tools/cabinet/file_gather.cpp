@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -27,7 +28,10 @@ struct Walker {
   const GatherOptions& options;
   std::vector<CabEntry>& entries;
   std::string& error;
-  std::set<std::pair<dev_t, ino_t>> seen;
+  // Files already stored, by folder (symbolic links resolved) and name: a path
+  // that two patterns match is stored once, while hard links and links to a
+  // file of the same tree are names of their own and are each stored.
+  std::set<std::string> seen;
   bool haveExclude = false;
   std::pair<dev_t, ino_t> exclude{};
 
@@ -55,10 +59,11 @@ struct Walker {
     return true;
   }
 
-  bool AddFile(const std::string& real, const std::string& spelled, const struct stat& st) {
+  bool AddFile(const std::string& real, const std::string& seenKey, const std::string& spelled,
+               const struct stat& st) {
     std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-    if (haveExclude && id == exclude) return true;
-    if (!seen.insert(id).second) return true;  // matched by an earlier pattern
+    if (haveExclude && id == exclude) return true;  // the cabinet being written
+    if (!seen.insert(seenKey).second) return true;  // matched by an earlier pattern
     CabEntry e;
     e.sourcePath = real;
     if (!StoredName(spelled, e.storedName)) return false;
@@ -90,6 +95,9 @@ struct Walker {
       if (n != "." && n != "..") names.push_back(n);
     }
     ::closedir(d);
+    char* canonical = ::realpath(realDir.empty() ? "." : realDir.c_str(), nullptr);
+    std::string keyDir = canonical ? canonical : realDir;
+    std::free(canonical);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
       std::string la = LowerAscii(a), lb = LowerAscii(b);
       return la != lb ? la < lb : a < b;
@@ -105,7 +113,7 @@ struct Walker {
         continue;
       }
       if (!S_ISREG(st.st_mode) || !WildcardMatch(mask, n)) continue;
-      if (!AddFile(real, spelledDir + n, st)) return false;
+      if (!AddFile(real, keyDir + "/" + n, spelledDir + n, st)) return false;
       ++found;
     }
     if (options.recurse) {

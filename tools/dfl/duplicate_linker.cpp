@@ -35,25 +35,32 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 // file system lists its folders in.
 std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
   std::vector<Candidate> files;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
-  if (ec) {
-    report.errors.push_back("cannot read folder " + root + ": " + ec.message());
-    return files;
-  }
-  for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  // Folder by folder, so a folder that cannot be read is named with the
+  // reason and the walk goes on with the others (it is not skipped silently).
+  std::vector<fs::path> pending{fs::path(root)};
+  while (!pending.empty()) {
+    const fs::path folder = pending.back();
+    pending.pop_back();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
     if (ec) {
-      report.errors.push_back("cannot read folder below " + root + ": " + ec.message());
-      break;
-    }
-    const std::string path = it->path().string();
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-      report.errors.push_back("cannot examine " + path + ": " + ErrnoText(errno));
+      report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
       continue;
     }
-    if (!S_ISREG(st.st_mode)) continue;
-    files.push_back({path, st.st_dev, st.st_ino, static_cast<uint64_t>(st.st_size), {}});
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      const std::string path = it->path().string();
+      struct stat st {};
+      if (::lstat(path.c_str(), &st) != 0) {
+        report.errors.push_back("cannot examine " + path + ": " + ErrnoText(errno));
+        continue;
+      }
+      if (S_ISDIR(st.st_mode)) {
+        pending.push_back(it->path());
+      } else if (S_ISREG(st.st_mode)) {
+        files.push_back({path, st.st_dev, st.st_ino, static_cast<uint64_t>(st.st_size), {}});
+      }
+    }
+    if (ec) report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
   }
   std::sort(files.begin(), files.end(),
             [](const Candidate& a, const Candidate& b) { return a.path < b.path; });

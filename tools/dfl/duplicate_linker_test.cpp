@@ -28,6 +28,7 @@ class DflTest : public ::testing::Test {
   void TearDown() override {
     std::error_code ec;
     fs::permissions(root_ / "locked", fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(root_ / "kivcd" / "locked", fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(root_, ec);
   }
   fs::path Write(const std::string& rel, const std::string& content) {
@@ -173,6 +174,41 @@ TEST_F(DflTest, ProgramPrintsPhasesAndExitsByOutcome) {
   EXPECT_EQ(RunDfl("kivcd", out), 2);
   EXPECT_NE(out.find("usage: dfl"), std::string::npos);
   EXPECT_EQ(RunDfl("'" + root_.string() + "' unlink", out), 2);
+}
+
+// A folder that cannot be read is named on stderr with the reason, the rest
+// of the tree is still linked, and the exit status says that not all went
+// well. Root reads every folder, so a root test run drops to "nobody" for the
+// program (setpriv), where the permissions are enforced.
+TEST_F(DflTest, UnreadableFolderIsNamedWithTheReason) {
+  std::string asUser;
+  if (::geteuid() == 0) {
+    if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "root without setpriv";
+    asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  auto a = Write("kivcd/x/a", "dup");
+  auto b = Write("kivcd/y/b", "dup");
+  Write("kivcd/locked/c", "dup");
+  for (const char* rel : {"", "kivcd", "kivcd/x", "kivcd/y"})
+    fs::permissions(root_ / rel, fs::perms::all);
+  // The kernel lets a user hard-link only files of their own.
+  if (!asUser.empty()) {
+    ASSERT_EQ(::chown(a.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(b.c_str(), 65534, 65534), 0);
+  }
+  fs::permissions(root_ / "kivcd" / "locked", fs::perms::none);
+  std::string out;
+  const std::string cmd = "cd '" + root_.string() + "' && " + asUser + "'" + DFL_EXE + "' kivcd link 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[512];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  const int status = ::pclose(p);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+  EXPECT_NE(out.find("dfl: cannot read folder kivcd/locked: Permission denied"), std::string::npos) << out;
+  EXPECT_NE(out.find("1 duplicate files linked"), std::string::npos) << out;
+  EXPECT_EQ(Inode(a), Inode(b));
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Ctrl-C / SIGTERM and failed tree copies, end to end on fresh copies of the
+# installed program folder:
+#   stop_cd     SIGTERM to discsmith --build while the mastering tool runs:
+#               the tool is ended, the partial ISO removed, "Operation
+#               canceled", non-zero exit
+#   stop_disk   SIGTERM to a bootsmith batch run while the image tool runs:
+#               the tool is ended, cabs/, Temp/bootsmith<n> and Drivers.ini
+#               removed, "Operation canceled", non-zero exit
+#   full_copy   the Windows 2000/XP files do not fit on the program folder's
+#               file system (a small tmpfs, root only): Fatal Error naming
+#               the cause, no ISO, non-zero exit
+# Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR.
+set -euo pipefail
+case=${1:?usage: interrupted_build.sh stop_cd|stop_disk|full_copy}
+src=${KIV_SOURCE_DIR:?}
+here="$src/tests/e2e"
+work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_stop.XXXXXX")
+mounted=
+cleanup() {
+  [ -z "$mounted" ] || umount "$mounted" 2>/dev/null || true
+  for f in "$work"/*.pid "$work"/*/program/*.pid; do
+    [ -e "$f" ] && kill -KILL "$(cat "$f")" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export KIVCD_UI=console
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+fresh() { local d; d=$(bash "$here/new_program_folder.sh"); mv "$(dirname "$d")" "$work/$1"; echo "$work/$1/program"; }
+wait_for() {  # wait_for <seconds> <test command...>
+  local n=$(( $1 * 10 )); shift
+  while ! "$@"; do
+    n=$((n - 1)); [ $n -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+alive() {  # alive <pid file>: that process runs (a zombie does not count)
+  [ -e "$1" ] || return 1
+  local p; p=$(cat "$1")
+  kill -0 "$p" 2>/dev/null || return 1
+  ! grep -q '^[0-9]* (.*) Z' "/proc/$p/stat" 2>/dev/null
+}
+
+alive_not() { ! alive "$1"; }
+
+settings() {  # settings <program folder> <iso> <win2k I386 or "">
+  local on2k=0; [ -n "$3" ] && on2k=1
+  {
+    printf '[Main]\r\nBootDisks      = 1\r\nWindows2K      = %s\r\nWindows9x      = 0\r\n' $on2k
+    printf 'AdvancedTools  = 0\r\nISOLocation    = %s\r\nCleanSession   = 0\r\nOptimizeISO    = 0\r\n' "$2"
+    printf '\r\n[BootDisks]\r\nUse_LorvaPlus  = 0\r\nAcceptDrivers  = 0\r\n'
+    printf '\r\n[Win2K_Info]\r\nSourceDir      = "%s"\r\nSP_exe         = ""\r\nIn_SetupWin    = 0\r\n' "$3"
+    printf '\r\n[Locations]\r\nkivUtils       = "0"\r\nAddFiles       = "0"\r\n'
+  } > "$1/kivcd.ini"
+}
+
+case $case in
+stop_cd)
+  pf=$(fresh stop_cd)
+  # A mastering tool that writes part of the image, then takes its time.
+  rm -f "$pf/mkisofs"
+  cat > "$pf/mkisofs" <<'SH'
+#!/bin/sh
+out=
+while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
+echo $$ > mkisofs.pid
+head -c 65536 /dev/zero > "$out"
+echo " 10.00% done, estimate finish" >&2
+sleep 60
+SH
+  chmod +x "$pf/mkisofs"
+  settings "$pf" "$work/cd.iso" ""
+  (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
+  pid=$!
+  wait_for 300 test -s "$work/cd.iso" || { cat "$work/out"; fail "the mastering tool never started"; }
+  wait_for 10 grep -q '10.00% Done' "$work/out" || true
+  kill -TERM $pid
+  rc=0; wait $pid || rc=$?
+  cat "$work/out"
+  [ $rc -ne 0 ] || fail "a stopped build exited 0"
+  grep -q '^Operation canceled$' "$work/out" || fail "no \"Operation canceled\""
+  ! grep -q -e 'completed successfully' -e "Couldn't access" "$work/out" || fail "a stopped build said success or blamed the ISO"
+  [ ! -e "$work/cd.iso" ] || fail "the partial ISO was left behind"
+  [ ! -e "$pf/mkisofs.log.tmp" ] || fail "a temporary log was left behind"
+  grep -q '10.00% done' "$pf/mkisofs.log" || fail "mkisofs.log does not hold the run's output"
+  wait_for 5 alive_not "$pf/mkisofs.pid" || fail "the mastering tool still runs"
+  ;;
+stop_disk)
+  pf=$(fresh stop_disk)
+  # An image tool that takes its time.
+  rm -f "$pf/bfi"
+  printf '#!/bin/sh\necho $$ > bfi.pid\nsleep 60\n' > "$pf/bfi"
+  chmod +x "$pf/bfi"
+  (cd "$pf" && exec ./bootsmith -t 144 kivsoftware) > "$work/out" 2>&1 < /dev/null &
+  pid=$!
+  wait_for 300 alive "$pf/bfi.pid" || { cat "$work/out"; fail "the image tool never started"; }
+  ls -d "$pf"/Temp/bootsmith* > /dev/null || fail "no work tree while the image tool runs"
+  kill -TERM $pid
+  rc=0; wait $pid || rc=$?
+  cat "$work/out"
+  [ $rc -ne 0 ] || fail "a stopped batch run exited 0"
+  grep -q 'Operation canceled' "$work/out" || fail "no \"Operation canceled\""
+  [ ! -e "$pf/cabs" ] || fail "cabs/ was left behind"
+  ! ls -d "$pf"/Temp/bootsmith* > /dev/null 2>&1 || fail "Temp/bootsmith<n> was left behind"
+  [ ! -e "$pf/Drivers.ini" ] || fail "Drivers.ini was left behind"
+  [ ! -e "$pf/kivstart.img" ] || fail "an image was left behind"
+  wait_for 5 alive_not "$pf/bfi.pid" || fail "the image tool still runs"
+  ;;
+full_copy)
+  if [ "$(id -u)" -ne 0 ]; then echo "skipped: needs root to mount a small tmpfs"; exit 0; fi
+  pf=$(fresh full_copy)
+  need=$(du -sm "$pf" | cut -f1)
+  small="$work/small"
+  mkdir "$small"
+  mount -t tmpfs -o size=$((need + 8))m kivsmall "$small" 2>/dev/null \
+    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
+  mounted=$small
+  cp -a "$pf" "$small/program"
+  # A setup CD whose I386 is larger than the room left.
+  cp -a "$here/setup_media/XPCD" "$work/xpcd"
+  head -c $((16 * 1024 * 1024)) /dev/urandom > "$work/xpcd/I386/DRIVER.CAB"
+  settings "$small/program" "$work/cd.iso" "$work/xpcd/I386"
+  rc=0; (cd "$small/program" && ./discsmith --build) > "$work/out" 2>&1 || rc=$?
+  cat "$work/out"
+  [ $rc -ne 0 ] || fail "a short copy of the Windows files exited 0"
+  grep -q 'Fatal Error: A fatal Error occured while integrating the Windows 2000/XP installation, operation halted' \
+    "$work/out" || fail "no Fatal Error for the short copy"
+  grep -q 'DRIVER.CAB.*Disk Full' "$work/out" || fail "the reason (file and cause) is not named"
+  grep -q '^Operation canceled$' "$work/out" || fail "no \"Operation canceled\""
+  [ ! -e "$work/cd.iso" ] || fail "an ISO was made from a short copy"
+  ;;
+*) fail "unknown case $case" ;;
+esac
+echo "ok: $case"
