@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cdtool/build_run.h"
+#include "cdtool/hybrid_iso.h"
 #include "cdtool/makecd_script.h"
 #include "cdtool/mkisofs_output.h"
 #include "common/file_ops.h"
@@ -129,6 +130,8 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   // A mastering tool that failed, or left the older ISO alone, did not make
   // this CD; neither is reported as a success.
   bool aborted = run.page9.LblAbortVisible || !after.exists || !writtenNow || exitCode != 0;
+  // The same file made bootable from a USB stick; a failure spoils the ISO.
+  if (!aborted && !MakeHybridAfterMastering(run, isoPath)) aborted = true;
   if (aborted) {
     run.page9.LblFinish = "   Operation Aborted";
     run.page9.LblAbortVisible = true;

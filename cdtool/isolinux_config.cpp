@@ -41,7 +41,9 @@ std::string BootLines(const ScriptMacro& m) {
         // memdisk tells 1.44 MB and 2.88 MB images apart by their size.
         return "  KERNEL " + kDir + "/memdisk\n  INITRD " + CdPath(c.arg) + "\n  APPEND floppy\n";
       case Op::BootSector:
-        return "  BOOT " + CdPath(c.arg) + "\n";
+        // These read the CD in 2048-byte sectors: from a USB stick they stop
+        // with a note, and the menu says so beforehand.
+        return "  BOOT " + CdPath(c.arg) + "\n  TEXT HELP\n" + kCdOnlyNote + "\n  ENDTEXT\n";
       case Op::BootDrive:
         return "  COM32 " + kDir + "/chain.c32\n  APPEND hd" + std::to_string(c.drive - 0x80) + "\n";
       default:

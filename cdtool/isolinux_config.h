@@ -8,7 +8,8 @@
 //   RequireFile / RequireFolder not on the CD               MENU DISABLE, the
 //                                                            missing path in the label
 //   BootFloppyImage(2880) "p"          KERNEL memdisk, INITRD p, APPEND floppy
-//   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD)
+//   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD),
+//                                      with a help line: it needs the CD
 //   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
@@ -22,6 +23,9 @@
 namespace kiv {
 
 struct BootMenuScript;
+
+// The help line under a CD boot-sector entry when it is highlighted.
+inline constexpr const char* kCdOnlyNote = "  Needs the CD: this entry cannot start from a USB stick.";
 
 // Folder on the CD that holds isolinux, its modules and its configuration.
 inline constexpr const char* kIsolinuxFolder = "/boot/isolinux";

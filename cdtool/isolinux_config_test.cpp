@@ -91,10 +91,13 @@ TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   // No floppy image at all: the default moves to the first entry that starts.
+  // Each says under the menu that it needs the CD (not a USB stick).
+  const std::string note = std::string("  TEXT HELP\n") + kCdOnlyNote + "\n  ENDTEXT\n";
   EXPECT_EQ(Block(cfg, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup\n  MENU DEFAULT\n"
-                                   "  BOOT /boot/images/w2ksect.bin\n");
+                                   "  BOOT /boot/images/w2ksect.bin\n" + note);
   EXPECT_EQ(Block(cfg, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003\n"
-                                   "  BOOT /boot/images/erdc.bin\n");
+                                   "  BOOT /boot/images/erdc.bin\n" + note);
+  EXPECT_EQ(Block(cfg, "action1").find("TEXT HELP"), std::string::npos) << "floppies start from a stick";
   EXPECT_NE(cfg.find("\nDEFAULT action4\n"), std::string::npos);
   EXPECT_NE(Block(cfg, "action1").find("MENU DISABLE"), std::string::npos);
 }

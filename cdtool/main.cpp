@@ -1,6 +1,8 @@
 // discsmith: the kiv Rescue CD builder. Without arguments it shows the wizard;
 // `--build` runs the build of the saved settings without a window;
-// `--screenshots <dir>` renders the wizard's pages for the documentation.
+// `--screenshots <dir>` renders the wizard's pages for the documentation;
+// `--try`, `--write-usb` and `--hybrid` act on the finished ISO
+// (cdtool/usb_commands.h).
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 
 #include "cdtool/frm_cd_build.h"
 #include "cdtool/headless_build.h"
+#include "cdtool/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
 #include "common/platform.h"
@@ -19,6 +22,9 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
     return kiv::RunHeadlessBuild(argc, argv);
   }
+  if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--hybrid") == 0) return kiv::RunHybridCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--screenshots") == 0) {
     if (argc < 3) {
       std::fprintf(stderr, "usage: discsmith --screenshots <folder>\n");
@@ -30,7 +36,9 @@ int main(int argc, char** argv) {
     return kiv::RenderScreenshots(argv[2]);
   }
   if (argc > 1) {
-    std::fprintf(stderr, "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --screenshots <folder>]\n",
+    std::fprintf(stderr,
+                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --try [--usb] [iso] | "
+                 "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
                  argv[1]);
     return 2;
   }

@@ -68,6 +68,16 @@ endforeach()
 kiv_boot_manager_file(KIV_SYSLINUX_MEMDISK memdisk memdisk syslinux-common /usr/lib/syslinux)
 kiv_boot_manager_file(KIV_GPL2_TEXT GPL-2 COPYING base-files /usr/share/common-licenses)
 
+# The MBR that makes the finished ISO bootable from a USB stick (installed
+# beside the CD template, not on the CD).
+find_file(KIV_ISOHYBRID_MBR isohdpfx.bin PATHS /usr/lib/ISOLINUX NO_DEFAULT_PATH)
+if(NOT KIV_ISOHYBRID_MBR)
+  message(FATAL_ERROR "isohdpfx.bin not found in /usr/lib/ISOLINUX: install the Debian package "
+                      "'isolinux' (scripts/setup.sh installs it)")
+endif()
+configure_file(${KIV_ISOHYBRID_MBR} ${KIV_BOOT_BIN_DIR}/isohdpfx.bin COPYONLY)
+install(FILES ${KIV_BOOT_BIN_DIR}/isohdpfx.bin DESTINATION files)
+
 # Package versions for the note, when dpkg can tell them.
 find_program(KIV_DPKG_QUERY dpkg-query)
 foreach(package isolinux syslinux-common)

@@ -3,6 +3,8 @@
 // display (or with KIVCD_UI=console) messages go to stderr; questions are put
 // to a person at a terminal and otherwise take their non-interactive answers,
 // so scripts and the CD builder never hang.
+// `bootsmith --try <image>` boots a floppy image in QEMU instead.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/ui_mode.h"
+#include "common/vm_trial.h"
 #include "disktool/console_drivers.h"
 #include "disktool/frm_wait.h"
 #include "disktool/program_main.h"
@@ -20,6 +23,9 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "--try")
+    return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false, kiv::RunQemuAndWait,
+                              stderr);
   const std::string folder = kiv::CurrentPlatform().ProgramFolder();
 #ifdef KIV_BOOTSMITH_GUI
   if (kiv::DetectUiMode() == kiv::UiMode::Gui) return kiv::RunBootsmithGui(argc, argv, folder, args);

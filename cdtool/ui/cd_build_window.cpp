@@ -13,6 +13,9 @@
 #include <QVBoxLayout>
 
 #include "cdtool/frm_cd_build.h"
+#include "cdtool/iso_step.h"
+#include "common/paths.h"
+#include "common/vm_trial.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/ui/help_window.h"
 #include "common/ui/password_style.h"
@@ -478,6 +481,17 @@ QWidget* CdBuildWindow::Page9() {
   link(f_.LblLink_Home, "LblLink_Home", [this] { f_.LblLink_Home_Click(); });
   link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
   link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
+  // The finished ISO in QEMU, when QEMU is installed.
+  auto* tryVm = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
+  tryVm->setObjectName("CmdTryInVm");
+  auto iso = [this] { return AbsoluteIsoPath(Trim(f_.TxtISOLoc.Text)); };
+  connect(tryVm, &QPushButton::clicked, this, Handler([iso] { TryInVm(iso(), VmMedium::Cd, StartQemuDetached); }));
+  binds_.push_back([this, tryVm, iso] {
+    tryVm->setVisible(f_.VisiblePage == 9 && f_.LblFinish.Caption == "  Operation completed successfully" &&
+                      CanTryInVm(iso()));
+  });
+  col->addSpacing(12);
+  col->addWidget(tryVm, 0, Qt::AlignLeft);
   col->addStretch();
   return page;
 }

@@ -6,6 +6,11 @@
 ; When the loader is there it is loaded to 2000:0000 and started there with
 ; DL = the CD drive; otherwise the sector says so and waits.
 ;
+; From a USB stick (the hybrid ISO written to a disk) these sectors cannot
+; work: setup reads the CD in 2048-byte sectors. The drive's sector size
+; (int 13h AH=48h) tells a disk from the CD, and the sector then says that
+; the entry needs the CD instead of failing somewhere in setup.
+;
 ; The CD builder gives each tool its own folder by rewriting the text I386 in
 ; the sector (same length, e.g. I386 -> ERDC), which is why the folder name is
 ; stored exactly once, in upper case, as the file's only "I386".
@@ -37,6 +42,7 @@ start:  xor ax, ax
         call iso_check_ext
         mov si, msg_no_ext
         jc fatal
+        call check_cd_sectors
         call iso_open
         mov si, msg_no_pvd
         jc fatal
@@ -78,6 +84,21 @@ start:  xor ax, ax
         jnz .load
         mov dl, [iso_drive]
         jmp SETUP_SEG:0x0000
+
+; Halts with a note when the boot drive has sectors other than 2048 bytes;
+; returns when it has 2048-byte sectors or does not say.
+check_cd_sectors:
+        mov si, ISO_BUF
+        mov word [si], 0x1A     ; size of the result buffer
+        mov ah, 0x48
+        mov dl, [iso_drive]
+        int 0x13
+        jc .done
+        cmp word [ISO_BUF + 0x18], ISO_SECTOR
+        je .done
+        mov si, msg_needs_cd
+        jmp fatal
+.done:  ret
 
 ; SI = the rest of the line; halts.
 fatal:  call puts_both
@@ -132,6 +153,7 @@ msg_empty:     db " is empty", 0
 msg_too_large: db ": too large to load at 2000:0000", 0
 msg_no_ext:    db "The BIOS offers no extended reads (int 13h AH=41h/42h) for the CD drive", 0
 msg_no_pvd:    db "No ISO 9660 primary volume descriptor on the CD", 0
+msg_needs_cd:  db "This entry needs the CD: it reads 2048-byte CD sectors and cannot start from a USB stick or a hard disk", 0
 msg_halted:    db "; the system is halted.", 13, 10, 0
 msg_newline:   db 13, 10, 0
 

@@ -13,6 +13,18 @@
 ;      the file, its length, the 32-bit sum of its dwords from byte 64 on);
 ;   4. jumps to 0000:7C00 with DL = the CD drive and ES:DI as the BIOS left
 ;      them.
+;
+; The same image also starts from a USB stick written with the hybrid ISO: the
+; build puts the isohybrid MBR (isohdpfx.bin) in front of the ISO and points it
+; at this file, so the stick passes the same password gate as the CD. That MBR
+; loads our first 2048 bytes (four 512-byte disk sectors) to 0000:7C00, checks
+; the hybrid signature at offset 40h and jumps to offset 44h with SS:SP =
+; 0000:7BECh, where it has left (from the top of the stack): the EBIOS flag,
+; sectors per track, heads, DX (DL = the disk), DI, ES and the 64-bit partition
+; offset. From there this loader reads the ISO 9660 tree in 512-byte sectors
+; (ISO sector N = disk sectors 4N..4N+3 after the offset) and hands isolinux
+; over to its own hybrid entry at 7C44h with that stack untouched, which is
+; what isolinux expects from the MBR directly.
 ; Every text goes to the screen and to COM1; any failure says which file or
 ; step failed and halts.
         bits 16
@@ -27,6 +39,45 @@ LINE_MAX   equ 127
 ; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
 ; (the extended BIOS data area may start at 0x9F000).
 MAX_IMAGE  equ 0x90000 - IMAGE
+HYBRID_SIGNATURE equ 0x7078C0FB ; at offset 40h, in this file and in isolinux.bin
+HYBRID_ENTRY     equ 0x44
+HYBRID_SP        equ 0x7BEC     ; the MBR's stack frame, handed on unchanged
+MBR_FRAME_DX     equ HYBRID_SP + 6
+MBR_FRAME_OFFSET equ HYBRID_SP + 12
+
+        jmp near entry
+; Texts that fit in front of the hybrid signature.
+isolinux_path:  db "boot\isolinux\isolinux.bin", 0
+msg_banner:     db 13, 10, "Kiv Rescue CD loader", 13, 10, 0
+        times 0x40 - ($ - $$) db 0
+        dd HYBRID_SIGNATURE
+%if $ - $$ != HYBRID_ENTRY
+%error "the hybrid entry must be at offset 44h"
+%endif
+
+; Entry from the hybrid MBR of a USB stick (still at 0000:7C44).
+hybrid_entry:
+        cli
+        xor ax, ax
+        mov ss, ax
+        mov sp, HYBRID_SP
+        mov ds, ax
+        mov es, ax
+        mov si, IMAGE
+        mov di, STAGE0
+        mov cx, 2048 / 2
+        cld
+        rep movsw
+        jmp 0x0000:.moved
+.moved: sti
+        mov byte [iso_disk_shift], 2
+        mov byte [iso_disk_sectors], 4
+        mov eax, [MBR_FRAME_OFFSET]
+        mov [iso_disk_offset], eax
+        mov eax, [MBR_FRAME_OFFSET + 4]
+        mov [iso_disk_offset + 4], eax
+        mov dl, [MBR_FRAME_DX]
+        jmp started
 
 entry:  cli
         xor ax, ax
@@ -46,6 +97,7 @@ entry:  cli
 moved:  pop word [entry_di]
         pop word [entry_es]
         sti
+started:
         mov [iso_drive], dl
         call serial_init
         mov si, msg_banner
@@ -138,8 +190,18 @@ moved:  pop word [entry_di]
         rep stosd
 
         mov dl, [iso_drive]
+        cmp byte [iso_disk_sectors], 1
+        jne .hybrid
         les di, [entry_di]
         jmp 0x0000:IMAGE
+        ; From a stick: isolinux's own hybrid entry, with the MBR's frame.
+.hybrid:
+        cmp dword [IMAGE + 0x40], HYBRID_SIGNATURE
+        mov si, msg_no_hybrid
+        jne fatal_file
+        cli
+        mov sp, HYBRID_SP
+        jmp 0x0000:IMAGE + HYBRID_ENTRY
 
 ; SI points just past the name that is missing in isolinux_path.
 not_found:
@@ -278,12 +340,12 @@ read_line:
 .done:  mov [line_len], bl
         ret
 
+%define ISO_DISK_READS
 %include "console.inc"
 %include "number.inc"
 %include "iso9660.inc"
 
-isolinux_path:  db "boot\isolinux\isolinux.bin", 0
-msg_banner:     db 13, 10, "Kiv Rescue CD loader", 13, 10, 0
+msg_no_hybrid:  db ": no entry for disks", 0
 msg_starting:   db "Starting ", 0
 msg_open_paren: db " (", 0
 msg_bytes:      db " bytes)", 13, 10, 0

@@ -11,6 +11,7 @@
 #include "common/links.h"
 #include "common/platform.h"
 #include "common/prompter.h"
+#include "common/vm_trial.h"
 #include "disktool/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
 
@@ -319,6 +320,13 @@ QWidget* WizardWindow::BuildPage6() {
                        [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
+  // The finished image in QEMU, as floppy A:, when QEMU is installed.
+  tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
+  tryVm_->setObjectName("CmdTryInVm");
+  connect(tryVm_, &QPushButton::clicked, this,
+          [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, StartQemuDetached); });
+  l->addSpacing(12);
+  l->addWidget(tryVm_, 0, Qt::AlignLeft);
   l->addStretch(1);
   return page;
 }
@@ -405,6 +413,8 @@ void WizardWindow::Refresh() {
 
   // Pages 6 and 7.
   lblFinish_->setText(Q(form_.LblFinish));
+  tryVm_->setVisible(form_.CurrentPage == 6 && form_.LblFinish == "Operation completed successfully" &&
+                     !form_.OptFloppy && CanTryInVm(form_.TxtDest));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));
     QFont f = msg_[i]->font();

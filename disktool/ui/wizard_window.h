@@ -94,6 +94,7 @@ class WizardWindow : public QWidget {
   QLineEdit* dest_;
   QPushButton* browse_;
   QLabel* lblFinish_;
+  QPushButton* tryVm_ = nullptr;  // "Try in a virtual machine" on page 6
   QProgressBar* progress_;
   QLabel* msg_[4];
   QLabel* right_[4];

@@ -72,6 +72,12 @@ demo)
     "expect=Automatic boot in" "wait=0.5" "screendump=$shot" \
     "expect=Loading /boot/images/kivstart.img" "expect=$dos" \
     -- -cdrom "$iso" -boot d
+  # The same ISO written to a USB stick: the loader's password, the menu, and
+  # the first floppy through memdisk.
+  session usb_stick \
+    "expect=$PROMPT" "absent=ISOLINUX" "type=rescue\n" "expect=ISOLINUX" "expect=Kiv Rescue Software" \
+    "expect=Automatic boot in" "expect=Loading /boot/images/kivstart.img" "expect=$dos" \
+    -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0
   # Down from the first entry: the EMM386 disk (there), the product key (not
   # shown), Windows setup (greyed), Windows 98 setup (greyed): the network disk.
   session network_disk \

@@ -91,12 +91,15 @@ grep -qi 'boot.catalog' "$work/f.txt" && fail "boot.catalog is not hidden"
 extent() { "$isoinfo" -l -i "$iso" | awk -v n="$1" '$NF == n { gsub(/[\[\]]/, ""); print $(NF-2) }' | head -n 1; }
 a=$(extent big.bin); b=$(extent copy.bin)
 [ -n "$a" ] && [ "$a" = "$b" ] || fail "duplicates stored twice with optimisation on ($a / $b)"
-size_linked=$(stat -c %s "$iso")
+# The ISO 9660 volume's own size: the file is padded to whole megabytes for
+# USB sticks, which can hide the saving.
+volume_size() { "$isoinfo" -d -i "$iso" | sed -n 's/^Volume size is: //p'; }
+size_linked=$(volume_size)
 
 # Without optimisation the two copies take their own extents.
 write_ini 0
 run_build
 a=$(extent big.bin); b=$(extent copy.bin)
 [ -n "$a" ] && [ "$a" != "$b" ] || fail "copies share an extent without optimisation"
-[ "$size_linked" -lt "$(stat -c %s "$iso")" ] || fail "optimised ISO is not smaller"
+[ "$size_linked" -lt "$(volume_size)" ] || fail "optimised ISO is not smaller"
 echo "ok: $(wc -l < "$work/build.out") progress lines, ISO $(stat -c %s "$iso") bytes"

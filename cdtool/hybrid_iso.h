@@ -1,0 +1,64 @@
+#pragma once
+// The hybrid ISO: after mastering, the same file is made bootable as a USB
+// disk. The first 512 bytes of the image (ISO 9660 leaves its first 32 KiB
+// unused) receive an MBR: the isohybrid boot code of Debian's isolinux package
+// (isohdpfx.bin, 432 bytes), the 512-byte sector of the boot file it loads, a
+// disk signature and one bootable partition over the whole image. The boot
+// file is the CD's El Torito image, our stage-0 loader, so a stick asks the
+// same boot password as the CD; the loader has an entry at offset 44h for
+// that MBR. isolinux.bin's boot information table is written into the image
+// too, as the mastering tool's -boot-info-table would have done. Nothing else
+// changes, apart from zeros appended up to a whole number of the disk's
+// cylinders (64 heads, 32 sectors: 1 MiB), so the file boots as a CD exactly
+// as before.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class BuildRun;
+
+// Below the program folder; installed from /usr/lib/ISOLINUX/isohdpfx.bin.
+inline constexpr const char* kIsoHybridMbr = "files/isohdpfx.bin";
+inline constexpr const char* kIsolinuxInTree = "boot/isolinux/isolinux.bin";
+
+inline constexpr uint32_t kHybridSignature = 0x7078C0FB;  // at offset 40h
+inline constexpr int kHybridHeads = 64;
+inline constexpr int kHybridSectors = 32;
+inline constexpr uint8_t kHybridPartitionType = 0x17;
+
+// The 56-byte boot information table isolinux expects at offset 8: the
+// sector of the primary volume descriptor, its own sector and length, and the
+// 32-bit sum of its little-endian dwords from byte 64 on (a short last dword
+// counts with zeros).
+uint32_t BootFileChecksum(const std::vector<uint8_t>& file);
+std::array<uint8_t, 56> BootInfoTable(uint32_t pvdLba, uint32_t fileLba, uint32_t fileSize, uint32_t checksum);
+
+// The image size rounded up to whole cylinders.
+uint64_t HybridPaddedSize(uint64_t imageBytes);
+
+// The MBR: `bootstrap` (the 432 bytes of isohdpfx.bin), the boot file's first
+// 512-byte sector (2048-byte sector x 4), the disk signature, and partition 1
+// (active, type 17h) from sector 0 over `paddedBytes`.
+std::array<uint8_t, 512> HybridMbr(const std::vector<uint8_t>& bootstrap, uint32_t bootFileLba, uint64_t paddedBytes,
+                                   uint32_t diskSignature);
+
+// Makes the ISO at `isoPath` hybrid with the MBR boot code in `mbrPath`.
+// Everything is read and checked before the first byte is written; the MBR is
+// written last, so an image without it was never finished. Returns "" on
+// success, otherwise what is wrong, naming the file.
+std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath);
+
+// True when the image already starts with an MBR whose partition table marks
+// it bootable from a disk (what --write-usb checks before writing).
+bool IsHybridIso(const std::string& isoPath);
+
+// The build's step after mastering, for a CD tree that carries the boot
+// manager (without isolinux.bin there is nothing a stick could start, and the
+// ISO stays as mastered). On failure it says why and marks the finish page;
+// returns false then, and the ISO is not called a success.
+bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath);
+
+}  // namespace kiv

@@ -1,0 +1,49 @@
+#pragma once
+// Trying a CD or a floppy in a virtual machine before writing it: QEMU
+// (qemu-system-i386) started with the image as the machine's boot medium, in
+// a window of its own. Nothing needs root; the image is never written to
+// (the USB disk and the floppy run on a QEMU snapshot, the CD is read-only).
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+inline constexpr const char* kQemuProgram = "qemu-system-i386";
+inline constexpr const char* kQemuPackage = "qemu-system-x86";
+
+enum class VmMedium { Cd, UsbDisk, Floppy };
+
+// The argument list (argv[0] = `qemu`) that boots `image` from `medium`.
+// The path goes inside -drive options, where QEMU reads a comma as the end of
+// the value; a comma in the path is written twice, as QEMU wants it.
+std::vector<std::string> QemuArguments(const std::string& qemu, VmMedium medium, const std::string& image);
+
+// QEMU on PATH, "" when it is not installed.
+std::string FindQemu();
+// What to say when it is missing.
+std::string QemuMissingText();
+
+// Starts an argv; the GUI starts QEMU detached, the command line waits for
+// the window to close. Returns false when it could not be started.
+using VmStarter = std::function<bool(const std::vector<std::string>& argv)>;
+
+// `--try` of both programs: `args` are the words after --try ("--usb" may
+// come first when `allowUsb`), `defaultImage` is used when none is given
+// ("" = an image is required). Messages go to `err`; returns the exit code.
+int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium,
+                  bool allowUsb, const VmStarter& start, std::FILE* err);
+
+// The starter the command line uses: runs QEMU and waits for it to end.
+bool RunQemuAndWait(const std::vector<std::string>& argv);
+
+// The finish pages' button: its caption, whether it is shown (QEMU is
+// installed and the image is there), and its click (QEMU started detached,
+// so the wizard stays usable). False when QEMU could not be started.
+inline constexpr const char* kTryInVmCaption = "Try in a virtual machine";
+bool CanTryInVm(const std::string& image);
+bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start);
+bool StartQemuDetached(const std::vector<std::string>& argv);
+
+}  // namespace kiv
