@@ -72,6 +72,12 @@ class FrmCDBuild {
   // From then on Finish and Cancel go to the run, which mirrors its state here.
   std::shared_ptr<FormBuild> ActiveBuild;
 
+  // The finish page after a build run that made the ISO: where the ISO's
+  // follow-ups (trying it in QEMU, writing it to a USB stick) are offered.
+  bool IsoMade() const;
+  // The ISO box's file as an absolute path.
+  std::string IsoFile() const;
+
   // ---- buttons along the bottom
   Button CmdHelp{"Help"};
   Button CmdCancel{"Cancel"};

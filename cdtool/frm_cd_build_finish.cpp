@@ -3,7 +3,11 @@
 // assembly steps) plugs in at CmdFinish_Click.
 #include "cdtool/frm_cd_build.h"
 
+#include <filesystem>
+
 #include "cdtool/form_build.h"
+#include "cdtool/iso_step.h"
+#include "common/paths.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -25,6 +29,17 @@ void FrmCDBuild::CmdFinish_Click() {
 }
 
 void FrmCDBuild::CmdCancel_Click() { CancelApp(); }
+
+bool FrmCDBuild::IsoMade() const {
+  std::error_code ec;
+  return VisiblePage == kFinishPage && !BuildRunning && LblFinish.Caption == "  Operation completed successfully" &&
+         std::filesystem::is_regular_file(IsoFile(), ec);
+}
+
+std::string FrmCDBuild::IsoFile() const {
+  const std::string iso = Trim(TxtISOLoc.Text);
+  return iso.empty() ? "" : AbsoluteIsoPath(iso);
+}
 
 void FrmCDBuild::CancelApp() {
   if (ActiveBuild) {

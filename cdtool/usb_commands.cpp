@@ -1,7 +1,6 @@
 #include "cdtool/usb_commands.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "cdtool/headless_build.h"
 #include "cdtool/hybrid_iso.h"
 #include "cdtool/iso_step.h"
+#include "cdtool/usb_write_model.h"
 #include "cdtool/usb_writer.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -26,12 +26,6 @@ std::string SavedIsoPath() {
   form.Form_Load();
   std::string iso = Trim(form.TxtISOLoc.Text);
   return iso.empty() ? "" : AbsoluteIsoPath(iso);
-}
-
-// A sysfs and mount table other than the system's, for tests.
-std::string EnvOr(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
 }
 
 }  // namespace
@@ -58,8 +52,10 @@ int RunWriteUsbCommandLine(int argc, char** argv) {
   UsbWriteRequest request;
   request.device = words[0];
   request.iso = words.size() > 1 ? words[1] : SavedIsoPath();
-  request.sysRoot = EnvOr("KIV_SYSFS_ROOT", "/sys");
-  request.mountsFile = EnvOr("KIV_MOUNTS_FILE", "/proc/self/mounts");
+  // A sysfs and mount table other than the system's, for tests.
+  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment();
+  request.sysRoot = where.sysRoot;
+  request.mountsFile = where.mountsFile;
 
   // --yes answers the one question; everything else is told on stderr.
   struct Answering : ConsolePrompter {

@@ -1,6 +1,8 @@
 #include "cdtool/usb_writer.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -71,7 +73,38 @@ std::string Fail(Prompter& prompter, const std::string& why) {
   return why;
 }
 
+// A path as a shell reads it back: single-quoted where needed.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+") ==
+                           std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 }  // namespace
+
+int WriteAccess(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
+std::string NoAccessText(const std::string& path, const std::string& iso, int err) {
+  std::string group = "disk";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0)
+    if (const struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
+  std::string user;
+  if (const struct passwd* pw = ::getpwuid(::getuid())) user = pw->pw_name;
+  if (user.empty()) user = "$USER";
+  return "You may not write to " + path + " (" + std::strerror(err) + ").\r\n" +
+         "Write it as root:\r\n  sudo discsmith --write-usb " + ShellWord(path) + " " + ShellWord(iso) +
+         "\r\nor add your user to the group " + group + " (sudo adduser " + user + " " + group +
+         "), log in again and try once more.";
+}
 
 std::string HumanSize(uint64_t bytes) {
   std::ostringstream s;
@@ -157,6 +190,9 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   if (isoSize > target.sizeBytes)
     return Fail(prompter, request.device + " (" + HumanSize(target.sizeBytes) + ") is too small for " + request.iso +
                               " (" + HumanSize(isoSize) + ")");
+  // Asked before the question: a Yes that cannot be carried out helps nobody.
+  if (int err = request.writeAccess ? request.writeAccess(target.path) : 0; err == EACCES || err == EPERM)
+    return Fail(prompter, NoAccessText(target.path, request.iso, err));
 
   Message ask{"Write " + request.iso + " (" + HumanSize(isoSize) + ") to " + target.path + ", " +
                   (target.model.empty() ? "a disk" : target.model) + " of " + HumanSize(target.sizeBytes) +
@@ -169,7 +205,11 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   // O_EXCL on a block device fails while anything else holds it open.
   const bool isBlock = fs::is_block_file(target.path, ec);
   Fd out(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | (isBlock ? O_EXCL : 0)));
-  if (out.fd < 0) return Fail(prompter, "cannot open " + target.path + " for writing: " + std::strerror(errno));
+  if (out.fd < 0) {
+    const int err = errno;
+    if (err == EACCES || err == EPERM) return Fail(prompter, NoAccessText(target.path, request.iso, err));
+    return Fail(prompter, "cannot open " + target.path + " for writing: " + std::strerror(err));
+  }
 
   std::vector<char> buffer(kBlock), back(kBlock);
   progress.SetMaximum(static_cast<int64_t>(isoSize));

@@ -8,6 +8,7 @@
 // The device checks read sysfs below `sysRoot` and the mount table at
 // `mountsFile`, so tests can describe a device of their own.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kiv {
@@ -33,15 +34,26 @@ UsbTarget InspectUsbTarget(const std::string& device, const std::string& sysRoot
 // "7.5 GB" style sizes for the question.
 std::string HumanSize(uint64_t bytes);
 
+// Whether the device can be opened for writing: 0, or the errno of the
+// failed open. Nothing is written.
+int WriteAccess(const std::string& path);
+
+// What to tell a user who may not open `path` (errno `err`): the device,
+// and the two ways on: the command as root, or membership of the group that
+// owns the device.
+std::string NoAccessText(const std::string& path, const std::string& iso, int err);
+
 struct UsbWriteRequest {
   std::string iso;
   std::string device;
   std::string sysRoot = "/sys";
   std::string mountsFile = "/proc/self/mounts";
+  // Tests replace it: as root every open succeeds.
+  std::function<int(const std::string&)> writeAccess = WriteAccess;
 };
 
 // The whole command: checks the ISO (it must be the hybrid image the build
-// makes) and the device, asks, writes, syncs, verifies. Messages go through
+// makes), the device and the right to open it, asks, writes, syncs, verifies. Messages go through
 // the prompter; returns "" on success, otherwise what went wrong (also shown).
 std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, ProgressSink& progress);
 
