@@ -14,6 +14,8 @@
 
 #include "cdtool/frm_cd_build.h"
 #include "cdtool/iso_step.h"
+#include "cdtool/usb_write_model.h"
+#include "cdtool/ui/usb_write_dialog.h"
 #include "common/paths.h"
 #include "common/vm_trial.h"
 #include "cdtool/ui/info_dialogs.h"
@@ -484,14 +486,24 @@ QWidget* CdBuildWindow::Page9() {
   // The finished ISO in QEMU, when QEMU is installed.
   auto* tryVm = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
-  auto iso = [this] { return AbsoluteIsoPath(Trim(f_.TxtISOLoc.Text)); };
-  connect(tryVm, &QPushButton::clicked, this, Handler([iso] { TryInVm(iso(), VmMedium::Cd, StartQemuDetached); }));
-  binds_.push_back([this, tryVm, iso] {
-    tryVm->setVisible(f_.VisiblePage == 9 && f_.LblFinish.Caption == "  Operation completed successfully" &&
-                      CanTryInVm(iso()));
-  });
+  connect(tryVm, &QPushButton::clicked, this,
+          Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, StartQemuDetached); }));
+  binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile())); });
+  // The finished ISO onto a USB stick, in a dialog of its own.
+  auto* writeUsb = new QPushButton(QString::fromUtf8(kWriteUsbCaption), page);
+  writeUsb->setObjectName("CmdWriteUsb");
+  connect(writeUsb, &QPushButton::clicked, this, Handler([this] {
+            UsbWriteModel model(f_.IsoFile(), UsbDeviceSettingFromEnvironment(), prompter_);
+            UsbWriteDialog dialog(model, this);
+            RunDialog(dialog);
+          }));
+  binds_.push_back([this, writeUsb] { writeUsb->setVisible(f_.IsoMade()); });
   col->addSpacing(12);
-  col->addWidget(tryVm, 0, Qt::AlignLeft);
+  auto* actions = new QHBoxLayout();
+  actions->addWidget(tryVm);
+  actions->addWidget(writeUsb);
+  actions->addStretch();
+  col->addLayout(actions);
   col->addStretch();
   return page;
 }

@@ -2,10 +2,14 @@
 // page runs it, the progress page shows the step lines while it runs, the
 // finish page its result; Cancel clicked during the run stops it.
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -16,8 +20,10 @@
 #include "cdtool/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
+#include "common/test_fake_qemu.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
+#include "common/vm_trial.h"
 
 namespace kiv::testing {
 namespace {
@@ -65,6 +71,7 @@ class WindowBuildRun : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
   }
   QString Text(const char* name) { return window->control<QLabel>(name)->text(); }
+  bool Shown(const char* name) { return window->control<QWidget>(name)->isVisibleTo(window.get()); }
 
   ProgramFolder folder;
   FakePlatform platform;
@@ -302,6 +309,102 @@ TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
   Click("CmdFinish");
   QCoreApplication::processEvents();
   EXPECT_EQ(QApplication::activeWindow(), window.get());
+}
+
+TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
+  FakeQemu qemu;
+  EXPECT_FALSE(Shown("CmdTryInVm"));
+  EXPECT_FALSE(Shown("CmdWriteUsb"));
+  bool shownDuringTheRun = false;
+  auto pump = form->OnPumpEvents;
+  form->OnPumpEvents = [&] {
+    pump();
+    shownDuringTheRun |= Shown("CmdTryInVm") || Shown("CmdWriteUsb");
+  };
+  Click("CmdFinish");
+  ASSERT_EQ(form->LblFinish.Caption, "  Operation completed successfully");
+  EXPECT_FALSE(shownDuringTheRun);
+  window->Refresh();
+  EXPECT_TRUE(Shown("CmdTryInVm"));
+  EXPECT_TRUE(Shown("CmdWriteUsb"));
+  EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "Write to a USB stick...");
+  // Without QEMU only the USB button stays.
+  qemu.Uninstall();
+  window->Refresh();
+  EXPECT_FALSE(Shown("CmdTryInVm"));
+  EXPECT_TRUE(Shown("CmdWriteUsb"));
+}
+
+TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
+  FakeQemu qemu;
+  WriteText(folder.P("mkisofs.nospace"), "");
+  Click("CmdFinish");
+  ASSERT_EQ(Text("LblFinish"), "   Operation Aborted");
+  // An ISO file at the place (one of an earlier build) is not offered either.
+  WriteText(folder.P("cd.iso"), "ISO image of an earlier build");
+  window->Refresh();
+  EXPECT_FALSE(Shown("CmdTryInVm"));
+  EXPECT_FALSE(Shown("CmdWriteUsb"));
+}
+
+TEST_F(WindowBuildRun, TryStartsQemuWithTheIsoAsACd) {
+  FakeQemu qemu;
+  std::filesystem::create_directories(folder.P("my isos"));
+  const std::string iso = folder.P("my isos/kiv cd.iso");
+  form->TxtISOLoc.Text = iso;
+  Click("CmdFinish");
+  ASSERT_EQ(folder.Read("my isos/kiv cd.iso"), "ISO image");
+  window->Refresh();
+  Click("CmdTryInVm");
+  const auto args = qemu.Arguments();
+  ASSERT_TRUE(args.has_value()) << "QEMU was not started";
+  EXPECT_EQ(*args, QemuArguments(qemu.Program(), VmMedium::Cd, iso));
+  // The path with its blanks is one word of one -drive option.
+  EXPECT_NE(std::find(args->begin(), args->end(), "file=" + iso + ",format=raw,media=cdrom,if=ide,index=2,readonly=on"),
+            args->end());
+  EXPECT_TRUE(shown.empty()) << shown.front();
+}
+
+TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
+  // One stick in a sysfs of the test's own.
+  const std::string sys = folder.P("sys"), dev = folder.P("dev");
+  WriteText(sys + "/class/block/sdb/removable", "1\n");
+  WriteText(sys + "/class/block/sdb/size", "8192\n");
+  WriteText(sys + "/class/block/sdb/device/model", "Test Stick\n");
+  WriteText(dev + "/sdb", std::string(8192 * 512, 'x'));
+  WriteText(folder.P("mounts"), "");
+  setenv("KIV_SYSFS_ROOT", sys.c_str(), 1);
+  setenv("KIV_MOUNTS_FILE", folder.P("mounts").c_str(), 1);
+  setenv("KIV_DEV_DIR", dev.c_str(), 1);
+  Click("CmdFinish");
+  window->Refresh();
+  bool ran = false;
+  window->RunDialog = [&](QDialog& d) {
+    ran = true;
+    d.show();
+    EXPECT_EQ(d.windowTitle(), "Write to a USB stick");
+    auto* list = d.findChild<QComboBox*>("CboDevice");
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(list->itemText(0).toStdString(), dev + "/sdb  -  Test Stick, 4.2 MB");
+    EXPECT_FALSE(d.findChild<QPushButton*>("CmdWrite")->isEnabled());
+    emit list->activated(0);
+    EXPECT_EQ(list->currentText().toStdString(), dev + "/sdb");
+    EXPECT_EQ(d.findChild<QLabel*>("LblDevice")->text().toStdString(), dev + "/sdb: Test Stick, 4.2 MB");
+    // The fake build's ISO is no hybrid image: refused, with the reason.
+    d.findChild<QPushButton*>("CmdWrite")->click();
+    EXPECT_TRUE(d.findChild<QLabel*>("LblStatus")->text().startsWith("Not written: " + QString::fromStdString(folder.P("cd.iso"))));
+    d.findChild<QPushButton*>("CmdClose")->click();
+    EXPECT_FALSE(d.isVisible());
+    return 0;
+  };
+  Click("CmdWriteUsb");
+  unsetenv("KIV_SYSFS_ROOT");
+  unsetenv("KIV_MOUNTS_FILE");
+  unsetenv("KIV_DEV_DIR");
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("cannot start from a USB stick"), std::string::npos) << shown[0];
+  EXPECT_EQ(folder.Read("dev/sdb"), std::string(8192 * 512, 'x'));
 }
 
 }  // namespace
