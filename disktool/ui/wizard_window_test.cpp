@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+#include <algorithm>
 #include <map>
 
 #include "disktool/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/ui_test_app.h"
 #include "disktool/wizard_test_folder.h"
+#include "common/test_fake_qemu.h"
+#include "common/vm_trial.h"
 
 namespace kiv {
 namespace {
@@ -204,6 +209,53 @@ TEST(WizardWindow, FinishClosesTheDriverWindow) {
   t.window->CmdFinish()->click();
   EXPECT_EQ(t.ended, 1);
   EXPECT_FALSE(t.pf.Exists("Drivers.ini"));
+}
+
+TEST(WizardWindow, TryInAVirtualMachineStartsQemuWithTheImageAsFloppyA) {
+  testing::FakeQemu qemu;
+  Window t;
+  auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
+  ASSERT_NE(tryVm, nullptr);
+  auto shown = [&] { return tryVm->isVisibleTo(t.window.get()); };
+  t.NextToFinish(1);
+  EXPECT_FALSE(shown());
+  // An image path with blanks, typed into the destination box.
+  const std::string image = t.pf.Path("my disks/Boot Disk.img");
+  std::filesystem::create_directories(t.pf.Path("my disks"));
+  t.window->TxtDest()->clear();
+  QTest::keyClicks(t.window->TxtDest(), QString::fromStdString(image));
+  ASSERT_EQ(t.w->form.TxtDest, image);
+  t.window->CmdFinish()->click();
+  ASSERT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  ASSERT_TRUE(t.pf.Exists("my disks/Boot Disk.img"));
+  EXPECT_TRUE(shown());
+  tryVm->click();
+  const auto args = qemu.Arguments();
+  ASSERT_TRUE(args.has_value()) << "QEMU was not started";
+  EXPECT_EQ(*args, QemuArguments(qemu.Program(), VmMedium::Floppy, image));
+  EXPECT_NE(std::find(args->begin(), args->end(), "file=" + image + ",format=raw,if=floppy,index=0,snapshot=on"),
+            args->end());
+}
+
+TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
+  testing::FakeQemu qemu;
+  Window t;
+  auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
+  t.NextToFinish(2);
+  t.window->CmdCancel()->click();
+  ASSERT_EQ(t.window->LblFinish()->text(), "Operation canceled");
+  EXPECT_FALSE(tryVm->isVisibleTo(t.window.get()));
+
+  Window built;
+  built.NextToFinish(1);
+  built.window->CmdFinish()->click();
+  ASSERT_EQ(built.window->LblFinish()->text(), "Operation completed successfully");
+  ASSERT_TRUE(built.pf.Exists("BootDisk.img"));
+  auto* builtTry = built.window->findChild<QAbstractButton*>("CmdTryInVm");
+  EXPECT_TRUE(builtTry->isVisibleTo(built.window.get()));
+  qemu.Uninstall();
+  built.window->Refresh();
+  EXPECT_FALSE(built.window->findChild<QAbstractButton*>("CmdTryInVm")->isVisibleTo(built.window.get()));
 }
 
 }  // namespace
