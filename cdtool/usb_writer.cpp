@@ -190,7 +190,7 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   if (isoSize > target.sizeBytes)
     return Fail(prompter, request.device + " (" + HumanSize(target.sizeBytes) + ") is too small for " + request.iso +
                               " (" + HumanSize(isoSize) + ")");
-  // Asked before the question: a Yes that cannot be carried out helps nobody.
+  // Checked before the question: a Yes that cannot be carried out helps nobody.
   if (int err = request.writeAccess ? request.writeAccess(target.path) : 0; err == EACCES || err == EPERM)
     return Fail(prompter, NoAccessText(target.path, request.iso, err));
 
