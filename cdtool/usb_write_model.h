@@ -57,9 +57,9 @@ class UsbWriteModel : public MemoryProgressSink {
   Label LblDevice;   // size and model of the device in the box, or its problem
   Label LblStatus;   // what is being done, then the result
   ProgressBar BarWrite;
-  Button CmdRefresh{"&Refresh"};
-  Button CmdWrite{"&Write"};
-  Button CmdClose{"&Close"};
+  Button CmdRefresh{"Refresh"};
+  Button CmdWrite{"Write"};
+  Button CmdClose{"Close"};
   bool Writing = false;
   bool Succeeded = false;
   bool Visible = true;

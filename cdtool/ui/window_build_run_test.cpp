@@ -387,6 +387,7 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->itemText(0).toStdString(), dev + "/sdb  -  Test Stick, 4.2 MB");
     EXPECT_FALSE(d.findChild<QPushButton*>("CmdWrite")->isEnabled());
+    EXPECT_EQ(d.findChild<QPushButton*>("CmdWrite")->text(), "Write");
     emit list->activated(0);
     EXPECT_EQ(list->currentText().toStdString(), dev + "/sdb");
     EXPECT_EQ(d.findChild<QLabel*>("LblDevice")->text().toStdString(), dev + "/sdb: Test Stick, 4.2 MB");
