@@ -68,8 +68,15 @@ struct Extent {
   uint32_t size = 0;
 };
 
+// A directory record found by name: where it lies inside its directory's
+// extent, and the extent it names.
+struct Record {
+  uint32_t offset = 0;
+  Extent extent;
+};
+
 // Finds `name` in the directory at `dir`.
-std::optional<Extent> FindInDirectory(IsoReader& iso, Extent dir, const std::string& name) {
+std::optional<Record> FindRecord(IsoReader& iso, Extent dir, const std::string& name) {
   std::string wanted = name;
   for (char& c : wanted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::vector<uint8_t> sector;
@@ -81,11 +88,88 @@ std::optional<Extent> FindInDirectory(IsoReader& iso, Extent dir, const std::str
       if (length < 34 || at + length > kIsoSector) break;  // rest of the sector unused
       uint8_t nameLength = sector[at + 32];
       if (33u + nameLength <= length && PlainName(&sector[at + 33], nameLength) == wanted)
-        return Extent{Le32(&sector[at + 2]), Le32(&sector[at + 10])};
+        return Record{static_cast<uint32_t>(done + at), Extent{Le32(&sector[at + 2]), Le32(&sector[at + 10])}};
       at += length;
     }
   }
   return std::nullopt;
+}
+
+std::optional<Extent> FindInDirectory(IsoReader& iso, Extent dir, const std::string& name) {
+  std::optional<Record> r = FindRecord(iso, dir, name);
+  if (!r) return std::nullopt;
+  return r->extent;
+}
+
+uint32_t Sectors(uint32_t bytes) { return static_cast<uint32_t>((bytes + kIsoSector - 1) / kIsoSector); }
+
+// A directory record's extent, in both byte orders as ISO 9660 keeps it.
+void SetExtent(uint8_t* record, Extent e) {
+  Put32(record + 2, e.lba);
+  for (int i = 0; i < 4; ++i) record[6 + i] = static_cast<uint8_t>(e.lba >> (24 - 8 * i));
+  Put32(record + 10, e.size);
+  for (int i = 0; i < 4; ++i) record[14 + i] = static_cast<uint8_t>(e.size >> (24 - 8 * i));
+}
+
+constexpr char kStickViewTag[] = "KIVUSBV1";
+
+// The stick's view of the tree: copies of the primary volume descriptor and
+// of the root, \boot and \boot\isolinux directories, in which
+// \boot\isolinux\isolinux.cfg names the extent of usbstick.cfg. Everything
+// else they name is the CD's own data. The loader tells isolinux of this
+// descriptor when it starts from a stick, so isolinux reads the stick's menu
+// under its usual name; on a CD nothing reads these sectors.
+struct StickView {
+  uint32_t lba = 0;            // of the copied descriptor; the rest follows it
+  std::vector<uint8_t> bytes;  // whole sectors
+};
+
+std::optional<StickView> BuildStickView(IsoReader& iso, const std::vector<uint8_t>& pvd, Extent root,
+                                        uint32_t firstFreeLba, std::string& why) {
+  std::optional<Record> boot = FindRecord(iso, root, "boot");
+  std::optional<Record> isolinuxDir = boot ? FindRecord(iso, boot->extent, "isolinux") : std::nullopt;
+  if (!isolinuxDir) return std::nullopt;
+  std::optional<Record> cdConfig = FindRecord(iso, isolinuxDir->extent, "isolinux.cfg");
+  std::optional<Record> stickConfig = FindRecord(iso, isolinuxDir->extent, "usbstick.cfg");
+  if (!cdConfig || !stickConfig) return std::nullopt;  // a menu written by hand: the stick shows it too
+
+  StickView view;
+  view.lba = firstFreeLba;
+  const Extent rootCopy{view.lba + 1, root.size};
+  const Extent bootCopy{rootCopy.lba + Sectors(root.size), boot->extent.size};
+  const Extent isolinuxCopy{bootCopy.lba + Sectors(boot->extent.size), isolinuxDir->extent.size};
+  const uint32_t total = 1 + Sectors(root.size) + Sectors(boot->extent.size) + Sectors(isolinuxDir->extent.size);
+  view.bytes.assign(uint64_t{total} * kIsoSector, 0);
+
+  std::copy(pvd.begin(), pvd.end(), view.bytes.begin());
+  SetExtent(&view.bytes[156], rootCopy);
+  std::vector<uint8_t> dir;
+  auto copyDirectory = [&](Extent from, Extent to, Extent parent) {
+    if (!iso.Read(uint64_t{from.lba} * kIsoSector, Sectors(from.size) * kIsoSector, dir)) return false;
+    // "." and ".." come first in every directory.
+    SetExtent(dir.data(), to);
+    if (dir[0] >= 34 && dir[0] < kIsoSector) SetExtent(&dir[dir[0]], parent);
+    std::copy(dir.begin(), dir.end(), view.bytes.begin() + static_cast<std::ptrdiff_t>((to.lba - view.lba) * kIsoSector));
+    return true;
+  };
+  if (!copyDirectory(root, rootCopy, rootCopy) || !copyDirectory(boot->extent, bootCopy, rootCopy) ||
+      !copyDirectory(isolinuxDir->extent, isolinuxCopy, bootCopy)) {
+    why = "the directories of \\boot\\isolinux cannot be read";
+    return std::nullopt;
+  }
+  auto at = [&](Extent copy, const Record& r) { return &view.bytes[(copy.lba - view.lba) * kIsoSector + r.offset]; };
+  SetExtent(at(rootCopy, *boot), bootCopy);
+  SetExtent(at(bootCopy, *isolinuxDir), isolinuxCopy);
+  SetExtent(at(isolinuxCopy, *cdConfig), stickConfig->extent);
+  return view;
+}
+
+// Where the loader keeps the sector of the stick's view: just after its tag.
+std::optional<size_t> StickViewField(const std::vector<uint8_t>& loader) {
+  const std::string tag = kStickViewTag;
+  auto it = std::search(loader.begin(), loader.end(), tag.begin(), tag.end());
+  if (it == loader.end() || static_cast<size_t>(loader.end() - it) < tag.size() + 4) return std::nullopt;
+  return static_cast<size_t>(it - loader.begin()) + tag.size();
 }
 
 uint32_t Fnv1a(const std::vector<uint8_t>& bytes) {
@@ -210,7 +294,22 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
 
   std::vector<uint8_t> pvd;
   iso.Sector(*pvdLba, pvd);
-  const uint64_t padded = HybridPaddedSize(iso.Size());
+
+  // The stick's view goes right after the volume the mastering tool
+  // described, so a second run puts it in the same place.
+  const uint32_t volumeSectors = Le32(&pvd[80]);
+  if (volumeSectors < 16 + 2 || uint64_t{volumeSectors} * kIsoSector > iso.Size())
+    return notIso + " (its primary volume descriptor gives " + std::to_string(volumeSectors) +
+           " sectors for a file of " + std::to_string(iso.Size()) + " bytes)";
+  std::optional<StickView> view;
+  const std::optional<size_t> viewField = StickViewField(bootImage);
+  if (viewField) {
+    std::string why;
+    view = BuildStickView(iso, pvd, root, volumeSectors, why);
+    if (!why.empty()) return isoPath + ": " + why;
+  }
+  const uint64_t viewEnd = view ? uint64_t{view->lba} * kIsoSector + view->bytes.size() : 0;
+  const uint64_t padded = HybridPaddedSize(std::max<uint64_t>(iso.Size(), viewEnd));
   const std::array<uint8_t, 56> table = BootInfoTable(*pvdLba, at.lba, at.size, BootFileChecksum(isolinux));
   const std::array<uint8_t, 512> mbr = HybridMbr(bootstrap, bootLba, padded, Fnv1a(pvd));
 
@@ -227,6 +326,19 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   if (padded != iso.Size()) fs::resize_file(isoPath, padded, ec);
   if (ec) return "cannot extend " + isoPath + " to whole cylinders: " + ec.message();
   std::fstream out(isoPath, std::ios::binary | std::ios::in | std::ios::out);
+  if (viewField) {
+    // The view, then the loader's pointer to it (0: the stick sees the CD's tree).
+    if (view) {
+      out.seekp(static_cast<std::streamoff>(uint64_t{view->lba} * kIsoSector));
+      out.write(reinterpret_cast<const char*>(view->bytes.data()), static_cast<std::streamsize>(view->bytes.size()));
+    }
+    uint8_t field[4];
+    Put32(field, view ? view->lba : 0);
+    out.seekp(static_cast<std::streamoff>(uint64_t{bootLba} * kIsoSector + *viewField));
+    out.write(reinterpret_cast<const char*>(field), 4);
+    out.flush();
+    if (!out) return "cannot write " + isoPath;
+  }
   out.seekp(0);
   out.write(reinterpret_cast<const char*>(mbr.data()), mbr.size());
   out.flush();

@@ -7,10 +7,16 @@
 // file is the CD's El Torito image, our stage-0 loader, so a stick asks the
 // same boot password as the CD; the loader has an entry at offset 44h for
 // that MBR. isolinux.bin's boot information table is written into the image
-// too, as the mastering tool's -boot-info-table would have done. Nothing else
-// changes, apart from zeros appended up to a whole number of the disk's
-// cylinders (64 heads, 32 sectors: 1 MiB), so the file boots as a CD exactly
-// as before.
+// too, as the mastering tool's -boot-info-table would have done.
+//
+// A stick also gets its own boot menu (boot/isolinux/usbstick.cfg, which
+// greys what needs the CD): after the volume the mastering tool described
+// come copies of its primary volume descriptor and of the directories root,
+// boot and boot/isolinux, in which isolinux.cfg names usbstick.cfg's data;
+// the loader's "KIVUSBV1" field gets the copy's sector, and the loader points
+// isolinux at it when it starts from a disk. Nothing else changes, apart from
+// zeros appended up to a whole number of the disk's cylinders (64 heads,
+// 32 sectors: 1 MiB), so the file boots as a CD exactly as before.
 #include <array>
 #include <cstdint>
 #include <string>

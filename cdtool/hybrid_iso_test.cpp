@@ -45,6 +45,34 @@ size_t Find(const Bytes& hay, const Bytes& needle) {
   return it == hay.end() ? std::string::npos : static_cast<size_t>(it - hay.begin()) - 64;
 }
 
+// The data of `path` ("boot/isolinux/isolinux.cfg") as a reader that starts
+// from the volume descriptor at `pvdLba` sees it; empty when it is not found.
+std::string Resolve(const Bytes& iso, uint32_t pvdLba, const std::string& path, uint32_t* extent = nullptr) {
+  if (uint64_t{pvdLba} * 2048 + 2048 > iso.size()) return "";
+  size_t record = pvdLba * 2048 + 156;
+  size_t from = 0;
+  while (true) {
+    const uint32_t lba = At32(iso, record + 2), size = At32(iso, record + 10);
+    if (uint64_t{lba} * 2048 + size > iso.size()) return "";
+    if (extent) *extent = lba;
+    if (from > path.size()) return std::string(iso.begin() + lba * 2048, iso.begin() + lba * 2048 + size);
+    size_t slash = path.find('/', from);
+    std::string name = path.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+    from = slash == std::string::npos ? path.size() + 1 : slash + 1;
+    bool found = false;
+    for (size_t at = lba * 2048; at < lba * 2048 + size && iso[at] >= 34; at += iso[at]) {
+      std::string n(iso.begin() + static_cast<long>(at) + 33, iso.begin() + static_cast<long>(at) + 33 + iso[at + 32]);
+      for (char& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (n == name || n == name + ";1") {
+        record = at;
+        found = true;
+        break;
+      }
+    }
+    if (!found) return "";
+  }
+}
+
 // A CD tree mastered with the CD builder's switches.
 struct MasteredCd {
   TestTempDir dir;
@@ -53,8 +81,10 @@ struct MasteredCd {
   Bytes mbrCode = Pattern(432, 29, false);
   std::string iso = dir / "out/kiv cd.iso";
   std::string mbr = dir / "isohdpfx.bin";
+  std::vector<std::pair<std::string, std::string>> extra;  // more files in the tree
 
   bool Master() {
+    for (const auto& [name, text] : extra) WriteAll(dir / ("kivcd/" + name), Bytes(text.begin(), text.end()));
     WriteAll(dir / "kivcd/boot/loader.bin", loader);
     WriteAll(dir / "kivcd/boot/isolinux/isolinux.bin", isolinux);
     WriteAll(dir / "kivcd/readme.txt", Bytes{'k', 'i', 'v'});
@@ -166,6 +196,73 @@ TEST(HybridIsoImage, PatchesOnlyTheMbrTheBootTableAndThePadding) {
   // A second run finds the same files and writes the same bytes.
   ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
   EXPECT_EQ(ReadAll(cd.iso), after);
+}
+
+TEST(HybridIsoImage, AStickSeesItsOwnMenuWhereTheCdSeesTheCdMenu) {
+  MasteredCd cd;
+  const std::string tag = "KIVUSBV1";
+  std::copy(tag.begin(), tag.end(), cd.loader.begin() + 1852);
+  std::fill_n(cd.loader.begin() + 1860, 4, 0);
+  cd.extra = {{"boot/isolinux/isolinux.cfg", "the CD's menu"},
+              {"boot/isolinux/usbstick.cfg", "the stick's menu, longer"},
+              {"boot/isolinux/menu.c32", "a module"},
+              {"boot/images/kivstart.img", "a floppy"}};
+  MASTER_OR_SKIP(cd);
+  const Bytes before = ReadAll(cd.iso);
+  ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
+  const Bytes after = ReadAll(cd.iso);
+  ASSERT_EQ(after.size(), HybridPaddedSize(before.size()));
+
+  const size_t loaderAt = Find(before, cd.loader);
+  ASSERT_NE(loaderAt, std::string::npos);
+  const uint32_t view = At32(after, loaderAt + 1860);
+  EXPECT_EQ(view, At32(before, 16 * 2048 + 80)) << "right after the mastered volume";
+  EXPECT_EQ(Resolve(after, 16, "boot/isolinux/isolinux.cfg"), "the CD's menu");
+  EXPECT_EQ(Resolve(after, view, "boot/isolinux/isolinux.cfg"), "the stick's menu, longer");
+  for (const char* same : {"boot/isolinux/usbstick.cfg", "boot/isolinux/menu.c32", "boot/images/kivstart.img",
+                           "readme.txt", "boot/isolinux/isolinux.bin"})
+    EXPECT_EQ(Resolve(after, view, same), Resolve(after, 16, same)) << same;
+  EXPECT_EQ(Resolve(after, view, "boot/images/kivstart.img"), "a floppy");
+  // The copies' "." lead to themselves and ".." to the copied parent.
+  uint32_t bootCopy = 0, isolinuxCopy = 0, cdBoot = 0;
+  const std::string bootDir = Resolve(after, view, "boot", &bootCopy);
+  const std::string isolinuxDir = Resolve(after, view, "boot/isolinux", &isolinuxCopy);
+  Resolve(after, 16, "boot", &cdBoot);
+  ASSERT_GE(bootDir.size(), 68u);
+  ASSERT_GE(isolinuxDir.size(), 68u);
+  EXPECT_NE(bootCopy, cdBoot);
+  EXPECT_GE(bootCopy, view);
+  const Bytes b(bootDir.begin(), bootDir.end()), i(isolinuxDir.begin(), isolinuxDir.end());
+  EXPECT_EQ(At32(b, 2), bootCopy);
+  EXPECT_EQ(At32(i, 2), isolinuxCopy);
+  EXPECT_EQ(At32(i, i[0] + 2), bootCopy);
+
+  // The mastered volume is as before but for the MBR, the boot table and the
+  // loader's field.
+  Bytes expected = before;
+  std::copy_n(after.begin(), 512, expected.begin());
+  const size_t isolinuxAt = Find(before, cd.isolinux);
+  std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56, expected.begin() + static_cast<long>(isolinuxAt) + 8);
+  std::copy_n(after.begin() + static_cast<long>(loaderAt) + 1860, 4, expected.begin() + static_cast<long>(loaderAt) + 1860);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), after.begin()));
+
+  ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
+  EXPECT_EQ(ReadAll(cd.iso), after) << "a second run writes the same bytes";
+}
+
+TEST(HybridIsoImage, WithoutTheStickMenuTheStickSeesTheCdTree) {
+  MasteredCd cd;
+  const std::string tag = "KIVUSBV1";
+  std::copy(tag.begin(), tag.end(), cd.loader.begin() + 1852);
+  std::fill_n(cd.loader.begin() + 1860, 4, 0xEE);  // whatever was there before
+  cd.extra = {{"boot/isolinux/isolinux.cfg", "a menu written by hand"}};
+  MASTER_OR_SKIP(cd);
+  const Bytes before = ReadAll(cd.iso);
+  ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
+  const Bytes after = ReadAll(cd.iso);
+  const size_t loaderAt = Find(before, cd.loader);
+  EXPECT_EQ(At32(after, loaderAt + 1860), 0u);
+  EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(HybridIsoImage, RefusesWhatCannotStartFromADiskAndLeavesTheFileAlone) {

@@ -22,30 +22,42 @@ std::string Header(const std::string& script) {
          "ALLOWOPTIONS 0\n";
 }
 
+// Where isolinux runs from: the CD, or a USB stick written with the hybrid ISO.
+enum class Medium { Cd, Stick };
+
+bool NeedsCd(const ScriptMacro& m) {
+  for (const ScriptCommand& c : m.commands)
+    if (c.op == Op::BootSector) return true;
+  return false;
+}
+
 struct Entry {
   int number = 0;
   const ScriptAction* action = nullptr;
   const ScriptMacro* macro = nullptr;
   std::vector<std::string> missing;  // "\I386" (folder) ...
-  bool Enabled() const { return missing.empty(); }
+  bool needsCd = false;               // starts a CD boot sector
+  Medium medium = Medium::Cd;
+  bool Enabled() const { return missing.empty() && !(needsCd && medium == Medium::Stick); }
   // Something the menu's time-out can start (not a text to show).
   bool Starts() const { return Enabled() && !macro->ShowsText(); }
   std::string Label() const { return "action" + std::to_string(number); }
 };
 
-std::string BootLines(const ScriptMacro& m) {
+std::string BootLines(const ScriptMacro& m, Medium medium) {
   for (const ScriptCommand& c : m.commands) {
     switch (c.op) {
       case Op::BootFloppyImage:
       case Op::BootFloppyImage2880:
         // memdisk tells 1.44 MB and 2.88 MB images apart by their size.
         return "  KERNEL " + kDir + "/memdisk\n  INITRD " + CdPath(c.arg) + "\n  APPEND floppy\n";
-      case Op::BootSector:
-        // These read the CD in 2048-byte sectors: from a USB stick they stop
-        // with a note, and the menu says so beforehand.
-        return "  BOOT " + CdPath(c.arg) + "\n  TEXT HELP\n" + kCdOnlyNote + "\n  ENDTEXT\n";
-      case Op::BootDrive:
-        return "  COM32 " + kDir + "/chain.c32\n  APPEND hd" + std::to_string(c.drive - 0x80) + "\n";
+      case Op::BootSector: return "  BOOT " + CdPath(c.arg) + "\n";
+      case Op::BootDrive: {
+        // The BIOS numbers the disk it started from first: from a stick, the
+        // machine's own disks come one later.
+        const int disk = c.drive - 0x80 + (medium == Medium::Stick ? 1 : 0);
+        return "  COM32 " + kDir + "/chain.c32\n  APPEND hd" + std::to_string(disk) + "\n";
+      }
       default:
         break;
     }
@@ -87,45 +99,9 @@ std::string TextMenu(const Entry& e) {
   return out;
 }
 
-}  // namespace
-
-std::string CdPath(const std::string& scriptPath) {
-  std::string p = scriptPath;
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  if (p.empty() || p[0] != '/') p.insert(p.begin(), '/');
-  return p;
-}
-
-BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists) {
-  BootMenu menu;
-  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.PasswordString,
-                           script.PasswordPrompt};
-  const std::string scriptName = "/boot/scripts/main.cds";
-
-  std::vector<Entry> entries;
-  for (const auto& [n, action] : script.actions) {
-    if (action.macro.empty()) continue;  // no macro: not shown
-    Entry e;
-    e.number = n;
-    e.action = &action;
-    e.macro = script.FindMacro(action.macro);
-    if (!e.macro) continue;  // reported by the parser
-    std::vector<std::pair<std::string, bool>> needs;
-    Needs(*e.macro, needs);
-    for (const auto& [path, folder] : needs) {
-      const std::string cd = CdPath(path);
-      if (exists(cd, folder)) continue;
-      // Folders by their path on the CD, files by their name: the menu line
-      // is narrow.
-      std::string shown = folder ? cd : cd.substr(cd.rfind('/') + 1);
-      for (char& c : shown)
-        if (c == '/') c = '\\';
-      if (std::find(e.missing.begin(), e.missing.end(), shown) == e.missing.end()) e.missing.push_back(shown);
-    }
-    entries.push_back(e);
-  }
-
+// One configuration file: the entries as they stand on one medium.
+std::string RenderConfig(const BootMenuScript& script, const std::string& scriptName,
+                         const std::vector<Entry>& entries) {
   // The default: the one the script names when it can be chosen, otherwise
   // the first entry that can.
   const Entry* def = nullptr;
@@ -152,10 +128,12 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
     }
     cfg += "\nLABEL " + e.Label() + "\n";
     std::string label = e.action->text;
-    if (!e.Enabled()) {
+    if (!e.missing.empty()) {
       label += " (missing: ";
       for (size_t i = 0; i < e.missing.size(); ++i) label += (i ? ", " : "") + e.missing[i];
       label += ")";
+    } else if (!e.Enabled()) {
+      label += kNeedsCdNote;
     }
     cfg += "  MENU LABEL " + label + "\n";
     if (!e.Enabled()) {
@@ -164,9 +142,56 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
       continue;
     }
     if (&e == def) cfg += "  MENU DEFAULT\n";
-    cfg += BootLines(*e.macro);
+    cfg += BootLines(*e.macro, e.medium);
   }
-  menu.files.push_back(IsolinuxFile{"isolinux.cfg", cfg});
+  return cfg;
+}
+
+}  // namespace
+
+std::string CdPath(const std::string& scriptPath) {
+  std::string p = scriptPath;
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  if (p.empty() || p[0] != '/') p.insert(p.begin(), '/');
+  return p;
+}
+
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists) {
+  BootMenu menu;
+  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.PasswordString,
+                           script.PasswordPrompt};
+  const std::string scriptName = "/boot/scripts/main.cds";
+
+  std::vector<Entry> entries;
+  for (const auto& [n, action] : script.actions) {
+    if (action.macro.empty()) continue;  // no macro: not shown
+    Entry e;
+    e.number = n;
+    e.action = &action;
+    e.macro = script.FindMacro(action.macro);
+    if (!e.macro) continue;  // reported by the parser
+    e.needsCd = NeedsCd(*e.macro);
+    std::vector<std::pair<std::string, bool>> needs;
+    Needs(*e.macro, needs);
+    for (const auto& [path, folder] : needs) {
+      const std::string cd = CdPath(path);
+      if (exists(cd, folder)) continue;
+      // Folders by their path on the CD, files by their name: the menu line
+      // is narrow.
+      std::string shown = folder ? cd : cd.substr(cd.rfind('/') + 1);
+      for (char& c : shown)
+        if (c == '/') c = '\\';
+      if (std::find(e.missing.begin(), e.missing.end(), shown) == e.missing.end()) e.missing.push_back(shown);
+    }
+    entries.push_back(e);
+  }
+
+  for (Medium medium : {Medium::Cd, Medium::Stick}) {
+    for (Entry& e : entries) e.medium = medium;
+    menu.files.push_back(IsolinuxFile{medium == Medium::Cd ? "isolinux.cfg" : kStickConfigName,
+                                      RenderConfig(script, scriptName, entries)});
+  }
   return menu;
 }
 

@@ -8,12 +8,18 @@
 //   RequireFile / RequireFolder not on the CD               MENU DISABLE, the
 //                                                            missing path in the label
 //   BootFloppyImage(2880) "p"          KERNEL memdisk, INITRD p, APPEND floppy
-//   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD),
-//                                      with a help line: it needs the CD
+//   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD)
 //   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
 // Everything also goes to COM1 (SERIAL 0 115200).
+//
+// A USB stick written with the hybrid ISO gets a menu of its own
+// (usbstick.cfg, which the stick's view of the tree shows isolinux under the
+// name isolinux.cfg): CD boot sectors read the CD in 2048-byte sectors and
+// cannot start from a disk, so their entries are greyed there with
+// "(needs the CD)"; and a stick the BIOS starts from is its first hard disk,
+// so the hard disks the script names move up by one (hd0 -> hd1).
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,8 +30,11 @@ namespace kiv {
 
 struct BootMenuScript;
 
-// The help line under a CD boot-sector entry when it is highlighted.
-inline constexpr const char* kCdOnlyNote = "  Needs the CD: this entry cannot start from a USB stick.";
+// What a greyed entry of the stick's menu says after its name.
+inline constexpr const char* kNeedsCdNote = " (needs the CD)";
+
+// The stick's menu, next to isolinux.cfg in boot/isolinux.
+inline constexpr const char* kStickConfigName = "usbstick.cfg";
 
 // Folder on the CD that holds isolinux, its modules and its configuration.
 inline constexpr const char* kIsolinuxFolder = "/boot/isolinux";
@@ -36,7 +45,7 @@ struct IsolinuxFile {
 };
 
 struct BootMenu {
-  std::vector<IsolinuxFile> files;  // isolinux.cfg
+  std::vector<IsolinuxFile> files;  // isolinux.cfg, usbstick.cfg
   PasswordGate gate;
   std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
 };

@@ -49,9 +49,10 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   t.files.insert({"/boot/images/kivstart.img", "/boot/images/kivemm.img", "/boot/images/kivnet.img"});
   BootMenu m = TranslateBootMenu(script, "main.cds", t.Exists());
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
-  ASSERT_EQ(m.files.size(), 1u);  // the product-key entry is off in the template
+  ASSERT_EQ(m.files.size(), 2u);  // the product-key entry is off in the template
   const std::string& cfg = m.files[0].text;
   EXPECT_EQ(m.files[0].name, "isolinux.cfg");
+  EXPECT_EQ(m.files[1].name, "usbstick.cfg");
   EXPECT_EQ(cfg.find("SERIAL 0 115200\n"), cfg.find('\n') + 1) << "SERIAL right after the heading comment";
   EXPECT_NE(cfg.find("\nUI menu.c32\nMENU MARGIN 2\nMENU TITLE Kiv Rescue CD\nTIMEOUT 300\nDEFAULT action1\n"), std::string::npos);
 
@@ -91,15 +92,41 @@ TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   // No floppy image at all: the default moves to the first entry that starts.
-  // Each says under the menu that it needs the CD (not a USB stick).
-  const std::string note = std::string("  TEXT HELP\n") + kCdOnlyNote + "\n  ENDTEXT\n";
   EXPECT_EQ(Block(cfg, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup\n  MENU DEFAULT\n"
-                                   "  BOOT /boot/images/w2ksect.bin\n" + note);
+                                   "  BOOT /boot/images/w2ksect.bin\n");
   EXPECT_EQ(Block(cfg, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003\n"
-                                   "  BOOT /boot/images/erdc.bin\n" + note);
-  EXPECT_EQ(Block(cfg, "action1").find("TEXT HELP"), std::string::npos) << "floppies start from a stick";
+                                   "  BOOT /boot/images/erdc.bin\n");
   EXPECT_NE(cfg.find("\nDEFAULT action4\n"), std::string::npos);
   EXPECT_NE(Block(cfg, "action1").find("MENU DISABLE"), std::string::npos);
+}
+
+TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSecond) {
+  Tree t = IsolinuxTree();
+  t.folders = {"/I386", "/ERDC"};
+  t.files.insert({"/boot/images/w2ksect.bin", "/boot/images/erdc.bin", "/boot/images/kivnet.img"});
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty());
+  ASSERT_EQ(m.files.size(), 2u);
+  const std::string& cd = m.files[0].text;
+  const std::string& stick = m.files[1].text;
+  EXPECT_EQ(m.files[1].name, kStickConfigName);
+  EXPECT_EQ(Block(stick, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (needs the CD)\n"
+                                     "  MENU DISABLE\n");
+  EXPECT_EQ(Block(stick, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003 (needs the CD)\n"
+                                     "  MENU DISABLE\n");
+  // The script's default needs the CD: on a stick the first entry that can
+  // start takes its place, and the time-out still runs.
+  EXPECT_NE(cd.find("\nDEFAULT action4\n"), std::string::npos);
+  EXPECT_NE(stick.find("\nDEFAULT action6\n"), std::string::npos);
+  EXPECT_NE(stick.find("\nTIMEOUT 300\n"), std::string::npos);
+  EXPECT_NE(Block(stick, "action6").find("  MENU DEFAULT\n"), std::string::npos);
+  // A missing file says so rather than "needs the CD".
+  EXPECT_NE(Block(stick, "action1").find("(missing: kivstart.img)"), std::string::npos);
+  EXPECT_EQ(Block(stick, "action1").find("needs the CD"), std::string::npos);
+  EXPECT_NE(Block(cd, "action9").find("  APPEND hd0\n"), std::string::npos);
+  EXPECT_NE(Block(stick, "action9").find("  APPEND hd1\n"), std::string::npos);
+  // Entries that do not depend on the medium are the same on both.
+  EXPECT_EQ(Block(stick, "action1"), Block(cd, "action1"));
 }
 
 TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
@@ -133,9 +160,11 @@ TEST(IsolinuxConfig, TheProductKeyEntryAfterTheBuildsEditsShowsTheKeyAndGoesBack
   EXPECT_TRUE(m.gate.ask);
   EXPECT_EQ(m.gate.password, "my \"pass\" $1 \\x");
 
-  ASSERT_EQ(m.files.size(), 1u);
+  ASSERT_EQ(m.files.size(), 2u);
   const std::string& cfg = m.files[0].text;
   const size_t at = cfg.find("\nMENU BEGIN action3\n");
+  EXPECT_NE(m.files[1].text.find(cfg.substr(at, cfg.find("MENU END\n", at) - at)), std::string::npos)
+      << "the stick shows the key too";
   ASSERT_NE(at, std::string::npos);
   EXPECT_EQ(cfg.substr(at + 1, cfg.find("MENU END\n", at) + 9 - at - 1),
             "MENU BEGIN action3\n  MENU LABEL Show the stored Windows product key\n"

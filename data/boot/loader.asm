@@ -145,6 +145,30 @@ started:
         dec dx
         jnz .load
 
+        ; From a stick, isolinux is shown the stick's own view of the tree when
+        ; the build wrote one: a second primary volume descriptor whose
+        ; directories lead to the stick's boot menu (entries that need the CD
+        ; are greyed there). Anything but a volume descriptor at that sector
+        ; leaves the CD's view.
+        mov eax, [iso_pvd_lba]
+        cmp byte [iso_disk_sectors], 1
+        je .pvd_chosen
+        mov ecx, [usb_view_lba]
+        test ecx, ecx
+        jz .pvd_chosen
+        push eax
+        mov eax, ecx
+        mov bx, ISO_BUF >> 4
+        call iso_read
+        pop eax
+        cmp dword [ISO_BUF], 1 | 'CD0' << 8     ; type 1 (primary), "CD001"
+        jne .pvd_chosen
+        cmp word [ISO_BUF + 4], '01'
+        jne .pvd_chosen
+        mov eax, ecx
+.pvd_chosen:
+        mov [table_pvd], eax
+
         ; The bytes after the file up to the next dword count as zero.
         mov eax, [file_size]
         add eax, IMAGE
@@ -177,7 +201,7 @@ started:
         xor ax, ax
         mov es, ax
         mov di, IMAGE + 8
-        mov eax, [iso_pvd_lba]
+        mov eax, [table_pvd]
         stosd
         mov eax, [file_lba]
         stosd
@@ -272,7 +296,7 @@ password_gate:
 .refuse:
         mov si, msg_refused
         call puts_both
-        jmp halt_forever
+        jmp fatal.halted
 
 ; AL = a length from the gate block; lengths above LINE_MAX count as LINE_MAX.
 clamp_line_length:
@@ -351,19 +375,20 @@ msg_open_paren: db " (", 0
 msg_bytes:      db " bytes)", 13, 10, 0
 msg_newline:    db 13, 10, 0
 msg_rubout:     db 8, " ", 8, 0
-msg_no_ext:     db "The BIOS offers no extended reads (int 13h AH=41h/42h) for the CD drive", 0
+msg_no_ext:     db "No extended reads (int 13h AH=42h) for the CD drive", 0
 msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
 msg_not_found:  db "Not found on the CD: ", 0
 msg_too_small:  db ": too small for a boot file", 0
 msg_too_large:  db ": too large to load below 576 KiB", 0
-msg_halted:     db "; the system is halted.", 13, 10, 0
+msg_halted      equ iso_msg_halted  ; "; the system is halted."
 msg_wrong:      db "Wrong password.", 13, 10, 0
-msg_refused:    db "Wrong password; the system is halted.", 13, 10, 0
+msg_refused:    db "Wrong password", 0  ; and the halt message
 
 entry_di:   dw 0                ; ES:DI at entry, in the order les expects
 entry_es:   dw 0
 file_lba:   dd 0
 file_size:  dd 0
+table_pvd:  dd 0                ; the volume descriptor isolinux is told of
 tries_left: db 0
 line_len:   db 0
 
@@ -384,6 +409,14 @@ gate_prompt:       times 128 db 0
 %if $ - gate != 268
 %error "the gate block must be 268 bytes"
 %endif
+
+; The stick's view of the tree. The build that makes the ISO bootable from a
+; USB stick writes here the sector of the view's primary volume descriptor;
+; 0 (as shipped) means the stick sees the tree as the CD does.
+;   +0 "KIVUSBV1"  +8 sector (ISO 9660 sector number, little-endian)
+usb_view:
+usb_view_tag:   db "KIVUSBV1"
+usb_view_lba:   dd 0
 
 %if $ - $$ > 2048
 %error "loader.bin is larger than the 2048 bytes the BIOS loads"

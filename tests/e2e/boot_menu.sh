@@ -7,10 +7,11 @@
 #            title, the entries of what is missing greyed; the menu's time-out
 #            starts the first entry (kivstart.img through memdisk into the
 #            stand-in IO.SYS); the 2.88 MB network disk; the hard-disk entry
-#            with a test disk whose MBR prints
+#            with a test disk whose MBR prints, from the CD and from a stick
 #   sector   a hand-edited template: an entry added to main.cds boots a CD boot
 #            sector that reads the CD through int 13h AH=42h; the password has
-#            blanks, '"', '$' and '\' and opens the CD; then a bad line in
+#            blanks, '"', '$' and '\' and opens the CD; from a USB stick the
+#            entry is greyed as needing the CD; then a bad line in
 #            main.cds stops the build with a message naming it, and no ISO
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
 # (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
@@ -92,6 +93,13 @@ demo)
     "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
     "expect=Test hard disk: MBR started" \
     -- -cdrom "$iso" -boot d -drive "file=$work/disk.img,format=raw,if=ide,index=0"
+  # From a stick the BIOS counts the stick as the first hard disk: the entry
+  # still starts the machine's own disk.
+  session stick_hard_disk \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=Test hard disk: MBR started" \
+    -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0 \
+    -drive "file=$work/disk.img,format=raw,if=ide,index=0"
   ;;
 sector)
   pf=$(fresh sector)
@@ -107,6 +115,14 @@ sector)
     "expect=$PROMPT" 'type=my "pass" $HOME \\x\n' "expect=ISOLINUX" "absent=Wrong password" \
     "expect=${CHOSEN} CD probe" "expect=Automatic boot in" "expect=CD volume: KIV_RESCUE" \
     -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  # From a USB stick the CD boot sector cannot start: its entry is greyed
+  # with a note, and the time-out starts the first entry that can.
+  session stick_sector \
+    "expect=$PROMPT" 'type=my "pass" $HOME \\x\n' "expect=ISOLINUX" \
+    "expect=${GREY} CD probe (needs the CD)" "expect=Automatic boot in" \
+    "expect=Loading /boot/images/kivstart.img" "absent=CD volume" \
+    -- -usb -drive "file=$pf/kivcd-demo.iso,format=raw,if=none,id=stick,snapshot=on" \
+    -device usb-storage,drive=stick,bootindex=0
   # A line the translator does not understand: the build stops, names the
   # file and the line, and makes no ISO.
   edit_script "$pf" 's/^Set MenuTimeout=1/Set MenuTimeout=soon/'
