@@ -71,13 +71,16 @@ grep -q 'Nsect 4' "$work/d.txt" || fail "boot entry is not 4 sectors"
 grep -q 'Volume id: KIV_RESCUE' "$work/d.txt" || fail "volume id"
 bootoff=$(sed -n 's/.*Bootoff \([0-9A-Fa-f]*\) .*/\1/p' "$work/d.txt")
 [ -n "$bootoff" ] || fail "no boot offset"
-# The template's loader, with the password gate block the build fills in.
+# The template's loader, with the password gate block the build fills in and
+# the sector of the USB stick's view (after "KIVUSBV1") the hybrid step writes.
 dd if="$iso" bs=2048 skip=$((16#$bootoff)) count=1 status=none > "$work/boot.img"
 python3 - "$work/boot.img" "$pf/files/kivcd/boot/loader.bin" <<'PY' || fail "boot entry does not point at boot/loader.bin"
 import sys
 image, loader = (open(p, "rb").read() for p in sys.argv[1:])
-at = loader.find(b"KIVGATE1")
-sys.exit(0 if at >= 0 and image[:at + 8] == loader[:at + 8] and image[at + 268:] == loader[at + 268:2048] else 1)
+at, usb = loader.find(b"KIVGATE1"), loader.find(b"KIVUSBV1")
+ok = at >= 0 and usb > at and image[:at + 8] == loader[:at + 8] and image[at + 268:usb + 8] == loader[at + 268:usb + 8]
+ok = ok and image[usb + 12:] == loader[usb + 12:2048] and image[usb + 8:usb + 12] != bytes(4)
+sys.exit(0 if ok else 1)
 PY
 
 "$isoinfo" -f -i "$iso" > "$work/f.txt"
