@@ -29,9 +29,11 @@ constexpr int kSplitDepth = 3;
 constexpr size_t kMaxLookahead = 8;
 
 // Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
-// pass of the near-optimal parse over the same kind of table, hashed on
-// three bytes. Levels 3 and 4: binary-tree match finder, two passes with a
-// moderate search, four passes with a deep one and every match length.
+// pass of the near-optimal parse over the same kind of table with more ways,
+// hashed on three bytes. Levels 3 and 4: binary-tree match finder, two
+// passes with a fairly deep search, four passes with a very deep one and
+// every match length. The near-optimal levels price symbols by the Huffman
+// code lengths their statistics give.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
@@ -43,16 +45,20 @@ ParserSettings SettingsFor(int level) {
     s.ways = 16;
   } else if (level == 2) {
     s.tails = true;
-    s.nice = 32;
+    s.treeCosts = true;
+    s.nice = 48;
     s.passes = 1;
     s.hashBytes = 3;
-    s.ways = 32;
-    s.hashBits = 17;
+    // 2^16 buckets of 64 positions: the same 16 MiB as 2^17 of 32, but
+    // deeper buckets find more of the far matches x86 code repeats.
+    s.ways = 64;
+    s.hashBits = 16;
     s.denseLengths = 8;
   } else if (level == 3) {
     s.tree = true;
     s.tails = true;
-    s.depth = 24;
+    s.treeCosts = true;
+    s.depth = 96;
     s.nice = 64;
     s.passes = 2;
     s.denseLengths = 16;
@@ -61,7 +67,8 @@ ParserSettings SettingsFor(int level) {
   } else {
     s.tree = true;
     s.tails = true;
-    s.depth = 128;
+    s.treeCosts = true;
+    s.depth = 512;
     s.nice = kMaxMatch;
     s.passes = 4;
     s.hashBytes = 3;

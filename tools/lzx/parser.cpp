@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/lzx/huffman.h"
+
 namespace kiv::lzx {
 
 namespace {
@@ -33,22 +35,32 @@ void CostModel::SetDefault(int mainSymbols) {
   length.fill(6 * 16);
 }
 
-void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
-  auto fill = [](const uint32_t* freq, uint32_t* cost, int n) {
+void CostModel::FromStats(const BlockStats& stats, int mainSymbols, bool treeCosts) {
+  auto fill = [treeCosts](const uint32_t* freq, uint32_t* cost, int n, int maxLength) {
     uint64_t total = 0;
     for (int s = 0; s < n; ++s) total += freq[s];
-    double lt = std::log2(static_cast<double>(total) + 1.0);
+    const double lt = std::log2(static_cast<double>(total) + 1.0);
+    const uint32_t unused = static_cast<uint32_t>(std::clamp(lt + 2.0, 1.0, 18.0) * 16 + 0.5);
+    if (treeCosts) {
+      uint8_t lens[kMaxMainSymbols];
+      BuildCodeLengths(std::span<const uint32_t>(freq, n), maxLength, std::span<uint8_t>(lens, n));
+      for (int s = 0; s < n; ++s) cost[s] = lens[s] ? lens[s] * 16u : unused;
+      return;
+    }
     for (int s = 0; s < n; ++s) {
-      double bits = freq[s] ? lt - std::log2(static_cast<double>(freq[s])) : lt + 2.0;
-      bits = std::clamp(bits, 1.0, 18.0);
+      if (!freq[s]) {
+        cost[s] = unused;
+        continue;
+      }
+      double bits = std::clamp(lt - std::log2(static_cast<double>(freq[s])), 1.0, 18.0);
       cost[s] = static_cast<uint32_t>(bits * 16 + 0.5);
     }
   };
-  fill(stats.main.data(), main.data(), mainSymbols);
-  fill(stats.length.data(), length.data(), kNumLengthSymbols);
+  fill(stats.main.data(), main.data(), mainSymbols, kMaxCodeLength);
+  fill(stats.length.data(), length.data(), kNumLengthSymbols, kMaxCodeLength);
   // Aligned blocks pay when the low offset bits are skewed: compare their
   // entropy with the three plain bits they replace.
-  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols);
+  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols, kMaxAlignedLength);
   uint64_t plain = 0, coded = 0;
   for (int s = 0; s < kNumAlignedSymbols; ++s) {
     plain += 3ull * 16 * stats.aligned[s];
@@ -156,7 +168,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
     pos += c.length;
     finder_.InsertUpTo(pos);
   }
-  model_.FromStats(stats, mainSymbols_);
+  model_.FromStats(stats, mainSymbols_, settings_.treeCosts);
 }
 
 void Parser::CollectMatches(int64_t start, int64_t end) {
@@ -317,7 +329,7 @@ void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::
     OptimalPass(start, end, repeats, costs, items, out);
     BlockStats stats;
     stats.AddAll(std::span<const Item>(items.data() + firstItem, items.size() - firstItem));
-    costs.FromStats(stats, mainSymbols_);
+    costs.FromStats(stats, mainSymbols_, settings_.treeCosts);
   }
   model_ = costs;
   std::copy(out, out + 3, repeats);

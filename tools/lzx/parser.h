@@ -27,7 +27,9 @@ struct CostModel {
   std::array<uint32_t, kNumAlignedSymbols> alignedBits{};
 
   void SetDefault(int mainSymbols);
-  void FromStats(const BlockStats& stats, int mainSymbols);
+  // With `treeCosts` a used symbol costs its Huffman code length; else its
+  // -log2 share. An unused one costs a little more than the rarest could.
+  void FromStats(const BlockStats& stats, int mainSymbols, bool treeCosts = false);
 
   uint32_t OffsetCost(int slot, uint32_t formatted) const {
     uint32_t extra = kSlots.extra[slot];
@@ -56,6 +58,10 @@ struct ParserSettings {
   int hashBytes = 4;
   int ways = 16;
   bool tree = false;          // binary trees instead of buckets or chains
+  // Price symbols by the code lengths a Huffman tree built from the
+  // statistics gives them (what the block will really pay) instead of by
+  // their -log2 frequency.
+  bool treeCosts = false;
 };
 
 class Parser {
