@@ -88,6 +88,36 @@ TEST(CabarcLevel, EveryLevelUnpacksByteEqualInBlocksOfAtMost32KiB) {
   EXPECT_EQ(ReadFile(plain), ReadFile(dir.path() / "l2.cab"));
 }
 
+// 100 MB of repeats: every level's cabinet unpacks byte-equal through both
+// readers, and a stronger level is not larger than a weaker one.
+TEST(CabarcLevel, HundredMegabytesOfRepeatsRoundTripAndStrongerIsNotLarger) {
+  TempDir dir;
+  const std::string block = test::MakeData(4000, 7);
+  std::string data;
+  data.reserve(100u << 20);
+  for (uint32_t i = 0; data.size() < (100u << 20); ++i) data += block + "record " + std::to_string(i) + "\n";
+  data.resize(100u << 20);
+  WriteFile(dir.path() / "src" / "REPEATS.DAT", data);
+  size_t sizes[5] = {};
+  for (int level = 1; level <= 4; ++level) {
+    const std::string name = "r" + std::to_string(level) + ".cab";
+    fs::path cab = Pack(dir.path(), name, {"--level=" + std::to_string(level)});
+    sizes[level] = fs::file_size(cab);
+    auto c = RunTool({"cabextract", "-q", "-d", (dir.path() / name).string() + ".out", cab.string()});
+    ASSERT_EQ(c.exitCode, 0) << name << c.out;
+    EXPECT_TRUE(ReadFile(dir.path() / (name + ".out") / "REPEATS.DAT") == data) << name;
+    fs::remove_all(dir.path() / (name + ".out"));
+    fs::create_directories(dir.path() / (name + ".gcab"));
+    auto g = RunTool({"gcab", "-x", "-C", (dir.path() / name).string() + ".gcab", cab.string()});
+    ASSERT_EQ(g.exitCode, 0) << name << g.out;
+    EXPECT_TRUE(ReadFile(dir.path() / (name + ".gcab") / "REPEATS.DAT") == data) << name;
+    fs::remove_all(dir.path() / (name + ".gcab"));
+  }
+  for (int level = 2; level <= 4; ++level) {
+    EXPECT_LE(sizes[level], sizes[level - 1] + sizes[level - 1] / 200) << "level " << level;
+  }
+}
+
 TEST(CabarcLevel, EnvironmentChoosesTheLevelAndTheOptionWins) {
   TempDir dir;
   MakeTree(dir.path() / "src");

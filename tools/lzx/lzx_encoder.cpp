@@ -28,12 +28,12 @@ constexpr int kSplitDepth = 3;
 // Frames Feed() may hold back so a block's trees can cover several.
 constexpr size_t kMaxLookahead = 8;
 
-// Level 1: lazy parse over a bucketed hash table. Level 2 (default): one
-// pass of the near-optimal parse over the same kind of table with more ways,
-// hashed on three bytes. Levels 3 and 4: binary-tree match finder, two
-// passes with a fairly deep search, four passes with a very deep one and
-// every match length. The near-optimal levels price symbols by the Huffman
-// code lengths their statistics give.
+// Level 1: lazy parse over a bucketed hash table. Levels 2 to 4: the
+// near-optimal parse over binary trees keyed by four bytes (side tables
+// give the 2- and 3-byte matches), with costs estimated from the recent frames'
+// statistics. Level 2 (default): one pass over a moderate search. Level 3:
+// two passes over a deeper one. Level 4: four passes over a very deep
+// search with every match length tried.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
@@ -43,36 +43,37 @@ ParserSettings SettingsFor(int level) {
     s.passes = 0;
     s.hashBytes = 4;
     s.ways = 16;
-  } else if (level == 2) {
-    s.tails = true;
-    s.treeCosts = true;
-    s.nice = 48;
+    return s;
+  }
+  s.tree = true;
+  s.ways = 0;
+  s.hashBytes = 4;
+  // 2^22 trees (16 MiB of roots): few strings share a tree, so walks stay
+  // short.
+  s.hashBits = 22;
+  s.tails = true;
+  s.history = 6;
+  if (level == 2) {
+    s.depth = 24;
+    // Positions inside long matches are only inserted, but shallow
+    // insertions cut the trees short and later searches miss matches.
+    s.insertDepth = 16;
+    s.nice = 96;
     s.passes = 1;
-    s.hashBytes = 3;
-    // 2^16 buckets of 64 positions: the same 16 MiB as 2^17 of 32, but
-    // deeper buckets find more of the far matches x86 code repeats.
-    s.ways = 64;
-    s.hashBits = 16;
     s.denseLengths = 8;
   } else if (level == 3) {
-    s.tree = true;
-    s.tails = true;
-    s.treeCosts = true;
-    s.depth = 96;
-    s.nice = 64;
+    s.depth = 48;
+    s.insertDepth = 24;
+    s.nice = 128;
     s.passes = 2;
     s.denseLengths = 16;
-    s.hashBytes = 3;
-    s.ways = 0;
   } else {
-    s.tree = true;
-    s.tails = true;
-    s.treeCosts = true;
     s.depth = 512;
-    s.nice = kMaxMatch;
+    s.insertDepth = 128;
+    // Longer would not find more here, but on long repeats the passes then
+    // drift to costlier codes than the weaker levels keep.
+    s.nice = 128;
     s.passes = 4;
-    s.hashBytes = 3;
-    s.ways = 0;
   }
   return s;
 }
@@ -99,6 +100,7 @@ struct Encoder::Impl {
     uint32_t size;
     size_t itemEnd;          // its items end here in `items`
     uint32_t repStart[3];    // R0..R2 before its first item
+    BlockStats stats;        // of its items
   };
 
   Options options;
@@ -127,7 +129,7 @@ struct Encoder::Impl {
       translate = true;
       ParserSettings settings = SettingsFor(options.level);
       finder.emplace(options.windowBits, settings.hashBits, settings.hashBytes, settings.ways, settings.tree);
-      finder->SetTreeEffort(std::max(4, settings.depth / 4), settings.nice);
+      finder->SetTreeEffort(settings.insertDepth, settings.nice);
       parser.emplace(*finder, options.windowBits, settings);
     }
     // Waiting frames must stay inside the history the match finder keeps.
@@ -232,14 +234,12 @@ struct Encoder::Impl {
   // profit (a block's trees then cover all of them), else just the first.
   void EmitOldest() {
     WriteHeaderOnce();
-    std::vector<BlockStats> frameStats;
-    for (size_t i = 0; i < pending.size(); ++i) frameStats.push_back(StatsOf(ItemBegin(i), pending[i].itemEnd));
-    BlockStats group = frameStats[0];
+    BlockStats group = pending[0].stats;
     uint64_t groupCost = writer.CompressedCost(group, trees);
     size_t count = 1;
     if (groupCost < BlockWriter::UncompressedCost(group.bytes)) {
       while (count < pending.size()) {
-        const BlockStats& next = frameStats[count];
+        const BlockStats& next = pending[count].stats;
         uint64_t alone = std::min(writer.CompressedCost(next, trees), BlockWriter::UncompressedCost(next.bytes));
         BlockStats merged = group;
         Merge(merged, next);
@@ -295,9 +295,11 @@ struct Encoder::Impl {
         if (translate && frameIndex < kE8Frames) {
           TranslateE8(copy, frame.size(), streamPos, kE8FileSize);
         }
-        Pending p{streamPos, static_cast<uint32_t>(frame.size()), 0, {repeats[0], repeats[1], repeats[2]}};
+        Pending p{streamPos, static_cast<uint32_t>(frame.size()), 0, {repeats[0], repeats[1], repeats[2]}, {}};
+        const size_t first = items.size();
         parser->Parse(streamPos, streamPos + static_cast<int64_t>(frame.size()), repeats, items);
         p.itemEnd = items.size();
+        p.stats = StatsOf(first, p.itemEnd);
         pending.push_back(p);
       }
       streamPos += static_cast<int64_t>(frame.size());

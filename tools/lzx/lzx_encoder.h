@@ -22,9 +22,9 @@ namespace kiv::lzx {
 struct Options {
   int windowBits = 21;  // 15..21; the folder's typeCompress is 3 | windowBits << 8
   // 0 = stored blocks only; 1 = lazy parse (fastest); 2 = default: one pass
-  // of the near-optimal parse (above 5 MB/s); 3 = two passes over matches
-  // from binary trees; 4 = four passes over a deep tree search with every
-  // match length tried (slowest, best).
+  // of the near-optimal parse over binary-tree matches (above 5 MB/s);
+  // 3 = two passes over a deeper search; 4 = four passes over a very deep
+  // search with every match length tried (slowest, best).
   int level = 2;
 };
 

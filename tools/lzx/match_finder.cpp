@@ -9,9 +9,6 @@ namespace kiv::lzx {
 namespace {
 constexpr size_t kSlack = 16;  // zero bytes after the data for wide compares
 constexpr int64_t kPrefetchAhead = 4;
-// Tables start this large and double with the data up to the window, so a
-// small folder does not pay for a big window.
-constexpr uint32_t kFirstSpan = 1u << 16;
 }
 
 MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways, bool tree)
@@ -20,26 +17,18 @@ MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways, 
       hashBytes_(hashBytes >= 4 ? 4 : 3),
       windowSize_(1u << windowBits),
       maxOffset_((1u << windowBits) - 3),
-      span_(std::min(1u << windowBits, kFirstSpan)),
       ways_(ways > 0 ? 1 << (31 - __builtin_clz(static_cast<unsigned>(std::min(ways, 128)))) : 0),
-      bucketHead_(ways > 0 ? size_t{1} << hashBits : 0, 0),
-      head_((size_t{1} << hashBits) * static_cast<size_t>(ways_ > 0 ? ways_ : 1), 0),
-      tree_(tree) {
-  Grow();
-}
-
-void MatchFinder::Grow() {
-  if (ways_ == 0 && !tree_) prev_.resize(span_, 0);
-  if (tree_) children_.resize(2 * static_cast<size_t>(span_), 0);
-}
+      bucketHead_(ways > 0 ? size_t{1} << hashBits : 0),
+      head_((size_t{1} << hashBits) * static_cast<size_t>(ways_ > 0 ? ways_ : 1)),
+      // Indexed by position modulo the window. Their pages are only touched
+      // as positions are inserted, so a small folder pays for what it uses.
+      prev_(ways_ == 0 && !tree ? windowSize_ : 0),
+      tree_(tree),
+      children_(tree ? 2 * static_cast<size_t>(windowSize_) : 0),
+      last2_(tree && hashBytes_ == 4 ? size_t{1} << 16 : 0),
+      hash3_(tree && hashBytes_ == 4 ? size_t{1} << kHash3Bits : 0) {}
 
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
-  // Until the data outgrows the tables, a position's slot is the position
-  // itself under either mask, so the tables grow in place.
-  while (span_ < windowSize_ && static_cast<uint64_t>(End()) + size > span_) {
-    span_ *= 2;
-    Grow();
-  }
   const size_t full = 2 * static_cast<size_t>(windowSize_) + kFrameSize + kSlack;
   if (used_ + size + kSlack > buf_.size() && buf_.size() < full) {
     buf_.resize(std::min(full, std::max(2 * buf_.size(), used_ + size + kSlack)), 0);
@@ -60,12 +49,12 @@ uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
 
 void MatchFinder::InsertUpTo(int64_t pos) {
   const int64_t limit = std::min(pos, End() - (hashBytes_ - 1));
-  const uint32_t mask = span_ - 1;
+  const uint32_t mask = windowSize_ - 1;
   if (tree_) {
-    // A position joins the tree only once the longest match from it can be
-    // compared in full; one nearer the end than that waits for the next
-    // frame, so that the tree's order stays exact.
-    const int64_t treeLimit = std::min(pos, End() - kMaxMatch + 1);
+    // A position joins the tree only once as many bytes as the tree compares
+    // follow it; one nearer the end than that waits for the next frame, so
+    // that the tree's order stays exact.
+    const int64_t treeLimit = std::min(pos, End() - static_cast<int64_t>(treeNice_) + 1);
     while (inserted_ < treeLimit) {
       FindInTree(inserted_, kMaxMatch, treeInsertDepth_, nullptr, true);
     }
@@ -95,10 +84,10 @@ int MatchFinder::FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint3
   if (ways_ > 0) return FindInBuckets(pos, maxLength, niceLength, out);
   if (tree_) {
     if (maxLength < 3) return 0;
-    const bool insert = inserted_ == pos && pos + kMaxMatch <= End();
+    const bool insert = inserted_ == pos && pos + static_cast<int64_t>(treeNice_) <= End() && maxLength >= treeNice_;
     return FindInTree(pos, maxLength, depth, out, insert);
   }
-  const uint32_t mask = span_ - 1;
+  const uint32_t mask = windowSize_ - 1;
   const uint8_t* cur = At(pos);
   uint32_t h = Hash(cur);
   uint32_t cand = head_[h];
@@ -168,11 +157,21 @@ int MatchFinder::FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLen
 
 int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out,
                             bool insert) {
-  const uint32_t mask = span_ - 1;
+  const uint32_t mask = windowSize_ - 1;
   const uint8_t* cur = At(pos);
   const uint32_t h = Hash(cur);
   uint32_t cand = head_[h];
   uint32_t scratch[2];
+  // Searches come position by position: fetch the tree root a few
+  // positions ahead, and the data and children of the root fetched so two
+  // positions ago, so that the first steps of a walk rarely wait.
+  if (pos + kPrefetchAhead + 4 <= End()) {
+    __builtin_prefetch(&head_[Hash(cur + kPrefetchAhead)]);
+    if (const uint32_t root = head_[Hash(cur + kPrefetchAhead / 2)]) {
+      __builtin_prefetch(At(static_cast<int64_t>(root) - 1));
+      __builtin_prefetch(&children_[2 * ((root - 1) & mask)]);
+    }
+  }
   if (insert) {
     head_[h] = static_cast<uint32_t>(pos) + 1;
     inserted_ = pos + 1;
@@ -189,6 +188,35 @@ int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* o
   const uint32_t limit = std::min(treeNice_, maxLength);
   uint32_t best = 2;
   int found = 0;
+  if (!hash3_.empty()) {
+    // The newest positions with the same two and three bytes give the
+    // length-2 and length-3 matches at the smallest offsets; the tree finds
+    // the longer ones. A near 2-byte match often beats two literals where
+    // the nearest longer match lies far back.
+    uint32_t& slot2 = last2_[cur[0] | cur[1] << 8];
+    uint32_t& slot3 = hash3_[Hash3(cur)];
+    const uint32_t c2 = slot2, c3 = slot3;
+    // Unlike the tree, these take a position as soon as it is searched, so
+    // that the last positions of the data seen so far see each other; its
+    // insertion later must not put back an older position over a newer one.
+    const uint32_t self = static_cast<uint32_t>(pos) + 1;
+    if (slot2 < self) slot2 = self;
+    if (slot3 < self) slot3 = self;
+    if (out) {
+      const int64_t p3 = static_cast<int64_t>(c3) - 1;
+      const bool has3 = c3 != 0 && pos - p3 <= static_cast<int64_t>(maxOffset_) && std::memcmp(At(p3), cur, 3) == 0;
+      const int64_t p2 = static_cast<int64_t>(c2) - 1;
+      // The newest 2-byte match is only shorter than the 3-byte one when
+      // its third byte differs.
+      if (c2 != 0 && pos - p2 <= static_cast<int64_t>(maxOffset_) && At(p2)[2] != cur[2]) {
+        out[found++] = {2, static_cast<uint32_t>(pos - p2)};
+      }
+      if (has3) {
+        out[found++] = {3, static_cast<uint32_t>(pos - p3)};
+        best = 3;
+      }
+    }
+  }
   while (cand != 0) {
     const int64_t c = static_cast<int64_t>(cand) - 1;
     const uint32_t offset = static_cast<uint32_t>(pos - c);
@@ -196,10 +224,19 @@ int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* o
     uint32_t* pair = &children_[2 * (static_cast<uint32_t>(c) & mask)];
     const uint8_t* p = At(c);
     uint32_t len = std::min(smallLen, largeLen);
+    // The walk goes on to one of the two children: fetch both now, so the
+    // next step's cache misses overlap this one's compare.
+    for (int side = 0; side < 2; ++side) {
+      if (const uint32_t next = pair[side]) {
+        __builtin_prefetch(&children_[2 * ((next - 1) & mask)]);
+        __builtin_prefetch(At(static_cast<int64_t>(next) - 1) + len);
+      }
+    }
     if (p[len] == cur[len]) {
       len = len + 1 + MatchLength(pos + len + 1, offset, limit - len - 1);
       if (len > best && out) {
-        uint32_t real = MatchLength(pos, offset, maxLength);
+        // Measured in full only when it reached the compare limit.
+        uint32_t real = len < limit ? len : limit + MatchLength(pos + limit, offset, maxLength - limit);
         if (real > best) {
           best = real;
           out[found++] = {real, offset};

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/lzx/large_table.h"
+
 namespace kiv::lzx {
 
 struct Match {
@@ -43,13 +45,13 @@ class MatchFinder {
   void InsertUpTo(int64_t pos);
 
   // Walks the chain at `pos` (which must be the next position to insert)
-  // and inserts it. Appends matches of strictly increasing length (>= 3) to
-  // `out`; returns the number added. Stops after `depth` candidates or once
+  // and inserts it. Appends matches of strictly increasing length (>= 3,
+  // or >= 2 from trees over a 4-byte hash) to `out`; returns the number
+  // added. Stops after `depth` candidates or once
   // a match reaches `niceLength` or `maxLength`.
   int FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out);
 
  private:
-  void Grow();
   int FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLength, Match* out);
   // Searches the tree at `pos`; with `insert` also makes `pos` its new
   // root. With `out` null only inserts.
@@ -95,19 +97,29 @@ class MatchFinder {
   int hashBytes_;
   uint32_t windowSize_;
   uint32_t maxOffset_;
-  uint32_t span_;          // slots in prev_ and children_: a power of two up to the window
   std::vector<uint8_t> buf_;
   int64_t base_ = 0;       // stream position of buf_[0]
   size_t used_ = 0;
   int64_t inserted_ = 0;   // next position to insert
   int ways_;                        // a power of two in bucket mode
-  std::vector<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
-  std::vector<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
-  std::vector<uint32_t> prev_;  // indexed by position modulo the window
+  LargeTable<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
+  LargeTable<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
+  LargeTable<uint32_t> prev_;  // indexed by position modulo the window
   bool tree_;
   // Tree mode: the two children (smaller, larger) of each position modulo
   // the window, as stream position + 1, 0 = none.
-  std::vector<uint32_t> children_;
+  LargeTable<uint32_t> children_;
+  // Tree mode over a 4-byte hash: the newest position per pair of bytes and
+  // per 3-byte hash, so that the short matches the trees cannot hold are
+  // still found.
+  LargeTable<uint32_t> last2_;
+  static constexpr int kHash3Bits = 18;
+  LargeTable<uint32_t> hash3_;
+  uint32_t Hash3(const uint8_t* p) const {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return ((v & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
+  }
   int treeInsertDepth_ = 16;    // candidates visited when only inserting
   uint32_t treeNice_ = 32;
 };

@@ -77,5 +77,57 @@ TEST(MatchFinder, ReportsRealMatchesAndTheTreeFindsTheLongest) {
   }
 }
 
+// Trees over a 4-byte hash take the short matches from side tables: the
+// nearest 2-byte match (where it is not also a longer one) and the nearest
+// 3-byte one, then the tree's longer ones; the longest is still found.
+TEST(MatchFinder, FourByteTreesStillReportTheNearestShortMatches) {
+  const auto data = Sample(150000);
+  MatchFinder finder(17, 16, 4, 0, true);
+  finder.SetTreeEffort(1 << 20, kMaxMatch);
+  Match found[kMaxMatch + 1];
+  int nearestTwo = 0, nearestThree = 0, longestChecked = 0;
+  for (size_t start = 0; start < data.size(); start += kFrameSize) {
+    const size_t end = std::min(data.size(), start + kFrameSize);
+    finder.Append(data.data() + start, end - start);
+    for (size_t pos = start; pos < end; ++pos) {
+      const uint32_t maxLength = static_cast<uint32_t>(std::min<size_t>(kMaxMatch, end - pos));
+      const int n = finder.FindAndInsert(static_cast<int64_t>(pos), maxLength, 1 << 20, kMaxMatch, found);
+      uint32_t last = 1;
+      for (int i = 0; i < n; ++i) {
+        ASSERT_GT(found[i].length, last) << pos;
+        ASSERT_LE(found[i].offset, pos);
+        for (uint32_t k = 0; k < found[i].length; ++k) ASSERT_EQ(data[pos + k], data[pos - found[i].offset + k]) << pos;
+        last = found[i].length;
+      }
+      if (pos % 97 != 0 || pos < 1000 || end - pos < 3) continue;
+      // The nearest earlier positions sharing two and three bytes.
+      size_t near2 = 0, near3 = 0;
+      for (size_t c = pos; c-- > 0 && (!near2 || !near3);) {
+        if (data[c] != data[pos] || data[c + 1] != data[pos + 1]) continue;
+        if (!near2) near2 = pos - c;
+        if (!near3 && data[c + 2] == data[pos + 2]) near3 = pos - c;
+      }
+      if (n > 0 && found[0].length == 2) {
+        EXPECT_EQ(found[0].offset, near2) << pos;
+        ++nearestTwo;
+      }
+      for (int i = 0; i < n; ++i) {
+        if (found[i].length == 3) {
+          EXPECT_EQ(found[i].offset, near3) << pos;
+          ++nearestThree;
+        }
+      }
+      const uint32_t longest = Longest(data, pos, end, finder.MaxOffset());
+      if (longest >= 4) {
+        EXPECT_EQ(n ? found[n - 1].length : 0, longest) << pos;
+        ++longestChecked;
+      }
+    }
+  }
+  EXPECT_GT(nearestTwo, 20);
+  EXPECT_GT(nearestThree, 20);
+  EXPECT_GT(longestChecked, 500);
+}
+
 }  // namespace
 }  // namespace kiv::lzx

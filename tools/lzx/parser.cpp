@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/lzx/huffman.h"
 
 namespace kiv::lzx {
 
@@ -35,18 +34,12 @@ void CostModel::SetDefault(int mainSymbols) {
   length.fill(6 * 16);
 }
 
-void CostModel::FromStats(const BlockStats& stats, int mainSymbols, bool treeCosts) {
-  auto fill = [treeCosts](const uint32_t* freq, uint32_t* cost, int n, int maxLength) {
+void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
+  auto fill = [](const uint32_t* freq, uint32_t* cost, int n) {
     uint64_t total = 0;
     for (int s = 0; s < n; ++s) total += freq[s];
     const double lt = std::log2(static_cast<double>(total) + 1.0);
     const uint32_t unused = static_cast<uint32_t>(std::clamp(lt + 2.0, 1.0, 18.0) * 16 + 0.5);
-    if (treeCosts) {
-      uint8_t lens[kMaxMainSymbols];
-      BuildCodeLengths(std::span<const uint32_t>(freq, n), maxLength, std::span<uint8_t>(lens, n));
-      for (int s = 0; s < n; ++s) cost[s] = lens[s] ? lens[s] * 16u : unused;
-      return;
-    }
     for (int s = 0; s < n; ++s) {
       if (!freq[s]) {
         cost[s] = unused;
@@ -56,11 +49,11 @@ void CostModel::FromStats(const BlockStats& stats, int mainSymbols, bool treeCos
       cost[s] = static_cast<uint32_t>(bits * 16 + 0.5);
     }
   };
-  fill(stats.main.data(), main.data(), mainSymbols, kMaxCodeLength);
-  fill(stats.length.data(), length.data(), kNumLengthSymbols, kMaxCodeLength);
+  fill(stats.main.data(), main.data(), mainSymbols);
+  fill(stats.length.data(), length.data(), kNumLengthSymbols);
   // Aligned blocks pay when the low offset bits are skewed: compare their
   // entropy with the three plain bits they replace.
-  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols, kMaxAlignedLength);
+  fill(stats.aligned.data(), alignedBits.data(), kNumAlignedSymbols);
   uint64_t plain = 0, coded = 0;
   for (int s = 0; s < kNumAlignedSymbols; ++s) {
     plain += 3ull * 16 * stats.aligned[s];
@@ -168,7 +161,34 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
     pos += c.length;
     finder_.InsertUpTo(pos);
   }
-  model_.FromStats(stats, mainSymbols_, settings_.treeCosts);
+  model_.FromStats(WithHistory(stats), mainSymbols_);
+  Remember(stats);
+}
+
+namespace {
+// A frame counts four times over, so that the decayed history keeps some
+// resolution in integer counts.
+constexpr uint32_t kFrameWeight = 4;
+
+template <size_t N>
+void Weigh(const std::array<uint32_t, N>& frame, const std::array<uint32_t, N>& history, int eighths,
+           std::array<uint32_t, N>& out) {
+  for (size_t i = 0; i < N; ++i) out[i] = frame[i] * kFrameWeight + history[i] * static_cast<uint32_t>(eighths) / 8;
+}
+}  // namespace
+
+BlockStats Parser::WithHistory(const BlockStats& frame) const {
+  if (settings_.history == 0) return frame;
+  BlockStats b = frame;
+  Weigh(frame.main, history_.main, settings_.history, b.main);
+  Weigh(frame.length, history_.length, settings_.history, b.length);
+  Weigh(frame.aligned, history_.aligned, settings_.history, b.aligned);
+  return b;
+}
+
+void Parser::Remember(const BlockStats& frame) {
+  if (settings_.history == 0) return;
+  history_ = WithHistory(frame);
 }
 
 void Parser::CollectMatches(int64_t start, int64_t end) {
@@ -199,16 +219,32 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
                          std::vector<Item>& items, uint32_t repeatsOut[3]) {
   const int n = static_cast<int>(end - start);
   nodes_.resize(static_cast<size_t>(n) + 1);
+  reps_.resize(static_cast<size_t>(n) + 1);
   for (auto& node : nodes_) node.cost = kInfinity;
   Node& first = nodes_[0];
   first.cost = 0;
   first.length = 0;
-  std::copy(repeats, repeats + 3, first.rep);
+  std::copy(repeats, repeats + 3, reps_[0].r);
+  // A node's repeated offsets follow from those of the node its step left
+  // from; they are worked out once, when the node is expanded, rather than
+  // copied at every relaxation.
+  auto repsOf = [&](int i) {
+    Reps r;
+    const Node& node = nodes_[i];
+    if (node.length == 0) {
+      r = reps_[i - 1];
+    } else {
+      r = reps_[i - node.length - (node.tail ? 1 + node.tail : 0)];
+      UpdateRepeats(r.r, node.code);
+    }
+    return r;
+  };
 
   const uint32_t nice = settings_.nice;
   for (int i = 0; i < n; ++i) {
     const Node& node = nodes_[i];
-    if (node.cost == kInfinity) continue;
+    if (i > 0) reps_[i] = repsOf(i);
+    const uint32_t* rep = reps_[i].r;
     const int64_t pos = start + i;
     const uint32_t base = node.cost;
     const uint8_t* here = finder_.At(pos);
@@ -221,7 +257,6 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         t.length = 0;
         t.code = 0;
         t.tail = 0;
-        std::copy(node.rep, node.rep + 3, t.rep);
       }
     }
     const uint32_t maxLen = static_cast<uint32_t>(std::min(kMaxMatch, n - i));
@@ -234,8 +269,6 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       t.length = static_cast<uint16_t>(len);
       t.code = code;
       t.tail = 0;
-      std::copy(node.rep, node.rep + 3, t.rep);
-      UpdateRepeats(t.rep, code);
     };
     // A match, one literal, then the same offset again as R0: a step the
     // single-item edges miss when another path reaches the literal first.
@@ -251,14 +284,12 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       t.length = static_cast<uint16_t>(len);
       t.code = code;
       t.tail = static_cast<uint16_t>(tail);
-      std::copy(node.rep, node.rep + 3, t.rep);
-      UpdateRepeats(t.rep, code);
     };
 
     uint32_t repLongest = 0;
     for (uint32_t k = 0; k < 3; ++k) {
-      uint32_t d = node.rep[k];
-      if (static_cast<int64_t>(d) > pos || (k > 0 && d == node.rep[0]) || (k == 2 && d == node.rep[1])) continue;
+      uint32_t d = rep[k];
+      if (static_cast<int64_t>(d) > pos || (k > 0 && d == rep[0]) || (k == 2 && d == rep[1])) continue;
       uint32_t len = finder_.MatchLength(pos, d, maxLen);
       if (len < 2) continue;
       repLongest = std::max(repLongest, len);
@@ -272,13 +303,21 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
         relax(l, k, base + costs.MatchCost(k, l));
       }
     }
-    if (repLongest >= nice) continue;
+    // A match this long is taken as it stands: the positions it covers are
+    // not expanded, which on long repeats is most of the work.
+    if (repLongest >= nice) {
+      i += static_cast<int>(repLongest) - 1;
+      continue;
+    }
 
-    uint32_t prevLen = 1;
+    // Lengths a repeated offset reaches are left to it: it needs no offset
+    // bits, and its lengths were all tried above.
+    uint32_t prevLen = std::max<uint32_t>(1, repLongest);
+    uint32_t longest = 0;
     for (uint32_t m = matchIndex_[i]; m < matchIndex_[i + 1]; ++m) {
       uint32_t len = std::min(matches_[m].length, maxLen);
       uint32_t off = matches_[m].offset;
-      if (off == node.rep[0] || off == node.rep[1] || off == node.rep[2]) {
+      if (off == rep[0] || off == rep[1] || off == rep[2]) {
         prevLen = std::max(prevLen, len);
         continue;
       }
@@ -288,6 +327,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       if (settings_.tails) relaxWithTail(len, code, off, offCost + costs.MatchCost(slot, len));
       if (len >= nice) {
         relax(len, code, offCost + costs.MatchCost(slot, len));
+        longest = len;
       } else {
         for (uint32_t l = prevLen + 1; l <= len; ++l) {
           if (l > settings_.denseLengths && l + settings_.denseLengths < len) l = len - settings_.denseLengths;
@@ -296,6 +336,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
       }
       prevLen = std::max(prevLen, len);
     }
+    if (longest >= nice) i += static_cast<int>(longest) - 1;
   }
 
   // Walk back along the cheapest path.
@@ -316,7 +357,8 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
     }
   }
   std::reverse(items.begin() + static_cast<std::ptrdiff_t>(firstItem), items.end());
-  std::copy(nodes_[n].rep, nodes_[n].rep + 3, repeatsOut);
+  const Reps last = n > 0 ? repsOf(n) : reps_[0];
+  std::copy(last.r, last.r + 3, repeatsOut);
 }
 
 void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
@@ -324,13 +366,15 @@ void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::
   const size_t firstItem = items.size();
   uint32_t out[3];
   CostModel costs = model_;
+  BlockStats stats;
   for (int pass = 0; pass < settings_.passes; ++pass) {
     items.resize(firstItem);
     OptimalPass(start, end, repeats, costs, items, out);
-    BlockStats stats;
+    stats = BlockStats();
     stats.AddAll(std::span<const Item>(items.data() + firstItem, items.size() - firstItem));
-    costs.FromStats(stats, mainSymbols_, settings_.treeCosts);
+    costs.FromStats(WithHistory(stats), mainSymbols_);
   }
+  Remember(stats);
   model_ = costs;
   std::copy(out, out + 3, repeats);
 }

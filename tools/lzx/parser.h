@@ -27,9 +27,9 @@ struct CostModel {
   std::array<uint32_t, kNumAlignedSymbols> alignedBits{};
 
   void SetDefault(int mainSymbols);
-  // With `treeCosts` a used symbol costs its Huffman code length; else its
-  // -log2 share. An unused one costs a little more than the rarest could.
-  void FromStats(const BlockStats& stats, int mainSymbols, bool treeCosts = false);
+  // A used symbol costs its -log2 share; an unused one a little more than
+  // the rarest could.
+  void FromStats(const BlockStats& stats, int mainSymbols);
 
   uint32_t OffsetCost(int slot, uint32_t formatted) const {
     uint32_t extra = kSlots.extra[slot];
@@ -58,10 +58,11 @@ struct ParserSettings {
   int hashBytes = 4;
   int ways = 16;
   bool tree = false;          // binary trees instead of buckets or chains
-  // Price symbols by the code lengths a Huffman tree built from the
-  // statistics gives them (what the block will really pay) instead of by
-  // their -log2 frequency.
-  bool treeCosts = false;
+  int insertDepth = 8;        // tree candidates visited by a position only inserted
+  // How much of the earlier frames' statistics the cost model keeps, in
+  // eighths per frame (0: this frame's alone). One 32 KiB frame is a small
+  // sample for the codes of a block that often spans several.
+  int history = 0;
 };
 
 class Parser {
@@ -82,6 +83,10 @@ class Parser {
   int mainSymbols_;
   ParserSettings settings_;
   CostModel model_;           // carried from frame to frame
+  // This frame's statistics weighted together with the decayed history.
+  BlockStats WithHistory(const BlockStats& frame) const;
+  void Remember(const BlockStats& frame);
+  BlockStats history_;
 
   std::vector<int32_t> litPrefix_;    // lazy parse: literal costs, summed
 
@@ -93,9 +98,12 @@ class Parser {
     uint16_t length;   // length of the step that reached here; 0 = literal
     uint16_t tail;     // the step went on with a literal and an R0 match this long
     uint32_t code;
-    uint32_t rep[3];
   };
   std::vector<Node> nodes_;
+  struct Reps {
+    uint32_t r[3];
+  };
+  std::vector<Reps> reps_;
 };
 
 }  // namespace kiv::lzx
