@@ -128,6 +128,8 @@ struct Encoder::Impl {
     if (options.level > 0) {
       translate = true;
       ParserSettings settings = SettingsFor(options.level);
+      // A small window holds few positions: as many roots buy nothing.
+      if (settings.tree) settings.hashBits = std::min(settings.hashBits, options.windowBits + 1);
       finder.emplace(options.windowBits, settings.hashBits, settings.hashBytes, settings.ways, settings.tree);
       finder->SetTreeEffort(settings.insertDepth, settings.nice);
       parser.emplace(*finder, options.windowBits, settings);

@@ -167,6 +167,7 @@ int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* o
   // positions ago, so that the first steps of a walk rarely wait.
   if (pos + kPrefetchAhead + 4 <= End()) {
     __builtin_prefetch(&head_[Hash(cur + kPrefetchAhead)]);
+    if (!hash3_.empty()) __builtin_prefetch(&hash3_[Hash3(cur + kPrefetchAhead)]);
     if (const uint32_t root = head_[Hash(cur + kPrefetchAhead / 2)]) {
       __builtin_prefetch(At(static_cast<int64_t>(root) - 1));
       __builtin_prefetch(&children_[2 * ((root - 1) & mask)]);
