@@ -29,16 +29,20 @@ MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways, 
       hash3_(tree && hashBytes_ == 4 ? size_t{1} << kHash3Bits : 0) {}
 
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
-  const size_t full = 2 * static_cast<size_t>(windowSize_) + kFrameSize + kSlack;
+  // One window of history, and a longest match more: the tree takes the
+  // last positions of a frame only once the next has come, and their
+  // window reaches back that far before the new frame's.
+  const size_t keep = static_cast<size_t>(windowSize_) + kMaxMatch;
+  const size_t full = keep + windowSize_ + kFrameSize + kSlack;
   if (used_ + size + kSlack > buf_.size() && buf_.size() < full) {
     buf_.resize(std::min(full, std::max(2 * buf_.size(), used_ + size + kSlack)), 0);
   }
   if (used_ + size + kSlack > buf_.size()) {
-    // Keep exactly one window of history; older data can never be matched.
-    size_t drop = used_ - windowSize_;
-    std::memmove(buf_.data(), buf_.data() + drop, windowSize_);
+    // Older data can never be matched.
+    size_t drop = used_ - keep;
+    std::memmove(buf_.data(), buf_.data() + drop, keep);
     base_ += static_cast<int64_t>(drop);
-    used_ = windowSize_;
+    used_ = keep;
   }
   uint8_t* dst = buf_.data() + used_;
   std::memcpy(dst, data, size);
