@@ -60,7 +60,7 @@ ParserSettings SettingsFor(int level) {
     s.insertDepth = 16;
     s.nice = 96;
     s.passes = 1;
-    s.denseLengths = 8;
+    s.denseLengths = 4;
   } else if (level == 3) {
     s.depth = 48;
     s.insertDepth = 24;
