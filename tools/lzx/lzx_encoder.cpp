@@ -30,10 +30,10 @@ constexpr size_t kMaxLookahead = 8;
 
 // Level 1: lazy parse over a bucketed hash table. Levels 2 to 4: the
 // near-optimal parse over binary trees keyed by four bytes (side tables
-// give the 2- and 3-byte matches), with costs estimated from the recent frames'
-// statistics. Level 2 (default): one pass over a moderate search. Level 3:
-// two passes over a deeper one. Level 4: four passes over a very deep
-// search with every match length tried.
+// give the 2- and 3-byte matches), with costs estimated from the recent
+// frames' statistics. Level 2 (default): one pass over a moderate search.
+// Level 3: two passes over a deeper one. Level 4: four passes over a very
+// deep search with every match length tried.
 ParserSettings SettingsFor(int level) {
   ParserSettings s;
   if (level <= 1) {
@@ -298,10 +298,8 @@ struct Encoder::Impl {
           TranslateE8(copy, frame.size(), streamPos, kE8FileSize);
         }
         Pending p{streamPos, static_cast<uint32_t>(frame.size()), 0, {repeats[0], repeats[1], repeats[2]}, {}};
-        const size_t first = items.size();
-        parser->Parse(streamPos, streamPos + static_cast<int64_t>(frame.size()), repeats, items);
+        p.stats = parser->Parse(streamPos, streamPos + static_cast<int64_t>(frame.size()), repeats, items);
         p.itemEnd = items.size();
-        p.stats = StatsOf(first, p.itemEnd);
         pending.push_back(p);
       }
       streamPos += static_cast<int64_t>(frame.size());

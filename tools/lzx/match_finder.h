@@ -47,8 +47,8 @@ class MatchFinder {
   // Walks the chain at `pos` (which must be the next position to insert)
   // and inserts it. Appends matches of strictly increasing length (>= 3,
   // or >= 2 from trees over a 4-byte hash) to `out`; returns the number
-  // added. Stops after `depth` candidates or once
-  // a match reaches `niceLength` or `maxLength`.
+  // added. Stops after `depth` candidates or once a match reaches
+  // `niceLength` or `maxLength`.
   int FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out);
 
  private:

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-
 namespace kiv::lzx {
 
 namespace {
@@ -67,15 +66,11 @@ Parser::Parser(MatchFinder& finder, int windowBits, const ParserSettings& settin
   model_.SetDefault(mainSymbols_);
 }
 
-void Parser::Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
-  if (settings_.passes == 0) {
-    ParseLazy(start, end, repeats, items);
-  } else {
-    ParseOptimal(start, end, repeats, items);
-  }
+BlockStats Parser::Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
+  return settings_.passes == 0 ? ParseLazy(start, end, repeats, items) : ParseOptimal(start, end, repeats, items);
 }
 
-void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<Item>& items) {
+BlockStats Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<Item>& items) {
   // A match's gain is the bits its bytes would cost as literals, less its
   // own cost; literal costs come from the previous frame's statistics.
   litPrefix_.resize(static_cast<size_t>(end - start) + 1);
@@ -163,6 +158,7 @@ void Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::vector<
   }
   model_.FromStats(WithHistory(stats), mainSymbols_);
   Remember(stats);
+  return stats;
 }
 
 namespace {
@@ -361,7 +357,7 @@ void Parser::OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], 
   std::copy(last.r, last.r + 3, repeatsOut);
 }
 
-void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
+BlockStats Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items) {
   CollectMatches(start, end);
   const size_t firstItem = items.size();
   uint32_t out[3];
@@ -377,6 +373,7 @@ void Parser::ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::
   Remember(stats);
   model_ = costs;
   std::copy(out, out + 3, repeats);
+  return stats;
 }
 
 }  // namespace kiv::lzx

@@ -70,11 +70,12 @@ class Parser {
   Parser(MatchFinder& finder, int windowBits, const ParserSettings& settings);
 
   // Parses [start, end) of the history; `repeats` (R0..R2) are updated.
-  void Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+  // Returns the statistics of the items appended.
+  BlockStats Parse(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
 
  private:
-  void ParseLazy(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
-  void ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+  BlockStats ParseLazy(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
+  BlockStats ParseOptimal(int64_t start, int64_t end, uint32_t repeats[3], std::vector<Item>& items);
   void CollectMatches(int64_t start, int64_t end);
   void OptimalPass(int64_t start, int64_t end, const uint32_t repeats[3], const CostModel& costs,
                    std::vector<Item>& items, uint32_t repeatsOut[3]);
