@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "cdtool/frm_cd_build.h"
-#include "cdtool/headless_build.h"
-#include "cdtool/usb_commands.h"
+#include "cdtool/wizard/frm_cd_build.h"
+#include "cdtool/commands/headless_build.h"
+#include "cdtool/commands/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
 #include "common/platform.h"

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "common/file_ops_internal.h"
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {

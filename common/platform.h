@@ -45,33 +45,6 @@ int64_t FreeBytes(const std::string& path);
 inline constexpr int kOpenerGraceMs = 1500;
 bool OpenWithDesktop(const std::string& target);
 
-// A platform for tests: every answer is a public member to set; OpenLink and
-// OpenFolder record their argument and answer `openResult`.
-class FakePlatform : public Platform {
- public:
-  std::string ProgramFolder() const override { return programFolder; }
-  std::string WindowsFolder() const override { return windowsFolder; }
-  std::string SystemFolder() const override { return systemFolder; }
-  std::string RegString(const std::string&, const std::string&) const override { return ""; }
-  bool IsWinNT() const override { return winNT; }
-  bool IsWin9x() const override { return win9x; }
-  std::string FirstCdRomDrive() const override { return cdRom; }
-  int64_t FreeSpace(const std::string&) const override { return freeSpace; }
-  bool OpenLink(const std::string& target) const override {
-    opened.push_back(target);
-    return openResult;
-  }
-  bool OpenFolder(const std::string& folder) const override {
-    opened.push_back(folder);
-    return openResult;
-  }
-
-  std::string programFolder, windowsFolder, systemFolder, cdRom;
-  bool winNT = false, win9x = false, openResult = true;
-  int64_t freeSpace = -1;
-  mutable std::vector<std::string> opened;
-};
-
 // Process-wide platform used by code that has none handed in; tests may swap it.
 Platform& CurrentPlatform();
 void SetCurrentPlatform(std::unique_ptr<Platform> platform);

@@ -11,7 +11,7 @@
 
 #include "common/file_ops.h"
 #include "common/stop_request.h"
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {

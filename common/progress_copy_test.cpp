@@ -7,7 +7,8 @@
 #include "common/file_ops.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
+#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {

@@ -7,7 +7,8 @@
 #include <cstdio>
 
 #include "common/file_ops.h"
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
+#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {

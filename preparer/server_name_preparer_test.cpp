@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/test_terminal.h"
+#include "testsupport/test_terminal.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "testsupport/scripted_prompter.h"
 
 namespace fs = std::filesystem;
 

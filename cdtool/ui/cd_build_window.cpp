@@ -12,9 +12,9 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "cdtool/frm_cd_build.h"
-#include "cdtool/iso_step.h"
-#include "cdtool/usb_write_model.h"
+#include "cdtool/wizard/frm_cd_build.h"
+#include "cdtool/build/iso_step.h"
+#include "cdtool/usb/usb_write_model.h"
 #include "cdtool/ui/usb_write_dialog.h"
 #include "common/paths.h"
 #include "common/vm_trial.h"

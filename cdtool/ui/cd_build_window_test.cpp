@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "cdtool/build_test_support.h"
-#include "cdtool/cdtool_test_support.h"
+#include "testsupport/build_test_support.h"
+#include "testsupport/cdtool_test_support.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/ini_file.h"
 #include "common/ui/help_window.h"

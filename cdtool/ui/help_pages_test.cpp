@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "cdtool/frm_cd_build.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/links.h"
 
 namespace kiv {

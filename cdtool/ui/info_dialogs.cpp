@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <QVBoxLayout>
 
-#include "cdtool/frm_win2k_info.h"
-#include "cdtool/frm_win9x_info.h"
+#include "cdtool/wizard/frm_win2k_info.h"
+#include "cdtool/wizard/frm_win9x_info.h"
 #include "common/ui/widget_caption.h"
 
 namespace kiv {

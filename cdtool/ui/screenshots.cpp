@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cdtool/frm_cd_build.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/platform.h"

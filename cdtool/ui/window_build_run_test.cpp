@@ -15,15 +15,16 @@
 #include <ostream>
 #include <memory>
 
-#include "cdtool/build_test_support.h"
-#include "cdtool/cdtool_test_support.h"
-#include "cdtool/form_build.h"
+#include "testsupport/build_test_support.h"
+#include "testsupport/cdtool_test_support.h"
+#include "cdtool/wizard/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
-#include "common/test_fake_qemu.h"
+#include "testsupport/test_fake_qemu.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 #include "common/vm_trial.h"
+#include "testsupport/fake_platform.h"
 
 namespace kiv::testing {
 namespace {

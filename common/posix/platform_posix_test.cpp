@@ -7,8 +7,9 @@
 #include "common/file_ops.h"
 #include "common/links.h"
 #include "common/platform.h"
-#include "common/test_temp_dir.h"
+#include "testsupport/test_temp_dir.h"
 #include "common/ui_mode.h"
+#include "testsupport/fake_platform.h"
 
 namespace kiv {
 namespace {

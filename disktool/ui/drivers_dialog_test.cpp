@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "common/ini_file.h"
-#include "disktool/test_program_folder.h"
+#include "testsupport/test_program_folder.h"
 #include "disktool/ui/ui_test_app.h"
 
 namespace kiv {

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "disktool/frm_wait.h"
+#include "disktool/wizard/frm_wait.h"
 
 namespace kiv {
 

@@ -12,7 +12,7 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/vm_trial.h"
-#include "disktool/builder_session.h"
+#include "disktool/wizard/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
 
 namespace kiv {

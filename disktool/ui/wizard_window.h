@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "disktool/wizard_flow.h"
+#include "disktool/wizard/wizard_flow.h"
 
 namespace kiv {
 

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <map>
 
-#include "disktool/builder_session.h"
+#include "disktool/wizard/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/ui_test_app.h"
-#include "disktool/wizard_test_folder.h"
-#include "common/test_fake_qemu.h"
+#include "testsupport/wizard_test_folder.h"
+#include "testsupport/test_fake_qemu.h"
 #include "common/vm_trial.h"
 
 namespace kiv {

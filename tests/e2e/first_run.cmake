@@ -6,7 +6,7 @@ endif()
 add_executable(first_run_tests ${CMAKE_CURRENT_SOURCE_DIR}/first_run_test.cpp
                                ${PROJECT_SOURCE_DIR}/cmake/kiv_test_main.cpp)
 target_compile_definitions(first_run_tests PRIVATE KIV_BUILD_DIR="${CMAKE_BINARY_DIR}")
-target_link_libraries(first_run_tests PRIVATE cdtool GTest::gtest GTest::gmock)
+target_link_libraries(first_run_tests PRIVATE cdtool testsupport GTest::gtest GTest::gmock)
 gtest_discover_tests(first_run_tests
   DISCOVERY_MODE PRE_TEST
   TEST_PREFIX "e2e.first_run."

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <string>
 
-#include "cdtool/frm_cd_build.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/prompter.h"
+#include "testsupport/scripted_prompter.h"
+#include "testsupport/fake_platform.h"
 
 namespace kiv {
 namespace {

@@ -1,0 +1,40 @@
+#pragma once
+// In-place edits of the CD's boot-menu script (and of the advanced tools' boot
+// files): text replacement, same-length byte patches, the password switch and
+// the product-key placeholders. A missing file makes every edit a silent
+// no-op; read or write errors show "Patching Error" and the caller goes on.
+#include <string>
+
+namespace kiv {
+
+class BuildRun;
+class Prompter;
+
+// Every occurrence of `find`, compared without regard to ASCII letter case,
+// replaced by `replacement` (non-overlapping, inserted text not searched
+// again); the file is written back followed by one CR LF.
+void ReplaceTextInFile(const std::string& path, const std::string& find, const std::string& replacement,
+                       Prompter& prompter);
+
+// Byte patch, case-sensitive, every occurrence; overwrites the bytes of each
+// match with `replacement` (callers pass one no longer than `find`, so the
+// length never changes). A match that would run past the end of the file is
+// an error and the file is left as it was.
+void PatchBinaryFile(const std::string& path, const std::string& find, const std::string& replacement,
+                     Prompter& prompter);
+
+// The password switch: on matching texts the script asks for `password`
+// (true); otherwise a message, the script stays unchanged (false).
+bool SetBootPassword(const std::string& scriptPath, const std::string& password,
+                     const std::string& confirmation, Prompter& prompter);
+
+// The build run's password step on kivcd/boot/scripts/main.cds, with its
+// sub-step caption. A confirmed password becomes the run's menu password,
+// whatever the script's own password lines look like.
+void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2);
+
+// Writes the 29-character key (five groups joined by '-') over the five key
+// placeholders and enables the menu action "ShowWinKey".
+void InjectProductKey(const std::string& scriptPath, const std::string& productKey, Prompter& prompter);
+
+}  // namespace kiv

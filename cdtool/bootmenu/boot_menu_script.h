@@ -1,0 +1,82 @@
+#pragma once
+// The CD's boot-menu script (boot/scripts/main.cds), read into a model.
+//
+// The language, one command per line ('#' comments and blank lines ignored;
+// keywords and keys without regard to letter case):
+//   Set Key=Value        MenuTitle, MenuTimeout (seconds, 0 = wait), DefaultAction,
+//                        PasswordRequest (0/1), PasswordString, PasswordPrompt,
+//                        PasswordRetries (1..255), WinKey1..5, ActionN_Text,
+//                        ActionN_Macro (N = 1..99)
+//   :Name                starts a macro, ended by End or Menu; inside it:
+//   RequireFile "p"      the entry is greyed when the file p is not on the CD
+//   RequireFolder "p"    the same for a folder
+//   BootFloppyImage "p", BootFloppyImage2880 "p"   boots a floppy image
+//   BootSector "p"       boots a CD boot sector (.bin)
+//   BootDrive 0x80       boots a hard disk (0x80 the first)
+//   Print "text"         shows a line (%WinKeyN% replaced), WaitKey, then Menu
+//                        goes back to the menu
+// A quoted value runs from the first '"' to the last '"' of its line, so a
+// value with quotes inside (the password is inserted unescaped) stays whole.
+// Everything the parser does not understand is an error naming the script
+// and the line; a script with errors is never half-used.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cdtool/bootmenu/menu_data.h"
+
+namespace kiv {
+
+struct ScriptCommand {
+  enum class Op { RequireFile, RequireFolder, BootFloppyImage, BootFloppyImage2880, BootSector, BootDrive, Print,
+                  WaitKey, Menu, End };
+  Op op = Op::End;
+  std::string arg;  // path as written, or the Print text with its variables replaced
+  int drive = 0;    // BootDrive
+  int line = 0;
+};
+
+struct ScriptMacro {
+  std::string name;
+  int line = 0;
+  std::vector<ScriptCommand> commands;  // the last one is End or Menu
+  // True for a Print ... Menu macro, false for one that boots something.
+  bool ShowsText() const;
+};
+
+struct ScriptAction {
+  std::string text;
+  std::string macro;  // empty: the entry is not shown
+  int textLine = 0;
+  int macroLine = 0;
+};
+
+struct BootMenuScript {
+  std::string path;  // for messages
+  std::string MenuTitle;
+  int MenuTimeout = 0;
+  int DefaultAction = 0;  // 0: none given, the first entry
+  bool PasswordRequest = false;
+  std::string PasswordString;
+  std::string PasswordPrompt = "Password:";
+  int PasswordRetries = 3;
+  std::map<int, ScriptAction> actions;  // by N, in N order
+  std::vector<ScriptMacro> macros;
+  std::vector<std::string> errors;  // "<path>, line 12: ..."
+
+  // The macro of that name (letter case ignored), or null.
+  const ScriptMacro* FindMacro(const std::string& name) const;
+};
+
+// Longest password and prompt the CD's loader can hold.
+inline constexpr size_t kMaxGateText = 127;
+
+// With `data`, the password and the product key are the data's: the script's
+// PasswordRequest and PasswordString lines are read but not used, WinKey1 to
+// WinKey5 are the key's groups, and the ShowWinKey entry is shown exactly
+// when a key is given (a commented-out "#Set ActionN_Macro="ShowWinKey""
+// line counts then, however it is spaced or cased).
+BootMenuScript ParseBootMenuScript(const std::string& text, const std::string& path,
+                                   const MenuData* data = nullptr);
+
+}  // namespace kiv

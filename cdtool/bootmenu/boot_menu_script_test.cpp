@@ -1,0 +1,135 @@
+#include "cdtool/bootmenu/boot_menu_script.h"
+
+#include <gtest/gtest.h>
+
+namespace kiv {
+namespace {
+
+const char* kPath = "/pf/kivcd/boot/scripts/main.cds";
+
+BootMenuScript Parse(const std::string& text) { return ParseBootMenuScript(text, kPath); }
+
+// The one error of a script that should have exactly one.
+std::string OnlyError(const std::string& text) {
+  BootMenuScript s = Parse(text);
+  EXPECT_EQ(s.errors.size(), 1u) << text;
+  return s.errors.empty() ? "" : s.errors[0];
+}
+
+const char* kBootMacro = ":Boot\r\n  BootDrive 0x80\r\n  End\r\n";
+
+TEST(BootMenuScript, ReadsSettingsEntriesAndMacrosWithoutRegardToCase) {
+  BootMenuScript s = Parse(
+      "# comment\r\n\r\n"
+      "set menutitle=\"Kiv Rescue CD\"\r\n"
+      "Set MenuTimeout=30\r\nSET DefaultAction=2\r\n"
+      "Set PasswordRequest=1\r\nSet PasswordRetries=5\r\nSet PasswordPrompt=\"Key:\"\r\n"
+      "Set Action2_Text=\"Second\"\r\nSet Action2_Macro=\"boot\"\r\n"
+      "Set Action1_Text=\"First\"\r\n#Set Action1_Macro=\"Boot\"\r\n"
+      ":Boot\r\n  requirefile \"\\boot\\images\\a.img\"\r\n  BOOTFLOPPYIMAGE2880 \"\\boot\\images\\a.img\"\r\n  end\r\n");
+  ASSERT_TRUE(s.errors.empty()) << s.errors[0];
+  EXPECT_EQ(s.MenuTitle, "Kiv Rescue CD");
+  EXPECT_EQ(s.MenuTimeout, 30);
+  EXPECT_EQ(s.DefaultAction, 2);
+  EXPECT_TRUE(s.PasswordRequest);
+  EXPECT_EQ(s.PasswordRetries, 5);
+  EXPECT_EQ(s.PasswordPrompt, "Key:");
+  ASSERT_EQ(s.actions.size(), 2u);
+  EXPECT_EQ(s.actions.at(1).macro, "");  // commented out
+  EXPECT_EQ(s.actions.at(2).macro, "boot");
+  const ScriptMacro* m = s.FindMacro("BOOT");
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->commands.size(), 3u);
+  EXPECT_EQ(m->commands[1].op, ScriptCommand::Op::BootFloppyImage2880);
+  EXPECT_EQ(m->commands[1].arg, "\\boot\\images\\a.img");
+  EXPECT_EQ(m->commands[1].line, 15);
+  EXPECT_FALSE(m->ShowsText());
+}
+
+TEST(BootMenuScript, QuotedValueRunsToTheLastQuoteOfTheLine) {
+  // Passwords as the build inserts them: unescaped, blanks and all.
+  for (const std::string pw : {"a b", "say \"hi\"", "$HOME\\x", " lead", "trail ", "\"", "=#%"}) {
+    BootMenuScript s = Parse("Set PasswordString=\"" + pw + "\"\r\n");
+    ASSERT_TRUE(s.errors.empty()) << pw << ": " << s.errors[0];
+    EXPECT_EQ(s.PasswordString, pw);
+  }
+  EXPECT_EQ(Parse("Set PasswordString=\"\"\r\n").PasswordString, "");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\r\n"), std::string(kPath) + ", line 1: MenuTitle: the closing \" is missing");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\" # the title\r\n"),
+            std::string(kPath) + ", line 1: MenuTitle: \" # the title\" after the closing \"");
+  EXPECT_EQ(Parse("Set MenuTitle=\"Kiv\"  \t\r\n").MenuTitle, "Kiv");
+}
+
+TEST(BootMenuScript, PrintReplacesTheKeyVariables) {
+  BootMenuScript s = Parse(
+      ":Show\r\n Print \"Key: %WinKey1%-%winkey5% 100%% sure, 50% off\"\r\n WaitKey\r\n Menu\r\n"
+      "Set WinKey1=\"ABCDE\"\r\nSet WinKey5=\"VWXYZ\"\r\n");
+  ASSERT_TRUE(s.errors.empty()) << s.errors[0];
+  EXPECT_EQ(s.FindMacro("show")->commands[0].arg, "Key: ABCDE-VWXYZ 100% sure, 50% off");
+  EXPECT_TRUE(s.FindMacro("show")->ShowsText());
+  EXPECT_EQ(OnlyError(":Show\r\n Print \"%WinKey6%\"\r\n WaitKey\r\n Menu\r\n"),
+            std::string(kPath) + ", line 2: unknown variable %WinKey6% (only %WinKey1% to %WinKey5% are set)");
+}
+
+TEST(BootMenuScript, LinesItDoesNotUnderstandAreErrorsWithTheirLine) {
+  const std::string at = std::string(kPath) + ", line ";
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"x\"\r\nGoto 3\r\n"),
+            at + "2: \"Goto\" is not a command of the boot menu script outside a macro");
+  EXPECT_EQ(OnlyError("Set MenuColour=1\r\n"), at + "1: unknown setting \"MenuColour\"");
+  EXPECT_EQ(OnlyError("Set Action0_Text=\"x\"\r\n"),
+            at + "1: unknown setting \"Action0_Text\" (ActionN_Text or ActionN_Macro, N from 1 to 99)");
+  EXPECT_EQ(OnlyError("Set Action1_Name=\"x\"\r\n"),
+            at + "1: unknown setting \"Action1_Name\" (ActionN_Text or ActionN_Macro, N from 1 to 99)");
+  EXPECT_EQ(OnlyError("Set MenuTimeout 30\r\n"), at + "1: \"Set MenuTimeout 30\" has no \"=\"");
+  EXPECT_EQ(OnlyError(std::string(kBootMacro) + ":X\r\n Reboot\r\n BootDrive 0x80\r\n End\r\n"), at + "5: unknown command \"Reboot\"");
+  EXPECT_EQ(OnlyError(std::string(kBootMacro) + "Set Action1_Text=\"a\"\r\nSet Action1_Macro=\"Missing\"\r\n"),
+            at + "5: Action1_Macro names the macro \"Missing\", which the script does not define");
+  EXPECT_EQ(OnlyError(std::string(kBootMacro) + "Set Action1_Macro=\"Boot\"\r\n"),
+            at + "4: Action1_Macro is set but Action1_Text is not");
+  EXPECT_EQ(OnlyError("Set Action1_Text=\"a\"\r\nSet DefaultAction=4\r\n"),
+            at + "2: DefaultAction=4 names no entry (no Action4_Text)");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"a\"\r\nset menutitle=\"b\"\r\n"), at + "2: menutitle is set twice (first on line 1)");
+}
+
+TEST(BootMenuScript, ValuesOutOfRange) {
+  const std::string at = std::string(kPath) + ", line 1: ";
+  EXPECT_EQ(OnlyError("Set MenuTimeout=-1\r\n"), at + "MenuTimeout=-1 is not a number from 0 to 3599");
+  EXPECT_EQ(OnlyError("Set MenuTimeout=3600\r\n"), at + "MenuTimeout=3600 is not a number from 0 to 3599");
+  EXPECT_EQ(OnlyError("Set PasswordRequest=2\r\n"), at + "PasswordRequest=2 is not a number from 0 to 1");
+  EXPECT_EQ(OnlyError("Set PasswordRetries=0\r\n"), at + "PasswordRetries=0 is not a number from 1 to 255");
+  EXPECT_EQ(OnlyError("Set DefaultAction=x\r\n"), at + "DefaultAction=x is not a number from 1 to 99");
+  EXPECT_EQ(OnlyError(":B\r\n BootDrive 0x00\r\n BootDrive 0x80\r\n End\r\n"),
+            std::string(kPath) + ", line 2: BootDrive \"0x00\" is not a hard disk (0x80 to 0x8F)");
+  EXPECT_EQ(OnlyError("Set PasswordString=\"" + std::string(128, 'p') + "\"\r\n"),
+            at + "PasswordString is 128 bytes long; the CD's loader takes at most 127");
+  EXPECT_TRUE(Parse("Set PasswordString=\"" + std::string(127, 'p') + "\"\r\n").errors.empty());
+  EXPECT_EQ(OnlyError("Set PasswordPrompt=\"" + std::string(200, 'q') + "\"\r\n"),
+            at + "PasswordPrompt is 200 bytes long; the CD's loader takes at most 127");
+  EXPECT_EQ(Parse(":B\r\n BootDrive 0x81\r\n End\r\n").FindMacro("B")->commands[0].drive, 0x81);
+}
+
+TEST(BootMenuScript, MacroStructureIsChecked) {
+  const std::string at = std::string(kPath) + ", line ";
+  EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n:B\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "1: the macro \"A\" has no End or Menu before the next macro");
+  EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n"),
+            at + "1: the macro \"A\" has no End or Menu before the end of the script");
+  EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\"\r\n End\r\n"),
+            at + "3: the macro \"A\" ends without a boot command (BootFloppyImage, BootSector, BootDrive)");
+  EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n BootSector \"\\a.bin\"\r\n End\r\n"),
+            at + "3: \"BootSector\" after the boot command of the macro \"A\"; only End may follow");
+  EXPECT_EQ(OnlyError(":A\r\n Print \"x\"\r\n WaitKey\r\n End\r\n"),
+            at + "4: the macro \"A\" shows text and must end with Menu, not End");
+  EXPECT_EQ(OnlyError(":A\r\n WaitKey\r\n Menu\r\n"),
+            at + "3: the macro \"A\" goes back to the menu without showing anything (no Print)");
+  EXPECT_EQ(OnlyError(std::string(kBootMacro) + ":boot\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "4: the macro \"boot\" is defined twice (first on line 1)");
+  EXPECT_EQ(OnlyError(":A\r\n Set MenuTimeout=1\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "2: \"Set\" inside the macro \"A\" (line 1) before its End or Menu");
+  EXPECT_EQ(OnlyError(":A\r\n BootSector \"\\boot\\my image.bin\"\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "2: BootSector \"\\boot\\my image.bin\": a path on the CD cannot contain a blank");
+  EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n End now\r\n End\r\n"), at + "3: \"End\" takes nothing after it");
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,70 @@
+#include "cdtool/bootmenu/boot_menu_step.h"
+
+#include "cdtool/build/build_run.h"
+#include "cdtool/bootmenu/isolinux_config.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+namespace {
+
+void Halt(BuildRun& run, const std::string& cause) {
+  run.prompter().MsgBox(Message{"A fatal Error occured while writing the boot menu, operation halted\n\n" + cause,
+                                "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  run.Fail(cause);
+}
+
+}  // namespace
+
+void WriteBootMenu(BuildRun& run) {
+  run.SetSubStep("Writing the boot menu");
+  const std::string tree = run.InProgram("kivcd");
+  const std::string script = ResolvePath(JoinPath(tree, NativePath("boot\\scripts\\main.cds")));
+  std::string text;
+  if (!FileExists(script) || !ReadWholeFile(script, text)) {
+    Halt(run, "the boot menu script " + script + " is missing or cannot be read");
+    return;
+  }
+
+  const CdPathExists exists = [&tree](const std::string& cdPath, bool folder) {
+    const std::string real = ResolvePath(tree + NativePath(cdPath));
+    return folder ? FolderExists(real) : FileExists(real);
+  };
+  BootMenu menu = TranslateBootMenu(text, script, exists, &run.menuData);
+  if (!menu.errors.empty()) {
+    std::string all;
+    for (const std::string& e : menu.errors) all += (all.empty() ? "" : "\n") + e;
+    Halt(run, all);
+    return;
+  }
+
+  const std::string loaderPath = ResolvePath(JoinPath(tree, NativePath("boot\\loader.bin")));
+  std::string loader;
+  if (!FileExists(loaderPath) || !ReadWholeFile(loaderPath, loader)) {
+    Halt(run, "the CD's boot loader " + loaderPath + " is missing or cannot be read");
+    return;
+  }
+  std::string error;
+  if (!WritePasswordGate(loader, menu.gate, loaderPath, &error)) {
+    Halt(run, error);
+    return;
+  }
+
+  const std::string folder = ResolvePathPrefix(JoinPath(tree, NativePath("boot\\isolinux")));
+  if (!MakePath(folder)) {
+    Halt(run, "the folder " + folder + " cannot be created");
+    return;
+  }
+  for (const IsolinuxFile& f : menu.files) {
+    const std::string path = JoinPath(folder, f.name);
+    if (!WriteFileAtomic(path, f.text)) {
+      Halt(run, "cannot write " + path);
+      return;
+    }
+  }
+  if (!WriteFileAtomic(loaderPath, loader)) Halt(run, "cannot write " + loaderPath);
+}
+
+}  // namespace kiv

@@ -1,0 +1,15 @@
+#pragma once
+// The build step that turns the tree's boot-menu script into the CD's boot
+// menu: after the script edits (product key, password) and before the ISO,
+// kivcd/boot/scripts/main.cds is translated into the isolinux configuration
+// in kivcd/boot/isolinux/ and the password gate is written into the tree's
+// copy of boot/loader.bin (never the template's). The password and the
+// product key come from the run's menu data, never from the script. Any error shows "Fatal
+// Error" naming the file and line and cancels the build, so no ISO is made.
+namespace kiv {
+
+class BuildRun;
+
+void WriteBootMenu(BuildRun& run);
+
+}  // namespace kiv

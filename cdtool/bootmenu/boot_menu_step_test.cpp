@@ -1,0 +1,141 @@
+// The boot-menu step inside the build run, on a temporary program folder with
+// the shipped menu script and fake bootsmith and mastering tools.
+#include "cdtool/bootmenu/boot_menu_step.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cdtool/build/build_run.h"
+#include "testsupport/build_test_support.h"
+#include "cdtool/bootmenu/password_gate.h"
+#include "common/prompter.h"
+#include "testsupport/scripted_prompter.h"
+
+namespace kiv {
+namespace {
+
+using testing::BootDisksOnly;
+using testing::ProgramFolder;
+using testing::RecordingFrame;
+
+struct CaptionView : MemoryProgressSink {
+  std::vector<std::string> captions;
+  void SetCaption(const std::string& text) override {
+    captions.push_back(text);
+    MemoryProgressSink::SetCaption(text);
+  }
+};
+
+std::string ShippedScript() {
+  std::ifstream in(KIV_CD_TEMPLATE_DIR "/boot/scripts/main.cds", std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class BootMenuStep : public ::testing::Test {
+ protected:
+  ProgramFolder folder;
+  ScriptedPrompter prompter;
+  RecordingFrame frame;
+  BuildRun run{folder.dir, prompter, frame};
+  CaptionView view;
+  const std::string templateScript = "files/kivcd/boot/scripts/main.cds";
+
+  void SetUp() override {
+    run.SetView(&view);
+    testing::WriteText(folder.P(templateScript), ShippedScript());
+    testing::WriteText(folder.P("files/kivcd/boot/isolinux/memdisk"), "memdisk");
+    testing::WriteText(folder.P("files/kivcd/boot/isolinux/chain.c32"), "chain");
+    run.settings = BootDisksOnly(folder);
+  }
+  // The gate block of the tree's loader.
+  std::string Gate() const {
+    std::string loader = folder.Read("kivcd/boot/loader.bin");
+    size_t at = loader.find(kGateMagic);
+    return at == std::string::npos ? "" : loader.substr(at, kGateBlockSize);
+  }
+  // Replaces a line of the template's script, as a user's hand edit would.
+  void EditTemplate(const std::string& from, const std::string& to) {
+    std::string text = folder.Read(templateScript);
+    size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    testing::WriteText(folder.P(templateScript), text);
+  }
+  void ExpectHalted(const std::string& cause) {
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
+    EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
+    EXPECT_EQ(prompter.messages[0].text,
+              "A fatal Error occured while writing the boot menu, operation halted\n\n" + cause);
+    EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+    EXPECT_TRUE(run.page10.LblRight[3].empty()) << "step 4 not completed";
+    EXPECT_FALSE(folder.Exists("kivcd.iso"));
+    EXPECT_FALSE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));
+  }
+};
+
+TEST_F(BootMenuStep, TheBuildWritesTheMenuAndThePasswordIntoTheTree) {
+  run.password.Protect = true;
+  run.password.Password = run.password.Confirmation = "a \"b\" $c \\d";
+  // A hand edit of the template shows up in the menu of the next CD.
+  EditTemplate("Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Our own rescue CD\"");
+  const std::string templateLoader = folder.Read("files/kivcd/boot/loader.bin");
+  run.CmdFinish_Click();
+
+  ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_TRUE(folder.Exists("kivcd.iso"));
+  const std::string cfg = folder.Read("kivcd/boot/isolinux/isolinux.cfg");
+  EXPECT_NE(cfg.find("\nMENU TITLE Our own rescue CD\n"), std::string::npos);
+  // Images the fake bootsmith made are on the CD; the rest is greyed.
+  EXPECT_NE(cfg.find("  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
+                     "  INITRD /boot/images/kivstart.img\n"),
+            std::string::npos);
+  EXPECT_NE(cfg.find("  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n  MENU DISABLE\n"),
+            std::string::npos);
+
+  const std::string pw = "a \"b\" $c \\d";
+  const std::string gate = Gate();
+  ASSERT_EQ(gate.size(), kGateBlockSize);
+  EXPECT_EQ(gate[8], 1);
+  EXPECT_EQ(gate[9], 3);
+  EXPECT_EQ(gate.substr(12, pw.size() + 1), pw + '\0');
+  EXPECT_EQ(folder.Read("files/kivcd/boot/loader.bin"), templateLoader) << "the template is never changed";
+
+  auto at = std::find(view.captions.begin(), view.captions.end(), "Writing the boot menu");
+  ASSERT_NE(at, view.captions.end());
+  auto iso = std::find(view.captions.begin(), view.captions.end(), "Creating Final ISO File");
+  EXPECT_LT(at, iso);
+}
+
+TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
+  run.CmdFinish_Click();
+  ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_EQ(Gate().substr(8, 4), std::string("\0\3\0\36", 4));  // no ask, 3 tries, no password, 30-byte prompt
+}
+
+TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {
+  EditTemplate("Set MenuTimeout=30", "Set MenuTimeout=30 seconds");
+  run.CmdFinish_Click();
+  ExpectHalted(folder.P("kivcd/boot/scripts/main.cds") +
+               ", line 11: MenuTimeout=30 seconds is not a number from 0 to 3599");
+}
+
+TEST_F(BootMenuStep, AMissingScriptHaltsTheBuild) {
+  std::filesystem::remove(folder.P(templateScript));
+  run.CmdFinish_Click();
+  ExpectHalted("the boot menu script " + folder.P("kivcd/boot/scripts/main.cds") + " is missing or cannot be read");
+}
+
+TEST_F(BootMenuStep, ALoaderWithoutGateHaltsTheBuild) {
+  testing::WriteText(folder.P("files/kivcd/boot/loader.bin"), std::string(2048, '\0'));
+  run.CmdFinish_Click();
+  ExpectHalted(folder.P("kivcd/boot/loader.bin") +
+               ": no password gate block (\"KIVGATE1\"); this loader cannot ask for the password");
+}
+
+}  // namespace
+}  // namespace kiv

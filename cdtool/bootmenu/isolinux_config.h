@@ -1,0 +1,69 @@
+#pragma once
+// The CD's boot menu: main.cds translated into the configuration of the
+// isolinux boot manager on the CD (boot/isolinux/isolinux.cfg) and the
+// settings of the password gate.
+//
+// What the script asks for and what isolinux does:
+//   entries (ActionN_Text with ActionN_Macro), in N order   LABEL actionN
+//   RequireFile / RequireFolder not on the CD               MENU DISABLE, the
+//                                                            missing path in the label
+//   BootFloppyImage(2880) "p"          KERNEL memdisk, INITRD p, APPEND floppy
+//   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD)
+//   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
+//   Print ... WaitKey Menu             a submenu: the text, and one entry that
+//                                      goes back to the menu (Enter or Esc)
+// Everything also goes to COM1 (SERIAL 0 115200).
+//
+// A USB stick written with the hybrid ISO gets a menu of its own
+// (usbstick.cfg, which the stick's view of the tree shows isolinux under the
+// name isolinux.cfg): CD boot sectors read the CD in 2048-byte sectors and
+// cannot start from a disk, so their entries are greyed there with
+// "(needs the CD)"; and a stick the BIOS starts from is its first hard disk,
+// so the hard disks the script names move up by one (hd0 -> hd1).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cdtool/bootmenu/menu_data.h"
+#include "cdtool/bootmenu/password_gate.h"
+
+namespace kiv {
+
+struct BootMenuScript;
+
+// What a greyed entry of the stick's menu says after its name.
+inline constexpr const char* kNeedsCdNote = " (needs the CD)";
+
+// The stick's menu, next to isolinux.cfg in boot/isolinux.
+inline constexpr const char* kStickConfigName = "usbstick.cfg";
+
+// Folder on the CD that holds isolinux, its modules and its configuration.
+inline constexpr const char* kIsolinuxFolder = "/boot/isolinux";
+
+struct IsolinuxFile {
+  std::string name;  // inside boot/isolinux/
+  std::string text;
+};
+
+struct BootMenu {
+  std::vector<IsolinuxFile> files;  // isolinux.cfg, usbstick.cfg
+  PasswordGate gate;
+  std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
+};
+
+// Whether a path on the CD ("/boot/images/x.img") exists as a file
+// (folder == false) or as a folder.
+using CdPathExists = std::function<bool(const std::string& cdPath, bool folder)>;
+
+// "\boot\images\x.img" -> "/boot/images/x.img".
+std::string CdPath(const std::string& scriptPath);
+
+// Renders a parsed script that has no errors.
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists);
+
+// The whole translation: script text -> files + gate, or errors. With `data`
+// the gate and the product key are the data's (see ParseBootMenuScript).
+BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPath, const CdPathExists& exists,
+                           const MenuData* data = nullptr);
+
+}  // namespace kiv

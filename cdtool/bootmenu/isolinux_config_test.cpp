@@ -1,0 +1,226 @@
+#include "cdtool/bootmenu/isolinux_config.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "cdtool/bootmenu/boot_menu_edits.h"
+#include "testsupport/build_test_support.h"
+#include "common/prompter.h"
+#include "testsupport/scripted_prompter.h"
+
+namespace kiv {
+namespace {
+
+// The CD tree as a set of paths.
+struct Tree {
+  std::set<std::string> files, folders;
+  CdPathExists Exists() const {
+    return [this](const std::string& p, bool folder) { return (folder ? folders : files).count(p) > 0; };
+  }
+};
+
+Tree IsolinuxTree() {
+  Tree t;
+  t.files = {"/boot/isolinux/memdisk", "/boot/isolinux/chain.c32"};
+  return t;
+}
+
+// The lines of `text` from "LABEL <label>" up to the next LABEL.
+std::string Block(const std::string& text, const std::string& label) {
+  size_t at = text.find("\nLABEL " + label + "\n");
+  if (at == std::string::npos) return "";
+  size_t end = text.find("\nLABEL ", at + 1);
+  return text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+}
+
+std::string TemplateScript() {
+  std::ifstream in(KIV_CD_TEMPLATE_DIR "/boot/scripts/main.cds", std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
+  const std::string script = TemplateScript();
+  ASSERT_FALSE(script.empty());
+  Tree t = IsolinuxTree();
+  t.files.insert({"/boot/images/kivstart.img", "/boot/images/kivemm.img", "/boot/images/kivnet.img"});
+  BootMenu m = TranslateBootMenu(script, "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  ASSERT_EQ(m.files.size(), 2u);  // the product-key entry is off in the template
+  const std::string& cfg = m.files[0].text;
+  EXPECT_EQ(m.files[0].name, "isolinux.cfg");
+  EXPECT_EQ(m.files[1].name, "usbstick.cfg");
+  EXPECT_EQ(cfg.find("SERIAL 0 115200\n"), cfg.find('\n') + 1) << "SERIAL right after the heading comment";
+  EXPECT_NE(cfg.find("\nUI menu.c32\nMENU MARGIN 2\nMENU TITLE Kiv Rescue CD\nTIMEOUT 300\nDEFAULT action1\n"), std::string::npos);
+
+  EXPECT_EQ(Block(cfg, "action1"),
+            "LABEL action1\n  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
+            "  INITRD /boot/images/kivstart.img\n  APPEND floppy\n");
+  EXPECT_EQ(Block(cfg, "action6"),
+            "LABEL action6\n  MENU LABEL Kiv Network Access\n  KERNEL /boot/isolinux/memdisk\n"
+            "  INITRD /boot/images/kivnet.img\n  APPEND floppy\n");
+  EXPECT_EQ(Block(cfg, "action3"), "") << "no macro, not shown";
+  EXPECT_EQ(Block(cfg, "action4"),
+            "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n"
+            "  MENU DISABLE\n");
+  for (const char* greyed : {"action5", "action7", "action8"})
+    EXPECT_NE(Block(cfg, greyed).find("  MENU DISABLE\n"), std::string::npos) << greyed;
+  EXPECT_EQ(Block(cfg, "action9"),
+            "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  COM32 /boot/isolinux/chain.c32\n"
+            "  APPEND hd0\n");
+  // Entries in N order.
+  size_t last = 0;
+  for (int n : {1, 2, 4, 5, 6, 7, 8, 9}) {
+    size_t at = cfg.find("\nLABEL action" + std::to_string(n) + "\n");
+    ASSERT_NE(at, std::string::npos) << n;
+    EXPECT_GT(at, last) << n;
+    last = at;
+  }
+  EXPECT_FALSE(m.gate.ask);
+  EXPECT_EQ(m.gate.retries, 3);
+  EXPECT_EQ(m.gate.prompt, "Enter the password of this CD:");
+}
+
+TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
+  Tree t = IsolinuxTree();
+  t.folders = {"/I386", "/ERDC"};
+  t.files.insert({"/boot/images/w2ksect.bin", "/boot/images/erdc.bin"});
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty());
+  const std::string& cfg = m.files[0].text;
+  // No floppy image at all: the default moves to the first entry that starts.
+  EXPECT_EQ(Block(cfg, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup\n  MENU DEFAULT\n"
+                                   "  BOOT /boot/images/w2ksect.bin\n");
+  EXPECT_EQ(Block(cfg, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003\n"
+                                   "  BOOT /boot/images/erdc.bin\n");
+  EXPECT_NE(cfg.find("\nDEFAULT action4\n"), std::string::npos);
+  EXPECT_NE(Block(cfg, "action1").find("MENU DISABLE"), std::string::npos);
+}
+
+TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSecond) {
+  Tree t = IsolinuxTree();
+  t.folders = {"/I386", "/ERDC"};
+  t.files.insert({"/boot/images/w2ksect.bin", "/boot/images/erdc.bin", "/boot/images/kivnet.img"});
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty());
+  ASSERT_EQ(m.files.size(), 2u);
+  const std::string& cd = m.files[0].text;
+  const std::string& stick = m.files[1].text;
+  EXPECT_EQ(m.files[1].name, kStickConfigName);
+  EXPECT_EQ(Block(stick, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (needs the CD)\n"
+                                     "  MENU DISABLE\n");
+  EXPECT_EQ(Block(stick, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003 (needs the CD)\n"
+                                     "  MENU DISABLE\n");
+  // The script's default needs the CD: on a stick the first entry that can
+  // start takes its place, and the time-out still runs.
+  EXPECT_NE(cd.find("\nDEFAULT action4\n"), std::string::npos);
+  EXPECT_NE(stick.find("\nDEFAULT action6\n"), std::string::npos);
+  EXPECT_NE(stick.find("\nTIMEOUT 300\n"), std::string::npos);
+  EXPECT_NE(Block(stick, "action6").find("  MENU DEFAULT\n"), std::string::npos);
+  // A missing file says so rather than "needs the CD".
+  EXPECT_NE(Block(stick, "action1").find("(missing: kivstart.img)"), std::string::npos);
+  EXPECT_EQ(Block(stick, "action1").find("needs the CD"), std::string::npos);
+  EXPECT_NE(Block(cd, "action9").find("  APPEND hd0\n"), std::string::npos);
+  EXPECT_NE(Block(stick, "action9").find("  APPEND hd1\n"), std::string::npos);
+  // Entries that do not depend on the medium are the same on both.
+  EXPECT_EQ(Block(stick, "action1"), Block(cd, "action1"));
+}
+
+TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
+  Tree t;  // neither memdisk nor chain.c32
+  t.files = {"/boot/images/kivstart.img"};
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty());
+  const std::string& cfg = m.files[0].text;
+  EXPECT_NE(cfg.find("MENU LABEL Kiv Rescue Software (missing: memdisk)"), std::string::npos);
+  EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: chain.c32)"),
+            std::string::npos);
+  // Nothing can start: the menu waits instead of timing out.
+  EXPECT_NE(cfg.find("\nTIMEOUT 0\n"), std::string::npos);
+  EXPECT_EQ(cfg.find("DEFAULT"), std::string::npos);
+}
+
+TEST(IsolinuxConfig, TheProductKeyEntryAfterTheBuildsEditsShowsTheKeyAndGoesBack) {
+  // The script as the build leaves it: key injected, password switched on.
+  testing::ProgramFolder folder;
+  const std::string file = folder.P("main.cds");
+  testing::WriteText(file, TemplateScript());
+  ScriptedPrompter prompter;
+  InjectProductKey(file, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", prompter);
+  SetBootPassword(file, "my \"pass\" $1 \\x", "my \"pass\" $1 \\x", prompter);
+  ASSERT_TRUE(prompter.messages.empty());
+
+  Tree t = IsolinuxTree();
+  t.files.insert("/boot/images/kivstart.img");
+  BootMenu m = TranslateBootMenu(testing::ReadText(file), file, t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  EXPECT_TRUE(m.gate.ask);
+  EXPECT_EQ(m.gate.password, "my \"pass\" $1 \\x");
+
+  ASSERT_EQ(m.files.size(), 2u);
+  const std::string& cfg = m.files[0].text;
+  const size_t at = cfg.find("\nMENU BEGIN action3\n");
+  EXPECT_NE(m.files[1].text.find(cfg.substr(at, cfg.find("MENU END\n", at) - at)), std::string::npos)
+      << "the stick shows the key too";
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(cfg.substr(at + 1, cfg.find("MENU END\n", at) + 9 - at - 1),
+            "MENU BEGIN action3\n  MENU LABEL Show the stored Windows product key\n"
+            "  MENU TITLE Show the stored Windows product key\n"
+            "  LABEL action3text1\n    MENU LABEL Windows product key: ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\n"
+            "    MENU DISABLE\n  MENU SEPARATOR\n"
+            "  LABEL action3back\n    MENU LABEL Press Enter to return to the boot menu\n    MENU DEFAULT\n"
+            "    MENU EXIT\nMENU END\n");
+  EXPECT_LT(cfg.find("LABEL action2\n"), at);
+  EXPECT_GT(cfg.find("LABEL action4\n"), at);
+}
+
+TEST(IsolinuxConfig, ATextEntryIsNeverTheTimeOutsChoice) {
+  Tree t = IsolinuxTree();
+  BootMenu m = TranslateBootMenu(
+      "Set MenuTimeout=5\r\nSet DefaultAction=1\r\n"
+      "Set Action1_Text=\"Note\"\r\nSet Action1_Macro=\"Note\"\r\nSet Action2_Text=\"Disk\"\r\nSet Action2_Macro=\"Hd\"\r\n"
+      ":Note\r\n Print \"one\"\r\n Print \"two\"\r\n WaitKey\r\n Menu\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n",
+      "x.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  const std::string& cfg = m.files[0].text;
+  EXPECT_NE(cfg.find("\nTIMEOUT 50\nDEFAULT action2\n"), std::string::npos);
+  EXPECT_NE(cfg.find("LABEL action1text1\n    MENU LABEL one\n    MENU DISABLE\n"
+                     "  LABEL action1text2\n    MENU LABEL two\n"),
+            std::string::npos);
+}
+
+TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
+  Tree t = IsolinuxTree();
+  BootMenu m = TranslateBootMenu(
+      "Set MenuTimeout=0\r\nSet DefaultAction=2\r\n"
+      "Set Action1_Text=\"One\"\r\nSet Action1_Macro=\"Hd\"\r\nSet Action2_Text=\"Two\"\r\nSet Action2_Macro=\"Hd2\"\r\n"
+      ":Hd\r\n BootDrive 0x80\r\n End\r\n:Hd2\r\n BootDrive 0x81\r\n End\r\n",
+      "x.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  const std::string& cfg = m.files[0].text;
+  EXPECT_EQ(cfg.find("MENU TITLE"), std::string::npos) << "no title set, none written";
+  EXPECT_NE(cfg.find("\nTIMEOUT 0\nDEFAULT action2\n"), std::string::npos);
+  EXPECT_NE(Block(cfg, "action2").find("  MENU DEFAULT\n  COM32 /boot/isolinux/chain.c32\n  APPEND hd1\n"),
+            std::string::npos);
+  EXPECT_EQ(Block(cfg, "action1").find("MENU DEFAULT"), std::string::npos);
+}
+
+TEST(IsolinuxConfig, ScriptErrorsGiveNoFiles) {
+  BootMenu m = TranslateBootMenu("Set MenuTimeout=30\r\nBogus\r\n", "/t/main.cds", IsolinuxTree().Exists());
+  EXPECT_TRUE(m.files.empty());
+  ASSERT_EQ(m.errors.size(), 1u);
+  EXPECT_EQ(m.errors[0].rfind("/t/main.cds, line 2: ", 0), 0u) << m.errors[0];
+}
+
+TEST(IsolinuxConfig, CdPaths) {
+  EXPECT_EQ(CdPath("\\boot\\images\\x.img"), "/boot/images/x.img");
+  EXPECT_EQ(CdPath("boot\\x.bin"), "/boot/x.bin");
+  EXPECT_EQ(CdPath("/I386"), "/I386");
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,26 @@
+#pragma once
+// What the build decides about a CD's boot menu, whatever the menu script
+// says: the password the CD's loader asks for and the Windows product key the
+// menu shows. The script still gives the look (title, prompt, retries, the
+// entries' texts); these two come from the build's own settings, so a script
+// the user edited can never drop or change them.
+#include <optional>
+#include <string>
+
+#include "common/setup_answer.h"
+
+namespace kiv {
+
+// The macro the stored product key is shown by.
+inline constexpr const char* kShowWinKeyMacro = "ShowWinKey";
+
+struct MenuData {
+  // Set: the loader asks for exactly this password. Unset: it never asks.
+  std::optional<std::string> password;
+  // Set: %WinKey1% to %WinKey5% are its five groups, and the entry whose
+  // macro is ShowWinKey is shown (also when its macro line is commented out,
+  // as the shipped script has it). Unset: that entry is left out.
+  std::optional<KeyParts> productKey;
+};
+
+}  // namespace kiv

@@ -1,0 +1,28 @@
+#include "cdtool/build/build_outcome.h"
+
+namespace kiv {
+
+std::string BuildStepName(int step) {
+  static const char* const kNames[] = {"Preparing the work folder",         "Creating kiv Boot Disks",
+                                       "Inserting Windows 2000/XP/2003 Setup Files",
+                                       "Inserting Windows 9x Setup Files",  "Adding kiv Utilities/Advanced Tools",
+                                       "Creating Final ISO File"};
+  return step >= 0 && step <= 5 ? kNames[step] : "step " + std::to_string(step);
+}
+
+std::string BuildOutcome::Summary() const {
+  switch (kind) {
+    case Kind::NotRun:
+      return "Nothing built";
+    case Kind::Made:
+      return "ISO image made: " + isoPath + " (" + std::to_string(isoSize) + " bytes)";
+    case Kind::Cancelled:
+      return "Build cancelled; no ISO image made";
+    case Kind::Failed:
+      break;
+  }
+  std::string text = "Build failed at step " + std::to_string(step) + " (" + BuildStepName(step) + ")";
+  return reason.empty() ? text : text + ": " + reason;
+}
+
+}  // namespace kiv

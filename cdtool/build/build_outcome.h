@@ -1,0 +1,32 @@
+#pragma once
+// What a build run came to, as a value: the finish page, the window title,
+// `--build`'s exit status and last line and the ISO's follow-ups (USB stick,
+// virtual machine) all decide from it, never from a caption.
+#include <cstdint>
+#include <string>
+
+namespace kiv {
+
+struct BuildOutcome {
+  enum class Kind {
+    NotRun,     // Finish has not been pressed
+    Made,       // the ISO was made by this run: `isoPath`, `isoSize`
+    Cancelled,  // the user cancelled, or a stop request ended the run
+    Failed,     // a step failed: `step` (0 the work folder, 1-5 the step lines) and `reason`
+  };
+  Kind kind = Kind::NotRun;
+  std::string isoPath;  // absolute; also set for a run that failed
+  int64_t isoSize = 0;
+  int step = 0;
+  std::string reason;
+
+  bool Made() const { return kind == Kind::Made; }
+  // One line for a console or a log: "ISO image made: <path> (<size> bytes)",
+  // "Build cancelled", or "Build failed at step N (<step name>): <reason>".
+  std::string Summary() const;
+};
+
+// Names of the step lines 1-5 (step 0: preparing the work folder).
+std::string BuildStepName(int step);
+
+}  // namespace kiv

@@ -1,0 +1,348 @@
+#include "cdtool/build/build_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "cdtool/build/add_disks.h"
+#include "cdtool/build/add_win2k.h"
+#include "cdtool/build/add_win9x.h"
+#include "cdtool/build/adv_tools.h"
+#include "cdtool/bootmenu/boot_menu_edits.h"
+#include "cdtool/bootmenu/boot_menu_step.h"
+#include "cdtool/build/iso_step.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/process_runner.h"
+#include "common/progress_copy.h"
+#include "common/prompter.h"
+#include "common/setup_answer.h"
+#include "common/stop_request.h"
+
+namespace kiv {
+
+BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame)
+    : programFolder_(std::move(programFolder)), prompter_(prompter), frame_(frame) {}
+
+BuildRun::~BuildRun() = default;
+
+std::string BuildRun::InProgram(const std::string& relative) const {
+  return JoinPath(programFolder_, NativePath(relative));
+}
+
+void BuildRun::NotifyChanged() {
+  if (Changed) Changed();
+}
+
+// --- the progress sink over LblSub_Step and BarSub_Step ---
+
+void BuildRun::Sink::SetCaption(const std::string& text) {
+  run_.page10.LblSub_Step = text;
+  if (run_.view_) run_.view_->SetCaption(text);
+  run_.NotifyChanged();
+}
+
+void BuildRun::Sink::SetMaximum(int64_t max) {
+  run_.page10.BarSub_StepMax = max;
+  if (run_.view_) run_.view_->SetMaximum(max);
+  run_.NotifyChanged();
+}
+
+void BuildRun::Sink::SetValue(int64_t value) {
+  run_.page10.BarSub_StepValue = value;
+  if (run_.view_) run_.view_->SetValue(value);
+  run_.NotifyChanged();
+}
+
+void BuildRun::Sink::SetBarVisible(bool visible) {
+  run_.page10.BarSub_StepVisible = visible;
+  if (run_.view_) run_.view_->SetBarVisible(visible);
+  run_.NotifyChanged();
+}
+
+void BuildRun::Sink::PumpEvents() {
+  if (run_.view_) run_.view_->PumpEvents();
+  run_.CheckStopRequest();
+}
+
+// --- failures and stops ---
+
+void BuildRun::FatalStepError(const std::string& text, const std::string& reason, int helpTopic) {
+  if (CancelCopy) {
+    if (!reason.empty()) Diagnostic(reason);
+    return;
+  }
+  prompter_.MsgBox(Message{reason.empty() ? text : text + "\r\n\r\n" + reason, "Fatal Error", Icon::Critical,
+                           Buttons::OK, helpTopic, std::nullopt});
+  Fail(reason.empty() ? text : reason);
+}
+
+void BuildRun::RecordFailure(const std::string& reason) {
+  if (outcome_.kind == BuildOutcome::Kind::Failed) return;
+  outcome_.kind = BuildOutcome::Kind::Failed;
+  outcome_.step = currentStep_;
+  outcome_.reason = reason;
+  Diagnostic(outcome_.Summary());
+}
+
+void BuildRun::Fail(const std::string& reason) {
+  // After a Cancel a step may still fail on its way out; the run stays cancelled.
+  if (CancelCopy && outcome_.kind != BuildOutcome::Kind::Failed) return;
+  RecordFailure(reason);
+  if (!CancelCopy) CancelApp();
+}
+
+void BuildRun::CopyTree(const std::string& source, const std::string& destination) {
+  std::string cause, at;
+  if (CopyPathWithProgress(source, destination, sink_, prompter_, kProgramTitle, &cause, &at)) return;
+  if (cause.empty()) return;  // nothing to copy
+  throw StepFailure("Copying \"" + source + "\" to \"" + destination + "\" failed at \"" + (at.empty() ? source : at) +
+                    "\": " + cause);
+}
+
+void BuildRun::CheckStopRequest() {
+  if (stopped_ || !StopRequested()) return;
+  stopped_ = true;
+  Diagnostic("stop requested: cancelling the build");
+  // The programs first, so nothing writes on while their output goes.
+  if (ASyncApp && ASyncApp->Running()) ASyncApp->Kill();
+  if (LaunchApp && LaunchApp->Running()) {
+    LaunchApp->Kill();
+    // Its end notification removes the partial image. The image was not
+    // out of reach, the run was stopped: the finish page says only that.
+    while (LaunchApp && LaunchApp->Poll(std::chrono::milliseconds(20))) {
+    }
+    page9.LblAbortVisible = false;
+  }
+  if (!CancelCopy) CancelApp();
+}
+
+// --- step lines ---
+
+void BuildRun::AnnounceStep(int n) {
+  currentStep_ = n;
+  page10.LblMsgBold[n - 1] = true;
+  NotifyChanged();
+  SetSubStep(page10.LblMsg[n - 1]);
+}
+
+void BuildRun::CompleteStep(int n) {
+  SetSubStep(page10.LblMsg[n - 1] + " completed");
+  page10.LblMsgBold[n - 1] = false;
+  page10.LblRight[n - 1] = kCheckMark;
+  NotifyChanged();
+}
+
+void BuildRun::SkipStep(int n) {
+  page10.LblRight[n - 1] = kCrossMark;
+  NotifyChanged();
+}
+
+// --- programs started without waiting ---
+
+void BuildRun::ASyncShell(const std::vector<std::string>& argv) {
+  ASyncApp = std::make_unique<AsyncProcess>();
+  ASyncApp->DataReceived = [this](const std::string& text) {
+    if (ToolOutput) ToolOutput(text);
+  };
+  ASyncApp->ProcessEnded = [this] { ASyncApp_ProcessEnded(); };
+  if (argv.empty() || !ASyncApp->Start(argv, programFolder_)) {
+    std::string program = argv.empty() ? std::string() : argv[0];
+    std::string why = ASyncApp->Error();
+    prompter_.MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
+                                 program + (why.empty() ? "" : " (" + why + ")"),
+                             "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
+    ASyncAppRunning = false;
+    Fail(program + " cannot be started" + (why.empty() ? "" : ": " + why));
+    return;
+  }
+  ASyncAppRunning = true;
+}
+
+void BuildRun::WaitForASyncApp() {
+  while (ASyncAppRunning) {
+    if (ASyncApp) ASyncApp->Poll(std::chrono::milliseconds(20));
+    sink_.PumpEvents();
+  }
+}
+
+// --- the run ---
+
+void BuildRun::CmdFinish_Click() {
+  if (Finished) {
+    if (running_) {
+      // Pressed after a Cancel while a step is still finishing its work: the
+      // settings are saved and the program ends once the run has unwound.
+      endRequested_ = true;
+      return;
+    }
+    frame_.WriteKivCDINI();
+    frame_.EndProgram();
+    return;
+  }
+  if (running_) return;
+  frame_.SetBackEnabled(false);
+  frame_.SetFinishEnabled(true);
+  frame_.ShowPage(10);
+  frame_.ShowHelp(10, false);
+
+  running_ = true;
+  outcome_ = BuildOutcome{};
+  outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  StoreAnswerRecords();
+  currentStep_ = 0;
+  FinishApp();
+  running_ = false;
+  SettleOutcome();
+
+  Finished = true;
+  frame_.ShowPage(9);
+  frame_.ShowHelp(9, false);
+  NotifyChanged();
+  if (endRequested_) {
+    frame_.WriteKivCDINI();
+    frame_.EndProgram();
+  }
+}
+
+void BuildRun::Prepare_CDDir() {
+  const std::string work = InProgram("kivcd");
+  const std::string tmpl = ResolvePath(InProgram("files\\kivcd"));
+  std::string error;
+  if (!DeleteTree(work)) {
+    const std::string text = "The work folder \"" + work + "\" could not be removed, operation halted";
+    prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    Fail(text);
+    return;
+  }
+  if (!FolderExists(tmpl) || !CopyFolder(tmpl, work, &error)) {
+    const std::string text = "The CD template \"" + tmpl + "\" could not be copied to \"" + work + "\"" +
+                             (error.empty() ? "" : " (" + error + ")") + ", operation halted";
+    prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    Fail(text);
+  }
+}
+
+void BuildRun::CancelApp() {
+  Finished = true;
+  CancelCopy = true;
+  page9.LblFinish = "   Operation canceled";
+  frame_.SetNextVisible(false);
+  frame_.SetFinishVisible(true);
+  frame_.SetBackEnabled(false);
+  frame_.SetCancelEnabled(false);
+  frame_.SetFinishEnabled(true);
+  frame_.ShowPage(9);
+  frame_.ShowHelp(10, false);
+  NotifyChanged();
+}
+
+void BuildRun::StoreAnswerRecords() {
+  // keyfile.txt, which bootsmith and WINNT.SIF read, is made from keyfile2.txt:
+  // it gets the answers of these settings, also when no dialog was shown in
+  // this session (keyfile2.txt is gone after a cleaned session, and --build
+  // shows none).
+  const std::string keyFile2 = InProgram(kKeyFile2);
+  if (WriteWin2KKeyFile(keyFile2, settings.Win2K_Info, /*upperCaseKey=*/true) &&
+      WriteWin9xKeyFile(keyFile2, settings.Win9x_Info, /*upperCaseKey=*/true))
+    return;
+  prompter_.Inform("The Windows installation info could not be saved to \"" + keyFile2 + "\".", "Error",
+                   Icon::Exclamation);
+}
+
+void BuildRun::SettleOutcome() {
+  if (outcome_.kind == BuildOutcome::Kind::Failed) return;
+  if (CancelCopy) {
+    outcome_.kind = BuildOutcome::Kind::Cancelled;
+    return;
+  }
+  // Every step passed: the ISO step has checked that this run wrote the file.
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(outcome_.isoPath, ec);
+  if (ec) {
+    outcome_.kind = BuildOutcome::Kind::Failed;
+    outcome_.step = 5;
+    outcome_.reason = "the ISO image " + outcome_.isoPath + " is not there after the run";
+    return;
+  }
+  outcome_.kind = BuildOutcome::Kind::Made;
+  outcome_.isoSize = static_cast<int64_t>(size);
+}
+
+void BuildRun::FinishApp() {
+  const SessionSettings& s = settings;
+
+  SetSubStep("Cleaning previous sessions workspace");
+  Prepare_CDDir();
+  CheckStopRequest();
+  if (CancelCopy) return;
+  frame_.SetFinishEnabled(false);
+
+  AnnounceStep(1);
+  AddDisks(*this, AddDisksOptions{On(s.BootDisks.Use_LorvaPlus), On(s.BootDisks.AcceptDrivers),
+                                  On(s.Main.Windows9x), On(s.Win9x_Info.In_SetupWin)});
+  if (CancelCopy) return;
+  CompleteStep(1);
+
+  if (On(s.Main.Windows2K)) {
+    AnnounceStep(2);
+    Win2KOptions w;
+    w.Source = s.Win2K_Info.SourceDir;
+    w.DelTreeLang = On(s.Win2K_Info.DelLangFiles);
+    w.SP_exe = s.Win2K_Info.SP_exe;
+    // Only a key that was typed is stored: an empty one leaves the menu alone.
+    if (On(s.Win2K_Info.In_SetupWin) && HasProductKey(s.Win2K_Info.ProductKey)) w.ProductKey = s.Win2K_Info.ProductKey;
+    w.AddInfo_toUnattend = On(s.Win2K_Info.In_Unattend);
+    AddWin2K(*this, w);
+    if (CancelCopy) return;
+    CompleteStep(2);
+  } else {
+    SkipStep(2);
+  }
+
+  if (On(s.Main.Windows9x)) {
+    AnnounceStep(3);
+    AddWin9x(*this, s.Win9x_Info.SourceDir, On(s.Win9x_Info.In_MSBATCH));
+    if (CancelCopy) return;
+    CompleteStep(3);
+  } else {
+    SkipStep(3);
+  }
+
+  AnnounceStep(4);
+  if (On(s.Main.AdvancedTools))
+    AddAdvTools(*this, On(s.AdvTools.Add_ERDCmdr), On(s.AdvTools.Add_BlueCon), s.AdvTools.ERDCmdr_Dir,
+                s.AdvTools.BlueCon_Dir);
+  if (CancelCopy) return;
+  AddKiv_Files(*this, On(s.Locations.kivUtils), On(s.Locations.AddFiles), s.Locations.kivUtils_Dir,
+               s.Locations.AddFiles_Dir);
+  if (CancelCopy) return;
+  if (password.Protect) AddBootPassword(*this, password.Password, password.Confirmation);
+  if (CancelCopy) return;
+  WriteBootMenu(*this);
+  if (CancelCopy) return;
+  CompleteStep(4);
+
+  AnnounceStep(5);
+  StartMKISOFS(*this, s.Main.ISOLocation, On(s.Main.OptimizeISO));
+  while (MKISOFSRunning) {
+    if (LaunchApp) LaunchApp->Poll(std::chrono::milliseconds(20));
+    sink_.PumpEvents();
+  }
+  LaunchApp.reset();
+  if (CancelCopy) return;
+  // A failed mastering still ends the step line; the finish page and the
+  // outcome say "Aborted".
+  CompleteStep(5);
+
+  if (On(s.Main.CleanSession)) {
+    page10.LblSub_StepBold = true;
+    SetSubStep("Cleaning session temperary data");
+    DeleteTree(InProgram("kivcd"));
+    std::string keyFile2 = InProgram("keyfile2.txt");
+    if (FileExists(keyFile2)) std::remove(keyFile2.c_str());
+  }
+  frame_.SetFinishEnabled(true);
+}
+
+}  // namespace kiv

@@ -1,0 +1,217 @@
+#pragma once
+// The build run behind the wizard's Finish button: re-creates the work folder
+// `kivcd` from the CD template, runs the assembly steps in their fixed order,
+// shows them on the five step lines of the progress page (bold while running,
+// a check mark when done, a cross when skipped), and owns the two ends of a
+// session: cancelling (CancelApp) and the second Finish that saves and ends.
+//
+// Everything runs on the caller's thread. Long waits poll the started
+// program and pump the view's events in between, so Cancel stays live; a
+// Cancel only sets flags, and the run stops at its next CancelCopy check.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cdtool/bootmenu/menu_data.h"
+#include "cdtool/build/build_outcome.h"
+#include "cdtool/settings/session_settings.h"
+#include "common/progress_sink.h"
+
+namespace kiv {
+
+class AsyncProcess;
+class Prompter;
+struct IsoRun;
+
+inline constexpr const char* kProgramTitle = "The kiv CD Builder";
+
+// What ends an assembly step early; its text is the reason the step's fatal
+// message shows (the file and the cause).
+struct StepFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kCheckMark = "\u2714";  // step done
+inline constexpr const char* kCrossMark = "\u2718";  // step skipped
+
+// Wizard page 10: the progress page.
+struct ProgressPage {
+  std::string LblWait = "  Please Wait ... Creating the ISO file";
+  std::array<std::string, 5> LblMsg = {"Creating kiv Boot Disks", "Inserting Windows 2000/XP/2003 Setup Files",
+                                       "Inserting Windows 9x Setup Files", "Adding kiv Utilities/Advanced Tools",
+                                       "Creating Final ISO File"};
+  std::array<bool, 5> LblMsgBold{};     // step line being worked on
+  std::array<std::string, 5> LblRight;  // LblRight1..5: "", kCheckMark or kCrossMark
+  std::string LblSub_Step;
+  bool LblSub_StepBold = false;
+  bool LblSub_StepRed = false;  // the mastering tool ran out of disk space
+  int64_t BarSub_StepMax = 100;
+  int64_t BarSub_StepValue = 0;
+  bool BarSub_StepVisible = false;
+};
+
+// Wizard page 9: the finish page (its three link labels belong to the view).
+struct FinishPage {
+  std::string LblFinish = "  Operation completed successfully";
+  std::string LblAbort = "Couldn't access destination ISO File";
+  bool LblAbortVisible = false;
+};
+
+// What the build run asks of the wizard window around it.
+class WizardFrame {
+ public:
+  virtual ~WizardFrame() = default;
+  virtual void SetBackEnabled(bool enabled) = 0;
+  virtual void SetNextVisible(bool visible) = 0;
+  virtual void SetFinishVisible(bool visible) = 0;
+  virtual void SetFinishEnabled(bool enabled) = 0;
+  virtual void SetCancelEnabled(bool enabled) = 0;
+  // Shows FraMain(index) and hides every other page.
+  virtual void ShowPage(int index) = 0;
+  // Keeps an open help window on a page's topic (ForceShow false: only if open).
+  virtual void ShowHelp(int intStep, bool ForceShow) = 0;
+  // Saves the session settings (kivcd.ini) ...
+  virtual void WriteKivCDINI() = 0;
+  // ... and ends the program.
+  virtual void EndProgram() = 0;
+};
+
+class BuildRun {
+ public:
+  BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame);
+  ~BuildRun();
+  BuildRun(const BuildRun&) = delete;
+  BuildRun& operator=(const BuildRun&) = delete;
+
+  // The session's settings at the time Finish was pressed (normalised), and
+  // the boot-menu password typed for this CD.
+  SessionSettings settings;
+  BootPassword password;
+  ProgressPage page10;
+  FinishPage page9;
+
+  // What the run came to; final once the first Finish has returned.
+  const BuildOutcome& Outcome() const { return outcome_; }
+
+  // What the boot menu of this CD shows whatever its script says: the
+  // password the password step took, the key the Windows 2000/XP step stored.
+  MenuData menuData;
+
+  // Form-level flags.
+  bool Finished = false;        // the run has returned, or the session was cancelled
+  bool CancelCopy = false;      // set by CancelApp; the run stops at its next check
+  bool MKISOFSRunning = false;  // the ISO run is going on
+  bool ASyncAppRunning = false; // a program started by ASyncShell is running
+
+  // The view: captions and bar values are mirrored to it, and its
+  // PumpEvents() is what the waits call. May be null (nothing mirrored).
+  void SetView(ProgressSink* view) { view_ = view; }
+  // Called after every change of the two page models.
+  std::function<void()> Changed;
+  // Console output of the programs started through ASyncShell (bootsmith, the
+  // service-pack installer); dropped when unset.
+  std::function<void(const std::string&)> ToolOutput;
+
+  // The cause behind a step's fixed failure message (which names none), for
+  // the console and the log; dropped when unset.
+  std::function<void(const std::string&)> OnDiagnostic;
+  void Diagnostic(const std::string& text) {
+    if (OnDiagnostic) OnDiagnostic(text);
+  }
+
+  // Finish: the first press runs the build, the one after it saves and ends.
+  void CmdFinish_Click();
+  void CmdCancel_Click() { CancelApp(); }
+  void FinishApp();
+  void Prepare_CDDir();
+  void CancelApp();
+
+  // --- for the assembly steps ---
+  const std::string& ProgramFolder() const { return programFolder_; }
+  // Program folder + relative path ('\' or '/' separators).
+  std::string InProgram(const std::string& relative) const;
+  Prompter& prompter() { return prompter_; }
+  WizardFrame& frame() { return frame_; }
+  // LblSub_Step and BarSub_Step as a progress sink; Cancel and event pumping
+  // go to the window.
+  ProgressSink& Progress() { return sink_; }
+  void SetSubStep(const std::string& caption) { sink_.SetCaption(caption); }
+  void NotifyChanged();
+  // Starts a program without waiting (ASyncAppRunning set). When it cannot be
+  // started: "Critical Error" naming the program, then CancelApp.
+  void ASyncShell(const std::vector<std::string>& argv);
+  // Pumps events until the program started by ASyncShell has ended.
+  void WaitForASyncApp();
+  void ASyncApp_ProcessEnded() { ASyncAppRunning = false; }
+
+  // A failed step: its fixed text under the title "Fatal Error" (critical
+  // icon), the reason below it, then Fail. A step that ended because the
+  // run was already cancelled (a stop request) says nothing more.
+  void FatalStepError(const std::string& text, const std::string& reason, int helpTopic = 0);
+  // Records the failure of the step being worked on (the first failure
+  // counts) and cancels the run as CancelApp does.
+  void Fail(const std::string& reason);
+  // Records a failure without cancelling: the ISO step, whose finish page
+  // says "Operation Aborted" itself.
+  void RecordFailure(const std::string& reason);
+  // The step line being worked on: 0 before step 1, then 1-5.
+  int CurrentStep() const { return currentStep_; }
+  // A step's tree copy with progress on LblSub_Step and BarSub_Step. A copy
+  // that fails or stops short throws StepFailure naming the file and the
+  // cause; a source tree that holds no data copies nothing and passes.
+  void CopyTree(const std::string& source, const std::string& destination);
+
+  // A stop request (Ctrl-C, SIGTERM; see stop_request.h) is a Cancel that
+  // also ends the running program: checked wherever the run pumps events.
+  // The ISO run is ended too and its partial image removed.
+  void CheckStopRequest();
+  bool Stopped() const { return stopped_; }
+
+  // Step lines.
+  void AnnounceStep(int n);
+  void CompleteStep(int n);
+  void SkipStep(int n);
+
+  // The ISO run's state (see iso_step.h); null outside step 5.
+  std::unique_ptr<IsoRun> isoRun;
+  std::unique_ptr<AsyncProcess> LaunchApp;
+
+ private:
+  class Sink : public ProgressSink {
+   public:
+    explicit Sink(BuildRun& run) : run_(run) {}
+    void SetCaption(const std::string& text) override;
+    void SetMaximum(int64_t max) override;
+    void SetValue(int64_t value) override;
+    int64_t Value() const override { return run_.page10.BarSub_StepValue; }
+    int64_t Maximum() const override { return run_.page10.BarSub_StepMax; }
+    void SetBarVisible(bool visible) override;
+    bool BarVisible() const override { return run_.page10.BarSub_StepVisible; }
+    void SetCancelEnabled(bool enabled) override { run_.frame_.SetCancelEnabled(enabled); }
+    void PumpEvents() override;
+    bool StopRequested() const override { return run_.stopped_; }
+
+   private:
+    BuildRun& run_;
+  };
+
+  std::string programFolder_;
+  Prompter& prompter_;
+  WizardFrame& frame_;
+  ProgressSink* view_ = nullptr;
+  Sink sink_{*this};
+  std::unique_ptr<AsyncProcess> ASyncApp;
+  bool running_ = false;       // inside FinishApp
+  bool endRequested_ = false;  // second Finish pressed while the run unwinds
+  bool stopped_ = false;       // a stop request was handled
+  int currentStep_ = 0;
+  BuildOutcome outcome_;
+  void SettleOutcome();
+  void StoreAnswerRecords();
+};
+
+}  // namespace kiv

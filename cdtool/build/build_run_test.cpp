@@ -1,0 +1,399 @@
+// The build run on temporary program folders with fake bootsmith and
+// mastering tools: step marks, images, failure messages, cancel, clean-up.
+#include "cdtool/build/build_run.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "cdtool/build/add_disks.h"
+#include "testsupport/build_test_support.h"
+#include "cdtool/build/iso_step.h"
+#include "common/prompter.h"
+#include "common/stop_request.h"
+#include "testsupport/scripted_prompter.h"
+
+namespace kiv {
+namespace {
+
+using testing::BootDisksOnly;
+using testing::ProgramFolder;
+using testing::RecordingFrame;
+
+// A view whose event pump can press Cancel once a condition holds.
+struct CancellingView : MemoryProgressSink {
+  std::function<bool()> when;
+  BuildRun* run = nullptr;
+  int cancels = 0;
+  std::vector<std::string> captions;
+  void SetCaption(const std::string& text) override {
+    captions.push_back(text);
+    MemoryProgressSink::SetCaption(text);
+  }
+  void PumpEvents() override {
+    MemoryProgressSink::PumpEvents();
+    if (run && when && !run->CancelCopy && when()) {
+      ++cancels;
+      run->CmdCancel_Click();
+    }
+  }
+};
+
+class BuildRunTest : public ::testing::Test {
+ protected:
+  ProgramFolder folder;
+  ScriptedPrompter prompter;
+  RecordingFrame frame;
+  BuildRun run{folder.dir, prompter, frame};
+  CancellingView view;
+
+  void SetUp() override {
+    view.run = &run;
+    run.SetView(&view);
+  }
+  std::vector<std::string> Marks() const {
+    return {run.page10.LblRight.begin(), run.page10.LblRight.end()};
+  }
+};
+
+TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, kCrossMark, kCrossMark, kCheckMark, kCheckMark}));
+  for (bool bold : run.page10.LblMsgBold) EXPECT_FALSE(bold);
+  EXPECT_EQ(run.page10.LblSub_Step, "Creating Final ISO File completed");
+  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
+  EXPECT_FALSE(run.page9.LblAbortVisible);
+  EXPECT_TRUE(run.Finished);
+  EXPECT_EQ(frame.page, 9);
+  EXPECT_TRUE(frame.finishEnabled);
+  EXPECT_FALSE(frame.cancelEnabled);  // the ISO step disabled it
+
+  // Images in place, in table order, with the bar's stops.
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "image of kivsoftware");
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivemm.img"), "image of kivsoftware_emm");
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of lorvaplus288");
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivwin.img"));
+  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-t 288 lorvaplus288\n");
+  EXPECT_FALSE(folder.Exists("kivstart.img"));
+
+  EXPECT_EQ(folder.Read("kivcd.iso"), "ISO image");
+  EXPECT_EQ(folder.Read("mkisofs.log").rfind("MkISOFS.EXE Log File\r\n", 0), 0u);
+  EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
+  EXPECT_TRUE(folder.Exists("makecd.sh"));
+  EXPECT_FALSE(folder.Exists("dfl.called"));
+
+  // The second Finish saves the settings and ends.
+  EXPECT_EQ(frame.settingsWritten, 0);
+  run.CmdFinish_Click();
+  EXPECT_EQ(frame.settingsWritten, 1);
+  EXPECT_EQ(frame.ended, 1);
+}
+
+TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {
+  const BootImageRow& lorva = BootImageTable()[3];
+  const BootImageRow& net = BootImageTable()[4];
+  EXPECT_EQ(BootsmithArgv("/p", lorva, false), (std::vector<std::string>{"/p/bootsmith", "-sel", "-t", "288", "lorvaplus288"}));
+  EXPECT_EQ(BootsmithArgv("/p", lorva, true), (std::vector<std::string>{"/p/bootsmith", "-t", "288", "lorvaplus288"}));
+  EXPECT_EQ(BootsmithArgv("/p", BootImageTable()[0], false), (std::vector<std::string>{"/p/bootsmith", "-t", "144", "kivsoftware"}));
+
+  // Windows 98/Me disk and Network Access without the default drivers; the
+  // image left by an earlier build is replaced.
+  testing::WriteText(folder.P("kivcd.old"), "");
+  run.settings = BootDisksOnly(folder);
+  run.settings.BootDisks.Use_LorvaPlus = false;
+  run.settings.BootDisks.AcceptDrivers = false;
+  run.settings.Main.Windows9x = true;
+  run.settings.Win9x_Info.SourceDir = folder.P("empty98");
+  std::filesystem::create_directories(folder.P("empty98"));
+  run.CmdFinish_Click();
+  EXPECT_EQ(folder.Read("bootsmith.calls"),
+            "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-t 144 winsetup\n-sel -t 288 netaccess\n");
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of netaccess");
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivwin.img"), "image of winsetup");
+  (void)net;
+}
+
+TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
+  testing::WriteText(folder.P("fail.kivsoftware"), "");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image \"Kiv Rescue Software\" failed, operation halted");
+  EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
+  EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
+  EXPECT_EQ(prompter.messages[0].helpTopic, 1410);
+  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n");  // no further image
+  EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", "", "", ""}));
+  EXPECT_TRUE(run.page10.LblMsgBold[0]);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  EXPECT_TRUE(frame.finishEnabled);
+  EXPECT_FALSE(frame.backEnabled);
+  EXPECT_FALSE(frame.nextVisible);
+}
+
+TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
+  testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
+  std::filesystem::create_directories(folder.P("keyfile.txt"));  // cannot be written
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image  failed, operation halted");
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+}
+
+TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
+  testing::WriteText(folder.P("fail.lorvaplus288"), "");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text,
+            "The creation the Boot image \"Kiv Rescue Software Plus (Lorva)\" failed, operation halted");
+  EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivemm.img"));
+}
+
+TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
+  std::filesystem::remove(folder.P("bootsmith"));
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_GE(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].title, "Critical Error");
+  EXPECT_NE(prompter.messages[0].text.find(folder.P("bootsmith")), std::string::npos);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+}
+
+TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
+  std::filesystem::remove_all(folder.P("files/kivcd"));
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].title, "Critical Error");
+  EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+}
+
+TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
+  // Windows 2000/XP tree of several files; Cancel is pressed while it copies.
+  for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), std::string(3000, 'x'));
+  testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.Windows2K = true;
+  run.settings.Win2K_Info.SourceDir = folder.P("xp/I386");
+  run.settings.Main.Windows9x = true;
+  run.settings.Win9x_Info.SourceDir = folder.P("xp");
+  view.when = [&] { return view.caption.rfind("Copying : ", 0) == 0; };
+  run.CmdFinish_Click();
+
+  EXPECT_EQ(view.cancels, 1);
+  // The copy ran to its end; step 2 has no mark, no later step ran.
+  EXPECT_TRUE(folder.Exists("kivcd/I386/FILE4.DL_"));
+  EXPECT_TRUE(folder.Exists("kivcd/I386/SETUPLDR.BIN"));
+  EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, "", "", "", ""}));
+  EXPECT_TRUE(run.page10.LblMsgBold[1]);
+  EXPECT_FALSE(folder.Exists("kivcd/WINSETUP"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_TRUE(frame.finishEnabled);
+  EXPECT_EQ(frame.page, 9);
+  // Finish now saves and ends.
+  run.CmdFinish_Click();
+  EXPECT_EQ(frame.settingsWritten, 1);
+  EXPECT_EQ(frame.ended, 1);
+}
+
+TEST_F(BuildRunTest, CleanSessionRemovesTheWorkFilesButKeepsIsoAndLog) {
+  testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.CleanSession = true;
+  run.CmdFinish_Click();
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_FALSE(folder.Exists("kivcd"));
+  EXPECT_FALSE(folder.Exists("keyfile2.txt"));
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+  EXPECT_TRUE(folder.Exists("keyfile.txt"));
+  EXPECT_TRUE(folder.Exists("kivcd.iso"));
+  EXPECT_TRUE(folder.Exists("mkisofs.log"));
+  EXPECT_EQ(run.page10.LblSub_Step, "Cleaning session temperary data");
+  EXPECT_TRUE(run.page10.LblSub_StepBold);
+}
+
+TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.OptimizeISO = true;
+  run.CmdFinish_Click();
+  EXPECT_EQ(folder.Read("dfl.called"), "dfl kivcd link\n");
+  std::string log = folder.Read("mkisofs.log");
+  EXPECT_NE(log.find("Calculating MD5 digests"), std::string::npos);
+  EXPECT_NE(log.find("extents written"), std::string::npos);
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+  // The bar passed the tool's percentages and ended hidden at its maximum.
+  EXPECT_FALSE(run.page10.BarSub_StepVisible);
+  EXPECT_EQ(run.page10.BarSub_StepValue, 100);
+  // However the output was cut into chunks, the one with the size line
+  // ends in that caption.
+  bool sawSize = false;
+  for (const std::string& c : view.captions) sawSize |= c == "Total ISO size : 0 MB";
+  EXPECT_TRUE(sawSize);
+}
+
+TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
+  testing::WriteText(folder.P("mkisofs.nospace"), "");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.page9.LblFinish, "   Operation Aborted");
+  EXPECT_TRUE(run.page9.LblAbortVisible);
+  EXPECT_EQ(run.page9.LblAbort, "Not enough free space to complete the ISO file !!!");
+  EXPECT_TRUE(run.page10.LblSub_StepRed);
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+  // Step 5 still completes: only the ISO run's outcome tells the failure.
+  EXPECT_EQ(run.page10.LblRight[4], kCheckMark);
+}
+
+TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
+  testing::WriteText(folder.P("kivcd.iso"), "last week's CD");
+  testing::WriteScript(folder.P("mkisofs"), "#!/bin/sh\necho 'mkisofs: bad option' >&2\nexit 1\n");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.page9.LblFinish, "   Operation Aborted");
+  EXPECT_EQ(run.page9.LblAbort, "Couldn't access destination ISO File");
+  EXPECT_TRUE(run.page9.LblAbortVisible);
+  EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
+}
+
+// Whoever watches mkisofs.log while the image is made sees this run's output
+// under that name, not the previous run's.
+TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
+  testing::WriteText(folder.P("mkisofs.log"), "the previous run's log");
+  testing::WriteScript(folder.P("mkisofs"),
+                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+                       "echo ' 50.00% done' >&2\n"
+                       "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
+                       "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
+  EXPECT_EQ(folder.Read("seen.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_EQ(folder.Read("mkisofs.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
+  EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
+}
+
+// A stop request (Ctrl-C, SIGTERM) is a Cancel that also ends the running
+// tool: the run does not wait for it, and what it half wrote is removed.
+class StopTest : public BuildRunTest {
+ protected:
+  void SetUp() override {
+    BuildRunTest::SetUp();
+    ClearStopRequest();
+  }
+  void TearDown() override { ClearStopRequest(); }
+  // The tool that wrote its pid into the file still runs a moment after it
+  // was ended (a killed process takes a little while to go).
+  bool Running(const std::string& pidFile) const {
+    const std::string text = folder.Read(pidFile);
+    if (text.empty()) return false;
+    for (int i = 0; i < 100; ++i) {
+      const std::string stat = testing::ReadText("/proc/" + std::to_string(std::stoi(text)) + "/stat");
+      const size_t close = stat.rfind(')');
+      if (close == std::string::npos || stat.compare(close, 3, ") Z") == 0) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+};
+
+TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
+  testing::WriteScript(folder.P("mkisofs"),
+                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+                       "echo $$ > mkisofs.pid\nprintf 'partial' > \"$out\"\necho ' 12.00% done' >&2\nsleep 30\n");
+  // The ISO step disables Cancel; the stop comes anyway.
+  view.when = [] { return false; };
+  bool asked = false;
+  auto pump = [&] {
+    if (!asked && folder.Exists("kivcd.iso") && run.page10.BarSub_StepValue == 12) {
+      asked = true;
+      RequestStop();
+    }
+  };
+  struct StoppingView : CancellingView {
+    std::function<void()> extra;
+    void PumpEvents() override {
+      CancellingView::PumpEvents();
+      if (extra) extra();
+    }
+  } stopping;
+  stopping.extra = pump;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  const auto t0 = std::chrono::steady_clock::now();
+  run.CmdFinish_Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
+
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_TRUE(run.CancelCopy);
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(run.page9.LblAbortVisible);
+  EXPECT_FALSE(run.MKISOFSRunning);
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+  EXPECT_FALSE(Running("mkisofs.pid"));
+  EXPECT_EQ(run.page10.LblRight[4], "");  // step 5 not completed
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  // The log was written in place and holds this run's output.
+  EXPECT_NE(folder.Read("mkisofs.log").find("12.00% done"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
+}
+
+TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
+  testing::WriteScript(folder.P("bootsmith"), "#!/bin/sh\necho $$ > bootsmith.pid\nsleep 30\n");
+  view.when = [] { return false; };
+  struct StoppingView : CancellingView {
+    const testing::ProgramFolder* pf = nullptr;
+    void PumpEvents() override {
+      CancellingView::PumpEvents();
+      if (pf->Exists("bootsmith.pid") && !pf->Read("bootsmith.pid").empty()) RequestStop();
+    }
+  } stopping;
+  stopping.pf = &folder;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_FALSE(Running("bootsmith.pid"));
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_FALSE(folder.Exists("makecd.sh"));  // no later step ran
+}
+
+TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
+  for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), "x");
+  testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
+  view.when = [] { return false; };
+  struct StoppingView : CancellingView {
+    void SetCaption(const std::string& text) override {
+      CancellingView::SetCaption(text);
+      if (text == "Copying : FILE1.DL_") RequestStop();
+    }
+  } stopping;
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.Windows2K = true;
+  run.settings.Win2K_Info.SourceDir = folder.P("xp/I386");
+  run.CmdFinish_Click();
+  EXPECT_TRUE(run.Stopped());
+  EXPECT_TRUE(folder.Exists("kivcd/I386/FILE1.DL_"));
+  EXPECT_FALSE(folder.Exists("kivcd/I386/FILE2.DL_"));
+  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // no Fatal Error for a stop
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,148 @@
+#include "cdtool/build/iso_step.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cdtool/build/build_run.h"
+#include "cdtool/usb/hybrid_iso.h"
+#include "cdtool/build/makecd_script.h"
+#include "cdtool/build/mkisofs_output.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/process_runner.h"
+#include "common/prompter.h"
+
+namespace kiv {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileStamp {
+  bool exists = false;
+  int64_t size = -1;
+  int64_t mtimeNs = 0;
+  uint64_t inode = 0;
+};
+
+FileStamp Stamp(const std::string& path) {
+  FileStamp s;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    s.exists = true;
+    s.size = st.st_size;
+    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.inode = st.st_ino;
+  }
+  return s;
+}
+
+}  // namespace
+
+void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO) {
+  run.frame().SetCancelEnabled(false);
+
+  auto iso = std::make_unique<IsoRun>();
+  iso->isoPath = AbsoluteIsoPath(ISOLocation);
+  FileStamp before = Stamp(iso->isoPath);
+  iso->existedBefore = before.exists;
+  iso->sizeBefore = before.size;
+  iso->mtimeBefore = before.mtimeNs;
+  iso->inodeBefore = before.inode;
+
+  const std::string script = run.InProgram(kMakeCdScript);
+#ifdef _WIN32
+  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->isoPath), OptimizeISO);
+  const std::vector<std::string> argv = {"cmd.exe", "/c", script};
+#else
+  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->isoPath, OptimizeISO);
+  const std::vector<std::string> argv = {"/bin/sh", script};
+#endif
+  bool written = WriteFileAtomic(script, text);
+
+  run.LaunchApp = std::make_unique<AsyncProcess>();
+  run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
+  run.LaunchApp->ProcessEnded = [&run] {
+    LaunchApp_ProcessEnded(run, run.LaunchApp ? run.LaunchApp->ExitCode() : -1);
+  };
+  bool started = written && run.LaunchApp->Start(argv, run.ProgramFolder());
+
+  run.MKISOFSRunning = true;
+  ProgressSink& bar = run.Progress();
+  bar.SetMaximum(100);
+  bar.SetValue(0);
+  bar.SetBarVisible(true);
+
+  // The log is there under its own name from the start, so whoever watches
+  // it follows this run, not the previous one.
+  iso->logPath = run.InProgram(kMkisofsLog);
+  iso->log.open(iso->logPath, std::ios::binary | std::ios::trunc);
+  iso->log << kMkisofsLogHeader << "\r\n";
+  iso->log.flush();
+  run.isoRun = std::move(iso);
+
+  if (!started) {
+    std::string why = written ? run.LaunchApp->Error() : "cannot write " + script;
+    run.Diagnostic(why);
+    run.prompter().MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
+                                      script + " (" + why + ")",
+                                  "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
+    LaunchApp_ProcessEnded(run, -1);
+  }
+}
+
+void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
+  IsoRun* iso = run.isoRun.get();
+  if (!iso || !run.MKISOFSRunning) return;  // output after the end is dropped
+  if (iso->log.is_open()) {
+    iso->log << TextPipe << "\r\n";
+    iso->log.flush();
+  }
+  ChunkEffect fx = ParseMkisofsChunk(TextPipe);
+  if (fx.caption) run.SetSubStep(*fx.caption);
+  if (fx.barValue) run.Progress().SetValue(*fx.barValue);
+  if (fx.noSpace) {
+    run.page10.LblSub_StepRed = true;
+    run.page9.LblAbort = "Not enough free space to complete the ISO file !!!";
+    run.page9.LblAbortVisible = true;
+    run.NotifyChanged();
+  }
+}
+
+void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
+  run.MKISOFSRunning = false;
+  IsoRun* iso = run.isoRun.get();
+  std::string isoPath = iso ? iso->isoPath : AbsoluteIsoPath(run.settings.Main.ISOLocation);
+  if (iso && iso->log.is_open()) iso->log.close();
+
+  FileStamp after = Stamp(isoPath);
+  bool writtenNow = after.exists && (!iso || !iso->existedBefore || after.mtimeNs != iso->mtimeBefore ||
+                                     after.inode != iso->inodeBefore || after.size != iso->sizeBefore);
+  // A mastering tool that failed, or left the older ISO alone, did not make
+  // this CD; neither is reported as a success.
+  std::string why;
+  if (run.page9.LblAbortVisible) why = run.page9.LblAbort;
+  else if (exitCode != 0) why = "the mastering tool ended with exit status " + std::to_string(exitCode);
+  else if (!after.exists) why = "the mastering tool left no image at " + isoPath;
+  else if (!writtenNow) why = "the mastering tool did not write " + isoPath;
+  // The same file made bootable from a USB stick; a failure spoils the ISO.
+  if (why.empty() && !MakeHybridAfterMastering(run, isoPath))
+    why = "the image " + isoPath + " could not be made bootable from a USB stick";
+  const bool aborted = !why.empty();
+  if (aborted) {
+    // A stop request ends the tool on purpose: that run is cancelled, not failed.
+    if (!run.Stopped()) run.RecordFailure(why);
+    run.page9.LblFinish = "   Operation Aborted";
+    run.page9.LblAbortVisible = true;
+    // A half-written image is not a CD: remove what this run left behind.
+    if (writtenNow) std::remove(isoPath.c_str());
+  }
+  if (On(run.settings.Main.CleanSession)) std::remove(run.InProgram(kMakeCdScript).c_str());
+  ProgressSink& bar = run.Progress();
+  bar.SetBarVisible(false);
+  bar.SetValue(bar.Maximum());
+  run.NotifyChanged();
+}
+
+}  // namespace kiv

@@ -1,0 +1,44 @@
+#pragma once
+// Step 5 of the build run: the ISO image. Writes the makecd script into the
+// program folder, runs it through the asynchronous runner (the optional
+// duplicate linker, then the mastering tool), logs every output chunk to
+// mkisofs.log and turns the output's key phrases into the sub-step caption and
+// the bar. The end notification decides success: the ISO must be there, and
+// must have been written by this run.
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "cdtool/settings/session_settings.h"
+
+namespace kiv {
+
+class BuildRun;
+
+inline constexpr const char* kMakeCdScript =
+#ifdef _WIN32
+    "makecd.bat";
+#else
+    "makecd.sh";
+#endif
+inline constexpr const char* kMkisofsLog = "mkisofs.log";
+inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
+
+// State of one ISO run, held by the build run while step 5 lasts.
+struct IsoRun {
+  std::string isoPath;      // absolute
+  std::string logPath;      // <program folder>/mkisofs.log, written as the output arrives
+  std::ofstream log;
+  // The destination before the run, so an older ISO is never taken for this
+  // run's result.
+  bool existedBefore = false;
+  int64_t sizeBefore = -1;
+  int64_t mtimeBefore = 0;
+  uint64_t inodeBefore = 0;
+};
+
+void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO);
+void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe);
+void LaunchApp_ProcessEnded(BuildRun& run, int exitCode);
+
+}  // namespace kiv

@@ -1,0 +1,55 @@
+#include "cdtool/build/makecd_script.h"
+
+#include "common/paths.h"
+
+namespace kiv {
+
+std::string MasteringSwitches() {
+  return std::string(" -volid \"KIV_RESCUE\"") +
+         " -preparer \"Verlanth\"" +
+         " -publisher \"VANTO LTD\"" +
+         " -appid \"Kiv CD Creator\"" +
+         " -iso-level 4" +
+         " -omit-period" +
+         " -no-emul-boot" +
+         " -boot-load-size 4" +
+         " -eltorito-boot boot/loader.bin" +
+         " -hide loader.bin" +
+         " -hide boot.catalog" +
+         " -follow-links -cache-inodes";
+}
+
+std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
+                            bool optimizeISO) {
+  const std::string eol = "\r\n";
+  std::string text = "@echo off" + eol;
+  text += programFolder.substr(0, 2) + eol;
+  text += "cd " + ToLower(programFolder) + eol;
+  if (optimizeISO) text += "dfl.exe kivcd link" + eol;
+  text += "mkisofs.exe " + MasteringSwitches() + " -output " + ToLower(isoLocation) + " kivcd" + eol;
+  return text;
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  out += "'";
+  return out;
+}
+
+std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
+                           bool optimizeISO) {
+  std::string text = "#!/bin/sh\n";
+  // A folder that cannot be entered must not let the tools run elsewhere.
+  text += "cd " + ShellQuote(programFolder) + " || exit 1\n";
+  if (optimizeISO) text += "./dfl kivcd link\n";
+  text += "./mkisofs " + MasteringSwitches() + " -output " + ShellQuote(isoLocation) + " kivcd\n";
+  return text;
+}
+
+}  // namespace kiv

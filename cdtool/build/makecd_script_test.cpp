@@ -1,0 +1,57 @@
+#include "cdtool/build/makecd_script.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "testsupport/build_test_support.h"
+#include "common/process_runner.h"
+
+namespace kiv {
+namespace {
+
+const char* kMastering =
+    "mkisofs.exe  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD Creator\""
+    " -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
+    " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -output ";
+
+TEST(MakeCdBat, FourLinesWithoutOptimisationFiveWithIt) {
+  std::string plain = RenderMakeCdBat("C:\\PROGRA~1\\KIVCD", "C:\\KIVCD.ISO", false);
+  EXPECT_EQ(plain, std::string("@echo off\r\nC:\r\ncd c:\\progra~1\\kivcd\r\n") + kMastering +
+                       "c:\\kivcd.iso kivcd\r\n");
+  std::string optimised = RenderMakeCdBat("D:\\Kiv", "E:\\Out\\My.ISO", true);
+  EXPECT_EQ(optimised, std::string("@echo off\r\nD:\r\ncd d:\\kiv\r\ndfl.exe kivcd link\r\n") + kMastering +
+                           "e:\\out\\my.iso kivcd\r\n");
+}
+
+TEST(MakeCdSh, QuotesEveryPathAndKeepsLetterCase) {
+  std::string text = RenderMakeCdSh("/opt/Kiv CD", "/home/u/My 'best' $(touch x).ISO", true);
+  EXPECT_EQ(text,
+            "#!/bin/sh\n"
+            "cd '/opt/Kiv CD' || exit 1\n"
+            "./dfl kivcd link\n"
+            "./mkisofs  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD "
+            "Creator\" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
+            " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes"
+            " -output '/home/u/My '\\''best'\\'' $(touch x).ISO' kivcd\n");
+  EXPECT_EQ(RenderMakeCdSh("/p", "/i.iso", false).find("dfl"), std::string::npos);
+}
+
+// The shell must hand every path over literally, whatever it contains.
+TEST(MakeCdSh, ShellTakesQuotedTextLiterally) {
+  testing::ProgramFolder folder;
+  const std::string nasty = "a b 'c' \"d\" $(touch pwned) `touch pwned2` \\ * ;";
+  std::string script = "printf '%s' " + ShellQuote(nasty) + " > out.txt\n";
+  testing::WriteText(folder.P("t.sh"), script);
+  RunOptions options;
+  options.workingDir = folder.dir;
+  RunResult r = RunAndCapture({"/bin/sh", folder.P("t.sh")}, options);
+  ASSERT_TRUE(r.ended);
+  EXPECT_EQ(folder.Read("out.txt"), nasty);
+  EXPECT_FALSE(folder.Exists("pwned"));
+  EXPECT_FALSE(folder.Exists("pwned2"));
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,83 @@
+#include "cdtool/build/mkisofs_output.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace kiv {
+namespace {
+
+bool Contains(const std::string& s, const char* phrase) { return s.find(phrase) != std::string::npos; }
+
+std::string TrimBlanks(const std::string& s) {
+  const char* ws = " \t\r\n";
+  size_t b = s.find_first_not_of(ws);
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(ws);
+  return s.substr(b, e - b + 1);
+}
+
+// Plain decimal: optional sign, digits with at most one '.', at least one digit.
+std::optional<double> ReadDecimal(const std::string& t) {
+  if (t.empty()) return std::nullopt;
+  size_t i = 0;
+  if (t[0] == '+' || t[0] == '-') i = 1;
+  bool digit = false, dot = false;
+  for (size_t k = i; k < t.size(); ++k) {
+    char c = t[k];
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !dot) {
+      dot = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digit) return std::nullopt;
+  return std::strtod(t.c_str(), nullptr);  // C locale: '.' is the decimal point
+}
+
+}  // namespace
+
+ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
+  ChunkEffect fx;
+  if (Contains(chunk, "Calculating MD5 digests")) fx.caption = "Calculating MD5 digests";
+  if (Contains(chunk, "Finding duplicate files")) fx.caption = "Finding duplicate files";
+
+  if (Contains(chunk, "Scanning") && !Contains(chunk, "Scanning tree...")) {
+    const std::string word = "Scanning";
+    size_t p = chunk.find(word) + word.size();
+    size_t q = chunk.find(word, p);
+    fx.caption = "Scanning : " + chunk.substr(p, q == std::string::npos ? std::string::npos : q - p);
+  }
+
+  if (Contains(chunk, "Eltorito")) fx.caption = "Writing Booting Info";
+
+  size_t pct = chunk.find('%');
+  if (pct != std::string::npos && chunk.find("%)") != pct && pct >= 5) {
+    std::string t = TrimBlanks(chunk.substr(pct - 5, 5));
+    if (auto v = ReadDecimal(t)) {
+      double rounded = std::nearbyint(*v);  // default rounding: halves to the even neighbour
+      if (rounded >= 0 && rounded <= 100) {
+        fx.barValue = static_cast<int>(rounded);
+        fx.caption = "Creating ISO File : " + t + "% Done";
+      }
+    }
+  }
+
+  size_t e = chunk.find("extents written");
+  if (e != std::string::npos) {
+    size_t m = std::string::npos;
+    for (const char* unit : {"Mb", "MB", "MiB"}) {
+      size_t at = chunk.find(unit, e);
+      if (at < m) m = at;
+    }
+    size_t from = e + 17;  // past "extents written ("
+    if (m != std::string::npos && from <= m)
+      fx.caption = "Total ISO size : " + chunk.substr(from, m - from) + "MB";
+  }
+
+  if (Contains(chunk, "No space left on device")) fx.noSpace = true;
+  return fx;
+}
+
+}  // namespace kiv

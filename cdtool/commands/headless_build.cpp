@@ -1,0 +1,137 @@
+#include "cdtool/commands/headless_build.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "cdtool/build/build_run.h"
+#include "cdtool/wizard/page_checks.h"
+#include "cdtool/wizard/session_defaults.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/platform.h"
+#include "common/prompter.h"
+#include "common/stop_request.h"
+
+namespace kiv {
+
+void ConsoleBuildView::SetCaption(const std::string& text) {
+  if (text == lastCaption_) return;
+  lastCaption_ = text;
+  std::fprintf(out_, "      %s\n", text.c_str());
+  std::fflush(out_);
+}
+
+void ConsoleBuildView::SetMaximum(int64_t max) {
+  max_ = max;
+  lastPercent_ = -1;
+}
+
+void ConsoleBuildView::SetValue(int64_t value) {
+  value_ = value;
+  PrintPercent();
+}
+
+void ConsoleBuildView::SetBarVisible(bool visible) {
+  visible_ = visible;
+  lastPercent_ = -1;
+}
+
+void ConsoleBuildView::PrintPercent() {
+  if (!visible_ || max_ <= 0) return;
+  int percent = static_cast<int>(value_ * 100 / max_);
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
+  std::fprintf(out_, "      %3d%%\n", percent);
+  std::fflush(out_);
+}
+
+void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
+  for (int i = 0; i < 5; ++i) {
+    const std::string& mark = run.page10.LblRight[i];
+    const bool bold = run.page10.LblMsgBold[i];
+    if (bold && !shownBold_[i])
+      std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].c_str());
+    if (mark != shownMarks_[i] && !mark.empty())
+      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark.c_str(), run.page10.LblMsg[i].c_str(),
+                   mark == kCrossMark ? " (skipped)" : "");
+    shownBold_[i] = bold;
+    shownMarks_[i] = mark;
+  }
+  std::fflush(out_);
+}
+
+// The frame around a build without a window: there is nothing to show, and
+// the settings are never written back (the file is the user's).
+class ConsoleFrame : public WizardFrame {
+ public:
+  void SetBackEnabled(bool) override {}
+  void SetNextVisible(bool) override {}
+  void SetFinishVisible(bool) override {}
+  void SetFinishEnabled(bool) override {}
+  void SetCancelEnabled(bool) override {}
+  void ShowPage(int) override {}
+  void ShowHelp(int, bool) override {}
+  void WriteKivCDINI() override {}
+  void EndProgram() override {}
+};
+
+int RunHeadlessBuild(int argc, char** argv) {
+  for (int i = 2; i < argc; ++i)
+    std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes none\n", argv[i]);
+  // Programs started from here (bootsmith) must not open windows either.
+  ::setenv("KIVCD_UI", "console", 1);
+  // Ctrl-C or SIGTERM is a Cancel: the running tool is ended and its partial
+  // output removed (see BuildRun::CheckStopRequest).
+  InstallStopSignals();
+
+  Platform& platform = CurrentPlatform();
+  const std::string programFolder = platform.ProgramFolder();
+  ConsolePrompter prompter;
+  const std::string settingsFile = SettingsPath(programFolder);
+  if (!FileExists(settingsFile))
+    std::fprintf(stderr, "discsmith: no settings file \"%s\": building with the wizard's defaults\n",
+                 settingsFile.c_str());
+  SessionSettings settings = LoadSessionSettings(programFolder, platform);
+
+  // The boot-menu password is never stored in the settings file; a build
+  // without the wizard takes it from the environment.
+  BootPassword password;
+  if (const char* typed = std::getenv("KIVCD_PASSWORD"); typed && *typed)
+    password = BootPassword{true, typed, typed};
+
+  // The page checks, exactly as Next makes them page by page.
+  const PageContext context{programFolder, platform.FirstCdRomDrive(), !settings.Win2K_Info.SP_exe.empty()};
+  if (auto failed = CheckAllPages(settings, password, context)) {
+    std::fprintf(stderr, "Error: %s\n", failed->problem.text.c_str());
+    std::fprintf(stderr, "discsmith: the settings do not pass the check of wizard page %d; nothing built\n",
+                 failed->page);
+    return 1;
+  }
+
+  ConsoleBuildView view(stdout);
+  ConsoleFrame frame;
+  BuildRun run(programFolder, prompter, frame);
+  run.settings = settings;
+  run.password = password;
+  run.SetView(&view);
+  run.Changed = [&] { view.StepLinesChanged(run); };
+  run.ToolOutput = [](const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  };
+  run.OnDiagnostic = [](const std::string& text) { std::fprintf(stderr, "discsmith: %s\n", text.c_str()); };
+
+  std::printf("discsmith: building the CD in %s\n", programFolder.c_str());
+  std::fflush(stdout);
+  run.CmdFinish_Click();
+
+  const BuildOutcome& outcome = run.Outcome();
+  std::printf("%s\n", Trim(run.page9.LblFinish).c_str());
+  if (run.page9.LblAbortVisible) std::printf("%s\n", run.page9.LblAbort.c_str());
+  std::printf("%s\n", outcome.Summary().c_str());
+  if (outcome.Made()) std::printf("ISO image: %s\n", outcome.isoPath.c_str());
+  std::fflush(stdout);
+  return outcome.Made() ? 0 : 1;
+}
+
+}  // namespace kiv

@@ -1,0 +1,183 @@
+// discsmith --build on a temporary program folder with fake outside tools.
+#include "cdtool/commands/headless_build.h"
+
+#include <gtest/gtest.h>
+
+#include "testsupport/build_test_support.h"
+#include "testsupport/cdtool_test_support.h"
+#include "common/platform.h"
+#include "testsupport/fake_platform.h"
+
+namespace kiv {
+namespace {
+
+using testing::ProgramFolder;
+
+class HeadlessBuild : public ::testing::Test {
+ protected:
+  ProgramFolder folder;
+  void SetUp() override {
+    auto platform = std::make_unique<FakePlatform>();
+    platform->programFolder = folder.dir;
+    SetCurrentPlatform(std::move(platform));
+  }
+  void TearDown() override { SetCurrentPlatform(MakeSystemPlatform()); }
+
+  // A settings file as a user could write it; `more` goes after [Main]
+  // (sections of its own, [Locations] included).
+  void WriteSettings(const std::string& iso, const std::string& windows2k = "0",
+                     const std::string& more = "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n") {
+    testing::WriteText(folder.P("kivcd.ini"),
+                       "[Main]\r\nBootDisks      = 1\r\nWindows2K      = " + windows2k + "\r\nWindows9x      = 0\r\n"
+                       "AdvancedTools  = 0\r\nISOLocation    = " + iso + "\r\nCleanSession   = 0\r\n"
+                       "OptimizeISO    = 1\r\n\r\n[BootDisks]\r\nUse_LorvaPlus  = 0\r\nAcceptDrivers  = 0\r\n" + more);
+  }
+  // A Windows XP medium with its setup folder.
+  std::string XpMedium() {
+    testing::WriteText(folder.P("xpcd/I386/SETUPLDR.BIN"), "loader");
+    testing::WriteText(folder.P("xpcd/I386/TXTSETUP.SIF"), "[SourceDisksNames]\r\n");
+    testing::WriteText(folder.P("xpcd/WIN51IP"), "");
+    return folder.P("xpcd/I386");
+  }
+  int Run(std::string& out, std::string& err) {
+    char arg0[] = "discsmith", arg1[] = "--build";
+    char* argv[] = {arg0, arg1, nullptr};
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    int rc = RunHeadlessBuild(2, argv);
+    out = ::testing::internal::GetCapturedStdout();
+    err = ::testing::internal::GetCapturedStderr();
+    return rc;
+  }
+};
+
+TEST_F(HeadlessBuild, BuildsTheSavedSettingsAndPrintsEveryStep) {
+  WriteSettings(folder.P("out dir/my cd.iso"));
+  const std::string settingsBefore = folder.Read("kivcd.ini");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 0) << out << err;
+  EXPECT_EQ(folder.Read("out dir/my cd.iso"), "ISO image");
+  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-sel -t 288 netaccess\n");
+  EXPECT_EQ(folder.Read("dfl.called"), "dfl kivcd link\n");
+  for (const char* line : {"[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
+                           "[1/5] \u2714 Creating kiv Boot Disks\n",
+                           "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
+                           "[5/5] \u2714 Creating Final ISO File\n", "       20%\n",
+                           "Operation completed successfully\n"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n---\n" << out;
+  EXPECT_NE(out.find("ISO image: " + folder.P("out dir/my cd.iso")), std::string::npos);
+  EXPECT_NE(err.find("bootsmith: building kivsoftware"), std::string::npos);  // the tool's own output
+  // The settings file is the input of the run and stays as it was.
+  EXPECT_EQ(folder.Read("kivcd.ini"), settingsBefore);
+}
+
+TEST_F(HeadlessBuild, FailingPageCheckBuildsNothing) {
+  WriteSettings("/proc/no-such-place/cd.iso");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1);
+  EXPECT_NE(err.find("Error: ISO File destination is not correct, check again"), std::string::npos) << err;
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_FALSE(folder.Exists("kivcd"));
+}
+
+TEST_F(HeadlessBuild, FailedImageOrIsoGivesAFailureStatus) {
+  WriteSettings(folder.P("cd.iso"));
+  testing::WriteText(folder.P("fail.kivsoftware_emm"), "");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1);
+  EXPECT_NE(err.find("Fatal Error: The creation the Boot image \"Kiv Rescue Software (EMM386 Support)\" failed"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(out.find("Operation canceled"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+
+  std::filesystem::remove(folder.P("fail.kivsoftware_emm"));
+  testing::WriteText(folder.P("mkisofs.nospace"), "");
+  EXPECT_EQ(Run(out, err), 1);
+  EXPECT_NE(out.find("Operation Aborted\nNot enough free space to complete the ISO file !!!\n"), std::string::npos)
+      << out;
+}
+
+TEST_F(HeadlessBuild, AShortCopyOfTheWindowsFilesFailsTheBuild) {
+  const std::string i386 = XpMedium();
+  std::filesystem::create_directories(folder.P("xpcd/I386/SYSTEM32"));
+  std::filesystem::create_symlink(folder.P("gone/NTOSKRNL.EXE"), folder.P("xpcd/I386/SYSTEM32/NTOSKRNL.EXE"));
+  WriteSettings(folder.P("cd.iso"), "1",
+                "\r\n[Win2K_Info]\r\nSourceDir      = \"" + i386 + "\"\r\n"
+                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  EXPECT_NE(err.find("Fatal Error: A fatal Error occured while integrating the Windows 2000/XP installation, "
+                     "operation halted"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("NTOSKRNL.EXE\": Path Not found"), std::string::npos) << err;
+  EXPECT_NE(out.find("Operation canceled\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("completed successfully"), std::string::npos) << out;
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+}
+
+// The answers saved for the Windows 2000/XP dialog reach keyfile.txt and
+// WINNT.SIF although the dialog was never shown (no keyfile2.txt).
+TEST_F(HeadlessBuild, SavedWindows2000AnswersReachTheAnswerFile) {
+  const std::string i386 = XpMedium();
+  WriteSettings(folder.P("cd.iso"), "1",
+                "\r\n[Win2K_Info]\r\nSourceDir      = \"" + i386 + "\"\r\nSP_exe         = \"\"\r\n"
+                "In_SetupWin    = 1\r\nIn_Unattend    = 1\r\nTemplateFile   = \"\"\r\n"
+                "OwnerName      = \"Ada Tester\"\r\nOrganization   = \"Kiv Lab\"\r\n"
+                "ProductKey     = \"ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\"\r\nComputerName   = \"RESCUE1\"\r\n"
+                "Workgroup      = \"LABGROUP\"\r\nJoinDomain     = \"False\"\r\n"
+                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n");
+  ASSERT_FALSE(folder.Exists("keyfile2.txt"));
+  std::string out, err;
+  ASSERT_EQ(Run(out, err), 0) << out << err;
+  const std::string keys = folder.Read("keyfile.txt");
+  for (const char* line : {"OwnerName=Ada Tester", "Organization=Kiv Lab", "ComputerName=RESCUE1",
+                           "ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", "Workgroup=LABGROUP", "JoinDomain=False"})
+    EXPECT_NE(keys.find(line), std::string::npos) << line << "\n" << keys;
+  const std::string sif = folder.Read("kivcd/I386/WINNT.SIF");
+  for (const char* line : {"FullName=Ada Tester\r\n", "OrgName=Kiv Lab\r\n", "ComputerName=RESCUE1\r\n",
+                           "ProductID=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\n", "JoinWorkgroup=LABGROUP\r\n"})
+    EXPECT_NE(sif.find(line), std::string::npos) << line << "\n" << sif;
+  EXPECT_NE(folder.Read("kivcd/boot/scripts/main.cds").find("Set WinKey1=\"ABCDE\""), std::string::npos);
+}
+
+TEST_F(HeadlessBuild, AnIsoInsideTheWorkFolderIsRefused) {
+  WriteSettings(folder.P("kivcd/out/cd.iso"));
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  EXPECT_NE(err.find("Error: The ISO file \"" + folder.P("kivcd/out/cd.iso") + "\" would be inside the work folder \"" +
+                     folder.P("kivcd") + "\""),
+            std::string::npos)
+      << err;
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  // The same in another letter case, once the work folder is there.
+  std::filesystem::create_directories(folder.P("kivcd"));
+  WriteSettings(folder.P("KIVCD/cd.iso"));
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  EXPECT_NE(err.find("would be inside the work folder"), std::string::npos) << err;
+  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+}
+
+TEST_F(HeadlessBuild, AUtilitiesFolderHoldingTheCdTreeIsRefused) {
+  for (const std::string& dir : {folder.dir, folder.P("kivcd")}) {
+    std::filesystem::create_directories(folder.P("kivcd"));
+    WriteSettings(folder.P("cd.iso"), "0",
+                  "\r\n[Locations]\r\nkivUtils       = \"1\"\r\nkivUtils_Dir   = \"" + dir +
+                      "\"\r\nAddFiles       = \"0\"\r\n");
+    std::string out, err;
+    EXPECT_EQ(Run(out, err), 1) << out << err;
+    EXPECT_NE(err.find("Error: The kiv Utilities folder \"" + dir + "\" holds the CD tree"), std::string::npos) << err;
+    EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  }
+  WriteSettings(folder.P("cd.iso"), "0",
+                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"1\"\r\nAddFiles_Dir   = \"" +
+                    folder.dir + "\"\r\n");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  EXPECT_NE(err.find("Error: The Additional files folder \"" + folder.dir + "\" holds the CD tree"), std::string::npos)
+      << err;
+}
+
+}  // namespace
+}  // namespace kiv

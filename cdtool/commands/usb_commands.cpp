@@ -1,0 +1,89 @@
+#include "cdtool/commands/usb_commands.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cdtool/commands/headless_build.h"
+#include "cdtool/usb/hybrid_iso.h"
+#include "cdtool/wizard/session_defaults.h"
+#include "cdtool/usb/usb_write_model.h"
+#include "cdtool/usb/usb_writer.h"
+#include "common/paths.h"
+#include "common/platform.h"
+#include "common/prompter.h"
+#include "common/vm_trial.h"
+
+namespace kiv {
+namespace {
+
+// The ISO the saved settings name, as the build would write it.
+std::string SavedIsoPath() {
+  Platform& platform = CurrentPlatform();
+  return LoadSessionSettings(platform.ProgramFolder(), platform).Main.ISOLocation;
+}
+
+}  // namespace
+
+int RunTryCommandLine(int argc, char** argv) {
+  std::vector<std::string> args(argv + 2, argv + argc);
+  bool named = !args.empty() && !(args.size() == 1 && args[0] == "--usb");
+  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, RunQemuAndWait, stderr);
+}
+
+int RunWriteUsbCommandLine(int argc, char** argv) {
+  std::vector<std::string> words;
+  bool yes = false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::string(argv[i]) == "--yes")
+      yes = true;
+    else
+      words.push_back(argv[i]);
+  }
+  if (words.empty() || words.size() > 2) {
+    std::fprintf(stderr, "usage: discsmith --write-usb <device> [iso] [--yes]\n");
+    return 2;
+  }
+  UsbWriteRequest request;
+  request.device = words[0];
+  request.iso = words.size() > 1 ? words[1] : SavedIsoPath();
+  // A sysfs and mount table other than the system's, for tests.
+  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment();
+  request.sysRoot = where.sysRoot;
+  request.mountsFile = where.mountsFile;
+
+  // --yes answers the one question; everything else is told on stderr.
+  struct Answering : ConsolePrompter {
+    bool yes = false;
+    Answer MsgBox(const Message& m) override {
+      if (yes && m.buttons == Buttons::YesNo) {
+        std::fprintf(stderr, "%s: %s\n(--yes: Yes)\n", m.title.c_str(), m.text.c_str());
+        return Answer::Yes;
+      }
+      return ConsolePrompter::MsgBox(m);
+    }
+  } prompter;
+  prompter.yes = yes;
+  ConsoleBuildView progress(stdout);
+  std::string why = WriteIsoToUsb(request, prompter, progress);
+  if (!why.empty()) return 1;
+  std::printf("%s is written and verified; it starts the Kiv Rescue CD from USB.\n", request.device.c_str());
+  return 0;
+}
+
+int RunHybridCommandLine(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: discsmith --hybrid <iso>\n");
+    return 2;
+  }
+  std::string mbr = JoinPath(CurrentPlatform().ProgramFolder(), kIsoHybridMbr);
+  std::string why = MakeIsoHybrid(argv[2], mbr);
+  if (!why.empty()) {
+    std::fprintf(stderr, "discsmith: %s\n", why.c_str());
+    return 1;
+  }
+  std::printf("%s now also starts from a USB stick.\n", argv[2]);
+  return 0;
+}
+
+}  // namespace kiv

@@ -1,0 +1,108 @@
+#pragma once
+// The CD builder's session settings (kivcd.ini) as a plain value: one member
+// a key, named after the key, grouped by section. The wizard fills its
+// controls from it and writes it back; the build run, `--build`, `--try`,
+// `--write-usb` and the finish page take the value and never a form.
+//
+// Flags keep the stored digit (0 unchecked, 1 checked, 2 greyed) so a file
+// reads and writes back unchanged; On() is how the build reads them.
+#include <string>
+
+#include "common/setup_answer.h"
+
+namespace kiv {
+
+inline constexpr const char* kSettingsFile = "kivcd.ini";
+
+// A check box flag counts as set when checked or greyed.
+inline bool On(int flag) { return flag != 0; }
+
+struct SessionSettings {
+  struct MainSection {
+    int BootDisks = 1;
+    int Windows2K = 1;
+    int Windows9x = 1;
+    int AdvancedTools = 0;
+    std::string ISOLocation;  // absolute once loaded (see NormaliseSettings)
+    int CleanSession = 0;
+    int OptimizeISO = 0;
+  } Main;
+
+  struct BootDisksSection {
+    int Use_LorvaPlus = 1;
+    int AcceptDrivers = 1;
+  } BootDisks;
+
+  // TemplateFile, OwnerName, Organization, ProductKey, ComputerName,
+  // Workgroup and JoinDomain are the answer record's own members.
+  struct Win2KSection : Win2KInfo {
+    std::string SourceDir;
+    std::string SP_exe;  // empty: no service pack is integrated
+    int In_SetupWin = 1;
+    int In_Unattend = 0;
+    int DelLangFiles = 0;
+  } Win2K_Info;
+
+  // OptimizedFor, OwnerName, Organization, ProductKey, ComputerName and
+  // Workgroup are the answer record's own members.
+  struct Win9xSection : Win9xInfo {
+    std::string SourceDir;
+    int In_MSBATCH = 0;
+    int In_SetupWin = 1;
+  } Win9x_Info;
+
+  struct LocationsSection {
+    int kivUtils = 1;
+    std::string kivUtils_Dir;
+    int AddFiles = 1;
+    std::string AddFiles_Dir;
+  } Locations;
+
+  struct AdvToolsSection {
+    int Add_BlueCon = 0;
+    int Add_ERDCmdr = 0;
+    std::string BlueCon_Dir;
+    std::string ERDCmdr_Dir;
+  } AdvTools;
+
+  bool operator==(const SessionSettings&) const;
+};
+
+// The boot-menu password of one build. Never stored in kivcd.ini.
+struct BootPassword {
+  bool Protect = false;  // "Password Protect the created CD"
+  std::string Password;
+  std::string Confirmation;
+};
+
+// The user's home folder (stands in for drive C: in the design defaults).
+std::string HomeFolder();
+// Trimmed text in double quotes, unless already enclosed in them; "" stays "\"\"".
+std::string QuotedText(const std::string& text);
+
+// <programFolder>/kivcd.ini
+std::string SettingsPath(const std::string& programFolder);
+
+// Every key read from an existing file; a missing key reads as empty (a flag
+// as 0). Not normalised.
+SessionSettings ReadKivCdIni(const std::string& path);
+
+// The file's exact bytes: padded key literals, quoted texts, CR LF.
+std::string KivCdIniText(const SessionSettings& settings);
+
+// Writes through a temporary file beside `path`; false when that fails.
+bool WriteKivCdIni(const std::string& path, const SessionSettings& settings);
+
+// Blanks around every text removed and the ISO location made absolute (a relative one is taken from the current
+// folder), so everybody looks at the same file.
+void NormaliseSettings(SessionSettings& settings);
+
+// The ISO path as the makecd script names it: absolute, a relative one taken
+// from the current folder.
+std::string AbsoluteIsoPath(const std::string& ISOLocation);
+
+// The product key the build stores: the five groups, or none when every
+// group is empty.
+bool HasProductKey(const KeyParts& key);
+
+}  // namespace kiv

@@ -1,0 +1,60 @@
+#include "cdtool/wizard/form_build.h"
+
+#include "cdtool/wizard/frm_cd_build.h"
+
+namespace kiv {
+
+void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
+  for (size_t i = 0; i < 5; ++i) {
+    form.LblMsg[i].Caption = run.page10.LblMsg[i];
+    form.LblMsg[i].Bold = run.page10.LblMsgBold[i];
+    form.LblRight[i].Caption = run.page10.LblRight[i];
+  }
+  form.LblWait.Caption = run.page10.LblWait;
+  form.LblSub_Step.Caption = run.page10.LblSub_Step;
+  form.LblSub_Step.Bold = run.page10.LblSub_StepBold;
+  form.LblSub_Step.Red = run.page10.LblSub_StepRed;
+  form.BarSub_Step.Max = run.page10.BarSub_StepMax;
+  form.BarSub_Step.Value = run.page10.BarSub_StepValue;
+  form.BarSub_Step.Visible = run.page10.BarSub_StepVisible;
+  form.LblFinish.Caption = run.page9.LblFinish;
+  form.LblAbort.Caption = run.page9.LblAbort;
+  form.LblAbort.Visible = run.page9.LblAbortVisible;
+  form.Finished = run.Finished;
+  form.CancelCopy = run.CancelCopy;
+  form.MKISOFSRunning = run.MKISOFSRunning;
+  form.ASyncAppRunning = run.ASyncAppRunning;
+}
+
+void FormFrame::SetBackEnabled(bool enabled) { form_.CmdBack.Enabled = enabled; }
+void FormFrame::SetNextVisible(bool visible) { form_.CmdNext.Visible = visible; }
+void FormFrame::SetFinishVisible(bool visible) { form_.CmdFinish.Visible = visible; }
+void FormFrame::SetFinishEnabled(bool enabled) { form_.CmdFinish.Enabled = enabled; }
+void FormFrame::SetCancelEnabled(bool enabled) { form_.CmdCancel.Enabled = enabled; }
+void FormFrame::ShowPage(int index) { form_.ShowPage(index); }
+void FormFrame::ShowHelp(int intStep, bool ForceShow) { form_.ShowHelp(intStep, ForceShow); }
+void FormFrame::WriteKivCDINI() { form_.WriteKivCDINI(); }
+void FormFrame::EndProgram() { form_.QuitRequested = true; }
+
+FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame) {
+  run.SetView(&form.Progress());
+  run.Changed = [this] { MirrorBuildToForm(run, form); };
+}
+
+void RunFormBuild(FrmCDBuild& form) {
+  if (!form.ActiveBuild) form.ActiveBuild = std::make_shared<FormBuild>(form);
+  std::shared_ptr<FormBuild> build = form.ActiveBuild;  // kept alive while the run unwinds
+  if (!build->run.Finished) {
+    build->run.settings = form.Settings();
+    build->run.password = form.Password();
+  }
+  form.BuildRunning = true;
+  build->run.CmdFinish_Click();
+  form.BuildRunning = false;
+  MirrorBuildToForm(build->run, form);
+  form.LblEnding.Visible = false;
+  // The close box was granted while the run was stopping: end now, unsaved.
+  if (form.CloseAfterRun) form.QuitRequested = true;
+}
+
+}  // namespace kiv

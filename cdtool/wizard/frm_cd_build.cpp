@@ -1,0 +1,259 @@
+#include "cdtool/wizard/frm_cd_build.h"
+
+#include "cdtool/wizard/page_checks.h"
+#include "common/desktop_open.h"
+#include "common/file_ops.h"
+#include "common/links.h"
+#include "common/paths.h"
+#include "common/platform.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+namespace {
+
+Message ErrorMessage(const std::string& text, Icon icon) {
+  return Message{text, "Error", icon, Buttons::OK, 0, std::nullopt};
+}
+
+}  // namespace
+
+FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform)
+    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform) {
+  TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
+  TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
+  HelpWindowOpen = [] { return false; };
+}
+
+FrmCDBuild::~FrmCDBuild() = default;
+
+FrmWin9xInfo& FrmCDBuild::Win9xInfo() {
+  if (!win9x_) win9x_ = std::make_unique<FrmWin9xInfo>(programFolder_, platform_, prompter_);
+  win9x_->EnsureLoaded();
+  return *win9x_;
+}
+
+FrmWin2KInfo& FrmCDBuild::Win2KInfo() {
+  if (!win2k_) win2k_ = std::make_unique<FrmWin2KInfo>(programFolder_, prompter_);
+  win2k_->EnsureLoaded();
+  return *win2k_;
+}
+
+void FrmCDBuild::Form_Load() {
+  if (FileExists(SettingsPath())) ReadKivCDINI();
+  ShowPage(0);
+}
+
+void FrmCDBuild::ShowPage(int page) {
+  if (page >= 0 && page < kPageCount) VisiblePage = page;
+}
+
+// ---- check boxes and their enabling rules
+
+void FrmCDBuild::SetCheck(CheckBox& box, int value) {
+  if (box.Value == value) return;
+  box.Value = value;
+  OnCheckChanged(box);
+}
+
+void FrmCDBuild::ClickCheck(CheckBox& box) { SetCheck(box, box.Value == 0 ? 1 : 0); }
+
+void FrmCDBuild::FollowInfoButton(CheckBox& changed, CheckBox& other, Button& button) {
+  if (!other.Checked()) button.Enabled = changed.Checked();
+}
+
+void FrmCDBuild::OnCheckChanged(CheckBox& box) {
+  const bool on = box.Checked();
+  if (&box == &ChkGet_kivdisks) {
+    // The boot disks are always part of the CD.
+    if (box.Value != 1) SetCheck(box, 1);
+  } else if (&box == &ChkSlipstream) {
+    LblSP.Enabled = TxtSP_exe.Enabled = CmdBrw_spexe.Enabled = on;
+  } else if (&box == &ChkERDC) {
+    LblERDC.Enabled = TxtERDC.Enabled = CmdBrw_ERDC.Enabled = on;
+  } else if (&box == &ChkBCon) {
+    LblBCon.Enabled = TxtBCon.Enabled = CmdBrw_BCon.Enabled = on;
+  } else if (&box == &ChkKivUtils) {
+    LblUtils.Enabled = TxtUtils_Loc.Enabled = CmdExp_Utils.Enabled = CmdBrw_Utils.Enabled = on;
+  } else if (&box == &ChkAddFiles) {
+    LblAddFiles.Enabled = TxtAddFiles_Loc.Enabled = CmdExp_AddFiles.Enabled = CmdBrw_AddFiles.Enabled = on;
+  } else if (&box == &ChkPassProtect) {
+    LblPass1.Enabled = TxtPass1.Enabled = LblPass2.Enabled = TxtPass2.Enabled = on;
+  } else if (&box == &ChkWin2KInfo_Assis) {
+    FollowInfoButton(box, ChkWin2KInfo_Unattend, CmdSetWin2KInfo);
+  } else if (&box == &ChkWin2KInfo_Unattend) {
+    FollowInfoButton(box, ChkWin2KInfo_Assis, CmdSetWin2KInfo);
+  } else if (&box == &ChkWin9xInfo_Assis) {
+    FollowInfoButton(box, ChkWin9xInfo_MSBatch, CmdSetWin9xInfo);
+  } else if (&box == &ChkWin9xInfo_MSBatch) {
+    FollowInfoButton(box, ChkWin9xInfo_Assis, CmdSetWin9xInfo);
+  }
+}
+
+// ---- page sequence
+
+std::string FrmCDBuild::FirstCdRom() const { return platform_.FirstCdRomDrive(); }
+
+void FrmCDBuild::CmdNext_Click() {
+  bool stay = false;
+  SessionSettings values = ControlSettings();
+  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
+  // The checks of the page being left, on the values; the defaults it fills
+  // in show in the (empty) boxes.
+  auto leave = [&](int page) {
+    FillPageDefaults(page, values, context);
+    auto fillEmpty = [](TextBox& box, const std::string& value) {
+      if (box.Text.empty()) box.Text = value;
+    };
+    fillEmpty(Txt_i386_Loc, values.Win2K_Info.SourceDir);
+    fillEmpty(TxtWin9x_Loc, values.Win9x_Info.SourceDir);
+    fillEmpty(TxtERDC, values.AdvTools.ERDCmdr_Dir);
+    fillEmpty(TxtBCon, values.AdvTools.BlueCon_Dir);
+    fillEmpty(TxtUtils_Loc, values.Locations.kivUtils_Dir);
+    fillEmpty(TxtAddFiles_Loc, values.Locations.AddFiles_Dir);
+    for (const PageProblem& problem : CheckPage(page, values, Password(), context)) {
+      prompter_.MsgBox(ErrorMessage(problem.text, problem.icon));
+      stay = true;
+    }
+  };
+
+  if (Step == 0) CmdBack.Enabled = true;
+
+  if (Step == 1) {
+    const bool guessed = ChkGet_Win2k.Checked() && Txt_i386_Loc.Text.empty();
+    leave(1);
+    if (guessed) IdentifyWinVer(context.firstCdRom);
+    if (!ChkGet_Win2k.Checked() && !stay) ++Step;
+  }
+  if (Step == 2) {
+    leave(2);
+    if (!ChkGet_Win2k.Checked() && !stay) ++Step;
+  }
+  if (Step == 3) {
+    leave(3);
+    if (!ChkGet_Win9x.Checked() && !stay) ++Step;
+  }
+  if (Step == 4) {
+    leave(4);
+    if (!ChkGet_Advtools.Checked() && !stay) ++Step;
+  }
+  if (Step == 5) leave(5);
+  if (Step == 6) leave(6);
+  if (Step == 7) {
+    const bool mismatch = ChkPassProtect.Checked() && TxtPass1.Text != TxtPass2.Text;
+    leave(7);
+    if (mismatch) {
+      TxtPass1.Text.clear();
+      TxtPass2.Text.clear();
+    }
+    TxtSummery.Text = GenerateSummery();
+  }
+
+  if (stay) --Step;
+  if (Step == 7) {
+    CmdNext.Visible = false;
+    CmdFinish.Visible = true;
+  }
+  if (Step < kLastWizardPage) ++Step;
+  ShowPage(Step);
+  ShowHelp(255, false);
+}
+
+void FrmCDBuild::CmdBack_Click() {
+  if (Step == 8) {
+    CmdNext.Visible = true;
+    CmdFinish.Visible = false;
+  }
+  if (Step == 1) CmdBack.Enabled = false;
+  if (Step == 6 && !ChkGet_Advtools.Checked()) --Step;
+  if (Step == 5 && !ChkGet_Win9x.Checked()) --Step;
+  if (Step == 4 && !ChkGet_Win2k.Checked()) --Step;
+  if (Step == 3 && !ChkGet_Win2k.Checked()) --Step;
+  if (Step > 0) --Step;
+  ShowPage(Step);
+  ShowHelp(255, false);
+}
+
+// ---- help and links
+
+void FrmCDBuild::ShowHelp(int step, bool force) {
+  if (!force && !(HelpWindowOpen && HelpWindowOpen())) return;
+  if (step == 255) step = Step;
+  prompter_.ShowHelpTopic(HelpTopic(step));
+}
+
+void FrmCDBuild::CmdHelp_Click() { ShowHelp(255, true); }
+
+void FrmCDBuild::LblLink_Home_Click() { OpenLinkTarget(platform_, prompter_, LinkTarget(Link::Home, programFolder_)); }
+void FrmCDBuild::LblLink_Tools_Click() {
+  OpenLinkTarget(platform_, prompter_, LinkTarget(Link::Tools, programFolder_));
+}
+void FrmCDBuild::LblLink_BootMenu_Click() {
+  OpenLinkTarget(platform_, prompter_, LinkTarget(Link::BootMenu, programFolder_));
+}
+
+// ---- browse and explore buttons
+
+std::string FrmCDBuild::BrowseFolderInto(TextBox& box, const std::string& title) {
+  const std::string chosen = prompter_.BrowseForFolder(box.Text, title);
+  if (!chosen.empty()) box.Text = chosen;
+  return chosen;
+}
+
+void FrmCDBuild::CmdBrw_i386_loc_Click() {
+  const std::string chosen = BrowseFolderInto(Txt_i386_Loc, "Select Windows 2000/XP Location");
+  if (chosen.empty()) return;
+  const size_t cut = chosen.find_last_of("/\\");
+  IdentifyWinVer(cut == std::string::npos ? std::string() : chosen.substr(0, cut));
+}
+
+void FrmCDBuild::CmdBrw_Win9xLoc_Click() { BrowseFolderInto(TxtWin9x_Loc, "Select Windows 98/Me Location"); }
+void FrmCDBuild::CmdBrw_ERDC_Click() { BrowseFolderInto(TxtERDC, "Select ERD Commander CD Root"); }
+void FrmCDBuild::CmdBrw_BCon_Click() { BrowseFolderInto(TxtBCon, "Select BlueCon CD Root"); }
+void FrmCDBuild::CmdBrw_Utils_Click() { BrowseFolderInto(TxtUtils_Loc, "Select 'kiv_utilities' folder location"); }
+void FrmCDBuild::CmdBrw_AddFiles_Click() {
+  BrowseFolderInto(TxtAddFiles_Loc, "Select 'Additional Files' folder location");
+}
+
+void FrmCDBuild::CmdBrw_ISOfile_Click() {
+  const std::string chosen = prompter_.SaveFileDialog("Specify the destination ISO file",
+                                                      {FileFilter{"CDROM Image (*.iso)", "*.iso"}}, TxtISOLoc.Text);
+  if (!chosen.empty()) TxtISOLoc.Text = chosen;
+}
+
+void FrmCDBuild::CmdBrw_spexe_Click() {
+  const std::string chosen = prompter_.OpenFileDialog(
+      "Specify the Windows Service pack file", {FileFilter{"Executable file (*.exe)", "*.exe"}}, TxtSP_exe.Text);
+  if (!chosen.empty()) TxtSP_exe.Text = chosen;
+}
+
+void FrmCDBuild::CmdExp_Utils_Click() { ExploreFolder(platform_, prompter_, ResolvePath(TxtUtils_Loc.Text)); }
+void FrmCDBuild::CmdExp_AddFiles_Click() {
+  ExploreFolder(platform_, prompter_, ResolvePath(TxtAddFiles_Loc.Text));
+}
+
+FrmWin2KInfo& FrmCDBuild::CmdSetWin2KInfo_Click() {
+  FrmWin2KInfo& dialog = Win2KInfo();
+  dialog.Show();
+  return dialog;
+}
+
+FrmWin9xInfo& FrmCDBuild::CmdSetWin9xInfo_Click() {
+  FrmWin9xInfo& dialog = Win9xInfo();
+  dialog.Show();
+  return dialog;
+}
+
+// ---- progress sink of page 10
+
+void CdBuildProgress::SetCaption(const std::string& text) { form_.LblSub_Step.Caption = text; }
+void CdBuildProgress::SetMaximum(int64_t max) { form_.BarSub_Step.Max = max; }
+void CdBuildProgress::SetValue(int64_t value) { form_.BarSub_Step.Value = value; }
+int64_t CdBuildProgress::Value() const { return form_.BarSub_Step.Value; }
+int64_t CdBuildProgress::Maximum() const { return form_.BarSub_Step.Max; }
+void CdBuildProgress::SetBarVisible(bool visible) { form_.BarSub_Step.Visible = visible; }
+bool CdBuildProgress::BarVisible() const { return form_.BarSub_Step.Visible; }
+void CdBuildProgress::SetCancelEnabled(bool enabled) { form_.CmdCancel.Enabled = enabled; }
+void CdBuildProgress::PumpEvents() { form_.PumpEvents(); }
+
+}  // namespace kiv

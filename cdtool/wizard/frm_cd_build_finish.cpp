@@ -1,0 +1,103 @@
+// The ends of a session: Finish (start the build run, or leave the program
+// after it), Cancel and the close box. The build run itself (FinishApp and the
+// assembly steps) plugs in at CmdFinish_Click.
+#include "cdtool/wizard/frm_cd_build.h"
+
+#include <filesystem>
+
+#include "cdtool/wizard/form_build.h"
+#include "cdtool/build/iso_step.h"
+#include "common/paths.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+void FrmCDBuild::CmdFinish_Click() {
+  if (ActiveBuild) {
+    // After a Cancel the run may still be finishing a step (a disk being made);
+    // the program ends when it has stopped, and says so meanwhile.
+    if (Finished && BuildRunning) ShowEnding();
+    ActiveBuild->run.CmdFinish_Click();
+    return;
+  }
+  if (Finished) {
+    WriteKivCDINI();
+    QuitRequested = true;
+    return;
+  }
+  RunFormBuild(*this);
+}
+
+void FrmCDBuild::CmdCancel_Click() { CancelApp(); }
+
+const BuildOutcome& FrmCDBuild::Outcome() const {
+  static const BuildOutcome kNotRun;
+  return ActiveBuild ? ActiveBuild->run.Outcome() : kNotRun;
+}
+
+bool FrmCDBuild::IsoMade() const {
+  std::error_code ec;
+  return VisiblePage == kFinishPage && !BuildRunning && Outcome().Made() &&
+         std::filesystem::is_regular_file(Outcome().isoPath, ec);
+}
+
+std::string FrmCDBuild::IsoFile() const {
+  if (Outcome().kind != BuildOutcome::Kind::NotRun) return Outcome().isoPath;
+  const std::string iso = Trim(TxtISOLoc.Text);
+  return iso.empty() ? "" : AbsoluteIsoPath(iso);
+}
+
+void FrmCDBuild::CancelApp() {
+  if (ActiveBuild) {
+    ActiveBuild->run.CancelApp();
+    return;
+  }
+  Finished = true;
+  CancelCopy = true;
+  LblFinish.Caption = "   Operation canceled";
+  CmdNext.Visible = false;
+  CmdFinish.Visible = true;
+  CmdBack.Enabled = false;
+  CmdCancel.Enabled = false;
+  CmdFinish.Enabled = true;
+  ShowPage(kFinishPage);
+  ShowHelp(kProgressPage, false);
+}
+
+bool FrmCDBuild::Form_QueryUnload() {
+  if (QuitRequested || !BuildRunning) return true;
+  if (!Finished) {
+    if (!CmdCancel.Enabled) {
+      // The ISO step cannot be cancelled; closing now would leave it running unseen.
+      prompter_.Inform("The ISO file is being created and can no longer be cancelled.\n"
+                       "The window can be closed when it is done.",
+                       "Please Wait", Icon::Information);
+      return false;
+    }
+    const Answer answer = prompter_.MsgBox(Message{"The rescue CD is being built.\nCancel the build and close the window?",
+                                                   "Cancel Build", Icon::Question, Buttons::YesNo, 0, Answer::No});
+    if (answer != Answer::Yes) return false;
+    CancelApp();
+  }
+  // Cancelled, but a step is still finishing its work: close once it has.
+  CloseAfterRun = true;
+  ShowEnding();
+  return false;
+}
+
+void FrmCDBuild::ShowEnding() {
+  const bool diskBuilder = ActiveBuild && ActiveBuild->run.ASyncAppRunning && LblMsg[0].Bold;
+  LblEnding.Caption = diskBuilder ? "The program ends when the disk builder has finished"
+                                  : "The program ends when the current step has finished";
+  LblEnding.Visible = true;
+  CmdFinish.Enabled = false;
+}
+
+void FrmCDBuild::PumpEvents() {
+  const bool programRunning = ActiveBuild && ActiveBuild->run.ASyncAppRunning;
+  if (programWasRunning_ && !programRunning) RaiseRequested = true;
+  programWasRunning_ = programRunning;
+  if (OnPumpEvents) OnPumpEvents();
+}
+
+}  // namespace kiv

@@ -1,0 +1,63 @@
+#pragma once
+// The Windows 98/Me installation information dialog (model). Loaded on first
+// access, then kept for the whole run: OK and Cancel only hide it.
+#include <array>
+#include <optional>
+#include <string>
+
+#include "cdtool/wizard/form_controls.h"
+#include "common/setup_answer.h"
+
+namespace kiv {
+
+class Platform;
+class Prompter;
+
+class FrmWin9xInfo {
+ public:
+  FrmWin9xInfo(std::string programFolder, const Platform& platform, Prompter& prompter);
+
+  std::string Caption = "Windows 9x Installation Info";
+  std::array<TextBox, 5> TxtKeyPart;
+  TextBox TxtOwner{"kivUser"};
+  TextBox TxtOrg{"VANTO LTD."};
+  TextBox TxtPCName{"kivPC"};
+  TextBox TxtWorkgroup{"VANTO_LTD"};
+  TextBox TxtOSType{"Microsoft Windows 98"};
+  Button CmdOK{"OK"};
+  Button CmdCancel{"Cancel"};
+  static constexpr int kKeyPartLength = 5;
+
+  // True while shown; the key boxes move the focus only then.
+  bool Visible = false;
+  bool Loaded() const { return loaded_; }
+  // Runs Form_Load once (first access).
+  void EnsureLoaded();
+  // Key box to focus next (0..4), or 5 for OK; the view takes and clears it.
+  std::optional<int> FocusRequest;
+
+  // Keys the text into box i, cut to the box length, and runs the change handler.
+  void SetKeyPart(int i, const std::string& text);
+  void TxtKeyPart_Change(int i);
+
+  void Form_Load();
+  void FillSetupDataFromKeyFile(const std::string& keyFile);
+  void FillSetupDataFromReg();
+  // Writes [Win9xInfo] of keyfile2.txt; false (and a message) when it fails.
+  bool FillSetupDataToKeyFile();
+
+  void Show();
+  void CmdOK_Click();
+  void CmdCancel_Click();
+
+  Win9xInfo Record() const;
+  void SetRecord(const Win9xInfo& info);
+
+ private:
+  std::string programFolder_;
+  const Platform& platform_;
+  Prompter& prompter_;
+  bool loaded_ = false;
+};
+
+}  // namespace kiv

@@ -1,0 +1,50 @@
+#pragma once
+// The checks the wizard's Next makes when it leaves a page, on the settings
+// value, so the window and `--build` decide alike. Leaving a page may also
+// fill fields the next page shows with their defaults (the CD-ROM drive's
+// I386 or WIN98 folder, the program folder's utilities folders).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cdtool/settings/session_settings.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+struct PageContext {
+  std::string programFolder;
+  std::string firstCdRom;  // mount point of the first CD-ROM drive, or ""
+  // "Integrate Service Pack" (the window's check box; without a window: a
+  // service-pack path is stored).
+  bool slipstream = false;
+};
+
+struct PageProblem {
+  std::string text;  // shown under the title "Error"
+  Icon icon = Icon::Critical;
+};
+
+// Wizard pages 1 to 7 (0 is the welcome page, 8 the summary).
+inline constexpr int kFirstCheckedPage = 1;
+inline constexpr int kLastCheckedPage = 7;
+
+// The defaults leaving page `step` puts into empty fields.
+void FillPageDefaults(int step, SessionSettings& settings, const PageContext& context);
+
+// The problems that keep Next on page `step`, each shown in turn; none when
+// the page passes. A page whose part of the CD is not chosen has nothing to
+// check.
+std::vector<PageProblem> CheckPage(int step, const SessionSettings& settings, const BootPassword& password,
+                                   const PageContext& context);
+
+// Pages 1 to 7 in turn, as Next walks them: the defaults filled in, and the
+// first problem with the page it was found on.
+struct PagesProblem {
+  int page = 0;
+  PageProblem problem;
+};
+std::optional<PagesProblem> CheckAllPages(SessionSettings& settings, const BootPassword& password,
+                                          const PageContext& context);
+
+}  // namespace kiv

@@ -1,0 +1,36 @@
+// The settings a session starts from, without a wizard window: the saved
+// file, or the defaults of a first run.
+#include "cdtool/wizard/session_defaults.h"
+
+#include "cdtool/wizard/frm_win2k_info.h"
+#include "cdtool/wizard/frm_win9x_info.h"
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/prompter.h"
+
+namespace kiv {
+
+SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform) {
+  SessionSettings s;
+  s.Main.ISOLocation = JoinPath(HomeFolder(), "kivcd.iso");
+  s.Win2K_Info.SP_exe = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
+  // The answer records as their dialogs fill them when they load: those load
+  // handlers only read files and never ask anything.
+  ConsolePrompter silent(nullptr, nullptr);
+  FrmWin2KInfo win2k(programFolder, silent);
+  win2k.EnsureLoaded();
+  static_cast<Win2KInfo&>(s.Win2K_Info) = win2k.Record();
+  FrmWin9xInfo win9x(programFolder, platform, silent);
+  win9x.EnsureLoaded();
+  static_cast<Win9xInfo&>(s.Win9x_Info) = win9x.Record();
+  return s;
+}
+
+SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform) {
+  const std::string path = SettingsPath(programFolder);
+  SessionSettings s = FileExists(path) ? ReadKivCdIni(path) : DefaultSessionSettings(programFolder, platform);
+  NormaliseSettings(s);
+  return s;
+}
+
+}  // namespace kiv

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+#include "cdtool/settings/session_settings.h"
+
+namespace kiv {
+
+class Platform;
+
+// The settings of a first run (no kivcd.ini): the wizard's design defaults,
+// with the ISO and the service pack in the user's home folder, and the two
+// answer records as their dialogs fill them on load (the Windows 2000/XP
+// template; keyfile2.txt, keyfile.txt or the registry for 98/Me).
+SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform);
+
+// The program folder's kivcd.ini when there is one, the defaults otherwise;
+// normalised either way.
+SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform);
+
+}  // namespace kiv

@@ -1,0 +1,94 @@
+// The review text of page 8: every choice of the wizard, one per line.
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "cdtool/wizard/frm_cd_build.h"
+#include "common/paths.h"
+
+namespace kiv {
+
+namespace {
+
+const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+// "ddd mm, dd, yyyy": weekday, month, day, year.
+std::string SummaryDate(const std::tm& t) {
+  const int wday = (t.tm_wday >= 0 && t.tm_wday < 7) ? t.tm_wday : 0;
+  return std::string(kWeekdays[wday]) + " " + TwoDigits(t.tm_mon + 1) + ", " + TwoDigits(t.tm_mday) + ", " +
+         std::to_string(t.tm_year + 1900);
+}
+
+std::string Bool(const CheckBox& box) { return box.Checked() ? "True" : "False"; }
+
+struct Section {
+  std::string head;
+  std::vector<std::string> items;
+};
+
+}  // namespace
+
+std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
+  std::vector<Section> sections;
+  sections.push_back({"[Contents of the CD]",
+                      {"kiv Boot Disks (kiv Software - kiv Net) :  " + Bool(ChkGet_kivdisks),
+                       "Microsoft Windows 2000/XP/2003 Setup Files :  " + Bool(ChkGet_Win2k),
+                       "Microsoft Windows 98/98SE/Me Setup Files :  " + Bool(ChkGet_Win9x),
+                       "Advanced Tools :  " + Bool(ChkGet_Advtools)}});
+  sections.push_back({"[ISO File Options]",
+                      {"Save the generated ISO file to :  " + Trim(TxtISOLoc.Text),
+                       "Clean Session's temporary files after completing :  " + Bool(ChkCleanSession),
+                       "Password Protect the created CD :  " + Bool(ChkPassProtect)}});
+  sections.push_back({"[BootDisk Images Options]",
+                      {"Use the Lorva Plus disk for Network Access :  " + Bool(ChkGet_kivnetplus),
+                       "Accept default list of Network drivers :  " + Bool(ChkSelectDrivers)}});
+  if (ChkGet_Win2k.Checked())
+    sections.push_back({"[Windows 2000/XP/2003 Details]",
+                        {"Location of Windows Setup Files :  " + QuotedText(Txt_i386_Loc.Text),
+                         "Integrate Service Pack :  " + Bool(ChkSlipstream),
+                         "Location of Service Pack exe file :  " + QuotedText(TxtSP_exe.Text),
+                         "Store this info in the kiv Win2K Setup Assistant :  " + Bool(ChkWin2KInfo_Assis),
+                         "Store this info in the Windows 2000/XP Installation :  " + Bool(ChkWin2KInfo_Unattend),
+                         "Remove Extra Languages Files :  " + Bool(ChkDelTree_Lang)}});
+  if (ChkGet_Win9x.Checked())
+    sections.push_back({"[Windows 98/98SE/Me Details]",
+                        {"Location of Windows Setup Files :  " + QuotedText(TxtWin9x_Loc.Text),
+                         "Store this info in the kiv Setup Assistant :  " + Bool(ChkWin9xInfo_Assis),
+                         "Store this info in the Windows Installation :  " + Bool(ChkWin9xInfo_MSBatch)}});
+  if (ChkGet_Advtools.Checked())
+    sections.push_back({"[Advanced Tools]",
+                        {"ERD Commander 2002/2003 Location :  " + QuotedText(TxtERDC.Text),
+                         "O&O BlueCon XXL Pro Location :  " + QuotedText(TxtBCon.Text)}});
+  sections.push_back({"[kiv Utilities / Additional Files]",
+                      {"Location of the kiv Utilities :  " + QuotedText(TxtUtils_Loc.Text),
+                       "Location of the Additional Files Folder :  " + QuotedText(TxtAddFiles_Loc.Text)}});
+
+  std::string text;
+  auto line = [&](const std::string& l) { text += l + "\r\n"; };
+  line("Review you options and Settings below...");
+  line("Press Back if there is any option you need to change...");
+  line("");
+  line("Generated at : " + SummaryDate(now));
+  line("");
+  line("");
+  for (size_t i = 0; i < sections.size(); ++i) {
+    line(sections[i].head);
+    for (const auto& item : sections[i].items) line(item);
+    if (i + 1 < sections.size()) {
+      line("");
+      line("");
+    }
+  }
+  return text;
+}
+
+std::string FrmCDBuild::GenerateSummery() const {
+  const std::time_t t = std::time(nullptr);
+  std::tm now{};
+  localtime_r(&t, &now);
+  return GenerateSummery(now);
+}
+
+}  // namespace kiv

@@ -1,0 +1,160 @@
+// RunBatch: the batch sequence, step by step, with its FrmWait status lines.
+#include "disktool/batch/batch_run.h"
+
+#include <cstdio>
+
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/prompter.h"
+#include "disktool/wizard/builder_session.h"
+#include "disktool/drivers/frm_drivers.h"
+#include "disktool/wizard/frm_wait.h"
+#include "disktool/output/image_target.h"
+
+namespace kiv {
+
+std::vector<std::string> DriverListLines(const FrmDrivers& drivers) {
+  std::vector<std::string> lines;
+  lines.push_back(drivers.Caption + ": " + drivers.ColumnHeader[0] + " / " + drivers.ColumnHeader[1]);
+  for (const DriverItem& item : drivers.LV) {
+    lines.push_back(std::string(item.Checked ? "  \u2714 " : "  \u2718 ") + item.Name + "  " + item.Description);
+  }
+  return lines;
+}
+
+void ConsoleSelectDrivers(FrmDrivers& drivers) {
+  for (const std::string& line : DriverListLines(drivers)) std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  drivers.CmdOK_Click();
+}
+
+std::string BatchSummaryText(const BatchOptions& o) {
+  auto yes = [](bool b) { return std::string(b ? "True" : "False"); };
+  return "There has been an invalid parameter,\r\n"
+         "check your settings before starting the batch mode :\r\n"
+         "\r\n"
+         "Disk Name : " + o.DiskName + "\r\n" +
+         "Target : " + o.Target + "\r\n" +
+         "Plugin to Apply : " + (o.Plugin.empty() ? std::string("None") : o.Plugin) + "\r\n" +
+         "Image Type : " + (o.ImageType == 2 ? "2.88 MB" : "1.44 MB") + "\r\n" +
+         "Select Drivers : " + yes(o.SelectDrivers) + "\r\n" +
+         "Load Product key from keyfile.txt : " + yes(o.UseKeyFile) + "\r\n";
+}
+
+std::string BatchDestination(const std::string& programFolder, const std::string& target) {
+  return IsAbsolutePath(target) ? target : JoinPath(programFolder, NativePath(target));
+}
+
+int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers) {
+  Prompter& prompter = wizard.prompter();
+  if (o.HadError) {
+    const Answer a = prompter.MsgBox(Message{BatchSummaryText(o), "Check your Command Line Parameters",
+                                             Icon::Exclamation, Buttons::OKCancel, 0, Answer::Cancel});
+    if (a != Answer::OK) return 1;
+  }
+
+  // A target that the build would destroy or lose is refused before
+  // anything is prepared.
+  if (!o.Target.empty()) {
+    const std::string& folder = wizard.ProgramFolder();
+    const std::string problem = ImageTargetProblem(folder, BatchDestination(folder, o.Target));
+    if (!problem.empty()) {
+      prompter.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      return 1;
+    }
+  }
+
+  // Whatever the engine puts on the wait window's line (its build stages,
+  // the driver list step) is shown as soon as it changes.
+  std::string shown;
+  auto forward = [&] {
+    if (wizard.WaitStatus != shown) {
+      shown = wizard.WaitStatus;
+      wait.SetStatus(shown);
+    }
+    wait.Pump();
+  };
+  auto status = [&](const std::string& text) {
+    wizard.WaitStatus = text;
+    forward();
+  };
+  auto previous = wizard.Changed;
+  wizard.Changed = [&] {
+    if (previous) previous();
+    forward();
+  };
+  struct Restore {
+    FrmWizard& w;
+    std::function<void()> changed;
+    ~Restore() { w.Changed = changed; }
+  } restore{wizard, previous};
+  auto end = [&](int code) {
+    wait.Hide();
+    return code;
+  };
+
+  wait.Show();
+  shown = wizard.WaitStatus;
+  wait.SetStatus(shown);
+
+  wizard.InitApp();
+  if (wizard.BuildCancelled) return end(1);
+
+  status("Getting a list of Disks Configuration ...");
+  wizard.Fill_DiskList();
+
+  status("Getting Disk Configuration INI file ...");
+  int row = 0;
+  for (size_t i = 0; i < wizard.LV_Disk.size(); ++i) {
+    if (wizard.LV_Disk[i].Name == o.DiskName) row = static_cast<int>(i) + 1;
+  }
+  if (row == 0) {
+    wait.Hide();
+    prompter.MsgBox(Message{"The disk \"" + o.DiskName + "\" doesn't exist", "Critical error", Icon::Critical,
+                            Buttons::OK, 0, std::nullopt});
+    wizard.RemoveWorkFiles();
+    return 1;
+  }
+  wizard.SelectedDisk = row;
+
+  const std::string lower = ToLower(o.DiskName);
+  status("Processing " + lower + ".ini file ...");
+  if (!wizard.Init_Lists(lower + ".ini") || wizard.BuildCancelled) return end(1);
+
+  status("Getting Drivers Settings ...");
+  wizard.GetDiskAndDriverSettings();
+  if (wizard.BuildCancelled) return end(1);
+
+  if (wizard.NeedSetupWin) {
+    status("Creating the SetupWin module ...");
+    if (FileExists(wizard.Resolve("keyfile.txt")) || o.UseKeyFile) wizard.FillSetupDataFromKeyFile();
+    else wizard.FillSetupDataFromReg();
+    if (!wizard.CreateSetupInf() || wizard.BuildCancelled) return end(1);
+  }
+  if (wizard.NeedSetupNT) {
+    status("Creating the SetupNT module ...");
+    if (!wizard.CreateSetupNT() || wizard.BuildCancelled) return end(1);
+  }
+
+  status("Getting files list to be copied to the floppy image ...");
+  wizard.FillInitialList();
+
+  if (o.ImageType == 2) wizard.OptImage28_Click();
+  else wizard.OptImage14_Click();
+
+  if (!o.Target.empty()) {
+    wizard.TxtDest = BatchDestination(wizard.ProgramFolder(), o.Target);
+  }
+
+  if (o.SelectDrivers) {
+    wizard.LoadDriverLists();
+    forward();
+    if (showDrivers) showDrivers(wizard.Drivers);
+  }
+
+  status("Creating the floppy image file ...");
+  const bool made = wizard.FinishApp(o.Plugin);
+  return end(made && !wizard.BuildCancelled && FileExists(NativePath(wizard.TxtDest)) ? 0 : 1);
+}
+
+}  // namespace kiv

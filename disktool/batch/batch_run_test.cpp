@@ -1,0 +1,220 @@
+// RunBatch on the small wizard folder (fake outside tools).
+#include "disktool/batch/batch_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wait.h"
+#include "testsupport/wizard_test_folder.h"
+
+namespace kiv {
+namespace {
+
+using test::ProgramFolder;
+using test::Wizard;
+
+struct Batch {
+  ProgramFolder pf;
+  std::unique_ptr<Wizard> w;
+  MemoryWaitWindow wait;
+  int driverDialogs = 0;
+  std::vector<std::string> listed;
+
+  Batch() {
+    test::SeedWizardDisks(pf);
+    w = std::make_unique<Wizard>(pf);
+  }
+  int Run(BatchOptions o) {
+    return RunBatch(w->form, o, wait, [this](FrmDrivers& d) {
+      ++driverDialogs;
+      for (const DriverItem& item : d.LV) listed.push_back(item.Name);
+      d.CmdOK_Click();
+    });
+  }
+};
+
+BatchOptions Disk(const std::string& name, const std::string& target = "") {
+  BatchOptions o;
+  o.DiskName = name;
+  o.Target = target;
+  return o;
+}
+
+TEST(RunBatch, StatusLinesInOrderAndTheImage) {
+  Batch b;
+  ASSERT_EQ(b.Run(Disk("plain")), 0);
+  EXPECT_TRUE(b.pf.Exists("plain.img"));
+  const std::vector<std::string> expected = {
+      "Copying Files ... Please wait, this should take only few seconds",
+      "Getting a list of Disks Configuration ...",
+      "Getting Disk Configuration INI file ...",
+      "Processing plain.ini file ...",
+      "Getting Drivers Settings ...",
+      "Getting files list to be copied to the floppy image ...",
+      "Creating the floppy image file ..."};
+  ASSERT_GE(b.wait.statuses.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
+  EXPECT_FALSE(b.wait.visible);
+  EXPECT_TRUE(b.w->form.OptImage14);
+  EXPECT_TRUE(b.w->prompter.messages.empty());
+  EXPECT_EQ(b.driverDialogs, 0);
+}
+
+TEST(RunBatch, RejectedArgumentsSummary) {
+  BatchOptions o = Disk("plain", "x y.img");
+  o.HadError = true;
+  o.ImageType = 0;
+  o.UseKeyFile = true;
+  EXPECT_EQ(BatchSummaryText(o),
+            "There has been an invalid parameter,\r\ncheck your settings before starting the batch mode :\r\n\r\n"
+            "Disk Name : plain\r\nTarget : x y.img\r\nPlugin to Apply : None\r\nImage Type : 1.44 MB\r\n"
+            "Select Drivers : False\r\nLoad Product key from keyfile.txt : True\r\n");
+
+  Batch cancel;  // Cancel ends before anything is shown or built
+  cancel.w->prompter.answers = {Answer::Cancel};
+  EXPECT_NE(cancel.Run(o), 0);
+  ASSERT_EQ(cancel.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(cancel.w->prompter.messages[0].title, "Check your Command Line Parameters");
+  EXPECT_EQ(cancel.w->prompter.messages[0].icon, Icon::Exclamation);
+  EXPECT_EQ(cancel.w->prompter.messages[0].buttons, Buttons::OKCancel);
+  EXPECT_TRUE(cancel.wait.statuses.empty());
+  EXPECT_FALSE(cancel.pf.Exists("Drivers.ini"));
+
+  Batch ok;  // OK goes on with the values as parsed: a 1.44 MB image at the target
+  ok.w->prompter.answers = {Answer::OK};
+  EXPECT_EQ(ok.Run(o), 0);
+  EXPECT_TRUE(ok.pf.Exists("x y.img"));
+  EXPECT_FALSE(ok.pf.Exists("plain.img"));
+}
+
+TEST(RunBatch, UnknownDiskAndCaseSensitiveNames) {
+  Batch b;
+  EXPECT_NE(b.Run(Disk("Plain")), 0);  // names match exactly
+  ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(b.w->prompter.messages[0].text, "The disk \"Plain\" doesn't exist");
+  EXPECT_EQ(b.w->prompter.messages[0].title, "Critical error");
+  EXPECT_EQ(b.w->prompter.messages[0].icon, Icon::Critical);
+  EXPECT_EQ(b.wait.statuses.back(), "Getting Disk Configuration INI file ...");
+  EXPECT_FALSE(b.pf.Exists("Drivers.ini"));
+  EXPECT_FALSE(b.pf.Exists("cabs"));
+
+  Batch custom;  // row 1 is a valid name, with its own default file
+  EXPECT_EQ(custom.Run(Disk("custom")), 0);
+  EXPECT_TRUE(custom.pf.Exists("BootDisk.img"));
+}
+
+TEST(RunBatch, CancelledStepEndsTheRun) {
+  Batch b;
+  // Without its answer-file templates the SetupWin step cancels the build.
+  std::filesystem::remove_all(b.pf.Path("files/inf_files"));
+  EXPECT_NE(b.Run(Disk("setup")), 0);
+  EXPECT_EQ(b.wait.statuses.back(), "Creating the SetupWin module ...");
+  EXPECT_FALSE(b.pf.Exists("setup.img"));
+  EXPECT_FALSE(b.pf.Exists("cabs"));
+}
+
+TEST(RunBatch, SelectDriversAndTargets) {
+  Batch b;
+  BatchOptions o = Disk("custom", "out\\my disk.img");
+  o.SelectDrivers = true;
+  o.ImageType = 2;
+  EXPECT_EQ(b.Run(o), 0);
+  EXPECT_EQ(b.driverDialogs, 1);
+  // Both kinds enabled: the network list is the one shown.
+  EXPECT_EQ(b.listed, (std::vector<std::string>{"NE2000"}));
+  EXPECT_TRUE(b.w->form.OptImage28);
+  EXPECT_TRUE(b.pf.Exists("out/my disk.img"));
+  const auto statuses = b.wait.statuses;
+  const auto list = std::find(statuses.begin(), statuses.end(), "Getting Drivers List ...");
+  const auto image = std::find(statuses.begin(), statuses.end(), "Creating the floppy image file ...");
+  EXPECT_LT(list, image);
+
+  Batch abs;
+  EXPECT_EQ(abs.Run(Disk("plain", abs.pf.Path("elsewhere/a.img"))), 0);
+  EXPECT_TRUE(abs.pf.Exists("elsewhere/a.img"));
+}
+
+TEST(RunBatch, FullPathTargets) {
+  // A full path, as typed or as the shell expands "~/disks/a.img".
+  Batch b;
+  const std::string home = b.pf.root + "_home";
+  struct RemoveHome {
+    std::string path;
+    ~RemoveHome() { std::filesystem::remove_all(path); }
+  } cleanup{home};
+  BatchOptions o = Disk("plain", home + "/disks/a.img");
+  EXPECT_EQ(b.Run(o), 0);
+  EXPECT_TRUE(std::filesystem::exists(home + "/disks/a.img"));
+  EXPECT_FALSE(b.pf.Exists("plain.img"));
+  EXPECT_EQ(BatchDestination("/prog", "/tmp/x.img"), "/tmp/x.img");
+  EXPECT_EQ(BatchDestination("/prog", "out\\x.img"), "/prog/out/x.img");
+}
+
+// The image tool replaces the file it is pointed at and the build deletes its
+// work folders: a target that would destroy a file of the program or lose the
+// image is refused with a message, before anything is built.
+TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
+  const char* cases[][2] = {
+      {"bfi", "own files (bfi)"},
+      {"files/disklist.ini", "own files (files\\disklist.ini)"},
+      {"FILES\\plain.ini", "own files (files\\plain.ini)"},
+      {"cabs/x.img", "work folder cabs"},
+      {"Temp\\a.img", "work folder Temp"},
+      {"temp/deeper/a.img", "work folder Temp"},
+      {"files/dos/a.img", "work folder files\\dos"},
+      {"files", "is a folder"},
+  };
+  for (const auto& [target, why] : cases) {
+    SCOPED_TRACE(target);
+    Batch b;
+    const std::string bfiBefore = b.pf.Read("bfi");
+    const std::string catalogue = b.pf.Read("files/disklist.ini");
+    EXPECT_NE(b.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Target");
+    EXPECT_EQ(m.icon, Icon::Critical);
+    EXPECT_NE(m.text.find(std::string("The target ") + b.pf.root), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find(why), std::string::npos) << m.text;
+    EXPECT_EQ(b.pf.Read("bfi"), bfiBefore);
+    EXPECT_EQ(b.pf.Read("files/disklist.ini"), catalogue);
+    EXPECT_TRUE(b.wait.statuses.empty()) << "refused before the build started";
+    EXPECT_TRUE(b.pf.ToolCalls().empty());
+  }
+
+  // A link from outside into the program folder is followed.
+  Batch linked;
+  const std::string outside = linked.pf.root + "_link";
+  std::filesystem::create_directory_symlink(linked.pf.Path("files"), outside);
+  EXPECT_NE(linked.Run(Disk("plain", outside + "/plain.ini")), 0);
+  std::filesystem::remove(outside);
+  ASSERT_EQ(linked.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(linked.w->prompter.messages[0].title, "Invalid Target");
+
+  // An earlier image, and a new name, are fine targets.
+  Batch again;
+  ASSERT_EQ(again.Run(Disk("plain")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "plain.img")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "images/new.img")), 0);
+  EXPECT_TRUE(again.pf.Exists("images/new.img"));
+  EXPECT_TRUE(again.w->prompter.messages.empty());
+
+  // The wizard's destination, and the catalogue's default file, are checked
+  // where the image is made.
+  Batch wizard;
+  wizard.w->form.InitApp();
+  wizard.w->form.FillInitialList();
+  wizard.w->form.OptImage14_Click();
+  wizard.w->form.TxtDest = wizard.pf.Path("cabs/w.img");
+  EXPECT_FALSE(wizard.w->form.FinishApp(""));
+  ASSERT_EQ(wizard.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(wizard.w->prompter.messages[0].title, "Invalid Target");
+  EXPECT_EQ(wizard.w->form.LblFinish, "Operation canceled");
+  EXPECT_FALSE(wizard.pf.Exists("cabs"));
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,38 @@
+#pragma once
+// bootsmith's entry sequence: the single-instance check, the Windows and
+// system folders, the DOS system-file check, then the wizard (no arguments)
+// or the batch run of the named disk. The views (message boxes, the wait
+// window, the driver dialog, the wizard window) are handed in, so the same
+// sequence runs with Qt windows, on the console and under test.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "disktool/batch/batch_run.h"
+
+namespace kiv {
+
+class Prompter;
+class ProgressSink;
+class WaitWindow;
+
+inline constexpr const char* kLockFileName = "bootsmith.lock";
+
+struct MainViews {
+  Prompter* prompter = nullptr;
+  ProgressSink* progress = nullptr;
+  WaitWindow* wait = nullptr;
+  ShowDriversModal showDrivers;
+  // Shows the wizard over a wizard model on which InitApp has run and returns
+  // the exit code when it closes. Empty where no window can be shown.
+  std::function<int(FrmWizard&)> runWizard;
+  // Called with the wizard model before anything runs on it (the Qt app
+  // hooks its repaint here).
+  std::function<void(FrmWizard&)> prepareWizard;
+};
+
+// Returns the process exit code: 0 when the wizard ended normally or the
+// batch run made its image; non-zero otherwise.
+int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views);
+
+}  // namespace kiv

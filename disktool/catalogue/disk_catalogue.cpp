@@ -1,0 +1,152 @@
+// The disk catalogue files\disklist.ini: the disk list, and what the chosen
+// entry sets up (default destination, driver class boxes and their defaults).
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/file_ops.h"
+#include "common/ini_file.h"
+#include "common/paths.h"
+#include "disktool/wizard/builder_session.h"
+
+namespace kiv {
+
+namespace {
+constexpr const char* kCustomText = "Custom, load default configuration";
+constexpr const char* kNdisCaption = "Network adapters drivers (NDIS)";
+constexpr const char* kOdiCaption = "Network adapters drivers (ODI16/32)";
+constexpr const char* kNdisNote =
+    "You only need the MSNET module and it requirements to make use of the NDIS drivers and load the "
+    "network interface.";
+constexpr const char* kOdiNote =
+    "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the "
+    "network interface.";
+// The highest n of the "[n]" sections the catalogue holds, 0 when none. The
+// disk list ends there whatever Count says: rows past the last entry would be
+// empty, and a Count of billions would read the file billions of times.
+long LastEntrySection(const std::string& path) {
+  std::vector<std::string> lines;
+  if (!ReadLines(path, lines)) return 0;
+  long last = 0;
+  for (const std::string& raw : lines) {
+    const std::string line = Trim(raw);
+    if (line.empty() || line[0] != '[') continue;
+    const size_t close = line.find(']');  // the profile reader reads "[3" as [3] too
+    const std::string inner = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    if (inner.empty() || inner.size() > 9 || inner.find_first_not_of("0123456789") != std::string::npos) continue;
+    last = std::max(last, std::stol(inner));
+  }
+  return last;
+}
+
+}  // namespace
+
+void FrmWizard::Fill_DiskList() {
+  LV_Disk.clear();
+  LV_Disk.push_back(DiskRow{kCustomText, "custom", 1, 1, false});
+  const INIFile catalogue(Resolve("files\\disklist.ini"));
+  const long count = std::min(LeadingNumber(catalogue.GetINIKey("Disks_List", "Count")),
+                              LastEntrySection(ResolvePath(catalogue.FileName())));
+  for (long i = 1; i <= count; ++i) {
+    const std::string section = std::to_string(i);
+    DiskRow row;
+    row.Name = catalogue.GetINIKey(section, "Name");
+    row.Text = catalogue.GetINIKey(section, "Desc");
+    row.Icon = static_cast<int>(LeadingNumber(catalogue.GetINIKey(section, "Icon")));
+    row.SmallIcon = row.Icon > 8 ? 1 : row.Icon;
+    LV_Disk.push_back(row);
+  }
+  LV_Disk[0].Selected = true;
+  SelectedDisk = 1;
+  Notify();
+}
+
+// Setting a check box's value runs its click handler, as on the form.
+void FrmWizard::SetChkASPIValue(int value) {
+  ChkASPI.Value = value;
+  ChkASPI_Click();
+}
+
+void FrmWizard::SetChkNDISValue(int value) {
+  ChkNDIS.Value = value;
+  ChkNDIS_Click();
+}
+
+void FrmWizard::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
+void FrmWizard::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
+
+void FrmWizard::GetDiskAndDriverSettings() {
+  const INIFile catalogue(Resolve("files\\disklist.ini"));
+  const std::string section = std::to_string(SelectedDisk - 1);
+  const std::string diskIni = ToLower(SelectedDiskName()) + ".ini";
+
+  // 1. Destination.
+  const std::string file = catalogue.GetINIKey(section, "file");
+  TxtDest = IsAbsolutePath(file) ? NativePath(file) : JoinPath(programFolder_, NativePath(file));
+
+  // 2. SCSI class. An unavailable box is greyed: disabled and unchecked.
+  if (FolderExists(Resolve("drivers\\aspi"))) {
+    if (LeadingNumber(catalogue.GetINIKey(section, "aspi")) != 0) {
+      ChkASPI.Enabled = true;
+      SetChkASPIValue(1);
+      GetDefaultDriversOptions(diskIni, "ASPI");
+    } else {
+      ChkASPI.Enabled = false;
+      SetChkASPIValue(0);
+    }
+  } else {
+    CmdSelASPI.Enabled = false;
+    ChkASPI.Enabled = false;
+    ChkASPI.Value = 0;
+  }
+
+  // 3. Network class, NDIS first.
+  const long ndis = LeadingNumber(catalogue.GetINIKey(section, "ndis"));
+  const bool ndisFolder = FolderExists(Resolve("drivers\\ndis"));
+  if (ndisFolder && ndis != 0) {
+    ChkNDIS.Enabled = true;
+    SetChkNDISValue(1);
+    ChkNDIS.Caption = kNdisCaption;
+    ChkNDIS.Width = 2655;
+    NetFamily = NetDriverFamily::NDIS;
+    LblNDISNote = kNdisNote;
+    GetDefaultDriversOptions(diskIni, "NDIS");
+  } else if (ndisFolder) {
+    ChkNDIS.Enabled = false;
+    SetChkNDISValue(0);
+  } else {
+    CmdSelNDIS.Enabled = false;
+    ChkNDIS.Enabled = false;
+    ChkNDIS.Value = 0;
+  }
+  // A disk without the NDIS folder never read its ndis flag.
+  const long ndisRead = ndisFolder ? ndis : 0;
+
+  // 4. ODI, which wins over NDIS when an entry sets both.
+  const bool odiFolder = FolderExists(Resolve("drivers\\odi32")) || FolderExists(Resolve("drivers\\odi16"));
+  if (!odiFolder) {
+    if (ndisRead == 0) {
+      CmdSelNDIS.Enabled = false;
+      ChkNDIS.Enabled = false;
+      ChkNDIS.Value = 0;
+    }
+  } else {
+    const long netw = LeadingNumber(catalogue.GetINIKey(section, "netw"));
+    if (netw != 0) {
+      ChkNDIS.Enabled = true;
+      SetChkNDISValue(1);
+      ChkNDIS.Caption = kOdiCaption;
+      ChkNDIS.Width = 3015;
+      NetFamily = NetDriverFamily::ODI;
+      LblNDISNote = kOdiNote;
+      GetDefaultDriversOptions(diskIni, "ODI16");
+      GetDefaultDriversOptions(diskIni, "ODI32");
+    } else if (ndisRead == 0) {
+      ChkNDIS.Enabled = false;
+      SetChkNDISValue(0);
+    }
+  }
+  Notify();
+}
+
+}  // namespace kiv

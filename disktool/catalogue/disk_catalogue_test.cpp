@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include "common/ini_file.h"
+#include "testsupport/test_program_folder.h"
+
+namespace kiv {
+namespace {
+
+using test::ProgramFolder;
+using test::Wizard;
+
+TEST(DiskCatalogue, RowsIconsAndTheCustomEntry) {
+  ProgramFolder pf;
+  pf.Write("files/disklist.ini",
+           "[Disks_List]\r\nCount=2\r\n[1]\r\nName=kivsoftware\r\nDesc=Software disk\r\nIcon=3\r\n"
+           "[2]\r\nName=Net\r\nDesc=Network\r\nIcon=12\r\n");
+  Wizard w(pf);
+  w.form.Fill_DiskList();
+  ASSERT_EQ(w.form.LV_Disk.size(), 3u);
+  EXPECT_EQ(w.form.LV_Disk[0].Text, "Custom, load default configuration");
+  EXPECT_EQ(w.form.LV_Disk[0].Name, "custom");
+  EXPECT_TRUE(w.form.LV_Disk[0].Selected);
+  EXPECT_EQ(w.form.LV_Disk[1].Text, "Software disk");
+  EXPECT_EQ(w.form.LV_Disk[1].Name, "kivsoftware");
+  EXPECT_EQ(w.form.LV_Disk[1].Icon, 3);
+  EXPECT_EQ(w.form.LV_Disk[1].SmallIcon, 3);
+  EXPECT_EQ(w.form.LV_Disk[2].Icon, 12);
+  EXPECT_EQ(w.form.LV_Disk[2].SmallIcon, 1);
+  EXPECT_EQ(w.form.SelectedDisk, 1);
+
+  // Count=0 (and a missing catalogue) leave only the custom row.
+  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=0\r\n");
+  w.form.Fill_DiskList();
+  EXPECT_EQ(w.form.LV_Disk.size(), 1u);
+  std::filesystem::remove(pf.Path("files/disklist.ini"));
+  w.form.Fill_DiskList();
+  EXPECT_EQ(w.form.LV_Disk.size(), 1u);
+}
+
+// Count says how many entries to read, but the list ends with the last entry
+// the file holds: a huge Count neither hangs nor fills memory.
+TEST(DiskCatalogue, CountBeyondTheEntriesStopsAtTheLastEntry) {
+  ProgramFolder pf;
+  Wizard w(pf);
+  const std::string entries = "[1]\r\nName=one\r\n[ 3 ]\r\nName=three\r\n[x]\r\nName=no\r\n";
+  for (const char* count : {"2147483647", "99999999999999999999", "4"}) {
+    SCOPED_TRACE(count);
+    pf.Write("files/disklist.ini", std::string("[Disks_List]\r\nCount=") + count + "\r\n" + entries);
+    w.form.Fill_DiskList();
+    // A gap before the last entry still gives its (empty) row, as before.
+    ASSERT_EQ(w.form.LV_Disk.size(), 4u);
+    EXPECT_EQ(w.form.LV_Disk[1].Name, "one");
+    EXPECT_EQ(w.form.LV_Disk[2].Name, "");
+    EXPECT_EQ(w.form.LV_Disk[3].Name, "three");
+  }
+  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=2\r\n" + entries);
+  w.form.Fill_DiskList();
+  EXPECT_EQ(w.form.LV_Disk.size(), 3u) << "a smaller Count still counts";
+}
+
+class DriverSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pf.SeedBase();
+    for (const char* cab : {"drivers/aspi/aspigen.cab", "drivers/aspi/ASPI2DOS.CAB", "drivers/ndis/ne2000.cab",
+                            "drivers/ndis/rtl8139.cab", "drivers/odi16/ne2000.cab", "drivers/odi32/pcntnw.cab"})
+      pf.Write(cab, "cab");
+    pf.Write("files/disklist.ini",
+             "[Disks_List]\r\nCount=3\r\n"
+             "[0]\r\nfile=BootDisk.img\r\n"
+             "[1]\r\nName=Both\r\nfile=out\\both.img\r\naspi=1\r\nndis=1\r\n"
+             "[2]\r\nName=odi\r\nfile=/abs/odi.img\r\nndis=1\r\nnetw=1\r\n"
+             "[3]\r\nName=plain\r\nfile=plain.img\r\n");
+    pf.Write("files/both.ini", "[Copy_Files]\r\n[DefaultDrivers]\r\nndis\\ rtl8139.cab \r\nnonsense line\r\n[Other]\r\nASPI\\ASPIGEN.CAB\r\n");
+    pf.Write("files/odi.ini", "[DefaultDrivers]\r\nODI32\\PCNTNW.CAB\r\nNDIS\\NE2000.CAB\r\n");
+    pf.Write("files/plain.ini", "");
+    w.form.InitApp();
+    w.form.Fill_DiskList();
+  }
+  std::string Key(const std::string& section, const std::string& key) {
+    return INIFile(pf.Path("Drivers.ini")).GetINIKey(section, key);
+  }
+  ProgramFolder pf;
+  Wizard w{pf};
+};
+
+TEST_F(DriverSettings, DefaultsNarrowExactlyTheKindsTheDiskUses) {
+  // Seeding: every shipped driver starts selected.
+  EXPECT_EQ(Key("ASPI", "ASPIGEN"), "1");
+  EXPECT_EQ(Key("ASPI", "ASPI2DOS"), "1");
+  EXPECT_EQ(Key("ODI16", "NE2000"), "1");
+
+  w.form.SelectedDisk = 2;  // "Both": ASPI and NDIS
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_EQ(w.form.TxtDest, pf.Path("out/both.img"));
+  EXPECT_EQ(w.form.ChkASPI.Value, 1);
+  EXPECT_TRUE(w.form.ChkASPI.Enabled);
+  EXPECT_TRUE(w.form.CmdSelASPI.Enabled);
+  EXPECT_EQ(w.form.ChkNDIS.Value, 1);
+  EXPECT_EQ(w.form.ChkNDIS.Caption, "Network adapters drivers (NDIS)");
+  EXPECT_EQ(w.form.ChkNDIS.Width, 2655);
+  EXPECT_EQ(w.form.NetFamily, NetDriverFamily::NDIS);
+  // The section resets each used kind; only the listed NDIS driver is back on
+  // (the ASPI line stands in another section and does not count).
+  EXPECT_EQ(Key("ASPI", "ASPIGEN"), "0");
+  EXPECT_EQ(Key("ASPI", "ASPI2DOS"), "0");
+  EXPECT_EQ(Key("NDIS", "NE2000"), "0");
+  EXPECT_EQ(Key("NDIS", "RTL8139"), "1");
+  // Kinds the disk does not use keep all their drivers.
+  EXPECT_EQ(Key("ODI16", "NE2000"), "1");
+  EXPECT_EQ(Key("ODI32", "PCNTNW"), "1");
+}
+
+TEST_F(DriverSettings, OdiWinsOverNdis) {
+  w.form.SelectedDisk = 3;
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_EQ(w.form.TxtDest, "/abs/odi.img");
+  EXPECT_EQ(w.form.ChkNDIS.Value, 1);
+  EXPECT_EQ(w.form.ChkNDIS.Caption, "Network adapters drivers (ODI16/32)");
+  EXPECT_EQ(w.form.ChkNDIS.Width, 3015);
+  EXPECT_EQ(w.form.NetFamily, NetDriverFamily::ODI);
+  EXPECT_EQ(w.form.LblNDISNote,
+            "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the network "
+            "interface.");
+  // Both the NDIS and the ODI defaults were loaded.
+  EXPECT_EQ(Key("NDIS", "NE2000"), "1");
+  EXPECT_EQ(Key("NDIS", "RTL8139"), "0");
+  EXPECT_EQ(Key("ODI16", "NE2000"), "0");
+  EXPECT_EQ(Key("ODI32", "PCNTNW"), "1");
+  // ASPI is not used by this disk: greyed (disabled and unchecked).
+  EXPECT_EQ(w.form.ChkASPI.Value, 0);
+  EXPECT_FALSE(w.form.ChkASPI.Enabled);
+  EXPECT_FALSE(w.form.CmdSelASPI.Enabled);
+}
+
+TEST_F(DriverSettings, UnusedClassesAndMissingFoldersAreGreyed) {
+  w.form.SelectedDisk = 4;  // "plain": no driver class
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_EQ(w.form.TxtDest, pf.Path("plain.img"));
+  EXPECT_FALSE(w.form.ChkASPI.Enabled);
+  EXPECT_FALSE(w.form.ChkNDIS.Enabled);
+  EXPECT_EQ(w.form.ChkNDIS.Value, 0);
+  EXPECT_FALSE(w.form.CmdSelNDIS.Enabled);
+
+  std::filesystem::remove_all(pf.Path("drivers"));
+  w.form.SelectedDisk = 2;
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_FALSE(w.form.ChkASPI.Enabled);
+  EXPECT_FALSE(w.form.CmdSelASPI.Enabled);
+  EXPECT_FALSE(w.form.ChkNDIS.Enabled);
+  EXPECT_FALSE(w.form.CmdSelNDIS.Enabled);
+}
+
+}  // namespace
+}  // namespace kiv

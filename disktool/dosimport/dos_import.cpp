@@ -1,0 +1,227 @@
+// Filling <program folder>/dos with the 25 DOS system files.
+#include "disktool/dosimport/dos_import.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/process_runner.h"
+#include "common/prompter.h"
+#include "disktool/wizard/frm_wait.h"
+
+namespace kiv {
+
+namespace {
+
+constexpr const char* kSetupTitle = "Specify the Windows Setup files Location";
+
+bool LiesInSetupFolder(const std::string& upperName) {
+  return upperName == "SCANDISK.EXE" || upperName == "FORMAT.COM" || upperName == "SMARTDRV.EXE";
+}
+
+// An existing file of `folder` by case-insensitive name ("" when none).
+std::string FindIn(const std::string& folder, const std::string& name) {
+  const std::string path = ResolvePath(JoinPath(folder, name));
+  return FileExists(path) && !FolderExists(path) ? path : std::string();
+}
+
+std::string Tool(const std::string& programFolder, const std::string& name) {
+#ifdef _WIN32
+  return JoinPath(programFolder, name + ".exe");
+#else
+  return JoinPath(programFolder, name);
+#endif
+}
+
+}  // namespace
+
+DosImport::DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
+                     WaitWindow& wait)
+    : programFolder_(std::move(programFolder)),
+      windowsDir_(std::move(windowsDir)),
+      systemDir_(std::move(systemDir)),
+      prompter_(prompter),
+      wait_(wait) {}
+
+std::string DosImport::DosFolder() const { return ResolvePathPrefix(JoinPath(programFolder_, "dos")); }
+
+void DosImport::NormaliseNames() {
+  const std::string dos = DosFolder();
+  if (!FolderExists(dos)) return;
+  for (const char* name : kDosFiles) {
+    const std::string exact = JoinPath(dos, name);
+    std::error_code ec;
+    if (std::filesystem::exists(exact, ec)) continue;  // spelled exactly so
+    const std::string found = FindIn(dos, name);
+    if (!found.empty()) std::rename(found.c_str(), exact.c_str());
+  }
+}
+
+bool DosImport::CheckImport(bool reportMissing) {
+  NormaliseNames();
+  const std::string dos = DosFolder();
+  for (const char* name : kDosFiles) {
+    if (FileExists(JoinPath(dos, name))) continue;
+    if (reportMissing) {
+      const auto said = toolSaid_.find(name);
+      const std::string detail = said == toolSaid_.end() || said->second.empty() ? "" : "\r\n\r\n" + said->second;
+      prompter_.MsgBox(Message{std::string("The file ") + name + " couldn't be extracted successfully" + detail,
+                               "Critical Error", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
+    }
+    return false;
+  }
+  return true;
+}
+
+void DosImport::RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options) {
+  const RunResult run = RunAndCapture(argv, options);
+  toolSaid_[name] = RunOutputForMessage(run);
+}
+
+bool DosImport::ExpandAvailable() const {
+  for (const std::string& folder : {systemDir_, windowsDir_}) {
+    if (!folder.empty() && !FindIn(folder, "expand.exe").empty()) return true;
+  }
+  return false;
+}
+
+bool DosImport::ImportDOS() {
+  if (CheckImport(false)) return true;
+  MakePath(DosFolder());
+
+  if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command")))) {
+    ImportFromFolder(windowsDir_);
+    return CheckImport(true);
+  }
+
+  const Answer a = prompter_.MsgBox(Message{
+      "Your current windows installation doesn't contain the required\r\n"
+      "DOS files needed for the Kiv Disk Builder to funtion properly.\r\n"
+      "Press OK to import the needed files from the Windows 98/98SE Setup CD.",
+      "DOS Files no found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
+  if (a != Answer::OK) return false;
+
+  std::string folder;
+  for (;;) {
+    const std::string chosen =
+        prompter_.OpenFileDialog(kSetupTitle, {FileFilter{"WIN.COM; BASE5.CAB", "WIN.COM; BASE5.CAB"}}, "BASE5.CAB");
+    if (chosen.empty()) {
+      // Without the files nothing can be built; asking again would trap the
+      // user in the dialog.
+      prompter_.MsgBox(Message{"The Kiv Disk Builder cannot work without the DOS system files.\r\n"
+                               "No Windows 98/98SE Setup files location was chosen; the program ends now.",
+                               "DOS Files no found", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
+      return false;
+    }
+    folder = FolderExists(chosen) ? chosen : FolderOf(chosen);
+    if (!FindIn(folder, "WIN.COM").empty() || !FindIn(folder, "BASE5.CAB").empty()) break;
+  }
+
+  if (!FindIn(folder, "win.com").empty()) ImportFromFolder(folder);
+  else if (ExpandAvailable()) ImportWithExpand(folder);
+  else ImportWithExtract(folder);
+  return CheckImport(true);
+}
+
+void DosImport::Status(int index) {
+  wait_.SetStatus("Please wait ... Importing " + std::string(kDosFiles[index]) + " (" + std::to_string(index + 1) +
+                  "/" + std::to_string(kDosFiles.size()) + ")");
+  wait_.Pump();
+}
+
+void DosImport::Finish() {
+  wait_.SetStatus("Please wait ... Checking import process");
+  wait_.Hide();
+}
+
+void DosImport::ImportFromFolder(const std::string& folderIn) {
+  const std::string folder = AddSlash(folderIn);
+  const std::string root = std::filesystem::path(folder).root_path().string();
+  const std::string dos = DosFolder();
+  wait_.Show();
+  for (size_t i = 0; i < kDosFiles.size(); ++i) {
+    Status(static_cast<int>(i));
+    const std::string name = kDosFiles[i];
+    // The last of these that exists wins: the drive's root, the folder, its
+    // command subfolder.
+    std::string source;
+    for (const std::string& place : {root, folder, JoinPath(folder, "command")}) {
+      const std::string found = FindIn(ResolvePath(place), name);
+      if (!found.empty()) source = found;
+    }
+    if (!source.empty()) CopyOneFile(source, JoinPath(dos, name));
+  }
+  Finish();
+}
+
+std::vector<std::string> DosImport::ExtractArgv(const std::string& cab, const std::string& name) const {
+  return {Tool(programFolder_, "extract"), "/y", "/a", cab, name, "/l", "DOS\\"};
+}
+
+std::vector<std::string> DosImport::ExpandArgv(const std::string& name) const {
+  return {Tool(programFolder_, "expand"), "*.cab", "-f:" + name, DosFolder()};
+}
+
+void DosImport::ImportWithExtract(const std::string& folderIn) {
+  const std::string folder = AddSlash(folderIn);
+  const std::string dos = DosFolder();
+  wait_.Show();
+  const std::string setupExtract = FindIn(folder, "EXTRACT.EXE");
+  if (!setupExtract.empty()) CopyOneFile(setupExtract, JoinPath(dos, "EXTRACT.EXE"));
+  // The first cabinet of the set; real CDs spell it BASE4.CAB or base4.cab.
+  std::string cab = FindIn(folder, "BASE4.CAB");
+  if (cab.empty()) cab = JoinPath(folder, "BASE4.CAB");
+  cab = ShortPath(cab);
+#ifdef _WIN32
+  cab = ToUpper(cab);
+#endif
+  RunOptions options;
+  options.workingDir = programFolder_;
+  options.hide = true;
+  options.pump = [this] { wait_.Pump(); };
+  for (size_t i = 0; i < kDosFiles.size(); ++i) {
+    Status(static_cast<int>(i));
+    const std::string name = kDosFiles[i];
+    if (LiesInSetupFolder(name)) {
+      const std::string source = FindIn(folder, name);
+      if (!source.empty()) CopyOneFile(source, JoinPath(dos, name));
+    } else if (name == "IO.SYS") {
+      std::remove(JoinPath(dos, "IO.SYS").c_str());
+      RunHidden(name, ExtractArgv(cab, "WINBOOT.SYS"), options);
+      const std::string winboot = FindIn(dos, "winboot.sys");
+      if (!winboot.empty()) std::rename(winboot.c_str(), JoinPath(dos, "IO.SYS").c_str());
+    } else {
+      RunHidden(name, ExtractArgv(cab, name), options);
+    }
+  }
+  Finish();
+}
+
+void DosImport::ImportWithExpand(const std::string& folderIn) {
+  const std::string folder = AddSlash(folderIn);
+  const std::string dos = DosFolder();
+  wait_.Show();
+  RunOptions options;
+  options.workingDir = folder;
+  options.hide = true;
+  options.pump = [this] { wait_.Pump(); };
+  for (size_t i = 0; i < kDosFiles.size(); ++i) {
+    Status(static_cast<int>(i));
+    const std::string name = kDosFiles[i];
+    const std::string source = LiesInSetupFolder(name) ? FindIn(folder, name) : std::string();
+    if (!source.empty()) {
+      CopyOneFile(source, JoinPath(dos, ToLower(name)));
+    } else if (name == "IO.SYS") {
+      std::remove(JoinPath(dos, "IO.SYS").c_str());
+      RunHidden(name, ExpandArgv("WINBOOT.SYS"), options);
+      const std::string winboot = FindIn(dos, "winboot.sys");
+      if (!winboot.empty()) std::rename(winboot.c_str(), JoinPath(dos, "io.sys").c_str());
+    } else {
+      RunHidden(name, ExpandArgv(name), options);
+    }
+  }
+  Finish();
+}
+
+}  // namespace kiv

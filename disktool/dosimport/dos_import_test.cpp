@@ -1,0 +1,213 @@
+// The DOS system-file import against fake Windows 98 setup folders whose
+// cabinets are made by our cabarc and by gcab, extracted by our extract and
+// expand.
+#include "disktool/dosimport/dos_import.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/prompter.h"
+#include "testsupport/test_temp_dir.h"
+#include "disktool/wizard/frm_wait.h"
+#include "testsupport/scripted_prompter.h"
+
+namespace kiv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string BuildTool(const std::string& name) {
+  const char* build = std::getenv("KIV_BUILD_DIR");
+  return std::string(build ? build : ".") + "/tools/" + name + "/" + name;
+}
+
+void Write(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string ToLowerForTest(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Content(const std::string& name) { return "real " + name + " bytes\r\n"; }
+
+enum class Maker { Cabarc, Gcab };
+
+// A program folder with our extract and expand, and a Windows 98 setup
+// folder: the three loose files, EXTRACT.EXE, and the cabinets holding the
+// rest (IO.SYS as WINBOOT.SYS). `leaveOut` is missing from the cabinets.
+struct Fixture {
+  TestTempDir dir;
+  std::string program = dir / "prog";
+  std::string setup = dir / "cd/WIN98";
+  ScriptedPrompter prompter;
+  MemoryWaitWindow wait;
+
+  Fixture() {
+    fs::create_directories(program);
+    for (const char* tool : {"extract", "expand"}) fs::create_symlink(BuildTool(tool), program + "/" + tool);
+  }
+
+  void MakeSetup(Maker maker, const std::string& leaveOut = "", bool lowerCaseCabs = false) {
+    const std::string stage = dir / "stage";
+    fs::create_directories(stage);
+    std::string names;
+    for (const char* n : kDosFiles) {
+      const std::string name = n;
+      if (name == "SCANDISK.EXE" || name == "FORMAT.COM" || name == "SMARTDRV.EXE") {
+        Write(setup + "/" + name, Content(name));
+        continue;
+      }
+      if (name == leaveOut) continue;
+      const std::string stored = name == "IO.SYS" ? "WINBOOT.SYS" : name;
+      Write(stage + "/" + stored, Content(name));
+      names += " " + stored;
+    }
+    Write(setup + "/EXTRACT.EXE", Content("EXTRACT.EXE"));
+    Write(stage + "/../other/MINI.TXT", "base5");
+    const std::string base4 = setup + (lowerCaseCabs ? "/base4.cab" : "/BASE4.CAB");
+    const std::string base5 = setup + (lowerCaseCabs ? "/base5.cab" : "/BASE5.CAB");
+    std::string cmd;
+    if (maker == Maker::Cabarc) {
+      const std::string cabarc = BuildTool("cabarc");
+      cmd = "cd '" + stage + "' && '" + cabarc + "' -m LZX:21 n '" + base4 + "'" + names + " >/dev/null && cd ../other && '" +
+            cabarc + "' n '" + base5 + "' MINI.TXT >/dev/null";
+    } else {
+      cmd = "cd '" + stage + "' && gcab -c -z '" + base4 + "'" + names + " && cd ../other && gcab -c '" + base5 +
+            "' MINI.TXT";
+    }
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  }
+
+  DosImport Import(const std::string& systemDir = "") { return DosImport(program, "", systemDir, prompter, wait); }
+
+  void ExpectComplete() {
+    for (const char* n : kDosFiles) {
+      const std::string name = n;
+      EXPECT_EQ(Read(program + "/dos/" + name), Content(name)) << name;
+    }
+  }
+};
+
+void ExpectStatusLines(const MemoryWaitWindow& wait) {
+  ASSERT_GE(wait.statuses.size(), 26u);
+  EXPECT_EQ(wait.statuses[0], "Please wait ... Importing IO.SYS (1/25)");
+  EXPECT_EQ(wait.statuses[24], "Please wait ... Importing XCOPY32.MOD (25/25)");
+  EXPECT_EQ(wait.statuses[25], "Please wait ... Checking import process");
+  EXPECT_FALSE(wait.visible);
+}
+
+TEST(DosImport, FromSetupCabinetsMadeByOurCabarcWithExtract) {
+  Fixture f;
+  f.MakeSetup(Maker::Cabarc);
+  f.prompter.answers = {Answer::OK};
+  f.prompter.paths = {f.setup + "/BASE5.CAB"};
+  ASSERT_TRUE(f.Import().ImportDOS());
+  ASSERT_EQ(f.prompter.messages.size(), 1u);
+  EXPECT_EQ(f.prompter.messages[0].title, "DOS Files no found");
+  EXPECT_EQ(f.prompter.messages[0].helpTopic, 1420);
+  EXPECT_EQ(f.prompter.dialogTitles, (std::vector<std::string>{"Specify the Windows Setup files Location"}));
+  f.ExpectComplete();
+  ExpectStatusLines(f.wait);
+}
+
+TEST(DosImport, FromGcabCabinetsWithLowerCaseNames) {
+  // With extract (no expand.exe in the system folder) ...
+  Fixture f;
+  f.MakeSetup(Maker::Gcab, "", true);
+  f.prompter.answers = {Answer::OK};
+  f.prompter.paths = {f.setup + "/base5.cab"};
+  ASSERT_TRUE(f.Import().ImportDOS());
+  f.ExpectComplete();
+
+  // ... and with expand, chosen when the system folder has expand.exe.
+  Fixture g;
+  g.MakeSetup(Maker::Gcab, "", true);
+  Write(g.dir / "sys/EXPAND.EXE", "stand-in");
+  g.prompter.answers = {Answer::OK};
+  g.prompter.paths = {g.setup + "/base5.cab"};
+  ASSERT_TRUE(g.Import(g.dir / "sys/").ImportDOS());
+  g.ExpectComplete();
+  ExpectStatusLines(g.wait);
+  EXPECT_TRUE(g.prompter.messages.size() == 1u);
+}
+
+TEST(DosImport, MissingFileEndsWithCriticalMessageNamingIt) {
+  Fixture f;
+  f.MakeSetup(Maker::Cabarc, "XCOPY32.MOD");
+  f.prompter.answers = {Answer::OK};
+  f.prompter.paths = {f.setup + "/BASE5.CAB"};
+  EXPECT_FALSE(f.Import().ImportDOS());
+  ASSERT_EQ(f.prompter.messages.size(), 2u);
+  const Message& m = f.prompter.messages[1];
+  // The extraction tool ran hidden; what it said is shown here, below the text.
+  EXPECT_EQ(m.text.rfind("The file XCOPY32.MOD couldn't be extracted successfully\r\n\r\nextract: ", 0), 0u)
+      << m.text;
+  EXPECT_NE(m.text.find("XCOPY32.MOD is not in"), std::string::npos) << m.text;
+  EXPECT_EQ(m.title, "Critical Error");
+  EXPECT_EQ(m.icon, Icon::Critical);
+  EXPECT_EQ(m.helpTopic, 1420);
+  ExpectStatusLines(f.wait);
+}
+
+TEST(DosImport, WaysOutOfTheQuestions) {
+  // Cancel on the first question ends at once.
+  Fixture f;
+  f.MakeSetup(Maker::Cabarc);
+  f.prompter.answers = {Answer::Cancel};
+  EXPECT_FALSE(f.Import().ImportDOS());
+  EXPECT_TRUE(f.prompter.dialogTitles.empty());
+  EXPECT_TRUE(f.wait.statuses.empty());
+
+  // A folder without WIN.COM or BASE5.CAB brings the dialog back; cancelling
+  // it ends with a message instead of asking forever.
+  Fixture g;
+  Write(g.dir / "elsewhere/readme.txt", "x");
+  g.prompter.answers = {Answer::OK};
+  g.prompter.paths = {g.dir / "elsewhere/readme.txt"};
+  EXPECT_FALSE(g.Import().ImportDOS());
+  EXPECT_EQ(g.prompter.dialogTitles.size(), 2u);
+  ASSERT_EQ(g.prompter.messages.size(), 2u);
+  EXPECT_NE(g.prompter.messages[1].text.find("cannot work without the DOS system files"), std::string::npos);
+  EXPECT_TRUE(g.wait.statuses.empty());
+}
+
+TEST(DosImport, CompleteFolderAsksNothing) {
+  Fixture f;
+  for (const char* n : kDosFiles) Write(f.program + "/dos/" + ToLowerForTest(n), "x");
+  EXPECT_TRUE(f.Import().ImportDOS());
+  EXPECT_TRUE(f.prompter.messages.empty());
+  EXPECT_TRUE(f.wait.statuses.empty());
+  // Names found in another letter case get the listed spelling.
+  EXPECT_TRUE(fs::exists(f.program + "/dos/IO.SYS"));
+}
+
+TEST(DosImport, InstalledWindowsFolderCommandWins) {
+  Fixture f;
+  const std::string win = f.dir / "WINDOWS";
+  for (const char* n : kDosFiles) {
+    Write(win + "/" + n, "windows");
+    Write(win + "/COMMAND/" + n, Content(n));
+  }
+  DosImport import(f.program, win + "/", "", f.prompter, f.wait);
+  EXPECT_TRUE(import.ImportDOS());
+  EXPECT_TRUE(f.prompter.messages.empty());  // no question: a Windows 9x folder
+  f.ExpectComplete();
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,140 @@
+// The "Select Drivers" window's model: a kind's cabinets listed with the first
+// line of their descriptor (extracted with cabarc), check marks from
+// Drivers.ini, sorting, Select/Unselect All, and OK writing the marks back.
+#include "disktool/drivers/frm_drivers.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/file_ops.h"
+#include "common/ini_file.h"
+#include "common/paths.h"
+#include "common/process_runner.h"
+#include "disktool/wizard/builder_session.h"
+
+namespace kiv {
+
+FrmDrivers::FrmDrivers(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pciName*/, const std::string& folder,
+                             const std::string& kindHeader, bool clear) {
+  std::string section = folder;
+  while (!section.empty() && (section.back() == '\\' || section.back() == '/')) section.pop_back();
+  CurrentList = section;
+  const std::string folderPath = ResolvePathPrefix(JoinPath(programFolder_, JoinPath("drivers", section)));
+  if (clear) LV.clear();
+  Sorted = false;
+  ColumnHeader[0] = kindHeader;
+  const std::string iniPath = ResolvePath(JoinPath(programFolder_, "Drivers.ini"));
+  IniExisted = FileExists(iniPath);
+  const INIFile ini(iniPath);
+
+  for (const std::string& file : ListFolder(folderPath, "*.cab", true, false)) {
+    if (Pump) Pump();
+    const std::string descriptor = JoinPath(programFolder_, txtName);
+    std::remove(ResolvePath(descriptor).c_str());
+    RunOptions options;
+    options.workingDir = programFolder_;
+    options.hide = true;
+    options.pump = Pump;
+    const std::string relativeCab = AddSlash(RelativeToProgram(folderPath)) + file;
+#ifdef _WIN32
+    const std::string cabarc = JoinPath(programFolder_, "cabarc.exe");
+#else
+    const std::string cabarc = JoinPath(programFolder_, "cabarc");
+#endif
+    ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
+
+    DriverItem item;
+    item.Name = ToUpper(file.substr(0, file.size() - 4));
+    const std::string found = ResolvePath(descriptor);
+    if (FileExists(found)) {
+      std::vector<std::string> lines;
+      ReadLines(found, lines);
+      std::string bytes;
+      ReadWholeFile(found, bytes);
+      if (bytes.empty()) {
+        item.Description = "The Driver file is corrupted";
+        item.Corrupted = true;
+      } else {
+        const std::string first = lines.empty() ? std::string() : lines.front();
+        item.Description = first.size() > 13 ? Trim(first.substr(13)) : std::string();
+      }
+      std::remove(found.c_str());
+    } else {
+      item.Description = "Description not available (" + ToUpper(section) + " Driver)";
+    }
+    item.Checked = IniExisted ? LeadingNumber(ini.GetINIKey(section, item.Name)) != 0 : true;
+    if (item.Corrupted) item.Checked = false;
+    LV.push_back(item);
+  }
+  SortColumn = 1;
+  SortAscending = true;
+  SortItems();
+  Sorted = true;
+}
+
+std::string FrmDrivers::RelativeToProgram(const std::string& path) const {
+  const std::string prefix = AddSlash(programFolder_);
+  if (path.compare(0, prefix.size(), prefix) == 0) return path.substr(prefix.size());
+  return path;
+}
+
+void FrmDrivers::SortItems() {
+  const int column = SortColumn;
+  const bool ascending = SortAscending;
+  std::stable_sort(LV.begin(), LV.end(), [column, ascending](const DriverItem& a, const DriverItem& b) {
+    const std::string x = ToLower(column == 0 ? a.Name : a.Description);
+    const std::string y = ToLower(column == 0 ? b.Name : b.Description);
+    return ascending ? x < y : y < x;
+  });
+}
+
+void FrmDrivers::ColumnClick(int column) {
+  if (column == SortColumn) {
+    SortAscending = !SortAscending;
+  } else {
+    SortColumn = column;
+    SortAscending = true;
+  }
+  SortItems();
+  Sorted = true;
+}
+
+void FrmDrivers::CmdSelAll_Click() {
+  if (CmdSelAllCaption == "Select All") {
+    for (DriverItem& item : LV) item.Checked = true;
+    CmdSelAllCaption = "Unselect All";
+  } else if (CmdSelAllCaption == "Unselect All") {
+    for (DriverItem& item : LV) item.Checked = false;
+    CmdSelAllCaption = "Select All";
+  }
+}
+
+void FrmDrivers::CmdOK_Click() {
+  if (closed_) {
+    Visible = false;
+    return;
+  }
+  const INIFile ini(ResolvePathPrefix(JoinPath(programFolder_, "Drivers.ini")));
+  const bool odi = EqualsNoCase(CurrentList, "odi32");
+  for (const DriverItem& item : LV) {
+    std::string section = ToUpper(CurrentList);
+    if (odi) {
+      const std::string odi16 =
+          ResolvePath(JoinPath(programFolder_, "drivers/odi16/" + ToLower(item.Name) + ".cab"));
+      section = FileExists(odi16) ? "ODI16" : "ODI32";
+    }
+    ini.SetINIKey(section, item.Name, item.Checked ? "1" : "0");
+  }
+  Visible = false;
+}
+
+void FrmDrivers::CmdCancel_Click() { Visible = false; }
+
+void FrmDrivers::Close() {
+  closed_ = true;
+  Visible = false;
+}
+
+}  // namespace kiv

@@ -1,0 +1,57 @@
+// The destination check made before an image is written.
+#include "disktool/output/image_target.h"
+
+#include <sys/stat.h>
+
+#include "common/paths.h"
+
+namespace kiv {
+
+namespace {
+
+// Folders the builders delete and re-create: the disk builder's staging tree
+// and temporary trees, the DOS working copy, and the CD builder's trees.
+constexpr const char* kWorkFolders[] = {"cabs", "Temp", "files/dos", "kivcd", "advtemp"};
+
+// The leading components of `rel` are `folder`, compared without regard to
+// case (the data files spell them either way).
+bool LiesIn(const std::string& rel, const std::string& folder) {
+  if (rel.size() < folder.size() || !EqualsNoCase(rel.substr(0, folder.size()), folder)) return false;
+  return rel.size() == folder.size() || rel[folder.size()] == '/';
+}
+
+// What the image tool writes: a 1.44 MB or 2.88 MB floppy image. An earlier
+// image may be written over; any other file of the program may not.
+bool LooksLikeImage(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const std::string lower = ToLower(path);
+  const bool imgName = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".img") == 0;
+  return imgName || st.st_size == 1474560 || st.st_size == 2949120;
+}
+
+}  // namespace
+
+std::string ImageTargetProblem(const std::string& programFolder, const std::string& destination) {
+  const std::string path = ResolvePathPrefix(NativePath(destination));
+  const std::string rel = RealPathWithin(programFolder, path);
+  if (rel.empty()) return "";  // outside the program folder
+  const std::string again = "\r\n\r\nChoose another target for the image.";
+  for (const char* folder : kWorkFolders) {
+    if (LiesIn(rel, folder)) {
+      return "The target " + destination + " lies in the work folder " + WindowsPath(folder) +
+             ", which is deleted when a build ends; the image would be lost." + again;
+    }
+  }
+  struct stat st;
+  if (rel == "." || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+    return "The target " + destination + " is a folder of the Kiv Disk Builder, not a file." + again;
+  }
+  if (::stat(path.c_str(), &st) == 0 && !LooksLikeImage(path)) {
+    return "The target " + destination + " is one of the Kiv Disk Builder's own files (" + WindowsPath(rel) +
+           "); the image would replace it." + again;
+  }
+  return "";
+}
+
+}  // namespace kiv

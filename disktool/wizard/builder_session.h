@@ -1,0 +1,244 @@
+#pragma once
+// The state of one bootsmith run and the wizard form that holds it. The form is
+// a plain model: control values, captions, enabled/visible flags and the page
+// index. The Qt wizard mirrors it; batch mode loads it and never shows it.
+// Every operation of the disk builder is a member named after the step it
+// performs, so a behaviour leads to its code in one search.
+//
+// One build, as the batch run and the wizard drive it:
+//   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
+//   GetDiskAndDriverSettings; [FillSetupDataFromKeyFile | FillSetupDataFromReg;
+//   CreateSetupInf]; [CreateSetupNT]; FillInitialList; Opt*_Click; TxtDest;
+//   [LoadDriverLists / CmdSel*_Click + Drivers.CmdOK_Click]; FinishApp(plugin).
+// A step that fails has shown its message and called CancelApp, which sets
+// BuildCancelled; FinishApp returns true only when the image or floppy was made.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "disktool/drivers/frm_drivers.h"
+
+namespace kiv {
+
+class Prompter;
+class ProgressSink;
+class FloppyDrive;
+struct Win9xInfo;
+
+// Check-box value: 0 unchecked, 1 checked, 2 greyed.
+struct CheckBoxModel {
+  int Value = 0;
+  bool Enabled = true;
+  std::string Caption;
+  int Width = 0;  // twips, as the form lays it out
+};
+
+struct ButtonModel {
+  bool Enabled = true;
+  bool Visible = true;
+  std::string Caption;
+};
+
+// One row of the disk list: the catalogue entry's description and name.
+struct DiskRow {
+  std::string Text;       // "Desc" column
+  std::string Name;       // "bootsmith_file" column (SubItems(1))
+  int Icon = 1;           // large image number
+  int SmallIcon = 1;      // small image number (greater than 8 -> 1)
+  bool Selected = false;
+};
+
+// One file of the floppy, relative to cabs\ and written with '\' (as the data
+// files and the original list show it), with its selected flag.
+struct FileListEntry {
+  std::string Path;
+  bool Selected = true;
+};
+
+enum class NetDriverFamily { NDIS, ODI };
+
+struct BuilderSession {
+  int SelectedDisk = 1;  // 1-based row of LV_Disk; row 1 is "custom"
+  bool NeedSetupWin = false;
+  bool NeedSetupNT = false;
+  bool Cancelled = false;       // a build has run or was cancelled
+  std::string WorkDir;          // <program folder>/Temp/bootsmith<n>
+  std::string WindowsDir;       // with trailing separator; "" on POSIX
+  std::string SystemDir;
+  int CurrentPage = 0;
+
+  std::vector<DiskRow> LV_Disk;
+  std::string TxtDest;
+  bool OptImage14 = true;
+  bool OptImage28 = false;
+  bool OptFloppy = false;
+  CheckBoxModel ChkASPI;
+  CheckBoxModel ChkNDIS;
+  NetDriverFamily NetFamily = NetDriverFamily::NDIS;
+  std::vector<FileListEntry> FileList;  // LstFiles
+  std::deque<std::string> LstDirs;      // folders still to be listed
+};
+
+// The wizard form. Derives from the session so callers write wizard.TxtDest as
+// the form does.
+class FrmWizard : public BuilderSession {
+ public:
+  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress);
+  ~FrmWizard();
+
+  const std::string& ProgramFolder() const { return programFolder_; }
+  Prompter& prompter() { return prompter_; }
+  ProgressSink& progress() { return progress_; }
+
+  // Floppy mode writes to this drive; by default the device of
+  // KIV_FLOPPY_DEVICE, else /dev/fd0.
+  void SetFloppyDrive(std::unique_ptr<FloppyDrive> drive);
+  FloppyDrive& Floppy();
+
+  // ---- controls of the pages (only what the engine reads or writes) ----
+  std::string LblStatus = "Press Next to load the disk configuration";  // page 1
+  ButtonModel CmdSelASPI{false, true, "Select which drivers to include..."};
+  ButtonModel CmdSelNDIS{false, true, "Select which drivers to include..."};
+  std::string LblNDISNote;
+  // Windows setup page (answer data of the SetupWin module); the defaults
+  // also stand in for answers that come empty (ShowSetupData).
+  static constexpr const char* kDefaultOSType = "Microsoft Windows 98";
+  static constexpr const char* kDefaultOwner = "kivUser";
+  static constexpr const char* kDefaultOrg = "VANTO LTD.";
+  static constexpr const char* kDefaultPCName = "kivPC";
+  static constexpr const char* kDefaultWorkgroup = "VANTO_LTD";
+  std::string LblOSType = kDefaultOSType;
+  std::string TxtKeyPart[5];
+  std::string TxtOwner = kDefaultOwner;
+  std::string TxtOrg = kDefaultOrg;
+  std::string TxtPCName = kDefaultPCName;
+  std::string TxtWorkgroup = kDefaultWorkgroup;
+  // Progress and finish pages.
+  std::string LblMsg[4] = {"Preparing selected Drivers", "Preparing pre-built drivers cache",
+                           "Preparing new floppy image", "Copying files to floppy image"};
+  bool LblRight[4] = {false, false, false, false};  // check mark shown
+  int RunningStage = 0;  // 1..4 while a stage runs (shown set apart), else 0
+  std::string LblFinish = "Operation completed successfully";
+  // Wizard buttons.
+  ButtonModel CmdBack{false, true, "< &Back"};
+  ButtonModel CmdNext{true, true, "&Next >"};
+  ButtonModel CmdFinish{true, false, "&Finish"};
+  ButtonModel CmdCancel{true, true, "&Cancel"};
+  // The "Please Wait" window of batch mode: its status line.
+  std::string WaitStatus = "Copying Files ... Please wait, this should take only few seconds";
+  // True once CancelApp ran during this build (Cancelled is also set by the
+  // wizard's Finish after a good build).
+  bool BuildCancelled = false;
+  // Called whenever the model changed in a way a view shows at once (status
+  // texts, stage marks, page): the view repaints, then events are pumped.
+  std::function<void()> Changed;
+  // Called by CancelApp after it moved to the final page (help follows it).
+  std::function<void(int page)> PageShown;
+
+  FrmDrivers Drivers;  // the driver selection window's model
+
+  // ---- catalogue and definitions ----
+  void Fill_DiskList();
+  void GetDiskAndDriverSettings();
+  // Executes files/<InitFile>; false when the build was cancelled.
+  bool Init_Lists(const std::string& InitFile);
+  // Row name of SelectedDisk ("" when out of range).
+  std::string SelectedDiskName() const;
+  void ChkASPI_Click();
+  void ChkNDIS_Click();
+
+  // ---- floppy tree ----
+  void InitApp();
+  bool PrepareDosFiles();
+  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, bool Silent);
+  void FillInitialList();
+  bool CreateDiskAsDir();
+  bool InjectFilesToDir(const std::string& DestDir);
+
+  // ---- drivers ----
+  void AddDriversToIni(const std::string& iniName, const std::string& kind, int value);
+  void GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind);
+  bool PrepareDrivers();
+  void CreatePrebuiltFiles();
+  void CreateCacheFile(const std::string& baseName, const std::string& kind);
+  // The driver list step of -sel: loads the lists the disk uses into Drivers.
+  void LoadDriverLists();
+  void CmdSelASPI_Click();
+  void CmdSelNDIS_Click();
+
+  // ---- cabinets and plugins ----
+  bool MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder);
+  void InjectPlugin(const std::string& PluginName);
+
+  // ---- output ----
+  // True when the image (or the floppy) was made.
+  bool FinishApp(const std::string& Plugin);
+  void CancelApp();
+  void FloppyImageLabels(bool EnableImageLabels);
+  bool CreateImageFromDir(const std::string& ImgFile);
+  bool FormatFloppy();
+  void OptImage14_Click();
+  void OptImage28_Click();
+  void OptFloppy_Click();
+
+  // ---- setup modules and answer data ----
+  void FillSetupDataFromKeyFile();
+  void FillSetupDataFromReg();
+  // Puts answer data on the Windows-setup page, each empty answer replaced by
+  // the page's default.
+  void ShowSetupData(const Win9xInfo& info);
+  bool CreateSetupInf();
+  bool ProcessSetupInfFile(const std::string& relativeFile, int mode);
+  bool CreateSetupNT();
+
+  // Native full path of a program-folder-relative data path ("files\x" ->
+  // <program folder>/files/x), existing components found in any letter case.
+  std::string Resolve(const std::string& relative) const;
+  // The program folder path of an outside tool ("cabarc", "bfi").
+  std::string ToolPath(const std::string& tool) const;
+  // Removes Drivers.ini, cabs and Temp (each only if present).
+  void RemoveWorkFiles();
+
+ private:
+  void Notify();
+  void SetStatus(const std::string& text);
+  bool RunStage(int stage, const std::function<bool()>& step);
+  void SetChkASPIValue(int value);
+  void SetChkNDISValue(int value);
+  bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
+                     int line);
+  void ListFolderIntoLists(const std::string& folder);
+
+  std::string programFolder_;
+  Prompter& prompter_;
+  ProgressSink& progress_;
+  std::unique_ptr<FloppyDrive> floppy_;
+};
+
+// The outside tools' calls: the argv that runs (paths inside the program
+// folder relative to it, native separators) and the Windows command-line text
+// of the same call, as logs and the Windows build show it.
+std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
+                                     const std::string& SourceFolder, const std::string& CabFolder);
+std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
+                               const std::string& SourceFolder, const std::string& CabFolder);
+std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
+                                 const std::string& tree, bool image144);
+std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
+                           bool image144);
+
+// Leading-number conversion of the data files: "12abc" -> 12, "" -> 0.
+long LeadingNumber(const std::string& text);
+// True when a data-file path stays inside the folder it is joined to: not
+// absolute (no leading separator, no drive letter) and no ".." component.
+bool StaysInside(const std::string& relative);
+// Counts the entries of one section (see disk_definition.cpp).
+int CountSectionEntries(const std::string& FileName, const std::string& Section, bool UseSuffix,
+                        const std::string& Suffix);
+// Lines of a text file, line ends (LF or CR LF) removed; false if unreadable.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines);
+
+}  // namespace kiv

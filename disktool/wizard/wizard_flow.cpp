@@ -1,0 +1,169 @@
+// Next, Back, Finish, Cancel and close of the disk builder wizard.
+#include "disktool/wizard/wizard_flow.h"
+
+#include <algorithm>
+
+#include "common/file_ops.h"
+#include "common/paths.h"
+#include "common/prompter.h"
+#include "disktool/wizard/builder_session.h"
+
+namespace kiv {
+
+WizardFlow::WizardFlow(FrmWizard& form) : form_(form) {
+  ShowTopic = [this](int topic) { form_.prompter().ShowHelpTopic(topic); };
+  // CancelApp moves to the finish page itself; the help follows it.
+  previousPageShown_ = form_.PageShown;
+  form_.PageShown = [this](int page) {
+    if (previousPageShown_) previousPageShown_(page);
+    ShowHelp(page, false);
+  };
+}
+
+WizardFlow::~WizardFlow() { form_.PageShown = previousPageShown_; }
+
+void WizardFlow::Form_Load() {
+  form_.CurrentPage = 0;
+  if (form_.Changed) form_.Changed();
+}
+
+void WizardFlow::ShowHelp(int intStep, bool ForceShow) {
+  if (!ForceShow && !(HelpOpen && HelpOpen())) return;
+  const int step = intStep == 255 ? form_.CurrentPage : intStep;
+  if (ShowTopic) ShowTopic(kFirstHelpTopic + 10 * step);
+}
+
+namespace {
+
+// Marks Next as at work for the length of one click, whichever way it ends.
+class BusyWhile {
+ public:
+  explicit BusyWhile(bool& flag) : flag_(flag) { flag_ = true; }
+  ~BusyWhile() { flag_ = false; }
+  BusyWhile(const BusyWhile&) = delete;
+  BusyWhile& operator=(const BusyWhile&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+void WizardFlow::CmdNext_Click() {
+  // Next's work pumps events (copies, cabarc runs, repaints), so a second
+  // click can arrive before the first one is done; it would run the next
+  // page's work on a half-made state and skip a page. It is ignored.
+  if (building_ || nextAtWork_ || form_.Cancelled) return;
+  {
+    const BusyWhile atWork(nextAtWork_);
+    NextWork();
+  }
+  // A step of the work cancelled the run (or Cancel was clicked meanwhile).
+  if (form_.Cancelled) form_.Drivers.Close();
+}
+
+void WizardFlow::NextWork() {
+  const int p = form_.CurrentPage;
+  if (p == 0) {
+    form_.CmdBack.Enabled = true;
+    form_.Fill_DiskList();
+  } else if (p == 1) {
+    for (size_t i = 0; i < form_.LV_Disk.size(); ++i) {
+      if (form_.LV_Disk[i].Selected) form_.SelectedDisk = static_cast<int>(i) + 1;
+    }
+    if (!form_.Init_Lists(ToLower(form_.SelectedDiskName()) + ".ini") || form_.BuildCancelled) return;
+    form_.LblStatus = "Please Wait ... Preparing Default Drivers Settings";
+    if (form_.Changed) form_.Changed();
+    form_.GetDiskAndDriverSettings();
+    form_.LblStatus = "Press Next to re-populate the files list";
+  } else if (p == 2) {
+    if (form_.NeedSetupWin) {
+      if (FileExists(form_.Resolve("keyfile.txt"))) form_.FillSetupDataFromKeyFile();
+      else form_.FillSetupDataFromReg();
+    } else {
+      form_.CurrentPage = 3;  // the setup page is skipped; its work runs now
+    }
+  }
+  if (form_.CurrentPage == 3) {
+    if (form_.NeedSetupWin && !form_.CreateSetupInf()) return;
+    if (form_.NeedSetupNT && !form_.CreateSetupNT()) return;
+    if (form_.BuildCancelled) return;
+    form_.FillInitialList();
+    if (form_.SelectedDisk != 1) form_.CurrentPage += 1;  // the file page is for custom only
+  }
+  // Cancel clicked while the work ran: CancelApp has shown the finish page.
+  if (form_.Cancelled) return;
+  if (form_.CurrentPage == 4) {
+    form_.CmdNext.Visible = false;
+    form_.CmdFinish.Visible = true;
+  }
+  form_.CurrentPage = std::min(form_.CurrentPage + 1, 5);
+  if (form_.Changed) form_.Changed();
+  ShowHelp(255, false);
+}
+
+void WizardFlow::CmdBack_Click() {
+  if (building_ || nextAtWork_ || form_.Cancelled) return;
+  if (form_.CurrentPage == 5) {
+    form_.CmdNext.Visible = true;
+    form_.CmdFinish.Visible = false;
+    if (form_.SelectedDisk != 1) form_.CurrentPage = 4;
+  }
+  if (form_.CurrentPage == 4 && !form_.NeedSetupWin) form_.CurrentPage = 3;
+  if (form_.CurrentPage == 1) form_.CmdBack.Enabled = false;
+  form_.CurrentPage = std::max(form_.CurrentPage - 1, 0);
+  if (form_.Changed) form_.Changed();
+  ShowHelp(255, false);
+}
+
+void WizardFlow::CmdFinish_Click() {
+  // The window keeps handling events while the build runs; a second click
+  // must not start a second build inside the first (nor inside Next's work).
+  if (building_ || nextAtWork_) return;
+  form_.CmdBack.Enabled = false;
+  form_.CmdCancel.Enabled = false;
+  form_.CmdFinish.Enabled = true;
+  if (form_.Cancelled) {
+    End();
+    return;
+  }
+  // The build reads the driver selection now; the window showing it goes,
+  // so no OK pressed later writes a Drivers.ini that nothing removes.
+  form_.Drivers.Close();
+  form_.CurrentPage = 7;
+  if (form_.Changed) form_.Changed();
+  ShowHelp(7, false);
+  building_ = true;
+  form_.FinishApp("");
+  building_ = false;
+  form_.Cancelled = true;
+  form_.CurrentPage = 6;
+  form_.CmdNext.Visible = false;
+  form_.CmdFinish.Visible = true;
+  if (form_.Changed) form_.Changed();
+  ShowHelp(6, false);
+}
+
+void WizardFlow::CmdCancel_Click() {
+  if (building_) return;
+  form_.CancelApp();
+  form_.Drivers.Close();
+}
+
+bool WizardFlow::Form_Unload() {
+  if (building_ || nextAtWork_) return false;
+  form_.LblFinish = "Operation canceled";
+  End();
+  return true;
+}
+
+void WizardFlow::End() {
+  if (ended_) return;
+  ended_ = true;
+  // Whatever happened before, the program leaves no work files behind.
+  form_.Drivers.Close();
+  form_.RemoveWorkFiles();
+  if (EndProgram) EndProgram();
+}
+
+}  // namespace kiv

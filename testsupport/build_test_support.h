@@ -1,0 +1,173 @@
+#pragma once
+// Test support for the build-run tests: a temporary program folder with a
+// small CD template, boot sectors, answer-file template and fake outside
+// programs (bootsmith, mkisofs, dfl) written as shell scripts, plus a wizard
+// frame that records what the run did to it. Header-only, tests only.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cdtool/build/build_run.h"
+
+namespace kiv::testing {
+
+namespace fs = std::filesystem;
+
+inline std::string MakeTempDir(const std::string& tag) {
+  std::string pattern = (fs::temp_directory_path() / ("kiv-" + tag + "-XXXXXX")).string();
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  const char* made = ::mkdtemp(buf.data());
+  return made ? std::string(made) : std::string();
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteScript(const std::string& path, const std::string& text) {
+  WriteText(path, text);
+  ::chmod(path.c_str(), 0755);
+}
+
+// A bootsmith stand-in: records its arguments in bootsmith.calls and leaves
+// the disk's image in its folder, unless a file fail.<disk> exists there.
+inline const char* kFakeBootsmith = R"SH(#!/bin/sh
+cd "$(dirname "$0")"
+echo "$*" >> bootsmith.calls
+disk=
+for a in "$@"; do disk=$a; done
+case $disk in
+  kivsoftware) img=kivstart.img ;;
+  kivsoftware_emm) img=kivemm.img ;;
+  winsetup) img=kivwin.img ;;
+  lorvaplus288) img=kivlorva.img ;;
+  netaccess) img=kivnet.img ;;
+  *) exit 2 ;;
+esac
+echo "bootsmith: building $disk"
+[ -e "fail.$disk" ] && exit 1
+printf 'image of %s' "$disk" > "$img"
+)SH";
+
+// A mastering-tool stand-in printing the phrases the front end reads. With
+// mkisofs.nospace in its folder it reports a full disk after a partial file.
+inline const char* kFakeMkisofs = R"SH(#!/bin/sh
+out=
+while [ $# -gt 0 ]; do
+  if [ "$1" = "-output" ]; then out=$2; shift; fi
+  shift
+done
+printf '%s\n' "$*" > /dev/null
+echo "Scanning ./kivcd/boot" >&2
+if [ -e mkisofs.nospace ]; then
+  printf 'partial' > "$out"
+  echo "genisoimage: No space left on device. Cannot write" >&2
+  exit 1
+fi
+echo " 45.67% done, estimate finish" >&2
+echo " 95.10% done, estimate finish" >&2
+printf 'ISO image' > "$out" || exit 1
+echo "290 extents written (0 MB)" >&2
+)SH";
+
+inline const char* kFakeDfl = R"SH(#!/bin/sh
+echo "Calculating MD5 digests"
+echo "Finding duplicate files"
+echo "dfl $*" > dfl.called
+)SH";
+
+// A program folder with the CD template and the fake programs.
+struct ProgramFolder {
+  std::string dir;
+
+  ProgramFolder() : dir(MakeTempDir("cdbuild")) {
+    WriteText(P("files/kivcd/readme.txt"), "Kiv Rescue CD\r\n");
+    // A loader with the password gate block the build fills in.
+    std::string loader(2048, '\x90');
+    loader.replace(0x600, 268, "KIVGATE1" + std::string(260, '\0'));
+    WriteText(P("files/kivcd/boot/loader.bin"), loader);
+    WriteText(P("files/kivcd/boot/scripts/main.cds"),
+              "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n"
+              "Set WinKey1=\"Store\"\r\nSet WinKey2=\"your_\"\r\nSet WinKey3=\"Produ\"\r\n"
+              "Set WinKey4=\"ctKey\"\r\nSet WinKey5=\"here_\"\r\n"
+              "Set Action3_Text=\"Show the stored Windows product key\"\r\n#Set Action3_Macro=\"ShowWinKey\"\r\n"
+              ":ShowWinKey\r\n  Print \"Key: %WinKey1%-%WinKey2%-%WinKey3%-%WinKey4%-%WinKey5%\"\r\n"
+              "  WaitKey\r\n  Menu\r\n");
+    fs::create_directories(P("files/kivcd/boot/images"));
+    WriteText(P("files/bootsect/w2ksect.bin"), std::string("\xEB\x3C setup I386 ", 14) + std::string(20, '\0'));
+    WriteText(P("files/bootsect/erdc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN I386", 31));
+    WriteText(P("files/bootsect/oobc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN", 26));
+    WriteText(P("files/inf_files/win2k_template.inf"),
+              "[Data]\r\nAutoPartition=0\r\n[UserData]\r\nFullName=\r\n[Identification]\r\nJoinWorkgroup=\r\n");
+    WriteText(P("files/inf_files/win98_template.inf"), "[Setup]\r\nProductKey=\r\n[NameAndOrg]\r\n[Network]\r\n");
+    WriteText(P("files/inf_files/winme_template.inf"), "[Setup]\r\nProductKey=\r\n[NameAndOrg]\r\n[Network]\r\n");
+    WriteScript(P("bootsmith"), kFakeBootsmith);
+    WriteScript(P("mkisofs"), kFakeMkisofs);
+    WriteScript(P("dfl"), kFakeDfl);
+  }
+  ~ProgramFolder() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  ProgramFolder(const ProgramFolder&) = delete;
+  ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+  std::string P(const std::string& relative) const { return dir + "/" + relative; }
+  bool Exists(const std::string& relative) const { return fs::exists(P(relative)); }
+  std::string Read(const std::string& relative) const { return ReadText(P(relative)); }
+};
+
+// Records the window state the build run sets.
+struct RecordingFrame : WizardFrame {
+  bool backEnabled = true, nextVisible = true, finishVisible = true, finishEnabled = true, cancelEnabled = true;
+  int page = 8;
+  std::vector<int> pagesShown;
+  std::vector<int> helpTopics;
+  int settingsWritten = 0;
+  int ended = 0;
+
+  void SetBackEnabled(bool e) override { backEnabled = e; }
+  void SetNextVisible(bool v) override { nextVisible = v; }
+  void SetFinishVisible(bool v) override { finishVisible = v; }
+  void SetFinishEnabled(bool e) override { finishEnabled = e; }
+  void SetCancelEnabled(bool e) override { cancelEnabled = e; }
+  void ShowPage(int index) override {
+    page = index;
+    pagesShown.push_back(index);
+  }
+  void ShowHelp(int intStep, bool) override { helpTopics.push_back(intStep); }
+  void WriteKivCDINI() override { ++settingsWritten; }
+  void EndProgram() override { ++ended; }
+};
+
+// Settings for a run with only the boot disks, the ISO into the program folder.
+inline SessionSettings BootDisksOnly(const ProgramFolder& folder) {
+  SessionSettings s;
+  s.BootDisks.Use_LorvaPlus = 1;
+  s.BootDisks.AcceptDrivers = 1;
+  s.Main.Windows2K = 0;
+  s.Main.Windows9x = 0;
+  s.Main.AdvancedTools = 0;
+  s.Locations.kivUtils = 0;
+  s.Locations.AddFiles = 0;
+  s.Win2K_Info.SP_exe.clear();
+  s.Main.ISOLocation = folder.P("kivcd.iso");
+  return s;
+}
+
+}  // namespace kiv::testing
