@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
+#include <vector>
 #include <sstream>
 
 #include "cdtool/build/build_run.h"
@@ -75,6 +77,9 @@ class BootMenuStep : public ::testing::Test {
     EXPECT_TRUE(run.page10.LblRight[3].empty()) << "step 4 not completed";
     EXPECT_FALSE(folder.Exists("kivcd.iso"));
     EXPECT_FALSE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));
+    EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+    EXPECT_EQ(run.Outcome().step, 4);
+    EXPECT_EQ(run.Outcome().reason, cause);
   }
 };
 
@@ -115,6 +120,53 @@ TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
   run.CmdFinish_Click();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(Gate().substr(8, 4), std::string("\0\3\0\36", 4));  // no ask, 3 tries, no password, 30-byte prompt
+}
+
+// The password reaches the loader from the build, whatever the user's script
+// spells its password lines like (or whether it has them at all).
+TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike) {
+  const std::vector<std::pair<std::string, std::string>> spellings = {
+      {"Set PasswordString=\"\"", "Set PasswordString = \"\""},
+      {"Set PasswordRequest=0", "Set PasswordRequest = 0"},
+      {"Set PasswordRequest=0", "set\tpasswordrequest\t=\t0"},
+      {"Set PasswordString=\"\"", "# no password line"},
+      {"Set PasswordRequest=0", "Set PasswordRequest=1"},  // the script cannot choose a password of its own
+  };
+  for (const auto& [from, to] : spellings) {
+    SCOPED_TRACE(to);
+    testing::WriteText(folder.P(templateScript), ShippedScript());
+    EditTemplate(from, to);
+    ScriptedPrompter quiet;
+    RecordingFrame otherFrame;
+    BuildRun build(folder.dir, quiet, otherFrame);  // a fresh run for each spelling
+    build.settings = BootDisksOnly(folder);
+    build.password = BootPassword{true, "secret", "secret"};
+    build.CmdFinish_Click();
+    ASSERT_TRUE(quiet.messages.empty()) << quiet.messages[0].text;
+    EXPECT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
+    const std::string gate = Gate();
+    EXPECT_EQ(gate[8], 1) << "asks";
+    EXPECT_EQ(gate[10], 6) << "password length";
+    EXPECT_EQ(gate.substr(12, 7), std::string("secret\0", 7));
+  }
+}
+
+TEST_F(BootMenuStep, WithoutProtectionTheCdNeverAsksEvenIfTheScriptSaysSo) {
+  EditTemplate("Set PasswordRequest=0", "Set PasswordRequest=1");
+  EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"fromscript\"");
+  run.CmdFinish_Click();
+  ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_EQ(Gate()[8], 0);
+  EXPECT_EQ(Gate()[10], 0);
+}
+
+TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
+  run.password = BootPassword{true, "secret", "Secret"};
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].title, "Password Protection disabled");
+  EXPECT_TRUE(run.Outcome().Made());
+  EXPECT_EQ(Gate()[8], 0);
 }
 
 TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {

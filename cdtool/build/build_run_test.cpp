@@ -85,6 +85,9 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
   EXPECT_TRUE(folder.Exists("makecd.sh"));
   EXPECT_FALSE(folder.Exists("dfl.called"));
+  EXPECT_TRUE(run.Outcome().Made());
+  EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));
+  EXPECT_EQ(run.Outcome().isoSize, 9);  // "ISO image"
 
   // The second Finish saves the settings and ends.
   EXPECT_EQ(frame.settingsWritten, 0);
@@ -138,6 +141,17 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_FALSE(frame.nextVisible);
 }
 
+TEST_F(BuildRunTest, TheOutcomeNamesTheFailedStepAndItsReason) {
+  testing::WriteText(folder.P("fail.kivsoftware_emm"), "");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  const BuildOutcome& outcome = run.Outcome();
+  EXPECT_EQ(outcome.kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(outcome.step, 1);
+  EXPECT_NE(outcome.reason.find("kivemm.img"), std::string::npos) << outcome.reason;
+  EXPECT_EQ(outcome.Summary().rfind("Build failed at step 1 (Creating kiv Boot Disks): ", 0), 0u) << outcome.Summary();
+}
+
 TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
   testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
   std::filesystem::create_directories(folder.P("keyfile.txt"));  // cannot be written
@@ -166,6 +180,8 @@ TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
   ASSERT_GE(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find(folder.P("bootsmith")), std::string::npos);
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 1);
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
 }
@@ -179,6 +195,8 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
   EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
   EXPECT_FALSE(folder.Exists("bootsmith.calls"));
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 0);
 }
 
 TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
@@ -205,6 +223,7 @@ TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   EXPECT_TRUE(frame.finishEnabled);
   EXPECT_EQ(frame.page, 9);
   // Finish now saves and ends.
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
   run.CmdFinish_Click();
   EXPECT_EQ(frame.settingsWritten, 1);
   EXPECT_EQ(frame.ended, 1);
@@ -256,6 +275,9 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   // Step 5 still completes: only the ISO run's outcome tells the failure.
   EXPECT_EQ(run.page10.LblRight[4], kCheckMark);
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 5);
+  EXPECT_EQ(run.Outcome().reason, "Not enough free space to complete the ISO file !!!");
 }
 
 TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
@@ -267,6 +289,53 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   EXPECT_EQ(run.page9.LblAbort, "Couldn't access destination ISO File");
   EXPECT_TRUE(run.page9.LblAbortVisible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().reason, "the mastering tool ended with exit status 1");
+}
+
+// The product key reaches the menu from the settings: exactly the groups
+// typed, and nothing at all when none was typed.
+class ProductKeyTest : public BuildRunTest {
+ protected:
+  void SetUp() override {
+    BuildRunTest::SetUp();
+    testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
+    testing::WriteText(folder.P("files/kivcd/boot/isolinux/memdisk"), "memdisk");
+    run.settings = BootDisksOnly(folder);
+    run.settings.Main.Windows2K = 1;
+    run.settings.Win2K_Info.SourceDir = folder.P("xp/I386");
+    run.settings.Win2K_Info.In_SetupWin = 1;
+  }
+  std::string Menu() const { return folder.Read("kivcd/boot/isolinux/isolinux.cfg"); }
+};
+
+TEST_F(ProductKeyTest, AnEmptyKeyStoresNothingAndShowsNoEntry) {
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_EQ(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
+  EXPECT_EQ(Menu().find("----"), std::string::npos);
+  // The script's placeholders stay as they were.
+  EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
+}
+
+TEST_F(ProductKeyTest, AKeyWithEmptyGroupsIsShownExactlyAsTyped) {
+  run.settings.Win2K_Info.ProductKey = {"ABCDE", "", "KLMNO", "PQ", ""};
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_NE(Menu().find("Key: ABCDE--KLMNO-PQ-"), std::string::npos) << Menu();
+  EXPECT_EQ(Menu().find("your_"), std::string::npos) << Menu();
+}
+
+TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
+  std::string script = folder.Read("files/kivcd/boot/scripts/main.cds");
+  const std::string line = "#Set Action3_Macro=\"ShowWinKey\"";
+  script.replace(script.find(line), line.size(), "# set Action3_Macro = \"ShowWinKey\"");
+  testing::WriteText(folder.P("files/kivcd/boot/scripts/main.cds"), script);
+  run.settings.Win2K_Info.ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY");
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_NE(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
+  EXPECT_NE(Menu().find("Key: ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"), std::string::npos) << Menu();
 }
 
 // Whoever watches mkisofs.log while the image is made sees this run's output
@@ -393,6 +462,7 @@ TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
   EXPECT_FALSE(folder.Exists("kivcd/I386/FILE2.DL_"));
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // no Fatal Error for a stop
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
 }
 
 }  // namespace
