@@ -1,8 +1,9 @@
 // discsmith: the kiv Rescue CD builder. Without arguments it shows the wizard;
-// `--build` runs the build of the saved settings without a window;
+// `--build` runs the build of the saved settings without a window; `--set`
+// changes saved settings;
 // `--screenshots <dir>` renders the wizard's pages for the documentation;
 // `--try`, `--write-usb` and `--hybrid` act on the finished ISO
-// (cdtool/usb_commands.h).
+// (cdtool/commands/usb_commands.h).
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/commands/headless_build.h"
+#include "cdtool/commands/settings_command.h"
 #include "cdtool/commands/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
     return kiv::RunHeadlessBuild(argc, argv);
   }
+  if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--hybrid") == 0) return kiv::RunHybridCommandLine(argc, argv);
@@ -37,7 +40,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 1) {
     std::fprintf(stderr,
-                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --try [--usb] [iso] | "
+                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | --try [--usb] [iso] | "
                  "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
                  argv[1]);
     return 2;

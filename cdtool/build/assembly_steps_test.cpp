@@ -48,7 +48,11 @@ class AssemblySteps : public ::testing::Test {
 };
 
 TEST_F(AssemblySteps, Win2KWithoutOptionsAddsTreeTagsAndBootSector) {
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/i386")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/i386");
+    AddWin2K(run, options);
+  }
   EXPECT_TRUE(prompter.messages.empty());
   EXPECT_EQ(folder.Read("kivcd/I386/SETUPLDR.BIN"), "loader");
   EXPECT_TRUE(folder.Exists("kivcd/I386/LANG/CHS.TXT"));
@@ -65,7 +69,14 @@ TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheK
   WriteText(folder.P("keyfile2.txt"),
             "[Win2KInfo]\r\nTemplateFile=\r\nOwnerName=Ann Smith\r\nOrganization=Kiv\r\n"
             "ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\nComputerName=PC1\r\nWorkgroup=CORP\r\nJoinDomain=True\r\n");
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386"), .DelTreeLang = true, .ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"), .AddInfo_toUnattend = true});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    options.DelTreeLang = true;
+    options.ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY");
+    options.AddInfo_toUnattend = true;
+    AddWin2K(run, options);
+  }
   EXPECT_TRUE(prompter.messages.empty());
   std::string sif = folder.Read("kivcd/I386/WINNT.SIF");
   EXPECT_NE(sif.find("FullName=Ann Smith"), std::string::npos);
@@ -86,7 +97,12 @@ TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
   WriteText(folder.P("sp/XPSP2.EXE"), "MZ");
   std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386"), .SP_exe = folder.P("sp/xpsp2.exe")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    options.SP_exe = folder.P("sp/xpsp2.exe");
+    AddWin2K(run, options);
+  }
   ::setenv("PATH", oldPath.c_str(), 1);
   EXPECT_TRUE(prompter.messages.empty());
   std::string expectedTree = "Z:" + folder.dir + "/kivcd";
@@ -99,7 +115,13 @@ TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
 TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
   std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", folder.P("nothing-here").c_str(), 1);
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386"), .DelTreeLang = true, .SP_exe = folder.P("sp/missing.exe")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    options.DelTreeLang = true;
+    options.SP_exe = folder.P("sp/missing.exe");
+    AddWin2K(run, options);
+  }
   ::setenv("PATH", oldPath.c_str(), 1);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Can't Slipstream Service Pack");
@@ -110,7 +132,11 @@ TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
 
 TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
   std::filesystem::remove(folder.P("files/bootsect/w2ksect.bin"));
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    AddWin2K(run, options);
+  }
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text.rfind(
                 "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted\r\n\r\n", 0),
@@ -209,7 +235,12 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
   std::filesystem::create_directories(folder.P("xpcd/I386/SYSTEM32"));
   std::filesystem::create_symlink(folder.P("nowhere/HAL.DLL"), folder.P("xpcd/I386/SYSTEM32/HAL.DLL"));
   WriteText(folder.P("xpcd/I386/SYSTEM32/ZZ.DLL"), "after it");
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386"), .ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    options.ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY");
+    AddWin2K(run, options);
+  }
   const Message* m = Fatal();
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
@@ -232,7 +263,11 @@ TEST_F(FailedCopies, AFullDiskIsFatalAndNamedSo) {
   struct rlimit small = old;
   small.rlim_cur = 64 * 1024;
   ::setrlimit(RLIMIT_FSIZE, &small);
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    AddWin2K(run, options);
+  }
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);
   const Message* m = Fatal();
@@ -296,7 +331,11 @@ TEST_F(AssemblySteps, NamesThatDifferOnlyInCaseAreOneFileOnTheCd) {
 
   // And the medium's tag files.
   WriteText(folder.P("kivcd/win51ip"), "older");
-  AddWin2K(run, Win2KOptions{.Source = folder.P("xpcd/I386")});
+  {
+    Win2KOptions options;
+    options.Source = folder.P("xpcd/I386");
+    AddWin2K(run, options);
+  }
   int tags = 0;
   for (const auto& e : std::filesystem::directory_iterator(folder.P("kivcd")))
     tags += ToLower(e.path().filename().string()) == "win51ip";

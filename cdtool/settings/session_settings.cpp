@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include <filesystem>
 
@@ -26,30 +28,6 @@ int FlagValue(const std::string& text) {
   if (v == 2.0) return 2;
   return 1;
 }
-
-// Writes the file's lines; every line ends in CR LF, sections are separated
-// by one blank line.
-class IniText {
- public:
-  void Section(const char* name) {
-    if (!text_.empty()) text_ += "\r\n";
-    text_ += "[";
-    text_ += name;
-    text_ += "]\r\n";
-  }
-  void Line(const char* literal, const std::string& value) {
-    text_ += literal;
-    text_ += value;
-    text_ += "\r\n";
-  }
-  void Flag(const char* literal, int flag) { Line(literal, std::to_string(flag)); }
-  void QuotedFlag(const char* literal, int flag) { Line(literal, "\"" + std::to_string(flag) + "\""); }
-  void Text(const char* literal, const std::string& text) { Line(literal, QuotedText(text)); }
-  const std::string& str() const { return text_; }
-
- private:
-  std::string text_;
-};
 
 void TrimAll(std::string& s) { s = Trim(s); }
 
@@ -87,114 +65,180 @@ bool HasProductKey(const KeyParts& key) {
   return false;
 }
 
+namespace {
+
+// One key of kivcd.ini: where it lives, how it is written, and the member
+// that holds it. The table is the file's order.
+struct Field {
+  enum class Kind {
+    Flag,        // the digit, bare
+    QuotedFlag,  // the digit in double quotes
+    BareText,    // the trimmed text, bare
+    Text,        // the trimmed text in double quotes
+    Key,         // the five groups joined by '-', as Text
+    Boolean,     // True or False, as Text
+  };
+  const char* section;
+  const char* key;
+  Kind kind;
+  std::function<int&(SessionSettings&)> flag;
+  std::function<std::string&(SessionSettings&)> text;
+  std::function<KeyParts&(SessionSettings&)> parts;
+  std::function<bool&(SessionSettings&)> boolean;
+};
+
+using Kind = Field::Kind;
+using S = SessionSettings;
+
+Field FlagField(const char* sec, const char* key, std::function<int&(S&)> get, Kind kind = Kind::Flag) {
+  return Field{sec, key, kind, std::move(get), {}, {}, {}};
+}
+Field TextField(const char* sec, const char* key, std::function<std::string&(S&)> get, Kind kind = Kind::Text) {
+  return Field{sec, key, kind, {}, std::move(get), {}, {}};
+}
+Field KeyField(const char* sec, std::function<KeyParts&(S&)> get) {
+  return Field{sec, "ProductKey", Kind::Key, {}, {}, std::move(get), {}};
+}
+
+const std::vector<Field>& Fields() {
+  static const std::vector<Field> fields = {
+      FlagField("Main", "BootDisks", [](S& s) -> int& { return s.Main.BootDisks; }),
+      FlagField("Main", "Windows2K", [](S& s) -> int& { return s.Main.Windows2K; }),
+      FlagField("Main", "Windows9x", [](S& s) -> int& { return s.Main.Windows9x; }),
+      FlagField("Main", "AdvancedTools", [](S& s) -> int& { return s.Main.AdvancedTools; }),
+      TextField("Main", "ISOLocation", [](S& s) -> std::string& { return s.Main.ISOLocation; }, Kind::BareText),
+      FlagField("Main", "CleanSession", [](S& s) -> int& { return s.Main.CleanSession; }),
+      FlagField("Main", "OptimizeISO", [](S& s) -> int& { return s.Main.OptimizeISO; }),
+
+      FlagField("BootDisks", "Use_LorvaPlus", [](S& s) -> int& { return s.BootDisks.Use_LorvaPlus; }),
+      FlagField("BootDisks", "AcceptDrivers", [](S& s) -> int& { return s.BootDisks.AcceptDrivers; }),
+
+      TextField("Win2K_Info", "SourceDir", [](S& s) -> std::string& { return s.Win2K_Info.SourceDir; }),
+      TextField("Win2K_Info", "SP_exe", [](S& s) -> std::string& { return s.Win2K_Info.SP_exe; }),
+      FlagField("Win2K_Info", "In_SetupWin", [](S& s) -> int& { return s.Win2K_Info.In_SetupWin; }),
+      FlagField("Win2K_Info", "In_Unattend", [](S& s) -> int& { return s.Win2K_Info.In_Unattend; }),
+      FlagField("Win2K_Info", "DelLangFiles", [](S& s) -> int& { return s.Win2K_Info.DelLangFiles; }),
+      TextField("Win2K_Info", "TemplateFile", [](S& s) -> std::string& { return s.Win2K_Info.TemplateFile; }),
+      TextField("Win2K_Info", "OwnerName", [](S& s) -> std::string& { return s.Win2K_Info.OwnerName; }),
+      TextField("Win2K_Info", "Organization", [](S& s) -> std::string& { return s.Win2K_Info.Organization; }),
+      KeyField("Win2K_Info", [](S& s) -> KeyParts& { return s.Win2K_Info.ProductKey; }),
+      TextField("Win2K_Info", "ComputerName", [](S& s) -> std::string& { return s.Win2K_Info.ComputerName; }),
+      TextField("Win2K_Info", "Workgroup", [](S& s) -> std::string& { return s.Win2K_Info.Workgroup; }),
+      Field{"Win2K_Info", "JoinDomain", Kind::Boolean, {}, {}, {}, [](S& s) -> bool& { return s.Win2K_Info.JoinDomain; }},
+
+      TextField("Win9x_Info", "SourceDir", [](S& s) -> std::string& { return s.Win9x_Info.SourceDir; }),
+      FlagField("Win9x_Info", "In_MSBATCH", [](S& s) -> int& { return s.Win9x_Info.In_MSBATCH; }),
+      FlagField("Win9x_Info", "In_SetupWin", [](S& s) -> int& { return s.Win9x_Info.In_SetupWin; }),
+      TextField("Win9x_Info", "OptimizedFor", [](S& s) -> std::string& { return s.Win9x_Info.OptimizedFor; }),
+      TextField("Win9x_Info", "OwnerName", [](S& s) -> std::string& { return s.Win9x_Info.OwnerName; }),
+      TextField("Win9x_Info", "Organization", [](S& s) -> std::string& { return s.Win9x_Info.Organization; }),
+      KeyField("Win9x_Info", [](S& s) -> KeyParts& { return s.Win9x_Info.ProductKey; }),
+      TextField("Win9x_Info", "ComputerName", [](S& s) -> std::string& { return s.Win9x_Info.ComputerName; }),
+      TextField("Win9x_Info", "Workgroup", [](S& s) -> std::string& { return s.Win9x_Info.Workgroup; }),
+
+      FlagField("Locations", "kivUtils", [](S& s) -> int& { return s.Locations.kivUtils; }, Kind::QuotedFlag),
+      TextField("Locations", "kivUtils_Dir", [](S& s) -> std::string& { return s.Locations.kivUtils_Dir; }),
+      FlagField("Locations", "AddFiles", [](S& s) -> int& { return s.Locations.AddFiles; }, Kind::QuotedFlag),
+      TextField("Locations", "AddFiles_Dir", [](S& s) -> std::string& { return s.Locations.AddFiles_Dir; }),
+
+      FlagField("AdvTools", "Add_BlueCon", [](S& s) -> int& { return s.AdvTools.Add_BlueCon; }),
+      FlagField("AdvTools", "Add_ERDCmdr", [](S& s) -> int& { return s.AdvTools.Add_ERDCmdr; }),
+      TextField("AdvTools", "BlueCon_Dir", [](S& s) -> std::string& { return s.AdvTools.BlueCon_Dir; }),
+      TextField("AdvTools", "ERDCmdr_Dir", [](S& s) -> std::string& { return s.AdvTools.ERDCmdr_Dir; }),
+  };
+  return fields;
+}
+
+// "BootDisks      = ": the key padded to 15 characters ([AdvTools]: 14).
+std::string PaddedKey(const Field& f) {
+  const size_t width = std::string(f.section) == "AdvTools" ? 14 : 15;
+  std::string key = f.key;
+  if (key.size() < width) key.append(width - key.size(), ' ');
+  return key + "= ";
+}
+
+// Sets a field from text as the reader takes it (INIFile has stripped the
+// quotes already).
+void Assign(const Field& f, SessionSettings& s, const std::string& value) {
+  switch (f.kind) {
+    case Kind::Flag:
+    case Kind::QuotedFlag:
+      f.flag(s) = FlagValue(value);
+      break;
+    case Kind::BareText:
+    case Kind::Text:
+      f.text(s) = value;
+      break;
+    case Kind::Key:
+      f.parts(s) = SplitProductKey(value);
+      break;
+    case Kind::Boolean:
+      f.boolean(s) = IsTrueText(value);
+      break;
+  }
+}
+
+std::string Encoded(const Field& f, SessionSettings& s) {
+  switch (f.kind) {
+    case Kind::Flag:
+      return std::to_string(f.flag(s));
+    case Kind::QuotedFlag:
+      return "\"" + std::to_string(f.flag(s)) + "\"";
+    case Kind::BareText:
+      return Trim(f.text(s));
+    case Kind::Text:
+      return QuotedText(f.text(s));
+    case Kind::Key:
+      return QuotedText(JoinProductKey(f.parts(s)));
+    case Kind::Boolean:
+      return QuotedText(f.boolean(s) ? "True" : "False");
+  }
+  return "";
+}
+
+}  // namespace
+
 SessionSettings ReadKivCdIni(const std::string& path) {
   const INIFile ini(ResolvePath(path));
-  auto get = [&](const char* section, const char* key) { return Trim(ini.GetINIKey(section, key)); };
-  auto flag = [&](const char* section, const char* key) { return FlagValue(get(section, key)); };
   SessionSettings s;
-
-  s.Main.BootDisks = flag("Main", "BootDisks");
-  s.Main.Windows2K = flag("Main", "Windows2K");
-  s.Main.Windows9x = flag("Main", "Windows9x");
-  s.Main.AdvancedTools = flag("Main", "AdvancedTools");
-  s.Main.ISOLocation = get("Main", "ISOLocation");
-  s.Main.CleanSession = flag("Main", "CleanSession");
-  s.Main.OptimizeISO = flag("Main", "OptimizeISO");
-
-  s.BootDisks.Use_LorvaPlus = flag("BootDisks", "Use_LorvaPlus");
-  s.BootDisks.AcceptDrivers = flag("BootDisks", "AcceptDrivers");
-
-  SessionSettings::Win2KSection& w2 = s.Win2K_Info;
-  w2.SourceDir = get("Win2K_Info", "SourceDir");
-  w2.SP_exe = get("Win2K_Info", "SP_exe");
-  w2.In_SetupWin = flag("Win2K_Info", "In_SetupWin");
-  w2.In_Unattend = flag("Win2K_Info", "In_Unattend");
-  w2.DelLangFiles = flag("Win2K_Info", "DelLangFiles");
-  w2.TemplateFile = get("Win2K_Info", "TemplateFile");
-  w2.OwnerName = get("Win2K_Info", "OwnerName");
-  w2.Organization = get("Win2K_Info", "Organization");
-  w2.ProductKey = SplitProductKey(get("Win2K_Info", "ProductKey"));
-  w2.ComputerName = get("Win2K_Info", "ComputerName");
-  w2.Workgroup = get("Win2K_Info", "Workgroup");
-  w2.JoinDomain = IsTrueText(get("Win2K_Info", "JoinDomain"));
-
-  SessionSettings::Win9xSection& w9 = s.Win9x_Info;
-  w9.SourceDir = get("Win9x_Info", "SourceDir");
-  w9.In_MSBATCH = flag("Win9x_Info", "In_MSBATCH");
-  w9.In_SetupWin = flag("Win9x_Info", "In_SetupWin");
-  w9.OptimizedFor = get("Win9x_Info", "OptimizedFor");
-  w9.OwnerName = get("Win9x_Info", "OwnerName");
-  w9.Organization = get("Win9x_Info", "Organization");
-  w9.ProductKey = SplitProductKey(get("Win9x_Info", "ProductKey"));
-  w9.ComputerName = get("Win9x_Info", "ComputerName");
-  w9.Workgroup = get("Win9x_Info", "Workgroup");
-
-  s.Locations.kivUtils = flag("Locations", "kivUtils");
-  s.Locations.kivUtils_Dir = get("Locations", "kivUtils_Dir");
-  s.Locations.AddFiles = flag("Locations", "AddFiles");
-  s.Locations.AddFiles_Dir = get("Locations", "AddFiles_Dir");
-
-  s.AdvTools.Add_BlueCon = flag("AdvTools", "Add_BlueCon");
-  s.AdvTools.Add_ERDCmdr = flag("AdvTools", "Add_ERDCmdr");
-  s.AdvTools.BlueCon_Dir = get("AdvTools", "BlueCon_Dir");
-  s.AdvTools.ERDCmdr_Dir = get("AdvTools", "ERDCmdr_Dir");
+  for (const Field& f : Fields()) Assign(f, s, Trim(ini.GetINIKey(f.section, f.key)));
   return s;
 }
 
-std::string KivCdIniText(const SessionSettings& s) {
-  IniText f;
-  f.Section("Main");
-  f.Flag("BootDisks      = ", s.Main.BootDisks);
-  f.Flag("Windows2K      = ", s.Main.Windows2K);
-  f.Flag("Windows9x      = ", s.Main.Windows9x);
-  f.Flag("AdvancedTools  = ", s.Main.AdvancedTools);
-  f.Line("ISOLocation    = ", Trim(s.Main.ISOLocation));
-  f.Flag("CleanSession   = ", s.Main.CleanSession);
-  f.Flag("OptimizeISO    = ", s.Main.OptimizeISO);
+std::string KivCdIniText(const SessionSettings& settings) {
+  SessionSettings s = settings;  // the accessors hand out references
+  std::string text;
+  std::string section;
+  for (const Field& f : Fields()) {
+    if (section != f.section) {
+      if (!text.empty()) text += "\r\n";
+      section = f.section;
+      text += "[" + section + "]\r\n";
+    }
+    text += PaddedKey(f) + Encoded(f, s) + "\r\n";
+  }
+  return text;
+}
 
-  f.Section("BootDisks");
-  f.Flag("Use_LorvaPlus  = ", s.BootDisks.Use_LorvaPlus);
-  f.Flag("AcceptDrivers  = ", s.BootDisks.AcceptDrivers);
-
-  const SessionSettings::Win2KSection& w2 = s.Win2K_Info;
-  f.Section("Win2K_Info");
-  f.Text("SourceDir      = ", w2.SourceDir);
-  f.Text("SP_exe         = ", w2.SP_exe);
-  f.Flag("In_SetupWin    = ", w2.In_SetupWin);
-  f.Flag("In_Unattend    = ", w2.In_Unattend);
-  f.Flag("DelLangFiles   = ", w2.DelLangFiles);
-  f.Text("TemplateFile   = ", w2.TemplateFile);
-  f.Text("OwnerName      = ", w2.OwnerName);
-  f.Text("Organization   = ", w2.Organization);
-  f.Text("ProductKey     = ", JoinProductKey(w2.ProductKey));
-  f.Text("ComputerName   = ", w2.ComputerName);
-  f.Text("Workgroup      = ", w2.Workgroup);
-  f.Text("JoinDomain     = ", w2.JoinDomain ? "True" : "False");
-
-  const SessionSettings::Win9xSection& w9 = s.Win9x_Info;
-  f.Section("Win9x_Info");
-  f.Text("SourceDir      = ", w9.SourceDir);
-  f.Flag("In_MSBATCH     = ", w9.In_MSBATCH);
-  f.Flag("In_SetupWin    = ", w9.In_SetupWin);
-  f.Text("OptimizedFor   = ", w9.OptimizedFor);
-  f.Text("OwnerName      = ", w9.OwnerName);
-  f.Text("Organization   = ", w9.Organization);
-  f.Text("ProductKey     = ", JoinProductKey(w9.ProductKey));
-  f.Text("ComputerName   = ", w9.ComputerName);
-  f.Text("Workgroup      = ", w9.Workgroup);
-
-  f.Section("Locations");
-  f.QuotedFlag("kivUtils       = ", s.Locations.kivUtils);
-  f.Text("kivUtils_Dir   = ", s.Locations.kivUtils_Dir);
-  f.QuotedFlag("AddFiles       = ", s.Locations.AddFiles);
-  f.Text("AddFiles_Dir   = ", s.Locations.AddFiles_Dir);
-
-  f.Section("AdvTools");
-  f.Flag("Add_BlueCon   = ", s.AdvTools.Add_BlueCon);
-  f.Flag("Add_ERDCmdr   = ", s.AdvTools.Add_ERDCmdr);
-  f.Text("BlueCon_Dir   = ", s.AdvTools.BlueCon_Dir);
-  f.Text("ERDCmdr_Dir   = ", s.AdvTools.ERDCmdr_Dir);
-  return f.str();
+bool SetSetting(SessionSettings& settings, const std::string& name, const std::string& value, std::string* error) {
+  const size_t dot = name.find('.');
+  const std::string section = dot == std::string::npos ? "" : name.substr(0, dot);
+  const std::string key = dot == std::string::npos ? name : name.substr(dot + 1);
+  for (const Field& f : Fields()) {
+    if (!EqualsNoCase(section, f.section) || !EqualsNoCase(key, f.key)) continue;
+    if ((f.kind == Kind::Flag || f.kind == Kind::QuotedFlag) && value != "0" && value != "1" && value != "2") {
+      if (error) *error = name + ": \"" + value + "\" is not a check box state (0, 1 or 2)";
+      return false;
+    }
+    Assign(f, settings, Trim(value));
+    return true;
+  }
+  if (error) {
+    std::string known;
+    for (const Field& f : Fields()) known += std::string(known.empty() ? "" : ", ") + f.section + "." + f.key;
+    *error = "\"" + name + "\" is not a setting of kivcd.ini (Section.Key, one of: " + known + ")";
+  }
+  return false;
 }
 
 bool WriteKivCdIni(const std::string& path, const SessionSettings& settings) {

@@ -90,6 +90,13 @@ SessionSettings ReadKivCdIni(const std::string& path);
 // The file's exact bytes: padded key literals, quoted texts, CR LF.
 std::string KivCdIniText(const SessionSettings& settings);
 
+// One setting by name ("Main.ISOLocation", "Locations.kivUtils"; letter case
+// ignored), the value as the file holds it without quotes. False, with
+// `error` naming the setting or the value at fault, for a name kivcd.ini does
+// not have or a check box state other than 0, 1 or 2; `settings` is then
+// unchanged.
+bool SetSetting(SessionSettings& settings, const std::string& name, const std::string& value, std::string* error);
+
 // Writes through a temporary file beside `path`; false when that fails.
 bool WriteKivCdIni(const std::string& path, const SessionSettings& settings);
 

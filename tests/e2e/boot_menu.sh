@@ -13,10 +13,15 @@
 #            blanks, '"', '$' and '\' and opens the CD; from a USB stick the
 #            entry is greyed as needing the CD; then a bad line in
 #            main.cds stops the build with a message naming it, and no ISO
+#   respaced the user's script spells its password lines with blanks around
+#            "=": the CD still asks for exactly the password of the build
+#            (a wrong one refused, the right one opens the menu); built
+#            without a password, a script that says PasswordRequest=1 never
+#            asks
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
 # (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
 set -euo pipefail
-case=${1:?usage: boot_menu.sh demo|sector}
+case=${1:?usage: boot_menu.sh demo|sector|respaced}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
@@ -133,6 +138,23 @@ sector)
     && grep -qF "$pf/kivcd/boot/scripts/main.cds, line 11: MenuTimeout=soon is not a number from 0 to 3599" "$work/bad.out" \
     || { cat "$work/bad.out"; fail "no Fatal Error naming main.cds and its line"; }
   [ ! -e "$pf/kivcd-demo.iso" ] || fail "an ISO was made from a bad menu script"
+  ;;
+respaced)
+  pf=$(fresh respaced)
+  edit_script "$pf" 's/^Set PasswordRequest=0/Set PasswordRequest = 0/; s/^Set PasswordString=""/Set PasswordString = ""/'
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=0/'
+  build "$pf" "s3cret"
+  session respaced_password \
+    "expect=$PROMPT" "absent=ISOLINUX" "type=wrong\n" "expect=Wrong password." \
+    "expect=$PROMPT" "absent=ISOLINUX" "type=s3cret\n" "expect=ISOLINUX" "expect=Kiv Rescue Software" \
+    -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  # The script asks for a password of its own; a build without one never asks.
+  edit_script "$pf" 's/^Set PasswordRequest = 0/Set PasswordRequest=1/; s/^Set PasswordString = ""/Set PasswordString="fromscript"/'
+  (cd "$pf" && KIVCD_PASSWORD= SOURCE_DATE_EPOCH=1700000000 ./discsmith --build > "$work/nopw.out" 2>&1) \
+    || { cat "$work/nopw.out"; fail "the build without a password failed"; }
+  session no_password \
+    "expect=ISOLINUX" "expect=Kiv Rescue Software" "absent=$PROMPT" \
+    -- -cdrom "$pf/kivcd-demo.iso" -boot d
   ;;
 *) fail "unknown case $case" ;;
 esac

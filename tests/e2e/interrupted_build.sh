@@ -45,15 +45,12 @@ alive() {  # alive <pid file>: that process runs (a zombie does not count)
 
 alive_not() { ! alive "$1"; }
 
-settings() {  # settings <program folder> <iso> <win2k I386 or "">
+settings() {  # settings <program folder> <iso> <win2k I386 or "">, through the CD builder itself
   local on2k=0; [ -n "$3" ] && on2k=1
-  {
-    printf '[Main]\r\nBootDisks      = 1\r\nWindows2K      = %s\r\nWindows9x      = 0\r\n' $on2k
-    printf 'AdvancedTools  = 0\r\nISOLocation    = %s\r\nCleanSession   = 0\r\nOptimizeISO    = 0\r\n' "$2"
-    printf '\r\n[BootDisks]\r\nUse_LorvaPlus  = 0\r\nAcceptDrivers  = 0\r\n'
-    printf '\r\n[Win2K_Info]\r\nSourceDir      = "%s"\r\nSP_exe         = ""\r\nIn_SetupWin    = 0\r\n' "$3"
-    printf '\r\n[Locations]\r\nkivUtils       = "0"\r\nAddFiles       = "0"\r\n'
-  } > "$1/kivcd.ini"
+  "$1/discsmith" --set Main.BootDisks=1 "Main.Windows2K=$on2k" Main.Windows9x=0 Main.AdvancedTools=0 \
+    "Main.ISOLocation=$2" Main.CleanSession=0 Main.OptimizeISO=0 BootDisks.Use_LorvaPlus=0 \
+    BootDisks.AcceptDrivers=0 "Win2K_Info.SourceDir=$3" Win2K_Info.SP_exe= Win2K_Info.In_SetupWin=0 \
+    Locations.kivUtils=0 Locations.AddFiles=0 || fail "discsmith --set"
 }
 
 case $case in

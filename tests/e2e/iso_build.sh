@@ -45,11 +45,11 @@ echo "notes" > "$work/extra/NOTES.TXT"
 isodir="$work/out dir 'q' \"d\" \$(touch pwned)"
 mkdir -p "$isodir"
 iso="$isodir/My CD.iso"
-write_ini() {  # $1 = OptimizeISO flag
-  printf '%s\r\n' "[Main]" "BootDisks      = 1" "Windows2K      = 0" "Windows9x      = 0" "AdvancedTools  = 0" \
-    "ISOLocation    = $iso" "CleanSession   = 1" "OptimizeISO    = $1" "" "[BootDisks]" "Use_LorvaPlus  = 1" \
-    "AcceptDrivers  = 1" "" "[Locations]" "kivUtils       = \"1\"" "kivUtils_Dir   = \"$work/utils\"" \
-    "AddFiles       = \"1\"" "AddFiles_Dir   = \"$work/extra\"" > "$pf/kivcd.ini"
+write_ini() {  # $1 = OptimizeISO flag; the settings are set through the CD builder itself
+  "$pf/discsmith" --set Main.BootDisks=1 Main.Windows2K=0 Main.Windows9x=0 Main.AdvancedTools=0 \
+    "Main.ISOLocation=$iso" Main.CleanSession=1 "Main.OptimizeISO=$1" BootDisks.Use_LorvaPlus=1 \
+    BootDisks.AcceptDrivers=1 Locations.kivUtils=1 "Locations.kivUtils_Dir=$work/utils" \
+    Locations.AddFiles=1 "Locations.AddFiles_Dir=$work/extra" || fail "discsmith --set"
 }
 
 run_build() {

@@ -27,25 +27,24 @@ boot() {  # boot <iso|floppy> <file>: the file boots to its banner (skipped with
   echo "boots: $(basename "$2")"
 }
 
-# Settings as the CD builder writes them (CR LF, padded keys, quoted texts).
+# The build's settings, set with `discsmith --set` as a script of a user would.
 write_settings() {  # write_settings <program folder> <iso> <win2k dir> <win9x dir>
   local pf=$1 iso=$2 w2k=$3 w9x=$4 on2k=0 on9x=0
   [ -n "$w2k" ] && on2k=1
   [ -n "$w9x" ] && on9x=1
-  {
-    printf '[Main]\r\nBootDisks      = 1\r\nWindows2K      = %s\r\nWindows9x      = %s\r\n' $on2k $on9x
-    printf 'AdvancedTools  = 0\r\nISOLocation    = %s\r\nCleanSession   = 0\r\nOptimizeISO    = 1\r\n' "$iso"
-    printf '\r\n[BootDisks]\r\nUse_LorvaPlus  = 0\r\nAcceptDrivers  = 1\r\n'
-    printf '\r\n[Win2K_Info]\r\nSourceDir      = "%s"\r\nSP_exe         = ""\r\n' "$w2k"
-    printf 'In_SetupWin    = 1\r\nIn_Unattend    = 1\r\nDelLangFiles   = 1\r\nTemplateFile   = ""\r\n'
-    printf 'OwnerName      = "Ada Tester"\r\nOrganization   = "Kiv Lab"\r\nProductKey     = "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"\r\n'
-    printf 'ComputerName   = "RESCUE1"\r\nWorkgroup      = "LABGROUP"\r\nJoinDomain     = "False"\r\n'
-    printf '\r\n[Win9x_Info]\r\nSourceDir      = "%s"\r\nIn_MSBATCH     = 1\r\nIn_SetupWin    = 1\r\n' "$w9x"
-    printf 'OptimizedFor   = "Microsoft Windows 98"\r\nOwnerName      = "Ada Tester"\r\nOrganization   = "Kiv Lab"\r\n'
-    printf 'ProductKey     = "98KEY-AAAAA-BBBBB-CCCCC-DDDDD"\r\nComputerName   = "RESCUE98"\r\nWorkgroup      = "LABGROUP"\r\n'
-    printf '\r\n[Locations]\r\nkivUtils       = "0"\r\nkivUtils_Dir   = ""\r\nAddFiles       = "0"\r\nAddFiles_Dir   = ""\r\n'
-    printf '\r\n[AdvTools]\r\nAdd_BlueCon   = 0\r\nAdd_ERDCmdr   = 0\r\nBlueCon_Dir   = ""\r\nERDCmdr_Dir   = ""'
-  } > "$pf/kivcd.ini"
+  # The settings, set through the CD builder itself.
+  "$pf/discsmith" --set Main.BootDisks=1 "Main.Windows2K=$on2k" "Main.Windows9x=$on9x" Main.AdvancedTools=0 \
+    "Main.ISOLocation=$iso" Main.CleanSession=0 Main.OptimizeISO=1 BootDisks.Use_LorvaPlus=0 \
+    BootDisks.AcceptDrivers=1 "Win2K_Info.SourceDir=$w2k" Win2K_Info.SP_exe= Win2K_Info.In_SetupWin=1 \
+    Win2K_Info.In_Unattend=1 Win2K_Info.DelLangFiles=1 Win2K_Info.TemplateFile= "Win2K_Info.OwnerName=Ada Tester" \
+    "Win2K_Info.Organization=Kiv Lab" Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY \
+    Win2K_Info.ComputerName=RESCUE1 Win2K_Info.Workgroup=LABGROUP Win2K_Info.JoinDomain=False \
+    "Win9x_Info.SourceDir=$w9x" Win9x_Info.In_MSBATCH=1 Win9x_Info.In_SetupWin=1 \
+    "Win9x_Info.OptimizedFor=Microsoft Windows 98" "Win9x_Info.OwnerName=Ada Tester" \
+    "Win9x_Info.Organization=Kiv Lab" Win9x_Info.ProductKey=98KEY-AAAAA-BBBBB-CCCCC-DDDDD \
+    Win9x_Info.ComputerName=RESCUE98 Win9x_Info.Workgroup=LABGROUP Locations.kivUtils=0 Locations.kivUtils_Dir= \
+    Locations.AddFiles=0 Locations.AddFiles_Dir= AdvTools.Add_BlueCon=0 AdvTools.Add_ERDCmdr=0 \
+    AdvTools.BlueCon_Dir= AdvTools.ERDCmdr_Dir= || fail "discsmith --set"
 }
 
 check_iso() {  # check_iso <iso> <loader.bin>: El Torito and hidden boot files

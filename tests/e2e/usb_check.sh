@@ -172,8 +172,9 @@ SH
   chmod +x "$pf/bootsmith"
   iso="$work/out dir/Kiv CD.iso"
   mkdir -p "$work/out dir"
-  printf '%s\r\n' "[Main]" "BootDisks      = 1" "Windows2K      = 0" "Windows9x      = 0" "AdvancedTools  = 0" \
-    "ISOLocation    = $iso" "CleanSession   = 1" "OptimizeISO    = 0" >"$pf/kivcd.ini"
+  "$pf/discsmith" --set Main.BootDisks=1 Main.Windows2K=0 Main.Windows9x=0 Main.AdvancedTools=0 \
+    "Main.ISOLocation=$iso" Main.CleanSession=1 Main.OptimizeISO=0 Locations.kivUtils=0 Locations.AddFiles=0 ||
+    fail "discsmith --set"
   (cd "$pf" && ./discsmith --build >"$work/build.out" 2>&1) || { cat "$work/build.out"; fail "discsmith --build"; }
   grep -q "Making the ISO file bootable from a USB stick" "$work/build.out" ||
     { cat "$work/build.out"; fail "the build did not run the hybrid step"; }
@@ -278,7 +279,7 @@ try)
   expect_args -usb -drive "file=$work/x y.iso,format=raw,if=none,id=stick,snapshot=on" \
     -device "usb-storage,drive=stick,bootindex=0"
   # Without an ISO named: the one the saved settings name.
-  printf '%s\r\n' "[Main]" "ISOLocation    = $work/x y.iso" >"$pf/kivcd.ini"
+  "$pf/discsmith" --set "Main.ISOLocation=$work/x y.iso" || fail "discsmith --set"
   PATH="$work/bin:$PATH" discsmith --try || fail "discsmith --try (saved ISO) failed"
   expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d
   PATH="$work/bin:$PATH" "$pf/bootsmith" --try "$work/kivcd/boot/images/usbtest.img" || fail "bootsmith --try failed"

@@ -1,0 +1,23 @@
+#pragma once
+// `discsmith --set Section.Key=value ...`: changes settings of kivcd.ini
+// without the wizard (scripts, the demo, tests), through the same writer the
+// wizard uses. Starts from the saved settings, or from a first run's defaults
+// when there is no file. A name or value that is not valid is reported and
+// nothing is written; otherwise the file is replaced whole, atomically.
+// `discsmith --set` alone prints the settings the next build would use.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class Platform;
+
+// Exit status: 0 written (or printed), 2 bad arguments, 1 the file could not
+// be written. Messages go to `err`, the printed settings to `out`.
+int RunSetCommand(const std::vector<std::string>& assignments, const std::string& programFolder,
+                  const Platform& platform, std::FILE* out, std::FILE* err);
+
+int RunSetCommandLine(int argc, char** argv);
+
+}  // namespace kiv

@@ -1,0 +1,119 @@
+// The settings value against the wizard form and the --set command: a first
+// run's defaults are what a fresh form shows, a value survives the form and
+// the file, and --set changes exactly the named keys or nothing.
+#include "cdtool/wizard/session_defaults.h"
+
+#include "cdtool/commands/settings_command.h"
+#include "cdtool/settings/session_settings.h"
+#include "cdtool/wizard/page_checks.h"
+#include "testsupport/cdtool_test_support.h"
+
+namespace kiv::testing {
+namespace {
+
+using SessionValueTest = ProgramFolderTest;
+
+// Runs --set in the test's program folder; stderr is returned in `err`.
+int Set(const FakePlatform& platform, std::vector<std::string> args, std::string* err = nullptr) {
+  char* buf = nullptr;
+  size_t size = 0;
+  std::FILE* e = open_memstream(&buf, &size);
+  std::FILE* out = std::fopen("/dev/null", "w");
+  const int status = RunSetCommand(args, platform.programFolder, platform, out, e);
+  std::fclose(e);
+  std::fclose(out);
+  if (err) *err = std::string(buf, size);
+  std::free(buf);
+  return status;
+}
+
+TEST_F(SessionValueTest, AFirstRunsDefaultsAreWhatAFreshFormShows) {
+  const SessionSettings defaults = LoadSessionSettings(P(""), platform_);
+  auto form = MakeForm();
+  EXPECT_EQ(KivCdIniText(form->Settings()), KivCdIniText(defaults));
+  EXPECT_EQ(defaults.Win2K_Info.OwnerName, "Template Owner");  // the dialog's own load
+  EXPECT_EQ(defaults.Main.ISOLocation, HomeFolder() + "/kivcd.iso");
+}
+
+TEST_F(SessionValueTest, AValueShownByTheFormComesBackUnchanged) {
+  SessionSettings s = LoadSessionSettings(P(""), platform_);
+  s.Main.Windows9x = 0;
+  s.Main.AdvancedTools = 2;  // greyed stays greyed
+  s.Win2K_Info.SourceDir = "/media/cd rom/I386";
+  s.Win2K_Info.ProductKey = {"ABCDE", "", "KLMNO", "PQ", ""};
+  s.Win2K_Info.JoinDomain = true;
+  s.Win9x_Info.Workgroup = "HOME";
+  s.Locations.AddFiles = 0;
+  s.AdvTools.ERDCmdr_Dir = "/media/erdc";
+  auto form = MakeForm();
+  form->ApplySettings(s);
+  EXPECT_EQ(KivCdIniText(form->Settings()), KivCdIniText(s));
+  // And through the file.
+  ASSERT_TRUE(WriteKivCdIni(P("kivcd.ini"), s));
+  EXPECT_EQ(ReadKivCdIni(P("kivcd.ini")).Win2K_Info.SourceDir, "/media/cd rom/I386");
+  EXPECT_TRUE(ReadKivCdIni(P("kivcd.ini")) == s);
+}
+
+TEST_F(SessionValueTest, TheIsoPathIsTrimmedAndAbsoluteOnceLoaded) {
+  Write("kivcd.ini", "[Main]\r\nISOLocation    =   out/my.iso  \r\n");
+  const SessionSettings s = LoadSessionSettings(P(""), platform_);
+  EXPECT_EQ(s.Main.ISOLocation, std::filesystem::current_path().string() + "/out/my.iso");
+  auto form = MakeForm();  // the form shows the same file
+  EXPECT_EQ(form->TxtISOLoc.Text, s.Main.ISOLocation);
+  EXPECT_EQ(form->IsoFile(), s.Main.ISOLocation);
+}
+
+TEST_F(SessionValueTest, SetChangesTheNamedKeysThroughTheWizardsWriter) {
+  ASSERT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "locations.kivutils=0", "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"}), 0);
+  const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
+  EXPECT_EQ(s.Main.ISOLocation, "/tmp/x.iso");
+  EXPECT_EQ(s.Locations.kivUtils, 0);
+  EXPECT_EQ(s.Win2K_Info.ProductKey[4], "UVWXY");
+  EXPECT_EQ(s.Win2K_Info.OwnerName, "Template Owner") << "the rest are a first run's defaults";
+  // The wizard opens with them.
+  auto form = MakeForm();
+  EXPECT_EQ(form->TxtISOLoc.Text, "/tmp/x.iso");
+  EXPECT_EQ(form->ChkKivUtils.Value, 0);
+}
+
+TEST_F(SessionValueTest, SetRefusesUnknownKeysAndBadFlagsAndWritesNothing) {
+  std::string err;
+  EXPECT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "Main.Nonsense=1"}, &err), 2);
+  EXPECT_NE(err.find("\"Main.Nonsense\" is not a setting of kivcd.ini"), std::string::npos) << err;
+  EXPECT_EQ(Set(platform_, {"Main.Windows2K=yes"}, &err), 2);
+  EXPECT_NE(err.find("Main.Windows2K: \"yes\" is not a check box state (0, 1 or 2)"), std::string::npos) << err;
+  EXPECT_EQ(Set(platform_, {"ISOLocation"}, &err), 2);
+  EXPECT_NE(err.find("\"ISOLocation\" is not Section.Key=value"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(P("kivcd.ini")));
+}
+
+TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
+  SessionSettings s = LoadSessionSettings(P(""), platform_);
+  s.Main.Windows2K = 0;
+  s.Main.Windows9x = 0;
+  s.Main.ISOLocation = P("out.iso");
+  const PageContext context{P(""), "/media/cdrom", false};
+  // The utilities folders default to the program folder's, which are missing.
+  auto problem = CheckAllPages(s, BootPassword{}, context);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->page, 6);
+  EXPECT_EQ(problem->problem.text, "The kiv Utilities folder doesn't exist !\nSelect a valid Directory");
+  EXPECT_EQ(s.Locations.kivUtils_Dir, P("kiv_utilities"));
+  std::filesystem::create_directories(P("kiv_utilities"));
+  std::filesystem::create_directories(P("Additional Files"));
+  EXPECT_FALSE(CheckAllPages(s, BootPassword{}, context));
+  // Passwords that differ keep the ISO page.
+  problem = CheckAllPages(s, BootPassword{true, "a", "b"}, context);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->page, 7);
+  // Windows 2000/XP on: its folder is guessed on the CD-ROM drive and checked.
+  s.Main.Windows2K = 1;
+  s.Win2K_Info.SourceDir.clear();
+  problem = CheckAllPages(s, BootPassword{}, context);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->page, 2);
+  EXPECT_EQ(s.Win2K_Info.SourceDir, "/media/cdrom/I386");
+}
+
+}  // namespace
+}  // namespace kiv::testing
