@@ -111,3 +111,27 @@ std::string RunOutputForMessage(const RunResult& result) {
 }
 
 }  // namespace kiv
+
+namespace kiv {
+
+namespace {
+
+class SystemProcessLauncher : public ProcessLauncher {
+ public:
+  std::unique_ptr<ChildProcess> NewChild() override { return std::make_unique<AsyncProcess>(); }
+  bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) override {
+    return kiv::ShellAndWait(argv, options);
+  }
+  RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override {
+    return kiv::RunAndCapture(argv, options);
+  }
+};
+
+}  // namespace
+
+ProcessLauncher& SystemLauncher() {
+  static SystemProcessLauncher launcher;
+  return launcher;
+}
+
+}  // namespace kiv

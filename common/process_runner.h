@@ -49,15 +49,12 @@ RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& 
 // its output without leading and trailing blanks and line ends.
 std::string RunOutputForMessage(const RunResult& result);
 
-// The asynchronous runner: stdout and stderr merged into one pipe, delivered
-// as chunks in arrival order by Poll(), then exactly one end notification after
+// A program started without waiting: stdout and stderr merged, delivered as
+// chunks in arrival order by Poll(), then exactly one end notification after
 // the process has ended and all its output was delivered.
-class AsyncProcess {
+class ChildProcess {
  public:
-  AsyncProcess();
-  ~AsyncProcess();  // a still-running child is left alone; its pipe is closed
-  AsyncProcess(const AsyncProcess&) = delete;
-  AsyncProcess& operator=(const AsyncProcess&) = delete;
+  virtual ~ChildProcess() = default;
 
   // Called from Poll(). ProcessEnded may destroy this object; DataReceived
   // must not.
@@ -65,25 +62,57 @@ class AsyncProcess {
   std::function<void()> ProcessEnded;
 
   // False (with Error()) when the program cannot be started; no events then.
-  bool Start(const std::vector<std::string>& argv, const std::string& workingDir = "");
+  virtual bool Start(const std::vector<std::string>& argv, const std::string& workingDir = "") = 0;
   // Delivers what has arrived; waits up to `wait` for something to arrive.
   // Returns true while the end notification is still to come.
-  bool Poll(std::chrono::milliseconds wait = std::chrono::milliseconds(20));
+  virtual bool Poll(std::chrono::milliseconds wait = std::chrono::milliseconds(20)) = 0;
   // Polls, pumping between polls, until the end notification was delivered.
   void WaitForEnd(const std::function<void()>& pump = {});
-  bool Running() const;
-  int ExitCode() const;  // valid after the end notification; -1 if killed
-  const std::string& Error() const;
+  virtual bool Running() const = 0;
+  virtual int ExitCode() const = 0;  // valid after the end notification; -1 if killed
+  virtual const std::string& Error() const = 0;
   // The child's process id (for logs); -1 before a successful Start().
-  int Pid() const;
+  virtual int Pid() const = 0;
   // Ends the child and its process group (SIGTERM, then SIGKILL after a few
   // seconds) - for stop requests, tests and shutdowns.
-  void Kill();
+  virtual void Kill() = 0;
+};
+
+// The asynchronous runner of the operating system.
+class AsyncProcess : public ChildProcess {
+ public:
+  AsyncProcess();
+  ~AsyncProcess() override;  // a still-running child is left alone; its pipe is closed
+  AsyncProcess(const AsyncProcess&) = delete;
+  AsyncProcess& operator=(const AsyncProcess&) = delete;
+
+  bool Start(const std::vector<std::string>& argv, const std::string& workingDir = "") override;
+  bool Poll(std::chrono::milliseconds wait = std::chrono::milliseconds(20)) override;
+  bool Running() const override;
+  int ExitCode() const override;
+  const std::string& Error() const override;
+  int Pid() const override;
+  void Kill() override;
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// The seam through which the programs start other programs: the system's
+// processes in the programs, an in-process stand-in in the tests (which
+// records each argv and leaves the files the tool would leave).
+class ProcessLauncher {
+ public:
+  virtual ~ProcessLauncher() = default;
+  // A child to Start(); nothing runs until then.
+  virtual std::unique_ptr<ChildProcess> NewChild() = 0;
+  virtual bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) = 0;
+  virtual RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) = 0;
+};
+
+// The operating system's processes (the free functions above).
+ProcessLauncher& SystemLauncher();
 
 // A program's own executable path on PATH ("" when none). A name with a '/'
 // is taken as a path and returned when it is an executable file.

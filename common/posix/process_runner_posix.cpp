@@ -313,7 +313,7 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
   }
 }
 
-void AsyncProcess::WaitForEnd(const std::function<void()>& pump) {
+void ChildProcess::WaitForEnd(const std::function<void()>& pump) {
   while (Poll(std::chrono::milliseconds(20)))
     if (pump) pump();
 }
