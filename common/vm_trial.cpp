@@ -82,14 +82,20 @@ bool RunQemuAndWait(const std::vector<std::string>& argv) {
   return r.started;
 }
 
-bool CanTryInVm(const std::string& image) {
+bool CanTryInVm(const std::string& image, const VmLauncher& vm) {
   std::error_code ec;
-  return !image.empty() && std::filesystem::is_regular_file(image, ec) && !FindQemu().empty();
+  return !image.empty() && std::filesystem::is_regular_file(image, ec) && !vm.find().empty();
 }
 
+bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm) {
+  const std::string qemu = vm.find();
+  return !qemu.empty() && vm.start(QemuArguments(qemu, medium, image));
+}
+
+bool CanTryInVm(const std::string& image) { return CanTryInVm(image, VmLauncher{}); }
+
 bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start) {
-  const std::string qemu = FindQemu();
-  return !qemu.empty() && start(QemuArguments(qemu, medium, image));
+  return TryInVm(image, medium, VmLauncher{FindQemu, start});
 }
 
 bool StartQemuDetached(const std::vector<std::string>& argv) { return StartDetached(argv); }

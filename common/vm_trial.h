@@ -46,4 +46,13 @@ bool CanTryInVm(const std::string& image);
 bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start);
 bool StartQemuDetached(const std::vector<std::string>& argv);
 
+// How a window finds and starts QEMU: the system's, started detached, unless
+// a test gives its stand-in.
+struct VmLauncher {
+  std::function<std::string()> find = FindQemu;  // "" when QEMU is not installed
+  VmStarter start = StartQemuDetached;
+};
+bool CanTryInVm(const std::string& image, const VmLauncher& vm);
+bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm);
+
 }  // namespace kiv

@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cdtool/build/build_run.h"
+#include "testsupport/fake_launcher.h"
 
 namespace kiv::testing {
 
@@ -154,6 +156,69 @@ struct RecordingFrame : WizardFrame {
   void WriteKivCDINI() override { ++settingsWritten; }
   void EndProgram() override { ++ended; }
 };
+
+// The programs of a CD build, in process. bootsmith leaves the disk's image in
+// the program folder (nothing, and status 1, when fail.<disk> is there); the
+// makecd script runs dfl when it names it, then the mastering tool, which
+// writes "ISO image" to the script's -output and prints the phrases the front
+// end reads (with mkisofs.nospace in the folder: a partial file and a full
+// disk). The script's own commands are recorded after it, as the shell would
+// run them.
+inline FakeProgram FakeBootsmith(const std::string& programFolder) {
+  return [programFolder](const FakeCommand& c) {
+    static const std::map<std::string, std::string> kImages = {
+        {"kivsoftware", "kivstart.img"}, {"kivsoftware_emm", "kivemm.img"}, {"winsetup", "kivwin.img"},
+        {"lorvaplus288", "kivlorva.img"}, {"netaccess", "kivnet.img"}};
+    const std::string disk = c.argv.back();
+    auto image = kImages.find(disk);
+    if (image == kImages.end()) return Exits(2);
+    if (fs::exists(programFolder + "/fail." + disk)) return Exits(1, {"bootsmith: building " + disk + "\n"});
+    WriteText(programFolder + "/" + image->second, "image of " + disk);
+    return Exits(0, {"bootsmith: building " + disk + "\n"});
+  };
+}
+
+inline FakeProgram FakeMakeCd(FakeLauncher& tools, const std::string& programFolder) {
+  return [&tools, programFolder](const FakeCommand& c) {
+    const std::string script = ReadText(c.argv.at(1));
+    FakeRun run;
+    if (script.find("./dfl kivcd link") != std::string::npos) {
+      tools.commands_ran.push_back(FakeCommand{{"dfl", "kivcd", "link"}, programFolder});
+      run.output.push_back("Calculating MD5 digests\nFinding duplicate files\n");
+    }
+    // The single-quoted path after -output.
+    std::string iso;
+    size_t at = script.find(" -output '");
+    for (size_t i = at == std::string::npos ? script.size() : at + 10; i < script.size(); ++i) {
+      if (script.compare(i, 4, "'\\''") == 0) {
+        iso += '\'';
+        i += 3;
+      } else if (script[i] == '\'') {
+        break;
+      } else {
+        iso += script[i];
+      }
+    }
+    tools.commands_ran.push_back(FakeCommand{{"mkisofs", "-output", iso, "kivcd"}, programFolder});
+    run.output.push_back("Scanning ./kivcd/boot\n");
+    if (fs::exists(programFolder + "/mkisofs.nospace")) {
+      WriteText(iso, "partial");
+      run.output.push_back("genisoimage: No space left on device. Cannot write\n");
+      run.exitCode = 1;
+      return run;
+    }
+    run.output.push_back(" 45.67% done, estimate finish\n");
+    run.output.push_back(" 95.10% done, estimate finish\n");
+    WriteText(iso, "ISO image");
+    run.output.push_back("290 extents written (0 MB)\n");
+    return run;
+  };
+}
+
+inline void AddFakeCdTools(FakeLauncher& tools, const std::string& programFolder) {
+  tools.Add("bootsmith", FakeBootsmith(programFolder));
+  tools.Add("sh", FakeMakeCd(tools, programFolder));
+}
 
 // Settings for a run with only the boot disks, the ISO into the program folder.
 inline SessionSettings BootDisksOnly(const ProgramFolder& folder) {

@@ -48,6 +48,7 @@ class FakeChild : public ChildProcess {
   }
   bool Poll(std::chrono::milliseconds) override {
     if (!running_ && !endPending_) return false;
+    if (running_ && !killed_ && run_.runningUntil && !run_.runningUntil()) return true;
     if (running_ && !killed_ && run_.pollsRunning > 0) {
       --run_.pollsRunning;
       return true;

@@ -26,7 +26,18 @@ struct FakeRun {
   int exitCode = 0;
   std::vector<std::string> output;  // delivered one chunk a poll, in order
   int pollsRunning = 0;             // polls it keeps running before its output
+  // When set, it keeps running (no output, no end) until this says true:
+  // a program the test holds at work while it acts.
+  std::function<bool()> runningUntil;
 };
+
+// A program that prints `output` and ends with `exitCode` at once.
+inline FakeRun Exits(int exitCode, std::vector<std::string> output = {}) {
+  FakeRun run;
+  run.exitCode = exitCode;
+  run.output = std::move(output);
+  return run;
+}
 
 using FakeProgram = std::function<FakeRun(const FakeCommand&)>;
 
@@ -49,6 +60,27 @@ class FakeLauncher : public ProcessLauncher {
   // Records the command; null when no program of that name is known.
   const FakeProgram* Find(const FakeCommand& command);
   std::map<std::string, FakeProgram> programs_;
+};
+
+}  // namespace kiv::testing
+
+#include "common/vm_trial.h"
+
+namespace kiv::testing {
+
+// QEMU for the windows' "Try in a virtual machine", in process: whether it
+// is installed, and the argument lists it was started with.
+struct FakeVm {
+  bool installed = true;
+  bool startWorks = true;
+  std::vector<std::vector<std::string>> starts;
+  VmLauncher Launcher() {
+    return VmLauncher{[this] { return installed ? std::string("/usr/bin/qemu-system-i386") : std::string(); },
+                      [this](const std::vector<std::string>& argv) {
+                        starts.push_back(argv);
+                        return startWorks;
+                      }};
+  }
 };
 
 }  // namespace kiv::testing

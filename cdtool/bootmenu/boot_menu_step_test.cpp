@@ -44,10 +44,13 @@ class BootMenuStep : public ::testing::Test {
   RecordingFrame frame;
   BuildRun run{folder.dir, prompter, frame};
   CaptionView view;
+  testing::FakeLauncher tools;
   const std::string templateScript = "files/kivcd/boot/scripts/main.cds";
 
   void SetUp() override {
     run.SetView(&view);
+    testing::AddFakeCdTools(tools, folder.dir);
+    run.SetLauncher(tools);
     testing::WriteText(folder.P(templateScript), ShippedScript());
     testing::WriteText(folder.P("files/kivcd/boot/isolinux/memdisk"), "memdisk");
     testing::WriteText(folder.P("files/kivcd/boot/isolinux/chain.c32"), "chain");
@@ -139,6 +142,7 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
     ScriptedPrompter quiet;
     RecordingFrame otherFrame;
     BuildRun build(folder.dir, quiet, otherFrame);  // a fresh run for each spelling
+    build.SetLauncher(tools);
     build.settings = BootDisksOnly(folder);
     build.password = BootPassword{true, "secret", "secret"};
     build.CmdFinish_Click();

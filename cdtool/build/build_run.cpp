@@ -22,7 +22,7 @@
 namespace kiv {
 
 BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), frame_(frame) {}
+    : programFolder_(std::move(programFolder)), prompter_(prompter), frame_(frame), launcher_(&SystemLauncher()) {}
 
 BuildRun::~BuildRun() = default;
 
@@ -141,7 +141,7 @@ void BuildRun::SkipStep(int n) {
 // --- programs started without waiting ---
 
 void BuildRun::ASyncShell(const std::vector<std::string>& argv) {
-  ASyncApp = std::make_unique<AsyncProcess>();
+  ASyncApp = launcher_->NewChild();
   ASyncApp->DataReceived = [this](const std::string& text) {
     if (ToolOutput) ToolOutput(text);
   };

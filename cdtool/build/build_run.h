@@ -23,7 +23,8 @@
 
 namespace kiv {
 
-class AsyncProcess;
+class ChildProcess;
+class ProcessLauncher;
 class Prompter;
 struct IsoRun;
 
@@ -176,9 +177,15 @@ class BuildRun {
   void CompleteStep(int n);
   void SkipStep(int n);
 
+  // Where the run's programs (bootsmith, the service-pack installer, the
+  // makecd script) are started: the system's processes unless a test sets
+  // its stand-in.
+  void SetLauncher(ProcessLauncher& launcher) { launcher_ = &launcher; }
+  ProcessLauncher& Launcher() { return *launcher_; }
+
   // The ISO run's state (see iso_step.h); null outside step 5.
   std::unique_ptr<IsoRun> isoRun;
-  std::unique_ptr<AsyncProcess> LaunchApp;
+  std::unique_ptr<ChildProcess> LaunchApp;
 
  private:
   class Sink : public ProgressSink {
@@ -204,7 +211,8 @@ class BuildRun {
   WizardFrame& frame_;
   ProgressSink* view_ = nullptr;
   Sink sink_{*this};
-  std::unique_ptr<AsyncProcess> ASyncApp;
+  ProcessLauncher* launcher_;
+  std::unique_ptr<ChildProcess> ASyncApp;
   bool running_ = false;       // inside FinishApp
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
   bool stopped_ = false;       // a stop request was handled

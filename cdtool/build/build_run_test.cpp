@@ -10,6 +10,7 @@
 #include "cdtool/build/add_disks.h"
 #include "testsupport/build_test_support.h"
 #include "cdtool/build/iso_step.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/scripted_prompter.h"
@@ -47,10 +48,13 @@ class BuildRunTest : public ::testing::Test {
   RecordingFrame frame;
   BuildRun run{folder.dir, prompter, frame};
   CancellingView view;
+  testing::FakeLauncher tools;
 
   void SetUp() override {
     view.run = &run;
     run.SetView(&view);
+    testing::AddFakeCdTools(tools, folder.dir);
+    run.SetLauncher(tools);
   }
   std::vector<std::string> Marks() const {
     return {run.page10.LblRight.begin(), run.page10.LblRight.end()};
@@ -77,14 +81,17 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivemm.img"), "image of kivsoftware_emm");
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of lorvaplus288");
   EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivwin.img"));
-  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-t 288 lorvaplus288\n");
+  EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware",
+                                                              "bootsmith -t 144 kivsoftware_emm",
+                                                              "bootsmith -t 288 lorvaplus288"}));
+  EXPECT_EQ(tools.commands_ran[0].workingDir, folder.dir);
   EXPECT_FALSE(folder.Exists("kivstart.img"));
 
   EXPECT_EQ(folder.Read("kivcd.iso"), "ISO image");
   EXPECT_EQ(folder.Read("mkisofs.log").rfind("MkISOFS.EXE Log File\r\n", 0), 0u);
   EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
   EXPECT_TRUE(folder.Exists("makecd.sh"));
-  EXPECT_FALSE(folder.Exists("dfl.called"));
+  EXPECT_TRUE(tools.Ran("dfl").empty());
   EXPECT_TRUE(run.Outcome().Made());
   EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));
   EXPECT_EQ(run.Outcome().isoSize, 9);  // "ISO image"
@@ -113,8 +120,9 @@ TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {
   run.settings.Win9x_Info.SourceDir = folder.P("empty98");
   std::filesystem::create_directories(folder.P("empty98"));
   run.CmdFinish_Click();
-  EXPECT_EQ(folder.Read("bootsmith.calls"),
-            "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-t 144 winsetup\n-sel -t 288 netaccess\n");
+  EXPECT_EQ(tools.Ran("bootsmith"),
+            (std::vector<std::string>{"bootsmith -t 144 kivsoftware", "bootsmith -t 144 kivsoftware_emm",
+                                      "bootsmith -t 144 winsetup", "bootsmith -sel -t 288 netaccess"}));
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of netaccess");
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivwin.img"), "image of winsetup");
   (void)net;
@@ -130,7 +138,7 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
   EXPECT_EQ(prompter.messages[0].helpTopic, 1410);
-  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n");  // no further image
+  EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware"}));  // no further image
   EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", "", "", ""}));
   EXPECT_TRUE(run.page10.LblMsgBold[0]);
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
@@ -159,7 +167,7 @@ TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
   run.CmdFinish_Click();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image  failed, operation halted");
-  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
 }
 
 TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
@@ -174,7 +182,7 @@ TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
 }
 
 TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
-  std::filesystem::remove(folder.P("bootsmith"));
+  tools.Remove("bootsmith");  // not installed
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   ASSERT_GE(prompter.messages.size(), 1u);
@@ -193,7 +201,7 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
-  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
   EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 0);
@@ -249,7 +257,7 @@ TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
   run.settings = BootDisksOnly(folder);
   run.settings.Main.OptimizeISO = true;
   run.CmdFinish_Click();
-  EXPECT_EQ(folder.Read("dfl.called"), "dfl kivcd link\n");
+  EXPECT_EQ(tools.Ran("dfl"), (std::vector<std::string>{"dfl kivcd link"}));
   std::string log = folder.Read("mkisofs.log");
   EXPECT_NE(log.find("Calculating MD5 digests"), std::string::npos);
   EXPECT_NE(log.find("extents written"), std::string::npos);
@@ -282,7 +290,7 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
 
 TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's CD");
-  testing::WriteScript(folder.P("mkisofs"), "#!/bin/sh\necho 'mkisofs: bad option' >&2\nexit 1\n");
+  tools.Add("sh", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   EXPECT_EQ(run.page9.LblFinish, "   Operation Aborted");
@@ -341,6 +349,7 @@ TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
 // Whoever watches mkisofs.log while the image is made sees this run's output
 // under that name, not the previous run's.
 TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
+  run.SetLauncher(SystemLauncher());  // a real tool reads the log while it runs
   testing::WriteText(folder.P("mkisofs.log"), "the previous run's log");
   testing::WriteScript(folder.P("mkisofs"),
                        "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
@@ -361,6 +370,8 @@ class StopTest : public BuildRunTest {
  protected:
   void SetUp() override {
     BuildRunTest::SetUp();
+    // What is stopped here are real processes and what they started.
+    run.SetLauncher(SystemLauncher());
     ClearStopRequest();
   }
   void TearDown() override { ClearStopRequest(); }

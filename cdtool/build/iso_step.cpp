@@ -61,7 +61,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
 #endif
   bool written = WriteFileAtomic(script, text);
 
-  run.LaunchApp = std::make_unique<AsyncProcess>();
+  run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
   run.LaunchApp->ProcessEnded = [&run] {
     LaunchApp_ProcessEnded(run, run.LaunchApp ? run.LaunchApp->ExitCode() : -1);

@@ -9,6 +9,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
 
@@ -75,7 +76,9 @@ class ConsoleFrame : public WizardFrame {
   void EndProgram() override {}
 };
 
-int RunHeadlessBuild(int argc, char** argv) {
+int RunHeadlessBuild(int argc, char** argv) { return RunHeadlessBuild(argc, argv, SystemLauncher()); }
+
+int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   for (int i = 2; i < argc; ++i)
     std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes none\n", argv[i]);
   // Programs started from here (bootsmith) must not open windows either.
@@ -113,6 +116,7 @@ int RunHeadlessBuild(int argc, char** argv) {
   BuildRun run(programFolder, prompter, frame);
   run.settings = settings;
   run.password = password;
+  run.SetLauncher(launcher);
   run.SetView(&view);
   run.Changed = [&] { view.StepLinesChanged(run); };
   run.ToolOutput = [](const std::string& text) {

@@ -16,6 +16,7 @@
 namespace kiv {
 
 class BuildRun;
+class ProcessLauncher;
 
 // Prints what the build run shows: step lines as they start, end or are
 // skipped, sub-step captions, and the bar as whole percentages.
@@ -45,6 +46,9 @@ class ConsoleBuildView : public ProgressSink {
   bool shownBold_[5] = {};
 };
 
+// The programs of the build (bootsmith, the makecd script) are started
+// through `launcher`; without it, as the system's processes.
+int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher);
 int RunHeadlessBuild(int argc, char** argv);
 
 }  // namespace kiv

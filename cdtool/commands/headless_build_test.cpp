@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cdtool/commands/settings_command.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
 #include "common/platform.h"
@@ -16,21 +17,26 @@ using testing::ProgramFolder;
 class HeadlessBuild : public ::testing::Test {
  protected:
   ProgramFolder folder;
+  testing::FakeLauncher tools;
   void SetUp() override {
     auto platform = std::make_unique<FakePlatform>();
     platform->programFolder = folder.dir;
     SetCurrentPlatform(std::move(platform));
+    testing::AddFakeCdTools(tools, folder.dir);
   }
   void TearDown() override { SetCurrentPlatform(MakeSystemPlatform()); }
 
-  // A settings file as a user could write it; `more` goes after [Main]
-  // (sections of its own, [Locations] included).
+  // The settings, set as a user's script sets them (discsmith --set): boot
+  // disks with the network-access disk and its driver list, no utilities;
+  // `more` are further Section.Key=value settings.
   void WriteSettings(const std::string& iso, const std::string& windows2k = "0",
-                     const std::string& more = "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n") {
-    testing::WriteText(folder.P("kivcd.ini"),
-                       "[Main]\r\nBootDisks      = 1\r\nWindows2K      = " + windows2k + "\r\nWindows9x      = 0\r\n"
-                       "AdvancedTools  = 0\r\nISOLocation    = " + iso + "\r\nCleanSession   = 0\r\n"
-                       "OptimizeISO    = 1\r\n\r\n[BootDisks]\r\nUse_LorvaPlus  = 0\r\nAcceptDrivers  = 0\r\n" + more);
+                     const std::vector<std::string>& more = {}) {
+    std::vector<std::string> set = {"Main.BootDisks=1", "Main.Windows2K=" + windows2k, "Main.Windows9x=0",
+                                    "Main.AdvancedTools=0", "Main.ISOLocation=" + iso, "Main.CleanSession=0",
+                                    "Main.OptimizeISO=1", "BootDisks.Use_LorvaPlus=0", "BootDisks.AcceptDrivers=0",
+                                    "Win2K_Info.SP_exe=", "Locations.kivUtils=0", "Locations.AddFiles=0"};
+    set.insert(set.end(), more.begin(), more.end());
+    ASSERT_EQ(RunSetCommand(set, folder.dir, CurrentPlatform(), stdout, stderr), 0);
   }
   // A Windows XP medium with its setup folder.
   std::string XpMedium() {
@@ -44,7 +50,7 @@ class HeadlessBuild : public ::testing::Test {
     char* argv[] = {arg0, arg1, nullptr};
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    int rc = RunHeadlessBuild(2, argv);
+    int rc = RunHeadlessBuild(2, argv, tools);
     out = ::testing::internal::GetCapturedStdout();
     err = ::testing::internal::GetCapturedStderr();
     return rc;
@@ -57,13 +63,16 @@ TEST_F(HeadlessBuild, BuildsTheSavedSettingsAndPrintsEveryStep) {
   std::string out, err;
   EXPECT_EQ(Run(out, err), 0) << out << err;
   EXPECT_EQ(folder.Read("out dir/my cd.iso"), "ISO image");
-  EXPECT_EQ(folder.Read("bootsmith.calls"), "-t 144 kivsoftware\n-t 144 kivsoftware_emm\n-sel -t 288 netaccess\n");
-  EXPECT_EQ(folder.Read("dfl.called"), "dfl kivcd link\n");
-  for (const char* line : {"[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
+  EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware",
+                                                              "bootsmith -t 144 kivsoftware_emm",
+                                                              "bootsmith -sel -t 288 netaccess"}));
+  EXPECT_EQ(tools.Ran("dfl"), (std::vector<std::string>{"dfl kivcd link"}));
+  for (const std::string& line : std::vector<std::string>{"[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
                            "[1/5] \u2714 Creating kiv Boot Disks\n",
                            "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
                            "[5/5] \u2714 Creating Final ISO File\n", "       20%\n",
-                           "Operation completed successfully\n"})
+                           "Operation completed successfully\n",
+                           "ISO image made: " + folder.P("out dir/my cd.iso") + " (9 bytes)\n"})
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n---\n" << out;
   EXPECT_NE(out.find("ISO image: " + folder.P("out dir/my cd.iso")), std::string::npos);
   EXPECT_NE(err.find("bootsmith: building kivsoftware"), std::string::npos);  // the tool's own output
@@ -76,7 +85,7 @@ TEST_F(HeadlessBuild, FailingPageCheckBuildsNothing) {
   std::string out, err;
   EXPECT_EQ(Run(out, err), 1);
   EXPECT_NE(err.find("Error: ISO File destination is not correct, check again"), std::string::npos) << err;
-  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
   EXPECT_FALSE(folder.Exists("kivcd"));
 }
 
@@ -102,9 +111,7 @@ TEST_F(HeadlessBuild, AShortCopyOfTheWindowsFilesFailsTheBuild) {
   const std::string i386 = XpMedium();
   std::filesystem::create_directories(folder.P("xpcd/I386/SYSTEM32"));
   std::filesystem::create_symlink(folder.P("gone/NTOSKRNL.EXE"), folder.P("xpcd/I386/SYSTEM32/NTOSKRNL.EXE"));
-  WriteSettings(folder.P("cd.iso"), "1",
-                "\r\n[Win2K_Info]\r\nSourceDir      = \"" + i386 + "\"\r\n"
-                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n");
+  WriteSettings(folder.P("cd.iso"), "1", {"Win2K_Info.SourceDir=" + i386});
   std::string out, err;
   EXPECT_EQ(Run(out, err), 1) << out << err;
   EXPECT_NE(err.find("Fatal Error: A fatal Error occured while integrating the Windows 2000/XP installation, "
@@ -122,12 +129,10 @@ TEST_F(HeadlessBuild, AShortCopyOfTheWindowsFilesFailsTheBuild) {
 TEST_F(HeadlessBuild, SavedWindows2000AnswersReachTheAnswerFile) {
   const std::string i386 = XpMedium();
   WriteSettings(folder.P("cd.iso"), "1",
-                "\r\n[Win2K_Info]\r\nSourceDir      = \"" + i386 + "\"\r\nSP_exe         = \"\"\r\n"
-                "In_SetupWin    = 1\r\nIn_Unattend    = 1\r\nTemplateFile   = \"\"\r\n"
-                "OwnerName      = \"Ada Tester\"\r\nOrganization   = \"Kiv Lab\"\r\n"
-                "ProductKey     = \"ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\"\r\nComputerName   = \"RESCUE1\"\r\n"
-                "Workgroup      = \"LABGROUP\"\r\nJoinDomain     = \"False\"\r\n"
-                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"0\"\r\n");
+                {"Win2K_Info.SourceDir=" + i386, "Win2K_Info.In_SetupWin=1", "Win2K_Info.In_Unattend=1",
+                 "Win2K_Info.TemplateFile=", "Win2K_Info.OwnerName=Ada Tester", "Win2K_Info.Organization=Kiv Lab",
+                 "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", "Win2K_Info.ComputerName=RESCUE1",
+                 "Win2K_Info.Workgroup=LABGROUP", "Win2K_Info.JoinDomain=False"});
   ASSERT_FALSE(folder.Exists("keyfile2.txt"));
   std::string out, err;
   ASSERT_EQ(Run(out, err), 0) << out << err;
@@ -150,29 +155,25 @@ TEST_F(HeadlessBuild, AnIsoInsideTheWorkFolderIsRefused) {
                      folder.P("kivcd") + "\""),
             std::string::npos)
       << err;
-  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
   // The same in another letter case, once the work folder is there.
   std::filesystem::create_directories(folder.P("kivcd"));
   WriteSettings(folder.P("KIVCD/cd.iso"));
   EXPECT_EQ(Run(out, err), 1) << out << err;
   EXPECT_NE(err.find("would be inside the work folder"), std::string::npos) << err;
-  EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
 }
 
 TEST_F(HeadlessBuild, AUtilitiesFolderHoldingTheCdTreeIsRefused) {
   for (const std::string& dir : {folder.dir, folder.P("kivcd")}) {
     std::filesystem::create_directories(folder.P("kivcd"));
-    WriteSettings(folder.P("cd.iso"), "0",
-                  "\r\n[Locations]\r\nkivUtils       = \"1\"\r\nkivUtils_Dir   = \"" + dir +
-                      "\"\r\nAddFiles       = \"0\"\r\n");
+    WriteSettings(folder.P("cd.iso"), "0", {"Locations.kivUtils=1", "Locations.kivUtils_Dir=" + dir});
     std::string out, err;
     EXPECT_EQ(Run(out, err), 1) << out << err;
     EXPECT_NE(err.find("Error: The kiv Utilities folder \"" + dir + "\" holds the CD tree"), std::string::npos) << err;
-    EXPECT_FALSE(folder.Exists("bootsmith.calls"));
+    EXPECT_TRUE(tools.Ran("bootsmith").empty());
   }
-  WriteSettings(folder.P("cd.iso"), "0",
-                "\r\n[Locations]\r\nkivUtils       = \"0\"\r\nAddFiles       = \"1\"\r\nAddFiles_Dir   = \"" +
-                    folder.dir + "\"\r\n");
+  WriteSettings(folder.P("cd.iso"), "0", {"Locations.AddFiles=1", "Locations.AddFiles_Dir=" + folder.dir});
   std::string out, err;
   EXPECT_EQ(Run(out, err), 1) << out << err;
   EXPECT_NE(err.find("Error: The Additional files folder \"" + folder.dir + "\" holds the CD tree"), std::string::npos)

@@ -487,8 +487,8 @@ QWidget* CdBuildWindow::Page9() {
   auto* tryVm = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
   connect(tryVm, &QPushButton::clicked, this,
-          Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, StartQemuDetached); }));
-  binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile())); });
+          Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
+  binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile(), Vm)); });
   // The finished ISO onto a USB stick, in a dialog of its own.
   auto* writeUsb = new QPushButton(QString::fromUtf8(kWriteUsbCaption), page);
   writeUsb->setObjectName("CmdWriteUsb");

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/vm_trial.h"
+
 namespace kiv {
 
 class FrmCDBuild;
@@ -42,6 +44,8 @@ class CdBuildWindow : public QWidget {
   Win2KInfoDialog& Win2KDialog();
   // How the dialogs are run; tests replace it to drive them without a modal loop.
   std::function<int(QDialog&)> RunDialog;
+  // How "Try in a virtual machine" finds and starts QEMU; tests give a stand-in.
+  VmLauncher Vm;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -278,6 +278,13 @@ TEST_F(WindowTest, AfterTheDemoSettingsBothDialogsShowTheirDefaults) {
   // The demo writes its settings into the program folder; the wizard opened
   // afterwards loads them.
   ProgramFolder installed;
+  // The program folder's answer-file template, as installed.
+  std::filesystem::copy_file(std::string(KIV_SOURCE_DIR) + "/data/files/inf_files/win2k_template.inf",
+                             installed.P("files/inf_files/win2k_template.inf"),
+                             std::filesystem::copy_options::overwrite_existing);
+  // The demo sets them through the program folder's own discsmith.
+  std::filesystem::copy_file(std::string(KIV_BUILD_DIR) + "/cdtool/ui/discsmith", installed.P("discsmith"),
+                             std::filesystem::copy_options::overwrite_existing);
   const std::string script = std::string(KIV_SOURCE_DIR) + "/scripts/demo-settings.sh";
   ASSERT_EQ(std::system(("bash '" + script + "' '" + installed.dir + "'").c_str()), 0);
   window.reset();

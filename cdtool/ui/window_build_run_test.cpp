@@ -20,7 +20,7 @@
 #include "cdtool/wizard/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
-#include "testsupport/test_fake_qemu.h"
+#include "testsupport/fake_launcher.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 #include "common/vm_trial.h"
@@ -49,6 +49,8 @@ class WindowBuildRun : public ::testing::Test {
       QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
     };
     form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, platform);
+    AddFakeCdTools(tools, folder.dir);
+    form->SetLauncher(tools);
     form->Form_Load();
     form->SetCheck(form->ChkGet_Win2k, 0);
     form->SetCheck(form->ChkGet_Win9x, 0);
@@ -56,6 +58,7 @@ class WindowBuildRun : public ::testing::Test {
     form->SetCheck(form->ChkAddFiles, 0);
     form->TxtISOLoc.Text = folder.P("cd.iso");
     window = std::make_unique<CdBuildWindow>(*form, *prompter);
+    window->Vm = vm.Launcher();
     window->show();
     // Walk to the summary page as a user would.
     for (int i = 0; i < 12 && form->Step < FrmCDBuild::kLastWizardPage; ++i) Click("CmdNext");
@@ -76,6 +79,8 @@ class WindowBuildRun : public ::testing::Test {
 
   ProgramFolder folder;
   FakePlatform platform;
+  FakeLauncher tools;
+  FakeVm vm;
   std::unique_ptr<QtPrompter> prompter;
   std::unique_ptr<FrmCDBuild> form;
   std::unique_ptr<CdBuildWindow> window;
@@ -192,20 +197,22 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
 // Runs `action` once, from the window's event pump, while the disk builder
 // makes the second boot disk: that disk waits for the go the helper gives
 // after the action, so the action always meets the disk builder at work.
-void DuringSecondDisk(ProgramFolder& folder, FrmCDBuild& form, std::function<void()> action) {
-  std::string script = ReadText(folder.P("bootsmith"));
-  const std::string gate = "[ \"$disk\" = kivsoftware_emm ] && while [ ! -e bootsmith.go ]; do sleep 0.01; done\n";
-  script.insert(script.find("echo \"bootsmith: building"), gate);
-  WriteScript(folder.P("bootsmith"), script);
+void DuringSecondDisk(FakeLauncher& tools, ProgramFolder& folder, FrmCDBuild& form, std::function<void()> action) {
+  auto go = std::make_shared<bool>(false);
+  tools.Add("bootsmith", [bootsmith = FakeBootsmith(folder.dir), go](const FakeCommand& c) {
+    FakeRun run = bootsmith(c);
+    if (c.argv.back() == "kivsoftware_emm") run.runningUntil = [go] { return *go; };
+    return run;
+  });
   auto pump = form.OnPumpEvents;
   auto done = std::make_shared<bool>(false);
-  form.OnPumpEvents = [&folder, &form, pump, done, action] {
+  form.OnPumpEvents = [&form, pump, done, go, action] {
     pump();
     if (!*done && form.LblSub_Step.Caption == "Creating Kiv Rescue Software Disk (EMM386 Support)" &&
         form.ActiveBuild && form.ActiveBuild->run.ASyncAppRunning) {
       *done = true;
       action();
-      WriteText(folder.P("bootsmith.go"), "");
+      *go = true;
     }
   };
 }
@@ -224,7 +231,7 @@ void AnswerWith(QtPrompter& prompter, std::vector<std::string>& shown, QMessageB
 TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
   AnswerWith(*prompter, shown, QMessageBox::Yes);
   bool closedAtOnce = true;
-  DuringSecondDisk(folder, *form, [&] { closedAtOnce = window->close(); });
+  DuringSecondDisk(tools, folder, *form, [&] { closedAtOnce = window->close(); });
   Click("CmdFinish");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("Cancel"), std::string::npos) << shown[0];
@@ -242,7 +249,7 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
 TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
   AnswerWith(*prompter, shown, QMessageBox::No);
   bool closed = true;
-  DuringSecondDisk(folder, *form, [&] { closed = window->close(); });
+  DuringSecondDisk(tools, folder, *form, [&] { closed = window->close(); });
   Click("CmdFinish");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_FALSE(closed);
@@ -258,17 +265,18 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
 TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
   // The ISO step cannot be cancelled: the close box says so and the run goes on.
   // This mastering tool waits for the test's go before it writes the image.
-  const std::string fake = ReadText(folder.P("mkisofs"));
-  WriteScript(folder.P("mkisofs"), "#!/bin/sh\nwhile [ ! -e mkisofs.go ]; do sleep 0.01; done\n" +
-                                       fake.substr(fake.find('\n') + 1));
-  auto pump = form->OnPumpEvents;
   bool tried = false, closed = true;
+  tools.Add("sh", [makecd = FakeMakeCd(tools, folder.dir), &tried](const FakeCommand& c) {
+    FakeRun run = makecd(c);
+    run.runningUntil = [&tried] { return tried; };
+    return run;
+  });
+  auto pump = form->OnPumpEvents;
   form->OnPumpEvents = [&] {
     pump();
     if (!tried && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
-      tried = true;
       closed = window->close();
-      WriteText(folder.P("mkisofs.go"), "");
+      tried = true;
     }
   };
   Click("CmdFinish");
@@ -283,7 +291,7 @@ TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
 TEST_F(WindowBuildRun, FinishAfterCancelDuringADiskSaysTheProgramEndsWhenTheDiskBuilderHasFinished) {
   // What page 9 said right after the second Finish, while the disk was still made.
   QStringList saidRightAfter;
-  DuringSecondDisk(folder, *form, [&] {
+  DuringSecondDisk(tools, folder, *form, [&] {
     Click("CmdCancel");
     Click("CmdFinish");
     for (QLabel* label : window->pages()->widget(FrmCDBuild::kFinishPage)->findChildren<QLabel*>())
@@ -302,7 +310,7 @@ TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
   // Another window (the disk builder's, in real life) takes the focus.
   QWidget other;
   other.setWindowTitle("Disk builder");
-  DuringSecondDisk(folder, *form, [&] {
+  DuringSecondDisk(tools, folder, *form, [&] {
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
@@ -313,7 +321,6 @@ TEST_F(WindowBuildRun, TheWindowIsActiveAgainWhenTheDiskBuilderEnds) {
 }
 
 TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
-  FakeQemu qemu;
   EXPECT_FALSE(Shown("CmdTryInVm"));
   EXPECT_FALSE(Shown("CmdWriteUsb"));
   bool shownDuringTheRun = false;
@@ -330,14 +337,13 @@ TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
   EXPECT_TRUE(Shown("CmdWriteUsb"));
   EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "Write to a USB stick...");
   // Without QEMU only the USB button stays.
-  qemu.Uninstall();
+  vm.installed = false;
   window->Refresh();
   EXPECT_FALSE(Shown("CmdTryInVm"));
   EXPECT_TRUE(Shown("CmdWriteUsb"));
 }
 
 TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
-  FakeQemu qemu;
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
   ASSERT_EQ(Text("LblFinish"), "   Operation Aborted");
@@ -349,7 +355,6 @@ TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
 }
 
 TEST_F(WindowBuildRun, TryStartsQemuWithTheIsoAsACd) {
-  FakeQemu qemu;
   std::filesystem::create_directories(folder.P("my isos"));
   const std::string iso = folder.P("my isos/kiv cd.iso");
   form->TxtISOLoc.Text = iso;
@@ -357,9 +362,9 @@ TEST_F(WindowBuildRun, TryStartsQemuWithTheIsoAsACd) {
   ASSERT_EQ(folder.Read("my isos/kiv cd.iso"), "ISO image");
   window->Refresh();
   Click("CmdTryInVm");
-  const auto args = qemu.Arguments();
-  ASSERT_TRUE(args.has_value()) << "QEMU was not started";
-  EXPECT_EQ(*args, QemuArguments(qemu.Program(), VmMedium::Cd, iso));
+  ASSERT_EQ(vm.starts.size(), 1u) << "QEMU was not started";
+  const std::vector<std::string>* args = &vm.starts[0];
+  EXPECT_EQ(*args, QemuArguments("/usr/bin/qemu-system-i386", VmMedium::Cd, iso));
   // The path with its blanks is one word of one -drive option.
   EXPECT_NE(std::find(args->begin(), args->end(), "file=" + iso + ",format=raw,media=cdrom,if=ide,index=2,readonly=on"),
             args->end());

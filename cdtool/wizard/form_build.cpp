@@ -38,6 +38,7 @@ void FormFrame::EndProgram() { form_.QuitRequested = true; }
 
 FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame) {
   run.SetView(&form.Progress());
+  run.SetLauncher(form.Launcher());
   run.Changed = [this] { MirrorBuildToForm(run, form); };
 }
 

@@ -6,6 +6,7 @@
 #include "common/links.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -19,7 +20,8 @@ Message ErrorMessage(const std::string& text, Icon icon) {
 }  // namespace
 
 FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform) {
+    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform),
+      launcher_(&SystemLauncher()) {
   TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
   TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
   HelpWindowOpen = [] { return false; };

@@ -19,6 +19,7 @@
 namespace kiv {
 
 class Platform;
+class ProcessLauncher;
 class Prompter;
 class FrmCDBuild;
 struct FormBuild;
@@ -277,6 +278,11 @@ class FrmCDBuild {
   // shows the result in LblWin2KOSVer.
   void IdentifyWinVer(const std::string& ParentFolder);
 
+  // Where the build run starts its programs (the system's processes unless
+  // a test sets its stand-in).
+  void SetLauncher(ProcessLauncher& launcher) { launcher_ = &launcher; }
+  ProcessLauncher& Launcher() const { return *launcher_; }
+
   // ---- build-run seam: the progress page's sink and the event pump
   ProgressSink& Progress() { return progress_; }
   // Lets the view mirror the model and process pending events (set by the view).
@@ -297,6 +303,7 @@ class FrmCDBuild {
   std::string programFolder_;
   Prompter& prompter_;
   const Platform& platform_;
+  ProcessLauncher* launcher_;
   std::unique_ptr<FrmWin9xInfo> win9x_;
   std::unique_ptr<FrmWin2KInfo> win2k_;
   CdBuildProgress progress_{*this};
