@@ -20,7 +20,8 @@ set(KIV_BOOT_CHECK_ENV
   "KIV_BOOT_BIN_DIR=${KIV_BOOT_BIN_DIR}"
   "KIV_TEMPLATE_DIR=${CMAKE_SOURCE_DIR}/data/files/kivcd"
   "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>"
-  "KIV_DOS_DIR=${kiv_boot_disk_data}/dos")
+  "KIV_DOS_DIR=${kiv_boot_disk_data}/dos"
+  "KIV_CD_TEST_TOOL=${KIV_CD_TEST_TOOL}")
 
 # check:timeout in seconds (cd_password boots four times).
 foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 floppy_boot:60

@@ -41,14 +41,14 @@ cp -a "${KIV_E2E_PREFIX:?}" "$pf"
 [ -f "$pf/files/isohdpfx.bin" ] || fail "files/isohdpfx.bin is not installed in the program folder"
 discsmith() { "$pf/discsmith" "$@"; }
 
-# The CD builder's mastering switches: master <tree folder> <iso>.
+# The CD builder's own mastering (its makecd script, with the program folder's
+# mkisofs): master <tree folder named kivcd> <iso>.
 master() {
   need genisoimage "the ISO mastering tool"
-  (cd "$(dirname "$1")" && genisoimage -volid "KIV_RESCUE" -preparer "Verlanth" -publisher "VANTO LTD" \
-    -appid "Kiv CD Creator" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 \
-    -eltorito-boot boot/loader.bin -hide loader.bin -hide boot.catalog \
-    -follow-links -cache-inodes -output "$2" "$(basename "$1")") >"$work/mkisofs.log" 2>&1 ||
-    { cat "$work/mkisofs.log" >&2; fail "genisoimage failed"; }
+  [ "$(basename "$1")" = kivcd ] || fail "master: the tree must be a folder named kivcd"
+  ln -sf "$pf/mkisofs" "$(dirname "$1")/mkisofs"
+  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" master "$(dirname "$1")" "$2" >"$work/mkisofs.log" 2>&1 ||
+    { cat "$work/mkisofs.log" >&2; fail "mastering failed"; }
 }
 
 # A CD tree from the installed template with a test menu: the floppy entry
@@ -71,19 +71,9 @@ cd_tree() {
   cp "$pf/files/bootsect/w2ksect.bin" "$tree/boot/images/"
 }
 
-# Fills in the password gate of a loader.bin as the CD builder does.
+# Fills in the password gate of a loader.bin with the CD builder's own writer.
 set_gate() {
-  python3 - "$@" <<'PY' || fail "cannot set the password gate in $1"
-import sys
-path, ask, retries, password, prompt = sys.argv[1:]
-data = bytearray(open(path, "rb").read())
-at = data.find(b"KIVGATE1")
-password, prompt = password.encode(), prompt.encode()
-data[at + 8:at + 12] = bytes([int(ask), int(retries), len(password), len(prompt)])
-data[at + 12:at + 140] = password.ljust(128, b"\0")
-data[at + 140:at + 268] = prompt.ljust(128, b"\0")
-open(path, "wb").write(data)
-PY
+  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" gate "$@" || fail "cannot set the password gate in $1"
 }
 
 # One qemu_session.py run: session <qemu args as one string> STEP...

@@ -12,7 +12,7 @@ foreach(entry hybrid_boot:150 usb_password:120 build_hybrid:150 write_usb:120 tr
   add_test(NAME e2e.usb.${check} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/usb_check.sh ${check})
   set_tests_properties(e2e.usb.${check} PROPERTIES
     FIXTURES_REQUIRED e2e_program
-    ENVIRONMENT "KIV_E2E_PREFIX=${KIV_E2E_PREFIX}"
+    ENVIRONMENT "KIV_E2E_PREFIX=${KIV_E2E_PREFIX};KIV_CD_TEST_TOOL=${KIV_CD_TEST_TOOL}"
     SKIP_RETURN_CODE 77
     TIMEOUT ${timeout}
     LABELS "e2e;usb")
