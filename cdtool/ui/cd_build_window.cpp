@@ -104,6 +104,7 @@ void CdBuildWindow::closeEvent(QCloseEvent* event) {
 
 void CdBuildWindow::Refresh() {
   for (auto& bind : binds_) bind();
+  setWindowTitle(Q(f_.WindowTitle()));
   pages_->setCurrentIndex(f_.VisiblePage);
   if (f_.RaiseRequested) {
     f_.RaiseRequested = false;
@@ -467,6 +468,10 @@ QWidget* CdBuildWindow::Page9() {
   abort->setStyleSheet(QStringLiteral("color: #b00000;"));
   col->addWidget(abort);
   col->addWidget(MakeLabel(page, f_.LblEnding, "LblEnding"));
+  QLabel* outcome = MakeLabel(page, f_.LblOutcome, "LblOutcome");
+  outcome->setWordWrap(true);
+  outcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  col->addWidget(outcome);
   col->addSpacing(16);
   auto link = [&](Label& label, const char* name, std::function<void()> click) {
     auto* w = new QLabel(page);

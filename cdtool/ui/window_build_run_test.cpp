@@ -333,6 +333,10 @@ TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
   ASSERT_EQ(form->LblFinish.Caption, "  Operation completed successfully");
   EXPECT_FALSE(shownDuringTheRun);
   window->Refresh();
+  // The finish page and the title say where the CD is.
+  EXPECT_TRUE(Shown("LblOutcome"));
+  EXPECT_EQ(Text("LblOutcome").toStdString(), "The ISO image is " + folder.P("cd.iso") + " (0.0 MB)");
+  EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder - ISO image made");
   EXPECT_TRUE(Shown("CmdTryInVm"));
   EXPECT_TRUE(Shown("CmdWriteUsb"));
   EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "Write to a USB stick...");
@@ -347,6 +351,9 @@ TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
   ASSERT_EQ(Text("LblFinish"), "   Operation Aborted");
+  EXPECT_EQ(Text("LblOutcome").toStdString(),
+            "Step 5 (Creating Final ISO File) failed: Not enough free space to complete the ISO file !!!");
+  EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder - build failed");
   // An ISO file at the place (one of an earlier build) is not offered either.
   WriteText(folder.P("cd.iso"), "ISO image of an earlier build");
   window->Refresh();

@@ -2,7 +2,25 @@
 
 #include "cdtool/wizard/frm_cd_build.h"
 
+#include <cstdio>
+
 namespace kiv {
+
+std::string OutcomeText(const BuildOutcome& outcome) {
+  switch (outcome.kind) {
+    case BuildOutcome::Kind::Made: {
+      const double mb = static_cast<double>(outcome.isoSize) / (1024.0 * 1024.0);
+      char size[32];
+      std::snprintf(size, sizeof size, "%.1f MB", mb);
+      return "The ISO image is " + outcome.isoPath + " (" + size + ")";
+    }
+    case BuildOutcome::Kind::Failed:
+      return "Step " + std::to_string(outcome.step) + " (" + BuildStepName(outcome.step) + ") failed" +
+             (outcome.reason.empty() ? "" : ": " + outcome.reason);
+    default:
+      return "";
+  }
+}
 
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   for (size_t i = 0; i < 5; ++i) {
@@ -24,6 +42,9 @@ void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   form.CancelCopy = run.CancelCopy;
   form.MKISOFSRunning = run.MKISOFSRunning;
   form.ASyncAppRunning = run.ASyncAppRunning;
+  const BuildOutcome& outcome = run.Outcome();
+  form.LblOutcome.Visible = outcome.kind == BuildOutcome::Kind::Made || outcome.kind == BuildOutcome::Kind::Failed;
+  form.LblOutcome.Caption = OutcomeText(outcome);
 }
 
 void FormFrame::SetBackEnabled(bool enabled) { form_.CmdBack.Enabled = enabled; }

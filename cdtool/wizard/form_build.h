@@ -11,6 +11,9 @@ namespace kiv {
 
 class FrmCDBuild;
 
+// The finish page's line on what the run came to ("" while there is none).
+std::string OutcomeText(const BuildOutcome& outcome);
+
 // Copies the run's page 9/10 models and its flags into the form's controls.
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form);
 

@@ -194,6 +194,12 @@ class FrmCDBuild {
   Label LblLink_BootMenu{"About the CD boot menu"};
   // Shown while the program waits for a cancelled run to stop before it ends.
   Label LblEnding{"", true, false};
+  // What the run came to, from its outcome: where the ISO is and how large,
+  // or which step failed and why.
+  Label LblOutcome{"", true, false};
+
+  // The window's title: the caption, and once a run has ended what it came to.
+  std::string WindowTitle() const;
 
   // ---- page 10 (build progress)
   Label LblWait{"  Please Wait ... Creating the ISO file"};

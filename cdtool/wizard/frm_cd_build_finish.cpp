@@ -35,6 +35,21 @@ const BuildOutcome& FrmCDBuild::Outcome() const {
   return ActiveBuild ? ActiveBuild->run.Outcome() : kNotRun;
 }
 
+std::string FrmCDBuild::WindowTitle() const {
+  if (BuildRunning) return Caption;
+  switch (Outcome().kind) {
+    case BuildOutcome::Kind::Made:
+      return Caption + " - ISO image made";
+    case BuildOutcome::Kind::Failed:
+      return Caption + " - build failed";
+    case BuildOutcome::Kind::Cancelled:
+      return Caption + " - build cancelled";
+    case BuildOutcome::Kind::NotRun:
+      break;
+  }
+  return Caption;
+}
+
 bool FrmCDBuild::IsoMade() const {
   std::error_code ec;
   return VisiblePage == kFinishPage && !BuildRunning && Outcome().Made() &&
