@@ -11,7 +11,9 @@ namespace kiv {
 // (everything between the program name and " -output ").
 std::string MasteringSwitches();
 
-// Windows rendering, lines ended by CR LF:
+// Windows rendering, lines ended by CR LF. The step 5 of a Windows build
+// writes and runs it (iso_step.cpp, under _WIN32); here it is only tested.
+//
 //   @echo off / <drive> / cd <folder> / [dfl.exe kivcd link] / mkisofs.exe ... -output <iso> kivcd
 // `programFolder` and `isoLocation` are the short (8.3) forms where they exist;
 // both are lower-cased here, the ISO path is not quoted.

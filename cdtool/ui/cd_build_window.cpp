@@ -299,14 +299,8 @@ QWidget* CdBuildWindow::Page2() {
   spRow->addWidget(MakeButton(sp, f_.CmdBrw_spexe, "CmdBrw_spexe", [this] { f_.CmdBrw_spexe_Click(); }));
   spCol->addLayout(spRow);
   col->addWidget(sp);
-  // Hotfix integration is switched off: present, hidden, without function.
-  col->addWidget(MakeCheck(page, f_.ChkHotfix, "ChkHotfix"));
-  QGroupBox* hot = Frame(page, Label{}, "FraHotfix");
-  auto* hotRow = new QHBoxLayout(hot);
-  hotRow->addWidget(MakeButton(hot, f_.Cmd_Sel_hotfixes, "Cmd_Sel_hotfixes", [] {}));
-  hotRow->addWidget(MakeLabel(hot, f_.LblHotNum, "LblHotNum"));
-  hot->setVisible(false);
-  col->addWidget(hot);
+  // The hotfix controls are switched off for good (never shown, no
+  // function): the model keeps them, the page has no widgets for them.
   col->addStretch();
   return page;
 }
