@@ -15,36 +15,12 @@
 #include <vector>
 
 #include "cdtool/build/build_run.h"
+#include "testsupport/test_files.h"
 #include "testsupport/fake_launcher.h"
 
 namespace kiv::testing {
 
 namespace fs = std::filesystem;
-
-inline std::string MakeTempDir(const std::string& tag) {
-  std::string pattern = (fs::temp_directory_path() / ("kiv-" + tag + "-XXXXXX")).string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  const char* made = ::mkdtemp(buf.data());
-  return made ? std::string(made) : std::string();
-}
-
-inline void WriteText(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void WriteScript(const std::string& path, const std::string& text) {
-  WriteText(path, text);
-  ::chmod(path.c_str(), 0755);
-}
 
 // A bootsmith stand-in: records its arguments in bootsmith.calls and leaves
 // the disk's image in its folder, unless a file fail.<disk> exists there.

@@ -12,34 +12,14 @@
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/prompter.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_files.h"
 
 namespace kiv::testing {
 
-class FakePlatform : public Platform {
- public:
-  std::string programFolder;
-  std::string cdrom;
-  bool win9x = false;
-  bool openResult = true;  // false: no desktop program can be started
-  mutable std::vector<std::string> opened;
-  std::string ProgramFolder() const override { return programFolder; }
-  std::string WindowsFolder() const override { return ""; }
-  std::string SystemFolder() const override { return ""; }
-  std::string RegString(const std::string&, const std::string&) const override { return ""; }
-  bool IsWinNT() const override { return false; }
-  bool IsWin9x() const override { return win9x; }
-  std::string FirstCdRomDrive() const override { return cdrom; }
-  int64_t FreeSpace(const std::string&) const override { return -1; }
-  bool OpenLink(const std::string& target) const override {
-    opened.push_back(target);
-    return openResult;
-  }
-  bool OpenFolder(const std::string& folder) const override {
-    opened.push_back(folder);
-    return openResult;
-  }
-};
+// The platform the CD builder's tests run on.
+using kiv::FakePlatform;
 
 class ProgramFolderTest : public ::testing::Test {
  protected:
@@ -58,16 +38,8 @@ class ProgramFolderTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string P(const std::string& rel) const { return (dir_ / rel).string(); }
-  void Write(const std::string& rel, const std::string& text) const {
-    std::filesystem::create_directories((dir_ / rel).parent_path());
-    std::ofstream(dir_ / rel, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& rel) const {
-    std::ifstream in(dir_ / rel, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void Write(const std::string& rel, const std::string& text) const { WriteText(P(rel), text); }
+  std::string Read(const std::string& rel) const { return ReadText(P(rel)); }
   std::unique_ptr<FrmCDBuild> MakeForm() {
     auto form = std::make_unique<FrmCDBuild>(dir_.string(), prompter_, platform_);
     form->Form_Load();

@@ -11,18 +11,14 @@
 
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/links.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
 
 const std::filesystem::path kHelp = std::filesystem::path(KIV_SOURCE_DIR) / "data" / "help";
 
-std::string ReadText(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testing::ReadText;
 
 TEST(HelpPages, EveryTopicAndLinkPageExistsWithATitle) {
   std::vector<std::string> names;

@@ -14,20 +14,14 @@
 #include "common/prompter.h"
 #include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
 namespace fs = std::filesystem;
 
-void Write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::ReadText;
+using testing::WriteText;
 
 // A sysfs, a mount table and a /dev of the test's own: the "disks" are plain
 // files that the sysfs describes.
@@ -37,18 +31,18 @@ struct Devices {
 
   std::string Add(const std::string& name, bool removable, uint64_t sectors, const std::string& type = "0") {
     const std::string entry = where.sysRoot + "/class/block/" + name;
-    Write(entry + "/removable", removable ? "1\n" : "0\n");
-    Write(entry + "/size", std::to_string(sectors) + "\n");
-    Write(entry + "/device/vendor", "KIV\n");
-    Write(entry + "/device/model", "Stick " + name + "\n");
-    Write(entry + "/device/type", type + "\n");
+    WriteText(entry + "/removable", removable ? "1\n" : "0\n");
+    WriteText(entry + "/size", std::to_string(sectors) + "\n");
+    WriteText(entry + "/device/vendor", "KIV\n");
+    WriteText(entry + "/device/model", "Stick " + name + "\n");
+    WriteText(entry + "/device/type", type + "\n");
     const std::string dev = where.devDir + "/" + name;
-    Write(dev, std::string(sectors * 512, '\xEE'));
+    WriteText(dev, std::string(sectors * 512, '\xEE'));
     return dev;
   }
   void AddPartition(const std::string& disk, const std::string& name) {
     Add(name, true, 100);
-    Write(where.sysRoot + "/class/block/" + name + "/partition", "1\n");
+    WriteText(where.sysRoot + "/class/block/" + name + "/partition", "1\n");
     fs::create_directories(where.sysRoot + "/class/block/" + disk + "/" + name);
   }
 };
@@ -67,11 +61,11 @@ struct UsbWriteModelTest : ::testing::Test {
   std::string stick, iso, image;
   ScriptedPrompter prompter;
   void SetUp() override {
-    Write(d.where.mountsFile, "/dev/root / ext4 rw 0 0\n");
+    WriteText(d.where.mountsFile, "/dev/root / ext4 rw 0 0\n");
     stick = d.Add("sdb", true, 6144);  // 3 MiB
     iso = d.dir / "my cd/kiv cd.iso";
     image = HybridImage(2 * (1 << 20) + 2048);
-    Write(iso, image);
+    WriteText(iso, image);
   }
 };
 
@@ -80,7 +74,7 @@ TEST_F(UsbWriteModelTest, ListsTheRemovableWholeDisksAndDescribesTheOneChosen) {
   d.AddPartition("sdb", "sdb1");       // the stick's partition
   d.Add("sr0", true, 4000, "5");       // a DVD drive
   d.Add("sdc", true, 4000);            // a second stick, mounted
-  Write(d.where.mountsFile, "/dev/sdc /media/usb vfat rw 0 0\n");
+  WriteText(d.where.mountsFile, "/dev/sdc /media/usb vfat rw 0 0\n");
   UsbWriteModel m(iso, d.where, prompter);
   ASSERT_EQ(m.Disks.size(), 2u);
   EXPECT_EQ(m.Disks[0].device, stick);
@@ -134,7 +128,7 @@ TEST_F(UsbWriteModelTest, WritesWithProgressAndVerifies) {
   EXPECT_EQ(lastBar, static_cast<int64_t>(image.size()));
   EXPECT_FALSE(m.BarWrite.Visible);
   EXPECT_TRUE(m.CmdClose.Enabled);
-  const std::string written = Read(stick);
+  const std::string written = ReadText(stick);
   EXPECT_EQ(written.substr(0, image.size()), image);
   m.CmdClose_Click();
   EXPECT_FALSE(m.Visible);
@@ -148,7 +142,7 @@ TEST_F(UsbWriteModelTest, NoAtTheQuestionWritesNothing) {
   EXPECT_EQ(prompter.messages.size(), 1u);
   EXPECT_FALSE(m.Succeeded);
   EXPECT_EQ(m.LblStatus.Caption, "Not written: the question was answered No.");
-  EXPECT_EQ(Read(stick), std::string(6144 * 512, '\xEE'));
+  EXPECT_EQ(ReadText(stick), std::string(6144 * 512, '\xEE'));
 }
 
 TEST_F(UsbWriteModelTest, AFixedDiskIsRefusedWithoutAQuestion) {
@@ -162,7 +156,7 @@ TEST_F(UsbWriteModelTest, AFixedDiskIsRefusedWithoutAQuestion) {
   EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
   EXPECT_TRUE(m.LblStatus.Red);
   EXPECT_NE(m.LblStatus.Caption.find("is not a removable disk"), std::string::npos) << m.LblStatus.Caption;
-  EXPECT_EQ(Read(fixed), std::string(9000 * 512, '\xEE'));
+  EXPECT_EQ(ReadText(fixed), std::string(9000 * 512, '\xEE'));
 }
 
 TEST_F(UsbWriteModelTest, ADeviceTheUserMayNotOpenNamesItAndTheWaysOn) {
@@ -182,7 +176,7 @@ TEST_F(UsbWriteModelTest, ADeviceTheUserMayNotOpenNamesItAndTheWaysOn) {
   EXPECT_NE(text.find("sudo discsmith --write-usb " + stick + " '" + iso + "'"), std::string::npos) << text;
   EXPECT_NE(text.find("add your user to the group"), std::string::npos);
   EXPECT_EQ(m.LblStatus.Caption, "Not written: You may not write to " + stick + " (Permission denied).");
-  EXPECT_EQ(Read(stick), std::string(6144 * 512, '\xEE'));
+  EXPECT_EQ(ReadText(stick), std::string(6144 * 512, '\xEE'));
 }
 
 TEST_F(UsbWriteModelTest, TheRealAccessCheckRefusesAReadOnlyDevice) {
@@ -199,7 +193,7 @@ TEST_F(UsbWriteModelTest, TheRealAccessCheckRefusesAReadOnlyDevice) {
 TEST(UsbAccessText, QuotesPathsForTheShellAndNamesTheOwningGroup) {
   TestTempDir dir;
   const std::string dev = dir / "sdz";
-  Write(dev, "");
+  WriteText(dev, "");
   EXPECT_EQ(WriteAccess(dev), 0);
   EXPECT_EQ(WriteAccess(dir / "none"), ENOENT);
   const std::string text = NoAccessText(dev, "/tmp/it's here.iso", EACCES);

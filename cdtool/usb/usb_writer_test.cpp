@@ -11,20 +11,14 @@
 #include "common/prompter.h"
 #include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
 namespace fs = std::filesystem;
 
-void Write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::ReadText;
+using testing::WriteText;
 
 // A test sysfs and /dev: "disks" are plain files that the sysfs describes.
 struct Devices {
@@ -33,13 +27,13 @@ struct Devices {
 
   std::string Add(const std::string& name, bool removable, uint64_t sectors, bool partition = false) {
     const std::string entry = sys + "/class/block/" + name;
-    Write(entry + "/removable", removable ? "1\n" : "0\n");
-    Write(entry + "/size", std::to_string(sectors) + "\n");
-    Write(entry + "/device/vendor", "KIV     \n");
-    Write(entry + "/device/model", "Test " + name + "\n");
-    if (partition) Write(entry + "/partition", "1\n");
+    WriteText(entry + "/removable", removable ? "1\n" : "0\n");
+    WriteText(entry + "/size", std::to_string(sectors) + "\n");
+    WriteText(entry + "/device/vendor", "KIV     \n");
+    WriteText(entry + "/device/model", "Test " + name + "\n");
+    if (partition) WriteText(entry + "/partition", "1\n");
     const std::string dev = dir / ("dev/" + name);
-    Write(dev, std::string(sectors * 512 > (1 << 22) ? 0 : sectors * 512, '\xEE'));
+    WriteText(dev, std::string(sectors * 512 > (1 << 22) ? 0 : sectors * 512, '\xEE'));
     return dev;
   }
   UsbTarget Inspect(const std::string& dev) const { return InspectUsbTarget(dev, sys, mounts); }
@@ -47,7 +41,7 @@ struct Devices {
 
 TEST(UsbTarget, OnlyAnUnmountedRemovableWholeDiskIsAccepted) {
   Devices d;
-  Write(d.mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n");
+  WriteText(d.mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n");
   const std::string stick = d.Add("sdk", true, 16384);
   d.Add("sdk1", true, 16000, true);  // its partition
   fs::create_directories(d.sys + "/class/block/sdk/sdk1");
@@ -67,16 +61,16 @@ TEST(UsbTarget, OnlyAnUnmountedRemovableWholeDiskIsAccepted) {
   EXPECT_NE(d.Inspect(part).problem.find("is a partition"), std::string::npos);
   EXPECT_NE(d.Inspect(fixed).problem.find("is not a removable disk (KIV Test sdf)"), std::string::npos);
   EXPECT_NE(d.Inspect(d.dir / "dev/none").problem.find("no such device"), std::string::npos);
-  Write(d.dir / "dev/notes.txt", "x");
+  WriteText(d.dir / "dev/notes.txt", "x");
   EXPECT_NE(d.Inspect(d.dir / "dev/notes.txt").problem.find("is not a disk"), std::string::npos);
   EXPECT_NE(d.Inspect(d.dir.Path()).problem.find("is not a disk"), std::string::npos);
 
   // Mounted itself, or through a partition.
-  Write(d.mounts, "/dev/sdk1 /media/stick vfat rw 0 0\n");
+  WriteText(d.mounts, "/dev/sdk1 /media/stick vfat rw 0 0\n");
   EXPECT_NE(d.Inspect(stick).problem.find("is mounted (/dev/sdk1 on /media/stick)"), std::string::npos);
-  Write(d.mounts, "/dev/sdk /media/stick iso9660 ro 0 0\n");
+  WriteText(d.mounts, "/dev/sdk /media/stick iso9660 ro 0 0\n");
   EXPECT_NE(d.Inspect(stick).problem.find("is mounted"), std::string::npos);
-  Write(d.mounts, "/dev/sdkx /media/other vfat rw 0 0\n");  // another disk's name begins alike
+  WriteText(d.mounts, "/dev/sdkx /media/other vfat rw 0 0\n");  // another disk's name begins alike
   EXPECT_EQ(d.Inspect(stick).problem, "");
 
   d.Add("sde", true, 0);
@@ -97,11 +91,11 @@ std::string HybridImage(size_t size) {
 
 TEST(UsbWrite, AsksThenWritesAndVerifiesOrStopsWithTheReason) {
   Devices d;
-  Write(d.mounts, "");
+  WriteText(d.mounts, "");
   const std::string stick = d.Add("sdk", true, 8192);  // 4 MiB
   const std::string iso = d.dir / "kiv cd.iso";
   const std::string image = HybridImage(3 * (1 << 20) + 4096);
-  Write(iso, image);
+  WriteText(iso, image);
   UsbWriteRequest request{iso, stick, d.sys, d.mounts};
 
   // Answered No: nothing written.
@@ -114,13 +108,13 @@ TEST(UsbWrite, AsksThenWritesAndVerifiesOrStopsWithTheReason) {
   EXPECT_NE(no.messages[0].text.find("KIV Test sdk of 4.2 MB"), std::string::npos) << no.messages[0].text;
   EXPECT_NE(no.messages[0].text.find("Everything on it will be lost"), std::string::npos);
   EXPECT_EQ(no.messages[0].nonInteractive, Answer::No);
-  EXPECT_EQ(Read(stick), std::string(8192 * 512, '\xEE'));
+  EXPECT_EQ(ReadText(stick), std::string(8192 * 512, '\xEE'));
 
   ScriptedPrompter yes;
   yes.answers = {Answer::Yes};
   EXPECT_EQ(WriteIsoToUsb(request, yes, progress), "");
   EXPECT_EQ(yes.messages.size(), 1u);
-  const std::string written = Read(stick);
+  const std::string written = ReadText(stick);
   EXPECT_EQ(written.substr(0, image.size()), image);
   EXPECT_EQ(written.substr(image.size()), std::string(8192 * 512 - image.size(), '\xEE'));
   EXPECT_EQ(progress.value, static_cast<int64_t>(image.size()));
@@ -138,7 +132,7 @@ TEST(UsbWrite, AsksThenWritesAndVerifiesOrStopsWithTheReason) {
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].icon, Icon::Critical);
   };
-  Write(d.dir / "plain.iso", std::string(1 << 20, 'p'));
+  WriteText(d.dir / "plain.iso", std::string(1 << 20, 'p'));
   refused({d.dir / "plain.iso", stick, d.sys, d.mounts}, "was not made by this version");
   refused({d.dir / "none.iso", stick, d.sys, d.mounts}, "none.iso: no such ISO file");
   const std::string small = d.Add("sds", true, 2048);

@@ -123,7 +123,7 @@ TEST_F(WizardTest, BackSkipsUncheckedContents) {
 TEST_F(WizardTest, PageOneFillsTheSourceFromTheCdRomAndIdentifiesIt) {
   Write("cd/win51ip", "");
   Write("cd/Win51ip.sp2", "");
-  platform_.cdrom = P("cd");
+  platform_.cdRom = P("cd");
   auto f = MakeForm();
   f->CmdNext_Click();
   f->CmdNext_Click();
@@ -135,7 +135,7 @@ TEST_F(WizardTest, PageOneFillsTheSourceFromTheCdRomAndIdentifiesIt) {
   f->CmdNext_Click();
   EXPECT_EQ(f->Txt_i386_Loc.Text, "/elsewhere/I386");
   // Without a CD-ROM the box reads "/I386".
-  platform_.cdrom.clear();
+  platform_.cdRom.clear();
   f->Txt_i386_Loc.Text.clear();
   f->Step = 1;
   f->CmdNext_Click();
