@@ -19,3 +19,18 @@ endfunction()
 function(kiv_install_program target)
   install(TARGETS ${target} RUNTIME DESTINATION ${KIV_PROGRAM_DIR})
 endfunction()
+
+# kiv_glob_subsystems(<sources var> <tests var> <folder>...): the .cpp files of
+# a program's subsystem folders, its tests (*_test.cpp) apart.
+function(kiv_glob_subsystems sources tests)
+  set(found)
+  foreach(sub ${ARGN})
+    file(GLOB sub_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp)
+    list(APPEND found ${sub_files})
+  endforeach()
+  set(test_files ${found})
+  list(FILTER test_files INCLUDE REGEX "_test\\.cpp$")
+  list(FILTER found EXCLUDE REGEX "(_test|_fuzz)\\.cpp$")
+  set(${sources} ${found} PARENT_SCOPE)
+  set(${tests} ${test_files} PARENT_SCOPE)
+endfunction()

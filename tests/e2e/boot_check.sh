@@ -46,16 +46,9 @@ count() { grep -a -o -F ${3:-} -- "$2" "$1" | wc -l; }
 
 size_of() { stat -c %s "$1"; }
 
-# The CD builder's own mastering (its makecd script): master <tree folder> <iso>.
-# The tree is named kivcd, as in a program folder; genisoimage stands in for
-# the program folder's mkisofs.
-master() {
-  need genisoimage "the ISO mastering tool"
-  [ "$(basename "$1")" = kivcd ] || fail "master: the tree must be a folder named kivcd"
-  ln -sf "$(command -v genisoimage)" "$(dirname "$1")/mkisofs"
-  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" master "$(dirname "$1")" "$2" >"$work/mkisofs.log" 2>&1 ||
-    { cat "$work/mkisofs.log" >&2; fail "mastering failed"; }
-}
+# master and set_gate: the CD builder's own mastering and gate writer.
+# shellcheck source=tests/e2e/cd_tool_lib.sh
+source "$here/cd_tool_lib.sh"
 
 # A CD tree at $work/kivcd from the template, our loader and the boot manager
 # files, with a test menu of its own; many files in the root so that its
@@ -75,12 +68,6 @@ cd_tree() {
   printf '%s\r\n' "SERIAL 0 115200" "UI menu.c32" "MENU TITLE Kiv test menu" "TIMEOUT 0" \
     "LABEL one" "  MENU LABEL Kiv test entry" "  COM32 chain.c32" "  APPEND hd0" \
     >"$tree/boot/isolinux/isolinux.cfg"
-}
-
-# Fills in the password gate of a loader.bin with the CD builder's own writer:
-# set_gate <loader.bin> <ask> <retries> <password> <prompt>.
-set_gate() {
-  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" gate "$@" || fail "cannot set the password gate in $1"
 }
 
 # One QEMU session of qemu_session.py booting the ISO: session <iso> STEP...

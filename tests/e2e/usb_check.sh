@@ -41,15 +41,9 @@ cp -a "${KIV_E2E_PREFIX:?}" "$pf"
 [ -f "$pf/files/isohdpfx.bin" ] || fail "files/isohdpfx.bin is not installed in the program folder"
 discsmith() { "$pf/discsmith" "$@"; }
 
-# The CD builder's own mastering (its makecd script, with the program folder's
-# mkisofs): master <tree folder named kivcd> <iso>.
-master() {
-  need genisoimage "the ISO mastering tool"
-  [ "$(basename "$1")" = kivcd ] || fail "master: the tree must be a folder named kivcd"
-  ln -sf "$pf/mkisofs" "$(dirname "$1")/mkisofs"
-  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" master "$(dirname "$1")" "$2" >"$work/mkisofs.log" 2>&1 ||
-    { cat "$work/mkisofs.log" >&2; fail "mastering failed"; }
-}
+# master and set_gate: the CD builder's own mastering and gate writer.
+# shellcheck source=tests/e2e/cd_tool_lib.sh
+source "$here/cd_tool_lib.sh"
 
 # A CD tree from the installed template with a test menu: the floppy entry
 # first (default), the hard disk, a CD boot sector. The floppy carries our
@@ -71,11 +65,6 @@ cd_tree() {
   cp "$pf/files/bootsect/w2ksect.bin" "$tree/boot/images/"
 }
 
-# Fills in the password gate of a loader.bin with the CD builder's own writer.
-set_gate() {
-  "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" gate "$@" || fail "cannot set the password gate in $1"
-}
-
 # One qemu_session.py run: session <qemu args as one string> STEP...
 session() {
   local args=$1 rc=0; shift
@@ -92,7 +81,7 @@ as_ide() { echo "-hda $1 -boot c"; }
 case "$check" in
 hybrid_boot)
   cd_tree
-  master "$work/kivcd" "$work/x.iso"
+  master "$work/kivcd" "$work/x.iso" "$pf/mkisofs"
   cp "$work/x.iso" "$work/mastered.iso"
   discsmith --hybrid "$work/x.iso" || fail "discsmith --hybrid failed"
   # The mastered bytes are all still there, apart from the MBR (first 512
@@ -129,7 +118,7 @@ PY
   # left as it was.
   printf '\xe9\x3d\x00' | dd of="$work/kivcd/boot/loader.bin" conv=notrunc status=none
   dd if=/dev/zero of="$work/kivcd/boot/loader.bin" bs=1 seek=64 count=4 conv=notrunc status=none
-  master "$work/kivcd" "$work/old.iso"
+  master "$work/kivcd" "$work/old.iso" "$pf/mkisofs"
   cp "$work/old.iso" "$work/old.orig"
   if discsmith --hybrid "$work/old.iso" 2>"$work/err.txt"; then fail "--hybrid accepted a loader without the entry"; fi
   grep -q "boot/loader.bin" "$work/err.txt" || { cat "$work/err.txt"; fail "the refusal names no loader.bin"; }
@@ -139,7 +128,7 @@ usb_password)
   need python3 "the test drives QEMU with qemu_session.py"
   cd_tree
   set_gate "$work/kivcd/boot/loader.bin" 1 2 "Rescue me" "Stick password:"
-  master "$work/kivcd" "$work/p.iso"
+  master "$work/kivcd" "$work/p.iso" "$pf/mkisofs"
   discsmith --hybrid "$work/p.iso" || fail "discsmith --hybrid failed"
   session "$(as_usb "$work/p.iso")" "expect=Stick password:" "absent=ISOLINUX" "type=rescue\n" \
     "expect=Wrong password." "expect=Stick password:" "type=Rescue me\n" "expect=ISOLINUX" \
@@ -181,7 +170,7 @@ SH
   ;;
 write_usb)
   cd_tree
-  master "$work/kivcd" "$work/x.iso"
+  master "$work/kivcd" "$work/x.iso" "$pf/mkisofs"
   cp "$work/x.iso" "$work/plain.iso"
   discsmith --hybrid "$work/x.iso" >/dev/null || fail "discsmith --hybrid failed"
   sys=$work/sys
@@ -253,7 +242,7 @@ write_usb)
   ;;
 try)
   cd_tree
-  master "$work/kivcd" "$work/x y.iso"
+  master "$work/kivcd" "$work/x y.iso" "$pf/mkisofs"
   mkdir -p "$work/bin"
   # A stand-in QEMU that records its arguments, one a line.
   printf '%s\n' '#!/bin/sh' 'for a in "$0" "$@"; do printf "%s\n" "$a"; done > "$KIV_QEMU_RECORD"' >"$work/bin/qemu-system-i386"
