@@ -88,7 +88,7 @@ TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheK
   EXPECT_NE(menu.find("Set WinKey1=\"ABCDE\""), std::string::npos);
   EXPECT_NE(menu.find("Set WinKey5=\"UVWXY\""), std::string::npos);
   EXPECT_NE(menu.find("\nSet Action3_Macro=\"ShowWinKey\""), std::string::npos);
-  EXPECT_EQ(run.page10.LblSub_Step, "Injecting Product Key in the Boot Menu");
+  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Injecting Product Key in the Boot Menu");
 }
 
 TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
@@ -144,7 +144,7 @@ TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
   EXPECT_NE(prompter.messages[0].text.find("w2ksect.bin"), std::string::npos);
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
 }
 
 TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
@@ -249,7 +249,7 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
   EXPECT_NE(m->text.find("SYSTEM32/HAL.DLL\": Path Not found"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, Icon::Critical);
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   // The step stopped there: the key was not injected.
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
 }

@@ -21,8 +21,17 @@
 
 namespace kiv {
 
-BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), frame_(frame), launcher_(&SystemLauncher()) {}
+BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame, BuildPages* pages)
+    : page10(pages ? pages->page10 : ownPages_.page10),
+      page9(pages ? pages->page9 : ownPages_.page9),
+      Finished(pages ? pages->flags.Finished : ownPages_.flags.Finished),
+      CancelCopy(pages ? pages->flags.CancelCopy : ownPages_.flags.CancelCopy),
+      MKISOFSRunning(pages ? pages->flags.MKISOFSRunning : ownPages_.flags.MKISOFSRunning),
+      ASyncAppRunning(pages ? pages->flags.ASyncAppRunning : ownPages_.flags.ASyncAppRunning),
+      programFolder_(std::move(programFolder)),
+      prompter_(prompter),
+      frame_(frame),
+      launcher_(&SystemLauncher()) {}
 
 BuildRun::~BuildRun() = default;
 
@@ -37,25 +46,25 @@ void BuildRun::NotifyChanged() {
 // --- the progress sink over LblSub_Step and BarSub_Step ---
 
 void BuildRun::Sink::SetCaption(const std::string& text) {
-  run_.page10.LblSub_Step = text;
+  run_.page10.LblSub_Step.Caption = text;
   if (run_.view_) run_.view_->SetCaption(text);
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::SetMaximum(int64_t max) {
-  run_.page10.BarSub_StepMax = max;
+  run_.page10.BarSub_Step.Max = max;
   if (run_.view_) run_.view_->SetMaximum(max);
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::SetValue(int64_t value) {
-  run_.page10.BarSub_StepValue = value;
+  run_.page10.BarSub_Step.Value = value;
   if (run_.view_) run_.view_->SetValue(value);
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::SetBarVisible(bool visible) {
-  run_.page10.BarSub_StepVisible = visible;
+  run_.page10.BarSub_Step.Visible = visible;
   if (run_.view_) run_.view_->SetBarVisible(visible);
   run_.NotifyChanged();
 }
@@ -112,7 +121,7 @@ void BuildRun::CheckStopRequest() {
     // out of reach, the run was stopped: the finish page says only that.
     while (LaunchApp && LaunchApp->Poll(std::chrono::milliseconds(20))) {
     }
-    page9.LblAbortVisible = false;
+    page9.LblAbort.Visible = false;
   }
   if (!CancelCopy) CancelApp();
 }
@@ -121,20 +130,20 @@ void BuildRun::CheckStopRequest() {
 
 void BuildRun::AnnounceStep(int n) {
   currentStep_ = n;
-  page10.LblMsgBold[n - 1] = true;
+  page10.LblMsg[n - 1].Bold = true;
   NotifyChanged();
-  SetSubStep(page10.LblMsg[n - 1]);
+  SetSubStep(page10.LblMsg[n - 1].Caption);
 }
 
 void BuildRun::CompleteStep(int n) {
-  SetSubStep(page10.LblMsg[n - 1] + " completed");
-  page10.LblMsgBold[n - 1] = false;
-  page10.LblRight[n - 1] = kCheckMark;
+  SetSubStep(page10.LblMsg[n - 1].Caption + " completed");
+  page10.LblMsg[n - 1].Bold = false;
+  page10.LblRight[n - 1].Caption = kCheckMark;
   NotifyChanged();
 }
 
 void BuildRun::SkipStep(int n) {
-  page10.LblRight[n - 1] = kCrossMark;
+  page10.LblRight[n - 1].Caption = kCrossMark;
   NotifyChanged();
 }
 
@@ -226,7 +235,7 @@ void BuildRun::Prepare_CDDir() {
 void BuildRun::CancelApp() {
   Finished = true;
   CancelCopy = true;
-  page9.LblFinish = "   Operation canceled";
+  page9.LblFinish.Caption = "   Operation canceled";
   frame_.SetNextVisible(false);
   frame_.SetFinishVisible(true);
   frame_.SetBackEnabled(false);
@@ -336,7 +345,7 @@ void BuildRun::FinishApp() {
   CompleteStep(5);
 
   if (On(s.Main.CleanSession)) {
-    page10.LblSub_StepBold = true;
+    page10.LblSub_Step.Bold = true;
     SetSubStep("Cleaning session temperary data");
     DeleteTree(InProgram("kivcd"));
     std::string keyFile2 = InProgram("keyfile2.txt");

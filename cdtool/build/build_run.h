@@ -18,6 +18,7 @@
 
 #include "cdtool/bootmenu/menu_data.h"
 #include "cdtool/build/build_outcome.h"
+#include "cdtool/build/build_pages.h"
 #include "cdtool/settings/session_settings.h"
 #include "common/progress_sink.h"
 
@@ -34,32 +35,6 @@ inline constexpr const char* kProgramTitle = "The kiv CD Builder";
 // message shows (the file and the cause).
 struct StepFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
-};
-
-inline constexpr const char* kCheckMark = "\u2714";  // step done
-inline constexpr const char* kCrossMark = "\u2718";  // step skipped
-
-// Wizard page 10: the progress page.
-struct ProgressPage {
-  std::string LblWait = "  Please Wait ... Creating the ISO file";
-  std::array<std::string, 5> LblMsg = {"Creating kiv Boot Disks", "Inserting Windows 2000/XP/2003 Setup Files",
-                                       "Inserting Windows 9x Setup Files", "Adding kiv Utilities/Advanced Tools",
-                                       "Creating Final ISO File"};
-  std::array<bool, 5> LblMsgBold{};     // step line being worked on
-  std::array<std::string, 5> LblRight;  // LblRight1..5: "", kCheckMark or kCrossMark
-  std::string LblSub_Step;
-  bool LblSub_StepBold = false;
-  bool LblSub_StepRed = false;  // the mastering tool ran out of disk space
-  int64_t BarSub_StepMax = 100;
-  int64_t BarSub_StepValue = 0;
-  bool BarSub_StepVisible = false;
-};
-
-// Wizard page 9: the finish page (its three link labels belong to the view).
-struct FinishPage {
-  std::string LblFinish = "  Operation completed successfully";
-  std::string LblAbort = "Couldn't access destination ISO File";
-  bool LblAbortVisible = false;
 };
 
 // What the build run asks of the wizard window around it.
@@ -83,7 +58,9 @@ class WizardFrame {
 
 class BuildRun {
  public:
-  BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame);
+  // `pages`: the window's pages and flags the run drives; null for a run
+  // that has its own (without a window, in tests).
+  BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame, BuildPages* pages = nullptr);
   ~BuildRun();
   BuildRun(const BuildRun&) = delete;
   BuildRun& operator=(const BuildRun&) = delete;
@@ -92,8 +69,13 @@ class BuildRun {
   // the boot-menu password typed for this CD.
   SessionSettings settings;
   BootPassword password;
-  ProgressPage page10;
-  FinishPage page9;
+
+ private:
+  BuildPages ownPages_;  // used when no pages were handed in
+
+ public:
+  ProgressPage& page10;
+  FinishPage& page9;
 
   // What the run came to; final once the first Finish has returned.
   const BuildOutcome& Outcome() const { return outcome_; }
@@ -102,16 +84,16 @@ class BuildRun {
   // password the password step took, the key the Windows 2000/XP step stored.
   MenuData menuData;
 
-  // Form-level flags.
-  bool Finished = false;        // the run has returned, or the session was cancelled
-  bool CancelCopy = false;      // set by CancelApp; the run stops at its next check
-  bool MKISOFSRunning = false;  // the ISO run is going on
-  bool ASyncAppRunning = false; // a program started by ASyncShell is running
+  // Form-level flags (see RunFlags).
+  bool& Finished;
+  bool& CancelCopy;
+  bool& MKISOFSRunning;
+  bool& ASyncAppRunning;
 
   // The view: captions and bar values are mirrored to it, and its
   // PumpEvents() is what the waits call. May be null (nothing mirrored).
   void SetView(ProgressSink* view) { view_ = view; }
-  // Called after every change of the two page models.
+  // Called after every change of the two pages.
   std::function<void()> Changed;
   // Console output of the programs started through ASyncShell (bootsmith, the
   // service-pack installer); dropped when unset.
@@ -194,10 +176,10 @@ class BuildRun {
     void SetCaption(const std::string& text) override;
     void SetMaximum(int64_t max) override;
     void SetValue(int64_t value) override;
-    int64_t Value() const override { return run_.page10.BarSub_StepValue; }
-    int64_t Maximum() const override { return run_.page10.BarSub_StepMax; }
+    int64_t Value() const override { return run_.page10.BarSub_Step.Value; }
+    int64_t Maximum() const override { return run_.page10.BarSub_Step.Max; }
     void SetBarVisible(bool visible) override;
-    bool BarVisible() const override { return run_.page10.BarSub_StepVisible; }
+    bool BarVisible() const override { return run_.page10.BarSub_Step.Visible; }
     void SetCancelEnabled(bool enabled) override { run_.frame_.SetCancelEnabled(enabled); }
     void PumpEvents() override;
     bool StopRequested() const override { return run_.stopped_; }

@@ -57,7 +57,9 @@ class BuildRunTest : public ::testing::Test {
     run.SetLauncher(tools);
   }
   std::vector<std::string> Marks() const {
-    return {run.page10.LblRight.begin(), run.page10.LblRight.end()};
+    std::vector<std::string> marks;
+    for (const Label& mark : run.page10.LblRight) marks.push_back(mark.Caption);
+    return marks;
   }
 };
 
@@ -67,10 +69,10 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
 
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, kCrossMark, kCrossMark, kCheckMark, kCheckMark}));
-  for (bool bold : run.page10.LblMsgBold) EXPECT_FALSE(bold);
-  EXPECT_EQ(run.page10.LblSub_Step, "Creating Final ISO File completed");
-  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
-  EXPECT_FALSE(run.page9.LblAbortVisible);
+  for (const Label& line : run.page10.LblMsg) EXPECT_FALSE(line.Bold);
+  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Creating Final ISO File completed");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "  Operation completed successfully");
+  EXPECT_FALSE(run.page9.LblAbort.Visible);
   EXPECT_TRUE(run.Finished);
   EXPECT_EQ(frame.page, 9);
   EXPECT_TRUE(frame.finishEnabled);
@@ -140,8 +142,8 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_EQ(prompter.messages[0].helpTopic, 1410);
   EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware"}));  // no further image
   EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", "", "", ""}));
-  EXPECT_TRUE(run.page10.LblMsgBold[0]);
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_TRUE(run.page10.LblMsg[0].Bold);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
   EXPECT_TRUE(frame.finishEnabled);
@@ -190,7 +192,7 @@ TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
   EXPECT_NE(prompter.messages[0].text.find(folder.P("bootsmith")), std::string::npos);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 1);
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
 }
 
@@ -202,7 +204,7 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
   EXPECT_TRUE(tools.Ran("bootsmith").empty());
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 0);
 }
@@ -224,10 +226,10 @@ TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   EXPECT_TRUE(folder.Exists("kivcd/I386/FILE4.DL_"));
   EXPECT_TRUE(folder.Exists("kivcd/I386/SETUPLDR.BIN"));
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, "", "", "", ""}));
-  EXPECT_TRUE(run.page10.LblMsgBold[1]);
+  EXPECT_TRUE(run.page10.LblMsg[1].Bold);
   EXPECT_FALSE(folder.Exists("kivcd/WINSETUP"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_TRUE(frame.finishEnabled);
   EXPECT_EQ(frame.page, 9);
   // Finish now saves and ends.
@@ -249,8 +251,8 @@ TEST_F(BuildRunTest, CleanSessionRemovesTheWorkFilesButKeepsIsoAndLog) {
   EXPECT_TRUE(folder.Exists("keyfile.txt"));
   EXPECT_TRUE(folder.Exists("kivcd.iso"));
   EXPECT_TRUE(folder.Exists("mkisofs.log"));
-  EXPECT_EQ(run.page10.LblSub_Step, "Cleaning session temperary data");
-  EXPECT_TRUE(run.page10.LblSub_StepBold);
+  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Cleaning session temperary data");
+  EXPECT_TRUE(run.page10.LblSub_Step.Bold);
 }
 
 TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
@@ -263,8 +265,8 @@ TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
   EXPECT_NE(log.find("extents written"), std::string::npos);
   EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
   // The bar passed the tool's percentages and ended hidden at its maximum.
-  EXPECT_FALSE(run.page10.BarSub_StepVisible);
-  EXPECT_EQ(run.page10.BarSub_StepValue, 100);
+  EXPECT_FALSE(run.page10.BarSub_Step.Visible);
+  EXPECT_EQ(run.page10.BarSub_Step.Value, 100);
   // However the output was cut into chunks, the one with the size line
   // ends in that caption.
   bool sawSize = false;
@@ -276,13 +278,13 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   testing::WriteText(folder.P("mkisofs.nospace"), "");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish, "   Operation Aborted");
-  EXPECT_TRUE(run.page9.LblAbortVisible);
-  EXPECT_EQ(run.page9.LblAbort, "Not enough free space to complete the ISO file !!!");
-  EXPECT_TRUE(run.page10.LblSub_StepRed);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
+  EXPECT_TRUE(run.page9.LblAbort.Visible);
+  EXPECT_EQ(run.page9.LblAbort.Caption, "Not enough free space to complete the ISO file !!!");
+  EXPECT_TRUE(run.page10.LblSub_Step.Red);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   // Step 5 still completes: only the ISO run's outcome tells the failure.
-  EXPECT_EQ(run.page10.LblRight[4], kCheckMark);
+  EXPECT_EQ(run.page10.LblRight[4].Caption, kCheckMark);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 5);
   EXPECT_EQ(run.Outcome().reason, "Not enough free space to complete the ISO file !!!");
@@ -293,9 +295,9 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   tools.Add("sh", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish, "   Operation Aborted");
-  EXPECT_EQ(run.page9.LblAbort, "Couldn't access destination ISO File");
-  EXPECT_TRUE(run.page9.LblAbortVisible);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
+  EXPECT_EQ(run.page9.LblAbort.Caption, "Couldn't access destination ISO File");
+  EXPECT_TRUE(run.page9.LblAbort.Visible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().reason, "the mastering tool ended with exit status 1");
@@ -358,7 +360,7 @@ TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
                        "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish, "  Operation completed successfully");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "  Operation completed successfully");
   EXPECT_EQ(folder.Read("seen.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
   EXPECT_EQ(folder.Read("mkisofs.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
   EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
@@ -398,7 +400,7 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   view.when = [] { return false; };
   bool asked = false;
   auto pump = [&] {
-    if (!asked && folder.Exists("kivcd.iso") && run.page10.BarSub_StepValue == 12) {
+    if (!asked && folder.Exists("kivcd.iso") && run.page10.BarSub_Step.Value == 12) {
       asked = true;
       RequestStop();
     }
@@ -420,12 +422,12 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   EXPECT_TRUE(asked);
   EXPECT_TRUE(run.Stopped());
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
-  EXPECT_FALSE(run.page9.LblAbortVisible);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_FALSE(run.page9.LblAbort.Visible);
   EXPECT_FALSE(run.MKISOFSRunning);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(Running("mkisofs.pid"));
-  EXPECT_EQ(run.page10.LblRight[4], "");  // step 5 not completed
+  EXPECT_EQ(run.page10.LblRight[4].Caption, "");  // step 5 not completed
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   // The log was written in place and holds this run's output.
   EXPECT_NE(folder.Read("mkisofs.log").find("12.00% done"), std::string::npos);
@@ -447,7 +449,7 @@ TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   EXPECT_TRUE(run.Stopped());
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_FALSE(Running("bootsmith.pid"));
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_FALSE(folder.Exists("makecd.sh"));  // no later step ran
@@ -471,7 +473,7 @@ TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
   EXPECT_TRUE(run.Stopped());
   EXPECT_TRUE(folder.Exists("kivcd/I386/FILE1.DL_"));
   EXPECT_FALSE(folder.Exists("kivcd/I386/FILE2.DL_"));
-  EXPECT_EQ(run.page9.LblFinish, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // no Fatal Error for a stop
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
 }

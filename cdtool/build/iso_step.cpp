@@ -103,9 +103,9 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
   if (fx.caption) run.SetSubStep(*fx.caption);
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
   if (fx.noSpace) {
-    run.page10.LblSub_StepRed = true;
-    run.page9.LblAbort = "Not enough free space to complete the ISO file !!!";
-    run.page9.LblAbortVisible = true;
+    run.page10.LblSub_Step.Red = true;
+    run.page9.LblAbort.Caption = "Not enough free space to complete the ISO file !!!";
+    run.page9.LblAbort.Visible = true;
     run.NotifyChanged();
   }
 }
@@ -122,7 +122,7 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   // A mastering tool that failed, or left the older ISO alone, did not make
   // this CD; neither is reported as a success.
   std::string why;
-  if (run.page9.LblAbortVisible) why = run.page9.LblAbort;
+  if (run.page9.LblAbort.Visible) why = run.page9.LblAbort.Caption;
   else if (exitCode != 0) why = "the mastering tool ended with exit status " + std::to_string(exitCode);
   else if (!after.exists) why = "the mastering tool left no image at " + isoPath;
   else if (!writtenNow) why = "the mastering tool did not write " + isoPath;
@@ -133,8 +133,8 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   if (aborted) {
     // A stop request ends the tool on purpose: that run is cancelled, not failed.
     if (!run.Stopped()) run.RecordFailure(why);
-    run.page9.LblFinish = "   Operation Aborted";
-    run.page9.LblAbortVisible = true;
+    run.page9.LblFinish.Caption = "   Operation Aborted";
+    run.page9.LblAbort.Visible = true;
     // A half-written image is not a CD: remove what this run left behind.
     if (writtenNow) std::remove(isoPath.c_str());
   }

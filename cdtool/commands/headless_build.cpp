@@ -48,12 +48,12 @@ void ConsoleBuildView::PrintPercent() {
 
 void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
   for (int i = 0; i < 5; ++i) {
-    const std::string& mark = run.page10.LblRight[i];
-    const bool bold = run.page10.LblMsgBold[i];
+    const std::string& mark = run.page10.LblRight[i].Caption;
+    const bool bold = run.page10.LblMsg[i].Bold;
     if (bold && !shownBold_[i])
-      std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].c_str());
+      std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].Caption.c_str());
     if (mark != shownMarks_[i] && !mark.empty())
-      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark.c_str(), run.page10.LblMsg[i].c_str(),
+      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark.c_str(), run.page10.LblMsg[i].Caption.c_str(),
                    mark == kCrossMark ? " (skipped)" : "");
     shownBold_[i] = bold;
     shownMarks_[i] = mark;
@@ -130,8 +130,8 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   run.CmdFinish_Click();
 
   const BuildOutcome& outcome = run.Outcome();
-  std::printf("%s\n", Trim(run.page9.LblFinish).c_str());
-  if (run.page9.LblAbortVisible) std::printf("%s\n", run.page9.LblAbort.c_str());
+  std::printf("%s\n", Trim(run.page9.LblFinish.Caption).c_str());
+  if (run.page9.LblAbort.Visible) std::printf("%s\n", run.page9.LblAbort.Caption.c_str());
   std::printf("%s\n", outcome.Summary().c_str());
   if (outcome.Made()) std::printf("ISO image: %s\n", outcome.isoPath.c_str());
   std::fflush(stdout);

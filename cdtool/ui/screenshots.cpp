@@ -50,6 +50,7 @@ void ShowScreenshotState(FrmCDBuild& form, int page) {
     form.LblSub_Step.Caption = "Copying : kiv_utilities/readme.txt";
     form.BarSub_Step.Max = 100;
     form.BarSub_Step.Value = 42;
+    form.BarSub_Step.Visible = true;
   }
 }
 

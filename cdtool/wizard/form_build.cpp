@@ -23,25 +23,6 @@ std::string OutcomeText(const BuildOutcome& outcome) {
 }
 
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
-  for (size_t i = 0; i < 5; ++i) {
-    form.LblMsg[i].Caption = run.page10.LblMsg[i];
-    form.LblMsg[i].Bold = run.page10.LblMsgBold[i];
-    form.LblRight[i].Caption = run.page10.LblRight[i];
-  }
-  form.LblWait.Caption = run.page10.LblWait;
-  form.LblSub_Step.Caption = run.page10.LblSub_Step;
-  form.LblSub_Step.Bold = run.page10.LblSub_StepBold;
-  form.LblSub_Step.Red = run.page10.LblSub_StepRed;
-  form.BarSub_Step.Max = run.page10.BarSub_StepMax;
-  form.BarSub_Step.Value = run.page10.BarSub_StepValue;
-  form.BarSub_Step.Visible = run.page10.BarSub_StepVisible;
-  form.LblFinish.Caption = run.page9.LblFinish;
-  form.LblAbort.Caption = run.page9.LblAbort;
-  form.LblAbort.Visible = run.page9.LblAbortVisible;
-  form.Finished = run.Finished;
-  form.CancelCopy = run.CancelCopy;
-  form.MKISOFSRunning = run.MKISOFSRunning;
-  form.ASyncAppRunning = run.ASyncAppRunning;
   const BuildOutcome& outcome = run.Outcome();
   form.LblOutcome.Visible = outcome.kind == BuildOutcome::Kind::Made || outcome.kind == BuildOutcome::Kind::Failed;
   form.LblOutcome.Caption = OutcomeText(outcome);
@@ -57,7 +38,7 @@ void FormFrame::ShowHelp(int intStep, bool ForceShow) { form_.ShowHelp(intStep, 
 void FormFrame::WriteKivCDINI() { form_.WriteKivCDINI(); }
 void FormFrame::EndProgram() { form_.QuitRequested = true; }
 
-FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame) {
+FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame, &f.Pages) {
   run.SetView(&form.Progress());
   run.SetLauncher(form.Launcher());
   run.Changed = [this] { MirrorBuildToForm(run, form); };

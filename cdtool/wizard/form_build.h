@@ -14,7 +14,8 @@ class FrmCDBuild;
 // The finish page's line on what the run came to ("" while there is none).
 std::string OutcomeText(const BuildOutcome& outcome);
 
-// Copies the run's page 9/10 models and its flags into the form's controls.
+// Shows what the run came to on the finish page (the pages and flags
+// themselves are shared with the run, nothing else is copied).
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form);
 
 // The form as the frame around a build run.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cdtool/build/build_outcome.h"
+#include "cdtool/build/build_pages.h"
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
@@ -60,13 +61,17 @@ class FrmCDBuild {
 
   std::string Caption = "The kiv CD Builder";
 
+  // Pages 9 and 10 and the run flags, shared with the build run (which
+  // drives them); the form's controls and flags below name into them.
+  BuildPages Pages;
+
   // ---- form state (public members, as the build run uses them)
   int Step = 0;         // wizard page index (help topic 1110 + 10 x Step)
   int VisiblePage = 0;  // the FraMain page on display
-  bool Finished = false;
-  bool CancelCopy = false;
-  bool MKISOFSRunning = false;
-  bool ASyncAppRunning = false;
+  bool& Finished = Pages.flags.Finished;
+  bool& CancelCopy = Pages.flags.CancelCopy;
+  bool& MKISOFSRunning = Pages.flags.MKISOFSRunning;
+  bool& ASyncAppRunning = Pages.flags.ASyncAppRunning;
   bool QuitRequested = false;  // set when Finish ends the program
   bool BuildRunning = false;   // the build run started by Finish has not yet returned
   bool CloseAfterRun = false;  // the close box was granted: close once the run has stopped
@@ -187,8 +192,8 @@ class FrmCDBuild {
   TextBox TxtSummery;  // read-only, multi-line
 
   // ---- page 9 (result of the build run)
-  Label LblFinish{"  Operation completed successfully"};
-  Label LblAbort{"Couldn't access destination ISO File", true, false};
+  Label& LblFinish = Pages.page9.LblFinish;
+  Label& LblAbort = Pages.page9.LblAbort;
   Label LblLink_Home{"The kiv Rescue CD home page"};
   Label LblLink_Tools{"About the floppy image tool (bfi)"};
   Label LblLink_BootMenu{"About the CD boot menu"};
@@ -202,13 +207,11 @@ class FrmCDBuild {
   std::string WindowTitle() const;
 
   // ---- page 10 (build progress)
-  Label LblWait{"  Please Wait ... Creating the ISO file"};
-  std::array<Label, 5> LblMsg{Label{"Creating kiv Boot Disks"}, Label{"Inserting Windows 2000/XP/2003 Setup Files"},
-                              Label{"Inserting Windows 9x Setup Files"},
-                              Label{"Adding kiv Utilities/Advanced Tools"}, Label{"Creating Final ISO File"}};
-  std::array<Label, 5> LblRight;  // "✔" done, "✘" skipped
-  Label LblSub_Step;
-  ProgressBar BarSub_Step;
+  Label& LblWait = Pages.page10.LblWait;
+  std::array<Label, 5>& LblMsg = Pages.page10.LblMsg;
+  std::array<Label, 5>& LblRight = Pages.page10.LblRight;  // "✔" done, "✘" skipped
+  Label& LblSub_Step = Pages.page10.LblSub_Step;
+  ProgressBar& BarSub_Step = Pages.page10.BarSub_Step;
 
   // ---- the two information dialogs, loaded on first access
   FrmWin9xInfo& Win9xInfo();
