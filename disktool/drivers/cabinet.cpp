@@ -51,7 +51,7 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   // The tool runs hidden: what it prints is kept, and shown only in the
   // message when the cabinet is missing.
   const bool cancelledBefore = BuildCancelled;
-  const RunResult run = RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
+  const RunResult run = launcher_.RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
 
   if (FileExists(ResolvePath(cab))) return true;
   // Cancelled while the tool ran (a stop request): nothing failed on its own.

@@ -181,7 +181,7 @@ void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& 
     options.pump = [this] { progress_.PumpEvents(); };
     // Hidden: the tool's lines are not the user's business; a missing file
     // below simply leaves the menu line or PCI list out.
-    RunAndCapture({ToolPath("cabarc"), "-o", "x", RelativeTo(programFolder_, cab), baseName + ".*"}, options);
+    launcher_.RunAndCapture({ToolPath("cabarc"), "-o", "x", RelativeTo(programFolder_, cab), baseName + ".*"}, options);
 
     std::vector<std::string> extracted;
     const std::string txtFound = ResolvePath(txt);

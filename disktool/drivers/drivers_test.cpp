@@ -53,10 +53,9 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
   EXPECT_EQ(selected, (std::vector<std::string>{"lib\\ndis\\rtl8139.cab", "lib\\ndis\\ne2000.cab", "etc\\_msnet.nic",
                                                 "etc\\_msnet.pci"}));
   // The extraction command line, run in the program folder.
-  const auto calls = pf.ToolCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0], pf.root + "|-o x drivers/ndis/RTL8139.CAB ndis.* ");
-  EXPECT_EQ(calls[1], pf.root + "|-o x drivers/ndis/ne2000.cab ndis.* ");
+  EXPECT_EQ(w.tools.Ran("cabarc"), (std::vector<std::string>{"cabarc -o x drivers/ndis/RTL8139.CAB ndis.*",
+                                                                "cabarc -o x drivers/ndis/ne2000.cab ndis.*"}));
+  for (const auto& call : w.tools.commands_ran) EXPECT_EQ(call.workingDir, pf.root);
 }
 
 TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
@@ -103,7 +102,9 @@ TEST_F(Drivers, SelectionWindowIndex) {
   EXPECT_TRUE(d.LV[3].Checked);
   EXPECT_EQ(d.LV[4].Description, "The Driver file is corrupted");
   EXPECT_FALSE(d.LV[4].Checked);  // corrupted starts unchecked
-  EXPECT_EQ(pf.ToolCalls()[0], pf.root + "|-o x drivers/ndis/empty.cab ndis.txt ");
+  ASSERT_EQ(w.tools.Ran("cabarc").size(), 5u);
+  EXPECT_EQ(w.tools.Ran("cabarc")[0], "cabarc -o x drivers/ndis/empty.cab ndis.txt");
+  EXPECT_EQ(w.tools.commands_ran[0].workingDir, pf.root);
 
   d.ColumnClick(1);  // same column again: reversed
   EXPECT_EQ(d.LV[0].Name, "EMPTY");

@@ -14,7 +14,8 @@
 
 namespace kiv {
 
-FrmDrivers::FrmDrivers(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+FrmDrivers::FrmDrivers(std::string programFolder, ProcessLauncher& launcher)
+    : programFolder_(std::move(programFolder)), launcher_(launcher) {}
 
 void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pciName*/, const std::string& folder,
                              const std::string& kindHeader, bool clear) {
@@ -43,7 +44,7 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
 #else
     const std::string cabarc = JoinPath(programFolder_, "cabarc");
 #endif
-    ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
+    launcher_.ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
 
     DriverItem item;
     item.Name = ToUpper(file.substr(0, file.size() - 4));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/process_runner.h"
+
 namespace kiv {
 
 struct DriverItem {
@@ -17,7 +19,8 @@ struct DriverItem {
 
 class FrmDrivers {
  public:
-  explicit FrmDrivers(std::string programFolder);
+  // The descriptors are extracted with cabarc, started through `launcher`.
+  explicit FrmDrivers(std::string programFolder, ProcessLauncher& launcher = SystemLauncher());
 
   std::string Caption = "Select Drivers";
   std::string ColumnHeader[2] = {"DriverName", "Description"};
@@ -52,6 +55,7 @@ class FrmDrivers {
   bool closed_ = false;
   std::string RelativeToProgram(const std::string& path) const;
   std::string programFolder_;
+  ProcessLauncher& launcher_;
 };
 
 }  // namespace kiv

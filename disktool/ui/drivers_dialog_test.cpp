@@ -16,9 +16,11 @@ using test::ProgramFolder;
 
 struct OdiFolder {
   ProgramFolder pf;
-  FrmDrivers model{pf.root};
+  testing::FakeLauncher tools;
+  FrmDrivers model{pf.root, tools};
   OdiFolder() {
     test::TestApp();
+    testing::AddFakeDiskTools(tools);
     pf.MakeDriverCab("drivers/odi16/ne2k16.cab", {{"odi.txt", "NE2K16       B 16-bit ODI\r\n"}});
     pf.MakeDriverCab("drivers/odi16/smc16.cab", {{"odi.txt", "SMC16        C 16-bit ODI\r\n"}});
     pf.MakeDriverCab("drivers/odi32/ne2k32.cab", {{"odi.txt", "NE2K32       A 32-bit ODI\r\n"}});

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/process_runner.h"
 #include "disktool/drivers/frm_drivers.h"
 
 namespace kiv {
@@ -86,12 +87,16 @@ struct BuilderSession {
 // the form does.
 class FrmWizard : public BuilderSession {
  public:
-  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress);
+  // Every outside program of a build (cabarc, bfi, plugin preparation
+  // programs) is started through `launcher`, fixed for the form's life.
+  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress,
+            ProcessLauncher& launcher = SystemLauncher());
   ~FrmWizard();
 
   const std::string& ProgramFolder() const { return programFolder_; }
   Prompter& prompter() { return prompter_; }
   ProgressSink& progress() { return progress_; }
+  ProcessLauncher& Launcher() { return launcher_; }
 
   // Floppy mode writes to this drive; by default the device of
   // KIV_FLOPPY_DEVICE, else /dev/fd0.
@@ -215,6 +220,7 @@ class FrmWizard : public BuilderSession {
   std::string programFolder_;
   Prompter& prompter_;
   ProgressSink& progress_;
+  ProcessLauncher& launcher_;
   std::unique_ptr<FloppyDrive> floppy_;
 };
 
