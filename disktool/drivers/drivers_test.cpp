@@ -113,15 +113,43 @@ TEST_F(Drivers, SelectionWindowIndex) {
   EXPECT_EQ(d.LV[4].Name, "SHORT");
 
   d.CmdSelAll_Click();
-  EXPECT_EQ(d.CmdSelAllCaption, "Select All");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
   for (const auto& item : d.LV) EXPECT_FALSE(item.Checked);
   d.CmdOK_Click();
   EXPECT_FALSE(d.Visible);
   EXPECT_EQ(Key("NDIS", "RTL8139"), "0");
   EXPECT_EQ(Key("NDIS", "NE2000"), "0");
   d.CmdSelAll_Click();
-  EXPECT_EQ(d.CmdSelAllCaption, "Unselect All");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
   for (const auto& item : d.LV) EXPECT_TRUE(item.Checked);
+}
+
+// Select/Unselect All alternates from the button's state, whatever the marks
+// set by hand in between, and its caption names what the next click does.
+TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
+  FrmDrivers d("/nonexistent");
+  d.LV = {{"A", "a", true, false}, {"B", "b", true, false}, {"C", "c", true, false}};
+  auto checked = [&d] {
+    std::string marks;
+    for (const DriverItem& item : d.LV) marks += item.Checked ? 'x' : '-';
+    return marks;
+  };
+  EXPECT_FALSE(d.SelectsAllNext());
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
+  d.LV[1].Checked = false;  // mixed marks: the button still unselects first
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "---");
+  EXPECT_TRUE(d.SelectsAllNext());
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
+  d.LV[0].Checked = true;
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "xxx");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
+  // Unselecting an all-unchecked list still flips the button.
+  d.LV = {{"A", "a", false, false}};
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "-");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
 }
 
 TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {

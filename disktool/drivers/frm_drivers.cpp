@@ -103,13 +103,8 @@ void FrmDrivers::ColumnClick(int column) {
 }
 
 void FrmDrivers::CmdSelAll_Click() {
-  if (CmdSelAllCaption == "Select All") {
-    for (DriverItem& item : LV) item.Checked = true;
-    CmdSelAllCaption = "Unselect All";
-  } else if (CmdSelAllCaption == "Unselect All") {
-    for (DriverItem& item : LV) item.Checked = false;
-    CmdSelAllCaption = "Select All";
-  }
+  for (DriverItem& item : LV) item.Checked = selectAllNext_;
+  selectAllNext_ = !selectAllNext_;
 }
 
 void FrmDrivers::CmdOK_Click() {

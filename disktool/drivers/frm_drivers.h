@@ -25,7 +25,10 @@ class FrmDrivers {
   std::string Caption = "Select Drivers";
   std::string ColumnHeader[2] = {"DriverName", "Description"};
   std::vector<DriverItem> LV;
-  std::string CmdSelAllCaption = "Unselect All";
+  // The Select/Unselect All button: the next click checks every item when
+  // SelectsAllNext(), else unchecks every item; its caption says which.
+  bool SelectsAllNext() const { return selectAllNext_; }
+  std::string CmdSelAllCaption() const { return selectAllNext_ ? "Select All" : "Unselect All"; }
   bool Visible = false;
   bool Modal = false;
   // The kind whose list is shown ("aspi", "ndis", "odi32" for the ODI pair).
@@ -53,6 +56,7 @@ class FrmDrivers {
 
  private:
   bool closed_ = false;
+  bool selectAllNext_ = false;  // the list opens all checked: the first click unselects
   std::string RelativeToProgram(const std::string& path) const;
   std::string programFolder_;
   ProcessLauncher& launcher_;
