@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/process_runner.h"
+#include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/drivers/frm_drivers.h"
 
 namespace kiv {
@@ -41,15 +42,6 @@ struct ButtonModel {
   bool Enabled = true;
   bool Visible = true;
   std::string Caption;
-};
-
-// One row of the disk list: the catalogue entry's description and name.
-struct DiskRow {
-  std::string Text;       // "Desc" column
-  std::string Name;       // "bootsmith_file" column (SubItems(1))
-  int Icon = 1;           // large image number
-  int SmallIcon = 1;      // small image number (greater than 8 -> 1)
-  bool Selected = false;
 };
 
 // One file of the floppy, relative to cabs\ and written with '\' (as the data
@@ -144,6 +136,7 @@ class FrmWizard : public BuilderSession {
   std::function<void(int page)> PageShown;
 
   FrmDrivers Drivers;  // the driver selection window's model
+  DiskCatalogue Catalogue;  // files\disklist.ini
 
   // ---- catalogue and definitions ----
   void Fill_DiskList();
