@@ -8,7 +8,6 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/wizard/builder_session.h"
@@ -175,13 +174,9 @@ void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& 
     std::remove(ResolvePath(txt).c_str());
     std::remove(ResolvePath(pci).c_str());
     const std::string cab = ResolvePath(Resolve("drivers\\" + kind + "\\" + name + ".cab"));
-    RunOptions options;
-    options.workingDir = programFolder_;
-    options.hide = true;
-    options.pump = [this] { progress_.PumpEvents(); };
     // Hidden: the tool's lines are not the user's business; a missing file
     // below simply leaves the menu line or PCI list out.
-    launcher_.RunAndCapture({ToolPath("cabarc"), "-o", "x", RelativeTo(programFolder_, cab), baseName + ".*"}, options);
+    cabarc_.Extract(RelativeTo(programFolder_, cab), baseName + ".*", [this] { progress_.PumpEvents(); });
 
     std::vector<std::string> extracted;
     const std::string txtFound = ResolvePath(txt);

@@ -9,13 +9,12 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "common/process_runner.h"
 #include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
 FrmDrivers::FrmDrivers(std::string programFolder, ProcessLauncher& launcher)
-    : programFolder_(std::move(programFolder)), launcher_(launcher) {}
+    : programFolder_(std::move(programFolder)), cabarc_(programFolder_, launcher) {}
 
 void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pciName*/, const std::string& folder,
                              const std::string& kindHeader, bool clear) {
@@ -34,17 +33,7 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
     if (Pump) Pump();
     const std::string descriptor = JoinPath(programFolder_, txtName);
     std::remove(ResolvePath(descriptor).c_str());
-    RunOptions options;
-    options.workingDir = programFolder_;
-    options.hide = true;
-    options.pump = Pump;
-    const std::string relativeCab = AddSlash(RelativeToProgram(folderPath)) + file;
-#ifdef _WIN32
-    const std::string cabarc = JoinPath(programFolder_, "cabarc.exe");
-#else
-    const std::string cabarc = JoinPath(programFolder_, "cabarc");
-#endif
-    launcher_.ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
+    cabarc_.ExtractAndWait(AddSlash(RelativeToProgram(folderPath)) + file, txtName, Pump);
 
     DriverItem item;
     item.Name = ToUpper(file.substr(0, file.size() - 4));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/process_runner.h"
+#include "disktool/drivers/cabinet_tool.h"
 
 namespace kiv {
 
@@ -59,7 +60,7 @@ class FrmDrivers {
   bool selectAllNext_ = false;  // the list opens all checked: the first click unselects
   std::string RelativeToProgram(const std::string& path) const;
   std::string programFolder_;
-  ProcessLauncher& launcher_;
+  CabinetTool cabarc_;
 };
 
 }  // namespace kiv

@@ -20,7 +20,8 @@ FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink
       programFolder_(std::move(programFolder)),
       prompter_(prompter),
       progress_(progress),
-      launcher_(launcher) {
+      launcher_(launcher),
+      cabarc_(programFolder_, launcher) {
   ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
   ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };

@@ -214,16 +214,13 @@ class FrmWizard : public BuilderSession {
   Prompter& prompter_;
   ProgressSink& progress_;
   ProcessLauncher& launcher_;
+  CabinetTool cabarc_;
   std::unique_ptr<FloppyDrive> floppy_;
 };
 
-// The outside tools' calls: the argv that runs (paths inside the program
+// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs (paths inside the program
 // folder relative to it, native separators) and the Windows command-line text
 // of the same call, as logs and the Windows build show it.
-std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
-                                     const std::string& SourceFolder, const std::string& CabFolder);
-std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
-                               const std::string& SourceFolder, const std::string& CabFolder);
 std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
                                  const std::string& tree, bool image144);
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
