@@ -4,12 +4,9 @@
 // stand-ins of fake_disk_tools.h. The commands the form started are in
 // Wizard::tools.commands_ran.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +16,7 @@
 #include "testsupport/fake_disk_tools.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv::test {
 
@@ -26,14 +24,7 @@ namespace fs = std::filesystem;
 
 class ProgramFolder {
  public:
-  ProgramFolder() {
-    char pattern[] = "/tmp/kivdisk_XXXXXX";
-    root = mkdtemp(pattern);
-  }
-  ~ProgramFolder() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  ProgramFolder() = default;
 
   // The minimum InitApp copies without a prompt: base files and DOS files.
   void SeedBase() const {
@@ -48,17 +39,8 @@ class ProgramFolder {
 
   std::string Path(const std::string& rel) const { return root + "/" + rel; }
 
-  void Write(const std::string& rel, const std::string& text) const {
-    fs::create_directories(fs::path(Path(rel)).parent_path());
-    std::ofstream(Path(rel), std::ios::binary) << text;
-  }
-
-  std::string Read(const std::string& rel) const {
-    std::ifstream in(Path(rel), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void Write(const std::string& rel, const std::string& text) const { WriteTestFile(Path(rel), text); }
+  std::string Read(const std::string& rel) const { return ReadTestFile(Path(rel)); }
 
   bool Exists(const std::string& rel) const { return fs::exists(Path(rel)); }
 
@@ -73,7 +55,8 @@ class ProgramFolder {
     EXPECT_TRUE(kiv::testing::WriteFakeCabinet(Path(rel), files)) << rel;
   }
 
-  std::string root;
+  TestTempDir dir;
+  const std::string root = dir.Path();
 };
 
 // A prompter that runs a hook before answering, e.g. to repair what failed.

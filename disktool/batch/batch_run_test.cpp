@@ -143,11 +143,8 @@ TEST(RunBatch, SelectDriversAndTargets) {
 TEST(RunBatch, FullPathTargets) {
   // A full path, as typed or as the shell expands "~/disks/a.img".
   Batch b;
-  const std::string home = b.pf.root + "_home";
-  struct RemoveHome {
-    std::string path;
-    ~RemoveHome() { std::filesystem::remove_all(path); }
-  } cleanup{home};
+  const TestTempDir homeDir;
+  const std::string& home = homeDir.Path();
   BatchOptions o = Disk("plain", home + "/disks/a.img");
   EXPECT_EQ(b.Run(o), 0);
   EXPECT_TRUE(std::filesystem::exists(home + "/disks/a.img"));

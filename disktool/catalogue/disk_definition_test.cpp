@@ -142,12 +142,8 @@ TEST_F(Definition, PathsLeavingCabsOrFilesAreRefused) {
 // points elsewhere must not carry a copy or a cabinet out of the folder.
 TEST_F(Definition, LinksLeadingOutOfTheFolderAreRefused) {
   namespace fs = std::filesystem;
-  const std::string elsewhere = pf.root + "_elsewhere";
-  fs::create_directories(elsewhere);
-  struct RemoveElsewhere {
-    std::string path;
-    ~RemoveElsewhere() { fs::remove_all(path); }
-  } cleanup{elsewhere};
+  const TestTempDir elsewhereDir;
+  const std::string& elsewhere = elsewhereDir.Path();
   pf.Write("dos/EDIT.COM", "edit");
   pf.Write("files/mod/a.txt", "a");
   const char* cases[] = {
