@@ -50,7 +50,7 @@ std::string DiskCatalogue::Path() const {
 
 std::vector<DiskRow> DiskCatalogue::Rows() const {
   std::vector<DiskRow> rows;
-  rows.push_back(DiskRow{kCustomText, "custom", 1, 1, false});
+  rows.push_back(DiskRow{kCustomText, "custom", 1, false});
   const INIFile catalogue(Path());
   const long count = std::min(LeadingNumber(catalogue.GetINIKey("Disks_List", "Count")),
                               LastEntrySection(ResolvePath(catalogue.FileName())));
@@ -59,8 +59,8 @@ std::vector<DiskRow> DiskCatalogue::Rows() const {
     DiskRow row;
     row.Name = catalogue.GetINIKey(section, "Name");
     row.Text = catalogue.GetINIKey(section, "Desc");
-    row.Icon = static_cast<int>(LeadingNumber(catalogue.GetINIKey(section, "Icon")));
-    row.SmallIcon = row.Icon > 8 ? 1 : row.Icon;
+    const int icon = static_cast<int>(LeadingNumber(catalogue.GetINIKey(section, "Icon")));
+    row.SmallIcon = icon > 8 ? 1 : icon;
     rows.push_back(row);
   }
   return rows;
@@ -129,7 +129,6 @@ void FrmWizard::GetDiskAndDriverSettings() {
     ChkNDIS.Enabled = true;
     SetChkNDISValue(1);
     ChkNDIS.Caption = kNdisCaption;
-    ChkNDIS.Width = 2655;
     NetFamily = NetDriverFamily::NDIS;
     LblNDISNote = kNdisNote;
     GetDefaultDriversOptions(diskIni, "NDIS");
@@ -157,7 +156,6 @@ void FrmWizard::GetDiskAndDriverSettings() {
       ChkNDIS.Enabled = true;
       SetChkNDISValue(1);
       ChkNDIS.Caption = kOdiCaption;
-      ChkNDIS.Width = 3015;
       NetFamily = NetDriverFamily::ODI;
       LblNDISNote = kOdiNote;
       GetDefaultDriversOptions(diskIni, "ODI16");

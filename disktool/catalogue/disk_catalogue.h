@@ -11,8 +11,7 @@ namespace kiv {
 struct DiskRow {
   std::string Text;       // "Desc" column
   std::string Name;       // "bootsmith_file" column (SubItems(1))
-  int Icon = 1;           // large image number
-  int SmallIcon = 1;      // small image number (greater than 8 -> 1)
+  int SmallIcon = 1;      // image number of the "Icon" key (greater than 8 -> 1)
   bool Selected = false;
 };
 

@@ -128,7 +128,7 @@ TEST_F(Drivers, SelectionWindowIndex) {
 // set by hand in between, and its caption names what the next click does.
 TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
   FrmDrivers d("/nonexistent");
-  d.LV = {{"A", "a", true, false}, {"B", "b", true, false}, {"C", "c", true, false}};
+  d.LV = {{"A", "a", true}, {"B", "b", true}, {"C", "c", true}};
   auto checked = [&d] {
     std::string marks;
     for (const DriverItem& item : d.LV) marks += item.Checked ? 'x' : '-';
@@ -146,7 +146,7 @@ TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
   EXPECT_EQ(checked(), "xxx");
   EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
   // Unselecting an all-unchecked list still flips the button.
-  d.LV = {{"A", "a", false, false}};
+  d.LV = {{"A", "a", false}};
   d.CmdSelAll_Click();
   EXPECT_EQ(checked(), "-");
   EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
@@ -177,7 +177,6 @@ TEST_F(Drivers, WithoutDriversIniEverythingStartsCheckedAndOdiItemsGoToTheirKind
   w.form.NetFamily = NetDriverFamily::ODI;
   w.form.CmdSelNDIS_Click();
   FrmDrivers& d = w.form.Drivers;
-  EXPECT_FALSE(d.IniExisted);
   ASSERT_EQ(d.LV.size(), 2u);  // both ODI lists in one
   EXPECT_EQ(d.CurrentList, "odi32");
   for (const auto& item : d.LV) EXPECT_TRUE(item.Checked);

@@ -16,17 +16,17 @@ namespace kiv {
 FrmDrivers::FrmDrivers(std::string programFolder, ProcessLauncher& launcher)
     : programFolder_(std::move(programFolder)), cabarc_(programFolder_, launcher) {}
 
-void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pciName*/, const std::string& folder,
-                             const std::string& kindHeader, bool clear) {
-  std::string section = folder;
+void FrmDrivers::CreateIndex(const IndexOptions& options) {
+  const std::string& txtName = options.descriptor;
+  std::string section = options.folder;
   while (!section.empty() && (section.back() == '\\' || section.back() == '/')) section.pop_back();
   CurrentList = section;
   const std::string folderPath = ResolvePathPrefix(JoinPath(programFolder_, JoinPath("drivers", section)));
-  if (clear) LV.clear();
+  if (!options.append) LV.clear();
   Sorted = false;
-  ColumnHeader[0] = kindHeader;
+  ColumnHeader[0] = options.kindHeader;
   const std::string iniPath = ResolvePath(JoinPath(programFolder_, "Drivers.ini"));
-  IniExisted = FileExists(iniPath);
+  const bool iniExisted = FileExists(iniPath);
   const INIFile ini(iniPath);
 
   for (const std::string& file : ListFolder(folderPath, "*.cab", true, false)) {
@@ -36,6 +36,7 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
     cabarc_.ExtractAndWait(AddSlash(RelativeToProgram(folderPath)) + file, txtName, Pump);
 
     DriverItem item;
+    bool corrupted = false;
     item.Name = ToUpper(file.substr(0, file.size() - 4));
     const std::string found = ResolvePath(descriptor);
     if (FileExists(found)) {
@@ -45,7 +46,7 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
       ReadWholeFile(found, bytes);
       if (bytes.empty()) {
         item.Description = "The Driver file is corrupted";
-        item.Corrupted = true;
+        corrupted = true;
       } else {
         const std::string first = lines.empty() ? std::string() : lines.front();
         item.Description = first.size() > 13 ? Trim(first.substr(13)) : std::string();
@@ -54,8 +55,8 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
     } else {
       item.Description = "Description not available (" + ToUpper(section) + " Driver)";
     }
-    item.Checked = IniExisted ? LeadingNumber(ini.GetINIKey(section, item.Name)) != 0 : true;
-    if (item.Corrupted) item.Checked = false;
+    item.Checked = iniExisted ? LeadingNumber(ini.GetINIKey(section, item.Name)) != 0 : true;
+    if (corrupted) item.Checked = false;  // a corrupted driver starts unchecked
     LV.push_back(item);
   }
   SortColumn = 1;

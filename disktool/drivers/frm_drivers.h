@@ -15,7 +15,6 @@ struct DriverItem {
   std::string Name;         // cabinet base name, upper case
   std::string Description;  // second column
   bool Checked = true;
-  bool Corrupted = false;
 };
 
 class FrmDrivers {
@@ -34,15 +33,20 @@ class FrmDrivers {
   bool Modal = false;
   // The kind whose list is shown ("aspi", "ndis", "odi32" for the ODI pair).
   std::string CurrentList;
-  bool IniExisted = false;
   bool Sorted = false;
   int SortColumn = 1;
   bool SortAscending = true;
   // Called between cabinets so the window stays responsive.
   std::function<void()> Pump;
 
-  void CreateIndex(const std::string& txtName, const std::string& pciName, const std::string& folder,
-                   const std::string& kindHeader, bool clear);
+  // One kind's cabinets listed in LV.
+  struct IndexOptions {
+    std::string descriptor;  // member whose first line describes a driver ("ndis.txt")
+    std::string folder;      // the kind's folder below drivers ("ndis")
+    std::string kindHeader;  // header of the name column ("NIC")
+    bool append = false;     // added to the items shown rather than replacing them
+  };
+  void CreateIndex(const IndexOptions& options);
   void ColumnClick(int column);
   void CmdSelAll_Click();
   void CmdOK_Click();

@@ -35,7 +35,6 @@ struct CheckBoxModel {
   int Value = 0;
   bool Enabled = true;
   std::string Caption;
-  int Width = 0;  // twips, as the form lays it out
 };
 
 struct ButtonModel {
@@ -151,7 +150,12 @@ class FrmWizard : public BuilderSession {
   // ---- floppy tree ----
   void InitApp();
   bool PrepareDosFiles();
-  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, bool Silent);
+  // How a copy meets a missing or uncopyable source: by asking (Abort, Retry,
+  // Ignore), or silently as a success.
+  struct CopyOptions {
+    bool silent = false;
+  };
+  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options);
   void FillInitialList();
   bool CreateDiskAsDir();
   bool InjectFilesToDir(const std::string& DestDir);
@@ -209,6 +213,7 @@ class FrmWizard : public BuilderSession {
   bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
                      int line);
   void ListFolderIntoLists(const std::string& folder);
+  void LoadNetworkDriverList();
 
   std::string programFolder_;
   Prompter& prompter_;
