@@ -1,24 +1,22 @@
 #pragma once
-// Test support: a temporary program folder with fake outside tools. The fake
-// cabarc and bfi are shell scripts that append "<working folder>|<argv...>" to
-// tools.log and write the file the real tool would write (a tar archive stands
-// in for a cabinet). A file cabarc.fail / bfi.fail in the folder makes the
-// tool fail without output.
+// Test support: a temporary program folder for bootsmith, and the wizard form
+// over it with the outside tools (cabarc, bfi) answered in-process by the
+// stand-ins of fake_disk_tools.h. The commands the form started are in
+// Wizard::tools.commands_ran.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/wizard/builder_session.h"
+#include "testsupport/fake_disk_tools.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv::test {
 
@@ -26,45 +24,7 @@ namespace fs = std::filesystem;
 
 class ProgramFolder {
  public:
-  ProgramFolder() {
-    char pattern[] = "/tmp/kivdisk_XXXXXX";
-    root = mkdtemp(pattern);
-    WriteTool("cabarc", R"(#!/bin/sh
-here=$(dirname "$0")
-printf '%s|' "$PWD" >> "$here/tools.log"
-for a in "$@"; do printf '%s ' "$a" >> "$here/tools.log"; done
-echo >> "$here/tools.log"
-[ -e "$here/cabarc.fail" ] && exit 1
-if [ "$1" = "-o" ] && [ "$2" = "x" ]; then
-  tar -xf "$3" --wildcards --no-anchored "$4" 2>/dev/null
-  exit 0
-fi
-prefix=""; out=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    -P) prefix="$2"; shift ;;
-    n) out="$2"; shift ;;
-  esac
-  shift
-done
-tar -cf "$out" -C "$prefix" .
-)");
-    WriteTool("bfi", R"(#!/bin/sh
-here=$(dirname "$0")
-printf '%s|' "$PWD" >> "$here/tools.log"
-for a in "$@"; do printf '%s ' "$a" >> "$here/tools.log"; done
-echo >> "$here/tools.log"
-if [ -e "$here/bfi.fail" ]; then echo "bfi: the tree does not fit" >&2; exit 1; fi
-for a in "$@"; do
-  case "$a" in -f=*) img="${a#-f=}" ;; esac
-done
-echo image > "$img"
-)");
-  }
-  ~ProgramFolder() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  ProgramFolder() = default;
 
   // The minimum InitApp copies without a prompt: base files and DOS files.
   void SeedBase() const {
@@ -79,50 +39,24 @@ echo image > "$img"
 
   std::string Path(const std::string& rel) const { return root + "/" + rel; }
 
-  void Write(const std::string& rel, const std::string& text) const {
-    fs::create_directories(fs::path(Path(rel)).parent_path());
-    std::ofstream(Path(rel), std::ios::binary) << text;
-  }
-
-  std::string Read(const std::string& rel) const {
-    std::ifstream in(Path(rel), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void Write(const std::string& rel, const std::string& text) const { WriteTestFile(Path(rel), text); }
+  std::string Read(const std::string& rel) const { return ReadTestFile(Path(rel)); }
 
   bool Exists(const std::string& rel) const { return fs::exists(Path(rel)); }
 
+  // A program file with its execute bit (plugin preparation programs).
   void WriteTool(const std::string& name, const std::string& script) const {
     Write(name, script);
-    chmod(Path(name).c_str(), 0755);
+    fs::permissions(Path(name), fs::perms::owner_all, fs::perm_options::add);
   }
 
-  // A driver "cabinet" (tar) holding the given files.
-  void MakeDriverCab(const std::string& rel, const std::vector<std::pair<std::string, std::string>>& files) const {
-    const std::string stage = Path("stage_tmp");
-    fs::remove_all(stage);
-    fs::create_directories(stage);
-    std::string names;
-    for (const auto& [name, text] : files) {
-      std::ofstream(stage + "/" + name, std::ios::binary) << text;
-      names += " '" + name + "'";
-    }
-    fs::create_directories(fs::path(Path(rel)).parent_path());
-    const std::string cmd = "tar -cf '" + Path(rel) + "' -C '" + stage + "'" + (names.empty() ? " --files-from=/dev/null" : names);
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-    fs::remove_all(stage);
+  // A stand-in driver cabinet holding the given files.
+  void MakeDriverCab(const std::string& rel, const kiv::testing::CabinetMembers& files) const {
+    EXPECT_TRUE(kiv::testing::WriteFakeCabinet(Path(rel), files)) << rel;
   }
 
-  // Lines of tools.log, each "<working folder>|<args> ".
-  std::vector<std::string> ToolCalls() const {
-    std::vector<std::string> calls;
-    std::istringstream in(Read("tools.log"));
-    for (std::string line; std::getline(in, line);) calls.push_back(line);
-    return calls;
-  }
-
-  std::string root;
+  TestTempDir dir;
+  const std::string root = dir.Path();
 };
 
 // A prompter that runs a hook before answering, e.g. to repair what failed.
@@ -135,8 +69,14 @@ class HookPrompter : public ScriptedPrompter {
   }
 };
 
+// The form over a program folder. Its outside tools are the stand-ins in
+// `tools` unless another launcher is given (the system's, for the real tools).
 struct Wizard {
-  explicit Wizard(const ProgramFolder& pf) : form(pf.root, prompter, progress) {}
+  explicit Wizard(const ProgramFolder& pf) : Wizard(pf, tools) {}
+  Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, launcher) {
+    kiv::testing::AddFakeDiskTools(tools);
+  }
+  kiv::testing::FakeLauncher tools;
   HookPrompter prompter;
   MemoryProgressSink progress;
   FrmWizard form;

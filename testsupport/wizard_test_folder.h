@@ -1,6 +1,6 @@
 #pragma once
-// Test support for the wizard: a small program folder (fake outside tools of
-// test_program_folder.h) whose catalogue has the custom entry, a disk without
+// Test support for the wizard: a small program folder (its outside tools are
+// the in-process stand-ins of test_program_folder.h's Wizard) whose catalogue has the custom entry, a disk without
 // and a disk with the SetupWin module, so every page sequence can be walked.
 #include "testsupport/test_program_folder.h"
 

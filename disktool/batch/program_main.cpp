@@ -86,7 +86,7 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   if (views.prepareWizard) views.prepareWizard(wizard);
 
   // 3. The DOS system files.
-  DosImport dos(programFolder, wizard.WindowsDir, wizard.SystemDir, prompter, *views.wait);
+  DosImport dos(programFolder, wizard.WindowsDir, wizard.SystemDir, prompter, *views.wait, wizard.Launcher());
   if (!dos.ImportDOS()) return 1;
 
   // 4. No arguments: the wizard.

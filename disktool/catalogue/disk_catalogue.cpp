@@ -7,6 +7,7 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/wizard/builder_session.h"
 
 namespace kiv {
@@ -41,10 +42,16 @@ long LastEntrySection(const std::string& path) {
 
 }  // namespace
 
-void FrmWizard::Fill_DiskList() {
-  LV_Disk.clear();
-  LV_Disk.push_back(DiskRow{kCustomText, "custom", 1, 1, false});
-  const INIFile catalogue(Resolve("files\\disklist.ini"));
+DiskCatalogue::DiskCatalogue(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+std::string DiskCatalogue::Path() const {
+  return ResolvePathPrefix(JoinPath(programFolder_, NativePath("files\\disklist.ini")));
+}
+
+std::vector<DiskRow> DiskCatalogue::Rows() const {
+  std::vector<DiskRow> rows;
+  rows.push_back(DiskRow{kCustomText, "custom", 1, false});
+  const INIFile catalogue(Path());
   const long count = std::min(LeadingNumber(catalogue.GetINIKey("Disks_List", "Count")),
                               LastEntrySection(ResolvePath(catalogue.FileName())));
   for (long i = 1; i <= count; ++i) {
@@ -52,10 +59,26 @@ void FrmWizard::Fill_DiskList() {
     DiskRow row;
     row.Name = catalogue.GetINIKey(section, "Name");
     row.Text = catalogue.GetINIKey(section, "Desc");
-    row.Icon = static_cast<int>(LeadingNumber(catalogue.GetINIKey(section, "Icon")));
-    row.SmallIcon = row.Icon > 8 ? 1 : row.Icon;
-    LV_Disk.push_back(row);
+    const int icon = static_cast<int>(LeadingNumber(catalogue.GetINIKey(section, "Icon")));
+    row.SmallIcon = icon > 8 ? 1 : icon;
+    rows.push_back(row);
   }
+  return rows;
+}
+
+DiskEntry DiskCatalogue::Entry(int section) const {
+  const INIFile catalogue(Path());
+  const std::string name = std::to_string(section);
+  DiskEntry entry;
+  entry.File = catalogue.GetINIKey(name, "file");
+  entry.Aspi = LeadingNumber(catalogue.GetINIKey(name, "aspi"));
+  entry.Ndis = LeadingNumber(catalogue.GetINIKey(name, "ndis"));
+  entry.Netw = LeadingNumber(catalogue.GetINIKey(name, "netw"));
+  return entry;
+}
+
+void FrmWizard::Fill_DiskList() {
+  LV_Disk = Catalogue.Rows();
   LV_Disk[0].Selected = true;
   SelectedDisk = 1;
   Notify();
@@ -76,17 +99,16 @@ void FrmWizard::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
 void FrmWizard::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
 
 void FrmWizard::GetDiskAndDriverSettings() {
-  const INIFile catalogue(Resolve("files\\disklist.ini"));
-  const std::string section = std::to_string(SelectedDisk - 1);
+  const DiskEntry entry = Catalogue.Entry(SelectedDisk - 1);
   const std::string diskIni = ToLower(SelectedDiskName()) + ".ini";
 
   // 1. Destination.
-  const std::string file = catalogue.GetINIKey(section, "file");
+  const std::string& file = entry.File;
   TxtDest = IsAbsolutePath(file) ? NativePath(file) : JoinPath(programFolder_, NativePath(file));
 
   // 2. SCSI class. An unavailable box is greyed: disabled and unchecked.
   if (FolderExists(Resolve("drivers\\aspi"))) {
-    if (LeadingNumber(catalogue.GetINIKey(section, "aspi")) != 0) {
+    if (entry.Aspi != 0) {
       ChkASPI.Enabled = true;
       SetChkASPIValue(1);
       GetDefaultDriversOptions(diskIni, "ASPI");
@@ -101,13 +123,12 @@ void FrmWizard::GetDiskAndDriverSettings() {
   }
 
   // 3. Network class, NDIS first.
-  const long ndis = LeadingNumber(catalogue.GetINIKey(section, "ndis"));
+  const long ndis = entry.Ndis;
   const bool ndisFolder = FolderExists(Resolve("drivers\\ndis"));
   if (ndisFolder && ndis != 0) {
     ChkNDIS.Enabled = true;
     SetChkNDISValue(1);
     ChkNDIS.Caption = kNdisCaption;
-    ChkNDIS.Width = 2655;
     NetFamily = NetDriverFamily::NDIS;
     LblNDISNote = kNdisNote;
     GetDefaultDriversOptions(diskIni, "NDIS");
@@ -131,12 +152,10 @@ void FrmWizard::GetDiskAndDriverSettings() {
       ChkNDIS.Value = 0;
     }
   } else {
-    const long netw = LeadingNumber(catalogue.GetINIKey(section, "netw"));
-    if (netw != 0) {
+    if (entry.Netw != 0) {
       ChkNDIS.Enabled = true;
       SetChkNDISValue(1);
       ChkNDIS.Caption = kOdiCaption;
-      ChkNDIS.Width = 3015;
       NetFamily = NetDriverFamily::ODI;
       LblNDISNote = kOdiNote;
       GetDefaultDriversOptions(diskIni, "ODI16");

@@ -108,7 +108,7 @@ bool FrmWizard::Init_Lists(const std::string& InitFile) {
           return false;
         }
         std::string dest = (toFiles ? "files\\" : "cabs\\") + right;
-        const bool ok = CopyFilesToFolder(left, dest, section == Section::CopyCABs);
+        const bool ok = CopyFilesToFolder(left, dest, {.silent = section == Section::CopyCABs});
         lastOutcome = section == Section::CopyCABs ? true : ok;
         break;
       }

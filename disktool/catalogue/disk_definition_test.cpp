@@ -49,8 +49,9 @@ TEST_F(Definition, LineRules) {
   EXPECT_TRUE(pf.Exists("cabs/lib/mod.cab"));
   EXPECT_EQ(w.form.LblStatus, "Please Wait ... Creating CAB files");
   EXPECT_TRUE(w.prompter.messages.empty());
-  // The cabinet holds the whole tree of files/mod, paths relative to it.
-  EXPECT_EQ(std::system(("tar -tf '" + pf.Path("cabs/lib/mod.cab") + "' | grep -q 'sub/y.bat'").c_str()), 0);
+  // The cabinet packs the whole tree of files/mod (-r), paths relative to it (-P).
+  ASSERT_EQ(w.tools.Ran("cabarc").size(), 1u);
+  EXPECT_EQ(w.tools.Ran("cabarc")[0], "cabarc -m LZX:21 -p -r -P files/mod/ n cabs/lib/mod.cab files/mod/*.*");
 
   // "setupwin=" sets the flag; Init_Lists resets both flags first.
   pf.Write("files/second.ini", "[Create_CABs]\r\nsetupwin=\r\n");
@@ -87,7 +88,7 @@ TEST_F(Definition, AbortInACopyOrAMissingCabinetCancels) {
   EXPECT_TRUE(w.form.Init_Lists("quiet.ini"));
   EXPECT_TRUE(w.prompter.messages.empty());
 
-  pf.Write("cabarc.fail", "");
+  w.tools.Add("cabarc", testing::FailingTool());
   pf.Write("files/mod/x.bat", "x");
   pf.Write("files/cab.ini", "[Create_CABs]\r\nmod=lib\r\n");
   EXPECT_FALSE(w.form.Init_Lists("cab.ini"));
@@ -141,12 +142,8 @@ TEST_F(Definition, PathsLeavingCabsOrFilesAreRefused) {
 // points elsewhere must not carry a copy or a cabinet out of the folder.
 TEST_F(Definition, LinksLeadingOutOfTheFolderAreRefused) {
   namespace fs = std::filesystem;
-  const std::string elsewhere = pf.root + "_elsewhere";
-  fs::create_directories(elsewhere);
-  struct RemoveElsewhere {
-    std::string path;
-    ~RemoveElsewhere() { fs::remove_all(path); }
-  } cleanup{elsewhere};
+  const TestTempDir elsewhereDir;
+  const std::string& elsewhere = elsewhereDir.Path();
   pf.Write("dos/EDIT.COM", "edit");
   pf.Write("files/mod/a.txt", "a");
   const char* cases[] = {

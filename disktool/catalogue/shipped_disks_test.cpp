@@ -42,8 +42,6 @@ void InstallShippedData(const ProgramFolder& pf) {
     sector[511] = '\xAA';
     pf.Write("files/bootsect.bin", sector);
   }
-  fs::remove(pf.Path("cabarc"));
-  fs::remove(pf.Path("bfi"));
   fs::create_symlink(KIV_CABARC_PATH, pf.Path("cabarc"));
   fs::create_symlink(KIV_BFI_PATH, pf.Path("bfi"));
 }
@@ -84,7 +82,7 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
     SCOPED_TRACE(disk);
     ProgramFolder pf;
     InstallShippedData(pf);
-    Wizard w(pf);
+    Wizard w(pf, SystemLauncher());
     // The batch sequence.
     w.form.InitApp();
     w.form.Fill_DiskList();

@@ -37,12 +37,13 @@ std::string Tool(const std::string& programFolder, const std::string& name) {
 }  // namespace
 
 DosImport::DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
-                     WaitWindow& wait)
+                     WaitWindow& wait, ProcessLauncher& launcher)
     : programFolder_(std::move(programFolder)),
       windowsDir_(std::move(windowsDir)),
       systemDir_(std::move(systemDir)),
       prompter_(prompter),
-      wait_(wait) {}
+      wait_(wait),
+      launcher_(launcher) {}
 
 std::string DosImport::DosFolder() const { return ResolvePathPrefix(JoinPath(programFolder_, "dos")); }
 
@@ -75,7 +76,7 @@ bool DosImport::CheckImport(bool reportMissing) {
 }
 
 void DosImport::RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options) {
-  const RunResult run = RunAndCapture(argv, options);
+  const RunResult run = launcher_.RunAndCapture(argv, options);
   toolSaid_[name] = RunOutputForMessage(run);
 }
 

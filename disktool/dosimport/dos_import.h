@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/process_runner.h"
+
 namespace kiv {
 
 class Prompter;
 class WaitWindow;
-struct RunOptions;
 
 inline constexpr std::array<const char*, 25> kDosFiles = {
     "IO.SYS",   "COMMAND.COM", "ATTRIB.EXE",  "CHOICE.COM",   "DELTREE.EXE", "DISKCOPY.COM", "EDIT.COM",
@@ -26,8 +27,9 @@ inline constexpr int kDosHelpTopic = 1420;
 class DosImport {
  public:
   // windowsDir / systemDir with a trailing separator, "" where there is none.
+  // The extraction tools are started through `launcher`.
   DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
-            WaitWindow& wait);
+            WaitWindow& wait, ProcessLauncher& launcher = SystemLauncher());
 
   // The whole check-and-import. False when the program has to end (the user
   // declined, or a file is still missing; the message has been shown).
@@ -61,6 +63,7 @@ class DosImport {
   std::string programFolder_, windowsDir_, systemDir_;
   Prompter& prompter_;
   WaitWindow& wait_;
+  ProcessLauncher& launcher_;
   std::map<std::string, std::string> toolSaid_;
 };
 

@@ -8,8 +8,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/prompter.h"
 #include "testsupport/test_temp_dir.h"
@@ -24,18 +22,6 @@ namespace fs = std::filesystem;
 std::string BuildTool(const std::string& name) {
   const char* build = std::getenv("KIV_BUILD_DIR");
   return std::string(build ? build : ".") + "/tools/" + name + "/" + name;
-}
-
-void Write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string ToLowerForTest(std::string s) {
@@ -69,16 +55,16 @@ struct Fixture {
     for (const char* n : kDosFiles) {
       const std::string name = n;
       if (name == "SCANDISK.EXE" || name == "FORMAT.COM" || name == "SMARTDRV.EXE") {
-        Write(setup + "/" + name, Content(name));
+        WriteTestFile(setup + "/" + name, Content(name));
         continue;
       }
       if (name == leaveOut) continue;
       const std::string stored = name == "IO.SYS" ? "WINBOOT.SYS" : name;
-      Write(stage + "/" + stored, Content(name));
+      WriteTestFile(stage + "/" + stored, Content(name));
       names += " " + stored;
     }
-    Write(setup + "/EXTRACT.EXE", Content("EXTRACT.EXE"));
-    Write(stage + "/../other/MINI.TXT", "base5");
+    WriteTestFile(setup + "/EXTRACT.EXE", Content("EXTRACT.EXE"));
+    WriteTestFile(stage + "/../other/MINI.TXT", "base5");
     const std::string base4 = setup + (lowerCaseCabs ? "/base4.cab" : "/BASE4.CAB");
     const std::string base5 = setup + (lowerCaseCabs ? "/base5.cab" : "/BASE5.CAB");
     std::string cmd;
@@ -98,7 +84,7 @@ struct Fixture {
   void ExpectComplete() {
     for (const char* n : kDosFiles) {
       const std::string name = n;
-      EXPECT_EQ(Read(program + "/dos/" + name), Content(name)) << name;
+      EXPECT_EQ(ReadTestFile(program + "/dos/" + name), Content(name)) << name;
     }
   }
 };
@@ -137,7 +123,7 @@ TEST(DosImport, FromGcabCabinetsWithLowerCaseNames) {
   // ... and with expand, chosen when the system folder has expand.exe.
   Fixture g;
   g.MakeSetup(Maker::Gcab, "", true);
-  Write(g.dir / "sys/EXPAND.EXE", "stand-in");
+  WriteTestFile(g.dir / "sys/EXPAND.EXE", "stand-in");
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.setup + "/base5.cab"};
   ASSERT_TRUE(g.Import(g.dir / "sys/").ImportDOS());
@@ -176,7 +162,7 @@ TEST(DosImport, WaysOutOfTheQuestions) {
   // A folder without WIN.COM or BASE5.CAB brings the dialog back; cancelling
   // it ends with a message instead of asking forever.
   Fixture g;
-  Write(g.dir / "elsewhere/readme.txt", "x");
+  WriteTestFile(g.dir / "elsewhere/readme.txt", "x");
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.dir / "elsewhere/readme.txt"};
   EXPECT_FALSE(g.Import().ImportDOS());
@@ -188,7 +174,7 @@ TEST(DosImport, WaysOutOfTheQuestions) {
 
 TEST(DosImport, CompleteFolderAsksNothing) {
   Fixture f;
-  for (const char* n : kDosFiles) Write(f.program + "/dos/" + ToLowerForTest(n), "x");
+  for (const char* n : kDosFiles) WriteTestFile(f.program + "/dos/" + ToLowerForTest(n), "x");
   EXPECT_TRUE(f.Import().ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());
   EXPECT_TRUE(f.wait.statuses.empty());
@@ -200,8 +186,8 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
   Fixture f;
   const std::string win = f.dir / "WINDOWS";
   for (const char* n : kDosFiles) {
-    Write(win + "/" + n, "windows");
-    Write(win + "/COMMAND/" + n, Content(n));
+    WriteTestFile(win + "/" + n, "windows");
+    WriteTestFile(win + "/COMMAND/" + n, Content(n));
   }
   DosImport import(f.program, win + "/", "", f.prompter, f.wait);
   EXPECT_TRUE(import.ImportDOS());

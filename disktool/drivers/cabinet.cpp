@@ -1,32 +1,15 @@
 // Packing one staged folder below files\ into one cabinet below cabs\ with the
-// outside archiver cabarc, and checking that the cabinet appeared.
+// outside archiver (cabinet_tool.h), and checking that the cabinet appeared.
 #include <cstdio>
 #include <string>
 
 #include "common/file_ops.h"
 #include "common/paths.h"
-#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/wizard/builder_session.h"
 
 namespace kiv {
-
-// argv of the cabarc call for a cabinet <CabFolder><Name>.cab made from
-// <SourceFolder>, paths relative to the program folder (the working folder).
-std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
-                                     const std::string& SourceFolder, const std::string& CabFolder) {
-  const std::string source = NativePath(SourceFolder);
-  return {cabarc, "-m", "LZX:21", "-p", "-r", "-P", AddSlash(source), "n",
-          NativePath(CabFolder + Name + ".cab"), JoinPath(source, "*.*")};
-}
-
-std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
-                               const std::string& SourceFolder, const std::string& CabFolder) {
-  const std::string source = WindowsPath(SourceFolder);
-  return WindowsPath(programFolder) + "\\cabarc.exe -m LZX:21 -p -r -P " + source + "\\ n " +
-         WindowsPath(CabFolder) + Name + ".cab " + source + "\\*.*";
-}
 
 bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder) {
   if (CabFolder.empty() || (CabFolder.back() != '\\' && CabFolder.back() != '/')) CabFolder += "\\";
@@ -35,10 +18,6 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   const std::string cab = Resolve(CabFolder + Name + ".cab");
   if (FileExists(cab)) std::remove(cab.c_str());
 
-  RunOptions options;
-  options.workingDir = programFolder_;
-  options.hide = true;
-  options.pump = [this] { progress_.PumpEvents(); };
   // The staged folder may exist in another letter case than the data names it.
   const std::string source = Resolve(SourceFolder);
   const std::string prefix = AddSlash(programFolder_);
@@ -51,7 +30,7 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   // The tool runs hidden: what it prints is kept, and shown only in the
   // message when the cabinet is missing.
   const bool cancelledBefore = BuildCancelled;
-  const RunResult run = RunAndCapture(MakeCabArgv(ToolPath("cabarc"), Name, relativeSource, cabFolderRelative), options);
+  const RunResult run = cabarc_.Pack(Name, relativeSource, cabFolderRelative, [this] { progress_.PumpEvents(); });
 
   if (FileExists(ResolvePath(cab))) return true;
   // Cancelled while the tool ran (a stop request): nothing failed on its own.

@@ -8,7 +8,6 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/wizard/builder_session.h"
@@ -175,13 +174,9 @@ void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& 
     std::remove(ResolvePath(txt).c_str());
     std::remove(ResolvePath(pci).c_str());
     const std::string cab = ResolvePath(Resolve("drivers\\" + kind + "\\" + name + ".cab"));
-    RunOptions options;
-    options.workingDir = programFolder_;
-    options.hide = true;
-    options.pump = [this] { progress_.PumpEvents(); };
     // Hidden: the tool's lines are not the user's business; a missing file
     // below simply leaves the menu line or PCI list out.
-    RunAndCapture({ToolPath("cabarc"), "-o", "x", RelativeTo(programFolder_, cab), baseName + ".*"}, options);
+    cabarc_.Extract(RelativeTo(programFolder_, cab), baseName + ".*", [this] { progress_.PumpEvents(); });
 
     std::vector<std::string> extracted;
     const std::string txtFound = ResolvePath(txt);
@@ -201,35 +196,33 @@ void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& 
   WriteFileAtomic(Resolve("cabs\\_" + baseName + ".pci"), pciMap);
 }
 
+// The network family's list: NDIS, or the two ODI kinds in one list.
+void FrmWizard::LoadNetworkDriverList() {
+  if (NetFamily == NetDriverFamily::ODI) {
+    Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
+    Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
+  } else {
+    Drivers.CreateIndex({.descriptor = "ndis.txt", .folder = "ndis", .kindHeader = "NIC", .append = false});
+  }
+}
+
 void FrmWizard::CmdSelASPI_Click() {
   Drivers.Visible = true;
   Drivers.Modal = false;
-  Drivers.CreateIndex("scsi.txt", "scsi.pci", "aspi", "ASPI", true);
+  Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
 }
 
 void FrmWizard::CmdSelNDIS_Click() {
   Drivers.Visible = true;
   Drivers.Modal = false;
-  if (NetFamily == NetDriverFamily::ODI) {
-    Drivers.CreateIndex("odi.txt", "odi16.pci", "odi16", "NIC", true);
-    Drivers.CreateIndex("odi.txt", "odi32.pci", "odi32", "NIC", false);
-  } else {
-    Drivers.CreateIndex("ndis.txt", "ndis.pci", "ndis", "NIC", true);
-  }
+  LoadNetworkDriverList();
 }
 
 void FrmWizard::LoadDriverLists() {
   WaitStatus = "Getting Drivers List ...";
   Notify();
-  if (ChkASPI.Value == 1) Drivers.CreateIndex("scsi.txt", "scsi.pci", "aspi", "ASPI", true);
-  if (ChkNDIS.Value == 1) {
-    if (NetFamily == NetDriverFamily::ODI) {
-      Drivers.CreateIndex("odi.txt", "odi16.pci", "odi16", "NIC", true);
-      Drivers.CreateIndex("odi.txt", "odi32.pci", "odi32", "NIC", false);
-    } else {
-      Drivers.CreateIndex("ndis.txt", "ndis.pci", "ndis", "NIC", true);
-    }
-  }
+  if (ChkASPI.Value == 1) Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
+  if (ChkNDIS.Value == 1) LoadNetworkDriverList();
   Drivers.Visible = true;
   Drivers.Modal = true;
 }

@@ -53,10 +53,9 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
   EXPECT_EQ(selected, (std::vector<std::string>{"lib\\ndis\\rtl8139.cab", "lib\\ndis\\ne2000.cab", "etc\\_msnet.nic",
                                                 "etc\\_msnet.pci"}));
   // The extraction command line, run in the program folder.
-  const auto calls = pf.ToolCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0], pf.root + "|-o x drivers/ndis/RTL8139.CAB ndis.* ");
-  EXPECT_EQ(calls[1], pf.root + "|-o x drivers/ndis/ne2000.cab ndis.* ");
+  EXPECT_EQ(w.tools.Ran("cabarc"), (std::vector<std::string>{"cabarc -o x drivers/ndis/RTL8139.CAB ndis.*",
+                                                                "cabarc -o x drivers/ndis/ne2000.cab ndis.*"}));
+  for (const auto& call : w.tools.commands_ran) EXPECT_EQ(call.workingDir, pf.root);
 }
 
 TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
@@ -103,7 +102,9 @@ TEST_F(Drivers, SelectionWindowIndex) {
   EXPECT_TRUE(d.LV[3].Checked);
   EXPECT_EQ(d.LV[4].Description, "The Driver file is corrupted");
   EXPECT_FALSE(d.LV[4].Checked);  // corrupted starts unchecked
-  EXPECT_EQ(pf.ToolCalls()[0], pf.root + "|-o x drivers/ndis/empty.cab ndis.txt ");
+  ASSERT_EQ(w.tools.Ran("cabarc").size(), 5u);
+  EXPECT_EQ(w.tools.Ran("cabarc")[0], "cabarc -o x drivers/ndis/empty.cab ndis.txt");
+  EXPECT_EQ(w.tools.commands_ran[0].workingDir, pf.root);
 
   d.ColumnClick(1);  // same column again: reversed
   EXPECT_EQ(d.LV[0].Name, "EMPTY");
@@ -112,15 +113,43 @@ TEST_F(Drivers, SelectionWindowIndex) {
   EXPECT_EQ(d.LV[4].Name, "SHORT");
 
   d.CmdSelAll_Click();
-  EXPECT_EQ(d.CmdSelAllCaption, "Select All");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
   for (const auto& item : d.LV) EXPECT_FALSE(item.Checked);
   d.CmdOK_Click();
   EXPECT_FALSE(d.Visible);
   EXPECT_EQ(Key("NDIS", "RTL8139"), "0");
   EXPECT_EQ(Key("NDIS", "NE2000"), "0");
   d.CmdSelAll_Click();
-  EXPECT_EQ(d.CmdSelAllCaption, "Unselect All");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
   for (const auto& item : d.LV) EXPECT_TRUE(item.Checked);
+}
+
+// Select/Unselect All alternates from the button's state, whatever the marks
+// set by hand in between, and its caption names what the next click does.
+TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
+  FrmDrivers d("/nonexistent");
+  d.LV = {{"A", "a", true}, {"B", "b", true}, {"C", "c", true}};
+  auto checked = [&d] {
+    std::string marks;
+    for (const DriverItem& item : d.LV) marks += item.Checked ? 'x' : '-';
+    return marks;
+  };
+  EXPECT_FALSE(d.SelectsAllNext());
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
+  d.LV[1].Checked = false;  // mixed marks: the button still unselects first
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "---");
+  EXPECT_TRUE(d.SelectsAllNext());
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
+  d.LV[0].Checked = true;
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "xxx");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Unselect All");
+  // Unselecting an all-unchecked list still flips the button.
+  d.LV = {{"A", "a", false}};
+  d.CmdSelAll_Click();
+  EXPECT_EQ(checked(), "-");
+  EXPECT_EQ(d.CmdSelAllCaption(), "Select All");
 }
 
 TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
@@ -148,7 +177,6 @@ TEST_F(Drivers, WithoutDriversIniEverythingStartsCheckedAndOdiItemsGoToTheirKind
   w.form.NetFamily = NetDriverFamily::ODI;
   w.form.CmdSelNDIS_Click();
   FrmDrivers& d = w.form.Drivers;
-  EXPECT_FALSE(d.IniExisted);
   ASSERT_EQ(d.LV.size(), 2u);  // both ODI lists in one
   EXPECT_EQ(d.CurrentList, "odi32");
   for (const auto& item : d.LV) EXPECT_TRUE(item.Checked);

@@ -9,43 +9,34 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "common/process_runner.h"
 #include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
-FrmDrivers::FrmDrivers(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+FrmDrivers::FrmDrivers(std::string programFolder, ProcessLauncher& launcher)
+    : programFolder_(std::move(programFolder)), cabarc_(programFolder_, launcher) {}
 
-void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pciName*/, const std::string& folder,
-                             const std::string& kindHeader, bool clear) {
-  std::string section = folder;
+void FrmDrivers::CreateIndex(const IndexOptions& options) {
+  const std::string& txtName = options.descriptor;
+  std::string section = options.folder;
   while (!section.empty() && (section.back() == '\\' || section.back() == '/')) section.pop_back();
   CurrentList = section;
   const std::string folderPath = ResolvePathPrefix(JoinPath(programFolder_, JoinPath("drivers", section)));
-  if (clear) LV.clear();
+  if (!options.append) LV.clear();
   Sorted = false;
-  ColumnHeader[0] = kindHeader;
+  ColumnHeader[0] = options.kindHeader;
   const std::string iniPath = ResolvePath(JoinPath(programFolder_, "Drivers.ini"));
-  IniExisted = FileExists(iniPath);
+  const bool iniExisted = FileExists(iniPath);
   const INIFile ini(iniPath);
 
   for (const std::string& file : ListFolder(folderPath, "*.cab", true, false)) {
     if (Pump) Pump();
     const std::string descriptor = JoinPath(programFolder_, txtName);
     std::remove(ResolvePath(descriptor).c_str());
-    RunOptions options;
-    options.workingDir = programFolder_;
-    options.hide = true;
-    options.pump = Pump;
-    const std::string relativeCab = AddSlash(RelativeToProgram(folderPath)) + file;
-#ifdef _WIN32
-    const std::string cabarc = JoinPath(programFolder_, "cabarc.exe");
-#else
-    const std::string cabarc = JoinPath(programFolder_, "cabarc");
-#endif
-    ShellAndWait({cabarc, "-o", "x", relativeCab, txtName}, options);
+    cabarc_.ExtractAndWait(AddSlash(RelativeToProgram(folderPath)) + file, txtName, Pump);
 
     DriverItem item;
+    bool corrupted = false;
     item.Name = ToUpper(file.substr(0, file.size() - 4));
     const std::string found = ResolvePath(descriptor);
     if (FileExists(found)) {
@@ -55,7 +46,7 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
       ReadWholeFile(found, bytes);
       if (bytes.empty()) {
         item.Description = "The Driver file is corrupted";
-        item.Corrupted = true;
+        corrupted = true;
       } else {
         const std::string first = lines.empty() ? std::string() : lines.front();
         item.Description = first.size() > 13 ? Trim(first.substr(13)) : std::string();
@@ -64,8 +55,8 @@ void FrmDrivers::CreateIndex(const std::string& txtName, const std::string& /*pc
     } else {
       item.Description = "Description not available (" + ToUpper(section) + " Driver)";
     }
-    item.Checked = IniExisted ? LeadingNumber(ini.GetINIKey(section, item.Name)) != 0 : true;
-    if (item.Corrupted) item.Checked = false;
+    item.Checked = iniExisted ? LeadingNumber(ini.GetINIKey(section, item.Name)) != 0 : true;
+    if (corrupted) item.Checked = false;  // a corrupted driver starts unchecked
     LV.push_back(item);
   }
   SortColumn = 1;
@@ -102,13 +93,8 @@ void FrmDrivers::ColumnClick(int column) {
 }
 
 void FrmDrivers::CmdSelAll_Click() {
-  if (CmdSelAllCaption == "Select All") {
-    for (DriverItem& item : LV) item.Checked = true;
-    CmdSelAllCaption = "Unselect All";
-  } else if (CmdSelAllCaption == "Unselect All") {
-    for (DriverItem& item : LV) item.Checked = false;
-    CmdSelAllCaption = "Select All";
-  }
+  for (DriverItem& item : LV) item.Checked = selectAllNext_;
+  selectAllNext_ = !selectAllNext_;
 }
 
 void FrmDrivers::CmdOK_Click() {

@@ -6,36 +6,47 @@
 #include <string>
 #include <vector>
 
+#include "common/process_runner.h"
+#include "disktool/drivers/cabinet_tool.h"
+
 namespace kiv {
 
 struct DriverItem {
   std::string Name;         // cabinet base name, upper case
   std::string Description;  // second column
   bool Checked = true;
-  bool Corrupted = false;
 };
 
 class FrmDrivers {
  public:
-  explicit FrmDrivers(std::string programFolder);
+  // The descriptors are extracted with cabarc, started through `launcher`.
+  explicit FrmDrivers(std::string programFolder, ProcessLauncher& launcher = SystemLauncher());
 
   std::string Caption = "Select Drivers";
   std::string ColumnHeader[2] = {"DriverName", "Description"};
   std::vector<DriverItem> LV;
-  std::string CmdSelAllCaption = "Unselect All";
+  // The Select/Unselect All button: the next click checks every item when
+  // SelectsAllNext(), else unchecks every item; its caption says which.
+  bool SelectsAllNext() const { return selectAllNext_; }
+  std::string CmdSelAllCaption() const { return selectAllNext_ ? "Select All" : "Unselect All"; }
   bool Visible = false;
   bool Modal = false;
   // The kind whose list is shown ("aspi", "ndis", "odi32" for the ODI pair).
   std::string CurrentList;
-  bool IniExisted = false;
   bool Sorted = false;
   int SortColumn = 1;
   bool SortAscending = true;
   // Called between cabinets so the window stays responsive.
   std::function<void()> Pump;
 
-  void CreateIndex(const std::string& txtName, const std::string& pciName, const std::string& folder,
-                   const std::string& kindHeader, bool clear);
+  // One kind's cabinets listed in LV.
+  struct IndexOptions {
+    std::string descriptor;  // member whose first line describes a driver ("ndis.txt")
+    std::string folder;      // the kind's folder below drivers ("ndis")
+    std::string kindHeader;  // header of the name column ("NIC")
+    bool append = false;     // added to the items shown rather than replacing them
+  };
+  void CreateIndex(const IndexOptions& options);
   void ColumnClick(int column);
   void CmdSelAll_Click();
   void CmdOK_Click();
@@ -50,8 +61,10 @@ class FrmDrivers {
 
  private:
   bool closed_ = false;
+  bool selectAllNext_ = false;  // the list opens all checked: the first click unselects
   std::string RelativeToProgram(const std::string& path) const;
   std::string programFolder_;
+  CabinetTool cabarc_;
 };
 
 }  // namespace kiv

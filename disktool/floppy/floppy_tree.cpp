@@ -41,8 +41,8 @@ void FrmWizard::InitApp() {
   DeleteTree(Resolve("cabs"));
   std::string cabs = "cabs";
   std::string cabsBin = "cabs\\bin";
-  if (!CopyFilesToFolder("files\\base_files\\*.*", cabs, false) ||
-      !CopyFilesToFolder("files\\base_files\\bin\\*.*", cabsBin, false)) {
+  if (!CopyFilesToFolder("files\\base_files\\*.*", cabs, {.silent = false}) ||
+      !CopyFilesToFolder("files\\base_files\\bin\\*.*", cabsBin, {.silent = false})) {
     CancelApp();
   }
 }
@@ -53,18 +53,18 @@ bool FrmWizard::PrepareDosFiles() {
   std::string bin = "files\\dos\\bin";
   std::string help = "files\\dos\\help";
   std::string menu = "files\\dos\\menu";
-  CopyFilesToFolder("files\\dos_files\\*.*", dos, false);
-  const bool binOk = CopyFilesToFolder("files\\dos_files\\bin\\*.*", bin, false);
-  CopyFilesToFolder("files\\dos_files\\help\\*.*", help, true);
-  CopyFilesToFolder("files\\dos_files\\menu\\*.*", menu, true);
+  CopyFilesToFolder("files\\dos_files\\*.*", dos, {.silent = false});
+  const bool binOk = CopyFilesToFolder("files\\dos_files\\bin\\*.*", bin, {.silent = false});
+  CopyFilesToFolder("files\\dos_files\\help\\*.*", help, {.silent = true});
+  CopyFilesToFolder("files\\dos_files\\menu\\*.*", menu, {.silent = true});
   return binOk;
 }
 
-bool FrmWizard::CopyFilesToFolder(const std::string& Source, std::string& Dest, bool Silent) {
+bool FrmWizard::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
   Dest = JoinPath(programFolder_, NativePath(Dest));
   // Answers what an error means: nullopt = retry, else the result to return.
   auto onError = [&]() -> std::optional<bool> {
-    if (Silent) return true;
+    if (options.silent) return true;
     const Answer a = prompter_.MsgBox(Message{"Error while copying the file :\r\n" + Source, "Error While Copying",
                                               Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
     if (a == Answer::Abort) return false;

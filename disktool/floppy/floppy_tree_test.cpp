@@ -63,17 +63,17 @@ TEST(FloppyTree, CopySourcesAndPrompts) {
   Wizard w(pf);
 
   std::string dest = "cabs\\bin\\TOOL.EXE";
-  EXPECT_TRUE(w.form.CopyFilesToFolder("TOOL.EXE", dest, false));
+  EXPECT_TRUE(w.form.CopyFilesToFolder("TOOL.EXE", dest, {.silent = false}));
   EXPECT_EQ(dest, pf.Path("cabs/bin/TOOL.EXE"));
   EXPECT_EQ(pf.Read("cabs/bin/TOOL.EXE"), "from program folder");
   dest = "cabs\\ONLYDOS.COM";
-  EXPECT_TRUE(w.form.CopyFilesToFolder("onlydos.com", dest, false));  // any letter case
+  EXPECT_TRUE(w.form.CopyFilesToFolder("onlydos.com", dest, {.silent = false}));  // any letter case
   EXPECT_EQ(pf.Read("cabs/ONLYDOS.COM"), "dos only");
 
   // Abort: false, after the prompt that names the source as written.
   dest = "cabs\\x";
   w.prompter.answers = {Answer::Abort};
-  EXPECT_FALSE(w.form.CopyFilesToFolder("missing\\*.*", dest, false));
+  EXPECT_FALSE(w.form.CopyFilesToFolder("missing\\*.*", dest, {.silent = false}));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_EQ(w.prompter.messages[0].text, "Error while copying the file :\r\nmissing\\*.*");
   EXPECT_EQ(w.prompter.messages[0].title, "Error While Copying");
@@ -83,21 +83,21 @@ TEST(FloppyTree, CopySourcesAndPrompts) {
   // Ignore: true, nothing copied.
   dest = "cabs\\y";
   w.prompter.answers = {Answer::Ignore};
-  EXPECT_TRUE(w.form.CopyFilesToFolder("late.txt", dest, false));
+  EXPECT_TRUE(w.form.CopyFilesToFolder("late.txt", dest, {.silent = false}));
   EXPECT_FALSE(pf.Exists("cabs/y"));
 
   // Retry repeats the lookup: the file that appears meanwhile is copied.
   w.prompter.answers = {Answer::Retry};
   w.prompter.before = [&](const Message&) { pf.Write("late.txt", "now here"); };
   dest = "cabs\\late.txt";
-  EXPECT_TRUE(w.form.CopyFilesToFolder("late.txt", dest, false));
+  EXPECT_TRUE(w.form.CopyFilesToFolder("late.txt", dest, {.silent = false}));
   EXPECT_EQ(pf.Read("cabs/late.txt"), "now here");
   w.prompter.before = nullptr;
 
   // Silent mode never asks and reports success.
   w.prompter.messages.clear();
   dest = "cabs\\z";
-  EXPECT_TRUE(w.form.CopyFilesToFolder("nothing.txt", dest, true));
+  EXPECT_TRUE(w.form.CopyFilesToFolder("nothing.txt", dest, {.silent = true}));
   EXPECT_TRUE(w.prompter.messages.empty());
 }
 

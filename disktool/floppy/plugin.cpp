@@ -54,7 +54,7 @@ void FrmWizard::InjectPlugin(const std::string& PluginName) {
     } else {
       RunOptions options;
       options.pump = [this] { progress_.PumpEvents(); };
-      if (!ShellAndWait(argv, options)) {
+      if (!launcher_.ShellAndWait(argv, options)) {
         prompter_.MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
                                      " could not be started.\r\nThe plugin is copied without it.",
                                  "Plugin", Icon::Exclamation, Buttons::OK, 0, std::nullopt});

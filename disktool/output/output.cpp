@@ -164,7 +164,7 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   options.hide = true;
   options.pump = [this] { progress_.PumpEvents(); };
   const bool cancelledBefore = BuildCancelled;
-  const RunResult result = RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
+  const RunResult result = launcher_.RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
   // Cancelled while the tool ran (a stop request): nothing failed on its own.
   if (BuildCancelled && !cancelledBefore) return false;

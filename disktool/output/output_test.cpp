@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
+#include "common/file_ops.h"
 #include "common/process_runner.h"
 #include "disktool/output/floppy_drive.h"
 #include "testsupport/test_program_folder.h"
@@ -35,10 +37,12 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   std::string already = "cabs\\lib\\";
   EXPECT_TRUE(w.form.MakeCab(name, source, already));
   EXPECT_EQ(already, "cabs\\lib\\");
-  const auto calls = pf.ToolCalls();
+  const auto& calls = w.tools.commands_ran;
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0], pf.root + "|-m LZX:21 -p -r -P files/netdrv/ n cabs/lib/netdrv.cab files/netdrv/*.* ");
-  EXPECT_EQ(calls[1], calls[0]);
+  EXPECT_EQ(calls[0].argv[0], pf.Path("cabarc"));
+  EXPECT_EQ(calls[0].workingDir, pf.root);
+  EXPECT_EQ(calls[0].Line(), "cabarc -m LZX:21 -p -r -P files/netdrv/ n cabs/lib/netdrv.cab files/netdrv/*.*");
+  EXPECT_EQ(calls[1].argv, calls[0].argv);
   EXPECT_TRUE(w.prompter.messages.empty());
 }
 
@@ -47,8 +51,8 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
 TEST(Cabinets, WhatAFailedArchiverSaidIsInTheMessage) {
   ProgramFolder pf;
   pf.Write("files/netdrv/a.txt", "a");
-  pf.WriteTool("cabarc", "#!/bin/sh\necho 'cabarc: cannot read the folder files/netdrv: Permission denied' >&2\nexit 1\n");
   Wizard w(pf);
+  w.tools.Add("cabarc", testing::FailingTool("cabarc: cannot read the folder files/netdrv: Permission denied"));
   std::string name = "netdrv", source = "files\\netdrv", folder = "cabs\\lib";
   EXPECT_FALSE(w.form.MakeCab(name, source, folder));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
@@ -78,11 +82,13 @@ TEST(Output, ImageBuildRunsBfiWithTheContract) {
   for (bool mark : w.form.LblRight) EXPECT_TRUE(mark);
   EXPECT_EQ(w.form.RunningStage, 0);
   EXPECT_EQ(w.form.WaitStatus, "Copying files to floppy image ...");
-  const auto calls = pf.ToolCalls();
+  const auto& calls = w.tools.commands_ran;
   ASSERT_EQ(calls.size(), 1u);
   const std::string tree = w.form.WorkDir.substr(pf.root.size() + 1);
   EXPECT_EQ(tree.rfind("Temp/bootsmith", 0), 0u);
-  EXPECT_EQ(calls[0], pf.root + "|-b=files/bootsect.bin -l=kivstart -t=144 -f=images/a.img " + tree + " ");
+  EXPECT_EQ(calls[0].argv[0], pf.Path("bfi"));
+  EXPECT_EQ(calls[0].workingDir, pf.root);
+  EXPECT_EQ(calls[0].Line(), "bfi -b=files/bootsect.bin -l=kivstart -t=144 -f=images/a.img " + tree);
   // The work files are gone after a build.
   EXPECT_FALSE(pf.Exists("Drivers.ini"));
   EXPECT_FALSE(pf.Exists("cabs"));
@@ -97,7 +103,7 @@ TEST(Output, ImageOutsideTheProgramFolderAnd288) {
   w.form.OptImage28_Click();
   w.form.TxtDest = elsewhere.Path("out/b.img");
   ASSERT_TRUE(w.form.FinishApp(""));
-  const auto calls = pf.ToolCalls();
+  const auto calls = w.tools.Ran("bfi");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_NE(calls[0].find(" -t=288 -f=" + elsewhere.Path("out/b.img") + " Temp/bootsmith"), std::string::npos)
       << calls[0];
@@ -108,7 +114,7 @@ TEST(Output, FailedBfiIsReportedAndCancels) {
   ProgramFolder pf;
   Wizard w(pf);
   StageCabs(pf, w);
-  pf.Write("bfi.fail", "");
+  w.tools.Add("bfi", testing::FailingTool("bfi: the tree does not fit"));
   w.form.TxtDest = pf.Path("x.img");
   EXPECT_FALSE(w.form.FinishApp(""));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
@@ -122,7 +128,7 @@ TEST(Output, FailedBfiIsReportedAndCancels) {
   ProgramFolder pf2;
   Wizard w2(pf2);
   StageCabs(pf2, w2);
-  pf2.WriteTool("bfi", "#!/bin/sh\nexit 0\n");
+  w2.tools.Add("bfi", [](const testing::FakeCommand&) { return testing::FakeRun{}; });
   w2.form.TxtDest = pf2.Path("y.img");
   EXPECT_FALSE(w2.form.FinishApp(""));
   EXPECT_EQ(w2.form.LblFinish, "Operation canceled");
@@ -173,18 +179,35 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   pf.Write("Temp/work/etc/net.cfg", "old");
   pf.Write("plugins/P/etc/net.cfg", "new");
   pf.Write("plugins/P/bin/p.bat", "p");
-  const std::string log = pf.Path("ran.log");
-  pf.WriteTool("plugins/P.bat", "#!/bin/sh\necho bat >> '" + log + "'\n");
-  pf.WriteTool("plugins/P.exe", "#!/bin/sh\necho exe >> '" + log + "'\n");
+  pf.WriteTool("plugins/P.bat", "#!/bin/sh\necho bat\n");
+  pf.WriteTool("plugins/P.exe", "#!/bin/sh\necho exe\n");
+  const auto ended = [](const testing::FakeCommand&) { return testing::FakeRun{}; };
+  w.tools.Add("P.exe", ended);
+  w.tools.Add("sh", ended);
+  using Argv = std::vector<std::string>;
   w.form.InjectPlugin("P");
-  EXPECT_EQ(pf.Read("ran.log"), "exe\n");
+  ASSERT_EQ(w.tools.commands_ran.size(), 1u);
+  EXPECT_EQ(w.tools.commands_ran[0].argv, Argv{pf.Path("plugins/P.exe")});
   EXPECT_EQ(pf.Read("Temp/work/etc/net.cfg"), "new");  // plugin files overwrite
   EXPECT_EQ(pf.Read("Temp/work/bin/p.bat"), "p");
+  EXPECT_TRUE(w.prompter.messages.empty());
 
   // On POSIX a P.sh wins over all, run by /bin/sh (no execute bit needed).
-  pf.Write("plugins/P.sh", "echo sh >> '" + log + "'\n");
+  pf.Write("plugins/P.sh", "echo sh\n");
   w.form.InjectPlugin("P");
-  EXPECT_EQ(pf.Read("ran.log"), "exe\nsh\n");
+  ASSERT_EQ(w.tools.commands_ran.size(), 2u);
+  EXPECT_EQ(w.tools.commands_ran[1].argv, (Argv{"/bin/sh", pf.Path("plugins/P.sh")}));
+
+  // A program that cannot be started is reported; the plugin is still copied.
+  w.tools.Remove("sh");
+  pf.Write("plugins/P/late.txt", "l");
+  w.form.InjectPlugin("P");
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0].text, "The preparation program " + pf.Path("plugins/P.sh") +
+                                             " of the plugin P could not be started.\r\nThe plugin is copied without it.");
+  EXPECT_EQ(pf.Read("Temp/work/late.txt"), "l");
+  w.prompter.messages.clear();
+  const size_t started = w.tools.commands_ran.size();
 
   // A program this system cannot run is skipped with a message; the folder is
   // still copied.
@@ -194,6 +217,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("Q.com"), std::string::npos);
   EXPECT_EQ(pf.Read("Temp/work/q.txt"), "q");
+  EXPECT_EQ(w.tools.commands_ran.size(), started);
 
   // A Windows program runs through wine, or is skipped with a message that says why.
   pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
@@ -218,12 +242,23 @@ TEST(Plugins, AppliedToTheImageTree) {
   Wizard w(pf);
   StageCabs(pf, w);
   pf.Write("plugins/P/PLUGIN.TXT", "p");
-  // This bfi writes the list of the tree it was given as the "image".
-  pf.WriteTool("bfi", "#!/bin/sh\nfor a in \"$@\"; do case \"$a\" in -f=*) img=\"${a#-f=}\";; esac; done\n"
-                      "tree=$(eval echo \\${$#})\n(cd \"$tree\" && find . -type f | sort) > \"$img\"\n");
+  // This bfi writes the list of the tree it was given (its last argument) as
+  // the "image".
+  w.tools.Add("bfi", [](const testing::FakeCommand& c) {
+    const std::filesystem::path tree = testing::InWorkingFolder(c, c.argv.back());
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree))
+      if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(tree).generic_string());
+    std::sort(files.begin(), files.end());
+    std::string list;
+    for (const std::string& f : files) list += f + "\n";
+    for (const std::string& arg : c.argv)
+      if (arg.rfind("-f=", 0) == 0) WriteFileAtomic(testing::InWorkingFolder(c, arg.substr(3)), list);
+    return testing::FakeRun{};
+  });
   w.form.TxtDest = pf.Path("p.img");
   ASSERT_TRUE(w.form.FinishApp("P"));
-  EXPECT_EQ(pf.Read("p.img"), "./COMMAND.COM\n./IO.SYS\n./MSDOS.SYS\n./PLUGIN.TXT\n./bin/A.BAT\n");
+  EXPECT_EQ(pf.Read("p.img"), "COMMAND.COM\nIO.SYS\nMSDOS.SYS\nPLUGIN.TXT\nbin/A.BAT\n");
 }
 
 class FloppyMode : public ::testing::Test {
@@ -245,7 +280,7 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
   pf.Write("plugins/P/PLUGIN.TXT", "p");
   ASSERT_TRUE(w.form.FinishApp("P"));
   EXPECT_EQ(w.form.LblFinish, "Operation completed successfully");
-  EXPECT_TRUE(pf.ToolCalls().empty());  // no image tool in floppy mode
+  EXPECT_TRUE(w.tools.commands_ran.empty());  // no image tool in floppy mode
   if (std::system("command -v fsck.fat >/dev/null && command -v mdir >/dev/null") != 0)
     GTEST_SKIP() << "fsck.fat or mdir missing";
   EXPECT_EQ(std::system(("fsck.fat -n '" + device + "' >/dev/null").c_str()), 0);
@@ -314,14 +349,15 @@ TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
   boot[510] = '\x55';
   boot[511] = '\xAA';
   pf.Write("files/bootsect.bin", boot);
-  std::filesystem::remove(pf.Path("bfi"));
   std::filesystem::create_symlink(KIV_BFI_PATH, pf.Path("bfi"));
   w.prompter.answers = {Answer::Yes};
   ASSERT_TRUE(w.form.FinishApp(""));
-  StageCabs(pf, w);
-  w.form.OptImage14_Click();
-  w.form.TxtDest = pf.Path("same.img");
-  ASSERT_TRUE(w.form.FinishApp(""));
+  // The image is made by the real image tool.
+  Wizard real(pf, SystemLauncher());
+  StageCabs(pf, real);
+  real.form.OptImage14_Click();
+  real.form.TxtDest = pf.Path("same.img");
+  ASSERT_TRUE(real.form.FinishApp(""));
   const std::string floppy = pf.Read("floppy.img"), image = pf.Read("same.img");
   ASSERT_EQ(floppy.size(), image.size());
   EXPECT_EQ(floppy.substr(43, 11), "KIVSTART   ");

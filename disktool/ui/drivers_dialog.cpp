@@ -77,7 +77,7 @@ void DriversDialog::Refresh() {
                                       model_.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
   }
   list_->resizeColumnToContents(0);
-  selAll_->setText(QString::fromStdString(model_.CmdSelAllCaption));
+  selAll_->setText(QString::fromStdString(model_.CmdSelAllCaption()));
   filling_ = false;
 }
 

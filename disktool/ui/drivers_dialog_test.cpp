@@ -16,16 +16,18 @@ using test::ProgramFolder;
 
 struct OdiFolder {
   ProgramFolder pf;
-  FrmDrivers model{pf.root};
+  testing::FakeLauncher tools;
+  FrmDrivers model{pf.root, tools};
   OdiFolder() {
     test::TestApp();
+    testing::AddFakeDiskTools(tools);
     pf.MakeDriverCab("drivers/odi16/ne2k16.cab", {{"odi.txt", "NE2K16       B 16-bit ODI\r\n"}});
     pf.MakeDriverCab("drivers/odi16/smc16.cab", {{"odi.txt", "SMC16        C 16-bit ODI\r\n"}});
     pf.MakeDriverCab("drivers/odi32/ne2k32.cab", {{"odi.txt", "NE2K32       A 32-bit ODI\r\n"}});
     pf.Write("Drivers.ini", "[ODI16]\r\nNE2K16=1\r\nSMC16=0\r\n[ODI32]\r\nNE2K32=1\r\n");
     // As the network button loads the ODI pair.
-    model.CreateIndex("odi.txt", "odi16.pci", "odi16", "NIC", true);
-    model.CreateIndex("odi.txt", "odi32.pci", "odi32", "NIC", false);
+    model.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
+    model.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
   }
   std::string Value(const std::string& section, const std::string& key) {
     return INIFile(pf.Path("Drivers.ini")).GetINIKey(section, key);

@@ -13,8 +13,15 @@
 
 namespace kiv {
 
-FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress)
-    : Drivers(programFolder), programFolder_(std::move(programFolder)), prompter_(prompter), progress_(progress) {
+FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress,
+                     ProcessLauncher& launcher)
+    : Drivers(programFolder, launcher),
+      Catalogue(programFolder),
+      programFolder_(std::move(programFolder)),
+      prompter_(prompter),
+      progress_(progress),
+      launcher_(launcher),
+      cabarc_(programFolder_, launcher) {
   ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
   ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };

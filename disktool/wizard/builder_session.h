@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "common/process_runner.h"
+#include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/drivers/frm_drivers.h"
 
 namespace kiv {
@@ -33,22 +35,12 @@ struct CheckBoxModel {
   int Value = 0;
   bool Enabled = true;
   std::string Caption;
-  int Width = 0;  // twips, as the form lays it out
 };
 
 struct ButtonModel {
   bool Enabled = true;
   bool Visible = true;
   std::string Caption;
-};
-
-// One row of the disk list: the catalogue entry's description and name.
-struct DiskRow {
-  std::string Text;       // "Desc" column
-  std::string Name;       // "bootsmith_file" column (SubItems(1))
-  int Icon = 1;           // large image number
-  int SmallIcon = 1;      // small image number (greater than 8 -> 1)
-  bool Selected = false;
 };
 
 // One file of the floppy, relative to cabs\ and written with '\' (as the data
@@ -86,12 +78,16 @@ struct BuilderSession {
 // the form does.
 class FrmWizard : public BuilderSession {
  public:
-  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress);
+  // Every outside program of a build (cabarc, bfi, plugin preparation
+  // programs) is started through `launcher`, fixed for the form's life.
+  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress,
+            ProcessLauncher& launcher = SystemLauncher());
   ~FrmWizard();
 
   const std::string& ProgramFolder() const { return programFolder_; }
   Prompter& prompter() { return prompter_; }
   ProgressSink& progress() { return progress_; }
+  ProcessLauncher& Launcher() { return launcher_; }
 
   // Floppy mode writes to this drive; by default the device of
   // KIV_FLOPPY_DEVICE, else /dev/fd0.
@@ -139,6 +135,7 @@ class FrmWizard : public BuilderSession {
   std::function<void(int page)> PageShown;
 
   FrmDrivers Drivers;  // the driver selection window's model
+  DiskCatalogue Catalogue;  // files\disklist.ini
 
   // ---- catalogue and definitions ----
   void Fill_DiskList();
@@ -153,7 +150,12 @@ class FrmWizard : public BuilderSession {
   // ---- floppy tree ----
   void InitApp();
   bool PrepareDosFiles();
-  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, bool Silent);
+  // How a copy meets a missing or uncopyable source: by asking (Abort, Retry,
+  // Ignore), or silently as a success.
+  struct CopyOptions {
+    bool silent = false;
+  };
+  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options);
   void FillInitialList();
   bool CreateDiskAsDir();
   bool InjectFilesToDir(const std::string& DestDir);
@@ -211,20 +213,19 @@ class FrmWizard : public BuilderSession {
   bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
                      int line);
   void ListFolderIntoLists(const std::string& folder);
+  void LoadNetworkDriverList();
 
   std::string programFolder_;
   Prompter& prompter_;
   ProgressSink& progress_;
+  ProcessLauncher& launcher_;
+  CabinetTool cabarc_;
   std::unique_ptr<FloppyDrive> floppy_;
 };
 
-// The outside tools' calls: the argv that runs (paths inside the program
+// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs (paths inside the program
 // folder relative to it, native separators) and the Windows command-line text
 // of the same call, as logs and the Windows build show it.
-std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
-                                     const std::string& SourceFolder, const std::string& CabFolder);
-std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
-                               const std::string& SourceFolder, const std::string& CabFolder);
 std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
                                  const std::string& tree, bool image144);
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,

@@ -147,9 +147,11 @@ struct ClickWalk {
   ProgramFolder pf;
   test::HookPrompter prompter;
   ClickingSink sink;
-  FrmWizard form{pf.root, prompter, sink};
+  testing::FakeLauncher tools;
+  FrmWizard form{pf.root, prompter, sink, tools};
   WizardFlow flow{form};
   ClickWalk() {
+    testing::AddFakeDiskTools(tools);
     test::SeedWizardDisks(pf);
     form.InitApp();
     flow.Form_Load();
