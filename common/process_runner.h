@@ -18,8 +18,6 @@ std::string RenderCommandLine(const std::vector<std::string>& argv);
 struct RunOptions {
   std::string workingDir;   // "" = the caller's current folder
   int timeoutMs = 0;        // <= 0: no limit
-  bool waitForIdle = false; // POSIX: treated as "until it ends or the time-out"
-  bool hide = false;        // accepted; POSIX programs have no window to hide
   std::function<void()> pump;  // called between polls (may be empty)
 };
 

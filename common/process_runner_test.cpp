@@ -231,7 +231,6 @@ TEST(ShellAndWait, WaitsForTheEndAndPumps) {
   RunOptions o;
   o.pump = [&] { ++pumps; };
   o.workingDir = dir.Path();
-  o.hide = true;
   EXPECT_TRUE(ShellAndWait({"/bin/sh", "-c", "sleep 0.2; echo done > marker"}, o));
   EXPECT_TRUE(FileExists(dir / "marker"));
   EXPECT_GT(pumps, 3);
@@ -239,7 +238,6 @@ TEST(ShellAndWait, WaitsForTheEndAndPumps) {
   o.timeoutMs = 0;  // 0 and negative: no limit
   EXPECT_TRUE(ShellAndWait({"sleep", "0.1"}, o));
   o.timeoutMs = -5;
-  o.waitForIdle = true;
   EXPECT_TRUE(ShellAndWait({"sleep", "0.1"}, o));
 }
 

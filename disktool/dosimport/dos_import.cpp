@@ -179,7 +179,6 @@ void DosImport::ImportWithExtract(const std::string& folderIn) {
 #endif
   RunOptions options;
   options.workingDir = programFolder_;
-  options.hide = true;
   options.pump = [this] { wait_.Pump(); };
   for (size_t i = 0; i < kDosFiles.size(); ++i) {
     Status(static_cast<int>(i));
@@ -205,7 +204,6 @@ void DosImport::ImportWithExpand(const std::string& folderIn) {
   wait_.Show();
   RunOptions options;
   options.workingDir = folder;
-  options.hide = true;
   options.pump = [this] { wait_.Pump(); };
   for (size_t i = 0; i < kDosFiles.size(); ++i) {
     Status(static_cast<int>(i));

@@ -34,7 +34,6 @@ std::string CabinetTool::ToolPath() const {
 RunOptions CabinetTool::Options(const std::function<void()>& pump) const {
   RunOptions options;
   options.workingDir = programFolder_;
-  options.hide = true;
   options.pump = pump;
   return options;
 }

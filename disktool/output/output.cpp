@@ -93,6 +93,7 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
 
 bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
+  OutputMade = false;
   if (OptImage14 || OptImage28) {
     const std::string problem = ImageTargetProblem(programFolder_, TxtDest);
     if (!problem.empty()) {
@@ -134,6 +135,7 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
     }
   }
   LblFinish = "Operation completed successfully";
+  OutputMade = true;
   RemoveWorkFiles();
   Notify();
   return true;
@@ -142,6 +144,7 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
 void FrmWizard::CancelApp() {
   Cancelled = true;
   BuildCancelled = true;
+  OutputMade = false;
   LblFinish = "Operation canceled";
   RemoveWorkFiles();
   CmdNext.Visible = false;
@@ -161,7 +164,6 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   if (!folder.empty() && !FolderExists(folder)) MakePath(folder);
   RunOptions options;
   options.workingDir = programFolder_;
-  options.hide = true;
   options.pump = [this] { progress_.PumpEvents(); };
   const bool cancelledBefore = BuildCancelled;
   const RunResult result = launcher_.RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);

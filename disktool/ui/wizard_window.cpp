@@ -324,7 +324,7 @@ QWidget* WizardWindow::BuildPage6() {
   tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm_->setObjectName("CmdTryInVm");
   connect(tryVm_, &QPushButton::clicked, this,
-          [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, StartQemuDetached); });
+          [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
   l->addSpacing(12);
   l->addWidget(tryVm_, 0, Qt::AlignLeft);
   l->addStretch(1);
@@ -413,8 +413,8 @@ void WizardWindow::Refresh() {
 
   // Pages 6 and 7.
   lblFinish_->setText(Q(form_.LblFinish));
-  tryVm_->setVisible(form_.CurrentPage == 6 && form_.LblFinish == "Operation completed successfully" &&
-                     !form_.OptFloppy && CanTryInVm(form_.TxtDest));
+  tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy &&
+                     CanTryInVm(form_.TxtDest, Vm));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));
     QFont f = msg_[i]->font();

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "common/vm_trial.h"
 #include "disktool/wizard/wizard_flow.h"
 
 namespace kiv {
@@ -32,6 +33,8 @@ class WizardWindow : public QWidget {
   WizardFlow& Flow() { return flow_; }
   // Called once the program has to end (after the window closed).
   std::function<void()> Ended;
+  // How "Try in a virtual machine" finds and starts QEMU; tests give a stand-in.
+  VmLauncher Vm;
 
   // Controls, for tests.
   QStackedWidget* FraMain() { return pages_; }

@@ -13,7 +13,7 @@
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/ui_test_app.h"
 #include "testsupport/wizard_test_folder.h"
-#include "testsupport/test_fake_qemu.h"
+#include "testsupport/fake_launcher.h"
 #include "common/vm_trial.h"
 
 namespace kiv {
@@ -29,6 +29,7 @@ struct Window {
   std::vector<int> topics;
   bool helpOpen = false;
   int ended = 0;
+  testing::FakeVm vm;
 
   Window() {
     test::TestApp();
@@ -36,6 +37,7 @@ struct Window {
     w = std::make_unique<Wizard>(pf);
     w->form.InitApp();
     window = std::make_unique<WizardWindow>(w->form);
+    window->Vm = vm.Launcher();
     window->Flow().HelpOpen = [this] { return helpOpen; };
     window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
     window->Ended = [this] { ++ended; };
@@ -212,7 +214,6 @@ TEST(WizardWindow, FinishClosesTheDriverWindow) {
 }
 
 TEST(WizardWindow, TryInAVirtualMachineStartsQemuWithTheImageAsFloppyA) {
-  testing::FakeQemu qemu;
   Window t;
   auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
   ASSERT_NE(tryVm, nullptr);
@@ -230,15 +231,14 @@ TEST(WizardWindow, TryInAVirtualMachineStartsQemuWithTheImageAsFloppyA) {
   ASSERT_TRUE(t.pf.Exists("my disks/Boot Disk.img"));
   EXPECT_TRUE(shown());
   tryVm->click();
-  const auto args = qemu.Arguments();
-  ASSERT_TRUE(args.has_value()) << "QEMU was not started";
-  EXPECT_EQ(*args, QemuArguments(qemu.Program(), VmMedium::Floppy, image));
+  ASSERT_EQ(t.vm.starts.size(), 1u) << "QEMU was not started";
+  const std::vector<std::string>* args = &t.vm.starts[0];
+  EXPECT_EQ(*args, QemuArguments("/usr/bin/qemu-system-i386", VmMedium::Floppy, image));
   EXPECT_NE(std::find(args->begin(), args->end(), "file=" + image + ",format=raw,if=floppy,index=0,snapshot=on"),
             args->end());
 }
 
 TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
-  testing::FakeQemu qemu;
   Window t;
   auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
   t.NextToFinish(2);
@@ -253,7 +253,7 @@ TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
   ASSERT_TRUE(built.pf.Exists("BootDisk.img"));
   auto* builtTry = built.window->findChild<QAbstractButton*>("CmdTryInVm");
   EXPECT_TRUE(builtTry->isVisibleTo(built.window.get()));
-  qemu.Uninstall();
+  built.vm.installed = false;
   built.window->Refresh();
   EXPECT_FALSE(built.window->findChild<QAbstractButton*>("CmdTryInVm")->isVisibleTo(built.window.get()));
 }

@@ -118,6 +118,9 @@ class FrmWizard : public BuilderSession {
   bool LblRight[4] = {false, false, false, false};  // check mark shown
   int RunningStage = 0;  // 1..4 while a stage runs (shown set apart), else 0
   std::string LblFinish = "Operation completed successfully";
+  // The last FinishApp made its image or floppy (what the finish page's
+  // follow-ups decide from; LblFinish is only its text).
+  bool OutputMade = false;
   // Wizard buttons.
   ButtonModel CmdBack{false, true, "< &Back"};
   ButtonModel CmdNext{true, true, "&Next >"};
