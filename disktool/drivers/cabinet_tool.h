@@ -13,8 +13,10 @@ namespace kiv {
 
 // The tool's pack call: the argv that runs for a cabinet <CabFolder><Name>.cab
 // made from <SourceFolder> (paths relative to the program folder, native
-// separators), and the Windows command-line text of the same call, as logs
-// and the Windows build show it.
+// separators), and the Windows command-line text of the same call. Nothing
+// here calls the latter: a Windows back end starts the tool with that one line
+// (a Windows process takes a single command line), so it stays, tested
+// against its text.
 std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
                                      const std::string& SourceFolder, const std::string& CabFolder);
 std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,

@@ -226,9 +226,11 @@ class FrmWizard : public BuilderSession {
   std::unique_ptr<FloppyDrive> floppy_;
 };
 
-// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs (paths inside the program
-// folder relative to it, native separators) and the Windows command-line text
-// of the same call, as logs and the Windows build show it.
+// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs
+// (paths inside the program folder relative to it, native separators), and
+// the Windows command-line text of the same call. Nothing here calls the
+// latter: a Windows back end starts the tool with that one line (a Windows
+// process takes a single command line), so it stays, tested against its text.
 std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
                                  const std::string& tree, bool image144);
 std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
