@@ -394,17 +394,29 @@ const ScriptMacro* BootMenuScript::FindMacro(const std::string& name) const {
   return nullptr;
 }
 
-BootMenuScript ParseBootMenuScript(const std::string& text, const std::string& path, const MenuData* data) {
+BootMenuScript ParseBootMenuScript(const std::string& raw, const std::string& path, const MenuData* data) {
   Parser p;
   p.data = data;
+  // As a Windows editor may save it: a UTF-8 byte-order mark first, and CR LF
+  // (or a lone CR) at the line ends.
+  std::string text = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? raw.substr(3) : raw;
+  std::string unified;
+  unified.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      unified += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      unified += '\n';
+    }
+  }
+  text.swap(unified);
   p.script.path = path;
   size_t start = 0;
   while (start <= text.size()) {
     size_t nl = text.find('\n', start);
-    std::string raw = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    const std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
     ++p.line;
-    p.Line(raw);
+    p.Line(line);
     if (nl == std::string::npos) break;
     start = nl + 1;
   }

@@ -46,6 +46,23 @@ TEST(BootMenuScript, ReadsSettingsEntriesAndMacrosWithoutRegardToCase) {
   EXPECT_FALSE(m->ShowsText());
 }
 
+// As a Windows editor saves it: a byte-order mark, CR LF line ends; and an
+// old editor's lone CRs.
+TEST(BootMenuScript, ReadsAFileSavedByAWindowsEditor) {
+  for (const std::string& eol : {std::string("\r\n"), std::string("\r")}) {
+    BootMenuScript s = Parse("\xEF\xBB\xBF# Kiv menu" + eol + "Set MenuTimeout=30" + eol + "Set MenuTitle=\"T\"" + eol +
+                             "Set Action1_Text=\"Disk\"" + eol + "Set Action1_Macro=\"Boot\"" + eol +
+                             ":Boot" + eol + "  BootDrive 0x80" + eol + "  End" + eol);
+    ASSERT_TRUE(s.errors.empty()) << s.errors[0];
+    EXPECT_EQ(s.MenuTimeout, 30);
+    EXPECT_EQ(s.MenuTitle, "T");
+    EXPECT_EQ(s.actions.at(1).macro, "Boot");
+  }
+  // Line numbers still count from the first line.
+  EXPECT_EQ(OnlyError("\xEF\xBB\xBF# x\r\nSet MenuTimeout=soon\r\n"),
+            std::string(kPath) + ", line 2: MenuTimeout=soon is not a number from 0 to 3599");
+}
+
 TEST(BootMenuScript, QuotedValueRunsToTheLastQuoteOfTheLine) {
   // Passwords as the build inserts them: unescaped, blanks and all.
   for (const std::string pw : {"a b", "say \"hi\"", "$HOME\\x", " lead", "trail ", "\"", "=#%"}) {

@@ -32,7 +32,10 @@ void WriteBootMenu(BuildRun& run) {
     const std::string real = ResolvePath(tree + NativePath(cdPath));
     return folder ? FolderExists(real) : FileExists(real);
   };
-  BootMenu menu = TranslateBootMenu(text, script, exists, &run.menuData);
+  // Messages name the script the user edits (the template's), not this work
+  // copy, which the next build replaces; the lines are the same.
+  const std::string userScript = ResolvePath(run.InProgram("files\\kivcd\\boot\\scripts\\main.cds"));
+  BootMenu menu = TranslateBootMenu(text, FileExists(userScript) ? userScript : script, exists, &run.menuData);
   if (!menu.errors.empty()) {
     std::string all;
     for (const std::string& e : menu.errors) all += (all.empty() ? "" : "\n") + e;

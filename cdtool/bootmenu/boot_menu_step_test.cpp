@@ -176,7 +176,8 @@ TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
 TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {
   EditTemplate("Set MenuTimeout=30", "Set MenuTimeout=30 seconds");
   run.CmdFinish_Click();
-  ExpectHalted(folder.P("kivcd/boot/scripts/main.cds") +
+  // The message names the script the user edits, not the work copy.
+  ExpectHalted(folder.P("files/kivcd/boot/scripts/main.cds") +
                ", line 11: MenuTimeout=30 seconds is not a number from 0 to 3599");
 }
 

@@ -190,6 +190,7 @@ void BuildRun::CmdFinish_Click() {
     return;
   }
   if (running_) return;
+  if (!LockProgramFolder()) return;
   frame_.SetBackEnabled(false);
   frame_.SetFinishEnabled(true);
   frame_.ShowPage(10);
@@ -203,6 +204,7 @@ void BuildRun::CmdFinish_Click() {
   FinishApp();
   running_ = false;
   SettleOutcome();
+  buildLock_.Release();
 
   Finished = true;
   frame_.ShowPage(9);
@@ -257,6 +259,27 @@ void BuildRun::StoreAnswerRecords() {
     return;
   prompter_.Inform("The Windows installation info could not be saved to \"" + keyFile2 + "\".", "Error",
                    Icon::Exclamation);
+}
+
+bool BuildRun::LockProgramFolder() {
+  const std::string lockFile = InProgram(kCdBuildLock);
+  if (buildLock_.Acquire(lockFile)) return true;
+  std::string holder;
+  ReadWholeFile(lockFile, holder);
+  while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\r')) holder.pop_back();
+  holder = Trim(holder);
+  std::string text = "Another CD build is running in this program folder";
+  if (!holder.empty()) text += " (process " + holder + ")";
+  if (!buildLock_.Error().empty()) text = "The lock file " + lockFile + " cannot be used (" + buildLock_.Error() + ")";
+  text += "; this build does not start.";
+  prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  outcome_ = BuildOutcome{};
+  outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  outcome_.kind = BuildOutcome::Kind::Failed;
+  outcome_.reason = text;
+  Diagnostic(outcome_.Summary());
+  CancelApp();
+  return false;
 }
 
 void BuildRun::SettleOutcome() {
@@ -340,9 +363,9 @@ void BuildRun::FinishApp() {
   }
   LaunchApp.reset();
   if (CancelCopy) return;
-  // A failed mastering still ends the step line; the finish page and the
-  // outcome say "Aborted".
-  CompleteStep(5);
+  // A failed mastering keeps its step line bold and unmarked; the finish
+  // page and the outcome say why.
+  if (outcome_.kind != BuildOutcome::Kind::Failed) CompleteStep(5);
 
   if (On(s.Main.CleanSession)) {
     page10.LblSub_Step.Bold = true;

@@ -20,6 +20,7 @@
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
 #include "cdtool/settings/session_settings.h"
+#include "common/platform.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
@@ -30,6 +31,10 @@ class Prompter;
 struct IsoRun;
 
 inline constexpr const char* kProgramTitle = "The kiv CD Builder";
+
+// The lock file of the program folder's CD build: one build at a time, in the
+// window or by --build. It holds the builder's process id.
+inline constexpr const char* kCdBuildLock = "discsmith.lock";
 
 // What ends an assembly step early; its text is the reason the step's fatal
 // message shows (the file and the cause).
@@ -200,6 +205,10 @@ class BuildRun {
   bool stopped_ = false;       // a stop request was handled
   int currentStep_ = 0;
   BuildOutcome outcome_;
+  InstanceLock buildLock_;
+  // Takes the program folder's build lock; false (the user told, the run
+  // failed before anything was touched) when another build holds it.
+  bool LockProgramFolder();
   void SettleOutcome();
   void StoreAnswerRecords();
 };

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
 #include "cdtool/build/add_disks.h"
 #include "testsupport/build_test_support.h"
 #include "cdtool/build/iso_step.h"
+#include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
@@ -283,11 +286,56 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   EXPECT_EQ(run.page9.LblAbort.Caption, "Not enough free space to complete the ISO file !!!");
   EXPECT_TRUE(run.page10.LblSub_Step.Red);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
-  // Step 5 still completes: only the ISO run's outcome tells the failure.
-  EXPECT_EQ(run.page10.LblRight[4].Caption, kCheckMark);
+  // The failed step keeps its bold line and gets no mark; Finish ends the program.
+  EXPECT_EQ(run.page10.LblRight[4].Caption, "");
+  EXPECT_TRUE(run.page10.LblMsg[4].Bold);
+  EXPECT_TRUE(frame.finishEnabled);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 5);
   EXPECT_EQ(run.Outcome().reason, "Not enough free space to complete the ISO file !!!");
+}
+
+// One CD build per program folder: a second one while the first holds the
+// lock says so, names the holder and touches nothing of the first's.
+TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
+  testing::WriteText(folder.P("kivcd/boot/images/kivstart.img"), "the first build's image");
+  InstanceLock first;
+  ASSERT_TRUE(first.Acquire(folder.P(kCdBuildLock)));
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "Another CD build is running in this program folder (process " +
+                                           std::to_string(::getpid()) + "); this build does not start.");
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_TRUE(tools.commands_ran.empty());
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "the first build's image");
+  EXPECT_FALSE(folder.Exists("keyfile2.txt"));
+  // Once the first has ended (or died: the kernel drops its lock) a build runs.
+  first.Release();
+  BuildRun next(folder.dir, prompter, frame);
+  next.SetLauncher(tools);
+  next.settings = BootDisksOnly(folder);
+  next.CmdFinish_Click();
+  EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
+}
+
+// A rebuild is mastered under a temporary name: when it fails, the previous
+// ISO is still there byte for byte, and no piece of the new one is left.
+TEST_F(BuildRunTest, AFailedRebuildKeepsThePreviousIso) {
+  testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
+  testing::WriteText(folder.P("mkisofs.nospace"), "");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
+  for (const auto& entry : std::filesystem::directory_iterator(folder.dir))
+    EXPECT_NE(entry.path().extension(), ".part") << "left behind: " << entry.path();
+  // The mastering tool wrote the temporary name, never the final one.
+  const std::vector<std::string> mastering = tools.Ran("mkisofs");
+  ASSERT_EQ(mastering.size(), 1u);
+  EXPECT_EQ(mastering[0], "mkisofs -output " + PartialIsoPath(folder.P("kivcd.iso")) + " kivcd");
+  EXPECT_EQ(PartialIsoPath(folder.P("kivcd.iso")).rfind(folder.P(".kivcd.iso."), 0), 0u);
 }
 
 TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
@@ -400,7 +448,7 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   view.when = [] { return false; };
   bool asked = false;
   auto pump = [&] {
-    if (!asked && folder.Exists("kivcd.iso") && run.page10.BarSub_Step.Value == 12) {
+    if (!asked && folder.Exists("mkisofs.pid") && run.page10.BarSub_Step.Value == 12) {
       asked = true;
       RequestStop();
     }
@@ -426,6 +474,7 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   EXPECT_FALSE(run.page9.LblAbort.Visible);
   EXPECT_FALSE(run.MKISOFSRunning);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
+  EXPECT_FALSE(std::filesystem::exists(PartialIsoPath(folder.P("kivcd.iso"))));
   EXPECT_FALSE(Running("mkisofs.pid"));
   EXPECT_EQ(run.page10.LblRight[4].Caption, "");  // step 5 not completed
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;

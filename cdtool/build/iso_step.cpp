@@ -1,6 +1,6 @@
 #include "cdtool/build/iso_step.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -17,46 +17,26 @@
 namespace kiv {
 namespace fs = std::filesystem;
 
-namespace {
-
-struct FileStamp {
-  bool exists = false;
-  int64_t size = -1;
-  int64_t mtimeNs = 0;
-  uint64_t inode = 0;
-};
-
-FileStamp Stamp(const std::string& path) {
-  FileStamp s;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    s.exists = true;
-    s.size = st.st_size;
-    s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.inode = st.st_ino;
-  }
-  return s;
+std::string PartialIsoPath(const std::string& isoPath) {
+  const fs::path iso(isoPath);
+  return (iso.parent_path() / ("." + iso.filename().string() + "." + std::to_string(::getpid()) + ".part")).string();
 }
-
-}  // namespace
 
 void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO) {
   run.frame().SetCancelEnabled(false);
 
   auto iso = std::make_unique<IsoRun>();
   iso->isoPath = AbsoluteIsoPath(ISOLocation);
-  FileStamp before = Stamp(iso->isoPath);
-  iso->existedBefore = before.exists;
-  iso->sizeBefore = before.size;
-  iso->mtimeBefore = before.mtimeNs;
-  iso->inodeBefore = before.inode;
+  iso->partPath = PartialIsoPath(iso->isoPath);
+  // Whatever lies there is not this run's: only what the tool writes now counts.
+  std::remove(iso->partPath.c_str());
 
   const std::string script = run.InProgram(kMakeCdScript);
 #ifdef _WIN32
-  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->isoPath), OptimizeISO);
+  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO);
   const std::vector<std::string> argv = {"cmd.exe", "/c", script};
 #else
-  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->isoPath, OptimizeISO);
+  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
   bool written = WriteFileAtomic(script, text);
@@ -113,30 +93,32 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
 void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   run.MKISOFSRunning = false;
   IsoRun* iso = run.isoRun.get();
-  std::string isoPath = iso ? iso->isoPath : AbsoluteIsoPath(run.settings.Main.ISOLocation);
+  const std::string isoPath = iso ? iso->isoPath : AbsoluteIsoPath(run.settings.Main.ISOLocation);
+  const std::string partPath = iso ? iso->partPath : PartialIsoPath(isoPath);
   if (iso && iso->log.is_open()) iso->log.close();
 
-  FileStamp after = Stamp(isoPath);
-  bool writtenNow = after.exists && (!iso || !iso->existedBefore || after.mtimeNs != iso->mtimeBefore ||
-                                     after.inode != iso->inodeBefore || after.size != iso->sizeBefore);
-  // A mastering tool that failed, or left the older ISO alone, did not make
-  // this CD; neither is reported as a success.
+  // A mastering tool that failed, or wrote nothing, did not make this CD;
+  // neither is reported as a success.
+  std::error_code ec;
   std::string why;
   if (run.page9.LblAbort.Visible) why = run.page9.LblAbort.Caption;
   else if (exitCode != 0) why = "the mastering tool ended with exit status " + std::to_string(exitCode);
-  else if (!after.exists) why = "the mastering tool left no image at " + isoPath;
-  else if (!writtenNow) why = "the mastering tool did not write " + isoPath;
+  else if (!fs::is_regular_file(partPath, ec)) why = "the mastering tool left no image at " + partPath;
   // The same file made bootable from a USB stick; a failure spoils the ISO.
-  if (why.empty() && !MakeHybridAfterMastering(run, isoPath))
+  if (why.empty() && !MakeHybridAfterMastering(run, partPath))
     why = "the image " + isoPath + " could not be made bootable from a USB stick";
-  const bool aborted = !why.empty();
-  if (aborted) {
+  // Whole: it takes the final name, replacing the previous ISO in one step.
+  if (why.empty()) {
+    fs::rename(partPath, isoPath, ec);
+    if (ec) why = "the finished image could not be renamed to " + isoPath + ": " + ec.message();
+  }
+  if (!why.empty()) {
     // A stop request ends the tool on purpose: that run is cancelled, not failed.
     if (!run.Stopped()) run.RecordFailure(why);
     run.page9.LblFinish.Caption = "   Operation Aborted";
     run.page9.LblAbort.Visible = true;
-    // A half-written image is not a CD: remove what this run left behind.
-    if (writtenNow) std::remove(isoPath.c_str());
+    // Only this run's piece goes; the previous ISO stays as it was.
+    std::remove(partPath.c_str());
   }
   if (On(run.settings.Main.CleanSession)) std::remove(run.InProgram(kMakeCdScript).c_str());
   ProgressSink& bar = run.Progress();

@@ -5,7 +5,6 @@
 // mkisofs.log and turns the output's key phrases into the sub-step caption and
 // the bar. The end notification decides success: the ISO must be there, and
 // must have been written by this run.
-#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -24,18 +23,21 @@ inline constexpr const char* kMakeCdScript =
 inline constexpr const char* kMkisofsLog = "mkisofs.log";
 inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
 
-// State of one ISO run, held by the build run while step 5 lasts.
+// State of one ISO run, held by the build run while step 5 lasts. The image
+// is mastered (and made hybrid) under a hidden temporary name beside the
+// destination and renamed over it only when it is whole: a failed, cancelled
+// or killed run never touches the ISO that is there, and nothing half-made
+// ever carries the final name.
 struct IsoRun {
   std::string isoPath;      // absolute
+  std::string partPath;     // <folder>/.<name>.<pid>.part, what the tool writes
   std::string logPath;      // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
-  // The destination before the run, so an older ISO is never taken for this
-  // run's result.
-  bool existedBefore = false;
-  int64_t sizeBefore = -1;
-  int64_t mtimeBefore = 0;
-  uint64_t inodeBefore = 0;
 };
+
+// The temporary name an ISO is mastered under: hidden, in the same folder (so
+// the rename is atomic), unique to this process.
+std::string PartialIsoPath(const std::string& isoPath);
 
 void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO);
 void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe);

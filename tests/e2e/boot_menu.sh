@@ -135,7 +135,7 @@ sector)
     fail "a build with a bad menu script succeeded"
   fi
   grep -qF "Fatal Error: A fatal Error occured while writing the boot menu, operation halted" "$work/bad.out" \
-    && grep -qF "$pf/kivcd/boot/scripts/main.cds, line 11: MenuTimeout=soon is not a number from 0 to 3599" "$work/bad.out" \
+    && grep -qF "$pf/files/kivcd/boot/scripts/main.cds, line 11: MenuTimeout=soon is not a number from 0 to 3599" "$work/bad.out" \
     || { cat "$work/bad.out"; fail "no Fatal Error naming main.cds and its line"; }
   [ ! -e "$pf/kivcd-demo.iso" ] || fail "an ISO was made from a bad menu script"
   ;;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Ctrl-C / SIGTERM and failed tree copies, end to end on fresh copies of the
 # installed program folder:
-#   stop_cd     SIGTERM to discsmith --build while the mastering tool runs:
-#               the tool is ended, the partial ISO removed, "Operation
-#               canceled", non-zero exit
+#   stop_cd     a second discsmith --build while the first masters its ISO
+#               does not start; SIGTERM to the first while the mastering
+#               tool runs: the tool is ended, the partial ISO removed,
+#               "Operation canceled", non-zero exit
 #   stop_disk   SIGTERM to a bootsmith batch run while the image tool runs:
 #               the tool is ended, cabs/, Temp/bootsmith<n> and Drivers.ini
 #               removed, "Operation canceled", non-zero exit
@@ -71,8 +72,17 @@ SH
   settings "$pf" "$work/cd.iso" ""
   (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
   pid=$!
-  wait_for 300 test -s "$work/cd.iso" || { cat "$work/out"; fail "the mastering tool never started"; }
+  wait_for 300 alive "$pf/mkisofs.pid" || { cat "$work/out"; fail "the mastering tool never started"; }
   wait_for 10 grep -q '10.00% Done' "$work/out" || true
+  # A second build in the same program folder does not start and touches
+  # nothing of the first's.
+  images=$(ls "$pf/kivcd/boot/images")
+  if (cd "$pf" && ./discsmith --build) > "$work/second.out" 2>&1; then
+    cat "$work/second.out"; fail "a second build started beside the running one"
+  fi
+  grep -q "Another CD build is running in this program folder (process [0-9]*); this build does not start." \
+    "$work/second.out" || { cat "$work/second.out"; fail "the second build did not name the running one"; }
+  [ "$(ls "$pf/kivcd/boot/images")" = "$images" ] || fail "the second build changed the first one's CD tree"
   kill -TERM $pid
   rc=0; wait $pid || rc=$?
   cat "$work/out"
@@ -80,6 +90,7 @@ SH
   grep -q '^Operation canceled$' "$work/out" || fail "no \"Operation canceled\""
   ! grep -q -e 'completed successfully' -e "Couldn't access" "$work/out" || fail "a stopped build said success or blamed the ISO"
   [ ! -e "$work/cd.iso" ] || fail "the partial ISO was left behind"
+  ! ls "$work"/.cd.iso.*.part > /dev/null 2>&1 || fail "the ISO's temporary file was left behind"
   [ ! -e "$pf/mkisofs.log.tmp" ] || fail "a temporary log was left behind"
   grep -q '10.00% done' "$pf/mkisofs.log" || fail "mkisofs.log does not hold the run's output"
   wait_for 5 alive_not "$pf/mkisofs.pid" || fail "the mastering tool still runs"
