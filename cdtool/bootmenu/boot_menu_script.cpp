@@ -169,6 +169,15 @@ struct Parser {
         if (path.empty()) return Error(spelled + " needs a path");
         for (char c : path)
           if (IsBlank(c)) return Error(spelled + " \"" + path + "\": a path on the CD cannot contain a blank");
+        // Checked against the CD tree on this machine, ".." would reach the
+        // host's files and give an entry that cannot boot from the CD.
+        for (size_t from = 0; from <= path.size();) {
+          size_t to = path.find_first_of("\\/", from);
+          if (to == std::string::npos) to = path.size();
+          if (path.compare(from, to - from, "..") == 0)
+            return Error(spelled + " \"" + path + "\": a path on the CD cannot climb out of it (\"..\")");
+          from = to + 1;
+        }
         cmd.arg = path;
         break;
       }

@@ -46,6 +46,17 @@ TEST(BootMenuScript, ReadsSettingsEntriesAndMacrosWithoutRegardToCase) {
   EXPECT_FALSE(m->ShowsText());
 }
 
+TEST(BootMenuScript, PathsThatClimbOutOfTheCdAreRefused) {
+  EXPECT_EQ(OnlyError(":Boot\r\n  RequireFile \"\\..\\..\\etc\\passwd\"\r\n  BootDrive 0x80\r\n  End\r\n"),
+            std::string(kPath) + ", line 2: RequireFile \"\\..\\..\\etc\\passwd\": a path on the CD cannot climb out "
+                                 "of it (\"..\")");
+  EXPECT_EQ(Parse(":Boot\r\n  BootSector \"\\boot/../../x.bin\"\r\n  End\r\n").errors.at(0),
+            std::string(kPath) + ", line 2: BootSector \"\\boot/../../x.bin\": a path on the CD cannot climb out of it "
+                                 "(\"..\")");
+  // Dots inside a name are names.
+  EXPECT_TRUE(Parse(":Boot\r\n  BootFloppyImage \"\\boot\\..images\\a..img\"\r\n  End\r\n").errors.empty());
+}
+
 // As a Windows editor saves it: a byte-order mark, CR LF line ends; and an
 // old editor's lone CRs.
 TEST(BootMenuScript, ReadsAFileSavedByAWindowsEditor) {
