@@ -1,5 +1,8 @@
 #include "cdtool/wizard/page_checks.h"
 
+#include <utility>
+
+#include "cdtool/wizard/cd_folder_check.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 
@@ -80,6 +83,14 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
       else if (On(s.Locations.AddFiles) && IsSameOrInside(work, add))
         fail("The Additional files folder \"" + add + "\" holds the CD tree \"" + work +
              "\" and cannot be copied onto the CD !\nSelect another Directory");
+      // What passed so far is copied onto the CD: all of it must fit a CD.
+      if (problems.empty()) {
+        const std::pair<bool, std::string> copied[] = {{On(s.Locations.kivUtils), utils},
+                                                       {On(s.Locations.AddFiles), add}};
+        for (const auto& [on, folder] : copied)
+          if (on)
+            if (auto problem = CdFolderProblem(folder)) fail(*problem);
+      }
       break;
     }
     case 7: {

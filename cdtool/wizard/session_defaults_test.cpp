@@ -102,6 +102,15 @@ TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
   std::filesystem::create_directories(P("kiv_utilities"));
   std::filesystem::create_directories(P("Additional Files"));
   EXPECT_FALSE(CheckAllPages(s, BootPassword{}, context));
+  // What the utilities folder holds must fit a CD: names that differ only
+  // in letter case keep the utilities page.
+  Write("kiv_utilities/CASE.TXT", "up");
+  Write("kiv_utilities/case.txt", "low");
+  problem = CheckAllPages(s, BootPassword{}, context);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->page, 6);
+  EXPECT_NE(problem->problem.text.find("differ only in letter case"), std::string::npos);
+  std::filesystem::remove(P("kiv_utilities/case.txt"));
   // Passwords that differ keep the ISO page.
   problem = CheckAllPages(s, BootPassword{true, "a", "b"}, context);
   ASSERT_TRUE(problem);
