@@ -79,8 +79,15 @@ class ConsoleFrame : public WizardFrame {
 int RunHeadlessBuild(int argc, char** argv) { return RunHeadlessBuild(argc, argv, SystemLauncher()); }
 
 int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
-  for (int i = 2; i < argc; ++i)
-    std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes none\n", argv[i]);
+  // --yes: an existing file at the ISO's place that is not an ISO image may
+  // be replaced (the window asks instead).
+  bool yes = false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--yes") == 0)
+      yes = true;
+    else
+      std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes only --yes\n", argv[i]);
+  }
   // Programs started from here (bootsmith) must not open windows either.
   ::setenv("KIVCD_UI", "console", 1);
   // Ctrl-C or SIGTERM is a Cancel: the running tool is ended and its partial
@@ -108,6 +115,15 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
     std::fprintf(stderr, "Error: %s\n", failed->problem.text.c_str());
     std::fprintf(stderr, "discsmith: the settings do not pass the check of wizard page %d; nothing built\n",
                  failed->page);
+    return 1;
+  }
+
+  const std::string& iso = settings.Main.ISOLocation;
+  if (!yes && FileExists(iso) && !LooksLikeIsoImage(iso)) {
+    std::fprintf(stderr,
+                 "discsmith: \"%s\" exists and is not an ISO image; it is not replaced (--build --yes replaces "
+                 "it); nothing built\n",
+                 iso.c_str());
     return 1;
   }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cdtool/commands/settings_command.h"
+#include "cdtool/wizard/page_checks.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
 #include "common/platform.h"
@@ -145,6 +146,35 @@ TEST_F(HeadlessBuild, SavedWindows2000AnswersReachTheAnswerFile) {
                            "ProductID=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\n", "JoinWorkgroup=LABGROUP\r\n"})
     EXPECT_NE(sif.find(line), std::string::npos) << line << "\n" << sif;
   EXPECT_NE(folder.Read("kivcd/boot/scripts/main.cds").find("Set WinKey1=\"ABCDE\""), std::string::npos);
+}
+
+// A file at the ISO's place that is not an ISO image is the user's: --build
+// leaves it alone unless told --yes.
+TEST_F(HeadlessBuild, AFileThatIsNotAnIsoIsReplacedOnlyWithYes) {
+  WriteSettings(folder.P("notes.txt"));
+  testing::WriteText(folder.P("notes.txt"), "my notes");
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  EXPECT_NE(err.find("\"" + folder.P("notes.txt") + "\" exists and is not an ISO image; it is not replaced"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(folder.Read("notes.txt"), "my notes");
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
+  char arg0[] = "discsmith", arg1[] = "--build", arg2[] = "--yes";
+  char* argv[] = {arg0, arg1, arg2, nullptr};
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int rc = RunHeadlessBuild(3, argv, tools);
+  out = ::testing::internal::GetCapturedStdout();
+  err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(rc, 0) << out << err;
+  EXPECT_EQ(folder.Read("notes.txt"), "ISO image");
+  // An ISO image there (a volume descriptor at sector 16) is replaced without asking.
+  WriteSettings(folder.P("old.iso"));
+  testing::WriteText(folder.P("old.iso"), std::string(32769, '\0') + "CD001" + std::string(2042, '\0'));
+  ASSERT_TRUE(LooksLikeIsoImage(folder.P("old.iso")));
+  EXPECT_EQ(Run(out, err), 0) << out << err;
+  EXPECT_EQ(folder.Read("old.iso"), "ISO image");
 }
 
 TEST_F(HeadlessBuild, AnIsoInsideTheWorkFolderIsRefused) {

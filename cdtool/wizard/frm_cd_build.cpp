@@ -148,6 +148,15 @@ void FrmCDBuild::CmdNext_Click() {
       TxtPass1.Text.clear();
       TxtPass2.Text.clear();
     }
+    // A file there that is not a CD image is somebody's: replace it only when told to.
+    const std::string& iso = values.Main.ISOLocation;
+    if (!stay && FileExists(iso) && !LooksLikeIsoImage(iso)) {
+      const Answer answer =
+          prompter_.MsgBox(Message{"The file \"" + iso + "\" exists and is not an ISO image.\nReplace it with the CD's "
+                                   "ISO image?",
+                                   "Replace File", Icon::Question, Buttons::YesNo, 0, Answer::No});
+      if (answer != Answer::Yes) stay = true;
+    }
     TxtSummery.Text = GenerateSummery();
   }
 

@@ -202,7 +202,9 @@ TEST_F(WizardTest, EachFailingCheckKeepsItsPageAndShowsItsMessage) {
     EXPECT_EQ(f->Step, c.page);
     EXPECT_EQ(f->VisiblePage, c.page);
     ASSERT_EQ(prompter_.messages.size(), 1u);
-    EXPECT_EQ(prompter_.messages[0].text, c.message);
+    // The destination's message says why below its fixed text.
+    const std::string reason = which == 8 ? "\n(the folder \"" + P("blocker") + "\" cannot be made)" : "";
+    EXPECT_EQ(prompter_.messages[0].text, c.message + reason);
     EXPECT_EQ(prompter_.messages[0].title, "Error");
     EXPECT_EQ(prompter_.messages[0].icon, c.icon);
     if (which == 7) {
@@ -228,6 +230,26 @@ TEST_F(WizardTest, ChecksOnlyWhereTheirBoxIsChecked) {
   for (int i = 0; i < 8; ++i) f->CmdNext_Click();
   EXPECT_EQ(f->Step, 8);
   EXPECT_TRUE(prompter_.messages.empty()) << LastMessage();
+}
+
+// A file at the ISO's place that is not an ISO image is asked about; No
+// keeps the ISO page, Yes goes on to the summary.
+TEST_F(WizardTest, AFileThatIsNotAnIsoIsReplacedOnlyWhenTheUserSaysSo) {
+  auto f = MakeForm();
+  MakeSources(*f);
+  Write("notes.txt", "my notes");
+  f->TxtISOLoc.Text = P("notes.txt");
+  prompter_.answers = {Answer::No};
+  for (int i = 0; i < 7; ++i) f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 7);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].title, "Replace File");
+  EXPECT_EQ(prompter_.messages[0].text.rfind("The file \"" + P("notes.txt") + "\" exists and is not an ISO image.", 0),
+            0u);
+  prompter_.answers = {Answer::Yes};
+  f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 8);
+  EXPECT_EQ(Read("notes.txt"), "my notes");  // nothing is written before Finish
 }
 
 TEST_F(WizardTest, EnablingRulesFollowTheCheckBoxes) {

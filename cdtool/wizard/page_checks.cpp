@@ -1,12 +1,87 @@
 #include "cdtool/wizard/page_checks.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
+#include "cdtool/build/iso_step.h"
 #include "cdtool/wizard/cd_folder_check.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 
 namespace kiv {
+
+namespace {
+
+// The program's data and work folders in the program folder.
+const char* const kProgramFolders[] = {"files", "drivers", "plugins", "dos", "help", "Temp", "cabs", "advtemp"};
+
+// The program's own files, in the program folder itself.
+const char* const kProgramFiles[] = {"discsmith", "bootsmith", "kivmax.exe", "bfi",         "cabarc",
+                                     "extract",   "expand",    "dfl",        "mkisofs",     "kivcd.ini",
+                                     "keyfile.txt", "keyfile2.txt", "Drivers.ini", "mkisofs.log", "makecd.sh",
+                                     "discsmith.lock", "bootsmith.lock"};
+
+// What an ISO at `iso` would overwrite that the builder needs or reads: its
+// programs and data in the program folder, or a folder the build copies from.
+// "" when nothing.
+std::string GuardedPlace(const std::string& iso, const SessionSettings& s, const PageContext& c) {
+  namespace fs = std::filesystem;
+  fs::path programFolder = fs::path(c.programFolder).lexically_normal();
+  if (!programFolder.has_filename()) programFolder = programFolder.parent_path();
+  for (const char* data : kProgramFolders) {
+    const std::string folder = JoinPath(c.programFolder, data);
+    if (IsSameOrInside(iso, folder)) return "the program's own folder \"" + folder + "\"";
+  }
+  const fs::path path(iso);
+  if (EqualsNoCase(path.parent_path().lexically_normal().string(), programFolder.string()))
+    for (const char* name : kProgramFiles)
+      if (EqualsNoCase(path.filename().string(), name)) return "the program's own file \"" + iso + "\"";
+  std::vector<std::string> read;
+  if (On(s.Main.Windows2K)) read.insert(read.end(), {s.Win2K_Info.SourceDir, s.Win2K_Info.SP_exe});
+  if (On(s.Main.Windows9x)) read.push_back(s.Win9x_Info.SourceDir);
+  if (On(s.Main.AdvancedTools)) {
+    if (On(s.AdvTools.Add_ERDCmdr)) read.push_back(s.AdvTools.ERDCmdr_Dir);
+    if (On(s.AdvTools.Add_BlueCon)) read.push_back(s.AdvTools.BlueCon_Dir);
+  }
+  if (On(s.Locations.kivUtils)) read.push_back(s.Locations.kivUtils_Dir);
+  if (On(s.Locations.AddFiles)) read.push_back(s.Locations.AddFiles_Dir);
+  for (const std::string& place : read)
+    if (!place.empty() && IsSameOrInside(iso, place)) return "\"" + place + "\", which the build copies from";
+  return "";
+}
+
+// Why no ISO can be written at `iso` ("" when it can): it is mastered under
+// a temporary name in the same folder, so that folder must take a new file.
+std::string IsoDestinationProblem(const std::string& iso) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (iso.empty() || iso.back() == '/') return "no file name";
+  if (fs::exists(iso, ec) && !fs::is_regular_file(iso, ec)) return "it is not a file";
+  const fs::path folder = fs::path(iso).parent_path();
+  if (!folder.empty() && !MakePath(folder.string())) return "the folder \"" + folder.string() + "\" cannot be made";
+  const std::string probe = PartialIsoPath(iso);
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return "";
+}
+
+}  // namespace
+
+bool LooksLikeIsoImage(const std::string& path) {
+  // An ISO 9660 volume descriptor at sector 16: "CD001" after its type byte.
+  std::ifstream in(path, std::ios::binary);
+  char id[5] = {};
+  in.seekg(16 * 2048 + 1);
+  return in.read(id, 5) && std::string(id, 5) == "CD001";
+}
 
 void FillPageDefaults(int step, SessionSettings& s, const PageContext& c) {
   switch (step) {
@@ -97,11 +172,14 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
       if (password.Protect && password.Password != password.Confirmation)
         fail("The Passwords don't Match - Reenter them");
       const std::string& iso = s.Main.ISOLocation;
+      const std::string guarded = GuardedPlace(iso, s, c);
       if (IsSameOrInside(iso, work))
         fail("The ISO file \"" + iso + "\" would be inside the work folder \"" + work +
              "\", which is rebuilt for every CD !\nSelect another destination");
-      else if (!CanCreateFile(iso))
-        fail("ISO File destination is not correct, check again");
+      else if (!guarded.empty())
+        fail("The ISO file \"" + iso + "\" would overwrite " + guarded + " !\nSelect another destination");
+      else if (const std::string why = IsoDestinationProblem(iso); !why.empty())
+        fail("ISO File destination is not correct, check again\n(" + why + ")");
       break;
     }
     default:

@@ -38,6 +38,11 @@ void FillPageDefaults(int step, SessionSettings& settings, const PageContext& co
 std::vector<PageProblem> CheckPage(int step, const SessionSettings& settings, const BootPassword& password,
                                    const PageContext& context);
 
+// Whether the file at `path` is an ISO image (an ISO 9660 volume descriptor
+// where one belongs). An existing file that is not one is not replaced by the
+// CD's image without asking.
+bool LooksLikeIsoImage(const std::string& path);
+
 // Pages 1 to 7 in turn, as Next walks them: the defaults filled in, and the
 // first problem with the page it was found on.
 struct PagesProblem {

@@ -115,6 +115,22 @@ TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
   problem = CheckAllPages(s, BootPassword{true, "a", "b"}, context);
   ASSERT_TRUE(problem);
   EXPECT_EQ(problem->page, 7);
+  // The ISO may not overwrite the program's programs and data, nor what the
+  // build reads; a place where no file can be made says why.
+  for (const auto& [iso, said] : std::vector<std::pair<std::string, std::string>>{
+           {P("bootsmith"), "would overwrite the program's own file"},
+           {P("KIVCD.INI"), "would overwrite the program's own file"},
+           {P("files/disklist.ini"), "would overwrite the program's own folder"},
+           {P("kiv_utilities/cd.iso"), "which the build copies from"},
+           {"/proc/no-such-place/cd.iso", "ISO File destination is not correct, check again\n(the folder"}}) {
+    s.Main.ISOLocation = iso;
+    problem = CheckAllPages(s, BootPassword{}, context);
+    ASSERT_TRUE(problem) << iso;
+    EXPECT_EQ(problem->page, 7);
+    EXPECT_NE(problem->problem.text.find(said), std::string::npos) << problem->problem.text;
+  }
+  s.Main.ISOLocation = P("my cd.iso");  // beside the programs is fine
+  EXPECT_FALSE(CheckAllPages(s, BootPassword{}, context));
   // Windows 2000/XP on: its folder is guessed on the CD-ROM drive and checked.
   s.Main.Windows2K = 1;
   s.Win2K_Info.SourceDir.clear();

@@ -162,11 +162,13 @@ SH
   cp "$iso" "$work/built.iso"
   session "$(as_usb "$work/built.iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" \
     "expect=Kiv Rescue Software" "absent=checksum error"
-  # Without the MBR boot code the build fails and keeps no ISO.
+  # Without the MBR boot code the rebuild fails; the previous ISO stays as it
+  # was and no piece of the new one is left.
   rm "$pf/files/isohdpfx.bin"
   if (cd "$pf" && ./discsmith --build >"$work/build2.out" 2>&1); then fail "a build without isohdpfx.bin succeeded"; fi
   grep -q "isohdpfx.bin is missing" "$work/build2.out" || { cat "$work/build2.out"; fail "no message names isohdpfx.bin"; }
-  [ ! -e "$iso" ] || fail "the ISO of the failed build is still there"
+  cmp -s "$iso" "$work/built.iso" || fail "the failed rebuild changed the previous ISO"
+  ! ls "$(dirname "$iso")"/.*.part >/dev/null 2>&1 || fail "the failed rebuild left its temporary image"
   ;;
 write_usb)
   cd_tree
