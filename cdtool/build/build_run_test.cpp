@@ -292,7 +292,11 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   EXPECT_TRUE(frame.finishEnabled);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 5);
-  EXPECT_EQ(run.Outcome().reason, "Not enough free space to complete the ISO file !!!");
+  // The reason quotes the tool's last words and names its log.
+  EXPECT_EQ(run.Outcome().reason,
+            "Not enough free space to complete the ISO file !!!; the mastering tool said: Scanning ./kivcd/boot / "
+            "genisoimage: No space left on device. Cannot write (all its output: " +
+                folder.P("mkisofs.log") + ")");
 }
 
 // One CD build per program folder: a second one while the first holds the
@@ -348,7 +352,8 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   EXPECT_TRUE(run.page9.LblAbort.Visible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
-  EXPECT_EQ(run.Outcome().reason, "the mastering tool ended with exit status 1");
+  EXPECT_EQ(run.Outcome().reason, "the mastering tool ended with exit status 1; the mastering tool said: "
+                                  "mkisofs: bad option (all its output: " + folder.P("mkisofs.log") + ")");
 }
 
 // The product key reaches the menu from the settings: exactly the groups

@@ -22,6 +22,26 @@ std::string PartialIsoPath(const std::string& isoPath) {
   return (iso.parent_path() / ("." + iso.filename().string() + "." + std::to_string(::getpid()) + ".part")).string();
 }
 
+namespace {
+
+// The last `count` non-empty lines of `text`, joined by " / ".
+std::string LastLines(const std::string& text, int count) {
+  std::vector<std::string> lines;
+  size_t end = text.size();
+  while (end > 0 && static_cast<int>(lines.size()) < count) {
+    size_t start = text.find_last_of("\r\n", end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    const std::string line = Trim(text.substr(start, end - start));
+    if (!line.empty()) lines.insert(lines.begin(), line);
+    end = start == 0 ? 0 : start - 1;
+  }
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : " / ") + line;
+  return joined;
+}
+
+}  // namespace
+
 void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO) {
   run.frame().SetCancelEnabled(false);
 
@@ -79,6 +99,9 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
     iso->log << TextPipe << "\r\n";
     iso->log.flush();
   }
+  // The last few lines the tool wrote: what it says when it fails.
+  iso->lastLines += TextPipe;
+  if (iso->lastLines.size() > 4096) iso->lastLines.erase(0, iso->lastLines.size() - 4096);
   ChunkEffect fx = ParseMkisofsChunk(TextPipe);
   if (fx.caption) run.SetSubStep(*fx.caption);
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
@@ -113,6 +136,12 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     if (ec) why = "the finished image could not be renamed to " + isoPath + ": " + ec.message();
   }
   if (!why.empty()) {
+    // What the tool itself said last, and where all of it is.
+    if (iso) {
+      const std::string said = LastLines(iso->lastLines, 3);
+      if (!said.empty()) why += "; the mastering tool said: " + said;
+      why += " (all its output: " + iso->logPath + ")";
+    }
     // A stop request ends the tool on purpose: that run is cancelled, not failed.
     if (!run.Stopped()) run.RecordFailure(why);
     run.page9.LblFinish.Caption = "   Operation Aborted";

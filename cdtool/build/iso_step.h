@@ -33,6 +33,7 @@ struct IsoRun {
   std::string partPath;     // <folder>/.<name>.<pid>.part, what the tool writes
   std::string logPath;      // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
+  std::string lastLines;    // the tail of the tool's output, for a failure's reason
 };
 
 // The temporary name an ISO is mastered under: hidden, in the same folder (so
