@@ -101,7 +101,13 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   if (!FileExists(settingsFile))
     std::fprintf(stderr, "discsmith: no settings file \"%s\": building with the wizard's defaults\n",
                  settingsFile.c_str());
-  SessionSettings settings = LoadSessionSettings(programFolder, platform);
+  std::string unreadable;
+  SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
+  if (!unreadable.empty()) {
+    std::fprintf(stderr, "discsmith: the settings file \"%s\" cannot be read as settings (%s); nothing built\n",
+                 settingsFile.c_str(), unreadable.c_str());
+    return 1;
+  }
 
   // The boot-menu password is never stored in the settings file; a build
   // without the wizard takes it from the environment.

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "common/file_ops.h"
+#include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
 
@@ -197,6 +198,18 @@ std::string Encoded(const Field& f, SessionSettings& s) {
 }
 
 }  // namespace
+
+std::string SettingsFileProblem(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(ResolvePath(path), bytes)) return "it cannot be read";
+  if (bytes.find('\0') != std::string::npos) return "it is not a text file";
+  const INIFile ini(ResolvePath(path));
+  for (const Field& f : Fields())
+    if (!ini.GetINIKey(f.section, f.key).empty()) return "";
+  // Not one value: an empty or foreign file, not one the wizard wrote.
+  if (bytes.find("[Main]") != std::string::npos) return "";
+  return "it holds none of the CD builder's settings";
+}
 
 SessionSettings ReadKivCdIni(const std::string& path) {
   const INIFile ini(ResolvePath(path));

@@ -87,6 +87,10 @@ std::string SettingsPath(const std::string& programFolder);
 // as 0). Not normalised.
 SessionSettings ReadKivCdIni(const std::string& path);
 
+// Why an existing settings file cannot be taken as the CD builder's settings
+// (not text, or none of its keys); "" when it can.
+std::string SettingsFileProblem(const std::string& path);
+
 // The file's exact bytes: padded key literals, quoted texts, CR LF.
 std::string KivCdIniText(const SessionSettings& settings);
 

@@ -42,7 +42,16 @@ FrmWin2KInfo& FrmCDBuild::Win2KInfo() {
 }
 
 void FrmCDBuild::Form_Load() {
-  if (FileExists(SettingsPath())) ReadKivCDINI();
+  if (FileExists(SettingsPath())) {
+    // A file the wizard cannot read as its settings is left as it is until
+    // the user ends the wizard with Finish.
+    if (const std::string why = SettingsFileProblem(SettingsPath()); !why.empty())
+      prompter_.Inform("The settings file \"" + SettingsPath() + "\" cannot be read as settings (" + why +
+                           "); the wizard starts from its defaults.",
+                       "Error", Icon::Exclamation);
+    else
+      ReadKivCDINI();
+  }
   ShowPage(0);
 }
 

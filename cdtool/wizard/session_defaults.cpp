@@ -26,9 +26,12 @@ SessionSettings DefaultSessionSettings(const std::string& programFolder, const P
   return s;
 }
 
-SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform) {
+SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform, std::string* problem) {
   const std::string path = SettingsPath(programFolder);
-  SessionSettings s = FileExists(path) ? ReadKivCdIni(path) : DefaultSessionSettings(programFolder, platform);
+  std::string why = FileExists(path) ? SettingsFileProblem(path) : "";
+  if (problem) *problem = why;
+  SessionSettings s = FileExists(path) && why.empty() ? ReadKivCdIni(path)
+                                                      : DefaultSessionSettings(programFolder, platform);
   NormaliseSettings(s);
   return s;
 }

@@ -14,7 +14,9 @@ class Platform;
 SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform);
 
 // The program folder's kivcd.ini when there is one, the defaults otherwise;
-// normalised either way.
-SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform);
+// normalised either way. A file that cannot be taken as settings gives the
+// defaults too, with the reason in `problem` (else "").
+SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform,
+                                    std::string* problem = nullptr);
 
 }  // namespace kiv

@@ -63,6 +63,32 @@ TEST_F(SessionValueTest, TheIsoPathIsTrimmedAndAbsoluteOnceLoaded) {
   EXPECT_EQ(form->IsoFile(), s.Main.ISOLocation);
 }
 
+// A file that is not the wizard's settings (empty, binary, something else's)
+// is said to be so; the wizard starts from the defaults and leaves the file
+// alone until Finish.
+TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
+  for (const std::string& garbage : {std::string(), std::string("\x7f" "ELF\0\0\1", 7), std::string("hello\nworld\n")}) {
+    Write("kivcd.ini", garbage);
+    prompter_.messages.clear();
+    std::string problem;
+    const SessionSettings s = LoadSessionSettings(P(""), platform_, &problem);
+    EXPECT_FALSE(problem.empty());
+    EXPECT_EQ(s.Main.Windows2K, 1) << "the defaults";
+    auto form = MakeForm();
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].text.rfind("The settings file \"" + P("kivcd.ini") + "\" cannot be read as settings (", 0),
+              0u)
+        << prompter_.messages[0].text;
+    EXPECT_EQ(form->ChkGet_Win2k.Value, 1);
+    EXPECT_EQ(Read("kivcd.ini"), garbage) << "not written before Finish";
+  }
+  // One key is enough to be settings.
+  Write("kivcd.ini", "[Main]\r\nWindows2K      = 0\r\n");
+  std::string problem;
+  EXPECT_EQ(LoadSessionSettings(P(""), platform_, &problem).Main.Windows2K, 0);
+  EXPECT_EQ(problem, "");
+}
+
 TEST_F(SessionValueTest, SetChangesTheNamedKeysThroughTheWizardsWriter) {
   ASSERT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "locations.kivutils=0", "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"}), 0);
   const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
