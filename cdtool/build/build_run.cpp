@@ -203,6 +203,8 @@ void BuildRun::CmdFinish_Click() {
   currentStep_ = 0;
   FinishApp();
   running_ = false;
+  // The finish page has nothing to cancel.
+  frame_.SetCancelEnabled(false);
   SettleOutcome();
   buildLock_.Release();
 
@@ -246,6 +248,9 @@ void BuildRun::CancelApp() {
   frame_.ShowPage(9);
   frame_.ShowHelp(10, false);
   NotifyChanged();
+  // The image is mastered under a temporary name, so ending the mastering
+  // tool loses nothing: its end notification removes the piece it wrote.
+  if (MKISOFSRunning && LaunchApp && LaunchApp->Running()) LaunchApp->Kill();
 }
 
 void BuildRun::StoreAnswerRecords() {

@@ -187,7 +187,8 @@ class BuildRun {
     bool BarVisible() const override { return run_.page10.BarSub_Step.Visible; }
     void SetCancelEnabled(bool enabled) override { run_.frame_.SetCancelEnabled(enabled); }
     void PumpEvents() override;
-    bool StopRequested() const override { return run_.stopped_; }
+    // A Cancel, like a stop request, ends a tree copy before its next file.
+    bool StopRequested() const override { return run_.stopped_ || run_.CancelCopy; }
 
    private:
     BuildRun& run_;

@@ -225,9 +225,10 @@ TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   run.CmdFinish_Click();
 
   EXPECT_EQ(view.cancels, 1);
-  // The copy ran to its end; step 2 has no mark, no later step ran.
-  EXPECT_TRUE(folder.Exists("kivcd/I386/FILE4.DL_"));
-  EXPECT_TRUE(folder.Exists("kivcd/I386/SETUPLDR.BIN"));
+  // The copy ended before its next file; step 2 has no mark, no later step ran.
+  EXPECT_TRUE(folder.Exists("kivcd/I386/FILE0.DL_"));
+  EXPECT_FALSE(folder.Exists("kivcd/I386/FILE4.DL_"));
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // a Cancel is no Fatal Error
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, "", "", "", ""}));
   EXPECT_TRUE(run.page10.LblMsg[1].Bold);
   EXPECT_FALSE(folder.Exists("kivcd/WINSETUP"));

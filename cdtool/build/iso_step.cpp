@@ -43,8 +43,6 @@ std::string LastLines(const std::string& text, int count) {
 }  // namespace
 
 void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO) {
-  run.frame().SetCancelEnabled(false);
-
   auto iso = std::make_unique<IsoRun>();
   iso->isoPath = AbsoluteIsoPath(ISOLocation);
   iso->partPath = PartialIsoPath(iso->isoPath);
@@ -135,7 +133,10 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     fs::rename(partPath, isoPath, ec);
     if (ec) why = "the finished image could not be renamed to " + isoPath + ": " + ec.message();
   }
-  if (!why.empty()) {
+  if (!why.empty() && (run.CancelCopy || run.Stopped())) {
+    // Cancelled or stopped on purpose: not a failure; the piece goes.
+    std::remove(partPath.c_str());
+  } else if (!why.empty()) {
     // What the tool itself said last, and where all of it is.
     if (iso) {
       const std::string said = LastLines(iso->lastLines, 3);

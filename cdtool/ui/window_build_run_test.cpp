@@ -17,6 +17,7 @@
 
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
+#include "cdtool/build/iso_step.h"
 #include "cdtool/wizard/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
@@ -262,30 +263,33 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
   EXPECT_EQ(shown.size(), 1u);
 }
 
-TEST_F(WindowBuildRun, ClosingWhileTheIsoIsWrittenWaitsForIt) {
-  // The ISO step cannot be cancelled: the close box says so and the run goes on.
-  // This mastering tool waits for the test's go before it writes the image.
-  bool tried = false, closed = true;
-  tools.Add("sh", [makecd = FakeMakeCd(tools, folder.dir), &tried](const FakeCommand& c) {
+// The ISO is mastered under a temporary name, so its step can be cancelled
+// like any other: Cancel ends the mastering tool, the previous ISO stays and
+// no piece of the new one is left.
+TEST_F(WindowBuildRun, CancelWhileTheIsoIsWrittenEndsTheToolAndKeepsThePreviousIso) {
+  WriteText(folder.P("cd.iso"), "the previous CD");
+  bool cancelled = false;
+  tools.Add("sh", [makecd = FakeMakeCd(tools, folder.dir), &cancelled](const FakeCommand& c) {
     FakeRun run = makecd(c);
-    run.runningUntil = [&tried] { return tried; };
+    run.runningUntil = [&cancelled] { return cancelled; };  // at work until then
     return run;
   });
   auto pump = form->OnPumpEvents;
   form->OnPumpEvents = [&] {
     pump();
-    if (!tried && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
-      closed = window->close();
-      tried = true;
+    if (!cancelled && form->ActiveBuild && form->ActiveBuild->run.MKISOFSRunning) {
+      window->Refresh();
+      Click("CmdCancel");
+      cancelled = true;
     }
   };
   Click("CmdFinish");
-  ASSERT_TRUE(tried);
-  EXPECT_FALSE(closed);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].rfind("Please Wait: ", 0), 0u) << shown[0];
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(form->LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(form->Outcome().kind, BuildOutcome::Kind::Cancelled);
+  EXPECT_EQ(folder.Read("cd.iso"), "the previous CD");
+  EXPECT_FALSE(std::filesystem::exists(PartialIsoPath(folder.P("cd.iso"))));
+  EXPECT_TRUE(shown.empty()) << shown.front();
 }
 
 TEST_F(WindowBuildRun, FinishAfterCancelDuringADiskSaysTheProgramEndsWhenTheDiskBuilderHasFinished) {

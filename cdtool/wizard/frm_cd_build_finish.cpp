@@ -82,13 +82,6 @@ void FrmCDBuild::CancelApp() {
 bool FrmCDBuild::Form_QueryUnload() {
   if (QuitRequested || !BuildRunning) return true;
   if (!Finished) {
-    if (!CmdCancel.Enabled) {
-      // The ISO step cannot be cancelled; closing now would leave it running unseen.
-      prompter_.Inform("The ISO file is being created and can no longer be cancelled.\n"
-                       "The window can be closed when it is done.",
-                       "Please Wait", Icon::Information);
-      return false;
-    }
     const Answer answer = prompter_.MsgBox(Message{"The rescue CD is being built.\nCancel the build and close the window?",
                                                    "Cancel Build", Icon::Question, Buttons::YesNo, 0, Answer::No});
     if (answer != Answer::Yes) return false;
