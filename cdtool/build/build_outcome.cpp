@@ -2,6 +2,17 @@
 
 namespace kiv {
 
+std::string MediumWarning(int64_t bytes) {
+  const std::string mb = std::to_string((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + " MB";
+  if (bytes > kDvdBytes)
+    return "The CD's files take " + mb +
+           ", more than a single-layer DVD (4.7 GB) holds: write the image to a USB stick or a double-layer DVD.";
+  if (bytes > kCdBytes)
+    return "The CD's files take " + mb + ", more than a CD (700 MB) holds: burn the image on a DVD or write it to "
+           "a USB stick.";
+  return "";
+}
+
 std::string BuildStepName(int step) {
   static const char* const kNames[] = {"Preparing the work folder",         "Creating kiv Boot Disks",
                                        "Inserting Windows 2000/XP/2003 Setup Files",
@@ -15,7 +26,8 @@ std::string BuildOutcome::Summary() const {
     case Kind::NotRun:
       return "Nothing built";
     case Kind::Made:
-      return "ISO image made: " + isoPath + " (" + std::to_string(isoSize) + " bytes)";
+      return "ISO image made: " + isoPath + " (" + std::to_string(isoSize) + " bytes)" +
+             (note.empty() ? "" : ". " + note);
     case Kind::Cancelled:
       return "Build cancelled; no ISO image made";
     case Kind::Failed:

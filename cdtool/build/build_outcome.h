@@ -19,12 +19,21 @@ struct BuildOutcome {
   int64_t isoSize = 0;
   int step = 0;
   std::string reason;
+  std::string note;  // for a made ISO: a word on the medium it needs, if not a CD
 
   bool Made() const { return kind == Kind::Made; }
   // One line for a console or a log: "ISO image made: <path> (<size> bytes)",
   // "Build cancelled", or "Build failed at step N (<step name>): <reason>".
   std::string Summary() const;
 };
+
+// What a medium holds: a CD of 80 minutes, a single-layer DVD.
+inline constexpr int64_t kCdBytes = 700ll * 1024 * 1024;
+inline constexpr int64_t kDvdBytes = 4700ll * 1000 * 1000;
+
+// What to tell the user about an image of `bytes`: "" when it fits a CD;
+// otherwise which medium it needs.
+std::string MediumWarning(int64_t bytes);
 
 // Names of the step lines 1-5 (step 0: preparing the work folder).
 std::string BuildStepName(int step);

@@ -304,6 +304,7 @@ void BuildRun::SettleOutcome() {
   }
   outcome_.kind = BuildOutcome::Kind::Made;
   outcome_.isoSize = static_cast<int64_t>(size);
+  outcome_.note = MediumWarning(outcome_.isoSize);
 }
 
 void BuildRun::FinishApp() {

@@ -124,6 +124,8 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
     return 1;
   }
 
+  if (const std::string warning = MediumWarning(EstimatedCdBytes(settings, programFolder)); !warning.empty())
+    std::fprintf(stderr, "discsmith: %s\n", warning.c_str());
   const std::string& iso = settings.Main.ISOLocation;
   if (!yes && FileExists(iso) && !LooksLikeIsoImage(iso)) {
     std::fprintf(stderr,

@@ -1,5 +1,6 @@
 #include "cdtool/wizard/frm_cd_build.h"
 
+#include "cdtool/wizard/cd_folder_check.h"
 #include "cdtool/wizard/page_checks.h"
 #include "common/desktop_open.h"
 #include "common/file_ops.h"
@@ -167,6 +168,9 @@ void FrmCDBuild::CmdNext_Click() {
       if (answer != Answer::Yes) stay = true;
     }
     TxtSummery.Text = GenerateSummery();
+    // Too much for a CD: said below the summary, before anything is built.
+    if (const std::string warning = MediumWarning(EstimatedCdBytes(values, programFolder_)); !warning.empty())
+      TxtSummery.Text += "\r\n\r\n" + warning;
   }
 
   if (stay) --Step;

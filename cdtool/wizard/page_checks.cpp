@@ -75,6 +75,22 @@ std::string IsoDestinationProblem(const std::string& iso) {
 
 }  // namespace
 
+int64_t EstimatedCdBytes(const SessionSettings& s, const std::string& programFolder) {
+  std::vector<std::string> copied = {JoinPath(programFolder, NativePath("files\\kivcd"))};
+  if (On(s.Main.Windows2K)) copied.push_back(s.Win2K_Info.SourceDir);
+  if (On(s.Main.Windows9x)) copied.push_back(s.Win9x_Info.SourceDir);
+  if (On(s.Main.AdvancedTools)) {
+    if (On(s.AdvTools.Add_ERDCmdr)) copied.push_back(s.AdvTools.ERDCmdr_Dir);
+    if (On(s.AdvTools.Add_BlueCon)) copied.push_back(s.AdvTools.BlueCon_Dir);
+  }
+  if (On(s.Locations.kivUtils)) copied.push_back(s.Locations.kivUtils_Dir);
+  if (On(s.Locations.AddFiles)) copied.push_back(s.Locations.AddFiles_Dir);
+  int64_t total = 0;
+  for (const std::string& folder : copied)
+    if (!folder.empty()) total += FolderBytes(ResolvePath(folder));
+  return total;
+}
+
 bool LooksLikeIsoImage(const std::string& path) {
   // An ISO 9660 volume descriptor at sector 16: "CD001" after its type byte.
   std::ifstream in(path, std::ios::binary);

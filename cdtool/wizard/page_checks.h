@@ -3,6 +3,7 @@
 // value, so the window and `--build` decide alike. Leaving a page may also
 // fill fields the next page shows with their defaults (the CD-ROM drive's
 // I386 or WIN98 folder, the program folder's utilities folders).
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ void FillPageDefaults(int step, SessionSettings& settings, const PageContext& co
 // check.
 std::vector<PageProblem> CheckPage(int step, const SessionSettings& settings, const BootPassword& password,
                                    const PageContext& context);
+
+// About how many bytes the CD of these settings will take: the template and
+// every folder the build copies (the boot images are left out: a few MB).
+int64_t EstimatedCdBytes(const SessionSettings& settings, const std::string& programFolder);
 
 // Whether the file at `path` is an ISO image (an ISO 9660 volume descriptor
 // where one belongs). An existing file that is not one is not replaced by the

@@ -89,6 +89,36 @@ TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
   EXPECT_EQ(problem, "");
 }
 
+// A CD whose files do not fit a CD is said so on the summary page, before
+// anything is built (the outcome line of a made image says the same).
+TEST_F(SessionValueTest, TheSummarySaysWhenTheFilesNeedADvdOrAStick) {
+  EXPECT_EQ(MediumWarning(kCdBytes), "");
+  EXPECT_NE(MediumWarning(kCdBytes + 1).find("more than a CD (700 MB) holds"), std::string::npos);
+  EXPECT_NE(MediumWarning(kDvdBytes + 1).find("more than a single-layer DVD (4.7 GB) holds"), std::string::npos);
+  BuildOutcome made;
+  made.kind = BuildOutcome::Kind::Made;
+  made.isoPath = "/x.iso";
+  made.isoSize = kCdBytes + 1;
+  made.note = MediumWarning(made.isoSize);
+  EXPECT_NE(made.Summary().find("(734003201 bytes). The CD's files take 701 MB, more than a CD"), std::string::npos)
+      << made.Summary();
+
+  auto form = MakeForm();
+  form->SetCheck(form->ChkGet_Win2k, 0);
+  form->SetCheck(form->ChkGet_Win9x, 0);
+  form->SetCheck(form->ChkAddFiles, 0);
+  form->TxtUtils_Loc.Text = P("utils");
+  form->TxtISOLoc.Text = P("cd.iso");
+  Write("utils/big.bin", "");
+  std::filesystem::resize_file(P("utils/big.bin"), 800ll * 1024 * 1024);  // sparse
+  for (int i = 0; i < 8 && form->Step < 8; ++i) form->CmdNext_Click();
+  ASSERT_EQ(form->Step, 8) << (prompter_.messages.empty() ? "" : prompter_.messages.back().text);
+  EXPECT_NE(form->TxtSummery.Text.find("The CD's files take 800 MB, more than a CD (700 MB) holds: burn the image on "
+                                       "a DVD or write it to a USB stick."),
+            std::string::npos)
+      << form->TxtSummery.Text;
+}
+
 TEST_F(SessionValueTest, SetChangesTheNamedKeysThroughTheWizardsWriter) {
   ASSERT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "locations.kivutils=0", "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"}), 0);
   const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
