@@ -117,6 +117,11 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
   }
   wizard.SelectedDisk = row;
 
+  // The entry's image file must stay in the program folder, even when the
+  // command line names the target: the catalogue is refused as a whole
+  // before the disk definition copies anything.
+  if (wizard.RefuseCatalogueFile()) return end(1);
+
   const std::string lower = ToLower(o.DiskName);
   status("Processing " + lower + ".ini file ...");
   if (!wizard.Init_Lists(lower + ".ini") || wizard.BuildCancelled) return end(1);

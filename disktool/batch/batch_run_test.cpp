@@ -216,5 +216,49 @@ TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
   EXPECT_FALSE(wizard.pf.Exists("cabs"));
 }
 
+// Every entry of the program folder, relative, for "nothing was written";
+// without the DOS working copy files\dos, which every run makes anew first.
+std::vector<std::string> Listing(const std::string& root) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string rel = std::filesystem::relative(e.path(), root).string();
+    if (rel != "files/dos" && rel.rfind("files/dos/", 0) != 0) out.push_back(rel);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The catalogue's image file is written unasked: one that leaves the program
+// folder refuses the run before the disk definition copies anything, and the
+// user's file there is not touched.
+TEST(RunBatch, CatalogueImageFileOutsideTheProgramFolderIsRefused) {
+  const TestTempDir homeDir;
+  const std::string notes = homeDir.Path() + "/notes.txt";
+  for (const std::string& value : {notes, std::string("../x.img")}) {
+    SCOPED_TRACE(value);
+    WriteTestFile(notes, "the user's notes\n");
+    Batch b;
+    std::string catalogue = b.pf.Read("files/disklist.ini");
+    catalogue.replace(catalogue.find("file=plain.img"), 14, "file=" + value);
+    b.pf.Write("files/disklist.ini", catalogue);
+    const auto before = Listing(b.pf.root);
+
+    EXPECT_NE(b.Run(Disk("plain")), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Disk Catalogue");
+    EXPECT_NE(m.text.find(b.pf.Path("files/disklist.ini")), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("entry [1] (plain)"), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("\"" + value + "\""), std::string::npos) << m.text;
+    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_FALSE(std::filesystem::exists(b.pf.root + "/../x.img"));
+    EXPECT_TRUE(b.w->tools.commands_ran.empty());
+    EXPECT_EQ(std::find(b.wait.statuses.begin(), b.wait.statuses.end(), "Processing plain.ini file ..."),
+              b.wait.statuses.end());
+    EXPECT_EQ(Listing(b.pf.root), before) << "nothing written in the program folder";
+    EXPECT_FALSE(b.wait.visible);
+  }
+}
+
 }  // namespace
 }  // namespace kiv
