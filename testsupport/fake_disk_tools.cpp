@@ -91,8 +91,14 @@ FakeRun FakeCabarc(const FakeCommand& command) {
 }
 
 FakeRun FakeBfi(const FakeCommand& command) {
+  // As large as the real tool's image, so a later run sees an earlier image.
+  size_t size = 1474560;
+  for (const std::string& arg : command.argv)
+    if (arg == "-t=288") size = 2949120;
+  std::string image(size, '\0');
+  image.replace(0, 6, "image\n");
   for (const std::string& arg : command.argv) {
-    if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), "image\n")) return {};
+    if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), image)) return {};
   }
   return Failed("bfi: no image written");
 }

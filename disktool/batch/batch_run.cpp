@@ -62,6 +62,22 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
       prompter.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
       return 1;
     }
+    // A file that is not an earlier image of this kind (a document, an image
+    // of the other size) is replaced only when the user says so; where nobody
+    // can be asked, it is kept and the run refused.
+    bool folderThere = false;
+    const std::string there = ExistingTargetText(BatchDestination(folder, o.Target), o.ImageType == 2, &folderThere);
+    if (!there.empty()) {
+      const std::string again = "\r\n\r\nChoose another target for the image.";
+      if (folderThere || !prompter.CanAsk()) {
+        prompter.MsgBox(Message{there + (folderThere ? "" : " It is not replaced without asking.") + again,
+                                kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+        return 1;
+      }
+      const Answer a = prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?",
+                                               kReplaceTargetTitle, Icon::Exclamation, Buttons::YesNo, 0, Answer::No});
+      if (a != Answer::Yes) return 1;
+    }
   }
 
   // Whatever the engine puts on the wait window's line (its build stages,
@@ -116,6 +132,11 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
     return 1;
   }
   wizard.SelectedDisk = row;
+
+  // The entry's image file must stay in the program folder, even when the
+  // command line names the target: the catalogue is refused as a whole
+  // before the disk definition copies anything.
+  if (wizard.RefuseCatalogueFile()) return end(1);
 
   const std::string lower = ToLower(o.DiskName);
   status("Processing " + lower + ".ini file ...");

@@ -216,5 +216,128 @@ TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
   EXPECT_FALSE(wizard.pf.Exists("cabs"));
 }
 
+// Every entry of the program folder, relative, for "nothing was written";
+// without the DOS working copy files\dos, which every run makes anew first.
+std::vector<std::string> Listing(const std::string& root) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string rel = std::filesystem::relative(e.path(), root).string();
+    if (rel != "files/dos" && rel.rfind("files/dos/", 0) != 0) out.push_back(rel);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The catalogue's image file is written unasked: one that leaves the program
+// folder refuses the run before the disk definition copies anything, and the
+// user's file there is not touched.
+TEST(RunBatch, CatalogueImageFileOutsideTheProgramFolderIsRefused) {
+  const TestTempDir homeDir;
+  const std::string notes = homeDir.Path() + "/notes.txt";
+  for (const std::string& value : {notes, std::string("../x.img")}) {
+    SCOPED_TRACE(value);
+    WriteTestFile(notes, "the user's notes\n");
+    Batch b;
+    std::string catalogue = b.pf.Read("files/disklist.ini");
+    catalogue.replace(catalogue.find("file=plain.img"), 14, "file=" + value);
+    b.pf.Write("files/disklist.ini", catalogue);
+    const auto before = Listing(b.pf.root);
+
+    EXPECT_NE(b.Run(Disk("plain")), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Disk Catalogue");
+    EXPECT_NE(m.text.find(b.pf.Path("files/disklist.ini")), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("entry [1] (plain)"), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("\"" + value + "\""), std::string::npos) << m.text;
+    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_FALSE(std::filesystem::exists(b.pf.root + "/../x.img"));
+    EXPECT_TRUE(b.w->tools.commands_ran.empty());
+    EXPECT_EQ(std::find(b.wait.statuses.begin(), b.wait.statuses.end(), "Processing plain.ini file ..."),
+              b.wait.statuses.end());
+    EXPECT_EQ(Listing(b.pf.root), before) << "nothing written in the program folder";
+    EXPECT_FALSE(b.wait.visible);
+  }
+}
+
+// A target named on the command line that holds something other than a
+// floppy image of the size asked for is replaced only when the user says Yes;
+// without a terminal nobody can, and the run is refused.
+TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
+  const TestTempDir homeDir;
+  const std::string notes = homeDir.Path() + "/notes.txt";
+  auto runOn = [&](Batch& b, const std::string& target, int imageType) {
+    BatchOptions o = Disk("plain", target);
+    o.ImageType = imageType;
+    return b.Run(o);
+  };
+
+  {  // No terminal: refused with the file named, before anything is built.
+    WriteTestFile(notes, "the user's notes\n");
+    Batch b;
+    b.w->prompter.canAsk = false;
+    EXPECT_NE(runOn(b, notes, 1), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Target");
+    EXPECT_EQ(m.icon, Icon::Critical);
+    EXPECT_EQ(m.buttons, Buttons::OK);
+    EXPECT_NE(m.text.find("The target " + notes + " already exists and is not a 1.44 MB floppy image "
+                          "(1,474,560 bytes)."), std::string::npos) << m.text;
+    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_TRUE(b.wait.statuses.empty());
+    EXPECT_TRUE(b.w->tools.commands_ran.empty());
+  }
+  {  // Asked, No: kept, nothing built.
+    Batch b;
+    b.w->prompter.answers = {Answer::No};
+    EXPECT_NE(runOn(b, notes, 1), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Replace Existing File");
+    EXPECT_EQ(m.buttons, Buttons::YesNo);
+    EXPECT_EQ(m.nonInteractive, Answer::No);
+    EXPECT_NE(m.text.find(notes), std::string::npos) << m.text;
+    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_TRUE(b.wait.statuses.empty());
+    EXPECT_TRUE(b.w->tools.commands_ran.empty());
+  }
+  {  // Asked, Yes: the image replaces it.
+    Batch b;
+    b.w->prompter.answers = {Answer::Yes};
+    EXPECT_EQ(runOn(b, notes, 1), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(notes), 1474560u);
+  }
+  {  // Now a 1.44 MB image: rebuilt without a question; a 2.88 MB run asks.
+    Batch b;
+    EXPECT_EQ(runOn(b, notes, 0), 0);
+    EXPECT_EQ(runOn(b, notes, 1), 0);
+    EXPECT_TRUE(b.w->prompter.messages.empty());
+    b.w->prompter.canAsk = false;
+    EXPECT_NE(runOn(b, notes, 2), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    EXPECT_NE(b.w->prompter.messages[0].text.find("2.88 MB floppy image (2,949,120 bytes)"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(notes), 1474560u);
+  }
+  {  // In the program folder too: an ".img" that is no image of the size.
+    Batch b;
+    b.pf.Write("old.img", "short");
+    b.w->prompter.canAsk = false;
+    EXPECT_NE(runOn(b, "old.img", 1), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    EXPECT_NE(b.w->prompter.messages[0].text.find(b.pf.Path("old.img")), std::string::npos);
+    EXPECT_EQ(b.pf.Read("old.img"), "short");
+  }
+  {  // A folder is no file to replace, asked or not.
+    Batch b;
+    EXPECT_NE(runOn(b, homeDir.Path(), 1), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    EXPECT_EQ(b.w->prompter.messages[0].title, "Invalid Target");
+    EXPECT_NE(b.w->prompter.messages[0].text.find(homeDir.Path() + " is a folder"), std::string::npos);
+    EXPECT_TRUE(b.w->tools.commands_ran.empty());
+  }
+}
+
 }  // namespace
 }  // namespace kiv

@@ -7,6 +7,7 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "common/prompter.h"
 #include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/wizard/builder_session.h"
 
@@ -98,13 +99,30 @@ void FrmWizard::SetChkNDISValue(int value) {
 void FrmWizard::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
 void FrmWizard::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
 
+// The text is checked first, then where the path really leads, so a symbolic
+// link in the program folder cannot carry the image out of it either.
+bool FrmWizard::RefuseCatalogueFile() {
+  const int section = SelectedDisk - 1;
+  const std::string file = Catalogue.Entry(section).File;
+  if (StaysInside(file)) {
+    const std::string target = ResolvePathPrefix(JoinPath(programFolder_, NativePath(file)));
+    if (!RealPathWithin(programFolder_, target).empty()) return false;
+  }
+  prompter_.MsgBox(Message{"The image file \"" + file + "\" of the entry [" + std::to_string(section) + "] (" +
+                               SelectedDiskName() + ") in " + Catalogue.Path() +
+                               " leaves the program folder." + "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
+                           "Invalid Disk Catalogue", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  CancelApp();
+  return true;
+}
+
 void FrmWizard::GetDiskAndDriverSettings() {
+  if (RefuseCatalogueFile()) return;
   const DiskEntry entry = Catalogue.Entry(SelectedDisk - 1);
   const std::string diskIni = ToLower(SelectedDiskName()) + ".ini";
 
-  // 1. Destination.
-  const std::string& file = entry.File;
-  TxtDest = IsAbsolutePath(file) ? NativePath(file) : JoinPath(programFolder_, NativePath(file));
+  // 1. Destination, inside the program folder (RefuseCatalogueFile).
+  TxtDest = JoinPath(programFolder_, NativePath(entry.File));
 
   // 2. SCSI class. An unavailable box is greyed: disabled and unchecked.
   if (FolderExists(Resolve("drivers\\aspi"))) {

@@ -89,7 +89,7 @@ class DriverSettings : public ::testing::Test {
              "[Disks_List]\r\nCount=3\r\n"
              "[0]\r\nfile=BootDisk.img\r\n"
              "[1]\r\nName=Both\r\nfile=out\\both.img\r\naspi=1\r\nndis=1\r\n"
-             "[2]\r\nName=odi\r\nfile=/abs/odi.img\r\nndis=1\r\nnetw=1\r\n"
+             "[2]\r\nName=odi\r\nfile=images/odi.img\r\nndis=1\r\nnetw=1\r\n"
              "[3]\r\nName=plain\r\nfile=plain.img\r\n");
     pf.Write("files/both.ini", "[Copy_Files]\r\n[DefaultDrivers]\r\nndis\\ rtl8139.cab \r\nnonsense line\r\n[Other]\r\nASPI\\ASPIGEN.CAB\r\n");
     pf.Write("files/odi.ini", "[DefaultDrivers]\r\nODI32\\PCNTNW.CAB\r\nNDIS\\NE2000.CAB\r\n");
@@ -133,7 +133,7 @@ TEST_F(DriverSettings, DefaultsNarrowExactlyTheKindsTheDiskUses) {
 TEST_F(DriverSettings, OdiWinsOverNdis) {
   w.form.SelectedDisk = 3;
   w.form.GetDiskAndDriverSettings();
-  EXPECT_EQ(w.form.TxtDest, "/abs/odi.img");
+  EXPECT_EQ(w.form.TxtDest, pf.Path("images/odi.img"));
   EXPECT_EQ(w.form.ChkNDIS.Value, 1);
   EXPECT_EQ(w.form.ChkNDIS.Caption, "Network adapters drivers (ODI16/32)");
   EXPECT_EQ(w.form.NetFamily, NetDriverFamily::ODI);
@@ -167,6 +167,63 @@ TEST_F(DriverSettings, UnusedClassesAndMissingFoldersAreGreyed) {
   EXPECT_FALSE(w.form.CmdSelASPI.Enabled);
   EXPECT_FALSE(w.form.ChkNDIS.Enabled);
   EXPECT_FALSE(w.form.CmdSelNDIS.Enabled);
+}
+
+// The batch run writes the entry's image file unasked, so "file=" is kept in
+// the program folder as the disk definitions' paths are: a value that is
+// absolute, climbs out, or leads out through a symbolic link is refused with
+// the catalogue, the entry and the value named, and the build is cancelled.
+TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
+  const TestTempDir outsideDir;
+  const std::string outside = outsideDir.Path() + "/notes.txt";
+  WriteTestFile(outside, "the user's notes\n");
+  for (const std::string& value : {outside, std::string("../x.img"), std::string("out\\..\\..\\x.img"),
+                                  std::string("\\x.img"), std::string("C:\\x.img"), std::string("link/x.img")}) {
+    SCOPED_TRACE(value);
+    ProgramFolder pf;
+    pf.SeedBase();
+    std::filesystem::create_directory_symlink(outsideDir.Path(), pf.Path("link"));
+    pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
+                                   "[1]\r\nName=kivsoftware\r\nfile=" + value + "\r\n");
+    Wizard w(pf);
+    w.form.InitApp();
+    w.form.Fill_DiskList();
+    w.form.SelectedDisk = 2;
+    w.form.TxtDest = "unchanged";
+    EXPECT_TRUE(w.form.RefuseCatalogueFile());
+    ASSERT_EQ(w.prompter.messages.size(), 1u);
+    const Message& m = w.prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Disk Catalogue");
+    EXPECT_EQ(m.icon, Icon::Critical);
+    EXPECT_EQ(m.text, "The image file \"" + value + "\" of the entry [1] (kivsoftware) in " +
+                          pf.Path("files/disklist.ini") +
+                          " leaves the program folder.\r\n\r\nThe Kiv Disk Builder Can't Continue !");
+    EXPECT_TRUE(w.form.BuildCancelled);
+    EXPECT_EQ(w.form.LblFinish, "Operation canceled");
+
+    // The settings step refuses it too, and never takes it as the destination.
+    w.form.BuildCancelled = false;
+    w.form.GetDiskAndDriverSettings();
+    EXPECT_EQ(w.prompter.messages.size(), 2u);
+    EXPECT_TRUE(w.form.BuildCancelled);
+    EXPECT_EQ(w.form.TxtDest, "unchanged");
+  }
+  EXPECT_EQ(ReadTestFile(outside), "the user's notes\n");
+
+  // Paths that stay inside are fine, the custom entry's as well.
+  ProgramFolder pf;
+  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
+                                 "[1]\r\nName=kivsoftware\r\nfile=images\\soft.img\r\n");
+  Wizard w(pf);
+  w.form.Fill_DiskList();
+  for (int row : {1, 2}) {
+    w.form.SelectedDisk = row;
+    EXPECT_FALSE(w.form.RefuseCatalogueFile()) << row;
+  }
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_EQ(w.form.TxtDest, pf.Path("images/soft.img"));
+  EXPECT_TRUE(w.prompter.messages.empty());
+  EXPECT_FALSE(w.form.BuildCancelled);
 }
 
 }  // namespace

@@ -54,4 +54,19 @@ std::string ImageTargetProblem(const std::string& programFolder, const std::stri
   return "";
 }
 
+std::string ExistingTargetText(const std::string& destination, bool image288, bool* folder) {
+  if (folder) *folder = false;
+  const std::string path = ResolvePathPrefix(NativePath(destination));
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return "";
+  const long long size = image288 ? kImage288Bytes : kImage144Bytes;
+  if (S_ISREG(st.st_mode) && st.st_size == size) return "";
+  if (S_ISDIR(st.st_mode)) {
+    if (folder) *folder = true;
+    return "The target " + destination + " is a folder, not a file.";
+  }
+  return "The target " + destination + " already exists and is not a " +
+         (image288 ? "2.88 MB floppy image (2,949,120 bytes)" : "1.44 MB floppy image (1,474,560 bytes)") + ".";
+}
+
 }  // namespace kiv

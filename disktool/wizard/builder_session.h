@@ -142,6 +142,14 @@ class FrmWizard : public BuilderSession {
 
   // ---- catalogue and definitions ----
   void Fill_DiskList();
+  // The selected entry's image file ("file=") must lead into the program
+  // folder, as a disk definition's paths must: the batch run writes the image
+  // there unasked. True when it does not (the message names the catalogue, the
+  // entry and the value, and the build is cancelled). Checked before the
+  // build's first step writes anything, and again where the value is used.
+  bool RefuseCatalogueFile();
+  // The selected entry's destination and driver classes; the build is
+  // cancelled when its image file leads out of the program folder.
   void GetDiskAndDriverSettings();
   // Executes files/<InitFile>; false when the build was cancelled.
   bool Init_Lists(const std::string& InitFile);

@@ -71,6 +71,9 @@ void WizardFlow::NextWork() {
     for (size_t i = 0; i < form_.LV_Disk.size(); ++i) {
       if (form_.LV_Disk[i].Selected) form_.SelectedDisk = static_cast<int>(i) + 1;
     }
+    // A catalogue entry whose image would be written outside the program
+    // folder ends the run before its definition copies anything.
+    if (form_.RefuseCatalogueFile()) return;
     if (!form_.Init_Lists(ToLower(form_.SelectedDiskName()) + ".ini") || form_.BuildCancelled) return;
     form_.LblStatus = "Please Wait ... Preparing Default Drivers Settings";
     if (form_.Changed) form_.Changed();

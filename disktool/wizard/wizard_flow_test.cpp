@@ -93,6 +93,28 @@ TEST(WizardFlow, CatalogueDiskWithoutSetupWinAndHelpFollowing) {
   EXPECT_EQ(walk.topics.back(), 1330);
 }
 
+// A catalogue entry whose image file leaves the program folder ends the run
+// at Next on the disk page, before the disk definition copies anything.
+TEST(WizardFlow, CatalogueImageFileOutsideTheProgramFolderCancels) {
+  Walk walk;
+  std::string catalogue = walk.pf.Read("files/disklist.ini");
+  catalogue.replace(catalogue.find("file=plain.img"), 14, "file=../../plain.img");
+  walk.pf.Write("files/disklist.ini", catalogue);
+  walk.flow->CmdNext_Click();
+  walk.Choose(2);
+  walk.flow->CmdNext_Click();
+  EXPECT_EQ(walk.w->form.CurrentPage, 6);
+  EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
+  ASSERT_EQ(walk.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(walk.w->prompter.messages[0].title, "Invalid Disk Catalogue");
+  EXPECT_NE(walk.w->prompter.messages[0].text.find("\"../../plain.img\" of the entry [1] (plain)"),
+            std::string::npos);
+  EXPECT_FALSE(walk.pf.Exists("cabs/IO.SYS"));
+  walk.flow->CmdFinish_Click();
+  EXPECT_EQ(walk.ends, 1);
+  EXPECT_TRUE(walk.w->tools.commands_ran.empty());
+}
+
 TEST(WizardFlow, FinishBuildsOnceThenEnds) {
   Walk walk;
   walk.NextToFinish(2);

@@ -188,6 +188,17 @@ full_path_target)
   size_is "$out/x.img" 1474560
   fat_ok "$out/x.img"
   [ ! -e "$prog/kivstart.img" ] || fail "the image went to the program folder"
+  # An existing file that is no 1.44 MB image is not replaced unasked, and
+  # with stdin not a terminal nobody can be asked.
+  printf 'my notes\n' >"$out/notes.txt"
+  run -t 144 kivsoftware "$out/notes.txt"
+  [ $rc -ne 0 ] || fail "a target that is not an image exits 0"
+  has "Invalid Target: The target $out/notes.txt already exists and is not a 1.44 MB floppy image"
+  lacks "Getting a list of Disks Configuration ..."
+  [ "$(cat "$out/notes.txt")" = "my notes" ] || fail "notes.txt was overwritten"
+  # The earlier image is rebuilt without a question.
+  run -t 144 kivsoftware "$out/x.img"
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "rebuilding an image exits $rc"; }
   # Targets that would destroy a file of the program or lose the image.
   cp "$prog/bootsmith" "$tmp/bootsmith.before"
   cp "$prog/files/disklist.ini" "$tmp/disklist.before"

@@ -249,6 +249,54 @@ TEST_F(BfiTest, TreeThatDoesNotFitIsRefusedAndLeavesNothing) {
                  exact.string()}).code, 0);
 }
 
+// DOS opens its devices under these names in every folder, so a file named
+// like one could never be read from the floppy: the tree is refused with the
+// file named, and an image already there stays as it was.
+TEST_F(BfiTest, DosDeviceNamesInTheTreeAreRefusedAndLeaveTheImageAlone) {
+  fs::path image = dir_ / "out" / "dev.img";
+  int n = 0;
+  struct Case {
+    std::string file;   // made in the tree
+    std::string named;  // in the message: the file, or the folder that is a device name
+  };
+  for (const Case& c : std::vector<Case>{{"CON.TXT", "CON.TXT"},
+                                         {"nul", "nul"},
+                                         {"Aux", "Aux"},
+                                         {"PRN.DAT", "PRN.DAT"},
+                                         {"com1", "com1"},
+                                         {"COM4.SYS", "COM4.SYS"},
+                                         {"lpt1.doc", "lpt1.doc"},
+                                         {"LPT3", "LPT3"},
+                                         {"drivers/net/Con.Ini", "drivers/net/Con.Ini"},
+                                         {"Nul/readme.txt", "Nul"}}) {
+    const std::string& rel = c.file;
+    fs::path tree = dir_ / ("tree" + std::to_string(n++));
+    WriteFile(tree / "IO.SYS", "io");
+    WriteFile(tree / "COMMAND.COM", "command");
+    WriteFile(tree / rel, "device?");
+    fs::remove(image);
+    RunResult r = Bfi("144", image, tree);
+    EXPECT_NE(r.code, 0) << rel;
+    EXPECT_NE(r.err.find(c.named + ":"), std::string::npos) << rel << ": " << r.err;
+    EXPECT_NE(r.err.find("DOS device"), std::string::npos) << rel << ": " << r.err;
+    EXPECT_TRUE(fs::is_empty(dir_ / "out")) << rel << ": no image and no temporary file";
+
+    WriteFile(image, "previous image");
+    EXPECT_NE(Bfi("288", image, tree).code, 0) << rel;
+    EXPECT_EQ(ReadFile(image), "previous image") << rel;
+  }
+
+  // Names that merely begin like a device are ordinary files.
+  fs::path tree = dir_ / "fine";
+  for (const char* name : {"CONFIG.SYS", "console.txt", "NULL", "COM5", "LPT4.DOC", "auxiliary"})
+    WriteFile(tree / name, name);
+  fs::remove(image);
+  RunResult ok = Bfi("144", image, tree);
+  ASSERT_EQ(ok.code, 0) << ok.err;
+  ExpectFsckClean(image);
+  ExpectSameTree(image, tree);
+}
+
 TEST_F(BfiTest, SourceDateEpochGivesByteIdenticalImages) {
   fs::path tree = BootTree(20000);
   const std::string epoch = "SOURCE_DATE_EPOCH=1000000000";  // 2001-09-09 01:46:40 UTC

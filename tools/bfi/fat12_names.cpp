@@ -78,10 +78,23 @@ std::string CheckLongName(const std::string& name) {
   }
   if (name.back() == '.' || name.back() == ' ')
     return "a FAT name cannot end in a dot or a space";
+  if (IsDosDeviceName(name))
+    return "a DOS device name; DOS opens the device, not the file, under this name";
   std::u16string wide;
   if (!Utf8ToUtf16(name, wide)) return "the name is not valid UTF-8";
   if (wide.size() > 255) return "the name is longer than 255 characters";
   return {};
+}
+
+bool IsDosDeviceName(const std::string& name) {
+  // DOS matches the name before the extension; blanks before the dot are
+  // padding in an 8.3 entry ("CON .TXT" is CON too).
+  std::string base = FoldCase(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1",
+                             "LPT2", "LPT3"})
+    if (base == device) return true;
+  return false;
 }
 
 bool IsPlainShortName(const std::string& name) {

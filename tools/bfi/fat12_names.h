@@ -17,8 +17,14 @@ std::string FoldCase(std::string text);
 
 // Why `name` cannot be stored on a FAT disk at all (empty when it can): empty,
 // "." or "..", control characters or one of "*:<>?\|/, a trailing dot or space,
-// invalid UTF-8, more than 255 UTF-16 units.
+// invalid UTF-8, more than 255 UTF-16 units, a DOS device name.
 std::string CheckLongName(const std::string& name);
+
+// True when DOS takes `name` for a character device rather than a file: NUL,
+// CON, AUX, PRN, COM1-COM4 or LPT1-LPT3 in any case, with or without an
+// extension ("con", "Nul.txt", "LPT1.DOC"). DOS opens the device for such a
+// name in every folder, so a file of that name on the disk cannot be read.
+bool IsDosDeviceName(const std::string& name);
 
 // True when `name` is a valid 8.3 name written in one case ("io.sys",
 // "COMMAND.COM"): it is stored upper-case in a plain entry, no long name.

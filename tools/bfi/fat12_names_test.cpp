@@ -52,6 +52,21 @@ TEST(Fat12Names, NamesAFatDiskCannotHoldAreNamed) {
     EXPECT_FALSE(CheckLongName(bad).empty()) << bad;
 }
 
+TEST(Fat12Names, DosDeviceNamesAreRefusedInAnyCaseAndWithAnyExtension) {
+  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1",
+                             "LPT2", "LPT3", "nul", "Con", "con.txt", "CON.TXT", "Aux.Dat",
+                             "prn.a.b", "com1.sys", "LPT3.DOC", "con .txt", "NUL.Long extension"}) {
+    EXPECT_TRUE(IsDosDeviceName(device)) << device;
+    EXPECT_NE(CheckLongName(device).find("DOS device"), std::string::npos) << device;
+  }
+  // Names that only start like a device, or devices DOS does not have, are files.
+  for (const char* file : {"CONFIG.SYS", "console", "NULL.TXT", "COM5", "COM0", "LPT4", "CON2",
+                           "AUXI.BIN", "xcon", "a.con", "my nul.txt", "COM1X"}) {
+    EXPECT_FALSE(IsDosDeviceName(file)) << file;
+    EXPECT_TRUE(CheckLongName(file).empty()) << file;
+  }
+}
+
 TEST(Fat12Names, Utf16ConversionIncludingSurrogatePairs) {
   std::u16string w;
   ASSERT_TRUE(Utf8ToUtf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", w));

@@ -242,6 +242,70 @@ TEST(Cabarc, ExtractsCabinetsMadeByGcab) {
   }
 }
 
+// A symbolic link in the destination folder must not carry extracted files
+// out of it: a stored folder that is a link there is refused with its path
+// named, the files outside stay as they were, and the other files are still
+// extracted.
+TEST(Cabarc, ExtractionWithPathsDoesNotFollowLinksOutOfTheDestination) {
+  TempDir dir;
+  WriteFile(dir.path() / "src" / "top.txt", "top\r\n");
+  WriteFile(dir.path() / "src" / "sub" / "a.txt", "stored a\r\n");
+  WriteFile(dir.path() / "src" / "deep" / "er" / "b.txt", "stored b\r\n");
+  auto r = RunTool({CABARC_EXE, "-p", "-r", "-P", "src\\", "n", "t.cab", "src\\*.*"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  const fs::path cab = dir.path() / "t.cab";
+  const fs::path outside = dir.path() / "outside";
+  WriteFile(outside / "a.txt", "the user's own a\r\n");
+  WriteFile(outside / "keep.txt", "keep\r\n");
+  const auto before = Tree(outside);
+
+  struct Case {
+    std::string link;   // below the destination, pointing at `outside`
+    std::string named;  // the path the message names
+  };
+  int n = 0;
+  for (const Case& c : std::vector<Case>{{"sub", "sub"}, {"SUB", "SUB"}, {"deep/er", "deep/er"}}) {
+    for (const char* overwrite : {"", "-o"}) {
+      const fs::path dest = dir.path() / ("dest" + std::to_string(n++));
+      fs::create_directories((dest / c.link).parent_path());
+      fs::create_directory_symlink(outside, dest / c.link);
+      std::vector<std::string> argv{CABARC_EXE, "-p"};
+      if (*overwrite) argv.push_back(overwrite);
+      argv.insert(argv.end(), {"x", cab.string()});
+      r = RunTool(argv, dest);
+      EXPECT_NE(r.exitCode, 0) << c.link << " " << overwrite;
+      EXPECT_NE(r.out.find("/" + c.named + " is a symbolic link"), std::string::npos)
+          << c.link << " " << overwrite << ": " << r.out;
+      EXPECT_TRUE(Tree(outside) == before) << c.link << " " << overwrite << ": written outside";
+      EXPECT_TRUE(fs::is_symlink(dest / c.link)) << c.link;
+      EXPECT_EQ(ReadFile(dest / "top.txt"), "top\r\n") << c.link << " " << overwrite;
+    }
+  }
+
+  // Only the pattern's file, through a link: refused the same way.
+  const fs::path one = dir.path() / "one";
+  fs::create_directories(one);
+  fs::create_directory_symlink(outside, one / "sub");
+  r = RunTool({CABARC_EXE, "-p", "-o", "x", cab.string(), "sub\\a.txt"}, one);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("sub\\a.txt"), std::string::npos) << r.out;
+  EXPECT_TRUE(Tree(outside) == before);
+
+  // A link where a file goes is replaced by the file with -o, not written
+  // through; without -o it is kept, as any existing file is.
+  const fs::path file = dir.path() / "file";
+  fs::create_directories(file);
+  fs::create_symlink(outside / "keep.txt", file / "top.txt");
+  r = RunTool({CABARC_EXE, "-p", "x", cab.string(), "top.txt"}, file);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(file / "top.txt"));
+  r = RunTool({CABARC_EXE, "-p", "-o", "x", cab.string(), "top.txt"}, file);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_FALSE(fs::is_symlink(file / "top.txt"));
+  EXPECT_EQ(ReadFile(file / "top.txt"), "top\r\n");
+  EXPECT_TRUE(Tree(outside) == before);
+}
+
 TEST(Cabarc, BadInputIsRefusedWithAMessage) {
   TempDir dir;
   MakeSourceTree(dir.path() / "src");

@@ -58,6 +58,51 @@ bool MakeFolders(const std::string& path, std::string& realPath, std::string& er
   return true;
 }
 
+namespace {
+
+// Creates the stored folders `rel` below the target folder `target` one
+// component at a time, each found in any letter case. A component that is a
+// symbolic link is refused rather than followed: a link in the target folder
+// could otherwise lead the extracted files to anywhere on the disk.
+bool MakeFoldersBelow(const std::string& target, const std::string& rel, std::string& realPath,
+                      std::string& error) {
+  std::string built = target;
+  size_t pos = 0;
+  while (pos <= rel.size()) {
+    size_t next = rel.find('/', pos);
+    if (next == std::string::npos) next = rel.size();
+    const std::string comp = rel.substr(pos, next - pos);
+    pos = next + 1;
+    if (comp.empty()) continue;
+    built = ResolvePath(built + "/" + comp);
+    struct stat st;
+    if (::lstat(built.c_str(), &st) == 0) {
+      if (S_ISLNK(st.st_mode)) {
+        error = built + " is a symbolic link; files are not extracted through links";
+        return false;
+      }
+      if (!S_ISDIR(st.st_mode)) {
+        error = built + " exists and is not a folder";
+        return false;
+      }
+      continue;
+    }
+    if (::mkdir(built.c_str(), 0777) != 0 && errno != EEXIST) {
+      error = "cannot create the folder " + built + ": " + std::strerror(errno);
+      return false;
+    }
+    // Made by someone else meanwhile: only a real folder will do.
+    if (::lstat(built.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      error = built + " is not a folder";
+      return false;
+    }
+  }
+  realPath = built;
+  return true;
+}
+
+}  // namespace
+
 bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOutcome& outcome,
                      std::ostream& log, std::ostream& err, std::string& error) {
   outcome = ExtractOutcome{};
@@ -86,9 +131,9 @@ bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOu
     std::string rel = request.keepPaths ? StoredToRelative(f.name) : BaseName(f.name);
     std::string dest = target + "/" + rel;
     if (request.keepPaths && rel.find('/') != std::string::npos) {
-      std::string parent;
-      if (!MakeFolders(dest.substr(0, dest.rfind('/')), parent, error)) {
-        err << f.name << ": " << error << "\n";
+      std::string parent, why;
+      if (!MakeFoldersBelow(target, rel.substr(0, rel.rfind('/')), parent, why)) {
+        err << f.name << ": " << why << "\n";
         ++outcome.failed;
         continue;
       }

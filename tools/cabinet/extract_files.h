@@ -1,8 +1,10 @@
 #pragma once
 // Extraction of the files of an open cabinet that match name patterns, as the
 // cabinet tools do it: the whole cabinet is refused when any stored path is
-// unsafe, existing files are kept unless overwriting was asked for, and each
-// file is written under a temporary name and renamed into place.
+// unsafe, existing files are kept unless overwriting was asked for, stored
+// folders are never made or entered through a symbolic link in the target
+// folder, and each file is written under a temporary name and renamed into
+// place (so a link where a file goes is replaced, not written through).
 #include <ostream>
 #include <string>
 #include <vector>

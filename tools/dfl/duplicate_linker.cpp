@@ -24,6 +24,7 @@ struct Candidate {
   std::string path;
   dev_t dev;
   ino_t ino;
+  mode_t mode;  // permission bits: a link shares them, so only equal ones are linked
   uint64_t size;
   std::string md5;
 };
@@ -57,7 +58,8 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
       if (S_ISDIR(st.st_mode)) {
         pending.push_back(it->path());
       } else if (S_ISREG(st.st_mode)) {
-        files.push_back({path, st.st_dev, st.st_ino, static_cast<uint64_t>(st.st_size), {}});
+        files.push_back({path, st.st_dev, st.st_ino, st.st_mode & 07777,
+                         static_cast<uint64_t>(st.st_size), {}});
       }
     }
     if (ec) report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
@@ -149,13 +151,16 @@ LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase) {
   std::vector<Candidate> files = Collect(root, report);
 
   // Only files that share their size (and file system) with another can be
-  // duplicates; empty files gain nothing from a link.
-  std::map<std::pair<dev_t, uint64_t>, std::vector<size_t>> bySize;
+  // duplicates; empty files gain nothing from a link. A hard link has one
+  // permission mode, so files whose modes differ are never linked: a read-only
+  // file linked with a writable one would become writable through the link.
+  using SizeKey = std::tuple<dev_t, mode_t, uint64_t>;
+  std::map<SizeKey, std::vector<size_t>> bySize;
   for (size_t i = 0; i < files.size(); ++i)
-    if (files[i].size > 0) bySize[{files[i].dev, files[i].size}].push_back(i);
+    if (files[i].size > 0) bySize[{files[i].dev, files[i].mode, files[i].size}].push_back(i);
 
   if (phase) phase("Calculating MD5 digests");
-  std::map<std::tuple<dev_t, uint64_t, std::string>, std::vector<size_t>> byDigest;
+  std::map<std::pair<SizeKey, std::string>, std::vector<size_t>> byDigest;
   for (const auto& [key, group] : bySize) {
     if (group.size() < 2) continue;
     for (size_t i : group) {
@@ -164,7 +169,7 @@ LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase) {
         report.errors.push_back("cannot read " + files[i].path);
         continue;
       }
-      byDigest[{key.first, key.second, files[i].md5}].push_back(i);
+      byDigest[{key, files[i].md5}].push_back(i);
     }
   }
 

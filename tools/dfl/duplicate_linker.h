@@ -2,8 +2,9 @@
 // Finds files with equal content in a folder tree and replaces every duplicate
 // by a hard link to one copy. Candidates are narrowed by size, then by MD5
 // digest, and every pair is confirmed byte by byte before it is linked, so
-// files that differ are never linked. Time stamps, owners and modes are not
-// compared: a CD tree keeps none of them.
+// files that differ are never linked. Only files with the same permission mode
+// are linked, since the link has one mode for all its names. Time stamps and
+// owners are not compared: a CD tree keeps neither.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,8 +23,9 @@ struct LinkReport {
 // files") as they begin.
 using PhaseSink = std::function<void(const std::string&)>;
 
-// Links duplicates below `root`. Symbolic links, empty files and files on
-// another file system than their twin are left alone. Each link is made
+// Links duplicates below `root`. Symbolic links, empty files, files on
+// another file system than their twin and files whose permission mode differs
+// from their twin's are left alone. Each link is made
 // atomically: a hard link under a temporary name in the duplicate's folder,
 // then renamed over the duplicate, so a failure never loses a file.
 LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase);

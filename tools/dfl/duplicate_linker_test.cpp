@@ -112,6 +112,37 @@ TEST_F(DflTest, SkipsSymlinksEmptyFilesAndKnownLinks) {
   EXPECT_NE(Inode(empty1), Inode(empty2));
 }
 
+// A hard link has one mode for all its names: linking a read-only file with a
+// writable twin would make it writable. Twins of equal mode are still linked.
+TEST_F(DflTest, LinksOnlyFilesOfEqualMode) {
+  auto ro1 = Write("I386/a.inf", "same content");
+  auto ro2 = Write("ERDC/a.inf", "same content");
+  auto rw1 = Write("OOBC/a.inf", "same content");
+  auto rw2 = Write("OOBC/b.inf", "same content");
+  auto exe = Write("OOBC/c.inf", "same content");
+  const auto ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const auto rw = ro | fs::perms::owner_write;
+  fs::permissions(ro1, ro);
+  fs::permissions(ro2, ro);
+  fs::permissions(rw1, rw);
+  fs::permissions(rw2, rw);
+  fs::permissions(exe, rw | fs::perms::owner_exec);
+
+  auto report = LinkDuplicates(root_.string(), nullptr);
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(report.filesLinked, 2u);
+  EXPECT_EQ(Inode(ro1), Inode(ro2));
+  EXPECT_EQ(Inode(rw1), Inode(rw2));
+  EXPECT_NE(Inode(ro1), Inode(rw1));
+  EXPECT_NE(Inode(exe), Inode(rw1));
+  EXPECT_NE(Inode(exe), Inode(ro1));
+  for (const auto& p : {ro1, ro2})
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, ro) << p;
+  for (const auto& p : {rw1, rw2})
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, rw) << p;
+  EXPECT_EQ(fs::status(exe).permissions() & fs::perms::all, rw | fs::perms::owner_exec);
+}
+
 TEST_F(DflTest, ByteCompareAndDigest) {
   auto a = Write("a", "abcdef");
   auto b = Write("b", "abcdeg");
