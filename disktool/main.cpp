@@ -15,6 +15,7 @@
 #include "common/vm_trial.h"
 #include "disktool/drivers/console_drivers.h"
 #include "disktool/wizard/frm_wait.h"
+#include "disktool/batch/command_line.h"
 #include "disktool/batch/program_main.h"
 
 #ifdef KIV_BOOTSMITH_GUI
@@ -23,6 +24,11 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // --help and --version answer on standard output, with or without a display.
+  if (auto text = kiv::InfoSwitchText(args, KIV_VERSION)) {
+    std::fputs(text->c_str(), stdout);
+    return 0;
+  }
   if (!args.empty() && args[0] == "--try")
     return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false, kiv::RunQemuAndWait,
                               stderr);

@@ -41,13 +41,22 @@ std::string CleanServerAnswer(const std::string& answer) {
   return answer.substr(first, answer.find_last_not_of(space) - first + 1);
 }
 
-bool ServerNameAcceptable(const std::string& name) {
+std::string ServerNameProblem(const std::string& name) {
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return false;
+    if (byte < 0x20 || byte == 0x7F) return kKivmaxRefusal;
   }
-  return true;
+  if (name.size() > kNetBiosNameLength)
+    return "The server name \"" + name + "\" is " + std::to_string(name.size()) +
+           " characters long; a NetBIOS name holds at most 15. Type it again.";
+  const size_t bad = name.find_first_of(" \\/:*?\"<>|");
+  if (bad != std::string::npos)
+    return "The server name \"" + name + "\" holds \"" + name[bad] +
+           "\", which a NetBIOS name cannot hold (blanks, \\ / : * ? \" < > |). Type it again.";
+  return "";
 }
+
+bool ServerNameAcceptable(const std::string& name) { return ServerNameProblem(name).empty(); }
 
 KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer,
                               bool personAsked) {
@@ -55,9 +64,11 @@ KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std
   const std::string etc = ResolvePath(JoinPath(folder, "kivmax/etc"));
   const std::string output = ResolvePath(JoinPath(etc, "autoexec.net"));
 
-  if (!ServerNameAcceptable(server))
+  if (const std::string why = ServerNameProblem(server); !why.empty())
     return {KivmaxResult::Failed,
-            "The server name holds a line break or another control character; " + output + " was not changed."};
+            (why == kKivmaxRefusal ? std::string("The server name holds a line break or another control character")
+                                   : why.substr(0, why.size() - std::string(". Type it again.").size())) +
+                "; " + output + " was not changed."};
   if (server.empty() && !personAsked) return {KivmaxResult::Kept, ""};
   if (server.empty()) {
     std::error_code ec;
@@ -81,9 +92,8 @@ KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std
 
 int RunKivmax(const std::string& folder, Prompter& prompter) {
   std::optional<std::string> answer = prompter.InputBox(KivmaxPromptText(), kKivmaxTitle, "");
-  while (answer && !ServerNameAcceptable(CleanServerAnswer(*answer))) {
-    answer = prompter.InputBox(std::string(kKivmaxRefusal) + "\r\n" + KivmaxPromptText(), kKivmaxTitle, "");
-  }
+  for (std::string why; answer && !(why = ServerNameProblem(CleanServerAnswer(*answer))).empty();)
+    answer = prompter.InputBox(why + "\r\n" + KivmaxPromptText(), kKivmaxTitle, "");
   const KivmaxOutcome outcome = ApplyServerName(folder, answer, prompter.CanAsk());
   if (outcome.result == KivmaxResult::Failed) {
     prompter.Inform(outcome.message, kKivmaxTitle, Icon::Critical);

@@ -38,9 +38,14 @@ struct KivmaxOutcome {
 // The answer with white space (blanks, tabs, line breaks) removed at both
 // ends, as a name pasted with its line end comes out of the box.
 std::string CleanServerAnswer(const std::string& answer);
-// True when `name` holds no control character. Each line of autoexec.net is a
-// DOS command, so a line break inside the name would add commands of its own.
+// Why `name` cannot be the server's NetBIOS name ("" when it can): a control
+// character (each line of autoexec.net is a DOS command, so a line break
+// would add commands of its own: kKivmaxRefusal), more than 15 characters, or
+// a character NetBIOS names cannot hold (blank, \ / : * ? " < > |). Said
+// first in the box when an answer was refused.
+std::string ServerNameProblem(const std::string& name);
 bool ServerNameAcceptable(const std::string& name);
+inline constexpr size_t kNetBiosNameLength = 15;
 // Said first in the box when an answer was refused.
 inline constexpr const char* kKivmaxRefusal =
     "The server name must be one line without control characters (line breaks, tabs); type it again.";

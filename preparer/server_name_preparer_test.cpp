@@ -141,6 +141,28 @@ TEST_F(KivmaxTest, ControlCharactersInTheNameAreRefusedAndAskedAgain) {
   EXPECT_EQ(ApplyServerName(dir_.string(), std::string("S\xc3\xa9RV")).result, KivmaxResult::Written);
 }
 
+// A NetBIOS name: 15 characters at most, none of blank \ / : * ? " < > |;
+// others are refused with the reason and asked again, and never written.
+TEST_F(KivmaxTest, NamesNetBiosCannotHoldAreRefusedWithTheReason) {
+  Put("kivmax.net", "net use K: \\\\$$servername$$\\$$share_name$$\n");
+  ScriptedPrompter p;
+  p.inputs = {std::string(300, 'A'), std::string("FILE SRV"), std::string("a/b"), std::string("FILESRV15CHARSX")};
+  EXPECT_EQ(RunKivmax(dir_.string(), p), 0);
+  ASSERT_EQ(p.inputPrompts.size(), 4u);
+  EXPECT_EQ(p.inputPrompts[1].prompt.rfind("The server name \"" + std::string(300, 'A') +
+                                               "\" is 300 characters long; a NetBIOS name holds at most 15.",
+                                           0),
+            0u);
+  EXPECT_EQ(p.inputPrompts[2].prompt.rfind("The server name \"FILE SRV\" holds \" \"", 0), 0u);
+  EXPECT_EQ(p.inputPrompts[3].prompt.rfind("The server name \"a/b\" holds \"/\"", 0), 0u);
+  EXPECT_EQ(Get(Output()), "net use K: \\\\FILESRV15CHARSX\\kivutils\r\n");
+  Put("kivmax/etc/autoexec.net", "earlier\r\n");
+  const KivmaxOutcome outcome = ApplyServerName(dir_.string(), std::string("SIXTEEN-CHARS-AB"));
+  EXPECT_EQ(outcome.result, KivmaxResult::Failed);
+  EXPECT_NE(outcome.message.find("at most 15; "), std::string::npos) << outcome.message;
+  EXPECT_EQ(Get(Output()), "earlier\r\n");
+}
+
 TEST_F(KivmaxTest, WithoutAnyoneToAskAnEarlierFileIsKept) {
   Put("kivmax.net", "$$servername$$\n");
   Put("kivmax/etc/autoexec.net", "from an earlier run\r\n");

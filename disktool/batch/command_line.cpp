@@ -67,6 +67,23 @@ std::string UsageText() {
   return text;
 }
 
+std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, const std::string& version) {
+  if (args.size() != 1) return std::nullopt;
+  const std::string& a = args[0];
+  if (a == "--version") return "bootsmith " + version + " (Kiv rescue CD toolkit)\n";
+  if (a != "--help" && a != "-h" && a != "-?") return std::nullopt;
+  return "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\n"
+         "       bootsmith --try image     boot a floppy image in QEMU\n"
+         "       bootsmith                 the wizard (a console prompt without a display)\n"
+         "\n"
+         "name : the disk to build, one of the names in files/disklist.ini of the program folder.\n"
+         "target : the image file to write; a relative path is taken from the program folder.\n"
+         "-t type : the image type, 144 (1.44 MB) or 288 (2.88 MB).\n"
+         "-plugin name : add a plugin of the plugins/ folder to the image.\n"
+         "-sel : choose the network drivers before the image is made.\n"
+         "-keyfile : take the Windows 9x product key from keyfile.txt.\n";
+}
+
 std::string RawCommandLine(const std::vector<std::string>& args) {
   std::string raw;
   for (size_t i = 0; i < args.size(); ++i) {

@@ -2,6 +2,7 @@
 // The bootsmith command line: its grammar, the messages each rejected argument
 // shows, and the usage text. Parsing talks to the user only through the
 // Prompter; it never ends the program itself.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ inline constexpr const char* kCommandLineTitle = "Command Line options Error";
 
 // The usage text, every line ending in CR LF, a blank line after the first.
 std::string UsageText();
+
+// `bootsmith --help` (-h, -?) and `--version`: the usage for this system (its
+// paths, no registry) or the version, for standard output. Nothing for any
+// other argument list; those go through the command line as usual.
+std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, const std::string& version);
 
 // The raw command line of a POSIX process: the arguments after the program
 // name joined by single blanks.

@@ -165,6 +165,21 @@ TEST(CommandLine, PluginMustBeAFolderOfPlugins) {
   EXPECT_FALSE(sw.options.SelectDrivers);
 }
 
+TEST(CommandLine, HelpAndVersionAreTextForStandardOutput) {
+  for (const char* help : {"--help", "-h", "-?"}) {
+    const auto text = InfoSwitchText({help}, "1.2");
+    ASSERT_TRUE(text) << help;
+    EXPECT_EQ(text->rfind("Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\n", 0), 0u);
+    EXPECT_NE(text->find("files/disklist.ini"), std::string::npos);
+    EXPECT_EQ(text->find("Registry"), std::string::npos);
+  }
+  EXPECT_EQ(InfoSwitchText({"--version"}, "1.2"), "bootsmith 1.2 (Kiv rescue CD toolkit)\n");
+  // Anything else is the command line's: its own messages stay.
+  EXPECT_FALSE(InfoSwitchText({"-x"}, "1.2"));
+  EXPECT_FALSE(InfoSwitchText({"--help", "kivsoftware"}, "1.2"));
+  EXPECT_FALSE(InfoSwitchText({}, "1.2"));
+}
+
 TEST(CommandLine, UsageTextAndRawLine) {
   const std::string usage = UsageText();
   EXPECT_EQ(usage.rfind("Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\r\n\r\nname : ", 0),

@@ -86,6 +86,16 @@ command_line)
     "Load Product key from keyfile.txt : False"
   [ ! -e "$prog/kivstart.img" ] || fail "image made after Cancel"
 
+  # --help and --version print to standard output and exit 0.
+  for sw in --help -h -? --version; do
+    out=$(cd "$prog" && ./bootsmith "$sw" 2>"$tmp/help.err") || fail "bootsmith $sw exits non-zero"
+    [ ! -s "$tmp/help.err" ] || { cat "$tmp/help.err"; fail "bootsmith $sw wrote to stderr"; }
+    case $sw in
+      --version) [[ $out == "bootsmith "* ]] || fail "bootsmith --version printed: $out" ;;
+      *) [[ $out == *"files/disklist.ini"* ]] || fail "bootsmith $sw printed no usage: $out" ;;
+    esac
+  done
+
   run -x custom
   has "$T: Invalid Argument : -x"
   has "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]"
