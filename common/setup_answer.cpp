@@ -56,6 +56,22 @@ KeyParts SplitProductKey(const std::string& key) {
   return parts;
 }
 
+int EnterProductKeyText(KeyParts& parts, int box, const std::string& text) {
+  if (box < 0 || box > 4) return box;
+  std::string clean;
+  for (char c : text) {
+    if (c == '-' || c == ' ' || c == '\t') continue;
+    clean += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  if (clean.size() <= 5) {
+    parts[box] = clean;
+    return clean.size() == 5 ? box + 1 : box;
+  }
+  int b = box;
+  for (size_t pos = 0; b < 5 && pos < clean.size(); pos += 5, ++b) parts[b] = clean.substr(pos, 5);
+  return parts[b - 1].size() == 5 ? b : b - 1;
+}
+
 double LenientNumber(const std::string& text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;

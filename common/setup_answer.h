@@ -26,6 +26,13 @@ std::string JoinProductKey(const KeyParts& parts);
 // with short or empty groups ("----") from creeping into the first box.
 KeyParts SplitProductKey(const std::string& key);
 
+// What typing or pasting `text` into key box `box` (0-4) makes of the boxes,
+// as people type and paste keys: a '-' or blank between groups is skipped,
+// letters are capitals, and text longer than a box runs on into the next
+// ones (a pasted 25-character key, with or without dashes, fills all five).
+// Returns the box the caret belongs in next (5: past the last).
+int EnterProductKeyText(KeyParts& parts, int box, const std::string& text);
+
 // Leading numeric part of a text (blanks skipped, optional sign, digits, one
 // decimal point); 0 when there is none.
 double LenientNumber(const std::string& text);

@@ -54,14 +54,17 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
   for (int i = 0; i < 5; ++i) {
     auto* box = new QLineEdit(row);
     box->setObjectName(QStringLiteral("TxtKeyPart%1").arg(i));
-    box->setMaxLength(Model::kKeyPartLength);
+    // No length limit here: a pasted whole key is spread over the boxes by
+    // the model, which keeps each to five characters.
     box->setFont(fixed);
     box->setFixedWidth(QFontMetrics(fixed).horizontalAdvance(QStringLiteral("WWWWW")) + 14);
     boxes[i] = box;
     if (i) layout->addWidget(PlainLabel(QStringLiteral("-"), row));
     layout->addWidget(box);
     QObject::connect(box, &QLineEdit::textEdited, box, [&m, &boxes, &ok, i](const QString& t) {
-      m.SetKeyPart(i, t.toStdString());
+      m.TypeKeyText(i, t.toStdString());
+      for (int k = 0; k < 5; ++k)
+        if (boxes[k]->text() != Q(m.TxtKeyPart[k].Text)) boxes[k]->setText(Q(m.TxtKeyPart[k].Text));
       if (m.FocusRequest) {
         const int next = *m.FocusRequest;
         m.FocusRequest.reset();

@@ -37,6 +37,10 @@ class FrmWin2KInfo {
   std::optional<int> FocusRequest;  // 0..4 key boxes, 5 = OK
 
   void SetKeyPart(int i, const std::string& text);
+  // A person typing or pasting into box i: dashes and blanks between groups
+  // skipped, capitals, a longer text running on into the next boxes; the
+  // focus moves on past a full box.
+  void TypeKeyText(int i, const std::string& text);
   void TxtKeyPart_Change(int i);
   // The two options exclude each other.
   void SelectJoinDomain(bool domain);

@@ -34,6 +34,14 @@ void FrmWin9xInfo::SetKeyPart(int i, const std::string& text) {
   TxtKeyPart_Change(i);
 }
 
+void FrmWin9xInfo::TypeKeyText(int i, const std::string& text) {
+  KeyParts parts;
+  for (int k = 0; k < 5; ++k) parts[k] = TxtKeyPart[k].Text;
+  const int next = EnterProductKeyText(parts, i, text);
+  for (int k = 0; k < 5; ++k) TxtKeyPart[k].Text = parts[k];
+  if (Visible && next > i) FocusRequest = next;
+}
+
 void FrmWin9xInfo::TxtKeyPart_Change(int i) {
   if (!Visible) return;
   if (static_cast<int>(TxtKeyPart[i].Text.size()) >= kKeyPartLength) FocusRequest = i + 1;

@@ -38,6 +38,10 @@ class FrmWin9xInfo {
 
   // Keys the text into box i, cut to the box length, and runs the change handler.
   void SetKeyPart(int i, const std::string& text);
+  // A person typing or pasting into box i: dashes and blanks between groups
+  // skipped, capitals, a longer text running on into the next boxes; the
+  // focus moves on past a full box.
+  void TypeKeyText(int i, const std::string& text);
   void TxtKeyPart_Change(int i);
 
   void Form_Load();
