@@ -17,6 +17,7 @@
 #include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_temp_dir.h"
+#include "testsupport/test_files.h"
 
 namespace kiv::test {
 
@@ -39,8 +40,8 @@ class ProgramFolder {
 
   std::string Path(const std::string& rel) const { return root + "/" + rel; }
 
-  void Write(const std::string& rel, const std::string& text) const { WriteTestFile(Path(rel), text); }
-  std::string Read(const std::string& rel) const { return ReadTestFile(Path(rel)); }
+  void Write(const std::string& rel, const std::string& text) const { testing::WriteText(Path(rel), text); }
+  std::string Read(const std::string& rel) const { return testing::ReadText(Path(rel)); }
 
   bool Exists(const std::string& rel) const { return fs::exists(Path(rel)); }
 

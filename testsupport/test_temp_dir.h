@@ -3,9 +3,6 @@
 // (read-only entries included) when the test ends. Header-only; for tests.
 #include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/file_ops.h"
@@ -32,19 +29,5 @@ class TestTempDir {
  private:
   std::string path_;
 };
-
-// Writes `bytes` to `path`, making its folders first.
-inline void WriteTestFile(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The whole content of `path` ("" when it cannot be read).
-inline std::string ReadTestFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 }  // namespace kiv

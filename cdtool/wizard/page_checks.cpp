@@ -27,6 +27,20 @@ const char* const kProgramFiles[] = {"discsmith", "bootsmith", "kivmax.exe", "bf
                                      "keyfile.txt", "keyfile2.txt", "Drivers.ini", "mkisofs.log", "makecd.sh",
                                      "discsmith.lock", "bootsmith.lock"};
 
+// The folders the build copies onto the CD, as the settings choose them.
+std::vector<std::string> CopiedFolders(const SessionSettings& s) {
+  std::vector<std::string> folders;
+  if (On(s.Main.Windows2K)) folders.push_back(s.Win2K_Info.SourceDir);
+  if (On(s.Main.Windows9x)) folders.push_back(s.Win9x_Info.SourceDir);
+  if (On(s.Main.AdvancedTools)) {
+    if (On(s.AdvTools.Add_ERDCmdr)) folders.push_back(s.AdvTools.ERDCmdr_Dir);
+    if (On(s.AdvTools.Add_BlueCon)) folders.push_back(s.AdvTools.BlueCon_Dir);
+  }
+  if (On(s.Locations.kivUtils)) folders.push_back(s.Locations.kivUtils_Dir);
+  if (On(s.Locations.AddFiles)) folders.push_back(s.Locations.AddFiles_Dir);
+  return folders;
+}
+
 // What an ISO at `iso` would overwrite that the builder needs or reads: its
 // programs and data in the program folder, or a folder the build copies from.
 // "" when nothing.
@@ -42,15 +56,8 @@ std::string GuardedPlace(const std::string& iso, const SessionSettings& s, const
   if (EqualsNoCase(path.parent_path().lexically_normal().string(), programFolder.string()))
     for (const char* name : kProgramFiles)
       if (EqualsNoCase(path.filename().string(), name)) return "the program's own file \"" + iso + "\"";
-  std::vector<std::string> read;
-  if (On(s.Main.Windows2K)) read.insert(read.end(), {s.Win2K_Info.SourceDir, s.Win2K_Info.SP_exe});
-  if (On(s.Main.Windows9x)) read.push_back(s.Win9x_Info.SourceDir);
-  if (On(s.Main.AdvancedTools)) {
-    if (On(s.AdvTools.Add_ERDCmdr)) read.push_back(s.AdvTools.ERDCmdr_Dir);
-    if (On(s.AdvTools.Add_BlueCon)) read.push_back(s.AdvTools.BlueCon_Dir);
-  }
-  if (On(s.Locations.kivUtils)) read.push_back(s.Locations.kivUtils_Dir);
-  if (On(s.Locations.AddFiles)) read.push_back(s.Locations.AddFiles_Dir);
+  std::vector<std::string> read = CopiedFolders(s);
+  if (On(s.Main.Windows2K)) read.push_back(s.Win2K_Info.SP_exe);
   for (const std::string& place : read)
     if (!place.empty() && IsSameOrInside(iso, place)) return "\"" + place + "\", which the build copies from";
   return "";
@@ -76,15 +83,8 @@ std::string IsoDestinationProblem(const std::string& iso) {
 }  // namespace
 
 int64_t EstimatedCdBytes(const SessionSettings& s, const std::string& programFolder) {
-  std::vector<std::string> copied = {JoinPath(programFolder, NativePath("files\\kivcd"))};
-  if (On(s.Main.Windows2K)) copied.push_back(s.Win2K_Info.SourceDir);
-  if (On(s.Main.Windows9x)) copied.push_back(s.Win9x_Info.SourceDir);
-  if (On(s.Main.AdvancedTools)) {
-    if (On(s.AdvTools.Add_ERDCmdr)) copied.push_back(s.AdvTools.ERDCmdr_Dir);
-    if (On(s.AdvTools.Add_BlueCon)) copied.push_back(s.AdvTools.BlueCon_Dir);
-  }
-  if (On(s.Locations.kivUtils)) copied.push_back(s.Locations.kivUtils_Dir);
-  if (On(s.Locations.AddFiles)) copied.push_back(s.Locations.AddFiles_Dir);
+  std::vector<std::string> copied = CopiedFolders(s);
+  copied.push_back(JoinPath(programFolder, NativePath("files\\kivcd")));
   int64_t total = 0;
   for (const std::string& folder : copied)
     if (!folder.empty()) total += FolderBytes(ResolvePath(folder));

@@ -9,6 +9,7 @@
 #include "disktool/wizard/builder_session.h"
 #include "disktool/wizard/frm_wait.h"
 #include "testsupport/wizard_test_folder.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
@@ -236,7 +237,7 @@ TEST(RunBatch, CatalogueImageFileOutsideTheProgramFolderIsRefused) {
   const std::string notes = homeDir.Path() + "/notes.txt";
   for (const std::string& value : {notes, std::string("../x.img")}) {
     SCOPED_TRACE(value);
-    WriteTestFile(notes, "the user's notes\n");
+    testing::WriteText(notes, "the user's notes\n");
     Batch b;
     std::string catalogue = b.pf.Read("files/disklist.ini");
     catalogue.replace(catalogue.find("file=plain.img"), 14, "file=" + value);
@@ -250,7 +251,7 @@ TEST(RunBatch, CatalogueImageFileOutsideTheProgramFolderIsRefused) {
     EXPECT_NE(m.text.find(b.pf.Path("files/disklist.ini")), std::string::npos) << m.text;
     EXPECT_NE(m.text.find("entry [1] (plain)"), std::string::npos) << m.text;
     EXPECT_NE(m.text.find("\"" + value + "\""), std::string::npos) << m.text;
-    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_EQ(testing::ReadText(notes), "the user's notes\n");
     EXPECT_FALSE(std::filesystem::exists(b.pf.root + "/../x.img"));
     EXPECT_TRUE(b.w->tools.commands_ran.empty());
     EXPECT_EQ(std::find(b.wait.statuses.begin(), b.wait.statuses.end(), "Processing plain.ini file ..."),
@@ -273,7 +274,7 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
   };
 
   {  // No terminal: refused with the file named, before anything is built.
-    WriteTestFile(notes, "the user's notes\n");
+    testing::WriteText(notes, "the user's notes\n");
     Batch b;
     b.w->prompter.canAsk = false;
     EXPECT_NE(runOn(b, notes, 1), 0);
@@ -284,7 +285,7 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
     EXPECT_EQ(m.buttons, Buttons::OK);
     EXPECT_NE(m.text.find("The target " + notes + " already exists and is not a 1.44 MB floppy image "
                           "(1,474,560 bytes)."), std::string::npos) << m.text;
-    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_EQ(testing::ReadText(notes), "the user's notes\n");
     EXPECT_TRUE(b.wait.statuses.empty());
     EXPECT_TRUE(b.w->tools.commands_ran.empty());
   }
@@ -298,7 +299,7 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
     EXPECT_EQ(m.buttons, Buttons::YesNo);
     EXPECT_EQ(m.nonInteractive, Answer::No);
     EXPECT_NE(m.text.find(notes), std::string::npos) << m.text;
-    EXPECT_EQ(ReadTestFile(notes), "the user's notes\n");
+    EXPECT_EQ(testing::ReadText(notes), "the user's notes\n");
     EXPECT_TRUE(b.wait.statuses.empty());
     EXPECT_TRUE(b.w->tools.commands_ran.empty());
   }

@@ -3,6 +3,7 @@
 #include "common/ini_file.h"
 #include "disktool/catalogue/disk_catalogue.h"
 #include "testsupport/test_program_folder.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
@@ -176,7 +177,7 @@ TEST_F(DriverSettings, UnusedClassesAndMissingFoldersAreGreyed) {
 TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
   const TestTempDir outsideDir;
   const std::string outside = outsideDir.Path() + "/notes.txt";
-  WriteTestFile(outside, "the user's notes\n");
+  testing::WriteText(outside, "the user's notes\n");
   for (const std::string& value : {outside, std::string("../x.img"), std::string("out\\..\\..\\x.img"),
                                   std::string("\\x.img"), std::string("C:\\x.img"), std::string("link/x.img")}) {
     SCOPED_TRACE(value);
@@ -208,7 +209,7 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
     EXPECT_TRUE(w.form.BuildCancelled);
     EXPECT_EQ(w.form.TxtDest, "unchanged");
   }
-  EXPECT_EQ(ReadTestFile(outside), "the user's notes\n");
+  EXPECT_EQ(testing::ReadText(outside), "the user's notes\n");
 
   // Paths that stay inside are fine, the custom entry's as well.
   ProgramFolder pf;

@@ -13,6 +13,7 @@
 #include "testsupport/test_temp_dir.h"
 #include "disktool/wizard/frm_wait.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_files.h"
 
 namespace kiv {
 namespace {
@@ -55,16 +56,16 @@ struct Fixture {
     for (const char* n : kDosFiles) {
       const std::string name = n;
       if (name == "SCANDISK.EXE" || name == "FORMAT.COM" || name == "SMARTDRV.EXE") {
-        WriteTestFile(setup + "/" + name, Content(name));
+        testing::WriteText(setup + "/" + name, Content(name));
         continue;
       }
       if (name == leaveOut) continue;
       const std::string stored = name == "IO.SYS" ? "WINBOOT.SYS" : name;
-      WriteTestFile(stage + "/" + stored, Content(name));
+      testing::WriteText(stage + "/" + stored, Content(name));
       names += " " + stored;
     }
-    WriteTestFile(setup + "/EXTRACT.EXE", Content("EXTRACT.EXE"));
-    WriteTestFile(stage + "/../other/MINI.TXT", "base5");
+    testing::WriteText(setup + "/EXTRACT.EXE", Content("EXTRACT.EXE"));
+    testing::WriteText(stage + "/../other/MINI.TXT", "base5");
     const std::string base4 = setup + (lowerCaseCabs ? "/base4.cab" : "/BASE4.CAB");
     const std::string base5 = setup + (lowerCaseCabs ? "/base5.cab" : "/BASE5.CAB");
     std::string cmd;
@@ -84,7 +85,7 @@ struct Fixture {
   void ExpectComplete() {
     for (const char* n : kDosFiles) {
       const std::string name = n;
-      EXPECT_EQ(ReadTestFile(program + "/dos/" + name), Content(name)) << name;
+      EXPECT_EQ(testing::ReadText(program + "/dos/" + name), Content(name)) << name;
     }
   }
 };
@@ -123,7 +124,7 @@ TEST(DosImport, FromGcabCabinetsWithLowerCaseNames) {
   // ... and with expand, chosen when the system folder has expand.exe.
   Fixture g;
   g.MakeSetup(Maker::Gcab, "", true);
-  WriteTestFile(g.dir / "sys/EXPAND.EXE", "stand-in");
+  testing::WriteText(g.dir / "sys/EXPAND.EXE", "stand-in");
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.setup + "/base5.cab"};
   ASSERT_TRUE(g.Import(g.dir / "sys/").ImportDOS());
@@ -162,7 +163,7 @@ TEST(DosImport, WaysOutOfTheQuestions) {
   // A folder without WIN.COM or BASE5.CAB brings the dialog back; cancelling
   // it ends with a message instead of asking forever.
   Fixture g;
-  WriteTestFile(g.dir / "elsewhere/readme.txt", "x");
+  testing::WriteText(g.dir / "elsewhere/readme.txt", "x");
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.dir / "elsewhere/readme.txt"};
   EXPECT_FALSE(g.Import().ImportDOS());
@@ -174,7 +175,7 @@ TEST(DosImport, WaysOutOfTheQuestions) {
 
 TEST(DosImport, CompleteFolderAsksNothing) {
   Fixture f;
-  for (const char* n : kDosFiles) WriteTestFile(f.program + "/dos/" + ToLowerForTest(n), "x");
+  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + ToLowerForTest(n), "x");
   EXPECT_TRUE(f.Import().ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());
   EXPECT_TRUE(f.wait.statuses.empty());
@@ -186,8 +187,8 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
   Fixture f;
   const std::string win = f.dir / "WINDOWS";
   for (const char* n : kDosFiles) {
-    WriteTestFile(win + "/" + n, "windows");
-    WriteTestFile(win + "/COMMAND/" + n, Content(n));
+    testing::WriteText(win + "/" + n, "windows");
+    testing::WriteText(win + "/COMMAND/" + n, Content(n));
   }
   DosImport import(f.program, win + "/", "", f.prompter, f.wait);
   EXPECT_TRUE(import.ImportDOS());
