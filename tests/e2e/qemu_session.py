@@ -1,16 +1,24 @@
 #!/usr/bin/env python3
 """Drives one headless QEMU run the way a person at the machine would.
 
-    qemu_session.py [--timeout S] [--log FILE] STEP... -- QEMU_ARG...
+    qemu_session.py [--timeout S] [--log FILE] [--mouse] [--console N] STEP... -- QEMU_ARG...
 
-QEMU's first serial port (what our boot code, isolinux and the stand-in DOS
-print) goes to a file that the steps read; keys go in through the monitor's
-`sendkey`, as if typed on the keyboard. Steps, in order:
+QEMU's serial port N (1 unless --console 2; what our boot code, isolinux and
+the stand-in DOS print) goes to a file that the steps read; keys go in
+through the monitor's `sendkey`, as if typed on the keyboard. With --mouse a
+Microsoft serial mouse sits on COM1 (what the guest writes to COM1 is still
+read when that is the console). Steps, in order:
 
   expect=TEXT      wait until TEXT arrives after the previous expect's match
   absent=TEXT      fail if TEXT is anywhere in what has arrived so far
   type=TEXT        type TEXT (\\n is Enter, \\\\ a backslash)
   key=NAME         one sendkey name: ret, down, up, esc, tab, ...
+  serial=TEXT      send TEXT to the guest on serial port N, as a terminal
+                   there would (\\n is a carriage return: Enter)
+  mouse=DX,DY      move the mouse (the serial mouse with --mouse)
+  screen=TEXT      wait until TEXT shows on the text screen (80x25, lines
+                   joined by \\n, each padded with blanks to 80 columns)
+  offscreen=TEXT   fail if TEXT shows on the text screen now
   wait=SECONDS     sleep
   screendump=FILE  save the screen as PNG
 
@@ -26,6 +34,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 QEMU = "qemu-system-i386"
@@ -71,20 +80,25 @@ def unescape(text):
     return "".join(out)
 
 
+def connect_unix(path, deadline):
+    """A connection to the unix socket QEMU listens on at `path`."""
+    while True:
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            sock.connect(path)
+            return sock
+        except OSError:
+            sock.close()
+            if time.monotonic() > deadline:
+                raise RuntimeError("QEMU's socket %s did not open" % os.path.basename(path))
+            time.sleep(0.05)
+
+
 class Monitor:
     """The human monitor on a unix socket: one command, then its prompt."""
 
     def __init__(self, path, deadline):
-        while True:
-            try:
-                self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-                self.sock.connect(path)
-                break
-            except OSError:
-                self.sock.close()
-                if time.monotonic() > deadline:
-                    raise RuntimeError("QEMU's monitor did not open")
-                time.sleep(0.05)
+        self.sock = connect_unix(path, deadline)
         self.sock.settimeout(10)
         self._until_prompt()
 
@@ -103,7 +117,7 @@ class Monitor:
 
 
 class Session:
-    def __init__(self, qemu_args, log_path, timeout):
+    def __init__(self, qemu_args, log_path, timeout, mouse=False, console=1, serial_input=False):
         self.timeout = timeout
         self.work = tempfile.mkdtemp(prefix="kiv_qemu.")
         self.log_path = log_path or os.path.join(self.work, "serial.txt")
@@ -112,13 +126,68 @@ class Session:
         args = [QEMU]
         if "-m" not in qemu_args:
             args += ["-m", "64"]
-        args += qemu_args + ["-display", "none", "-serial", "file:" + self.log_path,
-                             "-monitor", "unix:%s,server,nowait" % sock, "-no-reboot"]
+        # The serial ports, COM1 first.
+        serial_sock = os.path.join(self.work, "serial.sock")
+        if serial_input:
+            # A socket both ways; QEMU waits for us to connect before it starts.
+            console_dev = ["-chardev", "socket,id=console,path=%s,server=on,wait=on" % serial_sock,
+                           "-serial", "chardev:console"]
+        else:
+            console_dev = ["-serial", "file:" + self.log_path]
+        if mouse:
+            log = ",logfile=" + self.log_path if console == 1 else ""
+            com1 = ["-chardev", "msmouse,id=mouse" + log, "-serial", "chardev:mouse"]
+        else:
+            com1 = ["-serial", "null"]
+        ports = console_dev if console == 1 and not mouse else com1 + (console_dev if console == 2 else [])
+        args += qemu_args + ["-display", "none"] + ports + [
+            "-monitor", "unix:%s,server,nowait" % sock, "-no-reboot"]
         self.stderr = open(os.path.join(self.work, "qemu.err"), "w+")
         self.proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=self.stderr,
                                      stderr=self.stderr)
+        self.serial_sock = None
+        if serial_input:
+            self.serial_sock = connect_unix(serial_sock, time.monotonic() + timeout)
+            threading.Thread(target=self._log_serial, daemon=True).start()
         self.monitor = Monitor(sock, time.monotonic() + timeout)
         self.seen_to = 0  # end of the last expect's match
+
+    def _log_serial(self):
+        with open(self.log_path, "ab") as log:
+            while True:
+                try:
+                    data = self.serial_sock.recv(4096)
+                except OSError:
+                    return
+                if not data:
+                    return
+                log.write(data)
+                log.flush()
+
+    def send_serial(self, text):
+        for ch in text.replace("\n", "\r"):
+            self.serial_sock.sendall(ch.encode("latin-1"))
+            time.sleep(0.02)
+
+    def screen(self):
+        """The 80x25 text screen, one line of 80 characters per row."""
+        reply = self.monitor.command("xp /2000hx 0xb8000")
+        cells = []
+        for line in reply.splitlines():
+            if ":" not in line:
+                continue
+            cells += [int(word, 16) & 0xFF for word in line.split(":", 1)[1].split()
+                      if word.startswith("0x")]
+        text = bytes(cells[:2000]).decode("cp437")
+        return "\n".join(text[row * 80:row * 80 + 80] for row in range(25))
+
+    def on_screen(self, text):
+        deadline = time.monotonic() + self.timeout
+        while text not in self.screen():
+            if self.proc.poll() is not None or time.monotonic() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
 
     def serial(self):
         with open(self.log_path, "rb") as f:
@@ -150,6 +219,8 @@ class Session:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
+        if self.serial_sock:
+            self.serial_sock.close()
         self.stderr.seek(0)
         errors = self.stderr.read()
         self.stderr.close()
@@ -172,6 +243,20 @@ def run_step(session, step):
         session.monitor.command("sendkey " + arg)
         time.sleep(0.08)
         return True
+    if name == "serial":
+        if not session.serial_sock:
+            raise ValueError("serial= needs the console on a port without the mouse")
+        session.send_serial(unescape(arg))
+        return True
+    if name == "mouse":
+        dx, dy = (int(v) for v in arg.split(","))
+        session.monitor.command("mouse_move %d %d" % (dx, dy))
+        time.sleep(0.08)
+        return True
+    if name == "screen":
+        return session.on_screen(unescape(arg)) or print(session.screen(), file=sys.stderr)
+    if name == "offscreen":
+        return unescape(arg) not in session.screen() or print(session.screen(), file=sys.stderr)
     if name == "wait":
         time.sleep(float(arg))
         return True
@@ -189,13 +274,19 @@ def main(argv):
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--timeout", type=float, default=60)
     parser.add_argument("--log")
+    parser.add_argument("--mouse", action="store_true")
+    parser.add_argument("--console", type=int, choices=(1, 2), default=1)
     parser.add_argument("steps", nargs="*")
     opts = parser.parse_args(argv[:split])
     qemu_args = argv[split + 1:]
     if shutil.which(QEMU) is None:
         print("SKIPPED: %s is not installed (package qemu-system-x86)" % QEMU)
         return 77
-    session = Session(qemu_args, opts.log, opts.timeout)
+    serial_input = any(step.startswith("serial=") for step in opts.steps)
+    if serial_input and opts.mouse and opts.console == 1:
+        print("serial= cannot type on COM1 while the mouse sits there", file=sys.stderr)
+        return 2
+    session = Session(qemu_args, opts.log, opts.timeout, opts.mouse, opts.console, serial_input)
     failed = None
     try:
         for step in opts.steps:

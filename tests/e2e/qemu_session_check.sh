@@ -2,7 +2,8 @@
 # Self-check of qemu_session.py, which every boot test leans on: a floppy
 # whose boot sector echoes the keys it gets to COM1 must echo, byte for byte,
 # what the harness typed (shifted punctuation, blank, backslash, quote,
-# dollar: what passwords hold), and a text that never comes must fail.
+# dollar: what passwords hold), the text screen must read as the BIOS wrote
+# it, and a text that never comes must fail.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
@@ -14,7 +15,8 @@ drive=(-drive "file=$work/echo.img,if=floppy,format=raw" -boot a)
 session() { python3 "$here/qemu_session.py" "$@"; }
 
 session --timeout 20 'expect=ready>' 'type=aZ9 $"\\!~|<#%\n' 'expect=aZ9 $"\!~|<#%<end' \
-  'absent=never typed' "screendump=$work/screen.png" -- "${drive[@]}"
+  'absent=never typed' "screendump=$work/screen.png" 'screen=Booting from Floppy' 'offscreen=never typed' \
+  -- "${drive[@]}"
 [ -s "$work/screen.png" ] || { echo "FAIL: no screen dump" >&2; exit 1; }
 
 if session --timeout 2 'expect=ready>' 'expect=never printed' -- "${drive[@]}" >"$work/out" 2>&1; then
