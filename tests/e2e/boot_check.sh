@@ -7,6 +7,8 @@
 #                       without isolinux.bin the loader names what is missing
 #   cd_password         the loader's password gate: right, wrong then right,
 #                       all wrong (isolinux never starts), awkward characters
+#   sha256              the loader's SHA-256 against OpenSSL's, message lengths
+#                       around the block boundaries, on a probe floppy
 #   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
 #                       our boot sector starts the stand-in IO.SYS, which reports
 #                       the hand-over, checked against the image by check_handover.py
@@ -227,6 +229,37 @@ cd_password)
   master "$work/kivcd" "$work/p3.iso"
   session "$work/p3.iso" "expect=Password?" "type=no\n" "expect=Wrong password; the system is halted." \
     "absent=Wrong password." "absent=ISOLINUX"
+  ;;
+sha256)
+  need nasm "the probe floppy is assembled from tests/e2e/fixtures"
+  need openssl "OpenSSL gives the digests to compare with"
+  need python3 "to write the messages into the probe floppy"
+  nasm -f bin -I"$here/../../data/boot/" -o "$work/sha.img" "$here/fixtures/sha256_probe.asm" ||
+    fail "cannot assemble the probe floppy"
+  # Random messages around the block boundaries (55 bytes is the longest
+  # that fits one block with its padding, 56 the shortest that needs two) up
+  # to the longest the loader hashes: a 16-byte salt and 127 characters.
+  lengths="0 1 3 55 56 63 64 119 120 127 128 143"
+  python3 - "$work" $lengths <<'PY' || fail "cannot write the messages"
+import os, sys
+work, lengths = sys.argv[1], [int(n) for n in sys.argv[2:]]
+listing = bytes([len(lengths)])
+for n in lengths:
+    message = os.urandom(n)
+    open(os.path.join(work, "message.%d" % n), "wb").write(message)
+    listing += bytes([n]) + message
+with open(os.path.join(work, "sha.img"), "r+b") as image:
+    image.seek(0x1000)
+    image.write(listing)
+    image.truncate(1474560)
+PY
+  boot_and_expect "SHA-256 probe done" -drive "file=$work/sha.img,if=floppy,format=raw" -boot a
+  tr -d '\r' <"$work/serial.txt" >"$work/digests.txt"
+  for n in $lengths; do
+    want=$(openssl dgst -sha256 -r "$work/message.$n" | cut -d' ' -f1 | tr a-f A-F)
+    grep -qxF "SHA-256 $n $want" "$work/digests.txt" || fail "the $n-byte message: OpenSSL says $want"
+  done
+  echo "SHA-256 of $(echo $lengths | wc -w) messages as OpenSSL computes them"
   ;;
 floppy_boot | floppy_memdisk)
   need python3 "to read the floppy images"

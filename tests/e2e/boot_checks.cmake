@@ -25,7 +25,8 @@ set(KIV_BOOT_CHECK_ENV
 
 # check:timeout in seconds (cd_password boots four times).
 foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 floppy_boot:60
-        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60)
+        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60
+        sha256:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)
