@@ -77,7 +77,7 @@ struct ProgramFolder {
     WriteText(P("files/kivcd/readme.txt"), "Kiv Rescue CD\r\n");
     // A loader with the password gate block the build fills in.
     std::string loader(2048, '\x90');
-    loader.replace(0x600, 268, "KIVGATE1" + std::string(260, '\0'));
+    loader.replace(0x600, 188, "KIVGATE2" + std::string(180, '\0'));
     WriteText(P("files/kivcd/boot/loader.bin"), loader);
     WriteText(P("files/kivcd/boot/scripts/main.cds"),
               "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n"

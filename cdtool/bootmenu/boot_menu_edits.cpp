@@ -116,22 +116,24 @@ void PatchBinaryFile(const std::string& path, const std::string& find, const std
   if (!WriteBack(file, bytes, perms)) PatchError(prompter, failure);
 }
 
-bool SetBootPassword(const std::string& scriptPath, const std::string& password,
-                     const std::string& confirmation, Prompter& prompter) {
+std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
+                                            const std::string& confirmation, Prompter& prompter) {
   if (confirmation != password) {
     prompter.MsgBox(Message{"Entered Passwords doesn't match, password protection will be disabled",
                             "Password Protection disabled", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    return false;
+    return std::nullopt;
   }
+  const PasswordHash hash = HashPassword(password, NewPasswordSalt());
   ReplaceTextInFile(scriptPath, "Set PasswordRequest=0", "Set PasswordRequest=1", prompter);
-  ReplaceTextInFile(scriptPath, "Set PasswordString=\"\"", "Set PasswordString=\"" + password + "\"", prompter);
-  return true;
+  ReplaceTextInFile(scriptPath, "Set PasswordString=\"\"", "Set PasswordString=\"" + PasswordHashText(hash) + "\"",
+                    prompter);
+  return hash;
 }
 
 void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
   run.SetSubStep("Adding Password Protection to the Boot Script");
-  if (SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.prompter()))
-    run.menuData.password = TxtPass1;
+  run.menuData.password = SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2,
+                                         run.prompter());
 }
 
 void InjectProductKey(const std::string& scriptPath, const std::string& productKey, Prompter& prompter) {

@@ -3,7 +3,10 @@
 // files): text replacement, same-length byte patches, the password switch and
 // the product-key placeholders. A missing file makes every edit a silent
 // no-op; read or write errors show "Patching Error" and the caller goes on.
+#include <optional>
 #include <string>
+
+#include "cdtool/bootmenu/password_hash.h"
 
 namespace kiv {
 
@@ -23,10 +26,11 @@ void ReplaceTextInFile(const std::string& path, const std::string& find, const s
 void PatchBinaryFile(const std::string& path, const std::string& find, const std::string& replacement,
                      Prompter& prompter);
 
-// The password switch: on matching texts the script asks for `password`
-// (true); otherwise a message, the script stays unchanged (false).
-bool SetBootPassword(const std::string& scriptPath, const std::string& password,
-                     const std::string& confirmation, Prompter& prompter);
+// The password switch: on matching texts the script asks for `password`,
+// which it stores hashed with a new salt (see password_hash.h), and the hash
+// is returned; otherwise a message, the script stays unchanged (nothing).
+std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
+                                            const std::string& confirmation, Prompter& prompter);
 
 // The build run's password step on kivcd/boot/scripts/main.cds, with its
 // sub-step caption. A confirmed password becomes the run's menu password,

@@ -66,17 +66,20 @@ TEST_F(BootMenuEdits, PatchOfAnEmptyFileDoesNothing) {
   EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(BootMenuEdits, PasswordIsStoredWhenConfirmed) {
+TEST_F(BootMenuEdits, PasswordIsStoredHashedWhenConfirmed) {
   WriteText(file, "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n");
-  SetBootPassword(file, "S3cret \"x", "S3cret \"x", prompter);
-  EXPECT_EQ(ReadText(file), "Set PasswordRequest=1\r\nSet PasswordString=\"S3cret \"x\"\r\n\r\n\r\n");
+  const std::optional<PasswordHash> hash = SetBootPassword(file, "S3cret \"x", "S3cret \"x", prompter);
+  ASSERT_TRUE(hash);
+  EXPECT_EQ(*hash, HashPassword("S3cret \"x", hash->salt));
+  EXPECT_EQ(ReadText(file),
+            "Set PasswordRequest=1\r\nSet PasswordString=\"" + PasswordHashText(*hash) + "\"\r\n\r\n\r\n");
   EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(BootMenuEdits, PasswordsDifferingInCaseDisableProtection) {
   const std::string script = "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n";
   WriteText(file, script);
-  SetBootPassword(file, "secret", "Secret", prompter);
+  EXPECT_FALSE(SetBootPassword(file, "secret", "Secret", prompter));
   EXPECT_EQ(ReadText(file), script);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "Entered Passwords doesn't match, password protection will be disabled");

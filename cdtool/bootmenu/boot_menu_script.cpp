@@ -277,10 +277,21 @@ struct Parser {
       if (auto n = needNumber(1, 255)) script.PasswordRetries = *n;
     } else if (lower == "passwordstring") {
       if (data) return;
-      if (v.size() > kMaxGateText)
-        return Error("PasswordString is " + std::to_string(v.size()) + " bytes long; the CD's loader takes at most " +
-                     std::to_string(kMaxGateText));
+      // A hash the builder stored (the CD's own script), or a clear password.
+      if (ToLower(v).rfind("sha256:", 0) == 0) {
+        if (!ParsePasswordHashText(v))
+          return Error("PasswordString=\"" + v + "\" is not a stored password (sha256:<salt, 32 hex digits>:" +
+                       "<hash, 64 hex digits>)");
+      } else if (auto problem = PasswordProblem(v)) {
+        return Error("PasswordString: " + *problem);
+      }
       script.PasswordString = v;
+    } else if (lower == "serialconsole") {
+      const std::string port = ToLower(Trim(v));
+      if (port == "com1") script.SerialConsole = 1;
+      else if (port == "com2") script.SerialConsole = 2;
+      else if (port == "0") script.SerialConsole = 0;
+      else return Error(key + "=" + v + " is not COM1, COM2 or 0 (no serial console)");
     } else if (lower == "passwordprompt") {
       if (v.size() > kMaxGateText)
         return Error("PasswordPrompt is " + std::to_string(v.size()) + " bytes long; the CD's loader takes at most " +
@@ -344,10 +355,7 @@ struct Parser {
   void ApplyData() {
     if (!data) return;
     script.PasswordRequest = data->password.has_value();
-    script.PasswordString = data->password.value_or("");
-    if (script.PasswordString.size() > kMaxGateText)
-      script.errors.push_back("The boot-menu password is " + std::to_string(script.PasswordString.size()) +
-                              " bytes long; the CD's loader takes at most " + std::to_string(kMaxGateText));
+    script.PasswordString = data->password ? PasswordHashText(*data->password) : "";
     if (data->productKey) {
       for (int i = 0; i < 5; ++i) variables["winkey" + std::to_string(i + 1)] = (*data->productKey)[i];
       if (script.FindMacro(kShowWinKeyMacro)) {

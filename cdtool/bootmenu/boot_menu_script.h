@@ -4,9 +4,11 @@
 // The language, one command per line ('#' comments and blank lines ignored;
 // keywords and keys without regard to letter case):
 //   Set Key=Value        MenuTitle, MenuTimeout (seconds, 0 = wait), DefaultAction,
-//                        PasswordRequest (0/1), PasswordString, PasswordPrompt,
-//                        PasswordRetries (1..255), WinKey1..5, ActionN_Text,
-//                        ActionN_Macro (N = 1..99)
+//                        PasswordRequest (0/1), PasswordString (the password, or
+//                        its stored hash "sha256:<salt>:<hash>"), PasswordPrompt,
+//                        PasswordRetries (1..255), SerialConsole (COM1, COM2 or
+//                        0 for none; COM1 when not set), WinKey1..5,
+//                        ActionN_Text, ActionN_Macro (N = 1..99)
 //   :Name                starts a macro, ended by End or Menu; inside it:
 //   RequireFile "p"      the entry is greyed when the file p is not on the CD
 //   RequireFolder "p"    the same for a folder
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "cdtool/bootmenu/menu_data.h"
+#include "cdtool/bootmenu/password_hash.h"
 
 namespace kiv {
 
@@ -57,9 +60,10 @@ struct BootMenuScript {
   int MenuTimeout = 0;
   int DefaultAction = 0;  // 0: none given, the first entry
   bool PasswordRequest = false;
-  std::string PasswordString;
+  std::string PasswordString;  // as written: a clear password or "sha256:<salt>:<hash>"
   std::string PasswordPrompt = "Password:";
   int PasswordRetries = 3;
+  int SerialConsole = 1;  // the loader's and isolinux's serial port: 1 (COM1), 2 (COM2), 0 (none)
   std::map<int, ScriptAction> actions;  // by N, in N order
   std::vector<ScriptMacro> macros;
   std::vector<std::string> errors;  // "<path>, line 12: ..."
@@ -68,11 +72,9 @@ struct BootMenuScript {
   const ScriptMacro* FindMacro(const std::string& name) const;
 };
 
-// Longest password and prompt the CD's loader can hold.
-inline constexpr size_t kMaxGateText = 127;
-
 // With `data`, the password and the product key are the data's: the script's
-// PasswordRequest and PasswordString lines are read but not used, WinKey1 to
+// PasswordRequest and PasswordString lines are read but not used (the
+// script's PasswordString becomes the data's hash), WinKey1 to
 // WinKey5 are the key's groups, and the ShowWinKey entry is shown exactly
 // when a key is given (a commented-out "#Set ActionN_Macro="ShowWinKey""
 // line counts then, however it is spaced or cased).

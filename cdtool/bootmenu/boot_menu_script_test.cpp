@@ -129,11 +129,38 @@ TEST(BootMenuScript, ValuesOutOfRange) {
   EXPECT_EQ(OnlyError(":B\r\n BootDrive 0x00\r\n BootDrive 0x80\r\n End\r\n"),
             std::string(kPath) + ", line 2: BootDrive \"0x00\" is not a hard disk (0x80 to 0x8F)");
   EXPECT_EQ(OnlyError("Set PasswordString=\"" + std::string(128, 'p') + "\"\r\n"),
-            at + "PasswordString is 128 bytes long; the CD's loader takes at most 127");
+            at + "PasswordString: The password is 128 characters long; the CD's password prompt takes at most 127");
   EXPECT_TRUE(Parse("Set PasswordString=\"" + std::string(127, 'p') + "\"\r\n").errors.empty());
   EXPECT_EQ(OnlyError("Set PasswordPrompt=\"" + std::string(200, 'q') + "\"\r\n"),
             at + "PasswordPrompt is 200 bytes long; the CD's loader takes at most 127");
   EXPECT_EQ(Parse(":B\r\n BootDrive 0x81\r\n End\r\n").FindMacro("B")->commands[0].drive, 0x81);
+}
+
+TEST(BootMenuScript, TheSerialConsoleIsCom1UnlessTheScriptSaysOtherwise) {
+  EXPECT_EQ(Parse("Set MenuTimeout=1\r\n").SerialConsole, 1);
+  EXPECT_EQ(Parse("Set SerialConsole=COM1\r\n").SerialConsole, 1);
+  EXPECT_EQ(Parse("set serialconsole=com2\r\n").SerialConsole, 2);
+  EXPECT_EQ(Parse("Set SerialConsole=\"COM2\"\r\n").SerialConsole, 2);
+  EXPECT_EQ(Parse("Set SerialConsole=0\r\n").SerialConsole, 0);
+  const std::string at = std::string(kPath) + ", line 1: ";
+  for (const char* bad : {"COM3", "1", "", "none"})
+    EXPECT_EQ(OnlyError(std::string("Set SerialConsole=") + bad + "\r\n"),
+              at + "SerialConsole=" + bad + " is not COM1, COM2 or 0 (no serial console)");
+}
+
+TEST(BootMenuScript, PasswordStringIsAStoredHashOrATypeablePassword) {
+  // The CD's own script, copied back into the template: its hash is taken.
+  PasswordSalt salt{};
+  salt.fill(7);
+  const std::string stored = PasswordHashText(HashPassword("rescue", salt));
+  EXPECT_EQ(Parse("Set PasswordRequest=1\r\nSet PasswordString=\"" + stored + "\"\r\n").PasswordString, stored);
+  const std::string at = std::string(kPath) + ", line 1: ";
+  const std::string damaged = stored.substr(0, stored.size() - 1);
+  EXPECT_EQ(OnlyError("Set PasswordString=\"" + damaged + "\"\r\n"),
+            at + "PasswordString=\"" + damaged +
+                "\" is not a stored password (sha256:<salt, 32 hex digits>:<hash, 64 hex digits>)");
+  EXPECT_EQ(OnlyError("Set PasswordString=\"p\xC3\xA4ss\"\r\n").rfind(at + "PasswordString: The password contains \"\xC3\xA4\"", 0),
+            0u);
 }
 
 TEST(BootMenuScript, MacroStructureIsChecked) {

@@ -12,12 +12,12 @@ using Op = ScriptCommand::Op;
 
 const std::string kDir = kIsolinuxFolder;
 
-// Header lines every configuration file starts with: output also on COM1,
-// no escape to the boot: prompt and no edited command lines.
-std::string Header(const std::string& script) {
-  return "# Written by the CD builder from " + script +
-         "; change the menu there.\n"
-         "SERIAL 0 115200\n"
+// Header lines every configuration file starts with: output also on the
+// serial console the script chooses (isolinux counts COM1 as port 0), no
+// escape to the boot: prompt and no edited command lines.
+std::string Header(const std::string& script, int serialConsole) {
+  return "# Written by the CD builder from " + script + "; change the menu there.\n" +
+         (serialConsole ? "SERIAL " + std::to_string(serialConsole - 1) + " 115200\n" : "") +
          "NOESCAPE 1\n"
          "ALLOWOPTIONS 0\n";
 }
@@ -114,7 +114,7 @@ std::string RenderConfig(const BootMenuScript& script, const std::string& script
         break;
       }
 
-  std::string cfg = Header(scriptName);
+  std::string cfg = Header(scriptName, script.SerialConsole);
   cfg += "UI menu.c32\nMENU MARGIN 2\n";
   if (!script.MenuTitle.empty()) cfg += "MENU TITLE " + script.MenuTitle + "\n";
   // Never time out into nothing: without an entry to start, the menu waits.
@@ -159,7 +159,10 @@ std::string CdPath(const std::string& scriptPath) {
 
 BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists) {
   BootMenu menu;
-  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.PasswordString,
+  // The CD's own script carries the hash; a clear password gets this build's salt.
+  const std::optional<PasswordHash> stored = ParsePasswordHashText(script.PasswordString);
+  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
+                           stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt()),
                            script.PasswordPrompt};
   const std::string scriptName = "/boot/scripts/main.cds";
 

@@ -12,7 +12,8 @@
 //   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
-// Everything also goes to COM1 (SERIAL 0 115200).
+// Everything also goes to the serial console the script chooses
+// (SerialConsole: COM1 as SERIAL 0 115200, COM2 as SERIAL 1, 0 for none).
 //
 // A USB stick written with the hybrid ISO gets a menu of its own
 // (usbstick.cfg, which the stick's view of the tree shows isolinux under the

@@ -82,7 +82,46 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   }
   EXPECT_FALSE(m.gate.ask);
   EXPECT_EQ(m.gate.retries, 3);
+  EXPECT_EQ(m.gate.serialConsole, 1);
   EXPECT_EQ(m.gate.prompt, "Enter the password of this CD:");
+}
+
+TEST(IsolinuxConfig, TheSerialConsoleOfTheScriptReachesIsolinuxAndTheLoader) {
+  const std::string entry = "Set Action1_Text=\"Disk\"\r\nSet Action1_Macro=\"Hd\"\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n";
+  struct Case {
+    const char* line;
+    int port;
+    const char* serial;  // isolinux's line, or "" for none
+  } cases[] = {{"Set SerialConsole=COM2\r\n", 2, "SERIAL 1 115200\n"},
+               {"Set SerialConsole=0\r\n", 0, ""},
+               {"Set SerialConsole=COM1\r\n", 1, "SERIAL 0 115200\n"}};
+  for (const Case& c : cases) {
+    BootMenu m = TranslateBootMenu(c.line + entry, "x.cds", IsolinuxTree().Exists());
+    ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+    EXPECT_EQ(m.gate.serialConsole, c.port);
+    for (const IsolinuxFile& f : m.files) {
+      const std::string head = f.text.substr(f.text.find('\n') + 1, f.text.find("NOESCAPE") - f.text.find('\n') - 1);
+      EXPECT_EQ(head, c.serial) << f.name;
+    }
+  }
+}
+
+TEST(IsolinuxConfig, TheGateChecksTheScriptsPasswordByItsHash) {
+  // A clear password in a hand-written script is hashed with a fresh salt.
+  BootMenu clear = TranslateBootMenu("Set PasswordRequest=1\r\nSet PasswordString=\"open me\"\r\n", "x.cds",
+                                     IsolinuxTree().Exists());
+  ASSERT_TRUE(clear.errors.empty()) << clear.errors[0];
+  EXPECT_EQ(clear.gate.password, HashPassword("open me", clear.gate.password.salt));
+  // The CD's own script: the stored salt and hash, unchanged.
+  PasswordSalt salt{};
+  salt.fill(0x5A);
+  const PasswordHash stored = HashPassword("open me", salt);
+  BootMenu copied = TranslateBootMenu(
+      "Set PasswordRequest=1\r\nSet PasswordString=\"" + PasswordHashText(stored) + "\"\r\n", "x.cds",
+      IsolinuxTree().Exists());
+  ASSERT_TRUE(copied.errors.empty()) << copied.errors[0];
+  EXPECT_TRUE(copied.gate.ask);
+  EXPECT_EQ(copied.gate.password, stored);
 }
 
 TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
@@ -151,15 +190,18 @@ TEST(IsolinuxConfig, TheProductKeyEntryAfterTheBuildsEditsShowsTheKeyAndGoesBack
   testing::WriteText(file, TemplateScript());
   ScriptedPrompter prompter;
   InjectProductKey(file, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", prompter);
-  SetBootPassword(file, "my \"pass\" $1 \\x", "my \"pass\" $1 \\x", prompter);
+  const std::string password = "my \"pass\" $1 \\x";
+  const std::optional<PasswordHash> hash = SetBootPassword(file, password, password, prompter);
   ASSERT_TRUE(prompter.messages.empty());
+  ASSERT_TRUE(hash);
 
   Tree t = IsolinuxTree();
   t.files.insert("/boot/images/kivstart.img");
   BootMenu m = TranslateBootMenu(testing::ReadText(file), file, t.Exists());
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   EXPECT_TRUE(m.gate.ask);
-  EXPECT_EQ(m.gate.password, "my \"pass\" $1 \\x");
+  EXPECT_EQ(m.gate.password, *hash);
+  EXPECT_EQ(m.gate.password, HashPassword(password, hash->salt));
 
   ASSERT_EQ(m.files.size(), 2u);
   const std::string& cfg = m.files[0].text;

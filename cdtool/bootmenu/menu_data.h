@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cdtool/bootmenu/password_hash.h"
 #include "common/setup_answer.h"
 
 namespace kiv {
@@ -15,8 +16,9 @@ namespace kiv {
 inline constexpr const char* kShowWinKeyMacro = "ShowWinKey";
 
 struct MenuData {
-  // Set: the loader asks for exactly this password. Unset: it never asks.
-  std::optional<std::string> password;
+  // Set: the loader asks for the password of this salted hash. Unset: it
+  // never asks.
+  std::optional<PasswordHash> password;
   // Set: %WinKey1% to %WinKey5% are its five groups, and the entry whose
   // macro is ShowWinKey is shown (also when its macro line is commented out,
   // as the shipped script has it). Unset: that entry is left out.

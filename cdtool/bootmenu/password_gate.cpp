@@ -1,8 +1,8 @@
 #include "cdtool/bootmenu/password_gate.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "cdtool/bootmenu/boot_menu_script.h"
 
 namespace kiv {
 
@@ -19,8 +19,9 @@ long FindGateBlock(const std::string& loader, const std::string& loaderName, std
     if (error) *error = loaderName + ": " + why;
     return -1L;
   };
-  if (count == 0) return fail("no password gate block (\"KIVGATE1\"); this loader cannot ask for the password");
-  if (count > 1) return fail(std::to_string(count) + " password gate blocks (\"KIVGATE1\"); there must be one");
+  const std::string tag = std::string("(\"") + kGateMagic + "\")";
+  if (count == 0) return fail("no password gate block " + tag + "; this loader cannot ask for the password");
+  if (count > 1) return fail(std::to_string(count) + " password gate blocks " + tag + "; there must be one");
   if (static_cast<size_t>(found) + kGateBlockSize > loader.size())
     return fail("the password gate block at offset " + std::to_string(found) + " runs past the end of the file");
   return found;
@@ -32,23 +33,26 @@ bool WritePasswordGate(std::string& loader, const PasswordGate& gate, const std:
     if (error) *error = why;
     return false;
   };
-  if (gate.password.size() > kMaxGateText)
-    return fail("the boot-menu password is " + std::to_string(gate.password.size()) +
-                " bytes long; the CD's loader takes at most " + std::to_string(kMaxGateText));
   if (gate.prompt.size() > kMaxGateText)
     return fail("the password prompt \"" + gate.prompt + "\" is " + std::to_string(gate.prompt.size()) +
                 " bytes long; the CD's loader takes at most " + std::to_string(kMaxGateText));
+  if (gate.prompt.find('\0') != std::string::npos) return fail("the password prompt holds a zero byte");
   if (gate.retries < 1 || gate.retries > 255)
     return fail("the number of password tries " + std::to_string(gate.retries) + " is not from 1 to 255");
+  static const int kPorts[] = {0, 0x3F8, 0x2F8};
+  if (gate.serialConsole < 0 || gate.serialConsole > 2)
+    return fail("the serial console " + std::to_string(gate.serialConsole) + " is not COM1, COM2 or 0 (none)");
   long at = FindGateBlock(loader, loaderName, error);
   if (at < 0) return false;
   std::string block(kGateBlockSize - 8, '\0');
   block[0] = gate.ask ? 1 : 0;
   block[1] = static_cast<char>(gate.retries);
-  block[2] = static_cast<char>(gate.password.size());
-  block[3] = static_cast<char>(gate.prompt.size());
-  block.replace(4, gate.password.size(), gate.password);
-  block.replace(132, gate.prompt.size(), gate.prompt);
+  const int port = kPorts[gate.serialConsole];
+  block[2] = static_cast<char>(port & 0xFF);
+  block[3] = static_cast<char>(port >> 8);
+  std::copy(gate.password.salt.begin(), gate.password.salt.end(), block.begin() + 4);
+  for (size_t i = 0; i < gate.password.digest.size(); ++i) block[20 + i] = static_cast<char>(gate.password.digest[i ^ 3]);
+  block.replace(52, gate.prompt.size(), gate.prompt);
   loader.replace(static_cast<size_t>(at) + 8, block.size(), block);
   return true;
 }

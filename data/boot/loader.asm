@@ -6,7 +6,8 @@
 ; without a boot information table, so isolinux cannot be the boot image
 ; itself; this loader does what the mastering tool would have done:
 ;   1. moves itself to 0000:0600, out of the way of isolinux.bin;
-;   2. asks for the boot password when the CD builder switched the gate on;
+;   2. reads its second half (see below) and asks there for the boot password
+;      when the CD builder switched the gate on;
 ;   3. finds \boot\isolinux\isolinux.bin through the ISO 9660 directories,
 ;      loads all of it to 0000:7C00, fills in its 56-byte boot information
 ;      table at offset 8 (sector of the primary volume descriptor, sector of
@@ -25,8 +26,14 @@
 ; (ISO sector N = disk sectors 4N..4N+3 after the offset) and hands isolinux
 ; over to its own hybrid entry at 7C44h with that stack untouched, which is
 ; what isolinux expects from the MBR directly.
-; Every text goes to the screen and to COM1; any failure says which file or
-; step failed and halts.
+; Every text goes to the screen and to the serial console that main.cds
+; chooses (COM1 as shipped, COM2, or none: the gate block carries the port);
+; any failure says which file or step failed and halts.
+;
+; This file is two ISO sectors long, but the BIOS (and the hybrid MBR) load
+; only the first: the second holds the password gate and its SHA-256, and
+; the first reads it from the CD to STAGE2 through the El Torito boot catalog,
+; which names the sector this file starts at.
         bits 16
         cpu 386
         org 0x0600
@@ -34,8 +41,9 @@
 STAGE0     equ 0x0600           ; where this loader runs after the move
 IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
 %define ISO_BUF 0x1000         ; directory sectors
-LINE_BUF   equ 0x1800           ; the typed password
-LINE_MAX   equ 127
+STAGE2     equ 0x2000           ; the second half of this file
+STAGE2_TAG equ 'KIV2'           ; its last dword
+%define SERIAL_PORT gate_serial
 ; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
 ; (the extended BIOS data area may start at 0x9F000).
 MAX_IMAGE  equ 0x90000 - IMAGE
@@ -103,11 +111,11 @@ started:
         mov si, msg_banner
         call puts_both
 
-        call password_gate
-
         call iso_check_ext
         mov si, msg_no_ext
         jc fatal
+        call read_second_half
+        call password_gate
         call iso_open
         mov si, msg_no_pvd
         jc fatal
@@ -258,110 +266,23 @@ put_path:
         mov si, isolinux_path
         jmp puts_both
 
-; The password gate. Returns when no password is asked or the right one was
-; typed; after the last wrong answer it halts, so nothing on the CD starts.
-password_gate:
-        cmp byte [gate_ask], 0
-        je .open
-        mov al, [gate_retries]
-        test al, al
-        jnz .store
-        inc ax                  ; 0 counts as one try
-.store: mov [tries_left], al
-.ask:   mov si, msg_newline
-        call puts_both
-        mov si, gate_prompt
-        mov al, [gate_prompt_len]
-        call put_counted
-        mov al, ' '
-        call putc_both
-        call read_line
-        mov si, msg_newline
-        call puts_both
-        mov al, [gate_password_len]
-        call clamp_line_length
-        cmp al, [line_len]
-        jne .wrong
-        movzx cx, al
-        mov si, gate_password
-        mov di, LINE_BUF
-        repe cmpsb              ; with CX = 0, ZF stays set from the cmp
-        jne .wrong
-.open:  ret
-.wrong: dec byte [tries_left]
-        jz .refuse
-        mov si, msg_wrong
-        call puts_both
-        jmp .ask
-.refuse:
-        mov si, msg_refused
-        call puts_both
-        jmp fatal.halted
-
-; AL = a length from the gate block; lengths above LINE_MAX count as LINE_MAX.
-clamp_line_length:
-        cmp al, LINE_MAX
-        jbe .done
-        mov al, LINE_MAX
-.done:  ret
-
-; SI = text, AL = its length (clamped like the gate's lengths).
-put_counted:
-        call clamp_line_length
-        movzx cx, al
-        jcxz .done
-.char:  lodsb
-        call putc_both
-        loop .char
-.done:  ret
-
-; Reads one line from the keyboard and from COM1, whichever sends, into
-; LINE_BUF and its length into [line_len]. Enter (CR) ends it; Backspace or
-; DEL takes back the last character; other control characters (a terminal's
-; LF after CR among them) are ignored. Each character shows as "*".
-read_line:
-        xor bx, bx
-.poll:  mov ah, 0x01            ; a key waiting?
-        int 0x16
-        jz .serial
-        xor ah, ah
-        int 0x16
-        jmp .char
-.serial:
-        mov dx, COM1_LSR
-        in al, dx
-        cmp al, 0xFF            ; no UART there
-        je .idle
-        test al, 0x01           ; data ready
-        jz .idle
-        mov dx, COM1
-        in al, dx
-        jmp .char
-.idle:  hlt                     ; until the next interrupt (timer, keyboard)
-        jmp .poll
-.char:  cmp al, 13
-        je .done
-        cmp al, 8
-        je .rubout
-        cmp al, 127
-        je .rubout
-        cmp al, ' '
-        jb .poll
-        cmp bx, LINE_MAX
-        jae .poll
-        mov [LINE_BUF + bx], al
-        inc bx
-        mov al, '*'
-        call putc_both
-        jmp .poll
-.rubout:
-        test bx, bx
-        jz .poll
-        dec bx
-        mov si, msg_rubout
-        call puts_both
-        jmp .poll
-.done:  mov [line_len], bl
+; Reads the second half of this file to STAGE2: the sector after the first
+; one of the boot image that the boot catalog names (the catalog's place is
+; in the boot record volume descriptor, sector 17). Halts when it is not
+; there.
+read_second_half:
+        mov eax, 17
+        mov bx, ISO_BUF >> 4
+        call iso_read
+        mov eax, [ISO_BUF + 0x47]       ; the boot catalog
+        call iso_read
+        mov eax, [ISO_BUF + 0x20 + 8]   ; the initial entry's first sector
+        inc eax
+        mov bx, STAGE2 >> 4
+        call iso_read
+        cmp dword [STAGE2 + 2048 - 4], STAGE2_TAG
+        mov si, msg_no_half
+        jne fatal
         ret
 
 %define ISO_DISK_READS
@@ -374,40 +295,41 @@ msg_starting:   db "Starting ", 0
 msg_open_paren: db " (", 0
 msg_bytes:      db " bytes)", 13, 10, 0
 msg_newline:    db 13, 10, 0
-msg_rubout:     db 8, " ", 8, 0
 msg_no_ext:     db "No extended reads (int 13h AH=42h) for the CD drive", 0
 msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
 msg_not_found:  db "Not found on the CD: ", 0
 msg_too_small:  db ": too small for a boot file", 0
 msg_too_large:  db ": too large to load below 576 KiB", 0
 msg_halted      equ iso_msg_halted  ; "; the system is halted."
-msg_wrong:      db "Wrong password.", 13, 10, 0
-msg_refused:    db "Wrong password", 0  ; and the halt message
+msg_no_half:    db "The second half of boot\loader.bin is not on the CD", 0
 
 entry_di:   dw 0                ; ES:DI at entry, in the order les expects
 entry_es:   dw 0
 file_lba:   dd 0
 file_size:  dd 0
 table_pvd:  dd 0                ; the volume descriptor isolinux is told of
-tries_left: db 0
-line_len:   db 0
 
 ; The password gate block. The CD builder finds it by its tag in the tree's
-; copy of this file and fills it in; as shipped no password is asked.
-;   +0 "KIVGATE1"  +8 ask (0/1)  +9 tries (0 counts as 1)
-;   +10 password length  +11 prompt length (0..127 each)
-;   +12 password, 128 bytes (compared exactly)  +140 prompt, 128 bytes
+; copy of this file and fills it in; as shipped no password is asked and the
+; serial console is COM1.
+;   +0 "KIVGATE2"  +8 ask (0/1)  +9 tries (0 counts as 1)
+;   +10 the serial console's base port (0x3F8 COM1, 0x2F8 COM2, 0: none)
+;   +12 salt, 16 bytes
+;   +28 SHA-256 of the salt followed by the password, as eight dwords: the
+;       hash's big-endian words stored little-endian (each group of four
+;       bytes of the usual digest reversed), as sha256 leaves them
+;   +60 prompt, 128 bytes, zero-terminated
         align 16, db 0
 gate:
-gate_tag:          db "KIVGATE1"
-gate_ask:          db 0
-gate_retries:      db 3
-gate_password_len: db 0
-gate_prompt_len:   db 0
-gate_password:     times 128 db 0
-gate_prompt:       times 128 db 0
-%if $ - gate != 268
-%error "the gate block must be 268 bytes"
+gate_tag:      db "KIVGATE2"
+gate_ask:      db 0
+gate_retries:  db 3
+gate_serial:   dw COM1
+gate_salt:     times 16 db 0
+gate_hash:     times 32 db 0
+gate_prompt:   times 128 db 0
+%if $ - gate != 188
+%error "the gate block must be 188 bytes"
 %endif
 
 ; The stick's view of the tree. The build that makes the ISO bootable from a
@@ -419,6 +341,16 @@ usb_view_tag:   db "KIVUSBV1"
 usb_view_lba:   dd 0
 
 %if $ - $$ > 2048
-%error "loader.bin is larger than the 2048 bytes the BIOS loads"
+%error "the first half of loader.bin is larger than the 2048 bytes the BIOS loads"
 %endif
         times 2048 - ($ - $$) db 0
+
+; ---------------------------------------------------------------------------
+; The second half, run at STAGE2.
+        section second_half follows=.text vstart=STAGE2
+%include "password_gate.inc"
+%if $ - $$ > 2048 - 4
+%error "the second half of loader.bin is larger than 2048 bytes"
+%endif
+        times 2048 - 4 - ($ - $$) db 0
+        dd STAGE2_TAG

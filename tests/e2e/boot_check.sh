@@ -6,7 +6,10 @@
 #                       files starts isolinux and its menu through our loader;
 #                       without isolinux.bin the loader names what is missing
 #   cd_password         the loader's password gate: right, wrong then right,
-#                       all wrong (isolinux never starts), awkward characters
+#                       all wrong (isolinux never starts), awkward characters;
+#                       the serial console's line beside the keyboard's
+#   cd_serial_mouse     a serial mouse on COM1 never types into the keyboard's
+#                       line: the console on COM1, on COM2, or none
 #   sha256              the loader's SHA-256 against OpenSSL's, message lengths
 #                       around the block boundaries, on a probe floppy
 #   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
@@ -72,7 +75,7 @@ cd_tree() {
     >"$tree/boot/isolinux/isolinux.cfg"
 }
 
-# One QEMU session of qemu_session.py booting the ISO: session <iso> STEP...
+# One QEMU session of qemu_session.py booting the ISO: session <iso> [OPTION...] STEP...
 session() {
   local iso=$1 rc=0; shift
   python3 "$here/qemu_session.py" --timeout 20 "$@" -- -cdrom "$iso" -boot d || rc=$?
@@ -146,17 +149,20 @@ template)
   echo "main.cds carries every marker once; CR LF line ends"
   ;;
 boot_files)
-  [ "$(size_of "$bin/kivcd/boot/loader.bin")" = 2048 ] || fail "loader.bin is not 2048 bytes"
+  # Two halves: the one the BIOS loads, the one the loader reads itself.
+  [ "$(size_of "$bin/kivcd/boot/loader.bin")" = 4096 ] || fail "loader.bin is not 4096 bytes"
   # The password gate block the CD builder fills in, as shipped: tag once at
-  # a 16-byte boundary, no password asked, three tries, empty texts.
+  # a 16-byte boundary in the first half, no password asked, three tries, the
+  # serial console on COM1, no salt, hash or prompt.
   python3 - "$bin/kivcd/boot/loader.bin" <<'PY' || fail "the password gate block of loader.bin is wrong"
 import sys
 data = open(sys.argv[1], "rb").read()
-at = data.find(b"KIVGATE1")
-assert data.count(b"KIVGATE1") == 1 and at % 16 == 0, "tag KIVGATE1 not once at a 16-byte boundary"
-assert at + 268 <= len(data), "gate block runs past the end"
-assert data[at + 8:at + 12] == bytes([0, 3, 0, 0]), "ask/tries/lengths not 0, 3, 0, 0"
-assert data[at + 12:at + 268] == bytes(256), "password and prompt not empty"
+at = data.find(b"KIVGATE2")
+assert data.count(b"KIVGATE2") == 1 and at % 16 == 0, "tag KIVGATE2 not once at a 16-byte boundary"
+assert at + 188 <= 2048, "gate block not in the half the BIOS loads"
+assert data[at + 8:at + 12] == bytes([0, 3, 0xF8, 0x03]), "ask/tries/port not 0, 3, 3F8h"
+assert data[at + 12:at + 188] == bytes(176), "salt, hash and prompt not empty"
+assert data[-4:] == b"KIV2", "the second half does not end in its tag"
 PY
   [ "$(size_of "$bin/bootsect.bin")" = 512 ] || fail "bootsect.bin is not 512 bytes"
   sig=$(od -An -tx1 -j510 -N2 "$bin/bootsect.bin" | tr -d ' ')
@@ -205,10 +211,13 @@ cd_password)
   loader="$work/kivcd/boot/loader.bin"
   cp "$loader" "$work/loader.orig"
   # The right password at once; blanks, quotes, $ and \ are plain characters.
+  # The keyboard's "*" show on the screen alone; the loader holds a hash.
   set_gate "$loader" 1 3 'open "$\ me' "Boot password:"
+  [ "$(count "$loader" 'open "$\ me')" = 0 ] || fail "loader.bin holds the password in clear text"
   master "$work/kivcd" "$work/p1.iso"
   session "$work/p1.iso" "expect=Boot password:" "absent=ISOLINUX" 'type=open "$\\ me\n' \
-    "expect=***********\n" "expect=ISOLINUX" "expect=Kiv test entry" "absent=Wrong password"
+    "screen=Boot password: *********** " "absent=*" "expect=ISOLINUX" "expect=Kiv test entry" \
+    "absent=Wrong password"
   # Wrong, then right after Backspace took back a typing error.
   cp "$work/loader.orig" "$loader"
   set_gate "$loader" 1 3 "Rescue" "Password?"
@@ -220,15 +229,56 @@ cd_password)
   session "$work/p2.iso" "expect=Password?" "type=x\n" "expect=Wrong password." \
     "type=rescue\n" "expect=Wrong password." "type=Rescue \n" \
     "expect=Wrong password; the system is halted." "wait=2" "absent=ISOLINUX" "absent=Starting"
+  # The serial console's line beside the keyboard's: its "*" and verdicts on
+  # the serial port alone, the keyboard's half-typed line left as it was.
+  session "$work/p2.iso" "expect=Password?" "type=Res" "screen=Password? *** " "serial=rescue\n" \
+    "expect=******" "expect=Wrong password." "offscreen=Wrong password" "screen=Password? *** " \
+    "serial=Rescue\n" "expect=ISOLINUX" "expect=Kiv test menu"
+  # Its tries used up, what the serial port sends is dropped; the keyboard's
+  # tries are its own.
+  session "$work/p2.iso" "expect=Password?" "serial=a\nb\nc\n" \
+    "expect=Wrong password; no more tries on the serial port." "serial=Rescue\n" "wait=1" \
+    "absent=ISOLINUX" "offscreen=Wrong password" "type=Rescue\n" "expect=ISOLINUX"
   # Zero tries (a value the builder never writes: the byte is spoilt here on
   # purpose) count as one.
   cp "$work/loader.orig" "$loader"
   set_gate "$loader" 1 1 "Rescue" "Password?"
-  at=$(grep -a -o -b -F KIVGATE1 "$loader" | head -n 1 | cut -d: -f1)
+  at=$(grep -a -o -b -F KIVGATE2 "$loader" | head -n 1 | cut -d: -f1)
   printf '\000' | dd of="$loader" bs=1 seek=$((at + 9)) conv=notrunc status=none
   master "$work/kivcd" "$work/p3.iso"
   session "$work/p3.iso" "expect=Password?" "type=no\n" "expect=Wrong password; the system is halted." \
     "absent=Wrong password." "absent=ISOLINUX"
+  ;;
+cd_serial_mouse)
+  need python3 "the test drives QEMU with qemu_session.py"
+  cd_tree
+  loader="$work/kivcd/boot/loader.bin"
+  cfg="$work/kivcd/boot/isolinux/isolinux.cfg"
+  cp "$loader" "$work/loader.orig"
+  cp "$cfg" "$work/cfg.orig"
+  # The mouse is moved while the password is typed on the keyboard; on the
+  # screen the prompt shows one "*" a key, and the right password opens the CD.
+  typing=("mouse=12,5" "type=Res" "mouse=-30,7" "mouse=3,-40" "type=cue" "mouse=60,60"
+          "screen=Password? ****** " "offscreen=Wrong password" "type=\n")
+  # The serial console on COM1, where the mouse sits: everything still goes
+  # there, nothing from there enters the keyboard's line.
+  set_gate "$loader" 1 3 "Rescue" "Password?" 1
+  master "$work/kivcd" "$work/m1.iso"
+  session "$work/m1.iso" --mouse "expect=Password?" "${typing[@]}" "expect=ISOLINUX" "expect=Kiv test entry"
+  # The serial console on COM2: prompt and menu there, COM1 left to the mouse.
+  cp "$work/loader.orig" "$loader"
+  set_gate "$loader" 1 3 "Rescue" "Password?" 2
+  sed 's/^SERIAL 0 /SERIAL 1 /' "$work/cfg.orig" >"$cfg"
+  master "$work/kivcd" "$work/m2.iso"
+  session "$work/m2.iso" --mouse --console 2 "expect=Kiv Rescue CD loader" "expect=Password?" "${typing[@]}" \
+    "expect=ISOLINUX" "expect=Kiv test entry"
+  # No serial console: the screen alone, not a byte on COM1.
+  cp "$work/loader.orig" "$loader"
+  set_gate "$loader" 1 3 "Rescue" "Password?" 0
+  grep -v '^SERIAL' "$work/cfg.orig" >"$cfg"
+  master "$work/kivcd" "$work/m3.iso"
+  session "$work/m3.iso" "screen=Kiv Rescue CD loader" "screen=Password? " "type=Rescue\n" "screen=ISOLINUX" \
+    "absent=Kiv Rescue CD loader" "absent=Password?"
   ;;
 sha256)
   need nasm "the probe floppy is assembled from tests/e2e/fixtures"

@@ -10,18 +10,25 @@
 #            with a test disk whose MBR prints, from the CD and from a stick
 #   sector   a hand-edited template: an entry added to main.cds boots a CD boot
 #            sector that reads the CD through int 13h AH=42h; the password has
-#            blanks, '"', '$' and '\' and opens the CD; from a USB stick the
-#            entry is greyed as needing the CD; then a bad line in
-#            main.cds stops the build with a message naming it, and no ISO
+#            blanks, '"', '$' and '\' and opens the CD, which keeps it only
+#            as a salted hash (main.cds, loader; not a byte of it in clear in
+#            the ISO with its hybrid area, nor in the floppy images); from a
+#            USB stick the entry is greyed as needing the CD; then a bad line
+#            in main.cds stops the build with a message naming it, and no ISO
 #   respaced the user's script spells its password lines with blanks around
 #            "=": the CD still asks for exactly the password of the build
 #            (a wrong one refused, the right one opens the menu); built
 #            without a password, a script that says PasswordRequest=1 never
 #            asks
+#   serial_mouse a serial mouse on COM1, moved while the password is typed on
+#            the keyboard: with the shipped script's console on COM1 the CD
+#            opens and its first floppy's stand-in IO.SYS reports there; with
+#            the console moved to COM2 in main.cds, the loader and the menu
+#            talk on COM2
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
 # (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
 set -euo pipefail
-case=${1:?usage: boot_menu.sh demo|sector|respaced}
+case=${1:?usage: boot_menu.sh demo|sector|respaced|serial_mouse}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
@@ -48,6 +55,24 @@ build() {  # build <program folder> <password>
   KIVCD_PASSWORD=$2 SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$1" > "$work/build.out" 2>&1 \
     || { cat "$work/build.out"; fail "the CD build failed"; }
   [ -f "$1/kivcd/boot/isolinux/isolinux.cfg" ] || fail "no isolinux.cfg in the CD tree"
+}
+# The CD keeps the password as a salted SHA-256: main.cds holds
+# sha256:<salt>:<hash> (checked here with Python's hashlib), and the password
+# is nowhere in clear: not in the ISO (its hybrid MBR and the stick's view
+# included), the floppy images or the tree's loader.
+check_hashed() {  # check_hashed <program folder> <password>
+  python3 - "$1/kivcd/boot/scripts/main.cds" "$2" <<'PY' || fail "main.cds does not hold the password's hash"
+import hashlib, re, sys
+text = open(sys.argv[1], "rb").read().decode("latin-1")
+stored = re.search(r'^Set PasswordString="sha256:([0-9a-f]{32}):([0-9a-f]{64})"\r?$', text, re.M)
+assert stored, "no PasswordString of the form sha256:<salt>:<hash>"
+digest = hashlib.sha256(bytes.fromhex(stored.group(1)) + sys.argv[2].encode()).hexdigest()
+assert digest == stored.group(2), "the hash is not the salt's and the password's"
+PY
+  local f
+  for f in "$1/kivcd-demo.iso" "$1"/kivcd/boot/images/*.img "$1/kivcd/boot/loader.bin"; do
+    ! grep -q -a -F -- "$2" "$f" || fail "$f holds the password in clear text"
+  done
 }
 ESC=$'\e'
 GREY="$ESC[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
@@ -115,7 +140,7 @@ sector)
   edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=1/'
   password='my "pass" $HOME \x'
   build "$pf" "$password"
-  grep -qF "Set PasswordString=\"$password\"" "$pf/kivcd/boot/scripts/main.cds" || fail "password not in main.cds"
+  check_hashed "$pf" "$password"
   session sector_and_password \
     "expect=$PROMPT" 'type=my "pass" $HOME \\x\n' "expect=ISOLINUX" "absent=Wrong password" \
     "expect=${CHOSEN} CD probe" "expect=Automatic boot in" "expect=CD volume: KIV_RESCUE" \
@@ -154,6 +179,24 @@ respaced)
     || { cat "$work/nopw.out"; fail "the build without a password failed"; }
   session no_password \
     "expect=ISOLINUX" "expect=Kiv Rescue Software" "absent=$PROMPT" \
+    -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  ;;
+serial_mouse)
+  pf=$(fresh mouse)
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=2/'
+  build "$pf" rescue
+  # The keys, with the mouse moved before, between and after them; the
+  # screen shows one "*" a key and no verdict before Enter.
+  typing=("mouse=15,3" "type=res" "mouse=-40,22" "mouse=9,-31" "type=cue" "mouse=70,70"
+          "screen=$PROMPT ****** " "offscreen=Wrong password" "type=\n")
+  session mouse_on_console --mouse "expect=$PROMPT" "${typing[@]}" "expect=ISOLINUX" \
+    "expect=Kiv Rescue Software" "expect=Loading /boot/images/kivstart.img" "expect=Hand-over: OK" \
+    -- -cdrom "$pf/kivcd-demo.iso" -boot d
+  edit_script "$pf" 's/^Set SerialConsole=COM1/Set SerialConsole=COM2/'
+  build "$pf" rescue
+  grep -q '^SERIAL 1 115200' "$pf/kivcd/boot/isolinux/isolinux.cfg" || fail "isolinux.cfg does not use COM2"
+  session console_on_com2 --mouse --console 2 "expect=Kiv Rescue CD loader" "expect=$PROMPT" "${typing[@]}" \
+    "expect=ISOLINUX" "expect=Kiv Rescue Software" "expect=Loading /boot/images/kivstart.img" \
     -- -cdrom "$pf/kivcd-demo.iso" -boot d
   ;;
 *) fail "unknown case $case" ;;

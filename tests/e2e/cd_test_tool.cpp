@@ -1,7 +1,9 @@
 // The CD builder's own pieces for the boot checks, which make CD trees of
 // their own: the password gate writer and the makecd script, so the checks
 // never carry copies of either.
-//   cd_test_tool gate <loader.bin> <ask 0|1> <retries> <password> <prompt>
+//   cd_test_tool gate <loader.bin> <ask 0|1> <retries> <password> <prompt> [<serial 0|1|2>]
+//                                        (the password hashed with a new salt;
+//                                        the serial console COM1 unless given)
 //   cd_test_tool master <folder> <iso>   masters <folder>/kivcd into <iso>
 //                                        with <folder>/mkisofs, as the build does
 #include <cstdio>
@@ -18,19 +20,20 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: cd_test_tool gate <loader.bin> <ask> <retries> <password> <prompt>\n"
+               "usage: cd_test_tool gate <loader.bin> <ask> <retries> <password> <prompt> [<serial>]\n"
                "       cd_test_tool master <folder> <iso>\n");
   return 2;
 }
 
-int Gate(char** argv) {
+int Gate(int argc, char** argv) {
   const std::string loaderPath = argv[2];
   std::string loader;
   if (!kiv::ReadWholeFile(loaderPath, loader)) {
     std::fprintf(stderr, "cd_test_tool: cannot read %s\n", loaderPath.c_str());
     return 1;
   }
-  kiv::PasswordGate gate{std::string(argv[3]) == "1", std::atoi(argv[4]), argv[5], argv[6]};
+  kiv::PasswordGate gate{std::string(argv[3]) == "1", std::atoi(argv[4]), argc > 7 ? std::atoi(argv[7]) : 1,
+                         kiv::HashPassword(argv[5], kiv::NewPasswordSalt()), argv[6]};
   std::string error;
   if (!kiv::WritePasswordGate(loader, gate, loaderPath, &error) || !kiv::WriteFileAtomic(loaderPath, loader)) {
     std::fprintf(stderr, "cd_test_tool: %s\n", error.empty() ? ("cannot write " + loaderPath).c_str() : error.c_str());
@@ -60,7 +63,7 @@ int Master(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 7 && std::string(argv[1]) == "gate") return Gate(argv);
+  if ((argc == 7 || argc == 8) && std::string(argv[1]) == "gate") return Gate(argc, argv);
   if (argc == 4 && std::string(argv[1]) == "master") return Master(argv);
   return Usage();
 }

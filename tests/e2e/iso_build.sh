@@ -77,8 +77,8 @@ dd if="$iso" bs=2048 skip=$((16#$bootoff)) count=1 status=none > "$work/boot.img
 python3 - "$work/boot.img" "$pf/files/kivcd/boot/loader.bin" <<'PY' || fail "boot entry does not point at boot/loader.bin"
 import sys
 image, loader = (open(p, "rb").read() for p in sys.argv[1:])
-at, usb = loader.find(b"KIVGATE1"), loader.find(b"KIVUSBV1")
-ok = at >= 0 and usb > at and image[:at + 8] == loader[:at + 8] and image[at + 268:usb + 8] == loader[at + 268:usb + 8]
+at, usb = loader.find(b"KIVGATE2"), loader.find(b"KIVUSBV1")
+ok = at >= 0 and usb > at and image[:at + 8] == loader[:at + 8] and image[at + 188:usb + 8] == loader[at + 188:usb + 8]
 ok = ok and image[usb + 12:] == loader[usb + 12:2048] and image[usb + 8:usb + 12] != bytes(4)
 sys.exit(0 if ok else 1)
 PY

@@ -80,7 +80,7 @@ demo)
   done
   cds="$pf/kivcd/boot/scripts/main.cds"
   grep -q '^Set PasswordRequest=1' "$cds" || fail "password request not switched on"
-  grep -q '^Set PasswordString="rescue"' "$cds" || fail "password not stored"
+  grep -q '^Set PasswordString="sha256:[0-9a-f]\{32\}:[0-9a-f]\{64\}"' "$cds" || fail "password hash not stored"
   diff -r "$pf/demo/utils" "$pf/kivcd/kiv" > /dev/null || fail "utilities not in kiv/"
   [ "$(head -n 1 "$pf/mkisofs.log" | tr -d '\r')" = "MkISOFS.EXE Log File" ] || fail "mkisofs.log first line"
   check_iso "$iso" "$pf/kivcd/boot/loader.bin"

@@ -3,7 +3,7 @@
 # Read by the CD's boot loader at start-up. One command per line; lines that
 # begin with "#" are comments. Paths are relative to the root of the CD.
 # The CD builder edits this copy on each CD it makes: it may switch on the
-# password prompt and store the password, and it may store a Windows
+# password prompt and store the password (hashed), and it may store a Windows
 # product key and show the menu entry that displays it.
 
 # ---- Menu look and behaviour ---------------------------------------------
@@ -11,8 +11,15 @@ Set MenuTitle="Kiv Rescue CD"
 Set MenuTimeout=30
 Set DefaultAction=1
 
+# ---- Serial console --------------------------------------------------------
+# The loader and the menu show everything on this serial port as well, and
+# the password can be typed there too: COM1, COM2, or 0 for none (choose
+# another port or 0 when a serial mouse or modem sits on COM1).
+Set SerialConsole=COM1
+
 # ---- Password protection -------------------------------------------------
 # With PasswordRequest=1 the menu asks for PasswordString before it appears.
+# The CD builder stores the password hashed: sha256:<salt>:<hash>.
 Set PasswordRequest=0
 Set PasswordString=""
 Set PasswordPrompt="Enter the password of this CD:"
