@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/wizard/page_checks.h"
 #include "testsupport/build_test_support.h"
@@ -88,6 +89,44 @@ TEST_F(HeadlessBuild, FailingPageCheckBuildsNothing) {
   EXPECT_NE(err.find("Error: ISO File destination is not correct, check again"), std::string::npos) << err;
   EXPECT_TRUE(tools.Ran("bootsmith").empty());
   EXPECT_FALSE(folder.Exists("kivcd"));
+}
+
+// KIVCD_PASSWORD for one run.
+struct TypedPassword {
+  explicit TypedPassword(const std::string& password) { ::setenv("KIVCD_PASSWORD", password.c_str(), 1); }
+  ~TypedPassword() { ::unsetenv("KIVCD_PASSWORD"); }
+};
+
+TEST_F(HeadlessBuild, APasswordTheKeyboardCannotTypeAtBootTimeIsRefused) {
+  WriteSettings(folder.P("cd.iso"));
+  std::string out, err;
+  {
+    TypedPassword typed("p\xC3\xA4ssw\xC3\xB6rd");
+    EXPECT_EQ(Run(out, err), 1);
+  }
+  EXPECT_NE(err.find("Error: The password contains \"\xC3\xA4\", which cannot be typed at the CD's password "
+                     "prompt"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("the check of wizard page 7; nothing built"), std::string::npos) << err;
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
+  EXPECT_FALSE(folder.Exists("cd.iso"));
+
+  // Blanks and quotes are typed like any other key: the CD is made, and its
+  // script and loader carry the password's hash, never the password.
+  const std::string password = "my \"pass\" 'x'";
+  {
+    TypedPassword typed(password);
+    EXPECT_EQ(Run(out, err), 0) << out << err;
+  }
+  const std::string script = folder.Read("kivcd/boot/scripts/main.cds");
+  EXPECT_EQ(script.find(password), std::string::npos) << script;
+  const size_t at = script.find("Set PasswordString=\"sha256:");
+  ASSERT_NE(at, std::string::npos) << script;
+  const auto hash = ParsePasswordHashText(script.substr(at + 20, 7 + 32 + 1 + 64));
+  ASSERT_TRUE(hash);
+  EXPECT_EQ(*hash, HashPassword(password, hash->salt));
+  EXPECT_EQ(folder.Read("kivcd/boot/loader.bin").find(password), std::string::npos);
 }
 
 TEST_F(HeadlessBuild, FailedImageOrIsoGivesAFailureStatus) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <utility>
 
+#include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/build/iso_step.h"
 #include "cdtool/wizard/cd_folder_check.h"
 #include "common/file_ops.h"
@@ -187,6 +188,8 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
     case 7: {
       if (password.Protect && password.Password != password.Confirmation)
         fail("The Passwords don't Match - Reenter them");
+      else if (auto problem = password.Protect ? PasswordProblem(password.Password) : std::nullopt)
+        fail(*problem);
       const std::string& iso = s.Main.ISOLocation;
       const std::string guarded = GuardedPlace(iso, s, c);
       if (IsSameOrInside(iso, work))
