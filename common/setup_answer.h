@@ -52,6 +52,7 @@ struct Win9xInfo {
   std::string ComputerName;
   std::string Workgroup;
   KeyParts ProductKey;
+  bool operator==(const Win9xInfo&) const = default;
 };
 
 struct Win2KInfo {
@@ -62,6 +63,7 @@ struct Win2KInfo {
   std::string ComputerName;
   std::string Workgroup;  // the workgroup, or the domain when JoinDomain
   bool JoinDomain = false;
+  bool operator==(const Win2KInfo&) const = default;
 };
 
 // Key-file source: when `keyFile` exists, every field is set from its section

@@ -71,15 +71,21 @@ void FrmWin2KInfo::CmdBrwUnattend_Click() {
 
 void FrmWin2KInfo::Show() {
   EnsureLoaded();
+  shownRecord_ = Record();
   Visible = true;
 }
 
 void FrmWin2KInfo::CmdOK_Click() {
   FillSetupDataToKeyFile(JoinPath(programFolder_, kKeyFile2));
+  LblKeptEdits.Visible = false;
   Visible = false;
 }
 
-void FrmWin2KInfo::CmdCancel_Click() { Visible = false; }
+void FrmWin2KInfo::CmdCancel_Click() {
+  // The edits stay in the fields, and so in use: the next opening says so.
+  if (Visible && Record() != shownRecord_) LblKeptEdits.Visible = true;
+  Visible = false;
+}
 
 Win2KInfo FrmWin2KInfo::Record() const {
   Win2KInfo info;

@@ -64,15 +64,21 @@ bool FrmWin9xInfo::FillSetupDataToKeyFile() {
 
 void FrmWin9xInfo::Show() {
   EnsureLoaded();
+  shownRecord_ = Record();
   Visible = true;
 }
 
 void FrmWin9xInfo::CmdOK_Click() {
   FillSetupDataToKeyFile();
+  LblKeptEdits.Visible = false;
   Visible = false;
 }
 
-void FrmWin9xInfo::CmdCancel_Click() { Visible = false; }
+void FrmWin9xInfo::CmdCancel_Click() {
+  // The edits stay in the fields, and so in use: the next opening says so.
+  if (Visible && Record() != shownRecord_) LblKeptEdits.Visible = true;
+  Visible = false;
+}
 
 Win9xInfo FrmWin9xInfo::Record() const {
   Win9xInfo info;
