@@ -159,6 +159,13 @@ TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   picture.Refresh();
   EXPECT_EQ(Buttons(picture), after);
   EXPECT_EQ(picture.control<QLabel>("LblFinish")->text(), Text("LblFinish"));
+  // The lines and the button the run's finish page shows, the picture shows.
+  for (const char* name : {"LblOutcome", "LblBuildLog", "CmdOpenFolder"}) {
+    EXPECT_TRUE(Shown(name)) << name;
+    EXPECT_TRUE(picture.control<QWidget>(name)->isVisibleTo(&picture)) << name;
+  }
+  EXPECT_TRUE(picture.control<QLabel>("LblOutcome")->text().startsWith("The ISO image is "));
+  EXPECT_TRUE(picture.control<QLabel>("LblBuildLog")->text().startsWith("The build log is "));
 }
 
 TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
