@@ -383,6 +383,38 @@ TEST_F(WindowTest, Win9xDialogKeyFocusAndOK) {
   EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-ABCDE-ABCDE-ABCDE-ABCDE");
 }
 
+TEST_F(WindowTest, Win9xDialogReopenedAfterACancelWithEditsShowsTheyAreInUse) {
+  // Run modally as the program does; each opening types, then presses Esc.
+  std::vector<QRect> noteAt, okAt;
+  int openings = 0;
+  window->RunDialog = [&](QDialog& d) {
+    QTimer::singleShot(0, &d, [&] {
+      auto* note = d.findChild<QLabel*>("LblKeptEdits");
+      noteAt.push_back(note->isVisible() ? note->geometry() : QRect());
+      okAt.push_back(d.findChild<QPushButton*>("CmdOK")->geometry());
+      if (openings++ == 0) {
+        QTest::keyClick(d.findChild<QLineEdit*>("TxtOwner"), Qt::Key_End);
+        QTest::keyClicks(d.findChild<QLineEdit*>("TxtOwner"), " and Co");
+      }
+      QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    return d.exec();
+  };
+  Click("CmdNext");
+  Click("ChkGet_Win2k");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 4);
+  Click("CmdSetWin9xInfo");
+  Click("CmdSetWin9xInfo");
+  ASSERT_EQ(openings, 2);
+  EXPECT_EQ(form->Win9xInfo().TxtOwner.Text, "kivUser and Co");
+  EXPECT_TRUE(noteAt[0].isNull());
+  // Shown whole, between the fields and the buttons.
+  ASSERT_FALSE(noteAt[1].isNull());
+  EXPECT_GE(noteAt[1].height(), window->Win9xDialog().fontMetrics().height());
+  EXPECT_LE(noteAt[1].bottom(), okAt[1].top());
+}
+
 TEST_F(WindowTest, Win2KDialogKeyFocusOptionsAndCancel) {
   window->RunDialog = [](QDialog&) { return 0; };
   Click("CmdNext");

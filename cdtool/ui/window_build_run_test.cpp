@@ -482,6 +482,9 @@ TEST_F(WindowBuildRun, AfterAFailedIsoStepBackLeadsToTheIsoPageAndTheNextFinishM
   EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
   window->Refresh();
   EXPECT_EQ(Text("LblFinish"), "  Operation completed successfully");
+  // The pages of the second run look as those of a first.
+  EXPECT_TRUE(window->control<QLabel>("LblFinish")->font().bold());
+  EXPECT_TRUE(window->control<QLabel>("LblWait")->font().bold());
   for (const char* mark : {"LblRight1", "LblRight4", "LblRight5"})
     EXPECT_EQ(Text(mark), QString::fromUtf8("\u2714")) << mark;
   EXPECT_EQ(Buttons(*window), (ButtonRow{false, false, true, true, false}));

@@ -127,10 +127,13 @@ void FrmCDBuild::ReturnToFix() {
   const int page = PageToFix(Outcome().step);
   ActiveBuild.reset();
   // Fresh progress and finish pages, run flags cleared (the controls keep
-  // their places: the view is bound to them).
+  // their places: the view is bound to them; the headlines their style).
+  const bool waitBold = LblWait.Bold, finishBold = LblFinish.Bold;
   Pages.page10 = ProgressPage{};
   Pages.page9 = FinishPage{};
   Pages.flags = RunFlags{};
+  LblWait.Bold = waitBold;
+  LblFinish.Bold = finishBold;
   LblOutcome.Visible = LblBuildLog.Visible = LblEnding.Visible = false;
   CloseAfterRun = false;
   Step = page;
