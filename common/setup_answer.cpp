@@ -234,7 +234,8 @@ AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFol
 }
 
 AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder, const std::string& keyFile,
-                                                    const std::string& answerFile, UnattendStyle style) {
+                                                    const std::string& answerFile, UnattendStyle style,
+                                                    WindowsFamily family) {
   AnswerFileResult result;
   if (!FileExists(keyFile)) return result;
   const INIFile keys(ResolvePath(keyFile));
@@ -258,25 +259,42 @@ AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFo
     return result;
   }
 
+  // The disk builder's file quotes every name; the CD's those with blanks,
+  // which setup would otherwise cut at the first blank.
   const bool quote = style == UnattendStyle::DiskBuilder;
-  auto name = [&](const std::string& v) { return quote ? QuoteName(v) : v; };
+  auto name = [&](const std::string& v) {
+    if (quote) return QuoteName(v);
+    return v.find_first_of(" \t") == std::string::npos ? v : Quote(v);
+  };
   const INIFile out(target);
   bool ok = true;
   if (style == UnattendStyle::CdBuilder) {
     ok &= out.SetINIKey("Data", "MsDosInitiated", "0");
     ok &= out.SetINIKey("Data", "UnattendedInstall", "Yes");
+  } else {
+    // [Data] is for a setup started from the product CD; the floppy's file
+    // is for winnt.exe, which must not read it.
+    ok &= out.DeleteINISection("Data");
   }
   ok &= out.SetINIKey("UserData", "FullName", name(keys.GetINIKey(kWin2KSection, "OwnerName")));
   ok &= out.SetINIKey("UserData", "OrgName", name(keys.GetINIKey(kWin2KSection, "Organization")));
-  ok &= out.SetINIKey("UserData", "ProductID", keys.GetINIKey(kWin2KSection, "ProductKey"));
+  // Windows 2000 reads its key as ProductID, XP and Server 2003 as ProductKey;
+  // both in quotes, with the dashes. An empty key leaves setup to ask.
+  const std::string key = keys.GetINIKey(kWin2KSection, "ProductKey");
+  const bool typed = key.find_first_not_of("- ") != std::string::npos;
+  const std::string keyValue = typed ? Quote(key) : std::string();
+  const bool win2000 = family != WindowsFamily::XpOr2003, xp = family != WindowsFamily::Windows2000;
+  ok &= win2000 ? out.SetINIKey("UserData", "ProductID", keyValue) : out.DeleteINIKey("UserData", "ProductID");
+  ok &= xp ? out.SetINIKey("UserData", "ProductKey", keyValue) : out.DeleteINIKey("UserData", "ProductKey");
   ok &= out.SetINIKey("UserData", "ComputerName", name(keys.GetINIKey(kWin2KSection, "ComputerName")));
   const std::string group = name(keys.GetINIKey(kWin2KSection, "Workgroup"));
   if (IsTrueText(keys.GetINIKey(kWin2KSection, "JoinDomain"))) {
     ok &= out.SetINIKey("Identification", "JoinDomain", group);
     ok &= out.SetINIKey("Identification", "JoinWorkgroup", "");
   } else {
+    // An empty JoinDomain line asks setup to join a domain without a name.
     ok &= out.SetINIKey("Identification", "JoinWorkgroup", group);
-    ok &= out.SetINIKey("Identification", "JoinDomain", "");
+    ok &= out.DeleteINIKey("Identification", "JoinDomain");
   }
   result.status = ok ? AnswerFileResult::Written : AnswerFileResult::WriteFailed;
   if (!ok) result.path = target;
@@ -289,7 +307,9 @@ bool FillSetupDataFromUnattend(const std::string& answerFile, Win2KInfo& info) {
   info.OwnerName = ini.GetINIKey("UserData", "FullName");
   info.Organization = ini.GetINIKey("UserData", "OrgName");
   info.ComputerName = ini.GetINIKey("UserData", "ComputerName");
-  info.ProductKey = SplitProductKey(ini.GetINIKey("UserData", "ProductID"));
+  // XP's name for the key first, then Windows 2000's.
+  const std::string xpKey = ini.GetINIKey("UserData", "ProductKey");
+  info.ProductKey = SplitProductKey(xpKey.empty() ? ini.GetINIKey("UserData", "ProductID") : xpKey);
   const std::string workgroup = ini.GetINIKey("Identification", "JoinWorkgroup");
   const std::string domain = ini.GetINIKey("Identification", "JoinDomain");
   if (domain.empty()) {

@@ -119,20 +119,30 @@ AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFol
 
 // The two variants of the 2000/XP answer file writer.
 enum class UnattendStyle {
-  CdBuilder,    // writes [Data] MsDosInitiated/UnattendedInstall; values unquoted
-  DiskBuilder,  // no [Data] keys; names trimmed and wrapped in double quotes
+  CdBuilder,    // WINNT.SIF on the CD: writes [Data] MsDosInitiated/UnattendedInstall;
+                // names quoted when they hold blanks
+  DiskBuilder,  // unattend.txt for winnt.exe: no [Data] section; names trimmed and quoted
+};
+
+// Which setup reads the answer file: the key's name differs.
+enum class WindowsFamily {
+  Unknown,      // both names are written
+  Windows2000,  // [UserData] ProductID
+  XpOr2003,     // [UserData] ProductKey
 };
 
 // Windows 2000/XP: the answer file from the template named by [Win2KInfo]
 // TemplateFile (when it exists) or files/inf_files/win2k_template.inf, with
-// [UserData] FullName, OrgName, ProductID, ComputerName and [Identification]
-// JoinDomain / JoinWorkgroup set from the key file. The join key not used is
-// written empty ("JoinWorkgroup="), not removed. An existing `answerFile` is
-// removed first.
+// [UserData] FullName, OrgName, ProductID and/or ProductKey (quoted, as the
+// family reads it; empty without a key), ComputerName and [Identification]
+// JoinDomain / JoinWorkgroup set from the key file. In workgroup mode the
+// JoinDomain line is removed; in domain mode JoinWorkgroup is written empty.
+// An existing `answerFile` is removed first.
 AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder,
                                                     const std::string& keyFile,
                                                     const std::string& answerFile,
-                                                    UnattendStyle style = UnattendStyle::CdBuilder);
+                                                    UnattendStyle style = UnattendStyle::CdBuilder,
+                                                    WindowsFamily family = WindowsFamily::Unknown);
 
 // Answer-file source: when `answerFile` exists, sets owner, organisation,
 // computer name and key from [UserData], and the join mode and name from

@@ -202,17 +202,43 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_EQ(Key("WINNT.SIF", "Data", "MsDosInitiated"), "0");
   EXPECT_EQ(Key("WINNT.SIF", "Data", "UnattendedInstall"), "Yes");
   EXPECT_EQ(Key("WINNT.SIF", "UserData", "FullName"), "Ann Smith");
-  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductID"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
   EXPECT_EQ(Key("WINNT.SIF", "Identification", "JoinDomain"), "CORP");
   const std::string text = Read("WINNT.SIF");
   EXPECT_NE(text.find("JoinWorkgroup=\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("\"CORP\""), std::string::npos);
+  // A name with a blank is quoted, or setup reads only its first word.
+  EXPECT_NE(text.find("FullName=\"Ann Smith\"\r\n"), std::string::npos) << text;
+  // The medium unknown: the key under both names, quoted, with its dashes.
+  EXPECT_NE(text.find("ProductID=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ProductKey=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << text;
+  // XP and Server 2003 read ProductKey only, Windows 2000 ProductID only.
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::XpOr2003)
+                  .status == AnswerFileResult::Written);
+  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductKey"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  EXPECT_EQ(Read("WINNT.SIF").find("ProductID"), std::string::npos) << Read("WINNT.SIF");
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::Windows2000)
+                  .status == AnswerFileResult::Written);
+  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductID"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  EXPECT_EQ(Read("WINNT.SIF").find("ProductKey"), std::string::npos) << Read("WINNT.SIF");
+  // What it wrote reads back into the dialog, whichever name holds the key.
+  Win2KInfo back;
+  ASSERT_TRUE(FillSetupDataFromUnattend(out, back));
+  EXPECT_EQ(JoinProductKey(back.ProductKey), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::XpOr2003)
+                  .status == AnswerFileResult::Written);
+  back = Win2KInfo{};
+  ASSERT_TRUE(FillSetupDataFromUnattend(out, back));
+  EXPECT_EQ(JoinProductKey(back.ProductKey), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
 
   INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "JoinDomain", "False");
   ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status,
             AnswerFileResult::Written);
   EXPECT_EQ(Key("WINNT.SIF", "Identification", "JoinWorkgroup"), "CORP");
-  EXPECT_NE(Read("WINNT.SIF").find("JoinDomain=\r\n"), std::string::npos);
+  // No empty JoinDomain line: setup would take it as a domain to join.
+  EXPECT_EQ(Read("WINNT.SIF").find("JoinDomain"), std::string::npos) << Read("WINNT.SIF");
 
   // A template that exists is used instead of the shipped one.
   Write("mine.sif", "[Unattended]\r\nOemSkipEula=Yes\r\n");
@@ -222,8 +248,11 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_EQ(Key("WINNT.SIF", "Unattended", "OemSkipEula"), "Yes");
   EXPECT_EQ(Key("WINNT.SIF", "Data", "AutoPartition"), "");
 
-  // Disk builder: names trimmed and quoted once, key unquoted, no [Data].
+  // Disk builder: names trimmed and quoted once, key quoted, no [Data]:
+  // the shipped template's section goes too (winnt.exe must not read it).
   const std::string nt = P("unattend.txt");
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "TemplateFile", P("files/inf_files/win2k_template.inf"));
+  ASSERT_NE(Read("files/inf_files/win2k_template.inf").find("[Data]"), std::string::npos);
   ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), nt, UnattendStyle::DiskBuilder).status,
             AnswerFileResult::Written);
   const std::string disk = Read("unattend.txt");
@@ -231,9 +260,12 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_NE(disk.find("OrgName=\"Quoted Org\"\r\n"), std::string::npos) << disk;
   EXPECT_NE(disk.find("ComputerName=\"PC1\"\r\n"), std::string::npos) << disk;
   EXPECT_NE(disk.find("JoinWorkgroup=\"CORP\"\r\n"), std::string::npos) << disk;
-  EXPECT_NE(disk.find("JoinDomain=\r\n"), std::string::npos) << disk;
-  EXPECT_NE(disk.find("ProductID=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"), std::string::npos) << disk;
+  EXPECT_EQ(disk.find("JoinDomain"), std::string::npos) << disk;
+  EXPECT_NE(disk.find("ProductID=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << disk;
+  EXPECT_EQ(disk.find("[Data]"), std::string::npos) << disk;
   EXPECT_EQ(disk.find("MsDosInitiated"), std::string::npos);
+  EXPECT_EQ(disk.find("UnattendedInstall"), std::string::npos);
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "TemplateFile", P("mine.sif"));
 
   // No template at all: the shipped name is reported.
   fs::remove(dir_ / "files/inf_files/win2k_template.inf");

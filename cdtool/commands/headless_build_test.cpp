@@ -147,8 +147,8 @@ TEST_F(HeadlessBuild, SavedWindows2000AnswersReachTheAnswerFile) {
                            "ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", "Workgroup=LABGROUP", "JoinDomain=False"})
     EXPECT_NE(keys.find(line), std::string::npos) << line << "\n" << keys;
   const std::string sif = folder.Read("kivcd/I386/WINNT.SIF");
-  for (const char* line : {"FullName=Ada Tester\r\n", "OrgName=Kiv Lab\r\n", "ComputerName=RESCUE1\r\n",
-                           "ProductID=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\n", "JoinWorkgroup=LABGROUP\r\n"})
+  for (const char* line : {"FullName=\"Ada Tester\"\r\n", "OrgName=\"Kiv Lab\"\r\n", "ComputerName=RESCUE1\r\n",
+                           "ProductKey=\"ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\"\r\n", "JoinWorkgroup=LABGROUP\r\n"})
     EXPECT_NE(sif.find(line), std::string::npos) << line << "\n" << sif;
   EXPECT_NE(folder.Read("kivcd/boot/scripts/main.cds").find("Set WinKey1=\"ABCDE\""), std::string::npos);
 }

@@ -14,6 +14,7 @@
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
+#include "cdtool/wizard/win_source.h"
 #include "cdtool/settings/session_settings.h"
 #include "common/progress_sink.h"
 
@@ -339,7 +340,5 @@ class FrmCDBuild {
   bool programWasRunning_ = false;  // a program started by the run, at the last pump
 };
 
-// Caption of LblWin2KOSVer for the medium rooted at `parentFolder`.
-std::string IdentifyWinVerCaption(const std::string& parentFolder);
 
 }  // namespace kiv
