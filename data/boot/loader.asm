@@ -5,9 +5,9 @@
 ; to 0000:7C00 and jumps there with DL = the CD drive. That is the first half
 ; of this 4096-byte file; the first half reads the second (the password gate
 ; and its data) from the sector after its own, which the boot catalog names,
-; to 0000:2000. The CD is mastered
-; without a boot information table, so isolinux cannot be the boot image
-; itself; this loader does what the mastering tool would have done:
+; to 0000:2000. The CD is mastered without a boot information table, so
+; isolinux cannot be the boot image itself; this loader does what the
+; mastering tool would have done:
 ;   1. moves itself to 0000:0600, out of the way of isolinux.bin;
 ;   2. asks for the boot password when the CD builder switched the gate on;
 ;   3. finds \boot\isolinux\isolinux.bin through the ISO 9660 directories,
