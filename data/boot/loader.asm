@@ -2,9 +2,12 @@
 ; the stage-0 loader that starts the CD's boot manager, isolinux.
 ;
 ; The BIOS loads the 4 virtual sectors named in the boot catalog (2048 bytes)
-; to 0000:7C00 and jumps there with DL = the CD drive. The CD is mastered
-; without a boot information table, so isolinux cannot be the boot image
-; itself; this loader does what the mastering tool would have done:
+; to 0000:7C00 and jumps there with DL = the CD drive. That is the first half
+; of this 4096-byte file; the first half reads the second (the password gate
+; and its data) from the sector after its own, which the boot catalog names,
+; to 0000:2000. The CD is mastered without a boot information table, so
+; isolinux cannot be the boot image itself; this loader does what the
+; mastering tool would have done:
 ;   1. moves itself to 0000:0600, out of the way of isolinux.bin;
 ;   2. asks for the boot password when the CD builder switched the gate on;
 ;   3. finds \boot\isolinux\isolinux.bin through the ISO 9660 directories,
@@ -24,7 +27,12 @@
 ; offset. From there this loader reads the ISO 9660 tree in 512-byte sectors
 ; (ISO sector N = disk sectors 4N..4N+3 after the offset) and hands isolinux
 ; over to its own hybrid entry at 7C44h with that stack untouched, which is
-; what isolinux expects from the MBR directly.
+; what isolinux expects from the MBR directly. When the MBR found no extended
+; reads for the disk (EBIOS flag 0, as on BIOSes of the late 1990s) the loader
+; reads it like the MBR and isolinux do then: by cylinder, head and sector
+; (int 13h AH=02h) with the geometry the MBR got from AH=08h.
+;
+; The loader, like isolinux, needs a 386 or later.
 ; Every text goes to the screen and to COM1; any failure says which file or
 ; step failed and halts.
         bits 16
@@ -32,6 +40,8 @@
         org 0x0600
 
 STAGE0     equ 0x0600           ; where this loader runs after the move
+PART2      equ 0x2000           ; where its second half runs
+PART2_TAG  equ 'KIV2'           ; the second half's first dword
 IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
 %define ISO_BUF 0x1000         ; directory sectors
 LINE_BUF   equ 0x1800           ; the typed password
@@ -42,6 +52,8 @@ MAX_IMAGE  equ 0x90000 - IMAGE
 HYBRID_SIGNATURE equ 0x7078C0FB ; at offset 40h, in this file and in isolinux.bin
 HYBRID_ENTRY     equ 0x44
 HYBRID_SP        equ 0x7BEC     ; the MBR's stack frame, handed on unchanged
+MBR_FRAME_EBIOS  equ HYBRID_SP      ; 0: no extended reads for the disk
+MBR_FRAME_CHS    equ HYBRID_SP + 2  ; sectors per track, then heads
 MBR_FRAME_DX     equ HYBRID_SP + 6
 MBR_FRAME_OFFSET equ HYBRID_SP + 12
 
@@ -71,8 +83,11 @@ hybrid_entry:
         jmp 0x0000:.moved
 .moved: sti
         mov byte [iso_disk_shift], 2
-        mov byte [iso_disk_sectors], 4
-        mov eax, [MBR_FRAME_OFFSET]
+        cmp word [MBR_FRAME_EBIOS], 0
+        jne .ebios
+        mov eax, [MBR_FRAME_CHS]
+        mov [iso_chs_sectors], eax      ; and the heads
+.ebios: mov eax, [MBR_FRAME_OFFSET]
         mov [iso_disk_offset], eax
         mov eax, [MBR_FRAME_OFFSET + 4]
         mov [iso_disk_offset + 4], eax
@@ -102,12 +117,10 @@ started:
         call serial_init
         mov si, msg_banner
         call puts_both
+        call load_part2
 
         call password_gate
 
-        call iso_check_ext
-        mov si, msg_no_ext
-        jc fatal
         call iso_open
         mov si, msg_no_pvd
         jc fatal
@@ -133,16 +146,23 @@ started:
         mov si, msg_bytes
         call puts_both
 
-        ; Load every sector of the file, one 2048-byte sector per call.
+        ; Load all of the file, up to ISO_MAX_RUN sectors a call.
         mov eax, [file_lba]
         mov edx, [file_size]
         add edx, ISO_SECTOR - 1
         shr edx, 11             ; sectors
         mov bx, IMAGE >> 4
-.load:  call iso_read
-        inc eax
-        add bx, ISO_SECTOR >> 4
-        dec dx
+.load:  mov cx, ISO_MAX_RUN
+        cmp dx, cx
+        jae .run
+        mov cx, dx
+.run:   call iso_read_run
+        sub dx, cx
+        movzx ecx, cx
+        add eax, ecx
+        shl cx, 7               ; ISO_SECTOR >> 4 paragraphs a sector
+        add bx, cx
+        test dx, dx
         jnz .load
 
         ; From a stick, isolinux is shown the stick's own view of the tree when
@@ -151,7 +171,7 @@ started:
         ; are greyed there). Anything but a volume descriptor at that sector
         ; leaves the CD's view.
         mov eax, [iso_pvd_lba]
-        cmp byte [iso_disk_sectors], 1
+        cmp byte [iso_disk_shift], 0
         je .pvd_chosen
         mov ecx, [usb_view_lba]
         test ecx, ecx
@@ -214,7 +234,7 @@ started:
         rep stosd
 
         mov dl, [iso_drive]
-        cmp byte [iso_disk_sectors], 1
+        cmp byte [iso_disk_shift], 0
         jne .hybrid
         les di, [entry_di]
         jmp 0x0000:IMAGE
@@ -257,6 +277,55 @@ put_path:
         call putc_both
         mov si, isolinux_path
         jmp puts_both
+
+; Reads the second half of this file to PART2: the boot record volume
+; descriptor (sector 17) names the boot catalog, whose initial entry names
+; this file; the second half is its next sector.
+load_part2:
+        mov eax, 17
+        mov bx, ISO_BUF >> 4
+        call iso_read
+        cmp dword [ISO_BUF + 7], 'EL T' ; "EL TORITO SPECIFICATION"
+        jne .missing
+        mov eax, [ISO_BUF + 0x47]
+        call iso_read
+        mov eax, [ISO_BUF + 0x28]       ; initial entry: load sector
+        inc eax
+        mov bx, PART2 >> 4
+        call iso_read
+        cmp dword [PART2], PART2_TAG
+        je .done
+.missing:
+        mov si, msg_no_part2
+        jmp fatal
+.done:  ret
+
+%define ISO_DISK_READS
+%include "console.inc"
+%include "number.inc"
+%include "iso9660.inc"
+
+msg_no_part2:   db "The second half of the loader is missing", 0
+entry_di:       dw 0            ; ES:DI at entry, in the order les expects
+entry_es:       dw 0
+msg_halted      equ iso_msg_halted  ; "; the system is halted."
+
+; The stick's view of the tree. The build that makes the ISO bootable from a
+; USB stick writes here the sector of the view's primary volume descriptor;
+; 0 (as shipped) means the stick sees the tree as the CD does.
+;   +0 "KIVUSBV1"  +8 sector (ISO 9660 sector number, little-endian)
+usb_view:
+usb_view_tag:   db "KIVUSBV1"
+usb_view_lba:   dd 0
+
+%if $ - $$ > 2048
+%error "the loader's first half is larger than the 2048 bytes the BIOS loads"
+%endif
+        times 2048 - ($ - $$) db 0
+
+; The second half, read by load_part2 before anything in it runs.
+        section part2 follows=.text vstart=PART2
+        dd PART2_TAG
 
 ; The password gate. Returns when no password is asked or the right one was
 ; typed; after the last wrong answer it halts, so nothing on the CD starts.
@@ -364,28 +433,19 @@ read_line:
 .done:  mov [line_len], bl
         ret
 
-%define ISO_DISK_READS
-%include "console.inc"
-%include "number.inc"
-%include "iso9660.inc"
-
 msg_no_hybrid:  db ": no entry for disks", 0
 msg_starting:   db "Starting ", 0
 msg_open_paren: db " (", 0
 msg_bytes:      db " bytes)", 13, 10, 0
 msg_newline:    db 13, 10, 0
 msg_rubout:     db 8, " ", 8, 0
-msg_no_ext:     db "No extended reads (int 13h AH=42h) for the CD drive", 0
 msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
 msg_not_found:  db "Not found on the CD: ", 0
 msg_too_small:  db ": too small for a boot file", 0
 msg_too_large:  db ": too large to load below 576 KiB", 0
-msg_halted      equ iso_msg_halted  ; "; the system is halted."
 msg_wrong:      db "Wrong password.", 13, 10, 0
 msg_refused:    db "Wrong password", 0  ; and the halt message
 
-entry_di:   dw 0                ; ES:DI at entry, in the order les expects
-entry_es:   dw 0
 file_lba:   dd 0
 file_size:  dd 0
 table_pvd:  dd 0                ; the volume descriptor isolinux is told of
@@ -410,15 +470,7 @@ gate_prompt:       times 128 db 0
 %error "the gate block must be 268 bytes"
 %endif
 
-; The stick's view of the tree. The build that makes the ISO bootable from a
-; USB stick writes here the sector of the view's primary volume descriptor;
-; 0 (as shipped) means the stick sees the tree as the CD does.
-;   +0 "KIVUSBV1"  +8 sector (ISO 9660 sector number, little-endian)
-usb_view:
-usb_view_tag:   db "KIVUSBV1"
-usb_view_lba:   dd 0
-
 %if $ - $$ > 2048
-%error "loader.bin is larger than the 2048 bytes the BIOS loads"
+%error "the loader's second half is larger than 2048 bytes"
 %endif
         times 2048 - ($ - $$) db 0
