@@ -39,6 +39,11 @@ double LenientNumber(const std::string& text);
 // "True" in any letter case, or a number other than 0.
 bool IsTrueText(const std::string& text);
 
+// "" when `value` can go into an answer file as Windows setup reads it
+// (Windows-1252); otherwise the message for the dialog, naming the field
+// ("Owner Name") and the character.
+std::string AnswerTextProblem(const std::string& field, const std::string& value);
+
 // Key-file section names and the default file names in the program folder.
 inline constexpr const char* kWin9xSection = "Win9xInfo";
 inline constexpr const char* kWin2KSection = "Win2KInfo";

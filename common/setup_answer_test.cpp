@@ -188,6 +188,33 @@ TEST_F(SetupAnswerTest, MSBatchTemplateChoiceAndValues) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST_F(SetupAnswerTest, AnswerFilesAreInTheCodePageSetupReadsAndRefuseWhatItCannot) {
+  WriteTemplates();
+  Write("keyfile.txt",
+        "[Win9xInfo]\r\nOwnerName=J\xC3\xBCrgen M\xC3\xBCller\r\nOrganization=\xC5\x92uvre \xE2\x82\xAC\r\n"
+        "OptimizedFor=Windows 98\r\n"
+        "[Win2KInfo]\r\nOwnerName=J\xC3\xBCrgen M\xC3\xBCller\r\nWorkgroup=B\xC3\x9CRO\r\n");
+  ASSERT_EQ(FillSetupDataFromKeyFileToMSBatch(dir_.string(), P("keyfile.txt"), P("MSBATCH.INF")).status,
+            AnswerFileResult::Written);
+  const std::string msbatch = Read("MSBATCH.INF");
+  EXPECT_NE(msbatch.find("Name=J\xFCrgen M\xFCller\r\n"), std::string::npos) << msbatch;
+  EXPECT_NE(msbatch.find("Org=\x8Cuvre \x80\r\n"), std::string::npos) << msbatch;
+  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), P("WINNT.SIF")).status,
+            AnswerFileResult::Written);
+  const std::string sif = Read("WINNT.SIF");
+  EXPECT_NE(sif.find("FullName=\"J\xFCrgen M\xFCller\"\r\n"), std::string::npos) << sif;
+  EXPECT_NE(sif.find("JoinWorkgroup=B\xDCRO\r\n"), std::string::npos) << sif;
+
+  // A name the code page cannot hold: no answer file, the character named.
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "ComputerName", "PC-\xE7\x8E\x8B");
+  const AnswerFileResult r = FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), P("WINNT.SIF"));
+  EXPECT_EQ(r.status, AnswerFileResult::WriteFailed);
+  EXPECT_NE(r.error.find("ComputerName \"PC-\xE7\x8E\x8B\" holds \"\xE7\x8E\x8B\""), std::string::npos) << r.error;
+  EXPECT_FALSE(fs::exists(P("WINNT.SIF")));
+  EXPECT_EQ(AnswerTextProblem("Computer Name", "PC-\xE7\x8E\x8B").rfind("The Computer Name holds \"\xE7\x8E\x8B\"", 0), 0u);
+  EXPECT_EQ(AnswerTextProblem("Owner Name", "J\xC3\xBCrgen"), "");
+}
+
 TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   WriteTemplates();
   Write("keyfile.txt",

@@ -105,7 +105,8 @@ void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* ok
   okButton->setDefault(true);
   QObject::connect(okButton, &QPushButton::clicked, dialog, [dialog, &model] {
     model.CmdOK_Click();
-    dialog->accept();
+    // A refused field keeps the dialog open for the user to mend.
+    if (!model.Visible) dialog->accept();
   });
   QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
   QObject::connect(dialog, &QDialog::rejected, dialog, [&model] { model.CmdCancel_Click(); });
