@@ -140,6 +140,42 @@ std::string INIFile::GetINIKey(const std::string& Section, const std::string& Ke
   return Trim(v);
 }
 
+namespace {
+
+// Rewrites the file without the key's line, or without the section (its head
+// to its last non-blank line); a missing file, section or key is left as it is.
+bool RemoveLines(const std::string& fileName, const std::string& section, const std::string& key,
+                 bool wholeSection) {
+  if (fileName.empty() || Trim(section).empty()) return false;
+  const std::string path = ResolvePathPrefix(fileName);
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return true;
+  std::vector<Line> lines = SplitLines(bytes);
+  const Location loc = Find(lines, section, wholeSection ? std::string("\n") : key);
+  size_t from = 0, to = 0;
+  if (wholeSection && loc.sectionFound) {
+    from = loc.sectionLine;
+    to = loc.sectionEnd;
+    while (to > from + 1 && Trim(Content(lines, to - 1)).empty()) --to;
+  } else if (!wholeSection && loc.keyFound) {
+    from = loc.keyLine;
+    to = from + 1;
+  }
+  if (from == to) return true;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.begin() + static_cast<std::ptrdiff_t>(to));
+  std::string out;
+  for (const Line& l : lines) out += l.text + l.end;
+  return WriteFileAtomic(path, out);
+}
+
+}  // namespace
+
+bool INIFile::DeleteINIKey(const std::string& Section, const std::string& Key) const {
+  return !Trim(Key).empty() && RemoveLines(fileName_, Section, Key, false);
+}
+
+bool INIFile::DeleteINISection(const std::string& Section) const { return RemoveLines(fileName_, Section, "", true); }
+
 bool INIFile::SetINIKey(const std::string& Section, const std::string& Key, const std::string& Value) const {
   if (fileName_.empty() || Trim(Section).empty() || Trim(Key).empty()) return false;
   std::string path = ResolvePathPrefix(fileName_);

@@ -36,6 +36,11 @@ class INIFile {
   std::string GetINIKey(const std::string& Section, const std::string& Key) const;
   // Returns false when the file could not be written (nothing changed then).
   bool SetINIKey(const std::string& Section, const std::string& Key, const std::string& Value) const;
+  // Removes the key's line, or the section's head and every line up to the
+  // next head (blank lines before that head stay). True when the file reads
+  // without it afterwards (also when it was not there).
+  bool DeleteINIKey(const std::string& Section, const std::string& Key) const;
+  bool DeleteINISection(const std::string& Section) const;
 
  private:
   std::string fileName_;

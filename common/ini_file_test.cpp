@@ -101,6 +101,22 @@ TEST_F(IniTest, NewFileGetsSectionAndKeyWithCrLf) {
   EXPECT_EQ(ini.GetINIKey("win2k", "owner"), "Jo Bloggs");
 }
 
+TEST_F(IniTest, DeletingAKeyOrASectionKeepsEveryOtherLine) {
+  Write(path, "; answers\r\n[Data]\r\nA=1\r\nB=2\r\n\r\n[UserData]\r\nName=x\r\n"
+              "[Identification]\r\nJoinWorkgroup=WG\r\nJoinDomain=\r\nKeep=1");
+  ASSERT_TRUE(ini.DeleteINIKey("identification", "joindomain"));
+  ASSERT_TRUE(ini.DeleteINISection("DATA"));
+  EXPECT_EQ(Read(path), "; answers\r\n\r\n[UserData]\r\nName=x\r\n[Identification]\r\nJoinWorkgroup=WG\r\nKeep=1");
+  // Nothing to delete: nothing changes, and that is no failure.
+  ASSERT_TRUE(ini.DeleteINIKey("Identification", "JoinDomain"));
+  ASSERT_TRUE(ini.DeleteINISection("Data"));
+  ASSERT_TRUE(ini.DeleteINIKey("Nowhere", "x"));
+  EXPECT_EQ(ini.GetINIKey("Identification", "Keep"), "1");
+  // The last section, to the end of the file.
+  ASSERT_TRUE(ini.DeleteINISection("Identification"));
+  EXPECT_EQ(Read(path), "; answers\r\n\r\n[UserData]\r\nName=x\r\n");
+}
+
 TEST_F(IniTest, ReplaceInPlaceKeepsEveryOtherLine) {
   const std::string before =
       "; settings\n"

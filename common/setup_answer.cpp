@@ -8,6 +8,7 @@
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/windows_1252.h"
 
 namespace kiv {
 
@@ -29,6 +30,26 @@ bool RemoveIfPresent(const std::string& path) {
 }
 
 std::string QuoteName(const std::string& value) { return Quote(value, /*force=*/true, /*trimFirst=*/true); }
+
+// Writes answer-file keys in the code page setup reads them in. A value it
+// cannot hold is not written: the first such value is named in `error`.
+struct AnswerWriter {
+  const INIFile& out;
+  std::string& error;
+  bool ok = true;
+  void Set(const char* section, const char* key, const std::string& value) {
+    std::string bad;
+    const std::optional<std::string> ansi = ToWindows1252(value, &bad);
+    if (!ansi) {
+      if (error.empty())
+        error = std::string(key) + " \"" + value + "\" holds \"" + bad +
+                "\", which Windows setup cannot read (it reads the answer file as Windows-1252)";
+      ok = false;
+      return;
+    }
+    ok &= out.SetINIKey(section, key, *ansi);
+  }
+};
 
 }  // namespace
 
@@ -96,6 +117,14 @@ double LenientNumber(const std::string& text) {
   } catch (...) {
     return 0.0;
   }
+}
+
+std::string AnswerTextProblem(const std::string& field, const std::string& value) {
+  std::string bad;
+  if (ToWindows1252(value, &bad)) return "";
+  return "The " + field + " holds \"" + bad +
+         "\", which Windows setup cannot read: its answers are written in the Western European character set "
+         "(Windows-1252). Change it and press OK again.";
 }
 
 bool IsTrueText(const std::string& text) {
@@ -222,19 +251,25 @@ AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFol
     return result;
   }
   const INIFile out(target);
-  bool ok = true;
-  ok &= out.SetINIKey("Setup", "ProductKey", keys.GetINIKey(kWin9xSection, "ProductKey"));
-  ok &= out.SetINIKey("NameAndOrg", "Name", keys.GetINIKey(kWin9xSection, "OwnerName"));
-  ok &= out.SetINIKey("NameAndOrg", "Org", keys.GetINIKey(kWin9xSection, "Organization"));
-  ok &= out.SetINIKey("Network", "ComputerName", keys.GetINIKey(kWin9xSection, "ComputerName"));
-  ok &= out.SetINIKey("Network", "Workgroup", keys.GetINIKey(kWin9xSection, "Workgroup"));
+  AnswerWriter w{out, result.error};
+  w.Set("Setup", "ProductKey", keys.GetINIKey(kWin9xSection, "ProductKey"));
+  w.Set("NameAndOrg", "Name", keys.GetINIKey(kWin9xSection, "OwnerName"));
+  w.Set("NameAndOrg", "Org", keys.GetINIKey(kWin9xSection, "Organization"));
+  w.Set("Network", "ComputerName", keys.GetINIKey(kWin9xSection, "ComputerName"));
+  w.Set("Network", "Workgroup", keys.GetINIKey(kWin9xSection, "Workgroup"));
+  const bool ok = w.ok;
   result.status = ok ? AnswerFileResult::Written : AnswerFileResult::WriteFailed;
-  if (!ok) result.path = target;
+  if (!ok) {
+    // Half an answer file would answer setup wrongly: none is better.
+    result.path = target;
+    RemoveIfPresent(target);
+  }
   return result;
 }
 
 AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder, const std::string& keyFile,
-                                                    const std::string& answerFile, UnattendStyle style) {
+                                                    const std::string& answerFile, UnattendStyle style,
+                                                    WindowsFamily family) {
   AnswerFileResult result;
   if (!FileExists(keyFile)) return result;
   const INIFile keys(ResolvePath(keyFile));
@@ -258,28 +293,51 @@ AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFo
     return result;
   }
 
+  // The disk builder's file quotes every name; the CD's those with blanks,
+  // which setup would otherwise cut at the first blank.
   const bool quote = style == UnattendStyle::DiskBuilder;
-  auto name = [&](const std::string& v) { return quote ? QuoteName(v) : v; };
+  auto name = [&](const std::string& v) {
+    if (quote) return QuoteName(v);
+    return v.find_first_of(" \t") == std::string::npos ? v : Quote(v);
+  };
   const INIFile out(target);
   bool ok = true;
   if (style == UnattendStyle::CdBuilder) {
     ok &= out.SetINIKey("Data", "MsDosInitiated", "0");
     ok &= out.SetINIKey("Data", "UnattendedInstall", "Yes");
+  } else {
+    // [Data] is for a setup started from the product CD; the floppy's file
+    // is for winnt.exe, which must not read it.
+    ok &= out.DeleteINISection("Data");
   }
-  ok &= out.SetINIKey("UserData", "FullName", name(keys.GetINIKey(kWin2KSection, "OwnerName")));
-  ok &= out.SetINIKey("UserData", "OrgName", name(keys.GetINIKey(kWin2KSection, "Organization")));
-  ok &= out.SetINIKey("UserData", "ProductID", keys.GetINIKey(kWin2KSection, "ProductKey"));
-  ok &= out.SetINIKey("UserData", "ComputerName", name(keys.GetINIKey(kWin2KSection, "ComputerName")));
+  AnswerWriter w{out, result.error};
+  w.Set("UserData", "FullName", name(keys.GetINIKey(kWin2KSection, "OwnerName")));
+  w.Set("UserData", "OrgName", name(keys.GetINIKey(kWin2KSection, "Organization")));
+  // Windows 2000 reads its key as ProductID, XP and Server 2003 as ProductKey;
+  // both in quotes, with the dashes. An empty key leaves setup to ask.
+  const std::string key = keys.GetINIKey(kWin2KSection, "ProductKey");
+  const bool typed = key.find_first_not_of("- ") != std::string::npos;
+  const std::string keyValue = typed ? Quote(key) : std::string();
+  const bool win2000 = family != WindowsFamily::XpOr2003, xp = family != WindowsFamily::Windows2000;
+  ok &= win2000 ? out.SetINIKey("UserData", "ProductID", keyValue) : out.DeleteINIKey("UserData", "ProductID");
+  ok &= xp ? out.SetINIKey("UserData", "ProductKey", keyValue) : out.DeleteINIKey("UserData", "ProductKey");
+  w.Set("UserData", "ComputerName", name(keys.GetINIKey(kWin2KSection, "ComputerName")));
   const std::string group = name(keys.GetINIKey(kWin2KSection, "Workgroup"));
   if (IsTrueText(keys.GetINIKey(kWin2KSection, "JoinDomain"))) {
-    ok &= out.SetINIKey("Identification", "JoinDomain", group);
+    w.Set("Identification", "JoinDomain", group);
     ok &= out.SetINIKey("Identification", "JoinWorkgroup", "");
   } else {
-    ok &= out.SetINIKey("Identification", "JoinWorkgroup", group);
-    ok &= out.SetINIKey("Identification", "JoinDomain", "");
+    // An empty JoinDomain line asks setup to join a domain without a name.
+    w.Set("Identification", "JoinWorkgroup", group);
+    ok &= out.DeleteINIKey("Identification", "JoinDomain");
   }
+  ok &= w.ok;
   result.status = ok ? AnswerFileResult::Written : AnswerFileResult::WriteFailed;
-  if (!ok) result.path = target;
+  if (!ok) {
+    // Half an answer file would answer setup wrongly: none is better.
+    result.path = target;
+    RemoveIfPresent(target);
+  }
   return result;
 }
 
@@ -289,7 +347,9 @@ bool FillSetupDataFromUnattend(const std::string& answerFile, Win2KInfo& info) {
   info.OwnerName = ini.GetINIKey("UserData", "FullName");
   info.Organization = ini.GetINIKey("UserData", "OrgName");
   info.ComputerName = ini.GetINIKey("UserData", "ComputerName");
-  info.ProductKey = SplitProductKey(ini.GetINIKey("UserData", "ProductID"));
+  // XP's name for the key first, then Windows 2000's.
+  const std::string xpKey = ini.GetINIKey("UserData", "ProductKey");
+  info.ProductKey = SplitProductKey(xpKey.empty() ? ini.GetINIKey("UserData", "ProductID") : xpKey);
   const std::string workgroup = ini.GetINIKey("Identification", "JoinWorkgroup");
   const std::string domain = ini.GetINIKey("Identification", "JoinDomain");
   if (domain.empty()) {

@@ -39,6 +39,11 @@ double LenientNumber(const std::string& text);
 // "True" in any letter case, or a number other than 0.
 bool IsTrueText(const std::string& text);
 
+// "" when `value` can go into an answer file as Windows setup reads it
+// (Windows-1252); otherwise the message for the dialog, naming the field
+// ("Owner Name") and the character.
+std::string AnswerTextProblem(const std::string& field, const std::string& value);
+
 // Key-file section names and the default file names in the program folder.
 inline constexpr const char* kWin9xSection = "Win9xInfo";
 inline constexpr const char* kWin2KSection = "Win2KInfo";
@@ -52,6 +57,7 @@ struct Win9xInfo {
   std::string ComputerName;
   std::string Workgroup;
   KeyParts ProductKey;
+  bool operator==(const Win9xInfo&) const = default;
 };
 
 struct Win2KInfo {
@@ -62,6 +68,7 @@ struct Win2KInfo {
   std::string ComputerName;
   std::string Workgroup;  // the workgroup, or the domain when JoinDomain
   bool JoinDomain = false;
+  bool operator==(const Win2KInfo&) const = default;
 };
 
 // Key-file source: when `keyFile` exists, every field is set from its section
@@ -117,20 +124,30 @@ AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFol
 
 // The two variants of the 2000/XP answer file writer.
 enum class UnattendStyle {
-  CdBuilder,    // writes [Data] MsDosInitiated/UnattendedInstall; values unquoted
-  DiskBuilder,  // no [Data] keys; names trimmed and wrapped in double quotes
+  CdBuilder,    // WINNT.SIF on the CD: writes [Data] MsDosInitiated/UnattendedInstall;
+                // names quoted when they hold blanks
+  DiskBuilder,  // unattend.txt for winnt.exe: no [Data] section; names trimmed and quoted
+};
+
+// Which setup reads the answer file: the key's name differs.
+enum class WindowsFamily {
+  Unknown,      // both names are written
+  Windows2000,  // [UserData] ProductID
+  XpOr2003,     // [UserData] ProductKey
 };
 
 // Windows 2000/XP: the answer file from the template named by [Win2KInfo]
 // TemplateFile (when it exists) or files/inf_files/win2k_template.inf, with
-// [UserData] FullName, OrgName, ProductID, ComputerName and [Identification]
-// JoinDomain / JoinWorkgroup set from the key file. The join key not used is
-// written empty ("JoinWorkgroup="), not removed. An existing `answerFile` is
-// removed first.
+// [UserData] FullName, OrgName, ProductID and/or ProductKey (quoted, as the
+// family reads it; empty without a key), ComputerName and [Identification]
+// JoinDomain / JoinWorkgroup set from the key file. In workgroup mode the
+// JoinDomain line is removed; in domain mode JoinWorkgroup is written empty.
+// An existing `answerFile` is removed first.
 AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder,
                                                     const std::string& keyFile,
                                                     const std::string& answerFile,
-                                                    UnattendStyle style = UnattendStyle::CdBuilder);
+                                                    UnattendStyle style = UnattendStyle::CdBuilder,
+                                                    WindowsFamily family = WindowsFamily::Unknown);
 
 // Answer-file source: when `answerFile` exists, sets owner, organisation,
 // computer name and key from [UserData], and the join mode and name from

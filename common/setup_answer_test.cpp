@@ -188,6 +188,33 @@ TEST_F(SetupAnswerTest, MSBatchTemplateChoiceAndValues) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST_F(SetupAnswerTest, AnswerFilesAreInTheCodePageSetupReadsAndRefuseWhatItCannot) {
+  WriteTemplates();
+  Write("keyfile.txt",
+        "[Win9xInfo]\r\nOwnerName=J\xC3\xBCrgen M\xC3\xBCller\r\nOrganization=\xC5\x92uvre \xE2\x82\xAC\r\n"
+        "OptimizedFor=Windows 98\r\n"
+        "[Win2KInfo]\r\nOwnerName=J\xC3\xBCrgen M\xC3\xBCller\r\nWorkgroup=B\xC3\x9CRO\r\n");
+  ASSERT_EQ(FillSetupDataFromKeyFileToMSBatch(dir_.string(), P("keyfile.txt"), P("MSBATCH.INF")).status,
+            AnswerFileResult::Written);
+  const std::string msbatch = Read("MSBATCH.INF");
+  EXPECT_NE(msbatch.find("Name=J\xFCrgen M\xFCller\r\n"), std::string::npos) << msbatch;
+  EXPECT_NE(msbatch.find("Org=\x8Cuvre \x80\r\n"), std::string::npos) << msbatch;
+  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), P("WINNT.SIF")).status,
+            AnswerFileResult::Written);
+  const std::string sif = Read("WINNT.SIF");
+  EXPECT_NE(sif.find("FullName=\"J\xFCrgen M\xFCller\"\r\n"), std::string::npos) << sif;
+  EXPECT_NE(sif.find("JoinWorkgroup=B\xDCRO\r\n"), std::string::npos) << sif;
+
+  // A name the code page cannot hold: no answer file, the character named.
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "ComputerName", "PC-\xE7\x8E\x8B");
+  const AnswerFileResult r = FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), P("WINNT.SIF"));
+  EXPECT_EQ(r.status, AnswerFileResult::WriteFailed);
+  EXPECT_NE(r.error.find("ComputerName \"PC-\xE7\x8E\x8B\" holds \"\xE7\x8E\x8B\""), std::string::npos) << r.error;
+  EXPECT_FALSE(fs::exists(P("WINNT.SIF")));
+  EXPECT_EQ(AnswerTextProblem("Computer Name", "PC-\xE7\x8E\x8B").rfind("The Computer Name holds \"\xE7\x8E\x8B\"", 0), 0u);
+  EXPECT_EQ(AnswerTextProblem("Owner Name", "J\xC3\xBCrgen"), "");
+}
+
 TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   WriteTemplates();
   Write("keyfile.txt",
@@ -202,17 +229,43 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_EQ(Key("WINNT.SIF", "Data", "MsDosInitiated"), "0");
   EXPECT_EQ(Key("WINNT.SIF", "Data", "UnattendedInstall"), "Yes");
   EXPECT_EQ(Key("WINNT.SIF", "UserData", "FullName"), "Ann Smith");
-  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductID"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
   EXPECT_EQ(Key("WINNT.SIF", "Identification", "JoinDomain"), "CORP");
   const std::string text = Read("WINNT.SIF");
   EXPECT_NE(text.find("JoinWorkgroup=\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("\"CORP\""), std::string::npos);
+  // A name with a blank is quoted, or setup reads only its first word.
+  EXPECT_NE(text.find("FullName=\"Ann Smith\"\r\n"), std::string::npos) << text;
+  // The medium unknown: the key under both names, quoted, with its dashes.
+  EXPECT_NE(text.find("ProductID=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ProductKey=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << text;
+  // XP and Server 2003 read ProductKey only, Windows 2000 ProductID only.
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::XpOr2003)
+                  .status == AnswerFileResult::Written);
+  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductKey"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  EXPECT_EQ(Read("WINNT.SIF").find("ProductID"), std::string::npos) << Read("WINNT.SIF");
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::Windows2000)
+                  .status == AnswerFileResult::Written);
+  EXPECT_EQ(Key("WINNT.SIF", "UserData", "ProductID"), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  EXPECT_EQ(Read("WINNT.SIF").find("ProductKey"), std::string::npos) << Read("WINNT.SIF");
+  // What it wrote reads back into the dialog, whichever name holds the key.
+  Win2KInfo back;
+  ASSERT_TRUE(FillSetupDataFromUnattend(out, back));
+  EXPECT_EQ(JoinProductKey(back.ProductKey), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  ASSERT_TRUE(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out, UnattendStyle::CdBuilder,
+                                                 WindowsFamily::XpOr2003)
+                  .status == AnswerFileResult::Written);
+  back = Win2KInfo{};
+  ASSERT_TRUE(FillSetupDataFromUnattend(out, back));
+  EXPECT_EQ(JoinProductKey(back.ProductKey), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
 
   INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "JoinDomain", "False");
   ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status,
             AnswerFileResult::Written);
   EXPECT_EQ(Key("WINNT.SIF", "Identification", "JoinWorkgroup"), "CORP");
-  EXPECT_NE(Read("WINNT.SIF").find("JoinDomain=\r\n"), std::string::npos);
+  // No empty JoinDomain line: setup would take it as a domain to join.
+  EXPECT_EQ(Read("WINNT.SIF").find("JoinDomain"), std::string::npos) << Read("WINNT.SIF");
 
   // A template that exists is used instead of the shipped one.
   Write("mine.sif", "[Unattended]\r\nOemSkipEula=Yes\r\n");
@@ -222,8 +275,11 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_EQ(Key("WINNT.SIF", "Unattended", "OemSkipEula"), "Yes");
   EXPECT_EQ(Key("WINNT.SIF", "Data", "AutoPartition"), "");
 
-  // Disk builder: names trimmed and quoted once, key unquoted, no [Data].
+  // Disk builder: names trimmed and quoted once, key quoted, no [Data]:
+  // the shipped template's section goes too (winnt.exe must not read it).
   const std::string nt = P("unattend.txt");
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "TemplateFile", P("files/inf_files/win2k_template.inf"));
+  ASSERT_NE(Read("files/inf_files/win2k_template.inf").find("[Data]"), std::string::npos);
   ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), nt, UnattendStyle::DiskBuilder).status,
             AnswerFileResult::Written);
   const std::string disk = Read("unattend.txt");
@@ -231,9 +287,12 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_NE(disk.find("OrgName=\"Quoted Org\"\r\n"), std::string::npos) << disk;
   EXPECT_NE(disk.find("ComputerName=\"PC1\"\r\n"), std::string::npos) << disk;
   EXPECT_NE(disk.find("JoinWorkgroup=\"CORP\"\r\n"), std::string::npos) << disk;
-  EXPECT_NE(disk.find("JoinDomain=\r\n"), std::string::npos) << disk;
-  EXPECT_NE(disk.find("ProductID=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"), std::string::npos) << disk;
+  EXPECT_EQ(disk.find("JoinDomain"), std::string::npos) << disk;
+  EXPECT_NE(disk.find("ProductID=\"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\"\r\n"), std::string::npos) << disk;
+  EXPECT_EQ(disk.find("[Data]"), std::string::npos) << disk;
   EXPECT_EQ(disk.find("MsDosInitiated"), std::string::npos);
+  EXPECT_EQ(disk.find("UnattendedInstall"), std::string::npos);
+  INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "TemplateFile", P("mine.sif"));
 
   // No template at all: the shipped name is reported.
   fs::remove(dir_ / "files/inf_files/win2k_template.inf");

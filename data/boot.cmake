@@ -3,7 +3,9 @@
 #   files/kivcd/boot/loader.bin   El Torito no-emulation loader of the CD
 #   files/kivcd/boot/isolinux/    the CD's boot manager: Debian's isolinux,
 #                                 menu and chain modules and memdisk, copied
-#                                 from the build machine, with their licence
+#                                 from the build machine, with their licence;
+#                                 and our harddisk.bin, the menu's start of
+#                                 the first hard disk
 #   files/bootsect.bin            FAT12 boot sector of the boot floppies
 #   files/bootsect/*.bin          boot sectors of the setup-based CD entries
 #   files/kivcd/                  the CD template (boot menu script, readme)
@@ -30,6 +32,7 @@ function(kiv_assemble_boot output source)
 endfunction()
 
 kiv_assemble_boot(kivcd/boot/loader.bin loader.asm)
+kiv_assemble_boot(kivcd/boot/isolinux/harddisk.bin hdboot.asm)
 kiv_assemble_boot(bootsect.bin bootsect.asm)
 kiv_assemble_boot(bootsect/w2ksect.bin cdsect.asm -DKIND_W2K)
 kiv_assemble_boot(bootsect/erdc.bin cdsect.asm -DKIND_ERDC)
@@ -99,6 +102,7 @@ list(APPEND kiv_isolinux_files ${KIV_ISOLINUX_DIR}/README.txt)
 add_custom_target(boot_code ALL DEPENDS
   ${kiv_isolinux_files}
   ${KIV_BOOT_BIN_DIR}/kivcd/boot/loader.bin
+  ${KIV_BOOT_BIN_DIR}/kivcd/boot/isolinux/harddisk.bin
   ${KIV_BOOT_BIN_DIR}/bootsect.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/w2ksect.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/erdc.bin
@@ -109,7 +113,8 @@ add_custom_target(boot_code ALL DEPENDS
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/files/kivcd/ DESTINATION files/kivcd
         PATTERN ".gitattributes" EXCLUDE)
 install(FILES ${KIV_BOOT_BIN_DIR}/kivcd/boot/loader.bin DESTINATION files/kivcd/boot)
-install(FILES ${kiv_isolinux_files} DESTINATION files/kivcd/boot/isolinux)
+install(FILES ${kiv_isolinux_files} ${KIV_BOOT_BIN_DIR}/kivcd/boot/isolinux/harddisk.bin
+        DESTINATION files/kivcd/boot/isolinux)
 file(MAKE_DIRECTORY ${KIV_BOOT_BIN_DIR}/empty/images)
 install(DIRECTORY ${KIV_BOOT_BIN_DIR}/empty/images DESTINATION files/kivcd/boot)
 install(FILES ${KIV_BOOT_BIN_DIR}/bootsect.bin DESTINATION files)

@@ -17,6 +17,10 @@ PACKAGES=(
   xz-utils syslinux-common isolinux python3
   qemu-system-x86
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
+  # a second, independent BIOS for the boot checks (its screen goes to Xvfb)
+  bochs bochs-x bochsbios vgabios
+  # readers the hybrid ISO must satisfy: 7-Zip and xorriso
+  p7zip-full xorriso
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

@@ -53,6 +53,10 @@ std::string BootLines(const ScriptMacro& m, Medium medium) {
         return "  KERNEL " + kDir + "/memdisk\n  INITRD " + CdPath(c.arg) + "\n  APPEND floppy\n";
       case Op::BootSector: return "  BOOT " + CdPath(c.arg) + "\n";
       case Op::BootDrive: {
+        // The first hard disk: our own boot sector, which says so when there
+        // is none to start (chain.c32 would return to the menu in silence).
+        // It finds the disk itself, on the CD and on a stick alike.
+        if (c.drive == kFirstHardDisk) return "  BOOT " + kDir + "/" + kHardDiskSector + "\n";
         // The BIOS numbers the disk it started from first: from a stick, the
         // machine's own disks come one later.
         const int disk = c.drive - 0x80 + (medium == Medium::Stick ? 1 : 0);
@@ -78,7 +82,9 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
         out.emplace_back(kDir + "/memdisk", false);
         break;
       case Op::BootSector: out.emplace_back(c.arg, false); break;
-      case Op::BootDrive: out.emplace_back(kDir + "/chain.c32", false); break;
+      case Op::BootDrive:
+        out.emplace_back(kDir + "/" + (c.drive == kFirstHardDisk ? kHardDiskSector : "chain.c32"), false);
+        break;
       default: break;
     }
   }

@@ -9,7 +9,10 @@
 //                                                            missing path in the label
 //   BootFloppyImage(2880) "p"          KERNEL memdisk, INITRD p, APPEND floppy
 //   BootSector "p.bin"                 BOOT p (a CD boot sector at 0:7C00, DL = CD)
-//   BootDrive 0x8n                     COM32 chain.c32, APPEND hdn
+//   BootDrive 0x80                     BOOT harddisk.bin (our boot sector: starts
+//                                      the first hard disk, or says there is
+//                                      none and waits for a key)
+//   BootDrive 0x8n, n > 0              COM32 chain.c32, APPEND hdn
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
 // Everything also goes to the serial console the script chooses
@@ -20,7 +23,8 @@
 // name isolinux.cfg): CD boot sectors read the CD in 2048-byte sectors and
 // cannot start from a disk, so their entries are greyed there with
 // "(needs the CD)"; and a stick the BIOS starts from is its first hard disk,
-// so the hard disks the script names move up by one (hd0 -> hd1).
+// so the hard disks the script names move up by one (hd0 -> hd1; harddisk.bin
+// finds out for itself).
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +44,11 @@ inline constexpr const char* kStickConfigName = "usbstick.cfg";
 
 // Folder on the CD that holds isolinux, its modules and its configuration.
 inline constexpr const char* kIsolinuxFolder = "/boot/isolinux";
+
+// Beside isolinux: the boot sector that starts the first hard disk (BIOS
+// drive 80h as the script names it).
+inline constexpr const char* kHardDiskSector = "harddisk.bin";
+inline constexpr int kFirstHardDisk = 0x80;
 
 struct IsolinuxFile {
   std::string name;  // inside boot/isolinux/

@@ -24,7 +24,7 @@ struct Tree {
 
 Tree IsolinuxTree() {
   Tree t;
-  t.files = {"/boot/isolinux/memdisk", "/boot/isolinux/chain.c32"};
+  t.files = {"/boot/isolinux/memdisk", "/boot/isolinux/chain.c32", "/boot/isolinux/harddisk.bin"};
   return t;
 }
 
@@ -70,8 +70,7 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   for (const char* greyed : {"action5", "action7", "action8"})
     EXPECT_NE(Block(cfg, greyed).find("  MENU DISABLE\n"), std::string::npos) << greyed;
   EXPECT_EQ(Block(cfg, "action9"),
-            "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  COM32 /boot/isolinux/chain.c32\n"
-            "  APPEND hd0\n");
+            "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  BOOT /boot/isolinux/harddisk.bin\n");
   // Entries in N order.
   size_t last = 0;
   for (int n : {1, 2, 4, 5, 6, 7, 8, 9}) {
@@ -163,20 +162,22 @@ TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSeco
   // A missing file says so rather than "needs the CD".
   EXPECT_NE(Block(stick, "action1").find("(missing: kivstart.img)"), std::string::npos);
   EXPECT_EQ(Block(stick, "action1").find("needs the CD"), std::string::npos);
-  EXPECT_NE(Block(cd, "action9").find("  APPEND hd0\n"), std::string::npos);
-  EXPECT_NE(Block(stick, "action9").find("  APPEND hd1\n"), std::string::npos);
+  // The first hard disk: the same boot sector on both (it tells the stick
+  // from the CD itself).
+  EXPECT_EQ(Block(stick, "action9"), Block(cd, "action9"));
+  EXPECT_NE(Block(cd, "action9").find("  BOOT /boot/isolinux/harddisk.bin\n"), std::string::npos);
   // Entries that do not depend on the medium are the same on both.
   EXPECT_EQ(Block(stick, "action1"), Block(cd, "action1"));
 }
 
 TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
-  Tree t;  // neither memdisk nor chain.c32
+  Tree t;  // neither memdisk nor harddisk.bin
   t.files = {"/boot/images/kivstart.img"};
   BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   EXPECT_NE(cfg.find("MENU LABEL Kiv Rescue Software (missing: memdisk)"), std::string::npos);
-  EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: chain.c32)"),
+  EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: harddisk.bin)"),
             std::string::npos);
   // Nothing can start: the menu waits instead of timing out.
   EXPECT_NE(cfg.find("\nTIMEOUT 0\n"), std::string::npos);

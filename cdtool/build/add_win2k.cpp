@@ -4,6 +4,7 @@
 
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/build/build_run.h"
+#include "cdtool/wizard/win_source.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -74,8 +75,11 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
         throw StepFailure("cannot write " + run.InProgram(kKeyFile));
       const std::string keyFile = run.InProgram(kKeyFile);
       if (FileExists(keyFile)) {
+        // The key goes under the name this medium's setup reads.
+        const std::string medium = MediumRoot(Source);
         AnswerFileResult r =
-            FillSetupDataFromKeyFileToUnattend(run.ProgramFolder(), keyFile, run.InProgram("kivcd\\I386\\WINNT.SIF"));
+            FillSetupDataFromKeyFileToUnattend(run.ProgramFolder(), keyFile, run.InProgram("kivcd\\I386\\WINNT.SIF"),
+                                               UnattendStyle::CdBuilder, IdentifyWindowsFamily(medium));
         if (r.Failed()) throw StepFailure(r.path + ": " + r.error);
       }
     }

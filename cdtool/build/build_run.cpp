@@ -29,9 +29,9 @@ BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& f
       MKISOFSRunning(pages ? pages->flags.MKISOFSRunning : ownPages_.flags.MKISOFSRunning),
       ASyncAppRunning(pages ? pages->flags.ASyncAppRunning : ownPages_.flags.ASyncAppRunning),
       programFolder_(std::move(programFolder)),
-      prompter_(prompter),
+      prompter_(prompter, log_),
       frame_(frame),
-      launcher_(&SystemLauncher()) {}
+      launcher_(SystemLauncher(), log_) {}
 
 BuildRun::~BuildRun() = default;
 
@@ -128,7 +128,13 @@ void BuildRun::CheckStopRequest() {
 
 // --- step lines ---
 
+void BuildRun::SetSubStep(const std::string& caption) {
+  log_.Line("  " + caption);
+  sink_.SetCaption(caption);
+}
+
 void BuildRun::AnnounceStep(int n) {
+  log_.Line("Step " + std::to_string(n) + ": " + page10.LblMsg[n - 1].Caption);
   currentStep_ = n;
   page10.LblMsg[n - 1].Bold = true;
   NotifyChanged();
@@ -143,6 +149,7 @@ void BuildRun::CompleteStep(int n) {
 }
 
 void BuildRun::SkipStep(int n) {
+  log_.Line("Step " + std::to_string(n) + " skipped: " + page10.LblMsg[n - 1].Caption);
   page10.LblRight[n - 1].Caption = kCrossMark;
   NotifyChanged();
 }
@@ -150,7 +157,7 @@ void BuildRun::SkipStep(int n) {
 // --- programs started without waiting ---
 
 void BuildRun::ASyncShell(const std::vector<std::string>& argv) {
-  ASyncApp = launcher_->NewChild();
+  ASyncApp = launcher_.NewChild();
   ASyncApp->DataReceived = [this](const std::string& text) {
     if (ToolOutput) ToolOutput(text);
   };
@@ -199,6 +206,7 @@ void BuildRun::CmdFinish_Click() {
   running_ = true;
   outcome_ = BuildOutcome{};
   outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  StartLog();
   StoreAnswerRecords();
   currentStep_ = 0;
   FinishApp();
@@ -206,6 +214,8 @@ void BuildRun::CmdFinish_Click() {
   // The finish page has nothing to cancel.
   frame_.SetCancelEnabled(false);
   SettleOutcome();
+  log_.Line(outcome_.Summary());
+  log_.Close();
   buildLock_.Release();
 
   Finished = true;
@@ -216,6 +226,20 @@ void BuildRun::CmdFinish_Click() {
     frame_.WriteKivCDINI();
     frame_.EndProgram();
   }
+}
+
+void BuildRun::StartLog() {
+  std::string error;
+  if (!log_.Open(InProgram(kBuildLogName), &error)) {
+    // The build does not depend on its log; the console and the finish page
+    // say where it would have been.
+    Diagnostic(error);
+    return;
+  }
+  log_.Line("Building the CD in " + programFolder_);
+  log_.Line("ISO image: " + outcome_.isoPath);
+  log_.Line("Boot-menu password: " + std::string(password.Protect ? "asked" : "none"));
+  log_.Line("Settings:\n" + KivCdIniText(settings));
 }
 
 void BuildRun::Prepare_CDDir() {

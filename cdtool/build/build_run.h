@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cdtool/bootmenu/menu_data.h"
+#include "cdtool/build/build_log.h"
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
 #include "cdtool/settings/session_settings.h"
@@ -108,8 +109,14 @@ class BuildRun {
   // the console and the log; dropped when unset.
   std::function<void(const std::string&)> OnDiagnostic;
   void Diagnostic(const std::string& text) {
+    log_.Line(text);
     if (OnDiagnostic) OnDiagnostic(text);
   }
+
+  // The run's log (kivcd-build.log in the program folder), started when the
+  // run takes the program folder; "" before.
+  const std::string& LogPath() const { return log_.Path(); }
+  BuildLog& Log() { return log_; }
 
   // Finish: the first press runs the build, the one after it saves and ends.
   void CmdFinish_Click();
@@ -122,12 +129,15 @@ class BuildRun {
   const std::string& ProgramFolder() const { return programFolder_; }
   // Program folder + relative path ('\' or '/' separators).
   std::string InProgram(const std::string& relative) const;
+  // Messages go to the user and to the log.
   Prompter& prompter() { return prompter_; }
   WizardFrame& frame() { return frame_; }
   // LblSub_Step and BarSub_Step as a progress sink; Cancel and event pumping
   // go to the window.
   ProgressSink& Progress() { return sink_; }
-  void SetSubStep(const std::string& caption) { sink_.SetCaption(caption); }
+  // A sub-step: its caption on the progress page and a line in the log.
+  // (Progress().SetCaption changes the caption only: per-file captions.)
+  void SetSubStep(const std::string& caption);
   void NotifyChanged();
   // Starts a program without waiting (ASyncAppRunning set). When it cannot be
   // started: "Critical Error" naming the program, then CancelApp.
@@ -166,9 +176,9 @@ class BuildRun {
 
   // Where the run's programs (bootsmith, the service-pack installer, the
   // makecd script) are started: the system's processes unless a test sets
-  // its stand-in.
-  void SetLauncher(ProcessLauncher& launcher) { launcher_ = &launcher; }
-  ProcessLauncher& Launcher() { return *launcher_; }
+  // its stand-in. Whatever starts them, each one is logged.
+  void SetLauncher(ProcessLauncher& launcher) { launcher_.SetInner(launcher); }
+  ProcessLauncher& Launcher() { return launcher_; }
 
   // The ISO run's state (see iso_step.h); null outside step 5.
   std::unique_ptr<IsoRun> isoRun;
@@ -195,11 +205,12 @@ class BuildRun {
   };
 
   std::string programFolder_;
-  Prompter& prompter_;
+  BuildLog log_;
+  LoggingPrompter prompter_;
   WizardFrame& frame_;
   ProgressSink* view_ = nullptr;
   Sink sink_{*this};
-  ProcessLauncher* launcher_;
+  LoggingLauncher launcher_;
   std::unique_ptr<ChildProcess> ASyncApp;
   bool running_ = false;       // inside FinishApp
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
@@ -211,6 +222,7 @@ class BuildRun {
   // failed before anything was touched) when another build holds it.
   bool LockProgramFolder();
   void SettleOutcome();
+  void StartLog();
   void StoreAnswerRecords();
 };
 

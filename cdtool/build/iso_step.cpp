@@ -101,7 +101,8 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
   iso->lastLines += TextPipe;
   if (iso->lastLines.size() > 4096) iso->lastLines.erase(0, iso->lastLines.size() - 4096);
   ChunkEffect fx = ParseMkisofsChunk(TextPipe);
-  if (fx.caption) run.SetSubStep(*fx.caption);
+  // The tool's progress is in the log as its output already.
+  if (fx.caption) run.Progress().SetCaption(*fx.caption);
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
   if (fx.noSpace) {
     run.page10.LblSub_Step.Red = true;

@@ -156,6 +156,7 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   const BuildOutcome& outcome = run.Outcome();
   std::printf("%s\n", Trim(run.page9.LblFinish.Caption).c_str());
   if (run.page9.LblAbort.Visible) std::printf("%s\n", run.page9.LblAbort.Caption.c_str());
+  if (!run.LogPath().empty()) std::printf("Build log: %s\n", run.LogPath().c_str());
   std::printf("%s\n", outcome.Summary().c_str());
   if (outcome.Made()) std::printf("ISO image: %s\n", outcome.isoPath.c_str());
   std::fflush(stdout);

@@ -74,6 +74,7 @@ TEST_F(HeadlessBuild, BuildsTheSavedSettingsAndPrintsEveryStep) {
                            "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
                            "[5/5] \u2714 Creating Final ISO File\n", "       20%\n",
                            "Operation completed successfully\n",
+                           "Build log: " + folder.P("kivcd-build.log") + "\n"
                            "ISO image made: " + folder.P("out dir/my cd.iso") + " (9 bytes)\n"})
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n---\n" << out;
   EXPECT_NE(out.find("ISO image: " + folder.P("out dir/my cd.iso")), std::string::npos);
@@ -145,6 +146,10 @@ TEST_F(HeadlessBuild, FailedImageOrIsoGivesAFailureStatus) {
   EXPECT_EQ(Run(out, err), 1);
   EXPECT_NE(out.find("Operation Aborted\nNot enough free space to complete the ISO file !!!\n"), std::string::npos)
       << out;
+  // The log says what the console said, the tool's complaint included.
+  EXPECT_NE(out.find("Build log: " + folder.P("kivcd-build.log") + "\nBuild failed at step 5"), std::string::npos)
+      << out;
+  EXPECT_NE(folder.Read("kivcd-build.log").find("  | genisoimage: No space left on device"), std::string::npos);
 }
 
 TEST_F(HeadlessBuild, AShortCopyOfTheWindowsFilesFailsTheBuild) {
@@ -181,8 +186,8 @@ TEST_F(HeadlessBuild, SavedWindows2000AnswersReachTheAnswerFile) {
                            "ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", "Workgroup=LABGROUP", "JoinDomain=False"})
     EXPECT_NE(keys.find(line), std::string::npos) << line << "\n" << keys;
   const std::string sif = folder.Read("kivcd/I386/WINNT.SIF");
-  for (const char* line : {"FullName=Ada Tester\r\n", "OrgName=Kiv Lab\r\n", "ComputerName=RESCUE1\r\n",
-                           "ProductID=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\r\n", "JoinWorkgroup=LABGROUP\r\n"})
+  for (const char* line : {"FullName=\"Ada Tester\"\r\n", "OrgName=\"Kiv Lab\"\r\n", "ComputerName=RESCUE1\r\n",
+                           "ProductKey=\"ABCDE-FGHIJ-KLMNO-PQRST-UVWXY\"\r\n", "JoinWorkgroup=LABGROUP\r\n"})
     EXPECT_NE(sif.find(line), std::string::npos) << line << "\n" << sif;
   EXPECT_NE(folder.Read("kivcd/boot/scripts/main.cds").find("Set WinKey1=\"ABCDE\""), std::string::npos);
 }

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -85,13 +86,35 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
 
   resize(660, 470);
   Refresh();
+  FocusFirstStop();
 }
 
 CdBuildWindow::~CdBuildWindow() = default;
 
+void CdBuildWindow::keyPressEvent(QKeyEvent* event) {
+  // A plain window has no default button of its own: Enter on a focused
+  // button presses it, anywhere else it presses Next (Finish where that is
+  // the way on). Line edits and check boxes pass Enter up to here.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+    if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused && focused->isEnabled()) {
+      focused->click();
+      return;
+    }
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+      if (button->isDefault() && button->isVisible() && button->isEnabled()) {
+        button->click();
+        return;
+      }
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void CdBuildWindow::closeEvent(QCloseEvent* event) {
-  // The close box ends the session without saving the settings; during a
-  // build the model decides (it asks whether to cancel first).
+  // The model decides: before Finish is on offer the close box leaves
+  // without saving, after it it ends the session as Finish does, during a
+  // build it asks whether to cancel first.
   const bool may = f_.Form_QueryUnload();
   Refresh();
   if (!may) {
@@ -105,12 +128,33 @@ void CdBuildWindow::closeEvent(QCloseEvent* event) {
 void CdBuildWindow::Refresh() {
   for (auto& bind : binds_) bind();
   setWindowTitle(Q(f_.WindowTitle()));
-  pages_->setCurrentIndex(f_.VisiblePage);
+  if (pages_->currentIndex() != f_.VisiblePage) {
+    pages_->setCurrentIndex(f_.VisiblePage);
+    FocusFirstStop();
+  }
   if (f_.RaiseRequested) {
     f_.RaiseRequested = false;
     raise();
     activateWindow();
   }
+}
+
+void CdBuildWindow::FocusFirstStop() {
+  // A new page starts at its first field, top left; a page without one
+  // (welcome, progress, finish) at the button Enter would press, so Enter
+  // goes on rather than pressing whatever had the focus before.
+  QWidget* page = pages_->currentWidget();
+  for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w); w = w->nextInFocusChain()) {
+    if (w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+      w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  for (QPushButton* button : findChildren<QPushButton*>())
+    if (button->isDefault() && button->isVisibleTo(this) && button->isEnabled()) {
+      button->setFocus(Qt::TabFocusReason);
+      return;
+    }
 }
 
 void CdBuildWindow::AfterEvent() {
@@ -195,12 +239,15 @@ QCheckBox* CdBuildWindow::MakeCheck(QWidget* parent, CheckBox& box, const char* 
 }
 
 QPushButton* CdBuildWindow::MakeButton(QWidget* parent, Button& button, const char* name, std::function<void()> click) {
-  auto* w = new QPushButton(LiteralCaption(button.Caption), parent);
+  auto* w = new QPushButton(ButtonCaption(button.Caption), parent);
   w->setObjectName(name);
   connect(w, &QPushButton::clicked, this, Handler(std::move(click)));
-  binds_.push_back([w, &button] {
+  binds_.push_back([this, w, &button] {
     w->setEnabled(button.Enabled);
     w->setVisible(button.Visible);
+    // Enter presses the model's default button (see keyPressEvent); the
+    // style marks it.
+    w->setDefault(&button == f_.DefaultButton());
   });
   return w;
 }
@@ -445,6 +492,7 @@ QWidget* CdBuildWindow::Page8() {
   summary->setReadOnly(true);
   summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   summary->setLineWrapMode(QPlainTextEdit::NoWrap);
+  summary->setTabChangesFocus(true);
   binds_.push_back([this, summary] {
     QString text = Q(f_.TxtSummery.Text);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -466,6 +514,9 @@ QWidget* CdBuildWindow::Page9() {
   outcome->setWordWrap(true);
   outcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
   col->addWidget(outcome);
+  QLabel* log = MakeLabel(page, f_.LblBuildLog, "LblBuildLog");
+  log->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  col->addWidget(log);
   col->addSpacing(16);
   auto link = [&](Label& label, const char* name, std::function<void()> click) {
     auto* w = new QLabel(page);
@@ -483,13 +534,15 @@ QWidget* CdBuildWindow::Page9() {
   link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
   link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
   // The finished ISO in QEMU, when QEMU is installed.
-  auto* tryVm = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
+  QPushButton* openFolder =
+      MakeButton(page, f_.CmdOpenFolder, "CmdOpenFolder", [this] { f_.CmdOpenFolder_Click(); });
+  auto* tryVm = new QPushButton(ButtonCaption(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
   connect(tryVm, &QPushButton::clicked, this,
           Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
   binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile(), Vm)); });
   // The finished ISO onto a USB stick, in a dialog of its own.
-  auto* writeUsb = new QPushButton(QString::fromUtf8(kWriteUsbCaption), page);
+  auto* writeUsb = new QPushButton(ButtonCaption(kWriteUsbCaption), page);
   writeUsb->setObjectName("CmdWriteUsb");
   connect(writeUsb, &QPushButton::clicked, this, Handler([this] {
             UsbWriteModel model(f_.IsoFile(), UsbDeviceSettingFromEnvironment(), prompter_);
@@ -499,6 +552,7 @@ QWidget* CdBuildWindow::Page9() {
   binds_.push_back([this, writeUsb] { writeUsb->setVisible(f_.IsoMade()); });
   col->addSpacing(12);
   auto* actions = new QHBoxLayout();
+  actions->addWidget(openFolder);
   actions->addWidget(tryVm);
   actions->addWidget(writeUsb);
   actions->addStretch();

@@ -49,9 +49,11 @@ class CdBuildWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void AfterEvent();
+  void FocusFirstStop();
   std::function<void()> Handler(std::function<void()> fn);
   QLabel* MakeLabel(QWidget* parent, Label& label, const char* name);
   QLabel* MakeHeadline(QWidget* parent, Label& label, const char* name);

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <map>
 
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
@@ -102,14 +103,118 @@ TEST_F(WindowTest, NextAndBackChangePagesAndButtons) {
 
 TEST_F(WindowTest, FailedCheckShowsItsMessageBoxAndStays) {
   Click("CmdNext");
-  Click("CmdNext");  // fills the source from the (absent) CD-ROM drive
+  Click("CmdNext");  // no CD-ROM drive: the source box stays empty
   ASSERT_EQ(window->pages()->currentIndex(), 2);
+  EXPECT_EQ(window->control<QLineEdit>("Txt_i386_Loc")->text(), "");
   Click("CmdNext");
   EXPECT_EQ(window->pages()->currentIndex(), 2);
   ASSERT_EQ(shown.size(), 2u);
+  // The check says what to choose, and how to do without.
   EXPECT_EQ(shown[0],
+            "Error: No folder is chosen for the Windows 2000/XP setup files.\n"
+            "Choose the I386 folder of a Windows 2000/XP setup CD (Browse), or untick \"Microsoft Windows "
+            "2000/XP/2003 Setup Files\" on the Contents page");
+  // A folder that is not a setup folder gets the usual message.
+  window->control<QLineEdit>("Txt_i386_Loc")->setFocus();
+  QTest::keyClicks(window->control<QLineEdit>("Txt_i386_Loc"), QString::fromStdString(P("files")));
+  Click("CmdNext");
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[2],
             "Error: The selected folder doesn't contain a Windows 2000/XP installation !\n"
             "Select your Windows setup source Directory");
+}
+
+TEST_F(WindowTest, EnterAndAltLettersPressTheWizardButtons) {
+  // The captions carry their letters; names keep their ampersands.
+  EXPECT_EQ(window->control<QPushButton>("CmdNext")->text(), "&Next >");
+  EXPECT_EQ(window->control<QPushButton>("CmdBack")->text(), "< &Back");
+  EXPECT_EQ(window->control<QPushButton>("CmdFinish")->text(), "&Finish");
+  EXPECT_EQ(window->control<QPushButton>("CmdHelp")->text(), "&Help");
+  EXPECT_EQ(window->control<QPushButton>("CmdBrw_i386_loc")->text(), "B&rowse ...");
+  EXPECT_EQ(window->control<QCheckBox>("ChkBCon")->text(), "O&&O BlueCon XXL Pro");
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+  // Enter on the welcome page is Next; Next is marked as the default.
+  EXPECT_TRUE(window->control<QPushButton>("CmdNext")->isDefault());
+  QTest::keyClick(window.get(), Qt::Key_Return);
+  ASSERT_EQ(window->pages()->currentIndex(), 1);
+  // Alt+B is Back, Alt+N is Next (a shortcut "animates" the click: it
+  // lands a moment later).
+  auto pageAfterAWhile = [&](int expected) {
+    for (int i = 0; i < 100 && window->pages()->currentIndex() != expected; ++i) QTest::qWait(10);
+    return window->pages()->currentIndex();
+  };
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::AltModifier);
+  ASSERT_EQ(pageAfterAWhile(0), 0);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
+  ASSERT_EQ(pageAfterAWhile(1), 1);
+
+  // Enter on a check box or in a text box moves on too.
+  Click("ChkGet_Win2k");
+  Click("ChkGet_Win9x");
+  std::filesystem::create_directories(dir_ / "kiv_utilities");
+  std::filesystem::create_directories(dir_ / "Additional Files");
+  window->control<QCheckBox>("ChkGet_Advtools")->setFocus();
+  QTest::keyClick(window->control<QCheckBox>("ChkGet_Advtools"), Qt::Key_Return);
+  ASSERT_EQ(window->pages()->currentIndex(), 6);
+  auto* iso = window->control<QLineEdit>("TxtISOLoc");
+  QTest::keyClick(window->control<QLineEdit>("TxtUtils_Loc"), Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_EQ(window->pages()->currentIndex(), 7);
+  iso->setFocus();
+  iso->selectAll();
+  QTest::keyClicks(iso, QString::fromStdString(P("out/kivcd.iso")));
+  QTest::keyClick(iso, Qt::Key_Return);
+  ASSERT_EQ(window->pages()->currentIndex(), 8);
+  // On the summary page Finish is the default; Enter on a focused button
+  // presses that button instead.
+  EXPECT_TRUE(window->control<QPushButton>("CmdFinish")->isDefault());
+  EXPECT_FALSE(window->control<QPushButton>("CmdNext")->isDefault());
+  window->control<QPushButton>("CmdBack")->setFocus();
+  QTest::keyClick(window->control<QPushButton>("CmdBack"), Qt::Key_Return);
+  EXPECT_EQ(window->pages()->currentIndex(), 7);
+  EXPECT_TRUE(shown.empty()) << shown.front();
+}
+
+TEST_F(WindowTest, TabGoesDownEachPageAndThenAlongTheButtons) {
+  window->resize(660, 470);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  form->SetCheck(form->ChkPassProtect, 1);
+  form->SetCheck(form->ChkGet_Advtools, 1);
+  form->SetCheck(form->ChkERDC, 1);
+  for (int page : {1, 2, 5, 6, 7}) {
+    form->Step = page;
+    form->ShowPage(page);
+    window->Refresh();
+    QWidget* shownPage = window->pages()->currentWidget();
+    // From the first stop on the page, Tab by Tab until the focus leaves it.
+    QWidget* first = nullptr;
+    for (QWidget* w = shownPage->nextInFocusChain(); w != shownPage; w = w->nextInFocusChain())
+      if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && shownPage->isAncestorOf(w)) {
+        first = w;
+        break;
+      }
+    ASSERT_NE(first, nullptr) << "page " << page;
+    first->setFocus(Qt::TabFocusReason);
+    QPoint last(-1, -1);
+    int stops = 0;
+    for (QWidget* at = first; shownPage->isAncestorOf(at); at = QApplication::focusWidget()) {
+      ASSERT_TRUE(at->isVisible()) << "page " << page << ": " << at->objectName().toStdString();
+      const QPoint where = at->mapTo(window.get(), QPoint(0, 0));
+      // Down the page, and along a row from left to right.
+      EXPECT_TRUE(where.y() > last.y() + 2 || (std::abs(where.y() - last.y()) <= 2 && where.x() > last.x()))
+          << "page " << page << ": " << at->objectName().toStdString() << " at " << where.x() << "," << where.y()
+          << " after " << last.x() << "," << last.y();
+      last = where;
+      ++stops;
+      ASSERT_LT(stops, 30);
+      QTest::keyClick(at, Qt::Key_Tab);
+    }
+    EXPECT_GE(stops, 2) << "page " << page;
+    // Then the bottom row, from Help on.
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "CmdHelp") << "page " << page;
+  }
 }
 
 TEST_F(WindowTest, CheckBoxesDriveEnabledStates) {
@@ -168,16 +273,31 @@ TEST_F(WindowTest, AmpersandsInCaptionsShowAsWritten) {
   auto* bcon = window->control<QCheckBox>("ChkBCon");
   EXPECT_EQ(bcon->text(), "O&&O BlueCon XXL Pro");
   EXPECT_TRUE(QKeySequence::mnemonic(bcon->text()).isEmpty());
-  // Every caption of the window and of both dialogs: doubling gives back the
-  // model's text, and no widget carries a shortcut taken from a caption.
+  // Every caption of the window and of both dialogs: no check box, option or
+  // frame carries a shortcut taken from a caption; only the command buttons
+  // have letters, and within a window no two share one (Alt+letter would
+  // then only move the focus between them).
   window->Win9xDialog();
   window->Win2KDialog();
   std::vector<QWidget*> roots{window.get(), &window->Win9xDialog(), &window->Win2KDialog()};
   int checked = 0;
   for (QWidget* root : roots) {
+    std::map<QString, QString> letters;  // letter -> the caption that has it
     for (auto* button : root->findChildren<QAbstractButton*>()) {
-      EXPECT_TRUE(QKeySequence::mnemonic(button->text()).isEmpty()) << button->text().toStdString();
+      const QKeySequence letter = QKeySequence::mnemonic(button->text());
       ++checked;
+      if (!qobject_cast<QPushButton*>(button)) {
+        EXPECT_TRUE(letter.isEmpty()) << button->text().toStdString();
+        continue;
+      }
+      if (letter.isEmpty()) continue;
+      // The same command may appear twice on a page ("Browse ..." for two
+      // folders); Alt+letter then goes from one to the other.
+      const QString caption = button->text().remove(QLatin1Char('&')).remove(QLatin1Char(' '));
+      auto [at, fresh] = letters.emplace(letter.toString(), caption);
+      EXPECT_TRUE(fresh || at->second == caption)
+          << letter.toString().toStdString() << " on " << caption.toStdString() << " and "
+          << at->second.toStdString();
     }
     for (auto* frame : root->findChildren<QGroupBox*>())
       EXPECT_TRUE(QKeySequence::mnemonic(frame->title()).isEmpty()) << frame->title().toStdString();
@@ -263,6 +383,38 @@ TEST_F(WindowTest, Win9xDialogKeyFocusAndOK) {
   EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-ABCDE-ABCDE-ABCDE-ABCDE");
 }
 
+TEST_F(WindowTest, Win9xDialogReopenedAfterACancelWithEditsShowsTheyAreInUse) {
+  // Run modally as the program does; each opening types, then presses Esc.
+  std::vector<QRect> noteAt, okAt;
+  int openings = 0;
+  window->RunDialog = [&](QDialog& d) {
+    QTimer::singleShot(0, &d, [&] {
+      auto* note = d.findChild<QLabel*>("LblKeptEdits");
+      noteAt.push_back(note->isVisible() ? note->geometry() : QRect());
+      okAt.push_back(d.findChild<QPushButton*>("CmdOK")->geometry());
+      if (openings++ == 0) {
+        QTest::keyClick(d.findChild<QLineEdit*>("TxtOwner"), Qt::Key_End);
+        QTest::keyClicks(d.findChild<QLineEdit*>("TxtOwner"), " and Co");
+      }
+      QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    return d.exec();
+  };
+  Click("CmdNext");
+  Click("ChkGet_Win2k");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 4);
+  Click("CmdSetWin9xInfo");
+  Click("CmdSetWin9xInfo");
+  ASSERT_EQ(openings, 2);
+  EXPECT_EQ(form->Win9xInfo().TxtOwner.Text, "kivUser and Co");
+  EXPECT_TRUE(noteAt[0].isNull());
+  // Shown whole, between the fields and the buttons.
+  ASSERT_FALSE(noteAt[1].isNull());
+  EXPECT_GE(noteAt[1].height(), window->Win9xDialog().fontMetrics().height());
+  EXPECT_LE(noteAt[1].bottom(), okAt[1].top());
+}
+
 TEST_F(WindowTest, Win2KDialogKeyFocusOptionsAndCancel) {
   window->RunDialog = [](QDialog&) { return 0; };
   Click("CmdNext");
@@ -280,8 +432,23 @@ TEST_F(WindowTest, Win2KDialogKeyFocusOptionsAndCancel) {
   QTest::mouseClick(dialog.findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
   EXPECT_FALSE(form->Win2KInfo().Visible);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
-  // The edits stay for the next opening.
+  // The edits stay for the next opening, which says they are in use.
   EXPECT_EQ(form->Win2KInfo().ProductKey(), "ABCDE-ABCDE-ABCDE-ABCDE-ABCDE");
+  auto* kept = dialog.findChild<QLabel*>("LblKeptEdits");
+  ASSERT_NE(kept, nullptr);
+  EXPECT_FALSE(kept->isVisibleTo(&dialog));
+  Click("CmdSetWin2KInfo");
+  dialog.Refresh();
+  EXPECT_TRUE(kept->isVisibleTo(&dialog));
+  EXPECT_NE(kept->text().indexOf("still in use"), -1) << kept->text().toStdString();
+  // OK stores them: from then on there is nothing kept to speak of.
+  form->Win2KInfo().Show();
+  dialog.show();
+  QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  Click("CmdSetWin2KInfo");
+  dialog.Refresh();
+  EXPECT_FALSE(kept->isVisibleTo(&dialog));
 }
 
 TEST_F(WindowTest, Win2KTemplateBoxShowsTheWholeDefaultPath) {

@@ -83,9 +83,18 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
 }
 
 // The OK / Cancel row at the foot of both dialogs. OK runs the model's OK
-// handler; Cancel, Esc and the close box hide the dialog without writing.
+// handler; Cancel, Esc and the close box hide the dialog without writing
+// (the edits stay in its fields, and in use).
+// Above it, the note that edits kept by an earlier Cancel are in use.
 template <typename Model>
-void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, Model& model) {
+void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, Model& model,
+                    std::vector<std::function<void()>>& binds) {
+  QLabel* kept = PlainLabel(Q(model.LblKeptEdits.Caption), dialog);
+  kept->setObjectName("LblKeptEdits");
+  kept->setWordWrap(true);
+  kept->setStyleSheet(QStringLiteral("color: #7a4a00;"));
+  grid->addWidget(kept, row++, 0, 1, 2);
+  binds.push_back([kept, &model] { kept->setVisible(model.LblKeptEdits.Visible); });
   auto* buttons = new QHBoxLayout();
   auto* cancel = new QPushButton(LiteralCaption(model.CmdCancel.Caption), dialog);
   cancel->setObjectName("CmdCancel");
@@ -96,7 +105,8 @@ void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* ok
   okButton->setDefault(true);
   QObject::connect(okButton, &QPushButton::clicked, dialog, [dialog, &model] {
     model.CmdOK_Click();
-    dialog->accept();
+    // A refused field keeps the dialog open for the user to mend.
+    if (!model.Visible) dialog->accept();
   });
   QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
   QObject::connect(dialog, &QDialog::rejected, dialog, [&model] { model.CmdCancel_Click(); });
@@ -123,7 +133,7 @@ Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog
   line("Computer Name :", m_.TxtPCName, "TxtPCName");
   line("Workgroup :", m_.TxtWorkgroup, "TxtWorkgroup");
   line("Optimized for :", m_.TxtOSType, "TxtOSType");
-  AddOkCancelRow(this, grid, row, okButton, m_);
+  AddOkCancelRow(this, grid, row, okButton, m_, binds_);
   Refresh();
 }
 
@@ -179,7 +189,7 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
     domain->setChecked(m_.OptJoinDomain.Value);
   });
 
-  AddOkCancelRow(this, grid, row, okButton, m_);
+  AddOkCancelRow(this, grid, row, okButton, m_, binds_);
   resize(520, sizeHint().height());
   Refresh();
 }

@@ -42,6 +42,14 @@ void ShowScreenshotState(FrmCDBuild& form, int page) {
   form.CmdFinish.Enabled = page != FrmCDBuild::kProgressPage;
   // The ISO step turns Cancel off, and it stays off on the result page.
   form.CmdCancel.Enabled = page != FrmCDBuild::kFinishPage;
+  // The result page of a build that made the CD: where it is, how large,
+  // where the log is, and the folder button.
+  const bool finish = page == FrmCDBuild::kFinishPage;
+  form.LblOutcome.Visible = form.LblBuildLog.Visible = form.CmdOpenFolder.Visible = finish;
+  if (finish) {
+    form.LblOutcome.Caption = "The ISO image is /home/user/kivcd.iso (212.4 MB)";
+    form.LblBuildLog.Caption = "The build log is /home/user/kiv/kivcd-build.log";
+  }
   if (page == FrmCDBuild::kProgressPage) {
     form.LblRight[0].Caption = "\u2714";
     form.LblRight[1].Caption = "\u2714";

@@ -159,6 +159,13 @@ TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   picture.Refresh();
   EXPECT_EQ(Buttons(picture), after);
   EXPECT_EQ(picture.control<QLabel>("LblFinish")->text(), Text("LblFinish"));
+  // The lines and the button the run's finish page shows, the picture shows.
+  for (const char* name : {"LblOutcome", "LblBuildLog", "CmdOpenFolder"}) {
+    EXPECT_TRUE(Shown(name)) << name;
+    EXPECT_TRUE(picture.control<QWidget>(name)->isVisibleTo(&picture)) << name;
+  }
+  EXPECT_TRUE(picture.control<QLabel>("LblOutcome")->text().startsWith("The ISO image is "));
+  EXPECT_TRUE(picture.control<QLabel>("LblBuildLog")->text().startsWith("The build log is "));
 }
 
 TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
@@ -243,8 +250,9 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAsksAndYesCancelsItThenCloses) {
   EXPECT_EQ(form->LblFinish.Caption, "   Operation canceled");
   EXPECT_FALSE(folder.Exists("cd.iso"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
-  // Closing the window by its close box does not save the settings.
-  EXPECT_FALSE(folder.Exists("kivcd.ini"));
+  // The session ended with the build, as Finish would have ended it: the
+  // settings are saved.
+  EXPECT_TRUE(folder.Exists("kivcd.ini"));
 }
 
 TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
@@ -343,7 +351,7 @@ TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
   EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder - ISO image made");
   EXPECT_TRUE(Shown("CmdTryInVm"));
   EXPECT_TRUE(Shown("CmdWriteUsb"));
-  EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "Write to a USB stick...");
+  EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "&Write to a USB stick...");
   // Without QEMU only the USB button stays.
   vm.installed = false;
   window->Refresh();
@@ -427,6 +435,82 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("cannot start from a USB stick"), std::string::npos) << shown[0];
   EXPECT_EQ(folder.Read("dev/sdb"), std::string(8192 * 512, 'x'));
+}
+
+
+TEST_F(WindowBuildRun, TheFinishPageNamesTheIsoAndTheLogAndOpensTheIsoFolder) {
+  EXPECT_FALSE(Shown("CmdOpenFolder"));
+  Click("CmdFinish");
+  ASSERT_EQ(folder.Read("cd.iso"), "ISO image");
+  window->Refresh();
+  EXPECT_EQ(Text("LblBuildLog").toStdString(), "The build log is " + folder.P("kivcd-build.log"));
+  EXPECT_NE(folder.Read("kivcd-build.log").find("ISO image made: " + folder.P("cd.iso")), std::string::npos);
+  ASSERT_TRUE(Shown("CmdOpenFolder"));
+  EXPECT_EQ(window->control<QPushButton>("CmdOpenFolder")->text(), "&Open Folder");
+  Click("CmdOpenFolder");
+  ASSERT_EQ(platform.opened, std::vector<std::string>{folder.dir});
+  EXPECT_TRUE(shown.empty()) << shown.front();
+  // Without a file manager the user is told where the folder is.
+  platform.openResult = false;
+  Click("CmdOpenFolder");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find(folder.dir), std::string::npos) << shown[0];
+}
+
+TEST_F(WindowBuildRun, AfterAFailedIsoStepBackLeadsToTheIsoPageAndTheNextFinishMakesTheCd) {
+  WriteText(folder.P("mkisofs.nospace"), "");
+  Click("CmdFinish");
+  ASSERT_EQ(form->Outcome().kind, BuildOutcome::Kind::Failed);
+  window->Refresh();
+  EXPECT_TRUE(Shown("LblBuildLog"));
+  EXPECT_FALSE(Shown("CmdOpenFolder"));
+  // Back is the way to mend it, Finish still ends the program.
+  EXPECT_EQ(Buttons(*window), (ButtonRow{true, false, true, true, false}));
+  Click("CmdBack");
+  EXPECT_EQ(window->pages()->currentIndex(), 7);
+  EXPECT_EQ(form->Step, 7);
+  EXPECT_EQ(Buttons(*window), (ButtonRow{true, true, false, true, true}));
+  EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder");
+  EXPECT_FALSE(Shown("LblOutcome"));
+
+  // The user makes room, goes on and builds again.
+  std::remove(folder.P("mkisofs.nospace").c_str());
+  Click("CmdNext");
+  ASSERT_EQ(form->Step, 8);
+  Click("CmdFinish");
+  ASSERT_TRUE(form->Outcome().Made());
+  EXPECT_EQ(folder.Read("cd.iso"), "ISO image");
+  window->Refresh();
+  EXPECT_EQ(Text("LblFinish"), "  Operation completed successfully");
+  // The pages of the second run look as those of a first.
+  EXPECT_TRUE(window->control<QLabel>("LblFinish")->font().bold());
+  EXPECT_TRUE(window->control<QLabel>("LblWait")->font().bold());
+  for (const char* mark : {"LblRight1", "LblRight4", "LblRight5"})
+    EXPECT_EQ(Text(mark), QString::fromUtf8("\u2714")) << mark;
+  EXPECT_EQ(Buttons(*window), (ButtonRow{false, false, true, true, false}));
+  // A made CD has nothing to go back to.
+  EXPECT_FALSE(window->control<QAbstractButton>("CmdBack")->isEnabled());
+}
+
+TEST_F(WindowBuildRun, AFailureOfAnEarlierStepLeadsBackToItsOwnPage) {
+  // A disk that cannot be made: the boot disks are chosen on the contents page.
+  WriteText(folder.P("fail.kivsoftware_emm"), "");
+  Click("CmdFinish");
+  ASSERT_EQ(form->Outcome().step, 1);
+  window->Refresh();
+  Click("CmdBack");
+  EXPECT_EQ(form->Step, 1);
+  EXPECT_EQ(window->pages()->currentIndex(), 1);
+}
+
+TEST_F(WindowBuildRun, ClosingTheWindowAfterTheBuildSavesTheSettingsAsFinishDoes) {
+  form->TxtISOLoc.Text = folder.P("kept.iso");
+  Click("CmdFinish");
+  ASSERT_TRUE(form->Outcome().Made());
+  ASSERT_FALSE(folder.Exists("kivcd.ini"));
+  EXPECT_TRUE(window->close());
+  ASSERT_TRUE(folder.Exists("kivcd.ini"));
+  EXPECT_NE(folder.Read("kivcd.ini").find(folder.P("kept.iso")), std::string::npos);
 }
 
 }  // namespace

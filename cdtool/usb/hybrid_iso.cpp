@@ -111,6 +111,13 @@ void SetExtent(uint8_t* record, Extent e) {
   for (int i = 0; i < 4; ++i) record[14 + i] = static_cast<uint8_t>(e.size >> (24 - 8 * i));
 }
 
+// The volume space size, in both byte orders, at offset 80 of a primary or
+// supplementary volume descriptor.
+void SetVolumeSize(uint8_t* field, uint32_t sectors) {
+  Put32(field, sectors);
+  for (int i = 0; i < 4; ++i) field[4 + i] = static_cast<uint8_t>(sectors >> (24 - 8 * i));
+}
+
 constexpr char kStickViewTag[] = "KIVUSBV1";
 
 // The stick's view of the tree: copies of the primary volume descriptor and
@@ -162,6 +169,16 @@ std::optional<StickView> BuildStickView(IsoReader& iso, const std::vector<uint8_
   SetExtent(at(bootCopy, *isolinuxDir), isolinuxCopy);
   SetExtent(at(isolinuxCopy, *cdConfig), stickConfig->extent);
   return view;
+}
+
+// The view an earlier run left at `lba` (what the loader names) inside the
+// volume it grew: a copy of the primary volume descriptor there. The volume
+// as mastered ended where the view starts.
+std::optional<uint32_t> EarlierStickView(IsoReader& iso, uint32_t lba, uint32_t pvdLba, uint32_t volumeSectors) {
+  std::vector<uint8_t> sector;
+  if (lba <= pvdLba || lba >= volumeSectors || !iso.Sector(lba, sector)) return std::nullopt;
+  if (sector[0] != 1 || std::string(sector.begin() + 1, sector.begin() + 6) != "CD001") return std::nullopt;
+  return lba;
 }
 
 // Where the loader keeps the sector of the stick's view: just after its tag.
@@ -251,12 +268,15 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   if (!iso.Open()) return "cannot open " + isoPath;
   const std::string notIso = isoPath + " is not an ISO 9660 image";
 
-  // The volume descriptors: the primary one and the El Torito boot record.
+  // The volume descriptors: the primary one and the El Torito boot record;
+  // the ones that give the volume's size (primary and supplementary).
   std::optional<uint32_t> pvdLba, catalogLba;
+  std::vector<uint32_t> sizedDescriptors;
   Extent root;
   std::vector<uint8_t> sector;
   for (uint32_t lba = 16; lba < 16 + 64; ++lba) {
     if (!iso.Sector(lba, sector) || std::string(sector.begin() + 1, sector.begin() + 6) != "CD001") break;
+    if (sector[0] == 1 || sector[0] == 2) sizedDescriptors.push_back(lba);
     if (sector[0] == 1 && !pvdLba) {
       pvdLba = lba;
       root = Extent{Le32(&sector[156 + 2]), Le32(&sector[156 + 10])};
@@ -296,18 +316,26 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   iso.Sector(*pvdLba, pvd);
 
   // The stick's view goes right after the volume the mastering tool
-  // described, so a second run puts it in the same place.
-  const uint32_t volumeSectors = Le32(&pvd[80]);
+  // described, and the volume then takes it in: readers of the image (7-Zip,
+  // xorriso) see one volume and nothing after it but zeros. A second run
+  // finds the view the first one left (the loader names it) and puts the new
+  // one in the same place.
+  uint32_t volumeSectors = Le32(&pvd[80]);
   if (volumeSectors < 16 + 2 || uint64_t{volumeSectors} * kIsoSector > iso.Size())
     return notIso + " (its primary volume descriptor gives " + std::to_string(volumeSectors) +
            " sectors for a file of " + std::to_string(iso.Size()) + " bytes)";
   std::optional<StickView> view;
   const std::optional<size_t> viewField = StickViewField(bootImage);
   if (viewField) {
+    if (std::optional<uint32_t> earlier = EarlierStickView(iso, Le32(&bootImage[*viewField]), *pvdLba, volumeSectors))
+      volumeSectors = *earlier;
+    SetVolumeSize(&pvd[80], volumeSectors);  // as mastered: the disk signature is its hash
     std::string why;
     view = BuildStickView(iso, pvd, root, volumeSectors, why);
     if (!why.empty()) return isoPath + ": " + why;
   }
+  const uint32_t newVolumeSectors =
+      view ? volumeSectors + static_cast<uint32_t>(view->bytes.size() / kIsoSector) : volumeSectors;
   const uint64_t viewEnd = view ? uint64_t{view->lba} * kIsoSector + view->bytes.size() : 0;
   const uint64_t padded = HybridPaddedSize(std::max<uint64_t>(iso.Size(), viewEnd));
   const std::array<uint8_t, 56> table = BootInfoTable(*pvdLba, at.lba, at.size, BootFileChecksum(isolinux));
@@ -327,10 +355,18 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   if (ec) return "cannot extend " + isoPath + " to whole cylinders: " + ec.message();
   std::fstream out(isoPath, std::ios::binary | std::ios::in | std::ios::out);
   if (viewField) {
-    // The view, then the loader's pointer to it (0: the stick sees the CD's tree).
+    // The view, the volume's new size in every descriptor that gives it, then
+    // the loader's pointer to the view (0: the stick sees the CD's tree).
     if (view) {
+      SetVolumeSize(&view->bytes[80], newVolumeSectors);
       out.seekp(static_cast<std::streamoff>(uint64_t{view->lba} * kIsoSector));
       out.write(reinterpret_cast<const char*>(view->bytes.data()), static_cast<std::streamsize>(view->bytes.size()));
+    }
+    for (uint32_t lba : sizedDescriptors) {
+      uint8_t field[8];
+      SetVolumeSize(field, newVolumeSectors);
+      out.seekp(static_cast<std::streamoff>(uint64_t{lba} * kIsoSector + 80));
+      out.write(reinterpret_cast<const char*>(field), sizeof field);
     }
     uint8_t field[4];
     Put32(field, view ? view->lba : 0);

@@ -14,7 +14,9 @@
 // come copies of its primary volume descriptor and of the directories root,
 // boot and boot/isolinux, in which isolinux.cfg names usbstick.cfg's data;
 // the loader's "KIVUSBV1" field gets the copy's sector, and the loader points
-// isolinux at it when it starts from a disk. Nothing else changes, apart from
+// isolinux at it when it starts from a disk. The volume descriptors' volume
+// size grows to take the copies in, so readers of the image (7-Zip, xorriso)
+// find one volume and only zeros after it. Nothing else changes, apart from
 // zeros appended up to a whole number of the disk's cylinders (64 heads,
 // 32 sectors: 1 MiB), so the file boots as a CD exactly as before.
 #include <array>

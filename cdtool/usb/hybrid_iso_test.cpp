@@ -237,13 +237,34 @@ TEST(HybridIsoImage, AStickSeesItsOwnMenuWhereTheCdSeesTheCdMenu) {
   EXPECT_EQ(At32(i, 2), isolinuxCopy);
   EXPECT_EQ(At32(i, i[0] + 2), bootCopy);
 
-  // The mastered volume is as before but for the MBR, the boot table and the
-  // loader's field.
+  // The volume takes the view in: every descriptor that gives its size (the
+  // primary one, the ISO 9660:1999 one of -iso-level 4, the view's copy) says
+  // so, in both byte orders; after it come only zeros.
+  const uint32_t volume = At32(after, 16 * 2048 + 80);
+  EXPECT_GT(volume, isolinuxCopy);
+  std::vector<size_t> sized = {size_t{view} * 2048};
+  for (size_t d = 16 * 2048; after[d] != 255 && d < 32 * 2048; d += 2048)
+    if (after[d] == 1 || after[d] == 2) sized.push_back(d);
+  EXPECT_EQ(sized.size(), 3u);
+  for (size_t d : sized) {
+    EXPECT_EQ(At32(after, d + 80), volume) << d / 2048;
+    EXPECT_EQ(after[d + 84] << 24 | after[d + 85] << 16 | after[d + 86] << 8 | after[d + 87], volume) << d / 2048;
+  }
+  EXPECT_FALSE(Resolve(after, view, "boot/isolinux/isolinux.cfg").empty());
+  EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(volume) * 2048, after.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(std::any_of(after.begin() + static_cast<long>(volume - 1) * 2048,
+                          after.begin() + static_cast<long>(volume) * 2048, [](uint8_t b) { return b != 0; }))
+      << "the volume ends with the view's last directory";
+
+  // The mastered volume is as before but for the MBR, the boot table, the
+  // volume size and the loader's field.
   Bytes expected = before;
   std::copy_n(after.begin(), 512, expected.begin());
   const size_t isolinuxAt = Find(before, cd.isolinux);
   std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56, expected.begin() + static_cast<long>(isolinuxAt) + 8);
   std::copy_n(after.begin() + static_cast<long>(loaderAt) + 1860, 4, expected.begin() + static_cast<long>(loaderAt) + 1860);
+  for (size_t d : sized)
+    if (d < expected.size()) std::copy_n(after.begin() + static_cast<long>(d) + 80, 8, expected.begin() + static_cast<long>(d) + 80);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), after.begin()));
 
   ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");

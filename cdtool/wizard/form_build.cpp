@@ -26,6 +26,9 @@ void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   const BuildOutcome& outcome = run.Outcome();
   form.LblOutcome.Visible = outcome.kind == BuildOutcome::Kind::Made || outcome.kind == BuildOutcome::Kind::Failed;
   form.LblOutcome.Caption = OutcomeText(outcome);
+  form.LblBuildLog.Visible = form.LblOutcome.Visible && !run.LogPath().empty();
+  form.LblBuildLog.Caption = run.LogPath().empty() ? "" : "The build log is " + run.LogPath();
+  form.CmdOpenFolder.Visible = form.IsoMade();
 }
 
 void FormFrame::SetBackEnabled(bool enabled) { form_.CmdBack.Enabled = enabled; }
@@ -56,8 +59,14 @@ void RunFormBuild(FrmCDBuild& form) {
   form.BuildRunning = false;
   MirrorBuildToForm(build->run, form);
   form.LblEnding.Visible = false;
-  // The close box was granted while the run was stopping: end now, unsaved.
-  if (form.CloseAfterRun) form.QuitRequested = true;
+  // A failed run can be mended: Back leads to the page where (ReturnToFix).
+  if (build->run.Outcome().kind == BuildOutcome::Kind::Failed) form.CmdBack.Enabled = true;
+  // The close box was granted while the run was stopping: the session ends
+  // now, as Finish would end it.
+  if (form.CloseAfterRun && !form.QuitRequested) {
+    form.WriteKivCDINI();
+    form.QuitRequested = true;
+  }
 }
 
 }  // namespace kiv

@@ -184,6 +184,10 @@ void FrmCDBuild::CmdNext_Click() {
 }
 
 void FrmCDBuild::CmdBack_Click() {
+  if (VisiblePage == kFinishPage) {
+    if (CmdBack.Enabled && !BuildRunning && Outcome().kind == BuildOutcome::Kind::Failed) ReturnToFix();
+    return;
+  }
   if (Step == 8) {
     CmdNext.Visible = true;
     CmdFinish.Visible = false;

@@ -14,6 +14,7 @@
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
+#include "cdtool/wizard/win_source.h"
 #include "cdtool/settings/session_settings.h"
 #include "common/progress_sink.h"
 
@@ -202,6 +203,10 @@ class FrmCDBuild {
   // What the run came to, from its outcome: where the ISO is and how large,
   // or which step failed and why.
   Label LblOutcome{"", true, false};
+  // Where the run's log is, once a run has written one.
+  Label LblBuildLog{"", true, false};
+  // Shows the made ISO in the file manager.
+  Button CmdOpenFolder{"Open Folder", true, false};
 
   // The window's title: the caption, and once a run has ended what it came to.
   std::string WindowTitle() const;
@@ -219,6 +224,10 @@ class FrmCDBuild {
   bool Win9xInfoLoaded() const { return win9x_ && win9x_->Loaded(); }
   bool Win2KInfoLoaded() const { return win2k_ && win2k_->Loaded(); }
 
+  // The button Enter presses: Finish where it is the way on (the summary
+  // and finish pages), otherwise Next; none while a build runs.
+  const Button* DefaultButton() const;
+
   // ---- events
   void Form_Load();  // reads kivcd.ini when present; shows page 0
   // Sets a check box; a changed value runs its change handler (enabling rules).
@@ -233,8 +242,15 @@ class FrmCDBuild {
   void CancelApp();
   // The close box: true when the window may close now. During a build run it
   // asks whether to cancel; a yes cancels as Cancel does and the window closes
-  // once the run has stopped. Closing this way never saves the settings.
+  // once the run has stopped. Once Finish is on offer (after a run or a
+  // Cancel) closing ends the session as Finish does, settings saved; before
+  // that it leaves without saving.
   bool Form_QueryUnload();
+  // The finish page's folder button: the ISO's folder in the file manager.
+  void CmdOpenFolder_Click();
+  // The wizard page where what made step `step` of a run fail is set (the
+  // summary page for the work folder and the build lock).
+  static int PageToFix(int step);
   void CmdBrw_i386_loc_Click();
   void CmdBrw_spexe_Click();
   void CmdBrw_Win9xLoc_Click();
@@ -305,6 +321,10 @@ class FrmCDBuild {
   void OnCheckChanged(CheckBox& box);
   // While a cancelled run unwinds: says why the program has not ended yet.
   void ShowEnding();
+  // Back on the finish page of a failed run: the run is set aside and the
+  // wizard shows the page where the failure can be mended, ready for
+  // another Finish.
+  void ReturnToFix();
   void FollowInfoButton(CheckBox& changed, CheckBox& other, Button& button);
   std::string FirstCdRom() const;
   std::string BrowseFolderInto(TextBox& box, const std::string& title);
@@ -320,7 +340,5 @@ class FrmCDBuild {
   bool programWasRunning_ = false;  // a program started by the run, at the last pump
 };
 
-// Caption of LblWin2KOSVer for the medium rooted at `parentFolder`.
-std::string IdentifyWinVerCaption(const std::string& parentFolder);
 
 }  // namespace kiv

@@ -7,6 +7,7 @@
 
 #include "cdtool/wizard/form_build.h"
 #include "cdtool/build/iso_step.h"
+#include "common/desktop_open.h"
 #include "common/paths.h"
 #include "common/prompter.h"
 
@@ -29,6 +30,13 @@ void FrmCDBuild::CmdFinish_Click() {
 }
 
 void FrmCDBuild::CmdCancel_Click() { CancelApp(); }
+
+const Button* FrmCDBuild::DefaultButton() const {
+  if (BuildRunning || VisiblePage == kProgressPage) return nullptr;
+  if (CmdFinish.Visible && CmdFinish.Enabled) return &CmdFinish;
+  if (CmdNext.Visible && CmdNext.Enabled) return &CmdNext;
+  return nullptr;
+}
 
 const BuildOutcome& FrmCDBuild::Outcome() const {
   static const BuildOutcome kNotRun;
@@ -80,7 +88,12 @@ void FrmCDBuild::CancelApp() {
 }
 
 bool FrmCDBuild::Form_QueryUnload() {
-  if (QuitRequested || !BuildRunning) return true;
+  if (QuitRequested) return true;
+  if (!BuildRunning) {
+    // With Finish on offer the session has ended as Finish ends it.
+    if (Finished) WriteKivCDINI();
+    return true;
+  }
   if (!Finished) {
     const Answer answer = prompter_.MsgBox(Message{"The rescue CD is being built.\nCancel the build and close the window?",
                                                    "Cancel Build", Icon::Question, Buttons::YesNo, 0, Answer::No});
@@ -91,6 +104,46 @@ bool FrmCDBuild::Form_QueryUnload() {
   CloseAfterRun = true;
   ShowEnding();
   return false;
+}
+
+void FrmCDBuild::CmdOpenFolder_Click() {
+  const std::string iso = IsoFile();
+  const size_t cut = iso.find_last_of("/\\");
+  ExploreFolder(platform_, prompter_, cut == std::string::npos ? std::string(".") : iso.substr(0, cut + (cut == 0)));
+}
+
+int FrmCDBuild::PageToFix(int step) {
+  switch (step) {
+    case 1: return 1;  // the boot disks: the contents page
+    case 2: return 2;  // the Windows 2000/XP source
+    case 3: return 4;  // the Windows 98/Me source
+    case 4: return 6;  // utilities and additional files
+    case 5: return 7;  // the ISO destination
+    default: return kLastWizardPage;
+  }
+}
+
+void FrmCDBuild::ReturnToFix() {
+  const int page = PageToFix(Outcome().step);
+  ActiveBuild.reset();
+  // Fresh progress and finish pages, run flags cleared (the controls keep
+  // their places: the view is bound to them; the headlines their style).
+  const bool waitBold = LblWait.Bold, finishBold = LblFinish.Bold;
+  Pages.page10 = ProgressPage{};
+  Pages.page9 = FinishPage{};
+  Pages.flags = RunFlags{};
+  LblWait.Bold = waitBold;
+  LblFinish.Bold = finishBold;
+  LblOutcome.Visible = LblBuildLog.Visible = LblEnding.Visible = false;
+  CloseAfterRun = false;
+  Step = page;
+  CmdNext.Visible = page != kLastWizardPage;
+  CmdFinish.Visible = page == kLastWizardPage;
+  CmdFinish.Enabled = true;
+  CmdCancel.Enabled = true;
+  CmdBack.Enabled = page > 0;
+  ShowPage(Step);
+  ShowHelp(255, false);
 }
 
 void FrmCDBuild::ShowEnding() {

@@ -107,5 +107,58 @@ TEST_F(InfoDialogTest, Win2KLoadsTheDefaultTemplateAndBrowses) {
   EXPECT_EQ(key.GetINIKey("Win2KInfo", "TemplateFile"), P("mine.sif"));
 }
 
+TEST_F(InfoDialogTest, ACancelThatLeftEditsIsSaidOnTheNextOpeningOfEitherDialog) {
+  auto f = MakeForm();
+  // Opened and cancelled without a change: nothing to say.
+  f->CmdSetWin9xInfo_Click().CmdCancel_Click();
+  f->CmdSetWin2KInfo_Click().CmdCancel_Click();
+  EXPECT_FALSE(f->Win9xInfo().LblKeptEdits.Visible);
+  EXPECT_FALSE(f->Win2KInfo().LblKeptEdits.Visible);
+
+  FrmWin9xInfo& win9x = f->CmdSetWin9xInfo_Click();
+  win9x.TxtOwner.Text = "Edited Owner";
+  win9x.CmdCancel_Click();
+  FrmWin2KInfo& win2k = f->CmdSetWin2KInfo_Click();
+  win2k.SelectJoinDomain(true);
+  win2k.CmdCancel_Click();
+  EXPECT_TRUE(f->CmdSetWin9xInfo_Click().LblKeptEdits.Visible);
+  EXPECT_TRUE(f->CmdSetWin2KInfo_Click().LblKeptEdits.Visible);
+  // A second Cancel without changes: the earlier edits are still in use.
+  win9x.CmdCancel_Click();
+  EXPECT_TRUE(win9x.LblKeptEdits.Visible);
+  // And they are what the session settings get.
+  EXPECT_EQ(f->Settings().Win9x_Info.OwnerName, "Edited Owner");
+  EXPECT_TRUE(f->Settings().Win2K_Info.JoinDomain);
+  // OK stores them; the note goes.
+  f->CmdSetWin9xInfo_Click().CmdOK_Click();
+  EXPECT_FALSE(win9x.LblKeptEdits.Visible);
+  EXPECT_TRUE(win2k.LblKeptEdits.Visible);
+}
+
+TEST_F(InfoDialogTest, OkRefusesANameWindowsSetupCannotReadAndKeepsTheDialogOpen) {
+  auto f = MakeForm();
+  FrmWin9xInfo& win9x = f->CmdSetWin9xInfo_Click();
+  win9x.TxtOwner.Text = "\xE7\x8E\x8B Wei";
+  win9x.CmdOK_Click();
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text.rfind("The Owner Name holds \"\xE7\x8E\x8B\"", 0), 0u)
+      << prompter_.messages[0].text;
+  EXPECT_TRUE(win9x.Visible);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  // Mended, OK stores it.
+  win9x.TxtOwner.Text = "J\xC3\xBCrgen Wei";
+  win9x.CmdOK_Click();
+  EXPECT_FALSE(win9x.Visible);
+  EXPECT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+
+  FrmWin2KInfo& win2k = f->CmdSetWin2KInfo_Click();
+  win2k.TxtWorkgroup.Text = "\xCE\xA9MEGA";
+  win2k.CmdOK_Click();
+  ASSERT_EQ(prompter_.messages.size(), 2u);
+  EXPECT_NE(prompter_.messages[1].text.find("Workgroup or domain"), std::string::npos);
+  EXPECT_TRUE(win2k.Visible);
+}
+
 }  // namespace
 }  // namespace kiv::testing

@@ -1,5 +1,8 @@
 #include "cdtool/wizard/frm_win2k_info.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -71,15 +74,32 @@ void FrmWin2KInfo::CmdBrwUnattend_Click() {
 
 void FrmWin2KInfo::Show() {
   EnsureLoaded();
+  shownRecord_ = Record();
   Visible = true;
 }
 
 void FrmWin2KInfo::CmdOK_Click() {
+  // What setup cannot read is refused here, while the user can still mend it.
+  for (const auto& [field, box] : std::initializer_list<std::pair<const char*, const TextBox*>>{
+      {"Owner Name", &TxtOwner},
+      {"Organization", &TxtOrg},
+      {"Computer Name", &TxtPCName},
+      {"Workgroup or domain", &TxtWorkgroup}}) {
+    if (const std::string why = AnswerTextProblem(field, box->Text); !why.empty()) {
+      prompter_.Inform(why, "Error", Icon::Exclamation);
+      return;
+    }
+  }
   FillSetupDataToKeyFile(JoinPath(programFolder_, kKeyFile2));
+  LblKeptEdits.Visible = false;
   Visible = false;
 }
 
-void FrmWin2KInfo::CmdCancel_Click() { Visible = false; }
+void FrmWin2KInfo::CmdCancel_Click() {
+  // The edits stay in the fields, and so in use: the next opening says so.
+  if (Visible && Record() != shownRecord_) LblKeptEdits.Visible = true;
+  Visible = false;
+}
 
 Win2KInfo FrmWin2KInfo::Record() const {
   Win2KInfo info;

@@ -29,6 +29,12 @@ class FrmWin2KInfo {
   TextBox TxtWorkgroup{"VANTO_LTD"};
   Button CmdOK{"OK"};
   Button CmdCancel{"Cancel"};
+  // Shown when the dialog opens again after a Cancel that left edits in its
+  // fields: those edits are what the CD and the session settings get.
+  Label LblKeptEdits{
+      "The edits made before Cancel are still in use: this CD gets them and they are saved with the session "
+      "settings. Change them here, or press OK to store them.",
+      true, false};
   static constexpr int kKeyPartLength = 5;
 
   bool Visible = false;
@@ -64,6 +70,8 @@ class FrmWin2KInfo {
   std::string programFolder_;
   Prompter& prompter_;
   bool loaded_ = false;
+  // The fields as the dialog showed them, to tell a Cancel with edits.
+  Win2KInfo shownRecord_;
 };
 
 }  // namespace kiv

@@ -1,5 +1,8 @@
 #include "cdtool/wizard/frm_win9x_info.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -64,15 +67,33 @@ bool FrmWin9xInfo::FillSetupDataToKeyFile() {
 
 void FrmWin9xInfo::Show() {
   EnsureLoaded();
+  shownRecord_ = Record();
   Visible = true;
 }
 
 void FrmWin9xInfo::CmdOK_Click() {
+  // What setup cannot read is refused here, while the user can still mend it.
+  for (const auto& [field, box] : std::initializer_list<std::pair<const char*, const TextBox*>>{
+      {"Owner Name", &TxtOwner},
+      {"Organization", &TxtOrg},
+      {"Computer Name", &TxtPCName},
+      {"Workgroup", &TxtWorkgroup},
+      {"Optimized for", &TxtOSType}}) {
+    if (const std::string why = AnswerTextProblem(field, box->Text); !why.empty()) {
+      prompter_.Inform(why, "Error", Icon::Exclamation);
+      return;
+    }
+  }
   FillSetupDataToKeyFile();
+  LblKeptEdits.Visible = false;
   Visible = false;
 }
 
-void FrmWin9xInfo::CmdCancel_Click() { Visible = false; }
+void FrmWin9xInfo::CmdCancel_Click() {
+  // The edits stay in the fields, and so in use: the next opening says so.
+  if (Visible && Record() != shownRecord_) LblKeptEdits.Visible = true;
+  Visible = false;
+}
 
 Win9xInfo FrmWin9xInfo::Record() const {
   Win9xInfo info;

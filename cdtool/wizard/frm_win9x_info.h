@@ -26,6 +26,12 @@ class FrmWin9xInfo {
   TextBox TxtOSType{"Microsoft Windows 98"};
   Button CmdOK{"OK"};
   Button CmdCancel{"Cancel"};
+  // Shown when the dialog opens again after a Cancel that left edits in its
+  // fields: those edits are what the CD and the session settings get.
+  Label LblKeptEdits{
+      "The edits made before Cancel are still in use: this CD gets them and they are saved with the session "
+      "settings. Change them here, or press OK to store them.",
+      true, false};
   static constexpr int kKeyPartLength = 5;
 
   // True while shown; the key boxes move the focus only then.
@@ -62,6 +68,8 @@ class FrmWin9xInfo {
   const Platform& platform_;
   Prompter& prompter_;
   bool loaded_ = false;
+  // The fields as the dialog showed them, to tell a Cancel with edits.
+  Win9xInfo shownRecord_;
 };
 
 }  // namespace kiv

@@ -25,7 +25,7 @@ const char* const kProgramFolders[] = {"files", "drivers", "plugins", "dos", "he
 // The program's own files, in the program folder itself.
 const char* const kProgramFiles[] = {"discsmith", "bootsmith", "kivmax.exe", "bfi",         "cabarc",
                                      "extract",   "expand",    "dfl",        "mkisofs",     "kivcd.ini",
-                                     "keyfile.txt", "keyfile2.txt", "Drivers.ini", "mkisofs.log", "makecd.sh",
+                                     "keyfile.txt", "keyfile2.txt", "Drivers.ini", "mkisofs.log", "kivcd-build.log", "makecd.sh",
                                      "discsmith.lock", "bootsmith.lock"};
 
 // The folders the build copies onto the CD, as the settings choose them.
@@ -101,6 +101,10 @@ bool LooksLikeIsoImage(const std::string& path) {
 }
 
 void FillPageDefaults(int step, SessionSettings& s, const PageContext& c) {
+  // The setup folders are looked for on the first CD-ROM drive; with none
+  // mounted the boxes stay empty, and the page's check says what to choose
+  // (a bare "/I386" would only point at a folder that is not there).
+  if (c.firstCdRom.empty() && step >= 1 && step <= 4) return;
   switch (step) {
     case 1:
       if (On(s.Main.Windows2K) && s.Win2K_Info.SourceDir.empty())
@@ -136,7 +140,12 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
   switch (step) {
     case 2:
       if (!On(s.Main.Windows2K)) break;
-      if (!FileExists(JoinPath(s.Win2K_Info.SourceDir, "setupldr.bin")))
+      if (Trim(s.Win2K_Info.SourceDir).empty())
+        fail(
+            "No folder is chosen for the Windows 2000/XP setup files.\n"
+            "Choose the I386 folder of a Windows 2000/XP setup CD (Browse), or untick \"Microsoft Windows "
+            "2000/XP/2003 Setup Files\" on the Contents page");
+      else if (!FileExists(JoinPath(s.Win2K_Info.SourceDir, "setupldr.bin")))
         fail(
             "The selected folder doesn't contain a Windows 2000/XP installation !\n"
             "Select your Windows setup source Directory");
@@ -144,7 +153,12 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
         fail("The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file");
       break;
     case 4:
-      if (On(s.Main.Windows9x) && !FileExists(JoinPath(s.Win9x_Info.SourceDir, "mini.cab")))
+      if (On(s.Main.Windows9x) && Trim(s.Win9x_Info.SourceDir).empty())
+        fail(
+            "No folder is chosen for the Windows 98/Me setup files.\n"
+            "Choose the folder of a Windows 98/Me setup CD that holds its cabinets (WIN98, with MINI.CAB) "
+            "(Browse), or untick \"Microsoft Windows 98/98SE/Me Setup Files\" on the Contents page");
+      else if (On(s.Main.Windows9x) && !FileExists(JoinPath(s.Win9x_Info.SourceDir, "mini.cab")))
         fail(
             "The selected folder doesn't contain a Windows 98/Me installation !\n"
             "Select your Windows setup source Directory");

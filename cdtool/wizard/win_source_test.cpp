@@ -31,5 +31,26 @@ TEST_F(WinSourceTest, TagTable) {
   EXPECT_EQ(Identify({"cdrom_is.5", "cdromsp2.tst"}), "Microsoft Windows 2000 Server SP2");
 }
 
+TEST_F(WinSourceTest, HomeServicePacksAndServer2003AreNamed) {
+  EXPECT_EQ(Identify({"WIN51IC", "WIN51IC.SP2"}), "Microsoft Windows XP Home Edition SP2");
+  EXPECT_EQ(Identify({"WIN51IC", "WIN51IC.SP1", "WIN51IC.SP3"}), "Microsoft Windows XP Home Edition SP3");
+  EXPECT_EQ(Identify({"WIN51IS"}), "Microsoft Windows Server 2003 Standard Edition");
+  EXPECT_EQ(Identify({"WIN51IA", "WIN51IA.SP1"}), "Microsoft Windows Server 2003 Enterprise Edition SP1");
+  EXPECT_EQ(Identify({"win51ib", "win51ib.sp2"}), "Microsoft Windows Server 2003 Web Edition SP2");
+  EXPECT_EQ(Identify({"WIN51ID", "WIN51ID.SP1", "WIN51ID.SP2"}), "Microsoft Windows Server 2003 Datacenter Edition SP2");
+  // Another edition's service pack does not count.
+  EXPECT_EQ(Identify({"WIN51IS", "WIN51IP.SP2"}), "Microsoft Windows Server 2003 Standard Edition");
+
+  // The family, for the answer file's key name.
+  Identify({"WIN51IS", "WIN51IS.SP1"});
+  EXPECT_EQ(IdentifyWindowsFamily(P("cd")), WindowsFamily::XpOr2003);
+  Identify({"WIN51IC"});
+  EXPECT_EQ(IdentifyWindowsFamily(P("cd")), WindowsFamily::XpOr2003);
+  Identify({"CDROM_IP.5", "CDROMSP4.TST"});
+  EXPECT_EQ(IdentifyWindowsFamily(P("cd")), WindowsFamily::Windows2000);
+  Identify({"WIN51IP.SP2"});
+  EXPECT_EQ(IdentifyWindowsFamily(P("cd")), WindowsFamily::Unknown);
+}
+
 }  // namespace
 }  // namespace kiv::testing

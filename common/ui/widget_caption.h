@@ -11,4 +11,11 @@ namespace kiv {
 // `caption` with every "&" doubled: shown exactly as written, no shortcut.
 QString LiteralCaption(const std::string& caption);
 
+// A command button's caption with its keyboard letter (Alt+letter) when it
+// is one of the wizards' usual commands ("Next >" -> "&Next >", "Browse ..."
+// -> "B&rowse ..."); any other caption as LiteralCaption. The letters differ
+// from one another, so Alt+letter presses the button rather than cycling
+// through several.
+QString ButtonCaption(const std::string& caption);
+
 }  // namespace kiv

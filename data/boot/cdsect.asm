@@ -39,9 +39,6 @@ start:  xor ax, ax
         mov si, banner
         call puts_both
 
-        call iso_check_ext
-        mov si, msg_no_ext
-        jc fatal
         call check_cd_sectors
         call iso_open
         mov si, msg_no_pvd
@@ -151,7 +148,6 @@ msg_bytes:     db " bytes; starting it", 13, 10, 0
 msg_not_found: db " not found on the CD", 0
 msg_empty:     db " is empty", 0
 msg_too_large: db ": too large to load at 2000:0000", 0
-msg_no_ext:    db "The BIOS offers no extended reads (int 13h AH=41h/42h) for the CD drive", 0
 msg_no_pvd:    db "No ISO 9660 primary volume descriptor on the CD", 0
 msg_needs_cd:  db "This entry needs the CD: it reads 2048-byte CD sectors and cannot start from a USB stick or a hard disk", 0
 msg_halted:    db "; the system is halted.", 13, 10, 0

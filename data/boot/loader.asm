@@ -2,12 +2,14 @@
 ; the stage-0 loader that starts the CD's boot manager, isolinux.
 ;
 ; The BIOS loads the 4 virtual sectors named in the boot catalog (2048 bytes)
-; to 0000:7C00 and jumps there with DL = the CD drive. The CD is mastered
-; without a boot information table, so isolinux cannot be the boot image
-; itself; this loader does what the mastering tool would have done:
+; to 0000:7C00 and jumps there with DL = the CD drive. That is the first half
+; of this 4096-byte file; the first half reads the second (the password gate,
+; its SHA-256 and the texts of the later steps) from the sector after its own,
+; which the boot catalog names, to 0000:2000. The CD is mastered without a
+; boot information table, so isolinux cannot be the boot image itself; this
+; loader does what the mastering tool would have done:
 ;   1. moves itself to 0000:0600, out of the way of isolinux.bin;
-;   2. reads its second half (see below) and asks there for the boot password
-;      when the CD builder switched the gate on;
+;   2. asks for the boot password when the CD builder switched the gate on;
 ;   3. finds \boot\isolinux\isolinux.bin through the ISO 9660 directories,
 ;      loads all of it to 0000:7C00, fills in its 56-byte boot information
 ;      table at offset 8 (sector of the primary volume descriptor, sector of
@@ -25,24 +27,25 @@
 ; offset. From there this loader reads the ISO 9660 tree in 512-byte sectors
 ; (ISO sector N = disk sectors 4N..4N+3 after the offset) and hands isolinux
 ; over to its own hybrid entry at 7C44h with that stack untouched, which is
-; what isolinux expects from the MBR directly.
-; Every text goes to the screen and to the serial console that main.cds
-; chooses (COM1 as shipped, COM2, or none: the gate block carries the port);
-; any failure says which file or step failed and halts.
+; what isolinux expects from the MBR directly. When the MBR found no extended
+; reads for the disk (EBIOS flag 0, as on BIOSes of the late 1990s) the loader
+; reads it like the MBR and isolinux do then: by cylinder, head and sector
+; (int 13h AH=02h) with the geometry the MBR got from AH=08h.
 ;
-; This file is two ISO sectors long, but the BIOS (and the hybrid MBR) load
-; only the first: the second holds the password gate and its SHA-256, and
-; the first reads it from the CD to STAGE2 through the El Torito boot catalog,
-; which names the sector this file starts at.
+; The loader, like isolinux, needs a 386 or later.
+; Every text goes to the screen and to the serial console that main.cds
+; chooses (COM1 as shipped, COM2, or none: the gate block in the first half
+; carries the port, so it counts from the first text on); any failure says
+; which file or step failed and halts.
         bits 16
         cpu 386
         org 0x0600
 
 STAGE0     equ 0x0600           ; where this loader runs after the move
+PART2      equ 0x2000           ; where its second half runs
+PART2_TAG  equ 'KIV2'           ; the second half's first dword
 IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
 %define ISO_BUF 0x1000         ; directory sectors
-STAGE2     equ 0x2000           ; the second half of this file
-STAGE2_TAG equ 'KIV2'           ; its last dword
 %define SERIAL_PORT gate_serial
 ; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
 ; (the extended BIOS data area may start at 0x9F000).
@@ -50,6 +53,8 @@ MAX_IMAGE  equ 0x90000 - IMAGE
 HYBRID_SIGNATURE equ 0x7078C0FB ; at offset 40h, in this file and in isolinux.bin
 HYBRID_ENTRY     equ 0x44
 HYBRID_SP        equ 0x7BEC     ; the MBR's stack frame, handed on unchanged
+MBR_FRAME_EBIOS  equ HYBRID_SP      ; 0: no extended reads for the disk
+MBR_FRAME_CHS    equ HYBRID_SP + 2  ; sectors per track, then heads
 MBR_FRAME_DX     equ HYBRID_SP + 6
 MBR_FRAME_OFFSET equ HYBRID_SP + 12
 
@@ -79,8 +84,11 @@ hybrid_entry:
         jmp 0x0000:.moved
 .moved: sti
         mov byte [iso_disk_shift], 2
-        mov byte [iso_disk_sectors], 4
-        mov eax, [MBR_FRAME_OFFSET]
+        cmp word [MBR_FRAME_EBIOS], 0
+        jne .ebios
+        mov eax, [MBR_FRAME_CHS]
+        mov [iso_chs_sectors], eax      ; and the heads
+.ebios: mov eax, [MBR_FRAME_OFFSET]
         mov [iso_disk_offset], eax
         mov eax, [MBR_FRAME_OFFSET + 4]
         mov [iso_disk_offset + 4], eax
@@ -110,12 +118,10 @@ started:
         call serial_init
         mov si, msg_banner
         call puts_both
+        call load_part2
 
-        call iso_check_ext
-        mov si, msg_no_ext
-        jc fatal
-        call read_second_half
         call password_gate
+
         call iso_open
         mov si, msg_no_pvd
         jc fatal
@@ -141,16 +147,23 @@ started:
         mov si, msg_bytes
         call puts_both
 
-        ; Load every sector of the file, one 2048-byte sector per call.
+        ; Load all of the file, up to ISO_MAX_RUN sectors a call.
         mov eax, [file_lba]
         mov edx, [file_size]
         add edx, ISO_SECTOR - 1
         shr edx, 11             ; sectors
         mov bx, IMAGE >> 4
-.load:  call iso_read
-        inc eax
-        add bx, ISO_SECTOR >> 4
-        dec dx
+.load:  mov cx, ISO_MAX_RUN
+        cmp dx, cx
+        jae .run
+        mov cx, dx
+.run:   call iso_read_run
+        sub dx, cx
+        movzx ecx, cx
+        add eax, ecx
+        shl cx, 7               ; ISO_SECTOR >> 4 paragraphs a sector
+        add bx, cx
+        test dx, dx
         jnz .load
 
         ; From a stick, isolinux is shown the stick's own view of the tree when
@@ -159,7 +172,7 @@ started:
         ; are greyed there). Anything but a volume descriptor at that sector
         ; leaves the CD's view.
         mov eax, [iso_pvd_lba]
-        cmp byte [iso_disk_sectors], 1
+        cmp byte [iso_disk_shift], 0
         je .pvd_chosen
         mov ecx, [usb_view_lba]
         test ecx, ecx
@@ -222,7 +235,7 @@ started:
         rep stosd
 
         mov dl, [iso_drive]
-        cmp byte [iso_disk_sectors], 1
+        cmp byte [iso_disk_shift], 0
         jne .hybrid
         les di, [entry_di]
         jmp 0x0000:IMAGE
@@ -266,52 +279,42 @@ put_path:
         mov si, isolinux_path
         jmp puts_both
 
-; Reads the second half of this file to STAGE2: the sector after the first
-; one of the boot image that the boot catalog names (the catalog's place is
-; in the boot record volume descriptor, sector 17). Halts when it is not
-; there.
-read_second_half:
+; Reads the second half of this file to PART2: the boot record volume
+; descriptor (sector 17) names the boot catalog, whose initial entry names
+; this file; the second half is its next sector.
+load_part2:
         mov eax, 17
         mov bx, ISO_BUF >> 4
         call iso_read
-        mov eax, [ISO_BUF + 0x47]       ; the boot catalog
+        cmp dword [ISO_BUF + 7], 'EL T' ; "EL TORITO SPECIFICATION"
+        jne .missing
+        mov eax, [ISO_BUF + 0x47]
         call iso_read
-        mov eax, [ISO_BUF + 0x20 + 8]   ; the initial entry's first sector
+        mov eax, [ISO_BUF + 0x28]       ; initial entry: load sector
         inc eax
-        mov bx, STAGE2 >> 4
+        mov bx, PART2 >> 4
         call iso_read
-        cmp dword [STAGE2 + 2048 - 4], STAGE2_TAG
-        mov si, msg_no_half
-        jne fatal
-        ret
+        cmp dword [PART2], PART2_TAG
+        je .done
+.missing:
+        mov si, msg_no_part2
+        jmp fatal
+.done:  ret
 
 %define ISO_DISK_READS
 %include "console.inc"
 %include "number.inc"
 %include "iso9660.inc"
 
-msg_no_hybrid:  db ": no entry for disks", 0
-msg_starting:   db "Starting ", 0
-msg_open_paren: db " (", 0
-msg_bytes:      db " bytes)", 13, 10, 0
-msg_newline:    db 13, 10, 0
-msg_no_ext:     db "No extended reads (int 13h AH=42h) for the CD drive", 0
-msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
-msg_not_found:  db "Not found on the CD: ", 0
-msg_too_small:  db ": too small for a boot file", 0
-msg_too_large:  db ": too large to load below 576 KiB", 0
+msg_no_part2:   db "The second half of the loader is missing", 0
+entry_di:       dw 0            ; ES:DI at entry, in the order les expects
+entry_es:       dw 0
 msg_halted      equ iso_msg_halted  ; "; the system is halted."
-msg_no_half:    db "The second half of boot\loader.bin is not on the CD", 0
-
-entry_di:   dw 0                ; ES:DI at entry, in the order les expects
-entry_es:   dw 0
-file_lba:   dd 0
-file_size:  dd 0
-table_pvd:  dd 0                ; the volume descriptor isolinux is told of
 
 ; The password gate block. The CD builder finds it by its tag in the tree's
 ; copy of this file and fills it in; as shipped no password is asked and the
-; serial console is COM1.
+; serial console is COM1. It lies in the first half, which needs the port
+; before the second is read; the second half's password gate reads the rest.
 ;   +0 "KIVGATE2"  +8 ask (0/1)  +9 tries (0 counts as 1)
 ;   +10 the serial console's base port (0x3F8 COM1, 0x2F8 COM2, 0: none)
 ;   +12 salt, 16 bytes
@@ -341,16 +344,31 @@ usb_view_tag:   db "KIVUSBV1"
 usb_view_lba:   dd 0
 
 %if $ - $$ > 2048
-%error "the first half of loader.bin is larger than the 2048 bytes the BIOS loads"
+%error "the loader's first half is larger than the 2048 bytes the BIOS loads"
 %endif
         times 2048 - ($ - $$) db 0
 
-; ---------------------------------------------------------------------------
-; The second half, run at STAGE2.
-        section second_half follows=.text vstart=STAGE2
+; The second half, read by load_part2 before anything in it runs.
+        section part2 follows=.text vstart=PART2
+        dd PART2_TAG
+
 %include "password_gate.inc"
-%if $ - $$ > 2048 - 4
-%error "the second half of loader.bin is larger than 2048 bytes"
+
+msg_no_hybrid:  db ": no entry for disks", 0
+msg_starting:   db "Starting ", 0
+msg_open_paren: db " (", 0
+msg_bytes:      db " bytes)", 13, 10, 0
+msg_newline:    db 13, 10, 0
+msg_no_pvd:     db "No ISO 9660 primary volume descriptor on the CD", 0
+msg_not_found:  db "Not found on the CD: ", 0
+msg_too_small:  db ": too small for a boot file", 0
+msg_too_large:  db ": too large to load below 576 KiB", 0
+
+file_lba:   dd 0
+file_size:  dd 0
+table_pvd:  dd 0                ; the volume descriptor isolinux is told of
+
+%if $ - $$ > 2048
+%error "the loader's second half is larger than 2048 bytes"
 %endif
-        times 2048 - 4 - ($ - $$) db 0
-        dd STAGE2_TAG
+        times 2048 - ($ - $$) db 0

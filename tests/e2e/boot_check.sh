@@ -12,6 +12,14 @@
 #                       line: the console on COM1, on COM2, or none
 #   sha256              the loader's SHA-256 against OpenSSL's, message lengths
 #                       around the block boundaries, on a probe floppy
+#   old_bios            BIOSes that offer less: a floppy of our own (bios_shim.asm)
+#                       hooks int 13h, then starts the CD or the hybrid ISO as
+#                       the first hard disk: a CD drive that does not answer
+#                       AH=41h, a disk without extensions (the MBR, the loader
+#                       and isolinux read it by cylinder, head and sector), and
+#                       media that cannot be read at all, where the loader's
+#                       message names the medium
+#   bochs_cd            the test CD reaches the menu in Bochs (its own BIOS)
 #   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
 #                       our boot sector starts the stand-in IO.SYS, which reports
 #                       the hand-over, checked against the image by check_handover.py
@@ -75,12 +83,18 @@ cd_tree() {
     >"$tree/boot/isolinux/isolinux.cfg"
 }
 
-# One QEMU session of qemu_session.py booting the ISO: session <iso> [OPTION...] STEP...
-session() {
-  local iso=$1 rc=0; shift
-  python3 "$here/qemu_session.py" --timeout 20 "$@" -- -cdrom "$iso" -boot d || rc=$?
+# One QEMU session of qemu_session.py: qemu_run <name> [OPTION...] STEP... -- QEMU_ARG...
+qemu_run() {
+  local name=$1 rc=0; shift
+  python3 "$here/qemu_session.py" --timeout 20 "$@" || rc=$?
   [ "$rc" = 77 ] && skip "qemu-system-i386 is not installed (package qemu-system-x86)"
-  [ "$rc" = 0 ] || fail "boot session of $(basename "$iso") failed (see above)"
+  [ "$rc" = 0 ] || fail "boot session of $name failed (see above)"
+}
+
+# One QEMU session booting the ISO: session <iso> [OPTION...] STEP...
+session() {
+  local iso=$1; shift
+  qemu_run "$(basename "$iso")" "$@" -- -cdrom "$iso" -boot d
 }
 
 # Boots QEMU with the given arguments and waits (at most 20 s) for `pattern`
@@ -149,8 +163,13 @@ template)
   echo "main.cds carries every marker once; CR LF line ends"
   ;;
 boot_files)
-  # Two halves: the one the BIOS loads, the one the loader reads itself.
+  # Two halves of 2048 bytes: the one the BIOS loads, with the hybrid entry's
+  # signature at 40h, and the one it reads itself, tagged KIV2.
   [ "$(size_of "$bin/kivcd/boot/loader.bin")" = 4096 ] || fail "loader.bin is not 4096 bytes"
+  [ "$(od -An -tx1 -j64 -N4 "$bin/kivcd/boot/loader.bin" | tr -d ' ')" = fbc07870 ] ||
+    fail "loader.bin has no hybrid signature at 40h"
+  [ "$(dd if="$bin/kivcd/boot/loader.bin" bs=1 skip=2048 count=4 status=none)" = KIV2 ] ||
+    fail "the second half of loader.bin does not start with KIV2"
   # The password gate block the CD builder fills in, as shipped: tag once at
   # a 16-byte boundary in the first half, no password asked, three tries, the
   # serial console on COM1, no salt, hash or prompt.
@@ -162,7 +181,6 @@ assert data.count(b"KIVGATE2") == 1 and at % 16 == 0, "tag KIVGATE2 not once at 
 assert at + 188 <= 2048, "gate block not in the half the BIOS loads"
 assert data[at + 8:at + 12] == bytes([0, 3, 0xF8, 0x03]), "ask/tries/port not 0, 3, 3F8h"
 assert data[at + 12:at + 188] == bytes(176), "salt, hash and prompt not empty"
-assert data[-4:] == b"KIV2", "the second half does not end in its tag"
 PY
   [ "$(size_of "$bin/bootsect.bin")" = 512 ] || fail "bootsect.bin is not 512 bytes"
   sig=$(od -An -tx1 -j510 -N2 "$bin/bootsect.bin" | tr -d ' ')
@@ -375,6 +393,70 @@ floppy)
   if [ -z "${3:-}" ]; then
     python3 "$here/check_handover.py" "$2" "$work/serial.txt" || fail "$2: the hand-over differs from the image"
   fi
+  ;;
+old_bios)
+  need nasm "the BIOS shim is assembled from tests/e2e/bios_shim.asm"
+  cd_tree
+  master "$work/kivcd" "$work/x.iso"
+  cp "$work/x.iso" "$work/hybrid.iso"
+  "${KIV_CD_TEST_TOOL:?}" hybrid "$work/hybrid.iso" "$bin/isohdpfx.bin" || fail "the hybrid step failed"
+  # from_shim <variant> <cd|disk> <image> STEP...: QEMU started from the shim
+  # floppy (variant as in bios_shim.asm) with the image as CD or first disk.
+  from_shim() {
+    local variant=$1 medium=$2 image=$3
+    shift 3
+    nasm -f bin -I"$here/" -D"$variant" -o "$work/$variant.img" "$here/bios_shim.asm" ||
+      fail "cannot assemble the shim ($variant)"
+    truncate -s 1474560 "$work/$variant.img"
+    local drive="-cdrom $image"
+    [ "$medium" = disk ] && drive="-drive file=$image,format=raw,if=ide,index=0,snapshot=on"
+    # shellcheck disable=SC2086
+    qemu_run "$variant" "$@" -- -drive "file=$work/$variant.img,if=floppy,format=raw" $drive -boot a
+  }
+  # The CD drive says nothing to AH=41h: the loader never asks it.
+  from_shim NO_CD_CHECK cd "$work/x.iso" "expect=BIOS shim: the CD drive does not answer AH=41h" \
+    "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "expect=Kiv test menu" "absent=halted"
+  # A disk without extensions: the MBR, the loader and isolinux read it by
+  # cylinder, head and sector.
+  from_shim NO_DISK_EXT disk "$work/hybrid.iso" "expect=BIOS shim: no int 13h extensions for drive 80h" \
+    "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "expect=Kiv test menu" "absent=halted"
+  # Nothing can be read: the message names the medium.
+  from_shim NO_DISK_READS disk "$work/hybrid.iso" "expect=Kiv Rescue CD loader" \
+    "expect=Disk read error 01h at sector 17; the system is halted." "absent=CD read error"
+  from_shim NO_CD_READS cd "$work/x.iso" "expect=Kiv Rescue CD loader" \
+    "expect=CD read error 01h at sector 17; the system is halted." "absent=Disk read error"
+  ;;
+bochs_cd)
+  need bochs "Bochs (packages bochs, bochs-x, bochsbios, vgabios)"
+  need xvfb-run "Bochs draws its screen into Xvfb (package xvfb)"
+  [ -f /usr/share/bochs/BIOS-bochs-latest ] || skip "no Bochs BIOS (package bochsbios)"
+  [ -f /usr/share/vgabios/vgabios.bin ] || skip "no VGA BIOS (package vgabios)"
+  cd_tree
+  master "$work/kivcd" "$work/x.iso"
+  out="$work/serial.txt"
+  : >"$out"
+  # Debian's Bochs has its debugger built in: "c" lets the machine run.
+  printf 'c\n' >"$work/bochs.cmds"
+  printf '%s\n' "megs: 32" "romimage: file=/usr/share/bochs/BIOS-bochs-latest" \
+    "vgaromimage: file=/usr/share/vgabios/vgabios.bin" "ata0: enabled=1, ioaddr1=0x1f0, ioaddr2=0x3f0, irq=14" \
+    "ata0-master: type=cdrom, path=$work/x.iso, status=inserted" "boot: cdrom" "display_library: x" \
+    "com1: enabled=1, mode=file, dev=$out" "speaker: enabled=0" "log: $work/bochs.log" "panic: action=fatal" \
+    "clock: sync=none, time0=local" >"$work/bochsrc"
+  setsid timeout 60 xvfb-run -a bochs -q -f "$work/bochsrc" -rc "$work/bochs.cmds" </dev/null >"$work/bochs.out" 2>&1 &
+  pid=$!
+  for ((i = 0; i < 600; i++)); do
+    grep -q -a -F "Kiv test menu" "$out" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -- -"$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "--- serial output (Bochs) ---"
+  tr -d '\r' <"$out" | head -n 8
+  echo "------------------------------"
+  for text in "Kiv Rescue CD loader" "ISOLINUX" "Kiv test menu"; do
+    grep -q -a -F "$text" "$out" || { tail -n 20 "$work/bochs.out" >&2; fail "Bochs: no \"$text\" on COM1"; }
+  done
   ;;
 patched_sector_boot)
   need genisoimage "the ISO mastering tool"

@@ -23,10 +23,9 @@ set(KIV_BOOT_CHECK_ENV
   "KIV_DOS_DIR=${kiv_boot_disk_data}/dos"
   "KIV_CD_TEST_TOOL=${KIV_CD_TEST_TOOL}")
 
-# check:timeout in seconds (cd_password boots six times).
-foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 floppy_boot:60
-        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60
-        cd_serial_mouse:120 sha256:60)
+# check:timeout in seconds (cd_password boots six times, old_bios four).
+foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 old_bios:150 bochs_cd:90 floppy_boot:60
+        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60 cd_serial_mouse:120 sha256:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)

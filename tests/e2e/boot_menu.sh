@@ -7,7 +7,10 @@
 #            title, the entries of what is missing greyed; the menu's time-out
 #            starts the first entry (kivstart.img through memdisk into the
 #            stand-in IO.SYS); the 2.88 MB network disk; the hard-disk entry
-#            with a test disk whose MBR prints, from the CD and from a stick
+#            with a test disk whose MBR prints, from the CD and from a stick;
+#            without a disk, and with a blank one, it says that no bootable
+#            hard disk was found and, after a key, the CD (or the stick)
+#            starts again: password, menu
 #   sector   a hand-edited template: an entry added to main.cds boots a CD boot
 #            sector that reads the CD through int 13h AH=42h; the password has
 #            blanks, '"', '$' and '\' and opens the CD, which keeps it only
@@ -130,6 +133,21 @@ demo)
     "expect=Test hard disk: MBR started" \
     -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0 \
     -drive "file=$work/disk.img,format=raw,if=ide,index=0"
+  # No hard disk: the entry says so, waits for a key and starts the CD again.
+  session no_hard_disk \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=No bootable hard disk found (drive 80h does not answer)." "expect=Press a key to return to the boot menu." \
+    "wait=1" key=ret \
+    "expect=Kiv Rescue CD loader" "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" \
+    -- -cdrom "$iso" -boot d
+  # A blank disk (no boot signature), the stick being the BIOS's drive 80h.
+  truncate -s 4M "$work/blank.img"
+  session stick_blank_disk \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=No bootable hard disk found (drive 81h has no boot signature)." "key=ret" \
+    "expect=Kiv Rescue CD loader" "expect=$PROMPT" \
+    -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0 \
+    -drive "file=$work/blank.img,format=raw,if=ide,index=0"
   ;;
 sector)
   pf=$(fresh sector)

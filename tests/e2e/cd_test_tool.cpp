@@ -1,17 +1,20 @@
 // The CD builder's own pieces for the boot checks, which make CD trees of
-// their own: the password gate writer and the makecd script, so the checks
-// never carry copies of either.
+// their own: the password gate writer, the makecd script and the hybrid step,
+// so the checks never carry copies of any.
 //   cd_test_tool gate <loader.bin> <ask 0|1> <retries> <password> <prompt> [<serial 0|1|2>]
 //                                        (the password hashed with a new salt;
 //                                        the serial console COM1 unless given)
 //   cd_test_tool master <folder> <iso>   masters <folder>/kivcd into <iso>
 //                                        with <folder>/mkisofs, as the build does
+//   cd_test_tool hybrid <iso> <mbr>      makes <iso> bootable from a disk with
+//                                        the MBR boot code <mbr> (isohdpfx.bin)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "cdtool/bootmenu/password_gate.h"
 #include "cdtool/build/makecd_script.h"
+#include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -21,7 +24,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: cd_test_tool gate <loader.bin> <ask> <retries> <password> <prompt> [<serial>]\n"
-               "       cd_test_tool master <folder> <iso>\n");
+               "       cd_test_tool master <folder> <iso>\n"
+               "       cd_test_tool hybrid <iso> <mbr>\n");
   return 2;
 }
 
@@ -65,5 +69,11 @@ int Master(char** argv) {
 int main(int argc, char** argv) {
   if ((argc == 7 || argc == 8) && std::string(argv[1]) == "gate") return Gate(argc, argv);
   if (argc == 4 && std::string(argv[1]) == "master") return Master(argv);
+  if (argc == 4 && std::string(argv[1]) == "hybrid") {
+    const std::string why = kiv::MakeIsoHybrid(argv[2], argv[3]);
+    if (why.empty()) return 0;
+    std::fprintf(stderr, "cd_test_tool: %s\n", why.c_str());
+    return 1;
+  }
   return Usage();
 }

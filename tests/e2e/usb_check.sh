@@ -10,7 +10,8 @@
 #                 boot table and padding; an older loader is refused
 #   usb_password  the loader's password gate asks from the stick too
 #   build_hybrid  `discsmith --build` leaves a hybrid ISO that starts isolinux
-#                 from a USB stick
+#                 from a USB stick and is one ISO 9660 volume with only zeros
+#                 after it (7-Zip reads it without a warning)
 #   write_usb     `discsmith --write-usb` refuses what is not a removable whole
 #                 disk, a mounted one, a small one, a plain ISO; writes and
 #                 verifies a loop device (root) or a file that a test sysfs
@@ -159,6 +160,25 @@ SH
     { cat "$work/build.out"; fail "the build did not run the hybrid step"; }
   [ "$(od -An -tx1 -j510 -N2 "$iso" | tr -d ' ')" = 55aa ] || fail "the built ISO has no MBR"
   [ $(($(stat -c %s "$iso") % 1048576)) = 0 ] || fail "the built ISO is not padded to whole cylinders"
+  # One volume: the stick's view lies inside it and only zeros follow, so
+  # 7-Zip reads the image without "There are data after the end of archive".
+  python3 - "$iso" <<'PY' || fail "the built ISO has data after its volume"
+import sys
+data = open(sys.argv[1], "rb").read()
+volume = int.from_bytes(data[16 * 2048 + 80:16 * 2048 + 84], "little")
+assert volume == int.from_bytes(data[16 * 2048 + 84:16 * 2048 + 88], "big"), "volume size fields differ"
+tail = data[volume * 2048:]
+assert tail.count(0) == len(tail), "non-zero bytes after the volume's %d sectors" % volume
+print("volume of %d sectors, %d bytes of zeros after it" % (volume, len(tail)))
+PY
+  if command -v 7z >/dev/null; then
+    7z t "$iso" >"$work/7z.out" 2>&1 || { cat "$work/7z.out"; fail "7-Zip cannot read the built ISO"; }
+    if grep -q "data after the end" "$work/7z.out"; then cat "$work/7z.out"; fail "7-Zip finds data after the volume"; fi
+    grep -q "Everything is Ok" "$work/7z.out" || { cat "$work/7z.out"; fail "7-Zip reports a problem"; }
+    echo "7-Zip: $(grep -c . "$work/7z.out") lines, Everything is Ok, no data after the end"
+  else
+    echo "7z is not installed (package p7zip-full): the image was not read with 7-Zip"
+  fi
   cp "$iso" "$work/built.iso"
   session "$(as_usb "$work/built.iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" \
     "expect=Kiv Rescue Software" "absent=checksum error"
