@@ -9,17 +9,12 @@
 
 #include "common/ui/help_window.h"
 #include "common/ui/qt_progress_sink.h"
+#include "testsupport/qt_test_app.h"
 
 namespace kiv {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "common_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using test::TestApp;
 
 TEST(QtPrompter, FiltersInQtForm) {
   EXPECT_EQ(QtPrompter::QtFilter({{"Text file (*.txt; *.sif)", "*.txt; *.sif"}}), "Text file (*.txt *.sif)");
@@ -28,7 +23,7 @@ TEST(QtPrompter, FiltersInQtForm) {
 }
 
 TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
-  App();
+  TestApp();
   QtPrompter prompter("/nonexistent-program-folder");
   int helpClicks = 0;
   prompter.BeforeMessageBox = [&](QMessageBox& box) {
@@ -54,7 +49,7 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
 }
 
 TEST(QtProgressSink, ScalesLargeValuesAndDrivesTheWidgets) {
-  App();
+  TestApp();
   QLabel label;
   QProgressBar bar;
   QPushButton cancel;
