@@ -33,15 +33,19 @@ struct Window {
   int ended = 0;
   testing::FakeVm vm;
 
-  Window() {
+  // With `ownHelp`, Help opens the window's own help window; otherwise the
+  // topics asked for are recorded.
+  explicit Window(bool ownHelp = false) {
     test::TestApp();
     test::SeedWizardDisks(pf);
     w = std::make_unique<Wizard>(pf);
     w->form.InitApp();
     window = std::make_unique<WizardWindow>(w->form);
     window->Vm = vm.Launcher();
-    window->Flow().HelpOpen = [this] { return helpOpen; };
-    window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
+    if (!ownHelp) {
+      window->Flow().HelpOpen = [this] { return helpOpen; };
+      window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
+    }
     window->Ended = [this] { ++ended; };
     window->show();
   }
@@ -104,6 +108,20 @@ TEST(WizardWindow, HelpFollowsOnlyAnOpenHelpWindow) {
   t.helpOpen = true;
   t.window->CmdNext()->click();
   EXPECT_EQ(t.topics.back(), 1330);
+}
+
+TEST(WizardWindow, HelpIsTheDiskBuildersOwn) {
+  Window t(true);
+  HelpWindow::Instance().hide();
+  t.window->CmdNext()->click();
+  EXPECT_FALSE(HelpWindow::IsOpen());
+  t.window->CmdHelp()->click();
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().windowTitle(), "The Kiv Disk Builder Help");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1320);
+  t.window->CmdNext()->click();  // the open help follows the wizard
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1330);
+  HelpWindow::Instance().hide();
 }
 
 TEST(WizardWindow, FileSelectionAndBuild) {
