@@ -185,6 +185,31 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
   EXPECT_FALSE(c.pf.Exists("cabs"));
 }
 
+TEST(WizardWindow, FloppyDiskWithoutADriveLeavesTheOutputPageOpenForAnImage) {
+  Window t;
+  t.w->form.SetFloppyDrive(MakeFat12FloppyDrive(t.pf.Path("no/such/device")));
+  t.NextToFinish(2);
+  t.window->OptFloppy()->click();
+  t.window->CmdFinish()->click();
+  // The message names the missing drive; the wizard stays where an image can
+  // be chosen, with Back and Cancel as they were, and nothing is built.
+  ASSERT_EQ(t.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(t.w->prompter.messages[0].title, "No Floppy Drive");
+  EXPECT_EQ(t.Page(), 5);
+  EXPECT_TRUE(t.window->CmdBack()->isEnabled());
+  EXPECT_TRUE(t.window->CmdCancel()->isEnabled());
+  EXPECT_TRUE(t.window->CmdFinish()->isVisible());
+  EXPECT_FALSE(t.w->form.Cancelled);
+  EXPECT_TRUE(t.pf.Exists("cabs")) << "the disk definition's work was thrown away";
+
+  t.window->findChild<QAbstractButton*>("OptImage14")->click();
+  t.window->CmdFinish()->click();
+  EXPECT_EQ(t.Page(), 6);
+  EXPECT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  EXPECT_TRUE(t.pf.Exists("plain.img"));
+  EXPECT_EQ(t.w->prompter.messages.size(), 1u);
+}
+
 // The letter after a single "&" of a caption, upper-cased; 0 when none.
 QChar Mnemonic(const QString& caption) {
   for (int i = 0; i + 1 < caption.size(); ++i) {
