@@ -25,6 +25,7 @@ TEST(QtPrompter, FiltersInQtForm) {
 TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   TestApp();
   QtPrompter prompter("/nonexistent-program-folder");
+  prompter.SetHelpTitle("The Kiv Disk Builder Help");  // as bootsmith's DOS import asks
   int helpClicks = 0;
   prompter.BeforeMessageBox = [&](QMessageBox& box) {
     EXPECT_EQ(box.windowTitle(), "DOS Files no found");
@@ -42,6 +43,7 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   EXPECT_EQ(helpClicks, 1);
   EXPECT_TRUE(HelpWindow::IsOpen());
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1420);
+  EXPECT_EQ(HelpWindow::Instance().windowTitle(), "The Kiv Disk Builder Help");
   // A missing topic page says so instead of showing nothing.
   EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
   HelpWindow::Instance().hide();
