@@ -13,10 +13,15 @@ ScreenRect KeepInside(ScreenRect frame, const ScreenRect& area) {
 }
 
 ScreenRect BesideInside(const ScreenRect& frame, const ScreenRect& owner, const ScreenRect& area) {
-  const ScreenRect right{owner.Right(), owner.y, frame.width, frame.height};
-  const ScreenRect left{owner.x - frame.width, owner.y, frame.width, frame.height};
-  if (right.Right() > area.Right() && left.x >= area.x) return KeepInside(left, area);
-  return KeepInside(right, area);
+  const int roomRight = area.Right() - owner.Right();
+  const int roomLeft = owner.x - area.x;
+  // The right side when the window fits there or has the more room there.
+  const bool right = frame.width <= roomRight || (frame.width > roomLeft && roomRight >= roomLeft);
+  const int room = right ? roomRight : roomLeft;
+  // Where it does not fit, it is narrowed to the room when it keeps two
+  // thirds of its width; otherwise it covers part of the owner.
+  const int width = frame.width > room && room * 3 >= frame.width * 2 ? room : frame.width;
+  return KeepInside({right ? owner.Right() : owner.x - width, owner.y, width, frame.height}, area);
 }
 
 ScreenRect BelowTheMiddle(int width, int height, const ScreenRect& area) {

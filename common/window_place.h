@@ -23,8 +23,9 @@ struct ScreenRect {
 ScreenRect KeepInside(ScreenRect frame, const ScreenRect& area);
 
 // A window of `frame`'s size opening beside the window `owner`, top edges
-// level: to its right when it fits there, else to its left, else as far
-// right as `area` lets it (covering the owner's right part only); always
+// level: to its right when it fits there, else to its left; when it fits on
+// neither side, on the side with more room, narrowed to that room if it keeps
+// two thirds of its width, else covering the owner's edge there. Always
 // wholly inside `area`.
 ScreenRect BesideInside(const ScreenRect& frame, const ScreenRect& owner, const ScreenRect& area);
 

@@ -36,11 +36,19 @@ TEST(WindowPlace, BesideTheOwnerWhereItFitsElseInsideTheScreen) {
   // A wizard low on the screen: the help is lifted to stay on it.
   const ScreenRect lowWizard{0, 600, 600, 300};
   EXPECT_EQ(BesideInside(help, lowWizard, kScreen), (ScreenRect{600, 380, 560, 520}));
-  // No room on either side: inside the screen, over the wizard's right part.
+  // Almost room on the right: narrowed to it, the wizard left uncovered.
+  const ScreenRect shifted{100, 400, 664, 490};
+  const ScreenRect narrowed = BesideInside({0, 0, 564, 544}, shifted, kScreen);
+  EXPECT_TRUE(Inside(narrowed, kScreen));
+  EXPECT_FALSE(Overlap(narrowed, shifted));
+  EXPECT_EQ(narrowed.width, kScreen.Right() - shifted.Right());
+  // Far too little room on either side: full size, inside the screen, over
+  // the edge of the wizard on the side with more room.
   const ScreenRect wide{100, 50, 660, 470};
   const ScreenRect placed = BesideInside(help, wide, kSmall);
   EXPECT_TRUE(Inside(placed, kSmall));
-  EXPECT_GT(placed.x, wide.x);
+  EXPECT_EQ(placed.width, help.width);
+  EXPECT_LT(placed.x, wide.x);
 }
 
 TEST(WindowPlace, WaitWindowStaysClearOfACentredWizard) {
