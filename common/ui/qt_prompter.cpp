@@ -111,6 +111,6 @@ std::string QtPrompter::BrowseForFolder(const std::string& startFolder, const st
   return QFileDialog::getExistingDirectory(owner_, QString::fromStdString(title), start).toStdString();
 }
 
-void QtPrompter::ShowHelpTopic(int topic) { HelpWindow::ShowTopic(programFolder_, topic); }
+void QtPrompter::ShowHelpTopic(int topic) { HelpWindow::ShowTopic(programFolder_, topic, helpTitle_); }
 
 }  // namespace kiv

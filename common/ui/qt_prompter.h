@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "common/links.h"
 #include "common/prompter.h"
 
 class QMessageBox;
@@ -17,6 +18,9 @@ class QtPrompter : public Prompter {
   explicit QtPrompter(std::string programFolder, QWidget* owner = nullptr)
       : programFolder_(std::move(programFolder)), owner_(owner) {}
   void SetOwner(QWidget* owner) { owner_ = owner; }
+  // The title of the help window the Help buttons of message boxes open
+  // (the program's own help; the CD builder's by default).
+  void SetHelpTitle(std::string title) { helpTitle_ = std::move(title); }
 
   Answer MsgBox(const Message& message) override;
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
@@ -38,6 +42,7 @@ class QtPrompter : public Prompter {
  private:
   std::string programFolder_;
   QWidget* owner_;
+  std::string helpTitle_ = kHelpWindowTitle;
 };
 
 }  // namespace kiv
