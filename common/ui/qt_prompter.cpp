@@ -60,6 +60,7 @@ QString QtPrompter::QtFilter(const std::vector<FileFilter>& filters) {
 }
 
 Answer QtPrompter::MsgBox(const Message& message) {
+  if (BeforeAsking) BeforeAsking();
   QMessageBox box(QtIcon(message.icon), QString::fromStdString(message.title), QString::fromStdString(message.text),
                   QMessageBox::NoButton, owner_);
   const auto buttons = ButtonsOf(message.buttons);

@@ -32,6 +32,12 @@ class QtPrompter : public Prompter {
   std::string BrowseForFolder(const std::string& startFolder, const std::string& title) override;
   void ShowHelpTopic(int topic) override;
 
+  // Called before any message box or dialog runs: the owner window brings
+  // its widgets up to date, so the box appears over what the program is
+  // doing now (a build that fails at once: over its progress page, not over
+  // the page where Finish was pressed).
+  std::function<void()> BeforeAsking;
+
   // Tests: called with each message box just before it runs, so a test can
   // answer it (e.g. click a button with a single-shot timer).
   std::function<void(QMessageBox&)> BeforeMessageBox;
