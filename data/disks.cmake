@@ -6,6 +6,7 @@
 #   files/base_files, dos_files, inf_files, setupwin, setupnt, <module>/
 #   drivers/<kind>/<name>.cab
 #   dos/<25 DOS system files>        (marked stand-ins; IO.SYS a program)
+#   files/kernel/KIVRAMD.COM         (assembled from floppy_src/kivramd.asm)
 # The build-tree folder that holds drivers/ and dos/ is published as the
 # global property KIV_DISK_DATA_DIR (same layout as in the program folder).
 
@@ -85,7 +86,19 @@ add_custom_command(
   COMMENT "Assembling the stand-in IO.SYS"
   VERBATIM)
 
-add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs} ${kiv_stand_in_io})
+# --- programs of the floppies ---------------------------------------------
+# Small DOS programs of ours that go onto the floppies, assembled into
+# files/<module>/ of the data folder (installed beside the shipped files).
+set(kiv_floppy_kivramd ${KIV_DISK_DATA_DIR}/files/kernel/KIVRAMD.COM)
+add_custom_command(
+  OUTPUT ${kiv_floppy_kivramd}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KIV_DISK_DATA_DIR}/files/kernel
+  COMMAND ${NASM_EXECUTABLE} -f bin -o ${kiv_floppy_kivramd} ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/kivramd.asm
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/kivramd.asm
+  COMMENT "Assembling the RAM drive finder KIVRAMD.COM"
+  VERBATIM)
+
+add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs} ${kiv_stand_in_io} ${kiv_floppy_kivramd})
 if(TARGET disktool_tests)
   add_dependencies(disktool_tests disk_data)
   if(TARGET boot_code)
@@ -101,3 +114,4 @@ foreach(folder base_files dos_files inf_files setupwin setupnt kernel cdrom aspi
 endforeach()
 install(DIRECTORY ${KIV_DISK_DATA_DIR}/drivers/ DESTINATION drivers)
 install(DIRECTORY ${KIV_DISK_DATA_DIR}/dos/ DESTINATION dos)
+install(DIRECTORY ${KIV_DISK_DATA_DIR}/files/ DESTINATION files)

@@ -16,6 +16,7 @@ PACKAGES=(
   genisoimage mtools dosfstools cabextract gcab
   xz-utils syslinux-common isolinux python3
   qemu-system-x86
+  dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
   # a second, independent BIOS for the boot checks (its screen goes to Xvfb)
   bochs bochs-x bochsbios vgabios

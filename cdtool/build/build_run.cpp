@@ -257,6 +257,13 @@ void BuildRun::Prepare_CDDir() {
                              (error.empty() ? "" : " (" + error + ")") + ", operation halted";
     prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     Fail(text);
+    return;
+  }
+  const std::string tag = JoinPath(work, kCdTagFile);
+  if (!WriteFileAtomic(tag, "Kiv Rescue CD\r\n")) {
+    const std::string text = "The CD's tag file \"" + tag + "\" could not be written, operation halted";
+    prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    Fail(text);
   }
 }
 

@@ -37,6 +37,10 @@ inline constexpr const char* kProgramTitle = "The kiv CD Builder";
 // window or by --build. It holds the builder's process id.
 inline constexpr const char* kCdBuildLock = "discsmith.lock";
 
+// The file in the root of every CD the builder makes: the boot floppies find
+// the rescue CD among the drives by it (FINDCD.BAT).
+inline constexpr const char* kCdTagFile = "KIVCD.TAG";
+
 // What ends an assembly step early; its text is the reason the step's fatal
 // message shows (the file and the cause).
 struct StepFailure : std::runtime_error {

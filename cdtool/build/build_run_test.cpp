@@ -12,6 +12,7 @@
 #include "cdtool/build/add_disks.h"
 #include "testsupport/build_test_support.h"
 #include "cdtool/build/iso_step.h"
+#include "common/file_ops.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
@@ -106,6 +107,20 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   run.CmdFinish_Click();
   EXPECT_EQ(frame.settingsWritten, 1);
   EXPECT_EQ(frame.ended, 1);
+}
+
+TEST_F(BuildRunTest, EveryCdCarriesTheTagTheFloppiesFindItBy) {
+  // The tag is the build's own: the template has none.
+  ASSERT_FALSE(folder.Exists(std::string("files/kivcd/") + kCdTagFile));
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made());
+  EXPECT_TRUE(folder.Exists(std::string("kivcd/") + kCdTagFile));
+
+  // The floppies' FINDCD looks for that very name in a drive's root.
+  std::string findcd;
+  ASSERT_TRUE(ReadWholeFile(KIV_SHIPPED_FILES_DIR "/dos_files/bin/FINDCD.BAT", findcd));
+  EXPECT_NE(findcd.find(std::string(":\\") + kCdTagFile), std::string::npos) << findcd;
 }
 
 TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {

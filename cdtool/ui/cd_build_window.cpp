@@ -49,6 +49,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   setObjectName("FrmCDBuild");
   setWindowTitle(Q(f_.Caption));
   prompter_.SetOwner(this);
+  prompter_.BeforeAsking = [this] { Refresh(); };
   RunDialog = [](QDialog& d) { return d.exec(); };
   f_.HelpWindowOpen = [] { return HelpWindow::IsOpen(); };
   f_.OnPumpEvents = [this] {
@@ -89,7 +90,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   FocusFirstStop();
 }
 
-CdBuildWindow::~CdBuildWindow() = default;
+CdBuildWindow::~CdBuildWindow() { prompter_.BeforeAsking = nullptr; }
 
 void CdBuildWindow::keyPressEvent(QKeyEvent* event) {
   // A plain window has no default button of its own: Enter on a focused

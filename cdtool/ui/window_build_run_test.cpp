@@ -492,6 +492,20 @@ TEST_F(WindowBuildRun, AfterAFailedIsoStepBackLeadsToTheIsoPageAndTheNextFinishM
   EXPECT_FALSE(window->control<QAbstractButton>("CmdBack")->isEnabled());
 }
 
+TEST_F(WindowBuildRun, ABuildThatFailsAtOnceShowsItsMessageOverTheProgressPage) {
+  tools.Remove("bootsmith");  // cannot be started: the first program of the run
+  std::vector<int> pagesUnderMessages;
+  auto answer = prompter->BeforeMessageBox;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    pagesUnderMessages.push_back(window->pages()->currentIndex());
+    answer(box);
+  };
+  Click("CmdFinish");
+  ASSERT_EQ(pagesUnderMessages.size(), 1u) << shown.front();
+  EXPECT_EQ(pagesUnderMessages[0], FrmCDBuild::kProgressPage);
+  EXPECT_TRUE(window->control<QLabel>("LblMsg1")->font().bold());
+}
+
 TEST_F(WindowBuildRun, AFailureOfAnEarlierStepLeadsBackToItsOwnPage) {
   // A disk that cannot be made: the boot disks are chosen on the contents page.
   WriteText(folder.P("fail.kivsoftware_emm"), "");

@@ -1,17 +1,34 @@
 #include "common/ui/help_window.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QScreen>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "common/links.h"
+#include "common/window_place.h"
 
 namespace kiv {
 
 namespace {
 HelpWindow* g_window = nullptr;
+
+ScreenRect Rect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+// The window the help opens beside: the active one, else the largest window
+// on screen (without a window manager no window is active).
+const QWidget* AskingWindow(const QWidget* help) {
+  if (const QWidget* active = QApplication::activeWindow(); active && active != help) return active;
+  const QWidget* largest = nullptr;
+  for (const QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == help || !w->isVisible() || !w->isWindow()) continue;
+    if (!largest || w->width() * w->height() > largest->width() * largest->height()) largest = w;
+  }
+  return largest;
 }
+}  // namespace
 
 HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
   setWindowTitle(QString::fromUtf8(kHelpWindowTitle));
@@ -29,6 +46,10 @@ HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
       QDesktopServices::openUrl(url);
   });
   layout->addWidget(browser_);
+  // Esc closes the help, as it closes a dialog.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  close->setContext(Qt::WindowShortcut);
+  QObject::connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 HelpWindow& HelpWindow::Instance() {
@@ -38,9 +59,26 @@ HelpWindow& HelpWindow::Instance() {
 
 bool HelpWindow::IsOpen() { return g_window && g_window->isVisible(); }
 
-void HelpWindow::ShowTopic(const std::string& programFolder, int topic) {
+void HelpWindow::PlaceForOpening(const QWidget* beside) {
+  const QScreen* screen = beside ? beside->screen() : this->screen();
+  if (!screen) return;
+  // The frame's borders and title bar. A window manager adds them only once
+  // it has shown the window; until then those of the asking window, which it
+  // decorates alike, stand in.
+  create();
+  QSize borders = frameGeometry().size() - geometry().size();
+  if (beside) borders = borders.expandedTo(beside->frameGeometry().size() - beside->geometry().size());
+  const ScreenRect area = Rect(screen->availableGeometry());
+  ScreenRect frame{x(), y(), width() + borders.width(), height() + borders.height()};
+  frame = beside ? BesideInside(frame, Rect(beside->frameGeometry()), area) : KeepInside(frame, area);
+  resize(frame.width - borders.width(), frame.height - borders.height());
+  move(frame.x, frame.y);
+}
+
+void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const std::string& title) {
   HelpWindow& w = Instance();
   w.topic_ = topic;
+  w.setWindowTitle(QString::fromStdString(title));
   const QString path = QString::fromStdString(HelpTopicPath(programFolder, topic));
   if (QFile::exists(path)) {
     w.browser_->setSource(QUrl::fromLocalFile(path));
@@ -49,6 +87,8 @@ void HelpWindow::ShowTopic(const std::string& programFolder, int topic) {
                             .arg(topic)
                             .arg(path.toHtmlEscaped()));
   }
+  // An open window stays where the user has put it.
+  if (!w.isVisible()) w.PlaceForOpening(AskingWindow(&w));
   w.show();
   w.raise();
 }

@@ -60,6 +60,7 @@ QString QtPrompter::QtFilter(const std::vector<FileFilter>& filters) {
 }
 
 Answer QtPrompter::MsgBox(const Message& message) {
+  if (BeforeAsking) BeforeAsking();
   QMessageBox box(QtIcon(message.icon), QString::fromStdString(message.title), QString::fromStdString(message.text),
                   QMessageBox::NoButton, owner_);
   const auto buttons = ButtonsOf(message.buttons);
@@ -111,6 +112,6 @@ std::string QtPrompter::BrowseForFolder(const std::string& startFolder, const st
   return QFileDialog::getExistingDirectory(owner_, QString::fromStdString(title), start).toStdString();
 }
 
-void QtPrompter::ShowHelpTopic(int topic) { HelpWindow::ShowTopic(programFolder_, topic); }
+void QtPrompter::ShowHelpTopic(int topic) { HelpWindow::ShowTopic(programFolder_, topic, helpTitle_); }
 
 }  // namespace kiv

@@ -9,17 +9,12 @@
 
 #include "common/ui/help_window.h"
 #include "common/ui/qt_progress_sink.h"
+#include "testsupport/qt_test_app.h"
 
 namespace kiv {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "common_ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using test::TestApp;
 
 TEST(QtPrompter, FiltersInQtForm) {
   EXPECT_EQ(QtPrompter::QtFilter({{"Text file (*.txt; *.sif)", "*.txt; *.sif"}}), "Text file (*.txt *.sif)");
@@ -28,8 +23,9 @@ TEST(QtPrompter, FiltersInQtForm) {
 }
 
 TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
-  App();
+  TestApp();
   QtPrompter prompter("/nonexistent-program-folder");
+  prompter.SetHelpTitle("The Kiv Disk Builder Help");  // as bootsmith's DOS import asks
   int helpClicks = 0;
   prompter.BeforeMessageBox = [&](QMessageBox& box) {
     EXPECT_EQ(box.windowTitle(), "DOS Files no found");
@@ -47,6 +43,7 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   EXPECT_EQ(helpClicks, 1);
   EXPECT_TRUE(HelpWindow::IsOpen());
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1420);
+  EXPECT_EQ(HelpWindow::Instance().windowTitle(), "The Kiv Disk Builder Help");
   // A missing topic page says so instead of showing nothing.
   EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
   HelpWindow::Instance().hide();
@@ -54,7 +51,7 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
 }
 
 TEST(QtProgressSink, ScalesLargeValuesAndDrivesTheWidgets) {
-  App();
+  TestApp();
   QLabel label;
   QProgressBar bar;
   QPushButton cancel;

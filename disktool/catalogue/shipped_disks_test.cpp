@@ -30,6 +30,8 @@ void InstallShippedData(const ProgramFolder& pf) {
   }
   fs::copy(fs::path(KIV_DISK_DATA_DIR) / "drivers", pf.Path("drivers"), fs::copy_options::recursive);
   fs::copy(fs::path(KIV_DISK_DATA_DIR) / "dos", pf.Path("dos"), fs::copy_options::recursive);
+  fs::copy(fs::path(KIV_DISK_DATA_DIR) / "files", pf.Path("files"),
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   const fs::path boot = fs::path(KIV_BOOT_BIN_DIR) / "bootsect.bin";
   if (fs::exists(boot)) {
     fs::copy_file(boot, pf.Path("files/bootsect.bin"));
@@ -82,6 +84,8 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
     SCOPED_TRACE(disk);
     ProgramFolder pf;
     InstallShippedData(pf);
+    // The CD-ROM access files an import from a Windows 98 CD adds.
+    for (const char* name : {"OAKCDROM.SYS", "RAMDRIVE.SYS", "MSCDEX.EXE"}) pf.Write(std::string("dos/") + name, name);
     Wizard w(pf, SystemLauncher());
     // The batch sequence.
     w.form.InitApp();
@@ -113,11 +117,19 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
     EXPECT_EQ(root[0], "IO.SYS");
     EXPECT_EQ(root[1], "MSDOS.SYS");
     EXPECT_EQ(root[2], "COMMAND.COM");
-    // The modules went on as cabinets; the work files are gone.
+    // The kernel module, the extractor and the CD-ROM driver and RAM drive
+    // are files on the floppy; the other modules went on unpacked, as the
+    // stand-in EXTRACT.EXE cannot unpack cabinets; the work files are gone.
     const std::string list = pf.Path("dir.txt");
     ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + pf.Path(imageName) + "' :: > '" + list + "'").c_str()), 0);
     const std::string dir = pf.Read("dir.txt");
-    EXPECT_NE(dir.find("::/LIB/KERNEL.CAB"), std::string::npos) << dir;
+    for (const char* file : {"KERNEL.BAT", "KIVRAMD.COM", "EXTRACT.EXE", "OAKCDROM.SYS", "RAMDRIVE.SYS"})
+      EXPECT_NE(dir.find(std::string("::/BIN/") + file), std::string::npos) << file << "\n" << dir;
+    if (disk != "netaccess") {
+      EXPECT_NE(dir.find("::/BIN/MSCDEX.EXE"), std::string::npos) << dir;
+      EXPECT_NE(dir.find("::/LIB/CDROM/CDROM.BAT"), std::string::npos) << dir;
+      EXPECT_EQ(dir.find("::/LIB/CDROM.CAB"), std::string::npos) << dir;
+    }
     if (disk == "netaccess") {
       EXPECT_NE(dir.find("::/LIB/NDIS/NE2000.CAB"), std::string::npos) << dir;
       EXPECT_NE(dir.find("::/LIB/NDIS/RTL8139.CAB"), std::string::npos) << dir;
@@ -132,8 +144,8 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
       EXPECT_EQ(pci.find("1022:2000"), std::string::npos) << pci;
     }
     if (disk == "winsetup") {
-      EXPECT_NE(dir.find("::/LIB/SETUPWIN.CAB"), std::string::npos) << dir;
-      EXPECT_NE(dir.find("::/LIB/SETUPNT.CAB"), std::string::npos) << dir;
+      EXPECT_NE(dir.find("::/LIB/SETUPWIN/BIN/SETUPWIN.BAT"), std::string::npos) << dir;
+      EXPECT_NE(dir.find("::/LIB/SETUPNT/BIN/SETUPNT.BAT"), std::string::npos) << dir;
     }
     EXPECT_FALSE(pf.Exists("cabs"));
     EXPECT_FALSE(pf.Exists("Temp"));

@@ -36,6 +36,13 @@ std::string Tool(const std::string& programFolder, const std::string& name) {
 
 }  // namespace
 
+bool DosHasCabinetExtractor(const std::string& programFolder) {
+  const std::string extract = FindIn(ResolvePath(JoinPath(programFolder, "dos")), "EXTRACT.EXE");
+  std::string bytes;
+  if (extract.empty() || !ReadWholeFile(extract, bytes)) return false;
+  return bytes.substr(0, 512).find(kDosStandInMarker) == std::string::npos;
+}
+
 DosImport::DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
                      WaitWindow& wait, ProcessLauncher& launcher)
     : programFolder_(std::move(programFolder)),
@@ -91,10 +98,8 @@ bool DosImport::ImportDOS() {
   if (CheckImport(false)) return true;
   MakePath(DosFolder());
 
-  if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command")))) {
-    ImportFromFolder(windowsDir_);
-    return CheckImport(true);
-  }
+  if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command"))))
+    return Import(Method::Folder, windowsDir_);
 
   const Answer a = prompter_.MsgBox(Message{
       "Your current windows installation doesn't contain the required\r\n"
@@ -119,10 +124,73 @@ bool DosImport::ImportDOS() {
     if (!FindIn(folder, "WIN.COM").empty() || !FindIn(folder, "BASE5.CAB").empty()) break;
   }
 
-  if (!FindIn(folder, "win.com").empty()) ImportFromFolder(folder);
-  else if (ExpandAvailable()) ImportWithExpand(folder);
-  else ImportWithExtract(folder);
-  return CheckImport(true);
+  if (!FindIn(folder, "win.com").empty()) return Import(Method::Folder, folder);
+  if (ExpandAvailable()) return Import(Method::Expand, folder);
+  return Import(Method::Extract, folder);
+}
+
+bool DosImport::Import(Method method, const std::string& folder) {
+  switch (method) {
+    case Method::Folder: ImportFromFolder(folder); break;
+    case Method::Expand: ImportWithExpand(folder); break;
+    case Method::Extract: ImportWithExtract(folder); break;
+  }
+  ImportCdFiles(folder, method);
+  if (!CheckImport(true)) return false;
+  ReportMissingCdFiles();
+  return true;
+}
+
+void DosImport::ReportMissingCdFiles() {
+  std::string list;
+  for (const DosCdFile& file : kDosCdFiles)
+    if (FindIn(DosFolder(), file.name).empty()) list += std::string("    ") + file.name + ", " + file.role + "\r\n";
+  if (list.empty()) return;
+  prompter_.MsgBox(Message{"These files for CD-ROM access were not found in the Windows setup files:\r\n" + list +
+                               "\r\nThe boot floppies are made without them: they start without CD-ROM access "
+                               "and say so on the screen.",
+                           "CD-ROM Files Not Found", Icon::Exclamation, Buttons::OK, kDosHelpTopic, std::nullopt});
+}
+
+void DosImport::ImportCdFiles(const std::string& folderIn, Method method) {
+  const std::string folder = AddSlash(folderIn);
+  const std::string dos = DosFolder();
+  const std::string root = std::filesystem::path(folder).root_path().string();
+  RunOptions options;
+  options.workingDir = method == Method::Expand ? folder : programFolder_;
+  options.pump = [this] { wait_.Pump(); };
+  wait_.Show();
+  for (const DosCdFile& file : kDosCdFiles) {
+    const std::string name = file.name;
+    wait_.SetStatus("Please wait ... Importing " + name + " (" + file.role + ")");
+    wait_.Pump();
+    // A loose copy wins: an installed Windows keeps these in COMMAND and
+    // COMMAND\EBD, a setup folder may hold them uncompressed.
+    std::string source;
+    for (const std::string& place : {root, folder, JoinPath(folder, "command"), JoinPath(folder, "command/ebd")}) {
+      const std::string found = FindIn(ResolvePath(place), name);
+      if (!found.empty()) source = found;
+    }
+    if (!source.empty()) {
+      CopyOneFile(source, JoinPath(dos, name));
+      continue;
+    }
+    // What the cabinets give replaces a copy left by an earlier import.
+    const std::string earlier = FindIn(dos, name);
+    if (method != Method::Folder && !earlier.empty()) std::remove(earlier.c_str());
+    if (method == Method::Expand) {
+      RunHidden(name, ExpandArgv(name), options);
+    } else if (method == Method::Extract) {
+      // Not one set: the setup cabinets and EBD.CAB are searched one by one.
+      for (const std::string& cab : ListFolder(folder, "*.cab", true, false)) {
+        RunHidden(name, ExtractArgv(ShortPath(JoinPath(folder, cab)), name, false), options);
+        if (!FindIn(dos, name).empty()) break;
+      }
+    }
+    const std::string found = FindIn(dos, name);
+    if (!found.empty() && found != JoinPath(dos, name)) std::rename(found.c_str(), JoinPath(dos, name).c_str());
+  }
+  wait_.Hide();
 }
 
 void DosImport::Status(int index) {
@@ -156,7 +224,9 @@ void DosImport::ImportFromFolder(const std::string& folderIn) {
   Finish();
 }
 
-std::vector<std::string> DosImport::ExtractArgv(const std::string& cab, const std::string& name) const {
+std::vector<std::string> DosImport::ExtractArgv(const std::string& cab, const std::string& name,
+                                                bool followSet) const {
+  if (!followSet) return {Tool(programFolder_, "extract"), "/y", cab, name, "/l", "DOS\\"};
   return {Tool(programFolder_, "extract"), "/y", "/a", cab, name, "/l", "DOS\\"};
 }
 

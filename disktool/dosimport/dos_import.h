@@ -24,6 +24,28 @@ inline constexpr std::array<const char*, 25> kDosFiles = {
 
 inline constexpr int kDosHelpTopic = 1420;
 
+// What the boot floppies need beside the 25 for CD-ROM access: the ATAPI
+// CD-ROM driver and the CD-ROM extension, and the RAM drive the modules are
+// unpacked to. A Windows 98 CD keeps them in its setup cabinets and in its
+// boot-disk cabinet EBD.CAB; an installed Windows 98 in COMMAND and
+// COMMAND\EBD. A source without them still gives floppies that start (without
+// CD-ROM access); the import says so and goes on.
+struct DosCdFile {
+  const char* name;
+  const char* role;
+};
+inline constexpr std::array<DosCdFile, 3> kDosCdFiles = {{{"OAKCDROM.SYS", "the ATAPI CD-ROM driver"},
+                                                          {"MSCDEX.EXE", "the CD-ROM extension"},
+                                                          {"RAMDRIVE.SYS", "the RAM drive for the modules"}}};
+
+// The marker near the start of each stand-in that takes the place of a DOS
+// file which cannot be shipped or has no equivalent in the source.
+inline constexpr const char* kDosStandInMarker = "KIV STAND-IN FILE";
+
+// True when <program folder>/dos/EXTRACT.EXE is there and is not a marked
+// stand-in: the floppies' DOS can unpack module cabinets.
+bool DosHasCabinetExtractor(const std::string& programFolder);
+
 class DosImport {
  public:
   // windowsDir / systemDir with a trailing separator, "" where there is none.
@@ -43,11 +65,16 @@ class DosImport {
   void ImportFromFolder(const std::string& folder);
   void ImportWithExtract(const std::string& folder);
   void ImportWithExpand(const std::string& folder);
+  // The CD-ROM access files (kDosCdFiles) from the same source, the way the
+  // method chosen for the 25 reaches it.
+  enum class Method { Folder, Extract, Expand };
+  void ImportCdFiles(const std::string& folder, Method method);
 
   std::string DosFolder() const;
   // The command lines the two cabinet methods run (argv form, for tests and
-  // messages). `cab` is the first cabinet of the set.
-  std::vector<std::string> ExtractArgv(const std::string& cab, const std::string& name) const;
+  // messages). `cab` is the first cabinet of the set; without `followSet`
+  // only that cabinet is searched.
+  std::vector<std::string> ExtractArgv(const std::string& cab, const std::string& name, bool followSet = true) const;
   std::vector<std::string> ExpandArgv(const std::string& name) const;
 
  private:
@@ -56,6 +83,10 @@ class DosImport {
   // Gives every required file found in another letter case its listed name.
   void NormaliseNames();
   bool ExpandAvailable() const;
+  // Runs `method` for the 25 and the CD-ROM access files, checks the 25 and
+  // tells which CD-ROM access files the source lacked.
+  bool Import(Method method, const std::string& folder);
+  void ReportMissingCdFiles();
   // Runs an extraction tool hidden: its output is kept for the message that
   // names `name` if that file is still missing afterwards, never printed.
   void RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options);

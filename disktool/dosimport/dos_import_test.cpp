@@ -49,7 +49,10 @@ struct Fixture {
     for (const char* tool : {"extract", "expand"}) fs::create_symlink(BuildTool(tool), program + "/" + tool);
   }
 
-  void MakeSetup(Maker maker, const std::string& leaveOut = "", bool lowerCaseCabs = false) {
+  // With `cdFiles`, the CD-ROM access files are there too: the driver and the
+  // RAM drive in a setup cabinet outside the BASE4 set, MSCDEX.EXE in the
+  // boot-disk cabinet EBD.CAB.
+  void MakeSetup(Maker maker, const std::string& leaveOut = "", bool lowerCaseCabs = false, bool cdFiles = true) {
     const std::string stage = dir / "stage";
     fs::create_directories(stage);
     std::string names;
@@ -78,6 +81,20 @@ struct Fixture {
             "' MINI.TXT";
     }
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    if (!cdFiles) return;
+    const std::string cdStage = dir / "cdstage";
+    for (const DosCdFile& file : kDosCdFiles) testing::WriteText(cdStage + "/" + file.name, Content(file.name));
+    const std::string drivers = setup + (lowerCaseCabs ? "/win98_74.cab" : "/WIN98_74.CAB");
+    const std::string ebd = setup + (lowerCaseCabs ? "/ebd.cab" : "/EBD.CAB");
+    if (maker == Maker::Cabarc) {
+      const std::string cabarc = BuildTool("cabarc");
+      cmd = "cd '" + cdStage + "' && '" + cabarc + "' -m LZX:21 n '" + drivers + "' OAKCDROM.SYS RAMDRIVE.SYS >/dev/null && '" +
+            cabarc + "' n '" + ebd + "' MSCDEX.EXE >/dev/null";
+    } else {
+      cmd = "cd '" + cdStage + "' && gcab -c -z '" + drivers + "' OAKCDROM.SYS RAMDRIVE.SYS && gcab -c '" + ebd +
+            "' MSCDEX.EXE";
+    }
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   }
 
   DosImport Import(const std::string& systemDir = "") { return DosImport(program, "", systemDir, prompter, wait); }
@@ -87,6 +104,10 @@ struct Fixture {
       const std::string name = n;
       EXPECT_EQ(testing::ReadText(program + "/dos/" + name), Content(name)) << name;
     }
+  }
+  void ExpectCdFiles() {
+    for (const DosCdFile& file : kDosCdFiles)
+      EXPECT_EQ(testing::ReadText(program + "/dos/" + file.name), Content(file.name)) << file.name;
   }
 };
 
@@ -109,6 +130,7 @@ TEST(DosImport, FromSetupCabinetsMadeByOurCabarcWithExtract) {
   EXPECT_EQ(f.prompter.messages[0].helpTopic, 1420);
   EXPECT_EQ(f.prompter.dialogTitles, (std::vector<std::string>{"Specify the Windows Setup files Location"}));
   f.ExpectComplete();
+  f.ExpectCdFiles();
   ExpectStatusLines(f.wait);
 }
 
@@ -120,6 +142,8 @@ TEST(DosImport, FromGcabCabinetsWithLowerCaseNames) {
   f.prompter.paths = {f.setup + "/base5.cab"};
   ASSERT_TRUE(f.Import().ImportDOS());
   f.ExpectComplete();
+  f.ExpectCdFiles();
+  EXPECT_EQ(f.prompter.messages.size(), 1u);
 
   // ... and with expand, chosen when the system folder has expand.exe.
   Fixture g;
@@ -129,6 +153,7 @@ TEST(DosImport, FromGcabCabinetsWithLowerCaseNames) {
   g.prompter.paths = {g.setup + "/base5.cab"};
   ASSERT_TRUE(g.Import(g.dir / "sys/").ImportDOS());
   g.ExpectComplete();
+  g.ExpectCdFiles();
   ExpectStatusLines(g.wait);
   EXPECT_TRUE(g.prompter.messages.size() == 1u);
 }
@@ -149,6 +174,28 @@ TEST(DosImport, MissingFileEndsWithCriticalMessageNamingIt) {
   EXPECT_EQ(m.icon, Icon::Critical);
   EXPECT_EQ(m.helpTopic, 1420);
   ExpectStatusLines(f.wait);
+}
+
+TEST(DosImport, ASourceWithoutTheCdFilesSaysSoAndGoesOn) {
+  for (Maker maker : {Maker::Cabarc, Maker::Gcab}) {
+    Fixture f;
+    f.MakeSetup(maker, "", false, /*cdFiles=*/false);
+    if (maker == Maker::Gcab) testing::WriteText(f.dir / "sys/EXPAND.EXE", "stand-in");
+    f.prompter.answers = {Answer::OK};
+    f.prompter.paths = {f.setup + "/BASE5.CAB"};
+    ASSERT_TRUE(f.Import(maker == Maker::Gcab ? f.dir / "sys/" : "").ImportDOS());
+    f.ExpectComplete();
+    ASSERT_EQ(f.prompter.messages.size(), 2u);
+    const Message& m = f.prompter.messages[1];
+    EXPECT_EQ(m.title, "CD-ROM Files Not Found");
+    EXPECT_EQ(m.icon, Icon::Exclamation);
+    for (const DosCdFile& file : kDosCdFiles) {
+      EXPECT_NE(m.text.find(std::string(file.name) + ", " + file.role), std::string::npos) << m.text;
+      EXPECT_FALSE(fs::exists(f.program + "/dos/" + file.name)) << file.name;
+    }
+    EXPECT_NE(m.text.find("without CD-ROM access"), std::string::npos) << m.text;
+    EXPECT_FALSE(f.wait.visible);
+  }
 }
 
 TEST(DosImport, WaysOutOfTheQuestions) {
@@ -190,10 +237,16 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
     testing::WriteText(win + "/" + n, "windows");
     testing::WriteText(win + "/COMMAND/" + n, Content(n));
   }
+  // The boot-disk files of an installed Windows 98: COMMAND\EBD wins too.
+  testing::WriteText(win + "/RAMDRIVE.SYS", Content("RAMDRIVE.SYS"));
+  testing::WriteText(win + "/COMMAND/MSCDEX.EXE", Content("MSCDEX.EXE"));
+  testing::WriteText(win + "/COMMAND/OAKCDROM.SYS", "older");
+  testing::WriteText(win + "/COMMAND/EBD/OAKCDROM.SYS", Content("OAKCDROM.SYS"));
   DosImport import(f.program, win + "/", "", f.prompter, f.wait);
   EXPECT_TRUE(import.ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());  // no question: a Windows 9x folder
   f.ExpectComplete();
+  f.ExpectCdFiles();
 }
 
 }  // namespace

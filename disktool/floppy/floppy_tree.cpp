@@ -11,6 +11,8 @@
 #include "common/paths.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "disktool/dosimport/dos_import.h"
+#include "disktool/floppy/module_folders.h"
 #include "disktool/wizard/builder_session.h"
 #include "disktool/output/floppy_drive.h"
 
@@ -124,6 +126,8 @@ bool FrmWizard::CopyFilesToFolder(const std::string& Source, std::string& Dest, 
 }
 
 void FrmWizard::FillInitialList() {
+  // Module cabinets are of use only where the floppy's DOS can unpack them.
+  if (!DosHasCabinetExtractor(programFolder_)) UnpackModuleCabinets(programFolder_, Resolve("cabs"));
   FileList.clear();
   LstDirs.clear();
   LstDirs.push_back(AddSlash(Resolve("cabs")));

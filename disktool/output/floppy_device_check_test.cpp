@@ -64,7 +64,9 @@ TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
   EXPECT_EQ(m.icon, Icon::Critical);
   EXPECT_NE(m.text.find("No floppy drive was found at " + device), std::string::npos) << m.text;
   EXPECT_NE(m.text.find("KIV_FLOPPY_DEVICE"), std::string::npos) << m.text;
-  EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
+  // The message says to choose an image instead: the output page stays.
+  EXPECT_EQ(walk.w->form.CurrentPage, 5);
+  EXPECT_FALSE(walk.w->form.Cancelled);
   EXPECT_FALSE(walk.pf.Exists("dev"));
 }
 

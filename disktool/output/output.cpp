@@ -178,14 +178,20 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   return false;
 }
 
+bool FrmWizard::FloppyDriveThere() {
+  FloppyDrive& drive = Floppy();
+  std::string why;
+  if (FloppyDeviceFound(drive.DeviceName(), &why)) return true;
+  prompter_.MsgBox(Message{NoFloppyDriveText(drive.DeviceName(), why), kNoFloppyDriveTitle, Icon::Critical,
+                           Buttons::OK, 0, std::nullopt});
+  return false;
+}
+
 bool FrmWizard::FormatFloppy() {
   FloppyDrive& drive = Floppy();
-  // No question about formatting a drive that is not there.
-  if (std::string why; !FloppyDeviceFound(drive.DeviceName(), &why)) {
-    prompter_.MsgBox(Message{NoFloppyDriveText(drive.DeviceName(), why), kNoFloppyDriveTitle, Icon::Critical,
-                             Buttons::OK, 0, std::nullopt});
-    return false;
-  }
+  // No question about formatting a drive that is not there (it can go away
+  // after Finish looked for it).
+  if (!FloppyDriveThere()) return false;
   const Answer a = prompter_.MsgBox(
       Message{"Formatting will erase all data on the floppy disk in " + drive.DeviceName() + ".\r\nFormat it now?",
               "Format Floppy Disk", Icon::Exclamation, Buttons::YesNoCancel, 0, Answer::Cancel});

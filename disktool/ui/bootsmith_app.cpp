@@ -5,9 +5,9 @@
 #include <QProgressBar>
 
 #include "common/progress_sink.h"
-#include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 #include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/wizard_flow.h"
 #include "disktool/batch/program_main.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/qt_wait_window.h"
@@ -48,6 +48,7 @@ class WizardProgress : public MemoryProgressSink {
 int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args) {
   QApplication app(argc, argv);
   QtPrompter prompter(programFolder);
+  prompter.SetHelpTitle(kDiskHelpTitle);  // the DOS import's message boxes have Help
   WizardProgress progress;
   QtWaitWindow wait;
   MainViews views;
@@ -63,8 +64,6 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
     WizardWindow window(form);
     prompter.SetOwner(&window);
     progress.bar = window.WorkProgress();
-    window.Flow().HelpOpen = [] { return HelpWindow::IsOpen(); };
-    window.Flow().ShowTopic = [&](int topic) { HelpWindow::ShowTopic(programFolder, topic); };
     window.Ended = [] { QApplication::quit(); };
     window.show();
     const int code = app.exec();

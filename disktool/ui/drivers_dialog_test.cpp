@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "common/ini_file.h"
+#include "testsupport/qt_test_app.h"
 #include "testsupport/test_program_folder.h"
-#include "disktool/ui/ui_test_app.h"
 
 namespace kiv {
 namespace {

@@ -1,7 +1,13 @@
 #include "disktool/ui/qt_wait_window.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include "common/window_place.h"
 
 namespace kiv {
 
@@ -17,10 +23,35 @@ QtWaitWindow::QtWaitWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
 }
 
 void QtWaitWindow::Show() {
+  if (!isVisible()) {
+    // Sized for its text and placed before it is mapped, so it never shows
+    // empty or in the middle of the screen first.
+    adjustSize();
+    create();  // the frame's borders, where the platform knows them before showing
+    if (const QScreen* s = screen()) {
+      const QRect area = s->availableGeometry();
+      const QSize borders = frameGeometry().size() - geometry().size();
+      const ScreenRect place = BelowTheMiddle(width() + borders.width(), height() + borders.height(),
+                                              {area.x(), area.y(), area.width(), area.height()});
+      move(place.x, place.y);
+    }
+  }
   show();
   raise();
+  WaitUntilExposed();
   repaint();
   QApplication::processEvents();
+}
+
+void QtWaitWindow::WaitUntilExposed() {
+  QElapsedTimer waited;
+  waited.start();
+  // A window manager maps the window a moment after show(); a repaint before
+  // that is lost, and the work that follows leaves the window blank.
+  while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < 1000) {
+    QApplication::processEvents();
+    QThread::msleep(5);
+  }
 }
 
 void QtWaitWindow::SetStatus(const std::string& text) {

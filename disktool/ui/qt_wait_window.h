@@ -1,6 +1,9 @@
 #pragma once
 // FrmWait on screen: a small modeless "Please Wait" window with one status
-// line, repainted at once whenever the line changes.
+// line, repainted at once whenever the line changes. It opens at the bottom
+// of the screen, clear of the middle where the wizards (and the CD builder's
+// window, whose build runs bootsmith) show their progress, and it is painted
+// with its text before the work that follows Show starts.
 #include <QLabel>
 #include <QWidget>
 
@@ -19,6 +22,9 @@ class QtWaitWindow : public QWidget, public WaitWindow {
   QLabel* LblStatus() { return status_; }
 
  private:
+  // Waits (a short while at most) until the window system has put the
+  // window on the screen, so that the paint that follows reaches it.
+  void WaitUntilExposed();
   QLabel* status_;
 };
 

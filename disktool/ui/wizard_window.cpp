@@ -11,6 +11,7 @@
 #include "common/links.h"
 #include "common/platform.h"
 #include "common/prompter.h"
+#include "common/ui/help_window.h"
 #include "common/vm_trial.h"
 #include "disktool/wizard/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
@@ -96,6 +97,11 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   connect(finish_, &QPushButton::clicked, this, [this] { flow_.CmdFinish_Click(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { flow_.CmdCancel_Click(); });
   connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
+  // The disk builder's help, under its own title.
+  flow_.HelpOpen = [] { return HelpWindow::IsOpen(); };
+  flow_.ShowTopic = [folder = form_.ProgramFolder()](int topic) {
+    HelpWindow::ShowTopic(folder, topic, kDiskHelpTitle);
+  };
 
   flow_.EndProgram = [this] {
     closing_ = true;

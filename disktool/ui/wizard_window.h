@@ -2,7 +2,8 @@
 // FrmWizard on screen: the eight pages, the buttons under them and the driver
 // selection window. The window mirrors the FrmWizard model (Refresh, called
 // whenever the model changes) and hands every click to the model or to the
-// WizardFlow; it holds no logic of its own.
+// WizardFlow; it holds no logic of its own. Help opens the shared help
+// window under the disk builder's title.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>

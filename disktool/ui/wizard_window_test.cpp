@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <map>
 
+#include "disktool/output/floppy_drive.h"
 #include "disktool/wizard/builder_session.h"
+#include "common/ui/help_window.h"
 #include "disktool/ui/drivers_dialog.h"
-#include "disktool/ui/ui_test_app.h"
+#include "testsupport/qt_test_app.h"
 #include "testsupport/wizard_test_folder.h"
 #include "testsupport/fake_launcher.h"
 #include "common/vm_trial.h"
@@ -31,15 +33,19 @@ struct Window {
   int ended = 0;
   testing::FakeVm vm;
 
-  Window() {
+  // With `ownHelp`, Help opens the window's own help window; otherwise the
+  // topics asked for are recorded.
+  explicit Window(bool ownHelp = false) {
     test::TestApp();
     test::SeedWizardDisks(pf);
     w = std::make_unique<Wizard>(pf);
     w->form.InitApp();
     window = std::make_unique<WizardWindow>(w->form);
     window->Vm = vm.Launcher();
-    window->Flow().HelpOpen = [this] { return helpOpen; };
-    window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
+    if (!ownHelp) {
+      window->Flow().HelpOpen = [this] { return helpOpen; };
+      window->Flow().ShowTopic = [this](int t) { topics.push_back(t); };
+    }
     window->Ended = [this] { ++ended; };
     window->show();
   }
@@ -104,6 +110,20 @@ TEST(WizardWindow, HelpFollowsOnlyAnOpenHelpWindow) {
   EXPECT_EQ(t.topics.back(), 1330);
 }
 
+TEST(WizardWindow, HelpIsTheDiskBuildersOwn) {
+  Window t(true);
+  HelpWindow::Instance().hide();
+  t.window->CmdNext()->click();
+  EXPECT_FALSE(HelpWindow::IsOpen());
+  t.window->CmdHelp()->click();
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().windowTitle(), "The Kiv Disk Builder Help");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1320);
+  t.window->CmdNext()->click();  // the open help follows the wizard
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1330);
+  HelpWindow::Instance().hide();
+}
+
 TEST(WizardWindow, FileSelectionAndBuild) {
   Window t;
   // Before the list is filled it asks to go back.
@@ -163,6 +183,31 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
   EXPECT_EQ(c.ended, 1);
   EXPECT_FALSE(c.pf.Exists("Drivers.ini"));
   EXPECT_FALSE(c.pf.Exists("cabs"));
+}
+
+TEST(WizardWindow, FloppyDiskWithoutADriveLeavesTheOutputPageOpenForAnImage) {
+  Window t;
+  t.w->form.SetFloppyDrive(MakeFat12FloppyDrive(t.pf.Path("no/such/device")));
+  t.NextToFinish(2);
+  t.window->OptFloppy()->click();
+  t.window->CmdFinish()->click();
+  // The message names the missing drive; the wizard stays where an image can
+  // be chosen, with Back and Cancel as they were, and nothing is built.
+  ASSERT_EQ(t.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(t.w->prompter.messages[0].title, "No Floppy Drive");
+  EXPECT_EQ(t.Page(), 5);
+  EXPECT_TRUE(t.window->CmdBack()->isEnabled());
+  EXPECT_TRUE(t.window->CmdCancel()->isEnabled());
+  EXPECT_TRUE(t.window->CmdFinish()->isVisible());
+  EXPECT_FALSE(t.w->form.Cancelled);
+  EXPECT_TRUE(t.pf.Exists("cabs")) << "the disk definition's work was thrown away";
+
+  t.window->findChild<QAbstractButton*>("OptImage14")->click();
+  t.window->CmdFinish()->click();
+  EXPECT_EQ(t.Page(), 6);
+  EXPECT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  EXPECT_TRUE(t.pf.Exists("plain.img"));
+  EXPECT_EQ(t.w->prompter.messages.size(), 1u);
 }
 
 // The letter after a single "&" of a caption, upper-cased; 0 when none.

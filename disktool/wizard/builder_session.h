@@ -193,6 +193,9 @@ class FrmWizard : public BuilderSession {
   void FloppyImageLabels(bool EnableImageLabels);
   bool CreateImageFromDir(const std::string& ImgFile);
   bool FormatFloppy();
+  // True when there is a floppy drive at the drive's device; otherwise shows
+  // the no-drive message and returns false.
+  bool FloppyDriveThere();
   void OptImage14_Click();
   void OptImage28_Click();
   void OptFloppy_Click();

@@ -123,6 +123,10 @@ void WizardFlow::CmdFinish_Click() {
   // The window keeps handling events while the build runs; a second click
   // must not start a second build inside the first (nor inside Next's work).
   if (building_ || nextAtWork_) return;
+  // Floppy output without a floppy drive: the message says to choose an
+  // image instead, so the wizard stays on the output page, where the user
+  // can, instead of building up to the format and ending "canceled".
+  if (!form_.Cancelled && form_.OptFloppy && !form_.FloppyDriveThere()) return;
   form_.CmdBack.Enabled = false;
   form_.CmdCancel.Enabled = false;
   form_.CmdFinish.Enabled = true;

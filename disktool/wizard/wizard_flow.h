@@ -11,6 +11,8 @@ namespace kiv {
 class FrmWizard;
 
 inline constexpr int kFirstHelpTopic = 1310;  // page p: 1310 + 10 * p
+// The title of the disk builder's help window (and of its contents page).
+inline constexpr const char* kDiskHelpTitle = "The Kiv Disk Builder Help";
 
 class WizardFlow {
  public:

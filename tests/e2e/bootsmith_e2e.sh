@@ -26,6 +26,7 @@ cp -r "$DISK_SRC"/. "$prog/files/"
 rm -rf "$prog/files/kivcd"
 cp "$BOOT_BIN/bootsect.bin" "$prog/files/"
 cp -r "$DISK_DATA/drivers" "$DISK_DATA/dos" "$prog/"
+cp -r "$DISK_DATA/files/." "$prog/files/"
 cp -r "$PLUGIN_SRC"/. "$prog/plugins/"
 cp "$KIVMAX" "$prog/plugins/kivmax.exe"
 

@@ -8,8 +8,13 @@ usage: check_floppy.py <image> <program folder> <disk name> <size 144|288> [serv
 - IO.SYS, MSDOS.SYS and COMMAND.COM are the first three root entries;
 - every plain [Copy_Files] entry of the definition is on the disk, byte-equal
   to its source (program folder first, then dos/);
+- every folder pattern of [Copy_Files] (the kernel module) is on the disk;
+- each single file of [Copy_CABs] (CD-ROM driver, RAM drive ...) is on the
+  disk when the program folder has it, and is left out silently when not;
 - every [Create_CABs] module is a cabinet on the disk that cabextract accepts
-  and that holds the module folder byte for byte;
+  and that holds the module folder byte for byte; when the DOS files have no
+  cabinet extractor (dos/EXTRACT.EXE missing or a marked stand-in), it is that
+  folder itself, unpacked, as lib/<module>;
 - the default drivers of [DefaultDrivers] are on the disk, byte-equal to the
   shipped driver cabinets; network disks carry the NDIS menu and PCI map;
 - with a server name: the kivmax plugin's etc/autoexec.net names it.
@@ -94,6 +99,14 @@ def same_tree(expected, actual, what):
                 fail(f"{what}: {rel} differs")
 
 
+def dos_can_unpack(program):
+    extract = find_ci(program, "dos/EXTRACT.EXE")
+    if extract is None:
+        return False
+    with open(extract, "rb") as f:
+        return b"KIV STAND-IN FILE" not in f.read(512)
+
+
 def main():
     image, program, disk, size = sys.argv[1:5]
     server = sys.argv[5] if len(sys.argv) > 5 else ""
@@ -127,7 +140,40 @@ def main():
             elif not filecmp.cmp(src, dest, shallow=False):
                 fail(f"[Copy_Files] {source}: differs on the disk")
 
+        for source, target in definition.get("copy_files", []):
+            if not source.lower().startswith("files\\") or not source.endswith("\\*.*"):
+                continue
+            folder = find_ci(program, source[:-4])
+            for name in sorted(os.listdir(folder)) if folder else []:
+                if not os.path.isfile(os.path.join(folder, name)):
+                    continue
+                dest = find_ci(tree, f"{target}/{name}")
+                if dest is None or not filecmp.cmp(os.path.join(folder, name), dest, shallow=False):
+                    fail(f"[Copy_Files] {source}: {name} not on the disk in {target or 'the root'}")
+
+        for source, target in definition.get("copy_cabs", []):
+            if "*" in source:
+                continue
+            src = find_ci(program, source) or find_ci(program, "dos/" + source)
+            dest = find_ci(tree, target)
+            if src is None and dest is not None:
+                fail(f"[Copy_CABs] {source}: on the disk without a source")
+            elif src is not None and (dest is None or not filecmp.cmp(src, dest, shallow=False)):
+                fail(f"[Copy_CABs] {source}: not on the disk as {target}")
+
+        unpack = dos_can_unpack(program)
         for module, folder in definition.get("create_cabs", []):
+            if not folder and module.lower() not in ("setupwin", "setupnt"):
+                continue
+            if not unpack:
+                where = find_ci(tree, f"lib/{module}")
+                if where is None or not os.path.isdir(where):
+                    fail(f"[Create_CABs] {module}: no unpacked lib\\{module} on a disk whose DOS cannot unpack cabinets")
+                elif find_ci(tree, f"lib/{module}.cab") is not None:
+                    fail(f"[Create_CABs] {module}: a cabinet on a disk whose DOS cannot unpack it")
+                else:
+                    same_tree(find_ci(program, f"files/{module}"), where, f"lib\\{module}")
+                continue
             cab = find_ci(tree, f"{folder}/{module}.cab")
             if cab is None and module.lower() in ("setupwin", "setupnt"):
                 cab = find_ci(tree, f"lib/{module}.cab")  # the setup modules always go to lib

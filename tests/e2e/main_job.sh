@@ -137,10 +137,12 @@ setup_cd)
   [ ! -e "$cd_/I386/LANG" ] || fail "I386/LANG not removed"
   [ -f "$cd_/WIN51IP" ] && [ -f "$cd_/WIN51IP.SP1" ] || fail "tag files not in the CD root"
   sif=$(tr -d '\r' < "$cd_/I386/WINNT.SIF")
-  for line in 'FullName=Ada Tester' 'OrgName=Kiv Lab' 'ProductID=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY' \
+  # An XP medium: its key under XP's name, quoted; names with blanks quoted.
+  for line in 'FullName="Ada Tester"' 'OrgName="Kiv Lab"' 'ProductKey="ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"' \
               'ComputerName=RESCUE1' 'JoinWorkgroup=LABGROUP' 'UnattendedInstall=Yes'; do
     grep -qx "$line" <<< "$sif" || fail "WINNT.SIF lacks $line"
   done
+  ! grep -q '^JoinDomain' <<< "$sif" || fail "WINNT.SIF has a JoinDomain line in workgroup mode"
   grep -q '"ABCDE' "$cd_/boot/scripts/main.cds" && grep -q '"UVWXY' "$cd_/boot/scripts/main.cds" \
     || fail "product key not in the boot menu"
   grep -q '^Set Action3_Macro="ShowWinKey"' "$cd_/boot/scripts/main.cds" || fail "ShowWinKey not activated"

@@ -1,6 +1,6 @@
 @ECHO OFF
-REM Kiv boot floppy start-up: sets the paths, then hands over to the
-REM module loader, which unpacks lib\*.cab and runs each module's start script.
+REM Kiv boot floppy start-up: sets the paths, then hands over to KIVSTART,
+REM which starts the kernel module and loads the other modules.
 SET PATH=A:\;A:\BIN
 SET KIVDISK=A:
 PROMPT $P$G

@@ -1,4 +1,32 @@
 @ECHO OFF
-REM SetupNT module: starts Windows 2000/XP setup from the CD with UNATTEND.TXT.
-IF "%CDROM%"=="" CALL FINDCD.BAT
-IF NOT "%CDROM%"=="" %CDROM%\I386\WINNT.EXE /s:%CDROM%\I386 /u:A:\UNATTEND.TXT
+REM SETUPNT: starts Windows 2000/XP setup from the rescue CD's \I386 with
+REM this floppy's answers: WINNT.EXE /s:X:\I386 /u:UNATTEND.TXT of the
+REM SetupNT module, or the WINNT.SIF the CD builder may have put in \I386
+REM when the module has none.
+IF "%KIVSETUPNT%"=="" GOTO NOMOD
+SET NTANSWER=
+IF EXIST %KIVSETUPNT%\BIN\UNATTEND.TXT SET NTANSWER=%KIVSETUPNT%\BIN\UNATTEND.TXT
+CALL A:\BIN\FINDCD.BAT
+IF "%CDROM%"=="" GOTO END
+IF NOT EXIST %CDROM%\I386\WINNT.EXE GOTO NOSRC
+IF "%NTANSWER%"=="" IF EXIST %CDROM%\I386\WINNT.SIF SET NTANSWER=%CDROM%\I386\WINNT.SIF
+IF EXIST A:\BIN\SMARTDRV.EXE A:\BIN\SMARTDRV.EXE
+%CDROM%
+CD \I386
+IF "%NTANSWER%"=="" GOTO NOANSWER
+ECHO Windows 2000/XP setup from %CDROM%\I386
+ECHO with the answers of %NTANSWER%
+WINNT.EXE /s:%CDROM%\I386 /u:%NTANSWER%
+A:
+GOTO END
+:NOANSWER
+ECHO Windows 2000/XP setup from %CDROM%\I386, without answers
+WINNT.EXE /s:%CDROM%\I386
+A:
+GOTO END
+:NOSRC
+ECHO No Windows 2000/XP setup files on the rescue CD (\I386\WINNT.EXE).
+GOTO END
+:NOMOD
+ECHO The SetupNT module is not loaded.
+:END

@@ -1,9 +1,36 @@
 @ECHO OFF
-REM SetupWin module: starts Windows 98/Me setup from the CD with the answer
-REM files of this module. OS.BAT names the Windows version they were made for.
-CALL OS.BAT
-ECHO Windows setup for %OSVersion%
-IF "%1"=="auto" SET SETUPINF=AUTO.INF
-IF NOT "%1"=="auto" SET SETUPINF=DEF.INF
-IF "%CDROM%"=="" CALL FINDCD.BAT
-IF NOT "%CDROM%"=="" %CDROM%\WIN98\SETUP.EXE %SETUPINF%
+REM SETUPWIN [AUTO]: starts Windows 98/Me setup from the rescue CD with this
+REM floppy's answers, in the batch-setup form SETUP.EXE answer-file: DEF.INF
+REM (setup shows its pages with the answers filled in) or, with AUTO,
+REM AUTO.INF (no questions). The CD builder puts the setup files in \WIN98,
+REM \WINME or \WINSETUP; without this module's answers, the MSBATCH.INF it
+REM may have put there is used.
+IF "%KIVSETUPWIN%"=="" GOTO NOMOD
+SET OSVersion=
+IF EXIST %KIVSETUPWIN%\BIN\OS.BAT CALL %KIVSETUPWIN%\BIN\OS.BAT
+SET SETUPINF=%KIVSETUPWIN%\BIN\DEF.INF
+IF "%1"=="auto" SET SETUPINF=%KIVSETUPWIN%\BIN\AUTO.INF
+IF "%1"=="AUTO" SET SETUPINF=%KIVSETUPWIN%\BIN\AUTO.INF
+IF NOT EXIST %SETUPINF% SET SETUPINF=
+CALL A:\BIN\FINDCD.BAT
+IF "%CDROM%"=="" GOTO END
+SET WINSRC=
+IF EXIST %CDROM%\WINSETUP\SETUP.EXE SET WINSRC=\WINSETUP
+IF EXIST %CDROM%\WINME\SETUP.EXE SET WINSRC=\WINME
+IF EXIST %CDROM%\WIN98\SETUP.EXE SET WINSRC=\WIN98
+IF "%WINSRC%"=="" GOTO NOSRC
+IF "%SETUPINF%"=="" IF EXIST %CDROM%%WINSRC%\MSBATCH.INF SET SETUPINF=%CDROM%%WINSRC%\MSBATCH.INF
+ECHO Windows setup for%OSVersion% from %CDROM%%WINSRC%
+IF NOT "%SETUPINF%"=="" ECHO with the answers of %SETUPINF%
+IF EXIST A:\BIN\SMARTDRV.EXE A:\BIN\SMARTDRV.EXE
+%CDROM%
+CD %WINSRC%
+SETUP.EXE %SETUPINF%
+A:
+GOTO END
+:NOSRC
+ECHO No Windows 98/Me setup files on the rescue CD (\WIN98, \WINME, \WINSETUP).
+GOTO END
+:NOMOD
+ECHO The SetupWin module is not loaded.
+:END

@@ -1,12 +1,13 @@
 #pragma once
-// The QApplication the view tests share (offscreen platform under CTest).
+// The QApplication the view tests of one test program share (offscreen
+// platform under CTest).
 #include <QApplication>
 
 namespace kiv::test {
 
 inline QApplication& TestApp() {
   static int argc = 1;
-  static char name[] = "disktool_ui_tests";
+  static char name[] = "kiv_view_tests";
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   return *app;
