@@ -67,7 +67,17 @@ void WriteBootMenu(BuildRun& run) {
       return;
     }
   }
-  if (!WriteFileAtomic(loaderPath, loader)) Halt(run, "cannot write " + loaderPath);
+  if (!WriteFileAtomic(loaderPath, loader)) {
+    Halt(run, "cannot write " + loaderPath);
+    return;
+  }
+  // The hard-disk entry's key wait listens where the menu does (a serial
+  // mouse on an unused COM1 must not answer it).
+  const std::string hardDisk = JoinPath(folder, "harddisk.bin");
+  std::string image;
+  if (!FileExists(hardDisk) || !ReadWholeFile(hardDisk, image)) return;
+  if (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) || !WriteFileAtomic(hardDisk, image))
+    Halt(run, error.empty() ? "cannot write " + hardDisk : error);
 }
 
 }  // namespace kiv

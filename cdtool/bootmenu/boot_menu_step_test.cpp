@@ -133,6 +133,34 @@ TEST_F(BootMenuStep, TheBuildWritesTheMenuAndThePasswordIntoTheTree) {
   EXPECT_LT(at, iso);
 }
 
+TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
+  // The boot sector as shipped: its port block says COM1.
+  const std::string shipped = std::string(40, '\x90') + "KIVHDCOM\xF8\x03" + std::string(30, '\0');
+  testing::WriteText(folder.P("files/kivcd/boot/isolinux/harddisk.bin"), shipped);
+  auto portAfterBuild = [&](const char* choice) {
+    EditTemplate(folder.Read(templateScript).find("Set SerialConsole=COM2") != std::string::npos
+                     ? "Set SerialConsole=COM2"
+                     : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos
+                            ? "Set SerialConsole=0"
+                            : "Set SerialConsole=COM1"),
+                 std::string("Set SerialConsole=") + choice);
+    BuildRun again{folder.dir, prompter, frame};
+    again.SetLauncher(tools);
+    again.settings = BootDisksOnly(folder);
+    again.CmdFinish_Click();
+    EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+    const std::string image = folder.Read("kivcd/boot/isolinux/harddisk.bin");
+    const size_t at = image.find("KIVHDCOM");
+    EXPECT_EQ(image.size(), shipped.size());
+    return at == std::string::npos ? -1
+                                   : static_cast<uint8_t>(image[at + 8]) | static_cast<uint8_t>(image[at + 9]) << 8;
+  };
+  EXPECT_EQ(portAfterBuild("COM2"), 0x2F8);
+  EXPECT_EQ(portAfterBuild("0"), 0);
+  EXPECT_EQ(portAfterBuild("COM1"), 0x3F8);
+  EXPECT_EQ(folder.Read("files/kivcd/boot/isolinux/harddisk.bin"), shipped) << "the template is never changed";
+}
+
 TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
   run.CmdFinish_Click();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;

@@ -57,4 +57,24 @@ bool WritePasswordGate(std::string& loader, const PasswordGate& gate, const std:
   return true;
 }
 
+bool WriteHardDiskPort(std::string& image, int serialConsole, const std::string& imageName, std::string* error) {
+  static const int kPorts[] = {0, 0x3F8, 0x2F8};
+  const size_t at = image.find(kHardDiskPortMagic);
+  const size_t tag = sizeof kHardDiskPortMagic - 1;
+  std::string why;
+  if (serialConsole < 0 || serialConsole > 2)
+    why = "the serial console " + std::to_string(serialConsole) + " is not COM1, COM2 or 0 (none)";
+  else if (at == std::string::npos || image.find(kHardDiskPortMagic, at + 1) != std::string::npos ||
+           at + tag + 2 > image.size())
+    why = imageName + " has no single serial-port block (" + kHardDiskPortMagic + ")";
+  if (!why.empty()) {
+    if (error) *error = why;
+    return false;
+  }
+  const int port = kPorts[serialConsole];
+  image[at + tag] = static_cast<char>(port & 0xFF);
+  image[at + tag + 1] = static_cast<char>(port >> 8);
+  return true;
+}
+
 }  // namespace kiv

@@ -39,4 +39,10 @@ long FindGateBlock(const std::string& loader, const std::string& loaderName, std
 bool WritePasswordGate(std::string& loader, const PasswordGate& gate, const std::string& loaderName,
                        std::string* error);
 
+// The boot sector of "Boot from the first hard disk" (boot/isolinux/
+// harddisk.bin) waits for a key on the same serial console: its port, a
+// 16-bit little-endian word after the tag "KIVHDCOM" (once in the file).
+inline constexpr char kHardDiskPortMagic[] = "KIVHDCOM";
+bool WriteHardDiskPort(std::string& image, int serialConsole, const std::string& imageName, std::string* error);
+
 }  // namespace kiv

@@ -8,7 +8,8 @@
 ; record; on a stick it lies in the image's unused first 32 KiB.
 ;
 ; With no disk there, or one without the boot signature 55AAh, it says so
-; ("No bootable hard disk found (...)"), waits for a key (keyboard or COM1)
+; ("No bootable hard disk found (...)"), waits for a key (keyboard or the
+; menu's serial console: the port the build writes after "KIVHDCOM")
 ; and starts the medium it came from again: the CD's El Torito boot image
 ; (the loader, which asks the password, if any, and opens the menu) or the
 ; stick's MBR. Needs a 386, like the rest of the CD's boot code.
@@ -86,13 +87,16 @@ not_bootable:
 .poll:  mov ah, 0x01            ; a key waiting?
         int 0x16
         jnz .key
-        mov dx, COM1 + UART_LSR
+        mov dx, [serial_port]   ; none chosen: the keyboard alone
+        test dx, dx
+        jz .idle
+        add dx, UART_LSR
         in al, dx
         cmp al, 0xFF            ; no UART there
         je .idle
         test al, 0x01
         jz .idle
-        mov dx, COM1
+        sub dx, UART_LSR
         in al, dx               ; taken, and done with
         jmp .again
 .idle:  hlt
@@ -138,6 +142,9 @@ read_cd:
         int 0x13
         ret
 
+; The serial console, as the menu script chooses it: the build writes the
+; port (0x3F8, 0x2F8, or 0 for none) after the tag; as shipped, COM1.
+%define SERIAL_PORT serial_port
 %include "console.inc"
 %include "number.inc"
 
@@ -153,6 +160,9 @@ dap:    db 16, 0
         dw 0
 .segment: dw BUF >> 4
 .lba:   dq 0
+        align 2, db 0
+serial_tag:  db "KIVHDCOM"
+serial_port: dw COM1
 medium:  db 0
 disk:    db 0
 from_cd: db 1

@@ -182,6 +182,14 @@ assert at + 188 <= 2048, "gate block not in the half the BIOS loads"
 assert data[at + 8:at + 12] == bytes([0, 3, 0xF8, 0x03]), "ask/tries/port not 0, 3, 3F8h"
 assert data[at + 12:at + 188] == bytes(176), "salt, hash and prompt not empty"
 PY
+  # The hard-disk entry's key wait: its serial port, as shipped COM1, after
+  # its tag once (the build writes the menu's choice there).
+  python3 - "$bin/kivcd/boot/isolinux/harddisk.bin" <<'PY' || fail "harddisk.bin has no single KIVHDCOM port block on COM1"
+import sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(b"KIVHDCOM")
+assert data.count(b"KIVHDCOM") == 1 and data[at + 8:at + 10] == bytes([0xF8, 0x03])
+PY
   [ "$(size_of "$bin/bootsect.bin")" = 512 ] || fail "bootsect.bin is not 512 bytes"
   sig=$(od -An -tx1 -j510 -N2 "$bin/bootsect.bin" | tr -d ' ')
   [ "$sig" = 55aa ] || fail "bootsect.bin ends in $sig, not 55aa"
