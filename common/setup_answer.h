@@ -6,7 +6,9 @@
 // unattend.txt for 2000/XP). No widgets: the forms copy these records into
 // their controls and back.
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace kiv {
 
@@ -43,6 +45,8 @@ bool IsTrueText(const std::string& text);
 // (Windows-1252); otherwise the message for the dialog, naming the field
 // ("Owner Name") and the character.
 std::string AnswerTextProblem(const std::string& field, const std::string& value);
+// The same for a dialog's fields (name, value), in order: the first problem.
+std::string AnswerTextProblem(std::initializer_list<std::pair<const char*, std::string>> fields);
 
 // Key-file section names and the default file names in the program folder.
 inline constexpr const char* kWin9xSection = "Win9xInfo";

@@ -1,8 +1,5 @@
 #include "cdtool/wizard/frm_win2k_info.h"
 
-#include <initializer_list>
-#include <utility>
-
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -80,15 +77,13 @@ void FrmWin2KInfo::Show() {
 
 void FrmWin2KInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
-  for (const auto& [field, box] : std::initializer_list<std::pair<const char*, const TextBox*>>{
-      {"Owner Name", &TxtOwner},
-      {"Organization", &TxtOrg},
-      {"Computer Name", &TxtPCName},
-      {"Workgroup or domain", &TxtWorkgroup}}) {
-    if (const std::string why = AnswerTextProblem(field, box->Text); !why.empty()) {
-      prompter_.Inform(why, "Error", Icon::Exclamation);
-      return;
-    }
+  if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
+                                                  {"Organization", TxtOrg.Text},
+                                                  {"Computer Name", TxtPCName.Text},
+                                                  {"Workgroup or domain", TxtWorkgroup.Text}});
+      !why.empty()) {
+    prompter_.Inform(why, "Error", Icon::Exclamation);
+    return;
   }
   FillSetupDataToKeyFile(JoinPath(programFolder_, kKeyFile2));
   LblKeptEdits.Visible = false;

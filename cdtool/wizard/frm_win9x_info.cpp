@@ -1,8 +1,5 @@
 #include "cdtool/wizard/frm_win9x_info.h"
 
-#include <initializer_list>
-#include <utility>
-
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -73,16 +70,14 @@ void FrmWin9xInfo::Show() {
 
 void FrmWin9xInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
-  for (const auto& [field, box] : std::initializer_list<std::pair<const char*, const TextBox*>>{
-      {"Owner Name", &TxtOwner},
-      {"Organization", &TxtOrg},
-      {"Computer Name", &TxtPCName},
-      {"Workgroup", &TxtWorkgroup},
-      {"Optimized for", &TxtOSType}}) {
-    if (const std::string why = AnswerTextProblem(field, box->Text); !why.empty()) {
-      prompter_.Inform(why, "Error", Icon::Exclamation);
-      return;
-    }
+  if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
+                                                  {"Organization", TxtOrg.Text},
+                                                  {"Computer Name", TxtPCName.Text},
+                                                  {"Workgroup", TxtWorkgroup.Text},
+                                                  {"Optimized for", TxtOSType.Text}});
+      !why.empty()) {
+    prompter_.Inform(why, "Error", Icon::Exclamation);
+    return;
   }
   FillSetupDataToKeyFile();
   LblKeptEdits.Visible = false;
