@@ -27,6 +27,14 @@
 #   floppy_failures     the boot sector's messages without IO.SYS and with a
 #                       non-DOS 7 IO.SYS; the stand-in's faults on a damaged
 #                       boot sector
+#   kernel_boot         bfi floppies (1.44 and 2.88 MB) whose IO.SYS is a FreeDOS
+#                       kernel stand-in (kernel_probe.asm, 100 KiB): the boot
+#                       sector loads it whole and starts it as FreeDOS's load
+#                       protocol says; what the probe reports on COM1 and the
+#                       screen is checked against the image by check_handover.py
+#   kernel_memdisk      the same floppies booted through syslinux's memdisk
+#   kernel_failures     files that only look like a kernel are refused; the
+#                       probe's faults on a damaged boot sector
 #   patched_sector_boot erdc.bin with I386 rewritten to ERDC reads the CD: the
 #                       volume name, \ERDC\SETUPLDR.BIN missing, then a probe
 #                       SETUPLDR.BIN started at 2000:0000 with DL = the CD drive
@@ -129,15 +137,50 @@ make_floppy() {
   if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects $img"; fi
 }
 
-# stand_in_floppy <144|288>: a floppy of every shipped DOS stand-in and a text file.
-stand_in_floppy() {
+# stand_in_tree: $work/tree with every shipped DOS stand-in and a text file.
+stand_in_tree() {
   local dos=${KIV_DOS_DIR:?}
   [ -f "$dos/IO.SYS" ] || fail "no stand-in IO.SYS in $dos"
   rm -rf "$work/tree"
   mkdir -p "$work/tree"
   cp "$dos"/* "$work/tree/"
   echo "stand-in" >"$work/tree/readme.txt"
+}
+
+# stand_in_floppy <144|288>: a floppy of the stand-in tree.
+stand_in_floppy() {
+  stand_in_tree
   make_floppy "$1"
+}
+
+# kernel_floppy <144|288>: the stand-in tree with the kernel probe as IO.SYS,
+# where the DOS files import puts a FreeDOS kernel.
+kernel_floppy() {
+  if [ ! -f "$work/kernel_probe.bin" ]; then
+    nasm -f bin -I"$here/../../data/boot/" -o "$work/kernel_probe.bin" "$here/kernel_probe.asm" ||
+      fail "cannot assemble the kernel probe"
+  fi
+  stand_in_tree
+  cp "$work/kernel_probe.bin" "$work/tree/IO.SYS"
+  make_floppy "$1"
+}
+
+# patch_boot_sector <image> <old hex> <new hex>...: changes to the boot code
+# (each at the first match after the BPB), as a damaged boot sector has them.
+patch_boot_sector() {
+  python3 - "$@" <<'PY' || fail "the boot sector code to damage was not found"
+import sys
+path, pairs = sys.argv[1], sys.argv[2:]
+with open(path, "r+b") as f:
+    sector = bytearray(f.read(512))
+    for old, new in zip(map(bytes.fromhex, pairs[0::2]), map(bytes.fromhex, pairs[1::2])):
+        at = sector.find(old, 62)
+        if at < 0:
+            sys.exit(f"no {old.hex()} in the boot sector")
+        sector[at:at + len(old)] = new
+    f.seek(0)
+    f.write(sector)
+PY
 }
 
 case "$check" in
@@ -373,26 +416,58 @@ floppy_failures)
   # where 0078 belongs, and a wrong high word in [BP-4]. The stand-in must
   # name each, and must not report OK.
   stand_in_floppy 144
-  python3 - "$img" <<'PY' || fail "the boot sector code to damage was not found"
-import sys
-path = sys.argv[1]
-with open(path, "r+b") as f:
-    sector = bytearray(f.read(512))
-    for old, new in ((b"\xc6\x06\x2b\x05\x0f", b"\xc6\x06\x2b\x05\x0e"),  # mov byte [052B], 0F
-                     (b"\x56\x16\x53", b"\x56\x16\x51"),                  # push si, ss, bx -> cx
-                     (b"\x89\x56\xfe", b"\x89\x66\xfe")):                 # mov [bp-2], dx -> sp
-        at = sector.find(old, 62)
-        if at < 0:
-            sys.exit(f"no {old.hex()} in the boot sector")
-        sector[at:at + len(old)] = new
-    f.seek(0)
-    f.write(sector)
-PY
+  # (mov byte [052B], 0F; push si, ss, bx -> cx; mov [bp-2], dx -> sp)
+  patch_boot_sector "$img" c6062b050f c6062b050e 561653 561651 8956fe 8966fe
   boot_and_expect "Rebuild the disk." -drive "file=$img,if=floppy,format=raw" -boot a
   for fault in "table: head settle not 0F" "stack: no 0078 0000" "[BP-4] not the first data sector"; do
     grep -q -a -F "Hand-over: FAULT $fault" "$work/serial.txt" || fail "no \"Hand-over: FAULT $fault\""
   done
   ! grep -q -a -F "Hand-over: OK" "$work/serial.txt" || fail "a damaged hand-over reported OK"
+  echo "failures reported as expected"
+  ;;
+kernel_boot | kernel_memdisk)
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to read the floppy images"
+  for size in 144 288; do
+    kernel_floppy "$size"
+    drive=(-drive "file=$img,if=floppy,format=raw" -boot a)
+    if [ "$check" = kernel_memdisk ]; then
+      memdisk=${KIV_MEMDISK:-/usr/lib/syslinux/memdisk}
+      [ -f "$memdisk" ] || skip "no $memdisk (package syslinux-common)"
+      drive=(-kernel "$memdisk" -initrd "$img" -append floppy)
+    fi
+    qemu_run "the $size kernel floppy" --log "$work/serial.txt" "expect=Kiv kernel probe: OK" \
+      "screen=Kiv kernel probe: OK" "absent=FAULT" -- "${drive[@]}"
+    python3 "$here/check_handover.py" --kernel "$img" "$work/serial.txt" ||
+      fail "the $size kernel floppy's hand-over differs from its image"
+  done
+  ;;
+kernel_failures)
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to patch the floppy image"
+  refused="Kiv boot sector: IO.SYS is not an MS-DOS 7 IO.SYS"
+  # A short jump without the CONFIG block after it.
+  stand_in_tree
+  printf '\353\036CONFIX\0\0' >"$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # The CONFIG block without the jump.
+  printf '\351\036CONFIG\0\0' >"$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # A kernel of 256 KiB: its end would reach the boot sector's copy.
+  kernel_floppy 144
+  truncate -s 256K "$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # A boot sector that loads one sector less (the probe's last, half full)
+  # and passes the BPB's signature byte in BL instead of the drive.
+  kernel_floppy 144
+  # (no "inc dx" before the copy; mov bl, [bp+24h] -> [bp+26h])
+  patch_boot_sector "$img" 42680040 90680040 8a5e24 8a5e26
+  qemu_run "a damaged boot sector" "expect=FAULT the file differs from sector 00C7" \
+    "expect=FAULT drive BL cannot be read" "absent=Kiv kernel probe: OK" -- \
+    -drive "file=$img,if=floppy,format=raw" -boot a
   echo "failures reported as expected"
   ;;
 iso)
