@@ -20,6 +20,7 @@
 #                       media that cannot be read at all, where the loader's
 #                       message names the medium
 #   bochs_cd            the test CD reaches the menu in Bochs (its own BIOS)
+#   bochs_kernel        the kernel floppies of kernel_boot in Bochs
 #   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
 #                       our boot sector starts the stand-in IO.SYS, which reports
 #                       the hand-over, checked against the image by check_handover.py
@@ -181,6 +182,46 @@ with open(path, "r+b") as f:
     f.seek(0)
     f.write(sector)
 PY
+}
+
+# bochs_ready: skips unless Bochs, its BIOSes and Xvfb are there.
+bochs_ready() {
+  need bochs "Bochs (packages bochs, bochs-x, bochsbios, vgabios)"
+  need xvfb-run "Bochs draws its screen into Xvfb (package xvfb)"
+  [ -f /usr/share/bochs/BIOS-bochs-latest ] || skip "no Bochs BIOS (package bochsbios)"
+  [ -f /usr/share/vgabios/vgabios.bin ] || skip "no VGA BIOS (package vgabios)"
+}
+
+# bochs_boot CONFIG_LINE... -- TEXT...: Bochs with its own BIOS and the given
+# drive and boot lines, COM1 into $work/serial.txt, until the last TEXT
+# arrives (at most 60 s); each TEXT must have arrived.
+bochs_boot() {
+  local config=() texts out="$work/serial.txt" pid i
+  while [ "$1" != -- ]; do config+=("$1"); shift; done
+  shift
+  texts=("$@")
+  : >"$out"
+  # Debian's Bochs has its debugger built in: "c" lets the machine run.
+  printf 'c\n' >"$work/bochs.cmds"
+  printf '%s\n' "megs: 32" "romimage: file=/usr/share/bochs/BIOS-bochs-latest" \
+    "vgaromimage: file=/usr/share/vgabios/vgabios.bin" "${config[@]}" "display_library: x" \
+    "com1: enabled=1, mode=file, dev=$out" "speaker: enabled=0" "log: $work/bochs.log" "panic: action=fatal" \
+    "clock: sync=none, time0=local" >"$work/bochsrc"
+  setsid timeout 60 xvfb-run -a bochs -q -f "$work/bochsrc" -rc "$work/bochs.cmds" </dev/null >"$work/bochs.out" 2>&1 &
+  pid=$!
+  for ((i = 0; i < 600; i++)); do
+    grep -q -a -F "${texts[-1]}" "$out" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -- -"$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "--- serial output (Bochs) ---"
+  tr -d '\r' <"$out" | head -n 8
+  echo "------------------------------"
+  for text in "${texts[@]}"; do
+    grep -q -a -F "$text" "$out" || { tail -n 20 "$work/bochs.out" >&2; fail "Bochs: no \"$text\" on COM1"; }
+  done
 }
 
 case "$check" in
@@ -514,35 +555,22 @@ old_bios)
     "expect=CD read error 01h at sector 17; the system is halted." "absent=Disk read error"
   ;;
 bochs_cd)
-  need bochs "Bochs (packages bochs, bochs-x, bochsbios, vgabios)"
-  need xvfb-run "Bochs draws its screen into Xvfb (package xvfb)"
-  [ -f /usr/share/bochs/BIOS-bochs-latest ] || skip "no Bochs BIOS (package bochsbios)"
-  [ -f /usr/share/vgabios/vgabios.bin ] || skip "no VGA BIOS (package vgabios)"
+  bochs_ready
   cd_tree
   master "$work/kivcd" "$work/x.iso"
-  out="$work/serial.txt"
-  : >"$out"
-  # Debian's Bochs has its debugger built in: "c" lets the machine run.
-  printf 'c\n' >"$work/bochs.cmds"
-  printf '%s\n' "megs: 32" "romimage: file=/usr/share/bochs/BIOS-bochs-latest" \
-    "vgaromimage: file=/usr/share/vgabios/vgabios.bin" "ata0: enabled=1, ioaddr1=0x1f0, ioaddr2=0x3f0, irq=14" \
-    "ata0-master: type=cdrom, path=$work/x.iso, status=inserted" "boot: cdrom" "display_library: x" \
-    "com1: enabled=1, mode=file, dev=$out" "speaker: enabled=0" "log: $work/bochs.log" "panic: action=fatal" \
-    "clock: sync=none, time0=local" >"$work/bochsrc"
-  setsid timeout 60 xvfb-run -a bochs -q -f "$work/bochsrc" -rc "$work/bochs.cmds" </dev/null >"$work/bochs.out" 2>&1 &
-  pid=$!
-  for ((i = 0; i < 600; i++)); do
-    grep -q -a -F "Kiv test menu" "$out" && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -- -"$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  echo "--- serial output (Bochs) ---"
-  tr -d '\r' <"$out" | head -n 8
-  echo "------------------------------"
-  for text in "Kiv Rescue CD loader" "ISOLINUX" "Kiv test menu"; do
-    grep -q -a -F "$text" "$out" || { tail -n 20 "$work/bochs.out" >&2; fail "Bochs: no \"$text\" on COM1"; }
+  bochs_boot "ata0: enabled=1, ioaddr1=0x1f0, ioaddr2=0x3f0, irq=14" \
+    "ata0-master: type=cdrom, path=$work/x.iso, status=inserted" "boot: cdrom" -- \
+    "Kiv Rescue CD loader" "ISOLINUX" "Kiv test menu"
+  ;;
+bochs_kernel)
+  bochs_ready
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to read the floppy images"
+  for size in 144 288; do
+    kernel_floppy "$size"
+    bochs_boot "floppya: ${size:0:1}_${size:1}=$img, status=inserted" "boot: floppy" -- "Kiv kernel probe: OK"
+    python3 "$here/check_handover.py" --kernel "$img" "$work/serial.txt" ||
+      fail "Bochs: the $size kernel floppy's hand-over differs from its image"
   done
   ;;
 patched_sector_boot)

@@ -26,7 +26,7 @@ set(KIV_BOOT_CHECK_ENV
 
 # check:timeout in seconds (cd_password boots six times, old_bios four).
 foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 old_bios:150 bochs_cd:90 floppy_boot:60
-        floppy_memdisk:60 floppy_failures:90 kernel_boot:90 kernel_memdisk:90 kernel_failures:120 patched_sector_boot:60 cd_serial_mouse:120 sha256:60)
+        floppy_memdisk:60 floppy_failures:90 kernel_boot:90 kernel_memdisk:90 kernel_failures:120 bochs_kernel:150 patched_sector_boot:60 cd_serial_mouse:120 sha256:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)
