@@ -32,7 +32,8 @@
 #                       kernel stand-in (kernel_probe.asm, 100 KiB): the boot
 #                       sector loads it whole and starts it as FreeDOS's load
 #                       protocol says; what the probe reports on COM1 and the
-#                       screen is checked against the image by check_handover.py
+#                       screen is checked against the image by check_handover.py;
+#                       the longest kernel taken (256 KiB less a byte) starts too
 #   kernel_memdisk      the same floppies booted through syslinux's memdisk
 #   kernel_failures     files that only look like a kernel are refused; the
 #                       probe's faults on a damaged boot sector
@@ -482,6 +483,15 @@ kernel_boot | kernel_memdisk)
     python3 "$here/check_handover.py" --kernel "$img" "$work/serial.txt" ||
       fail "the $size kernel floppy's hand-over differs from its image"
   done
+  if [ "$check" = kernel_boot ]; then
+    # The longest kernel taken, 256 KiB less a byte (the probe and zeros):
+    # 512 sectors, which end below the boot sector's copy and stack.
+    kernel_floppy 144
+    truncate -s $((256 * 1024 - 1)) "$work/tree/IO.SYS"
+    make_floppy 144
+    qemu_run "the longest kernel" "expect=Kiv kernel probe: OK" "absent=FAULT" -- \
+      -drive "file=$img,if=floppy,format=raw" -boot a
+  fi
   ;;
 kernel_failures)
   need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
