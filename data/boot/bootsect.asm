@@ -116,6 +116,7 @@ start:  xor cx, cx
         mov byte [DPT+9], 0x0F
         mov word [bx], DPT
         mov [bx+2], cx
+        sti
         ; COM1: divisor 1 (115200 baud), 8N1, DTR and RTS.
         ; (A word written to a port goes to it and the next port.)
         mov dx, 0x3FB
@@ -192,10 +193,8 @@ start:  xor cx, cx
         mov ch, 1               ; 256 words
         rep movsw
         jmp HIGH_SEG:.moved
-.moved: push cs
-        pop ds
-        push cs
-        pop ss                  ; SP stays 7BF4
+.moved: push cs                 ; (DS is not used from here: BPB through
+        pop ss                  ;  SS:BP, texts through CS); SP stays 7BF4
         mov cx, dx
         mov di, KERNEL_SEG
         xor bx, bx
