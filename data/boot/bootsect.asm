@@ -3,18 +3,39 @@
 ; image tool writes its own BPB over them, so the code starts at byte 62 and
 ; takes the disk's geometry from whatever BPB the disk carries.
 ;
-; It starts MS-DOS 7 (Windows 98) IO.SYS the way IO.SYS expects to be started:
-;   - IO.SYS is looked up anywhere in the root folder; its first 4 sectors
-;     (contiguous from its first cluster) go to 0070:0000, and control passes
-;     to 0070:0200 once "MZ" at 0 and "BJ" at 200h show a DOS 7 IO.SYS;
+; It starts the DOS kernel in the file IO.SYS, the root folder's first entry
+; (the floppy image tool writes it there, contiguous from its first cluster).
+; The file's first bytes tell which kernel it is:
+;   "MZ" at 0 and "BJ" at 200h: MS-DOS 7 (Windows 98) IO.SYS;
+;   EBh (a short jump) at 0 and "CONFIG" at 2: a FreeDOS kernel (KERNEL.SYS,
+;   KERNL386.SYS, plain or compressed: each starts with a jump over its
+;   CONFIG block), shorter than 256 KiB.
+; Anything else is refused with "IO.SYS is not an MS-DOS 7 IO.SYS".
+;
+; MS-DOS 7 IO.SYS is started the way it expects:
+;   - its first 4 sectors go to 0070:0000, control passes to 0070:0200;
 ;   - SS:BP = 0000:7C00, the boot sector and its BPB; byte [BP+2] = 90h
-;     (CHS access); the BPB drive byte [BP+24h] = the boot drive;
+;     (CHS access); the BPB drive byte [BP+24h] = the boot drive, also in DL;
 ;   - DI = the first cluster of IO.SYS;
-;   - dword [BP-4] = LBA of the first data sector, hidden sectors included;
+;   - dword [BP-4] = LBA of the first data sector (a floppy has no hidden
+;     sectors);
 ;   - int 1Eh points at a copy of the diskette parameter table at 0000:0522,
 ;     with the BPB's sectors per track and a head settle time of 0Fh;
 ;   - SP = 7BF4, and the stack holds 0078h, 0000h and the old int 1Eh vector
 ;     (offset, then segment), which IO.SYS restores.
+; A FreeDOS kernel is started by FreeDOS's load protocol:
+;   - the whole file at 0060:0000, then a far jump to 0060:0000;
+;   - BL = the boot drive. Besides BL the kernel's entry saves BP and SS:SP
+;     (it pushes BP there and looks below SS:BP for a command line, which it
+;     takes only from a stack lying at least 114h bytes below BP): SS:BP
+;     points at a copy of this sector and its BPB, [BP+24h] = the boot
+;     drive, SP = BP - 0Ch, and that stack lies above the kernel's end;
+;   - int 1Eh as above (the kernel copies the table it points at).
+;   The kernel covers 0000:0600 up to its end, this sector and its stack
+;   included, so before loading it the sector copies itself to 4000:7C00 and
+;   carries on there. The file is read one sector at a time: no read crosses
+;   a track or a 64 KiB DMA boundary, and the segment advances by 512 bytes a
+;   sector, so a kernel longer than 64 KiB loads whole.
 ; Root sectors are read to 0000:0700 (0000:0500 would overwrite the table at
 ; 0522); IO.SYS then lands on the same memory. A failure is shown on the
 ; screen and COM1, and the machine waits.
@@ -28,12 +49,21 @@ BPB_ROOT_ENTRIES  equ 0x11
 BPB_SECS_PER_FAT  equ 0x16
 BPB_SECS_PER_TRK  equ 0x18
 BPB_HEADS         equ 0x1A
-BPB_HIDDEN        equ 0x1C
 BPB_DRIVE         equ 0x24
 DATA_LBA          equ -4            ; [BP-4]: first data sector
 DPT               equ 0x0522        ; the copied diskette parameter table
-BUFFER            equ 0x0700        ; root sectors, then IO.SYS (0070:0000)
+BUFFER            equ 0x0700        ; root sector, then IO.SYS (0070:0000)
 IO_LOAD_SECTORS   equ 4
+DIR_CLUSTER       equ 0x1A
+DIR_LENGTH        equ 0x1C
+KERNEL_SEG        equ 0x0060        ; a FreeDOS kernel, whole, at 0060:0000
+HIGH_SEG          equ 0x4000        ; where the sector carries on meanwhile
+; A kernel file shorter than 256 KiB (at most 512 sectors loaded) ends at
+; least 1 KiB below the copy, leaving room for the stack.
+KERNEL_MAX_SECTORS equ 512
+%if KERNEL_SEG * 16 + KERNEL_MAX_SECTORS * 512 > HIGH_SEG * 16 + 0x7C00 - 0x400
+%error "the largest kernel would reach the sector's copy"
+%endif
 
         jmp short start
         nop                     ; byte 2 = 90h: the disk is read by CHS
@@ -61,10 +91,9 @@ fs_type:        db "FAT12   "
 %error "the BPB must end at byte 62"
 %endif
 
-start:  jmp 0x0000:.flat        ; normalise CS to 0
-.flat:  cli
-        xor cx, cx
-        mov ss, cx
+; Only relative jumps and calls until the far jumps below: CS may be 0 or 07C0.
+start:  xor cx, cx
+        mov ss, cx              ; (no interrupt until SP is set too)
         mov sp, 0x7C00 + DATA_LBA
         mov es, cx
         mov ds, cx
@@ -88,63 +117,98 @@ start:  jmp 0x0000:.flat        ; normalise CS to 0
         mov word [bx], DPT
         mov [bx+2], cx
         sti
-        xor ax, ax
-        int 0x13                ; reset, so the table takes effect
-        call serial_init
+        ; COM1: divisor 1 (115200 baud), 8N1, DTR and RTS.
+        ; (A word written to a port goes to it and the next port.)
+        mov dx, 0x3FB
+        mov al, 0x80            ; divisor latch access
+        out dx, al
+        mov dl, 0xF8
+        mov ax, 1               ; divisor 1
+        out dx, ax
+        mov dl, 0xFB
+        mov ax, 0x0303          ; 8N1, latch off; MCR: DTR and RTS
+        out dx, ax
 
-        ; Root folder: after the reserved sectors and the FATs.
+        ; Root folder: after the reserved sectors and the FATs. A floppy has
+        ; no hidden sectors, fewer than 65536 sectors, and a multiple of 16
+        ; root entries (a whole number of sectors): DX = 0 from here.
         mov al, [bp+BPB_FATS]
         cbw
         mul word [bp+BPB_SECS_PER_FAT]
         add ax, [bp+BPB_RESERVED]
-        adc dx, cx
-        add ax, [bp+BPB_HIDDEN]
-        adc dx, [bp+BPB_HIDDEN+2]
         mov cx, [bp+BPB_ROOT_ENTRIES]
-        add cx, 15
         shr cx, 4               ; root sectors, 16 entries each
-        mov [bp+DATA_LBA], ax
-        add [bp+DATA_LBA], cx
-        adc dx, 0
+        add cx, ax              ; (fewer than 256: CH = 0)
+        mov [bp+DATA_LBA], cx
         mov [bp+DATA_LBA+2], dx
 
-.sector:
+        ; The first root entry must be the file IO.SYS.
         mov bx, BUFFER
-        call read_sector        ; AX = next root sector
+        call read_sector
         mov di, bx
-.entry: pusha
         mov si, io_name
-        mov cx, 11
-        repe cmpsb
-        popa
-        jne .skip
-        test byte [di+11], 0x18 ; neither a folder nor the volume label
-        jz .found
-.skip:  add di, 32
-        cmp di, BUFFER + 512
-        jb .entry
-        loop .sector
-        mov si, msg_no_io
-        jmp fail
-
-.found: mov di, [di+0x1A]       ; first cluster
+        mov cl, 11
+        repe cmpsb              ; DI = BUFFER + 11, SI = kernel_sig
+        jne .no_io
+        push word [di+DIR_LENGTH+1-11] ; its length / 256, for later
+        mov di, [di+DIR_CLUSTER-11]
         mov al, [bp+BPB_SEC_PER_CLUS]
         cbw                     ; 1 or 2 on a floppy
         lea cx, [di-2]
         mul cx
         add ax, [bp+DATA_LBA]
-        mov bx, BUFFER
-        mov cx, IO_LOAD_SECTORS
+        push ax
+        mov cx, IO_LOAD_SECTORS ; to BUFFER, BX still
 .load:  call read_sector
-        add bx, 512
+        add bh, 512 / 256
         loop .load
-        mov si, msg_not_dos7
+        pop ax                  ; the first sector again
+        pop dx                  ; SP = 7BF4 again
         cmp word [BUFFER], "MZ"
-        jne fail
+        jne .freedos
         cmp word [BUFFER+0x200], "BJ"
-        jne fail
+        jne .unknown
         mov dl, [bp+BPB_DRIVE]
         jmp 0x0070:0x0200
+
+.no_io: call fail
+        db "no IO.SYS in the root folder", 0
+
+.freedos:
+        mov di, BUFFER + 2
+        mov cl, 6
+        repe cmpsb
+        jne .unknown
+        cmp byte [di-8], 0xEB
+        jne .unknown
+        shr dx, 1
+        cmp dh, (KERNEL_MAX_SECTORS - 1) >> 8
+        ja .unknown
+        inc dx                  ; DX = sectors to load (one more when the
+                                ; length is a multiple of 512: harmless)
+        push word HIGH_SEG
+        pop es
+        mov si, bp
+        mov di, bp
+        mov ch, 1               ; 256 words
+        rep movsw
+        jmp HIGH_SEG:.moved
+.moved: push cs                 ; (DS is not used from here: BPB through
+        pop ss                  ;  SS:BP, texts through CS); SP stays 7BF4
+        mov cx, dx
+        mov di, KERNEL_SEG
+        xor bx, bx
+.kernel:
+        mov es, di
+        call read_sector
+        add di, 512 / 16
+        loop .kernel
+        mov bl, [bp+BPB_DRIVE]
+        jmp KERNEL_SEG:0x0000
+
+.unknown:
+        call fail
+        db "IO.SYS is not an MS-DOS 7 IO.SYS", 0
 
 ; AX = LBA (below 65536, as on any floppy), ES:BX = buffer. Reads one sector by
 ; CHS, resetting the disk and trying again up to 5 times. AX + 1 on return.
@@ -152,7 +216,7 @@ read_sector:
         pusha
         mov di, 5
 .try:   pusha
-        xor dx, dx
+        cwd                     ; (below 32768)
         div word [bp+BPB_SECS_PER_TRK]
         mov cx, dx
         inc cx                  ; CL = sector (1-based)
@@ -169,83 +233,52 @@ read_sector:
         popa
         dec di
         jnz .try
-        mov si, msg_read
-        jmp fail
+        call fail
+        db "disk read error", 0
 .done:  popa
         popa
         inc ax
         ret
 
-; SI = reason. Shown on the screen and COM1; then the machine waits.
-fail:   push si
-        mov si, msg_prefix
+; The zero-terminated reason follows the call. Shown on the screen and COM1;
+; then the machine waits.
+; Texts are found through CS, whether the BIOS started the sector at 0000:7C00
+; or 07C0:0000.
+fail:   call .prefix
+        db "Kiv boot sector: ", 0
+.prefix:
+        pop si
         call puts_both
         pop si
         call puts_both
-        jmp halt_forever
+.sleep: hlt
+        jmp .sleep
 
-; Text output: the boot sector's short form of console.inc (same names and
-; behaviour, fewer bytes): the screen (int 10h teletype) and COM1, 115200 8N1.
-
-; COM1: divisor 1 (115200 baud), 8N1, DTR and RTS. Changes AX, DX.
-serial_init:
-        mov dx, 0x3FB
-        mov al, 0x80            ; divisor latch access
-        out dx, al
-        mov dl, 0xF8
-        mov al, 1               ; divisor low byte
-        out dx, al
-        inc dx
-        dec ax                  ; divisor high byte 0; interrupts off
-        out dx, al
-        mov dl, 0xFB
-        mov al, 0x03            ; 8N1, latch off
-        out dx, al
-        inc dx
-        out dx, al              ; MCR: DTR and RTS
-        ret
-
-; AL = character, to the screen and to COM1. The wait for the transmitter is
-; bounded, so a machine without COM1 cannot hang. Changes nothing.
-putc_both:
+; SI = zero-terminated text, to the screen (int 10h teletype) and COM1. The
+; wait for the transmitter is bounded, so a machine without COM1 cannot hang.
+puts_both:
+        cs lodsb
+        test al, al
+        jz .done
         pusha
-        mov ah, 0x0E
-        mov bx, 0x0007          ; page 0, light grey
-        int 0x10
-        popa
-        pusha
-        mov ah, al
+        xchg ax, bx             ; BL = the character
         mov dx, 0x3FD           ; line status
         xor cx, cx
 .wait:  in al, dx
         test al, 0x20           ; transmit holding register empty
         loopz .wait
-        mov al, ah
         mov dl, 0xF8
+        xchg ax, bx
         out dx, al
+        mov ah, 0x0E
+        mov bh, 0               ; page 0
+        int 0x10
         popa
-        ret
-
-; SI = zero-terminated text.
-puts_both:
-        lodsb
-        test al, al
-        jz .done
-        call putc_both
         jmp puts_both
 .done:  ret
 
-; Never returns: sleeps between interrupts for good.
-halt_forever:
-        sti
-.sleep: hlt
-        jmp .sleep
-
 io_name:      db "IO      SYS"
-msg_prefix:   db 13, 10, "Kiv boot sector: ", 0
-msg_no_io:    db "no IO.SYS in the root folder", 13, 10, 0
-msg_not_dos7: db "IO.SYS is not an MS-DOS 7 IO.SYS", 13, 10, 0
-msg_read:     db "disk read error", 13, 10, 0
+kernel_sig:   db "CONFIG"
 
 %if ($ - $$) > 510
 %error "the boot sector code is too long"

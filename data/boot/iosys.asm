@@ -422,34 +422,6 @@ read_sector:
         clc
         ret
 
-; AX:BX as "ssss:oooo".
-far_ptr:
-        call hex16
-        mov al, ':'
-        call putc_both
-        mov ax, bx
-        ; falls through
-; AX as four hex digits.
-hex16:  push ax
-        mov al, ah
-        call hex8
-        pop ax
-        ; falls through
-; AL as two hex digits.
-hex8:   push ax
-        shr al, 4
-        call .digit
-        pop ax
-.digit: push ax
-        and al, 0x0F
-        add al, '0'
-        cmp al, '9'
-        jbe .put
-        add al, 'A' - '9' - 1
-.put:   call putc_both
-        pop ax
-        ret
-
 space:  mov al, ' '
         jmp putc_both
 
@@ -458,6 +430,7 @@ newline:
         jmp puts_both
 
 %include "console.inc"
+%include "hex.inc"
 
 io_name:      db "IO      SYS"
 t_banner:     db 13, 10, "Kiv boot disk: DOS system files are stand-ins, DOS cannot start", 13, 10, 0

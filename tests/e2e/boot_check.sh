@@ -22,6 +22,7 @@
 #                       media that cannot be read at all, where the loader's
 #                       message names the medium
 #   bochs_cd            the test CD reaches the menu in Bochs (its own BIOS)
+#   bochs_kernel        the kernel floppies of kernel_boot in Bochs
 #   floppy_boot         bfi floppies (1.44 and 2.88 MB) holding the DOS stand-ins:
 #                       our boot sector starts the stand-in IO.SYS, which reports
 #                       the hand-over, checked against the image by check_handover.py
@@ -29,6 +30,15 @@
 #   floppy_failures     the boot sector's messages without IO.SYS and with a
 #                       non-DOS 7 IO.SYS; the stand-in's faults on a damaged
 #                       boot sector
+#   kernel_boot         bfi floppies (1.44 and 2.88 MB) whose IO.SYS is a FreeDOS
+#                       kernel stand-in (kernel_probe.asm, 100 KiB): the boot
+#                       sector loads it whole and starts it as FreeDOS's load
+#                       protocol says; what the probe reports on COM1 and the
+#                       screen is checked against the image by check_handover.py;
+#                       the longest kernel taken (256 KiB less a byte) starts too
+#   kernel_memdisk      the same floppies booted through syslinux's memdisk
+#   kernel_failures     files that only look like a kernel are refused; the
+#                       probe's faults on a damaged boot sector
 #   patched_sector_boot erdc.bin with I386 rewritten to ERDC reads the CD: the
 #                       volume name, \ERDC\SETUPLDR.BIN missing, then a probe
 #                       SETUPLDR.BIN started at 2000:0000 with DL = the CD drive
@@ -131,15 +141,90 @@ make_floppy() {
   if command -v fsck.fat >/dev/null; then fsck.fat -n "$img" >/dev/null || fail "fsck.fat rejects $img"; fi
 }
 
-# stand_in_floppy <144|288>: a floppy of every shipped DOS stand-in and a text file.
-stand_in_floppy() {
+# stand_in_tree: $work/tree with every shipped DOS stand-in and a text file.
+stand_in_tree() {
   local dos=${KIV_DOS_DIR:?}
   [ -f "$dos/IO.SYS" ] || fail "no stand-in IO.SYS in $dos"
   rm -rf "$work/tree"
   mkdir -p "$work/tree"
   cp "$dos"/* "$work/tree/"
   echo "stand-in" >"$work/tree/readme.txt"
+}
+
+# stand_in_floppy <144|288>: a floppy of the stand-in tree.
+stand_in_floppy() {
+  stand_in_tree
   make_floppy "$1"
+}
+
+# kernel_floppy <144|288>: the stand-in tree with the kernel probe as IO.SYS,
+# where the DOS files import puts a FreeDOS kernel.
+kernel_floppy() {
+  if [ ! -f "$work/kernel_probe.bin" ]; then
+    nasm -f bin -I"$here/../../data/boot/" -o "$work/kernel_probe.bin" "$here/kernel_probe.asm" ||
+      fail "cannot assemble the kernel probe"
+  fi
+  stand_in_tree
+  cp "$work/kernel_probe.bin" "$work/tree/IO.SYS"
+  make_floppy "$1"
+}
+
+# patch_boot_sector <image> <old hex> <new hex>...: changes to the boot code
+# (each at the first match after the BPB), as a damaged boot sector has them.
+patch_boot_sector() {
+  python3 - "$@" <<'PY' || fail "the boot sector code to damage was not found"
+import sys
+path, pairs = sys.argv[1], sys.argv[2:]
+with open(path, "r+b") as f:
+    sector = bytearray(f.read(512))
+    for old, new in zip(map(bytes.fromhex, pairs[0::2]), map(bytes.fromhex, pairs[1::2])):
+        at = sector.find(old, 62)
+        if at < 0:
+            sys.exit(f"no {old.hex()} in the boot sector")
+        sector[at:at + len(old)] = new
+    f.seek(0)
+    f.write(sector)
+PY
+}
+
+# bochs_ready: skips unless Bochs, its BIOSes and Xvfb are there.
+bochs_ready() {
+  need bochs "Bochs (packages bochs, bochs-x, bochsbios, vgabios)"
+  need xvfb-run "Bochs draws its screen into Xvfb (package xvfb)"
+  [ -f /usr/share/bochs/BIOS-bochs-latest ] || skip "no Bochs BIOS (package bochsbios)"
+  [ -f /usr/share/vgabios/vgabios.bin ] || skip "no VGA BIOS (package vgabios)"
+}
+
+# bochs_boot CONFIG_LINE... -- TEXT...: Bochs with its own BIOS and the given
+# drive and boot lines, COM1 into $work/serial.txt, until the last TEXT
+# arrives (at most 60 s); each TEXT must have arrived.
+bochs_boot() {
+  local config=() texts out="$work/serial.txt" pid i
+  while [ "$1" != -- ]; do config+=("$1"); shift; done
+  shift
+  texts=("$@")
+  : >"$out"
+  # Debian's Bochs has its debugger built in: "c" lets the machine run.
+  printf 'c\n' >"$work/bochs.cmds"
+  printf '%s\n' "megs: 32" "romimage: file=/usr/share/bochs/BIOS-bochs-latest" \
+    "vgaromimage: file=/usr/share/vgabios/vgabios.bin" "${config[@]}" "display_library: x" \
+    "com1: enabled=1, mode=file, dev=$out" "speaker: enabled=0" "log: $work/bochs.log" "panic: action=fatal" \
+    "clock: sync=none, time0=local" >"$work/bochsrc"
+  setsid timeout 60 xvfb-run -a bochs -q -f "$work/bochsrc" -rc "$work/bochs.cmds" </dev/null >"$work/bochs.out" 2>&1 &
+  pid=$!
+  for ((i = 0; i < 600; i++)); do
+    grep -q -a -F "${texts[-1]}" "$out" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -- -"$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "--- serial output (Bochs) ---"
+  tr -d '\r' <"$out" | head -n 8
+  echo "------------------------------"
+  for text in "${texts[@]}"; do
+    grep -q -a -F "$text" "$out" || { tail -n 20 "$work/bochs.out" >&2; fail "Bochs: no \"$text\" on COM1"; }
+  done
 }
 
 case "$check" in
@@ -395,26 +480,67 @@ floppy_failures)
   # where 0078 belongs, and a wrong high word in [BP-4]. The stand-in must
   # name each, and must not report OK.
   stand_in_floppy 144
-  python3 - "$img" <<'PY' || fail "the boot sector code to damage was not found"
-import sys
-path = sys.argv[1]
-with open(path, "r+b") as f:
-    sector = bytearray(f.read(512))
-    for old, new in ((b"\xc6\x06\x2b\x05\x0f", b"\xc6\x06\x2b\x05\x0e"),  # mov byte [052B], 0F
-                     (b"\x56\x16\x53", b"\x56\x16\x51"),                  # push si, ss, bx -> cx
-                     (b"\x89\x56\xfe", b"\x89\x66\xfe")):                 # mov [bp-2], dx -> sp
-        at = sector.find(old, 62)
-        if at < 0:
-            sys.exit(f"no {old.hex()} in the boot sector")
-        sector[at:at + len(old)] = new
-    f.seek(0)
-    f.write(sector)
-PY
+  # (mov byte [052B], 0F; push si, ss, bx -> cx; mov [bp-2], dx -> sp)
+  patch_boot_sector "$img" c6062b050f c6062b050e 561653 561651 8956fe 8966fe
   boot_and_expect "Rebuild the disk." -drive "file=$img,if=floppy,format=raw" -boot a
   for fault in "table: head settle not 0F" "stack: no 0078 0000" "[BP-4] not the first data sector"; do
     grep -q -a -F "Hand-over: FAULT $fault" "$work/serial.txt" || fail "no \"Hand-over: FAULT $fault\""
   done
   ! grep -q -a -F "Hand-over: OK" "$work/serial.txt" || fail "a damaged hand-over reported OK"
+  echo "failures reported as expected"
+  ;;
+kernel_boot | kernel_memdisk)
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to read the floppy images"
+  for size in 144 288; do
+    kernel_floppy "$size"
+    drive=(-drive "file=$img,if=floppy,format=raw" -boot a)
+    if [ "$check" = kernel_memdisk ]; then
+      memdisk=${KIV_MEMDISK:-/usr/lib/syslinux/memdisk}
+      [ -f "$memdisk" ] || skip "no $memdisk (package syslinux-common)"
+      drive=(-kernel "$memdisk" -initrd "$img" -append floppy)
+    fi
+    qemu_run "the $size kernel floppy" --log "$work/serial.txt" "expect=Kiv kernel probe: OK" \
+      "screen=Kiv kernel probe: OK" "absent=FAULT" -- "${drive[@]}"
+    python3 "$here/check_handover.py" --kernel "$img" "$work/serial.txt" ||
+      fail "the $size kernel floppy's hand-over differs from its image"
+  done
+  if [ "$check" = kernel_boot ]; then
+    # The longest kernel taken, 256 KiB less a byte (the probe and zeros):
+    # 512 sectors, which end below the boot sector's copy and stack.
+    kernel_floppy 144
+    truncate -s $((256 * 1024 - 1)) "$work/tree/IO.SYS"
+    make_floppy 144
+    qemu_run "the longest kernel" "expect=Kiv kernel probe: OK" "absent=FAULT" -- \
+      -drive "file=$img,if=floppy,format=raw" -boot a
+  fi
+  ;;
+kernel_failures)
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to patch the floppy image"
+  refused="Kiv boot sector: IO.SYS is not an MS-DOS 7 IO.SYS"
+  # A short jump without the CONFIG block after it.
+  stand_in_tree
+  printf '\353\036CONFIX\0\0' >"$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # The CONFIG block without the jump.
+  printf '\351\036CONFIG\0\0' >"$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # A kernel of 256 KiB: its end would reach the boot sector's copy.
+  kernel_floppy 144
+  truncate -s 256K "$work/tree/IO.SYS"
+  make_floppy 144
+  boot_and_expect "$refused" -drive "file=$img,if=floppy,format=raw" -boot a
+  # A boot sector that loads one sector less (the probe's last, half full)
+  # and passes the BPB's signature byte in BL instead of the drive.
+  kernel_floppy 144
+  # (no "inc dx" before the copy; mov bl, [bp+24h] -> [bp+26h])
+  patch_boot_sector "$img" 42680040 90680040 8a5e24 8a5e26
+  qemu_run "a damaged boot sector" "expect=FAULT the file differs from sector 00C7" \
+    "expect=FAULT drive BL cannot be read" "absent=Kiv kernel probe: OK" -- \
+    -drive "file=$img,if=floppy,format=raw" -boot a
   echo "failures reported as expected"
   ;;
 iso)
@@ -461,35 +587,22 @@ old_bios)
     "expect=CD read error 01h at sector 17; the system is halted." "absent=Disk read error"
   ;;
 bochs_cd)
-  need bochs "Bochs (packages bochs, bochs-x, bochsbios, vgabios)"
-  need xvfb-run "Bochs draws its screen into Xvfb (package xvfb)"
-  [ -f /usr/share/bochs/BIOS-bochs-latest ] || skip "no Bochs BIOS (package bochsbios)"
-  [ -f /usr/share/vgabios/vgabios.bin ] || skip "no VGA BIOS (package vgabios)"
+  bochs_ready
   cd_tree
   master "$work/kivcd" "$work/x.iso"
-  out="$work/serial.txt"
-  : >"$out"
-  # Debian's Bochs has its debugger built in: "c" lets the machine run.
-  printf 'c\n' >"$work/bochs.cmds"
-  printf '%s\n' "megs: 32" "romimage: file=/usr/share/bochs/BIOS-bochs-latest" \
-    "vgaromimage: file=/usr/share/vgabios/vgabios.bin" "ata0: enabled=1, ioaddr1=0x1f0, ioaddr2=0x3f0, irq=14" \
-    "ata0-master: type=cdrom, path=$work/x.iso, status=inserted" "boot: cdrom" "display_library: x" \
-    "com1: enabled=1, mode=file, dev=$out" "speaker: enabled=0" "log: $work/bochs.log" "panic: action=fatal" \
-    "clock: sync=none, time0=local" >"$work/bochsrc"
-  setsid timeout 60 xvfb-run -a bochs -q -f "$work/bochsrc" -rc "$work/bochs.cmds" </dev/null >"$work/bochs.out" 2>&1 &
-  pid=$!
-  for ((i = 0; i < 600; i++)); do
-    grep -q -a -F "Kiv test menu" "$out" && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -- -"$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  echo "--- serial output (Bochs) ---"
-  tr -d '\r' <"$out" | head -n 8
-  echo "------------------------------"
-  for text in "Kiv Rescue CD loader" "ISOLINUX" "Kiv test menu"; do
-    grep -q -a -F "$text" "$out" || { tail -n 20 "$work/bochs.out" >&2; fail "Bochs: no \"$text\" on COM1"; }
+  bochs_boot "ata0: enabled=1, ioaddr1=0x1f0, ioaddr2=0x3f0, irq=14" \
+    "ata0-master: type=cdrom, path=$work/x.iso, status=inserted" "boot: cdrom" -- \
+    "Kiv Rescue CD loader" "ISOLINUX" "Kiv test menu"
+  ;;
+bochs_kernel)
+  bochs_ready
+  need nasm "the kernel probe is assembled from tests/e2e/kernel_probe.asm"
+  need python3 "to read the floppy images"
+  for size in 144 288; do
+    kernel_floppy "$size"
+    bochs_boot "floppya: ${size:0:1}_${size:1}=$img, status=inserted" "boot: floppy" -- "Kiv kernel probe: OK"
+    python3 "$here/check_handover.py" --kernel "$img" "$work/serial.txt" ||
+      fail "Bochs: the $size kernel floppy's hand-over differs from its image"
   done
   ;;
 patched_sector_boot)

@@ -1,6 +1,7 @@
 # Boot checks: the CD template's files and boot code, and QEMU boots of a CD
 # mastered from the template and of floppies carrying our boot sector and the
-# DOS stand-ins (directly and through memdisk). The
+# DOS stand-ins, with the stand-in IO.SYS or a FreeDOS kernel stand-in
+# (tests/e2e/kernel_probe.asm) as IO.SYS (directly and through memdisk). The
 # QEMU tests skip (exit 77, reason printed) when qemu-system-i386 is missing.
 #
 # Other end-to-end tests boot what they built through the same script (it
@@ -25,7 +26,7 @@ set(KIV_BOOT_CHECK_ENV
 
 # check:timeout in seconds (cd_password boots six times, old_bios four).
 foreach(entry template:60 boot_files:60 cd_boot:90 cd_password:150 old_bios:150 bochs_cd:90 floppy_boot:60
-        floppy_memdisk:60 floppy_failures:90 patched_sector_boot:60 cd_serial_mouse:120 sha256:60)
+        floppy_memdisk:60 floppy_failures:90 kernel_boot:90 kernel_memdisk:90 kernel_failures:120 bochs_kernel:150 patched_sector_boot:60 cd_serial_mouse:120 sha256:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)
