@@ -14,6 +14,8 @@ PACKAGES=(
   nasm
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab
+  unzip  # unpacks FreeDOS packages for the DOS import
+  zip  # makes FreeDOS-shaped packages in the DOS import tests
   xz-utils syslinux-common isolinux python3
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
