@@ -7,6 +7,7 @@
 #   drivers/<kind>/<name>.cab
 #   dos/<25 DOS system files>        (marked stand-ins; IO.SYS a program)
 #   files/kernel/KIVRAMD.COM         (assembled from floppy_src/kivramd.asm)
+#   files/dosimport/NOTINDOS.EXE     (assembled from floppy_src/notindos.asm)
 # The build-tree folder that holds drivers/ and dos/ is published as the
 # global property KIV_DISK_DATA_DIR (same layout as in the program folder).
 
@@ -88,18 +89,29 @@ add_custom_command(
   VERBATIM)
 
 # --- programs of the floppies ---------------------------------------------
-# Small DOS programs of ours that go onto the floppies, assembled into
-# files/<module>/ of the data folder (installed beside the shipped files).
-set(kiv_floppy_kivramd ${KIV_DISK_DATA_DIR}/files/kernel/KIVRAMD.COM)
-add_custom_command(
-  OUTPUT ${kiv_floppy_kivramd}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${KIV_DISK_DATA_DIR}/files/kernel
-  COMMAND ${NASM_EXECUTABLE} -f bin -o ${kiv_floppy_kivramd} ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/kivramd.asm
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/kivramd.asm
-  COMMENT "Assembling the RAM drive finder KIVRAMD.COM"
-  VERBATIM)
+# Small DOS programs of ours, assembled into files/<folder>/ of the data
+# folder (installed beside the shipped files): the RAM drive finder that goes
+# onto the floppies (kernel/KIVRAMD.COM), and the stand-in the DOS import
+# writes for a DOS file the imported DOS (FreeDOS) has no equivalent of, a
+# program and a device driver at once (dosimport/NOTINDOS.EXE).
+set(kiv_floppy_programs)
+foreach(program kernel/KIVRAMD.COM:kivramd dosimport/NOTINDOS.EXE:notindos)
+  string(REPLACE ":" ";" parts ${program})
+  list(GET parts 0 target)
+  list(GET parts 1 source)
+  get_filename_component(folder ${KIV_DISK_DATA_DIR}/files/${target} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${KIV_DISK_DATA_DIR}/files/${target}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${NASM_EXECUTABLE} -f bin -o ${KIV_DISK_DATA_DIR}/files/${target}
+            ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/${source}.asm
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/floppy_src/${source}.asm
+    COMMENT "Assembling ${target}"
+    VERBATIM)
+  list(APPEND kiv_floppy_programs ${KIV_DISK_DATA_DIR}/files/${target})
+endforeach()
 
-add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs} ${kiv_stand_in_io} ${kiv_floppy_kivramd})
+add_custom_target(disk_data ALL DEPENDS ${kiv_driver_cabs} ${kiv_stand_in_io} ${kiv_floppy_programs})
 if(TARGET disktool_tests)
   add_dependencies(disktool_tests disk_data)
   if(TARGET boot_code)

@@ -14,6 +14,8 @@ PACKAGES=(
   nasm
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab
+  unzip  # unpacks FreeDOS packages for the DOS import
+  zip  # makes FreeDOS-shaped packages in the DOS import tests
   xz-utils syslinux-common isolinux python3
   # free tools copied onto every CD: the memory tester, and the PCI ID list
   # syslinux's Hardware Detection Tool names devices from

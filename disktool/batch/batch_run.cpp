@@ -7,6 +7,7 @@
 #include "common/paths.h"
 #include "common/prompter.h"
 #include "disktool/wizard/builder_session.h"
+#include "disktool/dosimport/freedos_import.h"
 #include "disktool/drivers/frm_drivers.h"
 #include "disktool/wizard/frm_wait.h"
 #include "disktool/output/image_target.h"
@@ -173,6 +174,11 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
     if (showDrivers) showDrivers(wizard.Drivers);
   }
 
+  // Which DOS the floppy starts: the import's record tells FreeDOS from the
+  // files of Windows 98.
+  const std::string dos = DosKind(ResolvePath(JoinPath(wizard.ProgramFolder(), "dos")));
+  status(dos == "stand-ins" ? std::string("The floppy's DOS: the stand-ins (no real DOS imported)")
+                            : "The floppy's DOS: " + dos);
   status("Creating the floppy image file ...");
   const bool made = wizard.FinishApp(o.Plugin);
   return end(made && !wizard.BuildCancelled && FileExists(NativePath(wizard.TxtDest)) ? 0 : 1);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "disktool/dosimport/freedos_import.h"
 #include "disktool/wizard/builder_session.h"
 #include "disktool/wizard/frm_wait.h"
 #include "testsupport/wizard_test_folder.h"
@@ -58,6 +59,7 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
       "Processing plain.ini file ...",
       "Getting Drivers Settings ...",
       "Getting files list to be copied to the floppy image ...",
+      "The floppy's DOS: MS-DOS 7",
       "Creating the floppy image file ..."};
   ASSERT_GE(b.wait.statuses.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
@@ -65,6 +67,21 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
   EXPECT_TRUE(b.w->form.OptImage14);
   EXPECT_TRUE(b.w->prompter.messages.empty());
   EXPECT_EQ(b.driverDialogs, 0);
+}
+
+// After an import from FreeDOS the build says so.
+TEST(RunBatch, StatusNamesFreeDosAfterItsImport) {
+  Batch b;
+  const std::string fd = b.pf.Path("FreeDOS");
+  testing::WriteText(fd + "/KERNEL.SYS", std::string("\xEB\x3F") + "CONFIG kernel");
+  testing::WriteText(fd + "/COMMAND.COM", "FreeCOM");
+  const FreeDosImportResult imported =
+      ImportFreeDos(fd, b.pf.Path("dos"), std::string(KIV_DISK_DATA_DIR) + "/files/dosimport/NOTINDOS.EXE",
+                    b.pf.Path("work"), SystemLauncher());
+  ASSERT_TRUE(imported.ok) << imported.error;
+  ASSERT_EQ(b.Run(Disk("plain")), 0);
+  const auto& statuses = b.wait.statuses;
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "The floppy's DOS: FreeDOS"), statuses.end());
 }
 
 TEST(RunBatch, RejectedArgumentsSummary) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "common/file_ops.h"
+#include "disktool/dosimport/freedos_import.h"
+#include "disktool/dosimport/freedos_source.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
@@ -14,7 +16,13 @@ namespace kiv {
 
 namespace {
 
-constexpr const char* kSetupTitle = "Specify the Windows Setup files Location";
+constexpr const char* kSetupTitle = "Specify the Windows Setup files or FreeDOS Location";
+
+std::string CdFileRole(const std::string& name) {
+  for (const DosCdFile& file : kDosCdFiles)
+    if (name == file.name) return file.role;
+  return "";
+}
 
 bool LiesInSetupFolder(const std::string& upperName) {
   return upperName == "SCANDISK.EXE" || upperName == "FORMAT.COM" || upperName == "SMARTDRV.EXE";
@@ -104,32 +112,73 @@ bool DosImport::ImportDOS() {
   const Answer a = prompter_.MsgBox(Message{
       "Your current windows installation doesn't contain the required\r\n"
       "DOS files needed for the Kiv Disk Builder to funtion properly.\r\n"
-      "Press OK to import the needed files from the Windows 98/98SE Setup CD.",
+      "Press OK to import the needed files from the Windows 98/98SE Setup CD,\r\n"
+      "or from FreeDOS 1.3/1.4 (an installed FreeDOS, a distribution folder\r\n"
+      "with its packages, or a FreeDOS floppy or USB image).",
       "DOS Files no found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
   if (a != Answer::OK) return false;
 
-  std::string folder;
   for (;;) {
-    const std::string chosen =
-        prompter_.OpenFileDialog(kSetupTitle, {FileFilter{"WIN.COM; BASE5.CAB", "WIN.COM; BASE5.CAB"}}, "BASE5.CAB");
+    const std::string chosen = prompter_.OpenFileDialog(
+        kSetupTitle,
+        {FileFilter{"Windows 98 setup (WIN.COM, BASE5.CAB) or FreeDOS (KERNEL.SYS, COMMAND.COM, disk image)",
+                    "WIN.COM; BASE5.CAB; KERNEL.SYS; KERNL386.SYS; COMMAND.COM; *.img; *.IMG; *.ima; *.IMA"}},
+        "BASE5.CAB");
     if (chosen.empty()) {
       // Without the files nothing can be built; asking again would trap the
       // user in the dialog.
       prompter_.MsgBox(Message{"The Kiv Disk Builder cannot work without the DOS system files.\r\n"
-                               "No Windows 98/98SE Setup files location was chosen; the program ends now.",
+                               "No Windows 98/98SE Setup files or FreeDOS location was chosen; the program ends now.",
                                "DOS Files no found", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
       return false;
     }
-    folder = FolderExists(chosen) ? chosen : FolderOf(chosen);
-    if (!FindIn(folder, "WIN.COM").empty() || !FindIn(folder, "BASE5.CAB").empty()) break;
+    const std::string folder = FolderExists(chosen) ? chosen : FolderOf(chosen);
+    if (!FindIn(folder, "win.com").empty()) return Import(Method::Folder, folder);
+    if (!FindIn(folder, "BASE5.CAB").empty()) return Import(ExpandAvailable() ? Method::Expand : Method::Extract, folder);
+    // A FreeDOS: the image file itself, or the folder.
+    std::string freedos;
+    if (!FolderExists(chosen) && FatImageOffset(chosen)) {
+      freedos = chosen;
+    } else if (IsFreeDosFolder(folder)) {
+      freedos = folder;
+    } else {
+      prompter_.MsgBox(Message{chosen + " is neither a Windows 98/98SE setup folder (WIN.COM or BASE5.CAB) nor a "
+                               "FreeDOS (a kernel and COMMAND.COM, FreeDOS packages, or a FAT disk image).",
+                               kSetupTitle, Icon::Exclamation, Buttons::OK, kDosHelpTopic, std::nullopt});
+      continue;
+    }
+    const std::optional<bool> done = ImportFromFreeDos(freedos);
+    if (done) return *done;
   }
+}
 
-  if (!FindIn(folder, "win.com").empty()) return Import(Method::Folder, folder);
-  if (ExpandAvailable()) return Import(Method::Expand, folder);
-  return Import(Method::Extract, folder);
+std::optional<bool> DosImport::ImportFromFreeDos(const std::string& source) {
+  wait_.Show();
+  wait_.SetStatus("Please wait ... Importing the DOS files from FreeDOS");
+  wait_.Pump();
+  const FreeDosImportResult result =
+      ImportFreeDos(source, DosFolder(), JoinPath(JoinPath(programFolder_, "files"), kNotInDosStandIn),
+                    JoinPath(programFolder_, "freedos_import.tmp"), launcher_);
+  wait_.Hide();
+  if (!result.ok) {
+    // The user may choose another source.
+    prompter_.MsgBox(Message{result.error, "FreeDOS Import Failed", Icon::Critical, Buttons::OK, kDosHelpTopic,
+                             std::nullopt});
+    return std::nullopt;
+  }
+  std::string text = result.Report();
+  if (!result.missingCd.empty()) {
+    text += "\r\nNot in this FreeDOS, so the boot floppies start without them and say so on the screen:\r\n";
+    for (const std::string& name : result.missingCd) text += "    " + name + ", " + CdFileRole(name) + "\r\n";
+  }
+  prompter_.MsgBox(Message{"The boot floppies get FreeDOS from " + source + ".\r\n\r\n" + text,
+                           "FreeDOS Imported", Icon::Information, Buttons::OK, kDosHelpTopic, std::nullopt});
+  return CheckImport(true);
 }
 
 bool DosImport::Import(Method method, const std::string& folder) {
+  // The files come from Windows now, whatever an earlier import recorded.
+  std::remove(JoinPath(DosFolder(), kFreeDosManifest).c_str());
   switch (method) {
     case Method::Folder: ImportFromFolder(folder); break;
     case Method::Expand: ImportWithExpand(folder); break;

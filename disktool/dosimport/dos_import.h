@@ -2,10 +2,12 @@
 // The DOS system files every boot floppy needs, kept in <program folder>/dos.
 // At every start ImportDOS makes sure the copy is complete: from the running
 // Windows 9x installation when there is one, otherwise from a Windows 98 setup
-// CD's cabinets. The program cannot go on without them.
+// CD's cabinets or from a FreeDOS (folder, distribution or disk image; see
+// freedos_import.h). The program cannot go on without them.
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,10 @@ class DosImport {
   // tells which CD-ROM access files the source lacked.
   bool Import(Method method, const std::string& folder);
   void ReportMissingCdFiles();
+  // Imports from a FreeDOS folder or image and lists what came from where.
+  // nullopt when the source was refused (the message has been shown), so
+  // another can be chosen.
+  std::optional<bool> ImportFromFreeDos(const std::string& source);
   // Runs an extraction tool hidden: its output is kept for the message that
   // names `name` if that file is still missing afterwards, never printed.
   void RunHidden(const std::string& name, const std::vector<std::string>& argv, const RunOptions& options);

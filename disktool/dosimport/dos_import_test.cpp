@@ -128,7 +128,8 @@ TEST(DosImport, FromSetupCabinetsMadeByOurCabarcWithExtract) {
   ASSERT_EQ(f.prompter.messages.size(), 1u);
   EXPECT_EQ(f.prompter.messages[0].title, "DOS Files no found");
   EXPECT_EQ(f.prompter.messages[0].helpTopic, 1420);
-  EXPECT_EQ(f.prompter.dialogTitles, (std::vector<std::string>{"Specify the Windows Setup files Location"}));
+  EXPECT_EQ(f.prompter.dialogTitles,
+            (std::vector<std::string>{"Specify the Windows Setup files or FreeDOS Location"}));
   f.ExpectComplete();
   f.ExpectCdFiles();
   ExpectStatusLines(f.wait);
@@ -207,16 +208,19 @@ TEST(DosImport, WaysOutOfTheQuestions) {
   EXPECT_TRUE(f.prompter.dialogTitles.empty());
   EXPECT_TRUE(f.wait.statuses.empty());
 
-  // A folder without WIN.COM or BASE5.CAB brings the dialog back; cancelling
-  // it ends with a message instead of asking forever.
+  // A folder without WIN.COM or BASE5.CAB, and no FreeDOS either, is named
+  // and the dialog comes back; cancelling it ends with a message instead of
+  // asking forever.
   Fixture g;
   testing::WriteText(g.dir / "elsewhere/readme.txt", "x");
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.dir / "elsewhere/readme.txt"};
   EXPECT_FALSE(g.Import().ImportDOS());
   EXPECT_EQ(g.prompter.dialogTitles.size(), 2u);
-  ASSERT_EQ(g.prompter.messages.size(), 2u);
-  EXPECT_NE(g.prompter.messages[1].text.find("cannot work without the DOS system files"), std::string::npos);
+  ASSERT_EQ(g.prompter.messages.size(), 3u);
+  EXPECT_NE(g.prompter.messages[1].text.find("readme.txt is neither a Windows 98/98SE setup folder"),
+            std::string::npos);
+  EXPECT_NE(g.prompter.messages[2].text.find("cannot work without the DOS system files"), std::string::npos);
   EXPECT_TRUE(g.wait.statuses.empty());
 }
 

@@ -37,9 +37,9 @@ struct Device {
   std::string args;
 };
 
-std::vector<Device> ConfigDevices() {
+std::vector<Device> ConfigDevices(const std::string& file = "base_files/CONFIG.SYS") {
   std::vector<Device> devices;
-  for (const std::string& line : Lines(ReadShipped("base_files/CONFIG.SYS"))) {
+  for (const std::string& line : Lines(ReadShipped(file))) {
     if (ToUpper(line).rfind("DEVICE=", 0) != 0) continue;
     std::string rest = line.substr(7);
     const size_t blank = rest.find(' ');
@@ -104,6 +104,38 @@ TEST(FloppyStartFiles, ConfigSysLoadsMemoryFirstThenTheCdDriverAndTheRamDrive) {
   const std::string device = ToUpper(m[1].str());
   const std::string cdrom = ReadShipped("cdrom/CDROM.BAT");
   EXPECT_NE(cdrom.find("MSCDEX.EXE /D:" + device + " "), std::string::npos) << cdrom;
+}
+
+// FreeDOS reads FDCONFIG.SYS instead of CONFIG.SYS; the DOS import puts the
+// FreeDOS programs under the MS-DOS names, so both load the same files.
+TEST(FloppyStartFiles, FreeDosConfigLoadsWhatConfigSysLoadsWithCommandsItsKernelKnows) {
+  const std::vector<Device> msdos = ConfigDevices();
+  const std::vector<Device> freedos = ConfigDevices("base_files/FDCONFIG.SYS");
+  ASSERT_EQ(freedos.size(), msdos.size());
+  for (size_t i = 0; i < msdos.size(); ++i) {
+    EXPECT_EQ(freedos[i].file, msdos[i].file);
+    // HIMEMX knows no MS-DOS HIMEM switches; the others take the same ones.
+    if (msdos[i].file != "BIN\\HIMEM.SYS") {
+      EXPECT_EQ(freedos[i].args, msdos[i].args) << msdos[i].file;
+    }
+  }
+  EXPECT_EQ(freedos[0].args.find("/TESTMEM"), std::string::npos) << freedos[0].args;
+  // The commands of the FreeDOS kernel's CONFIG.SYS reader that the floppies
+  // use; anything else stops there with an error. Besides the drivers, both
+  // set the same memory, files, buffers, drives and shell.
+  const std::vector<std::string> known = {"REM", "DEVICE", "DEVICEHIGH", "DOS", "FILES", "BUFFERS",
+                                          "LASTDRIVE", "SHELL", "STACKS", "BREAK", "FCBS", "SET"};
+  const auto settings = [&](const std::string& file) {
+    std::vector<std::string> lines;
+    for (const std::string& line : Lines(ReadShipped(file))) {
+      if (Trim(line).empty()) continue;
+      const std::string word = ToUpper(line.substr(0, line.find_first_of(" =")));
+      EXPECT_NE(std::find(known.begin(), known.end(), word), known.end()) << file << ": " << line;
+      if (word != "REM" && word != "DEVICE") lines.push_back(ToUpper(line));
+    }
+    return lines;
+  };
+  EXPECT_EQ(settings("base_files/FDCONFIG.SYS"), settings("base_files/CONFIG.SYS"));
 }
 
 TEST(FloppyStartFiles, EveryDiskCarriesWhatItsStartUpRunsFromTheFloppy) {

@@ -25,7 +25,7 @@ set(KIV_BOOTSMITH_E2E_ENV
   "QT_QPA_PLATFORM=offscreen")
 
 foreach(case command_line single_instance custom_image kivmax_plugin targets select_drivers
-        select_drivers_terminal)
+        select_drivers_terminal freedos_import)
   add_test(NAME bootsmith.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/bootsmith_e2e.sh ${case})
   set_tests_properties(bootsmith.${case} PROPERTIES
     ENVIRONMENT "${KIV_BOOTSMITH_E2E_ENV}"

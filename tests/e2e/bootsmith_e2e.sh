@@ -270,6 +270,53 @@ select_drivers_terminal)
   no_work_files
   ;;
 
+freedos_import)
+  # Without DOS files, at a terminal: the user chooses an installed FreeDOS
+  # (kernel and FreeCOM at the top, HIMEMX in FREEDOS\BIN) and builds a
+  # disk. The floppy boots the kernel as IO.SYS, root entry 0, with FreeCOM
+  # as COMMAND.COM; the names FreeDOS lacks are stand-ins, so the modules go
+  # onto the floppy unpacked (check_floppy.py checks all of that against the
+  # dos folder).
+  command -v script >/dev/null || { echo "SKIP: script missing"; exit 77; }
+  fd=$tmp/FreeDOS
+  mkdir -p "$fd/FREEDOS/BIN"
+  printf '\353\076CONFIG fake FreeDOS kernel\r\n' >"$fd/KERNEL.SYS"
+  printf 'fake FreeCOM\r\n' >"$fd/COMMAND.COM"
+  printf 'fake HIMEMX\r\n' >"$fd/FREEDOS/BIN/himemx.exe"
+  rm -rf "$prog/dos"
+  printf 'OK\n%s\n' "$fd" | script -qec "'$prog/bootsmith' -t 144 winsetup '$tmp/fd.img' 2>&1 >/dev/null" \
+    /dev/null >"$err"
+  rc=$?
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "build after the FreeDOS import exits $rc"; }
+  in_order "DOS Files no found:" "or from FreeDOS 1.3/1.4" "FreeDOS Imported: The boot floppies get FreeDOS from $fd." \
+    "IO.SYS <- KERNEL.SYS" "HIMEM.SYS <- FREEDOS/BIN/himemx.exe" "Not part of this FreeDOS" \
+    "Creating the floppy image file ..."
+  grep -q "^FreeDOS" "$prog/dos/FREEDOS.TXT" || fail "dos/FREEDOS.TXT does not say FreeDOS"
+  fat_ok "$tmp/fd.img"
+  python3 "$(dirname "$0")/check_floppy.py" "$tmp/fd.img" "$prog" winsetup 144 || fail "check_floppy.py rejects the image"
+  for pair in IO.SYS:KERNEL.SYS COMMAND.COM:COMMAND.COM BIN/HIMEM.SYS:FREEDOS/BIN/himemx.exe; do
+    mcopy -n -i "$tmp/fd.img" "::/${pair%%:*}" "$tmp/got" || fail "${pair%%:*} missing from the image"
+    cmp -s "$tmp/got" "$fd/${pair#*:}" || fail "${pair%%:*} on the image is not the FreeDOS ${pair#*:}"
+    rm -f "$tmp/got"
+  done
+  mdir -i "$tmp/fd.img" ::/FDCONFIG.SYS >/dev/null || fail "FDCONFIG.SYS missing from the image"
+  # The floppy's EXTRACT.EXE is the stand-in: run under DOSBox it names
+  # itself and ends with exit code 1.
+  if command -v dosbox >/dev/null; then
+    mkdir -p "$tmp/c"
+    mcopy -n -i "$tmp/fd.img" ::/BIN/EXTRACT.EXE "$tmp/c/EXTRACT.EXE" || fail "BIN/EXTRACT.EXE missing from the image"
+    printf '[sdl]\noutput=surface\n[mixer]\nnosound=true\n[autoexec]\nmount c "%s"\nc:\n' "$tmp/c" >"$tmp/dosbox.conf"
+    printf 'EXTRACT.EXE > OUT.TXT\nIF ERRORLEVEL 1 ECHO failed> LEVEL.TXT\nexit\n' >>"$tmp/dosbox.conf"
+    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 dosbox -conf "$tmp/dosbox.conf" -noconsole -exit \
+      >"$tmp/dosbox.out" 2>&1 || { cat "$tmp/dosbox.out" >&2; fail "dosbox did not end"; }
+    grep -qF "KIV STAND-IN FILE - not part of this DOS (FreeDOS): EXTRACT.EXE" "$tmp/c/OUT.TXT" \
+      || { cat "$tmp/c/OUT.TXT" >&2; fail "the stand-in EXTRACT.EXE does not say what it is"; }
+    [ -f "$tmp/c/LEVEL.TXT" ] || fail "the stand-in EXTRACT.EXE ends with exit code 0"
+  else
+    echo "note: dosbox is not installed; the stand-in was not run"
+  fi
+  ;;
+
 *) fail "unknown case $case_name" ;;
 esac
 echo "PASS $case_name"

@@ -10,13 +10,18 @@
 #             driver: the modules go onto the floppy unpacked and run from
 #             there, the screen says what is missing, and the launchers find
 #             a CD that another CD-ROM extension put at E:
+#   freedos   DOS files imported by bootsmith (at a terminal) from a FreeDOS
+#             folder with its CD-ROM driver and extension (SHSUCDX, here a
+#             stand-in that logs as MSCDEX, the name the import gives it) but
+#             no RAM disk: no cabinet extractor, so the modules run unpacked
+#             from the floppy; the CD-ROM extension puts the CD at X:
 # DOSBox runs the batch files in its own shell, so the floppy's DOS programs
 # are stand-ins (fixtures/dos_standin.asm) that run C:\STANDIN\<name>.BAT:
 # those log the call and do the program's part (unpack, mount the CD).
 # Device drivers cannot run there; CONFIG.SYS is checked by the unit tests.
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR.
 set -euo pipefail
-case=${1:?usage: dos_floppy.sh cabs|unpacked}
+case=${1:?usage: dos_floppy.sh cabs|unpacked|freedos}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 for tool in dosbox nasm mcopy cabextract; do
@@ -44,8 +49,22 @@ if [ "$case" = cabs ]; then
 fi
 
 # --- the floppy, as bootsmith builds it ------------------------------------
-(cd "$pf" && ./bootsmith -t 144 winsetup "$work/kivwin.img") > "$work/bs.out" 2>&1 \
-  || { cat "$work/bs.out"; fail "bootsmith winsetup failed"; }
+if [ "$case" = freedos ]; then
+  command -v script >/dev/null 2>&1 || { echo "skipped: script is not installed"; exit 77; }
+  fd=$work/FreeDOS
+  mkdir -p "$fd/BIN"
+  printf '\353\076CONFIG fake FreeDOS kernel\r\n' > "$fd/KERNEL.SYS"
+  printf 'fake FreeCOM\r\n' > "$fd/COMMAND.COM"
+  printf 'CD-ROM driver\r\n' > "$fd/BIN/UDVD2.SYS"
+  for name in SHSUCDX.COM LBACACHE.COM; do cp "$work/standin.com" "$fd/BIN/$name"; done
+  rm -rf "$pf/dos"
+  printf 'OK\n%s\n' "$fd" | script -qec "cd '$pf' && ./bootsmith -t 144 winsetup '$work/kivwin.img' 2>&1" /dev/null \
+    > "$work/bs.out" || { cat "$work/bs.out"; fail "bootsmith winsetup after the FreeDOS import failed"; }
+  grep -qF "MSCDEX.EXE <- BIN/SHSUCDX.COM" "$work/bs.out" || { cat "$work/bs.out"; fail "SHSUCDX was not imported"; }
+else
+  (cd "$pf" && ./bootsmith -t 144 winsetup "$work/kivwin.img") > "$work/bs.out" 2>&1 \
+    || { cat "$work/bs.out"; fail "bootsmith winsetup failed"; }
+fi
 mkdir "$work/a"
 mcopy -s -i "$work/kivwin.img" '::*' "$work/a/" || fail "mcopy of the floppy failed"
 
@@ -101,7 +120,7 @@ printf '@ECHO OFF\nECHO MSCDEX %%1 %%2 %%3>> %s\nIF "%%2"=="/L:X" Z:\\MOUNT X %s
   printf 'mount a "%s" -t floppy\nmount c "%s"\n' "$work/a" "$work/c"
   if [ "$case" = cabs ]; then
     printf 'mount r "%s" -label MS-RAMDRIVE\n' "$work/ram"
-  else
+  elif [ "$case" = unpacked ]; then
     printf 'mount e "%s"\n' "$work/cd"
   fi
   printf 'c:\nCALL C:\\RUN.BAT\nexit\n'
@@ -176,6 +195,21 @@ unpacked)
     'SMARTDRV' 'SETUP A:\LIB\SETUPWIN\BIN\DEF.INF' 'E:\WIN98' \
     'SMARTDRV' 'SETUP A:\LIB\SETUPWIN\BIN\AUTO.INF' 'E:\WIN98' \
     'SMARTDRV' 'WINNT /s:E:\I386 /u:A:\LIB\SETUPNT\BIN\UNATTEND.TXT' 'E:\I386'
+  answers_are 'SETUP_.TXT' setupwin/bin/auto.inf
+  ;;
+freedos)
+  [ -d "$work/a/LIB/SETUPWIN" ] && [ ! -e "$work/a/LIB/SETUPWIN.CAB" ] || fail "the modules are not on the floppy unpacked"
+  [ -f "$work/a/FDCONFIG.SYS" ] || fail "no FDCONFIG.SYS on the floppy"
+  screen_has BOOT "No RAM drive: the DOS files this floppy came from had no RAMDRIVE.SYS."
+  screen_lacks BOOT "No CD-ROM"
+  screen_has BOOT "The rescue CD is in drive X:"
+  env_is CDROM X:
+  env_is KIVSETUPWIN 'A:\LIB\SETUPWIN'
+  expect_calls \
+    "MSCDEX /D:$device /L:X" \
+    'SMARTDRV' 'SETUP A:\LIB\SETUPWIN\BIN\DEF.INF' 'X:\WIN98' \
+    'SMARTDRV' 'SETUP A:\LIB\SETUPWIN\BIN\AUTO.INF' 'X:\WIN98' \
+    'SMARTDRV' 'WINNT /s:X:\I386 /u:A:\LIB\SETUPNT\BIN\UNATTEND.TXT' 'X:\I386'
   answers_are 'SETUP_.TXT' setupwin/bin/auto.inf
   ;;
 *) fail "unknown case $case" ;;
