@@ -96,7 +96,7 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(folder.Read("kivcd.iso"), "ISO image");
   EXPECT_EQ(folder.Read("mkisofs.log").rfind("MkISOFS.EXE Log File\r\n", 0), 0u);
   EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
-  EXPECT_TRUE(folder.Exists("makecd.sh"));
+  EXPECT_EQ(folder.Read("makecd.sh").find("-eltorito-alt-boot"), std::string::npos);
   EXPECT_TRUE(tools.Ran("dfl").empty());
   EXPECT_TRUE(run.Outcome().Made());
   EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));
@@ -338,6 +338,19 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   next.settings = BootDisksOnly(folder);
   next.CmdFinish_Click();
   EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
+}
+
+// A tree with a UEFI boot image is mastered with a second El Torito entry for
+// it (a tree without one is mastered as before: the other tests).
+TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
+  testing::WriteText(folder.P("files/kivcd/boot/efi/efiboot.img"), "FAT image");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_TRUE(folder.Exists("kivcd/boot/efi/efiboot.img"));
+  EXPECT_NE(folder.Read("makecd.sh").find(" -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"),
+            std::string::npos)
+      << folder.Read("makecd.sh");
 }
 
 // A rebuild is mastered under a temporary name: when it fails, the previous

@@ -50,11 +50,14 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   std::remove(iso->partPath.c_str());
 
   const std::string script = run.InProgram(kMakeCdScript);
+  std::error_code ec;
+  const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
 #ifdef _WIN32
-  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO);
+  const std::string text =
+      RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO, efiImage);
   const std::vector<std::string> argv = {"cmd.exe", "/c", script};
 #else
-  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO);
+  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
   bool written = WriteFileAtomic(script, text);
