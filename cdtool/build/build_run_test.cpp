@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/source_date_epoch.h"
 
 namespace kiv {
 namespace {
@@ -351,6 +353,20 @@ TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
   EXPECT_NE(folder.Read("makecd.sh").find(" -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"),
             std::string::npos)
       << folder.Read("makecd.sh");
+}
+
+// Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date
+// later than it (the build itself wrote the tree just now).
+TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
+  testing::SourceDateEpoch epoch("1700000000");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  for (const char* path : {"kivcd", "kivcd/readme.txt", "kivcd/boot/images/kivstart.img"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.P(path).c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000) << path;
+  }
 }
 
 // A rebuild is mastered under a temporary name: when it fails, the previous

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cdtool/build/build_run.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "cdtool/build/makecd_script.h"
 #include "cdtool/build/mkisofs_output.h"
+#include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -48,6 +50,15 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   iso->partPath = PartialIsoPath(iso->isoPath);
   // Whatever lies there is not this run's: only what the tool writes now counts.
   std::remove(iso->partPath.c_str());
+
+  // Built with SOURCE_DATE_EPOCH: no date in the tree later than it, so the
+  // ISO's directory records are the same from one build to the next.
+  std::string epochError;
+  if (std::optional<int64_t> epoch = ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epochError)) {
+    if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
+  } else if (!epochError.empty()) {
+    run.Diagnostic(epochError + "; the CD's dates are the build's");
+  }
 
   const std::string script = run.InProgram(kMakeCdScript);
   std::error_code ec;
