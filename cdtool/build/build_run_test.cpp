@@ -356,7 +356,8 @@ TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
 }
 
 // Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date
-// later than it (the build itself wrote the tree just now).
+// later than it (the build itself wrote the tree just now), and the tool gets
+// the order of the files' data.
 TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
   testing::SourceDateEpoch epoch("1700000000");
   run.settings = BootDisksOnly(folder);
@@ -367,6 +368,9 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
     ASSERT_EQ(::stat(folder.P(path).c_str(), &st), 0) << path;
     EXPECT_EQ(st.st_mtim.tv_sec, 1700000000) << path;
   }
+  // The files' data in path order: the weight list, named on the line.
+  EXPECT_NE(folder.Read("makecd.sh").find(" --sort-weight-list 'mkisofs.sort' -output "), std::string::npos);
+  EXPECT_NE(folder.Read("mkisofs.sort").find(" /readme.txt\n"), std::string::npos) << folder.Read("mkisofs.sort");
 }
 
 // A rebuild is mastered under a temporary name: when it fails, the previous

@@ -14,7 +14,7 @@ namespace {
 const char* kMastering =
     "mkisofs.exe  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD Creator\""
     " -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
-    " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -output ";
+    " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -untranslated-filenames -output ";
 
 TEST(MakeCdBat, FourLinesWithoutOptimisationFiveWithIt) {
   std::string plain = RenderMakeCdBat("C:\\PROGRA~1\\KIVCD", "C:\\KIVCD.ISO", false);
@@ -33,7 +33,7 @@ TEST(MakeCdSh, QuotesEveryPathAndKeepsLetterCase) {
             "./dfl kivcd link\n"
             "./mkisofs  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD "
             "Creator\" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
-            " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes"
+            " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -untranslated-filenames"
             " -output '/home/u/My '\\''best'\\'' $(touch x).ISO' kivcd\n");
   EXPECT_EQ(RenderMakeCdSh("/p", "/i.iso", false).find("dfl"), std::string::npos);
 }
@@ -53,6 +53,19 @@ TEST(MakeCdSh, AnEfiImageAddsItsEntryAfterTheBiosOne) {
   EXPECT_EQ(bios, plain);
   std::string bat = RenderMakeCdBat("C:\\KIV", "C:\\KIV.ISO", false, true);
   EXPECT_NE(bat.find(efi), std::string::npos) << bat;
+}
+
+// A reproducible build's weight list comes right after the switches.
+TEST(MakeCdSh, AWeightListFollowsTheSwitches) {
+  const std::string plain = RenderMakeCdSh("/p", "/i.iso", false, false);
+  const std::string sorted = RenderMakeCdSh("/p", "/i.iso", false, false, "mkisofs.sort");
+  EXPECT_EQ(plain.find("--sort-weight-list"), std::string::npos);
+  std::string expected = plain;
+  expected.insert(expected.find(" -output "), " --sort-weight-list 'mkisofs.sort'");
+  EXPECT_EQ(sorted, expected);
+  EXPECT_NE(RenderMakeCdBat("C:\\KIV", "C:\\KIV.ISO", false, false, "mkisofs.sort")
+                .find(" -untranslated-filenames --sort-weight-list mkisofs.sort -output c:\\kiv.iso kivcd"),
+            std::string::npos);
 }
 
 // The shell must hand every path over literally, whatever it contains.
