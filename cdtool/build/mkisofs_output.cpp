@@ -85,8 +85,7 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
   }
 
   if (size_t w = chunk.find("Writing to '"); w != std::string::npos && chunk.find("completed successfully", w) != std::string::npos) {
-    fx.barValue = 100;
-    fx.caption = "Creating ISO File : 100% Done";
+    fx.barValue = 100;  // the caption keeps the size, which xorriso gives just before
   }
 
   size_t e = chunk.find("extents written");

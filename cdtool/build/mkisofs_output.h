@@ -30,8 +30,8 @@ struct ChunkEffect {
 // beside the tests above:
 //  "xorriso : UPDATE :  12.11% done" - the whole number before '%' (also
 //    "100.00"), as in test 5;
-//  "Writing to '<drive>' completed successfully." - the bar full, caption
-//    "Creating ISO File : 100% Done" (before the size, which wins);
+//  "Writing to '<drive>' completed successfully." - the bar full; the
+//    caption stays (it shows the size, which xorriso prints just before);
 //  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB".
 ChunkEffect ParseMkisofsChunk(const std::string& chunk);
 
