@@ -110,7 +110,9 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
     }
   }
 
-  if (Contains(chunk, "No space left on device")) fx.noSpace = true;
+  // xorriso measures the free space before it writes, and says so instead.
+  if (Contains(chunk, "No space left on device") || Contains(chunk, "exceeds free space on media"))
+    fx.noSpace = true;
   return fx;
 }
 

@@ -32,7 +32,8 @@ struct ChunkEffect {
 //    "100.00"), as in test 5;
 //  "Writing to '<drive>' completed successfully." - the bar full; the
 //    caption stays (it shows the size, which xorriso prints just before);
-//  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB".
+//  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB";
+//  "Image size 3298s exceeds free space on media 512s" - noSpace, as test 7.
 ChunkEffect ParseMkisofsChunk(const std::string& chunk);
 
 }  // namespace kiv
