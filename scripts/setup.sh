@@ -13,7 +13,9 @@ PACKAGES=(
   libgcab-dev  # the LZX fuzz target reads cabinets with gcab's library
   nasm
   # outside tools the programs run, and the checkers the tests use
-  genisoimage mtools dosfstools cabextract gcab
+  xorriso  # the ISO mastering tool (the program folder's mkisofs)
+  genisoimage  # isoinfo, the ISO reader of the tests
+  mtools dosfstools cabextract gcab
   unzip  # unpacks FreeDOS packages for the DOS import
   zip  # makes FreeDOS-shaped packages in the DOS import tests
   xz-utils syslinux-common isolinux python3
@@ -25,8 +27,8 @@ PACKAGES=(
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
   # a second, independent BIOS for the boot checks (its screen goes to Xvfb)
   bochs bochs-x bochsbios vgabios
-  # readers the hybrid ISO must satisfy: 7-Zip and xorriso
-  p7zip-full xorriso
+  # readers the hybrid ISO must satisfy: 7-Zip (and xorriso, above)
+  p7zip-full
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cdtool/build/build_run.h"
+#include "cdtool/build/content_order.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "cdtool/build/makecd_script.h"
 #include "cdtool/build/mkisofs_output.h"
+#include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -49,12 +52,31 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   // Whatever lies there is not this run's: only what the tool writes now counts.
   std::remove(iso->partPath.c_str());
 
+  // Built with SOURCE_DATE_EPOCH: no date in the tree later than it, so the
+  // ISO's directory records are the same from one build to the next.
+  // The files' data in path order too, wherever the tree lies on the disk.
+  std::string epochError, sortList;
+  if (std::optional<int64_t> epoch = ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epochError)) {
+    if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
+    std::string why;
+    std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why);
+    if (list && WriteFileAtomic(run.InProgram(kSortWeightList), *list))
+      sortList = kSortWeightList;
+    else
+      run.Diagnostic(why.empty() ? "cannot write " + run.InProgram(kSortWeightList) : why);
+  } else if (!epochError.empty()) {
+    run.Diagnostic(epochError + "; the CD's dates are the build's");
+  }
+
   const std::string script = run.InProgram(kMakeCdScript);
+  std::error_code ec;
+  const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
 #ifdef _WIN32
-  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO);
+  const std::string text =
+      RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO, efiImage, sortList);
   const std::vector<std::string> argv = {"cmd.exe", "/c", script};
 #else
-  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO);
+  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
   bool written = WriteFileAtomic(script, text);
@@ -151,7 +173,10 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     // Only this run's piece goes; the previous ISO stays as it was.
     std::remove(partPath.c_str());
   }
-  if (On(run.settings.Main.CleanSession)) std::remove(run.InProgram(kMakeCdScript).c_str());
+  if (On(run.settings.Main.CleanSession)) {
+    std::remove(run.InProgram(kMakeCdScript).c_str());
+    std::remove(run.InProgram(kSortWeightList).c_str());
+  }
   ProgressSink& bar = run.Progress();
   bar.SetBarVisible(false);
   bar.SetValue(bar.Maximum());

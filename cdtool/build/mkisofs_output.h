@@ -25,6 +25,15 @@ struct ChunkEffect {
 //  7 "No space left on device" - noSpace.
 // A number that does not read as one, a '%' within the first five characters,
 // a value outside 0..100 or a missing size unit changes nothing.
+//
+// xorriso (started as mkisofs) says the same things in other words, read
+// beside the tests above:
+//  "xorriso : UPDATE :  12.11% done" - the whole number before '%' (also
+//    "100.00"), as in test 5;
+//  "Writing to '<drive>' completed successfully." - the bar full; the
+//    caption stays (it shows the size, which xorriso prints just before);
+//  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB";
+//  "Image size 3298s exceeds free space on media 512s" - noSpace, as test 7.
 ChunkEffect ParseMkisofsChunk(const std::string& chunk);
 
 }  // namespace kiv

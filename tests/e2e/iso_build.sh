@@ -24,17 +24,7 @@ fi
 [ -f "$pf/files/kivcd/boot/loader.bin" ] || fail "no loader.bin in the CD template"
 
 # A stub bootsmith: each image is a small distinct file.
-cat > "$pf/bootsmith" <<'SH'
-#!/bin/sh
-cd "$(dirname "$0")"
-for a in "$@"; do disk=$a; done
-case $disk in
-  kivsoftware) img=kivstart.img ;; kivsoftware_emm) img=kivemm.img ;; winsetup) img=kivwin.img ;;
-  lorvaplus288) img=kivlorva.img ;; netaccess) img=kivnet.img ;; *) exit 2 ;;
-esac
-head -c 4096 /dev/zero | tr '\0' 'x' > "$img"; echo "$disk" >> "$img"
-SH
-chmod +x "$pf/bootsmith"
+bash "$(dirname "$0")/stub_bootsmith.sh" "$pf"
 
 # Utilities with duplicate files, additional files, and an ISO path with
 # blanks, quotes and a command substitution that must stay text.

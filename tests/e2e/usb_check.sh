@@ -12,6 +12,9 @@
 #   build_hybrid  `discsmith --build` leaves a hybrid ISO that starts isolinux
 #                 from a USB stick and is one ISO 9660 volume with only zeros
 #                 after it (7-Zip reads it without a warning)
+#   efi_stick     a CD template with a UEFI boot image (boot/efi/efiboot.img):
+#                 the built ISO has a UEFI El Torito entry for it, the stick's
+#                 MBR partition 2 and a GPT over it, and still boots on a BIOS
 #   write_usb     `discsmith --write-usb` refuses what is not a removable whole
 #                 disk, a mounted one, a small one, a plain ISO; writes and
 #                 verifies a loop device (root) or a file that a test sysfs
@@ -74,6 +77,9 @@ session() {
   [ "$rc" = 77 ] && skip "qemu-system-i386 is not installed (package qemu-system-x86)"
   [ "$rc" = 0 ] || fail "boot session ($args) failed (see above)"
 }
+
+# The stub bootsmith leaves a small image per disk; the rest is the real build.
+stub_bootsmith() { bash "$here/stub_bootsmith.sh" "$pf"; }
 
 as_cd() { echo "-cdrom $1 -boot d"; }
 as_usb() { echo "-usb -drive file=$1,format=raw,if=none,id=stick -device usb-storage,drive=stick,bootindex=0"; }
@@ -138,18 +144,7 @@ usb_password)
     "expect=Wrong password; the system is halted." "wait=2" "absent=ISOLINUX"
   ;;
 build_hybrid)
-  # The stub bootsmith leaves a small image per disk; the rest is the real build.
-  cat >"$pf/bootsmith" <<'SH'
-#!/bin/sh
-cd "$(dirname "$0")"
-for a in "$@"; do disk=$a; done
-case $disk in
-  kivsoftware) img=kivstart.img ;; kivsoftware_emm) img=kivemm.img ;; winsetup) img=kivwin.img ;;
-  lorvaplus288) img=kivlorva.img ;; netaccess) img=kivnet.img ;; *) exit 2 ;;
-esac
-head -c 4096 /dev/zero > "$img"
-SH
-  chmod +x "$pf/bootsmith"
+  stub_bootsmith
   iso="$work/out dir/Kiv CD.iso"
   mkdir -p "$work/out dir"
   "$pf/discsmith" --set Main.BootDisks=1 Main.Windows2K=0 Main.Windows9x=0 Main.AdvancedTools=0 \
@@ -189,6 +184,48 @@ PY
   grep -q "isohdpfx.bin is missing" "$work/build2.out" || { cat "$work/build2.out"; fail "no message names isohdpfx.bin"; }
   cmp -s "$iso" "$work/built.iso" || fail "the failed rebuild changed the previous ISO"
   ! ls "$(dirname "$iso")"/.*.part >/dev/null 2>&1 || fail "the failed rebuild left its temporary image"
+  ;;
+efi_stick)
+  # A CD template with a UEFI boot image: a FAT image holding
+  # EFI/BOOT/BOOTX64.EFI (a stand-in program: the layout is what is checked).
+  need mkfs.fat "dosfstools"
+  need mcopy "mtools"
+  need xorriso "the ISO mastering tool"
+  efi="$pf/files/kivcd/boot/efi/efiboot.img"
+  mkdir -p "$(dirname "$efi")"
+  mkfs.fat -C "$efi" 1440 >/dev/null || fail "mkfs.fat"
+  printf 'MZ stand-in for BOOTX64.EFI' >"$work/BOOTX64.EFI"
+  export MTOOLS_SKIP_CHECK=1
+  mmd -i "$efi" ::EFI ::EFI/BOOT && mcopy -i "$efi" "$work/BOOTX64.EFI" ::EFI/BOOT/BOOTX64.EFI || fail "mtools"
+  stub_bootsmith
+  iso="$work/efi.iso"
+  "$pf/discsmith" --set Main.BootDisks=1 Main.Windows2K=0 Main.Windows9x=0 Main.AdvancedTools=0 \
+    "Main.ISOLocation=$iso" Main.CleanSession=0 Main.OptimizeISO=0 Locations.kivUtils=0 Locations.AddFiles=0 ||
+    fail "discsmith --set"
+  (cd "$pf" && ./discsmith --build >"$work/build.out" 2>&1) || { cat "$work/build.out"; fail "discsmith --build"; }
+  grep -q -- "-eltorito-boot boot/loader.bin -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot" \
+    "$pf/makecd.sh" || { cat "$pf/makecd.sh"; fail "makecd.sh has no UEFI entry"; }
+  # Two El Torito entries: BIOS (the loader), then UEFI (the FAT image).
+  xorriso -indev "$iso" -report_el_torito plain >"$work/eltorito.txt" 2>&1
+  grep -Eq "^El Torito boot img : +1 +BIOS +y +none" "$work/eltorito.txt" &&
+    grep -Eq "^El Torito boot img : +2 +UEFI +y +none" "$work/eltorito.txt" &&
+    grep -Eq "^El Torito img path : +2 +/boot/efi/efiboot.img" "$work/eltorito.txt" ||
+    { cat "$work/eltorito.txt"; fail "the ISO lacks the BIOS and UEFI El Torito entries"; }
+  # The stick: partition 1 active over the disk without a type (UEFI firmware
+  # ignores overlapping partitions), partition 2 the FAT image; a GPT too.
+  python3 - "$iso" "$efi" <<'PY' || fail "the stick's partition table does not hold the UEFI image"
+import sys
+data, fat = (open(p, "rb").read() for p in sys.argv[1:])
+e1, e2 = data[446:462], data[462:478]
+assert data[510:512] == b"\x55\xaa", "no MBR"
+assert e1[0] == 0x80 and e1[4] == 0 and int.from_bytes(e1[12:16], "little") * 512 == len(data), "partition 1: %s" % e1.hex()
+start, count = int.from_bytes(e2[8:12], "little"), int.from_bytes(e2[12:16], "little")
+assert e2[4] == 0xEF and data[start * 512:start * 512 + len(fat)] == fat and count * 512 >= len(fat), "partition 2: %s" % e2.hex()
+assert data[512:520] == b"EFI PART", "no GPT"
+print("EFI system partition: sectors %d-%d" % (start, start + count - 1))
+PY
+  # The BIOS still starts the loader and isolinux from the stick.
+  session "$(as_usb "$iso")" "expect=Kiv Rescue CD loader" "expect=ISOLINUX" "expect=Kiv Rescue Software"
   ;;
 write_usb)
   cd_tree

@@ -1,5 +1,6 @@
 #include "tools/dfl/duplicate_linker.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,10 +79,14 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
 }
 
 // Replaces `dup` by a hard link to `keep` without a moment in which `dup` is
-// missing: link under a temporary name beside it, then rename over it.
+// missing: link under a temporary name beside it, then rename over it. The
+// folder keeps its dates: the CD records them, and a reproducible build has
+// set them before the linker runs.
 bool LinkOver(const std::string& keep, const std::string& dup, std::string& error) {
   static unsigned counter = 0;
   const fs::path dupPath(dup);
+  struct stat folder {};
+  const bool folderDated = ::stat(dupPath.parent_path().c_str(), &folder) == 0;
   std::string tmp;
   for (int attempt = 0; attempt < 100; ++attempt) {
     tmp = (dupPath.parent_path() /
@@ -102,6 +107,10 @@ bool LinkOver(const std::string& keep, const std::string& dup, std::string& erro
     error = "cannot replace " + dup + ": " + ErrnoText(errno);
     ::unlink(tmp.c_str());
     return false;
+  }
+  if (folderDated) {
+    const struct timespec times[2] = {folder.st_atim, folder.st_mtim};
+    ::utimensat(AT_FDCWD, dupPath.parent_path().c_str(), times, 0);
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "tools/dfl/duplicate_linker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -94,6 +95,23 @@ TEST_F(DflTest, LinksEqualFilesAndLeavesDifferentOnesAlone) {
   auto again = LinkDuplicates(root_.string(), nullptr);
   EXPECT_EQ(again.filesLinked, 0u);
   EXPECT_EQ(again.filesScanned, 5u);  // eight paths, five contents
+}
+
+// Linking changes no folder's dates: the CD records them.
+TEST_F(DflTest, FoldersKeepTheirDates) {
+  auto a = Write("boot/a.txt", "same");
+  auto b = Write("kiv/sub/b.txt", "same");
+  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  for (const fs::path& folder : {root_ / "boot", root_ / "kiv" / "sub"})
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), old, 0), 0) << folder;
+  auto report = LinkDuplicates(root_.string(), nullptr);
+  ASSERT_EQ(report.filesLinked, 1u);
+  ASSERT_EQ(Inode(a), Inode(b));
+  for (const fs::path& folder : {root_ / "boot", root_ / "kiv" / "sub"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << folder;
+  }
 }
 
 TEST_F(DflTest, SkipsSymlinksEmptyFilesAndKnownLinks) {
