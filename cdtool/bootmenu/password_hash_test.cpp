@@ -4,29 +4,12 @@
 
 #include <cstdlib>
 
+#include "testsupport/scoped_epoch.h"
+
 namespace kiv {
 namespace {
 
-// SOURCE_DATE_EPOCH as a test needs it, restored afterwards.
-class Epoch {
- public:
-  explicit Epoch(const char* value) {
-    if (const char* old = std::getenv("SOURCE_DATE_EPOCH")) old_ = old;
-    if (value)
-      ::setenv("SOURCE_DATE_EPOCH", value, 1);
-    else
-      ::unsetenv("SOURCE_DATE_EPOCH");
-  }
-  ~Epoch() {
-    if (old_.empty())
-      ::unsetenv("SOURCE_DATE_EPOCH");
-    else
-      ::setenv("SOURCE_DATE_EPOCH", old_.c_str(), 1);
-  }
-
- private:
-  std::string old_;
-};
+using testing::Epoch;
 
 PasswordSalt SaltOf(const std::string& sixteen) {
   PasswordSalt salt{};
