@@ -15,6 +15,9 @@ PACKAGES=(
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab
   xz-utils syslinux-common isolinux python3
+  # free tools copied onto every CD: the memory tester, and the PCI ID list
+  # syslinux's Hardware Detection Tool names devices from
+  memtest86+ pci.ids
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open

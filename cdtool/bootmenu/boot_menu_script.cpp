@@ -1,6 +1,7 @@
 #include "cdtool/bootmenu/boot_menu_script.h"
 
 #include <cctype>
+#include <cstdio>
 #include <optional>
 
 #include "common/paths.h"
@@ -130,6 +131,7 @@ struct Parser {
         {"requirefile", Op::RequireFile},         {"requirefolder", Op::RequireFolder},
         {"bootfloppyimage", Op::BootFloppyImage}, {"bootfloppyimage2880", Op::BootFloppyImage2880},
         {"bootsector", Op::BootSector},           {"bootdrive", Op::BootDrive},
+        {"bootkernel", Op::BootKernel},           {"runmodule", Op::RunModule},
         {"print", Op::Print},                     {"waitkey", Op::WaitKey},
         {"menu", Op::Menu},                       {"end", Op::End}};
     auto found = kOps.find(word);
@@ -162,23 +164,38 @@ struct Parser {
         cmd.arg = *v;
         break;
       }
+      case Op::BootKernel:
+      case Op::RunModule: {
+        // The path, then the command line (optional, quoted).
+        std::string path = rest, args;
+        if (!rest.empty() && rest[0] == '"') {
+          const size_t close = rest.find('"', 1);
+          if (close == std::string::npos) return Error(spelled + ": the closing \" of the path is missing");
+          path = rest.substr(1, close - 1);
+          args = Trim(rest.substr(close + 1));
+        } else if (const size_t blank = rest.find_first_of(" \t"); blank != std::string::npos) {
+          path = rest.substr(0, blank);
+          args = Trim(rest.substr(blank));
+        }
+        if (!args.empty()) {
+          if (args[0] != '"')
+            return Error(spelled + ": the command line \"" + args + "\" must stand between double quotes");
+          auto v = Value(args, spelled);
+          if (!v) return;
+          args = *v;
+        }
+        auto checked = PathOnCd(spelled, path);
+        if (!checked || !WithoutControls(spelled, "its command line", args)) return;
+        cmd.arg = *checked;
+        cmd.args = args;
+        break;
+      }
       default: {  // the path commands
         auto v = Value(rest, spelled);
         if (!v) return;
-        std::string path = Trim(*v);
-        if (path.empty()) return Error(spelled + " needs a path");
-        for (char c : path)
-          if (IsBlank(c)) return Error(spelled + " \"" + path + "\": a path on the CD cannot contain a blank");
-        // Checked against the CD tree on this machine, ".." would reach the
-        // host's files and give an entry that cannot boot from the CD.
-        for (size_t from = 0; from <= path.size();) {
-          size_t to = path.find_first_of("\\/", from);
-          if (to == std::string::npos) to = path.size();
-          if (path.compare(from, to - from, "..") == 0)
-            return Error(spelled + " \"" + path + "\": a path on the CD cannot climb out of it (\"..\")");
-          from = to + 1;
-        }
-        cmd.arg = path;
+        auto path = PathOnCd(spelled, *v);
+        if (!path) return;
+        cmd.arg = *path;
         break;
       }
     }
@@ -190,10 +207,54 @@ struct Parser {
     }
   }
 
+  // A path on the CD: not empty, no blank, no "..", no control character.
+  std::optional<std::string> PathOnCd(const std::string& spelled, const std::string& value) {
+    std::string path = Trim(value);
+    if (path.empty()) {
+      Error(spelled + " needs a path");
+      return std::nullopt;
+    }
+    for (char c : path)
+      if (IsBlank(c)) {
+        Error(spelled + " \"" + path + "\": a path on the CD cannot contain a blank");
+        return std::nullopt;
+      }
+    if (!WithoutControls(spelled, "its path", path)) return std::nullopt;
+    // Checked against the CD tree on this machine, ".." would reach the
+    // host's files and give an entry that cannot boot from the CD.
+    for (size_t from = 0; from <= path.size();) {
+      size_t to = path.find_first_of("\\/", from);
+      if (to == std::string::npos) to = path.size();
+      if (path.compare(from, to - from, "..") == 0) {
+        Error(spelled + " \"" + path + "\": a path on the CD cannot climb out of it (\"..\")");
+        return std::nullopt;
+      }
+      from = to + 1;
+    }
+    return path;
+  }
+
+  // The boot manager's configuration is text read line by line: a control
+  // character in a path or command line (a line feed, a NUL, a form feed)
+  // could end the entry's line early or bring in a line of its own.
+  bool WithoutControls(const std::string& spelled, const std::string& what, const std::string& text) {
+    for (char c : text) {
+      const auto u = static_cast<unsigned char>(c);
+      if ((u < 0x20 && c != '\t') || u == 0x7F) {
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", u);
+        Error(spelled + ": " + what + " contains the control character " + code +
+              ", which the boot manager's configuration cannot hold");
+        return false;
+      }
+    }
+    return true;
+  }
+
   static bool Boots(ScriptCommand::Op op) {
     using Op = ScriptCommand::Op;
     return op == Op::BootFloppyImage || op == Op::BootFloppyImage2880 || op == Op::BootSector ||
-           op == Op::BootDrive;
+           op == Op::BootDrive || op == Op::BootKernel || op == Op::RunModule;
   }
 
   // One boot command per macro, nothing but End after it; Print and WaitKey
@@ -237,7 +298,8 @@ struct Parser {
       if (printed)
         Error("the macro \"" + m.name + "\" shows text and must end with Menu, not End");
       else
-        Error("the macro \"" + m.name + "\" ends without a boot command (BootFloppyImage, BootSector, BootDrive)");
+        Error("the macro \"" + m.name + "\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, "
+              "BootKernel, RunModule)");
     }
     if (last.op == Op::Menu && !printed)
       Error("the macro \"" + m.name + "\" goes back to the menu without showing anything (no Print)");

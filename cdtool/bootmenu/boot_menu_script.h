@@ -15,10 +15,18 @@
 //   BootFloppyImage "p", BootFloppyImage2880 "p"   boots a floppy image
 //   BootSector "p"       boots a CD boot sector (.bin)
 //   BootDrive 0x80       boots a hard disk (0x80 the first)
+//   BootKernel "p" "cmdline"   starts the kernel p by the Linux boot protocol
+//                        with that command line (optional)
+//   RunModule "p" "args" starts the COM32 module p with those arguments
+//                        (optional)
 //   Print "text"         shows a line (%WinKeyN% replaced), WaitKey, then Menu
 //                        goes back to the menu
 // A quoted value runs from the first '"' to the last '"' of its line, so a
-// value with quotes inside (the password is inserted unescaped) stays whole.
+// value with quotes inside (the password is inserted unescaped) stays whole;
+// for BootKernel and RunModule the path ends at its own closing '"' and the
+// command line that follows runs to the last '"'. Their paths and command
+// lines go into the boot manager's configuration as they are, so they may
+// hold no control character (but tabs).
 // Everything the parser does not understand is an error naming the script
 // and the line; a script with errors is never half-used.
 #include <map>
@@ -31,10 +39,11 @@
 namespace kiv {
 
 struct ScriptCommand {
-  enum class Op { RequireFile, RequireFolder, BootFloppyImage, BootFloppyImage2880, BootSector, BootDrive, Print,
-                  WaitKey, Menu, End };
+  enum class Op { RequireFile, RequireFolder, BootFloppyImage, BootFloppyImage2880, BootSector, BootDrive,
+                  BootKernel, RunModule, Print, WaitKey, Menu, End };
   Op op = Op::End;
   std::string arg;  // path as written, or the Print text with its variables replaced
+  std::string args;  // BootKernel, RunModule: the command line, as written ("" for none)
   int drive = 0;    // BootDrive
   int line = 0;
 };

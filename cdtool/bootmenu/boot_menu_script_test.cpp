@@ -170,7 +170,8 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n"),
             at + "1: the macro \"A\" has no End or Menu before the end of the script");
   EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\"\r\n End\r\n"),
-            at + "3: the macro \"A\" ends without a boot command (BootFloppyImage, BootSector, BootDrive)");
+            at + "3: the macro \"A\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, BootKernel, "
+               "RunModule)");
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n BootSector \"\\a.bin\"\r\n End\r\n"),
             at + "3: \"BootSector\" after the boot command of the macro \"A\"; only End may follow");
   EXPECT_EQ(OnlyError(":A\r\n Print \"x\"\r\n WaitKey\r\n End\r\n"),
@@ -184,6 +185,76 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
   EXPECT_EQ(OnlyError(":A\r\n BootSector \"\\boot\\my image.bin\"\r\n BootDrive 0x80\r\n End\r\n"),
             at + "2: BootSector \"\\boot\\my image.bin\": a path on the CD cannot contain a blank");
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n End now\r\n End\r\n"), at + "3: \"End\" takes nothing after it");
+}
+
+
+TEST(BootMenuScript, BootKernelAndRunModuleTakeAPathAndAnOptionalCommandLine) {
+  BootMenuScript s = Parse(
+      ":Mem\r\n  RequireFile \"\\boot\\tools\\mt.bin\"\r\n  bootkernel \"\\boot\\tools\\mt.bin\" \"console=ttyS0,115200\"\r\n"
+      "  End\r\n"
+      ":Hdt\r\n  RUNMODULE \"\\boot\\isolinux\\hdt.c32\"  \"pciids=/boot/tools/pci.ids\tnomenu\"\r\n  End\r\n"
+      ":Bare\r\n  BootKernel \\boot\\k \"root=\"/dev/sr0\" quiet\"\r\n  End\r\n"
+      ":NoArgs\r\n  RunModule \"\\boot\\isolinux\\reboot.c32\"\r\n  End\r\n");
+  ASSERT_TRUE(s.errors.empty()) << s.errors[0];
+  const ScriptCommand& mem = s.FindMacro("Mem")->commands[1];
+  EXPECT_EQ(mem.op, ScriptCommand::Op::BootKernel);
+  EXPECT_EQ(mem.arg, "\\boot\\tools\\mt.bin");
+  EXPECT_EQ(mem.args, "console=ttyS0,115200");
+  EXPECT_EQ(mem.line, 3);
+  const ScriptCommand& hdt = s.FindMacro("Hdt")->commands[0];
+  EXPECT_EQ(hdt.op, ScriptCommand::Op::RunModule);
+  EXPECT_EQ(hdt.arg, "\\boot\\isolinux\\hdt.c32");
+  EXPECT_EQ(hdt.args, "pciids=/boot/tools/pci.ids\tnomenu");
+  // The command line runs to the line's last quote, quotes inside and all.
+  EXPECT_EQ(s.FindMacro("Bare")->commands[0].arg, "\\boot\\k");
+  EXPECT_EQ(s.FindMacro("Bare")->commands[0].args, "root=\"/dev/sr0\" quiet");
+  EXPECT_EQ(s.FindMacro("NoArgs")->commands[0].args, "");
+  EXPECT_FALSE(s.FindMacro("Hdt")->ShowsText());
+}
+
+// Path and command line go into the boot manager's configuration as they
+// are: nothing in them may end that line or start another one.
+TEST(BootMenuScript, BootKernelAndRunModuleRefuseWhatCouldBreakTheirLine) {
+  const std::string at = std::string(kPath) + ", line 2: ";
+  // A refused command leaves its macro to the valid BootDrive after it.
+  auto macro = [](const std::string& command) { return ":A\r\n " + command + "\r\n BootDrive 0x80\r\n End\r\n"; };
+  EXPECT_EQ(OnlyError(macro(std::string("BootKernel \"\\k\" \"quiet\vMENU HIDDEN\""))),
+            at + "BootKernel: its command line contains the control character 0x0B, which the boot manager's "
+                 "configuration cannot hold");
+  EXPECT_EQ(OnlyError(macro(std::string("RunModule \"\\m.c32\" \"a\fb\""))),
+            at + "RunModule: its command line contains the control character 0x0C, which the boot manager's "
+                 "configuration cannot hold");
+  EXPECT_EQ(OnlyError(macro(std::string("RunModule \"\\m.c32\" \"a") + std::string(1, '\0') + "b\"")),
+            at + "RunModule: its command line contains the control character 0x00, which the boot manager's "
+                 "configuration cannot hold");
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\k\x1B.bin\"")),
+            at + "BootKernel: its path contains the control character 0x1B, which the boot manager's "
+                 "configuration cannot hold");
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\k\" \"x\x7F\"")),
+            at + "BootKernel: its command line contains the control character 0x7F, which the boot manager's "
+                 "configuration cannot hold");
+  // A line break splits the script line itself: what follows is a line of
+  // the script, not of the configuration, and is refused as one.
+  const std::vector<std::string> split = Parse(macro("BootKernel \"\\k\" \"quiet\nLABEL x\"")).errors;
+  EXPECT_EQ(split, (std::vector<std::string>{
+                       at + "BootKernel: the closing \" is missing",
+                       std::string(kPath) + ", line 3: unknown command \"LABEL\""}));
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\k\" quiet")),
+            at + "BootKernel: the command line \"quiet\" must stand between double quotes");
+  EXPECT_EQ(OnlyError(macro("RunModule \"\\m.c32 quiet")), at + "RunModule: the closing \" of the path is missing");
+  EXPECT_EQ(OnlyError(macro("RunModule \"\\m.c32\" \"quiet")), at + "RunModule: the closing \" is missing");
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\..\\k\"")),
+            at + "BootKernel \"\\..\\k\": a path on the CD cannot climb out of it (\"..\")");
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\my k\"")), at + "BootKernel \"\\my k\": a path on the CD cannot contain a blank");
+  EXPECT_EQ(OnlyError(macro("RunModule \"\" \"x\"")), at + "RunModule needs a path");
+  EXPECT_EQ(OnlyError(":A\r\n RunModule \"\\m.c32\"\r\n BootKernel \"\\k\"\r\n End\r\n"),
+            std::string(kPath) + ", line 3: \"BootKernel\" after the boot command of the macro \"A\"; only End may follow");
+  // The other path commands share the rule.
+  EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\tb\x01\"\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "RequireFile \"\\a\tb\x01\": a path on the CD cannot contain a blank");
+  EXPECT_EQ(OnlyError(macro("BootSector \"\\a\x01.bin\"")),
+            at + "BootSector: its path contains the control character 0x01, which the boot manager's "
+                 "configuration cannot hold");
 }
 
 }  // namespace

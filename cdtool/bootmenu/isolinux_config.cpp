@@ -4,6 +4,7 @@
 
 #include "cdtool/bootmenu/boot_menu_script.h"
 #include "cdtool/bootmenu/grub_config.h"
+#include "cdtool/bootmenu/kernel_command_line.h"
 
 namespace kiv {
 
@@ -45,7 +46,7 @@ struct Entry {
   std::string Label() const { return "action" + std::to_string(number); }
 };
 
-std::string BootLines(const ScriptMacro& m, Medium medium) {
+std::string BootLines(const ScriptMacro& m, Medium medium, int serialConsole) {
   for (const ScriptCommand& c : m.commands) {
     switch (c.op) {
       case Op::BootFloppyImage:
@@ -53,6 +54,14 @@ std::string BootLines(const ScriptMacro& m, Medium medium) {
         // memdisk tells 1.44 MB and 2.88 MB images apart by their size.
         return "  KERNEL " + kDir + "/memdisk\n  INITRD " + CdPath(c.arg) + "\n  APPEND floppy\n";
       case Op::BootSector: return "  BOOT " + CdPath(c.arg) + "\n";
+      case Op::BootKernel: {
+        // isolinux's LINUX loads the file by the Linux boot protocol
+        // whatever its name ends in.
+        const std::string cmdline = KernelCommandLine(c.args, serialConsole);
+        return "  LINUX " + CdPath(c.arg) + "\n" + (cmdline.empty() ? "" : "  APPEND " + cmdline + "\n");
+      }
+      case Op::RunModule:
+        return "  COM32 " + CdPath(c.arg) + "\n" + (c.args.empty() ? "" : "  APPEND " + c.args + "\n");
       case Op::BootDrive: {
         // The first hard disk: our own boot sector, which says so when there
         // is none to start (chain.c32 would return to the menu in silence).
@@ -82,7 +91,9 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
         out.emplace_back(c.arg, false);
         out.emplace_back(kDir + "/memdisk", false);
         break;
-      case Op::BootSector: out.emplace_back(c.arg, false); break;
+      case Op::BootSector:
+      case Op::BootKernel:
+      case Op::RunModule: out.emplace_back(c.arg, false); break;
       case Op::BootDrive:
         out.emplace_back(kDir + "/" + (c.drive == kFirstHardDisk ? kHardDiskSector : "chain.c32"), false);
         break;
@@ -149,7 +160,7 @@ std::string RenderConfig(const BootMenuScript& script, const std::string& script
       continue;
     }
     if (&e == def) cfg += "  MENU DEFAULT\n";
-    cfg += BootLines(*e.macro, e.medium);
+    cfg += BootLines(*e.macro, e.medium, script.SerialConsole);
   }
   return cfg;
 }

@@ -13,6 +13,9 @@
 //                                      the first hard disk, or says there is
 //                                      none and waits for a key)
 //   BootDrive 0x8n, n > 0              COM32 chain.c32, APPEND hdn
+//   BootKernel "p" "cmdline"           LINUX p, APPEND cmdline (with the serial
+//                                      console's console= when it names none)
+//   RunModule "p" "args"               COM32 p, APPEND args
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
 // Everything also goes to the serial console the script chooses

@@ -24,7 +24,8 @@ struct Tree {
 
 Tree IsolinuxTree() {
   Tree t;
-  t.files = {"/boot/isolinux/memdisk", "/boot/isolinux/chain.c32", "/boot/isolinux/harddisk.bin"};
+  t.files = {"/boot/isolinux/memdisk", "/boot/isolinux/chain.c32", "/boot/isolinux/harddisk.bin",
+             "/boot/isolinux/hdt.c32", "/boot/tools/memtest86+ia32.bin"};
   return t;
 }
 
@@ -57,23 +58,27 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   EXPECT_EQ(cfg.find("SERIAL 0 115200\n"), cfg.find('\n') + 1) << "SERIAL right after the heading comment";
   EXPECT_NE(cfg.find("\nUI menu.c32\nMENU MARGIN 2\nMENU TITLE Kiv Rescue CD\nTIMEOUT 300\nDEFAULT action1\n"), std::string::npos);
 
-  EXPECT_EQ(Block(cfg, "action1"),
-            "LABEL action1\n  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
-            "  INITRD /boot/images/kivstart.img\n  APPEND floppy\n");
-  EXPECT_EQ(Block(cfg, "action6"),
-            "LABEL action6\n  MENU LABEL Kiv Network Access\n  KERNEL /boot/isolinux/memdisk\n"
-            "  INITRD /boot/images/kivnet.img\n  APPEND floppy\n");
-  EXPECT_EQ(Block(cfg, "action3"), "") << "no macro, not shown";
-  EXPECT_EQ(Block(cfg, "action4"),
-            "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n"
-            "  MENU DISABLE\n");
+  // What each entry starts; the free tools: memtest86+ on the menu's serial
+  // console, HDT with the PCI ID list.
+  const std::pair<const char*, const char*> blocks[] = {
+      {"action1", "LABEL action1\n  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
+                  "  INITRD /boot/images/kivstart.img\n  APPEND floppy\n"},
+      {"action6", "LABEL action6\n  MENU LABEL Kiv Network Access\n  KERNEL /boot/isolinux/memdisk\n"
+                  "  INITRD /boot/images/kivnet.img\n  APPEND floppy\n"},
+      {"action3", ""},  // no macro, not shown
+      {"action4", "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n"
+                  "  MENU DISABLE\n"},
+      {"action9", "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  BOOT /boot/isolinux/harddisk.bin\n"},
+      {"action10", "LABEL action10\n  MENU LABEL Memory test (memtest86+)\n  LINUX /boot/tools/memtest86+ia32.bin\n"
+                   "  APPEND console=ttyS0,115200\n"},
+      {"action11", "LABEL action11\n  MENU LABEL Hardware detection (HDT)\n  COM32 /boot/isolinux/hdt.c32\n"
+                   "  APPEND pciids=/boot/tools/pci.ids\n"}};
+  for (const auto& [label, block] : blocks) EXPECT_EQ(Block(cfg, label), block) << label;
   for (const char* greyed : {"action5", "action7", "action8"})
     EXPECT_NE(Block(cfg, greyed).find("  MENU DISABLE\n"), std::string::npos) << greyed;
-  EXPECT_EQ(Block(cfg, "action9"),
-            "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  BOOT /boot/isolinux/harddisk.bin\n");
   // Entries in N order.
   size_t last = 0;
-  for (int n : {1, 2, 4, 5, 6, 7, 8, 9}) {
+  for (int n : {1, 2, 4, 5, 6, 7, 8, 9, 10, 11}) {
     size_t at = cfg.find("\nLABEL action" + std::to_string(n) + "\n");
     ASSERT_NE(at, std::string::npos) << n;
     EXPECT_GT(at, last) << n;
@@ -179,6 +184,10 @@ TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
   EXPECT_NE(cfg.find("MENU LABEL Kiv Rescue Software (missing: memdisk)"), std::string::npos);
   EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: harddisk.bin)"),
             std::string::npos);
+  EXPECT_EQ(Block(cfg, "action10"),
+            "LABEL action10\n  MENU LABEL Memory test (memtest86+) (missing: memtest86+ia32.bin)\n  MENU DISABLE\n");
+  EXPECT_EQ(Block(cfg, "action11"),
+            "LABEL action11\n  MENU LABEL Hardware detection (HDT) (missing: hdt.c32)\n  MENU DISABLE\n");
   // Nothing can start: the menu waits instead of timing out.
   EXPECT_NE(cfg.find("\nTIMEOUT 0\n"), std::string::npos);
   EXPECT_EQ(cfg.find("DEFAULT"), std::string::npos);
@@ -250,6 +259,68 @@ TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
   EXPECT_NE(Block(cfg, "action2").find("  MENU DEFAULT\n  COM32 /boot/isolinux/chain.c32\n  APPEND hd1\n"),
             std::string::npos);
   EXPECT_EQ(Block(cfg, "action1").find("MENU DEFAULT"), std::string::npos);
+}
+
+TEST(IsolinuxConfig, KernelsAndModulesStartWithTheirCommandLinesOnCdAndStick) {
+  const std::string entries =
+      "Set Action1_Text=\"Kernel\"\r\nSet Action1_Macro=\"K\"\r\nSet Action2_Text=\"Own console\"\r\n"
+      "Set Action2_Macro=\"Own\"\r\nSet Action3_Text=\"Module\"\r\nSet Action3_Macro=\"M\"\r\n"
+      "Set Action4_Text=\"Bare module\"\r\nSet Action4_Macro=\"Bare\"\r\n"
+      ":K\r\n BootKernel \"\\boot\\tools\\k.bin\" \"quiet x=\"a b\"\"\r\n End\r\n"
+      ":Own\r\n BootKernel \"\\boot\\tools\\k.bin\" \"console=tty0\"\r\n End\r\n"
+      ":M\r\n RunModule \"\\boot\\isolinux\\hdt.c32\" \"pciids=/boot/tools/pci.ids\"\r\n End\r\n"
+      ":Bare\r\n RunModule \"boot/isolinux/reboot.c32\"\r\n End\r\n";
+  Tree t = IsolinuxTree();
+  t.files.insert({"/boot/tools/k.bin", "/boot/isolinux/reboot.c32"});
+  struct Case {
+    const char* serial;
+    const char* kernelAppend;  // the first entry's APPEND line, or ""
+  } cases[] = {{"Set SerialConsole=COM1\r\n", "  APPEND quiet x=\"a b\" console=ttyS0,115200\n"},
+               {"Set SerialConsole=COM2\r\n", "  APPEND quiet x=\"a b\" console=ttyS1,115200\n"},
+               {"Set SerialConsole=0\r\n", "  APPEND quiet x=\"a b\"\n"}};
+  for (const Case& c : cases) {
+    BootMenu m = TranslateBootMenu(c.serial + entries, "x.cds", t.Exists());
+    ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+    ASSERT_EQ(m.files.size(), 2u);
+    for (const IsolinuxFile& f : m.files) {
+      EXPECT_EQ(Block(f.text, "action1"),
+                std::string("LABEL action1\n  MENU LABEL Kernel\n  MENU DEFAULT\n  LINUX /boot/tools/k.bin\n") +
+                    c.kernelAppend)
+          << c.serial << f.name;
+      EXPECT_EQ(Block(f.text, "action2"),
+                "LABEL action2\n  MENU LABEL Own console\n  LINUX /boot/tools/k.bin\n  APPEND console=tty0\n")
+          << f.name;
+      // A module gets no console of the menu's: its arguments are its own.
+      EXPECT_EQ(Block(f.text, "action3"),
+                "LABEL action3\n  MENU LABEL Module\n  COM32 /boot/isolinux/hdt.c32\n"
+                "  APPEND pciids=/boot/tools/pci.ids\n")
+          << f.name;
+      EXPECT_EQ(Block(f.text, "action4"), "LABEL action4\n  MENU LABEL Bare module\n  COM32 /boot/isolinux/reboot.c32\n")
+          << f.name;
+    }
+  }
+  // Missing files grey their entries, each named.
+  BootMenu bare = TranslateBootMenu(entries, "x.cds", Tree().Exists());
+  ASSERT_TRUE(bare.errors.empty()) << bare.errors[0];
+  EXPECT_EQ(Block(bare.files[0].text, "action1"), "LABEL action1\n  MENU LABEL Kernel (missing: k.bin)\n  MENU DISABLE\n");
+  EXPECT_EQ(Block(bare.files[0].text, "action3"),
+            "LABEL action3\n  MENU LABEL Module (missing: hdt.c32)\n  MENU DISABLE\n");
+  EXPECT_EQ(Block(bare.files[1].text, "action4"),
+            "LABEL action4\n  MENU LABEL Bare module (missing: reboot.c32)\n  MENU DISABLE\n");
+}
+
+// A script line that tries to smuggle a configuration line in through a
+// control character gives no configuration at all.
+TEST(IsolinuxConfig, AControlCharacterInACommandLineGivesNoFiles) {
+  BootMenu m = TranslateBootMenu(
+      "Set Action1_Text=\"K\"\r\nSet Action1_Macro=\"K\"\r\n:K\r\n BootKernel \"\\k\" \"quiet\x0cLABEL evil\"\r\n"
+      " BootDrive 0x80\r\n End\r\n",
+      "/t/main.cds", IsolinuxTree().Exists());
+  EXPECT_TRUE(m.files.empty());
+  ASSERT_EQ(m.errors.size(), 1u);
+  EXPECT_EQ(m.errors[0].rfind("/t/main.cds, line 4: BootKernel: its command line contains the control character 0x0C", 0),
+            0u)
+      << m.errors[0];
 }
 
 TEST(IsolinuxConfig, ScriptErrorsGiveNoFiles) {

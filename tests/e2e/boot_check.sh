@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks of the boot code and the CD template, one per call:
 #   template            main.cds carries every marker the CD builder edits, once
-#   boot_files          sizes, signatures and the I386 text of the boot code
+#   boot_files          sizes, signatures and the I386 text of the boot code;
+#                       the libraries the boot manager's modules load; the
+#                       free tools in boot/tools/
 #   cd_boot             an ISO mastered from the template and the boot manager
 #                       files starts isolinux and its menu through our loader;
 #                       without isolinux.bin the loader names what is missing
@@ -201,7 +203,27 @@ PY
     [ "$(count "$f" I386)" = 1 ] || fail "$s.bin must carry I386 exactly once"
     [ "$(count "$f" i386)" = 0 ] || fail "$s.bin carries a lower-case i386"
   done
-  echo "boot code sizes, signature and I386 texts as expected"
+  # Every COM32 module of the boot manager finds the libraries it loads
+  # (its ELF NEEDED entries) beside it: hdt.c32 needs libmenu and libgpl.
+  need readelf "the ELF reader (package binutils)"
+  for m in "$bin"/kivcd/boot/isolinux/*.c32; do
+    for lib in $(readelf -d "$m" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+      [ -s "$bin/kivcd/boot/isolinux/$lib" ] || fail "$(basename "$m") needs $lib, which is not in boot/isolinux"
+    done
+  done
+  [ -s "$bin/kivcd/boot/isolinux/hdt.c32" ] || fail "no hdt.c32 in boot/isolinux"
+  # The free tools: memtest86+ for BIOS (a Linux boot protocol image: "HdrS"
+  # at 202h) and UEFI (PE images: "MZ"), and the PCI ID list.
+  tools="$bin/kivcd/boot/tools"
+  [ "$(dd if="$tools/memtest86+ia32.bin" bs=1 skip=514 count=4 status=none)" = HdrS ] ||
+    fail "boot/tools/memtest86+ia32.bin is not a Linux boot protocol image"
+  for efi in memtest86+x64.efi memtest86+ia32.efi; do
+    [ "$(head -c 2 "$tools/$efi")" = MZ ] || fail "boot/tools/$efi is not a PE image"
+  done
+  grep -q "^8086  Intel Corporation" "$tools/pci.ids" || fail "boot/tools/pci.ids is not the PCI ID list"
+  grep -q "GNU GENERAL PUBLIC LICENSE" "$tools/COPYING" || fail "boot/tools/COPYING is not the GPL"
+  grep -q "memtest86+ [0-9]" "$tools/README.txt" || fail "boot/tools/README.txt names no memtest86+ version"
+  echo "boot code sizes, signature and I386 texts as expected; modules' libraries and free tools present"
   ;;
 cd_boot)
   need isoinfo "the ISO checker (package genisoimage)"

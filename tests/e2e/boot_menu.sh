@@ -11,6 +11,10 @@
 #            without a disk, and with a blank one, it says that no bootable
 #            hard disk was found and, after a key, the CD (or the stick)
 #            starts again: password, menu
+#   tools    the demo CD's free tools, from its menu: memtest86+ shows itself
+#            on the serial console (its entry's console=ttyS0), and HDT draws
+#            its menu on the screen and names the PCI devices from the CD's
+#            pci.ids
 #   sector   a hand-edited template: an entry added to main.cds boots a CD boot
 #            sector that reads the CD through int 13h AH=42h; the password has
 #            blanks, '"', '$' and '\' and opens the CD, which keeps it only
@@ -29,9 +33,10 @@
 #            the console moved to COM2 in main.cds, the loader and the menu
 #            talk on COM2
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
-# (optional: where the demo's menu screenshot goes). Exit 77: QEMU missing.
+# (optional: where the demo's menu screenshot goes), KIV_HDT_SCREENSHOT (the same for
+# HDT's PCI devices, in the tools case). Exit 77: QEMU missing.
 set -euo pipefail
-case=${1:?usage: boot_menu.sh demo|sector|respaced|serial_mouse}
+case=${1:?usage: boot_menu.sh demo|tools|sector|respaced|serial_mouse}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
@@ -78,6 +83,8 @@ PY
   done
 }
 ESC=$'\e'
+# From the menu's last entry up past the two free tools: the hard disk.
+to_hard_disk=(key=end wait=0.3 key=up wait=0.3 key=up wait=0.3 key=ret)
 GREY="$ESC[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
 PLAIN="$ESC[0;37;44m"     # an entry that can be chosen, not highlighted
 CHOSEN="$ESC[0;7;37;40m"  # the highlighted entry
@@ -102,6 +109,8 @@ demo)
     "expect=${GREY} ERD Commander 2002/2003 (missing: \\ERDC, erdc.bin)" \
     "expect=${GREY} O&O BlueCon XXL (missing: \\OOBC, oobc.bin)" \
     "expect=${PLAIN} Boot from the first hard disk" \
+    "expect=${PLAIN} Memory test (memtest86+)" \
+    "expect=${PLAIN} Hardware detection (HDT)" \
     "absent=Show the stored Windows product key" \
     "expect=Automatic boot in" "wait=0.5" "screendump=$shot" \
     "expect=Loading /boot/images/kivstart.img" "expect=$dos" \
@@ -123,19 +132,19 @@ demo)
   cp "$work/mbr.bin" "$work/disk.img"
   truncate -s 4M "$work/disk.img"
   session hard_disk \
-    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" "${to_hard_disk[@]}" \
     "expect=Test hard disk: MBR started" \
     -- -cdrom "$iso" -boot d -drive "file=$work/disk.img,format=raw,if=ide,index=0"
   # From a stick the BIOS counts the stick as the first hard disk: the entry
   # still starts the machine's own disk.
   session stick_hard_disk \
-    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" "${to_hard_disk[@]}" \
     "expect=Test hard disk: MBR started" \
     -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0 \
     -drive "file=$work/disk.img,format=raw,if=ide,index=0"
   # No hard disk: the entry says so, waits for a key and starts the CD again.
   session no_hard_disk \
-    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" "${to_hard_disk[@]}" \
     "expect=No bootable hard disk found (drive 80h does not answer)." "expect=Press a key to return to the boot menu." \
     "wait=1" key=ret \
     "expect=Kiv Rescue CD loader" "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" \
@@ -143,16 +152,38 @@ demo)
   # A blank disk (no boot signature), the stick being the BIOS's drive 80h.
   truncate -s 4M "$work/blank.img"
   session stick_blank_disk \
-    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Automatic boot in" "wait=0.5" "${to_hard_disk[@]}" \
     "expect=No bootable hard disk found (drive 81h has no boot signature)." "key=ret" \
     "expect=Kiv Rescue CD loader" "expect=$PROMPT" \
     -- -usb -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device usb-storage,drive=stick,bootindex=0 \
     -drive "file=$work/blank.img,format=raw,if=ide,index=0"
   ;;
+tools)
+  pf=$(fresh tools)
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=0/'
+  build "$pf" rescue
+  iso="$pf/kivcd-demo.iso"
+  shot=${KIV_HDT_SCREENSHOT:-$work/hdt.png}
+  # The free tools are the last two entries, after the hard disk. memtest86+
+  # paints its screen on the serial console once its tests run (Enter starts
+  # them at once).
+  session memtest \
+    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end wait=0.3 key=up wait=0.3 key=ret \
+    "expect=Loading /boot/tools/memtest86+ia32.bin" "screen=Memtest86+" "wait=1" key=ret \
+    "expect=Memtest86+ v" "expect=Status: Testing" \
+    -- -cdrom "$iso" -boot d
+  # HDT: its main menu on the screen (and the serial console), then its PCI
+  # devices named from /boot/tools/pci.ids.
+  session hdt \
+    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=Hardware Detection Tool" "screen=Hardware Detection Tool" "screen=PCI Devices(" \
+    "wait=1" key=ret "screen=Intel Corporation" "offscreen=pci.ids file is missing" "screendump=$shot" \
+    -- -cdrom "$iso" -boot d
+  ;;
 sector)
   pf=$(fresh sector)
   nasm -f bin -I"$here/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
-  edit_script "$pf" 's/^Set Action9_Macro="BootHardDisk"/&\r\nSet Action10_Text="CD probe"\r\nSet Action10_Macro="Probe"\r\nSet DefaultAction=10/; s/^Set DefaultAction=1\r$//'
+  edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action12_Text="CD probe"\r\nSet Action12_Macro="Probe"\r\nSet DefaultAction=12/; s/^Set DefaultAction=1\r$//'
   printf ':Probe\r\n  RequireFile "\\boot\\images\\probe.bin"\r\n  BootSector "\\boot\\images\\probe.bin"\r\n  End\r\n' \
     >> "$pf/files/kivcd/boot/scripts/main.cds"
   edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=1/'

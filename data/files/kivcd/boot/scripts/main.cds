@@ -53,6 +53,10 @@ Set Action8_Text="O&O BlueCon XXL"
 Set Action8_Macro="BootOobc"
 Set Action9_Text="Boot from the first hard disk"
 Set Action9_Macro="BootHardDisk"
+Set Action10_Text="Memory test (memtest86+)"
+Set Action10_Macro="BootMemtest"
+Set Action11_Text="Hardware detection (HDT)"
+Set Action11_Macro="RunHdt"
 
 # ---- Macros ------------------------------------------------------------------
 :BootKivStart
@@ -97,6 +101,19 @@ Set Action9_Macro="BootHardDisk"
 
 :BootHardDisk
   BootDrive 0x80
+  End
+
+# The free tools every CD carries (boot/tools/). BootKernel starts a kernel
+# by the Linux boot protocol with the command line that follows its path;
+# with a serial console it also gets console=ttyS0,115200 (COM2: ttyS1)
+# unless that command line names a console. RunModule starts a SYSLINUX
+# COM32 module with the arguments that follow its path.
+:BootMemtest
+  BootKernel "\boot\tools\memtest86+ia32.bin"
+  End
+
+:RunHdt
+  RunModule "\boot\isolinux\hdt.c32" "pciids=/boot/tools/pci.ids"
   End
 
 # end of main.cds
