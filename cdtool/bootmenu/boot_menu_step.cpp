@@ -45,7 +45,7 @@ bool WriteUefiMenu(BuildRun& run, const std::string& tree, const std::string& gr
       return false;
     }
   }
-  const std::string image = ResolvePathPrefix(tree + kEfiBootImage);
+  const std::string image = ResolvePathPrefix(tree + kEfiImageOnCd);
   const std::string error = WriteEfiBootImage(run.Launcher(), run.efiLoaders,
                                               RenderGrubStarter(std::string(kGrubFolder) + "/" + marker), image);
   if (error.empty()) return true;

@@ -14,7 +14,7 @@ namespace kiv {
 
 class ProcessLauncher;
 
-inline constexpr const char* kEfiBootImage = "/boot/efi/efiboot.img";
+inline constexpr const char* kEfiImageOnCd = "/boot/efi/efiboot.img";
 
 // The signed loaders the image is made of, as files on this machine.
 struct EfiLoaders {
