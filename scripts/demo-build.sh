@@ -2,7 +2,8 @@
 # Builds the demo rescue CD in an installed program folder: writes the demo
 # settings (demo-settings.sh: boot disks, the shipped demo utilities and
 # additional files, the ISO in the program folder), sets a boot-menu password
-# and runs `discsmith --build`. Usage: demo-build.sh <program folder>
+# and runs `discsmith --build` with SOURCE_DATE_EPOCH set. Usage:
+# demo-build.sh <program folder>
 set -euo pipefail
 prefix=$(cd "${1:?usage: demo-build.sh <program folder>}" && pwd)
 iso="$prefix/kivcd-demo.iso"
@@ -13,6 +14,12 @@ bash "$(dirname "$0")/demo-settings.sh" "$prefix"
 # build takes it from the environment.
 export KIVCD_PASSWORD="${KIVCD_PASSWORD:-rescue}"
 export KIVCD_UI=console
+# A reproducible CD: every date on it (and the password's salt) comes from
+# SOURCE_DATE_EPOCH, by default the time of the sources' last commit.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$(dirname "$0")" log -1 --format=%ct 2>/dev/null || echo 1700000000)
+fi
+export SOURCE_DATE_EPOCH
 
 rm -f "$iso"
 start=$(date +%s)

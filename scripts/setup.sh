@@ -13,7 +13,9 @@ PACKAGES=(
   libgcab-dev  # the LZX fuzz target reads cabinets with gcab's library
   nasm
   # outside tools the programs run, and the checkers the tests use
-  genisoimage mtools dosfstools cabextract gcab
+  xorriso  # the ISO mastering tool (the program folder's mkisofs)
+  genisoimage  # isoinfo, the ISO reader of the tests
+  mtools dosfstools cabextract gcab
   xz-utils syslinux-common isolinux python3
   # free tools copied onto every CD: the memory tester, and the PCI ID list
   # syslinux's Hardware Detection Tool names devices from
@@ -23,8 +25,8 @@ PACKAGES=(
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
   # a second, independent BIOS for the boot checks (its screen goes to Xvfb)
   bochs bochs-x bochsbios vgabios
-  # readers the hybrid ISO must satisfy: 7-Zip and xorriso
-  p7zip-full xorriso
+  # readers the hybrid ISO must satisfy: 7-Zip (and xorriso, above)
+  p7zip-full
   # the CD's UEFI boot: Debian's signed shim and GRUB go into its EFI image,
   # grub-common checks the menu's password hashes, ovmf boots it in QEMU
   shim-signed grub-efi-amd64-signed grub-common ovmf

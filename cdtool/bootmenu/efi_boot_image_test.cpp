@@ -5,7 +5,7 @@
 #include "common/file_ops.h"
 #include "common/process_runner.h"
 #include "testsupport/fake_launcher.h"
-#include "testsupport/scoped_epoch.h"
+#include "testsupport/source_date_epoch.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -70,7 +70,7 @@ TEST_F(EfiBootImage, FailedCopyLeavesThePreviousImageAndNoTemporaryFiles) {
 }
 
 TEST_F(EfiBootImage, ReproducibleBuildGivesTheSameImage) {
-  testing::Epoch epoch("1700000000");
+  testing::SourceDateEpoch epoch("1700000000");
   ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image), "");
   const std::string first = testing::ReadText(image);
   ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image), "");

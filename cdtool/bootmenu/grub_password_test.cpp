@@ -5,12 +5,12 @@
 #include "cdtool/bootmenu/password_hash.h"
 #include "common/process_runner.h"
 #include "testsupport/grub_hash_check.h"
-#include "testsupport/scoped_epoch.h"
+#include "testsupport/source_date_epoch.h"
 
 namespace kiv {
 namespace {
 
-using testing::Epoch;
+using Epoch = testing::SourceDateEpoch;
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 

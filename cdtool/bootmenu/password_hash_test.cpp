@@ -4,12 +4,12 @@
 
 #include <cstdlib>
 
-#include "testsupport/scoped_epoch.h"
+#include "testsupport/source_date_epoch.h"
 
 namespace kiv {
 namespace {
 
-using testing::Epoch;
+using Epoch = testing::SourceDateEpoch;
 
 PasswordSalt SaltOf(const std::string& sixteen) {
   PasswordSalt salt{};

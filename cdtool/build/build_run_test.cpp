@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/source_date_epoch.h"
 
 namespace kiv {
 namespace {
@@ -96,7 +98,7 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(folder.Read("kivcd.iso"), "ISO image");
   EXPECT_EQ(folder.Read("mkisofs.log").rfind("MkISOFS.EXE Log File\r\n", 0), 0u);
   EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
-  EXPECT_TRUE(folder.Exists("makecd.sh"));
+  EXPECT_EQ(folder.Read("makecd.sh").find("-eltorito-alt-boot"), std::string::npos);
   EXPECT_TRUE(tools.Ran("dfl").empty());
   EXPECT_TRUE(run.Outcome().Made());
   EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));
@@ -338,6 +340,33 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   next.settings = BootDisksOnly(folder);
   next.CmdFinish_Click();
   EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
+}
+
+// A tree with a UEFI boot image is mastered with a second El Torito entry for
+// it (a tree without one is mastered as before: the other tests).
+TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
+  testing::WriteText(folder.P("files/kivcd/boot/efi/efiboot.img"), "FAT image");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_TRUE(folder.Exists("kivcd/boot/efi/efiboot.img"));
+  EXPECT_NE(folder.Read("makecd.sh").find(" -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"),
+            std::string::npos)
+      << folder.Read("makecd.sh");
+}
+
+// Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date
+// later than it (the build itself wrote the tree just now).
+TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
+  testing::SourceDateEpoch epoch("1700000000");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  for (const char* path : {"kivcd", "kivcd/readme.txt", "kivcd/boot/images/kivstart.img"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.P(path).c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000) << path;
+  }
 }
 
 // A rebuild is mastered under a temporary name: when it fails, the previous

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cdtool/build/build_run.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "cdtool/build/makecd_script.h"
 #include "cdtool/build/mkisofs_output.h"
+#include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -49,12 +51,24 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   // Whatever lies there is not this run's: only what the tool writes now counts.
   std::remove(iso->partPath.c_str());
 
+  // Built with SOURCE_DATE_EPOCH: no date in the tree later than it, so the
+  // ISO's directory records are the same from one build to the next.
+  std::string epochError;
+  if (std::optional<int64_t> epoch = ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epochError)) {
+    if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
+  } else if (!epochError.empty()) {
+    run.Diagnostic(epochError + "; the CD's dates are the build's");
+  }
+
   const std::string script = run.InProgram(kMakeCdScript);
+  std::error_code ec;
+  const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
 #ifdef _WIN32
-  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO);
+  const std::string text =
+      RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO, efiImage);
   const std::vector<std::string> argv = {"cmd.exe", "/c", script};
 #else
-  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO);
+  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
   bool written = WriteFileAtomic(script, text);

@@ -1,10 +1,14 @@
 #include "cdtool/build/makecd_script.h"
 
+#include "cdtool/usb/hybrid_iso.h"
 #include "common/paths.h"
 
 namespace kiv {
 
-std::string MasteringSwitches() {
+std::string MasteringSwitches(bool efiImage) {
+  const std::string efi = efiImage ? std::string(" -eltorito-alt-boot -e ") + kEfiBootImage + " -no-emul-boot" +
+                                         " -isohybrid-mbr " + kIsoHybridMbr + " -isohybrid-gpt-basdat"
+                                   : std::string();
   return std::string(" -volid \"KIV_RESCUE\"") +
          " -preparer \"Verlanth\"" +
          " -publisher \"VANTO LTD\"" +
@@ -13,20 +17,20 @@ std::string MasteringSwitches() {
          " -omit-period" +
          " -no-emul-boot" +
          " -boot-load-size 4" +
-         " -eltorito-boot boot/loader.bin" +
+         " -eltorito-boot boot/loader.bin" + efi +
          " -hide loader.bin" +
          " -hide boot.catalog" +
          " -follow-links -cache-inodes";
 }
 
 std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
-                            bool optimizeISO) {
+                            bool optimizeISO, bool efiImage) {
   const std::string eol = "\r\n";
   std::string text = "@echo off" + eol;
   text += programFolder.substr(0, 2) + eol;
   text += "cd " + ToLower(programFolder) + eol;
   if (optimizeISO) text += "dfl.exe kivcd link" + eol;
-  text += "mkisofs.exe " + MasteringSwitches() + " -output " + ToLower(isoLocation) + " kivcd" + eol;
+  text += "mkisofs.exe " + MasteringSwitches(efiImage) + " -output " + ToLower(isoLocation) + " kivcd" + eol;
   return text;
 }
 
@@ -43,12 +47,12 @@ std::string ShellQuote(const std::string& text) {
 }
 
 std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
-                           bool optimizeISO) {
+                           bool optimizeISO, bool efiImage) {
   std::string text = "#!/bin/sh\n";
   // A folder that cannot be entered must not let the tools run elsewhere.
   text += "cd " + ShellQuote(programFolder) + " || exit 1\n";
   if (optimizeISO) text += "./dfl kivcd link\n";
-  text += "./mkisofs " + MasteringSwitches() + " -output " + ShellQuote(isoLocation) + " kivcd\n";
+  text += "./mkisofs " + MasteringSwitches(efiImage) + " -output " + ShellQuote(isoLocation) + " kivcd\n";
   return text;
 }
 

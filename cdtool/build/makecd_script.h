@@ -7,9 +7,17 @@
 
 namespace kiv {
 
+// The UEFI boot image, relative to the CD tree: a FAT image holding
+// EFI/BOOT/BOOTX64.EFI, made by the CD template's UEFI part when it has one.
+inline constexpr const char* kEfiBootImage = "boot/efi/efiboot.img";
+
 // The mastering tool's switches, from " -volid" to " -follow-links -cache-inodes"
-// (everything between the program name and " -output ").
-std::string MasteringSwitches();
+// (everything between the program name and " -output "). With `efiImage`
+// (the tree holds kEfiBootImage) the BIOS El Torito entry is followed by a
+// second, UEFI one for that image, and the image gets an MBR whose partition 2
+// (type EFh) and a GPT hold the FAT image, so that a USB stick made of the
+// ISO boots on UEFI too; without it the switches are the plain CD's.
+std::string MasteringSwitches(bool efiImage = false);
 
 // Windows rendering, lines ended by CR LF. The step 5 of a Windows build
 // writes and runs it (iso_step.cpp, under _WIN32); here it is only tested.
@@ -18,13 +26,13 @@ std::string MasteringSwitches();
 // `programFolder` and `isoLocation` are the short (8.3) forms where they exist;
 // both are lower-cased here, the ISO path is not quoted.
 std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
-                            bool optimizeISO);
+                            bool optimizeISO, bool efiImage = false);
 
 // POSIX rendering, lines ended by LF, every path single-quoted and kept as it
 // is (file names are case-sensitive here). The tools are the program folder's
 // own `./dfl` and `./mkisofs`.
 std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
-                           bool optimizeISO);
+                           bool optimizeISO, bool efiImage = false);
 
 // 'text' with every ' written as '\'' : the shell takes the text literally.
 std::string ShellQuote(const std::string& text);

@@ -38,6 +38,23 @@ TEST(MakeCdSh, QuotesEveryPathAndKeepsLetterCase) {
   EXPECT_EQ(RenderMakeCdSh("/p", "/i.iso", false).find("dfl"), std::string::npos);
 }
 
+// A UEFI boot image in the tree: its El Torito entry comes right after the
+// BIOS one, then the MBR and GPT that let a stick boot it; nothing else moves.
+TEST(MakeCdSh, AnEfiImageAddsItsEntryAfterTheBiosOne) {
+  const std::string efi =
+      " -eltorito-boot boot/loader.bin -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"
+      " -isohybrid-mbr files/isohdpfx.bin -isohybrid-gpt-basdat -hide loader.bin";
+  std::string plain = RenderMakeCdSh("/p", "/i.iso", false, false);
+  std::string withEfi = RenderMakeCdSh("/p", "/i.iso", false, true);
+  EXPECT_EQ(plain.find("-eltorito-alt-boot"), std::string::npos);
+  EXPECT_NE(withEfi.find(efi), std::string::npos) << withEfi;
+  std::string bios = withEfi;
+  bios.erase(bios.find(" -eltorito-alt-boot"), efi.size() - std::string(" -eltorito-boot boot/loader.bin -hide loader.bin").size());
+  EXPECT_EQ(bios, plain);
+  std::string bat = RenderMakeCdBat("C:\\KIV", "C:\\KIV.ISO", false, true);
+  EXPECT_NE(bat.find(efi), std::string::npos) << bat;
+}
+
 // The shell must hand every path over literally, whatever it contains.
 TEST(MakeCdSh, ShellTakesQuotedTextLiterally) {
   testing::ProgramFolder folder;

@@ -36,6 +36,29 @@ std::optional<double> ReadDecimal(const std::string& t) {
   return std::strtod(t.c_str(), nullptr);  // C locale: '.' is the decimal point
 }
 
+// xorriso's progress line: the number right before the first '%' after its
+// "UPDATE :" tag, however long it is.
+std::optional<std::string> XorrisoPercent(const std::string& chunk) {
+  const std::string tag = "xorriso : UPDATE :";
+  size_t at = chunk.find(tag);
+  if (at == std::string::npos) return std::nullopt;
+  size_t pct = chunk.find("% done", at);
+  if (pct == std::string::npos) return std::nullopt;
+  size_t from = chunk.find_last_not_of("0123456789.", pct - 1);
+  from = from == std::string::npos ? 0 : from + 1;
+  if (from == pct) return std::nullopt;
+  return chunk.substr(from, pct - from);
+}
+
+// The bar value for a percentage text: rounded half to even, within 0..100.
+std::optional<int> BarValue(const std::string& t) {
+  auto v = ReadDecimal(t);
+  if (!v) return std::nullopt;
+  double rounded = std::nearbyint(*v);  // default rounding: halves to the even neighbour
+  if (rounded < 0 || rounded > 100) return std::nullopt;
+  return static_cast<int>(rounded);
+}
+
 }  // namespace
 
 ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
@@ -54,14 +77,16 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
 
   size_t pct = chunk.find('%');
   if (pct != std::string::npos && chunk.find("%)") != pct && pct >= 5) {
-    std::string t = TrimBlanks(chunk.substr(pct - 5, 5));
-    if (auto v = ReadDecimal(t)) {
-      double rounded = std::nearbyint(*v);  // default rounding: halves to the even neighbour
-      if (rounded >= 0 && rounded <= 100) {
-        fx.barValue = static_cast<int>(rounded);
-        fx.caption = "Creating ISO File : " + t + "% Done";
-      }
+    std::string t = XorrisoPercent(chunk).value_or(TrimBlanks(chunk.substr(pct - 5, 5)));
+    if (auto value = BarValue(t)) {
+      fx.barValue = value;
+      fx.caption = "Creating ISO File : " + t + "% Done";
     }
+  }
+
+  if (size_t w = chunk.find("Writing to '"); w != std::string::npos && chunk.find("completed successfully", w) != std::string::npos) {
+    fx.barValue = 100;
+    fx.caption = "Creating ISO File : 100% Done";
   }
 
   size_t e = chunk.find("extents written");
@@ -74,6 +99,16 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
     size_t from = e + 17;  // past "extents written ("
     if (m != std::string::npos && from <= m)
       fx.caption = "Total ISO size : " + chunk.substr(from, m - from) + "MB";
+  }
+
+  const std::string produced = "ISO image produced: ";
+  if (size_t p = chunk.find(produced); p != std::string::npos) {
+    p += produced.size();
+    size_t end = chunk.find_first_not_of("0123456789", p);
+    if (end != p && end != std::string::npos && chunk.compare(end, 8, " sectors") == 0) {
+      const unsigned long long sectors = std::strtoull(chunk.c_str() + p, nullptr, 10);
+      fx.caption = "Total ISO size : " + std::to_string(sectors * 2048 / (1024 * 1024)) + " MB";
+    }
   }
 
   if (Contains(chunk, "No space left on device")) fx.noSpace = true;

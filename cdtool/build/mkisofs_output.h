@@ -25,6 +25,14 @@ struct ChunkEffect {
 //  7 "No space left on device" - noSpace.
 // A number that does not read as one, a '%' within the first five characters,
 // a value outside 0..100 or a missing size unit changes nothing.
+//
+// xorriso (started as mkisofs) says the same things in other words, read
+// beside the tests above:
+//  "xorriso : UPDATE :  12.11% done" - the whole number before '%' (also
+//    "100.00"), as in test 5;
+//  "Writing to '<drive>' completed successfully." - the bar full, caption
+//    "Creating ISO File : 100% Done" (before the size, which wins);
+//  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB".
 ChunkEffect ParseMkisofsChunk(const std::string& chunk);
 
 }  // namespace kiv

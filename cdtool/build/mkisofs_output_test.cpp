@@ -52,6 +52,30 @@ TEST(MkisofsOutput, LaterTestsWinOnTheCaption) {
   EXPECT_EQ(fx.caption, "Total ISO size : 24 MB");
 }
 
+// xorriso started as mkisofs: its own words for progress, the end and the size.
+TEST(MkisofsOutput, XorrisoPhrases) {
+  ChunkEffect fx = ParseMkisofsChunk("xorriso : UPDATE :  50.01% done, estimate finish Wed Dec 09 06:52:03 2026\n");
+  EXPECT_EQ(fx.barValue, 50);
+  EXPECT_EQ(fx.caption, "Creating ISO File : 50.01% Done");
+  // The five characters before '%' alone would read "00.00".
+  fx = ParseMkisofsChunk("xorriso : UPDATE :  100.00% done\n");
+  EXPECT_EQ(fx.barValue, 100);
+  EXPECT_EQ(fx.caption, "Creating ISO File : 100.00% Done");
+  EXPECT_EQ(ParseMkisofsChunk("xorriso : UPDATE :  0.00% done\n").barValue, 0);
+  EXPECT_FALSE(ParseMkisofsChunk("xorriso : UPDATE :       6 files added in 1 seconds\n").barValue.has_value());
+
+  fx = ParseMkisofsChunk("ISO image produced: 146668 sectors\nWritten to medium : 146668 sectors at LBA 0\n"
+                         "Writing to 'stdio:/p/.kivcd.iso.1.part' completed successfully.\n\n");
+  EXPECT_EQ(fx.barValue, 100);
+  EXPECT_EQ(fx.caption, "Total ISO size : 286 MB");
+  fx = ParseMkisofsChunk("Writing to 'stdio:/p/.kivcd.iso.1.part' completed successfully.\n");
+  EXPECT_EQ(fx.barValue, 100);
+  EXPECT_EQ(fx.caption, "Creating ISO File : 100% Done");
+  EXPECT_FALSE(ParseMkisofsChunk("ISO image produced: many sectors\n").caption.has_value());
+  EXPECT_TRUE(ParseMkisofsChunk("libburn : SORRY : Cannot write desired amount of 32768 bytes. write(2) returned -1. "
+                                ": No space left on device\n").noSpace);
+}
+
 TEST(MkisofsOutput, NoSpaceIsFlaggedWithoutChangingTheCaption) {
   ChunkEffect fx = ParseMkisofsChunk("genisoimage: No space left on device. Cannot write");
   EXPECT_TRUE(fx.noSpace);

@@ -226,7 +226,7 @@ uint64_t HybridPaddedSize(uint64_t imageBytes) {
 }
 
 std::array<uint8_t, 512> HybridMbr(const std::vector<uint8_t>& bootstrap, uint32_t bootFileLba, uint64_t paddedBytes,
-                                   uint32_t diskSignature) {
+                                   uint32_t diskSignature, const std::optional<MbrEntry>& efiPartition) {
   std::array<uint8_t, 512> mbr{};
   std::copy_n(bootstrap.begin(), std::min(bootstrap.size(), kBootstrapSize), mbr.begin());
   // 432: the boot file's first 512-byte sector, a 64-bit number.
@@ -243,15 +243,27 @@ std::array<uint8_t, 512> HybridMbr(const std::vector<uint8_t>& bootstrap, uint32
   entry[1] = 0;     // start: head 0, sector 1, cylinder 0
   entry[2] = 1;
   entry[3] = 0;
-  entry[4] = kHybridPartitionType;
+  entry[4] = efiPartition ? 0 : kHybridPartitionType;
   entry[5] = kHybridHeads - 1;
   entry[6] = static_cast<uint8_t>(kHybridSectors | ((lastCylinder & 0x300) >> 2));
   entry[7] = static_cast<uint8_t>(lastCylinder & 0xFF);
   Put32(&entry[8], 0);
   Put32(&entry[12], static_cast<uint32_t>(std::min<uint64_t>(paddedBytes / kDiskSector, 0xFFFFFFFFu)));
+  if (efiPartition) std::copy(efiPartition->begin(), efiPartition->end(), &mbr[446 + 16]);
   mbr[510] = 0x55;
   mbr[511] = 0xAA;
   return mbr;
+}
+
+std::optional<MbrEntry> EfiPartitionEntry(const std::vector<uint8_t>& mbr) {
+  if (mbr.size() < 512 || mbr[510] != 0x55 || mbr[511] != 0xAA) return std::nullopt;
+  for (size_t at = 446; at < 510; at += 16) {
+    if (mbr[at + 4] != kEfiPartitionType) continue;
+    MbrEntry entry{};
+    std::copy_n(mbr.begin() + static_cast<std::ptrdiff_t>(at), entry.size(), entry.begin());
+    return entry;
+  }
+  return std::nullopt;
 }
 
 std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath) {
@@ -339,7 +351,11 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   const uint64_t viewEnd = view ? uint64_t{view->lba} * kIsoSector + view->bytes.size() : 0;
   const uint64_t padded = HybridPaddedSize(std::max<uint64_t>(iso.Size(), viewEnd));
   const std::array<uint8_t, 56> table = BootInfoTable(*pvdLba, at.lba, at.size, BootFileChecksum(isolinux));
-  const std::array<uint8_t, 512> mbr = HybridMbr(bootstrap, bootLba, padded, Fnv1a(pvd));
+  // The EFI system partition the mastering tool made for a UEFI boot image
+  // (it lies inside the ISO; a second run finds it in our own MBR).
+  std::vector<uint8_t> mastered;
+  iso.Read(0, kDiskSector, mastered);
+  const std::array<uint8_t, 512> mbr = HybridMbr(bootstrap, bootLba, padded, Fnv1a(pvd), EfiPartitionEntry(mastered));
 
   // The table, the padding, and the MBR last.
   {
@@ -386,7 +402,9 @@ bool IsHybridIso(const std::string& isoPath) {
   IsoReader iso(isoPath);
   std::vector<uint8_t> mbr;
   if (!iso.Open() || !iso.Read(0, 512, mbr)) return false;
-  return mbr[510] == 0x55 && mbr[511] == 0xAA && mbr[446] == 0x80 && mbr[446 + 4] == kHybridPartitionType;
+  const uint8_t type = mbr[446 + 4];
+  return mbr[510] == 0x55 && mbr[511] == 0xAA && mbr[446] == 0x80 &&
+         (type == kHybridPartitionType || (type == 0 && EfiPartitionEntry(mbr)));
 }
 
 bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath) {

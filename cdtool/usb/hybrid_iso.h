@@ -19,8 +19,13 @@
 // find one volume and only zeros after it. Nothing else changes, apart from
 // zeros appended up to a whole number of the disk's cylinders (64 heads,
 // 32 sectors: 1 MiB), so the file boots as a CD exactly as before.
+//
+// A CD with a UEFI boot image comes from the mastering tool with an MBR and a
+// GPT of its own whose EFI system partition is that image; this step keeps
+// the partition (and the GPT behind the MBR) and adds the rest as above.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,11 +52,25 @@ std::array<uint8_t, 56> BootInfoTable(uint32_t pvdLba, uint32_t fileLba, uint32_
 // The image size rounded up to whole cylinders.
 uint64_t HybridPaddedSize(uint64_t imageBytes);
 
+// One 16-byte partition entry of an MBR.
+using MbrEntry = std::array<uint8_t, 16>;
+inline constexpr uint8_t kEfiPartitionType = 0xEF;
+
 // The MBR: `bootstrap` (the 432 bytes of isohdpfx.bin), the boot file's first
 // 512-byte sector (2048-byte sector x 4), the disk signature, and partition 1
 // (active, type 17h) from sector 0 over `paddedBytes`.
+//
+// An image with a UEFI boot image keeps the EFI system partition the
+// mastering tool gave it (`efiPartition`, type EFh, over the FAT image inside
+// the ISO) as partition 2; partition 1 then has type 0, as the mastering tool
+// writes it, because UEFI firmware rejects an MBR whose partitions overlap
+// and partition 1 spans the whole disk. BIOS boot code needs no type.
 std::array<uint8_t, 512> HybridMbr(const std::vector<uint8_t>& bootstrap, uint32_t bootFileLba, uint64_t paddedBytes,
-                                   uint32_t diskSignature);
+                                   uint32_t diskSignature, const std::optional<MbrEntry>& efiPartition = std::nullopt);
+
+// The first partition entry of type EFh in the 512-byte sector `mbr`, when it
+// ends with the boot signature 55h AAh.
+std::optional<MbrEntry> EfiPartitionEntry(const std::vector<uint8_t>& mbr);
 
 // Makes the ISO at `isoPath` hybrid with the MBR boot code in `mbrPath`.
 // Everything is read and checked before the first byte is written; the MBR is
@@ -60,7 +79,8 @@ std::array<uint8_t, 512> HybridMbr(const std::vector<uint8_t>& bootstrap, uint32
 std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath);
 
 // True when the image already starts with an MBR whose partition table marks
-// it bootable from a disk (what --write-usb checks before writing).
+// it bootable from a disk (what --write-usb checks before writing): partition
+// 1 active, of type 17h, or of type 0 beside an EFI system partition.
 bool IsHybridIso(const std::string& isoPath);
 
 // The build's step after mastering, for a CD tree that carries the boot

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "cdtool/build/makecd_script.h"
 #include "common/process_runner.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -82,6 +83,7 @@ struct MasteredCd {
   std::string iso = dir / "out/kiv cd.iso";
   std::string mbr = dir / "isohdpfx.bin";
   std::vector<std::pair<std::string, std::string>> extra;  // more files in the tree
+  Bytes efiImage = Pattern(65536, 41, false);
 
   bool Master() {
     for (const auto& [name, text] : extra) WriteAll(dir / ("kivcd/" + name), Bytes(text.begin(), text.end()));
@@ -98,6 +100,24 @@ struct MasteredCd {
                                 in);
     return r.ended && r.exitCode == 0;
   }
+
+  // The tree with a UEFI boot image, mastered by xorriso with the makecd
+  // script's switches (its MBR boot code is isolinux's, in files/).
+  bool MasterWithEfi() {
+    WriteAll(dir / ("kivcd/" + std::string(kEfiBootImage)), efiImage);
+    WriteAll(dir / kIsoHybridMbr, ReadAll(kIsolinuxMbr));
+    WriteAll(dir / "kivcd/boot/loader.bin", loader);
+    WriteAll(dir / "kivcd/boot/isolinux/isolinux.bin", isolinux);
+    WriteAll(mbr, mbrCode);
+    fs::create_directories(dir / "out");
+    RunOptions in;
+    in.workingDir = dir.Path();
+    RunResult r = RunAndCapture(
+        {"/bin/sh", "-c", "xorriso -as mkisofs" + MasteringSwitches(true) + " -output " + ShellQuote(iso) + " kivcd"},
+        in);
+    return r.ended && r.exitCode == 0;
+  }
+  static constexpr const char* kIsolinuxMbr = "/usr/lib/ISOLINUX/isohdpfx.bin";
 };
 
 #define MASTER_OR_SKIP(cd)                                                            \
@@ -194,6 +214,37 @@ TEST(HybridIsoImage, PatchesOnlyTheMbrTheBootTableAndThePadding) {
   EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
 
   // A second run finds the same files and writes the same bytes.
+  ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
+  EXPECT_EQ(ReadAll(cd.iso), after);
+}
+
+// A UEFI boot image: the stick keeps the EFI system partition and the GPT
+// the mastering tool made for it; partition 1 loses its type, so that UEFI
+// firmware finds no overlapping partitions.
+TEST(HybridIsoImage, KeepsTheEfiPartitionAndGptOfTheMasteringTool) {
+  MasteredCd cd;
+  if (FindOnPath("xorriso").empty() || !fs::exists(MasteredCd::kIsolinuxMbr))
+    GTEST_SKIP() << "xorriso or isolinux not installed";
+  ASSERT_TRUE(cd.MasterWithEfi());
+  const Bytes before = ReadAll(cd.iso);
+  const std::optional<MbrEntry> efi = EfiPartitionEntry(Bytes(before.begin(), before.begin() + 512));
+  ASSERT_TRUE(efi.has_value()) << "the mastering tool made no EFI system partition";
+  EXPECT_EQ(Find(before, cd.efiImage), uint64_t{At32(Bytes(efi->begin(), efi->end()), 8)} * 512);
+  EXPECT_EQ(std::string(before.begin() + 512, before.begin() + 520), "EFI PART");
+
+  ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
+  const Bytes after = ReadAll(cd.iso);
+  EXPECT_TRUE(IsHybridIso(cd.iso));
+  EXPECT_TRUE(std::equal(cd.mbrCode.begin(), cd.mbrCode.end(), after.begin()));
+  EXPECT_EQ(after[446], 0x80);
+  EXPECT_EQ(after[446 + 4], 0);
+  EXPECT_EQ(At32(after, 446 + 12), after.size() / 512);
+  EXPECT_TRUE(std::equal(efi->begin(), efi->end(), after.begin() + 446 + 16));
+  EXPECT_TRUE(std::all_of(after.begin() + 446 + 32, after.begin() + 510, [](uint8_t b) { return b == 0; }));
+  // The GPT behind the MBR is the mastering tool's, byte for byte.
+  EXPECT_TRUE(std::equal(before.begin() + 512, before.begin() + 32768, after.begin() + 512));
+
+  // A second run keeps the partition from its own MBR.
   ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
   EXPECT_EQ(ReadAll(cd.iso), after);
 }

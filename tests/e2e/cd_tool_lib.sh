@@ -4,12 +4,13 @@
 # (KIV_CD_TEST_TOOL). Uses the sourcing script's fail, need and $work.
 
 # master <tree folder named kivcd> <iso> [mkisofs]: the tree mastered as the
-# build masters it, with the given mastering tool (default: genisoimage).
+# build masters it, with the given mastering tool (default: xorriso, as the
+# program folder's mkisofs).
 master() {
   local tool=${3:-}
   if [ -z "$tool" ]; then
-    need genisoimage "the ISO mastering tool"
-    tool=$(command -v genisoimage)
+    need xorriso "the ISO mastering tool"
+    tool=$(command -v xorriso)
   fi
   [ "$(basename "$1")" = kivcd ] || fail "master: the tree must be a folder named kivcd"
   ln -sf "$tool" "$(dirname "$1")/mkisofs"

@@ -1,0 +1,53 @@
+#include "cdtool/build/tree_dates.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace kiv {
+namespace fs = std::filesystem;
+
+std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error) {
+  if (!text || !*text) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const long long seconds = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || seconds < 0 || text[0] < '0' || text[0] > '9') {
+    if (error) *error = std::string("SOURCE_DATE_EPOCH=") + text + " is not a number of seconds since 1970";
+    return std::nullopt;
+  }
+  return seconds;
+}
+
+namespace {
+
+std::string Clamp(const fs::path& path, int64_t epoch) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return "cannot read the date of " + path.string() + ": " + std::strerror(errno);
+  if (st.st_mtim.tv_sec < epoch || (st.st_mtim.tv_sec == epoch && st.st_mtim.tv_nsec == 0)) return "";
+  struct timespec times[2] = {{static_cast<time_t>(epoch), 0}, {static_cast<time_t>(epoch), 0}};
+  if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+    return "cannot set the date of " + path.string() + ": " + std::strerror(errno);
+  return "";
+}
+
+}  // namespace
+
+std::string ClampTreeDates(const std::string& root, int64_t epoch) {
+  std::error_code ec;
+  fs::recursive_directory_iterator it(root, ec), end;
+  if (ec) return "cannot read the folder " + root + ": " + ec.message();
+  for (; it != end; it.increment(ec)) {
+    if (ec) return "cannot read the folder " + root + ": " + ec.message();
+    if (std::string why = Clamp(it->path(), epoch); !why.empty()) return why;
+  }
+  if (ec) return "cannot read the folder " + root + ": " + ec.message();
+  // The root last: the entries' dates are set, its own is not touched again.
+  return Clamp(root, epoch);
+}
+
+}  // namespace kiv

@@ -1,0 +1,23 @@
+#pragma once
+// Reproducible CDs: with SOURCE_DATE_EPOCH set, no date in the CD tree is
+// later than it. What the build copied or wrote into the tree carries the time
+// of the build, and the mastering tool puts every file's and folder's date in
+// the ISO's directory records; clamped, two builds of the same inputs give the
+// same records. (xorriso takes the volume's own dates from SOURCE_DATE_EPOCH.)
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kiv {
+
+// A SOURCE_DATE_EPOCH value as seconds since 1970. Nothing when `text` is
+// null or empty; nothing and a message naming the value in `error` when it is
+// not a plain decimal count.
+std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error);
+
+// Every folder, file and symbolic link at or below `root` dated later than
+// `epoch` gets `epoch` as its modification and access time (a link itself,
+// never what it points at). Returns "" or what failed, naming the path.
+std::string ClampTreeDates(const std::string& root, int64_t epoch);
+
+}  // namespace kiv

@@ -1,0 +1,70 @@
+#include "cdtool/build/tree_dates.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "testsupport/test_files.h"
+
+namespace kiv {
+namespace {
+
+namespace fs = std::filesystem;
+
+int64_t MTime(const fs::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mtim.tv_sec;
+}
+
+void SetMTime(const fs::path& path, int64_t seconds) {
+  struct timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST(SourceDateEpoch, ReadsPlainDecimalSecondsOnly) {
+  std::string error;
+  EXPECT_EQ(ParseSourceDateEpoch("1700000000", &error), 1700000000);
+  EXPECT_EQ(ParseSourceDateEpoch("0", &error), 0);
+  EXPECT_EQ(error, "");
+  EXPECT_FALSE(ParseSourceDateEpoch(nullptr, &error).has_value());
+  EXPECT_FALSE(ParseSourceDateEpoch("", &error).has_value());
+  EXPECT_EQ(error, "");
+  for (const char* bad : {"yesterday", "17e8", "-5", " 12", "12 ", "+12", "99999999999999999999"}) {
+    error.clear();
+    EXPECT_FALSE(ParseSourceDateEpoch(bad, &error).has_value()) << bad;
+    EXPECT_EQ(error, std::string("SOURCE_DATE_EPOCH=") + bad + " is not a number of seconds since 1970");
+  }
+}
+
+// Dates later than the epoch become the epoch; earlier ones stay; a link is
+// dated itself, and what it points at outside the tree is left alone.
+TEST(ClampTreeDates, LaterDatesBecomeTheEpoch) {
+  const fs::path dir = testing::MakeTempDir("dates");
+  const fs::path tree = dir / "kivcd";
+  fs::create_directories(tree / "boot" / "images");
+  testing::WriteText((tree / "boot" / "images" / "new.img").string(), "new");
+  testing::WriteText((tree / "old.txt").string(), "old");
+  testing::WriteText((dir / "outside.txt").string(), "outside");
+  fs::create_symlink(dir / "outside.txt", tree / "link.txt");
+  const int64_t epoch = 1700000000;
+  SetMTime(tree / "old.txt", 1000000000);
+  SetMTime(dir / "outside.txt", epoch + 500);
+
+  EXPECT_EQ(ClampTreeDates(tree.string(), epoch), "");
+  for (const fs::path& p : {tree, tree / "boot", tree / "boot" / "images", tree / "boot" / "images" / "new.img",
+                            tree / "link.txt"})
+    EXPECT_EQ(MTime(p), epoch) << p;
+  EXPECT_EQ(MTime(tree / "old.txt"), 1000000000);
+  EXPECT_EQ(MTime(dir / "outside.txt"), epoch + 500);
+
+  EXPECT_EQ(ClampTreeDates((dir / "none").string(), epoch).rfind("cannot read the folder " + (dir / "none").string(), 0),
+            0u);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kiv
