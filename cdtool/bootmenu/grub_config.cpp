@@ -40,17 +40,24 @@ std::string BiosNote(const std::string& title) {
                    Echo("and start the CD again; its BIOS menu then shows every entry.") + WaitForEsc());
 }
 
-std::string MemtestEntry() {
-  return Entry("Memory test (memtest86+, UEFI)", "memtest", false,
-               "  if chainloader ($kivcd)" + std::string(kMemtestEfi) + "; then boot; fi\n" +
+// memtest86+ is not signed: under Secure Boot (GRUB's lockdown) it could not
+// start, so the entry is left out there. Its screen also goes to the menu's
+// serial console.
+std::string MemtestEntry(bool open, int serialConsole) {
+  const std::string console =
+      serialConsole ? " console=ttyS" + std::to_string(serialConsole - 1) + ",115200" : std::string();
+  return "\nif [ \"$lockdown\" != y ]; then" +
+         Entry("Memory test (memtest86+, UEFI)", "memtest", open,
+               "  if chainloader ($kivcd)" + std::string(kMemtestEfi) + console + "; then boot; fi\n" +
                    Echo("memtest86+ did not start. With Secure Boot on, the firmware starts only") +
-                   Echo("signed programs: switch Secure Boot off in the firmware setup to run it.") + WaitForEsc());
+                   Echo("signed programs: switch Secure Boot off in the firmware setup to run it.") + WaitForEsc()) +
+         "fi\n";
 }
 
 // The first disk that is not the medium this menu came from and holds
 // Windows' boot manager or the default UEFI boot loader: its loader.
-std::string HardDiskEntry() {
-  return Entry("Boot from the first hard disk", "harddisk", false,
+std::string HardDiskEntry(bool open) {
+  return Entry("Boot from the first hard disk", "harddisk", open,
                "  regexp --set=1:kiv_medium '^([^,]+)' \"$kivcd\"\n"
                "  for kiv_disk in hd0 hd1 hd2 hd3 hd4 hd5 hd6 hd7; do\n"
                "    if [ \"$kiv_disk\" = \"$kiv_medium\" ]; then continue; fi\n"
@@ -113,12 +120,16 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
   }
   cfg += "set default=harddisk\n";
   cfg += "set timeout=" + std::to_string(in.timeoutSeconds > 0 ? in.timeoutSeconds : -1) + "\n";
-  if (in.passwordHash || in.locked) cfg += "set superusers=" + GrubQuote(kGrubUser) + "\n";
+  // A superuser always, so that GRUB's command line and entry editor ('c',
+  // 'e') open only to the password, as the BIOS menu has neither; without a
+  // password every entry is open.
+  cfg += "set superusers=" + GrubQuote(kGrubUser) + "\n";
   if (in.passwordHash) cfg += "password_pbkdf2 " + std::string(kGrubUser) + " " + *in.passwordHash + "\n";
+  const bool open = !in.passwordHash && !in.locked;
   cfg += BiosNote(in.title);
-  if (in.memtest) cfg += MemtestEntry();
-  cfg += HardDiskEntry();
-  cfg += Entry("Firmware setup", "fwsetup", false, "  fwsetup\n");
+  if (in.memtest) cfg += MemtestEntry(open, in.serialConsole);
+  cfg += HardDiskEntry(open);
+  cfg += Entry("Firmware setup", "fwsetup", open, "  fwsetup\n");
   cfg += Entry("Reboot", "reboot", true, "  reboot\n");
   cfg += Entry("Power off", "poweroff", true, "  halt\n");
   return cfg;
@@ -129,7 +140,14 @@ std::string RenderGrubStarter(const std::string& markerCdPath) {
          "# and shows its UEFI boot menu.\n"
          "search --no-floppy --file --set=root " + markerCdPath + "\n"
          "set prefix=($root)" + kGrubFolder + "\n"
-         "source $prefix/" + kGrubConfigName + "\n";
+         "if [ -f " + markerCdPath + " ]; then\n"
+         "  source $prefix/" + kGrubConfigName + "\n"
+         "else\n"
+         "  # Never GRUB's command line instead: it would pass by the password.\n"
+         "  echo 'The menu of this CD was not found. Restarting in 30 seconds.'\n"
+         "  sleep 30\n"
+         "  reboot\n"
+         "fi\n";
 }
 
 }  // namespace kiv

@@ -12,12 +12,13 @@
 //   a first line naming the title and saying that the DOS floppies and
 //   Windows setup start only in BIOS mode (Enter shows how to switch it on);
 //   the memory test (/boot/tools/memtest86+x64.efi; left out when the CD
-//   lacks it); "Boot from the first hard disk" (the first disk other than the
+//   lacks it, and under Secure Boot, which would refuse it); "Boot from the first hard disk" (the first disk other than the
 //   CD or stick with Windows' or the default UEFI boot loader); "Firmware
 //   setup"; "Reboot"; "Power off". The time-out starts the hard disk.
 // A password (GRUB's password_pbkdf2, user kGrubUser) is asked before
 // anything starts, as the BIOS menu asks before its menu; the note, Reboot
-// and Power off start nothing and stay open.
+// and Power off start nothing and stay open. GRUB's command line and editor
+// are never open without the password (the BIOS menu has neither).
 #include <optional>
 #include <string>
 

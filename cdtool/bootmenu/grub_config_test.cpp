@@ -64,9 +64,11 @@ TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialCon
   EXPECT_NE(EntryOf(cfg, "poweroff").find("  halt\n"), std::string::npos);
   EXPECT_NE(EntryOf(cfg, "harddisk").find("/EFI/Microsoft/Boot/bootmgfw.efi /EFI/BOOT/BOOTX64.EFI"),
             std::string::npos);
-  // Without a password nothing asks for one.
-  EXPECT_EQ(cfg.find("superusers"), std::string::npos);
+  // Without a password nothing asks for one, yet GRUB's command line and
+  // editor stay shut (a superuser without a password).
+  EXPECT_NE(cfg.find("set superusers='rescue'\n"), std::string::npos);
   EXPECT_EQ(cfg.find("password_pbkdf2"), std::string::npos);
+  for (const std::string& id : EntryIds(cfg)) EXPECT_NE(EntryOf(cfg, id).find("--unrestricted"), std::string::npos) << id;
 }
 
 TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {
@@ -82,8 +84,15 @@ TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {
 
 TEST(GrubConfig, MemtestEntryOnlyWhenItsFileIsOnTheCd) {
   EXPECT_EQ(EntryOf(Translate(ShippedScript(), false).grubConfig, "memtest"), "");
-  const std::string entry = EntryOf(Translate(ShippedScript(), true).grubConfig, "memtest");
-  EXPECT_NE(entry.find("chainloader ($kivcd)/boot/tools/memtest86+x64.efi"), std::string::npos) << entry;
+  const std::string cfg = Translate(ShippedScript(), true).grubConfig;
+  const std::string entry = EntryOf(cfg, "memtest");
+  EXPECT_NE(entry.find("chainloader ($kivcd)/boot/tools/memtest86+x64.efi console=ttyS0,115200;"), std::string::npos)
+      << entry;
+  // Not under Secure Boot, which refuses it.
+  EXPECT_NE(cfg.find("if [ \"$lockdown\" != y ]; then\n" + entry + "fi\n"), std::string::npos) << cfg;
+  EXPECT_NE(EntryOf(Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=0"}}), true).grubConfig, "memtest")
+                .find("memtest86+x64.efi; then"),
+            std::string::npos);
 }
 
 TEST(GrubConfig, PasswordGuardsWhatStartsSomethingWithTheBuildsHash) {
@@ -148,7 +157,11 @@ TEST(GrubConfig, StarterFindsTheCdByItsMarkerAndReadsItsMenu) {
   EXPECT_TRUE(std::regex_match(a, std::regex("kivcd-[0-9a-f]{16}\\.id")));
   const std::string starter = RenderGrubStarter("/boot/grub/" + a);
   EXPECT_NE(starter.find("search --no-floppy --file --set=root /boot/grub/" + a + "\n"), std::string::npos);
-  EXPECT_NE(starter.find("set prefix=($root)/boot/grub\nsource $prefix/grub.cfg\n"), std::string::npos);
+  EXPECT_NE(starter.find("set prefix=($root)/boot/grub\nif [ -f /boot/grub/" + a + " ]; then\n  source $prefix/grub.cfg\n"),
+            std::string::npos);
+  // A CD that cannot be found never leaves GRUB's command line open.
+  EXPECT_NE(starter.find("else\n"), std::string::npos);
+  EXPECT_NE(starter.find("  reboot\nfi\n"), std::string::npos);
 }
 
 }  // namespace
