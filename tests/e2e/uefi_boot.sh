@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The CD's UEFI boot menu in QEMU (q35 with Debian's OVMF), on a CD that
 # `discsmith --build` makes in a fresh copy of the installed program folder
-# (password "rescue", time-out 8 s); what GRUB prints reaches COM1:
+# (password "open-sesame", time-out 8 s); what GRUB prints reaches COM1:
 #   cd          from the CD: the menu with the BIOS-mode note and the title,
 #               memtest86+, the hard disk, firmware setup, reboot and power
 #               off (a screendump kept); the time-out starts the hard-disk
@@ -47,12 +47,12 @@ pf=$(bash "$here/new_program_folder.sh")
 mv "$(dirname "$pf")" "$work/cd"
 pf="$work/cd/program"
 sed -i 's/^Set MenuTimeout=30/Set MenuTimeout=8/' "$pf/files/kivcd/boot/scripts/main.cds"
-KIVCD_PASSWORD=rescue SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$pf" > "$work/build.out" 2>&1 \
+KIVCD_PASSWORD=open-sesame SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$pf" > "$work/build.out" 2>&1 \
   || { cat "$work/build.out"; fail "the CD build failed"; }
 tree="$pf/kivcd"
 [ -f "$tree/boot/efi/efiboot.img" ] || fail "the build made no boot/efi/efiboot.img"
 [ -f "$tree/boot/grub/grub.cfg" ] || fail "the build made no boot/grub/grub.cfg"
-! grep -q -a -F rescue "$tree/boot/grub/grub.cfg" || fail "grub.cfg holds the password in clear text"
+! grep -q -a -F open-sesame "$tree/boot/grub/grub.cfg" || fail "grub.cfg holds the password in clear text"
 iso="$pf/kivcd-demo.iso"
 if ! xorriso -indev "$iso" -report_el_torito plain 2>/dev/null | grep -q "UEFI"; then
   iso="$work/uefi.iso"
