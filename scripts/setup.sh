@@ -29,6 +29,9 @@ PACKAGES=(
   bochs bochs-x bochsbios vgabios
   # readers the hybrid ISO must satisfy: 7-Zip (and xorriso, above)
   p7zip-full
+  # the CD's UEFI boot: Debian's signed shim and GRUB go into its EFI image,
+  # grub-common checks the menu's password hashes, ovmf boots it in QEMU
+  shim-signed grub-efi-amd64-signed grub-common ovmf
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

@@ -194,6 +194,8 @@ inline FakeProgram FakeMakeCd(FakeLauncher& tools, const std::string& programFol
 inline void AddFakeCdTools(FakeLauncher& tools, const std::string& programFolder) {
   tools.Add("bootsmith", FakeBootsmith(programFolder));
   tools.Add("sh", FakeMakeCd(tools, programFolder));
+  // The EFI boot image is made by the real mtools.
+  for (const char* mtool : {"mformat", "mmd", "mcopy", "mdir"}) tools.Add(mtool, RunsTheRealProgram);
 }
 
 // Settings for a run with only the boot disks, the ISO into the program folder.

@@ -41,6 +41,14 @@ inline FakeRun Exits(int exitCode, std::vector<std::string> output = {}) {
 
 using FakeProgram = std::function<FakeRun(const FakeCommand&)>;
 
+// The installed program itself behind the stand-in (for tools as quick and
+// as harmless as mtools on an image file): it runs, and what it printed and
+// its exit code are the stand-in's.
+inline FakeRun RunsTheRealProgram(const FakeCommand& command) {
+  const RunResult r = SystemLauncher().RunAndCapture(command.argv, RunOptions{command.workingDir, 60000, {}});
+  return Exits(r.exitCode, {r.output});
+}
+
 class FakeLauncher : public ProcessLauncher {
  public:
   // `program` is the file name of argv[0] ("bootsmith", "sh").

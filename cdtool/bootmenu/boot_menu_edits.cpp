@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "cdtool/bootmenu/grub_password.h"
 #include "cdtool/build/build_run.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -134,6 +135,9 @@ void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::stri
   run.SetSubStep("Adding Password Protection to the Boot Script");
   run.menuData.password = SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2,
                                          run.prompter());
+  // The UEFI menu's hash is made now, while the clear password is at hand.
+  run.menuData.grubPassword.reset();
+  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt());
 }
 
 void InjectProductKey(const std::string& scriptPath, const std::string& productKey, Prompter& prompter) {

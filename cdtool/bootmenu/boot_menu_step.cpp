@@ -1,6 +1,8 @@
 #include "cdtool/bootmenu/boot_menu_step.h"
 
 #include "cdtool/build/build_run.h"
+#include "cdtool/bootmenu/efi_boot_image.h"
+#include "cdtool/bootmenu/grub_config.h"
 #include "cdtool/bootmenu/isolinux_config.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -14,6 +16,41 @@ void Halt(BuildRun& run, const std::string& cause) {
   run.prompter().MsgBox(Message{"A fatal Error occured while writing the boot menu, operation halted\n\n" + cause,
                                 "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
   run.Fail(cause);
+}
+
+// The UEFI menu: GRUB's configuration and the marker it finds the CD by in
+// boot/grub, and the EFI boot image the firmware starts.
+// False when the build was halted.
+bool WriteUefiMenu(BuildRun& run, const std::string& tree, const std::string& grubConfig) {
+  const std::string missing = MissingEfiLoader(run.efiLoaders);
+  if (!missing.empty()) {
+    run.Diagnostic("No UEFI boot menu on this CD: " + missing +
+                   " is not installed (scripts/setup.sh installs shim-signed and grub-efi-amd64-signed)");
+    return true;
+  }
+  const std::string grubFolder = ResolvePathPrefix(tree + kGrubFolder);
+  const std::string efiFolder = ResolvePathPrefix(tree + "/boot/efi");
+  if (!MakePath(grubFolder) || !MakePath(efiFolder)) {
+    Halt(run, "the folder " + grubFolder + " or " + efiFolder + " cannot be created");
+    return false;
+  }
+  const std::string marker = GrubMarkerName(grubConfig);
+  for (const auto& [name, text] : {std::pair<std::string, std::string>{kGrubConfigName, grubConfig},
+                                   std::pair<std::string, std::string>{marker, "This CD's UEFI menu is " +
+                                                                                   std::string(kGrubFolder) + "/" +
+                                                                                   kGrubConfigName + ".\n"}}) {
+    const std::string path = JoinPath(grubFolder, name);
+    if (!WriteFileAtomic(path, text)) {
+      Halt(run, "cannot write " + path);
+      return false;
+    }
+  }
+  const std::string image = ResolvePathPrefix(tree + kEfiImageOnCd);
+  const std::string error = WriteEfiBootImage(run.Launcher(), run.efiLoaders,
+                                              RenderGrubStarter(std::string(kGrubFolder) + "/" + marker), image);
+  if (error.empty()) return true;
+  Halt(run, "cannot make the UEFI boot image " + image + ": " + error);
+  return false;
 }
 
 }  // namespace
@@ -54,6 +91,8 @@ void WriteBootMenu(BuildRun& run) {
     Halt(run, error);
     return;
   }
+  // The UEFI boot image first: of everything here it is the likeliest to fail.
+  if (!WriteUefiMenu(run, tree, menu.grubConfig)) return;
 
   const std::string folder = ResolvePathPrefix(JoinPath(tree, NativePath("boot\\isolinux")));
   if (!MakePath(folder)) {
@@ -75,9 +114,10 @@ void WriteBootMenu(BuildRun& run) {
   // mouse on an unused COM1 must not answer it).
   const std::string hardDisk = JoinPath(folder, "harddisk.bin");
   std::string image;
-  if (!FileExists(hardDisk) || !ReadWholeFile(hardDisk, image)) return;
-  if (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) || !WriteFileAtomic(hardDisk, image))
+  if (FileExists(hardDisk) && ReadWholeFile(hardDisk, image) &&
+      (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) || !WriteFileAtomic(hardDisk, image))) {
     Halt(run, error.empty() ? "cannot write " + hardDisk : error);
+  }
 }
 
 }  // namespace kiv

@@ -4,8 +4,11 @@
 // kivcd/boot/scripts/main.cds is translated into the isolinux configuration
 // in kivcd/boot/isolinux/ and the password gate is written into the tree's
 // copy of boot/loader.bin (never the template's). The password and the
-// product key come from the run's menu data, never from the script. Any error shows "Fatal
-// Error" naming the file and line and cancels the build, so no ISO is made.
+// product key come from the run's menu data, never from the script. The UEFI
+// menu goes beside it: GRUB's configuration in kivcd/boot/grub/ and the EFI
+// boot image kivcd/boot/efi/efiboot.img (grub_config.h, efi_boot_image.h).
+// Any error shows "Fatal Error" naming the file and line and cancels the
+// build, so no ISO is made.
 namespace kiv {
 
 class BuildRun;

@@ -8,11 +8,15 @@
 #include <fstream>
 #include <utility>
 #include <vector>
+#include <regex>
 #include <sstream>
 
 #include "cdtool/build/build_run.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/grub_hash_check.h"
+#include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/password_gate.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "testsupport/scripted_prompter.h"
 
@@ -234,6 +238,74 @@ TEST_F(BootMenuStep, ALoaderWithoutGateHaltsTheBuild) {
   run.CmdFinish_Click();
   ExpectHalted(folder.P("kivcd/boot/loader.bin") +
                ": no password gate block (\"KIVGATE2\"); this loader cannot ask for the password");
+}
+
+// Stand-ins for the signed loaders, in the program folder.
+EfiLoaders FakeLoaders(const ProgramFolder& folder) {
+  EfiLoaders loaders{folder.P("signed/shim"), folder.P("signed/grub"), folder.P("signed/mm")};
+  testing::WriteText(loaders.shim, "shim " + std::string(5000, 's'));
+  testing::WriteText(loaders.grub, "grub " + std::string(9000, 'g'));
+  testing::WriteText(loaders.mokManager, "mok manager");
+  return loaders;
+}
+
+// A file of the tree's EFI image, as mtools reads it back.
+std::string InEfiImage(const ProgramFolder& folder, const std::string& path) {
+  const std::string out = folder.P("from-image");
+  std::filesystem::remove(out);
+  RunAndCapture({"mcopy", "-i", folder.P("kivcd/boot/efi/efiboot.img"), "::" + path, out});
+  return folder.Read("from-image");
+}
+
+TEST_F(BootMenuStep, TheBuildWritesTheUefiMenuWithThePasswordAndItsBootImage) {
+  run.efiLoaders = FakeLoaders(folder);
+  run.password = BootPassword{true, "open sesame", "open sesame"};
+  EditTemplate("Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Our own rescue CD\"");
+  run.CmdFinish_Click();
+  ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_TRUE(run.Outcome().Made());
+
+  const std::string cfg = folder.Read("kivcd/boot/grub/grub.cfg");
+  EXPECT_NE(cfg.find("menuentry 'Our own rescue CD: DOS floppies"), std::string::npos) << cfg;
+  const std::string hash = testing::GrubHashIn(cfg);
+  EXPECT_NE(cfg.find("password_pbkdf2 rescue " + hash + "\n"), std::string::npos) << cfg;
+  EXPECT_TRUE(testing::GrubHashOpens(hash, "open sesame")) << "the wizard's password";
+  EXPECT_FALSE(testing::GrubHashOpens(hash, "open Sesame"));
+  EXPECT_EQ(cfg.find("open sesame"), std::string::npos) << "never in clear text";
+
+  // The image: shim as the default loader, GRUB beside it, and a starter that
+  // finds this CD by a marker the tree has.
+  EXPECT_EQ(InEfiImage(folder, "/EFI/BOOT/BOOTX64.EFI"), folder.Read("signed/shim"));
+  EXPECT_EQ(InEfiImage(folder, "/EFI/BOOT/grubx64.efi"), folder.Read("signed/grub"));
+  const std::string starter = InEfiImage(folder, "/boot/grub/grub.cfg");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(starter, m, std::regex(R"(--set=root (/boot/grub/kivcd-[0-9a-f]+\.id)\n)"))) << starter;
+  EXPECT_TRUE(folder.Exists("kivcd" + m[1].str()));
+  EXPECT_FALSE(folder.Exists("files/kivcd/boot/efi/efiboot.img")) << "the template is never changed";
+}
+
+TEST_F(BootMenuStep, WithoutTheSignedLoadersTheCdStartsInBiosModeOnly) {
+  run.efiLoaders.shim = folder.P("not/installed/shimx64.efi.signed");
+  run.CmdFinish_Click();
+  ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_TRUE(run.Outcome().Made());
+  EXPECT_TRUE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));
+  EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
+  EXPECT_NE(testing::ReadText(run.LogPath()).find("No UEFI boot menu on this CD: " + run.efiLoaders.shim),
+            std::string::npos);
+}
+
+TEST_F(BootMenuStep, AFailedEfiImageHaltsTheBuild) {
+  run.efiLoaders = FakeLoaders(folder);
+  tools.Add("mcopy", [](const testing::FakeCommand&) { return testing::Exits(1, {"Disk full"}); });
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  const std::string cause = run.Outcome().reason;
+  EXPECT_EQ(cause.find("cannot make the UEFI boot image " + folder.P("kivcd/boot/efi/efiboot.img") + ": mcopy"), 0u)
+      << cause;
+  EXPECT_NE(cause.find("Disk full"), std::string::npos);
+  ExpectHalted(cause);
+  EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
 }
 
 }  // namespace

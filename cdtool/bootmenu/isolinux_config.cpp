@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cdtool/bootmenu/boot_menu_script.h"
+#include "cdtool/bootmenu/grub_config.h"
 #include "cdtool/bootmenu/kernel_command_line.h"
 
 namespace kiv {
@@ -223,7 +224,9 @@ BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPat
     menu.errors = std::move(script.errors);
     return menu;
   }
-  return RenderBootMenu(script, exists);
+  BootMenu menu = RenderBootMenu(script, exists);
+  menu.grubConfig = RenderGrubConfig(GrubInputFromScript(script, data, exists(kMemtestEfi, false)));
+  return menu;
 }
 
 }  // namespace kiv

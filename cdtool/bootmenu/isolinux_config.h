@@ -60,6 +60,7 @@ struct IsolinuxFile {
 
 struct BootMenu {
   std::vector<IsolinuxFile> files;  // isolinux.cfg, usbstick.cfg
+  std::string grubConfig;           // the UEFI menu (grub_config.h); TranslateBootMenu only
   PasswordGate gate;
   std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
 };
@@ -74,8 +75,9 @@ std::string CdPath(const std::string& scriptPath);
 // Renders a parsed script that has no errors.
 BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists);
 
-// The whole translation: script text -> files + gate, or errors. With `data`
-// the gate and the product key are the data's (see ParseBootMenuScript).
+// The whole translation: script text -> files + gate + the UEFI menu, or
+// errors. With `data` the gate, the UEFI menu's password and the product key
+// are the data's (see ParseBootMenuScript, GrubInputFromScript).
 BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPath, const CdPathExists& exists,
                            const MenuData* data = nullptr);
 

@@ -19,6 +19,9 @@ struct MenuData {
   // Set: the loader asks for the password of this salted hash. Unset: it
   // never asks.
   std::optional<PasswordHash> password;
+  // The same password for the UEFI menu, as GRUB's password_pbkdf2 takes it
+  // (grub_password.h); set together with `password`.
+  std::optional<std::string> grubPassword;
   // Set: %WinKey1% to %WinKey5% are its five groups, and the entry whose
   // macro is ShowWinKey is shown (also when its macro line is commented out,
   // as the shipped script has it). Unset: that entry is left out.

@@ -20,13 +20,7 @@ std::array<uint8_t, 32> Sha256(const std::string& bytes) {
 
 template <size_t N>
 std::string Hex(const std::array<uint8_t, N>& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
+  return HexDigits(bytes.data(), bytes.size());
 }
 
 int HexDigit(char c) {
@@ -50,6 +44,16 @@ bool FromHex(const std::string& text, std::array<uint8_t, N>& out) {
 constexpr char kPrefix[] = "sha256:";
 
 }  // namespace
+
+std::string HexDigits(const uint8_t* bytes, size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < size; ++i) {
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 15];
+  }
+  return out;
+}
 
 PasswordSalt NewPasswordSalt() {
   PasswordSalt salt{};

@@ -31,6 +31,9 @@ PasswordSalt NewPasswordSalt();
 
 PasswordHash HashPassword(const std::string& password, const PasswordSalt& salt);
 
+// Bytes as lower-case hex digits, two a byte.
+std::string HexDigits(const uint8_t* bytes, size_t size);
+
 // "sha256:<salt>:<hash>" in lower-case hex, and back (hex digits of either
 // case; anything else gives nothing).
 std::string PasswordHashText(const PasswordHash& hash);

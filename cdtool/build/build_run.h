@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/menu_data.h"
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_outcome.h"
@@ -93,6 +94,9 @@ class BuildRun {
   // What the boot menu of this CD shows whatever its script says: the
   // password the password step took, the key the Windows 2000/XP step stored.
   MenuData menuData;
+  // The signed loaders of the CD's UEFI boot image; a run whose loaders are
+  // not installed makes a CD that starts in BIOS mode only (and logs why).
+  EfiLoaders efiLoaders = DebianEfiLoaders();
 
   // Form-level flags (see RunFlags).
   bool& Finished;

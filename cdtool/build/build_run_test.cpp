@@ -71,6 +71,8 @@ class BuildRunTest : public ::testing::Test {
 
 TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   run.settings = BootDisksOnly(folder);
+  // Without the signed UEFI loaders: a CD for BIOS mode only.
+  run.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
   run.CmdFinish_Click();
 
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
@@ -99,6 +101,7 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(folder.Read("mkisofs.log").rfind("MkISOFS.EXE Log File\r\n", 0), 0u);
   EXPECT_TRUE(folder.Exists("kivcd/readme.txt"));
   EXPECT_EQ(folder.Read("makecd.sh").find("-eltorito-alt-boot"), std::string::npos);
+  EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
   EXPECT_TRUE(tools.Ran("dfl").empty());
   EXPECT_TRUE(run.Outcome().Made());
   EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Drives one headless QEMU run the way a person at the machine would.
 
-    qemu_session.py [--timeout S] [--log FILE] [--mouse] [--console N] STEP... -- QEMU_ARG...
+    qemu_session.py [--timeout S] [--log FILE] [--mouse] [--console N] [--qemu PROGRAM]
+                    STEP... -- QEMU_ARG...
 
 QEMU's serial port N (1 unless --console 2; what our boot code, isolinux and
 the stand-in DOS print) goes to a file that the steps read; keys go in
 through the monitor's `sendkey`, as if typed on the keyboard. With --mouse a
 Microsoft serial mouse sits on COM1 (what the guest writes to COM1 is still
-read when that is the console). Steps, in order:
+read when that is the console). --qemu names another QEMU (default
+qemu-system-i386; qemu-system-x86_64 for 64-bit UEFI firmware). Steps, in order:
 
   expect=TEXT      wait until TEXT arrives after the previous expect's match
   absent=TEXT      fail if TEXT is anywhere in what has arrived so far
@@ -23,8 +25,8 @@ read when that is the console). Steps, in order:
   screendump=FILE  save the screen as PNG
 
 Exit 0 when every step passed, 1 naming the step that failed (the serial
-output is printed either way), 2 on a usage error, 77 when qemu-system-i386
-is not installed.
+output is printed either way), 2 on a usage error, 77 when the QEMU is not
+installed.
 """
 
 import argparse
@@ -117,13 +119,13 @@ class Monitor:
 
 
 class Session:
-    def __init__(self, qemu_args, log_path, timeout, mouse=False, console=1, serial_input=False):
+    def __init__(self, qemu_args, log_path, timeout, mouse=False, console=1, serial_input=False, qemu=QEMU):
         self.timeout = timeout
         self.work = tempfile.mkdtemp(prefix="kiv_qemu.")
         self.log_path = log_path or os.path.join(self.work, "serial.txt")
         open(self.log_path, "wb").close()
         sock = os.path.join(self.work, "monitor.sock")
-        args = [QEMU]
+        args = [qemu]
         if "-m" not in qemu_args:
             args += ["-m", "64"]
         # The serial ports, COM1 first.
@@ -276,17 +278,18 @@ def main(argv):
     parser.add_argument("--log")
     parser.add_argument("--mouse", action="store_true")
     parser.add_argument("--console", type=int, choices=(1, 2), default=1)
+    parser.add_argument("--qemu", default=QEMU)
     parser.add_argument("steps", nargs="*")
     opts = parser.parse_args(argv[:split])
     qemu_args = argv[split + 1:]
-    if shutil.which(QEMU) is None:
-        print("SKIPPED: %s is not installed (package qemu-system-x86)" % QEMU)
+    if shutil.which(opts.qemu) is None:
+        print("SKIPPED: %s is not installed (package qemu-system-x86)" % opts.qemu)
         return 77
     serial_input = any(step.startswith("serial=") for step in opts.steps)
     if serial_input and opts.mouse and opts.console == 1:
         print("serial= cannot type on COM1 while the mouse sits there", file=sys.stderr)
         return 2
-    session = Session(qemu_args, opts.log, opts.timeout, opts.mouse, opts.console, serial_input)
+    session = Session(qemu_args, opts.log, opts.timeout, opts.mouse, opts.console, serial_input, opts.qemu)
     failed = None
     try:
         for step in opts.steps:

@@ -1,0 +1,168 @@
+#include "cdtool/bootmenu/grub_config.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "cdtool/bootmenu/grub_password.h"
+#include "cdtool/bootmenu/isolinux_config.h"
+#include "common/process_runner.h"
+#include "testsupport/grub_hash_check.h"
+#include "testsupport/test_files.h"
+#include "testsupport/test_temp_dir.h"
+
+namespace kiv {
+namespace {
+
+std::string ShippedScript() { return testing::ReadText(KIV_CD_TEMPLATE_DIR "/boot/scripts/main.cds"); }
+
+// The shipped script with some of its settings lines replaced.
+std::string ScriptWith(const std::vector<std::pair<std::string, std::string>>& lines) {
+  std::string text = ShippedScript();
+  for (const auto& [from, to] : lines) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+BootMenu Translate(const std::string& text, bool memtest = false, const MenuData* data = nullptr) {
+  return TranslateBootMenu(
+      text, "/x/main.cds", [memtest](const std::string& p, bool) { return memtest && p == kMemtestEfi; }, data);
+}
+
+// The lines of the entry with that id, from "menuentry" to its "}".
+std::string EntryOf(const std::string& cfg, const std::string& id) {
+  const size_t idAt = cfg.find("--id=" + id + " {");
+  if (idAt == std::string::npos) return "";
+  const size_t start = cfg.rfind("menuentry", idAt);
+  return cfg.substr(start, cfg.find("\n}\n", idAt) + 3 - start);
+}
+
+std::vector<std::string> EntryIds(const std::string& cfg) {
+  std::vector<std::string> ids;
+  const std::regex id(R"(--id=([a-z-]+) \{)");
+  for (auto it = std::sregex_iterator(cfg.begin(), cfg.end(), id); it != std::sregex_iterator(); ++it)
+    ids.push_back((*it)[1].str());
+  return ids;
+}
+
+TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialConsole) {
+  const BootMenu menu = Translate(ShippedScript());
+  ASSERT_TRUE(menu.errors.empty());
+  const std::string& cfg = menu.grubConfig;
+  EXPECT_EQ(EntryIds(cfg), (std::vector<std::string>{"bios-note", "harddisk", "fwsetup", "reboot", "poweroff"}));
+  EXPECT_NE(EntryOf(cfg, "bios-note").find("'Kiv Rescue CD: DOS floppies and Windows setup need BIOS mode"),
+            std::string::npos);
+  EXPECT_NE(cfg.find("set timeout=30\n"), std::string::npos);
+  EXPECT_NE(cfg.find("set default=harddisk\n"), std::string::npos);
+  EXPECT_NE(cfg.find("serial --unit=0 --speed=115200\nterminal_input console serial\nterminal_output console serial\n"),
+            std::string::npos);
+  EXPECT_NE(EntryOf(cfg, "fwsetup").find("  fwsetup\n"), std::string::npos);
+  EXPECT_NE(EntryOf(cfg, "reboot").find("  reboot\n"), std::string::npos);
+  EXPECT_NE(EntryOf(cfg, "poweroff").find("  halt\n"), std::string::npos);
+  EXPECT_NE(EntryOf(cfg, "harddisk").find("/EFI/Microsoft/Boot/bootmgfw.efi /EFI/BOOT/BOOTX64.EFI"),
+            std::string::npos);
+  // Without a password nothing asks for one, yet GRUB's command line and
+  // editor stay shut (a superuser without a password).
+  EXPECT_NE(cfg.find("set superusers='rescue'\n"), std::string::npos);
+  EXPECT_EQ(cfg.find("password_pbkdf2"), std::string::npos);
+  for (const std::string& id : EntryIds(cfg)) EXPECT_NE(EntryOf(cfg, id).find("--unrestricted"), std::string::npos) << id;
+}
+
+TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {
+  std::string cfg = Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=COM2"},
+                                          {"Set MenuTimeout=30", "Set MenuTimeout=0"}}))
+                        .grubConfig;
+  EXPECT_NE(cfg.find("serial --unit=1 --speed=115200\n"), std::string::npos);
+  EXPECT_NE(cfg.find("set timeout=-1\n"), std::string::npos) << "0 in the script waits";
+  cfg = Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=0"}})).grubConfig;
+  EXPECT_EQ(cfg.find("serial"), std::string::npos);
+  EXPECT_EQ(cfg.find("terminal_output"), std::string::npos);
+}
+
+TEST(GrubConfig, MemtestEntryOnlyWhenItsFileIsOnTheCd) {
+  EXPECT_EQ(EntryOf(Translate(ShippedScript(), false).grubConfig, "memtest"), "");
+  const std::string cfg = Translate(ShippedScript(), true).grubConfig;
+  const std::string entry = EntryOf(cfg, "memtest");
+  EXPECT_NE(entry.find("chainloader ($kivcd)/boot/tools/memtest86+x64.efi console=ttyS0,115200;"), std::string::npos)
+      << entry;
+  // Not under Secure Boot, which refuses it.
+  EXPECT_NE(cfg.find("if [ \"$lockdown\" != y ]; then\n" + entry + "fi\n"), std::string::npos) << cfg;
+  EXPECT_NE(EntryOf(Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=0"}}), true).grubConfig, "memtest")
+                .find("memtest86+x64.efi; then"),
+            std::string::npos);
+}
+
+TEST(GrubConfig, PasswordGuardsWhatStartsSomethingWithTheBuildsHash) {
+  MenuData data;
+  data.password = HashPassword("secret", PasswordSalt{});
+  data.grubPassword = GrubPasswordHash("secret", {1, 2, 3}, 5);
+  const std::string cfg = Translate(ShippedScript(), true, &data).grubConfig;
+  EXPECT_NE(cfg.find("set superusers='rescue'\npassword_pbkdf2 rescue " + *data.grubPassword + "\n"),
+            std::string::npos);
+  for (const char* guarded : {"memtest", "harddisk", "fwsetup"})
+    EXPECT_EQ(EntryOf(cfg, guarded).find("--unrestricted"), std::string::npos) << guarded;
+  for (const char* open : {"bios-note", "reboot", "poweroff"})
+    EXPECT_NE(EntryOf(cfg, open).find("--unrestricted"), std::string::npos) << open;
+  EXPECT_EQ(cfg.find("secret"), std::string::npos);
+}
+
+TEST(GrubConfig, ClearPasswordInTheScriptIsHashedAndAStoredHashAloneLocksTheMenu) {
+  const std::string cfg =
+      Translate(ScriptWith({{"PasswordRequest=0", "PasswordRequest=1"}, {"PasswordString=\"\"", "PasswordString=\"it's me\""}}))
+          .grubConfig;
+  const std::string hash = testing::GrubHashIn(cfg);
+  EXPECT_NE(cfg.find("password_pbkdf2 rescue grub.pbkdf2.sha512.10000."), std::string::npos) << cfg;
+  EXPECT_TRUE(testing::GrubHashOpens(hash, "it's me")) << hash;
+  EXPECT_FALSE(testing::GrubHashOpens(hash, "it's Me"));
+
+  const std::string stored = PasswordHashText(HashPassword("x", PasswordSalt{}));
+  const BootMenu menu =
+      Translate(ScriptWith({{"PasswordRequest=0", "PasswordRequest=1"}, {"PasswordString=\"\"", "PasswordString=\"" + stored + "\""}}));
+  ASSERT_TRUE(menu.errors.empty()) << "a script copied from a CD reads back";
+  // No password opens what the password guards; the rest stays open.
+  EXPECT_NE(menu.grubConfig.find("set superusers='rescue'\n"), std::string::npos);
+  EXPECT_EQ(menu.grubConfig.find("password_pbkdf2"), std::string::npos);
+  EXPECT_EQ(EntryOf(menu.grubConfig, "harddisk").find("--unrestricted"), std::string::npos);
+}
+
+TEST(GrubConfig, TitleIsQuotedForGrubWhateverItHolds) {
+  EXPECT_EQ(GrubQuote("it's $x \"y\""), "'it'\\''s $x \"y\"'");
+  const std::string cfg = Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's $CD\""}})).grubConfig;
+  EXPECT_NE(cfg.find("menuentry 'Bob'\\''s $CD: DOS"), std::string::npos);
+}
+
+// GRUB's own syntax check takes the menu and the starter.
+TEST(GrubConfig, GrubScriptCheckAcceptsTheMenuAndTheStarter) {
+  if (FindOnPath("grub-script-check").empty()) GTEST_SKIP() << "grub-script-check (grub-common) is not installed";
+  MenuData data;
+  data.password = HashPassword("pw", PasswordSalt{});
+  data.grubPassword = GrubPasswordHash("pw", {9}, 3);
+  const std::string cfg = Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's {CD}\""}}),
+                                    true, &data)
+                              .grubConfig;
+  TestTempDir dir;
+  for (const std::string& text : {cfg, RenderGrubStarter("/boot/grub/" + GrubMarkerName(cfg))}) {
+    testing::WriteText(dir / "grub.cfg", text);
+    const RunResult r = RunAndCapture({"grub-script-check", dir / "grub.cfg"});
+    EXPECT_EQ(r.exitCode, 0) << r.output << "\n" << text;
+  }
+}
+
+TEST(GrubConfig, StarterFindsTheCdByItsMarkerAndReadsItsMenu) {
+  const std::string a = GrubMarkerName("menu a"), b = GrubMarkerName("menu b");
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(std::regex_match(a, std::regex("kivcd-[0-9a-f]{16}\\.id")));
+  const std::string starter = RenderGrubStarter("/boot/grub/" + a);
+  EXPECT_NE(starter.find("search --no-floppy --file --set=root /boot/grub/" + a + "\n"), std::string::npos);
+  EXPECT_NE(starter.find("set prefix=($root)/boot/grub\nif [ -f /boot/grub/" + a + " ]; then\n  source $prefix/grub.cfg\n"),
+            std::string::npos);
+  // A CD that cannot be found never leaves GRUB's command line open.
+  EXPECT_NE(starter.find("else\n"), std::string::npos);
+  EXPECT_NE(starter.find("  reboot\nfi\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kiv
