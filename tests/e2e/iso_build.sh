@@ -84,15 +84,16 @@ grep -qi 'boot.catalog' "$work/f.txt" && fail "boot.catalog is not hidden"
 extent() { "$isoinfo" -l -i "$iso" | awk -v n="$1" '$NF == n { gsub(/[\[\]]/, ""); print $(NF-2) }' | head -n 1; }
 a=$(extent big.bin); b=$(extent copy.bin)
 [ -n "$a" ] && [ "$a" = "$b" ] || fail "duplicates stored twice with optimisation on ($a / $b)"
-# The ISO 9660 volume's own size: the file is padded to whole megabytes for
-# USB sticks, which can hide the saving.
-volume_size() { "$isoinfo" -d -i "$iso" | sed -n 's/^Volume size is: //p'; }
-size_linked=$(volume_size)
+# Where the last file's data ends: the volume itself is padded (to whole
+# megabytes for USB sticks, to cylinders for the hybrid partition table), which
+# can hide the saving.
+data_end() { "$isoinfo" -l -i "$iso" | awk '/\[/ { gsub(/[\[\]]/, ""); e = $(NF-2) + int(($5 + 2047) / 2048); if (e > m) m = e } END { print m + 0 }'; }
+size_linked=$(data_end)
 
 # Without optimisation the two copies take their own extents.
 write_ini 0
 run_build
 a=$(extent big.bin); b=$(extent copy.bin)
 [ -n "$a" ] && [ "$a" != "$b" ] || fail "copies share an extent without optimisation"
-[ "$size_linked" -lt "$(volume_size)" ] || fail "optimised ISO is not smaller"
+[ "$size_linked" -lt "$(data_end)" ] || fail "optimised ISO is not smaller"
 echo "ok: $(wc -l < "$work/build.out") progress lines, ISO $(stat -c %s "$iso") bytes"
