@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/process_runner.h"
 
@@ -80,6 +81,13 @@ std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders,
   const std::string starter = imagePath + ".grub.cfg.tmp";
   std::remove(temp.c_str());
   if (!WriteFileAtomic(starter, grubStarter)) return "cannot write " + starter;
+  // mcopy -m keeps the file's date in the image's folder entry; in a
+  // reproducible build that date is the epoch, not the time of the build.
+  if (std::optional<int64_t> epoch = ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), nullptr))
+    if (std::string why = ClampFileDate(starter, *epoch); !why.empty()) {
+      std::remove(starter.c_str());
+      return why;
+    }
   const std::string error = Build(tools,
                                   {{loaders.shim, "/EFI/BOOT/BOOTX64.EFI"},
                                    {loaders.grub, "/EFI/BOOT/grubx64.efi"},

@@ -50,4 +50,6 @@ std::string ClampTreeDates(const std::string& root, int64_t epoch) {
   return Clamp(root, epoch);
 }
 
+std::string ClampFileDate(const std::string& path, int64_t epoch) { return Clamp(path, epoch); }
+
 }  // namespace kiv

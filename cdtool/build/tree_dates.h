@@ -20,4 +20,8 @@ std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error
 // never what it points at). Returns "" or what failed, naming the path.
 std::string ClampTreeDates(const std::string& root, int64_t epoch);
 
+// The same for one file (or link), for what is copied elsewhere with its date
+// kept, such as a file put into a disk image.
+std::string ClampFileDate(const std::string& path, int64_t epoch);
+
 }  // namespace kiv
