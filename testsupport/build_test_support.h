@@ -87,6 +87,8 @@ struct ProgramFolder {
               ":ShowWinKey\r\n  Print \"Key: %WinKey1%-%WinKey2%-%WinKey3%-%WinKey4%-%WinKey5%\"\r\n"
               "  WaitKey\r\n  Menu\r\n");
     fs::create_directories(P("files/kivcd/boot/images"));
+    // isolinux's MBR, which the mastering tool copies when the CD boots on UEFI.
+    WriteText(P("files/isohdpfx.bin"), std::string(432, '\0'));
     WriteText(P("files/bootsect/w2ksect.bin"), std::string("\xEB\x3C setup I386 ", 14) + std::string(20, '\0'));
     WriteText(P("files/bootsect/erdc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN I386", 31));
     WriteText(P("files/bootsect/oobc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN", 26));

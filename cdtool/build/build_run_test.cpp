@@ -16,6 +16,7 @@
 #include "common/file_ops.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
+#include "cdtool/usb/hybrid_iso.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/scripted_prompter.h"
@@ -356,6 +357,25 @@ TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
   EXPECT_NE(folder.Read("makecd.sh").find(" -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"),
             std::string::npos)
       << folder.Read("makecd.sh");
+}
+
+// The mastering tool writes the stick's MBR from the program folder's copy
+// when the tree has a UEFI image; without it the build stops before mastering,
+// naming the file, and the previous ISO stays.
+TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
+  testing::WriteText(folder.P("files/kivcd/boot/efi/efiboot.img"), "FAT image");
+  testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
+  std::filesystem::remove(folder.P(kIsoHybridMbr));
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_NE(prompter.messages[0].text.find("isohdpfx.bin is missing"), std::string::npos);
+  EXPECT_NE(run.Outcome().reason.find(folder.P(kIsoHybridMbr) + " is missing"), std::string::npos)
+      << run.Outcome().Summary();
+  EXPECT_TRUE(tools.Ran("mkisofs").empty());
+  EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
 }
 
 // Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date

@@ -79,7 +79,13 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
-  bool written = WriteFileAtomic(script, text);
+  // With a UEFI image the mastering tool itself writes the stick's MBR from
+  // the program folder's copy of isolinux's; said here, by name, rather than
+  // as the tool's own failure to open it.
+  std::string missing;
+  if (efiImage && !FileExists(run.InProgram(kIsoHybridMbr)))
+    missing = "the MBR boot code " + run.InProgram(kIsoHybridMbr) + " is missing (Debian package isolinux)";
+  bool written = missing.empty() && WriteFileAtomic(script, text);
 
   run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
@@ -102,7 +108,13 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   iso->log.flush();
   run.isoRun = std::move(iso);
 
-  if (!started) {
+  if (!missing.empty()) {
+    run.RecordFailure(missing);
+    run.page9.LblAbort.Caption = "Couldn't make the ISO file bootable from a USB stick";
+    run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + missing,
+                                  "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    LaunchApp_ProcessEnded(run, -1);
+  } else if (!started) {
     std::string why = written ? run.LaunchApp->Error() : "cannot write " + script;
     run.Diagnostic(why);
     run.prompter().MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
