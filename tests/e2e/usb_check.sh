@@ -213,7 +213,10 @@ efi_stick)
     { cat "$work/eltorito.txt"; fail "the ISO lacks the BIOS and UEFI El Torito entries"; }
   # The stick: partition 1 active over the disk without a type (UEFI firmware
   # ignores overlapping partitions), partition 2 the FAT image; a GPT too.
-  python3 - "$iso" "$efi" <<'PY' || fail "the stick's partition table does not hold the UEFI image"
+  # The image is the one in the CD tree: the build writes its own over the
+  # template's stand-in where Debian's signed loaders are installed.
+  [ -f "$pf/kivcd/boot/efi/efiboot.img" ] || fail "the CD tree has no boot/efi/efiboot.img"
+  python3 - "$iso" "$pf/kivcd/boot/efi/efiboot.img" <<'PY' || fail "the stick's partition table does not hold the UEFI image"
 import sys
 data, fat = (open(p, "rb").read() for p in sys.argv[1:])
 e1, e2 = data[446:462], data[462:478]
