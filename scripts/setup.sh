@@ -15,6 +15,7 @@ PACKAGES=(
   # outside tools the programs run, and the checkers the tests use
   genisoimage mtools dosfstools cabextract gcab
   xz-utils syslinux-common isolinux python3
+  shellcheck  # the lint check over our shell scripts
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
