@@ -34,7 +34,7 @@ fi
 echo
 echo "Demo rescue CD: $iso ($(stat -c %s "$iso") bytes, built in $((end - start)) s)"
 echo "Boot images:"
-ls -l "$prefix/kivcd/boot/images" 2>/dev/null | sed 's/^/  /' || true
+find "$prefix/kivcd/boot/images" -maxdepth 1 -type f -printf "%10s  %f\n" 2>/dev/null | sort -k2 | sed 's/^/  /' || true
 if command -v isoinfo >/dev/null; then
   echo "On the CD:"
   isoinfo -R -f -i "$iso" | sort | sed 's/^/  /'

@@ -22,6 +22,7 @@ PACKAGES=(
   # free tools copied onto every CD: the memory tester, and the PCI ID list
   # syslinux's Hardware Detection Tool names devices from
   memtest86+ pci.ids
+  shellcheck  # the lint check over our shell scripts
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open

@@ -67,7 +67,7 @@ skip() { echo "SKIPPED: $*"; exit 77; }
 need() { command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed ($2)"; }
 
 # Occurrences of a fixed byte string in a file (case-sensitive unless $3=-i).
-count() { grep -a -o -F ${3:-} -- "$2" "$1" | wc -l; }
+count() { grep -a -o -F ${3:+"$3"} -- "$2" "$1" | wc -l; }
 
 size_of() { stat -c %s "$1"; }
 
@@ -427,6 +427,7 @@ sha256)
   # that fits one block with its padding, 56 the shortest that needs two) up
   # to the longest the loader hashes: a 16-byte salt and 127 characters.
   lengths="0 1 3 55 56 63 64 119 120 127 128 143"
+  # shellcheck disable=SC2086 # one argument per length
   python3 - "$work" $lengths <<'PY' || fail "cannot write the messages"
 import os, sys
 work, lengths = sys.argv[1], [int(n) for n in sys.argv[2:]]
@@ -446,7 +447,7 @@ PY
     want=$(openssl dgst -sha256 -r "$work/message.$n" | cut -d' ' -f1 | tr a-f A-F)
     grep -qxF "SHA-256 $n $want" "$work/digests.txt" || fail "the $n-byte message: OpenSSL says $want"
   done
-  echo "SHA-256 of $(echo $lengths | wc -w) messages as OpenSSL computes them"
+  echo "SHA-256 of $(wc -w <<<"$lengths") messages as OpenSSL computes them"
   ;;
 floppy_boot | floppy_memdisk)
   need python3 "to read the floppy images"

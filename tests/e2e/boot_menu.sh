@@ -85,9 +85,9 @@ PY
 ESC=$'\e'
 # From the menu's last entry up past the two free tools: the hard disk.
 to_hard_disk=(key=end wait=0.3 key=up wait=0.3 key=up wait=0.3 key=ret)
-GREY="$ESC[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
-PLAIN="$ESC[0;37;44m"     # an entry that can be chosen, not highlighted
-CHOSEN="$ESC[0;7;37;40m"  # the highlighted entry
+GREY="${ESC}[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
+PLAIN="${ESC}[0;37;44m"     # an entry that can be chosen, not highlighted
+CHOSEN="${ESC}[0;7;37;40m"  # the highlighted entry
 PROMPT="Enter the password of this CD:"
 
 case "$case" in
@@ -224,7 +224,7 @@ respaced)
     -- -cdrom "$pf/kivcd-demo.iso" -boot d
   # The script asks for a password of its own; a build without one never asks.
   edit_script "$pf" 's/^Set PasswordRequest = 0/Set PasswordRequest=1/; s/^Set PasswordString = ""/Set PasswordString="fromscript"/'
-  (cd "$pf" && KIVCD_PASSWORD= SOURCE_DATE_EPOCH=1700000000 ./discsmith --build > "$work/nopw.out" 2>&1) \
+  (cd "$pf" && KIVCD_PASSWORD="" SOURCE_DATE_EPOCH=1700000000 ./discsmith --build > "$work/nopw.out" 2>&1) \
     || { cat "$work/nopw.out"; fail "the build without a password failed"; }
   session no_password \
     "expect=ISOLINUX" "expect=Kiv Rescue Software" "absent=$PROMPT" \

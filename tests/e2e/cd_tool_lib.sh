@@ -14,6 +14,7 @@ master() {
   fi
   [ "$(basename "$1")" = kivcd ] || fail "master: the tree must be a folder named kivcd"
   ln -sf "$tool" "$(dirname "$1")/mkisofs"
+  # shellcheck disable=SC2154 # $work is the sourcing script's
   "${KIV_CD_TEST_TOOL:?KIV_CD_TEST_TOOL not set}" master "$(dirname "$1")" "$2" >"$work/mkisofs.log" 2>&1 ||
     { cat "$work/mkisofs.log" >&2; fail "mastering failed"; }
 }

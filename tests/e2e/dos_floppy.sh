@@ -76,7 +76,7 @@ cp "$work/standin.com" "$work/cd/I386/WINNT.EXE"
 # --- what the stand-ins do --------------------------------------------------
 bat() { sed 's/$/\r/' > "$work/c/STANDIN/$1.BAT"; }
 log='C:\LOG\CALLS.TXT'
-for prog in SMARTDRV; do printf '@ECHO OFF\nECHO %s %%1 %%2 %%3>> %s\n' "$prog" "$log" | bat $prog; done
+printf '@ECHO OFF\nECHO %s %%1 %%2 %%3>> %s\n' SMARTDRV "$log" | bat SMARTDRV
 # SETUP and WINNT: the call, the current folder, and the answer file's text.
 printf '@ECHO OFF\nECHO SETUP %%1 %%2>> %s\nCD>> %s\nTYPE %%1> C:\\LOG\\SETUP_%%2.TXT\n' "$log" "$log" | bat SETUP
 printf '@ECHO OFF\nECHO WINNT %%1 %%2>> %s\nCD>> %s\n' "$log" "$log" | bat WINNT

@@ -135,7 +135,7 @@ setup_cd)
   (cd "$pf" && ./discsmith --build) > "$work/build.out" 2>&1 || { cat "$work/build.out"; fail "discsmith --build failed"; }
   cd_=$pf/kivcd
   for img in kivstart kivemm kivwin kivnet w2ksect; do
-    ls "$cd_/boot/images/" | grep -qix "$img\.\(img\|bin\)" || fail "boot/images lacks $img"
+    find "$cd_/boot/images/" -maxdepth 1 -iregex ".*/$img\.\(img\|bin\)" | grep -q . || fail "boot/images lacks $img"
   done
   [ -f "$cd_/I386/TXTSETUP.SIF" ] && [ -f "$cd_/I386/SYSTEM32/NTOSKRNL.EX_" ] || fail "I386 tree not copied"
   [ ! -e "$cd_/I386/LANG" ] || fail "I386/LANG not removed"
