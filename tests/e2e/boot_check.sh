@@ -569,10 +569,9 @@ old_bios)
     nasm -f bin -I"$here/" -D"$variant" -o "$work/$variant.img" "$here/bios_shim.asm" ||
       fail "cannot assemble the shim ($variant)"
     truncate -s 1474560 "$work/$variant.img"
-    local drive="-cdrom $image"
-    [ "$medium" = disk ] && drive="-drive file=$image,format=raw,if=ide,index=0,snapshot=on"
-    # shellcheck disable=SC2086
-    qemu_run "$variant" "$@" -- -drive "file=$work/$variant.img,if=floppy,format=raw" $drive -boot a
+    local media=(-cdrom "$image")
+    [ "$medium" = disk ] && media=(-drive "file=$image,format=raw,if=ide,index=0,snapshot=on")
+    qemu_run "$variant" "$@" -- -drive "file=$work/$variant.img,if=floppy,format=raw" "${media[@]}" -boot a
   }
   # The CD drive says nothing to AH=41h: the loader never asks it.
   from_shim NO_CD_CHECK cd "$work/x.iso" "expect=BIOS shim: the CD drive does not answer AH=41h" \

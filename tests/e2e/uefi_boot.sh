@@ -19,7 +19,7 @@ set -euo pipefail
 case=${1:?usage: uefi_boot.sh cd|stick|secureboot}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
-qemu=qemu-system-x86_64
+qemu="qemu-system-x86_64"
 ovmf=/usr/share/OVMF
 skip() { echo "SKIPPED: $*"; exit 77; }
 command -v $qemu >/dev/null || skip "$qemu is not installed (package qemu-system-x86)"
