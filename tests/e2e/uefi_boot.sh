@@ -5,8 +5,9 @@
 #   cd          from the CD: the menu with the BIOS-mode note and the title,
 #               memtest86+, the hard disk, firmware setup, reboot and power
 #               off (a screendump kept); the time-out starts the hard-disk
-#               entry, which asks for the password
-#   stick       the same ISO as a USB stick: the menu
+#               entry, which asks for the password; memtest86+ chosen from
+#               the menu starts (its screen on the serial console)
+#   stick       the same ISO as a USB stick: the menu, and memtest86+ from it
 #   secureboot  Secure Boot firmware with Microsoft's keys: shim and GRUB
 #               start, the menu appears, without the unsigned memtest86+
 # Should the build's ISO lack the UEFI El Torito entry (a program folder whose
@@ -68,17 +69,29 @@ menu=("expect=DOS floppies and Windows setup need BIOS mode" "expect=Boot from t
 # (Typing it in is left out: in QEMU 7.2 with OVMF, keys sent to that prompt
 # after the time-out were lost in some runs.)
 to_disk=("expect=Booting \`Boot from the first hard disk'" "expect=Enter username:")
+# memtest86+ chosen from the menu (up from the hard disk, the default), after
+# the CD's password: its own screen arrives on the serial console.
+memtest_steps() {
+  if [ ! -f "$tree/boot/tools/memtest86+x64.efi" ]; then
+    echo "memtest86+ check skipped: the CD has no boot/tools/memtest86+x64.efi (package memtest86+)" >&2
+    return 1
+  fi
+  memtest=("expect=automatically in" "key=up" "wait=0.5" "key=ret" "expect=Enter username:" "type=rescue\n"
+           "expect=Enter password:" "type=open-sesame\n" "expect=memtest86+x64.efi" "expect=Memtest86+")
+}
 case "$case" in
 cd)
   shot=${KIV_SCREENSHOT:-$work/uefi_menu.png}
   plain menu_and_timeout "expect=Kiv Rescue CD: DOS floppies" "${menu[@]}" "wait=1" "screendump=$shot" \
     "${to_disk[@]}" -- -cdrom "$iso"
   [ -s "$shot" ] || fail "no screendump of the menu"
+  if memtest_steps; then plain cd_memtest "${memtest[@]}" -- -cdrom "$iso"; fi
   ;;
 stick)
-  plain stick "${menu[@]}" \
-    -- -drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device qemu-xhci \
-    -device usb-storage,drive=stick,bootindex=0
+  stick=(-drive "file=$iso,format=raw,if=none,id=stick,snapshot=on" -device qemu-xhci
+         -device "usb-storage,drive=stick,bootindex=0")
+  plain stick "${menu[@]}" -- "${stick[@]}"
+  if memtest_steps; then plain stick_memtest "${memtest[@]}" -- "${stick[@]}"; fi
   ;;
 secureboot)
   [ -f $ovmf/OVMF_CODE_4M.secboot.fd ] && [ -f $ovmf/OVMF_VARS_4M.ms.fd ] || skip "no Secure Boot firmware (package ovmf)"
