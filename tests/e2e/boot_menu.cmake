@@ -4,7 +4,7 @@
 if(NOT TARGET discsmith OR NOT TARGET bootsmith)
   return()
 endif()
-foreach(case demo tools sector respaced serial_mouse)
+foreach(case demo tools sector respaced serial_mouse freedos)
   add_test(NAME e2e.boot_menu.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/boot_menu.sh ${case})
   set_tests_properties(e2e.boot_menu.${case} PROPERTIES
     FIXTURES_REQUIRED e2e_program

@@ -32,11 +32,16 @@
 #            opens and its first floppy's stand-in IO.SYS reports there; with
 #            the console moved to COM2 in main.cds, the loader and the menu
 #            talk on COM2
+#   freedos  a user without Windows 98 files imports FreeDOS (a folder with
+#            the kernel probe as KERNEL.SYS and a FreeCOM stand-in) at
+#            bootsmith's prompt, builds the demo CD, and the menu's time-out
+#            starts the first floppy through memdisk: its boot sector starts
+#            the kernel, which finds FreeDOS's entry conditions
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR, KIV_SCREENSHOT
 # (optional: where the demo's menu screenshot goes), KIV_HDT_SCREENSHOT (the same for
 # HDT's PCI devices, in the tools case). Exit 77: QEMU missing.
 set -euo pipefail
-case=${1:?usage: boot_menu.sh demo|tools|sector|respaced|serial_mouse}
+case=${1:?usage: boot_menu.sh demo|tools|sector|respaced|serial_mouse|freedos}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 command -v qemu-system-i386 >/dev/null || { echo "SKIPPED: qemu-system-i386 is not installed"; exit 77; }
@@ -89,6 +94,7 @@ GREY="${ESC}[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial 
 PLAIN="${ESC}[0;37;44m"     # an entry that can be chosen, not highlighted
 CHOSEN="${ESC}[0;7;37;40m"  # the highlighted entry
 PROMPT="Enter the password of this CD:"
+dos_stand_in="Hand-over: OK"  # what the stand-in IO.SYS says, started by the floppy's boot sector
 
 case "$case" in
 demo)
@@ -96,7 +102,7 @@ demo)
   edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=3/'
   build "$pf" rescue
   iso="$pf/kivcd-demo.iso"
-  dos="Hand-over: OK"  # the stand-in IO.SYS, started by the floppy's boot sector
+  dos="$dos_stand_in"
   shot=${KIV_SCREENSHOT:-$work/menu.png}
   session password_and_timeout \
     "expect=$PROMPT" "absent=ISOLINUX" "type=wrong\n" "expect=Wrong password." \
@@ -179,6 +185,32 @@ tools)
     "expect=Hardware Detection Tool" "screen=Hardware Detection Tool" "screen=PCI Devices(" \
     "wait=1" key=ret "screen=Intel Corporation" "offscreen=pci.ids file is missing" "screendump=$shot" \
     -- -cdrom "$iso" -boot d
+  ;;
+freedos)
+  command -v script >/dev/null || { echo "SKIPPED: script is not installed (package util-linux)"; exit 77; }
+  command -v nasm >/dev/null || { echo "SKIPPED: nasm is not installed"; exit 77; }
+  pf=$(fresh freedos)
+  edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=3/'
+  fd="$work/FreeDOS"
+  mkdir -p "$fd"
+  nasm -f bin -I"$src/data/boot/" -o "$fd/KERNEL.SYS" "$here/kernel_probe.asm" || fail "cannot assemble the kernel probe"
+  printf 'FreeCOM stand-in\r\n' >"$fd/COMMAND.COM"
+  # The program folder without DOS files: the first disk bootsmith builds
+  # asks where they are, and the user names the FreeDOS folder.
+  rm -rf "$pf/dos"
+  printf 'OK\n%s\n' "$fd" | script -qec "cd '$pf' && ./bootsmith -t 144 kivsoftware '$work/first.img' 2>&1" /dev/null \
+    >"$work/import.out" || { cat "$work/import.out"; fail "the FreeDOS import at bootsmith's prompt failed"; }
+  grep -q "^FreeDOS" "$pf/dos/FREEDOS.TXT" || { cat "$work/import.out"; fail "dos/ does not hold FreeDOS"; }
+  cmp -s "$pf/dos/IO.SYS" "$fd/KERNEL.SYS" || fail "dos/IO.SYS is not the FreeDOS kernel"
+  build "$pf" rescue
+  iso="$pf/kivcd-demo.iso"
+  shot=${KIV_FREEDOS_SCREENSHOT:-$work/freedos.png}
+  session freedos_floppy \
+    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "expect=Automatic boot in" \
+    "expect=Loading /boot/images/kivstart.img" "expect=Kiv kernel probe: OK" "absent=FAULT" "absent=$dos_stand_in" \
+    "wait=0.5" "screendump=$shot" \
+    -- -cdrom "$iso" -boot d
+  [ -s "$shot" ] || fail "no screendump of the kernel probe"
   ;;
 sector)
   pf=$(fresh sector)
