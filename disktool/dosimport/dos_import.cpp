@@ -103,7 +103,10 @@ bool DosImport::ExpandAvailable() const {
 }
 
 bool DosImport::ImportDOS() {
-  if (CheckImport(false)) return true;
+  if (CheckImport(false)) {
+    OfferCdFiles();
+    return true;
+  }
   MakePath(DosFolder());
 
   if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command"))))
@@ -179,6 +182,7 @@ std::optional<bool> DosImport::ImportFromFreeDos(const std::string& source) {
 bool DosImport::Import(Method method, const std::string& folder) {
   // The files come from Windows now, whatever an earlier import recorded.
   std::remove(JoinPath(DosFolder(), kFreeDosManifest).c_str());
+  std::remove(JoinPath(DosFolder(), kDosNoCdRecord).c_str());
   switch (method) {
     case Method::Folder: ImportFromFolder(folder); break;
     case Method::Expand: ImportWithExpand(folder); break;
@@ -190,15 +194,73 @@ bool DosImport::Import(Method method, const std::string& folder) {
   return true;
 }
 
-void DosImport::ReportMissingCdFiles() {
+std::string DosImport::MissingCdFileLines() const {
   std::string list;
   for (const DosCdFile& file : kDosCdFiles)
     if (FindIn(DosFolder(), file.name).empty()) list += std::string("    ") + file.name + ", " + file.role + "\r\n";
+  return list;
+}
+
+void DosImport::ReportMissingCdFiles() {
+  const std::string list = MissingCdFileLines();
   if (list.empty()) return;
   prompter_.MsgBox(Message{"These files for CD-ROM access were not found in the Windows setup files:\r\n" + list +
                                "\r\nThe boot floppies are made without them: they start without CD-ROM access "
                                "and say so on the screen.",
                            "CD-ROM Files Not Found", Icon::Exclamation, Buttons::OK, kDosHelpTopic, std::nullopt});
+}
+
+void DosImport::RecordNoCdFiles(const std::string& why) {
+  const std::string list = MissingCdFileLines();
+  if (list.empty()) return;
+  WriteFileAtomic(JoinPath(DosFolder(), kDosNoCdRecord),
+                  "The boot floppies start without CD-ROM access: " + why + "\r\nMissing here:\r\n" + list +
+                      "Delete this file to be asked for a Windows 98/98SE setup CD again.\r\n");
+}
+
+void DosImport::OfferCdFiles() {
+  const std::string dos = DosFolder();
+  // A FreeDOS import already said what its source lacked; an answer given
+  // before stands; without anyone to ask, the floppies say it on the screen.
+  if (FileExists(JoinPath(dos, kFreeDosManifest)) || FileExists(JoinPath(dos, kDosNoCdRecord))) return;
+  // The shipped stand-ins start no DOS: CD-ROM files would change nothing.
+  std::string ioSys;
+  if (ReadWholeFile(JoinPath(dos, "IO.SYS"), ioSys) && ioSys.substr(0, 512).find(kDosStandInMarker) != std::string::npos)
+    return;
+  const std::string list = MissingCdFileLines();
+  if (list.empty() || !prompter_.CanAsk()) return;
+  const Answer a = prompter_.MsgBox(Message{
+      "The DOS files in " + dos + " lack the files for CD-ROM access:\r\n" + list +
+          "\r\nPress OK to add them from the Windows 98/98SE Setup CD, or Cancel to make the boot "
+          "floppies without CD-ROM access (you will not be asked again).",
+      "CD-ROM Files Not Found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
+  if (a != Answer::OK) {
+    RecordNoCdFiles("the user chose to go on without them");
+    return;
+  }
+  for (;;) {
+    const std::string chosen = prompter_.OpenFileDialog(
+        kSetupTitle, {FileFilter{"Windows 98 setup (WIN.COM, BASE5.CAB, EBD.CAB)", "WIN.COM; BASE5.CAB; EBD.CAB"}},
+        "BASE5.CAB");
+    if (chosen.empty()) {
+      RecordNoCdFiles("no Windows 98/98SE setup files were chosen");
+      return;
+    }
+    const std::string folder = FolderExists(chosen) ? chosen : FolderOf(chosen);
+    std::optional<Method> method;
+    if (!FindIn(folder, "win.com").empty()) method = Method::Folder;
+    else if (!FindIn(folder, "BASE5.CAB").empty() || !FindIn(folder, "EBD.CAB").empty())
+      method = ExpandAvailable() ? Method::Expand : Method::Extract;
+    if (!method) {
+      prompter_.MsgBox(Message{chosen + " is not a Windows 98/98SE setup folder (WIN.COM, BASE5.CAB or EBD.CAB).",
+                               kSetupTitle, Icon::Exclamation, Buttons::OK, kDosHelpTopic, std::nullopt});
+      continue;
+    }
+    ImportCdFiles(folder, *method);
+    ReportMissingCdFiles();
+    RecordNoCdFiles("the setup files in " + folder + " lack them");
+    return;
+  }
 }
 
 void DosImport::ImportCdFiles(const std::string& folderIn, Method method) {

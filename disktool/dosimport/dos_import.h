@@ -40,6 +40,12 @@ inline constexpr std::array<DosCdFile, 3> kDosCdFiles = {{{"OAKCDROM.SYS", "the 
                                                           {"MSCDEX.EXE", "the CD-ROM extension"},
                                                           {"RAMDRIVE.SYS", "the RAM drive for the modules"}}};
 
+// Kept in <program folder>/dos when the user chose to go on without the
+// CD-ROM access files (or the source chosen lacked them), so that a dos
+// folder complete in the 25 is not questioned at every start. A whole new
+// import removes it.
+inline constexpr const char* kDosNoCdRecord = "NOCDROM.TXT";
+
 // The marker near the start of each stand-in that takes the place of a DOS
 // file which cannot be shipped or has no equivalent in the source.
 inline constexpr const char* kDosStandInMarker = "KIV STAND-IN FILE";
@@ -89,6 +95,14 @@ class DosImport {
   // tells which CD-ROM access files the source lacked.
   bool Import(Method method, const std::string& folder);
   void ReportMissingCdFiles();
+  // The CD-ROM access files kDosCdFiles lacks in the dos folder, as
+  // "    NAME, role\r\n" lines ("" when all are there).
+  std::string MissingCdFileLines() const;
+  // A dos folder complete in the 25 but without the CD-ROM access files (an
+  // import made before they were taken): asks once whether to add them from
+  // a Windows 98 setup CD; going on without them is recorded (kDosNoCdRecord).
+  void OfferCdFiles();
+  void RecordNoCdFiles(const std::string& why);
   // Imports from a FreeDOS folder or image and lists what came from where.
   // nullopt when the source was refused (the message has been shown), so
   // another can be chosen.

@@ -227,11 +227,78 @@ TEST(DosImport, WaysOutOfTheQuestions) {
 TEST(DosImport, CompleteFolderAsksNothing) {
   Fixture f;
   for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + ToLowerForTest(n), "x");
+  for (const DosCdFile& file : kDosCdFiles) testing::WriteText(f.program + "/dos/" + file.name, "x");
   EXPECT_TRUE(f.Import().ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());
   EXPECT_TRUE(f.wait.statuses.empty());
   // Names found in another letter case get the listed spelling.
   EXPECT_TRUE(fs::exists(f.program + "/dos/IO.SYS"));
+}
+
+// A dos folder from an import that took only the 25 (made before the CD-ROM
+// files were taken): the user is asked once to add them from the setup CD;
+// the 25 stay as they are.
+TEST(DosImport, AnOlderDosFolderGetsTheCdFilesFromTheSetupCd) {
+  Fixture f;
+  f.MakeSetup(Maker::Cabarc);
+  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, "earlier");
+  f.prompter.answers = {Answer::OK};
+  f.prompter.paths = {f.setup + "/EBD.CAB"};
+  ASSERT_TRUE(f.Import().ImportDOS());
+  ASSERT_EQ(f.prompter.messages.size(), 1u);
+  EXPECT_EQ(f.prompter.messages[0].title, "CD-ROM Files Not Found");
+  EXPECT_EQ(f.prompter.messages[0].buttons, Buttons::OKCancel);
+  for (const DosCdFile& file : kDosCdFiles)
+    EXPECT_NE(f.prompter.messages[0].text.find(std::string(file.name) + ", " + file.role), std::string::npos);
+  f.ExpectCdFiles();
+  EXPECT_EQ(testing::ReadText(f.program + "/dos/IO.SYS"), "earlier");
+  EXPECT_FALSE(fs::exists(f.program + "/dos/" + kDosNoCdRecord));
+  // Complete now: the next start asks nothing.
+  ASSERT_TRUE(f.Import().ImportDOS());
+  EXPECT_EQ(f.prompter.messages.size(), 1u);
+}
+
+TEST(DosImport, GoingOnWithoutTheCdFilesIsAskedOnce) {
+  // Cancel: recorded in the dos folder, naming what is missing; not asked again.
+  Fixture f;
+  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, "earlier");
+  f.prompter.answers = {Answer::Cancel};
+  ASSERT_TRUE(f.Import().ImportDOS());
+  ASSERT_EQ(f.prompter.messages.size(), 1u);
+  EXPECT_TRUE(f.prompter.dialogTitles.empty());
+  EXPECT_NE(testing::ReadText(f.program + "/dos/" + kDosNoCdRecord).find("MSCDEX.EXE, the CD-ROM extension"),
+            std::string::npos);
+  ASSERT_TRUE(f.Import().ImportDOS());
+  EXPECT_EQ(f.prompter.messages.size(), 1u);
+
+  // A setup CD without them: said, recorded, and not asked again either.
+  Fixture g;
+  g.MakeSetup(Maker::Cabarc, "", false, /*cdFiles=*/false);
+  for (const char* n : kDosFiles) testing::WriteText(g.program + "/dos/" + n, "earlier");
+  g.prompter.answers = {Answer::OK};
+  g.prompter.paths = {g.setup + "/BASE5.CAB"};
+  ASSERT_TRUE(g.Import().ImportDOS());
+  ASSERT_EQ(g.prompter.messages.size(), 2u);
+  EXPECT_NE(g.prompter.messages[1].text.find("not found in the Windows setup files"), std::string::npos);
+  EXPECT_NE(testing::ReadText(g.program + "/dos/" + kDosNoCdRecord).find(g.setup), std::string::npos);
+  ASSERT_TRUE(g.Import().ImportDOS());
+  EXPECT_EQ(g.prompter.messages.size(), 2u);
+
+  // The shipped stand-ins start no DOS: nothing to complete there.
+  Fixture s;
+  for (const char* n : kDosFiles)
+    testing::WriteText(s.program + "/dos/" + n, std::string("\xEB\x3C") + kDosStandInMarker + " - " + n);
+  ASSERT_TRUE(s.Import().ImportDOS());
+  EXPECT_TRUE(s.prompter.messages.empty());
+
+  // Without anyone to ask (a batch run), nothing is asked and nothing
+  // recorded: the user is asked at the next start with a terminal or window.
+  Fixture h;
+  for (const char* n : kDosFiles) testing::WriteText(h.program + "/dos/" + n, "earlier");
+  h.prompter.canAsk = false;
+  ASSERT_TRUE(h.Import().ImportDOS());
+  EXPECT_TRUE(h.prompter.messages.empty());
+  EXPECT_FALSE(fs::exists(h.program + "/dos/" + kDosNoCdRecord));
 }
 
 TEST(DosImport, InstalledWindowsFolderCommandWins) {
