@@ -12,9 +12,11 @@
 #             a CD that another CD-ROM extension put at E:
 #   freedos   DOS files imported by bootsmith (at a terminal) from a FreeDOS
 #             folder with its CD-ROM driver and extension (SHSUCDX, here a
-#             stand-in that logs as MSCDEX, the name the import gives it) but
-#             no RAM disk: no cabinet extractor, so the modules run unpacked
-#             from the floppy; the CD-ROM extension puts the CD at X:
+#             stand-in that logs as MSCDEX, the name the import gives it) and
+#             its RAM disk TDSK (whose drive is labelled TURBODSK, not
+#             MS-RAMDRIVE): no cabinet extractor, so the modules run unpacked
+#             from the floppy; the RAM drive takes TEMP; the CD-ROM extension
+#             puts the CD at X:
 # DOSBox runs the batch files in its own shell, so the floppy's DOS programs
 # are stand-ins (fixtures/dos_standin.asm) that run C:\STANDIN\<name>.BAT:
 # those log the call and do the program's part (unpack, mount the CD).
@@ -56,11 +58,13 @@ if [ "$case" = freedos ]; then
   printf '\353\076CONFIG fake FreeDOS kernel\r\n' > "$fd/KERNEL.SYS"
   printf 'fake FreeCOM\r\n' > "$fd/COMMAND.COM"
   printf 'CD-ROM driver\r\n' > "$fd/BIN/UDVD2.SYS"
+  printf 'RAM disk driver\r\n' > "$fd/BIN/TDSK.EXE"
   for name in SHSUCDX.COM LBACACHE.COM; do cp "$work/standin.com" "$fd/BIN/$name"; done
   rm -rf "$pf/dos"
   printf 'OK\n%s\n' "$fd" | script -qec "cd '$pf' && ./bootsmith -t 144 winsetup '$work/kivwin.img' 2>&1" /dev/null \
     > "$work/bs.out" || { cat "$work/bs.out"; fail "bootsmith winsetup after the FreeDOS import failed"; }
   grep -qF "MSCDEX.EXE <- BIN/SHSUCDX.COM" "$work/bs.out" || { cat "$work/bs.out"; fail "SHSUCDX was not imported"; }
+  grep -qF "RAMDRIVE.SYS <- BIN/TDSK.EXE" "$work/bs.out" || { cat "$work/bs.out"; fail "TDSK was not imported"; }
 else
   (cd "$pf" && ./bootsmith -t 144 winsetup "$work/kivwin.img") > "$work/bs.out" 2>&1 \
     || { cat "$work/bs.out"; fail "bootsmith winsetup failed"; }
@@ -120,6 +124,8 @@ printf '@ECHO OFF\nECHO MSCDEX %%1 %%2 %%3>> %s\nIF "%%2"=="/L:X" Z:\\MOUNT X %s
   printf 'mount a "%s" -t floppy\nmount c "%s"\n' "$work/a" "$work/c"
   if [ "$case" = cabs ]; then
     printf 'mount r "%s" -label MS-RAMDRIVE\n' "$work/ram"
+  elif [ "$case" = freedos ]; then
+    printf 'mount r "%s" -label TURBODSK\n' "$work/ram"  # the label TDSK gives its drive
   elif [ "$case" = unpacked ]; then
     printf 'mount e "%s"\n' "$work/cd"
   fi
@@ -200,10 +206,13 @@ unpacked)
 freedos)
   [ -d "$work/a/LIB/SETUPWIN" ] && [ ! -e "$work/a/LIB/SETUPWIN.CAB" ] || fail "the modules are not on the floppy unpacked"
   [ -f "$work/a/FDCONFIG.SYS" ] || fail "no FDCONFIG.SYS on the floppy"
-  screen_has BOOT "No RAM drive: the DOS files this floppy came from had no RAMDRIVE.SYS."
+  screen_has BOOT "The RAM drive is R:"
+  screen_lacks BOOT "No RAM drive"
   screen_lacks BOOT "No CD-ROM"
   screen_has BOOT "The rescue CD is in drive X:"
   env_is CDROM X:
+  env_is RAMDRIVE R:
+  env_is TEMP 'R:\TEMP'
   env_is KIVSETUPWIN 'A:\LIB\SETUPWIN'
   expect_calls \
     "MSCDEX /D:$device /L:X" \
