@@ -140,10 +140,11 @@ start:  xor cx, cx
         mov di, bx
         mov si, io_name
         mov cl, FAT_NAME_LENGTH
-        repe cmpsb              ; DI = the entry's attributes, SI = kernel_sig
+        repe cmpsb              ; DI = BUFFER + 11, SI = kernel_sig
         jne .no_io
-        push word [di-fat_dirent.attr+fat_dirent.length+1] ; its length / 256,
-        mov di, [di-fat_dirent.attr+fat_dirent.cluster]    ; for later
+        ; Its length / 256, for later, and its first cluster.
+        push word [di-FAT_NAME_LENGTH+fat_dirent.length+1]
+        mov di, [di-FAT_NAME_LENGTH+fat_dirent.cluster]
         mov al, [bp+bpb.sec_per_clus]
         cbw                     ; 1 or 2 on a floppy
         lea cx, [di-FAT_FIRST_CLUSTER]

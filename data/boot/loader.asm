@@ -52,7 +52,8 @@ IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
 ; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
 ; (the extended BIOS data area may start at 0x9F000).
 MAX_IMAGE  equ 0x90000 - IMAGE
-HYBRID_SIGNATURE equ 0x7078C0FB ; at offset 40h, in this file and in isolinux.bin
+HYBRID_SIGNATURE equ 0x7078C0FB ; in this file and in isolinux.bin ...
+HYBRID_SIGNATURE_AT equ 0x40    ; ... at this offset
 HYBRID_ENTRY     equ 0x44
 HYBRID_SP        equ 0x7BEC     ; the MBR's stack frame, handed on unchanged
 MBR_FRAME_EBIOS  equ HYBRID_SP      ; 0: no extended reads for the disk
@@ -64,7 +65,7 @@ MBR_FRAME_OFFSET equ HYBRID_SP + 12
 ; Texts that fit in front of the hybrid signature.
 isolinux_path:  db "boot\isolinux\isolinux.bin", 0
 msg_banner:     db 13, 10, "Kiv Rescue CD loader", 13, 10, 0
-        times 0x40 - ($ - $$) db 0
+        times HYBRID_SIGNATURE_AT - ($ - $$) db 0
         dd HYBRID_SIGNATURE
 %if $ - $$ != HYBRID_ENTRY
 %error "the hybrid entry must be at offset 44h"
@@ -243,7 +244,7 @@ started:
         jmp 0x0000:IMAGE
         ; From a stick: isolinux's own hybrid entry, with the MBR's frame.
 .hybrid:
-        cmp dword [IMAGE + 0x40], HYBRID_SIGNATURE
+        cmp dword [IMAGE + HYBRID_SIGNATURE_AT], HYBRID_SIGNATURE
         mov si, msg_no_hybrid
         jne fatal_file
         cli
