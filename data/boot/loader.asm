@@ -292,7 +292,7 @@ load_part2:
         mov bx, ISO_BUF >> 4
         call iso_read
         cmp dword [ISO_BUF + eltorito_brvd.system_id], 'EL T'
-        jne .missing                    ; "EL TORITO SPECIFICATION"
+        jne .missing                    ; not "EL TORITO ..."
         mov eax, [ISO_BUF + eltorito_brvd.catalog_lba]
         call iso_read
         mov eax, [ISO_BUF + eltorito_catalog.load_lba]
