@@ -84,7 +84,7 @@ add_custom_command(
   COMMAND ${NASM_EXECUTABLE} -f bin -I${CMAKE_CURRENT_SOURCE_DIR}/boot/
           -o ${kiv_stand_in_io} ${CMAKE_CURRENT_SOURCE_DIR}/boot/iosys.asm
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/boot/iosys.asm ${CMAKE_CURRENT_SOURCE_DIR}/boot/console.inc
-          ${CMAKE_CURRENT_SOURCE_DIR}/boot/hex.inc
+          ${CMAKE_CURRENT_SOURCE_DIR}/boot/hex.inc ${CMAKE_CURRENT_SOURCE_DIR}/boot/fat_layout.inc
   COMMENT "Assembling the stand-in IO.SYS"
   VERBATIM)
 

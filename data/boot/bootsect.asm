@@ -42,20 +42,9 @@
         bits 16
         org 0x7C00
 
-BPB_SEC_PER_CLUS  equ 0x0D
-BPB_RESERVED      equ 0x0E
-BPB_FATS          equ 0x10
-BPB_ROOT_ENTRIES  equ 0x11
-BPB_SECS_PER_FAT  equ 0x16
-BPB_SECS_PER_TRK  equ 0x18
-BPB_HEADS         equ 0x1A
-BPB_DRIVE         equ 0x24
-DATA_LBA          equ -4            ; [BP-4]: first data sector
-DPT               equ 0x0522        ; the copied diskette parameter table
-BUFFER            equ 0x0700        ; root sector, then IO.SYS (0070:0000)
-IO_LOAD_SECTORS   equ 4
-DIR_CLUSTER       equ 0x1A
-DIR_LENGTH        equ 0x1C
+%include "fat_layout.inc"
+
+BUFFER            equ IO_LOAD_SEG << 4  ; root sector, then IO.SYS (0070:0000)
 KERNEL_SEG        equ 0x0060        ; a FreeDOS kernel, whole, at 0060:0000
 HIGH_SEG          equ 0x4000        ; where the sector carries on meanwhile
 ; A kernel file shorter than 256 KiB (at most 512 sectors loaded) ends at
@@ -65,40 +54,43 @@ KERNEL_MAX_SECTORS equ 512
 %error "the largest kernel would reach the sector's copy"
 %endif
 
-        jmp short start
-        nop                     ; byte 2 = 90h: the disk is read by CHS
-; ---- bytes 3..61: OEM name + BPB (a 1.44 MB default, replaced by the image tool)
-oem_name:       db "KIVBOOT "
-bytes_per_sec:  dw 512
-sec_per_clus:   db 1
-reserved_secs:  dw 1
-fat_count:      db 2
-root_entries:   dw 224
-total_secs:     dw 2880
-media:          db 0xF0
-secs_per_fat:   dw 9
-secs_per_track: dw 18
-heads:          dw 2
-hidden_secs:    dd 0
-total_secs32:   dd 0
-drive_number:   db 0
-reserved1:      db 0
-ext_signature:  db 0x29
-volume_serial:  dd 0
-volume_label:   db "KIV BOOT   "
-fs_type:        db "FAT12   "
-%if ($ - $$) != 62
+; ---- bytes 0..61: the jump, then from byte 3 the OEM name and the BPB (a
+; 1.44 MB default, replaced by the image tool)
+        istruc bpb
+        at bpb.jump,           jmp short start
+                               nop      ; byte 2 = 90h: the disk is read by CHS
+        at bpb.oem_name,       db "KIVBOOT "
+        at bpb.bytes_per_sec,  dw 512
+        at bpb.sec_per_clus,   db 1
+        at bpb.reserved_secs,  dw 1
+        at bpb.fats,           db 2
+        at bpb.root_entries,   dw 224
+        at bpb.total_secs,     dw 2880
+        at bpb.media,          db 0xF0
+        at bpb.secs_per_fat,   dw 9
+        at bpb.secs_per_track, dw 18
+        at bpb.heads,          dw 2
+        at bpb.hidden_secs,    dd 0
+        at bpb.total_secs32,   dd 0
+        at bpb.drive,          db 0
+        at bpb.reserved1,      db 0
+        at bpb.ext_signature,  db BPB_EXT_SIGNATURE
+        at bpb.volume_serial,  dd 0
+        at bpb.volume_label,   db "KIV BOOT   "
+        at bpb.fs_type,        db "FAT12   "
+        iend
+%if ($ - $$) != bpb_size
 %error "the BPB must end at byte 62"
 %endif
 
 ; Only relative jumps and calls until the far jumps below: CS may be 0 or 07C0.
 start:  xor cx, cx
         mov ss, cx              ; (no interrupt until SP is set too)
-        mov sp, 0x7C00 + DATA_LBA
+        mov sp, 0x7C00 + IO_DATA_LBA
         mov es, cx
         mov ds, cx
         mov bp, 0x7C00
-        mov [bp+BPB_DRIVE], dl  ; IO.SYS takes the boot drive from here
+        mov [bp+bpb.drive], dl  ; IO.SYS takes the boot drive from here
         cld
         ; Copy the diskette parameter table, keep the old vector on the stack.
         mov bx, 0x1E * 4
@@ -107,14 +99,14 @@ start:  xor cx, cx
         push si
         push ss
         push bx                 ; SP = 7BF4: 0078, 0000, old offset, old segment
-        mov di, DPT
-        mov cl, 11
+        mov di, DPT_COPY
+        mov cl, dpt_size
         rep movsb
         mov ds, cx
-        mov al, [bp+BPB_SECS_PER_TRK]
-        mov [DPT+4], al
-        mov byte [DPT+9], 0x0F
-        mov word [bx], DPT
+        mov al, [bp+bpb.secs_per_track]
+        mov [DPT_COPY+dpt.secs_per_track], al
+        mov byte [DPT_COPY+dpt.head_settle], 0x0F
+        mov word [bx], DPT_COPY
         mov [bx+2], cx
         sti
         ; COM1: divisor 1 (115200 baud), 8N1, DTR and RTS.
@@ -132,31 +124,32 @@ start:  xor cx, cx
         ; Root folder: after the reserved sectors and the FATs. A floppy has
         ; no hidden sectors, fewer than 65536 sectors, and a multiple of 16
         ; root entries (a whole number of sectors): DX = 0 from here.
-        mov al, [bp+BPB_FATS]
+        mov al, [bp+bpb.fats]
         cbw
-        mul word [bp+BPB_SECS_PER_FAT]
-        add ax, [bp+BPB_RESERVED]
-        mov cx, [bp+BPB_ROOT_ENTRIES]
+        mul word [bp+bpb.secs_per_fat]
+        add ax, [bp+bpb.reserved_secs]
+        mov cx, [bp+bpb.root_entries]
         shr cx, 4               ; root sectors, 16 entries each
         add cx, ax              ; (fewer than 256: CH = 0)
-        mov [bp+DATA_LBA], cx
-        mov [bp+DATA_LBA+2], dx
+        mov [bp+IO_DATA_LBA], cx
+        mov [bp+IO_DATA_LBA+2], dx
 
         ; The first root entry must be the file IO.SYS.
         mov bx, BUFFER
         call read_sector
         mov di, bx
         mov si, io_name
-        mov cl, 11
+        mov cl, FAT_NAME_LENGTH
         repe cmpsb              ; DI = BUFFER + 11, SI = kernel_sig
         jne .no_io
-        push word [di+DIR_LENGTH+1-11] ; its length / 256, for later
-        mov di, [di+DIR_CLUSTER-11]
-        mov al, [bp+BPB_SEC_PER_CLUS]
+        ; Its length / 256, for later, and its first cluster.
+        push word [di-FAT_NAME_LENGTH+fat_dirent.length+1]
+        mov di, [di-FAT_NAME_LENGTH+fat_dirent.cluster]
+        mov al, [bp+bpb.sec_per_clus]
         cbw                     ; 1 or 2 on a floppy
-        lea cx, [di-2]
+        lea cx, [di-FAT_FIRST_CLUSTER]
         mul cx
-        add ax, [bp+DATA_LBA]
+        add ax, [bp+IO_DATA_LBA]
         push ax
         mov cx, IO_LOAD_SECTORS ; to BUFFER, BX still
 .load:  call read_sector
@@ -166,10 +159,10 @@ start:  xor cx, cx
         pop dx                  ; SP = 7BF4 again
         cmp word [BUFFER], "MZ"
         jne .freedos
-        cmp word [BUFFER+0x200], "BJ"
+        cmp word [BUFFER+IO_ENTRY], "BJ"
         jne .unknown
-        mov dl, [bp+BPB_DRIVE]
-        jmp 0x0070:0x0200
+        mov dl, [bp+bpb.drive]
+        jmp IO_LOAD_SEG:IO_ENTRY
 
 .no_io: call fail
         db "no IO.SYS in the root folder", 0
@@ -203,7 +196,7 @@ start:  xor cx, cx
         call read_sector
         add di, 512 / 16
         loop .kernel
-        mov bl, [bp+BPB_DRIVE]
+        mov bl, [bp+bpb.drive]
         jmp KERNEL_SEG:0x0000
 
 .unknown:
@@ -211,20 +204,22 @@ start:  xor cx, cx
         db "IO.SYS is not an MS-DOS 7 IO.SYS", 0
 
 ; AX = LBA (below 65536, as on any floppy), ES:BX = buffer. Reads one sector by
-; CHS, resetting the disk and trying again up to 5 times. AX + 1 on return.
+; CHS, resetting the disk and trying again up to 5 times. AX + 1 on return;
+; keeps every other register. A sector that cannot be read is reported
+; (fail): no return then.
 read_sector:
         pusha
         mov di, 5
 .try:   pusha
         cwd                     ; (below 32768)
-        div word [bp+BPB_SECS_PER_TRK]
+        div word [bp+bpb.secs_per_track]
         mov cx, dx
         inc cx                  ; CL = sector (1-based)
         cwd
-        div word [bp+BPB_HEADS]
+        div word [bp+bpb.heads]
         mov ch, al              ; cylinder (a floppy has fewer than 256)
         mov dh, dl              ; head
-        mov dl, [bp+BPB_DRIVE]
+        mov dl, [bp+bpb.drive]
         mov ax, 0x0201
         int 0x13
         jnc .done
@@ -241,7 +236,7 @@ read_sector:
         ret
 
 ; The zero-terminated reason follows the call. Shown on the screen and COM1;
-; then the machine waits.
+; then the machine waits: never returns.
 ; Texts are found through CS, whether the BIOS started the sector at 0000:7C00
 ; or 07C0:0000.
 fail:   call .prefix
@@ -254,8 +249,9 @@ fail:   call .prefix
 .sleep: hlt
         jmp .sleep
 
-; SI = zero-terminated text, to the screen (int 10h teletype) and COM1. The
+; CS:SI = zero-terminated text, to the screen (int 10h teletype) and COM1. The
 ; wait for the transmitter is bounded, so a machine without COM1 cannot hang.
+; Changes AL and SI (past the terminating zero).
 puts_both:
         cs lodsb
         test al, al

@@ -20,10 +20,15 @@
         cpu 386
         org 0x7C00
 
+%include "iso9660_layout.inc"
+
 SETUP_SEG  equ 0x2000           ; where the setup loader runs
 ; The setup loader must fit below 0x9F000, where the extended BIOS data area
 ; may begin.
 MAX_SETUP  equ 0x9F000 - SETUP_SEG * 16
+; The result buffer of int 13h AH=48h (drive parameters), as far as read.
+DRIVE_PARAMS_SIZE        equ 0x1A
+DRIVE_PARAMS_SECTOR_SIZE equ 0x18   ; bytes per sector
 
 entry:  cli
         jmp 0x0000:start
@@ -83,21 +88,22 @@ start:  xor ax, ax
         jmp SETUP_SEG:0x0000
 
 ; Halts with a note when the boot drive has sectors other than 2048 bytes;
-; returns when it has 2048-byte sectors or does not say.
+; returns when it has 2048-byte sectors or does not say. Changes AX, DL, SI
+; and ISO_BUF.
 check_cd_sectors:
         mov si, ISO_BUF
-        mov word [si], 0x1A     ; size of the result buffer
+        mov word [si], DRIVE_PARAMS_SIZE
         mov ah, 0x48
         mov dl, [iso_drive]
         int 0x13
         jc .done
-        cmp word [ISO_BUF + 0x18], ISO_SECTOR
+        cmp word [ISO_BUF + DRIVE_PARAMS_SECTOR_SIZE], ISO_SECTOR
         je .done
         mov si, msg_needs_cd
         jmp fatal
 .done:  ret
 
-; SI = the rest of the line; halts.
+; SI = the rest of the line. Halts.
 fatal:  call puts_both
         mov si, msg_halted
         call puts_both
@@ -105,18 +111,19 @@ fatal:  call puts_both
 
 ; The 32-character volume identifier of the primary volume descriptor (in
 ; ISO_BUF after iso_open), without its trailing blanks, and a line break.
+; Changes AL, CX and SI.
 put_volume_id:
-        mov si, ISO_BUF + 40
-        mov cx, 32
-.trim:  cmp byte [si + 31], ' '
+        mov si, ISO_BUF + iso_pvd.volume_id
+        mov cx, ISO_VOLUME_ID_LENGTH
+.trim:  cmp byte [si + ISO_VOLUME_ID_LENGTH - 1], ' '
         je .shorter
-        cmp byte [si + 31], 0
+        cmp byte [si + ISO_VOLUME_ID_LENGTH - 1], 0
         jne .print
 .shorter:
         dec si                  ; look one character further to the left
         loop .trim
         jmp .newline
-.print: mov si, ISO_BUF + 40
+.print: mov si, ISO_BUF + iso_pvd.volume_id
 .char:  lodsb
         call putc_both
         loop .char

@@ -17,6 +17,8 @@
         cpu 386
         org 0x0600
 
+%include "iso9660_layout.inc"
+
 MBR     equ 0x7C00
 SIZE    equ 1024                ; isolinux loads all of the file
 BUF     equ 0x1000              ; a CD sector or the drive parameters
@@ -37,10 +39,10 @@ start:  sti
         mov [medium], dl
         call serial_init
         ; From the CD: drive 80h; from a disk: the next one.
-        mov eax, 17
+        mov eax, ELTORITO_BRVD_LBA
         call read_cd
         jc .disk
-        cmp dword [BUF + 7], 'EL T'     ; "EL TORITO SPECIFICATION"
+        cmp dword [BUF + eltorito_brvd.system_id], 'EL T'   ; "EL TORITO ..."
         mov al, 0x80
         je .target
 .disk:  mov al, [medium]
@@ -74,7 +76,8 @@ start:  sti
         jmp 0x0000:MBR
 
 ; DI = what is wrong with the disk. Says so, waits for a key, then starts the
-; medium this sector came from again.
+; medium this sector came from again. Never returns (halts when that medium
+; cannot be read).
 not_bootable:
         mov si, msg_none
         call puts_both
@@ -110,12 +113,12 @@ not_bootable:
         je restart_disk
         ; The CD: boot record (sector 17) -> boot catalog -> initial entry,
         ; whose first sector goes to 0000:7C00.
-        mov eax, 17
+        mov eax, ELTORITO_BRVD_LBA
         call read_cd_or_halt
-        mov eax, [BUF + 0x47]
+        mov eax, [BUF + eltorito_brvd.catalog_lba]
         call read_cd_or_halt
         mov word [dap.segment], MBR >> 4
-        mov eax, [BUF + 0x28]
+        mov eax, [BUF + eltorito_catalog.load_lba]
         call read_cd_or_halt
         jmp 0x0000:MBR
 restart_disk:
@@ -127,13 +130,15 @@ restart_disk:
         jc halt_forever
         jmp 0x0000:MBR
 
+; As read_cd, but halts when the sector cannot be read.
 read_cd_or_halt:
         call read_cd
         jc halt_forever
         ret
 
 ; EAX = CD sector, one 2048-byte sector to [dap.segment]:0000 from the drive
-; [medium]; CF set when it cannot be read.
+; [medium]; CF set when it cannot be read (AH = the BIOS error code). Changes
+; AX, DL and SI.
 read_cd:
         mov [dap.lba], eax
         mov si, dap

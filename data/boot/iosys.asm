@@ -13,24 +13,10 @@
         bits 16
         org 0
 
-IMAGE_BYTES       equ 2048
+%include "fat_layout.inc"
+
+IMAGE_BYTES       equ IO_LOAD_SECTORS * 512
 BOOT              equ 0x7C00        ; boot sector and BPB, segment 0
-BPB_SEC_PER_CLUS  equ 0x0D
-BPB_RESERVED      equ 0x0E
-BPB_FATS          equ 0x10
-BPB_ROOT_ENTRIES  equ 0x11
-BPB_SECS_PER_FAT  equ 0x16
-BPB_SECS_PER_TRK  equ 0x18
-BPB_HEADS         equ 0x1A
-BPB_HIDDEN        equ 0x1C
-BPB_DRIVE         equ 0x24
-BPB_EXT_SIG       equ 0x26
-BPB_LABEL         equ 0x2B
-DPT               equ 0x0522        ; where the diskette parameter table is copied
-DPT_SPT           equ 4
-DPT_SETTLE        equ 9
-WANT_SEG          equ 0x0070
-WANT_SP           equ 0x7BF4
 SECTOR_BUF        equ 0x0800        ; one sector (root folder, boot sector)
 IMAGE_BUF         equ 0x0A00        ; IO.SYS's first 4 sectors, read again
 STACK_TOP         equ 0x3000
@@ -52,10 +38,10 @@ f_drive:      db "[BP+24h] not the boot drive", 0
 f_no_io:      db "IO.SYS not in the root folder", 0
 f_cluster:    db "DI not IO.SYS's first cluster", 0
 f_image:      db "0070:0000 not IO.SYS's first 4 sectors", 0
-%if ($ - $$) > 0x200
+%if ($ - $$) > IO_ENTRY
 %error "the texts before the entry point are too long"
 %endif
-        times 0x200 - ($ - $$) db 0
+        times IO_ENTRY - ($ - $$) db 0
 
 ; ---- 200h: entry ----------------------------------------------------------
 entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
@@ -78,18 +64,18 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         ; The old diskette table, as far as the stack names one.
         lds si, [cs:got_stack+4]
         mov di, old_dpt
-        mov cl, 11
+        mov cl, dpt_size
         rep movsb
         ; Boot sector (with the dword before it), table and vector of segment 0.
         xor ax, ax
         mov ds, ax
-        mov si, BOOT - 4
-        mov di, boot - 4
-        mov cx, 516 / 2
+        mov si, BOOT + IO_DATA_LBA
+        mov di, boot + IO_DATA_LBA
+        mov cx, (512 - IO_DATA_LBA) / 2
         rep movsw
-        mov si, DPT
+        mov si, DPT_COPY
         mov di, new_dpt
-        mov cl, 11
+        mov cl, dpt_size
         rep movsb
         mov si, 0x1E * 4
         mov di, vector
@@ -107,12 +93,12 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call serial_init
         mov si, t_banner
         call puts_both
-        cmp byte [boot+BPB_EXT_SIG], 0x29
+        cmp byte [boot+bpb.ext_signature], BPB_EXT_SIGNATURE
         jne .no_label
         mov si, t_label
         call puts_both
-        mov si, boot + BPB_LABEL
-        mov cx, 11
+        mov si, boot + bpb.volume_label
+        mov cx, bpb.fs_type - bpb.volume_label
 .label: lodsb
         call putc_both
         loop .label
@@ -126,13 +112,13 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call hex16
         mov si, t_data_lba
         call puts_both
-        mov ax, [boot-2]
+        mov ax, [boot+IO_DATA_LBA+2]
         call hex16
-        mov ax, [boot-4]
+        mov ax, [boot+IO_DATA_LBA]
         call hex16
         mov si, t_drive
         call puts_both
-        mov al, [boot+BPB_DRIVE]
+        mov al, [boot+bpb.drive]
         call hex8
         call newline
         mov si, t_ssbp
@@ -163,24 +149,24 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call far_ptr
         mov si, t_dpt
         call puts_both
-        mov al, [new_dpt+DPT_SPT]
+        mov al, [new_dpt+dpt.secs_per_track]
         call hex8
         mov si, t_settle
         call puts_both
-        mov al, [new_dpt+DPT_SETTLE]
+        mov al, [new_dpt+dpt.head_settle]
         call hex8
         call newline
 
         ; What it should have been.
-        mov al, [boot+BPB_FATS]
+        mov al, [boot+bpb.fats]
         mov ah, 0
-        mul word [boot+BPB_SECS_PER_FAT]
-        add ax, [boot+BPB_RESERVED]
+        mul word [boot+bpb.secs_per_fat]
+        add ax, [boot+bpb.reserved_secs]
         adc dx, 0
-        add ax, [boot+BPB_HIDDEN]
-        adc dx, [boot+BPB_HIDDEN+2]
+        add ax, [boot+bpb.hidden_secs]
+        adc dx, [boot+bpb.hidden_secs+2]
         mov [root_lba], ax
-        mov cx, [boot+BPB_ROOT_ENTRIES]
+        mov cx, [boot+bpb.root_entries]
         add cx, 15
         shr cx, 4
         mov [root_secs], cx
@@ -190,7 +176,7 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         mov [data_lba+2], dx
 
         mov si, f_entry
-        cmp word [got_cs], WANT_SEG
+        cmp word [got_cs], IO_LOAD_SEG
         jne .entry_bad
         cmp word [got_ip], entry.here
         je .entry_ok
@@ -206,7 +192,7 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call fault
 .ssbp_ok:
         mov si, f_sp
-        cmp word [got_sp], WANT_SP
+        cmp word [got_sp], IO_ENTRY_SP
         je .sp_ok
         call fault
 .sp_ok:
@@ -225,28 +211,28 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         mov bx, [got_stack+4]
         test ax, ax
         jnz .old_elsewhere
-        cmp bx, DPT
+        cmp bx, DPT_COPY
         je .old_bad
 .old_elsewhere:
         mov bx, 0
 .old_byte:
-        cmp bx, DPT_SPT
+        cmp bx, dpt.secs_per_track
         je .old_next
-        cmp bx, DPT_SETTLE
+        cmp bx, dpt.head_settle
         je .old_next
         mov al, [old_dpt+bx]
         cmp al, [new_dpt+bx]
         jne .old_bad
 .old_next:
         inc bx
-        cmp bx, 11
+        cmp bx, dpt_size
         jb .old_byte
         jmp .old_ok
 .old_bad:
         call fault
 .old_ok:
         mov si, f_int1e
-        cmp word [vector], DPT
+        cmp word [vector], DPT_COPY
         jne .int1e_bad
         cmp word [vector+2], 0
         je .int1e_ok
@@ -254,27 +240,27 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call fault
 .int1e_ok:
         mov si, f_dpt_spt
-        mov al, [boot+BPB_SECS_PER_TRK]
-        cmp [new_dpt+DPT_SPT], al
+        mov al, [boot+bpb.secs_per_track]
+        cmp [new_dpt+dpt.secs_per_track], al
         je .spt_ok
         call fault
 .spt_ok:
         mov si, f_settle
-        cmp byte [new_dpt+DPT_SETTLE], 0x0F
+        cmp byte [new_dpt+dpt.head_settle], 0x0F
         je .settle_ok
         call fault
 .settle_ok:
         mov si, f_chs
-        cmp byte [boot+2], 0x90
+        cmp byte [boot+bpb.jump+2], 0x90
         je .chs_ok
         call fault
 .chs_ok:
         mov si, f_data_lba
         mov ax, [data_lba]
-        cmp [boot-4], ax
+        cmp [boot+IO_DATA_LBA], ax
         jne .lba_bad
         mov ax, [data_lba+2]
-        cmp [boot-2], ax
+        cmp [boot+IO_DATA_LBA+2], ax
         je .lba_ok
 .lba_bad:
         call fault
@@ -287,7 +273,7 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         jc .drive_bad
         mov bx, 0
 .drive_byte:
-        cmp bx, BPB_DRIVE
+        cmp bx, bpb.drive
         je .drive_next
         mov al, [SECTOR_BUF+bx]
         cmp al, [boot+bx]
@@ -314,8 +300,8 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
 .cluster_ok:
         mov si, f_image
         mov ax, [io_cluster]
-        sub ax, 2
-        mov cl, [boot+BPB_SEC_PER_CLUS]
+        sub ax, FAT_FIRST_CLUSTER
+        mov cl, [boot+bpb.sec_per_clus]
         mov ch, 0
         mul cx
         add ax, [data_lba]
@@ -346,7 +332,8 @@ entry:  db "BJ"                 ; inc dx, dec dx: the signature runs as code
         call puts_both
         jmp halt_forever
 
-; SI = what is wrong: one "Hand-over: FAULT" line, counted.
+; SI = what is wrong: one "Hand-over: FAULT" line, counted. Changes AL and
+; SI.
 fault:  push si
         mov si, t_fault
         call puts_both
@@ -356,7 +343,8 @@ fault:  push si
         jmp newline
 
 ; Returns CF clear and AX = the first cluster of IO.SYS (found anywhere in the
-; root folder), or CF set when it is not there or cannot be read.
+; root folder), or CF set when it is not there or cannot be read. Changes AX,
+; BX, CX, SI and DI.
 find_io:
         mov ax, [root_lba]
         mov cx, [root_secs]
@@ -368,21 +356,21 @@ find_io:
 .entry: push cx
         push di
         mov si, io_name
-        mov cx, 11
+        mov cx, FAT_NAME_LENGTH
         repe cmpsb
         pop di
         pop cx
         jne .skip
-        test byte [di+11], 0x18  ; neither a folder nor the volume label
-        jz .found
-.skip:  add di, 32
+        test byte [di+fat_dirent.attr], FAT_ATTR_DIRECTORY | FAT_ATTR_VOLUME_ID
+        jz .found               ; neither a folder nor the volume label
+.skip:  add di, fat_dirent_size
         cmp di, SECTOR_BUF + 512
         jb .entry
         inc ax
         loop .sector
 .fail:  stc
         ret
-.found: mov ax, [di+0x1A]
+.found: mov ax, [di+fat_dirent.cluster]
         clc
         ret
 
@@ -394,23 +382,23 @@ read_sector:
         mov di, 5
 .try:   pusha
         xor dx, dx
-        div word [boot+BPB_SECS_PER_TRK]
+        div word [boot+bpb.secs_per_track]
         mov cx, dx
         inc cx                  ; CL = sector (1-based)
         xor dx, dx
-        div word [boot+BPB_HEADS]
+        div word [boot+bpb.heads]
         mov ch, al              ; cylinder bits 0..7
         shl ah, 6
         or cl, ah               ; cylinder bits 8..9
         mov dh, dl              ; head
-        mov dl, [boot+BPB_DRIVE]
+        mov dl, [boot+bpb.drive]
         mov ax, 0x0201
         int 0x13
         popa
         jnc .done
         pusha
         xor ax, ax
-        mov dl, [boot+BPB_DRIVE]
+        mov dl, [boot+bpb.drive]
         int 0x13
         popa
         dec di
@@ -422,9 +410,11 @@ read_sector:
         clc
         ret
 
+; A blank, to the screen and COM1. Keeps every register but AL.
 space:  mov al, ' '
         jmp putc_both
 
+; A line break, to the screen and COM1. Changes AL and SI.
 newline:
         mov si, t_crlf
         jmp puts_both
@@ -466,13 +456,13 @@ got_cs:     resw 1
 got_ip:     resw 1
 got_stack:  resw 4
 vector:     resw 2
-old_dpt:    resb 11
-new_dpt:    resb 11
+old_dpt:    resb dpt_size
+new_dpt:    resb dpt_size
 faults:     resb 1
             alignb 2
 root_lba:   resw 1
 root_secs:  resw 1
 data_lba:   resw 2
 io_cluster: resw 1
-            resd 1
+            resb -IO_DATA_LBA   ; what the boot sector leaves below it
 boot:       resb 512

@@ -41,6 +41,8 @@
         cpu 386
         org 0x0600
 
+%include "iso9660_layout.inc"
+
 STAGE0     equ 0x0600           ; where this loader runs after the move
 PART2      equ 0x2000           ; where its second half runs
 PART2_TAG  equ 'KIV2'           ; the second half's first dword
@@ -50,7 +52,8 @@ IMAGE      equ 0x7C00           ; where the BIOS put it and isolinux must run
 ; isolinux.bin goes to IMAGE and up, in conventional memory below 0x90000
 ; (the extended BIOS data area may start at 0x9F000).
 MAX_IMAGE  equ 0x90000 - IMAGE
-HYBRID_SIGNATURE equ 0x7078C0FB ; at offset 40h, in this file and in isolinux.bin
+HYBRID_SIGNATURE equ 0x7078C0FB ; in this file and in isolinux.bin ...
+HYBRID_SIGNATURE_AT equ 0x40    ; ... at this offset
 HYBRID_ENTRY     equ 0x44
 HYBRID_SP        equ 0x7BEC     ; the MBR's stack frame, handed on unchanged
 MBR_FRAME_EBIOS  equ HYBRID_SP      ; 0: no extended reads for the disk
@@ -62,7 +65,7 @@ MBR_FRAME_OFFSET equ HYBRID_SP + 12
 ; Texts that fit in front of the hybrid signature.
 isolinux_path:  db "boot\isolinux\isolinux.bin", 0
 msg_banner:     db 13, 10, "Kiv Rescue CD loader", 13, 10, 0
-        times 0x40 - ($ - $$) db 0
+        times HYBRID_SIGNATURE_AT - ($ - $$) db 0
         dd HYBRID_SIGNATURE
 %if $ - $$ != HYBRID_ENTRY
 %error "the hybrid entry must be at offset 44h"
@@ -129,7 +132,7 @@ started:
         call iso_find_path
         jc not_found
 
-        cmp ecx, 64 + 4
+        cmp ecx, BOOT_INFO_END + 4      ; the table and a dword to sum
         mov si, msg_too_small
         jb fatal_file
         cmp ecx, MAX_IMAGE
@@ -182,9 +185,9 @@ started:
         mov bx, ISO_BUF >> 4
         call iso_read
         pop eax
-        cmp dword [ISO_BUF], 1 | 'CD0' << 8     ; type 1 (primary), "CD001"
-        jne .pvd_chosen
-        cmp word [ISO_BUF + 4], '01'
+        cmp dword [ISO_BUF + iso_vd.type], ISO_VD_PRIMARY | 'CD0' << 8
+        jne .pvd_chosen                 ; type and "CD001"
+        cmp word [ISO_BUF + iso_vd.id + 3], '01'
         jne .pvd_chosen
         mov eax, ecx
 .pvd_chosen:
@@ -200,13 +203,13 @@ started:
         mov di, ax
         mov dword [es:di], 0
 
-        ; Sum of the dwords from byte 64 to the end.
+        ; Sum of the dwords from the table's end to the file's end.
         mov ecx, [file_size]
-        sub ecx, 64 - 3
+        sub ecx, BOOT_INFO_END - 3
         shr ecx, 2
         xor edx, edx
         mov bx, IMAGE >> 4
-        mov si, 64
+        mov si, BOOT_INFO_END
 .sum:   mov es, bx
         add edx, [es:si]
         add si, 4
@@ -218,20 +221,20 @@ started:
         dec ecx
         jnz .sum
 
-        ; The boot information table at offset 8.
+        ; The boot information table, its fields in order.
         xor ax, ax
         mov es, ax
-        mov di, IMAGE + 8
+        mov di, IMAGE + boot_info.pvd_lba
         mov eax, [table_pvd]
         stosd
-        mov eax, [file_lba]
+        mov eax, [file_lba]             ; boot_info.file_lba
         stosd
-        mov eax, [file_size]
+        mov eax, [file_size]            ; boot_info.file_length
         stosd
-        mov eax, edx
+        mov eax, edx                    ; boot_info.checksum
         stosd
-        xor eax, eax
-        mov cx, 40 / 4
+        xor eax, eax                    ; boot_info.reserved
+        mov cx, (BOOT_INFO_END - boot_info.reserved) / 4
         rep stosd
 
         mov dl, [iso_drive]
@@ -241,14 +244,14 @@ started:
         jmp 0x0000:IMAGE
         ; From a stick: isolinux's own hybrid entry, with the MBR's frame.
 .hybrid:
-        cmp dword [IMAGE + 0x40], HYBRID_SIGNATURE
+        cmp dword [IMAGE + HYBRID_SIGNATURE_AT], HYBRID_SIGNATURE
         mov si, msg_no_hybrid
         jne fatal_file
         cli
         mov sp, HYBRID_SP
         jmp 0x0000:IMAGE + HYBRID_ENTRY
 
-; SI points just past the name that is missing in isolinux_path.
+; SI points just past the name that is missing in isolinux_path. Halts.
 not_found:
         mov byte [si], 0
         mov si, msg_not_found
@@ -256,7 +259,7 @@ not_found:
         call put_path
         jmp fatal.halted
 
-; SI = what is wrong with isolinux.bin.
+; SI = what is wrong with isolinux.bin. Halts.
 fatal_file:
         push si
         mov si, msg_newline
@@ -272,7 +275,8 @@ fatal:  call puts_both
         call puts_both
         jmp halt_forever
 
-; Prints "\" and isolinux_path (as far as its terminating zero).
+; Prints "\" and isolinux_path (as far as its terminating zero). Changes AL
+; and SI.
 put_path:
         mov al, '\'
         call putc_both
@@ -280,17 +284,18 @@ put_path:
         jmp puts_both
 
 ; Reads the second half of this file to PART2: the boot record volume
-; descriptor (sector 17) names the boot catalog, whose initial entry names
-; this file; the second half is its next sector.
+; descriptor names the boot catalog, whose initial entry names this file; the
+; second half is its next sector. Changes EAX, BX and SI; halts with a
+; message when the second half is not there (or a sector cannot be read).
 load_part2:
-        mov eax, 17
+        mov eax, ELTORITO_BRVD_LBA
         mov bx, ISO_BUF >> 4
         call iso_read
-        cmp dword [ISO_BUF + 7], 'EL T' ; "EL TORITO SPECIFICATION"
-        jne .missing
-        mov eax, [ISO_BUF + 0x47]
+        cmp dword [ISO_BUF + eltorito_brvd.system_id], 'EL T'
+        jne .missing                    ; not "EL TORITO ..."
+        mov eax, [ISO_BUF + eltorito_brvd.catalog_lba]
         call iso_read
-        mov eax, [ISO_BUF + 0x28]       ; initial entry: load sector
+        mov eax, [ISO_BUF + eltorito_catalog.load_lba]
         inc eax
         mov bx, PART2 >> 4
         call iso_read

@@ -32,15 +32,13 @@
         cpu 386
         org 0
 
+%include "fat_layout.inc"
+
 LOAD_SEG     equ 0x0060
 IMAGE_BYTES  equ 100 * 1024 - 256    ; not a whole number of sectors
 CODE_BYTES   equ 0x1000         ; code, texts, variables and stack; the rest
                                 ; of the file is the pattern
 STACK_TOP    equ CODE_BYTES
-BPB_SPT      equ 0x18
-BPB_DRIVE    equ 0x24
-BPB_SERIAL   equ 0x27
-BPB_LABEL    equ 0x2B
 
 start:  jmp short entry
         db "CONFIG"
@@ -168,16 +166,16 @@ entry:  mov [cs:got_bl], bl     ; first, before anything changes them
         call hex8
         mov si, t_label
         call puts_both
-        mov si, sector + BPB_LABEL
-        mov cx, 11
+        mov si, sector + bpb.volume_label
+        mov cx, bpb.fs_type - bpb.volume_label
 .label: lodsb
         call putc_both
         loop .label
         mov si, t_serial
         call puts_both
-        mov ax, [sector + BPB_SERIAL + 2]
+        mov ax, [sector + bpb.volume_serial + 2]
         call hex16
-        mov ax, [sector + BPB_SERIAL]
+        mov ax, [sector + bpb.volume_serial]
         call hex16
         call newline
         ; SS:BP: a copy of that sector but for the drive byte, which is BL.
@@ -190,10 +188,10 @@ entry:  mov [cs:got_bl], bl     ; first, before anything changes them
         pop ds
         mov si, f_bpb
         mov al, [got_bl]
-        cmp [bpb_copy + BPB_DRIVE], al
+        cmp [bpb_copy + bpb.drive], al
         jne .bpb_bad
-        mov [bpb_copy + BPB_DRIVE], al
-        mov [sector + BPB_DRIVE], al
+        mov [bpb_copy + bpb.drive], al
+        mov [sector + bpb.drive], al
         mov si, sector
         mov di, bpb_copy
         mov cx, 512
@@ -207,11 +205,11 @@ entry:  mov [cs:got_bl], bl     ; first, before anything changes them
         mov si, f_int1e
         push ds
         lds bx, [vector]
-        mov ax, [bx+3]                  ; bytes per sector code, sectors per track
+        mov ax, [bx+dpt.sector_size]    ; and dpt.secs_per_track
         pop ds
         cmp al, 2
         jne .int1e_bad
-        cmp ah, [sector + BPB_SPT]
+        cmp ah, [sector + bpb.secs_per_track]
         je .drive_done
 .int1e_bad:
         call fault
