@@ -1,8 +1,6 @@
 #pragma once
 // Pieces of the file operations shared with the progress copy; not for callers
 // outside common/.
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,7 +41,7 @@ class FolderTrail {
   }
 
  private:
-  std::vector<std::pair<dev_t, ino_t>> ids_;
+  std::vector<std::pair<uint64_t, uint64_t>> ids_;  // device, file number
 };
 
 // The names of one destination folder by their lower-case form, so a copy

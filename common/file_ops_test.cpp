@@ -1,10 +1,9 @@
 #include "common/file_ops.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/file_ops_internal.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
@@ -77,12 +76,12 @@ TEST(FileOps, DeleteTreeRemovesReadOnlyEntriesAndNestedFolders) {
   Put(dir / "t/a/b/c/deep.txt", "x");
   Put(dir / "t/ro.txt", "x");
   Put(dir / "t/.hidden", "x");
-  ASSERT_EQ(::chmod((dir / "t/ro.txt").c_str(), 0444), 0);
-  ASSERT_EQ(::chmod((dir / "t/a/b/c/deep.txt").c_str(), 0444), 0);
-  ASSERT_EQ(::chmod((dir / "t/a/b").c_str(), 0555), 0);  // read-only folder
+  ASSERT_TRUE(SetMode(dir / "t/ro.txt", 0444));
+  ASSERT_TRUE(SetMode(dir / "t/a/b/c/deep.txt", 0444));
+  ASSERT_TRUE(SetMode(dir / "t/a/b", 0555));  // read-only folder
   // A link to something outside the tree is removed, never followed.
   Put(dir / "outside/keep.txt", "keep");
-  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/link").c_str()), 0);
+  ASSERT_TRUE(MakeSymlink(dir / "outside", dir / "t/link"));
   EXPECT_TRUE(DeleteTree(dir.Path() + "\\T\\"));
   EXPECT_FALSE(FolderExists(dir / "t"));
   EXPECT_EQ(Read(dir / "outside/keep.txt"), "keep");
@@ -97,7 +96,7 @@ TEST(FileOps, CopyFolderOverwritesAndKeepsExtras) {
   Put(dir / "src/.hidden", "h");
   Put(dir / "src/Sub/b.bin", std::string("\0\1\2", 3));
   Put(dir / "src/Sub/Deeper/c", "c");
-  ASSERT_EQ(::chmod((dir / "src/Sub/b.bin").c_str(), 0444), 0);
+  ASSERT_TRUE(SetMode(dir / "src/Sub/b.bin", 0444));
   Put(dir / "dst/a.txt", "old a");
   Put(dir / "dst/extra.txt", "extra");
   std::string error;
@@ -107,12 +106,10 @@ TEST(FileOps, CopyFolderOverwritesAndKeepsExtras) {
   EXPECT_EQ(Read(dir / "dst/.hidden"), "h");
   EXPECT_EQ(Read(dir / "dst/Sub/b.bin"), std::string("\0\1\2", 3));
   EXPECT_EQ(Read(dir / "dst/Sub/Deeper/c"), "c");
-  struct stat st;
-  ASSERT_EQ(::stat((dir / "dst/Sub/b.bin").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0444u);  // attributes go with the file
+  EXPECT_EQ(ModeOf(dir / "dst/Sub/b.bin") & 0777, 0444);  // attributes go with the file
   // Again over the read-only copy: still overwritten.
   Put(dir / "src/Sub/b.bin.new", "v2");
-  ASSERT_EQ(::chmod((dir / "src/Sub/b.bin").c_str(), 0644), 0);
+  ASSERT_TRUE(SetMode(dir / "src/Sub/b.bin", 0644));
   ASSERT_TRUE(WriteFileAtomic(dir / "src/Sub/b.bin", "v2"));
   ASSERT_TRUE(CopyFolder(dir / "src", dir / "new/level", &error)) << error;
   ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
@@ -132,7 +129,7 @@ TEST(FileOps, CopyIntoItsOwnSubfolderIsRefused) {
   EXPECT_EQ(error, kCopyIntoItself);
   EXPECT_EQ(ListFolder(dir / "src"), std::vector<std::string>{"a"});
   // Through a link to the source as well.
-  ASSERT_EQ(::symlink((dir / "src").c_str(), (dir / "alias").c_str()), 0);
+  ASSERT_TRUE(MakeSymlink(dir / "src", dir / "alias"));
   EXPECT_FALSE(CopyFolder(dir / "src", dir / "alias/new/deeper", &error));
   EXPECT_TRUE(PathInside(dir / "alias/x", dir / "src"));
   EXPECT_FALSE(PathInside(dir / "src", dir / "src"));
@@ -146,8 +143,8 @@ TEST(FileOps, PipesAndLinkLoopsDoNotStallTheCopy) {
   TestTempDir dir;
   Put(dir / "src/a", "a");
   Put(dir / "src/sub/b", "b");
-  ASSERT_EQ(::mkfifo((dir / "src/pipe").c_str(), 0644), 0);
-  ASSERT_EQ(::symlink("..", (dir / "src/sub/up").c_str()), 0);  // back to src
+  ASSERT_TRUE(MakePipe(dir / "src/pipe"));
+  ASSERT_TRUE(MakeSymlink("..", dir / "src/sub/up"));  // back to src
   std::string error;
   ASSERT_TRUE(CopyFolder(dir / "src", dir / "dst", &error)) << error;
   EXPECT_EQ(ListFolder(dir / "dst"), (std::vector<std::string>{"a", "sub"}));
@@ -186,7 +183,7 @@ TEST(FileOps, CopiesReplaceNamesThatDifferOnlyInCase) {
 TEST(FileOps, SameOrInsideFollowsLinksAndCase) {
   TestTempDir dir;
   ASSERT_TRUE(MakePath(dir / "program/kivcd/boot"));
-  ASSERT_EQ(::symlink((dir / "program").c_str(), (dir / "link").c_str()), 0);
+  ASSERT_TRUE(MakeSymlink(dir / "program", dir / "link"));
   EXPECT_TRUE(IsSameOrInside(dir / "program/kivcd", dir / "program/kivcd"));
   EXPECT_TRUE(IsSameOrInside(dir / "program/kivcd/x.iso", dir / "program/kivcd"));
   EXPECT_TRUE(IsSameOrInside(dir / "program/KIVCD/new/x.iso", dir / "program/kivcd"));
@@ -259,11 +256,9 @@ TEST(FileOps, MoveAndRename) {
 TEST(FileOps, WriteFileAtomicKeepsModeAndRefusesFolders) {
   TestTempDir dir;
   ASSERT_TRUE(WriteFileAtomic(dir / "f", "1"));
-  ASSERT_EQ(::chmod((dir / "f").c_str(), 0600), 0);
+  ASSERT_TRUE(SetMode(dir / "f", 0600));
   ASSERT_TRUE(WriteFileAtomic(dir / "f", "22"));
-  struct stat st;
-  ASSERT_EQ(::stat((dir / "f").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ModeOf(dir / "f") & 0777, 0600);
   EXPECT_EQ(Read(dir / "f"), "22");
   ASSERT_TRUE(MakePath(dir / "d"));
   EXPECT_FALSE(WriteFileAtomic(dir / "d", "x"));

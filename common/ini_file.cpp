@@ -1,7 +1,7 @@
 #include "common/ini_file.h"
 
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "common/file_ops.h"
@@ -180,11 +180,13 @@ bool INIFile::SetINIKey(const std::string& Section, const std::string& Key, cons
   if (fileName_.empty() || Trim(Section).empty() || Trim(Key).empty()) return false;
   std::string path = ResolvePathPrefix(fileName_);
   std::string bytes;
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return false;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (const fs::file_status st = fs::status(path, ec); !ec) {
+    if (st.type() != fs::file_type::regular) return false;
     // A read-only file stays as it is, also for a user who could replace it.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((st.permissions() & write) == fs::perms::none) return false;
     if (!ReadWholeFile(path, bytes)) return false;
   }
   std::vector<Line> lines = SplitLines(bytes);

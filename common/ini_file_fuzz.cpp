@@ -1,7 +1,6 @@
 // libFuzzer target for the profile reader and writer: any bytes as the file,
 // then reads and writes that must neither crash nor lose the other lines.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,8 +14,12 @@ namespace {
 const std::string& Folder() {
   static const std::string folder = [] {
     // tmpfs: the writer syncs every file, which is slow on a disk.
-    std::string templ = access("/dev/shm", W_OK) == 0 ? "/dev/shm/ini_fuzz.XXXXXX" : "/tmp/ini_fuzz.XXXXXX";
+    std::string templ = "/dev/shm/ini_fuzz.XXXXXX";
     char* made = mkdtemp(templ.data());
+    if (!made) {
+      templ = "/tmp/ini_fuzz.XXXXXX";
+      made = mkdtemp(templ.data());
+    }
     if (!made) abort();
     return std::string(made);
   }();

@@ -1,10 +1,9 @@
 #include "common/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/file_ops.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
@@ -182,25 +181,21 @@ TEST_F(IniTest, WriteIsAtomicReplace) {
   // A second name for the old file keeps the old content: the new file was
   // written beside it and renamed over it, never rewritten in place.
   std::string alias = dir / "alias.ini";
-  ASSERT_EQ(::link(path.c_str(), alias.c_str()), 0);
-  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(MakeHardLink(path, alias));
+  ASSERT_TRUE(SetMode(path, 0640));
   ASSERT_TRUE(ini.SetINIKey("s", "k", "new"));
   EXPECT_EQ(Read(alias), "[s]\nk=old\n");
   EXPECT_EQ(Read(path), "[s]\nk=new\n");
-  struct stat st;
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);  // mode carried over
+  EXPECT_EQ(ModeOf(path) & 0777, 0640);  // mode carried over
   EXPECT_EQ(ListFolder(dir.Path(), "*"), (std::vector<std::string>{"alias.ini", "test.ini"}));  // no temp left
 }
 
 TEST_F(IniTest, SymbolicLinkStaysALink) {
   std::string real = dir / "real.ini";
   Write(real, "[s]\nk=1\n");
-  ASSERT_EQ(::symlink("real.ini", path.c_str()), 0);
+  ASSERT_TRUE(MakeSymlink("real.ini", path));
   ASSERT_TRUE(ini.SetINIKey("s", "k", "2"));
-  struct stat st;
-  ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(IsSymlink(path));
   EXPECT_EQ(Read(real), "[s]\nk=2\n");
 }
 
@@ -208,7 +203,7 @@ TEST_F(IniTest, FailedWritesChangeNothing) {
   EXPECT_FALSE(INIFile(dir / "no/such/folder/a.ini").SetINIKey("s", "k", "v"));
   EXPECT_FALSE(FolderExists(dir / "no"));
   Write(path, "[s]\nk=1\n");
-  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ASSERT_TRUE(SetMode(path, 0444));
   EXPECT_FALSE(ini.SetINIKey("s", "k", "2"));
   EXPECT_EQ(Read(path), "[s]\nk=1\n");
   EXPECT_FALSE(ini.SetINIKey("", "k", "2"));

@@ -1,8 +1,6 @@
 #include "common/paths.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -38,8 +36,9 @@ bool PlainMatch(const std::string& p, const std::string& n) {
 }
 
 bool LstatOk(const std::string& p) {
-  struct stat st;
-  return ::lstat(p.c_str(), &st) == 0;
+  std::error_code ec;
+  static_cast<void>(std::filesystem::symlink_status(p, ec));
+  return !ec;
 }
 
 // Real name of `name` inside `folder` (exact spelling first, then the first
@@ -125,8 +124,8 @@ std::string ShortPath(const std::string& path) { return StripNull(path); }
 bool SplitPath(const std::string& path, std::string& folder, std::string& file) {
   size_t p = path.find_last_of("/\\");
   if (p == std::string::npos) {
-    char buf[4096];
-    folder = ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+    std::error_code ec;
+    folder = std::filesystem::current_path(ec).string();  // "" when it cannot be read
     file = path;
     return false;
   }

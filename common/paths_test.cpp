@@ -1,8 +1,8 @@
 #include "common/paths.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include "common/file_ops.h"
 #include "testsupport/test_temp_dir.h"
@@ -21,8 +21,7 @@ TEST(Paths, SplitPath) {
   EXPECT_TRUE(SplitPath("/a.ini", folder, file));
   EXPECT_EQ(folder, "");
   EXPECT_EQ(file, "a.ini");
-  char cwd[4096];
-  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  const std::string cwd = std::filesystem::current_path().string();
   EXPECT_FALSE(SplitPath("plain.txt", folder, file));
   EXPECT_EQ(folder, cwd);
   EXPECT_EQ(file, "plain.txt");
@@ -106,7 +105,7 @@ TEST(Paths, ResolveFindsExistingComponentsInAnyCase) {
   // An exact spelling wins over another entry that differs only in case.
   EXPECT_TRUE(MakePath(dir / "cd"));  // finds "CD": no second folder
   EXPECT_EQ(ListFolder(dir.Path(), "*"), std::vector<std::string>{"CD"});
-  ASSERT_EQ(::mkdir((dir / "cd").c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "cd"));
   EXPECT_EQ(ResolvePath(dir / "cd"), dir / "cd");
   EXPECT_EQ(ResolvePath(dir / "Cd"), dir / "CD");  // first in sorted order
 }
@@ -114,12 +113,11 @@ TEST(Paths, ResolveFindsExistingComponentsInAnyCase) {
 TEST(Paths, ResolveRelativePaths) {
   TestTempDir dir;
   ASSERT_TRUE(MakePath(dir / "Files/Base"));
-  char cwd[4096];
-  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-  ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
   EXPECT_EQ(ResolvePath("files\\base"), "Files/Base");
   EXPECT_EQ(ResolvePath("./FILES"), "./Files");
-  ASSERT_EQ(::chdir(cwd), 0);
+  std::filesystem::current_path(cwd);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // Services of the operating system, behind one interface so tests can fake
 // them and a Windows back end can be added beside posix/.
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,91 @@ class InstanceLock {
  private:
   int fd_ = -1;
   std::string error_;
+};
+
+// Small services of the operating system for code that needs nothing more.
+// Each one below is implemented per platform (posix/system_calls_posix.cpp).
+
+// True when `stream` is an interactive terminal a person types on; false for
+// nullptr, files and pipes.
+bool IsTerminal(std::FILE* stream);
+// True when the process has the superuser's rights, which open and write every
+// file whatever its permissions (tests that rely on a refusal skip then).
+bool IsRunningAsRoot();
+// The id of this process, for temporary names no other running copy picks.
+int64_t ProcessId();
+// The home folder the user database holds for the user running the program
+// (possibly ""); nothing when the user has no entry there.
+std::optional<std::string> AccountHomeFolder();
+// The login name of the user running the program; "" when unknown.
+std::string UserName();
+// True when `path` (a link followed) is a regular file this user may run.
+bool IsExecutableFile(const std::string& path);
+
+// A point in time as the file system keeps it: seconds since 1970 (UTC) and
+// the nanoseconds within that second.
+struct FileTime {
+  int64_t seconds = 0;
+  int32_t nanoseconds = 0;
+};
+// The access and modification times of `path`; `followLink` false reads a link
+// itself. False with `error` set to the system's text when it cannot be read.
+bool GetFileTimes(const std::string& path, bool followLink, FileTime& accessed, FileTime& modified,
+                  std::string* error = nullptr);
+// Sets both times of `path`; `followLink` false sets a link's own dates.
+// "" on success, otherwise the system's text.
+std::string SetFileTimes(const std::string& path, bool followLink, FileTime accessed, FileTime modified);
+
+// Creates `path` as a new empty file (never opens an existing one) and closes
+// it again; "" on success, otherwise the system's text ("File exists").
+std::string CreateNewFile(const std::string& path);
+
+// The name of the group that owns `path` (a link followed); "" when unknown.
+std::string OwningGroupName(const std::string& path);
+// "major:minor" of the disk device `path` names (as the kernel lists it);
+// "" for anything else or when it cannot be read.
+std::string DeviceNumbers(const std::string& path);
+
+// A file or disk device read and written directly, without the buffering of
+// the C++ streams: for disks, where what reaches the device counts. Closed
+// with the object. A call that fails answers false (or -1) and keeps the
+// system's error number in Error() (EACCES or EPERM: no permission).
+class RawFile {
+ public:
+  enum class Access {
+    Read,
+    ReadProbe,       // Read, without waiting for a medium: an empty drive opens too
+    Write,           // an existing file or device, written in place (not emptied)
+    WriteExclusive,  // Write, refused while anything else holds a disk device open
+  };
+  RawFile() = default;
+  ~RawFile();
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
+
+  bool Open(const std::string& path, Access access);
+  bool IsOpen() const { return handle_ != -1; }
+  // Reads until `count` bytes are in or the file ends: the bytes read, or -1.
+  int64_t ReadFull(char* data, size_t count);
+  bool WriteFull(const char* data, size_t count);
+  bool WriteAt(const char* data, size_t count, int64_t offset);
+  // Back to the first byte.
+  bool Rewind();
+  // Waits until what was written is on the device (EINVAL: a kind of file
+  // the system cannot flush).
+  bool Sync();
+  // Lets the system forget the cached pages, so what is read next comes
+  // from the device. Nothing to report: a hint only.
+  void DropCache();
+  bool Close();
+  int Error() const { return error_; }
+  // The system's text for Error().
+  std::string ErrorText() const;
+
+ private:
+  bool Failed();
+  intptr_t handle_ = -1;  // the platform's handle of the open file
+  int error_ = 0;
 };
 
 // The message shown when a program cannot write its own folder (where it keeps

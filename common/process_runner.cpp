@@ -1,10 +1,9 @@
 #include "common/process_runner.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
+#include "common/platform.h"
 #include "common/stop_request.h"
 
 namespace kiv {
@@ -43,10 +42,7 @@ std::string RenderCommandLine(const std::vector<std::string>& argv) {
 
 std::string FindOnPath(const std::string& program) {
   if (program.empty()) return "";
-  auto executable = [](const std::string& p) {
-    struct stat st;
-    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
-  };
+  auto executable = [](const std::string& p) { return IsExecutableFile(p); };
   if (program.find('/') != std::string::npos) return executable(program) ? program : "";
   const char* env = std::getenv("PATH");
   std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";

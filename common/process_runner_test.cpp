@@ -5,12 +5,12 @@
 #include <string>
 #include <thread>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
+#include <csignal>
+#include <optional>
 
 #include "common/file_ops.h"
 #include "common/stop_request.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
@@ -274,18 +274,14 @@ TEST(RunAndCapture, ExitCodeOutputAndTimeOut) {
 class StopRequestTest : public ::testing::Test {
  protected:
   TestTempDir dir;
-  int savedStdin = -1;
+  std::optional<StdinFrom> stdinNull;
   void SetUp() override {
     ClearStopRequest();
-    savedStdin = ::dup(STDIN_FILENO);
-    int null = ::open("/dev/null", O_RDONLY);
-    ::dup2(null, STDIN_FILENO);
-    ::close(null);
+    stdinNull.emplace("/dev/null");
   }
   void TearDown() override {
     ClearStopRequest();
-    ::dup2(savedStdin, STDIN_FILENO);
-    ::close(savedStdin);
+    stdinNull.reset();
   }
   // A shell that starts a long sleep in the background, notes its pid and
   // waits for it.
@@ -298,7 +294,7 @@ class StopRequestTest : public ::testing::Test {
     if (!ReadWholeFile(dir / "sleeper.pid", text) || text.empty()) return false;
     const int pid = std::stoi(text);
     std::string stat;
-    if (::kill(pid, 0) != 0 || !ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return false;
+    if (!ProcessExists(pid) || !ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return false;
     const size_t close = stat.rfind(')');
     return close != std::string::npos && stat.compare(close, 3, ") Z") != 0;
   }
@@ -311,7 +307,7 @@ TEST_F(StopRequestTest, ShellAndWaitEndsTheProgramAndWhatItStarted) {
     ++pumps;
     if (StopRequested()) ++pumpsAfterStop;
     // Once the sleeper is there, the user presses Ctrl-C.
-    if (FileExists((dir / "sleeper.pid")) && FileSize((dir / "sleeper.pid")) > 0) ::raise(SIGTERM);
+    if (FileExists((dir / "sleeper.pid")) && FileSize((dir / "sleeper.pid")) > 0) std::raise(SIGTERM);
   };
   InstallStopSignals();
   const auto t0 = Clock::now();

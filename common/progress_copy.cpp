@@ -1,10 +1,11 @@
 #include "common/progress_copy.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "common/file_ops.h"
@@ -30,14 +31,16 @@ bool ListEntries(const std::string& folder, std::vector<Entry>& out) {
   while (dirent* e = ::readdir(d)) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
-    struct stat st;
     std::string p = folder + "/" + n;
-    if (::stat(p.c_str(), &st) != 0) {
+    std::error_code ec;
+    const std::filesystem::file_type type = std::filesystem::status(p, ec).type();
+    if (ec) {
       out.push_back({n, false, false, 0});  // the copy reports it
       continue;
     }
-    const bool dir = S_ISDIR(st.st_mode), file = S_ISREG(st.st_mode);
-    out.push_back({n, dir, !dir && !file, file ? static_cast<int64_t>(st.st_size) : 0});
+    const bool dir = type == std::filesystem::file_type::directory, file = type == std::filesystem::file_type::regular;
+    const uintmax_t size = file ? std::filesystem::file_size(p, ec) : 0;
+    out.push_back({n, dir, !dir && !file, file && !ec ? static_cast<int64_t>(size) : 0});
   }
   ::closedir(d);
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {
@@ -89,8 +92,8 @@ struct TreeCopy {
                               Buttons::OK, 0, std::nullopt});
       return Fail(CopyErrorText(err ? err : ENOENT), src);
     }
-    struct stat st;
-    if (::stat(dst.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dst, ec)) {
       if (!MakePath(dst)) return Fail(CopyErrorText(errno ? errno : ENOENT), dst);
     }
     FolderNames existing(dst);
@@ -141,8 +144,8 @@ bool CopyPathWithProgress(const std::string& Source, const std::string& Destinat
   bool result = false;
   TreeCopy copy{progress, prompter, programTitle, error, failedPath, {}};
   copy.trail.Enter(src);
-  struct stat st;
-  if (::stat(src.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(src, ec)) {
     // Nothing to count: the listing below fails and says so.
     result = copy.Copy(Source, src, dst);
   } else {

@@ -1,12 +1,11 @@
 #include "common/progress_copy.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/file_ops.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
 
@@ -149,8 +148,8 @@ TEST(CopyPathWithProgress, PipesAndLinkLoopsAreLeftOut) {
   TestTempDir dir;
   Put(dir / "src/a", "aaaa");
   Put(dir / "src/sub/b", "bb");
-  ASSERT_EQ(::mkfifo((dir / "src/pipe").c_str(), 0644), 0);
-  ASSERT_EQ(::symlink("..", (dir / "src/sub/up").c_str()), 0);
+  ASSERT_TRUE(MakePipe(dir / "src/pipe"));
+  ASSERT_TRUE(MakeSymlink("..", dir / "src/sub/up"));
   RecordingSink sink;
   ScriptedPrompter prompter;
   std::string error;

@@ -1,11 +1,11 @@
 #include "common/prompter.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
 
 #include "common/paths.h"
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -72,8 +72,6 @@ bool ReadLine(std::FILE* in, std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
 }
-
-bool IsTerminal(std::FILE* in) { return in && ::isatty(::fileno(in)); }
 
 }  // namespace
 

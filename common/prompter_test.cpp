@@ -1,12 +1,11 @@
 #include "common/prompter.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 
 #include "common/file_ops.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
 
@@ -65,27 +64,6 @@ TEST(ScriptedPrompter, AnswersFromItsQueuesThenCautiously) {
   p.ShowHelpTopic(1410);
   EXPECT_EQ(p.helpTopics, std::vector<int>{1410});
 }
-
-// Puts a file's bytes on standard input for the length of a test.
-class StdinFrom {
- public:
-  explicit StdinFrom(const std::string& path) {
-    std::fflush(stdin);
-    saved_ = ::dup(STDIN_FILENO);
-    int fd = ::open(path.c_str(), O_RDONLY);
-    ::dup2(fd, STDIN_FILENO);
-    ::close(fd);
-    std::clearerr(stdin);
-  }
-  ~StdinFrom() {
-    ::dup2(saved_, STDIN_FILENO);
-    ::close(saved_);
-    std::clearerr(stdin);
-  }
-
- private:
-  int saved_ = -1;
-};
 
 TEST(ConsolePrompter, WithoutATerminalTakesTheNonInteractiveAnswer) {
   TestTempDir dir;

@@ -1,11 +1,11 @@
 #include "cdtool/bootmenu/boot_menu_edits.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "testsupport/build_test_support.h"
 #include "common/prompter.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_file_states.h"
 
 namespace kiv {
 namespace {
@@ -22,7 +22,7 @@ class BootMenuEdits : public ::testing::Test {
 
 TEST_F(BootMenuEdits, ReplaceTextIgnoresCaseAndAddsALineBreak) {
   WriteText(file, "set passwordrequest=0\r\nSet PasswordRequest=0x");
-  ::chmod(file.c_str(), 0444);  // read-only: cleared by the edit
+  SetMode(file, 0444);  // read-only: cleared by the edit
   ReplaceTextInFile(file, "Set PasswordRequest=0", "Set PasswordRequest=1", prompter);
   EXPECT_EQ(ReadText(file), "Set PasswordRequest=1\r\nSet PasswordRequest=1x\r\n");
   EXPECT_TRUE(prompter.messages.empty());

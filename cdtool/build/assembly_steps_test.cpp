@@ -2,9 +2,6 @@
 // setup trees with upper-case names, as a real CD shows them.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cstdlib>
 
 #include "cdtool/build/add_win2k.h"
@@ -12,6 +9,7 @@
 #include "cdtool/build/adv_tools.h"
 #include "cdtool/build/build_run.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/test_file_states.h"
 #include "common/paths.h"
 #include "common/prompter.h"
 #include "testsupport/scripted_prompter.h"
@@ -262,19 +260,12 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
 TEST_F(FailedCopies, AFullDiskIsFatalAndNamedSo) {
   WriteText(folder.P("xpcd/I386/DRIVER.CAB"), std::string(256 * 1024, 'c'));
   // The file-size limit stands in for a full file system.
-  struct rlimit old {};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 64 * 1024;
-  ::setrlimit(RLIMIT_FSIZE, &small);
   {
+    FileSizeLimit limit(64 * 1024);
     Win2KOptions options;
     options.Source = folder.P("xpcd/I386");
     AddWin2K(run, options);
   }
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  ::signal(SIGXFSZ, oldHandler);
   const Message* m = Fatal();
   ASSERT_NE(m, nullptr);
   EXPECT_NE(m->text.find("DRIVER.CAB\": Disk Full"), std::string::npos) << m->text;

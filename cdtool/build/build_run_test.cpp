@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -20,6 +17,7 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/source_date_epoch.h"
 
 namespace kiv {
@@ -331,7 +329,7 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   run.CmdFinish_Click();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "Another CD build is running in this program folder (process " +
-                                           std::to_string(::getpid()) + "); this build does not start.");
+                                           std::to_string(ProcessId()) + "); this build does not start.");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
   EXPECT_TRUE(tools.commands_ran.empty());
@@ -387,9 +385,7 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
   run.CmdFinish_Click();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   for (const char* path : {"kivcd", "kivcd/readme.txt", "kivcd/boot/images/kivstart.img"}) {
-    struct stat st {};
-    ASSERT_EQ(::stat(folder.P(path).c_str(), &st), 0) << path;
-    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000) << path;
+    EXPECT_EQ(ModifiedSeconds(folder.P(path)), 1700000000) << path;
   }
   // The files' data in path order: the weight list, named on the line.
   EXPECT_NE(folder.Read("makecd.sh").find(" --sort-weight-list 'mkisofs.sort' -output "), std::string::npos);

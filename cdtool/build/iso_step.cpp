@@ -1,7 +1,5 @@
 #include "cdtool/build/iso_step.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
 
@@ -22,7 +21,7 @@ namespace fs = std::filesystem;
 
 std::string PartialIsoPath(const std::string& isoPath) {
   const fs::path iso(isoPath);
-  return (iso.parent_path() / ("." + iso.filename().string() + "." + std::to_string(::getpid()) + ".part")).string();
+  return (iso.parent_path() / ("." + iso.filename().string() + "." + std::to_string(ProcessId()) + ".part")).string();
 }
 
 namespace {

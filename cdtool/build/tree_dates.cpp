@@ -1,12 +1,11 @@
 #include "cdtool/build/tree_dates.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+#include "common/platform.h"
 
 namespace kiv {
 namespace fs = std::filesystem;
@@ -26,12 +25,13 @@ std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error
 namespace {
 
 std::string Clamp(const fs::path& path, int64_t epoch) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return "cannot read the date of " + path.string() + ": " + std::strerror(errno);
-  if (st.st_mtim.tv_sec < epoch || (st.st_mtim.tv_sec == epoch && st.st_mtim.tv_nsec == 0)) return "";
-  struct timespec times[2] = {{static_cast<time_t>(epoch), 0}, {static_cast<time_t>(epoch), 0}};
-  if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
-    return "cannot set the date of " + path.string() + ": " + std::strerror(errno);
+  FileTime accessed, modified;
+  std::string why;
+  if (!GetFileTimes(path.string(), false, accessed, modified, &why))
+    return "cannot read the date of " + path.string() + ": " + why;
+  if (modified.seconds < epoch || (modified.seconds == epoch && modified.nanoseconds == 0)) return "";
+  if (why = SetFileTimes(path.string(), false, {epoch, 0}, {epoch, 0}); !why.empty())
+    return "cannot set the date of " + path.string() + ": " + why;
   return "";
 }
 

@@ -1,12 +1,11 @@
 #include "cdtool/build/tree_dates.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_files.h"
 
 namespace kiv {
@@ -15,15 +14,12 @@ namespace {
 namespace fs = std::filesystem;
 
 int64_t MTime(const fs::path& path) {
-  struct stat st {};
-  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-  return st.st_mtim.tv_sec;
+  const int64_t seconds = ModifiedSeconds(path);
+  EXPECT_NE(seconds, -1) << path;
+  return seconds;
 }
 
-void SetMTime(const fs::path& path, int64_t seconds) {
-  struct timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
+void SetMTime(const fs::path& path, int64_t seconds) { ASSERT_TRUE(SetModifiedSeconds(path, seconds)) << path; }
 
 TEST(SourceDateEpoch, ReadsPlainDecimalSecondsOnly) {
   std::string error;

@@ -3,9 +3,6 @@
 // ignores the padding and strips the quotes.
 #include "cdtool/settings/session_settings.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -16,6 +13,7 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -42,7 +40,7 @@ std::string SettingsPath(const std::string& programFolder) { return JoinPath(pro
 
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  if (std::optional<std::string> home = AccountHomeFolder()) return *home;
   return "/";
 }
 

@@ -1,9 +1,6 @@
 #include "cdtool/usb/usb_write_model.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -11,9 +8,12 @@
 #include <iterator>
 
 #include "cdtool/usb/hybrid_iso.h"
+#include "common/platform.h"
 #include "common/prompter.h"
 #include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/run_program.h"
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_files.h"
 
 namespace kiv {
@@ -180,8 +180,8 @@ TEST_F(UsbWriteModelTest, ADeviceTheUserMayNotOpenNamesItAndTheWaysOn) {
 }
 
 TEST_F(UsbWriteModelTest, TheRealAccessCheckRefusesAReadOnlyDevice) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may open every file";
-  ::chmod(stick.c_str(), 0444);
+  if (IsRunningAsRoot()) GTEST_SKIP() << "root may open every file";
+  SetMode(stick, 0444);
   EXPECT_EQ(WriteAccess(stick), EACCES);
   UsbWriteModel m(iso, d.where, prompter);
   m.CboDevice_Click(0);
@@ -198,11 +198,11 @@ TEST(UsbAccessText, QuotesPathsForTheShellAndNamesTheOwningGroup) {
   EXPECT_EQ(WriteAccess(dir / "none"), ENOENT);
   const std::string text = NoAccessText(dev, "/tmp/it's here.iso", EACCES);
   EXPECT_NE(text.find("--write-usb " + dev + " '/tmp/it'\\''s here.iso'"), std::string::npos) << text;
-  struct stat st {};
-  ASSERT_EQ(::stat(dev.c_str(), &st), 0);
-  const struct group* owner = ::getgrgid(st.st_gid);
-  ASSERT_NE(owner, nullptr);
-  EXPECT_NE(text.find("to the group " + std::string(owner->gr_name) + " (sudo adduser "), std::string::npos) << text;
+  const ProgramRun owner = RunProgram({"stat", "-c", "%G", dev});  // the group, as the system names it
+  ASSERT_EQ(owner.code, 0) << owner.err;
+  const std::string group = owner.out.substr(0, owner.out.find('\n'));
+  ASSERT_FALSE(group.empty());
+  EXPECT_NE(text.find("to the group " + group + " (sudo adduser "), std::string::npos) << text;
 }
 
 }  // namespace

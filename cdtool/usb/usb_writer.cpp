@@ -1,12 +1,5 @@
 #include "cdtool/usb/usb_writer.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +9,7 @@
 
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/paths.h"
+#include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 
@@ -32,40 +26,6 @@ std::string ReadLine(const fs::path& file) {
   std::string line;
   std::getline(in, line);
   return Trim(line);
-}
-
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-};
-
-bool FullWrite(int fd, const char* data, size_t count) {
-  while (count > 0) {
-    ssize_t n = ::write(fd, data, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-ssize_t FullRead(int fd, char* data, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::read(fd, data + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
 }
 
 std::string Fail(Prompter& prompter, const std::string& why) {
@@ -86,19 +46,14 @@ std::string ShellWord(const std::string& word) {
 }  // namespace
 
 int WriteAccess(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return errno;
-  ::close(fd);
-  return 0;
+  RawFile file;
+  return file.Open(path, RawFile::Access::Write) ? 0 : file.Error();
 }
 
 std::string NoAccessText(const std::string& path, const std::string& iso, int err) {
-  std::string group = "disk";
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0)
-    if (const struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
-  std::string user;
-  if (const struct passwd* pw = ::getpwuid(::getuid())) user = pw->pw_name;
+  std::string group = OwningGroupName(path);
+  if (group.empty()) group = "disk";
+  std::string user = UserName();
   if (user.empty()) user = "$USER";
   return "You may not write to " + path + " (" + std::strerror(err) + ").\r\n" +
          "Write it as root:\r\n  sudo discsmith --write-usb " + ShellWord(path) + " " + ShellWord(iso) +
@@ -128,9 +83,9 @@ UsbTarget InspectUsbTarget(const std::string& device, const std::string& sysRoot
   }
   t.path = resolved.string();
   t.name = resolved.filename().string();
-  struct stat st {};
-  if (::stat(t.path.c_str(), &st) != 0) {
-    t.problem = device + ": " + std::strerror(errno);
+  const fs::file_type type = fs::status(t.path, ec).type();
+  if (ec) {
+    t.problem = device + ": " + ec.message();
     return t;
   }
   const fs::path entry = fs::path(sysRoot) / "class/block" / t.name;
@@ -138,14 +93,13 @@ UsbTarget InspectUsbTarget(const std::string& device, const std::string& sysRoot
     t.problem = device + " is not a disk";
     return t;
   }
-  if (S_ISBLK(st.st_mode)) {
+  if (type == fs::file_type::block) {
     // The sysfs entry must be this very device.
-    std::string dev = ReadLine(entry / "dev");
-    if (dev != std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev))) {
+    if (ReadLine(entry / "dev") != DeviceNumbers(t.path)) {
       t.problem = device + " is not a disk";
       return t;
     }
-  } else if (!S_ISREG(st.st_mode)) {
+  } else if (type != fs::file_type::regular) {
     t.problem = device + " is not a disk";
     return t;
   }
@@ -200,15 +154,16 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
               kTitle, Icon::Exclamation, Buttons::YesNo, 0, Answer::No};
   if (prompter.MsgBox(ask) != Answer::Yes) return "not written: the question was answered No";
 
-  Fd in(::open(request.iso.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.fd < 0) return Fail(prompter, "cannot read " + request.iso + ": " + std::strerror(errno));
-  // O_EXCL on a block device fails while anything else holds it open.
+  RawFile in;
+  if (!in.Open(request.iso, RawFile::Access::Read))
+    return Fail(prompter, "cannot read " + request.iso + ": " + in.ErrorText());
+  // Exclusive on a block device: refused while anything else holds it open.
   const bool isBlock = fs::is_block_file(target.path, ec);
-  Fd out(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | (isBlock ? O_EXCL : 0)));
-  if (out.fd < 0) {
-    const int err = errno;
+  RawFile out;
+  if (!out.Open(target.path, isBlock ? RawFile::Access::WriteExclusive : RawFile::Access::Write)) {
+    const int err = out.Error();
     if (err == EACCES || err == EPERM) return Fail(prompter, NoAccessText(target.path, request.iso, err));
-    return Fail(prompter, "cannot open " + target.path + " for writing: " + std::strerror(err));
+    return Fail(prompter, "cannot open " + target.path + " for writing: " + out.ErrorText());
   }
 
   std::vector<char> buffer(kBlock), back(kBlock);
@@ -217,28 +172,29 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   progress.SetBarVisible(true);
   progress.SetCaption("Writing " + target.path);
   for (uint64_t done = 0; done < isoSize;) {
-    ssize_t n = FullRead(in.fd, buffer.data(), kBlock);
-    if (n <= 0) return Fail(prompter, "cannot read " + request.iso + ": " + std::strerror(errno));
-    if (!FullWrite(out.fd, buffer.data(), static_cast<size_t>(n)))
-      return Fail(prompter, "writing " + target.path + " failed: " + std::strerror(errno));
+    const int64_t n = in.ReadFull(buffer.data(), kBlock);
+    if (n <= 0) return Fail(prompter, "cannot read " + request.iso + ": " + in.ErrorText());
+    if (!out.WriteFull(buffer.data(), static_cast<size_t>(n)))
+      return Fail(prompter, "writing " + target.path + " failed: " + out.ErrorText());
     done += static_cast<uint64_t>(n);
     progress.SetValue(static_cast<int64_t>(done));
     progress.PumpEvents();
   }
   progress.SetCaption("Syncing " + target.path);
-  if (::fsync(out.fd) != 0) return Fail(prompter, "syncing " + target.path + " failed: " + std::strerror(errno));
+  if (!out.Sync()) return Fail(prompter, "syncing " + target.path + " failed: " + out.ErrorText());
   // What is read back must come from the device, not from the page cache.
-  ::posix_fadvise(out.fd, 0, 0, POSIX_FADV_DONTNEED);
+  out.DropCache();
 
   progress.SetCaption("Verifying " + target.path);
   progress.SetValue(0);
-  Fd check(::open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (check.fd < 0 || ::lseek(in.fd, 0, SEEK_SET) != 0)
-    return Fail(prompter, "cannot read back " + target.path + ": " + std::strerror(errno));
-  ::posix_fadvise(check.fd, 0, 0, POSIX_FADV_DONTNEED);
+  RawFile check;
+  if (!check.Open(target.path, RawFile::Access::Read))
+    return Fail(prompter, "cannot read back " + target.path + ": " + check.ErrorText());
+  if (!in.Rewind()) return Fail(prompter, "cannot read back " + target.path + ": " + in.ErrorText());
+  check.DropCache();
   for (uint64_t done = 0; done < isoSize;) {
-    ssize_t n = FullRead(in.fd, buffer.data(), kBlock);
-    ssize_t m = n > 0 ? FullRead(check.fd, back.data(), static_cast<size_t>(n)) : -1;
+    const int64_t n = in.ReadFull(buffer.data(), kBlock);
+    const int64_t m = n > 0 ? check.ReadFull(back.data(), static_cast<size_t>(n)) : -1;
     if (n <= 0 || m != n || std::memcmp(buffer.data(), back.data(), static_cast<size_t>(n)) != 0)
       return Fail(prompter, target.path + " does not hold what was written (differs after " +
                                 std::to_string(done / kBlock) + " MiB): the stick may be faulty");

@@ -3,11 +3,10 @@
 #include "cdtool/wizard/cd_folder_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "testsupport/test_file_states.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -67,7 +66,7 @@ TEST(CdFolderCheck, SpecialFilesAndLinksOutOfTheFolderAreRefused) {
   fs::create_symlink(dir / "utils/gone.txt", dir / "utils/dangling.txt");
   EXPECT_NE(Problem(dir / "utils").find("dangling.txt\" is a link that is broken"), std::string::npos);
   fs::remove(dir / "utils/dangling.txt");
-  ASSERT_EQ(::mkfifo((dir / "utils/pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(MakePipe(dir / "utils/pipe"));
   EXPECT_NE(Problem(dir / "utils").find("pipe\" is not a file or a folder"), std::string::npos);
 }
 

@@ -1,11 +1,9 @@
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <thread>
 
 #include "testsupport/cdtool_test_support.h"
 #include "common/ini_file.h"
+#include "testsupport/run_program.h"
 
 namespace kiv::testing {
 namespace {
@@ -228,15 +226,12 @@ TEST_F(SettingsTest, KillDuringWriteLeavesAWholeFile) {
   const std::string newText = f->KivCDINIText();
 
   for (int round = 0; round < 4; ++round) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    ForkedChild child([&] {
       for (;;) f->WriteKivCDINI();
-    }
+    });
+    ASSERT_TRUE(child.Started());
     std::this_thread::sleep_for(std::chrono::milliseconds(15 + 20 * round));
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
+    child.Kill();
     const std::string now = Read("kivcd.ini");
     EXPECT_TRUE(now == oldText || now == newText) << "round " << round << ": " << now.size() << " bytes";
   }

@@ -1,8 +1,5 @@
 #include "cdtool/wizard/page_checks.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +11,7 @@
 #include "cdtool/wizard/cd_folder_check.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -74,10 +72,8 @@ std::string IsoDestinationProblem(const std::string& iso) {
   const fs::path folder = fs::path(iso).parent_path();
   if (!folder.empty() && !MakePath(folder.string())) return "the folder \"" + folder.string() + "\" cannot be made";
   const std::string probe = PartialIsoPath(iso);
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return std::strerror(errno);
-  ::close(fd);
-  ::unlink(probe.c_str());
+  if (std::string why = CreateNewFile(probe); !why.empty()) return why;
+  fs::remove(probe, ec);
   return "";
 }
 

@@ -1,13 +1,9 @@
 #include "disktool/output/floppy_device_check.h"
 
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -22,15 +18,17 @@ bool FloppyDeviceFound(const std::string& device, std::string* reason) {
   return true;  // drive A: is asked by the format itself
 #else
   if (device.empty()) return refuse("no device path is set");
-  struct stat st {};
-  if (::stat(device.c_str(), &st) != 0) return refuse(std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) return refuse("it is a folder");
-  if (!S_ISBLK(st.st_mode) && !S_ISREG(st.st_mode)) return refuse("it is neither a disk device nor a file");
-  // A device node can exist with no drive behind it; opening it tells.
-  // O_NONBLOCK: an empty drive opens all the same (the format asks for a disk).
-  const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return refuse(std::strerror(errno));
-  ::close(fd);
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_type type = fs::status(device, ec).type();
+  if (ec) return refuse(ec.message());
+  if (type == fs::file_type::directory) return refuse("it is a folder");
+  if (type != fs::file_type::block && type != fs::file_type::regular)
+    return refuse("it is neither a disk device nor a file");
+  // A device node can exist with no drive behind it; opening it tells. An
+  // empty drive opens all the same (the format asks for a disk).
+  RawFile probe;
+  if (!probe.Open(device, RawFile::Access::ReadProbe)) return refuse(probe.ErrorText());
   return true;
 #endif
 }

@@ -4,9 +4,6 @@
 // operation, so a real floppy is not rewritten in full for each file.
 #include "disktool/output/floppy_drive.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "common/file_ops.h"
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -215,17 +213,12 @@ class Fat12FloppyDrive : public FloppyDrive {
 
   bool Load(std::string* error) {
     if (loaded_) return true;
-    const int fd = ::open(device_.c_str(), O_RDONLY);
-    if (fd < 0) return Fail(error, std::strerror(errno));
+    RawFile disk;
+    if (!disk.Open(device_, RawFile::Access::Read)) return Fail(error, disk.ErrorText());
     image_.assign(static_cast<size_t>(kSectors) * kSectorSize, '\0');
-    size_t done = 0;
-    while (done < image_.size()) {
-      const ssize_t n = ::read(fd, image_.data() + done, image_.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    if (done < image_.size() || Get16(image_, 11) != kSectorSize || Get16(image_, 19) != kSectors)
+    const int64_t done = disk.ReadFull(image_.data(), image_.size());
+    disk.Close();
+    if (done < static_cast<int64_t>(image_.size()) || Get16(image_, 11) != kSectorSize || Get16(image_, 19) != kSectors)
       return Fail(error, "The floppy in " + device_ + " is not a formatted 1.44 MB disk");
     loaded_ = true;
     dirty_.assign(kSectors, false);
@@ -233,18 +226,16 @@ class Fat12FloppyDrive : public FloppyDrive {
   }
 
   bool Store(std::string* error) {
-    const int fd = ::open(device_.c_str(), O_WRONLY);
-    if (fd < 0) return Fail(error, std::strerror(errno));
+    RawFile disk;
+    if (!disk.Open(device_, RawFile::Access::Write)) return Fail(error, disk.ErrorText());
     bool ok = true;
     for (int s = 0; s < kSectors && ok; ++s) {
       if (!dirty_[s]) continue;
-      const off_t at = static_cast<off_t>(s) * kSectorSize;
-      ok = ::pwrite(fd, image_.data() + at, kSectorSize, at) == kSectorSize;
+      const int64_t at = static_cast<int64_t>(s) * kSectorSize;
+      ok = disk.WriteAt(image_.data() + at, kSectorSize, at);
     }
-    if (ok) ok = ::fsync(fd) == 0 || errno == EINVAL;
-    const int saved = errno;
-    ::close(fd);
-    if (!ok) return Fail(error, std::strerror(saved));
+    if (ok) ok = disk.Sync() || disk.Error() == EINVAL;
+    if (!ok) return Fail(error, disk.ErrorText());
     dirty_.assign(kSectors, false);
     return true;
   }

@@ -1,13 +1,16 @@
 // The destination check made before an image is written.
 #include "disktool/output/image_target.h"
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "common/paths.h"
 
 namespace kiv {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // Folders the builders delete and re-create: the disk builder's staging tree
 // and temporary trees, the DOS working copy, and the CD builder's trees.
@@ -23,11 +26,12 @@ bool LiesIn(const std::string& rel, const std::string& folder) {
 // What the image tool writes: a 1.44 MB or 2.88 MB floppy image. An earlier
 // image may be written over; any other file of the program may not.
 bool LooksLikeImage(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;
   const std::string lower = ToLower(path);
   const bool imgName = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".img") == 0;
-  return imgName || st.st_size == 1474560 || st.st_size == 2949120;
+  const uintmax_t size = fs::file_size(path, ec);
+  return imgName || (!ec && (size == 1474560 || size == 2949120));
 }
 
 }  // namespace
@@ -43,11 +47,12 @@ std::string ImageTargetProblem(const std::string& programFolder, const std::stri
              ", which is deleted when a build ends; the image would be lost." + again;
     }
   }
-  struct stat st;
-  if (rel == "." || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  if (rel == "." || (!ec && st.type() == fs::file_type::directory)) {
     return "The target " + destination + " is a folder of the Kiv Disk Builder, not a file." + again;
   }
-  if (::stat(path.c_str(), &st) == 0 && !LooksLikeImage(path)) {
+  if (!ec && !LooksLikeImage(path)) {
     return "The target " + destination + " is one of the Kiv Disk Builder's own files (" + WindowsPath(rel) +
            "); the image would replace it." + again;
   }
@@ -57,11 +62,13 @@ std::string ImageTargetProblem(const std::string& programFolder, const std::stri
 std::string ExistingTargetText(const std::string& destination, bool image288, bool* folder) {
   if (folder) *folder = false;
   const std::string path = ResolvePathPrefix(NativePath(destination));
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return "";
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  if (ec) return "";
   const long long size = image288 ? kImage288Bytes : kImage144Bytes;
-  if (S_ISREG(st.st_mode) && st.st_size == size) return "";
-  if (S_ISDIR(st.st_mode)) {
+  if (st.type() == fs::file_type::regular && static_cast<long long>(fs::file_size(path, ec)) == size && !ec)
+    return "";
+  if (st.type() == fs::file_type::directory) {
     if (folder) *folder = true;
     return "The target " + destination + " is a folder, not a file.";
   }

@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <strings.h>
-#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
 
 namespace kiv::bfi {
 
@@ -69,13 +71,23 @@ bool ParseArguments(const std::vector<std::string>& argv, Arguments& args, std::
   return true;
 }
 
+namespace {
+
+// True when the path leads to an entry, links followed.
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  static_cast<void>(std::filesystem::status(path, ec));
+  return !ec;
+}
+
+}  // namespace
+
 std::string ResolveDosPath(const std::string& path) {
-  struct stat st {};
-  if (path.empty() || stat(path.c_str(), &st) == 0) return path;
+  if (path.empty() || Exists(path)) return path;
   std::string native = path;
   for (char& c : native)
     if (c == '\\') c = '/';
-  if (stat(native.c_str(), &st) == 0) return native;
+  if (Exists(native)) return native;
 
   std::string done = native[0] == '/' ? "/" : "";
   size_t pos = native[0] == '/' ? 1 : 0;
@@ -86,7 +98,7 @@ std::string ResolveDosPath(const std::string& path) {
     pos = slash + 1;
     if (part.empty()) continue;
     std::string candidate = done + part;
-    if (stat(candidate.c_str(), &st) != 0) {
+    if (!Exists(candidate)) {
       DIR* d = opendir(done.empty() ? "." : done.c_str());
       if (d == nullptr) return native;
       std::string found;

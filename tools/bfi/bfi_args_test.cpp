@@ -1,7 +1,6 @@
 #include "tools/bfi/bfi_args.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>

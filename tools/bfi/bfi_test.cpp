@@ -2,9 +2,6 @@
 // know nothing of our writer: fsck.fat, and mtools (mdir, mtype, mshowfat,
 // minfo, mlabel).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
@@ -15,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/test_file_states.h"
 #include "tools/bfi/fat12_test_tools.h"
 
 namespace fs = std::filesystem;
@@ -132,8 +130,7 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
   when.tm_hour = 12;
   when.tm_min = 34;
   when.tm_isdst = -1;
-  timeval times[2] = {{mktime(&when), 0}, {mktime(&when), 0}};
-  ASSERT_EQ(utimes((tree / "autoexec.bat").c_str(), times), 0);
+  ASSERT_TRUE(kiv::SetModifiedSeconds(tree / "autoexec.bat", mktime(&when)));
   fs::path image = dir_ / "out" / "boot disk.img";  // blank in the name: quoted value
   RunResult r = Bfi("144", image, tree);
   ASSERT_EQ(r.code, 0) << r.err;

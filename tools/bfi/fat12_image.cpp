@@ -1,8 +1,5 @@
 #include "tools/bfi/fat12_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +8,7 @@
 #include <set>
 
 #include "tools/bfi/fat12_names.h"
+#include "tools/bfi/platform.h"
 
 namespace kiv::fat12 {
 
@@ -359,34 +357,7 @@ bool Builder::WriteFiles(const Dir& dir, std::string& error) {
       std::memcpy(dest, e.node->bytes.data(), e.node->bytes.size());
       continue;
     }
-    int fd = open(e.node->sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      error = e.node->sourcePath + ": cannot read (" + std::strerror(errno) + ")";
-      return false;
-    }
-    // Read one byte past the expected end to notice a file that grew.
-    size_t want = size_t(e.node->size), got = 0;
-    uint8_t extra = 0;
-    bool failed = false;
-    while (got <= want) {
-      uint8_t* into = got < want ? dest + got : &extra;
-      size_t chunk = got < want ? want - got : 1;
-      ssize_t r = read(fd, into, chunk);
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) {
-        error = e.node->sourcePath + ": read error (" + std::strerror(errno) + ")";
-        failed = true;
-        break;
-      }
-      if (r == 0) break;
-      got += size_t(r);
-    }
-    close(fd);
-    if (failed) return false;
-    if (got != want) {
-      error = e.node->sourcePath + ": the file changed size while it was read";
-      return false;
-    }
+    if (!ReadWholeSource(e.node->sourcePath, dest, e.node->size, error)) return false;
   }
   return true;
 }

@@ -1,11 +1,12 @@
 #include "tools/bfi/fat12_tree.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "tools/bfi/platform.h"
 
 namespace kiv::fat12 {
 
@@ -28,8 +29,8 @@ Node MemoryFile(const std::string& name, std::vector<uint8_t> bytes, int64_t mti
 namespace {
 
 struct DirId {
-  dev_t dev;
-  ino_t ino;
+  uint64_t dev;
+  uint64_t ino;
 };
 
 bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry,
@@ -44,18 +45,19 @@ bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     std::string child = path + "/" + name;
-    struct stat st {};
-    if (stat(child.c_str(), &st) != 0) {
-      error = child + ": " + std::strerror(errno);
+    EntryInfo st;
+    std::string why;
+    if (!ReadEntryInfo(child, st, why)) {
+      error = child + ": " + why;
       ok = false;
       break;
     }
     Node n;
     n.name = name;
-    n.mtime = st.st_mtime;
-    if (S_ISDIR(st.st_mode)) {
+    n.mtime = st.mtime;
+    if (st.isDirectory) {
       for (const DirId& a : ancestry) {
-        if (a.dev == st.st_dev && a.ino == st.st_ino) {
+        if (a.dev == st.device && a.ino == st.fileNumber) {
           error = child + ": link leads back into its own folder";
           ok = false;
           break;
@@ -63,13 +65,13 @@ bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry
       }
       if (!ok) break;
       n.isDirectory = true;
-      ancestry.push_back({st.st_dev, st.st_ino});
+      ancestry.push_back({st.device, st.fileNumber});
       ok = ScanFolder(child, n, ancestry, error);
       ancestry.pop_back();
       if (!ok) break;
-    } else if (S_ISREG(st.st_mode)) {
+    } else if (st.isRegularFile) {
       n.sourcePath = child;
-      n.size = uint64_t(st.st_size);
+      n.size = st.size;
     } else {
       error = child + ": not a regular file or folder";
       ok = false;
@@ -86,17 +88,18 @@ bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry
 bool ScanTree(const std::string& folder, Node& root, std::string& error) {
   root = Node();
   root.isDirectory = true;
-  struct stat st {};
-  if (stat(folder.c_str(), &st) != 0) {
-    error = folder + ": " + std::strerror(errno);
+  EntryInfo st;
+  std::string why;
+  if (!ReadEntryInfo(folder, st, why)) {
+    error = folder + ": " + why;
     return false;
   }
-  if (!S_ISDIR(st.st_mode)) {
+  if (!st.isDirectory) {
     error = folder + ": not a folder";
     return false;
   }
-  root.mtime = st.st_mtime;
-  std::vector<DirId> ancestry{{st.st_dev, st.st_ino}};
+  root.mtime = st.mtime;
+  std::vector<DirId> ancestry{{st.device, st.fileNumber}};
   std::string base = folder;
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return ScanFolder(base, root, ancestry, error);

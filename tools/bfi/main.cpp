@@ -1,8 +1,7 @@
 // bfi: makes a FAT12 floppy image from a folder tree.
 //   bfi -b=<boot sector file> -l=<label> -t=144|288 -f=<image> <tree>
-#include <sys/time.h>
-
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,11 +95,12 @@ int main(int argc, char** argv) {
     options.time = epoch;
     options.serial = fat12::SerialFromTime(epoch);
   } else {
-    timeval now{};
-    gettimeofday(&now, nullptr);
+    using namespace std::chrono;
+    const auto now = duration_cast<microseconds>(system_clock::now().time_since_epoch());
+    const auto seconds = duration_cast<std::chrono::seconds>(now);
     options.localTime = true;
-    options.time = now.tv_sec;
-    options.serial = fat12::SerialFromTime(now.tv_sec, int(now.tv_usec / 10000));
+    options.time = seconds.count();
+    options.serial = fat12::SerialFromTime(seconds.count(), int((now - seconds).count() / 10000));
   }
 
   std::string tree = bfi::ResolveDosPath(args.tree);

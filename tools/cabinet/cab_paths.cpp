@@ -1,8 +1,9 @@
 #include "tools/cabinet/cab_paths.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace kiv::cab {
@@ -10,9 +11,11 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
+// True for any entry, a dangling link too.
 bool Exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code ec;
+  static_cast<void>(std::filesystem::symlink_status(path, ec));
+  return !ec;
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {

@@ -1,9 +1,6 @@
 #include "tools/cabinet/cab_reader.h"
 
-#include <fcntl.h>
 #include <mspack.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -12,9 +9,11 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <set>
+#include <filesystem>
+#include <system_error>
 
 #include "tools/cabinet/cab_paths.h"
+#include "tools/cabinet/cab_platform.h"
 
 namespace kiv::cab {
 namespace {
@@ -170,7 +169,14 @@ struct CabReader::Impl {
   mscab_decompressor* decomp = nullptr;
   mscabd_cabinet* first = nullptr;
   std::vector<mscabd_file*> handles;
-  std::set<std::pair<dev_t, ino_t>> seen;
+  // The cabinets of the set so far, to notice a set that loops back.
+  std::vector<std::string> seen;
+  bool Seen(const std::string& path) const {
+    std::error_code ec;
+    for (const std::string& s : seen)
+      if (std::filesystem::equivalent(path, s, ec)) return true;
+    return false;
+  }
   // libmspack keeps the name pointers it was opened with; they live here.
   std::deque<std::string> names;
   const char* Keep(const std::string& name) { return names.emplace_back(name).c_str(); }
@@ -239,16 +245,17 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     return false;
   }
   path_ = path;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    error = path + ": " + std::strerror(errno);
+  std::error_code ec;
+  const std::filesystem::file_type type = std::filesystem::status(path, ec).type();
+  if (ec) {
+    error = path + ": " + ec.message();
     return false;
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (type == std::filesystem::file_type::directory) {
     error = path + " is a folder, not a cabinet";
     return false;
   }
-  if (!S_ISREG(st.st_mode)) {
+  if (type != std::filesystem::file_type::regular) {
     error = path + " is not a regular file";  // a pipe or device could block forever
     return false;
   }
@@ -258,21 +265,21 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     error = path + ": " + impl_->LastError();
     return false;
   }
-  impl_->seen.insert({st.st_dev, st.st_ino});
+  impl_->seen.push_back(path);
   if (followSet) {
     mscabd_cabinet* last = impl_->first;
     std::string folder = path.find('/') == std::string::npos ? "" : path.substr(0, path.rfind('/') + 1);
     while (last->nextname && *last->nextname) {
       std::string next = ResolvePath(folder + ForwardSlashes(BaseName(last->nextname)));
-      struct stat nst;
-      if (::stat(next.c_str(), &nst) != 0 || !S_ISREG(nst.st_mode)) {
+      if (!std::filesystem::is_regular_file(next, ec)) {
         warnings_.push_back("the next cabinet of the set, " + std::string(last->nextname) + ", was not found beside " + path);
         break;
       }
-      if (!impl_->seen.insert({nst.st_dev, nst.st_ino}).second) {
+      if (impl_->Seen(next)) {
         warnings_.push_back("the cabinet set loops back to " + next);
         break;
       }
+      impl_->seen.push_back(next);
       g_lastMessage.clear();
       mscabd_cabinet* cab = impl_->decomp->open(impl_->decomp, impl_->Keep(next));
       if (!cab) {
@@ -336,26 +343,21 @@ bool CabReader::Extract(size_t index, const std::string& destPath, std::string& 
     error = "no such file";
     return false;
   }
-  std::string tmpl = TempTemplateBeside(destPath);
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  int fd = ::mkstemp(buf.data());
-  if (fd < 0) {
-    error = "cannot create a file beside " + destPath + ": " + std::strerror(errno);
+  std::string why;
+  const std::string temp = MakeTempFileBeside(destPath, why);
+  if (temp.empty()) {
+    error = "cannot create a file beside " + destPath + ": " + why;
     return false;
   }
-  ::close(fd);
-  std::string temp = buf.data();
   g_lastMessage.clear();
   int rc = impl_->decomp->extract(impl_->decomp, impl_->handles[index], temp.c_str());
   if (rc != MSPACK_ERR_OK) {
-    ::unlink(temp.c_str());
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
     error = files_[index].name + " in " + path_ + ": " + impl_->LastError();
     return false;
   }
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp.c_str(), 0666 & ~mask);
+  SetNewFileMode(temp);
   const CabFileInfo& f = files_[index];
   std::tm tm{};
   tm.tm_year = f.year - 1900;
@@ -366,13 +368,12 @@ bool CabReader::Extract(size_t index, const std::string& destPath, std::string& 
   tm.tm_sec = f.second;
   tm.tm_isdst = -1;
   time_t t = std::mktime(&tm);
-  if (t != time_t(-1)) {
-    struct timespec times[2] = {{t, 0}, {t, 0}};
-    ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
-  }
-  if (::rename(temp.c_str(), destPath.c_str()) != 0) {
-    error = "cannot rename the extracted file to " + destPath + ": " + std::strerror(errno);
-    ::unlink(temp.c_str());
+  if (t != time_t(-1)) SetFileDate(temp, t);
+  std::error_code ec;
+  std::filesystem::rename(temp, destPath, ec);
+  if (ec) {
+    error = "cannot rename the extracted file to " + destPath + ": " + ec.message();
+    std::filesystem::remove(temp, ec);
     return false;
   }
   return true;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <sstream>
 
 #include "tools/cabinet/cab_test_util.h"

@@ -1,10 +1,6 @@
 #pragma once
 // Helpers for the cabinet tools' tests: temporary folders, files, running a
 // program with an argv in a given folder and comparing trees.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "testsupport/run_program.h"
 
 namespace kiv::cab::test {
 
@@ -74,27 +72,8 @@ struct RunResult {
 // Runs argv in `cwd`, with the extra environment entries, and waits.
 inline RunResult RunTool(const std::vector<std::string>& argv, const fs::path& cwd = {},
                      const std::vector<std::string>& env = {}) {
-  RunResult r;
-  fs::path outFile = fs::temp_directory_path() / ("cabtest-out." + std::to_string(::getpid()));
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadFile(outFile);
-  fs::remove(outFile);
-  return r;
+  const ProgramRun run = RunProgram(argv, cwd.string(), env, true);
+  return {run.code, run.out};
 }
 
 // Relative path -> content of every regular file below `root`.

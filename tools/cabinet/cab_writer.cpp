@@ -1,15 +1,12 @@
 #include "tools/cabinet/cab_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
 #include "tools/cabinet/block_compressor.h"
 #include "tools/cabinet/cab_paths.h"
+#include "tools/cabinet/cab_platform.h"
 
 namespace kiv::cab {
 namespace {
@@ -25,71 +22,6 @@ bool IsAscii(const std::string& s) {
     if (c >= 0x80) return false;
   return true;
 }
-
-// An output file under a temporary name in the target's folder; removed
-// unless Commit() renamed it into place.
-class TempOutput {
- public:
-  explicit TempOutput(const std::string& target) : target_(target) {}
-  ~TempOutput() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_ && !tempPath_.empty()) ::unlink(tempPath_.c_str());
-  }
-  bool Open(std::string& error) {
-    std::string tmpl = TempTemplateBeside(target_);
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    fd_ = ::mkstemp(buf.data());
-    if (fd_ < 0) {
-      error = "cannot create a file in the folder of " + target_ + ": " + std::strerror(errno);
-      return false;
-    }
-    tempPath_ = buf.data();
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    return true;
-  }
-  bool Write(const uint8_t* data, size_t size, std::string& error) {
-    while (size > 0) {
-      ssize_t n = ::write(fd_, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error = "cannot write " + target_ + ": " + std::strerror(errno);
-        return false;
-      }
-      data += n;
-      size -= size_t(n);
-    }
-    return true;
-  }
-  bool WriteAt(const std::vector<uint8_t>& data, off_t offset, std::string& error) {
-    if (::lseek(fd_, offset, SEEK_SET) != offset) {
-      error = "cannot seek in " + target_ + ": " + std::strerror(errno);
-      return false;
-    }
-    return Write(data.data(), data.size(), error);
-  }
-  bool Commit(std::string& error) {
-    if (::close(fd_) != 0) {
-      fd_ = -1;
-      error = "cannot write " + target_ + ": " + std::strerror(errno);
-      return false;
-    }
-    fd_ = -1;
-    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
-      error = "cannot rename the finished cabinet to " + target_ + ": " + std::strerror(errno);
-      return false;
-    }
-    committed_ = true;
-    return true;
-  }
-
- private:
-  std::string target_, tempPath_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
 
 void AppendString(std::vector<uint8_t>& out, const std::string& s) {
   out.insert(out.end(), s.begin(), s.end());
@@ -247,29 +179,10 @@ bool WriteCabinet(const std::string& cabPath, const std::vector<CabEntry>& entri
 
   DataWriter data(out, *compressor);
   std::vector<uint32_t> sizes;
-  std::vector<uint8_t> buf(1 << 16);
   for (const CabEntry& e : entries) {
-    int fd = ::open(e.sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      error = "cannot read " + e.sourcePath + ": " + std::strerror(errno);
-      return false;
-    }
     uint64_t before = data.total();
-    for (;;) {
-      ssize_t n = ::read(fd, buf.data(), buf.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        error = "cannot read " + e.sourcePath + ": " + std::strerror(errno);
-        ::close(fd);
-        return false;
-      }
-      if (n == 0) break;
-      if (!data.Add(buf.data(), size_t(n), error)) {
-        ::close(fd);
-        return false;
-      }
-    }
-    ::close(fd);
+    auto add = [&](const uint8_t* piece, size_t size) { return data.Add(piece, size, error); };
+    if (!ReadInPieces(e.sourcePath, add, error)) return false;
     sizes.push_back(uint32_t(data.total() - before));
   }
   if (!data.Finish(error)) return false;

@@ -1,13 +1,25 @@
 #include "tools/cabinet/extract_files.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "tools/cabinet/cab_paths.h"
 
 namespace kiv::cab {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Makes one folder; "" when made or when something of that name is there
+// already (the caller looks at what it is), otherwise the system's text.
+std::string MakeOneFolder(const std::string& path) {
+  std::error_code ec;
+  if (!fs::create_directory(path, ec) && ec && ec != std::errc::file_exists) return ec.message();
+  return "";
+}
+
+}  // namespace
 
 bool StoredNameMatches(const std::string& pattern, const std::string& stored) {
   std::string p = BackSlashes(Unquote(pattern));
@@ -20,9 +32,9 @@ bool MakeFolders(const std::string& path, std::string& realPath, std::string& er
   while (p.size() > 1 && p.back() == '/') p.pop_back();
   if (p.empty()) p = ".";
   realPath = ResolvePath(p);
-  struct stat st;
-  if (::stat(realPath.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
+  std::error_code ec;
+  if (const fs::file_status st = fs::status(realPath, ec); !ec) {
+    if (st.type() == fs::file_type::directory) return true;
     error = realPath + " exists and is not a folder";
     return false;
   }
@@ -42,15 +54,15 @@ bool MakeFolders(const std::string& path, std::string& realPath, std::string& er
     if (!built.empty() && built.back() != '/') built += '/';
     built += comp;
     built = ResolvePath(built);
-    if (::stat(built.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) {
+    if (const fs::file_status st = fs::status(built, ec); !ec) {
+      if (st.type() != fs::file_type::directory) {
         error = built + " exists and is not a folder";
         return false;
       }
       continue;
     }
-    if (::mkdir(built.c_str(), 0777) != 0 && errno != EEXIST) {
-      error = "cannot create the folder " + built + ": " + std::strerror(errno);
+    if (std::string why = MakeOneFolder(built); !why.empty()) {
+      error = "cannot create the folder " + built + ": " + why;
       return false;
     }
   }
@@ -75,24 +87,24 @@ bool MakeFoldersBelow(const std::string& target, const std::string& rel, std::st
     pos = next + 1;
     if (comp.empty()) continue;
     built = ResolvePath(built + "/" + comp);
-    struct stat st;
-    if (::lstat(built.c_str(), &st) == 0) {
-      if (S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    if (const fs::file_status st = fs::symlink_status(built, ec); !ec) {
+      if (st.type() == fs::file_type::symlink) {
         error = built + " is a symbolic link; files are not extracted through links";
         return false;
       }
-      if (!S_ISDIR(st.st_mode)) {
+      if (st.type() != fs::file_type::directory) {
         error = built + " exists and is not a folder";
         return false;
       }
       continue;
     }
-    if (::mkdir(built.c_str(), 0777) != 0 && errno != EEXIST) {
-      error = "cannot create the folder " + built + ": " + std::strerror(errno);
+    if (std::string why = MakeOneFolder(built); !why.empty()) {
+      error = "cannot create the folder " + built + ": " + why;
       return false;
     }
     // Made by someone else meanwhile: only a real folder will do.
-    if (::lstat(built.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (fs::symlink_status(built, ec).type() != fs::file_type::directory || ec) {
       error = built + " is not a folder";
       return false;
     }
@@ -141,9 +153,9 @@ bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOu
     }
     // An existing file in another letter case is the same file on Windows.
     dest = ResolvePath(dest);
-    struct stat st;
-    if (::lstat(dest.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode)) {
+    std::error_code ec;
+    if (const fs::file_status st = fs::symlink_status(dest, ec); !ec) {
+      if (st.type() == fs::file_type::directory) {
         err << dest << " is a folder; " << f.name << " not extracted\n";
         ++outcome.failed;
         continue;

@@ -1,18 +1,22 @@
 #include "tools/cabinet/file_gather.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
+#include <system_error>
 
 #include "tools/cabinet/cab_paths.h"
 
 namespace kiv::cab {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string LowerAscii(std::string s) {
   for (char& c : s)
@@ -32,8 +36,7 @@ struct Walker {
   // that two patterns match is stored once, while hard links and links to a
   // file of the same tree are names of their own and are each stored.
   std::set<std::string> seen;
-  bool haveExclude = false;
-  std::pair<dev_t, ino_t> exclude{};
+  bool haveExclude = false;  // options.excludePath exists
 
   bool StoredName(const std::string& spelled, std::string& stored) {
     if (!options.preservePaths) {
@@ -60,9 +63,9 @@ struct Walker {
   }
 
   bool AddFile(const std::string& real, const std::string& seenKey, const std::string& spelled,
-               const struct stat& st) {
-    std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-    if (haveExclude && id == exclude) return true;  // the cabinet being written
+               const fs::file_status& st) {
+    std::error_code ec;
+    if (haveExclude && fs::equivalent(real, options.excludePath, ec)) return true;  // the cabinet being written
     if (!seen.insert(seenKey).second) return true;  // matched by an earlier pattern
     CabEntry e;
     e.sourcePath = real;
@@ -72,12 +75,14 @@ struct Walker {
       time_t t = *options.fixedTime;
       gmtime_r(&t, &tm);
     } else {
-      time_t t = st.st_mtime;
+      const fs::file_time_type modified = fs::last_write_time(real, ec);
+      time_t t = ec ? 0 : time_t(std::chrono::floor<std::chrono::seconds>(
+                                     std::chrono::file_clock::to_sys(modified)).time_since_epoch().count());
       localtime_r(&t, &tm);
     }
     e.stamp = ToDosDateTime(tm);
     e.attribs = kAttrArchive;
-    if (!(st.st_mode & S_IWUSR)) e.attribs |= kAttrReadOnly;
+    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none) e.attribs |= kAttrReadOnly;
     entries.push_back(std::move(e));
     return true;
   }
@@ -95,9 +100,9 @@ struct Walker {
       if (n != "." && n != "..") names.push_back(n);
     }
     ::closedir(d);
-    char* canonical = ::realpath(realDir.empty() ? "." : realDir.c_str(), nullptr);
-    std::string keyDir = canonical ? canonical : realDir;
-    std::free(canonical);
+    std::error_code ec;
+    const fs::path canonical = fs::canonical(realDir.empty() ? "." : realDir, ec);
+    std::string keyDir = ec ? realDir : canonical.string();
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
       std::string la = LowerAscii(a), lb = LowerAscii(b);
       return la != lb ? la < lb : a < b;
@@ -105,14 +110,14 @@ struct Walker {
     std::vector<std::string> subdirs;
     for (const std::string& n : names) {
       std::string real = realDir.empty() ? n : realDir + "/" + n;
-      struct stat st;
-      if (::stat(real.c_str(), &st) != 0) continue;  // dangling link
-      if (S_ISDIR(st.st_mode)) {
-        struct stat lst;
-        if (::lstat(real.c_str(), &lst) == 0 && !S_ISLNK(lst.st_mode)) subdirs.push_back(n);
+      const fs::file_status st = fs::status(real, ec);
+      if (ec) continue;  // dangling link
+      if (st.type() == fs::file_type::directory) {
+        const fs::file_status lst = fs::symlink_status(real, ec);
+        if (!ec && lst.type() != fs::file_type::symlink) subdirs.push_back(n);
         continue;
       }
-      if (!S_ISREG(st.st_mode) || !WildcardMatch(mask, n)) continue;
+      if (st.type() != fs::file_type::regular || !WildcardMatch(mask, n)) continue;
       if (!AddFile(real, keyDir + "/" + n, spelledDir + n, st)) return false;
       ++found;
     }
@@ -146,11 +151,11 @@ std::string NormaliseRelative(const std::string& path) {
 
 bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& options,
                  std::vector<CabEntry>& entries, std::vector<std::string>& warnings, std::string& error) {
-  Walker w{options, entries, error, {}, false, {}};
-  struct stat xst;
-  if (!options.excludePath.empty() && ::stat(options.excludePath.c_str(), &xst) == 0) {
-    w.haveExclude = true;
-    w.exclude = {xst.st_dev, xst.st_ino};
+  Walker w{options, entries, error, {}, false};
+  std::error_code ec;
+  if (!options.excludePath.empty()) {
+    static_cast<void>(fs::status(options.excludePath, ec));
+    w.haveExclude = !ec;
   }
   for (const std::string& raw : patterns) {
     std::string spelled = ForwardSlashes(Unquote(raw));
@@ -161,17 +166,15 @@ bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& 
     if (mask.empty()) {
       mask = "*.*";  // "src\" means the folder's files
     } else if (!HasWildcards(mask)) {
-      struct stat st;
       std::string real = ResolvePath(spelled);
-      if (::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      if (fs::is_directory(real, ec)) {
         spelledDir = spelled + "/";
         mask = "*.*";
       }
     }
     std::string realDir = spelledDir.empty() ? "" : ResolvePath(spelledDir);
     while (realDir.size() > 1 && realDir.back() == '/') realDir.pop_back();
-    struct stat dst;
-    if (!realDir.empty() && (::stat(realDir.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode))) {
+    if (!realDir.empty() && !fs::is_directory(realDir, ec)) {
       warnings.push_back("no folder " + realDir + " for the pattern " + raw);
       continue;
     }

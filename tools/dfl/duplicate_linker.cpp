@@ -1,18 +1,16 @@
 #include "tools/dfl/duplicate_linker.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <tuple>
+
+#include "tools/dfl/dfl_platform.h"
 
 namespace fs = std::filesystem;
 
@@ -23,14 +21,12 @@ constexpr size_t kChunk = 1 << 20;
 
 struct Candidate {
   std::string path;
-  dev_t dev;
-  ino_t ino;
-  mode_t mode;  // permission bits: a link shares them, so only equal ones are linked
+  uint64_t dev;
+  uint64_t ino;
+  uint32_t mode;  // permission bits: a link shares them, so only equal ones are linked
   uint64_t size;
   std::string md5;
 };
-
-std::string ErrnoText(int err) { return std::strerror(err); }
 
 // Regular, non-empty files below root, each inode once, sorted by path so the
 // copy that is kept (the first in path order) does not depend on the order the
@@ -51,16 +47,16 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
     }
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       const std::string path = it->path().string();
-      struct stat st {};
-      if (::lstat(path.c_str(), &st) != 0) {
-        report.errors.push_back("cannot examine " + path + ": " + ErrnoText(errno));
+      EntryFacts st;
+      std::string why;
+      if (!Examine(path, st, why)) {
+        report.errors.push_back("cannot examine " + path + ": " + why);
         continue;
       }
-      if (S_ISDIR(st.st_mode)) {
+      if (st.isFolder) {
         pending.push_back(it->path());
-      } else if (S_ISREG(st.st_mode)) {
-        files.push_back({path, st.st_dev, st.st_ino, st.st_mode & 07777,
-                         static_cast<uint64_t>(st.st_size), {}});
+      } else if (st.isFile) {
+        files.push_back({path, st.device, st.fileNumber, st.mode, st.size, {}});
       }
     }
     if (ec) report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
@@ -69,50 +65,13 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
             [](const Candidate& a, const Candidate& b) { return a.path < b.path; });
   // Paths that already share an inode are one file.
   std::vector<Candidate> unique;
-  std::map<std::pair<dev_t, ino_t>, bool> seen;
+  std::map<std::pair<uint64_t, uint64_t>, bool> seen;
   for (auto& f : files) {
     if (!seen.emplace(std::make_pair(f.dev, f.ino), true).second) continue;
     unique.push_back(std::move(f));
   }
   report.filesScanned = unique.size();
   return unique;
-}
-
-// Replaces `dup` by a hard link to `keep` without a moment in which `dup` is
-// missing: link under a temporary name beside it, then rename over it. The
-// folder keeps its dates: the CD records them, and a reproducible build has
-// set them before the linker runs.
-bool LinkOver(const std::string& keep, const std::string& dup, std::string& error) {
-  static unsigned counter = 0;
-  const fs::path dupPath(dup);
-  struct stat folder {};
-  const bool folderDated = ::stat(dupPath.parent_path().c_str(), &folder) == 0;
-  std::string tmp;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp = (dupPath.parent_path() /
-           (".dfl-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp"))
-              .string();
-    if (::link(keep.c_str(), tmp.c_str()) == 0) break;
-    if (errno != EEXIST) {
-      error = "cannot link " + dup + " to " + keep + ": " + ErrnoText(errno);
-      return false;
-    }
-    tmp.clear();
-  }
-  if (tmp.empty()) {
-    error = "cannot find a free temporary name beside " + dup;
-    return false;
-  }
-  if (::rename(tmp.c_str(), dup.c_str()) != 0) {
-    error = "cannot replace " + dup + ": " + ErrnoText(errno);
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  if (folderDated) {
-    const struct timespec times[2] = {folder.st_atim, folder.st_mtim};
-    ::utimensat(AT_FDCWD, dupPath.parent_path().c_str(), times, 0);
-  }
-  return true;
 }
 
 }  // namespace
@@ -163,7 +122,7 @@ LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase) {
   // duplicates; empty files gain nothing from a link. A hard link has one
   // permission mode, so files whose modes differ are never linked: a read-only
   // file linked with a writable one would become writable through the link.
-  using SizeKey = std::tuple<dev_t, mode_t, uint64_t>;
+  using SizeKey = std::tuple<uint64_t, uint32_t, uint64_t>;
   std::map<SizeKey, std::vector<size_t>> bySize;
   for (size_t i = 0; i < files.size(); ++i)
     if (files[i].size > 0) bySize[{files[i].dev, files[i].mode, files[i].size}].push_back(i);

@@ -1,10 +1,6 @@
 #include "tools/dfl/duplicate_linker.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +8,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "testsupport/run_program.h"
+#include "testsupport/test_file_states.h"
+
 namespace fs = std::filesystem;
 using kiv::dfl::LinkDuplicates;
+using kiv::FileNumber;
+using kiv::ModifiedSeconds;
+using kiv::RunProgram;
+using kiv::SetModifiedSeconds;
+using kiv::TestRunsAsRoot;
 
 namespace {
 
@@ -21,7 +25,7 @@ class DflTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() /
-            ("dfl_test_" + std::to_string(::getpid()) + "_" +
+            ("dfl_test_" + std::to_string(kiv::TestProcessId()) + "_" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
@@ -38,10 +42,10 @@ class DflTest : public ::testing::Test {
     std::ofstream(p, std::ios::binary) << content;
     return p;
   }
-  static ino_t Inode(const fs::path& p) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-    return st.st_ino;
+  static uint64_t Inode(const fs::path& p) {
+    const uint64_t number = FileNumber(p);
+    EXPECT_NE(number, 0u) << p;
+    return number;
   }
   static std::string Read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -101,17 +105,13 @@ TEST_F(DflTest, LinksEqualFilesAndLeavesDifferentOnesAlone) {
 TEST_F(DflTest, FoldersKeepTheirDates) {
   auto a = Write("boot/a.txt", "same");
   auto b = Write("kiv/sub/b.txt", "same");
-  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
   for (const fs::path& folder : {root_ / "boot", root_ / "kiv" / "sub"})
-    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), old, 0), 0) << folder;
+    ASSERT_TRUE(SetModifiedSeconds(folder, 1000000000)) << folder;
   auto report = LinkDuplicates(root_.string(), nullptr);
   ASSERT_EQ(report.filesLinked, 1u);
   ASSERT_EQ(Inode(a), Inode(b));
-  for (const fs::path& folder : {root_ / "boot", root_ / "kiv" / "sub"}) {
-    struct stat st {};
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << folder;
-  }
+  for (const fs::path& folder : {root_ / "boot", root_ / "kiv" / "sub"})
+    EXPECT_EQ(ModifiedSeconds(folder), 1000000000) << folder;
 }
 
 TEST_F(DflTest, SkipsSymlinksEmptyFilesAndKnownLinks) {
@@ -175,7 +175,7 @@ TEST_F(DflTest, ByteCompareAndDigest) {
 }
 
 TEST_F(DflTest, UnwritableFolderIsReportedAndKeepsItsFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions are not enforced";
+  if (TestRunsAsRoot()) GTEST_SKIP() << "running as root: folder permissions are not enforced";
   auto a = Write("a.bin", "same");
   auto b = Write("locked/b.bin", "same");
   fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
@@ -187,15 +187,17 @@ TEST_F(DflTest, UnwritableFolderIsReportedAndKeepsItsFile) {
 }
 
 // The program itself: phrases on stdout, exit status per outcome.
+// A shell command line; its exit status (128 + signal when one ended it), and
+// stdout and stderr together in `out`.
+int RunShell(const std::string& cmd, std::string& out) {
+  const kiv::ProgramRun run = RunProgram({"/bin/sh", "-c", cmd}, {}, {}, true);
+  out = run.out;
+  return run.code;
+}
+
 int RunDfl(const std::string& args, std::string& out) {
-  const std::string cmd = std::string("'") + DFL_EXE + "' " + args + " 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  char buf[512];
-  out.clear();
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int code = RunShell(std::string("'") + DFL_EXE + "' " + args, out);
+  return code < 128 ? code : -1;
 }
 
 TEST_F(DflTest, ProgramPrintsPhasesAndExitsByOutcome) {
@@ -206,15 +208,7 @@ TEST_F(DflTest, ProgramPrintsPhasesAndExitsByOutcome) {
   EXPECT_EQ(RunDfl("kivcd link", out), 1);  // relative to the current folder: not here
   EXPECT_NE(out.find("folder not found: kivcd"), std::string::npos) << out;
 
-  const std::string cmd = cd + "'" + DFL_EXE + "' kivcd link 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[512];
-  out.clear();
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+  EXPECT_EQ(RunShell(cd + "'" + DFL_EXE + "' kivcd link", out), 0) << out;
   EXPECT_NE(out.find("Calculating MD5 digests"), std::string::npos) << out;
   EXPECT_NE(out.find("Finding duplicate files"), std::string::npos) << out;
   EXPECT_NE(out.find("1 duplicate files linked"), std::string::npos) << out;
@@ -231,7 +225,7 @@ TEST_F(DflTest, ProgramPrintsPhasesAndExitsByOutcome) {
 // program (setpriv), where the permissions are enforced.
 TEST_F(DflTest, UnreadableFolderIsNamedWithTheReason) {
   std::string asUser;
-  if (::geteuid() == 0) {
+  if (TestRunsAsRoot()) {
     if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "root without setpriv";
     asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
@@ -242,19 +236,13 @@ TEST_F(DflTest, UnreadableFolderIsNamedWithTheReason) {
     fs::permissions(root_ / rel, fs::perms::all);
   // The kernel lets a user hard-link only files of their own.
   if (!asUser.empty()) {
-    ASSERT_EQ(::chown(a.c_str(), 65534, 65534), 0);
-    ASSERT_EQ(::chown(b.c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(kiv::SetOwner(a, 65534, 65534));
+    ASSERT_TRUE(kiv::SetOwner(b, 65534, 65534));
   }
   fs::permissions(root_ / "kivcd" / "locked", fs::perms::none);
   std::string out;
-  const std::string cmd = "cd '" + root_.string() + "' && " + asUser + "'" + DFL_EXE + "' kivcd link 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[512];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  const int status = ::pclose(p);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+  const std::string cmd = "cd '" + root_.string() + "' && " + asUser + "'" + DFL_EXE + "' kivcd link";
+  EXPECT_EQ(RunShell(cmd, out), 1) << out;
   EXPECT_NE(out.find("dfl: cannot read folder kivcd/locked: Permission denied"), std::string::npos) << out;
   EXPECT_NE(out.find("1 duplicate files linked"), std::string::npos) << out;
   EXPECT_EQ(Inode(a), Inode(b));

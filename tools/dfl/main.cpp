@@ -3,8 +3,9 @@
 // the phase lines the CD builder shows as its progress caption, then a summary.
 // Exit status: 0 done, 1 some file could not be read or linked, 2 bad usage.
 #include <cstdio>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
+#include <system_error>
 
 #include "tools/dfl/duplicate_linker.h"
 
@@ -15,8 +16,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string root = argv[1];
-  struct stat st {};
-  if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(root, ec)) {
     std::fprintf(stderr, "dfl: folder not found: %s\n", root.c_str());
     return 1;
   }

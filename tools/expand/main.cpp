@@ -1,10 +1,11 @@
 // expand: takes a named file out of every cabinet that matches a pattern.
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tools/cabinet/cab_paths.h"
@@ -47,8 +48,8 @@ std::vector<std::string> MatchCabinets(const std::string& pattern) {
   std::vector<std::string> out;
   if (!HasWildcards(mask)) {
     std::string real = ResolvePath(p);
-    struct stat st;
-    if (::stat(real.c_str(), &st) == 0 && S_ISREG(st.st_mode)) out.push_back(real);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(real, ec)) out.push_back(real);
     return out;
   }
   std::string realDir = dir.empty() ? "" : ResolvePath(dir);
@@ -58,8 +59,8 @@ std::vector<std::string> MatchCabinets(const std::string& pattern) {
   while (dirent* e = ::readdir(d)) {
     std::string n = e->d_name;
     if (n == "." || n == ".." || !WildcardMatch(mask, n)) continue;
-    struct stat st;
-    if (::stat((realDir + n).c_str(), &st) == 0 && S_ISREG(st.st_mode)) out.push_back(realDir + n);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(realDir + n, ec)) out.push_back(realDir + n);
   }
   ::closedir(d);
   std::sort(out.begin(), out.end(),

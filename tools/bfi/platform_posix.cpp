@@ -1,3 +1,5 @@
+// The POSIX side of bfi: reading the source tree (platform.h) and writing the
+// finished image (bfi_output.h).
 #include "tools/bfi/bfi_output.h"
 
 #include <fcntl.h>
@@ -9,6 +11,59 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+
+#include "tools/bfi/platform.h"
+
+namespace kiv::fat12 {
+
+bool ReadEntryInfo(const std::string& path, EntryInfo& info, std::string& error) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  info.isDirectory = S_ISDIR(st.st_mode);
+  info.isRegularFile = S_ISREG(st.st_mode);
+  info.size = uint64_t(st.st_size);
+  info.mtime = int64_t(st.st_mtime);
+  info.device = uint64_t(st.st_dev);
+  info.fileNumber = uint64_t(st.st_ino);
+  return true;
+}
+
+bool ReadWholeSource(const std::string& path, uint8_t* dest, uint64_t size, std::string& error) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = path + ": cannot read (" + std::strerror(errno) + ")";
+    return false;
+  }
+  // Read one byte past the expected end to notice a file that grew.
+  size_t want = size_t(size), got = 0;
+  uint8_t extra = 0;
+  bool failed = false;
+  while (got <= want) {
+    uint8_t* into = got < want ? dest + got : &extra;
+    size_t chunk = got < want ? want - got : 1;
+    ssize_t r = read(fd, into, chunk);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      error = path + ": read error (" + std::strerror(errno) + ")";
+      failed = true;
+      break;
+    }
+    if (r == 0) break;
+    got += size_t(r);
+  }
+  close(fd);
+  if (failed) return false;
+  if (got != want) {
+    error = path + ": the file changed size while it was read";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kiv::fat12
 
 namespace kiv::bfi {
 

@@ -170,8 +170,8 @@ bool FolderTrail::Enter(const std::string& folder) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0) return true;  // the listing will say what is wrong
   for (const auto& id : ids_)
-    if (id.first == st.st_dev && id.second == st.st_ino) return false;
-  ids_.emplace_back(st.st_dev, st.st_ino);
+    if (id.first == static_cast<uint64_t>(st.st_dev) && id.second == static_cast<uint64_t>(st.st_ino)) return false;
+  ids_.emplace_back(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
   return true;
 }
 

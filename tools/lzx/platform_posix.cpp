@@ -1,3 +1,4 @@
+// The POSIX side of the LZX encoder: memory for its large tables (large_table.h).
 #include "tools/lzx/large_table.h"
 
 #include <cstdint>
