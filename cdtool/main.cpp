@@ -10,12 +10,12 @@
 #include <cstring>
 #include <string>
 
-#include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/commands/headless_build.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/commands/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/ui/qt_prompter.h"
 #include "common/ui_mode.h"
@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   }
   if (argc > 1) {
     std::fprintf(stderr,
-                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | --try [--usb] [iso] | "
+                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | "
+                 "--try [--usb] [iso] | "
                  "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
                  argv[1]);
     return 2;

@@ -15,9 +15,9 @@ bool ExploreFolder(const Platform& platform, Prompter& prompter, const std::stri
 
 bool OpenLinkTarget(const Platform& platform, Prompter& prompter, const std::string& target) {
   if (platform.OpenLink(target)) return true;
-  prompter.Inform("No web browser could be started to open\n" + target +
-                      "\nOpen this address in a web browser of your choice.",
-                  "Open Link", Icon::Exclamation);
+  prompter.Inform(
+      "No web browser could be started to open\n" + target + "\nOpen this address in a web browser of your choice.",
+      "Open Link", Icon::Exclamation);
   return false;
 }
 

@@ -45,8 +45,8 @@ std::string MoveWithShell(const std::string& from, const std::string& to);
 std::string RenameWithShell(const std::string& from, const std::string& to);
 // Names (not paths) of the entries of `folder` matching the pattern, sorted
 // case-insensitively; `.` and `..` never listed.
-std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*.*",
-                                    bool files = true, bool folders = true);
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*.*", bool files = true,
+                                    bool folders = true);
 // True when `path` is the folder `folder` or lies inside it, links resolved
 // and existing components matched case-insensitively (the path itself need
 // not exist yet).

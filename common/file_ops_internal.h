@@ -22,8 +22,7 @@ std::string CopyErrorText(int err);
 // rename; an existing target is always replaced whole. For tree copies into
 // work folders, where the rename per file is measurable.
 bool CopyFileChunked(const std::string& from, const std::string& to, std::string* error,
-                     const std::function<void(int64_t)>& onChunk,
-                     bool inPlaceWhenNew = false);
+                     const std::function<void(int64_t)>& onChunk, bool inPlaceWhenNew = false);
 
 // The path with every existing leading part replaced by its canonical form
 // (links resolved), the rest appended as given.

@@ -28,7 +28,7 @@ TEST(FileOps, ExistenceTests) {
   EXPECT_TRUE(FileExists(dir / "Sub/File.TXT"));
   EXPECT_TRUE(FileExists(dir / "sub/file.txt"));
   EXPECT_TRUE(FileExists("\"" + dir.Path() + "\\sub\\file.txt\\\""));  // quoted, trailing backslash
-  EXPECT_FALSE(FileExists(dir / "Sub"));                                // a folder is no file
+  EXPECT_FALSE(FileExists(dir / "Sub"));                               // a folder is no file
   EXPECT_FALSE(FileExists(dir / "Sub/missing"));
   EXPECT_FALSE(FileExists(""));
   EXPECT_TRUE(FileExists(dir / "sub/*.txt"));

@@ -144,8 +144,7 @@ namespace {
 
 // Rewrites the file without the key's line, or without the section (its head
 // to its last non-blank line); a missing file, section or key is left as it is.
-bool RemoveLines(const std::string& fileName, const std::string& section, const std::string& key,
-                 bool wholeSection) {
+bool RemoveLines(const std::string& fileName, const std::string& section, const std::string& key, bool wholeSection) {
   if (fileName.empty() || Trim(section).empty()) return false;
   const std::string path = ResolvePathPrefix(fileName);
   std::string bytes;

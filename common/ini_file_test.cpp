@@ -46,15 +46,21 @@ TEST_F(IniTest, ReadRulesQuotesBlanksCaseAndLength) {
         "  Quoted   =   \"C:\\Program Files\\kiv\"   \r\n"
         "Plain=value with  inner blanks \r\n"
         "Empty=\r\n"
-        "Long=" + longValue + "\r\n"
-        "TwoPairs=\"\"x\"\"\r\n"
-        "OneSided=\"abc\r\n"
-        "InnerBlankAt99=" + std::string(98, 'a') + " b\r\n"
-        "QuotedLong=  \"" + longValue + " \"  \r\n"
-        "Eq=a=b=c\r\n"
-        "; Commented=1\r\n"
-        "[ Other ]\r\n"
-        "Plain=other\r\n");
+        "Long=" +
+            longValue +
+            "\r\n"
+            "TwoPairs=\"\"x\"\"\r\n"
+            "OneSided=\"abc\r\n"
+            "InnerBlankAt99=" +
+            std::string(98, 'a') +
+            " b\r\n"
+            "QuotedLong=  \"" +
+            longValue +
+            " \"  \r\n"
+            "Eq=a=b=c\r\n"
+            "; Commented=1\r\n"
+            "[ Other ]\r\n"
+            "Plain=other\r\n");
   EXPECT_EQ(ini.GetINIKey("Main", "Quoted"), "C:\\Program Files\\kiv");
   EXPECT_EQ(ini.GetINIKey("MAIN", "quoted"), "C:\\Program Files\\kiv");
   EXPECT_EQ(ini.GetINIKey("main", "Plain"), "value with  inner blanks");
@@ -101,8 +107,9 @@ TEST_F(IniTest, NewFileGetsSectionAndKeyWithCrLf) {
 }
 
 TEST_F(IniTest, DeletingAKeyOrASectionKeepsEveryOtherLine) {
-  Write(path, "; answers\r\n[Data]\r\nA=1\r\nB=2\r\n\r\n[UserData]\r\nName=x\r\n"
-              "[Identification]\r\nJoinWorkgroup=WG\r\nJoinDomain=\r\nKeep=1");
+  Write(path,
+        "; answers\r\n[Data]\r\nA=1\r\nB=2\r\n\r\n[UserData]\r\nName=x\r\n"
+        "[Identification]\r\nJoinWorkgroup=WG\r\nJoinDomain=\r\nKeep=1");
   ASSERT_TRUE(ini.DeleteINIKey("identification", "joindomain"));
   ASSERT_TRUE(ini.DeleteINISection("DATA"));
   EXPECT_EQ(Read(path), "; answers\r\n\r\n[UserData]\r\nName=x\r\n[Identification]\r\nJoinWorkgroup=WG\r\nKeep=1");
@@ -186,7 +193,7 @@ TEST_F(IniTest, WriteIsAtomicReplace) {
   ASSERT_TRUE(ini.SetINIKey("s", "k", "new"));
   EXPECT_EQ(Read(alias), "[s]\nk=old\n");
   EXPECT_EQ(Read(path), "[s]\nk=new\n");
-  EXPECT_EQ(ModeOf(path) & 0777, 0640);  // mode carried over
+  EXPECT_EQ(ModeOf(path) & 0777, 0640);                                                         // mode carried over
   EXPECT_EQ(ListFolder(dir.Path(), "*"), (std::vector<std::string>{"alias.ini", "test.ini"}));  // no temp left
 }
 

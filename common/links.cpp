@@ -6,9 +6,12 @@ namespace kiv {
 
 std::string LinkTarget(Link link, const std::string& programFolder) {
   switch (link) {
-    case Link::Home: return JoinPath(programFolder, "help/index.html");
-    case Link::Tools: return JoinPath(programFolder, "help/bfi.html");
-    case Link::BootMenu: return JoinPath(programFolder, "help/bootmenu.html");
+    case Link::Home:
+      return JoinPath(programFolder, "help/index.html");
+    case Link::Tools:
+      return JoinPath(programFolder, "help/bfi.html");
+    case Link::BootMenu:
+      return JoinPath(programFolder, "help/bootmenu.html");
   }
   return JoinPath(programFolder, "help/index.html");
 }

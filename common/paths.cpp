@@ -214,10 +214,8 @@ std::string ResolvePathPrefix(const std::string& path) {
       std::string real = comp;
       if (matching && comp != "." && comp != "..") {
         std::string found = FindEntryNoCase(out, comp);
-        if (found.empty())
-          matching = false;
-        else
-          real = found;
+        if (found.empty()) matching = false;
+        else real = found;
       }
       if (!out.empty() && out.back() != '/') out += '/';
       out += real;

@@ -78,13 +78,27 @@ TEST(Paths, WildcardsFollowWindowsRules) {
     const char* name;
     bool match;
   } cases[] = {
-      {"*.*", "README", true},        {"*.*", "a.b.c", true},         {"*.*", ".hidden", true},
-      {"*", "anything.x", true},      {"*.txt", "A.TXT", true},       {"*.txt", "a.txt.bak", false},
-      {"*.", "README", true},         {"*.", "a.txt", false},         {"io.sys", "IO.SYS", true},
-      {"?.sys", "io.sys", false},     {"??.sys", "io.sys", true},     {"disk*.ini", "DiskList.ini", true},
-      {"abc.*", "abc", true},         {"abc.*", "abc.def", true},     {"abc.*", "abcd", false},
-      {"*a*b*", "xxaxxbxx", true},    {"*a*b", "xxaxxbxxc", false},   {"", "", true},
-      {"", "x", false},               {"a*", "", false},              {"*.cab", "drv.CAB", true},
+      {"*.*", "README", true},
+      {"*.*", "a.b.c", true},
+      {"*.*", ".hidden", true},
+      {"*", "anything.x", true},
+      {"*.txt", "A.TXT", true},
+      {"*.txt", "a.txt.bak", false},
+      {"*.", "README", true},
+      {"*.", "a.txt", false},
+      {"io.sys", "IO.SYS", true},
+      {"?.sys", "io.sys", false},
+      {"??.sys", "io.sys", true},
+      {"disk*.ini", "DiskList.ini", true},
+      {"abc.*", "abc", true},
+      {"abc.*", "abc.def", true},
+      {"abc.*", "abcd", false},
+      {"*a*b*", "xxaxxbxx", true},
+      {"*a*b", "xxaxxbxxc", false},
+      {"", "", true},
+      {"", "x", false},
+      {"a*", "", false},
+      {"*.cab", "drv.CAB", true},
   };
   for (const Case& c : cases) EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }

@@ -1,6 +1,5 @@
 #include "common/process_runner.h"
 
-
 #include <cstdlib>
 
 #include "common/platform.h"

@@ -16,8 +16,8 @@ namespace kiv {
 std::string RenderCommandLine(const std::vector<std::string>& argv);
 
 struct RunOptions {
-  std::string workingDir;   // "" = the caller's current folder
-  int timeoutMs = 0;        // <= 0: no limit
+  std::string workingDir;      // "" = the caller's current folder
+  int timeoutMs = 0;           // <= 0: no limit
   std::function<void()> pump;  // called between polls (may be empty)
 };
 

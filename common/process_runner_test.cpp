@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <thread>
-
 #include <csignal>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "common/file_ops.h"
 #include "common/stop_request.h"
@@ -122,9 +121,9 @@ TEST(AsyncProcess, WorkingFolderArgumentsAndNoLeakedDescriptors) {
   ASSERT_TRUE(other.Start({"sleep", "5"}));
   AsyncProcess p;
   // Arguments reach the program untouched: no shell sees them.
-  Recorded r = RunToEnd(p, {"/bin/sh", "-c", "pwd; printf '%s|' \"$@\"; ls /proc/self/fd | wc -l", "sh",
-                            "a b", "$(touch x)", "*", "'q'"},
-                        dir.Path());
+  Recorded r = RunToEnd(
+      p, {"/bin/sh", "-c", "pwd; printf '%s|' \"$@\"; ls /proc/self/fd | wc -l", "sh", "a b", "$(touch x)", "*", "'q'"},
+      dir.Path());
   EXPECT_EQ(r.output, dir.Path() + "\n" + "a b|$(touch x)|*|'q'|" + "4\n");  // 0, 1, 2 and ls's own
   EXPECT_FALSE(FileExists(dir / "x"));
   other.Kill();
@@ -176,8 +175,7 @@ TEST(AsyncProcess, ChildrenAreReapedEvenWhenLeftRunning) {
     ASSERT_GT(pid, 0);
   }  // dropped while running
   char state = 'R';
-  for (int i = 0; i < 200 && (state = ProcessState(pid)) != '\0'; ++i)
-    std::this_thread::sleep_for(milliseconds(10));
+  for (int i = 0; i < 200 && (state = ProcessState(pid)) != '\0'; ++i) std::this_thread::sleep_for(milliseconds(10));
   EXPECT_EQ(state, '\0') << "still there, state " << state;
   AsyncProcess ended;
   ASSERT_TRUE(ended.Start({"true"}));

@@ -106,10 +106,13 @@ struct TreeCopy {
         progress.PumpEvents();
         const int64_t base = progress.Value();
         const int64_t max = progress.Maximum();
-        bool ok = CopyFileChunked(s, d, error, [&](int64_t done) {
-          progress.SetValue(base + done >= max ? max : base + done);
-          progress.PumpEvents();
-        }, /*inPlaceWhenNew=*/true);
+        bool ok = CopyFileChunked(
+            s, d, error,
+            [&](int64_t done) {
+              progress.SetValue(base + done >= max ? max : base + done);
+              progress.PumpEvents();
+            },
+            /*inPlaceWhenNew=*/true);
         if (!ok) {
           if (failedPath) *failedPath = s;
           return false;

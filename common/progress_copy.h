@@ -24,9 +24,8 @@ class Prompter;
 // `failedPath` the file or folder it happened on; an empty tree fails with
 // neither set (there was nothing to copy). A stop request of the progress
 // sink ends the copy before the next file (cause kCopyStopped).
-bool CopyPathWithProgress(const std::string& Source, const std::string& Destination,
-                          ProgressSink& progress, Prompter& prompter,
-                          const std::string& programTitle, std::string* error = nullptr,
+bool CopyPathWithProgress(const std::string& Source, const std::string& Destination, ProgressSink& progress,
+                          Prompter& prompter, const std::string& programTitle, std::string* error = nullptr,
                           std::string* failedPath = nullptr);
 
 inline constexpr const char* kCopyStopped = "Operation canceled";

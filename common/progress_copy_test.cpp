@@ -5,9 +5,9 @@
 #include "common/file_ops.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
-#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {
@@ -80,10 +80,9 @@ TEST(CopyPathWithProgress, ByteExactProgressOverATree) {
                                                      "Copying : empty", "Copying : .dotfile"}));
   // 0, then a.txt, then the big file's three chunks, then the dot file.
   const int64_t afterA = 5, afterBig = 5 + static_cast<int64_t>(big.size());
-  EXPECT_EQ(sink.values,
-            (std::vector<int64_t>{0, afterA, afterA + (1 << 20), afterA + (2 << 20), afterBig, total}));
+  EXPECT_EQ(sink.values, (std::vector<int64_t>{0, afterA, afterA + (1 << 20), afterA + (2 << 20), afterBig, total}));
   EXPECT_EQ(sink.value, sink.maximum);
-  EXPECT_GE(sink.pumps, 10);  // between chunks and between entries
+  EXPECT_GE(sink.pumps, 10);      // between chunks and between entries
   EXPECT_FALSE(sink.barVisible);  // as it was before
   EXPECT_TRUE(sink.cancelEnabled);
 }

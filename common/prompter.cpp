@@ -1,6 +1,5 @@
 #include "common/prompter.h"
 
-
 #include <cstdio>
 #include <iostream>
 
@@ -12,37 +11,56 @@ namespace kiv {
 Answer CautiousAnswer(const Message& m) {
   if (m.nonInteractive) return *m.nonInteractive;
   switch (m.buttons) {
-    case Buttons::OK: return Answer::OK;
-    case Buttons::OKCancel: return Answer::Cancel;
-    case Buttons::AbortRetryIgnore: return Answer::Abort;
-    case Buttons::YesNoCancel: return Answer::Cancel;
-    case Buttons::YesNo: return Answer::No;
-    case Buttons::RetryCancel: return Answer::Cancel;
+    case Buttons::OK:
+      return Answer::OK;
+    case Buttons::OKCancel:
+      return Answer::Cancel;
+    case Buttons::AbortRetryIgnore:
+      return Answer::Abort;
+    case Buttons::YesNoCancel:
+      return Answer::Cancel;
+    case Buttons::YesNo:
+      return Answer::No;
+    case Buttons::RetryCancel:
+      return Answer::Cancel;
   }
   return Answer::Cancel;
 }
 
 const char* AnswerName(Answer a) {
   switch (a) {
-    case Answer::OK: return "OK";
-    case Answer::Cancel: return "Cancel";
-    case Answer::Abort: return "Abort";
-    case Answer::Retry: return "Retry";
-    case Answer::Ignore: return "Ignore";
-    case Answer::Yes: return "Yes";
-    case Answer::No: return "No";
+    case Answer::OK:
+      return "OK";
+    case Answer::Cancel:
+      return "Cancel";
+    case Answer::Abort:
+      return "Abort";
+    case Answer::Retry:
+      return "Retry";
+    case Answer::Ignore:
+      return "Ignore";
+    case Answer::Yes:
+      return "Yes";
+    case Answer::No:
+      return "No";
   }
   return "?";
 }
 
 std::vector<Answer> ButtonAnswers(Buttons b) {
   switch (b) {
-    case Buttons::OK: return {Answer::OK};
-    case Buttons::OKCancel: return {Answer::OK, Answer::Cancel};
-    case Buttons::AbortRetryIgnore: return {Answer::Abort, Answer::Retry, Answer::Ignore};
-    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
-    case Buttons::YesNo: return {Answer::Yes, Answer::No};
-    case Buttons::RetryCancel: return {Answer::Retry, Answer::Cancel};
+    case Buttons::OK:
+      return {Answer::OK};
+    case Buttons::OKCancel:
+      return {Answer::OK, Answer::Cancel};
+    case Buttons::AbortRetryIgnore:
+      return {Answer::Abort, Answer::Retry, Answer::Ignore};
+    case Buttons::YesNoCancel:
+      return {Answer::Yes, Answer::No, Answer::Cancel};
+    case Buttons::YesNo:
+      return {Answer::Yes, Answer::No};
+    case Buttons::RetryCancel:
+      return {Answer::Retry, Answer::Cancel};
   }
   return {Answer::OK};
 }

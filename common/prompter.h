@@ -26,7 +26,7 @@ struct Message {
 };
 
 Answer CautiousAnswer(const Message& m);
-const char* AnswerName(Answer a);   // "OK", "Cancel", ...
+const char* AnswerName(Answer a);  // "OK", "Cancel", ...
 // The answers a button set offers, in button order.
 std::vector<Answer> ButtonAnswers(Buttons b);
 // A typed reply: an answer's name or its initial, any case, if the buttons

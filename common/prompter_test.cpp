@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "common/file_ops.h"
+#include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
-#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {
@@ -71,8 +71,8 @@ TEST(ConsolePrompter, WithoutATerminalTakesTheNonInteractiveAnswer) {
   StdinFrom in(dir / "in");  // a file is no terminal: the line is not read as an answer
   ConsolePrompter p;
   testing::internal::CaptureStderr();
-  Answer a = p.MsgBox({"Cannot copy io.sys", "Error While Copying", Icon::Critical, Buttons::AbortRetryIgnore, 0,
-                       std::nullopt});
+  Answer a = p.MsgBox(
+      {"Cannot copy io.sys", "Error While Copying", Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
   Answer b = p.MsgBox({"Carry on?", "Question", Icon::Question, Buttons::YesNo, 0, Answer::Yes});
   Answer c = p.MsgBox({"Done", "Kiv", Icon::None, Buttons::OK, 0, std::nullopt});
   std::string err = testing::internal::GetCapturedStderr();

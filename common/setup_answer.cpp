@@ -17,9 +17,7 @@ namespace {
 const char* const kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char* const kVnetsup = "System\\CurrentControlSet\\Services\\VxD\\VNETSUP";
 
-std::string Part(const std::string& s, size_t from) {
-  return from < s.size() ? s.substr(from, 5) : std::string();
-}
+std::string Part(const std::string& s, size_t from) { return from < s.size() ? s.substr(from, 5) : std::string(); }
 
 // Removes a file if it is there; true when it is gone afterwards.
 bool RemoveIfPresent(const std::string& path) {
@@ -216,8 +214,8 @@ bool FillKeyFile(const std::string& programFolder, bool win9x, bool win2k) {
       copy(kWin9xSection, key);
   }
   if (win2k) {
-    for (const char* key : {"TemplateFile", "OwnerName", "Organization", "ProductKey", "ComputerName", "Workgroup",
-                            "JoinDomain"})
+    for (const char* key :
+         {"TemplateFile", "OwnerName", "Organization", "ProductKey", "ComputerName", "Workgroup", "JoinDomain"})
       copy(kWin2KSection, key);
   }
   return ok;

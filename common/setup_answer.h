@@ -122,8 +122,7 @@ struct AnswerFileResult {
 // [Setup] ProductKey, [NameAndOrg] Name and Org, [Network] ComputerName and
 // Workgroup set from the key file's [Win9xInfo]. An existing `msbatchFile` is
 // removed first.
-AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFolder,
-                                                   const std::string& keyFile,
+AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFolder, const std::string& keyFile,
                                                    const std::string& msbatchFile);
 
 // The two variants of the 2000/XP answer file writer.
@@ -147,8 +146,7 @@ enum class WindowsFamily {
 // JoinDomain / JoinWorkgroup set from the key file. In workgroup mode the
 // JoinDomain line is removed; in domain mode JoinWorkgroup is written empty.
 // An existing `answerFile` is removed first.
-AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder,
-                                                    const std::string& keyFile,
+AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFolder, const std::string& keyFile,
                                                     const std::string& answerFile,
                                                     UnattendStyle style = UnattendStyle::CdBuilder,
                                                     WindowsFamily family = WindowsFamily::Unknown);

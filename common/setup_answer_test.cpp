@@ -18,9 +18,8 @@ namespace {
 class SetupAnswerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kiv_setup_answer_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("kiv_setup_answer_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "files" / "inf_files");
   }
@@ -211,7 +210,8 @@ TEST_F(SetupAnswerTest, AnswerFilesAreInTheCodePageSetupReadsAndRefuseWhatItCann
   EXPECT_EQ(r.status, AnswerFileResult::WriteFailed);
   EXPECT_NE(r.error.find("ComputerName \"PC-\xE7\x8E\x8B\" holds \"\xE7\x8E\x8B\""), std::string::npos) << r.error;
   EXPECT_FALSE(fs::exists(P("WINNT.SIF")));
-  EXPECT_EQ(AnswerTextProblem("Computer Name", "PC-\xE7\x8E\x8B").rfind("The Computer Name holds \"\xE7\x8E\x8B\"", 0), 0u);
+  EXPECT_EQ(AnswerTextProblem("Computer Name", "PC-\xE7\x8E\x8B").rfind("The Computer Name holds \"\xE7\x8E\x8B\"", 0),
+            0u);
   EXPECT_EQ(AnswerTextProblem("Owner Name", "J\xC3\xBCrgen"), "");
 }
 
@@ -261,8 +261,7 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   EXPECT_EQ(JoinProductKey(back.ProductKey), "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
 
   INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "JoinDomain", "False");
-  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status,
-            AnswerFileResult::Written);
+  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status, AnswerFileResult::Written);
   EXPECT_EQ(Key("WINNT.SIF", "Identification", "JoinWorkgroup"), "CORP");
   // No empty JoinDomain line: setup would take it as a domain to join.
   EXPECT_EQ(Read("WINNT.SIF").find("JoinDomain"), std::string::npos) << Read("WINNT.SIF");
@@ -270,8 +269,7 @@ TEST_F(SetupAnswerTest, UnattendJoinModesTemplateFallbackAndQuoting) {
   // A template that exists is used instead of the shipped one.
   Write("mine.sif", "[Unattended]\r\nOemSkipEula=Yes\r\n");
   INIFile(P("keyfile.txt")).SetINIKey("Win2KInfo", "TemplateFile", P("mine.sif"));
-  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status,
-            AnswerFileResult::Written);
+  ASSERT_EQ(FillSetupDataFromKeyFileToUnattend(dir_.string(), P("keyfile.txt"), out).status, AnswerFileResult::Written);
   EXPECT_EQ(Key("WINNT.SIF", "Unattended", "OemSkipEula"), "Yes");
   EXPECT_EQ(Key("WINNT.SIF", "Data", "AutoPartition"), "");
 
@@ -308,9 +306,10 @@ TEST_F(SetupAnswerTest, FromUnattendJoinRules) {
   EXPECT_FALSE(FillSetupDataFromUnattend(P("none.sif"), info));
   EXPECT_EQ(info.Workgroup, "before");
 
-  Write("a.sif",
-        "[UserData]\r\nFullName=\"Ann\"\r\nOrgName=Org\r\nComputerName=PC\r\nProductID=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"
-        "[Identification]\r\nJoinWorkgroup=WG\r\n");
+  Write(
+      "a.sif",
+      "[UserData]\r\nFullName=\"Ann\"\r\nOrgName=Org\r\nComputerName=PC\r\nProductID=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"
+      "[Identification]\r\nJoinWorkgroup=WG\r\n");
   ASSERT_TRUE(FillSetupDataFromUnattend(P("a.sif"), info));
   EXPECT_EQ(info.OwnerName, "Ann");
   EXPECT_EQ(info.ProductKey[4], "EEEEE");

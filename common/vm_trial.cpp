@@ -43,8 +43,8 @@ std::string QemuMissingText() {
          " (sudo apt-get install " + kQemuPackage + ") to try images in a virtual machine";
 }
 
-int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium,
-                  bool allowUsb, const VmStarter& start, std::FILE* err) {
+int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium, bool allowUsb,
+                  const VmStarter& start, std::FILE* err) {
   std::vector<std::string> words = args;
   if (allowUsb && !words.empty() && words.front() == "--usb") {
     medium = VmMedium::UsbDisk;

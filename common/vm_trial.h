@@ -32,8 +32,8 @@ using VmStarter = std::function<bool(const std::vector<std::string>& argv)>;
 // `--try` of both programs: `args` are the words after --try ("--usb" may
 // come first when `allowUsb`), `defaultImage` is used when none is given
 // ("" = an image is required). Messages go to `err`; returns the exit code.
-int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium,
-                  bool allowUsb, const VmStarter& start, std::FILE* err);
+int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium, bool allowUsb,
+                  const VmStarter& start, std::FILE* err);
 
 // The starter the command line uses: runs QEMU and waits for it to end.
 bool RunQemuAndWait(const std::vector<std::string>& argv);

@@ -50,7 +50,10 @@ TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
   };
 
   std::vector<Args> started;
-  VmStarter record = [&](const Args& a) { started.push_back(a); return true; };
+  VmStarter record = [&](const Args& a) {
+    started.push_back(a);
+    return true;
+  };
   {
     PathScope path(dir / "bin");
     EXPECT_EQ(RunTryCommand({}, image, VmMedium::Cd, true, record, err), 0);
@@ -67,7 +70,9 @@ TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
     EXPECT_NE(errText().find(dir / "none.img"), std::string::npos);
     EXPECT_EQ(RunTryCommand({image, image}, "", VmMedium::Cd, true, record, err), 2);
     EXPECT_EQ(RunTryCommand({"--usb", image}, "", VmMedium::Floppy, false, record, err), 2);
-    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Cd, true, [](const Args&) { return false; }, err), 1);
+    EXPECT_EQ(RunTryCommand(
+                  {image}, "", VmMedium::Cd, true, [](const Args&) { return false; }, err),
+              1);
     EXPECT_EQ(started.size(), 3u);
   }
   {

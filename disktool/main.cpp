@@ -13,10 +13,10 @@
 #include "common/prompter.h"
 #include "common/ui_mode.h"
 #include "common/vm_trial.h"
-#include "disktool/drivers/console_drivers.h"
-#include "disktool/wizard/frm_wait.h"
 #include "disktool/batch/command_line.h"
 #include "disktool/batch/program_main.h"
+#include "disktool/drivers/console_drivers.h"
+#include "disktool/wizard/frm_wait.h"
 
 #ifdef KIV_BOOTSMITH_GUI
 #include "disktool/ui/bootsmith_app.h"

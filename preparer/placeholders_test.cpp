@@ -17,15 +17,14 @@ TEST(Placeholders, BothPlaceholdersAndRepeats) {
 
 TEST(Placeholders, LinesWithoutPlaceholdersAreUnchanged) {
   const auto table = KivmaxPlaceholders("x");
-  for (const std::string line : {"", "   rem leading blanks", "a,b,\"c\"", "$$SERVERNAME$$", "$$servername$",
-                                 "$$share_name", "50% $$ done"})
+  for (const std::string line :
+       {"", "   rem leading blanks", "a,b,\"c\"", "$$SERVERNAME$$", "$$servername$", "$$share_name", "50% $$ done"})
     EXPECT_EQ(ReplacePlaceholders(line, table), line);
 }
 
 TEST(Placeholders, InsertedTextIsNotSearchedAgain) {
   // The same placeholder in the answer: replaced once, no endless loop.
-  EXPECT_EQ(ReplacePlaceholders("[$$servername$$]", KivmaxPlaceholders("a$$servername$$b")),
-            "[a$$servername$$b]");
+  EXPECT_EQ(ReplacePlaceholders("[$$servername$$]", KivmaxPlaceholders("a$$servername$$b")), "[a$$servername$$b]");
   // The later placeholder in the answer is not replaced either.
   EXPECT_EQ(ReplacePlaceholders("[$$servername$$] $$share_name$$", KivmaxPlaceholders("$$share_name$$")),
             "[$$share_name$$] kivutils");

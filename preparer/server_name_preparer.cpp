@@ -9,8 +9,7 @@ namespace kiv {
 
 std::string KivmaxPromptText() {
   return std::string("Enter your Kiv Server name :\r\n") + "The server must include a share named " +
-         ToUpper(kKivmaxShareName) + "\r\n" +
-         "Leave it blank if you have no machines that have that network share";
+         ToUpper(kKivmaxShareName) + "\r\n" + "Leave it blank if you have no machines that have that network share";
 }
 
 PlaceholderTable KivmaxPlaceholders(const std::string& server) {
@@ -58,8 +57,7 @@ std::string ServerNameProblem(const std::string& name) {
 
 bool ServerNameAcceptable(const std::string& name) { return ServerNameProblem(name).empty(); }
 
-KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer,
-                              bool personAsked) {
+KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std::string>& answer, bool personAsked) {
   const std::string server = answer ? CleanServerAnswer(*answer) : std::string();
   const std::string etc = ResolvePath(JoinPath(folder, "kivmax/etc"));
   const std::string output = ResolvePath(JoinPath(etc, "autoexec.net"));
@@ -83,8 +81,7 @@ KivmaxOutcome ApplyServerName(const std::string& folder, const std::optional<std
     return {KivmaxResult::Failed,
             "The template " + templ + " is missing or cannot be read; the server name was not stored."};
   if (!FolderExists(etc))
-    return {KivmaxResult::Failed,
-            "The folder " + etc + " is missing; the server name was not stored."};
+    return {KivmaxResult::Failed, "The folder " + etc + " is missing; the server name was not stored."};
   if (!WriteFileAtomic(output, RenderKivmaxTemplate(text, server)))
     return {KivmaxResult::Failed, "Cannot write " + output + "; the server name was not stored."};
   return {KivmaxResult::Written, ""};

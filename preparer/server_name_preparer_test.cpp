@@ -1,8 +1,6 @@
 #include "preparer/server_name_preparer.h"
 
 #include <gtest/gtest.h>
-
-#include "testsupport/test_terminal.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_terminal.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +20,8 @@ namespace {
 class KivmaxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kivmax_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("kivmax_test_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "kivmax" / "etc");
   }

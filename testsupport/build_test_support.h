@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "cdtool/build/build_run.h"
-#include "testsupport/test_files.h"
 #include "testsupport/fake_launcher.h"
+#include "testsupport/test_files.h"
 
 namespace kiv::testing {
 
@@ -144,9 +144,11 @@ struct RecordingFrame : WizardFrame {
 // run them.
 inline FakeProgram FakeBootsmith(const std::string& programFolder) {
   return [programFolder](const FakeCommand& c) {
-    static const std::map<std::string, std::string> kImages = {
-        {"kivsoftware", "kivstart.img"}, {"kivsoftware_emm", "kivemm.img"}, {"winsetup", "kivwin.img"},
-        {"lorvaplus288", "kivlorva.img"}, {"netaccess", "kivnet.img"}};
+    static const std::map<std::string, std::string> kImages = {{"kivsoftware", "kivstart.img"},
+                                                               {"kivsoftware_emm", "kivemm.img"},
+                                                               {"winsetup", "kivwin.img"},
+                                                               {"lorvaplus288", "kivlorva.img"},
+                                                               {"netaccess", "kivnet.img"}};
     const std::string disk = c.argv.back();
     auto image = kImages.find(disk);
     if (image == kImages.end()) return Exits(2);

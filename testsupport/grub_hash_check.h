@@ -28,7 +28,8 @@ inline std::string GrubHashIn(const std::string& text) {
 // Whether `password` opens the hash text.
 inline bool GrubHashOpens(const std::string& hashText, const std::string& password) {
   std::smatch m;
-  if (!std::regex_match(hashText, m, std::regex(R"(grub\.pbkdf2\.sha512\.(\d+)\.([0-9A-F]+)\.[0-9A-F]+)"))) return false;
+  if (!std::regex_match(hashText, m, std::regex(R"(grub\.pbkdf2\.sha512\.(\d+)\.([0-9A-F]+)\.[0-9A-F]+)")))
+    return false;
   return GrubPasswordHash(password, BytesFromHex(m[2].str()), std::stoi(m[1].str())) == hashText;
 }
 

@@ -35,8 +35,6 @@ std::string ScriptedPrompter::SaveFileDialog(const std::string& title, const std
                                              const std::string&) {
   return NextPath(title);
 }
-std::string ScriptedPrompter::BrowseForFolder(const std::string&, const std::string& title) {
-  return NextPath(title);
-}
+std::string ScriptedPrompter::BrowseForFolder(const std::string&, const std::string& title) { return NextPath(title); }
 
 }  // namespace kiv

@@ -27,13 +27,13 @@ class ScriptedPrompter : public Prompter {
   };
 
   std::vector<Message> messages;
-  std::vector<Answer> answers;                       // consumed front first
-  std::vector<std::optional<std::string>> inputs;    // for InputBox (empty: cancelled)
-  std::vector<std::string> paths;                    // for the file/folder dialogs (empty: "")
+  std::vector<Answer> answers;                     // consumed front first
+  std::vector<std::optional<std::string>> inputs;  // for InputBox (empty: cancelled)
+  std::vector<std::string> paths;                  // for the file/folder dialogs (empty: "")
   std::vector<int> helpTopics;
-  std::vector<InputPrompt> inputPrompts;             // every InputBox call
-  std::vector<std::string> dialogTitles;             // every file/folder dialog's title
-  bool canAsk = true;                                // false: as a console without a terminal
+  std::vector<InputPrompt> inputPrompts;  // every InputBox call
+  std::vector<std::string> dialogTitles;  // every file/folder dialog's title
+  bool canAsk = true;                     // false: as a console without a terminal
 
  private:
   std::string NextPath(const std::string& title);

@@ -9,16 +9,12 @@ class SourceDateEpoch {
  public:
   explicit SourceDateEpoch(const char* value) {
     if (const char* old = std::getenv("SOURCE_DATE_EPOCH")) old_ = old;
-    if (value)
-      ::setenv("SOURCE_DATE_EPOCH", value, 1);
-    else
-      ::unsetenv("SOURCE_DATE_EPOCH");
+    if (value) ::setenv("SOURCE_DATE_EPOCH", value, 1);
+    else ::unsetenv("SOURCE_DATE_EPOCH");
   }
   ~SourceDateEpoch() {
-    if (old_.empty())
-      ::unsetenv("SOURCE_DATE_EPOCH");
-    else
-      ::setenv("SOURCE_DATE_EPOCH", old_.c_str(), 1);
+    if (old_.empty()) ::unsetenv("SOURCE_DATE_EPOCH");
+    else ::setenv("SOURCE_DATE_EPOCH", old_.c_str(), 1);
   }
   SourceDateEpoch(const SourceDateEpoch&) = delete;
   SourceDateEpoch& operator=(const SourceDateEpoch&) = delete;

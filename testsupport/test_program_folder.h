@@ -16,8 +16,8 @@
 #include "testsupport/fake_disk_tools.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"
-#include "testsupport/test_temp_dir.h"
 #include "testsupport/test_files.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv::test {
 

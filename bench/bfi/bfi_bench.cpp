@@ -38,8 +38,8 @@ bool Exec(const std::vector<std::string>& argv, double& cpuMs) {
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  cpuMs += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  cpuMs +=
+      (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -69,12 +69,12 @@ uint64_t MakeTree(const fs::path& root, uint64_t budget, int& files) {
   add("AUTOEXEC.BAT", 900);
   add("CONFIG.SYS", 400);
   const char* folders[] = {"DRIVERS/NET", "DRIVERS/CDROM", "Network Client", "TOOLS"};
-  for (int i = 0; ; ++i) {
+  for (int i = 0;; ++i) {
     if (used >= budget) break;
     size_t size = 1000 + gen() % 40000;
     if (used + size > budget) size = size_t(budget - used);
-    std::string name = i % 5 == 0 ? "Long driver file name " + std::to_string(i) + ".dos"
-                                   : "F" + std::to_string(i) + ".BIN";
+    std::string name =
+        i % 5 == 0 ? "Long driver file name " + std::to_string(i) + ".dos" : "F" + std::to_string(i) + ".BIN";
     add(fs::path(folders[i % 4]) / name, size);
   }
   return used;
@@ -91,8 +91,7 @@ struct Row {
   double bfiCpu, mtoolsCpu;  // user + system CPU time, ms
 };
 
-Row Measure(const fs::path& work, const char* type, const char* mformatSize, uint64_t budget,
-            int rounds) {
+Row Measure(const fs::path& work, const char* type, const char* mformatSize, uint64_t budget, int rounds) {
   fs::path tree = work / (std::string("tree") + type);
   int files = 0;
   uint64_t bytes = MakeTree(tree, budget, files);
@@ -106,15 +105,14 @@ Row Measure(const fs::path& work, const char* type, const char* mformatSize, uin
     double cpuB = 0, cpuM = 0;
     fs::remove(work / "b.img");
     auto t0 = Clock::now();
-    bool ok = Exec({BFI_PROGRAM, "-l=kivstart", std::string("-t=") + type,
-                    "-f=" + (work / "b.img").string(), tree.string()},
-                   cpuB);
+    bool ok =
+        Exec({BFI_PROGRAM, "-l=kivstart", std::string("-t=") + type, "-f=" + (work / "b.img").string(), tree.string()},
+             cpuB);
     auto t1 = Clock::now();
     fs::remove(work / "m.img");
     auto t2 = Clock::now();
-    ok = ok && Exec({"mformat", "-C", "-f", mformatSize, "-v", "KIVSTART", "-i",
-                     (work / "m.img").string(), "::"},
-                    cpuM);
+    ok =
+        ok && Exec({"mformat", "-C", "-f", mformatSize, "-v", "KIVSTART", "-i", (work / "m.img").string(), "::"}, cpuM);
     ok = ok && Exec(copyArgs, cpuM);
     auto t3 = Clock::now();
     cb.push_back(cpuB);
@@ -141,13 +139,11 @@ int main(int argc, char** argv) {
   std::vector<Row> rows;
   rows.push_back(Measure(work, "144", "1440", 1300000, rounds));
   rows.push_back(Measure(work, "288", "2880", 2700000, rounds));
-  std::printf("%-6s %-9s %10s %18s %8s\n", "size", "measure", "bfi ms", "mformat+mcopy ms",
-              "ratio");
+  std::printf("%-6s %-9s %10s %18s %8s\n", "size", "measure", "bfi ms", "mformat+mcopy ms", "ratio");
   for (const Row& r : rows) {
-    std::printf("%-6s %-9s %10.2f %18.2f %8.3f   (target <= 1.0)\n", r.label, "wall", r.bfi,
-                r.mtools, r.bfi / r.mtools);
-    std::printf("%-6s %-9s %10.2f %18.2f %8.3f\n", r.label, "cpu", r.bfiCpu, r.mtoolsCpu,
-                r.bfiCpu / r.mtoolsCpu);
+    std::printf("%-6s %-9s %10.2f %18.2f %8.3f   (target <= 1.0)\n", r.label, "wall", r.bfi, r.mtools,
+                r.bfi / r.mtools);
+    std::printf("%-6s %-9s %10.2f %18.2f %8.3f\n", r.label, "cpu", r.bfiCpu, r.mtoolsCpu, r.bfiCpu / r.mtoolsCpu);
   }
   fs::remove_all(work);
   return 0;

@@ -49,8 +49,22 @@ double BootToMenu(const fs::path& iso, const char* password, const fs::path& wor
   fs::remove(sock);
   const std::string chardev = "socket,id=com1,path=" + sock.string() + ",server=on,wait=off";
   const std::string drive = "file=" + iso.string() + ",format=raw,media=cdrom,readonly=on";
-  const char* argv[] = {"qemu-system-i386", "-m", "64", "-drive", drive.c_str(), "-boot", "d", "-display", "none",
-                        "-chardev", chardev.c_str(), "-serial", "chardev:com1", "-monitor", "none", "-no-reboot",
+  const char* argv[] = {"qemu-system-i386",
+                        "-m",
+                        "64",
+                        "-drive",
+                        drive.c_str(),
+                        "-boot",
+                        "d",
+                        "-display",
+                        "none",
+                        "-chardev",
+                        chardev.c_str(),
+                        "-serial",
+                        "chardev:com1",
+                        "-monitor",
+                        "none",
+                        "-no-reboot",
                         nullptr};
   const auto t0 = Clock::now();
   pid_t pid = ::fork();
@@ -127,10 +141,11 @@ int main(int argc, char** argv) {
   // The plain CD: the same tree and switches, Debian's isolinux as the boot image.
   const fs::path plainTree = work / "plain", plain = work / "plain.iso";
   if (Run("cp -a " + Quote((pf / "kivcd").string()) + " " + Quote(plainTree.string()) + " && rm " +
-          Quote((plainTree / "boot/loader.bin").string()) + " && genisoimage -quiet -volid KIV_RESCUE -iso-level 4"
+          Quote((plainTree / "boot/loader.bin").string()) +
+          " && genisoimage -quiet -volid KIV_RESCUE -iso-level 4"
           " -omit-period -no-emul-boot -boot-load-size 4 -boot-info-table -eltorito-boot boot/isolinux/isolinux.bin"
-          " -hide boot.catalog -follow-links -cache-inodes -output " + Quote(plain.string()) + " " +
-          Quote(plainTree.string())) != 0)
+          " -hide boot.catalog -follow-links -cache-inodes -output " +
+          Quote(plain.string()) + " " + Quote(plainTree.string())) != 0)
     return 1;
 
   // Warm both (page cache, QEMU's own start-up), then alternate.

@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
   std::sort(rel.begin(), rel.end());
 
   fs::path ours = work / "cabarc.cab", theirs = work / "gcab.cab";
-  std::vector<std::string> cabarc = {CAB_BENCH_CABARC, "-m", "MSZIP", "-p", "-r", "-P", "tree\\", "n",
-                                     ours.string(), "tree\\*.*"};
+  std::vector<std::string> cabarc = {CAB_BENCH_CABARC, "-m", "MSZIP",       "-p",       "-r", "-P",
+                                     "tree\\",         "n",  ours.string(), "tree\\*.*"};
   std::vector<std::string> gcab = {"gcab", "-c", "-z", theirs.string()};
   gcab.insert(gcab.end(), rel.begin(), rel.end());
 
@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
   std::printf("%-18s %14s %10s\n", "", "size (bytes)", "time (s)");
   std::printf("%-18s %14.0f %10.3f\n", "cabarc -m MSZIP", so, tOurs[1]);
   std::printf("%-18s %14.0f %10.3f\n", "gcab -z", st, tTheirs[1]);
-  std::printf("ratio cabarc/gcab: size %.4f (target <= 1.0) %s, time %.2f\n", so / st,
-              so <= st ? "MET" : "MISSED", tOurs[1] / tTheirs[1]);
+  std::printf("ratio cabarc/gcab: size %.4f (target <= 1.0) %s, time %.2f\n", so / st, so <= st ? "MET" : "MISSED",
+              tOurs[1] / tTheirs[1]);
   fs::remove_all(work);
   return 0;
 }

@@ -66,7 +66,7 @@ void MakeTree(const fs::path& root, size_t totalMB) {
   while (written < total) {
     size_t size;
     int pick = static_cast<int>(rng() % 100);
-    if (pick < 93) size = 1024 + rng() % (16 << 10);            // small drivers and inf files
+    if (pick < 93) size = 1024 + rng() % (16 << 10);              // small drivers and inf files
     else if (pick < 99) size = (64 << 10) + rng() % (512 << 10);  // cabinets
     else size = (2 << 20) + rng() % (6 << 20);                    // DRIVER.CAB-sized
     size = std::min(size, total - written);
@@ -133,9 +133,8 @@ int main(int argc, char** argv) {
       " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes";
   const std::string baseline = "rm -rf '" + plain.string() + "' && cp -a '" + (pf / "files/kivcd").string() + "' '" +
                                plain.string() + "' && cp -a '" + (src / "I386").string() + "' '" +
-                               (plain / "I386").string() + "' && cd '" + plain.string() +
-                               "/..' && genisoimage" + switches + " -output '" + isoB.string() +
-                               "' plain > /dev/null 2>&1";
+                               (plain / "I386").string() + "' && cd '" + plain.string() + "/..' && genisoimage" +
+                               switches + " -output '" + isoB.string() + "' plain > /dev/null 2>&1";
 
   // Warm both paths (page cache, program start-up), then alternate.
   Seconds(discsmith);
@@ -147,8 +146,8 @@ int main(int argc, char** argv) {
     ca.push_back(cpu);
     b.push_back(Seconds(baseline, &cpu));
     cb.push_back(cpu);
-    std::printf("round %d: discsmith --build %.2f s (cpu %.2f s), cp -a + genisoimage %.2f s (cpu %.2f s)\n",
-                r + 1, a.back(), ca.back(), b.back(), cb.back());
+    std::printf("round %d: discsmith --build %.2f s (cpu %.2f s), cp -a + genisoimage %.2f s (cpu %.2f s)\n", r + 1,
+                a.back(), ca.back(), b.back(), cb.back());
     std::fflush(stdout);
   }
   std::printf("ISO sizes: %jd / %jd bytes\n", static_cast<intmax_t>(fs::file_size(isoA)),

@@ -97,8 +97,7 @@ struct Entry {
 
 // Encodes the folder with our encoder and wraps it into a one-folder
 // cabinet; returns the cabinet and the CPU time of the encoding alone.
-Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level, bool lookahead,
-              double* seconds) {
+Bytes PackOwn(const std::vector<Entry>& entries, const Bytes& folder, int level, bool lookahead, double* seconds) {
   kiv::lzx::Encoder encoder(kiv::lzx::Options{21, level});
   std::vector<Bytes> frames;
   double t = CpuSeconds();
@@ -214,28 +213,28 @@ Bytes RunCorpus(const std::vector<fs::path>& roots, const std::vector<int>& leve
   std::vector<Row> rows;
   for (int level : levels) {
     for (bool lookahead : {false, true}) {
-    if (level != kiv::lzx::Options{}.level && !lookahead) continue;
-    Row row;
-    row.name = "own LZX:21 level " + std::to_string(level) + (level == kiv::lzx::Options{}.level ? "*" : "") +
-               (lookahead ? " Feed" : " EncodeFrame");
-    Bytes cab = PackOwn(entries, folder, level, lookahead, &row.seconds);
-    fs::path cabPath = work / ("own" + std::to_string(level) + (lookahead ? "f" : "") + ".cab");
-    std::ofstream(cabPath, std::ios::binary)
-        .write(reinterpret_cast<const char*>(cab.data()), static_cast<std::streamsize>(cab.size()));
-    row.size = cab.size();
-    // cabextract -t checks only the data blocks' checksums, which an
-    // encoder that copies the wrong bytes still gets right: compare what
-    // comes out with the corpus.
-    double t;
-    const fs::path out = work / "unpacked";
-    fs::remove_all(out);
-    bool ok = Run("cabextract -q -d " + Quote(out.string()) + " " + Quote(cabPath.string()) +
-                      " >/dev/null 2>&1 && diff -r -q " + Quote(stage.string()) + " " + Quote(out.string()) +
-                      " >/dev/null",
-                  &t) == 0;
-    fs::remove_all(out);
-    row.note = std::string("encoder CPU time; cabextract ") + (ok ? "byte-equal" : "FAILED");
-    rows.push_back(row);
+      if (level != kiv::lzx::Options{}.level && !lookahead) continue;
+      Row row;
+      row.name = "own LZX:21 level " + std::to_string(level) + (level == kiv::lzx::Options{}.level ? "*" : "") +
+                 (lookahead ? " Feed" : " EncodeFrame");
+      Bytes cab = PackOwn(entries, folder, level, lookahead, &row.seconds);
+      fs::path cabPath = work / ("own" + std::to_string(level) + (lookahead ? "f" : "") + ".cab");
+      std::ofstream(cabPath, std::ios::binary)
+          .write(reinterpret_cast<const char*>(cab.data()), static_cast<std::streamsize>(cab.size()));
+      row.size = cab.size();
+      // cabextract -t checks only the data blocks' checksums, which an
+      // encoder that copies the wrong bytes still gets right: compare what
+      // comes out with the corpus.
+      double t;
+      const fs::path out = work / "unpacked";
+      fs::remove_all(out);
+      bool ok =
+          Run("cabextract -q -d " + Quote(out.string()) + " " + Quote(cabPath.string()) +
+                  " >/dev/null 2>&1 && diff -r -q " + Quote(stage.string()) + " " + Quote(out.string()) + " >/dev/null",
+              &t) == 0;
+      fs::remove_all(out);
+      row.note = std::string("encoder CPU time; cabextract ") + (ok ? "byte-equal" : "FAILED");
+      rows.push_back(row);
     }
   }
 
@@ -297,7 +296,6 @@ Bytes RunCorpus(const std::vector<fs::path>& roots, const std::vector<int>& leve
       row.note = "CPU time, one thread";
       rows.push_back(row);
     }
-
   }
 
   uint64_t xzSize = 0, gcabSize = 0;
@@ -305,16 +303,14 @@ Bytes RunCorpus(const std::vector<fs::path>& roots, const std::vector<int>& leve
     if (r.name.rfind("xz", 0) == 0) xzSize = r.size;
     if (r.name.rfind("gcab", 0) == 0) gcabSize = r.size;
   }
-  std::printf("%-32s %10s %8s %9s %8s %9s  %s\n", "method", "bytes", "ratio", "/xz -9e", "/gcab", "MB/s",
-              "note");
+  std::printf("%-32s %10s %8s %9s %8s %9s  %s\n", "method", "bytes", "ratio", "/xz -9e", "/gcab", "MB/s", "note");
   for (const auto& r : rows) {
     if (r.size == 0) {
       std::printf("%-32s %10s %8s %9s %8s %9s  %s\n", r.name.c_str(), "-", "-", "-", "-", "-", r.note.c_str());
       continue;
     }
-    std::printf("%-32s %10llu %8.4f %9.4f %8.4f %9.2f  %s\n", r.name.c_str(),
-                static_cast<unsigned long long>(r.size), static_cast<double>(r.size) / folder.size(),
-                xzSize ? static_cast<double>(r.size) / xzSize : 0.0,
+    std::printf("%-32s %10llu %8.4f %9.4f %8.4f %9.2f  %s\n", r.name.c_str(), static_cast<unsigned long long>(r.size),
+                static_cast<double>(r.size) / folder.size(), xzSize ? static_cast<double>(r.size) / xzSize : 0.0,
                 gcabSize ? static_cast<double>(r.size) / gcabSize : 0.0,
                 r.seconds > 0 ? folder.size() / 1e6 / r.seconds : 0.0, r.note.c_str());
   }

@@ -65,8 +65,7 @@ void ReplaceTextInFile(const std::string& path, const std::string& find, const s
     size_t i = 0;
     while (i < text.size()) {
       bool match = i + find.size() <= text.size();
-      for (size_t k = 0; match && k < find.size(); ++k)
-        match = Lower(text[i + k]) == Lower(find[k]);
+      for (size_t k = 0; match && k < find.size(); ++k) match = Lower(text[i + k]) == Lower(find[k]);
       if (match) {
         out += replacement;
         i += find.size();
@@ -133,8 +132,8 @@ std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const
 
 void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
   run.SetSubStep("Adding Password Protection to the Boot Script");
-  run.menuData.password = SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2,
-                                         run.prompter());
+  run.menuData.password =
+      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.prompter());
   // The UEFI menu's hash is made now, while the clear password is at hand.
   run.menuData.grubPassword.reset();
   if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt());
@@ -147,8 +146,7 @@ void InjectProductKey(const std::string& scriptPath, const std::string& productK
     std::string piece = start < productKey.size() ? productKey.substr(start, 5) : std::string();
     PatchBinaryFile(scriptPath, std::string("\"") + kMarkers[i], "\"" + piece, prompter);
   }
-  ReplaceTextInFile(scriptPath, "#Set Action3_Macro=\"ShowWinKey\"", "Set Action3_Macro=\"ShowWinKey\"",
-                    prompter);
+  ReplaceTextInFile(scriptPath, "#Set Action3_Macro=\"ShowWinKey\"", "Set Action3_Macro=\"ShowWinKey\"", prompter);
 }
 
 }  // namespace kiv

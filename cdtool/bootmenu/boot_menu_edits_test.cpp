@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "testsupport/build_test_support.h"
 #include "common/prompter.h"
+#include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 

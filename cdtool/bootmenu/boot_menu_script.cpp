@@ -40,9 +40,9 @@ struct Parser {
   int line = 0;
   ScriptMacro* open = nullptr;  // the macro being read
   ScriptMacro scratch;
-  std::map<std::string, int> setLines;          // lower-cased key -> line it was set on
+  std::map<std::string, int> setLines;           // lower-cased key -> line it was set on
   std::map<std::string, std::string> variables;  // lower-cased WinKeyN -> value
-  std::map<std::string, int> macroLines;        // lower-cased name -> line
+  std::map<std::string, int> macroLines;         // lower-cased name -> line
 
   void Error(const std::string& text) { ErrorAt(line, text); }
   void ErrorAt(int at, const std::string& text) {
@@ -119,21 +119,26 @@ struct Parser {
     for (char c : name)
       if (IsBlank(c)) return Error("the macro name \"" + name + "\" contains a blank");
     auto [it, fresh] = macroLines.emplace(ToLower(name), line);
-    if (!fresh) return Error("the macro \"" + name + "\" is defined twice (first on line " +
-                             std::to_string(it->second) + ")");
+    if (!fresh)
+      return Error("the macro \"" + name + "\" is defined twice (first on line " + std::to_string(it->second) + ")");
     script.macros.push_back(ScriptMacro{name, line, {}});
     open = &script.macros.back();
   }
 
   void MacroCommand(const std::string& word, const std::string& spelled, const std::string& rest) {
     using Op = ScriptCommand::Op;
-    static const std::map<std::string, Op> kOps = {
-        {"requirefile", Op::RequireFile},         {"requirefolder", Op::RequireFolder},
-        {"bootfloppyimage", Op::BootFloppyImage}, {"bootfloppyimage2880", Op::BootFloppyImage2880},
-        {"bootsector", Op::BootSector},           {"bootdrive", Op::BootDrive},
-        {"bootkernel", Op::BootKernel},           {"runmodule", Op::RunModule},
-        {"print", Op::Print},                     {"waitkey", Op::WaitKey},
-        {"menu", Op::Menu},                       {"end", Op::End}};
+    static const std::map<std::string, Op> kOps = {{"requirefile", Op::RequireFile},
+                                                   {"requirefolder", Op::RequireFolder},
+                                                   {"bootfloppyimage", Op::BootFloppyImage},
+                                                   {"bootfloppyimage2880", Op::BootFloppyImage2880},
+                                                   {"bootsector", Op::BootSector},
+                                                   {"bootdrive", Op::BootDrive},
+                                                   {"bootkernel", Op::BootKernel},
+                                                   {"runmodule", Op::RunModule},
+                                                   {"print", Op::Print},
+                                                   {"waitkey", Op::WaitKey},
+                                                   {"menu", Op::Menu},
+                                                   {"end", Op::End}};
     auto found = kOps.find(word);
     if (found == kOps.end()) return Error("unknown command \"" + spelled + "\"");
     ScriptCommand cmd;
@@ -151,10 +156,8 @@ struct Parser {
         if (v.size() == 4 && v.compare(0, 2, "0x") == 0 && std::isxdigit(static_cast<unsigned char>(v[2])) &&
             std::isxdigit(static_cast<unsigned char>(v[3])))
           drive = std::stoi(v.substr(2), nullptr, 16);
-        else if (auto n = Number(v, 0, 255))
-          drive = *n;
-        if (drive < 0x80 || drive > 0x8F)
-          return Error("BootDrive \"" + rest + "\" is not a hard disk (0x80 to 0x8F)");
+        else if (auto n = Number(v, 0, 255)) drive = *n;
+        if (drive < 0x80 || drive > 0x8F) return Error("BootDrive \"" + rest + "\" is not a hard disk (0x80 to 0x8F)");
         cmd.drive = drive;
         break;
       }
@@ -253,8 +256,8 @@ struct Parser {
 
   static bool Boots(ScriptCommand::Op op) {
     using Op = ScriptCommand::Op;
-    return op == Op::BootFloppyImage || op == Op::BootFloppyImage2880 || op == Op::BootSector ||
-           op == Op::BootDrive || op == Op::BootKernel || op == Op::RunModule;
+    return op == Op::BootFloppyImage || op == Op::BootFloppyImage2880 || op == Op::BootSector || op == Op::BootDrive ||
+           op == Op::BootKernel || op == Op::RunModule;
   }
 
   // One boot command per macro, nothing but End after it; Print and WaitKey
@@ -272,7 +275,8 @@ struct Parser {
       return false;
     }
     if (Boots(cmd.op) && (printed || waited)) {
-      Error("\"" + spelled + "\" in the macro \"" + open->name + "\", which shows text (Print/WaitKey) and must end with Menu");
+      Error("\"" + spelled + "\" in the macro \"" + open->name +
+            "\", which shows text (Print/WaitKey) and must end with Menu");
       return false;
     }
     if (cmd.op == Op::Menu && booted) {
@@ -295,10 +299,10 @@ struct Parser {
     }
     const ScriptCommand& last = m.commands.back();
     if (last.op == Op::End && !booted) {
-      if (printed)
-        Error("the macro \"" + m.name + "\" shows text and must end with Menu, not End");
+      if (printed) Error("the macro \"" + m.name + "\" shows text and must end with Menu, not End");
       else
-        Error("the macro \"" + m.name + "\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, "
+        Error("the macro \"" + m.name +
+              "\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, "
               "BootKernel, RunModule)");
     }
     if (last.op == Op::Menu && !printed)
@@ -342,8 +346,8 @@ struct Parser {
       // A hash the builder stored (the CD's own script), or a clear password.
       if (ToLower(v).rfind("sha256:", 0) == 0) {
         if (!ParsePasswordHashText(v))
-          return Error("PasswordString=\"" + v + "\" is not a stored password (sha256:<salt, 32 hex digits>:" +
-                       "<hash, 64 hex digits>)");
+          return Error("PasswordString=\"" + v +
+                       "\" is not a stored password (sha256:<salt, 32 hex digits>:" + "<hash, 64 hex digits>)");
       } else if (auto problem = PasswordProblem(v)) {
         return Error("PasswordString: " + *problem);
       }
@@ -394,17 +398,14 @@ struct Parser {
       }
       std::string name = text.substr(i + 1, end - i - 1);
       bool word = !name.empty();
-      for (char c : name)
-        word &= std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+      for (char c : name) word &= std::isalnum(static_cast<unsigned char>(c)) || c == '_';
       if (name.empty()) {
         out += '%';
         i = end + 1;
       } else if (word) {
         auto v = variables.find(ToLower(name));
-        if (v == variables.end())
-          ErrorAt(at, "unknown variable %" + name + "% (only %WinKey1% to %WinKey5% are set)");
-        else
-          out += v->second;
+        if (v == variables.end()) ErrorAt(at, "unknown variable %" + name + "% (only %WinKey1% to %WinKey5% are set)");
+        else out += v->second;
         i = end + 1;
       } else {
         out += text[i++];

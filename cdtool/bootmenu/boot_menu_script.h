@@ -39,12 +39,24 @@
 namespace kiv {
 
 struct ScriptCommand {
-  enum class Op { RequireFile, RequireFolder, BootFloppyImage, BootFloppyImage2880, BootSector, BootDrive,
-                  BootKernel, RunModule, Print, WaitKey, Menu, End };
+  enum class Op {
+    RequireFile,
+    RequireFolder,
+    BootFloppyImage,
+    BootFloppyImage2880,
+    BootSector,
+    BootDrive,
+    BootKernel,
+    RunModule,
+    Print,
+    WaitKey,
+    Menu,
+    End
+  };
   Op op = Op::End;
-  std::string arg;  // path as written, or the Print text with its variables replaced
+  std::string arg;   // path as written, or the Print text with its variables replaced
   std::string args;  // BootKernel, RunModule: the command line, as written ("" for none)
-  int drive = 0;    // BootDrive
+  int drive = 0;     // BootDrive
   int line = 0;
 };
 
@@ -72,7 +84,7 @@ struct BootMenuScript {
   std::string PasswordString;  // as written: a clear password or "sha256:<salt>:<hash>"
   std::string PasswordPrompt = "Password:";
   int PasswordRetries = 3;
-  int SerialConsole = 1;  // the loader's and isolinux's serial port: 1 (COM1), 2 (COM2), 0 (none)
+  int SerialConsole = 1;                // the loader's and isolinux's serial port: 1 (COM1), 2 (COM2), 0 (none)
   std::map<int, ScriptAction> actions;  // by N, in N order
   std::vector<ScriptMacro> macros;
   std::vector<std::string> errors;  // "<path>, line 12: ..."
@@ -87,7 +99,6 @@ struct BootMenuScript {
 // WinKey5 are the key's groups, and the ShowWinKey entry is shown exactly
 // when a key is given (a commented-out "#Set ActionN_Macro="ShowWinKey""
 // line counts then, however it is spaced or cased).
-BootMenuScript ParseBootMenuScript(const std::string& text, const std::string& path,
-                                   const MenuData* data = nullptr);
+BootMenuScript ParseBootMenuScript(const std::string& text, const std::string& path, const MenuData* data = nullptr);
 
 }  // namespace kiv

@@ -26,7 +26,8 @@ TEST(BootMenuScript, ReadsSettingsEntriesAndMacrosWithoutRegardToCase) {
       "Set PasswordRequest=1\r\nSet PasswordRetries=5\r\nSet PasswordPrompt=\"Key:\"\r\n"
       "Set Action2_Text=\"Second\"\r\nSet Action2_Macro=\"boot\"\r\n"
       "Set Action1_Text=\"First\"\r\n#Set Action1_Macro=\"Boot\"\r\n"
-      ":Boot\r\n  requirefile \"\\boot\\images\\a.img\"\r\n  BOOTFLOPPYIMAGE2880 \"\\boot\\images\\a.img\"\r\n  end\r\n");
+      ":Boot\r\n  requirefile \"\\boot\\images\\a.img\"\r\n  BOOTFLOPPYIMAGE2880 \"\\boot\\images\\a.img\"\r\n  "
+      "end\r\n");
   ASSERT_TRUE(s.errors.empty()) << s.errors[0];
   EXPECT_EQ(s.MenuTitle, "Kiv Rescue CD");
   EXPECT_EQ(s.MenuTimeout, 30);
@@ -48,11 +49,13 @@ TEST(BootMenuScript, ReadsSettingsEntriesAndMacrosWithoutRegardToCase) {
 
 TEST(BootMenuScript, PathsThatClimbOutOfTheCdAreRefused) {
   EXPECT_EQ(OnlyError(":Boot\r\n  RequireFile \"\\..\\..\\etc\\passwd\"\r\n  BootDrive 0x80\r\n  End\r\n"),
-            std::string(kPath) + ", line 2: RequireFile \"\\..\\..\\etc\\passwd\": a path on the CD cannot climb out "
-                                 "of it (\"..\")");
+            std::string(kPath) +
+                ", line 2: RequireFile \"\\..\\..\\etc\\passwd\": a path on the CD cannot climb out "
+                "of it (\"..\")");
   EXPECT_EQ(Parse(":Boot\r\n  BootSector \"\\boot/../../x.bin\"\r\n  End\r\n").errors.at(0),
-            std::string(kPath) + ", line 2: BootSector \"\\boot/../../x.bin\": a path on the CD cannot climb out of it "
-                                 "(\"..\")");
+            std::string(kPath) +
+                ", line 2: BootSector \"\\boot/../../x.bin\": a path on the CD cannot climb out of it "
+                "(\"..\")");
   // Dots inside a name are names.
   EXPECT_TRUE(Parse(":Boot\r\n  BootFloppyImage \"\\boot\\..images\\a..img\"\r\n  End\r\n").errors.empty());
 }
@@ -62,8 +65,8 @@ TEST(BootMenuScript, PathsThatClimbOutOfTheCdAreRefused) {
 TEST(BootMenuScript, ReadsAFileSavedByAWindowsEditor) {
   for (const std::string& eol : {std::string("\r\n"), std::string("\r")}) {
     BootMenuScript s = Parse("\xEF\xBB\xBF# Kiv menu" + eol + "Set MenuTimeout=30" + eol + "Set MenuTitle=\"T\"" + eol +
-                             "Set Action1_Text=\"Disk\"" + eol + "Set Action1_Macro=\"Boot\"" + eol +
-                             ":Boot" + eol + "  BootDrive 0x80" + eol + "  End" + eol);
+                             "Set Action1_Text=\"Disk\"" + eol + "Set Action1_Macro=\"Boot\"" + eol + ":Boot" + eol +
+                             "  BootDrive 0x80" + eol + "  End" + eol);
     ASSERT_TRUE(s.errors.empty()) << s.errors[0];
     EXPECT_EQ(s.MenuTimeout, 30);
     EXPECT_EQ(s.MenuTitle, "T");
@@ -82,7 +85,8 @@ TEST(BootMenuScript, QuotedValueRunsToTheLastQuoteOfTheLine) {
     EXPECT_EQ(s.PasswordString, pw);
   }
   EXPECT_EQ(Parse("Set PasswordString=\"\"\r\n").PasswordString, "");
-  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\r\n"), std::string(kPath) + ", line 1: MenuTitle: the closing \" is missing");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\r\n"),
+            std::string(kPath) + ", line 1: MenuTitle: the closing \" is missing");
   EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\" # the title\r\n"),
             std::string(kPath) + ", line 1: MenuTitle: \" # the title\" after the closing \"");
   EXPECT_EQ(Parse("Set MenuTitle=\"Kiv\"  \t\r\n").MenuTitle, "Kiv");
@@ -109,14 +113,16 @@ TEST(BootMenuScript, LinesItDoesNotUnderstandAreErrorsWithTheirLine) {
   EXPECT_EQ(OnlyError("Set Action1_Name=\"x\"\r\n"),
             at + "1: unknown setting \"Action1_Name\" (ActionN_Text or ActionN_Macro, N from 1 to 99)");
   EXPECT_EQ(OnlyError("Set MenuTimeout 30\r\n"), at + "1: \"Set MenuTimeout 30\" has no \"=\"");
-  EXPECT_EQ(OnlyError(std::string(kBootMacro) + ":X\r\n Reboot\r\n BootDrive 0x80\r\n End\r\n"), at + "5: unknown command \"Reboot\"");
+  EXPECT_EQ(OnlyError(std::string(kBootMacro) + ":X\r\n Reboot\r\n BootDrive 0x80\r\n End\r\n"),
+            at + "5: unknown command \"Reboot\"");
   EXPECT_EQ(OnlyError(std::string(kBootMacro) + "Set Action1_Text=\"a\"\r\nSet Action1_Macro=\"Missing\"\r\n"),
             at + "5: Action1_Macro names the macro \"Missing\", which the script does not define");
   EXPECT_EQ(OnlyError(std::string(kBootMacro) + "Set Action1_Macro=\"Boot\"\r\n"),
             at + "4: Action1_Macro is set but Action1_Text is not");
   EXPECT_EQ(OnlyError("Set Action1_Text=\"a\"\r\nSet DefaultAction=4\r\n"),
             at + "2: DefaultAction=4 names no entry (no Action4_Text)");
-  EXPECT_EQ(OnlyError("Set MenuTitle=\"a\"\r\nset menutitle=\"b\"\r\n"), at + "2: menutitle is set twice (first on line 1)");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"a\"\r\nset menutitle=\"b\"\r\n"),
+            at + "2: menutitle is set twice (first on line 1)");
 }
 
 TEST(BootMenuScript, ValuesOutOfRange) {
@@ -159,7 +165,8 @@ TEST(BootMenuScript, PasswordStringIsAStoredHashOrATypeablePassword) {
   EXPECT_EQ(OnlyError("Set PasswordString=\"" + damaged + "\"\r\n"),
             at + "PasswordString=\"" + damaged +
                 "\" is not a stored password (sha256:<salt, 32 hex digits>:<hash, 64 hex digits>)");
-  EXPECT_EQ(OnlyError("Set PasswordString=\"p\xC3\xA4ss\"\r\n").rfind(at + "PasswordString: The password contains \"\xC3\xA4\"", 0),
+  EXPECT_EQ(OnlyError("Set PasswordString=\"p\xC3\xA4ss\"\r\n")
+                .rfind(at + "PasswordString: The password contains \"\xC3\xA4\"", 0),
             0u);
 }
 
@@ -171,7 +178,7 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
             at + "1: the macro \"A\" has no End or Menu before the end of the script");
   EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\"\r\n End\r\n"),
             at + "3: the macro \"A\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, BootKernel, "
-               "RunModule)");
+                 "RunModule)");
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n BootSector \"\\a.bin\"\r\n End\r\n"),
             at + "3: \"BootSector\" after the boot command of the macro \"A\"; only End may follow");
   EXPECT_EQ(OnlyError(":A\r\n Print \"x\"\r\n WaitKey\r\n End\r\n"),
@@ -187,10 +194,10 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n End now\r\n End\r\n"), at + "3: \"End\" takes nothing after it");
 }
 
-
 TEST(BootMenuScript, BootKernelAndRunModuleTakeAPathAndAnOptionalCommandLine) {
   BootMenuScript s = Parse(
-      ":Mem\r\n  RequireFile \"\\boot\\tools\\mt.bin\"\r\n  bootkernel \"\\boot\\tools\\mt.bin\" \"console=ttyS0,115200\"\r\n"
+      ":Mem\r\n  RequireFile \"\\boot\\tools\\mt.bin\"\r\n  bootkernel \"\\boot\\tools\\mt.bin\" "
+      "\"console=ttyS0,115200\"\r\n"
       "  End\r\n"
       ":Hdt\r\n  RUNMODULE \"\\boot\\isolinux\\hdt.c32\"  \"pciids=/boot/tools/pci.ids\tnomenu\"\r\n  End\r\n"
       ":Bare\r\n  BootKernel \\boot\\k \"root=\"/dev/sr0\" quiet\"\r\n  End\r\n"
@@ -236,19 +243,20 @@ TEST(BootMenuScript, BootKernelAndRunModuleRefuseWhatCouldBreakTheirLine) {
   // A line break splits the script line itself: what follows is a line of
   // the script, not of the configuration, and is refused as one.
   const std::vector<std::string> split = Parse(macro("BootKernel \"\\k\" \"quiet\nLABEL x\"")).errors;
-  EXPECT_EQ(split, (std::vector<std::string>{
-                       at + "BootKernel: the closing \" is missing",
-                       std::string(kPath) + ", line 3: unknown command \"LABEL\""}));
+  EXPECT_EQ(split, (std::vector<std::string>{at + "BootKernel: the closing \" is missing",
+                                             std::string(kPath) + ", line 3: unknown command \"LABEL\""}));
   EXPECT_EQ(OnlyError(macro("BootKernel \"\\k\" quiet")),
             at + "BootKernel: the command line \"quiet\" must stand between double quotes");
   EXPECT_EQ(OnlyError(macro("RunModule \"\\m.c32 quiet")), at + "RunModule: the closing \" of the path is missing");
   EXPECT_EQ(OnlyError(macro("RunModule \"\\m.c32\" \"quiet")), at + "RunModule: the closing \" is missing");
   EXPECT_EQ(OnlyError(macro("BootKernel \"\\..\\k\"")),
             at + "BootKernel \"\\..\\k\": a path on the CD cannot climb out of it (\"..\")");
-  EXPECT_EQ(OnlyError(macro("BootKernel \"\\my k\"")), at + "BootKernel \"\\my k\": a path on the CD cannot contain a blank");
+  EXPECT_EQ(OnlyError(macro("BootKernel \"\\my k\"")),
+            at + "BootKernel \"\\my k\": a path on the CD cannot contain a blank");
   EXPECT_EQ(OnlyError(macro("RunModule \"\" \"x\"")), at + "RunModule needs a path");
-  EXPECT_EQ(OnlyError(":A\r\n RunModule \"\\m.c32\"\r\n BootKernel \"\\k\"\r\n End\r\n"),
-            std::string(kPath) + ", line 3: \"BootKernel\" after the boot command of the macro \"A\"; only End may follow");
+  EXPECT_EQ(
+      OnlyError(":A\r\n RunModule \"\\m.c32\"\r\n BootKernel \"\\k\"\r\n End\r\n"),
+      std::string(kPath) + ", line 3: \"BootKernel\" after the boot command of the macro \"A\"; only End may follow");
   // The other path commands share the rule.
   EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\tb\x01\"\r\n BootDrive 0x80\r\n End\r\n"),
             at + "RequireFile \"\\a\tb\x01\": a path on the CD cannot contain a blank");

@@ -1,9 +1,9 @@
 #include "cdtool/bootmenu/boot_menu_step.h"
 
-#include "cdtool/build/build_run.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/grub_config.h"
 #include "cdtool/bootmenu/isolinux_config.h"
+#include "cdtool/build/build_run.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -35,10 +35,10 @@ bool WriteUefiMenu(BuildRun& run, const std::string& tree, const std::string& gr
     return false;
   }
   const std::string marker = GrubMarkerName(grubConfig);
-  for (const auto& [name, text] : {std::pair<std::string, std::string>{kGrubConfigName, grubConfig},
-                                   std::pair<std::string, std::string>{marker, "This CD's UEFI menu is " +
-                                                                                   std::string(kGrubFolder) + "/" +
-                                                                                   kGrubConfigName + ".\n"}}) {
+  for (const auto& [name, text] :
+       {std::pair<std::string, std::string>{kGrubConfigName, grubConfig},
+        std::pair<std::string, std::string>{
+            marker, "This CD's UEFI menu is " + std::string(kGrubFolder) + "/" + kGrubConfigName + ".\n"}}) {
     const std::string path = JoinPath(grubFolder, name);
     if (!WriteFileAtomic(path, text)) {
       Halt(run, "cannot write " + path);

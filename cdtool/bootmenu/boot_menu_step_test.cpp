@@ -6,18 +6,18 @@
 
 #include <algorithm>
 #include <fstream>
-#include <utility>
-#include <vector>
 #include <regex>
 #include <sstream>
+#include <utility>
+#include <vector>
 
-#include "cdtool/build/build_run.h"
-#include "testsupport/build_test_support.h"
-#include "testsupport/grub_hash_check.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/password_gate.h"
+#include "cdtool/build/build_run.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
+#include "testsupport/build_test_support.h"
+#include "testsupport/grub_hash_check.h"
 #include "testsupport/scripted_prompter.h"
 
 namespace kiv {
@@ -142,12 +142,12 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
   const std::string shipped = std::string(40, '\x90') + "KIVHDCOM\xF8\x03" + std::string(30, '\0');
   testing::WriteText(folder.P("files/kivcd/boot/isolinux/harddisk.bin"), shipped);
   auto portAfterBuild = [&](const char* choice) {
-    EditTemplate(folder.Read(templateScript).find("Set SerialConsole=COM2") != std::string::npos
-                     ? "Set SerialConsole=COM2"
-                     : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos
-                            ? "Set SerialConsole=0"
-                            : "Set SerialConsole=COM1"),
-                 std::string("Set SerialConsole=") + choice);
+    EditTemplate(
+        folder.Read(templateScript).find("Set SerialConsole=COM2") != std::string::npos
+            ? "Set SerialConsole=COM2"
+            : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos ? "Set SerialConsole=0"
+                                                                                            : "Set SerialConsole=COM1"),
+        std::string("Set SerialConsole=") + choice);
     BuildRun again{folder.dir, prompter, frame};
     again.SetLauncher(tools);
     again.settings = BootDisksOnly(folder);
@@ -176,10 +176,8 @@ TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
 // spells its password lines like (or whether it has them at all).
 TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike) {
   const std::vector<std::pair<std::string, std::string>> spellings = {
-      {"Set PasswordString=\"\"", "Set PasswordString = \"\""},
-      {"Set PasswordRequest=0", "Set PasswordRequest = 0"},
-      {"Set PasswordRequest=0", "set\tpasswordrequest\t=\t0"},
-      {"Set PasswordString=\"\"", "# no password line"},
+      {"Set PasswordString=\"\"", "Set PasswordString = \"\""}, {"Set PasswordRequest=0", "Set PasswordRequest = 0"},
+      {"Set PasswordRequest=0", "set\tpasswordrequest\t=\t0"},  {"Set PasswordString=\"\"", "# no password line"},
       {"Set PasswordRequest=0", "Set PasswordRequest=1"},  // the script cannot choose a password of its own
   };
   for (const auto& [from, to] : spellings) {

@@ -41,13 +41,12 @@ std::vector<std::string> SerialArgs() {
 std::string Build(ProcessLauncher& tools, const std::vector<ImageFile>& files, const std::string& image) {
   int64_t bytes = kSlackBytes;
   for (const ImageFile& f : files) bytes += (FileSize(f.from) + 4095) / 4096 * 4096;
-  std::vector<std::string> format = {"mformat", "-i", image, "-C", "-T", std::to_string(bytes / kSector),
-                                     "-v", "EFIBOOT"};
+  std::vector<std::string> format = {"mformat", "-i",     image, "-C", "-T", std::to_string(bytes / kSector),
+                                     "-v",      "EFIBOOT"};
   for (const std::string& a : SerialArgs()) format.push_back(a);
   format.push_back("::");
   if (std::string e = Run(tools, format); !e.empty()) return e;
-  if (std::string e = Run(tools, {"mmd", "-i", image, "::/EFI", "::/EFI/BOOT", "::/boot", "::/boot/grub"});
-      !e.empty())
+  if (std::string e = Run(tools, {"mmd", "-i", image, "::/EFI", "::/EFI/BOOT", "::/boot", "::/boot/grub"}); !e.empty())
     return e;
   for (const ImageFile& f : files)
     if (std::string e = Run(tools, {"mcopy", "-i", image, "-m", f.from, "::" + f.to}); !e.empty()) return e;

@@ -19,8 +19,8 @@ constexpr int kTextWaitSeconds = 600;
 std::string Echo(const std::string& line) { return "  echo " + GrubQuote(line) + "\n"; }
 
 std::string WaitForEsc() {
-  return Echo("") + Echo("Press Esc to return to the menu.") +
-         "  sleep --interruptible " + std::to_string(kTextWaitSeconds) + "\n";
+  return Echo("") + Echo("Press Esc to return to the menu.") + "  sleep --interruptible " +
+         std::to_string(kTextWaitSeconds) + "\n";
 }
 
 // An entry; `open`: it starts nothing, so the password does not guard it.
@@ -29,15 +29,15 @@ std::string Entry(const std::string& label, const std::string& id, bool open, co
 }
 
 std::string BiosNote(const std::string& title) {
-  return Entry((title.empty() ? std::string() : title + ": ") +
-                   "DOS floppies and Windows setup need BIOS mode (Enter: how)",
-               "bios-note", true,
-               (title.empty() ? std::string() : Echo(title) + Echo("")) +
-                   Echo("The DOS rescue floppies and the Windows setup entries start only when the") +
-                   Echo("PC starts this CD in BIOS mode (\"Legacy\", \"CSM\" or \"BIOS\" boot). To use") +
-                   Echo("them: open the firmware setup (the entry \"Firmware setup\" below, or") +
-                   Echo("F2, Del or Esc at power-on), switch Secure Boot off and Legacy/CSM boot on,") +
-                   Echo("and start the CD again; its BIOS menu then shows every entry.") + WaitForEsc());
+  return Entry(
+      (title.empty() ? std::string() : title + ": ") + "DOS floppies and Windows setup need BIOS mode (Enter: how)",
+      "bios-note", true,
+      (title.empty() ? std::string() : Echo(title) + Echo("")) +
+          Echo("The DOS rescue floppies and the Windows setup entries start only when the") +
+          Echo("PC starts this CD in BIOS mode (\"Legacy\", \"CSM\" or \"BIOS\" boot). To use") +
+          Echo("them: open the firmware setup (the entry \"Firmware setup\" below, or") +
+          Echo("F2, Del or Esc at power-on), switch Secure Boot off and Legacy/CSM boot on,") +
+          Echo("and start the CD again; its BIOS menu then shows every entry.") + WaitForEsc());
 }
 
 // memtest86+ is not signed: under Secure Boot (GRUB's lockdown) it could not
@@ -114,7 +114,8 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
       "set kivcd=$root\n"
       "export kivcd\n";
   if (in.serialConsole) {
-    cfg += "serial --unit=" + std::to_string(in.serialConsole - 1) + " --speed=115200\n"
+    cfg += "serial --unit=" + std::to_string(in.serialConsole - 1) +
+           " --speed=115200\n"
            "terminal_input console serial\n"
            "terminal_output console serial\n";
   }
@@ -138,10 +139,18 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
 std::string RenderGrubStarter(const std::string& markerCdPath) {
   return "# Written by the CD builder: finds the CD (or the USB stick made from it)\n"
          "# and shows its UEFI boot menu.\n"
-         "search --no-floppy --file --set=root " + markerCdPath + "\n"
-         "set prefix=($root)" + kGrubFolder + "\n"
-         "if [ -f " + markerCdPath + " ]; then\n"
-         "  source $prefix/" + kGrubConfigName + "\n"
+         "search --no-floppy --file --set=root " +
+         markerCdPath +
+         "\n"
+         "set prefix=($root)" +
+         kGrubFolder +
+         "\n"
+         "if [ -f " +
+         markerCdPath +
+         " ]; then\n"
+         "  source $prefix/" +
+         kGrubConfigName +
+         "\n"
          "else\n"
          "  # Never GRUB's command line instead: it would pass by the password.\n"
          "  echo 'The menu of this CD was not found. Restarting in 30 seconds.'\n"

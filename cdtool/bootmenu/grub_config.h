@@ -12,9 +12,9 @@
 //   a first line naming the title and saying that the DOS floppies and
 //   Windows setup start only in BIOS mode (Enter shows how to switch it on);
 //   the memory test (/boot/tools/memtest86+x64.efi; left out when the CD
-//   lacks it, and under Secure Boot, which would refuse it); "Boot from the first hard disk" (the first disk other than the
-//   CD or stick with Windows' or the default UEFI boot loader); "Firmware
-//   setup"; "Reboot"; "Power off". The time-out starts the hard disk.
+//   lacks it, and under Secure Boot, which would refuse it); "Boot from the first hard disk" (the first disk other than
+//   the CD or stick with Windows' or the default UEFI boot loader); "Firmware setup"; "Reboot"; "Power off". The
+//   time-out starts the hard disk.
 // A password (GRUB's password_pbkdf2, user kGrubUser) is asked before
 // anything starts, as the BIOS menu asks before its menu; the note, Reboot
 // and Power off start nothing and stay open. GRUB's command line and editor
@@ -41,7 +41,7 @@ struct GrubMenuInput {
   // and no hash, what the password guards cannot be started at all.
   std::optional<std::string> passwordHash;
   bool locked = false;
-  bool memtest = false;                     // kMemtestEfi is on the CD
+  bool memtest = false;  // kMemtestEfi is on the CD
 };
 
 // The menu's input from a parsed script without errors. The password: the

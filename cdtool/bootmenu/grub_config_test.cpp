@@ -62,13 +62,13 @@ TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialCon
   EXPECT_NE(EntryOf(cfg, "fwsetup").find("  fwsetup\n"), std::string::npos);
   EXPECT_NE(EntryOf(cfg, "reboot").find("  reboot\n"), std::string::npos);
   EXPECT_NE(EntryOf(cfg, "poweroff").find("  halt\n"), std::string::npos);
-  EXPECT_NE(EntryOf(cfg, "harddisk").find("/EFI/Microsoft/Boot/bootmgfw.efi /EFI/BOOT/BOOTX64.EFI"),
-            std::string::npos);
+  EXPECT_NE(EntryOf(cfg, "harddisk").find("/EFI/Microsoft/Boot/bootmgfw.efi /EFI/BOOT/BOOTX64.EFI"), std::string::npos);
   // Without a password nothing asks for one, yet GRUB's command line and
   // editor stay shut (a superuser without a password).
   EXPECT_NE(cfg.find("set superusers='rescue'\n"), std::string::npos);
   EXPECT_EQ(cfg.find("password_pbkdf2"), std::string::npos);
-  for (const std::string& id : EntryIds(cfg)) EXPECT_NE(EntryOf(cfg, id).find("--unrestricted"), std::string::npos) << id;
+  for (const std::string& id : EntryIds(cfg))
+    EXPECT_NE(EntryOf(cfg, id).find("--unrestricted"), std::string::npos) << id;
 }
 
 TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {
@@ -90,9 +90,10 @@ TEST(GrubConfig, MemtestEntryOnlyWhenItsFileIsOnTheCd) {
       << entry;
   // Not under Secure Boot, which refuses it.
   EXPECT_NE(cfg.find("if [ \"$lockdown\" != y ]; then\n" + entry + "fi\n"), std::string::npos) << cfg;
-  EXPECT_NE(EntryOf(Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=0"}}), true).grubConfig, "memtest")
-                .find("memtest86+x64.efi; then"),
-            std::string::npos);
+  EXPECT_NE(
+      EntryOf(Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=0"}}), true).grubConfig, "memtest")
+          .find("memtest86+x64.efi; then"),
+      std::string::npos);
 }
 
 TEST(GrubConfig, PasswordGuardsWhatStartsSomethingWithTheBuildsHash) {
@@ -110,17 +111,17 @@ TEST(GrubConfig, PasswordGuardsWhatStartsSomethingWithTheBuildsHash) {
 }
 
 TEST(GrubConfig, ClearPasswordInTheScriptIsHashedAndAStoredHashAloneLocksTheMenu) {
-  const std::string cfg =
-      Translate(ScriptWith({{"PasswordRequest=0", "PasswordRequest=1"}, {"PasswordString=\"\"", "PasswordString=\"it's me\""}}))
-          .grubConfig;
+  const std::string cfg = Translate(ScriptWith({{"PasswordRequest=0", "PasswordRequest=1"},
+                                                {"PasswordString=\"\"", "PasswordString=\"it's me\""}}))
+                              .grubConfig;
   const std::string hash = testing::GrubHashIn(cfg);
   EXPECT_NE(cfg.find("password_pbkdf2 rescue grub.pbkdf2.sha512.10000."), std::string::npos) << cfg;
   EXPECT_TRUE(testing::GrubHashOpens(hash, "it's me")) << hash;
   EXPECT_FALSE(testing::GrubHashOpens(hash, "it's Me"));
 
   const std::string stored = PasswordHashText(HashPassword("x", PasswordSalt{}));
-  const BootMenu menu =
-      Translate(ScriptWith({{"PasswordRequest=0", "PasswordRequest=1"}, {"PasswordString=\"\"", "PasswordString=\"" + stored + "\""}}));
+  const BootMenu menu = Translate(ScriptWith(
+      {{"PasswordRequest=0", "PasswordRequest=1"}, {"PasswordString=\"\"", "PasswordString=\"" + stored + "\""}}));
   ASSERT_TRUE(menu.errors.empty()) << "a script copied from a CD reads back";
   // No password opens what the password guards; the rest stays open.
   EXPECT_NE(menu.grubConfig.find("set superusers='rescue'\n"), std::string::npos);
@@ -130,7 +131,8 @@ TEST(GrubConfig, ClearPasswordInTheScriptIsHashedAndAStoredHashAloneLocksTheMenu
 
 TEST(GrubConfig, TitleIsQuotedForGrubWhateverItHolds) {
   EXPECT_EQ(GrubQuote("it's $x \"y\""), "'it'\\''s $x \"y\"'");
-  const std::string cfg = Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's $CD\""}})).grubConfig;
+  const std::string cfg =
+      Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's $CD\""}})).grubConfig;
   EXPECT_NE(cfg.find("menuentry 'Bob'\\''s $CD: DOS"), std::string::npos);
 }
 
@@ -140,9 +142,9 @@ TEST(GrubConfig, GrubScriptCheckAcceptsTheMenuAndTheStarter) {
   MenuData data;
   data.password = HashPassword("pw", PasswordSalt{});
   data.grubPassword = GrubPasswordHash("pw", {9}, 3);
-  const std::string cfg = Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's {CD}\""}}),
-                                    true, &data)
-                              .grubConfig;
+  const std::string cfg =
+      Translate(ScriptWith({{"Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Bob's {CD}\""}}), true, &data)
+          .grubConfig;
   TestTempDir dir;
   for (const std::string& text : {cfg, RenderGrubStarter("/boot/grub/" + GrubMarkerName(cfg))}) {
     testing::WriteText(dir / "grub.cfg", text);
@@ -157,8 +159,9 @@ TEST(GrubConfig, StarterFindsTheCdByItsMarkerAndReadsItsMenu) {
   EXPECT_TRUE(std::regex_match(a, std::regex("kivcd-[0-9a-f]{16}\\.id")));
   const std::string starter = RenderGrubStarter("/boot/grub/" + a);
   EXPECT_NE(starter.find("search --no-floppy --file --set=root /boot/grub/" + a + "\n"), std::string::npos);
-  EXPECT_NE(starter.find("set prefix=($root)/boot/grub\nif [ -f /boot/grub/" + a + " ]; then\n  source $prefix/grub.cfg\n"),
-            std::string::npos);
+  EXPECT_NE(
+      starter.find("set prefix=($root)/boot/grub\nif [ -f /boot/grub/" + a + " ]; then\n  source $prefix/grub.cfg\n"),
+      std::string::npos);
   // A CD that cannot be found never leaves GRUB's command line open.
   EXPECT_NE(starter.find("else\n"), std::string::npos);
   EXPECT_NE(starter.find("  reboot\nfi\n"), std::string::npos);

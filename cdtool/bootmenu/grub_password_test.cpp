@@ -29,8 +29,9 @@ TEST(GrubPassword, Pbkdf2Sha512MatchesThePublishedVectors) {
 TEST(GrubPassword, TextHasGrubsFormWithTheSaltAndHashInUpperCaseHex) {
   const std::vector<uint8_t> salt = Bytes("salt");
   const std::string text = GrubPasswordHash("password", salt, 2);
-  EXPECT_EQ(text, "grub.pbkdf2.sha512.2.73616C74.E1D9C16AA681708A45F5C7C4E215CEB66E011A2E9F0040713F18AEFDB866D53C"
-                  "F76CAB2868A39B9F7840EDCE4FEF5A82BE67335C77A6068E04112754F27CCF4E");
+  EXPECT_EQ(text,
+            "grub.pbkdf2.sha512.2.73616C74.E1D9C16AA681708A45F5C7C4E215CEB66E011A2E9F0040713F18AEFDB866D53C"
+            "F76CAB2868A39B9F7840EDCE4FEF5A82BE67335C77A6068E04112754F27CCF4E");
   EXPECT_EQ(GrubPasswordHash("password", salt).find("grub.pbkdf2.sha512.10000.73616C74."), 0u);
 }
 

@@ -38,7 +38,7 @@ struct Entry {
   const ScriptAction* action = nullptr;
   const ScriptMacro* macro = nullptr;
   std::vector<std::string> missing;  // "\I386" (folder) ...
-  bool needsCd = false;               // starts a CD boot sector
+  bool needsCd = false;              // starts a CD boot sector
   Medium medium = Medium::Cd;
   bool Enabled() const { return missing.empty() && !(needsCd && medium == Medium::Stick); }
   // Something the menu's time-out can start (not a text to show).
@@ -53,7 +53,8 @@ std::string BootLines(const ScriptMacro& m, Medium medium, int serialConsole) {
       case Op::BootFloppyImage2880:
         // memdisk tells 1.44 MB and 2.88 MB images apart by their size.
         return "  KERNEL " + kDir + "/memdisk\n  INITRD " + CdPath(c.arg) + "\n  APPEND floppy\n";
-      case Op::BootSector: return "  BOOT " + CdPath(c.arg) + "\n";
+      case Op::BootSector:
+        return "  BOOT " + CdPath(c.arg) + "\n";
       case Op::BootKernel: {
         // isolinux's LINUX loads the file by the Linux boot protocol
         // whatever its name ends in.
@@ -84,8 +85,12 @@ std::string BootLines(const ScriptMacro& m, Medium medium, int serialConsole) {
 void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out) {
   for (const ScriptCommand& c : m.commands) {
     switch (c.op) {
-      case Op::RequireFile: out.emplace_back(c.arg, false); break;
-      case Op::RequireFolder: out.emplace_back(c.arg, true); break;
+      case Op::RequireFile:
+        out.emplace_back(c.arg, false);
+        break;
+      case Op::RequireFolder:
+        out.emplace_back(c.arg, true);
+        break;
       case Op::BootFloppyImage:
       case Op::BootFloppyImage2880:
         out.emplace_back(c.arg, false);
@@ -93,11 +98,14 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
         break;
       case Op::BootSector:
       case Op::BootKernel:
-      case Op::RunModule: out.emplace_back(c.arg, false); break;
+      case Op::RunModule:
+        out.emplace_back(c.arg, false);
+        break;
       case Op::BootDrive:
         out.emplace_back(kDir + "/" + (c.drive == kFirstHardDisk ? kHardDiskSector : "chain.c32"), false);
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }
@@ -105,14 +113,15 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
 // A text-showing entry is a submenu: its Print lines, then the one entry
 // that goes back (Enter, or Esc as in every submenu).
 std::string TextMenu(const Entry& e) {
-  std::string out = "\nMENU BEGIN " + e.Label() + "\n  MENU LABEL " + e.action->text + "\n  MENU TITLE " +
-                    e.action->text + "\n";
+  std::string out =
+      "\nMENU BEGIN " + e.Label() + "\n  MENU LABEL " + e.action->text + "\n  MENU TITLE " + e.action->text + "\n";
   int n = 0;
   for (const ScriptCommand& c : e.macro->commands)
     if (c.op == Op::Print)
-      out += "  LABEL " + e.Label() + "text" + std::to_string(++n) + "\n    MENU LABEL " + c.arg +
-             "\n    MENU DISABLE\n";
-  out += "  MENU SEPARATOR\n  LABEL " + e.Label() + "back\n    MENU LABEL Press Enter to return to the boot menu\n"
+      out +=
+          "  LABEL " + e.Label() + "text" + std::to_string(++n) + "\n    MENU LABEL " + c.arg + "\n    MENU DISABLE\n";
+  out += "  MENU SEPARATOR\n  LABEL " + e.Label() +
+         "back\n    MENU LABEL Press Enter to return to the boot menu\n"
          "    MENU DEFAULT\n    MENU EXIT\nMENU END\n";
   return out;
 }
@@ -179,9 +188,9 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
   BootMenu menu;
   // The CD's own script carries the hash; a clear password gets this build's salt.
   const std::optional<PasswordHash> stored = ParsePasswordHashText(script.PasswordString);
-  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
-                           stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt()),
-                           script.PasswordPrompt};
+  menu.gate =
+      PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
+                   stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt()), script.PasswordPrompt};
   const std::string scriptName = "/boot/scripts/main.cds";
 
   std::vector<Entry> entries;

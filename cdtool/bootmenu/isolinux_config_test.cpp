@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "cdtool/bootmenu/boot_menu_edits.h"
-#include "testsupport/build_test_support.h"
 #include "common/prompter.h"
+#include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
 
 namespace kiv {
@@ -56,23 +56,29 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   EXPECT_EQ(m.files[0].name, "isolinux.cfg");
   EXPECT_EQ(m.files[1].name, "usbstick.cfg");
   EXPECT_EQ(cfg.find("SERIAL 0 115200\n"), cfg.find('\n') + 1) << "SERIAL right after the heading comment";
-  EXPECT_NE(cfg.find("\nUI menu.c32\nMENU MARGIN 2\nMENU TITLE Kiv Rescue CD\nTIMEOUT 300\nDEFAULT action1\n"), std::string::npos);
+  EXPECT_NE(cfg.find("\nUI menu.c32\nMENU MARGIN 2\nMENU TITLE Kiv Rescue CD\nTIMEOUT 300\nDEFAULT action1\n"),
+            std::string::npos);
 
   // What each entry starts; the free tools: memtest86+ on the menu's serial
   // console, HDT with the PCI ID list.
   const std::pair<const char*, const char*> blocks[] = {
-      {"action1", "LABEL action1\n  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
-                  "  INITRD /boot/images/kivstart.img\n  APPEND floppy\n"},
-      {"action6", "LABEL action6\n  MENU LABEL Kiv Network Access\n  KERNEL /boot/isolinux/memdisk\n"
-                  "  INITRD /boot/images/kivnet.img\n  APPEND floppy\n"},
+      {"action1",
+       "LABEL action1\n  MENU LABEL Kiv Rescue Software\n  MENU DEFAULT\n  KERNEL /boot/isolinux/memdisk\n"
+       "  INITRD /boot/images/kivstart.img\n  APPEND floppy\n"},
+      {"action6",
+       "LABEL action6\n  MENU LABEL Kiv Network Access\n  KERNEL /boot/isolinux/memdisk\n"
+       "  INITRD /boot/images/kivnet.img\n  APPEND floppy\n"},
       {"action3", ""},  // no macro, not shown
-      {"action4", "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n"
-                  "  MENU DISABLE\n"},
+      {"action4",
+       "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (missing: \\I386, w2ksect.bin)\n"
+       "  MENU DISABLE\n"},
       {"action9", "LABEL action9\n  MENU LABEL Boot from the first hard disk\n  BOOT /boot/isolinux/harddisk.bin\n"},
-      {"action10", "LABEL action10\n  MENU LABEL Memory test (memtest86+)\n  LINUX /boot/tools/memtest86+ia32.bin\n"
-                   "  APPEND console=ttyS0,115200\n"},
-      {"action11", "LABEL action11\n  MENU LABEL Hardware detection (HDT)\n  COM32 /boot/isolinux/hdt.c32\n"
-                   "  APPEND pciids=/boot/tools/pci.ids\n"}};
+      {"action10",
+       "LABEL action10\n  MENU LABEL Memory test (memtest86+)\n  LINUX /boot/tools/memtest86+ia32.bin\n"
+       "  APPEND console=ttyS0,115200\n"},
+      {"action11",
+       "LABEL action11\n  MENU LABEL Hardware detection (HDT)\n  COM32 /boot/isolinux/hdt.c32\n"
+       "  APPEND pciids=/boot/tools/pci.ids\n"}};
   for (const auto& [label, block] : blocks) EXPECT_EQ(Block(cfg, label), block) << label;
   for (const char* greyed : {"action5", "action7", "action8"})
     EXPECT_NE(Block(cfg, greyed).find("  MENU DISABLE\n"), std::string::npos) << greyed;
@@ -91,7 +97,8 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
 }
 
 TEST(IsolinuxConfig, TheSerialConsoleOfTheScriptReachesIsolinuxAndTheLoader) {
-  const std::string entry = "Set Action1_Text=\"Disk\"\r\nSet Action1_Macro=\"Hd\"\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n";
+  const std::string entry =
+      "Set Action1_Text=\"Disk\"\r\nSet Action1_Macro=\"Hd\"\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n";
   struct Case {
     const char* line;
     int port;
@@ -120,9 +127,9 @@ TEST(IsolinuxConfig, TheGateChecksTheScriptsPasswordByItsHash) {
   PasswordSalt salt{};
   salt.fill(0x5A);
   const PasswordHash stored = HashPassword("open me", salt);
-  BootMenu copied = TranslateBootMenu(
-      "Set PasswordRequest=1\r\nSet PasswordString=\"" + PasswordHashText(stored) + "\"\r\n", "x.cds",
-      IsolinuxTree().Exists());
+  BootMenu copied =
+      TranslateBootMenu("Set PasswordRequest=1\r\nSet PasswordString=\"" + PasswordHashText(stored) + "\"\r\n", "x.cds",
+                        IsolinuxTree().Exists());
   ASSERT_TRUE(copied.errors.empty()) << copied.errors[0];
   EXPECT_TRUE(copied.gate.ask);
   EXPECT_EQ(copied.gate.password, stored);
@@ -136,10 +143,12 @@ TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   // No floppy image at all: the default moves to the first entry that starts.
-  EXPECT_EQ(Block(cfg, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup\n  MENU DEFAULT\n"
-                                   "  BOOT /boot/images/w2ksect.bin\n");
-  EXPECT_EQ(Block(cfg, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003\n"
-                                   "  BOOT /boot/images/erdc.bin\n");
+  EXPECT_EQ(Block(cfg, "action4"),
+            "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup\n  MENU DEFAULT\n"
+            "  BOOT /boot/images/w2ksect.bin\n");
+  EXPECT_EQ(Block(cfg, "action7"),
+            "LABEL action7\n  MENU LABEL ERD Commander 2002/2003\n"
+            "  BOOT /boot/images/erdc.bin\n");
   EXPECT_NE(cfg.find("\nDEFAULT action4\n"), std::string::npos);
   EXPECT_NE(Block(cfg, "action1").find("MENU DISABLE"), std::string::npos);
 }
@@ -154,10 +163,12 @@ TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSeco
   const std::string& cd = m.files[0].text;
   const std::string& stick = m.files[1].text;
   EXPECT_EQ(m.files[1].name, kStickConfigName);
-  EXPECT_EQ(Block(stick, "action4"), "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (needs the CD)\n"
-                                     "  MENU DISABLE\n");
-  EXPECT_EQ(Block(stick, "action7"), "LABEL action7\n  MENU LABEL ERD Commander 2002/2003 (needs the CD)\n"
-                                     "  MENU DISABLE\n");
+  EXPECT_EQ(Block(stick, "action4"),
+            "LABEL action4\n  MENU LABEL Windows 2000/XP/2003 Setup (needs the CD)\n"
+            "  MENU DISABLE\n");
+  EXPECT_EQ(Block(stick, "action7"),
+            "LABEL action7\n  MENU LABEL ERD Commander 2002/2003 (needs the CD)\n"
+            "  MENU DISABLE\n");
   // The script's default needs the CD: on a stick the first entry that can
   // start takes its place, and the time-out still runs.
   EXPECT_NE(cd.find("\nDEFAULT action4\n"), std::string::npos);
@@ -182,8 +193,7 @@ TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   EXPECT_NE(cfg.find("MENU LABEL Kiv Rescue Software (missing: memdisk)"), std::string::npos);
-  EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: harddisk.bin)"),
-            std::string::npos);
+  EXPECT_NE(cfg.find("MENU LABEL Boot from the first hard disk (missing: harddisk.bin)"), std::string::npos);
   EXPECT_EQ(Block(cfg, "action10"),
             "LABEL action10\n  MENU LABEL Memory test (memtest86+) (missing: memtest86+ia32.bin)\n  MENU DISABLE\n");
   EXPECT_EQ(Block(cfg, "action11"),
@@ -234,7 +244,8 @@ TEST(IsolinuxConfig, ATextEntryIsNeverTheTimeOutsChoice) {
   Tree t = IsolinuxTree();
   BootMenu m = TranslateBootMenu(
       "Set MenuTimeout=5\r\nSet DefaultAction=1\r\n"
-      "Set Action1_Text=\"Note\"\r\nSet Action1_Macro=\"Note\"\r\nSet Action2_Text=\"Disk\"\r\nSet Action2_Macro=\"Hd\"\r\n"
+      "Set Action1_Text=\"Note\"\r\nSet Action1_Macro=\"Note\"\r\nSet Action2_Text=\"Disk\"\r\nSet "
+      "Action2_Macro=\"Hd\"\r\n"
       ":Note\r\n Print \"one\"\r\n Print \"two\"\r\n WaitKey\r\n Menu\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n",
       "x.cds", t.Exists());
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
@@ -249,7 +260,8 @@ TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
   Tree t = IsolinuxTree();
   BootMenu m = TranslateBootMenu(
       "Set MenuTimeout=0\r\nSet DefaultAction=2\r\n"
-      "Set Action1_Text=\"One\"\r\nSet Action1_Macro=\"Hd\"\r\nSet Action2_Text=\"Two\"\r\nSet Action2_Macro=\"Hd2\"\r\n"
+      "Set Action1_Text=\"One\"\r\nSet Action1_Macro=\"Hd\"\r\nSet Action2_Text=\"Two\"\r\nSet "
+      "Action2_Macro=\"Hd2\"\r\n"
       ":Hd\r\n BootDrive 0x80\r\n End\r\n:Hd2\r\n BootDrive 0x81\r\n End\r\n",
       "x.cds", t.Exists());
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
@@ -295,14 +307,16 @@ TEST(IsolinuxConfig, KernelsAndModulesStartWithTheirCommandLinesOnCdAndStick) {
                 "LABEL action3\n  MENU LABEL Module\n  COM32 /boot/isolinux/hdt.c32\n"
                 "  APPEND pciids=/boot/tools/pci.ids\n")
           << f.name;
-      EXPECT_EQ(Block(f.text, "action4"), "LABEL action4\n  MENU LABEL Bare module\n  COM32 /boot/isolinux/reboot.c32\n")
+      EXPECT_EQ(Block(f.text, "action4"),
+                "LABEL action4\n  MENU LABEL Bare module\n  COM32 /boot/isolinux/reboot.c32\n")
           << f.name;
     }
   }
   // Missing files grey their entries, each named.
   BootMenu bare = TranslateBootMenu(entries, "x.cds", Tree().Exists());
   ASSERT_TRUE(bare.errors.empty()) << bare.errors[0];
-  EXPECT_EQ(Block(bare.files[0].text, "action1"), "LABEL action1\n  MENU LABEL Kernel (missing: k.bin)\n  MENU DISABLE\n");
+  EXPECT_EQ(Block(bare.files[0].text, "action1"),
+            "LABEL action1\n  MENU LABEL Kernel (missing: k.bin)\n  MENU DISABLE\n");
   EXPECT_EQ(Block(bare.files[0].text, "action3"),
             "LABEL action3\n  MENU LABEL Module (missing: hdt.c32)\n  MENU DISABLE\n");
   EXPECT_EQ(Block(bare.files[1].text, "action4"),
@@ -318,8 +332,8 @@ TEST(IsolinuxConfig, AControlCharacterInACommandLineGivesNoFiles) {
       "/t/main.cds", IsolinuxTree().Exists());
   EXPECT_TRUE(m.files.empty());
   ASSERT_EQ(m.errors.size(), 1u);
-  EXPECT_EQ(m.errors[0].rfind("/t/main.cds, line 4: BootKernel: its command line contains the control character 0x0C", 0),
-            0u)
+  EXPECT_EQ(
+      m.errors[0].rfind("/t/main.cds, line 4: BootKernel: its command line contains the control character 0x0C", 0), 0u)
       << m.errors[0];
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace kiv {
 
 long FindGateBlock(const std::string& loader, const std::string& loaderName, std::string* error) {
@@ -51,7 +50,8 @@ bool WritePasswordGate(std::string& loader, const PasswordGate& gate, const std:
   block[2] = static_cast<char>(port & 0xFF);
   block[3] = static_cast<char>(port >> 8);
   std::copy(gate.password.salt.begin(), gate.password.salt.end(), block.begin() + 4);
-  for (size_t i = 0; i < gate.password.digest.size(); ++i) block[20 + i] = static_cast<char>(gate.password.digest[i ^ 3]);
+  for (size_t i = 0; i < gate.password.digest.size(); ++i)
+    block[20 + i] = static_cast<char>(gate.password.digest[i ^ 3]);
   block.replace(52, gate.prompt.size(), gate.prompt);
   loader.replace(static_cast<size_t>(at) + 8, block.size(), block);
   return true;

@@ -45,7 +45,8 @@ TEST(PasswordGate, FillsTheBlockWithTheHashAndNeverThePassword) {
 
   // Written again (no password, no serial console): the old values are gone.
   ASSERT_TRUE(WritePasswordGate(loader, PasswordGate{false, 255, 0, {}, ""}, "loader.bin", &error));
-  EXPECT_EQ(loader.substr(0x608, kGateBlockSize - 8), std::string(1, '\0') + '\xFF' + std::string(kGateBlockSize - 10, '\0'));
+  EXPECT_EQ(loader.substr(0x608, kGateBlockSize - 8),
+            std::string(1, '\0') + '\xFF' + std::string(kGateBlockSize - 10, '\0'));
   ASSERT_TRUE(WritePasswordGate(loader, PasswordGate{false, 3, 1, {}, ""}, "loader.bin", &error));
   EXPECT_EQ(loader.substr(0x60A, 2), "\xF8\x03");  // COM1 at 3F8h
 }
@@ -63,11 +64,17 @@ TEST(PasswordGate, RefusesWhatDoesNotFitAndLeavesTheLoader) {
     PasswordGate gate;
     std::string error;
   } cases[] = {
-      {std::string(2048, '\0'), {}, "/cd/loader.bin: no password gate block (\"KIVGATE2\"); this loader cannot ask for the password"},
+      {std::string(2048, '\0'),
+       {},
+       "/cd/loader.bin: no password gate block (\"KIVGATE2\"); this loader cannot ask for the password"},
       {Loader(0x100) + Loader(0x100).substr(0, 0x400), {}, ""},  // filled below
-      {Loader(0x101), {}, "/cd/loader.bin: no password gate block (\"KIVGATE2\"); this loader cannot ask for the password"},
+      {Loader(0x101),
+       {},
+       "/cd/loader.bin: no password gate block (\"KIVGATE2\"); this loader cannot ask for the password"},
       {Loader(2048 - 16), {}, "/cd/loader.bin: the password gate block at offset 2032 runs past the end of the file"},
-      {Loader(0), {true, 3, 1, {}, std::string(130, 'q')}, "the password prompt \"" + std::string(130, 'q') + "\" is 130 bytes long; the CD's loader takes at most 127"},
+      {Loader(0),
+       {true, 3, 1, {}, std::string(130, 'q')},
+       "the password prompt \"" + std::string(130, 'q') + "\" is 130 bytes long; the CD's loader takes at most 127"},
       {Loader(0), {true, 3, 1, {}, std::string("a\0b", 3)}, "the password prompt holds a zero byte"},
       {Loader(0), {true, 0, 1, {}, ""}, "the number of password tries 0 is not from 1 to 255"},
       {Loader(0), {true, 3, 3, {}, ""}, "the serial console 3 is not COM1, COM2 or 0 (none)"},

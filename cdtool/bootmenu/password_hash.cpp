@@ -76,9 +76,7 @@ PasswordHash HashPassword(const std::string& password, const PasswordSalt& salt)
   return hash;
 }
 
-std::string PasswordHashText(const PasswordHash& hash) {
-  return kPrefix + Hex(hash.salt) + ":" + Hex(hash.digest);
-}
+std::string PasswordHashText(const PasswordHash& hash) { return kPrefix + Hex(hash.salt) + ":" + Hex(hash.digest); }
 
 std::optional<PasswordHash> ParsePasswordHashText(const std::string& text) {
   const std::string prefix = kPrefix;

@@ -19,8 +19,7 @@ PasswordSalt SaltOf(const std::string& sixteen) {
 
 TEST(PasswordHash, HashesTheSaltFollowedByThePassword) {
   // FIPS 180-2's two-block example, cut into a 16-byte salt and the rest.
-  const PasswordHash h =
-      HashPassword("efghfghighijhijkijkljklmklmnlmnomnopnopq", SaltOf("abcdbcdecdefdefg"));
+  const PasswordHash h = HashPassword("efghfghighijhijkijkljklmklmnlmnomnopnopq", SaltOf("abcdbcdecdefdefg"));
   EXPECT_EQ(PasswordHashText(h),
             "sha256:61626364626364656364656664656667:"
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
@@ -50,26 +49,26 @@ TEST(PasswordHash, TextFormRoundTripsAndRejectsAnythingElse) {
   std::string upper = text;
   for (size_t i = 7; i < upper.size(); ++i) upper[i] = static_cast<char>(std::toupper(upper[i]));
   EXPECT_EQ(ParsePasswordHashText(upper), h);
-  for (const std::string& bad : {std::string(""), std::string("sha256:"), text.substr(0, text.size() - 1),
-                                 text + "0", "sha1:" + text.substr(7), std::string(text).replace(39, 1, "-"),
-                                 std::string(text).replace(10, 1, "g"), std::string(text).replace(80, 1, "x"),
-                                 std::string("open sesame")})
+  for (const std::string& bad :
+       {std::string(""), std::string("sha256:"), text.substr(0, text.size() - 1), text + "0", "sha1:" + text.substr(7),
+        std::string(text).replace(39, 1, "-"), std::string(text).replace(10, 1, "g"),
+        std::string(text).replace(80, 1, "x"), std::string("open sesame")})
     EXPECT_FALSE(ParsePasswordHashText(bad)) << bad;
 }
 
 TEST(PasswordHash, OnlyWhatTheKeyboardTypesAtBootTimeIsAPassword) {
-  for (const std::string& ok : {std::string("rescue"), std::string("my \"pass\" $1 \\x ~'`"),
-                                std::string(" "), std::string(127, 'p'), std::string()})
+  for (const std::string& ok : {std::string("rescue"), std::string("my \"pass\" $1 \\x ~'`"), std::string(" "),
+                                std::string(127, 'p'), std::string()})
     EXPECT_EQ(PasswordProblem(ok), std::nullopt) << ok;
   struct Case {
     std::string password;
     std::string shown;
   } bad[] = {
-      {"p\xC3\xA4ssw\xC3\xB6rd", "\"\xC3\xA4\""},      // pässwörd: its first letter the keyboard cannot type
-      {"caf\xE2\x82\xAC", "\"\xE2\x82\xAC\""},           // the euro sign, three bytes
+      {"p\xC3\xA4ssw\xC3\xB6rd", "\"\xC3\xA4\""},  // pässwörd: its first letter the keyboard cannot type
+      {"caf\xE2\x82\xAC", "\"\xE2\x82\xAC\""},     // the euro sign, three bytes
       {"tab\there", "a control character (code 9)"},
       {"del\x7F", "a control character (code 127)"},
-      {"\xFF", "\"\xFF\""},                               // not UTF-8 at all
+      {"\xFF", "\"\xFF\""},  // not UTF-8 at all
   };
   for (const Case& c : bad) {
     const auto problem = PasswordProblem(c.password);

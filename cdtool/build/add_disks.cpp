@@ -18,18 +18,17 @@ const std::vector<BootImageRow>& BootImageTable() {
        "kivcd\\boot\\images\\kivstart.img", false, 20},
       {"Kiv Rescue Software (EMM386 Support)", "Creating Kiv Rescue Software Disk (EMM386 Support)", "144",
        "kivsoftware_emm", "kivemm.img", "kivcd\\boot\\images\\kivemm.img", false, 40},
-      {"Kiv Windows Setup Launcher", "Creating the Kiv Windows Setup Launcher Disk", "144", "winsetup",
-       "kivwin.img", "kivcd\\boot\\images\\kivwin.img", false, 60},
-      {"Kiv Rescue Software Plus (Lorva)", "Creating the Kiv Rescue Software Plus (Lorva) Disk", "288",
-       "lorvaplus288", "kivlorva.img", "kivcd\\boot\\images\\kivnet.img", true, -1},
+      {"Kiv Windows Setup Launcher", "Creating the Kiv Windows Setup Launcher Disk", "144", "winsetup", "kivwin.img",
+       "kivcd\\boot\\images\\kivwin.img", false, 60},
+      {"Kiv Rescue Software Plus (Lorva)", "Creating the Kiv Rescue Software Plus (Lorva) Disk", "288", "lorvaplus288",
+       "kivlorva.img", "kivcd\\boot\\images\\kivnet.img", true, -1},
       {"Kiv Network Access", "Creating the Kiv Network Access Software Disk", "288", "netaccess", "kivnet.img",
        "kivcd\\boot\\images\\kivnet.img", true, -1},
   };
   return rows;
 }
 
-std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row,
-                                       bool AcceptDrivers) {
+std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers) {
   std::vector<std::string> argv = {JoinPath(programFolder, "bootsmith")};
   if (row.network && !AcceptDrivers) argv.push_back("-sel");
   argv.insert(argv.end(), {"-t", row.size, row.disk});

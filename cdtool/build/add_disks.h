@@ -27,14 +27,13 @@ const std::vector<BootImageRow>& BootImageTable();
 // argv of one bootsmith run: <program folder>/bootsmith [-sel] -t <size> <disk>;
 // "-sel" only on the network rows and only when the default driver list is
 // not accepted.
-std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row,
-                                       bool AcceptDrivers);
+std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers);
 
 struct AddDisksOptions {
-  bool NetPlus = true;               // the Lorva Plus disk rather than the network-access disk
-  bool AcceptDrivers = true;         // the default network driver list (no -sel)
-  bool MakeWin9xDisk = false;        // the Windows 98/Me setup floppy
-  bool AddInfo_toWin9xSetup = false; // its answers go into keyfile.txt too
+  bool NetPlus = true;                // the Lorva Plus disk rather than the network-access disk
+  bool AcceptDrivers = true;          // the default network driver list (no -sel)
+  bool MakeWin9xDisk = false;         // the Windows 98/Me setup floppy
+  bool AddInfo_toWin9xSetup = false;  // its answers go into keyfile.txt too
 };
 
 // keyfile.txt always gets the Windows 2000/XP answers first; the 98/Me ones

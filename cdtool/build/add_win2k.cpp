@@ -14,8 +14,7 @@
 
 namespace kiv {
 
-std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe,
-                                         const std::string& cdTree) {
+std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe, const std::string& cdTree) {
   std::vector<std::string> argv;
   if (!wine.empty()) argv.push_back(wine);
 #ifdef _WIN32
@@ -58,8 +57,7 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
       const std::string wine = FindOnPath("wine");
       if (wine.empty()) {
         prompter.MsgBox(Message{"Can't integrate the Windows Service Pack without wine installed",
-                                "Can't Slipstream Service Pack", Icon::Exclamation, Buttons::OK, 0,
-                                std::nullopt});
+                                "Can't Slipstream Service Pack", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
       } else {
         run.SetSubStep("Slipstreaming Windows 2000/XP Service Pack");
         const std::string spExe = ResolvePath(SP_exe);
@@ -71,8 +69,7 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
     }
 
     if (options.AddInfo_toUnattend) {
-      if (!FillKeyFile(run.ProgramFolder(), true, true))
-        throw StepFailure("cannot write " + run.InProgram(kKeyFile));
+      if (!FillKeyFile(run.ProgramFolder(), true, true)) throw StepFailure("cannot write " + run.InProgram(kKeyFile));
       const std::string keyFile = run.InProgram(kKeyFile);
       if (FileExists(keyFile)) {
         // The key goes under the name this medium's setup reads.
@@ -92,8 +89,7 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
 
     if (options.ProductKey) {
       run.SetSubStep("Injecting Product Key in the Boot Menu");
-      InjectProductKey(run.InProgram("kivcd\\boot\\scripts\\main.cds"), JoinProductKey(*options.ProductKey),
-                       prompter);
+      InjectProductKey(run.InProgram("kivcd\\boot\\scripts\\main.cds"), JoinProductKey(*options.ProductKey), prompter);
       // The menu shows the key from here, not from the patched script.
       run.menuData.productKey = *options.ProductKey;
     }

@@ -16,8 +16,7 @@ class BuildRun;
 
 // argv of the service-pack installer: `SP_exe -s:<CD tree>`; on POSIX run by
 // `wine` with the CD tree named by its wine drive path (Z:\...).
-std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe,
-                                         const std::string& cdTree);
+std::vector<std::string> ServicePackArgv(const std::string& wine, const std::string& spExe, const std::string& cdTree);
 
 struct Win2KOptions {
   std::string Source;        // the I386 folder

@@ -81,8 +81,7 @@ void AddOneTool(BuildRun& run, const ToolRow& tool, const std::string& sourceRoo
 
 }  // namespace
 
-void AddAdvTools(BuildRun& run, bool GetErdC, bool GetBCon, const std::string& ErdCLoc,
-                 const std::string& BConLoc) {
+void AddAdvTools(BuildRun& run, bool GetErdC, bool GetBCon, const std::string& ErdCLoc, const std::string& BConLoc) {
   static const ToolRow kErdc{"Adding ERD Commander 2002/2003 Files", "erdc.bin", "ERDC", "erdc", true};
   static const ToolRow kBcon{"Adding O&O BlueCon XXL Files", "oobc.bin", "OOBC", "oobc", false};
   try {

@@ -14,8 +14,7 @@ class BuildRun;
 // with every confirmation answered yes). False with `error` on a failure.
 bool MoveFolderContents(const std::string& fromFolder, const std::string& toFolder, std::string* error = nullptr);
 
-void AddAdvTools(BuildRun& run, bool GetErdC, bool GetBCon, const std::string& ErdCLoc,
-                 const std::string& BConLoc);
+void AddAdvTools(BuildRun& run, bool GetErdC, bool GetBCon, const std::string& ErdCLoc, const std::string& BConLoc);
 
 void AddKiv_Files(BuildRun& run, bool AddUtils, bool AddAddFiles, const std::string& Utils_Loc,
                   const std::string& AddFiles_Loc);

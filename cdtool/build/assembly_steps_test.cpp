@@ -8,11 +8,11 @@
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
 #include "cdtool/build/build_run.h"
-#include "testsupport/build_test_support.h"
-#include "testsupport/test_file_states.h"
 #include "common/paths.h"
 #include "common/prompter.h"
+#include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_file_states.h"
 
 namespace kiv {
 namespace {
@@ -141,9 +141,10 @@ TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
     AddWin2K(run, options);
   }
   ASSERT_EQ(prompter.messages.size(), 1u);
-  EXPECT_EQ(prompter.messages[0].text.rfind(
-                "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted\r\n\r\n", 0),
-            0u);
+  EXPECT_EQ(
+      prompter.messages[0].text.rfind(
+          "A fatal Error occured while integrating the Windows 2000/XP installation, operation halted\r\n\r\n", 0),
+      0u);
   EXPECT_NE(prompter.messages[0].text.find("w2ksect.bin"), std::string::npos);
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_TRUE(run.CancelCopy);
@@ -169,8 +170,9 @@ TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
   EXPECT_EQ(folder.Read("kivcd/WIN98/KEEP.TXT"), "already there");
   EXPECT_EQ(folder.Read("kivcd/WIN98/MSBATCH.INF"), "theirs");  // copied like any file
 
-  WriteText(folder.P("keyfile2.txt"), "[Win9xInfo]\r\nOwnerName=Bob\r\nOptimizedFor=Microsoft Windows Me\r\n"
-                                      "ProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n");
+  WriteText(folder.P("keyfile2.txt"),
+            "[Win9xInfo]\r\nOwnerName=Bob\r\nOptimizedFor=Microsoft Windows Me\r\n"
+            "ProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n");
   AddWin9x(run, folder.P("wme"), true);
   std::string msbatch = folder.Read("kivcd/WINME/MSBATCH.INF");
   EXPECT_NE(msbatch.find("Name=Bob"), std::string::npos);
@@ -246,9 +248,9 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
   }
   const Message* m = Fatal();
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted",
-                          0),
-            0u);
+  EXPECT_EQ(
+      m->text.rfind("A fatal Error occured while integrating the Windows 2000/XP installation, operation halted", 0),
+      0u);
   EXPECT_NE(m->text.find("SYSTEM32/HAL.DLL\": Path Not found"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, Icon::Critical);
   EXPECT_TRUE(run.CancelCopy);
@@ -296,7 +298,8 @@ TEST_F(FailedCopies, UtilitiesThatHoldTheCdTreeSayWhyNothingWasCopied) {
   AddKiv_Files(run, true, false, folder.dir, "");
   const Message* m = Fatal();
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Kiv Utilities, operation halted\r\n\r\n", 0), 0u);
+  EXPECT_EQ(m->text.rfind("A fatal Error occured while integrating the Kiv Utilities, operation halted\r\n\r\n", 0),
+            0u);
   EXPECT_NE(m->text.find("Destination is inside the source folder"), std::string::npos) << m->text;
   EXPECT_FALSE(folder.Exists("kivcd/kiv/kiv_utilities"));
   EXPECT_TRUE(run.CancelCopy);

@@ -183,12 +183,9 @@ RunResult LoggingLauncher::RunAndCapture(const std::vector<std::string>& argv, c
   RunResult result = inner_->RunAndCapture(argv, options);
   log_.Output(result.output);
   log_.FlushOutput();
-  if (!result.started)
-    log_.Line("Could not be started: " + result.error);
-  else if (!result.ended)
-    log_.Line("Did not end" + (result.error.empty() ? std::string() : ": " + result.error));
-  else
-    log_.Line("Ended with exit status " + std::to_string(result.exitCode));
+  if (!result.started) log_.Line("Could not be started: " + result.error);
+  else if (!result.ended) log_.Line("Did not end" + (result.error.empty() ? std::string() : ": " + result.error));
+  else log_.Line("Ended with exit status " + std::to_string(result.exitCode));
   return result;
 }
 

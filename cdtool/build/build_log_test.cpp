@@ -45,7 +45,8 @@ TEST_F(BuildLogTest, AMadeCdLogsStepsProgramsTheirOutputAndTheOutcomeInOrder) {
   EXPECT_EQ(run.LogPath(), folder.P(kBuildLogName));
 
   // Every step line behind the time of day.
-  EXPECT_TRUE(std::regex_search(Log(), std::regex("(^|\n)[0-2][0-9]:[0-5][0-9]:[0-5][0-9] Step 1: Creating kiv Boot Disks\n")))
+  EXPECT_TRUE(
+      std::regex_search(Log(), std::regex("(^|\n)[0-2][0-9]:[0-5][0-9]:[0-5][0-9] Step 1: Creating kiv Boot Disks\n")))
       << Log();
   // In the order they happened: the work folder, the disks (each bootsmith
   // run with its command line, output and exit status), the skipped steps,

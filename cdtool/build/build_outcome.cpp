@@ -8,15 +8,18 @@ std::string MediumWarning(int64_t bytes) {
     return "The CD's files take " + mb +
            ", more than a single-layer DVD (4.7 GB) holds: write the image to a USB stick or a double-layer DVD.";
   if (bytes > kCdBytes)
-    return "The CD's files take " + mb + ", more than a CD (700 MB) holds: burn the image on a DVD or write it to "
+    return "The CD's files take " + mb +
+           ", more than a CD (700 MB) holds: burn the image on a DVD or write it to "
            "a USB stick.";
   return "";
 }
 
 std::string BuildStepName(int step) {
-  static const char* const kNames[] = {"Preparing the work folder",         "Creating kiv Boot Disks",
+  static const char* const kNames[] = {"Preparing the work folder",
+                                       "Creating kiv Boot Disks",
                                        "Inserting Windows 2000/XP/2003 Setup Files",
-                                       "Inserting Windows 9x Setup Files",  "Adding kiv Utilities/Advanced Tools",
+                                       "Inserting Windows 9x Setup Files",
+                                       "Adding kiv Utilities/Advanced Tools",
                                        "Creating Final ISO File"};
   return step >= 0 && step <= 5 ? kNames[step] : "step " + std::to_string(step);
 }

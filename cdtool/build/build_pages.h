@@ -19,10 +19,10 @@ inline constexpr const char* kCrossMark = "\u2718";  // step skipped
 struct ProgressPage {
   Label LblWait{"  Please Wait ... Creating the ISO file"};
   std::array<Label, 5> LblMsg{Label{"Creating kiv Boot Disks"}, Label{"Inserting Windows 2000/XP/2003 Setup Files"},
-                              Label{"Inserting Windows 9x Setup Files"},
-                              Label{"Adding kiv Utilities/Advanced Tools"}, Label{"Creating Final ISO File"}};
+                              Label{"Inserting Windows 9x Setup Files"}, Label{"Adding kiv Utilities/Advanced Tools"},
+                              Label{"Creating Final ISO File"}};
   std::array<Label, 5> LblRight;  // "", kCheckMark or kCrossMark
-  Label LblSub_Step;               // Red: the mastering tool ran out of disk space
+  Label LblSub_Step;              // Red: the mastering tool ran out of disk space
   ProgressBar BarSub_Step{0, 100, 0, false};
 };
 

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cdtool/bootmenu/boot_menu_edits.h"
+#include "cdtool/bootmenu/boot_menu_step.h"
 #include "cdtool/build/add_disks.h"
 #include "cdtool/build/add_win2k.h"
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
-#include "cdtool/bootmenu/boot_menu_edits.h"
-#include "cdtool/bootmenu/boot_menu_step.h"
 #include "cdtool/build/iso_step.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -348,8 +348,8 @@ void BuildRun::FinishApp() {
   frame_.SetFinishEnabled(false);
 
   AnnounceStep(1);
-  AddDisks(*this, AddDisksOptions{On(s.BootDisks.Use_LorvaPlus), On(s.BootDisks.AcceptDrivers),
-                                  On(s.Main.Windows9x), On(s.Win9x_Info.In_SetupWin)});
+  AddDisks(*this, AddDisksOptions{On(s.BootDisks.Use_LorvaPlus), On(s.BootDisks.AcceptDrivers), On(s.Main.Windows9x),
+                                  On(s.Win9x_Info.In_SetupWin)});
   if (CancelCopy) return;
   CompleteStep(1);
 

@@ -8,17 +8,17 @@
 #include <thread>
 
 #include "cdtool/build/add_disks.h"
-#include "testsupport/build_test_support.h"
 #include "cdtool/build/iso_step.h"
+#include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
-#include "cdtool/usb/hybrid_iso.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
+#include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
-#include "testsupport/test_file_states.h"
 #include "testsupport/source_date_epoch.h"
+#include "testsupport/test_file_states.h"
 
 namespace kiv {
 namespace {
@@ -90,9 +90,9 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivemm.img"), "image of kivsoftware_emm");
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of lorvaplus288");
   EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivwin.img"));
-  EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware",
-                                                              "bootsmith -t 144 kivsoftware_emm",
-                                                              "bootsmith -t 288 lorvaplus288"}));
+  EXPECT_EQ(tools.Ran("bootsmith"),
+            (std::vector<std::string>{"bootsmith -t 144 kivsoftware", "bootsmith -t 144 kivsoftware_emm",
+                                      "bootsmith -t 288 lorvaplus288"}));
   EXPECT_EQ(tools.commands_ran[0].workingDir, folder.dir);
   EXPECT_FALSE(folder.Exists("kivstart.img"));
 
@@ -130,9 +130,11 @@ TEST_F(BuildRunTest, EveryCdCarriesTheTagTheFloppiesFindItBy) {
 TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {
   const BootImageRow& lorva = BootImageTable()[3];
   const BootImageRow& net = BootImageTable()[4];
-  EXPECT_EQ(BootsmithArgv("/p", lorva, false), (std::vector<std::string>{"/p/bootsmith", "-sel", "-t", "288", "lorvaplus288"}));
+  EXPECT_EQ(BootsmithArgv("/p", lorva, false),
+            (std::vector<std::string>{"/p/bootsmith", "-sel", "-t", "288", "lorvaplus288"}));
   EXPECT_EQ(BootsmithArgv("/p", lorva, true), (std::vector<std::string>{"/p/bootsmith", "-t", "288", "lorvaplus288"}));
-  EXPECT_EQ(BootsmithArgv("/p", BootImageTable()[0], false), (std::vector<std::string>{"/p/bootsmith", "-t", "144", "kivsoftware"}));
+  EXPECT_EQ(BootsmithArgv("/p", BootImageTable()[0], false),
+            (std::vector<std::string>{"/p/bootsmith", "-t", "144", "kivsoftware"}));
 
   // Windows 98/Me disk and Network Access without the default drivers; the
   // image left by an earlier build is replaced.
@@ -233,7 +235,8 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
 
 TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   // Windows 2000/XP tree of several files; Cancel is pressed while it copies.
-  for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), std::string(3000, 'x'));
+  for (int i = 0; i < 5; ++i)
+    testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), std::string(3000, 'x'));
   testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
   run.settings = BootDisksOnly(folder);
   run.settings.Main.Windows2K = true;
@@ -420,8 +423,10 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   EXPECT_TRUE(run.page9.LblAbort.Visible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
-  EXPECT_EQ(run.Outcome().reason, "the mastering tool ended with exit status 1; the mastering tool said: "
-                                  "mkisofs: bad option (all its output: " + folder.P("mkisofs.log") + ")");
+  EXPECT_EQ(run.Outcome().reason,
+            "the mastering tool ended with exit status 1; the mastering tool said: "
+            "mkisofs: bad option (all its output: " +
+                folder.P("mkisofs.log") + ")");
 }
 
 // The product key reaches the menu from the settings: exactly the groups
@@ -474,11 +479,12 @@ TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
 TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
   run.SetLauncher(SystemLauncher());  // a real tool reads the log while it runs
   testing::WriteText(folder.P("mkisofs.log"), "the previous run's log");
-  testing::WriteScript(folder.P("mkisofs"),
-                       "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
-                       "echo ' 50.00% done' >&2\n"
-                       "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
-                       "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
+  testing::WriteScript(
+      folder.P("mkisofs"),
+      "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -output ] && out=$2; shift; done\n"
+      "echo ' 50.00% done' >&2\n"
+      "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
+      "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   EXPECT_EQ(run.page9.LblFinish.Caption, "  Operation completed successfully");

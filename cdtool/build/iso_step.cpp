@@ -6,10 +6,10 @@
 
 #include "cdtool/build/build_run.h"
 #include "cdtool/build/content_order.h"
-#include "cdtool/usb/hybrid_iso.h"
 #include "cdtool/build/makecd_script.h"
 #include "cdtool/build/mkisofs_output.h"
 #include "cdtool/build/tree_dates.h"
+#include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -59,10 +59,8 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
     if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
     std::string why;
     std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why);
-    if (list && WriteFileAtomic(run.InProgram(kSortWeightList), *list))
-      sortList = kSortWeightList;
-    else
-      run.Diagnostic(why.empty() ? "cannot write " + run.InProgram(kSortWeightList) : why);
+    if (list && WriteFileAtomic(run.InProgram(kSortWeightList), *list)) sortList = kSortWeightList;
+    else run.Diagnostic(why.empty() ? "cannot write " + run.InProgram(kSortWeightList) : why);
   } else if (!epochError.empty()) {
     run.Diagnostic(epochError + "; the CD's dates are the build's");
   }
@@ -88,9 +86,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
 
   run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
-  run.LaunchApp->ProcessEnded = [&run] {
-    LaunchApp_ProcessEnded(run, run.LaunchApp ? run.LaunchApp->ExitCode() : -1);
-  };
+  run.LaunchApp->ProcessEnded = [&run] { LaunchApp_ProcessEnded(run, run.LaunchApp ? run.LaunchApp->ExitCode() : -1); };
   bool started = written && run.LaunchApp->Start(argv, run.ProgramFolder());
 
   run.MKISOFSRunning = true;
@@ -110,15 +106,15 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   if (!missing.empty()) {
     run.RecordFailure(missing);
     run.page9.LblAbort.Caption = "Couldn't make the ISO file bootable from a USB stick";
-    run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + missing,
-                                  "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + missing, "Fatal Error",
+                                  Icon::Critical, Buttons::OK, 0, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
   } else if (!started) {
     std::string why = written ? run.LaunchApp->Error() : "cannot write " + script;
     run.Diagnostic(why);
-    run.prompter().MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
-                                      script + " (" + why + ")",
-                                  "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
+    run.prompter().MsgBox(Message{
+        "There appears to be a problem in your installation, try to manually reinstall " + script + " (" + why + ")",
+        "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
   }
 }

@@ -29,11 +29,11 @@ inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
 // or killed run never touches the ISO that is there, and nothing half-made
 // ever carries the final name.
 struct IsoRun {
-  std::string isoPath;      // absolute
-  std::string partPath;     // <folder>/.<name>.<pid>.part, what the tool writes
-  std::string logPath;      // <program folder>/mkisofs.log, written as the output arrives
+  std::string isoPath;   // absolute
+  std::string partPath;  // <folder>/.<name>.<pid>.part, what the tool writes
+  std::string logPath;   // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
-  std::string lastLines;    // the tail of the tool's output, for a failure's reason
+  std::string lastLines;  // the tail of the tool's output, for a failure's reason
 };
 
 // The temporary name an ISO is mastered under: hidden, in the same folder (so

@@ -9,17 +9,9 @@ std::string MasteringSwitches(bool efiImage) {
   const std::string efi = efiImage ? std::string(" -eltorito-alt-boot -e ") + kEfiBootImage + " -no-emul-boot" +
                                          " -isohybrid-mbr " + kIsoHybridMbr + " -isohybrid-gpt-basdat"
                                    : std::string();
-  return std::string(" -volid \"KIV_RESCUE\"") +
-         " -preparer \"Verlanth\"" +
-         " -publisher \"VANTO LTD\"" +
-         " -appid \"Kiv CD Creator\"" +
-         " -iso-level 4" +
-         " -omit-period" +
-         " -no-emul-boot" +
-         " -boot-load-size 4" +
-         " -eltorito-boot boot/loader.bin" + efi +
-         " -hide loader.bin" +
-         " -hide boot.catalog" +
+  return std::string(" -volid \"KIV_RESCUE\"") + " -preparer \"Verlanth\"" + " -publisher \"VANTO LTD\"" +
+         " -appid \"Kiv CD Creator\"" + " -iso-level 4" + " -omit-period" + " -no-emul-boot" + " -boot-load-size 4" +
+         " -eltorito-boot boot/loader.bin" + efi + " -hide loader.bin" + " -hide boot.catalog" +
          " -follow-links -cache-inodes" +
          // File names in the volume as they are in the tree (lower case, long,
          // without ";1"), as -iso-level 4 gives them from genisoimage; xorriso
@@ -28,38 +20,37 @@ std::string MasteringSwitches(bool efiImage) {
          " -untranslated-filenames";
 }
 
-std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
-                            bool optimizeISO, bool efiImage, const std::string& sortList) {
+std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
+                            bool efiImage, const std::string& sortList) {
   const std::string eol = "\r\n";
   std::string text = "@echo off" + eol;
   text += programFolder.substr(0, 2) + eol;
   text += "cd " + ToLower(programFolder) + eol;
   if (optimizeISO) text += "dfl.exe kivcd link" + eol;
-  text += "mkisofs.exe " + MasteringSwitches(efiImage) +
-          (sortList.empty() ? "" : " --sort-weight-list " + sortList) + " -output " + ToLower(isoLocation) + " kivcd" + eol;
+  text += "mkisofs.exe " + MasteringSwitches(efiImage) + (sortList.empty() ? "" : " --sort-weight-list " + sortList) +
+          " -output " + ToLower(isoLocation) + " kivcd" + eol;
   return text;
 }
 
 std::string ShellQuote(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
+    if (c == '\'') out += "'\\''";
+    else out += c;
   }
   out += "'";
   return out;
 }
 
-std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
-                           bool optimizeISO, bool efiImage, const std::string& sortList) {
+std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
+                           bool efiImage, const std::string& sortList) {
   std::string text = "#!/bin/sh\n";
   // A folder that cannot be entered must not let the tools run elsewhere.
   text += "cd " + ShellQuote(programFolder) + " || exit 1\n";
   if (optimizeISO) text += "./dfl kivcd link\n";
   text += "./mkisofs " + MasteringSwitches(efiImage) +
-          (sortList.empty() ? "" : " --sort-weight-list " + ShellQuote(sortList)) + " -output " + ShellQuote(isoLocation) + " kivcd\n";
+          (sortList.empty() ? "" : " --sort-weight-list " + ShellQuote(sortList)) + " -output " +
+          ShellQuote(isoLocation) + " kivcd\n";
   return text;
 }
 

@@ -28,14 +28,14 @@ std::string MasteringSwitches(bool efiImage = false);
 //
 // A reproducible build names its weight list (`sortList`, relative to the
 // program folder): " --sort-weight-list <list>" follows the switches.
-std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation,
-                            bool optimizeISO, bool efiImage = false, const std::string& sortList = "");
+std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
+                            bool efiImage = false, const std::string& sortList = "");
 
 // POSIX rendering, lines ended by LF, every path single-quoted and kept as it
 // is (file names are case-sensitive here). The tools are the program folder's
 // own `./dfl` and `./mkisofs`.
-std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation,
-                           bool optimizeISO, bool efiImage = false, const std::string& sortList = "");
+std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
+                           bool efiImage = false, const std::string& sortList = "");
 
 // 'text' with every ' written as '\'' : the shell takes the text literally.
 std::string ShellQuote(const std::string& text);

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "testsupport/build_test_support.h"
 #include "common/process_runner.h"
+#include "testsupport/build_test_support.h"
 
 namespace kiv {
 namespace {
@@ -18,8 +18,8 @@ const char* kMastering =
 
 TEST(MakeCdBat, FourLinesWithoutOptimisationFiveWithIt) {
   std::string plain = RenderMakeCdBat("C:\\PROGRA~1\\KIVCD", "C:\\KIVCD.ISO", false);
-  EXPECT_EQ(plain, std::string("@echo off\r\nC:\r\ncd c:\\progra~1\\kivcd\r\n") + kMastering +
-                       "c:\\kivcd.iso kivcd\r\n");
+  EXPECT_EQ(plain,
+            std::string("@echo off\r\nC:\r\ncd c:\\progra~1\\kivcd\r\n") + kMastering + "c:\\kivcd.iso kivcd\r\n");
   std::string optimised = RenderMakeCdBat("D:\\Kiv", "E:\\Out\\My.ISO", true);
   EXPECT_EQ(optimised, std::string("@echo off\r\nD:\r\ncd d:\\kiv\r\ndfl.exe kivcd link\r\n") + kMastering +
                            "e:\\out\\my.iso kivcd\r\n");
@@ -49,7 +49,8 @@ TEST(MakeCdSh, AnEfiImageAddsItsEntryAfterTheBiosOne) {
   EXPECT_EQ(plain.find("-eltorito-alt-boot"), std::string::npos);
   EXPECT_NE(withEfi.find(efi), std::string::npos) << withEfi;
   std::string bios = withEfi;
-  bios.erase(bios.find(" -eltorito-alt-boot"), efi.size() - std::string(" -eltorito-boot boot/loader.bin -hide loader.bin").size());
+  bios.erase(bios.find(" -eltorito-alt-boot"),
+             efi.size() - std::string(" -eltorito-boot boot/loader.bin -hide loader.bin").size());
   EXPECT_EQ(bios, plain);
   std::string bat = RenderMakeCdBat("C:\\KIV", "C:\\KIV.ISO", false, true);
   EXPECT_NE(bat.find(efi), std::string::npos) << bat;

@@ -84,7 +84,8 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
     }
   }
 
-  if (size_t w = chunk.find("Writing to '"); w != std::string::npos && chunk.find("completed successfully", w) != std::string::npos) {
+  if (size_t w = chunk.find("Writing to '");
+      w != std::string::npos && chunk.find("completed successfully", w) != std::string::npos) {
     fx.barValue = 100;  // the caption keeps the size, which xorriso gives just before
   }
 
@@ -96,8 +97,7 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
       if (at < m) m = at;
     }
     size_t from = e + 17;  // past "extents written ("
-    if (m != std::string::npos && from <= m)
-      fx.caption = "Total ISO size : " + chunk.substr(from, m - from) + "MB";
+    if (m != std::string::npos && from <= m) fx.caption = "Total ISO size : " + chunk.substr(from, m - from) + "MB";
   }
 
   const std::string produced = "ISO image produced: ";
@@ -111,8 +111,7 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
   }
 
   // xorriso measures the free space before it writes, and says so instead.
-  if (Contains(chunk, "No space left on device") || Contains(chunk, "exceeds free space on media"))
-    fx.noSpace = true;
+  if (Contains(chunk, "No space left on device") || Contains(chunk, "exceeds free space on media")) fx.noSpace = true;
   return fx;
 }
 

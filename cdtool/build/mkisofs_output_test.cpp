@@ -64,8 +64,9 @@ TEST(MkisofsOutput, XorrisoPhrases) {
   EXPECT_EQ(ParseMkisofsChunk("xorriso : UPDATE :  0.00% done\n").barValue, 0);
   EXPECT_FALSE(ParseMkisofsChunk("xorriso : UPDATE :       6 files added in 1 seconds\n").barValue.has_value());
 
-  fx = ParseMkisofsChunk("ISO image produced: 146668 sectors\nWritten to medium : 146668 sectors at LBA 0\n"
-                         "Writing to 'stdio:/p/.kivcd.iso.1.part' completed successfully.\n\n");
+  fx = ParseMkisofsChunk(
+      "ISO image produced: 146668 sectors\nWritten to medium : 146668 sectors at LBA 0\n"
+      "Writing to 'stdio:/p/.kivcd.iso.1.part' completed successfully.\n\n");
   EXPECT_EQ(fx.barValue, 100);
   EXPECT_EQ(fx.caption, "Total ISO size : 286 MB");
   // The end in a chunk of its own fills the bar and leaves the size shown.
@@ -74,7 +75,8 @@ TEST(MkisofsOutput, XorrisoPhrases) {
   EXPECT_FALSE(fx.caption.has_value());
   EXPECT_FALSE(ParseMkisofsChunk("ISO image produced: many sectors\n").caption.has_value());
   EXPECT_TRUE(ParseMkisofsChunk("libburn : SORRY : Cannot write desired amount of 32768 bytes. write(2) returned -1. "
-                                ": No space left on device\n").noSpace);
+                                ": No space left on device\n")
+                  .noSpace);
   // Too little room seen before writing.
   fx = ParseMkisofsChunk("xorriso : FAILURE : Image size 3298s exceeds free space on media 512s\n");
   EXPECT_TRUE(fx.noSpace);

@@ -51,14 +51,14 @@ TEST(ClampTreeDates, LaterDatesBecomeTheEpoch) {
   SetMTime(dir / "outside.txt", epoch + 500);
 
   EXPECT_EQ(ClampTreeDates(tree.string(), epoch), "");
-  for (const fs::path& p : {tree, tree / "boot", tree / "boot" / "images", tree / "boot" / "images" / "new.img",
-                            tree / "link.txt"})
+  for (const fs::path& p :
+       {tree, tree / "boot", tree / "boot" / "images", tree / "boot" / "images" / "new.img", tree / "link.txt"})
     EXPECT_EQ(MTime(p), epoch) << p;
   EXPECT_EQ(MTime(tree / "old.txt"), 1000000000);
   EXPECT_EQ(MTime(dir / "outside.txt"), epoch + 500);
 
-  EXPECT_EQ(ClampTreeDates((dir / "none").string(), epoch).rfind("cannot read the folder " + (dir / "none").string(), 0),
-            0u);
+  EXPECT_EQ(
+      ClampTreeDates((dir / "none").string(), epoch).rfind("cannot read the folder " + (dir / "none").string(), 0), 0u);
   fs::remove_all(dir);
 }
 

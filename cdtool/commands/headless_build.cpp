@@ -50,8 +50,7 @@ void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
   for (int i = 0; i < 5; ++i) {
     const std::string& mark = run.page10.LblRight[i].Caption;
     const bool bold = run.page10.LblMsg[i].Bold;
-    if (bold && !shownBold_[i])
-      std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].Caption.c_str());
+    if (bold && !shownBold_[i]) std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].Caption.c_str());
     if (mark != shownMarks_[i] && !mark.empty())
       std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark.c_str(), run.page10.LblMsg[i].Caption.c_str(),
                    mark == kCrossMark ? " (skipped)" : "");
@@ -83,10 +82,8 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   // be replaced (the window asks instead).
   bool yes = false;
   for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--yes") == 0)
-      yes = true;
-    else
-      std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes only --yes\n", argv[i]);
+    if (std::strcmp(argv[i], "--yes") == 0) yes = true;
+    else std::fprintf(stderr, "discsmith: argument \"%s\" ignored: --build takes only --yes\n", argv[i]);
   }
   // Programs started from here (bootsmith) must not open windows either.
   ::setenv("KIVCD_UI", "console", 1);
@@ -112,8 +109,7 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   // The boot-menu password is never stored in the settings file; a build
   // without the wizard takes it from the environment.
   BootPassword password;
-  if (const char* typed = std::getenv("KIVCD_PASSWORD"); typed && *typed)
-    password = BootPassword{true, typed, typed};
+  if (const char* typed = std::getenv("KIVCD_PASSWORD"); typed && *typed) password = BootPassword{true, typed, typed};
 
   // The page checks, exactly as Next makes them page by page.
   const PageContext context{programFolder, platform.FirstCdRomDrive(), !settings.Win2K_Info.SP_exe.empty()};

@@ -6,9 +6,9 @@
 #include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/wizard/page_checks.h"
+#include "common/platform.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
-#include "common/platform.h"
 #include "testsupport/fake_platform.h"
 
 namespace kiv {
@@ -33,10 +33,10 @@ class HeadlessBuild : public ::testing::Test {
   // `more` are further Section.Key=value settings.
   void WriteSettings(const std::string& iso, const std::string& windows2k = "0",
                      const std::vector<std::string>& more = {}) {
-    std::vector<std::string> set = {"Main.BootDisks=1", "Main.Windows2K=" + windows2k, "Main.Windows9x=0",
-                                    "Main.AdvancedTools=0", "Main.ISOLocation=" + iso, "Main.CleanSession=0",
-                                    "Main.OptimizeISO=1", "BootDisks.Use_LorvaPlus=0", "BootDisks.AcceptDrivers=0",
-                                    "Win2K_Info.SP_exe=", "Locations.kivUtils=0", "Locations.AddFiles=0"};
+    std::vector<std::string> set = {"Main.BootDisks=1",     "Main.Windows2K=" + windows2k, "Main.Windows9x=0",
+                                    "Main.AdvancedTools=0", "Main.ISOLocation=" + iso,     "Main.CleanSession=0",
+                                    "Main.OptimizeISO=1",   "BootDisks.Use_LorvaPlus=0",   "BootDisks.AcceptDrivers=0",
+                                    "Win2K_Info.SP_exe=",   "Locations.kivUtils=0",        "Locations.AddFiles=0"};
     set.insert(set.end(), more.begin(), more.end());
     ASSERT_EQ(RunSetCommand(set, folder.dir, CurrentPlatform(), stdout, stderr), 0);
   }
@@ -65,17 +65,19 @@ TEST_F(HeadlessBuild, BuildsTheSavedSettingsAndPrintsEveryStep) {
   std::string out, err;
   EXPECT_EQ(Run(out, err), 0) << out << err;
   EXPECT_EQ(folder.Read("out dir/my cd.iso"), "ISO image");
-  EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware",
-                                                              "bootsmith -t 144 kivsoftware_emm",
-                                                              "bootsmith -sel -t 288 netaccess"}));
+  EXPECT_EQ(tools.Ran("bootsmith"),
+            (std::vector<std::string>{"bootsmith -t 144 kivsoftware", "bootsmith -t 144 kivsoftware_emm",
+                                      "bootsmith -sel -t 288 netaccess"}));
   EXPECT_EQ(tools.Ran("dfl"), (std::vector<std::string>{"dfl kivcd link"}));
-  for (const std::string& line : std::vector<std::string>{"[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
-                           "[1/5] \u2714 Creating kiv Boot Disks\n",
-                           "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
-                           "[5/5] \u2714 Creating Final ISO File\n", "       20%\n",
-                           "Operation completed successfully\n",
-                           "Build log: " + folder.P("kivcd-build.log") + "\n"
-                           "ISO image made: " + folder.P("out dir/my cd.iso") + " (9 bytes)\n"})
+  for (const std::string& line : std::vector<std::string>{
+           "[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
+           "[1/5] \u2714 Creating kiv Boot Disks\n",
+           "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
+           "[5/5] \u2714 Creating Final ISO File\n", "       20%\n", "Operation completed successfully\n",
+           "Build log: " + folder.P("kivcd-build.log") +
+               "\n"
+               "ISO image made: " +
+               folder.P("out dir/my cd.iso") + " (9 bytes)\n"})
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n---\n" << out;
   EXPECT_NE(out.find("ISO image: " + folder.P("out dir/my cd.iso")), std::string::npos);
   EXPECT_NE(err.find("bootsmith: building kivsoftware"), std::string::npos);  // the tool's own output

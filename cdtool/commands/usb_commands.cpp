@@ -6,9 +6,9 @@
 
 #include "cdtool/commands/headless_build.h"
 #include "cdtool/usb/hybrid_iso.h"
-#include "cdtool/wizard/session_defaults.h"
 #include "cdtool/usb/usb_write_model.h"
 #include "cdtool/usb/usb_writer.h"
+#include "cdtool/wizard/session_defaults.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/prompter.h"
@@ -35,10 +35,8 @@ int RunWriteUsbCommandLine(int argc, char** argv) {
   std::vector<std::string> words;
   bool yes = false;
   for (int i = 2; i < argc; ++i) {
-    if (std::string(argv[i]) == "--yes")
-      yes = true;
-    else
-      words.push_back(argv[i]);
+    if (std::string(argv[i]) == "--yes") yes = true;
+    else words.push_back(argv[i]);
   }
   if (words.empty() || words.size() > 2) {
     std::fprintf(stderr, "usage: discsmith --write-usb <device> [iso] [--yes]\n");

@@ -4,12 +4,10 @@
 #include "cdtool/settings/session_settings.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
-#include <filesystem>
-
-#include "common/file_ops.h"
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
@@ -32,9 +30,7 @@ void TrimAll(std::string& s) { s = Trim(s); }
 
 }  // namespace
 
-bool SessionSettings::operator==(const SessionSettings& o) const {
-  return KivCdIniText(*this) == KivCdIniText(o);
-}
+bool SessionSettings::operator==(const SessionSettings& o) const { return KivCdIniText(*this) == KivCdIniText(o); }
 
 std::string SettingsPath(const std::string& programFolder) { return JoinPath(programFolder, kSettingsFile); }
 
@@ -105,7 +101,8 @@ const std::vector<Field>& Fields() {
       FlagField("Main", "Windows2K", [](S& s) -> int& { return s.Main.Windows2K; }),
       FlagField("Main", "Windows9x", [](S& s) -> int& { return s.Main.Windows9x; }),
       FlagField("Main", "AdvancedTools", [](S& s) -> int& { return s.Main.AdvancedTools; }),
-      TextField("Main", "ISOLocation", [](S& s) -> std::string& { return s.Main.ISOLocation; }, Kind::BareText),
+      TextField(
+          "Main", "ISOLocation", [](S& s) -> std::string& { return s.Main.ISOLocation; }, Kind::BareText),
       FlagField("Main", "CleanSession", [](S& s) -> int& { return s.Main.CleanSession; }),
       FlagField("Main", "OptimizeISO", [](S& s) -> int& { return s.Main.OptimizeISO; }),
 
@@ -123,7 +120,8 @@ const std::vector<Field>& Fields() {
       KeyField("Win2K_Info", [](S& s) -> KeyParts& { return s.Win2K_Info.ProductKey; }),
       TextField("Win2K_Info", "ComputerName", [](S& s) -> std::string& { return s.Win2K_Info.ComputerName; }),
       TextField("Win2K_Info", "Workgroup", [](S& s) -> std::string& { return s.Win2K_Info.Workgroup; }),
-      Field{"Win2K_Info", "JoinDomain", Kind::Boolean, {}, {}, {}, [](S& s) -> bool& { return s.Win2K_Info.JoinDomain; }},
+      Field{
+          "Win2K_Info", "JoinDomain", Kind::Boolean, {}, {}, {}, [](S& s) -> bool& { return s.Win2K_Info.JoinDomain; }},
 
       TextField("Win9x_Info", "SourceDir", [](S& s) -> std::string& { return s.Win9x_Info.SourceDir; }),
       FlagField("Win9x_Info", "In_MSBATCH", [](S& s) -> int& { return s.Win9x_Info.In_MSBATCH; }),
@@ -135,9 +133,11 @@ const std::vector<Field>& Fields() {
       TextField("Win9x_Info", "ComputerName", [](S& s) -> std::string& { return s.Win9x_Info.ComputerName; }),
       TextField("Win9x_Info", "Workgroup", [](S& s) -> std::string& { return s.Win9x_Info.Workgroup; }),
 
-      FlagField("Locations", "kivUtils", [](S& s) -> int& { return s.Locations.kivUtils; }, Kind::QuotedFlag),
+      FlagField(
+          "Locations", "kivUtils", [](S& s) -> int& { return s.Locations.kivUtils; }, Kind::QuotedFlag),
       TextField("Locations", "kivUtils_Dir", [](S& s) -> std::string& { return s.Locations.kivUtils_Dir; }),
-      FlagField("Locations", "AddFiles", [](S& s) -> int& { return s.Locations.AddFiles; }, Kind::QuotedFlag),
+      FlagField(
+          "Locations", "AddFiles", [](S& s) -> int& { return s.Locations.AddFiles; }, Kind::QuotedFlag),
       TextField("Locations", "AddFiles_Dir", [](S& s) -> std::string& { return s.Locations.AddFiles_Dir; }),
 
       FlagField("AdvTools", "Add_BlueCon", [](S& s) -> int& { return s.AdvTools.Add_BlueCon; }),
@@ -259,9 +259,9 @@ bool WriteKivCdIni(const std::string& path, const SessionSettings& settings) {
 void NormaliseSettings(SessionSettings& s) {
   TrimAll(s.Main.ISOLocation);
   if (!s.Main.ISOLocation.empty()) s.Main.ISOLocation = AbsoluteIsoPath(s.Main.ISOLocation);
-  for (std::string* text : {&s.Win2K_Info.SourceDir, &s.Win2K_Info.SP_exe, &s.Win2K_Info.TemplateFile,
-                            &s.Win9x_Info.SourceDir, &s.Locations.kivUtils_Dir, &s.Locations.AddFiles_Dir,
-                            &s.AdvTools.BlueCon_Dir, &s.AdvTools.ERDCmdr_Dir})
+  for (std::string* text :
+       {&s.Win2K_Info.SourceDir, &s.Win2K_Info.SP_exe, &s.Win2K_Info.TemplateFile, &s.Win9x_Info.SourceDir,
+        &s.Locations.kivUtils_Dir, &s.Locations.AddFiles_Dir, &s.AdvTools.BlueCon_Dir, &s.AdvTools.ERDCmdr_Dir})
     TrimAll(*text);
 }
 

@@ -13,17 +13,17 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/build/iso_step.h"
-#include "cdtool/usb/usb_write_model.h"
-#include "cdtool/ui/usb_write_dialog.h"
-#include "common/paths.h"
-#include "common/vm_trial.h"
 #include "cdtool/ui/info_dialogs.h"
+#include "cdtool/ui/usb_write_dialog.h"
+#include "cdtool/usb/usb_write_model.h"
+#include "cdtool/wizard/frm_cd_build.h"
+#include "common/paths.h"
 #include "common/ui/help_window.h"
 #include "common/ui/password_style.h"
 #include "common/ui/qt_prompter.h"
 #include "common/ui/widget_caption.h"
+#include "common/vm_trial.h"
 
 namespace kiv {
 
@@ -64,8 +64,8 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   body->addWidget(MakeSideStrip());
   pages_ = new QStackedWidget(this);
   pages_->setObjectName("FraMain");
-  for (QWidget* page : {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(),
-                        Page10()})
+  for (QWidget* page :
+       {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10()})
     pages_->addWidget(page);
   body->addWidget(pages_, 1);
   outer->addLayout(body, 1);
@@ -230,8 +230,7 @@ QCheckBox* CdBuildWindow::MakeCheck(QWidget* parent, CheckBox& box, const char* 
   w->setTristate(true);
   connect(w, &QCheckBox::clicked, this, Handler([this, &box] { f_.ClickCheck(box); }));
   binds_.push_back([w, &box] {
-    const Qt::CheckState state =
-        box.Value == 0 ? Qt::Unchecked : (box.Value == 2 ? Qt::PartiallyChecked : Qt::Checked);
+    const Qt::CheckState state = box.Value == 0 ? Qt::Unchecked : (box.Value == 2 ? Qt::PartiallyChecked : Qt::Checked);
     if (w->checkState() != state) w->setCheckState(state);
     w->setEnabled(box.Enabled);
     w->setVisible(box.Visible);
@@ -535,12 +534,10 @@ QWidget* CdBuildWindow::Page9() {
   link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
   link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
   // The finished ISO in QEMU, when QEMU is installed.
-  QPushButton* openFolder =
-      MakeButton(page, f_.CmdOpenFolder, "CmdOpenFolder", [this] { f_.CmdOpenFolder_Click(); });
+  QPushButton* openFolder = MakeButton(page, f_.CmdOpenFolder, "CmdOpenFolder", [this] { f_.CmdOpenFolder_Click(); });
   auto* tryVm = new QPushButton(ButtonCaption(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
-  connect(tryVm, &QPushButton::clicked, this,
-          Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
+  connect(tryVm, &QPushButton::clicked, this, Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
   binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile(), Vm)); });
   // The finished ISO onto a USB stick, in a dialog of its own.
   auto* writeUsb = new QPushButton(ButtonCaption(kWriteUsbCaption), page);

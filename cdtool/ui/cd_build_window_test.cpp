@@ -14,12 +14,12 @@
 #include <cstdlib>
 #include <map>
 
-#include "testsupport/build_test_support.h"
-#include "testsupport/cdtool_test_support.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "common/ini_file.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
+#include "testsupport/build_test_support.h"
+#include "testsupport/cdtool_test_support.h"
 
 namespace kiv::testing {
 namespace {
@@ -296,8 +296,7 @@ TEST_F(WindowTest, AmpersandsInCaptionsShowAsWritten) {
       const QString caption = button->text().remove(QLatin1Char('&')).remove(QLatin1Char(' '));
       auto [at, fresh] = letters.emplace(letter.toString(), caption);
       EXPECT_TRUE(fresh || at->second == caption)
-          << letter.toString().toStdString() << " on " << caption.toStdString() << " and "
-          << at->second.toStdString();
+          << letter.toString().toStdString() << " on " << caption.toStdString() << " and " << at->second.toStdString();
     }
     for (auto* frame : root->findChildren<QGroupBox*>())
       EXPECT_TRUE(QKeySequence::mnemonic(frame->title()).isEmpty()) << frame->title().toStdString();
@@ -347,8 +346,7 @@ TEST_F(WindowTest, ProductKeysAsPeopleTypeAndPasteThem) {
     return all;
   };
   dialog.keyBoxes[0]->setFocus();
-  for (const char c : std::string("abcde-FGHIJ-klmno-PQRST-uvwxy"))
-    QTest::keyClick(QApplication::focusWidget(), c);
+  for (const char c : std::string("abcde-FGHIJ-klmno-PQRST-uvwxy")) QTest::keyClick(QApplication::focusWidget(), c);
   EXPECT_EQ(boxes(), "ABCDE|FGHIJ|KLMNO|PQRST|UVWXY");
   EXPECT_EQ(form->Win9xInfo().TxtKeyPart[1].Text, "FGHIJ");
 

@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <algorithm>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
@@ -68,10 +68,8 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
       if (m.FocusRequest) {
         const int next = *m.FocusRequest;
         m.FocusRequest.reset();
-        if (next < 5)
-          boxes[next]->setFocus(Qt::OtherFocusReason);
-        else if (ok)
-          ok->setFocus(Qt::OtherFocusReason);
+        if (next < 5) boxes[next]->setFocus(Qt::OtherFocusReason);
+        else if (ok) ok->setFocus(Qt::OtherFocusReason);
       }
     });
     binds.push_back([box, &m, i] {

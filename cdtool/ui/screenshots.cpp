@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/info_dialogs.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/ui/qt_prompter.h"
 
@@ -106,9 +106,9 @@ int RenderScreenshots(const std::string& outputFolder) {
   CdBuildWindow window(form, prompter);
   window.show();
   bool ok = true;
-  const char* names[] = {"page0-welcome",   "page1-contents",   "page2-win2k-source", "page3-win2k-options",
-                         "page4-win9x",     "page5-advtools",   "page6-utilities",    "page7-iso",
-                         "page8-summary",   "page9-finish",     "page10-progress"};
+  const char* names[] = {"page0-welcome", "page1-contents", "page2-win2k-source", "page3-win2k-options",
+                         "page4-win9x",   "page5-advtools", "page6-utilities",    "page7-iso",
+                         "page8-summary", "page9-finish",   "page10-progress"};
   for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
     ShowScreenshotState(form, page);
     window.Refresh();

@@ -78,9 +78,9 @@ UsbWriteDialog::UsbWriteDialog(UsbWriteModel& model, QWidget* parent) : QDialog(
     // Byte counts exceed an int: the bar shows them in 1/10000 steps.
     const int64_t span = m_.BarWrite.Max - m_.BarWrite.Min;
     bar->setRange(0, 10000);
-    bar->setValue(span <= 0 ? 0
-                            : static_cast<int>(std::clamp<int64_t>(m_.BarWrite.Value - m_.BarWrite.Min, 0, span) *
-                                               10000 / span));
+    bar->setValue(
+        span <= 0 ? 0
+                  : static_cast<int>(std::clamp<int64_t>(m_.BarWrite.Value - m_.BarWrite.Min, 0, span) * 10000 / span));
     bar->setVisible(m_.BarWrite.Visible);
   });
   col->addWidget(bar);

@@ -11,20 +11,20 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
-#include <memory>
 
-#include "testsupport/build_test_support.h"
-#include "testsupport/cdtool_test_support.h"
 #include "cdtool/build/iso_step.h"
-#include "cdtool/wizard/form_build.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
-#include "testsupport/fake_launcher.h"
+#include "cdtool/wizard/form_build.h"
 #include "common/ui/help_window.h"
 #include "common/ui/qt_prompter.h"
 #include "common/vm_trial.h"
+#include "testsupport/build_test_support.h"
+#include "testsupport/cdtool_test_support.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/fake_platform.h"
 
 namespace kiv::testing {
@@ -363,11 +363,13 @@ TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
   ASSERT_EQ(Text("LblFinish"), "   Operation Aborted");
-  EXPECT_EQ(Text("LblOutcome").toStdString().rfind(
-                "Step 5 (Creating Final ISO File) failed: Not enough free space to complete the ISO file !!!; the "
-                "mastering tool said: ",
-                0),
-            0u)
+  EXPECT_EQ(
+      Text("LblOutcome")
+          .toStdString()
+          .rfind("Step 5 (Creating Final ISO File) failed: Not enough free space to complete the ISO file !!!; the "
+                 "mastering tool said: ",
+                 0),
+      0u)
       << Text("LblOutcome").toStdString();
   EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder - build failed");
   // An ISO file at the place (one of an earlier build) is not offered either.
@@ -422,7 +424,9 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
     EXPECT_EQ(d.findChild<QLabel*>("LblDevice")->text().toStdString(), dev + "/sdb: Test Stick, 4.2 MB");
     // The fake build's ISO is no hybrid image: refused, with the reason.
     d.findChild<QPushButton*>("CmdWrite")->click();
-    EXPECT_TRUE(d.findChild<QLabel*>("LblStatus")->text().startsWith("Not written: " + QString::fromStdString(folder.P("cd.iso"))));
+    EXPECT_TRUE(d.findChild<QLabel*>("LblStatus")
+                    ->text()
+                    .startsWith("Not written: " + QString::fromStdString(folder.P("cd.iso"))));
     d.findChild<QPushButton*>("CmdClose")->click();
     EXPECT_FALSE(d.isVisible());
     return 0;
@@ -436,7 +440,6 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
   EXPECT_NE(shown[0].find("cannot start from a USB stick"), std::string::npos) << shown[0];
   EXPECT_EQ(folder.Read("dev/sdb"), std::string(8192 * 512, 'x'));
 }
-
 
 TEST_F(WindowBuildRun, TheFinishPageNamesTheIsoAndTheLogAndOpensTheIsoFolder) {
   EXPECT_FALSE(Shown("CmdOpenFolder"));

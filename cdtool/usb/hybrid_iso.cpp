@@ -156,7 +156,8 @@ std::optional<StickView> BuildStickView(IsoReader& iso, const std::vector<uint8_
     // "." and ".." come first in every directory.
     SetExtent(dir.data(), to);
     if (dir[0] >= 34 && dir[0] < kIsoSector) SetExtent(&dir[dir[0]], parent);
-    std::copy(dir.begin(), dir.end(), view.bytes.begin() + static_cast<std::ptrdiff_t>((to.lba - view.lba) * kIsoSector));
+    std::copy(dir.begin(), dir.end(),
+              view.bytes.begin() + static_cast<std::ptrdiff_t>((to.lba - view.lba) * kIsoSector));
     return true;
   };
   if (!copyDirectory(root, rootCopy, rootCopy) || !copyDirectory(boot->extent, bootCopy, rootCopy) ||
@@ -292,8 +293,7 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
     if (sector[0] == 1 && !pvdLba) {
       pvdLba = lba;
       root = Extent{Le32(&sector[156 + 2]), Le32(&sector[156 + 10])};
-    } else if (sector[0] == 0 &&
-               std::string(sector.begin() + 7, sector.begin() + 30) == "EL TORITO SPECIFICATION") {
+    } else if (sector[0] == 0 && std::string(sector.begin() + 7, sector.begin() + 30) == "EL TORITO SPECIFICATION") {
       catalogLba = Le32(&sector[0x47]);
     } else if (sector[0] == 255) {
       break;
@@ -308,8 +308,9 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   std::vector<uint8_t> bootImage;
   if (!iso.Sector(bootLba, bootImage)) return isoPath + ": the El Torito boot image lies outside the file";
   if (!HasHybridSignature(bootImage))
-    return isoPath + ": the CD's boot image (boot/loader.bin) has no entry for a start from a disk; "
-                     "it comes from an older CD template";
+    return isoPath +
+           ": the CD's boot image (boot/loader.bin) has no entry for a start from a disk; "
+           "it comes from an older CD template";
 
   // isolinux.bin, through the directories.
   Extent at = root;

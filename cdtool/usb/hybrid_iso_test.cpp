@@ -23,8 +23,8 @@ Bytes ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 uint32_t At32(const Bytes& b, size_t at) {
@@ -95,8 +95,8 @@ struct MasteredCd {
     RunOptions in;
     in.workingDir = dir.Path();
     RunResult r = RunAndCapture({"genisoimage", "-volid", "KIV_RESCUE", "-iso-level", "4", "-omit-period",
-                                 "-no-emul-boot", "-boot-load-size", "4", "-eltorito-boot", "boot/loader.bin",
-                                 "-hide", "loader.bin", "-hide", "boot.catalog", "-output", iso, "kivcd"},
+                                 "-no-emul-boot", "-boot-load-size", "4", "-eltorito-boot", "boot/loader.bin", "-hide",
+                                 "loader.bin", "-hide", "boot.catalog", "-output", iso, "kivcd"},
                                 in);
     return r.ended && r.exitCode == 0;
   }
@@ -209,9 +209,11 @@ TEST(HybridIsoImage, PatchesOnlyTheMbrTheBootTableAndThePadding) {
   // Everything else is the mastered image, byte for byte; the rest is zeros.
   Bytes expected = before;
   std::copy_n(after.begin(), 512, expected.begin());
-  std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56, expected.begin() + static_cast<long>(isolinuxAt) + 8);
+  std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56,
+              expected.begin() + static_cast<long>(isolinuxAt) + 8);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), after.begin()));
-  EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
 
   // A second run finds the same files and writes the same bytes.
   ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
@@ -302,7 +304,8 @@ TEST(HybridIsoImage, AStickSeesItsOwnMenuWhereTheCdSeesTheCdMenu) {
     EXPECT_EQ(after[d + 84] << 24 | after[d + 85] << 16 | after[d + 86] << 8 | after[d + 87], volume) << d / 2048;
   }
   EXPECT_FALSE(Resolve(after, view, "boot/isolinux/isolinux.cfg").empty());
-  EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(volume) * 2048, after.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(after.begin() + static_cast<long>(volume) * 2048, after.end(), [](uint8_t b) { return b == 0; }));
   EXPECT_TRUE(std::any_of(after.begin() + static_cast<long>(volume - 1) * 2048,
                           after.begin() + static_cast<long>(volume) * 2048, [](uint8_t b) { return b != 0; }))
       << "the volume ends with the view's last directory";
@@ -312,10 +315,13 @@ TEST(HybridIsoImage, AStickSeesItsOwnMenuWhereTheCdSeesTheCdMenu) {
   Bytes expected = before;
   std::copy_n(after.begin(), 512, expected.begin());
   const size_t isolinuxAt = Find(before, cd.isolinux);
-  std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56, expected.begin() + static_cast<long>(isolinuxAt) + 8);
-  std::copy_n(after.begin() + static_cast<long>(loaderAt) + 1860, 4, expected.begin() + static_cast<long>(loaderAt) + 1860);
+  std::copy_n(after.begin() + static_cast<long>(isolinuxAt) + 8, 56,
+              expected.begin() + static_cast<long>(isolinuxAt) + 8);
+  std::copy_n(after.begin() + static_cast<long>(loaderAt) + 1860, 4,
+              expected.begin() + static_cast<long>(loaderAt) + 1860);
   for (size_t d : sized)
-    if (d < expected.size()) std::copy_n(after.begin() + static_cast<long>(d) + 80, 8, expected.begin() + static_cast<long>(d) + 80);
+    if (d < expected.size())
+      std::copy_n(after.begin() + static_cast<long>(d) + 80, 8, expected.begin() + static_cast<long>(d) + 80);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), after.begin()));
 
   ASSERT_EQ(MakeIsoHybrid(cd.iso, cd.mbr), "");
@@ -334,7 +340,8 @@ TEST(HybridIsoImage, WithoutTheStickMenuTheStickSeesTheCdTree) {
   const Bytes after = ReadAll(cd.iso);
   const size_t loaderAt = Find(before, cd.loader);
   EXPECT_EQ(At32(after, loaderAt + 1860), 0u);
-  EXPECT_TRUE(std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(after.begin() + static_cast<long>(before.size()), after.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(HybridIsoImage, RefusesWhatCannotStartFromADiskAndLeavesTheFileAlone) {

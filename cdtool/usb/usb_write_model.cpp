@@ -103,9 +103,9 @@ void UsbWriteModel::Describe() {
   } else {
     UsbTarget t = InspectUsbTarget(device, where_.sysRoot, where_.mountsFile);
     LblDevice.Red = !t.problem.empty();
-    LblDevice.Caption = t.problem.empty() ? t.path + ": " + (t.model.empty() ? "disk" : t.model) + ", " +
-                                                HumanSize(t.sizeBytes)
-                                          : t.problem;
+    LblDevice.Caption = t.problem.empty()
+                            ? t.path + ": " + (t.model.empty() ? "disk" : t.model) + ", " + HumanSize(t.sizeBytes)
+                            : t.problem;
   }
   Enable();
 }
@@ -143,8 +143,9 @@ void UsbWriteModel::CmdWrite_Click() {
   Succeeded = why.empty();
   BarWrite.Visible = barVisible = false;
   if (Succeeded) {
-    LblStatus.Caption = "Written and verified: " + InspectUsbTarget(request.device, where_.sysRoot, where_.mountsFile).path +
-                        ". The stick starts the Kiv Rescue CD.";
+    LblStatus.Caption =
+        "Written and verified: " + InspectUsbTarget(request.device, where_.sysRoot, where_.mountsFile).path +
+        ". The stick starts the Kiv Rescue CD.";
   } else if (why.rfind("not written", 0) == 0) {
     LblStatus.Caption = "N" + why.substr(1) + ".";
   } else {

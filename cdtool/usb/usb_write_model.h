@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cdtool/wizard/form_controls.h"
 #include "cdtool/usb/usb_writer.h"
+#include "cdtool/wizard/form_controls.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
@@ -54,8 +54,8 @@ class UsbWriteModel : public MemoryProgressSink {
   std::vector<UsbTarget> Disks;
   int ChoiceIndex = -1;
   TextBox TxtDevice;
-  Label LblDevice;   // size and model of the device in the box, or its problem
-  Label LblStatus;   // what is being done, then the result
+  Label LblDevice;  // size and model of the device in the box, or its problem
+  Label LblStatus;  // what is being done, then the result
   ProgressBar BarWrite;
   Button CmdRefresh{"Refresh"};
   Button CmdWrite{"Write"};

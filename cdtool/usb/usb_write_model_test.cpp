@@ -10,11 +10,11 @@
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/platform.h"
 #include "common/prompter.h"
-#include "testsupport/test_temp_dir.h"
-#include "testsupport/scripted_prompter.h"
 #include "testsupport/run_program.h"
+#include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 #include "testsupport/test_files.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -70,10 +70,10 @@ struct UsbWriteModelTest : ::testing::Test {
 };
 
 TEST_F(UsbWriteModelTest, ListsTheRemovableWholeDisksAndDescribesTheOneChosen) {
-  d.Add("sda", false, 9000);           // a fixed disk
-  d.AddPartition("sdb", "sdb1");       // the stick's partition
-  d.Add("sr0", true, 4000, "5");       // a DVD drive
-  d.Add("sdc", true, 4000);            // a second stick, mounted
+  d.Add("sda", false, 9000);      // a fixed disk
+  d.AddPartition("sdb", "sdb1");  // the stick's partition
+  d.Add("sr0", true, 4000, "5");  // a DVD drive
+  d.Add("sdc", true, 4000);       // a second stick, mounted
   WriteText(d.where.mountsFile, "/dev/sdc /media/usb vfat rw 0 0\n");
   UsbWriteModel m(iso, d.where, prompter);
   ASSERT_EQ(m.Disks.size(), 2u);

@@ -65,10 +65,8 @@ std::string HumanSize(uint64_t bytes) {
   std::ostringstream s;
   s.setf(std::ios::fixed);
   s.precision(1);
-  if (bytes >= 1000ull * 1000 * 1000)
-    s << static_cast<double>(bytes) / 1e9 << " GB";
-  else
-    s << static_cast<double>(bytes) / 1e6 << " MB";
+  if (bytes >= 1000ull * 1000 * 1000) s << static_cast<double>(bytes) / 1e9 << " GB";
+  else s << static_cast<double>(bytes) / 1e6 << " MB";
   return s.str();
 }
 
@@ -136,8 +134,9 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   std::error_code ec;
   if (!fs::is_regular_file(request.iso, ec)) return Fail(prompter, request.iso + ": no such ISO file");
   if (!IsHybridIso(request.iso))
-    return Fail(prompter, request.iso + " cannot start from a USB stick: it was not made by this version of the "
-                                        "CD builder (build the CD again)");
+    return Fail(prompter, request.iso +
+                              " cannot start from a USB stick: it was not made by this version of the "
+                              "CD builder (build the CD again)");
   const uint64_t isoSize = fs::file_size(request.iso, ec);
   UsbTarget target = InspectUsbTarget(request.device, request.sysRoot, request.mountsFile);
   if (!target.problem.empty()) return Fail(prompter, target.problem);
@@ -151,7 +150,11 @@ std::string WriteIsoToUsb(const UsbWriteRequest& request, Prompter& prompter, Pr
   Message ask{"Write " + request.iso + " (" + HumanSize(isoSize) + ") to " + target.path + ", " +
                   (target.model.empty() ? "a disk" : target.model) + " of " + HumanSize(target.sizeBytes) +
                   "?\r\nEverything on it will be lost.",
-              kTitle, Icon::Exclamation, Buttons::YesNo, 0, Answer::No};
+              kTitle,
+              Icon::Exclamation,
+              Buttons::YesNo,
+              0,
+              Answer::No};
   if (prompter.MsgBox(ask) != Answer::Yes) return "not written: the question was answered No";
 
   RawFile in;

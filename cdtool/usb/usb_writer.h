@@ -17,10 +17,10 @@ class Prompter;
 class ProgressSink;
 
 struct UsbTarget {
-  std::string device;   // as given
-  std::string path;     // with symbolic links resolved (/dev/disk/by-id/... -> /dev/sdb)
-  std::string name;     // the kernel's name: sdb
-  std::string model;    // vendor and model, "" when sysfs has none
+  std::string device;  // as given
+  std::string path;    // with symbolic links resolved (/dev/disk/by-id/... -> /dev/sdb)
+  std::string name;    // the kernel's name: sdb
+  std::string model;   // vendor and model, "" when sysfs has none
   uint64_t sizeBytes = 0;
   std::string problem;  // why it is refused; "" when it may be written
 };

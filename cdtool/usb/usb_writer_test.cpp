@@ -9,9 +9,9 @@
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {

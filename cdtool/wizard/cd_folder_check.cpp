@@ -75,7 +75,8 @@ std::optional<std::string> CdFolderProblem(const std::string& folder) {
                  " bytes long; a file on a CD can hold at most 4 GiB (" + std::to_string(kMaxCdFileSize) +
                  " bytes) !\nRemove it from the folder";
       } else {
-        return "\"" + path.string() + "\" is not a file or a folder (a device, a pipe or a socket) and cannot go "
+        return "\"" + path.string() +
+               "\" is not a file or a folder (a device, a pipe or a socket) and cannot go "
                "onto the CD !\nRemove it from the folder";
       }
     }

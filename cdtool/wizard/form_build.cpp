@@ -1,8 +1,8 @@
 #include "cdtool/wizard/form_build.h"
 
-#include "cdtool/wizard/frm_cd_build.h"
-
 #include <cstdio>
+
+#include "cdtool/wizard/frm_cd_build.h"
 
 namespace kiv {
 

@@ -21,8 +21,7 @@ Message ErrorMessage(const std::string& text, Icon icon) {
 }  // namespace
 
 FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform),
-      launcher_(&SystemLauncher()) {
+    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform), launcher_(&SystemLauncher()) {
   TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
   TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
   HelpWindowOpen = [] { return false; };
@@ -50,8 +49,7 @@ void FrmCDBuild::Form_Load() {
       prompter_.Inform("The settings file \"" + SettingsPath() + "\" cannot be read as settings (" + why +
                            "); the wizard starts from its defaults.",
                        "Error", Icon::Exclamation);
-    else
-      ReadKivCDINI();
+    else ReadKivCDINI();
   }
   ShowPage(0);
 }
@@ -161,10 +159,10 @@ void FrmCDBuild::CmdNext_Click() {
     // A file there that is not a CD image is somebody's: replace it only when told to.
     const std::string& iso = values.Main.ISOLocation;
     if (!stay && FileExists(iso) && !LooksLikeIsoImage(iso)) {
-      const Answer answer =
-          prompter_.MsgBox(Message{"The file \"" + iso + "\" exists and is not an ISO image.\nReplace it with the CD's "
-                                   "ISO image?",
-                                   "Replace File", Icon::Question, Buttons::YesNo, 0, Answer::No});
+      const Answer answer = prompter_.MsgBox(Message{"The file \"" + iso +
+                                                         "\" exists and is not an ISO image.\nReplace it with the CD's "
+                                                         "ISO image?",
+                                                     "Replace File", Icon::Question, Buttons::YesNo, 0, Answer::No});
       if (answer != Answer::Yes) stay = true;
     }
     TxtSummery.Text = GenerateSummery();
@@ -250,15 +248,13 @@ void FrmCDBuild::CmdBrw_ISOfile_Click() {
 }
 
 void FrmCDBuild::CmdBrw_spexe_Click() {
-  const std::string chosen = prompter_.OpenFileDialog(
-      "Specify the Windows Service pack file", {FileFilter{"Executable file (*.exe)", "*.exe"}}, TxtSP_exe.Text);
+  const std::string chosen = prompter_.OpenFileDialog("Specify the Windows Service pack file",
+                                                      {FileFilter{"Executable file (*.exe)", "*.exe"}}, TxtSP_exe.Text);
   if (!chosen.empty()) TxtSP_exe.Text = chosen;
 }
 
 void FrmCDBuild::CmdExp_Utils_Click() { ExploreFolder(platform_, prompter_, ResolvePath(TxtUtils_Loc.Text)); }
-void FrmCDBuild::CmdExp_AddFiles_Click() {
-  ExploreFolder(platform_, prompter_, ResolvePath(TxtAddFiles_Loc.Text));
-}
+void FrmCDBuild::CmdExp_AddFiles_Click() { ExploreFolder(platform_, prompter_, ResolvePath(TxtAddFiles_Loc.Text)); }
 
 FrmWin2KInfo& FrmCDBuild::CmdSetWin2KInfo_Click() {
   FrmWin2KInfo& dialog = Win2KInfo();

@@ -11,11 +11,11 @@
 
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
+#include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
 #include "cdtool/wizard/win_source.h"
-#include "cdtool/settings/session_settings.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
@@ -73,10 +73,10 @@ class FrmCDBuild {
   bool& CancelCopy = Pages.flags.CancelCopy;
   bool& MKISOFSRunning = Pages.flags.MKISOFSRunning;
   bool& ASyncAppRunning = Pages.flags.ASyncAppRunning;
-  bool QuitRequested = false;  // set when Finish ends the program
-  bool BuildRunning = false;   // the build run started by Finish has not yet returned
-  bool CloseAfterRun = false;  // the close box was granted: close once the run has stopped
-  bool RaiseRequested = false; // bring the window to the front (a started program has ended)
+  bool QuitRequested = false;   // set when Finish ends the program
+  bool BuildRunning = false;    // the build run started by Finish has not yet returned
+  bool CloseAfterRun = false;   // the close box was granted: close once the run has stopped
+  bool RaiseRequested = false;  // bring the window to the front (a started program has ended)
   // The build run started by the first Finish (form_build.h); null before it.
   // From then on Finish and Cancel go to the run, which mirrors its state here.
   std::shared_ptr<FormBuild> ActiveBuild;
@@ -339,6 +339,5 @@ class FrmCDBuild {
   bool writeFailureReported_ = false;
   bool programWasRunning_ = false;  // a program started by the run, at the last pump
 };
-
 
 }  // namespace kiv

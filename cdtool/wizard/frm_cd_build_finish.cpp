@@ -1,12 +1,11 @@
 // The ends of a session: Finish (start the build run, or leave the program
 // after it), Cancel and the close box. The build run itself (FinishApp and the
 // assembly steps) plugs in at CmdFinish_Click.
-#include "cdtool/wizard/frm_cd_build.h"
-
 #include <filesystem>
 
-#include "cdtool/wizard/form_build.h"
 #include "cdtool/build/iso_step.h"
+#include "cdtool/wizard/form_build.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/desktop_open.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -95,8 +94,9 @@ bool FrmCDBuild::Form_QueryUnload() {
     return true;
   }
   if (!Finished) {
-    const Answer answer = prompter_.MsgBox(Message{"The rescue CD is being built.\nCancel the build and close the window?",
-                                                   "Cancel Build", Icon::Question, Buttons::YesNo, 0, Answer::No});
+    const Answer answer =
+        prompter_.MsgBox(Message{"The rescue CD is being built.\nCancel the build and close the window?",
+                                 "Cancel Build", Icon::Question, Buttons::YesNo, 0, Answer::No});
     if (answer != Answer::Yes) return false;
     CancelApp();
   }
@@ -114,12 +114,18 @@ void FrmCDBuild::CmdOpenFolder_Click() {
 
 int FrmCDBuild::PageToFix(int step) {
   switch (step) {
-    case 1: return 1;  // the boot disks: the contents page
-    case 2: return 2;  // the Windows 2000/XP source
-    case 3: return 4;  // the Windows 98/Me source
-    case 4: return 6;  // utilities and additional files
-    case 5: return 7;  // the ISO destination
-    default: return kLastWizardPage;
+    case 1:
+      return 1;  // the boot disks: the contents page
+    case 2:
+      return 2;  // the Windows 2000/XP source
+    case 3:
+      return 4;  // the Windows 98/Me source
+    case 4:
+      return 6;  // utilities and additional files
+    case 5:
+      return 7;  // the ISO destination
+    default:
+      return kLastWizardPage;
   }
 }
 

@@ -1,7 +1,7 @@
 #include "cdtool/wizard/frm_cd_build.h"
 
-#include "testsupport/cdtool_test_support.h"
 #include "common/ini_file.h"
+#include "testsupport/cdtool_test_support.h"
 
 namespace kiv::testing {
 namespace {
@@ -154,10 +154,10 @@ TEST_F(WizardTest, EachFailingCheckKeepsItsPageAndShowsItsMessage) {
        "The selected folder doesn't contain a Windows 2000/XP installation !\nSelect your Windows setup source "
        "Directory",
        Icon::Critical},
-      {2, "The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file",
-       Icon::Critical},
-      {4, "The selected folder doesn't contain a Windows 98/Me installation !\nSelect your Windows setup source "
-          "Directory",
+      {2, "The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file", Icon::Critical},
+      {4,
+       "The selected folder doesn't contain a Windows 98/Me installation !\nSelect your Windows setup source "
+       "Directory",
        Icon::Critical},
       {5,
        "ERD Commander 2002/2003 doesn't seem to be located in the selected directory\nSelect ERD Commader 2002/2003 "
@@ -181,14 +181,30 @@ TEST_F(WizardTest, EachFailingCheckKeepsItsPageAndShowsItsMessage) {
     f->ClickCheck(f->ChkPassProtect);
     f->TxtPass1.Text = f->TxtPass2.Text = "secret";
     switch (which) {
-      case 0: f->Txt_i386_Loc.Text = P("w98/WIN98"); break;
-      case 1: f->TxtSP_exe.Text = P("sp/none.exe"); break;
-      case 2: f->TxtWin9x_Loc.Text = P("xp/I386"); break;
-      case 3: f->TxtERDC.Text = P("bcon"); break;
-      case 4: f->TxtBCon.Text = P("erd"); break;
-      case 5: f->TxtUtils_Loc.Text = P("no_utils"); break;
-      case 6: f->TxtAddFiles_Loc.Text = P("no_files"); break;
-      case 7: f->TxtPass2.Text = "Secret"; break;
+      case 0:
+        f->Txt_i386_Loc.Text = P("w98/WIN98");
+        break;
+      case 1:
+        f->TxtSP_exe.Text = P("sp/none.exe");
+        break;
+      case 2:
+        f->TxtWin9x_Loc.Text = P("xp/I386");
+        break;
+      case 3:
+        f->TxtERDC.Text = P("bcon");
+        break;
+      case 4:
+        f->TxtBCon.Text = P("erd");
+        break;
+      case 5:
+        f->TxtUtils_Loc.Text = P("no_utils");
+        break;
+      case 6:
+        f->TxtAddFiles_Loc.Text = P("no_files");
+        break;
+      case 7:
+        f->TxtPass2.Text = "Secret";
+        break;
       case 8:
         Write("blocker", "a file where a folder should be");
         f->TxtISOLoc.Text = P("blocker/kivcd.iso");
@@ -224,7 +240,7 @@ TEST_F(WizardTest, ChecksOnlyWhereTheirBoxIsChecked) {
   f->TxtSP_exe.Text = P("sp/none.exe");
   f->ClickCheck(f->ChkSlipstream);  // a missing service pack is not reported then
   f->ClickCheck(f->ChkGet_Advtools);
-  f->TxtERDC.Text = P("nothing");   // ChkERDC unchecked: not reported
+  f->TxtERDC.Text = P("nothing");  // ChkERDC unchecked: not reported
   f->ClickCheck(f->ChkKivUtils);
   f->TxtUtils_Loc.Text = P("nothing");
   for (int i = 0; i < 8; ++i) f->CmdNext_Click();

@@ -1,5 +1,5 @@
-#include "testsupport/cdtool_test_support.h"
 #include "common/ini_file.h"
+#include "testsupport/cdtool_test_support.h"
 
 namespace kiv::testing {
 namespace {

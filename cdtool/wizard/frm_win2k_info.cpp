@@ -62,8 +62,7 @@ bool FrmWin2KInfo::FillSetupDataToKeyFile(const std::string& keyFile) {
 
 void FrmWin2KInfo::CmdBrwUnattend_Click() {
   const std::string chosen = prompter_.OpenFileDialog(
-      "Unattended setup information file", {FileFilter{"Text file (*.txt; *.sif)", "*.txt; *.sif"}},
-      TxtTemplate.Text);
+      "Unattended setup information file", {FileFilter{"Text file (*.txt; *.sif)", "*.txt; *.sif"}}, TxtTemplate.Text);
   if (chosen.empty()) return;
   TxtTemplate.Text = chosen;
   FillSetupDataFromUnattend(chosen);
@@ -78,9 +77,9 @@ void FrmWin2KInfo::Show() {
 void FrmWin2KInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
   if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
-                                                  {"Organization", TxtOrg.Text},
-                                                  {"Computer Name", TxtPCName.Text},
-                                                  {"Workgroup or domain", TxtWorkgroup.Text}});
+                                                 {"Organization", TxtOrg.Text},
+                                                 {"Computer Name", TxtPCName.Text},
+                                                 {"Workgroup or domain", TxtWorkgroup.Text}});
       !why.empty()) {
     prompter_.Inform(why, "Error", Icon::Exclamation);
     return;

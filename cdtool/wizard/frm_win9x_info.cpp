@@ -57,8 +57,7 @@ void FrmWin9xInfo::FillSetupDataFromReg() { SetRecord(ReadWin9xRegistry(platform
 bool FrmWin9xInfo::FillSetupDataToKeyFile() {
   const std::string path = JoinPath(programFolder_, kKeyFile2);
   if (WriteWin9xKeyFile(path, Record(), /*upperCaseKey=*/true)) return true;
-  prompter_.Inform("The Windows installation info could not be saved to \"" + path + "\".", "Error",
-                   Icon::Exclamation);
+  prompter_.Inform("The Windows installation info could not be saved to \"" + path + "\".", "Error", Icon::Exclamation);
   return false;
 }
 
@@ -71,10 +70,10 @@ void FrmWin9xInfo::Show() {
 void FrmWin9xInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
   if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
-                                                  {"Organization", TxtOrg.Text},
-                                                  {"Computer Name", TxtPCName.Text},
-                                                  {"Workgroup", TxtWorkgroup.Text},
-                                                  {"Optimized for", TxtOSType.Text}});
+                                                 {"Organization", TxtOrg.Text},
+                                                 {"Computer Name", TxtPCName.Text},
+                                                 {"Workgroup", TxtWorkgroup.Text},
+                                                 {"Optimized for", TxtOSType.Text}});
       !why.empty()) {
     prompter_.Inform(why, "Error", Icon::Exclamation);
     return;

@@ -3,8 +3,8 @@
 // session_settings.cpp's.
 #include <string>
 
-#include "cdtool/wizard/frm_cd_build.h"
 #include "cdtool/settings/session_settings.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"

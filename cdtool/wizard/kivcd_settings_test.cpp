@@ -1,8 +1,8 @@
 #include <chrono>
 #include <thread>
 
-#include "testsupport/cdtool_test_support.h"
 #include "common/ini_file.h"
+#include "testsupport/cdtool_test_support.h"
 #include "testsupport/run_program.h"
 
 namespace kiv::testing {
@@ -20,7 +20,9 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
       "Windows2K      = 1\r\n"
       "Windows9x      = 1\r\n"
       "AdvancedTools  = 0\r\n"
-      "ISOLocation    = " + home + "/kivcd.iso\r\n"
+      "ISOLocation    = " +
+      home +
+      "/kivcd.iso\r\n"
       "CleanSession   = 0\r\n"
       "OptimizeISO    = 0\r\n"
       "\r\n"
@@ -30,11 +32,15 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
       "\r\n"
       "[Win2K_Info]\r\n"
       "SourceDir      = \"\"\r\n"
-      "SP_exe         = \"" + home + "/SP/xpsp1_en_x86.exe\"\r\n"
+      "SP_exe         = \"" +
+      home +
+      "/SP/xpsp1_en_x86.exe\"\r\n"
       "In_SetupWin    = 1\r\n"
       "In_Unattend    = 0\r\n"
       "DelLangFiles   = 0\r\n"
-      "TemplateFile   = \"" + P("files/inf_files/win2k_template.inf") + "\"\r\n"
+      "TemplateFile   = \"" +
+      P("files/inf_files/win2k_template.inf") +
+      "\"\r\n"
       "OwnerName      = \"Template Owner\"\r\n"
       "Organization   = \"Template Org\"\r\n"
       "ProductKey     = \"----\"\r\n"
@@ -147,12 +153,23 @@ TEST_F(SettingsTest, LongPathsAreReadWhole) {
         "[UserData]\r\nFullName=From Long Template\r\n[Identification]\r\nJoinWorkgroup=LONGWG\r\n");
   Write("kivcd.ini",
         "[Main]\r\nWindows2K      = 1\r\nWindows9x      = 1\r\nAdvancedTools  = 1\r\n"
-        "ISOLocation    = " + deep + "/kivcd.iso\r\n"
-        "[Win2K_Info]\r\nSourceDir      = \"" + deep + "/I386\"\r\nSP_exe         = \"" + deep + "/xpsp2.exe\"\r\n"
-        "TemplateFile   = \"" + deep + "/answers.sif\"\r\n"
-        "[Win9x_Info]\r\nSourceDir      = \"" + deep + "/WIN98\"\r\n"
-        "[Locations]\r\nkivUtils_Dir   = \"" + deep + "/utils\"\r\nAddFiles_Dir   = \"" + deep + "/add\"\r\n"
-        "[AdvTools]\r\nBlueCon_Dir   = \"" + deep + "/oobc\"\r\nERDCmdr_Dir   = \"" + deep + "/erdc\"\r\n");
+        "ISOLocation    = " +
+            deep +
+            "/kivcd.iso\r\n"
+            "[Win2K_Info]\r\nSourceDir      = \"" +
+            deep + "/I386\"\r\nSP_exe         = \"" + deep +
+            "/xpsp2.exe\"\r\n"
+            "TemplateFile   = \"" +
+            deep +
+            "/answers.sif\"\r\n"
+            "[Win9x_Info]\r\nSourceDir      = \"" +
+            deep +
+            "/WIN98\"\r\n"
+            "[Locations]\r\nkivUtils_Dir   = \"" +
+            deep + "/utils\"\r\nAddFiles_Dir   = \"" + deep +
+            "/add\"\r\n"
+            "[AdvTools]\r\nBlueCon_Dir   = \"" +
+            deep + "/oobc\"\r\nERDCmdr_Dir   = \"" + deep + "/erdc\"\r\n");
   auto f = MakeForm();
   EXPECT_EQ(f->TxtISOLoc.Text, deep + "/kivcd.iso");
   EXPECT_EQ(f->Txt_i386_Loc.Text, deep + "/I386");

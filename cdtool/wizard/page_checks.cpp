@@ -21,10 +21,10 @@ namespace {
 const char* const kProgramFolders[] = {"files", "drivers", "plugins", "dos", "help", "Temp", "cabs", "advtemp"};
 
 // The program's own files, in the program folder itself.
-const char* const kProgramFiles[] = {"discsmith", "bootsmith", "kivmax.exe", "bfi",         "cabarc",
-                                     "extract",   "expand",    "dfl",        "mkisofs",     "kivcd.ini",
-                                     "keyfile.txt", "keyfile2.txt", "Drivers.ini", "mkisofs.log", "kivcd-build.log", "makecd.sh",
-                                     "discsmith.lock", "bootsmith.lock"};
+const char* const kProgramFiles[] = {"discsmith",   "bootsmith",      "kivmax.exe",    "bfi",         "cabarc",
+                                     "extract",     "expand",         "dfl",           "mkisofs",     "kivcd.ini",
+                                     "keyfile.txt", "keyfile2.txt",   "Drivers.ini",   "mkisofs.log", "kivcd-build.log",
+                                     "makecd.sh",   "discsmith.lock", "bootsmith.lock"};
 
 // The folders the build copies onto the CD, as the settings choose them.
 std::vector<std::string> CopiedFolders(const SessionSettings& s) {
@@ -103,8 +103,7 @@ void FillPageDefaults(int step, SessionSettings& s, const PageContext& c) {
   if (c.firstCdRom.empty() && step >= 1 && step <= 4) return;
   switch (step) {
     case 1:
-      if (On(s.Main.Windows2K) && s.Win2K_Info.SourceDir.empty())
-        s.Win2K_Info.SourceDir = c.firstCdRom + kSep + "I386";
+      if (On(s.Main.Windows2K) && s.Win2K_Info.SourceDir.empty()) s.Win2K_Info.SourceDir = c.firstCdRom + kSep + "I386";
       break;
     case 3:
       if (On(s.Main.Windows9x) && s.Win9x_Info.SourceDir.empty())
@@ -198,8 +197,7 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
     case 7: {
       if (password.Protect && password.Password != password.Confirmation)
         fail("The Passwords don't Match - Reenter them");
-      else if (auto problem = password.Protect ? PasswordProblem(password.Password) : std::nullopt)
-        fail(*problem);
+      else if (auto problem = password.Protect ? PasswordProblem(password.Password) : std::nullopt) fail(*problem);
       const std::string& iso = s.Main.ISOLocation;
       const std::string guarded = GuardedPlace(iso, s, c);
       if (IsSameOrInside(iso, work))

@@ -16,8 +16,8 @@ std::vector<PageProblem> IsoPage(const BootPassword& password) {
 }
 
 TEST(PageChecks, TheIsoPageTakesOnlyPasswordsTheKeyboardCanTypeAtBootTime) {
-  for (const std::string& typeable : {std::string("rescue"), std::string("my \"pass\" $1 \\x 'q'"),
-                                      std::string(127, '~')}) {
+  for (const std::string& typeable :
+       {std::string("rescue"), std::string("my \"pass\" $1 \\x 'q'"), std::string(127, '~')}) {
     EXPECT_TRUE(IsoPage(BootPassword{true, typeable, typeable}).empty()) << typeable;
   }
   const std::string umlauts = "p\xC3\xA4ssw\xC3\xB6rd";  // 8 letters, 10 bytes of UTF-8

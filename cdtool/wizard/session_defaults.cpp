@@ -30,8 +30,8 @@ SessionSettings LoadSessionSettings(const std::string& programFolder, const Plat
   const std::string path = SettingsPath(programFolder);
   std::string why = FileExists(path) ? SettingsFileProblem(path) : "";
   if (problem) *problem = why;
-  SessionSettings s = FileExists(path) && why.empty() ? ReadKivCdIni(path)
-                                                      : DefaultSessionSettings(programFolder, platform);
+  SessionSettings s =
+      FileExists(path) && why.empty() ? ReadKivCdIni(path) : DefaultSessionSettings(programFolder, platform);
   NormaliseSettings(s);
   return s;
 }

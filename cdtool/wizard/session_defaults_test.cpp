@@ -67,7 +67,11 @@ TEST_F(SessionValueTest, TheIsoPathIsTrimmedAndAbsoluteOnceLoaded) {
 // is said to be so; the wizard starts from the defaults and leaves the file
 // alone until Finish.
 TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
-  for (const std::string& garbage : {std::string(), std::string("\x7f" "ELF\0\0\1", 7), std::string("hello\nworld\n")}) {
+  for (const std::string& garbage : {std::string(),
+                                     std::string("\x7f"
+                                                 "ELF\0\0\1",
+                                                 7),
+                                     std::string("hello\nworld\n")}) {
     Write("kivcd.ini", garbage);
     prompter_.messages.clear();
     std::string problem;
@@ -76,7 +80,8 @@ TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
     EXPECT_EQ(s.Main.Windows2K, 1) << "the defaults";
     auto form = MakeForm();
     ASSERT_EQ(prompter_.messages.size(), 1u);
-    EXPECT_EQ(prompter_.messages[0].text.rfind("The settings file \"" + P("kivcd.ini") + "\" cannot be read as settings (", 0),
+    EXPECT_EQ(prompter_.messages[0].text.rfind(
+                  "The settings file \"" + P("kivcd.ini") + "\" cannot be read as settings (", 0),
               0u)
         << prompter_.messages[0].text;
     EXPECT_EQ(form->ChkGet_Win2k.Value, 1);
@@ -120,7 +125,9 @@ TEST_F(SessionValueTest, TheSummarySaysWhenTheFilesNeedADvdOrAStick) {
 }
 
 TEST_F(SessionValueTest, SetChangesTheNamedKeysThroughTheWizardsWriter) {
-  ASSERT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "locations.kivutils=0", "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"}), 0);
+  ASSERT_EQ(Set(platform_, {"Main.ISOLocation=/tmp/x.iso", "locations.kivutils=0",
+                            "Win2K_Info.ProductKey=ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"}),
+            0);
   const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
   EXPECT_EQ(s.Main.ISOLocation, "/tmp/x.iso");
   EXPECT_EQ(s.Locations.kivUtils, 0);

@@ -61,8 +61,12 @@ TEST_F(SummaryTest, OptionalSectionsInOrderWithTheirValues) {
   f->TxtWin9x_Loc.Text = "/98";
   f->TxtERDC.Text = "/erd";
   const std::string s = f->GenerateSummery(Monday7Dec2026());
-  const char* heads[] = {"[Contents of the CD]", "[ISO File Options]", "[BootDisk Images Options]",
-                         "[Windows 2000/XP/2003 Details]", "[Windows 98/98SE/Me Details]", "[Advanced Tools]",
+  const char* heads[] = {"[Contents of the CD]",
+                         "[ISO File Options]",
+                         "[BootDisk Images Options]",
+                         "[Windows 2000/XP/2003 Details]",
+                         "[Windows 98/98SE/Me Details]",
+                         "[Advanced Tools]",
                          "[kiv Utilities / Additional Files]"};
   size_t last = 0;
   for (const char* h : heads) {

@@ -37,7 +37,8 @@ TEST_F(WinSourceTest, HomeServicePacksAndServer2003AreNamed) {
   EXPECT_EQ(Identify({"WIN51IS"}), "Microsoft Windows Server 2003 Standard Edition");
   EXPECT_EQ(Identify({"WIN51IA", "WIN51IA.SP1"}), "Microsoft Windows Server 2003 Enterprise Edition SP1");
   EXPECT_EQ(Identify({"win51ib", "win51ib.sp2"}), "Microsoft Windows Server 2003 Web Edition SP2");
-  EXPECT_EQ(Identify({"WIN51ID", "WIN51ID.SP1", "WIN51ID.SP2"}), "Microsoft Windows Server 2003 Datacenter Edition SP2");
+  EXPECT_EQ(Identify({"WIN51ID", "WIN51ID.SP1", "WIN51ID.SP2"}),
+            "Microsoft Windows Server 2003 Datacenter Edition SP2");
   // Another edition's service pack does not count.
   EXPECT_EQ(Identify({"WIN51IS", "WIN51IP.SP2"}), "Microsoft Windows Server 2003 Standard Edition");
 

@@ -1,5 +1,3 @@
-#include "common/file_ops.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/file_ops.h"
 #include "common/file_ops_internal.h"
 #include "common/paths.h"
 
@@ -158,9 +157,7 @@ FolderNames::FolderNames(const std::string& folder) {
     for (const std::string& n : names) byLower_.emplace(ToLower(n), n);
 }
 
-std::string FolderNames::Target(const std::string& name) {
-  return byLower_.emplace(ToLower(name), name).first->second;
-}
+std::string FolderNames::Target(const std::string& name) { return byLower_.emplace(ToLower(name), name).first->second; }
 
 std::string ExistingNameIn(const std::string& folder, const std::string& name) {
   return FolderNames(folder).Target(name);
@@ -229,7 +226,7 @@ bool CopyFileChunked(const std::string& from, const std::string& to, std::string
     if (kernelCopy) {
       n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
       if (done == 0 && (n == 0 || (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                                              errno == EOPNOTSUPP || errno == EPERM)))) {
+                                             errno == EOPNOTSUPP || errno == EPERM)))) {
         kernelCopy = false;  // not supported here, or a file whose size the kernel does not know
         continue;
       }

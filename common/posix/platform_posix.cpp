@@ -18,7 +18,6 @@
 
 namespace kiv {
 
-
 namespace {
 
 // Mount points in /proc/self/mounts escape blanks and the like as \ooo.

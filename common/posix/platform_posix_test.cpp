@@ -7,9 +7,9 @@
 #include "common/file_ops.h"
 #include "common/links.h"
 #include "common/platform.h"
-#include "testsupport/test_temp_dir.h"
 #include "common/ui_mode.h"
 #include "testsupport/fake_platform.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -19,16 +19,12 @@ class EnvVar {
  public:
   EnvVar(const char* name, const char* value) : name_(name) {
     if (const char* old = getenv(name)) old_ = old, had_ = true;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
   }
   ~EnvVar() {
-    if (had_)
-      setenv(name_.c_str(), old_.c_str(), 1);
-    else
-      unsetenv(name_.c_str());
+    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+    else unsetenv(name_.c_str());
   }
 
  private:
@@ -92,8 +88,9 @@ TEST(PosixPlatform, OpeningStartsTheDesktopOpenerDetached) {
   TestTempDir dir;
   // A stand-in xdg-open that records its argument.
   const std::string opener = dir / "xdg-open";
-  ASSERT_TRUE(WriteFileAtomic(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
-                                      "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n"));
+  ASSERT_TRUE(WriteFileAtomic(opener,
+                              "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
+                              "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n"));
   ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
   EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
   EXPECT_TRUE(OpenWithDesktop("file name with blanks.html"));
@@ -106,7 +103,8 @@ TEST(PosixPlatform, AnOpenerWithNoProgramForTheTargetCountsAsFailed) {
   TestTempDir dir;
   // What xdg-open does on a system without a browser or file manager.
   const std::string opener = dir / "xdg-open";
-  ASSERT_TRUE(WriteFileAtomic(opener, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
+  ASSERT_TRUE(
+      WriteFileAtomic(opener, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
   ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
   EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
   EXPECT_FALSE(OpenWithDesktop("/tmp"));

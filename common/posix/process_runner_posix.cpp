@@ -34,10 +34,10 @@ void ReapInBackground(pid_t pid) {
 struct SpawnSpec {
   const std::vector<std::string>* argv = nullptr;
   std::string workingDir;
-  int outFd = -1;        // stdout and stderr go here; -1: inherited
+  int outFd = -1;  // stdout and stderr go here; -1: inherited
   bool nullStdin = false;
   bool newGroup = false;
-  bool detach = false;   // new session, all standard streams on /dev/null
+  bool detach = false;  // new session, all standard streams on /dev/null
 };
 
 // 0 and the pid, or the errno of the failed start.
@@ -187,7 +187,7 @@ bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& option
 
 struct AsyncProcess::Impl {
   pid_t pid = -1;
-  int fd = -1;            // read end of the output pipe; -1 once at its end
+  int fd = -1;  // read end of the output pipe; -1 once at its end
   bool reaped = false;
   bool endDelivered = false;
   bool started = false;
@@ -288,8 +288,7 @@ bool AsyncProcess::Poll(std::chrono::milliseconds wait) {
           continue;
         }
         if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR)) d.CloseFd();
-      } else if (n == 0 && d.reaped &&
-                 std::chrono::steady_clock::now() - d.exitSeen > std::chrono::milliseconds(200)) {
+      } else if (n == 0 && d.reaped && std::chrono::steady_clock::now() - d.exitSeen > std::chrono::milliseconds(200)) {
         d.CloseFd();  // the program ended; whoever holds the pipe is not it
       }
     }

@@ -79,7 +79,7 @@ TEST(DeviceQuestions, GroupAndDeviceNumbersOfAPlainFile) {
   ASSERT_EQ(stat.code, 0) << stat.err;
   EXPECT_EQ(OwningGroupName(dir / "f") + "\n", stat.out);
   EXPECT_EQ(OwningGroupName(dir / "missing"), "");
-  EXPECT_EQ(DeviceNumbers(dir / "f"), "");  // no disk device
+  EXPECT_EQ(DeviceNumbers(dir / "f"), "");    // no disk device
   EXPECT_EQ(DeviceNumbers("/dev/null"), "");  // a character device is no disk
 }
 

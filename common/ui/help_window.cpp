@@ -40,10 +40,8 @@ HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
   // Pages link to each other; addresses outside the help go to the browser.
   browser_->setOpenLinks(false);
   QObject::connect(browser_, &QTextBrowser::anchorClicked, browser_, [this](const QUrl& url) {
-    if (url.isRelative() || url.isLocalFile())
-      browser_->setSource(browser_->source().resolved(url));
-    else
-      QDesktopServices::openUrl(url);
+    if (url.isRelative() || url.isLocalFile()) browser_->setSource(browser_->source().resolved(url));
+    else QDesktopServices::openUrl(url);
   });
   layout->addWidget(browser_);
   // Esc closes the help, as it closes a dialog.
@@ -83,9 +81,10 @@ void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const st
   if (QFile::exists(path)) {
     w.browser_->setSource(QUrl::fromLocalFile(path));
   } else {
-    w.browser_->setHtml(QStringLiteral("<h2>Help</h2><p>The help page for topic %1 was not found:</p><p><tt>%2</tt></p>")
-                            .arg(topic)
-                            .arg(path.toHtmlEscaped()));
+    w.browser_->setHtml(
+        QStringLiteral("<h2>Help</h2><p>The help page for topic %1 was not found:</p><p><tt>%2</tt></p>")
+            .arg(topic)
+            .arg(path.toHtmlEscaped()));
   }
   // An open window stays where the user has put it.
   if (!w.isVisible()) w.PlaceForOpening(AskingWindow(&w));

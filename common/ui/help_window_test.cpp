@@ -36,8 +36,8 @@ TEST(HelpWindow, OpensInsideTheScreenBesideTheAskingWindow) {
   HelpWindow::ShowTopic("/nonexistent-program-folder", 1110);
   HelpWindow& help = HelpWindow::Instance();
   ASSERT_TRUE(HelpWindow::IsOpen());
-  EXPECT_TRUE(Area().contains(help.frameGeometry())) << "help at " << help.frameGeometry().x() << ","
-                                                      << help.frameGeometry().y();
+  EXPECT_TRUE(Area().contains(help.frameGeometry()))
+      << "help at " << help.frameGeometry().x() << "," << help.frameGeometry().y();
   EXPECT_FALSE(help.frameGeometry().intersects(a.window.frameGeometry())) << "the help covers the wizard";
 
   // Moved partly off the screen and closed, it opens inside it again.

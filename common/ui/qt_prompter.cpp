@@ -16,11 +16,16 @@ namespace {
 
 QMessageBox::Icon QtIcon(Icon icon) {
   switch (icon) {
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::None: break;
+    case Icon::Critical:
+      return QMessageBox::Critical;
+    case Icon::Question:
+      return QMessageBox::Question;
+    case Icon::Exclamation:
+      return QMessageBox::Warning;
+    case Icon::Information:
+      return QMessageBox::Information;
+    case Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -32,15 +37,20 @@ struct ButtonAnswer {
 
 std::vector<ButtonAnswer> ButtonsOf(Buttons buttons) {
   switch (buttons) {
-    case Buttons::OK: return {{QMessageBox::Ok, Answer::OK}};
-    case Buttons::OKCancel: return {{QMessageBox::Ok, Answer::OK}, {QMessageBox::Cancel, Answer::Cancel}};
+    case Buttons::OK:
+      return {{QMessageBox::Ok, Answer::OK}};
+    case Buttons::OKCancel:
+      return {{QMessageBox::Ok, Answer::OK}, {QMessageBox::Cancel, Answer::Cancel}};
     case Buttons::AbortRetryIgnore:
-      return {{QMessageBox::Abort, Answer::Abort}, {QMessageBox::Retry, Answer::Retry},
+      return {{QMessageBox::Abort, Answer::Abort},
+              {QMessageBox::Retry, Answer::Retry},
               {QMessageBox::Ignore, Answer::Ignore}};
     case Buttons::YesNoCancel:
       return {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}, {QMessageBox::Cancel, Answer::Cancel}};
-    case Buttons::YesNo: return {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}};
-    case Buttons::RetryCancel: return {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}};
+    case Buttons::YesNo:
+      return {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}};
+    case Buttons::RetryCancel:
+      return {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}};
   }
   return {{QMessageBox::Ok, Answer::OK}};
 }

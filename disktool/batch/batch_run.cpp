@@ -6,11 +6,11 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/drivers/frm_drivers.h"
-#include "disktool/wizard/frm_wait.h"
 #include "disktool/output/image_target.h"
+#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wait.h"
 
 namespace kiv {
 
@@ -34,8 +34,8 @@ std::string BatchSummaryText(const BatchOptions& o) {
   return "There has been an invalid parameter,\r\n"
          "check your settings before starting the batch mode :\r\n"
          "\r\n"
-         "Disk Name : " + o.DiskName + "\r\n" +
-         "Target : " + o.Target + "\r\n" +
+         "Disk Name : " +
+         o.DiskName + "\r\n" + "Target : " + o.Target + "\r\n" +
          "Plugin to Apply : " + (o.Plugin.empty() ? std::string("None") : o.Plugin) + "\r\n" +
          "Image Type : " + (o.ImageType == 2 ? "2.88 MB" : "1.44 MB") + "\r\n" +
          "Select Drivers : " + yes(o.SelectDrivers) + "\r\n" +
@@ -75,8 +75,8 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
                                 kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
         return 1;
       }
-      const Answer a = prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?",
-                                               kReplaceTargetTitle, Icon::Exclamation, Buttons::YesNo, 0, Answer::No});
+      const Answer a = prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
+                                               Icon::Exclamation, Buttons::YesNo, 0, Answer::No});
       if (a != Answer::Yes) return 1;
     }
   }

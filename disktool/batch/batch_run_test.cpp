@@ -9,8 +9,8 @@
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/wizard/builder_session.h"
 #include "disktool/wizard/frm_wait.h"
-#include "testsupport/wizard_test_folder.h"
 #include "testsupport/test_files.h"
+#include "testsupport/wizard_test_folder.h"
 
 namespace kiv {
 namespace {
@@ -52,15 +52,14 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
   Batch b;
   ASSERT_EQ(b.Run(Disk("plain")), 0);
   EXPECT_TRUE(b.pf.Exists("plain.img"));
-  const std::vector<std::string> expected = {
-      "Copying Files ... Please wait, this should take only few seconds",
-      "Getting a list of Disks Configuration ...",
-      "Getting Disk Configuration INI file ...",
-      "Processing plain.ini file ...",
-      "Getting Drivers Settings ...",
-      "Getting files list to be copied to the floppy image ...",
-      "The floppy's DOS: MS-DOS 7",
-      "Creating the floppy image file ..."};
+  const std::vector<std::string> expected = {"Copying Files ... Please wait, this should take only few seconds",
+                                             "Getting a list of Disks Configuration ...",
+                                             "Getting Disk Configuration INI file ...",
+                                             "Processing plain.ini file ...",
+                                             "Getting Drivers Settings ...",
+                                             "Getting files list to be copied to the floppy image ...",
+                                             "The floppy's DOS: MS-DOS 7",
+                                             "Creating the floppy image file ..."};
   ASSERT_GE(b.wait.statuses.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
   EXPECT_FALSE(b.wait.visible);
@@ -300,8 +299,11 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
     EXPECT_EQ(m.title, "Invalid Target");
     EXPECT_EQ(m.icon, Icon::Critical);
     EXPECT_EQ(m.buttons, Buttons::OK);
-    EXPECT_NE(m.text.find("The target " + notes + " already exists and is not a 1.44 MB floppy image "
-                          "(1,474,560 bytes)."), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("The target " + notes +
+                          " already exists and is not a 1.44 MB floppy image "
+                          "(1,474,560 bytes)."),
+              std::string::npos)
+        << m.text;
     EXPECT_EQ(testing::ReadText(notes), "the user's notes\n");
     EXPECT_TRUE(b.wait.statuses.empty());
     EXPECT_TRUE(b.w->tools.commands_ran.empty());

@@ -29,9 +29,7 @@ std::vector<Token> SplitAtBlanks(const std::string& raw) {
   }
 }
 
-bool StartsLikeSwitch(const std::string& token) {
-  return !token.empty() && (token[0] == '-' || token[0] == '/');
-}
+bool StartsLikeSwitch(const std::string& token) { return !token.empty() && (token[0] == '-' || token[0] == '/'); }
 
 // A plugin is a folder directly inside plugins: a value that names a path
 // (separators, "..") could reach any folder, and its preparation program

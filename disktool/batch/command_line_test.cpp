@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "common/prompter.h"
-#include "testsupport/test_temp_dir.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -184,8 +184,9 @@ TEST(CommandLine, UsageTextAndRawLine) {
   const std::string usage = UsageText();
   EXPECT_EQ(usage.rfind("Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\r\n\r\nname : ", 0),
             0u);
-  EXPECT_EQ(usage.substr(usage.size() - 103),
-            "-keyfile : Load the Windows 9x product key from the keyfile.txt file instead of the Windows Registry.\r\n");
+  EXPECT_EQ(
+      usage.substr(usage.size() - 103),
+      "-keyfile : Load the Windows 9x product key from the keyfile.txt file instead of the Windows Registry.\r\n");
   EXPECT_EQ(RawCommandLine({"-t", "144", "kivsoftware", "out/my disk.img"}), "-t 144 kivsoftware out/my disk.img");
   EXPECT_EQ(RawCommandLine({"kivsoftware", "", "a.img"}), "kivsoftware  a.img");
   EXPECT_EQ(RawCommandLine({}), "");

@@ -8,8 +8,8 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/dosimport/dos_import.h"
+#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
@@ -63,12 +63,12 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
     if (!lock.Error().empty()) {
       // Not another instance: the folder itself refuses the lock file, and
       // every work file of a build would fail the same way.
-      prompter.MsgBox(Message{ProgramFolderNotWritableText(programFolder, lock.Error()),
-                              kProgramFolderNotWritableTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      prompter.MsgBox(Message{ProgramFolderNotWritableText(programFolder, lock.Error()), kProgramFolderNotWritableTitle,
+                              Icon::Critical, Buttons::OK, 0, std::nullopt});
       return 3;
     }
-    prompter.MsgBox(Message{"The Kiv Disk Builder is already running", "Already Running", Icon::Critical,
-                            Buttons::OK, 0, std::nullopt});
+    prompter.MsgBox(Message{"The Kiv Disk Builder is already running", "Already Running", Icon::Critical, Buttons::OK,
+                            0, std::nullopt});
     return 3;
   }
 
@@ -92,9 +92,11 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   // 4. No arguments: the wizard.
   if (raw.empty()) {
     if (!views.runWizard) {
-      prompter.Inform("The wizard needs a display. To build a disk without it, name the disk on the command "
-                      "line.\r\n\r\n" + UsageText(),
-                      "bootsmith");
+      prompter.Inform(
+          "The wizard needs a display. To build a disk without it, name the disk on the command "
+          "line.\r\n\r\n" +
+              UsageText(),
+          "bootsmith");
       return 2;
     }
     wizard.InitApp();

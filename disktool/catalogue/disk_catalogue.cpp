@@ -1,5 +1,7 @@
 // The disk catalogue files\disklist.ini: the disk list, and what the chosen
 // entry sets up (default destination, driver class boxes and their defaults).
+#include "disktool/catalogue/disk_catalogue.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -8,7 +10,6 @@
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/wizard/builder_session.h"
 
 namespace kiv {
@@ -109,8 +110,8 @@ bool FrmWizard::RefuseCatalogueFile() {
     if (!RealPathWithin(programFolder_, target).empty()) return false;
   }
   prompter_.MsgBox(Message{"The image file \"" + file + "\" of the entry [" + std::to_string(section) + "] (" +
-                               SelectedDiskName() + ") in " + Catalogue.Path() +
-                               " leaves the program folder." + "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
+                               SelectedDiskName() + ") in " + Catalogue.Path() + " leaves the program folder." +
+                               "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
                            "Invalid Disk Catalogue", Icon::Critical, Buttons::OK, 0, std::nullopt});
   CancelApp();
   return true;

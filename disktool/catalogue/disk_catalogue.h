@@ -9,9 +9,9 @@ namespace kiv {
 
 // One row of the disk list: the catalogue entry's description and name.
 struct DiskRow {
-  std::string Text;       // "Desc" column
-  std::string Name;       // "bootsmith_file" column (SubItems(1))
-  int SmallIcon = 1;      // image number of the "Icon" key (greater than 8 -> 1)
+  std::string Text;   // "Desc" column
+  std::string Name;   // "bootsmith_file" column (SubItems(1))
+  int SmallIcon = 1;  // image number of the "Icon" key (greater than 8 -> 1)
   bool Selected = false;
 };
 

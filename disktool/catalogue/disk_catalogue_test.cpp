@@ -1,9 +1,10 @@
+#include "disktool/catalogue/disk_catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include "common/ini_file.h"
-#include "disktool/catalogue/disk_catalogue.h"
-#include "testsupport/test_program_folder.h"
 #include "testsupport/test_files.h"
+#include "testsupport/test_program_folder.h"
 
 namespace kiv {
 namespace {
@@ -92,7 +93,9 @@ class DriverSettings : public ::testing::Test {
              "[1]\r\nName=Both\r\nfile=out\\both.img\r\naspi=1\r\nndis=1\r\n"
              "[2]\r\nName=odi\r\nfile=images/odi.img\r\nndis=1\r\nnetw=1\r\n"
              "[3]\r\nName=plain\r\nfile=plain.img\r\n");
-    pf.Write("files/both.ini", "[Copy_Files]\r\n[DefaultDrivers]\r\nndis\\ rtl8139.cab \r\nnonsense line\r\n[Other]\r\nASPI\\ASPIGEN.CAB\r\n");
+    pf.Write(
+        "files/both.ini",
+        "[Copy_Files]\r\n[DefaultDrivers]\r\nndis\\ rtl8139.cab \r\nnonsense line\r\n[Other]\r\nASPI\\ASPIGEN.CAB\r\n");
     pf.Write("files/odi.ini", "[DefaultDrivers]\r\nODI32\\PCNTNW.CAB\r\nNDIS\\NE2000.CAB\r\n");
     pf.Write("files/plain.ini", "");
     w.form.InitApp();
@@ -179,13 +182,15 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
   const std::string outside = outsideDir.Path() + "/notes.txt";
   testing::WriteText(outside, "the user's notes\n");
   for (const std::string& value : {outside, std::string("../x.img"), std::string("out\\..\\..\\x.img"),
-                                  std::string("\\x.img"), std::string("C:\\x.img"), std::string("link/x.img")}) {
+                                   std::string("\\x.img"), std::string("C:\\x.img"), std::string("link/x.img")}) {
     SCOPED_TRACE(value);
     ProgramFolder pf;
     pf.SeedBase();
     std::filesystem::create_directory_symlink(outsideDir.Path(), pf.Path("link"));
-    pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
-                                   "[1]\r\nName=kivsoftware\r\nfile=" + value + "\r\n");
+    pf.Write("files/disklist.ini",
+             "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
+             "[1]\r\nName=kivsoftware\r\nfile=" +
+                 value + "\r\n");
     Wizard w(pf);
     w.form.InitApp();
     w.form.Fill_DiskList();
@@ -213,8 +218,9 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
 
   // Paths that stay inside are fine, the custom entry's as well.
   ProgramFolder pf;
-  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
-                                 "[1]\r\nName=kivsoftware\r\nfile=images\\soft.img\r\n");
+  pf.Write("files/disklist.ini",
+           "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
+           "[1]\r\nName=kivsoftware\r\nfile=images\\soft.img\r\n");
   Wizard w(pf);
   w.form.Fill_DiskList();
   for (int row : {1, 2}) {

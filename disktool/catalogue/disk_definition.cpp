@@ -34,11 +34,11 @@ constexpr Header kHeaders[] = {
 // it is joined to; anything else could write over the user's files. The text
 // is checked first, then where the path really leads: a symbolic link below
 // the folder ("files\linkout -> /elsewhere") must not carry a copy out of it.
-bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
-                              int line) {
+bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line) {
   if (StaysInside(value)) {
     const std::string rootPath = Resolve(root);
-    const std::string target = Trim(value).empty() ? rootPath : ResolvePathPrefix(JoinPath(rootPath, NativePath(Trim(value))));
+    const std::string target =
+        Trim(value).empty() ? rootPath : ResolvePathPrefix(JoinPath(rootPath, NativePath(Trim(value))));
     if (!RealPathWithin(rootPath, target).empty()) return false;
   }
   prompter_.MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
@@ -95,8 +95,7 @@ bool FrmWizard::Init_Lists(const std::string& InitFile) {
     if (eq == std::string::npos) continue;
     const std::string left = Trim(line.substr(0, eq));
     const size_t eq2 = line.find('=', eq + 1);
-    const std::string right =
-        Trim(eq2 == std::string::npos ? line.substr(eq + 1) : line.substr(eq + 1, eq2 - eq - 1));
+    const std::string right = Trim(eq2 == std::string::npos ? line.substr(eq + 1) : line.substr(eq + 1, eq2 - eq - 1));
 
     switch (section) {
       case Section::CopyCABs:
@@ -156,7 +155,8 @@ int CountSectionEntries(const std::string& FileName, const std::string& Section,
       continue;
     }
     if (!inside || line.empty() || line[0] == ';') continue;
-    if (UseSuffix && (line.size() < Suffix.size() || line.compare(line.size() - Suffix.size(), Suffix.size(), Suffix) != 0))
+    if (UseSuffix &&
+        (line.size() < Suffix.size() || line.compare(line.size() - Suffix.size(), Suffix.size(), Suffix) != 0))
       continue;
     ++count;
   }

@@ -149,9 +149,9 @@ TEST_F(Definition, LinksLeadingOutOfTheFolderAreRefused) {
   const char* cases[] = {
       "[Copy_Files_for_CABs]\r\nEDIT.COM=linkout\\x.com\r\n",
       "[Copy_Files_for_CABs]\r\nEDIT.COM=LinkOut\\sub\\x.com\r\n",  // any case, deeper
-      "[Copy_Files]\r\nEDIT.COM=out\\x.com\r\n",                   // cabs\out -> elsewhere
-      "[Copy_Files_for_CABs]\r\nEDIT.COM=filelink.com\r\n",          // the file itself a link
-      "[Create_CABs]\r\nmod=out\r\n",                                // cabinet folder
+      "[Copy_Files]\r\nEDIT.COM=out\\x.com\r\n",                    // cabs\out -> elsewhere
+      "[Copy_Files_for_CABs]\r\nEDIT.COM=filelink.com\r\n",         // the file itself a link
+      "[Create_CABs]\r\nmod=out\r\n",                               // cabinet folder
   };
   for (const char* text : cases) {
     SCOPED_TRACE(text);

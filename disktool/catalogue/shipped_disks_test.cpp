@@ -121,7 +121,8 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
     // are files on the floppy; the other modules went on unpacked, as the
     // stand-in EXTRACT.EXE cannot unpack cabinets; the work files are gone.
     const std::string list = pf.Path("dir.txt");
-    ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + pf.Path(imageName) + "' :: > '" + list + "'").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("MTOOLS_SKIP_CHECK=1 mdir -b -/ -i '" + pf.Path(imageName) + "' :: > '" + list + "'").c_str()), 0);
     const std::string dir = pf.Read("dir.txt");
     for (const char* file : {"KERNEL.BAT", "KIVRAMD.COM", "EXTRACT.EXE", "OAKCDROM.SYS", "RAMDRIVE.SYS"})
       EXPECT_NE(dir.find(std::string("::/BIN/") + file), std::string::npos) << file << "\n" << dir;
@@ -137,7 +138,9 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
       EXPECT_NE(dir.find("::/ETC/_MSNET.PCI"), std::string::npos) << dir;
       // The map holds the PCI lists the real cabarc extracted from both drivers.
       ASSERT_EQ(std::system(("MTOOLS_SKIP_CHECK=1 mtype -i '" + pf.Path(imageName) + "' ::/ETC/_MSNET.PCI > '" +
-                             pf.Path("pci.txt") + "'").c_str()), 0);
+                             pf.Path("pci.txt") + "'")
+                                .c_str()),
+                0);
       const std::string pci = pf.Read("pci.txt");
       EXPECT_NE(pci.find("10EC:8029 ne2000"), std::string::npos) << pci;
       EXPECT_NE(pci.find("10EC:8139 rtl8139"), std::string::npos) << pci;

@@ -5,11 +5,11 @@
 #include <filesystem>
 
 #include "common/file_ops.h"
-#include "disktool/dosimport/freedos_import.h"
-#include "disktool/dosimport/freedos_source.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
+#include "disktool/dosimport/freedos_import.h"
+#include "disktool/dosimport/freedos_source.h"
 #include "disktool/wizard/frm_wait.h"
 
 namespace kiv {
@@ -112,13 +112,13 @@ bool DosImport::ImportDOS() {
   if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command"))))
     return Import(Method::Folder, windowsDir_);
 
-  const Answer a = prompter_.MsgBox(Message{
-      "Your current windows installation doesn't contain the required\r\n"
-      "DOS files needed for the Kiv Disk Builder to funtion properly.\r\n"
-      "Press OK to import the needed files from the Windows 98/98SE Setup CD,\r\n"
-      "or from FreeDOS 1.3/1.4 (an installed FreeDOS, a distribution folder\r\n"
-      "with its packages, or a FreeDOS floppy or USB image).",
-      "DOS Files no found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
+  const Answer a = prompter_.MsgBox(
+      Message{"Your current windows installation doesn't contain the required\r\n"
+              "DOS files needed for the Kiv Disk Builder to funtion properly.\r\n"
+              "Press OK to import the needed files from the Windows 98/98SE Setup CD,\r\n"
+              "or from FreeDOS 1.3/1.4 (an installed FreeDOS, a distribution folder\r\n"
+              "with its packages, or a FreeDOS floppy or USB image).",
+              "DOS Files no found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
   if (a != Answer::OK) return false;
 
   for (;;) {
@@ -130,14 +130,16 @@ bool DosImport::ImportDOS() {
     if (chosen.empty()) {
       // Without the files nothing can be built; asking again would trap the
       // user in the dialog.
-      prompter_.MsgBox(Message{"The Kiv Disk Builder cannot work without the DOS system files.\r\n"
-                               "No Windows 98/98SE Setup files or FreeDOS location was chosen; the program ends now.",
-                               "DOS Files no found", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
+      prompter_.MsgBox(
+          Message{"The Kiv Disk Builder cannot work without the DOS system files.\r\n"
+                  "No Windows 98/98SE Setup files or FreeDOS location was chosen; the program ends now.",
+                  "DOS Files no found", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
       return false;
     }
     const std::string folder = FolderExists(chosen) ? chosen : FolderOf(chosen);
     if (!FindIn(folder, "win.com").empty()) return Import(Method::Folder, folder);
-    if (!FindIn(folder, "BASE5.CAB").empty()) return Import(ExpandAvailable() ? Method::Expand : Method::Extract, folder);
+    if (!FindIn(folder, "BASE5.CAB").empty())
+      return Import(ExpandAvailable() ? Method::Expand : Method::Extract, folder);
     // A FreeDOS: the image file itself, or the folder.
     std::string freedos;
     if (!FolderExists(chosen) && FatImageOffset(chosen)) {
@@ -146,7 +148,7 @@ bool DosImport::ImportDOS() {
       freedos = folder;
     } else {
       prompter_.MsgBox(Message{chosen + " is neither a Windows 98/98SE setup folder (WIN.COM or BASE5.CAB) nor a "
-                               "FreeDOS (a kernel and COMMAND.COM, FreeDOS packages, or a FAT disk image).",
+                                        "FreeDOS (a kernel and COMMAND.COM, FreeDOS packages, or a FAT disk image).",
                                kSetupTitle, Icon::Exclamation, Buttons::OK, kDosHelpTopic, std::nullopt});
       continue;
     }
@@ -165,8 +167,8 @@ std::optional<bool> DosImport::ImportFromFreeDos(const std::string& source) {
   wait_.Hide();
   if (!result.ok) {
     // The user may choose another source.
-    prompter_.MsgBox(Message{result.error, "FreeDOS Import Failed", Icon::Critical, Buttons::OK, kDosHelpTopic,
-                             std::nullopt});
+    prompter_.MsgBox(
+        Message{result.error, "FreeDOS Import Failed", Icon::Critical, Buttons::OK, kDosHelpTopic, std::nullopt});
     return std::nullopt;
   }
   std::string text = result.Report();
@@ -174,8 +176,8 @@ std::optional<bool> DosImport::ImportFromFreeDos(const std::string& source) {
     text += "\r\nNot in this FreeDOS, so the boot floppies start without them and say so on the screen:\r\n";
     for (const std::string& name : result.missingCd) text += "    " + name + ", " + CdFileRole(name) + "\r\n";
   }
-  prompter_.MsgBox(Message{"The boot floppies get FreeDOS from " + source + ".\r\n\r\n" + text,
-                           "FreeDOS Imported", Icon::Information, Buttons::OK, kDosHelpTopic, std::nullopt});
+  prompter_.MsgBox(Message{"The boot floppies get FreeDOS from " + source + ".\r\n\r\n" + text, "FreeDOS Imported",
+                           Icon::Information, Buttons::OK, kDosHelpTopic, std::nullopt});
   return CheckImport(true);
 }
 
@@ -184,9 +186,15 @@ bool DosImport::Import(Method method, const std::string& folder) {
   std::remove(JoinPath(DosFolder(), kFreeDosManifest).c_str());
   std::remove(JoinPath(DosFolder(), kDosNoCdRecord).c_str());
   switch (method) {
-    case Method::Folder: ImportFromFolder(folder); break;
-    case Method::Expand: ImportWithExpand(folder); break;
-    case Method::Extract: ImportWithExtract(folder); break;
+    case Method::Folder:
+      ImportFromFolder(folder);
+      break;
+    case Method::Expand:
+      ImportWithExpand(folder);
+      break;
+    case Method::Extract:
+      ImportWithExtract(folder);
+      break;
   }
   ImportCdFiles(folder, method);
   if (!CheckImport(true)) return false;
@@ -225,15 +233,16 @@ void DosImport::OfferCdFiles() {
   if (FileExists(JoinPath(dos, kFreeDosManifest)) || FileExists(JoinPath(dos, kDosNoCdRecord))) return;
   // The shipped stand-ins start no DOS: CD-ROM files would change nothing.
   std::string ioSys;
-  if (ReadWholeFile(JoinPath(dos, "IO.SYS"), ioSys) && ioSys.substr(0, 512).find(kDosStandInMarker) != std::string::npos)
+  if (ReadWholeFile(JoinPath(dos, "IO.SYS"), ioSys) &&
+      ioSys.substr(0, 512).find(kDosStandInMarker) != std::string::npos)
     return;
   const std::string list = MissingCdFileLines();
   if (list.empty() || !prompter_.CanAsk()) return;
-  const Answer a = prompter_.MsgBox(Message{
-      "The DOS files in " + dos + " lack the files for CD-ROM access:\r\n" + list +
-          "\r\nPress OK to add them from the Windows 98/98SE Setup CD, or Cancel to make the boot "
-          "floppies without CD-ROM access (you will not be asked again).",
-      "CD-ROM Files Not Found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
+  const Answer a = prompter_.MsgBox(
+      Message{"The DOS files in " + dos + " lack the files for CD-ROM access:\r\n" + list +
+                  "\r\nPress OK to add them from the Windows 98/98SE Setup CD, or Cancel to make the boot "
+                  "floppies without CD-ROM access (you will not be asked again).",
+              "CD-ROM Files Not Found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
   if (a != Answer::OK) {
     RecordNoCdFiles("the user chose to go on without them");
     return;
@@ -335,8 +344,7 @@ void DosImport::ImportFromFolder(const std::string& folderIn) {
   Finish();
 }
 
-std::vector<std::string> DosImport::ExtractArgv(const std::string& cab, const std::string& name,
-                                                bool followSet) const {
+std::vector<std::string> DosImport::ExtractArgv(const std::string& cab, const std::string& name, bool followSet) const {
   if (!followSet) return {Tool(programFolder_, "extract"), "/y", cab, name, "/l", "DOS\\"};
   return {Tool(programFolder_, "extract"), "/y", "/a", cab, name, "/l", "DOS\\"};
 }

@@ -10,10 +10,10 @@
 #include <filesystem>
 
 #include "common/prompter.h"
-#include "testsupport/test_temp_dir.h"
 #include "disktool/wizard/frm_wait.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -74,8 +74,8 @@ struct Fixture {
     std::string cmd;
     if (maker == Maker::Cabarc) {
       const std::string cabarc = BuildTool("cabarc");
-      cmd = "cd '" + stage + "' && '" + cabarc + "' -m LZX:21 n '" + base4 + "'" + names + " >/dev/null && cd ../other && '" +
-            cabarc + "' n '" + base5 + "' MINI.TXT >/dev/null";
+      cmd = "cd '" + stage + "' && '" + cabarc + "' -m LZX:21 n '" + base4 + "'" + names +
+            " >/dev/null && cd ../other && '" + cabarc + "' n '" + base5 + "' MINI.TXT >/dev/null";
     } else {
       cmd = "cd '" + stage + "' && gcab -c -z '" + base4 + "'" + names + " && cd ../other && gcab -c '" + base5 +
             "' MINI.TXT";
@@ -88,8 +88,8 @@ struct Fixture {
     const std::string ebd = setup + (lowerCaseCabs ? "/ebd.cab" : "/EBD.CAB");
     if (maker == Maker::Cabarc) {
       const std::string cabarc = BuildTool("cabarc");
-      cmd = "cd '" + cdStage + "' && '" + cabarc + "' -m LZX:21 n '" + drivers + "' OAKCDROM.SYS RAMDRIVE.SYS >/dev/null && '" +
-            cabarc + "' n '" + ebd + "' MSCDEX.EXE >/dev/null";
+      cmd = "cd '" + cdStage + "' && '" + cabarc + "' -m LZX:21 n '" + drivers +
+            "' OAKCDROM.SYS RAMDRIVE.SYS >/dev/null && '" + cabarc + "' n '" + ebd + "' MSCDEX.EXE >/dev/null";
     } else {
       cmd = "cd '" + cdStage + "' && gcab -c -z '" + drivers + "' OAKCDROM.SYS RAMDRIVE.SYS && gcab -c '" + ebd +
             "' MSCDEX.EXE";
@@ -128,8 +128,7 @@ TEST(DosImport, FromSetupCabinetsMadeByOurCabarcWithExtract) {
   ASSERT_EQ(f.prompter.messages.size(), 1u);
   EXPECT_EQ(f.prompter.messages[0].title, "DOS Files no found");
   EXPECT_EQ(f.prompter.messages[0].helpTopic, 1420);
-  EXPECT_EQ(f.prompter.dialogTitles,
-            (std::vector<std::string>{"Specify the Windows Setup files or FreeDOS Location"}));
+  EXPECT_EQ(f.prompter.dialogTitles, (std::vector<std::string>{"Specify the Windows Setup files or FreeDOS Location"}));
   f.ExpectComplete();
   f.ExpectCdFiles();
   ExpectStatusLines(f.wait);
@@ -168,8 +167,7 @@ TEST(DosImport, MissingFileEndsWithCriticalMessageNamingIt) {
   ASSERT_EQ(f.prompter.messages.size(), 2u);
   const Message& m = f.prompter.messages[1];
   // The extraction tool ran hidden; what it said is shown here, below the text.
-  EXPECT_EQ(m.text.rfind("The file XCOPY32.MOD couldn't be extracted successfully\r\n\r\nextract: ", 0), 0u)
-      << m.text;
+  EXPECT_EQ(m.text.rfind("The file XCOPY32.MOD couldn't be extracted successfully\r\n\r\nextract: ", 0), 0u) << m.text;
   EXPECT_NE(m.text.find("XCOPY32.MOD is not in"), std::string::npos) << m.text;
   EXPECT_EQ(m.title, "Critical Error");
   EXPECT_EQ(m.icon, Icon::Critical);

@@ -148,8 +148,8 @@ FreeDosImportResult ImportFreeDos(const std::string& sourcePath, const std::stri
     const FreeDosFound found = equivalent ? source.Find(equivalent->files) : FreeDosFound{};
     const std::string target = JoinPath(dosFolder, name);
     std::string error;
-    const bool isCdFile = std::any_of(kDosCdFiles.begin(), kDosCdFiles.end(),
-                                      [&](const DosCdFile& cd) { return name == cd.name; });
+    const bool isCdFile =
+        std::any_of(kDosCdFiles.begin(), kDosCdFiles.end(), [&](const DosCdFile& cd) { return name == cd.name; });
     if (!found.path.empty()) {
       if (!CopyOneFile(found.path, target, &error)) {
         result.error = "The file " + found.origin + " could not be copied to " + target + ": " + error;

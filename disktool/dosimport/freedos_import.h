@@ -39,17 +39,16 @@ std::string DosKind(const std::string& dosFolder);
 
 struct FreeDosImportResult {
   bool ok = false;
-  std::string error;                    // why nothing was imported
-  std::vector<std::string> imported;    // "IO.SYS <- packages/base/kernel.zip: BIN/KERNL386.SYS"
-  std::vector<std::string> standIns;    // names given the stand-in
-  std::vector<std::string> missingCd;   // CD-ROM access files the source lacks
-  std::string Report() const;           // the lists, one entry a line
+  std::string error;                   // why nothing was imported
+  std::vector<std::string> imported;   // "IO.SYS <- packages/base/kernel.zip: BIN/KERNL386.SYS"
+  std::vector<std::string> standIns;   // names given the stand-in
+  std::vector<std::string> missingCd;  // CD-ROM access files the source lacks
+  std::string Report() const;          // the lists, one entry a line
 };
 
 // Imports from `sourcePath` (folder or image) into `dosFolder`. `standIn` is
 // NOTINDOS.EXE; `workFolder` is used for unpacked packages and removed.
 FreeDosImportResult ImportFreeDos(const std::string& sourcePath, const std::string& dosFolder,
-                                  const std::string& standIn, const std::string& workFolder,
-                                  ProcessLauncher& launcher);
+                                  const std::string& standIn, const std::string& workFolder, ProcessLauncher& launcher);
 
 }  // namespace kiv

@@ -168,9 +168,8 @@ TEST(FreeDosImport, DistributionPackagesAreUnpackedAndThe386KernelChosen) {
     const std::string from = stage + "/" + fs::path(zip).stem().string();
     std::string names;
     for (const char* file : files) {
-      testing::WriteText(from + "/" + file, std::string(file).find("KERN") != std::string::npos
-                                                ? Kernel(file)
-                                                : Program(file));
+      testing::WriteText(from + "/" + file,
+                         std::string(file).find("KERN") != std::string::npos ? Kernel(file) : Program(file));
       names += std::string(" ") + file;
     }
     fs::create_directories(fs::path(packages + "/" + zip).parent_path());
@@ -192,8 +191,7 @@ TEST(FreeDosImport, DistributionPackagesAreUnpackedAndThe386KernelChosen) {
   EXPECT_TRUE(IsStandInFor(f.Dos("MEM.EXE"), "MEM.EXE     "));
   const Message* done = f.Titled("FreeDOS Imported");
   ASSERT_NE(done, nullptr);
-  EXPECT_NE(done->text.find("IO.SYS <- packages/base/kernel.zip: BIN/KERNL386.SYS"), std::string::npos)
-      << done->text;
+  EXPECT_NE(done->text.find("IO.SYS <- packages/base/kernel.zip: BIN/KERNL386.SYS"), std::string::npos) << done->text;
   // The unpacked packages are gone again.
   EXPECT_FALSE(fs::exists(f.program + "/freedos_import.tmp"));
 }
@@ -202,7 +200,7 @@ TEST(FreeDosImport, DistributionPackagesAreUnpackedAndThe386KernelChosen) {
 void MakeFloppyImage(const std::string& image, const std::string& stage) {
   MakeInstalled(stage);
   Shell("mformat -C -f 1440 -i '" + image + "' :: && MTOOLS_SKIP_CHECK=1 mcopy -s -i '" + image + "' '" + stage +
-      "'/* ::/");
+        "'/* ::/");
 }
 
 TEST(FreeDosImport, FloppyAndPartitionedUsbImagesAreReadWithMtools) {
@@ -224,8 +222,7 @@ TEST(FreeDosImport, FloppyAndPartitionedUsbImagesAreReadWithMtools) {
   EXPECT_EQ(f.Dos("MEM.EXE"), Program("mem.exe"));
   const Message* done = f.Titled("FreeDOS Imported");
   ASSERT_NE(done, nullptr);
-  EXPECT_NE(done->text.find("HIMEM.SYS <- FD14FULL.img: FREEDOS/BIN/himemx.exe"), std::string::npos)
-      << done->text;
+  EXPECT_NE(done->text.find("HIMEM.SYS <- FD14FULL.img: FREEDOS/BIN/himemx.exe"), std::string::npos) << done->text;
 
   Fixture g;
   ASSERT_TRUE(g.ImportFrom(floppy));
@@ -248,8 +245,7 @@ TEST(FreeDosImport, RefusedSourcesNameTheFileAndLetTheUserChooseAgain) {
   testing::WriteText(g.dir / "junk/notes.img", std::string(1024, 'x'));
   EXPECT_FALSE(g.ImportFrom(g.dir / "junk/notes.img"));
   ASSERT_GE(g.prompter.messages.size(), 2u);
-  EXPECT_NE(g.prompter.messages[1].text.find("notes.img is neither a Windows 98/98SE setup folder"),
-            std::string::npos)
+  EXPECT_NE(g.prompter.messages[1].text.find("notes.img is neither a Windows 98/98SE setup folder"), std::string::npos)
       << g.prompter.messages[1].text;
 
   // An image mtools cannot read is named with what mdir said.
@@ -283,13 +279,14 @@ TEST(FreeDosImport, TheStandInIsAProgramAndADoNothingDeviceDriver) {
   ASSERT_TRUE(ReadWholeFile(std::string(KIV_DISK_DATA_DIR) + "/files/dosimport/NOTINDOS.EXE", bytes));
   ASSERT_GE(bytes.size(), 64u);
   const auto word = [&](size_t at) {
-    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                             << 8);
   };
   EXPECT_EQ(bytes.substr(0, 2), "MZ");
   const size_t headerSize = word(8) * 16;
   const unsigned pages = word(4), last = word(2);
   EXPECT_EQ((pages - 1) * 512 + (last ? last : 512), bytes.size());  // the MZ sizes fit the file
-  EXPECT_EQ(word(6), 0u);                                           // no relocations
+  EXPECT_EQ(word(6), 0u);                                            // no relocations
   const std::string image = bytes.substr(headerSize);
   // Device header: no next driver, a character device, both entry points
   // inside the image.

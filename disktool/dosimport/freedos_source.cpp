@@ -135,7 +135,8 @@ bool FreeDosSource::Open(const std::string& path, const FreeDosWanted& wanted, s
 
 bool FreeDosSource::OpenFolder(const std::string& folder, const std::string& label, const FreeDosWanted& wanted,
                                std::string& error) {
-  for (const std::string& place : ProgramPlaces(folder)) roots_.push_back({place, label + SubFolderLabel(place, folder)});
+  for (const std::string& place : ProgramPlaces(folder))
+    roots_.push_back({place, label + SubFolderLabel(place, folder)});
   int n = 0;
   for (const std::string& zip : Packages(folder)) {
     if (!wanted.packages.count(Stem(zip))) continue;

@@ -57,8 +57,7 @@ class FreeDosSource {
     std::string folder;
     std::string label;  // prefixed to the file name in the origin
   };
-  bool OpenFolder(const std::string& folder, const std::string& label, const FreeDosWanted& wanted,
-                  std::string& error);
+  bool OpenFolder(const std::string& folder, const std::string& label, const FreeDosWanted& wanted, std::string& error);
   bool OpenImage(const std::string& image, uint64_t offset, const FreeDosWanted& wanted, std::string& error);
   bool Unpack(const std::string& zip, const std::string& into, std::string& error);
 

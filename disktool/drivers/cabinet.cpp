@@ -36,7 +36,8 @@ bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::strin
   // Cancelled while the tool ran (a stop request): nothing failed on its own.
   if (BuildCancelled && !cancelledBefore) return false;
   const std::string said = RunOutputForMessage(run);
-  prompter_.MsgBox(Message{"The Cabinet " + Name + ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !" +
+  prompter_.MsgBox(Message{"The Cabinet " + Name +
+                               ".cab could not be created \r\n\r\nThe Kiv Disk Builder Can't Continue !" +
                                (said.empty() ? std::string() : "\r\n\r\n" + said),
                            "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;

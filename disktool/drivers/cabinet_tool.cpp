@@ -9,15 +9,23 @@ namespace kiv {
 std::vector<std::string> MakeCabArgv(const std::string& cabarc, const std::string& Name,
                                      const std::string& SourceFolder, const std::string& CabFolder) {
   const std::string source = NativePath(SourceFolder);
-  return {cabarc, "-m", "LZX:21", "-p", "-r", "-P", AddSlash(source), "n",
-          NativePath(CabFolder + Name + ".cab"), JoinPath(source, "*.*")};
+  return {cabarc,
+          "-m",
+          "LZX:21",
+          "-p",
+          "-r",
+          "-P",
+          AddSlash(source),
+          "n",
+          NativePath(CabFolder + Name + ".cab"),
+          JoinPath(source, "*.*")};
 }
 
 std::string MakeCabCommandLine(const std::string& programFolder, const std::string& Name,
                                const std::string& SourceFolder, const std::string& CabFolder) {
   const std::string source = WindowsPath(SourceFolder);
-  return WindowsPath(programFolder) + "\\cabarc.exe -m LZX:21 -p -r -P " + source + "\\ n " +
-         WindowsPath(CabFolder) + Name + ".cab " + source + "\\*.*";
+  return WindowsPath(programFolder) + "\\cabarc.exe -m LZX:21 -p -r -P " + source + "\\ n " + WindowsPath(CabFolder) +
+         Name + ".cab " + source + "\\*.*";
 }
 
 CabinetTool::CabinetTool(std::string programFolder, ProcessLauncher& launcher)

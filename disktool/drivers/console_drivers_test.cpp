@@ -8,9 +8,9 @@
 
 #include "common/ini_file.h"
 #include "common/prompter.h"
-#include "testsupport/test_terminal.h"
 #include "disktool/wizard/builder_session.h"
 #include "testsupport/test_program_folder.h"
+#include "testsupport/test_terminal.h"
 
 namespace kiv {
 namespace {

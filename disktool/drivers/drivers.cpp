@@ -68,8 +68,9 @@ void FrmWizard::GetDefaultDriversOptions(const std::string& diskIni, const std::
     if (lineKind != kind || name.empty()) continue;
     // A driver is a cabinet directly in its kind's folder.
     if (name.find_first_of("\\/") != std::string::npos || name == "..") {
-      prompter_.MsgBox(Message{"The default driver \"" + Trim(line) + "\" in " + diskIni + " is not a driver name; it is ignored.",
-                               "Invalid Disk Definition", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
+      prompter_.MsgBox(
+          Message{"The default driver \"" + Trim(line) + "\" in " + diskIni + " is not a driver name; it is ignored.",
+                  "Invalid Disk Definition", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
       continue;
     }
     ini.SetINIKey(kind, name, "1");
@@ -148,8 +149,9 @@ void FrmWizard::CreatePrebuiltFiles() {
 }
 
 void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& kind) {
-  std::string menu = "; This file is used to manual\r\n; select a network driver\r\n"
-                     ":_ndis \"Select Network driver...\" [x]\r\n";
+  std::string menu =
+      "; This file is used to manual\r\n; select a network driver\r\n"
+      ":_ndis \"Select Network driver...\" [x]\r\n";
   std::string pciMap = "; PCI map file (build from ndis.pci files)\r\n";
   const std::string driversIni = Resolve("Drivers.ini");
   progress_.SetMaximum(CountSectionEntries(driversIni, ToUpper(kind), true, "1"));
@@ -221,7 +223,8 @@ void FrmWizard::CmdSelNDIS_Click() {
 void FrmWizard::LoadDriverLists() {
   WaitStatus = "Getting Drivers List ...";
   Notify();
-  if (ChkASPI.Value == 1) Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
+  if (ChkASPI.Value == 1)
+    Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
   if (ChkNDIS.Value == 1) LoadNetworkDriverList();
   Drivers.Visible = true;
   Drivers.Modal = true;

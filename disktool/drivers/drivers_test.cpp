@@ -14,8 +14,8 @@ class Drivers : public ::testing::Test {
   void SetUp() override {
     pf.MakeDriverCab("drivers/ndis/ne2000.cab", {{"ndis.txt", "ne2000       NE2000 compatible\r\nsecond\r\n"},
                                                  {"ndis.pci", "10EC:8029 ne2000\r\n1050:0940 ne2000\r\n"}});
-    pf.MakeDriverCab("drivers/ndis/RTL8139.CAB", {{"ndis.txt", "rtl8139      Realtek 8139\r\n"},
-                                                  {"ndis.pci", "10EC:8139 rtl8139\r\n"}});
+    pf.MakeDriverCab("drivers/ndis/RTL8139.CAB",
+                     {{"ndis.txt", "rtl8139      Realtek 8139\r\n"}, {"ndis.pci", "10EC:8139 rtl8139\r\n"}});
     pf.MakeDriverCab("drivers/ndis/empty.cab", {{"ndis.txt", ""}});
     pf.MakeDriverCab("drivers/ndis/nodesc.cab", {{"other.txt", "x"}});
     pf.MakeDriverCab("drivers/ndis/short.cab", {{"ndis.txt", "tiny\r\n"}});
@@ -43,8 +43,9 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
             "; This file is used to manual\r\n; select a network driver\r\n"
             ":_ndis \"Select Network driver...\" [x]\r\n"
             "rtl8139      Realtek 8139\r\nne2000       NE2000 compatible\r\n");
-  EXPECT_EQ(pf.Read("cabs/etc/_msnet.pci"),
-            "; PCI map file (build from ndis.pci files)\r\n10EC:8139 rtl8139\r\n10EC:8029 ne2000\r\n1050:0940 ne2000\r\n");
+  EXPECT_EQ(
+      pf.Read("cabs/etc/_msnet.pci"),
+      "; PCI map file (build from ndis.pci files)\r\n10EC:8139 rtl8139\r\n10EC:8029 ne2000\r\n1050:0940 ne2000\r\n");
   EXPECT_FALSE(pf.Exists("cabs/_ndis.txt"));
   EXPECT_FALSE(pf.Exists("ndis.txt"));  // extracted descriptors are cleaned up
   std::vector<std::string> selected;
@@ -54,7 +55,7 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
                                                 "etc\\_msnet.pci"}));
   // The extraction command line, run in the program folder.
   EXPECT_EQ(w.tools.Ran("cabarc"), (std::vector<std::string>{"cabarc -o x drivers/ndis/RTL8139.CAB ndis.*",
-                                                                "cabarc -o x drivers/ndis/ne2000.cab ndis.*"}));
+                                                             "cabarc -o x drivers/ndis/ne2000.cab ndis.*"}));
   for (const auto& call : w.tools.commands_ran) EXPECT_EQ(call.workingDir, pf.root);
 }
 

@@ -107,8 +107,7 @@ void FrmDrivers::CmdOK_Click() {
   for (const DriverItem& item : LV) {
     std::string section = ToUpper(CurrentList);
     if (odi) {
-      const std::string odi16 =
-          ResolvePath(JoinPath(programFolder_, "drivers/odi16/" + ToLower(item.Name) + ".cab"));
+      const std::string odi16 = ResolvePath(JoinPath(programFolder_, "drivers/odi16/" + ToLower(item.Name) + ".cab"));
       section = FileExists(odi16) ? "ODI16" : "ODI32";
     }
     ini.SetINIKey(section, item.Name, item.Checked ? "1" : "0");

@@ -13,16 +13,14 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/floppy/module_folders.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/output/floppy_drive.h"
+#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
 namespace {
 
-bool EndsWithStarDotStar(const std::string& s) {
-  return s.size() >= 3 && s.compare(s.size() - 3, 3, "*.*") == 0;
-}
+bool EndsWithStarDotStar(const std::string& s) { return s.size() >= 3 && s.compare(s.size() - 3, 3, "*.*") == 0; }
 
 std::string Backslashed(std::string s) {
   std::replace(s.begin(), s.end(), '/', '\\');
@@ -207,9 +205,8 @@ bool FrmWizard::InjectFilesToDir(const std::string& DestDir) {
       bool ok = false;
       if (floppy) {
         std::string bytes;
-        const std::string folder = entry.Path.find('\\') != std::string::npos
-                                       ? entry.Path.substr(0, entry.Path.rfind('\\'))
-                                       : std::string();
+        const std::string folder =
+            entry.Path.find('\\') != std::string::npos ? entry.Path.substr(0, entry.Path.rfind('\\')) : std::string();
         ok = ReadWholeFile(source, bytes) && (folder.empty() || Floppy().MakeFolder(folder, &error)) &&
              Floppy().WriteFile(entry.Path, bytes, &error);
         if (!ok && error.empty()) error = "The file could not be read";
@@ -220,9 +217,9 @@ bool FrmWizard::InjectFilesToDir(const std::string& DestDir) {
         ok = CopyOneFile(source, dest, &error);
       }
       if (ok) break;
-      const Answer a = prompter_.MsgBox(Message{"The current Error has happend :\r\n" + error,
-                                                "Error while Copying to Floppy", Icon::Critical,
-                                                Buttons::AbortRetryIgnore, 0, std::nullopt});
+      const Answer a =
+          prompter_.MsgBox(Message{"The current Error has happend :\r\n" + error, "Error while Copying to Floppy",
+                                   Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
       if (a == Answer::Abort) return false;
       if (a == Answer::Ignore) break;
     }

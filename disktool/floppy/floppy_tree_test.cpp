@@ -49,8 +49,8 @@ TEST(FloppyTree, FileListOrder) {
   // Root files first, then the folders found last are listed first, each
   // followed by its own subfolders.
   EXPECT_EQ(Paths(w.form.FileList),
-            (std::vector<std::string>{"IO.SYS", "MSDOS.SYS", "COMMAND.COM", "AUTOEXEC.BAT", "io.sys.bak",
-                                      "lib\\x.cab", "lib\\aspi\\y.cab", "bin\\A.EXE"}));
+            (std::vector<std::string>{"IO.SYS", "MSDOS.SYS", "COMMAND.COM", "AUTOEXEC.BAT", "io.sys.bak", "lib\\x.cab",
+                                      "lib\\aspi\\y.cab", "bin\\A.EXE"}));
   for (const auto& e : w.form.FileList) EXPECT_TRUE(e.Selected);
   EXPECT_TRUE(w.form.LstDirs.empty());
 }

@@ -30,7 +30,10 @@ std::vector<std::string> PluginProgramArgv(const std::string& program, std::stri
     if (why) *why = "it cannot be read";
     return {};
   }
-  if (bytes.compare(0, 2, "#!") == 0 || bytes.compare(0, 4, "\x7f" "ELF") == 0) return {program};
+  if (bytes.compare(0, 2, "#!") == 0 || bytes.compare(0, 4,
+                                                      "\x7f"
+                                                      "ELF") == 0)
+    return {program};
   if (bytes.compare(0, 2, "MZ") == 0) {
     const std::string wine = FindOnPath("wine");
     if (!wine.empty()) return {wine, program};
@@ -63,8 +66,9 @@ void FrmWizard::InjectPlugin(const std::string& PluginName) {
   }
   std::string error;
   if (!CopyFolder(ResolvePath(JoinPath(plugins, PluginName)), WorkDir, &error)) {
-    prompter_.MsgBox(Message{"The plugin folder " + JoinPath(plugins, PluginName) + " could not be copied :\r\n" + error,
-                             "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    prompter_.MsgBox(
+        Message{"The plugin folder " + JoinPath(plugins, PluginName) + " could not be copied :\r\n" + error,
+                "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   }
 }
 

@@ -68,7 +68,8 @@ std::vector<std::string> Targets(const std::string& disk, const std::vector<std:
     }
     if (std::find(sections.begin(), sections.end(), section) == sections.end()) continue;
     const size_t eq = line.find('=');
-    if (eq != std::string::npos) targets.push_back(ToUpper(Trim(line.substr(0, eq))) + "=" + ToUpper(Trim(line.substr(eq + 1))));
+    if (eq != std::string::npos)
+      targets.push_back(ToUpper(Trim(line.substr(0, eq))) + "=" + ToUpper(Trim(line.substr(eq + 1))));
   }
   return targets;
 }
@@ -123,8 +124,8 @@ TEST(FloppyStartFiles, FreeDosConfigLoadsWhatConfigSysLoadsWithCommandsItsKernel
   // The commands of the FreeDOS kernel's CONFIG.SYS reader that the floppies
   // use; anything else stops there with an error. Besides the drivers, both
   // set the same memory, files, buffers, drives and shell.
-  const std::vector<std::string> known = {"REM", "DEVICE", "DEVICEHIGH", "DOS", "FILES", "BUFFERS",
-                                          "LASTDRIVE", "SHELL", "STACKS", "BREAK", "FCBS", "SET"};
+  const std::vector<std::string> known = {"REM",       "DEVICE", "DEVICEHIGH", "DOS",   "FILES", "BUFFERS",
+                                          "LASTDRIVE", "SHELL",  "STACKS",     "BREAK", "FCBS",  "SET"};
   const auto settings = [&](const std::string& file) {
     std::vector<std::string> lines;
     for (const std::string& line : Lines(ReadShipped(file))) {
@@ -164,7 +165,8 @@ TEST(FloppyStartFiles, EveryDiskCarriesWhatItsStartUpRunsFromTheFloppy) {
       EXPECT_NE(named.find(" " + name + " "), std::string::npos) << name << " is not in" << named;
     }
     // A disk with the CD-ROM module carries the CD-ROM extension it starts.
-    const bool cd = std::any_of(modules.begin(), modules.end(), [](const std::string& e) { return e.rfind("CDROM=", 0) == 0; });
+    const bool cd =
+        std::any_of(modules.begin(), modules.end(), [](const std::string& e) { return e.rfind("CDROM=", 0) == 0; });
     if (cd) {
       EXPECT_TRUE(PutsOnFloppy(disk, "BIN\\MSCDEX.EXE"));
     }

@@ -46,7 +46,8 @@ void FrmWizard::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(Current
 
 bool FrmWizard::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
   const INIFile inf(Resolve(relativeFile));
-  const std::string key = Quoted(JoinProductKey({TxtKeyPart[0], TxtKeyPart[1], TxtKeyPart[2], TxtKeyPart[3], TxtKeyPart[4]}));
+  const std::string key =
+      Quoted(JoinProductKey({TxtKeyPart[0], TxtKeyPart[1], TxtKeyPart[2], TxtKeyPart[3], TxtKeyPart[4]}));
   bool ok = inf.SetINIKey("Setup", "ProductKey", key);
   if (mode != 2) {
     const std::string modeText = std::to_string(mode);

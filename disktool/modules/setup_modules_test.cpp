@@ -89,9 +89,10 @@ TEST_F(SetupModules, SetupNtFromTheKeyFileWithQuotedNames) {
   EXPECT_EQ(pf.Read("files/setupnt/bin/unattend.txt"), "[UserData]\r\nFullName=\"shipped\"\r\n");
   EXPECT_TRUE(pf.Exists("cabs/lib/setupnt.cab"));
 
-  pf.Write("keyfile.txt",
-           "[Win2KInfo]\r\nOwnerName= Bob Smith \r\nOrganization=\"Acme\"\r\nProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"
-           "ComputerName=PC\r\nWorkgroup=CORP\r\nJoinDomain=True\r\n");
+  pf.Write(
+      "keyfile.txt",
+      "[Win2KInfo]\r\nOwnerName= Bob Smith \r\nOrganization=\"Acme\"\r\nProductKey=AAAAA-BBBBB-CCCCC-DDDDD-EEEEE\r\n"
+      "ComputerName=PC\r\nWorkgroup=CORP\r\nJoinDomain=True\r\n");
   ASSERT_TRUE(w.form.CreateSetupNT());
   const std::string text = pf.Read("files/setupnt/bin/unattend.txt");
   EXPECT_NE(text.find("FullName=\"Bob Smith\""), std::string::npos) << text;

@@ -21,9 +21,9 @@ constexpr int kSectorSize = 512;
 constexpr int kSectors = 2880;
 constexpr int kFatSectors = 9;
 constexpr int kRootEntries = 224;
-constexpr int kRootStart = 1 + 2 * kFatSectors;                        // 19
+constexpr int kRootStart = 1 + 2 * kFatSectors;                           // 19
 constexpr int kDataStart = kRootStart + kRootEntries * 32 / kSectorSize;  // 33
-constexpr int kClusters = kSectors - kDataStart;                        // 2847 (clusters 2..2848)
+constexpr int kClusters = kSectors - kDataStart;                          // 2847 (clusters 2..2848)
 constexpr size_t kNpos = static_cast<size_t>(-1);
 
 void Put16(std::string& b, size_t at, unsigned v) {
@@ -174,7 +174,8 @@ class Fat12FloppyDrive : public FloppyDrive {
     int first = 0, prev = 0;
     for (int i = 0; i < needed; ++i) {
       const int c = Allocate();
-      if (prev) SetFat(prev, c); else first = c;
+      if (prev) SetFat(prev, c);
+      else first = c;
       prev = c;
       const size_t at = ClusterOffset(c);
       const std::string chunk = bytes.substr(static_cast<size_t>(i) * kSectorSize, kSectorSize);
@@ -328,7 +329,8 @@ class Fat12FloppyDrive : public FloppyDrive {
     std::tm tm{};
     gmtime_r(&now, &tm);
     const unsigned time = (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2);
-    const unsigned date = ((tm.tm_year + 1900 < 1980 ? 0 : tm.tm_year + 1900 - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
+    const unsigned date =
+        ((tm.tm_year + 1900 < 1980 ? 0 : tm.tm_year + 1900 - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
     Put16(image_, at + 14, time);
     Put16(image_, at + 16, date);
     Put16(image_, at + 18, date);

@@ -34,8 +34,7 @@ inline constexpr const char* kDiskLabel = "kivstart";
 // image tool writes: the label (upper case) in the boot sector and as a root
 // entry after IO.SYS and MSDOS.SYS, and those two files system, hidden and
 // read-only.
-std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device,
-                                                  const std::string& label = kDiskLabel);
+std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, const std::string& label = kDiskLabel);
 // KIV_FLOPPY_DEVICE when set and not empty, else /dev/fd0.
 std::string DefaultFloppyDevice();
 

@@ -66,8 +66,7 @@ std::string ExistingTargetText(const std::string& destination, bool image288, bo
   const fs::file_status st = fs::status(path, ec);
   if (ec) return "";
   const long long size = image288 ? kImage288Bytes : kImage144Bytes;
-  if (st.type() == fs::file_type::regular && static_cast<long long>(fs::file_size(path, ec)) == size && !ec)
-    return "";
+  if (st.type() == fs::file_type::regular && static_cast<long long>(fs::file_size(path, ec)) == size && !ec) return "";
   if (st.type() == fs::file_type::directory) {
     if (folder) *folder = true;
     return "The target " + destination + " is a folder, not a file.";

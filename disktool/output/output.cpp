@@ -8,10 +8,10 @@
 #include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/output/floppy_device_check.h"
 #include "disktool/output/floppy_drive.h"
 #include "disktool/output/image_target.h"
+#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
@@ -166,15 +166,16 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   options.workingDir = programFolder_;
   options.pump = [this] { progress_.PumpEvents(); };
   const bool cancelledBefore = BuildCancelled;
-  const RunResult result = launcher_.RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
+  const RunResult result =
+      launcher_.RunAndCapture(BfiArgv(ToolPath("bfi"), programFolder_, image, WorkDir, OptImage14), options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
   // Cancelled while the tool ran (a stop request): nothing failed on its own.
   if (BuildCancelled && !cancelledBefore) return false;
 
   std::string why = !result.started ? result.error : Trim(result.output);
-  prompter_.MsgBox(Message{"The floppy image " + image + " could not be created." +
-                               (why.empty() ? std::string() : "\r\n\r\n" + why),
-                           "Error While Creating the Image", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  prompter_.MsgBox(
+      Message{"The floppy image " + image + " could not be created." + (why.empty() ? std::string() : "\r\n\r\n" + why),
+              "Error While Creating the Image", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;
 }
 
@@ -182,8 +183,8 @@ bool FrmWizard::FloppyDriveThere() {
   FloppyDrive& drive = Floppy();
   std::string why;
   if (FloppyDeviceFound(drive.DeviceName(), &why)) return true;
-  prompter_.MsgBox(Message{NoFloppyDriveText(drive.DeviceName(), why), kNoFloppyDriveTitle, Icon::Critical,
-                           Buttons::OK, 0, std::nullopt});
+  prompter_.MsgBox(Message{NoFloppyDriveText(drive.DeviceName(), why), kNoFloppyDriveTitle, Icon::Critical, Buttons::OK,
+                           0, std::nullopt});
   return false;
 }
 

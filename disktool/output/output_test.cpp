@@ -203,8 +203,9 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   pf.Write("plugins/P/late.txt", "l");
   w.form.InjectPlugin("P");
   ASSERT_EQ(w.prompter.messages.size(), 1u);
-  EXPECT_EQ(w.prompter.messages[0].text, "The preparation program " + pf.Path("plugins/P.sh") +
-                                             " of the plugin P could not be started.\r\nThe plugin is copied without it.");
+  EXPECT_EQ(w.prompter.messages[0].text,
+            "The preparation program " + pf.Path("plugins/P.sh") +
+                " of the plugin P could not be started.\r\nThe plugin is copied without it.");
   EXPECT_EQ(pf.Read("Temp/work/late.txt"), "l");
   w.prompter.messages.clear();
   const size_t started = w.tools.commands_ran.size();

@@ -6,12 +6,12 @@
 
 #include "common/progress_sink.h"
 #include "common/ui/qt_prompter.h"
-#include "disktool/wizard/builder_session.h"
-#include "disktool/wizard/wizard_flow.h"
 #include "disktool/batch/program_main.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/qt_wait_window.h"
 #include "disktool/ui/wizard_window.h"
+#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/wizard_flow.h"
 
 namespace kiv {
 

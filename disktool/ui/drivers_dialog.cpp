@@ -64,7 +64,8 @@ void DriversDialog::Collect() {
 void DriversDialog::Refresh() {
   filling_ = true;
   setWindowTitle(QString::fromStdString(model_.Caption));
-  list_->setHeaderLabels({QString::fromStdString(model_.ColumnHeader[0]), QString::fromStdString(model_.ColumnHeader[1])});
+  list_->setHeaderLabels(
+      {QString::fromStdString(model_.ColumnHeader[0]), QString::fromStdString(model_.ColumnHeader[1])});
   list_->clear();
   for (const DriverItem& d : model_.LV) {
     auto* item = new QTreeWidgetItem(list_, {QString::fromStdString(d.Name), QString::fromStdString(d.Description)});

@@ -13,8 +13,8 @@
 #include "common/prompter.h"
 #include "common/ui/help_window.h"
 #include "common/vm_trial.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/ui/drivers_dialog.h"
+#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
@@ -45,8 +45,8 @@ QLabel* Heading(const char* text, QWidget* parent) {
 // The disk list's pictures, by the catalogue's icon number.
 QIcon DiskIcon(QStyle* style, int number) {
   static const QStyle::StandardPixmap kIcons[] = {
-      QStyle::SP_DriveFDIcon,  QStyle::SP_DriveCDIcon,   QStyle::SP_ComputerIcon, QStyle::SP_DriveHDIcon,
-      QStyle::SP_DriveNetIcon, QStyle::SP_DesktopIcon,   QStyle::SP_DirIcon,      QStyle::SP_FileIcon};
+      QStyle::SP_DriveFDIcon,  QStyle::SP_DriveCDIcon, QStyle::SP_ComputerIcon, QStyle::SP_DriveHDIcon,
+      QStyle::SP_DriveNetIcon, QStyle::SP_DesktopIcon, QStyle::SP_DirIcon,      QStyle::SP_FileIcon};
   const int index = number >= 1 && number <= 8 ? number - 1 : 0;
   return style->standardIcon(kIcons[index]);
 }
@@ -124,10 +124,10 @@ QWidget* WizardWindow::BuildPage0() {
   auto* page = new QWidget(this);
   auto* l = new QVBoxLayout(page);
   l->addWidget(Heading("Welcome to The Kiv Disk Builder v1.5", page));
-  l->addWidget(Text("The wizard will assist you in the process of creating RadIvav-compatible bootable floppy disks.",
-                    page));
-  l->addWidget(Text("It will create either a real floppy disk or a floppy image file that can be used in bootable CDs.",
-                    page));
+  l->addWidget(
+      Text("The wizard will assist you in the process of creating RadIvav-compatible bootable floppy disks.", page));
+  l->addWidget(
+      Text("It will create either a real floppy disk or a floppy image file that can be used in bootable CDs.", page));
   l->addStretch(1);
   l->addWidget(Text("Press Next to start the wizard", page));
   return page;
@@ -158,9 +158,10 @@ QWidget* WizardWindow::BuildPage1() {
 QWidget* WizardWindow::BuildPage2() {
   auto* page = new QWidget(this);
   auto* l = new QVBoxLayout(page);
-  l->addWidget(Text("Select the drivers you want in the disk, remember that you need extra modules to make use of "
-                    "these drivers",
-                    page));
+  l->addWidget(
+      Text("Select the drivers you want in the disk, remember that you need extra modules to make use of "
+           "these drivers",
+           page));
   chkAspi_ = new QCheckBox(page);
   chkAspi_->setObjectName("ChkASPI");
   selAspi_ = new QPushButton("Select which drivers to include...", page);
@@ -169,9 +170,10 @@ QWidget* WizardWindow::BuildPage2() {
   aspiRow->addWidget(chkAspi_, 1);
   aspiRow->addWidget(selAspi_);
   l->addLayout(aspiRow);
-  l->addWidget(Text("You need at least the ASPI module to load the ASPI drivers, for SCSI CDROM Drives you also "
-                    "need ASPI CD and CDROM which have their own requirements.",
-                    page));
+  l->addWidget(
+      Text("You need at least the ASPI module to load the ASPI drivers, for SCSI CDROM Drives you also "
+           "need ASPI CD and CDROM which have their own requirements.",
+           page));
   chkNdis_ = new QCheckBox(page);
   chkNdis_->setObjectName("ChkNDIS");
   selNdis_ = new QPushButton("Select which drivers to include...", page);
@@ -249,9 +251,10 @@ QWidget* WizardWindow::BuildPage3() {
 QWidget* WizardWindow::BuildPage4() {
   auto* page = new QWidget(this);
   auto* l = new QVBoxLayout(page);
-  l->addWidget(Text("The files listed below are all the files that will be included in the floppy disk generated at "
-                    "the end, Select which files you want to include :",
-                    page));
+  l->addWidget(
+      Text("The files listed below are all the files that will be included in the floppy disk generated at "
+           "the end, Select which files you want to include :",
+           page));
   files_ = new QListWidget(page);
   files_->setObjectName("LstFiles");
   files_->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -297,9 +300,18 @@ QWidget* WizardWindow::BuildPage5() {
   l->addWidget(destBox);
   l->addStretch(1);
 
-  connect(opt14_, &QRadioButton::clicked, this, [this] { form_.OptImage14_Click(); Refresh(); });
-  connect(opt28_, &QRadioButton::clicked, this, [this] { form_.OptImage28_Click(); Refresh(); });
-  connect(optFloppy_, &QRadioButton::clicked, this, [this] { form_.OptFloppy_Click(); Refresh(); });
+  connect(opt14_, &QRadioButton::clicked, this, [this] {
+    form_.OptImage14_Click();
+    Refresh();
+  });
+  connect(opt28_, &QRadioButton::clicked, this, [this] {
+    form_.OptImage28_Click();
+    Refresh();
+  });
+  connect(optFloppy_, &QRadioButton::clicked, this, [this] {
+    form_.OptFloppy_Click();
+    Refresh();
+  });
   connect(dest_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.TxtDest = t.toStdString(); });
   connect(browse_, &QPushButton::clicked, this, [this] {
     const std::string chosen = form_.prompter().SaveFileDialog("", {}, form_.TxtDest);
@@ -318,19 +330,18 @@ QWidget* WizardWindow::BuildPage6() {
   l->addWidget(Text("Visit the Kiv Rescue CD homepage for updated versions of the Kiv Disk Builder at :", page));
   const std::string folder = form_.ProgramFolder();
   QLabel* home = LinkLabel("The Kiv Rescue CD home page", page,
-                      [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Home, folder)); });
+                           [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Home, folder)); });
   home->setObjectName("LblLink_Home");
   l->addWidget(home);
   l->addWidget(Text("To stay in-touch with the latest RadIvav modules and disks visit the official website :", page));
   QLabel* tools = LinkLabel("The floppy image tool", page,
-                       [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
+                            [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
   tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm_->setObjectName("CmdTryInVm");
-  connect(tryVm_, &QPushButton::clicked, this,
-          [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+  connect(tryVm_, &QPushButton::clicked, this, [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
   l->addSpacing(12);
   l->addWidget(tryVm_, 0, Qt::AlignLeft);
   l->addStretch(1);
@@ -419,8 +430,7 @@ void WizardWindow::Refresh() {
 
   // Pages 6 and 7.
   lblFinish_->setText(Q(form_.LblFinish));
-  tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy &&
-                     CanTryInVm(form_.TxtDest, Vm));
+  tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));
     QFont f = msg_[i]->font();

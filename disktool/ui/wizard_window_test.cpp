@@ -9,14 +9,14 @@
 #include <algorithm>
 #include <map>
 
-#include "disktool/output/floppy_drive.h"
-#include "disktool/wizard/builder_session.h"
 #include "common/ui/help_window.h"
+#include "common/vm_trial.h"
+#include "disktool/output/floppy_drive.h"
 #include "disktool/ui/drivers_dialog.h"
+#include "disktool/wizard/builder_session.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/qt_test_app.h"
 #include "testsupport/wizard_test_folder.h"
-#include "testsupport/fake_launcher.h"
-#include "common/vm_trial.h"
 
 namespace kiv {
 namespace {

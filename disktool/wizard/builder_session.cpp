@@ -13,8 +13,7 @@
 
 namespace kiv {
 
-FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress,
-                     ProcessLauncher& launcher)
+FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher)
     : Drivers(programFolder, launcher),
       Catalogue(programFolder),
       programFolder_(std::move(programFolder)),

@@ -56,9 +56,9 @@ struct BuilderSession {
   int SelectedDisk = 1;  // 1-based row of LV_Disk; row 1 is "custom"
   bool NeedSetupWin = false;
   bool NeedSetupNT = false;
-  bool Cancelled = false;       // a build has run or was cancelled
-  std::string WorkDir;          // <program folder>/Temp/bootsmith<n>
-  std::string WindowsDir;       // with trailing separator; "" on POSIX
+  bool Cancelled = false;  // a build has run or was cancelled
+  std::string WorkDir;     // <program folder>/Temp/bootsmith<n>
+  std::string WindowsDir;  // with trailing separator; "" on POSIX
   std::string SystemDir;
   int CurrentPage = 0;
 
@@ -116,7 +116,7 @@ class FrmWizard : public BuilderSession {
   std::string LblMsg[4] = {"Preparing selected Drivers", "Preparing pre-built drivers cache",
                            "Preparing new floppy image", "Copying files to floppy image"};
   bool LblRight[4] = {false, false, false, false};  // check mark shown
-  int RunningStage = 0;  // 1..4 while a stage runs (shown set apart), else 0
+  int RunningStage = 0;                             // 1..4 while a stage runs (shown set apart), else 0
   std::string LblFinish = "Operation completed successfully";
   // The last FinishApp made its image or floppy (what the finish page's
   // follow-ups decide from; LblFinish is only its text).
@@ -137,7 +137,7 @@ class FrmWizard : public BuilderSession {
   // Called by CancelApp after it moved to the final page (help follows it).
   std::function<void(int page)> PageShown;
 
-  FrmDrivers Drivers;  // the driver selection window's model
+  FrmDrivers Drivers;       // the driver selection window's model
   DiskCatalogue Catalogue;  // files\disklist.ini
 
   // ---- catalogue and definitions ----
@@ -224,8 +224,7 @@ class FrmWizard : public BuilderSession {
   bool RunStage(int stage, const std::function<bool()>& step);
   void SetChkASPIValue(int value);
   void SetChkNDISValue(int value);
-  bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
-                     int line);
+  bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line);
   void ListFolderIntoLists(const std::string& folder);
   void LoadNetworkDriverList();
 

@@ -107,8 +107,7 @@ TEST(WizardFlow, CatalogueImageFileOutsideTheProgramFolderCancels) {
   EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
   ASSERT_EQ(walk.w->prompter.messages.size(), 1u);
   EXPECT_EQ(walk.w->prompter.messages[0].title, "Invalid Disk Catalogue");
-  EXPECT_NE(walk.w->prompter.messages[0].text.find("\"../../plain.img\" of the entry [1] (plain)"),
-            std::string::npos);
+  EXPECT_NE(walk.w->prompter.messages[0].text.find("\"../../plain.img\" of the entry [1] (plain)"), std::string::npos);
   EXPECT_FALSE(walk.pf.Exists("cabs/IO.SYS"));
   walk.flow->CmdFinish_Click();
   EXPECT_EQ(walk.ends, 1);

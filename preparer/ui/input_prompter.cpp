@@ -17,11 +17,20 @@ QString Shown(const std::string& text) {
 Answer QtInputPrompter::MsgBox(const Message& message) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (message.icon) {
-    case Icon::Critical: icon = QMessageBox::Critical; break;
-    case Icon::Exclamation: icon = QMessageBox::Warning; break;
-    case Icon::Information: icon = QMessageBox::Information; break;
-    case Icon::Question: icon = QMessageBox::Question; break;
-    case Icon::None: break;
+    case Icon::Critical:
+      icon = QMessageBox::Critical;
+      break;
+    case Icon::Exclamation:
+      icon = QMessageBox::Warning;
+      break;
+    case Icon::Information:
+      icon = QMessageBox::Information;
+      break;
+    case Icon::Question:
+      icon = QMessageBox::Question;
+      break;
+    case Icon::None:
+      break;
   }
   QMessageBox box(icon, Shown(message.title), Shown(message.text), QMessageBox::Ok);
   box.exec();

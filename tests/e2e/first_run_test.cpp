@@ -11,8 +11,8 @@
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/prompter.h"
-#include "testsupport/scripted_prompter.h"
 #include "testsupport/fake_platform.h"
+#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {

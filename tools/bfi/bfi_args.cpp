@@ -9,8 +9,7 @@
 namespace kiv::bfi {
 
 std::string StripQuotes(const std::string& text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-    return text.substr(1, text.size() - 2);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
   return text;
 }
 
@@ -27,15 +26,27 @@ bool ParseArguments(const std::vector<std::string>& argv, Arguments& args, std::
       std::string value = a.substr(3);
       // A quoted value that a caller split at its blanks: join it again.
       if (!value.empty() && value.front() == '"' && (value.size() == 1 || value.back() != '"')) {
-        while (i + 1 < argv.size() && (value.size() == 1 || value.back() != '"'))
-          value += " " + argv[++i];
+        while (i + 1 < argv.size() && (value.size() == 1 || value.back() != '"')) value += " " + argv[++i];
       }
       value = StripQuotes(value);
       switch (a[1]) {
-        case 'b': case 'B': args.bootSector = value; break;
-        case 'l': case 'L': args.label = value; break;
-        case 't': case 'T': args.type = value; typeSeen = true; break;
-        case 'f': case 'F': args.image = value; break;
+        case 'b':
+        case 'B':
+          args.bootSector = value;
+          break;
+        case 'l':
+        case 'L':
+          args.label = value;
+          break;
+        case 't':
+        case 'T':
+          args.type = value;
+          typeSeen = true;
+          break;
+        case 'f':
+        case 'F':
+          args.image = value;
+          break;
         default:
           error = "unknown option " + a;
           return false;

@@ -11,9 +11,8 @@ namespace {
 TEST(BfiArgs, ContractLineWithQuotedImage) {
   Arguments a;
   std::string error;
-  ASSERT_TRUE(ParseArguments({"-b=files\\bootsect.bin", "-l=kivstart", "-t=288",
-                              "-f=\"images\\a b.img\"", "Temp\\WorkDir"},
-                             a, error))
+  ASSERT_TRUE(ParseArguments(
+      {"-b=files\\bootsect.bin", "-l=kivstart", "-t=288", "-f=\"images\\a b.img\"", "Temp\\WorkDir"}, a, error))
       << error;
   EXPECT_EQ(a.bootSector, "files\\bootsect.bin");
   EXPECT_EQ(a.label, "kivstart");

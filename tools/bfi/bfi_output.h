@@ -12,8 +12,7 @@ namespace kiv::bfi {
 // (a hole) to `total` bytes. False with a message naming the file when it
 // could not be written; the temporary file is gone then. SIGINT/SIGTERM/SIGHUP
 // during the write remove the temporary file too.
-bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t used, size_t total,
-                     std::string& error);
+bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t used, size_t total, std::string& error);
 
 // Zeroed memory for a whole image, mapped in one go: touching a fresh page at
 // a time costs more than building the image itself.

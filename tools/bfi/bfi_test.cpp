@@ -51,8 +51,8 @@ class BfiTest : public ::testing::Test {
   RunResult Bfi(const std::string& type, const fs::path& image, const fs::path& tree,
                 const std::vector<std::string>& env = {}) {
     return Exec({BFI_PROGRAM, "-b=" + (dir_ / "boot.bin").string(), "-l=kivstart", "-t=" + type,
-                "-f=\"" + image.string() + "\"", tree.string()},
-               env);
+                 "-f=\"" + image.string() + "\"", tree.string()},
+                env);
   }
 
   // Every file of `tree` must be listed by mdir and read back byte-equal by mtype.
@@ -140,15 +140,13 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
 
   // Long names keep their exact spelling; plain 8.3 names are upper-case.
   RunResult list = Exec({"mdir", "-/", "-b", "-a", "-i", image.string(), "::"});
-  for (const char* name : {"::/A rather long file name.text", "::/Readme.txt",
-                           "::/naïve résumé.doc", "::/Empty Folder/", "::/IO.SYS",
-                           "::/AUTOEXEC.BAT", "::/DRIVERS/NET/E100B.DOS"})
+  for (const char* name : {"::/A rather long file name.text", "::/Readme.txt", "::/naïve résumé.doc",
+                           "::/Empty Folder/", "::/IO.SYS", "::/AUTOEXEC.BAT", "::/DRIVERS/NET/E100B.DOS"})
     EXPECT_NE(list.out.find(std::string(name) + "\n"), std::string::npos) << name;
 
   // The first two root entries are IO.SYS and MSDOS.SYS, in that order.
   RunResult root = Exec({"mdir", "-a", "-i", image.string(), "::/"});
-  EXPECT_NE(root.out.find("AUTOEXEC BAT        21 2010-05-06  12:34"), std::string::npos)
-      << root.out;
+  EXPECT_NE(root.out.find("AUTOEXEC BAT        21 2010-05-06  12:34"), std::string::npos) << root.out;
   size_t io = root.out.find("\nIO       SYS ");
   size_t msdos = root.out.find("\nMSDOS    SYS ");
   size_t firstEntry = root.out.find("\n\n", root.out.find("Directory for")) + 1;
@@ -176,12 +174,10 @@ TEST_F(BfiTest, Image144PassesFsckAndReadsBackEveryFile) {
 
   // BPB as DOS reads it; the boot code of the boot sector file is kept.
   RunResult info = Exec({"minfo", "-i", image.string(), "::"});
-  for (const char* line :
-       {"sector size: 512 bytes", "cluster size: 1 sectors", "reserved (boot) sectors: 1",
-        "fats: 2", "max available root directory slots: 224", "small size: 2880 sectors",
-        "media descriptor byte: 0xf0", "sectors per fat: 9", "sectors per track: 18",
-        "heads: 2", "hidden sectors: 0", "physical drive id: 0x0", "dos4=0x29",
-        "disk type=\"FAT12   \""})
+  for (const char* line : {"sector size: 512 bytes", "cluster size: 1 sectors", "reserved (boot) sectors: 1", "fats: 2",
+                           "max available root directory slots: 224", "small size: 2880 sectors",
+                           "media descriptor byte: 0xf0", "sectors per fat: 9", "sectors per track: 18", "heads: 2",
+                           "hidden sectors: 0", "physical drive id: 0x0", "dos4=0x29", "disk type=\"FAT12   \""})
     EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
   std::string boot = BootSector();
   EXPECT_EQ(img.substr(0, 3), boot.substr(0, 3));
@@ -204,9 +200,9 @@ TEST_F(BfiTest, Image288HoldsAFileTooBigForA144) {
   EXPECT_EQ(chain[0].second, 2 + (66000 + 1023) / 1024 - 1);
 
   RunResult info = Exec({"minfo", "-i", image.string(), "::"});
-  for (const char* line : {"cluster size: 2 sectors", "max available root directory slots: 240",
-                           "small size: 5760 sectors", "sectors per track: 36", "heads: 2",
-                           "media descriptor byte: 0xf0", "hidden sectors: 0"})
+  for (const char* line :
+       {"cluster size: 2 sectors", "max available root directory slots: 240", "small size: 5760 sectors",
+        "sectors per track: 36", "heads: 2", "media descriptor byte: 0xf0", "hidden sectors: 0"})
     EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
 
   // The same tree does not fit a 1.44 MB floppy: refused, naming the file.
@@ -236,14 +232,12 @@ TEST_F(BfiTest, TreeThatDoesNotFitIsRefusedAndLeavesNothing) {
   // Just fitting: one file filling every cluster.
   fs::path exact = dir_ / "exact";
   WriteFile(exact / "FILL.BIN", Bytes(2847 * 512, 11));
-  RunResult fit = Exec({BFI_PROGRAM, "-t=144", "-f=" + (dir_ / "out" / "fill.img").string(),
-                       exact.string()});
+  RunResult fit = Exec({BFI_PROGRAM, "-t=144", "-f=" + (dir_ / "out" / "fill.img").string(), exact.string()});
   ASSERT_EQ(fit.code, 0) << fit.err;
   ExpectFsckClean(dir_ / "out" / "fill.img");
   ExpectSameTree(dir_ / "out" / "fill.img", exact);
   WriteFile(exact / "MORE.TXT", "1");
-  EXPECT_NE(Exec({BFI_PROGRAM, "-t=144", "-f=" + (dir_ / "out" / "more.img").string(),
-                 exact.string()}).code, 0);
+  EXPECT_NE(Exec({BFI_PROGRAM, "-t=144", "-f=" + (dir_ / "out" / "more.img").string(), exact.string()}).code, 0);
 }
 
 // DOS opens its devices under these names in every folder, so a file named
@@ -319,8 +313,7 @@ TEST_F(BfiTest, SourceDateEpochGivesByteIdenticalImages) {
   fs::remove(e);
 
   RunResult list = Exec({"mdir", "-a", "-i", a.string(), "::/DRIVERS/NET"});
-  EXPECT_NE(list.out.find("E100B    DOS     40000 2001-09-09   1:46"), std::string::npos)
-      << list.out;
+  EXPECT_NE(list.out.find("E100B    DOS     40000 2001-09-09   1:46"), std::string::npos) << list.out;
 
   // Another epoch: another serial (and time stamps).
   ASSERT_EQ(Bfi("144", c, tree, {"SOURCE_DATE_EPOCH=1000086400"}).code, 0);
@@ -359,9 +352,9 @@ TEST_F(BfiTest, ProgramFolderCallContractWithDosPaths) {
   WriteFile(prog / "Temp" / "WorkDir" / "IO.SYS", Bytes(1000, 1));
   WriteFile(prog / "Temp" / "WorkDir" / "MSDOS.SYS", "[Options]\r\n");
   fs::create_directories(prog / "images");
-  RunResult r = Exec({BFI_PROGRAM, "-b=files\\bootsect.bin", "-l=kivstart", "-t=144",
-                     "-f=\"images\\a b.img\"", "Temp\\WorkDir"},
-                    {}, prog.string());
+  RunResult r =
+      Exec({BFI_PROGRAM, "-b=files\\bootsect.bin", "-l=kivstart", "-t=144", "-f=\"images\\a b.img\"", "Temp\\WorkDir"},
+           {}, prog.string());
   ASSERT_EQ(r.code, 0) << r.err;
   ASSERT_TRUE(fs::exists(prog / "images" / "a b.img"));
   ExpectFsckClean(prog / "images" / "a b.img");
@@ -415,8 +408,7 @@ TEST_F(BfiTest, BadInputIsRefusedWithAMessageAndNoImage) {
       {{boot, "-t=144", img, colon}, "a:b.txt"},
       {{boot, "-t=144", img, loop}, "sub/up"},
       {{boot, "-t=144", img, fifo}, "pipe"},
-      {{boot, "-t=144", "-f=" + (dir_ / "no such folder" / "x.img").string(), tree},
-       "no such folder"},
+      {{boot, "-t=144", "-f=" + (dir_ / "no such folder" / "x.img").string(), tree}, "no such folder"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv{BFI_PROGRAM};

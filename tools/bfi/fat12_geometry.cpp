@@ -2,27 +2,20 @@
 
 namespace kiv::fat12 {
 
-uint32_t Geometry::RootDirSectors() const {
-  return (uint32_t(rootEntries) * 32 + bytesPerSector - 1) / bytesPerSector;
-}
+uint32_t Geometry::RootDirSectors() const { return (uint32_t(rootEntries) * 32 + bytesPerSector - 1) / bytesPerSector; }
 
-uint32_t Geometry::FirstRootSector() const {
-  return reservedSectors + uint32_t(fatCount) * sectorsPerFat;
-}
+uint32_t Geometry::FirstRootSector() const { return reservedSectors + uint32_t(fatCount) * sectorsPerFat; }
 
 uint32_t Geometry::FirstDataSector() const { return FirstRootSector() + RootDirSectors(); }
 
-uint32_t Geometry::ClusterCount() const {
-  return (totalSectors - FirstDataSector()) / sectorsPerCluster;
-}
+uint32_t Geometry::ClusterCount() const { return (totalSectors - FirstDataSector()) / sectorsPerCluster; }
 
 uint32_t Geometry::ClusterBytes() const { return uint32_t(sectorsPerCluster) * bytesPerSector; }
 
 uint64_t Geometry::ImageBytes() const { return uint64_t(totalSectors) * bytesPerSector; }
 
 uint64_t Geometry::ClusterOffset(uint32_t cluster) const {
-  return (uint64_t(FirstDataSector()) + uint64_t(cluster - 2) * sectorsPerCluster) *
-         bytesPerSector;
+  return (uint64_t(FirstDataSector()) + uint64_t(cluster - 2) * sectorsPerCluster) * bytesPerSector;
 }
 
 namespace {
@@ -53,8 +46,6 @@ Geometry GeometryFor(FloppySize size) {
   return g;
 }
 
-std::string SizeName(FloppySize size) {
-  return size == FloppySize::k2880 ? "2.88 MB" : "1.44 MB";
-}
+std::string SizeName(FloppySize size) { return size == FloppySize::k2880 ? "2.88 MB" : "1.44 MB"; }
 
 }  // namespace kiv::fat12

@@ -22,10 +22,9 @@ constexpr uint8_t kAttrLongName = 0x0F;
 //   cli; xor ax,ax; mov ds,ax; mov ss,ax; mov sp,7C00h; sti; cld; mov si,msg
 //   next: lodsb; test al,al; jz wait; mov ah,0Eh; mov bx,7; int 10h; jmp next
 //   wait: xor ah,ah; int 16h; int 19h
-constexpr uint8_t kBootCode[] = {
-    0xFA, 0x31, 0xC0, 0x8E, 0xD8, 0x8E, 0xD0, 0xBC, 0x00, 0x7C, 0xFB, 0xFC,
-    0xBE, 0x61, 0x7C, 0xAC, 0x84, 0xC0, 0x74, 0x09, 0xB4, 0x0E, 0xBB, 0x07,
-    0x00, 0xCD, 0x10, 0xEB, 0xF2, 0x30, 0xE4, 0xCD, 0x16, 0xCD, 0x19};
+constexpr uint8_t kBootCode[] = {0xFA, 0x31, 0xC0, 0x8E, 0xD8, 0x8E, 0xD0, 0xBC, 0x00, 0x7C, 0xFB, 0xFC,
+                                 0xBE, 0x61, 0x7C, 0xAC, 0x84, 0xC0, 0x74, 0x09, 0xB4, 0x0E, 0xBB, 0x07,
+                                 0x00, 0xCD, 0x10, 0xEB, 0xF2, 0x30, 0xE4, 0xCD, 0x16, 0xCD, 0x19};
 constexpr char kBootMessage[] = "Non-system disk. Replace it and press a key.\r\n";
 
 void Put16(uint8_t* p, uint32_t v) {
@@ -44,8 +43,7 @@ bool BrokenDownTime(int64_t seconds, bool localTime, std::tm& tm) {
 }
 
 bool IsLabelChar(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ')
-    return true;
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ') return true;
   return c != 0 && std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
@@ -96,8 +94,7 @@ class Builder {
   void MarkChains(const Dir& dir);
   void WriteDir(const Dir& dir);
   bool WriteFiles(const Dir& dir, std::string& error);
-  void PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t time, uint32_t cluster,
-                uint32_t size) const;
+  void PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t time, uint32_t cluster, uint32_t size) const;
   int64_t TimeOf(const Node& node) const { return opt_.fixedTime ? opt_.time : node.mtime; }
 
   const ImageOptions& opt_;
@@ -129,9 +126,8 @@ bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::str
   // DOS boot sectors load IO.SYS and MSDOS.SYS from the first two root entries.
   if (dir.isRoot) {
     for (const char* boot : {"IO.SYS", "MSDOS.SYS"}) {
-      auto it = std::find_if(order.begin() + long(dir.bootFiles), order.end(), [&](const Node* n) {
-        return !n->isDirectory && FoldCase(n->name) == boot;
-      });
+      auto it = std::find_if(order.begin() + long(dir.bootFiles), order.end(),
+                             [&](const Node* n) { return !n->isDirectory && FoldCase(n->name) == boot; });
       if (it == order.end()) continue;
       const Node* n = *it;
       order.erase(it);
@@ -140,9 +136,8 @@ bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::str
     }
     // COMMAND.COM follows them, so a directory listing of a boot floppy shows
     // the three DOS start-up files first (it is a normal file otherwise).
-    auto shell = std::find_if(order.begin() + long(dir.bootFiles), order.end(), [](const Node* n) {
-      return !n->isDirectory && FoldCase(n->name) == "COMMAND.COM";
-    });
+    auto shell = std::find_if(order.begin() + long(dir.bootFiles), order.end(),
+                              [](const Node* n) { return !n->isDirectory && FoldCase(n->name) == "COMMAND.COM"; });
     if (shell != order.end()) {
       const Node* n = *shell;
       order.erase(shell);
@@ -166,8 +161,8 @@ bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::str
     Entry& e = dir.entries[i];
     if (i < dir.bootFiles || IsPlainShortName(e.node->name)) continue;
     Utf8ToUtf16(e.node->name, e.longName);  // checked valid above
-    if (!MakeShortAlias(e.node->name, [&](const ShortName& s) { return taken.count(s) > 0; },
-                        e.shortName)) {
+    if (!MakeShortAlias(
+            e.node->name, [&](const ShortName& s) { return taken.count(s) > 0; }, e.shortName)) {
       error = e.path + ": no free short name left for it";
       return false;
     }
@@ -188,8 +183,8 @@ bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::str
     } else {
       uint64_t size = e.node->sourcePath.empty() ? e.node->bytes.size() : e.node->size;
       if (size > capacity) {
-        error = e.path + ": " + std::to_string(size) + " bytes, larger than the " +
-                std::to_string(capacity) + " bytes a " + SizeName(opt_.size) + " floppy holds";
+        error = e.path + ": " + std::to_string(size) + " bytes, larger than the " + std::to_string(capacity) +
+                " bytes a " + SizeName(opt_.size) + " floppy holds";
         return false;
       }
       e.attr = i < dir.bootFiles ? uint8_t(kAttrReadOnly | kAttrHidden | kAttrSystem)
@@ -271,8 +266,8 @@ void Builder::WriteBootSector() {
   std::memcpy(b + 54, "FAT12   ", 8);
 }
 
-void Builder::PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t time,
-                       uint32_t cluster, uint32_t size) const {
+void Builder::PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t time, uint32_t cluster,
+                       uint32_t size) const {
   std::memcpy(p, name.data(), 11);
   if (p[0] == 0xE5) p[0] = 0x05;
   p[11] = attr;
@@ -288,8 +283,8 @@ void Builder::PutShort(uint8_t* p, const ShortName& name, uint8_t attr, int64_t 
 }
 
 void Builder::WriteDir(const Dir& dir) {
-  uint8_t* p = dir.isRoot ? img_ + size_t(geo_.FirstRootSector()) * geo_.bytesPerSector
-                          : img_ + geo_.ClusterOffset(dir.first);
+  uint8_t* p =
+      dir.isRoot ? img_ + size_t(geo_.FirstRootSector()) * geo_.bytesPerSector : img_ + geo_.ClusterOffset(dir.first);
   if (!dir.isRoot) {
     ShortName dot, dotdot;
     dot.fill(' ');
@@ -319,15 +314,13 @@ void Builder::WriteDir(const Dir& dir) {
         p[13] = sum;
         for (size_t k = 0; k < 13; ++k) {
           size_t idx = (seq - 1) * 13 + k;
-          uint16_t c = idx < e.longName.size() ? uint16_t(e.longName[idx])
-                       : idx == e.longName.size() ? 0x0000
-                                                  : 0xFFFF;
+          uint16_t c = idx < e.longName.size() ? uint16_t(e.longName[idx]) : idx == e.longName.size() ? 0x0000 : 0xFFFF;
           Put16(p + kPos[k], c);
         }
         p += kSlot;
       }
     }
-    uint32_t size = e.node->isDirectory ? 0
+    uint32_t size = e.node->isDirectory          ? 0
                     : e.node->sourcePath.empty() ? uint32_t(e.node->bytes.size())
                                                  : uint32_t(e.node->size);
     PutShort(p, e.shortName, e.attr, e.time, e.first, size);
@@ -370,17 +363,16 @@ bool Builder::Run(const Node& root, uint8_t* image, size_t& used, std::string& e
 
   size_t rootSlots = top.Slots();
   if (rootSlots > geo_.rootEntries) {
-    error = "the root folder needs " + std::to_string(rootSlots) + " directory entries, a " +
-            SizeName(opt_.size) + " floppy has " + std::to_string(geo_.rootEntries);
+    error = "the root folder needs " + std::to_string(rootSlots) + " directory entries, a " + SizeName(opt_.size) +
+            " floppy has " + std::to_string(geo_.rootEntries);
     return false;
   }
   const uint64_t cb = geo_.ClusterBytes();
   if (neededClusters_ > geo_.ClusterCount()) {
-    error = "the tree needs " + std::to_string(neededClusters_ * cb) + " bytes (" +
-            std::to_string(neededClusters_) + " clusters of " + std::to_string(cb) +
-            " bytes), a " + SizeName(opt_.size) + " floppy has " +
-            std::to_string(uint64_t(geo_.ClusterCount()) * cb) + " bytes (" +
-            std::to_string(geo_.ClusterCount()) + " clusters)";
+    error = "the tree needs " + std::to_string(neededClusters_ * cb) + " bytes (" + std::to_string(neededClusters_) +
+            " clusters of " + std::to_string(cb) + " bytes), a " + SizeName(opt_.size) + " floppy has " +
+            std::to_string(uint64_t(geo_.ClusterCount()) * cb) + " bytes (" + std::to_string(geo_.ClusterCount()) +
+            " clusters)";
     return false;
   }
 
@@ -404,10 +396,8 @@ bool Builder::Run(const Node& root, uint8_t* image, size_t& used, std::string& e
 }  // namespace
 
 std::string CheckBootSector(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() < 512)
-    return "only " + std::to_string(bytes.size()) + " bytes; a boot sector has 512";
-  if (bytes[510] != 0x55 || bytes[511] != 0xAA)
-    return "no boot sector signature (55 AA) at offset 510";
+  if (bytes.size() < 512) return "only " + std::to_string(bytes.size()) + " bytes; a boot sector has 512";
+  if (bytes[510] != 0x55 || bytes[511] != 0xAA) return "no boot sector signature (55 AA) at offset 510";
   return {};
 }
 
@@ -415,8 +405,7 @@ std::string CheckLabel(const std::string& label) {
   if (label.size() > 11) return "a volume label has at most 11 characters";
   if (!label.empty() && label[0] == ' ') return "a volume label cannot begin with a space";
   for (unsigned char c : label)
-    if (!IsLabelChar(c))
-      return std::string("character '") + char(c) + "' is not allowed in a volume label";
+    if (!IsLabelChar(c)) return std::string("character '") + char(c) + "' is not allowed in a volume label";
   return {};
 }
 
@@ -440,19 +429,17 @@ void DosDateTime(int64_t seconds, bool localTime, uint16_t& date, uint16_t& time
 uint32_t SerialFromTime(int64_t seconds, int hundredths) {
   std::tm tm{};
   BrokenDownTime(seconds, false, tm);
-  uint32_t lo = uint32_t(((tm.tm_mon + 1) << 8) | tm.tm_mday) +
-                uint32_t((tm.tm_sec << 8) | (hundredths & 0xFF));
+  uint32_t lo = uint32_t(((tm.tm_mon + 1) << 8) | tm.tm_mday) + uint32_t((tm.tm_sec << 8) | (hundredths & 0xFF));
   uint32_t hi = uint32_t((tm.tm_hour << 8) | tm.tm_min) + uint32_t(tm.tm_year + 1900);
   return ((hi & 0xFFFF) << 16) | (lo & 0xFFFF);
 }
 
-bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image,
-                    size_t imageSize, size_t& used, std::string& error) {
+bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image, size_t imageSize, size_t& used,
+                    std::string& error) {
   error.clear();
   used = 0;
   if (imageSize != GeometryFor(options.size).ImageBytes()) {
-    error = "image memory of " + std::to_string(imageSize) + " bytes; a " +
-            SizeName(options.size) + " floppy has " +
+    error = "image memory of " + std::to_string(imageSize) + " bytes; a " + SizeName(options.size) + " floppy has " +
             std::to_string(GeometryFor(options.size).ImageBytes());
     return false;
   }
@@ -476,8 +463,7 @@ bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* imag
   return b.Run(root, image, used, error);
 }
 
-bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image,
-                std::string& error) {
+bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image, std::string& error) {
   image.assign(GeometryFor(options.size).ImageBytes(), 0);
   size_t used = 0;
   if (BuildImageInto(options, root, image.data(), image.size(), used, error)) return true;

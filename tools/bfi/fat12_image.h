@@ -47,15 +47,14 @@ void DosDateTime(int64_t seconds, bool localTime, uint16_t& date, uint16_t& time
 // Builds the image of `root` (a directory node). On failure returns false with
 // a message in `error` — a tree that does not fit names the size it needs and
 // the size the floppy offers — and leaves `image` empty.
-bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image,
-                std::string& error);
+bool BuildImage(const ImageOptions& options, const Node& root, std::vector<uint8_t>& image, std::string& error);
 
 // The same into caller memory: `image` holds GeometryFor(options.size)
 // .ImageBytes() bytes, all zero on entry. `used` receives the length of the
 // part written; every byte after it stays zero (clusters are handed out from
 // the start of the data area), so a caller may write just that part and
 // extend the file to the full size. On failure the memory holds garbage.
-bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image,
-                    size_t imageSize, size_t& used, std::string& error);
+bool BuildImageInto(const ImageOptions& options, const Node& root, uint8_t* image, size_t imageSize, size_t& used,
+                    std::string& error);
 
 }  // namespace kiv::fat12

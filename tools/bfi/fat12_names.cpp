@@ -76,10 +76,8 @@ std::string CheckLongName(const std::string& name) {
     if (std::strchr("\"*:<>?\\|/", c) != nullptr)
       return std::string("character '") + char(c) + "' is not allowed on a FAT disk";
   }
-  if (name.back() == '.' || name.back() == ' ')
-    return "a FAT name cannot end in a dot or a space";
-  if (IsDosDeviceName(name))
-    return "a DOS device name; DOS opens the device, not the file, under this name";
+  if (name.back() == '.' || name.back() == ' ') return "a FAT name cannot end in a dot or a space";
+  if (IsDosDeviceName(name)) return "a DOS device name; DOS opens the device, not the file, under this name";
   std::u16string wide;
   if (!Utf8ToUtf16(name, wide)) return "the name is not valid UTF-8";
   if (wide.size() > 255) return "the name is longer than 255 characters";
@@ -91,8 +89,7 @@ bool IsDosDeviceName(const std::string& name) {
   // padding in an 8.3 entry ("CON .TXT" is CON too).
   std::string base = FoldCase(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1",
-                             "LPT2", "LPT3"})
+  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3"})
     if (base == device) return true;
   return false;
 }
@@ -122,16 +119,14 @@ ShortName PlainShortName(const std::string& name) {
   return n;
 }
 
-bool MakeShortAlias(const std::string& longName,
-                    const std::function<bool(const ShortName&)>& taken, ShortName& alias) {
+bool MakeShortAlias(const std::string& longName, const std::function<bool(const ShortName&)>& taken, ShortName& alias) {
   bool lossy = false;
   // Upper-case ASCII; a non-ASCII character (one UTF-8 sequence) becomes '_'.
   std::string text;
   for (size_t i = 0; i < longName.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(longName[i]);
     if (c >= 0x80) {
-      while (i + 1 < longName.size() && (static_cast<unsigned char>(longName[i + 1]) & 0xC0) == 0x80)
-        ++i;
+      while (i + 1 < longName.size() && (static_cast<unsigned char>(longName[i + 1]) & 0xC0) == 0x80) ++i;
       text.push_back('_');
       lossy = true;
     } else if (c == ' ') {

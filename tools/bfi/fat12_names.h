@@ -37,8 +37,7 @@ ShortName PlainShortName(const std::string& name);
 // once upper-cased ("Readme.txt") keeps that form when free; otherwise the
 // basis gets a numeric tail ("Program Files" -> "PROGRA~1"), the first that
 // `taken` reports free. Returns false when no tail up to ~999999 is free.
-bool MakeShortAlias(const std::string& longName,
-                    const std::function<bool(const ShortName&)>& taken, ShortName& alias);
+bool MakeShortAlias(const std::string& longName, const std::function<bool(const ShortName&)>& taken, ShortName& alias);
 
 // Display form of a short name ("IO.SYS"), for messages.
 std::string ShortNameText(const ShortName& name);

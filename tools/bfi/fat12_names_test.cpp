@@ -19,8 +19,8 @@ std::string Alias(const std::string& name, const std::set<std::string>& taken = 
 TEST(Fat12Names, PlainNamesAreOneCaseAndFit83) {
   for (const char* yes : {"IO.SYS", "io.sys", "COMMAND.COM", "ONE", "A1234567.ABC", "$$-{}~!.#@"})
     EXPECT_TRUE(IsPlainShortName(yes)) << yes;
-  for (const char* no : {"Readme.txt", "readme.TXT", "ABCDEFGHI", "A.ABCD", "A.B.C", ".PROFILE",
-                         "A B", "A+B", "NAME.", "naïve.txt", ""})
+  for (const char* no :
+       {"Readme.txt", "readme.TXT", "ABCDEFGHI", "A.ABCD", "A.B.C", ".PROFILE", "A B", "A+B", "NAME.", "naïve.txt", ""})
     EXPECT_FALSE(IsPlainShortName(no)) << no;
   ShortName io = PlainShortName("io.sys");
   EXPECT_EQ(std::string(io.begin(), io.end()), "IO      SYS");
@@ -47,21 +47,22 @@ TEST(Fat12Names, NamesAFatDiskCannotHoldAreNamed) {
   EXPECT_TRUE(CheckLongName("naïve résumé.doc").empty());
   EXPECT_TRUE(CheckLongName(std::string(255, 'a')).empty());
   EXPECT_FALSE(CheckLongName(std::string(256, 'a')).empty());
-  for (const char* bad : {"", ".", "..", "a:b", "a*b", "what?", "a|b", "a\\b", "dot.", "space ",
-                          "tab\t", "\xC3", "\xC0\xAF", "\xED\xA0\x80"})
+  for (const char* bad : {"", ".", "..", "a:b", "a*b", "what?", "a|b", "a\\b", "dot.", "space ", "tab\t", "\xC3",
+                          "\xC0\xAF", "\xED\xA0\x80"})
     EXPECT_FALSE(CheckLongName(bad).empty()) << bad;
 }
 
 TEST(Fat12Names, DosDeviceNamesAreRefusedInAnyCaseAndWithAnyExtension) {
-  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1",
-                             "LPT2", "LPT3", "nul", "Con", "con.txt", "CON.TXT", "Aux.Dat",
-                             "prn.a.b", "com1.sys", "LPT3.DOC", "con .txt", "NUL.Long extension"}) {
+  for (const char* device :
+       {"NUL",     "CON",     "AUX",     "PRN",      "COM1",     "COM2",     "COM3",
+        "COM4",    "LPT1",    "LPT2",    "LPT3",     "nul",      "Con",      "con.txt",
+        "CON.TXT", "Aux.Dat", "prn.a.b", "com1.sys", "LPT3.DOC", "con .txt", "NUL.Long extension"}) {
     EXPECT_TRUE(IsDosDeviceName(device)) << device;
     EXPECT_NE(CheckLongName(device).find("DOS device"), std::string::npos) << device;
   }
   // Names that only start like a device, or devices DOS does not have, are files.
-  for (const char* file : {"CONFIG.SYS", "console", "NULL.TXT", "COM5", "COM0", "LPT4", "CON2",
-                           "AUXI.BIN", "xcon", "a.con", "my nul.txt", "COM1X"}) {
+  for (const char* file : {"CONFIG.SYS", "console", "NULL.TXT", "COM5", "COM0", "LPT4", "CON2", "AUXI.BIN", "xcon",
+                           "a.con", "my nul.txt", "COM1X"}) {
     EXPECT_FALSE(IsDosDeviceName(file)) << file;
     EXPECT_TRUE(CheckLongName(file).empty()) << file;
   }

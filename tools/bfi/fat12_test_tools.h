@@ -25,7 +25,7 @@ struct RunResult {
 // Runs argv[0] (looked up in PATH) with extra environment settings, in `cwd`
 // when given; stdout and stderr are collected separately.
 inline RunResult Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-              const std::string& cwd = {}) {
+                      const std::string& cwd = {}) {
   std::vector<std::string> all = {"MTOOLS_SKIP_CHECK=1", "LC_ALL=C.UTF-8"};
   all.insert(all.end(), env.begin(), env.end());
   const ProgramRun run = RunProgram(argv, cwd, all);

@@ -33,8 +33,7 @@ struct DirId {
   uint64_t ino;
 };
 
-bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry,
-                std::string& error) {
+bool ScanFolder(const std::string& path, Node& dir, std::vector<DirId>& ancestry, std::string& error) {
   DIR* d = opendir(path.c_str());
   if (d == nullptr) {
     error = path + ": cannot read the folder (" + std::strerror(errno) + ")";

@@ -16,7 +16,7 @@ inline constexpr uint8_t kAttrDirectory = 0x10;
 inline constexpr uint8_t kAttrArchive = 0x20;
 
 struct Node {
-  std::string name;            // name on the disk (UTF-8); empty for the root
+  std::string name;  // name on the disk (UTF-8); empty for the root
   bool isDirectory = false;
   std::string sourcePath;      // files: file the bytes are read from; empty: `bytes`
   std::vector<uint8_t> bytes;  // files without a source path

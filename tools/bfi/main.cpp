@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
 
   bfi::ImageMemory image(fat12::GeometryFor(options.size).ImageBytes());
   size_t used = 0;
-  if (!fat12::BuildImageInto(options, root, image.data(), image.size(), used, error))
-    return Fail(tree + ": " + error);
+  if (!fat12::BuildImageInto(options, root, image.data(), image.size(), used, error)) return Fail(tree + ": " + error);
 
   // The image name is kept as given; only its folder is looked up DOS-style.
   std::string target = args.image;

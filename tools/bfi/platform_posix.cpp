@@ -1,7 +1,5 @@
 // The POSIX side of bfi: reading the source tree (platform.h) and writing the
 // finished image (bfi_output.h).
-#include "tools/bfi/bfi_output.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "tools/bfi/bfi_output.h"
 #include "tools/bfi/platform.h"
 
 namespace kiv::fat12 {
@@ -94,8 +93,7 @@ class SignalGuard {
 
 }  // namespace
 
-bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t used, size_t total,
-                     std::string& error) {
+bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t used, size_t total, std::string& error) {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -138,10 +138,9 @@ TEST(CabarcLevel, BadLevelsAreRefusedWithAMessageNamingThem) {
     std::vector<std::string> options, env;
     std::string named;
   };
-  for (const Case& c : {Case{{"--level=5"}, {}, "'5'"}, Case{{"--level=-1"}, {}, "'-1'"},
-                        Case{{"--level="}, {}, "''"}, Case{{"--level=02"}, {}, "'02'"},
-                        Case{{"--level", "x"}, {}, "'x'"}, Case{{}, {"KIV_LZX_LEVEL=9"}, "KIV_LZX_LEVEL"},
-                        Case{{}, {"KIV_LZX_LEVEL= 2"}, "' 2'"}}) {
+  for (const Case& c : {Case{{"--level=5"}, {}, "'5'"}, Case{{"--level=-1"}, {}, "'-1'"}, Case{{"--level="}, {}, "''"},
+                        Case{{"--level=02"}, {}, "'02'"}, Case{{"--level", "x"}, {}, "'x'"},
+                        Case{{}, {"KIV_LZX_LEVEL=9"}, "KIV_LZX_LEVEL"}, Case{{}, {"KIV_LZX_LEVEL= 2"}, "' 2'"}}) {
     std::vector<std::string> argv = {CABARC_EXE};
     argv.insert(argv.end(), c.options.begin(), c.options.end());
     argv.insert(argv.end(), src.begin(), src.end());

@@ -47,16 +47,16 @@ TEST_P(CabarcRoundTrip, MakeCabCommandLineGivesACabinetCabextractAndGcabUnpackBy
   fs::create_directories(prog / "cabs" / "lib");
   // As the disk builder calls it, from the program folder, Windows spelling.
   auto r = RunTool({CABARC_EXE, "-m", GetParam(), "-p", "-r", "-P", "files\\netdrv\\", "n", "cabs\\lib\\netdrv.cab",
-                "files\\netdrv\\*.*"},
-               prog);
+                    "files\\netdrv\\*.*"},
+                   prog);
   ASSERT_EQ(r.exitCode, 0) << r.out;
   fs::path cab = prog / "cabs" / "lib" / "netdrv.cab";
   ASSERT_TRUE(fs::exists(cab));
   EXPECT_EQ(Entries(prog / "cabs" / "lib"), std::vector<std::string>{"netdrv.cab"}) << "no temporary left";
 
-  EXPECT_EQ(StoredNames(cab), (std::vector<std::string>{"empty.dat", "README.TXT", "bin\\Tool.exe",
-                                                         "bin\\deeper\\big.bin", "bin\\deeper\\zero.txt",
-                                                         "doc\\notes.txt"}));
+  EXPECT_EQ(StoredNames(cab),
+            (std::vector<std::string>{"empty.dat", "README.TXT", "bin\\Tool.exe", "bin\\deeper\\big.bin",
+                                      "bin\\deeper\\zero.txt", "doc\\notes.txt"}));
   auto t = RunTool({"cabextract", "-t", cab.string()});
   EXPECT_EQ(t.exitCode, 0) << t.out;
   EXPECT_NE(t.out.find("All done, no errors"), std::string::npos) << t.out;
@@ -155,7 +155,7 @@ TEST(Cabarc, StoresEveryNameOfAFileThatHasSeveralNames) {
 // must fit beside it, for the cabinet and for every extracting tool.
 TEST(Cabarc, NamesOfTheLongestLengthRoundTripThroughEveryTool) {
   TempDir dir;
-  const std::string longName = std::string(251, 'n') + ".txt";  // 255 bytes
+  const std::string longName = std::string(251, 'n') + ".txt";                  // 255 bytes
   const std::string utf8Name = std::string(246, 'u') + "\xc3\xa9\xc3\xa9.txt";  // 254 bytes, é at the cut
   WriteFile(dir.path() / "src" / longName, "long\r\n");
   WriteFile(dir.path() / "src" / utf8Name, "accent\r\n");
@@ -193,7 +193,8 @@ TEST(Cabarc, ExtractsOneNamedFileAsTheDriverCodeDoes) {
   WriteFile(prog / "pkg" / "e100b.dos", test::MakeData(50000, 9));
   WriteFile(prog / "pkg" / "ndis2.txt", "other");
   fs::create_directories(prog / "drivers" / "ndis");
-  auto r = RunTool({CABARC_EXE, "-m", "LZX:21", "-p", "-r", "-P", "pkg\\", "n", "drivers\\ndis\\e100b.cab", "pkg\\*.*"}, prog);
+  auto r = RunTool({CABARC_EXE, "-m", "LZX:21", "-p", "-r", "-P", "pkg\\", "n", "drivers\\ndis\\e100b.cab", "pkg\\*.*"},
+                   prog);
   ASSERT_EQ(r.exitCode, 0) << r.out;
   WriteFile(prog / "ndis.txt", "stale");
 

@@ -69,10 +69,10 @@ int List(const std::string& cab) {
   std::cout << "----------------------------------------  ---------  ---------- -------- -----\n";
   for (const CabFileInfo& f : reader.Files()) {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour,
-                  f.minute, f.second);
-    std::cout << std::left << std::setw(40) << f.name << "  " << std::right << std::setw(9) << f.size << "  "
-              << stamp << " " << AttrText(f.attribs) << "\n";
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute,
+                  f.second);
+    std::cout << std::left << std::setw(40) << f.name << "  " << std::right << std::setw(9) << f.size << "  " << stamp
+              << " " << AttrText(f.attribs) << "\n";
   }
   return 0;
 }

@@ -35,8 +35,7 @@ class MsZipCompressor : public BlockCompressor {
   MsZipCompressor() {
     for (z_stream& z : z_) {
       std::memset(&z, 0, sizeof z);
-      if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK)
-        ++ready_;
+      if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK) ++ready_;
     }
   }
   ~MsZipCompressor() override {
@@ -78,8 +77,7 @@ class MsZipCompressor : public BlockCompressor {
                       std::vector<uint8_t>& out) {
     out.clear();
     if (deflateReset(&z) != Z_OK) return;
-    if (!dictionary.empty() && deflateSetDictionary(&z, dictionary.data(), uInt(dictionary.size())) != Z_OK)
-      return;
+    if (!dictionary.empty() && deflateSetDictionary(&z, dictionary.data(), uInt(dictionary.size())) != Z_OK) return;
     out.assign(2 + deflateBound(&z, uLong(block.size())) + 16, 0);
     out[0] = 'C';
     out[1] = 'K';
@@ -160,8 +158,10 @@ bool LzxAvailable() {
 
 std::unique_ptr<BlockCompressor> MakeBlockCompressor(const WriteOptions& options, std::string& error) {
   switch (options.method) {
-    case Method::None: return std::make_unique<StoreCompressor>();
-    case Method::MsZip: return std::make_unique<MsZipCompressor>();
+    case Method::None:
+      return std::make_unique<StoreCompressor>();
+    case Method::MsZip:
+      return std::make_unique<MsZipCompressor>();
     case Method::Lzx:
 #ifdef KIV_CAB_LZX
       return std::make_unique<LzxCompressor>(options.lzxWindowBits, options.lzxLevel);

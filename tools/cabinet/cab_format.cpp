@@ -9,10 +9,17 @@ uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed) {
     sum ^= uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24;
   uint32_t rest = 0;
   switch (size & 3) {
-    case 3: rest |= uint32_t(*data++) << 16; [[fallthrough]];
-    case 2: rest |= uint32_t(*data++) << 8; [[fallthrough]];
-    case 1: rest |= uint32_t(*data); break;
-    default: break;
+    case 3:
+      rest |= uint32_t(*data++) << 16;
+      [[fallthrough]];
+    case 2:
+      rest |= uint32_t(*data++) << 8;
+      [[fallthrough]];
+    case 1:
+      rest |= uint32_t(*data);
+      break;
+    default:
+      break;
   }
   return sum ^ rest;
 }

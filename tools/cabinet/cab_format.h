@@ -7,12 +7,12 @@
 
 namespace kiv::cab {
 
-inline constexpr size_t kHeaderSize = 36;     // CFHEADER without reserve/set names
-inline constexpr size_t kFolderSize = 8;      // CFFOLDER
-inline constexpr size_t kFileFixedSize = 16;  // CFFILE before the name
-inline constexpr size_t kDataHeaderSize = 8;  // CFDATA before the data
-inline constexpr size_t kBlockSize = 32768;   // uncompressed bytes per CFDATA
-inline constexpr size_t kMaxNameBytes = 255;  // longest stored name (without NUL)
+inline constexpr size_t kHeaderSize = 36;                 // CFHEADER without reserve/set names
+inline constexpr size_t kFolderSize = 8;                  // CFFOLDER
+inline constexpr size_t kFileFixedSize = 16;              // CFFILE before the name
+inline constexpr size_t kDataHeaderSize = 8;              // CFDATA before the data
+inline constexpr size_t kBlockSize = 32768;               // uncompressed bytes per CFDATA
+inline constexpr size_t kMaxNameBytes = 255;              // longest stored name (without NUL)
 inline constexpr uint32_t kMaxFolderBytes = 0x7FFF8000u;  // 65535 blocks of 32 KiB
 
 inline constexpr uint16_t kFlagPrevCabinet = 0x0001;

@@ -41,12 +41,22 @@ TEST(CabPaths, WindowsWildcards) {
     const char* name;
     bool match;
   } cases[] = {
-      {"*.*", "README", true},       {"*.*", "a.b.c", true},     {"*", ".hidden", true},
-      {"*.txt", "NDIS.TXT", true},   {"*.txt", "ndis.txt.bak", false},
-      {"ndis.*", "ndis.pci", true},  {"ndis.*", "NDIS", true},   {"ndis.*", "ndisx.txt", false},
-      {"*.", "README", true},        {"*.", "a.txt", false},     {"?.sys", "a.sys", true},
-      {"?.sys", "ab.sys", false},    {"WINBOOT.SYS", "winboot.sys", true},
-      {"*boot*", "WINBOOT.SYS", true}, {"a*b*c", "axxbyyc", true}, {"a*b*c", "axxbyy", false},
+      {"*.*", "README", true},
+      {"*.*", "a.b.c", true},
+      {"*", ".hidden", true},
+      {"*.txt", "NDIS.TXT", true},
+      {"*.txt", "ndis.txt.bak", false},
+      {"ndis.*", "ndis.pci", true},
+      {"ndis.*", "NDIS", true},
+      {"ndis.*", "ndisx.txt", false},
+      {"*.", "README", true},
+      {"*.", "a.txt", false},
+      {"?.sys", "a.sys", true},
+      {"?.sys", "ab.sys", false},
+      {"WINBOOT.SYS", "winboot.sys", true},
+      {"*boot*", "WINBOOT.SYS", true},
+      {"a*b*c", "axxbyyc", true},
+      {"a*b*c", "axxbyy", false},
   };
   for (const Case& c : cases) EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " / " << c.name;
 }

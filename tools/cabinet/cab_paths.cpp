@@ -86,8 +86,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return Glob(pattern.substr(0, pattern.size() - 1), name);
   }
   if (Glob(pattern, name)) return true;
-  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-      name.find('.') == std::string::npos)
+  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 && name.find('.') == std::string::npos)
     return Glob(pattern.substr(0, pattern.size() - 2), name);
   return false;
 }

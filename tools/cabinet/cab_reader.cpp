@@ -50,8 +50,10 @@ mspack_file* SysOpen(mspack_system* self, const char* name, int mode) {
   } else if (std::strcmp(name, kSinkName) == 0) {
     f->sink = true;
   } else {
-    const char* fm = mode == MSPACK_SYS_OPEN_READ ? "rb" : mode == MSPACK_SYS_OPEN_WRITE ? "wb"
-                   : mode == MSPACK_SYS_OPEN_UPDATE ? "r+b" : "ab";
+    const char* fm = mode == MSPACK_SYS_OPEN_READ     ? "rb"
+                     : mode == MSPACK_SYS_OPEN_WRITE  ? "wb"
+                     : mode == MSPACK_SYS_OPEN_UPDATE ? "r+b"
+                                                      : "ab";
     f->fp = std::fopen(name, fm);
     if (!f->fp) {
       delete f;
@@ -131,19 +133,32 @@ void SysCopy(void* src, void* dest, size_t bytes) { std::memmove(dest, src, byte
 
 std::string ErrorText(int code) {
   switch (code) {
-    case MSPACK_ERR_OK: return "no error";
-    case MSPACK_ERR_ARGS: return "bad arguments";
-    case MSPACK_ERR_OPEN: return "cannot open the file";
-    case MSPACK_ERR_READ: return "read error or truncated cabinet";
-    case MSPACK_ERR_WRITE: return "cannot write the output file";
-    case MSPACK_ERR_SEEK: return "seek error or truncated cabinet";
-    case MSPACK_ERR_NOMEMORY: return "out of memory";
-    case MSPACK_ERR_SIGNATURE: return "not a cabinet file";
-    case MSPACK_ERR_DATAFORMAT: return "corrupted cabinet";
-    case MSPACK_ERR_CHECKSUM: return "data block checksum error";
-    case MSPACK_ERR_CRUNCH: return "compression error";
-    case MSPACK_ERR_DECRUNCH: return "corrupted compressed data";
-    default: return "error " + std::to_string(code);
+    case MSPACK_ERR_OK:
+      return "no error";
+    case MSPACK_ERR_ARGS:
+      return "bad arguments";
+    case MSPACK_ERR_OPEN:
+      return "cannot open the file";
+    case MSPACK_ERR_READ:
+      return "read error or truncated cabinet";
+    case MSPACK_ERR_WRITE:
+      return "cannot write the output file";
+    case MSPACK_ERR_SEEK:
+      return "seek error or truncated cabinet";
+    case MSPACK_ERR_NOMEMORY:
+      return "out of memory";
+    case MSPACK_ERR_SIGNATURE:
+      return "not a cabinet file";
+    case MSPACK_ERR_DATAFORMAT:
+      return "corrupted cabinet";
+    case MSPACK_ERR_CHECKSUM:
+      return "data block checksum error";
+    case MSPACK_ERR_CRUNCH:
+      return "compression error";
+    case MSPACK_ERR_DECRUNCH:
+      return "corrupted compressed data";
+    default:
+      return "error " + std::to_string(code);
   }
 }
 
@@ -272,7 +287,8 @@ bool CabReader::Open(const std::string& path, bool followSet, std::string& error
     while (last->nextname && *last->nextname) {
       std::string next = ResolvePath(folder + ForwardSlashes(BaseName(last->nextname)));
       if (!std::filesystem::is_regular_file(next, ec)) {
-        warnings_.push_back("the next cabinet of the set, " + std::string(last->nextname) + ", was not found beside " + path);
+        warnings_.push_back("the next cabinet of the set, " + std::string(last->nextname) + ", was not found beside " +
+                            path);
         break;
       }
       if (impl_->Seen(next)) {
@@ -316,8 +332,7 @@ bool CabReader::FindUnsafeName(std::string& message) const {
   for (const CabFileInfo& f : files_) {
     std::string why;
     if (IsUnsafeStoredName(f.name, &why)) {
-      message = "the cabinet " + path_ + " holds the unsafe path '" + f.name + "' (" + why +
-                "); nothing was extracted";
+      message = "the cabinet " + path_ + " holds the unsafe path '" + f.name + "' (" + why + "); nothing was extracted";
       return true;
     }
   }

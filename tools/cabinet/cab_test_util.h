@@ -71,7 +71,7 @@ struct RunResult {
 
 // Runs argv in `cwd`, with the extra environment entries, and waits.
 inline RunResult RunTool(const std::vector<std::string>& argv, const fs::path& cwd = {},
-                     const std::vector<std::string>& env = {}) {
+                         const std::vector<std::string>& env = {}) {
   const ProgramRun run = RunProgram(argv, cwd.string(), env, true);
   return {run.code, run.out};
 }

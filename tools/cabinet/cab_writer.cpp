@@ -77,8 +77,7 @@ class DataWriter {
     PutLE32(header, DataBlockChecksum(payload.data(), cb, ub));
     PutLE16(header + 4, cb);
     PutLE16(header + 6, ub);
-    if (!out_.Write(header, sizeof header, error) || !out_.Write(payload.data(), payload.size(), error))
-      return false;
+    if (!out_.Write(header, sizeof header, error) || !out_.Write(payload.data(), payload.size(), error)) return false;
     written_ += sizeof header + payload.size();
     ++blocks_;
     return true;
@@ -121,8 +120,7 @@ bool ParseMethod(const std::string& text, WriteOptions& options, std::string& er
   return false;
 }
 
-bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options,
-                   std::string& error) {
+bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options, std::string& error) {
   if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') {
     options.lzxLevel = text[0] - '0';
     return true;
@@ -131,8 +129,8 @@ bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOpti
   return false;
 }
 
-bool WriteCabinet(const std::string& cabPath, const std::vector<CabEntry>& entries,
-                  const WriteOptions& options, std::string& error) {
+bool WriteCabinet(const std::string& cabPath, const std::vector<CabEntry>& entries, const WriteOptions& options,
+                  std::string& error) {
   if (entries.empty()) {
     error = "no files to store in " + cabPath;
     return false;

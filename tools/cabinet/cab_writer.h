@@ -40,15 +40,14 @@ bool ParseMethod(const std::string& text, WriteOptions& options, std::string& er
 
 // Parses an LZX level "0".."4" (from an option or the environment). False
 // with a message naming `source` and the value on anything else.
-bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options,
-                   std::string& error);
+bool ParseLzxLevel(const std::string& text, const std::string& source, WriteOptions& options, std::string& error);
 
 // Whether this build can write LZX (the encoder library is linked in).
 bool LzxAvailable();
 
 // Writes `cabPath`. False with a message naming the file at fault; nothing is
 // left behind then (an existing cabinet of that name is untouched).
-bool WriteCabinet(const std::string& cabPath, const std::vector<CabEntry>& entries,
-                  const WriteOptions& options, std::string& error);
+bool WriteCabinet(const std::string& cabPath, const std::vector<CabEntry>& entries, const WriteOptions& options,
+                  std::string& error);
 
 }  // namespace kiv::cab

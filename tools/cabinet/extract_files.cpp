@@ -76,8 +76,7 @@ namespace {
 // component at a time, each found in any letter case. A component that is a
 // symbolic link is refused rather than followed: a link in the target folder
 // could otherwise lead the extracted files to anywhere on the disk.
-bool MakeFoldersBelow(const std::string& target, const std::string& rel, std::string& realPath,
-                      std::string& error) {
+bool MakeFoldersBelow(const std::string& target, const std::string& rel, std::string& realPath, std::string& error) {
   std::string built = target;
   size_t pos = 0;
   while (pos <= rel.size()) {
@@ -115,8 +114,8 @@ bool MakeFoldersBelow(const std::string& target, const std::string& rel, std::st
 
 }  // namespace
 
-bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOutcome& outcome,
-                     std::ostream& log, std::ostream& err, std::string& error) {
+bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOutcome& outcome, std::ostream& log,
+                     std::ostream& err, std::string& error) {
   outcome = ExtractOutcome{};
   outcome.patternMatched.assign(request.patterns.size(), false);
   if (reader.FindUnsafeName(error)) return false;

@@ -16,9 +16,9 @@ namespace kiv::cab {
 struct ExtractRequest {
   std::vector<std::string> patterns;  // empty: every file
   bool overwrite = false;
-  bool keepPaths = false;             // recreate stored folders (else names only)
-  std::string targetDir = ".";        // '\' or '/' separated; created when missing
-  std::string overwriteHint;          // how to ask for overwriting ("use -o")
+  bool keepPaths = false;       // recreate stored folders (else names only)
+  std::string targetDir = ".";  // '\' or '/' separated; created when missing
+  std::string overwriteHint;    // how to ask for overwriting ("use -o")
 };
 
 struct ExtractOutcome {
@@ -35,8 +35,8 @@ bool StoredNameMatches(const std::string& pattern, const std::string& stored);
 // Extracts; reports each written/kept/failed file on `log`/`err`. False when
 // the cabinet was refused or the target folder cannot be made (`error` set);
 // per-file failures are counted in the outcome.
-bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOutcome& outcome,
-                     std::ostream& log, std::ostream& err, std::string& error);
+bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOutcome& outcome, std::ostream& log,
+                     std::ostream& err, std::string& error);
 
 // Creates a folder and its missing parents (components found in any case).
 // Returns the real path; false with a message on failure.

@@ -66,7 +66,7 @@ struct Walker {
                const fs::file_status& st) {
     std::error_code ec;
     if (haveExclude && fs::equivalent(real, options.excludePath, ec)) return true;  // the cabinet being written
-    if (!seen.insert(seenKey).second) return true;  // matched by an earlier pattern
+    if (!seen.insert(seenKey).second) return true;                                  // matched by an earlier pattern
     CabEntry e;
     e.sourcePath = real;
     if (!StoredName(spelled, e.storedName)) return false;
@@ -76,8 +76,10 @@ struct Walker {
       gmtime_r(&t, &tm);
     } else {
       const fs::file_time_type modified = fs::last_write_time(real, ec);
-      time_t t = ec ? 0 : time_t(std::chrono::floor<std::chrono::seconds>(
-                                     std::chrono::file_clock::to_sys(modified)).time_since_epoch().count());
+      time_t t = ec ? 0
+                    : time_t(std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(modified))
+                                 .time_since_epoch()
+                                 .count());
       localtime_r(&t, &tm);
     }
     e.stamp = ToDosDateTime(tm);
@@ -149,8 +151,8 @@ std::string NormaliseRelative(const std::string& path) {
   return out;
 }
 
-bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& options,
-                 std::vector<CabEntry>& entries, std::vector<std::string>& warnings, std::string& error) {
+bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& options, std::vector<CabEntry>& entries,
+                 std::vector<std::string>& warnings, std::string& error) {
   Walker w{options, entries, error, {}, false};
   std::error_code ec;
   if (!options.excludePath.empty()) {

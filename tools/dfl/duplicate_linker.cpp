@@ -61,8 +61,7 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
     }
     if (ec) report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
   }
-  std::sort(files.begin(), files.end(),
-            [](const Candidate& a, const Candidate& b) { return a.path < b.path; });
+  std::sort(files.begin(), files.end(), [](const Candidate& a, const Candidate& b) { return a.path < b.path; });
   // Paths that already share an inode are one file.
   std::vector<Candidate> unique;
   std::map<std::pair<uint64_t, uint64_t>, bool> seen;

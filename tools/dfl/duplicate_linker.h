@@ -13,9 +13,9 @@
 namespace kiv::dfl {
 
 struct LinkReport {
-  uint64_t filesScanned = 0;    // regular files seen (each inode once)
-  uint64_t filesLinked = 0;     // duplicates replaced by a hard link
-  uint64_t bytesSaved = 0;      // their total size
+  uint64_t filesScanned = 0;        // regular files seen (each inode once)
+  uint64_t filesLinked = 0;         // duplicates replaced by a hard link
+  uint64_t bytesSaved = 0;          // their total size
   std::vector<std::string> errors;  // one line per file that could not be read or linked
 };
 

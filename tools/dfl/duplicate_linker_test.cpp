@@ -12,21 +12,20 @@
 #include "testsupport/test_file_states.h"
 
 namespace fs = std::filesystem;
-using kiv::dfl::LinkDuplicates;
 using kiv::FileNumber;
 using kiv::ModifiedSeconds;
 using kiv::RunProgram;
 using kiv::SetModifiedSeconds;
 using kiv::TestRunsAsRoot;
+using kiv::dfl::LinkDuplicates;
 
 namespace {
 
 class DflTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("dfl_test_" + std::to_string(kiv::TestProcessId()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("dfl_test_" + std::to_string(kiv::TestProcessId()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
   }
@@ -154,10 +153,8 @@ TEST_F(DflTest, LinksOnlyFilesOfEqualMode) {
   EXPECT_NE(Inode(ro1), Inode(rw1));
   EXPECT_NE(Inode(exe), Inode(rw1));
   EXPECT_NE(Inode(exe), Inode(ro1));
-  for (const auto& p : {ro1, ro2})
-    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, ro) << p;
-  for (const auto& p : {rw1, rw2})
-    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, rw) << p;
+  for (const auto& p : {ro1, ro2}) EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, ro) << p;
+  for (const auto& p : {rw1, rw2}) EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, rw) << p;
   EXPECT_EQ(fs::status(exe).permissions() & fs::perms::all, rw | fs::perms::owner_exec);
 }
 
@@ -232,8 +229,7 @@ TEST_F(DflTest, UnreadableFolderIsNamedWithTheReason) {
   auto a = Write("kivcd/x/a", "dup");
   auto b = Write("kivcd/y/b", "dup");
   Write("kivcd/locked/c", "dup");
-  for (const char* rel : {"", "kivcd", "kivcd/x", "kivcd/y"})
-    fs::permissions(root_ / rel, fs::perms::all);
+  for (const char* rel : {"", "kivcd", "kivcd/x", "kivcd/y"}) fs::permissions(root_ / rel, fs::perms::all);
   // The kernel lets a user hard-link only files of their own.
   if (!asUser.empty()) {
     ASSERT_TRUE(kiv::SetOwner(a, 65534, 65534));
@@ -255,15 +251,16 @@ namespace {
 // What the links are for: the mastering tool, run with -cache-inodes as the CD
 // builder runs it, stores linked files once.
 TEST_F(DflTest, IsoOfLinkedTreeIsSmaller) {
-  if (std::system("command -v genisoimage >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "genisoimage is not installed";
+  if (std::system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage is not installed";
   std::string block(512 * 1024, '\0');
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7919) >> 3);
   for (int i = 0; i < 4; ++i) Write("kivcd/d" + std::to_string(i) + "/same.bin", block);
   auto iso = [&](const std::string& name) {
     const std::string out = (root_ / name).string();
-    const std::string cmd = "cd '" + root_.string() + "' && genisoimage -quiet -iso-level 4 "
-                            "-follow-links -cache-inodes -o '" + out + "' kivcd";
+    const std::string cmd = "cd '" + root_.string() +
+                            "' && genisoimage -quiet -iso-level 4 "
+                            "-follow-links -cache-inodes -o '" +
+                            out + "' kivcd";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return fs::file_size(out);
   };

@@ -11,8 +11,9 @@
 
 int main(int argc, char** argv) {
   if (argc != 3 || std::string(argv[2]) != "link") {
-    std::fprintf(stderr, "usage: dfl <folder> link\n"
-                         "  hard-links files of equal content below <folder>\n");
+    std::fprintf(stderr,
+                 "usage: dfl <folder> link\n"
+                 "  hard-links files of equal content below <folder>\n");
     return 2;
   }
   const std::string root = argv[1];
@@ -27,8 +28,7 @@ int main(int argc, char** argv) {
   });
   for (const auto& e : report.errors) std::fprintf(stderr, "dfl: %s\n", e.c_str());
   std::printf("%llu files scanned, %llu duplicate files linked, %llu bytes saved\n",
-              static_cast<unsigned long long>(report.filesScanned),
-              static_cast<unsigned long long>(report.filesLinked),
+              static_cast<unsigned long long>(report.filesScanned), static_cast<unsigned long long>(report.filesLinked),
               static_cast<unsigned long long>(report.bytesSaved));
   return report.errors.empty() ? 0 : 1;
 }

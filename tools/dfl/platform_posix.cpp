@@ -40,8 +40,7 @@ bool LinkOver(const std::string& keep, const std::string& dup, std::string& erro
   const bool folderDated = ::stat(dupPath.parent_path().c_str(), &folder) == 0;
   std::string tmp;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp = (dupPath.parent_path() /
-           (".dfl-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp"))
+    tmp = (dupPath.parent_path() / (".dfl-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp"))
               .string();
     if (::link(keep.c_str(), tmp.c_str()) == 0) break;
     if (errno != EEXIST) {

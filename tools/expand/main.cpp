@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     }
     if (listOnly) {
       for (const CabFileInfo& f : reader.Files())
-        if (names.empty() || std::any_of(names.begin(), names.end(),
-                                         [&](const std::string& n) { return StoredNameMatches(n, f.name); }))
+        if (names.empty() ||
+            std::any_of(names.begin(), names.end(), [&](const std::string& n) { return StoredNameMatches(n, f.name); }))
           std::cout << cab << ": " << f.name << "\n";
       continue;
     }

@@ -60,16 +60,27 @@ int main(int argc, char** argv) {
       return 0;
     }
     switch (SwitchLetter(a)) {
-      case 'y': overwrite = true; break;
-      case 'a': followSet = true; break;
-      case 'd': listOnly = true; break;
-      case 'e': all = true; break;
+      case 'y':
+        overwrite = true;
+        break;
+      case 'a':
+        followSet = true;
+        break;
+      case 'd':
+        listOnly = true;
+        break;
+      case 'e':
+        all = true;
+        break;
       case 'l':
         if (++i == args.size()) return Usage("/l needs a folder");
         target = args[i];
         break;
-      case 0: positional.push_back(a); break;
-      default: return Usage("unknown switch " + a);
+      case 0:
+        positional.push_back(a);
+        break;
+      default:
+        return Usage("unknown switch " + a);
     }
   }
   if (positional.empty()) return Usage("no cabinet given");
@@ -86,8 +97,8 @@ int main(int argc, char** argv) {
   for (const std::string& w : reader.Warnings()) std::cerr << "extract: warning: " << w << "\n";
   if (listOnly) {
     for (const CabFileInfo& f : reader.Files())
-      if (names.empty() || std::any_of(names.begin(), names.end(),
-                                       [&](const std::string& n) { return StoredNameMatches(n, f.name); }))
+      if (names.empty() ||
+          std::any_of(names.begin(), names.end(), [&](const std::string& n) { return StoredNameMatches(n, f.name); }))
         std::cout << f.name << "  " << f.size << "\n";
     return 0;
   }

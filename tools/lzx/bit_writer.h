@@ -35,9 +35,7 @@ class BitWriter {
   bool Aligned() const { return bits_ == 0; }
 
   // Raw bytes; only valid at a 16-bit boundary.
-  void WriteBytes(const uint8_t* data, size_t size) {
-    out_->insert(out_->end(), data, data + size);
-  }
+  void WriteBytes(const uint8_t* data, size_t size) { out_->insert(out_->end(), data, data + size); }
   void WriteByte(uint8_t b) { out_->push_back(b); }
 
   void SetOutput(std::vector<uint8_t>* out) { out_ = out; }

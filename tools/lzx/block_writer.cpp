@@ -101,7 +101,8 @@ int CheapestCodes(const uint8_t* prev, const uint8_t* cur, int n, const uint8_t*
     }
     for (int k = 4; k <= std::min(run, 5); ++k) {
       uint32_t c = price[19] + 1 + price[d] + cost[i + k];
-      if (c < best) best = c, choice = {19, 1, static_cast<uint8_t>(k - 4), static_cast<int8_t>(d), static_cast<uint16_t>(k)};
+      if (c < best)
+        best = c, choice = {19, 1, static_cast<uint8_t>(k - 4), static_cast<int8_t>(d), static_cast<uint16_t>(k)};
     }
     cost[i] = best;
     how[i] = choice;
@@ -157,8 +158,7 @@ uint64_t WriteLengths(BitWriter* out, const uint8_t* prev, const uint8_t* cur, i
   return bits;
 }
 
-BlockWriter::BlockWriter(int windowBits)
-    : mainSymbols_(kNumChars + 8 * NumPositionSlots(windowBits)) {}
+BlockWriter::BlockWriter(int windowBits) : mainSymbols_(kNumChars + 8 * NumPositionSlots(windowBits)) {}
 
 void BlockWriter::BuildTrees(const BlockStats& stats, Trees& trees) const {
   BuildCodeLengths(std::span<const uint32_t>(stats.main.data(), mainSymbols_), kMaxCodeLength,
@@ -187,8 +187,7 @@ uint64_t BlockWriter::SymbolCost(const BlockStats& stats, const Trees& trees, bo
 uint64_t BlockWriter::CompressedCost(const BlockStats& stats, const TreeState& prev) const {
   Trees trees;
   BuildTrees(stats, trees);
-  return 27 + TreeCost(trees, prev) +
-         std::min(SymbolCost(stats, trees, false), SymbolCost(stats, trees, true));
+  return 27 + TreeCost(trees, prev) + std::min(SymbolCost(stats, trees, false), SymbolCost(stats, trees, true));
 }
 
 void BlockWriter::WriteStored(BitWriter& out, const uint8_t* data, uint32_t size, const uint32_t repeats[3]) {
@@ -196,7 +195,8 @@ void BlockWriter::WriteStored(BitWriter& out, const uint8_t* data, uint32_t size
   out.Write(kUncompressed, 3);
   out.Write(size, 24);
   // The decoder skips 1..16 bits to reach a 16-bit boundary.
-  if (out.Aligned()) out.Write(0, 16); else out.AlignTo16();
+  if (out.Aligned()) out.Write(0, 16);
+  else out.AlignTo16();
   for (int r = 0; r < 3; ++r) {
     for (int i = 0; i < 4; ++i) out.WriteByte(static_cast<uint8_t>(repeats[r] >> (8 * i)));
   }
@@ -204,9 +204,9 @@ void BlockWriter::WriteStored(BitWriter& out, const uint8_t* data, uint32_t size
   padOwed_ = (size & 1) != 0;
 }
 
-void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats,
-                        const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& state,
-                        std::span<const size_t> frameBreaks, const std::function<void()>& onFrameBreak) {
+void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats, const uint8_t* data,
+                        const uint32_t repeatsAfter[3], TreeState& state, std::span<const size_t> frameBreaks,
+                        const std::function<void()>& onFrameBreak) {
   Trees trees;
   BuildTrees(stats, trees);
   uint64_t verbatim = SymbolCost(stats, trees, false);
@@ -226,8 +226,7 @@ void BlockWriter::Write(BitWriter& out, std::span<const Item> items, const Block
     for (int s = 0; s < kNumAlignedSymbols; ++s) out.Write(trees.alignedLen[s], 3);
   }
   WriteLengths(&out, state.main.data(), trees.mainLen.data(), kNumChars);
-  WriteLengths(&out, state.main.data() + kNumChars, trees.mainLen.data() + kNumChars,
-               mainSymbols_ - kNumChars);
+  WriteLengths(&out, state.main.data() + kNumChars, trees.mainLen.data() + kNumChars, mainSymbols_ - kNumChars);
   WriteLengths(&out, state.length.data(), trees.lengthLen.data(), kNumLengthSymbols);
 
   std::array<uint16_t, kMaxMainSymbols> mainCode{};

@@ -27,9 +27,9 @@ struct BlockStats {
   std::array<uint32_t, kMaxMainSymbols> main{};
   std::array<uint32_t, kNumLengthSymbols> length{};
   std::array<uint32_t, kNumAlignedSymbols> aligned{};
-  uint64_t verbatimExtraBits = 0;   // extra offset bits in a verbatim block
-  uint64_t alignedExtraBits = 0;    // extra bits left over in an aligned block
-  uint32_t bytes = 0;               // uncompressed size covered
+  uint64_t verbatimExtraBits = 0;  // extra offset bits in a verbatim block
+  uint64_t alignedExtraBits = 0;   // extra bits left over in an aligned block
+  uint32_t bytes = 0;              // uncompressed size covered
 
   void Add(const Item& item);
   void AddAll(std::span<const Item> items) {
@@ -68,9 +68,8 @@ class BlockWriter {
   // A block may span frames: `frameBreaks` lists the item indices (within
   // `items`, ascending) before which a frame ends; `onFrameBreak` is called
   // there to close the frame's output. Such a block is always compressed.
-  void Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats,
-             const uint8_t* data, const uint32_t repeatsAfter[3], TreeState& trees,
-             std::span<const size_t> frameBreaks = {},
+  void Write(BitWriter& out, std::span<const Item> items, const BlockStats& stats, const uint8_t* data,
+             const uint32_t repeatsAfter[3], TreeState& trees, std::span<const size_t> frameBreaks = {},
              const std::function<void()>& onFrameBreak = {});
 
   // A stored block of `size` bytes with R0..R2 = `repeats`.

@@ -16,8 +16,7 @@ void TranslateE8(uint8_t* frame, size_t size, int64_t streamPos, uint32_t fileSi
     const int32_t pos = static_cast<int32_t>(streamPos + static_cast<int64_t>(i));
     uint8_t* p = frame + i + 1;
     int32_t rel = static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                       static_cast<uint32_t>(p[2]) << 16 |
-                                       static_cast<uint32_t>(p[3]) << 24);
+                                       static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
     if (rel >= -pos && rel < limit) {
       // Targets inside the file become absolute; the rest of the range maps
       // onto the negative values the decoder sends back the same way.

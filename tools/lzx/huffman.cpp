@@ -59,8 +59,7 @@ void BuildCodeLengths(std::span<const uint32_t> freqs, int maxLength, std::span<
   for (;;) {
     if (HuffmanLengths(leaves, lengths) <= maxLength) return;
     for (auto& l : leaves) l.first = (l.first >> 1) | 1;
-    std::stable_sort(leaves.begin(), leaves.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(leaves.begin(), leaves.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   }
 }
 

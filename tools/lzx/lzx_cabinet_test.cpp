@@ -56,8 +56,7 @@ void CheckCabinet(const std::vector<CabFile>& files, const Options& options, boo
   std::string test = "cabextract -q -t '" + cabPath.string() + "' >/dev/null 2>&1";
   EXPECT_EQ(std::system(test.c_str()), 0) << "cabextract -t failed";
   auto cabextractDir = dir / "cabextract";
-  std::string run = "cabextract -q -d '" + cabextractDir.string() + "' '" + cabPath.string() +
-                    "' >/dev/null 2>&1";
+  std::string run = "cabextract -q -d '" + cabextractDir.string() + "' '" + cabPath.string() + "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(run.c_str()), 0) << "cabextract failed";
   for (const auto& f : files) {
     EXPECT_TRUE(ReadFile(cabextractDir / f.name) == f.data) << "cabextract: " << f.name;

@@ -98,23 +98,23 @@ struct Encoder::Impl {
   struct Pending {
     int64_t start;
     uint32_t size;
-    size_t itemEnd;          // its items end here in `items`
-    uint32_t repStart[3];    // R0..R2 before its first item
-    BlockStats stats;        // of its items
+    size_t itemEnd;        // its items end here in `items`
+    uint32_t repStart[3];  // R0..R2 before its first item
+    BlockStats stats;      // of its items
   };
 
   Options options;
-  std::vector<uint8_t> current;    // output of the frame being written
+  std::vector<uint8_t> current;  // output of the frame being written
   BitWriter bits{&current};
   std::vector<EncodedFrame>* sink = nullptr;
   bool headerWritten = false;
   bool finished = false;
   bool translate = false;
-  bool streaming = false;          // Feed() used: frames may wait for later ones
+  bool streaming = false;  // Feed() used: frames may wait for later ones
   int64_t streamPos = 0;
   int64_t frameIndex = 0;
-  int64_t framesIn = 0;            // non-empty frames taken
-  int64_t framesOut = 0;           // frames finished
+  int64_t framesIn = 0;   // non-empty frames taken
+  int64_t framesOut = 0;  // frames finished
   uint32_t repeats[kNumRepeats] = {1, 1, 1};
   TreeState trees;
   BlockWriter writer;
@@ -224,8 +224,7 @@ struct Encoder::Impl {
     for (size_t i = 1; i < count; ++i) breaks.push_back(ItemBegin(i));
     size_t next = 0;
     auto onBreak = [&]() { FinishFrame(pending[next++].size); };
-    uint32_t rep[3] = {pending[count - 1].repStart[0], pending[count - 1].repStart[1],
-                       pending[count - 1].repStart[2]};
+    uint32_t rep[3] = {pending[count - 1].repStart[0], pending[count - 1].repStart[1], pending[count - 1].repStart[2]};
     for (size_t k = ItemBegin(count - 1); k < pending[count - 1].itemEnd; ++k) Replay(rep, items[k]);
     writer.Write(bits, std::span<const Item>(items.data(), pending[count - 1].itemEnd), stats,
                  finder->At(pending.front().start), rep, trees, breaks, onBreak);
@@ -274,8 +273,7 @@ struct Encoder::Impl {
 
   void CheckFrame(std::span<const uint8_t> frame, bool last) {
     if (finished) throw std::invalid_argument("LZX: frame after the last frame");
-    if (frame.size() > static_cast<size_t>(kFrameSize) ||
-        (!last && frame.size() != static_cast<size_t>(kFrameSize))) {
+    if (frame.size() > static_cast<size_t>(kFrameSize) || (!last && frame.size() != static_cast<size_t>(kFrameSize))) {
       throw std::invalid_argument("LZX: frame of " + std::to_string(frame.size()) +
                                   " bytes; frames before the last must be 32768 bytes");
     }
@@ -312,8 +310,7 @@ struct Encoder::Impl {
 
 Encoder::Encoder(const Options& options) {
   if (options.windowBits < 15 || options.windowBits > 21) {
-    throw std::invalid_argument("LZX: window bits " + std::to_string(options.windowBits) +
-                                " outside 15..21");
+    throw std::invalid_argument("LZX: window bits " + std::to_string(options.windowBits) + " outside 15..21");
   }
   impl_ = std::make_unique<Impl>(options);
 }

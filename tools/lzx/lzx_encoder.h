@@ -30,8 +30,8 @@ struct Options {
 
 // One CFDATA block's worth of output from Feed().
 struct EncodedFrame {
-  std::vector<uint8_t> data;   // the block's payload (cbData bytes)
-  uint32_t uncompressedSize;   // the frame it decodes to (cbUncomp)
+  std::vector<uint8_t> data;  // the block's payload (cbData bytes)
+  uint32_t uncompressedSize;  // the frame it decodes to (cbUncomp)
 };
 
 class Encoder {

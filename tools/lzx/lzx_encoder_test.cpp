@@ -15,12 +15,14 @@ namespace {
 // Pseudo-English with a Zipf-like word choice, so it compresses like text.
 Bytes MakeText(size_t n, uint32_t seed) {
   static const char* kWords[] = {
-      "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with",
-      "be", "by", "on", "not", "he", "I", "this", "are", "or", "his", "from", "at", "which",
-      "but", "have", "an", "had", "they", "you", "were", "their", "one", "all", "we", "can",
-      "her", "has", "there", "been", "if", "more", "when", "will", "would", "who", "so",
-      "License", "Software", "copyright", "distribute", "modify", "GNU", "General", "Public",
-      "warranty", "without", "program", "source", "code", "object", "terms", "conditions"};
+      "the",   "of",        "and",    "to",       "in",      "a",        "is",        "that",       "for",
+      "it",    "as",        "was",    "with",     "be",      "by",       "on",        "not",        "he",
+      "I",     "this",      "are",    "or",       "his",     "from",     "at",        "which",      "but",
+      "have",  "an",        "had",    "they",     "you",     "were",     "their",     "one",        "all",
+      "we",    "can",       "her",    "has",      "there",   "been",     "if",        "more",       "when",
+      "will",  "would",     "who",    "so",       "License", "Software", "copyright", "distribute", "modify",
+      "GNU",   "General",   "Public", "warranty", "without", "program",  "source",    "code",       "object",
+      "terms", "conditions"};
   std::mt19937 rng(seed);
   Bytes out;
   const size_t count = sizeof(kWords) / sizeof(kWords[0]);
@@ -87,8 +89,8 @@ void ExpectRawRoundTrip(const Bytes& data, const Options& options, size_t* packe
   ASSERT_EQ(packed % 2, 0u) << "stream does not end on a 16-bit boundary";
   Bytes decoded;
   ASSERT_TRUE(DecodeRaw(frames, options.windowBits, data.size(), &decoded))
-      << "libmspack rejected the stream (level " << options.level << ", window "
-      << options.windowBits << ", " << data.size() << " bytes)";
+      << "libmspack rejected the stream (level " << options.level << ", window " << options.windowBits << ", "
+      << data.size() << " bytes)";
   ASSERT_EQ(decoded.size(), data.size());
   ASSERT_TRUE(decoded == data) << "decoded data differs (level " << options.level << ")";
   if (packedSize) *packedSize = packed;
@@ -105,8 +107,8 @@ class LevelTest : public ::testing::TestWithParam<std::tuple<int, bool>> {
 };
 
 TEST_P(LevelTest, EdgeSizesRoundTrip) {
-  for (size_t n : {size_t{0}, size_t{1}, size_t{2}, size_t{11}, size_t{32767}, size_t{32768},
-                   size_t{32769}, size_t{65536}, size_t{100001}}) {
+  for (size_t n : {size_t{0}, size_t{1}, size_t{2}, size_t{11}, size_t{32767}, size_t{32768}, size_t{32769},
+                   size_t{65536}, size_t{100001}}) {
     SCOPED_TRACE(n);
     RoundTrip(MakeText(n, static_cast<uint32_t>(n)), Opts());
   }
@@ -144,8 +146,8 @@ TEST_P(LevelTest, InputLongerThanWindowRoundTrip) {
   Bytes text = MakeText(600000, 12);
   Bytes data = block;
   data.insert(data.end(), text.begin(), text.end());
-  data.insert(data.end(), block.begin(), block.end());  // 1.3 MB back
-  data.insert(data.end(), text.begin(), text.end());    // 1.3 MB back
+  data.insert(data.end(), block.begin(), block.end());             // 1.3 MB back
+  data.insert(data.end(), text.begin(), text.end());               // 1.3 MB back
   data.insert(data.end(), block.begin(), block.begin() + 200000);  // 2.6 MB back
   RoundTrip(data, Opts());
   // Small windows wrap many times over the same data.
@@ -155,8 +157,7 @@ TEST_P(LevelTest, InputLongerThanWindowRoundTrip) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, LevelTest,
-                         ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Levels, LevelTest, ::testing::Combine(::testing::Values(0, 1, 2, 3), ::testing::Bool()));
 
 TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
   Bytes data = MakeX86(150000, 21);
@@ -230,7 +231,9 @@ TEST(LzxEncoder, FuzzRoundTripForBoundedTime) {
     Bytes data;
     while (data.size() < n) {
       switch (rng() % 5) {
-        case 0: data.insert(data.end(), rng() % 300, static_cast<uint8_t>(rng())); break;
+        case 0:
+          data.insert(data.end(), rng() % 300, static_cast<uint8_t>(rng()));
+          break;
         case 1: {
           if (data.empty()) break;
           size_t dist = 1 + rng() % data.size();
@@ -238,7 +241,9 @@ TEST(LzxEncoder, FuzzRoundTripForBoundedTime) {
           for (size_t i = 0; i < len; ++i) data.push_back(data[data.size() - dist]);
           break;
         }
-        case 2: data.push_back(0xE8); [[fallthrough]];
+        case 2:
+          data.push_back(0xE8);
+          [[fallthrough]];
         default:
           for (int i = rng() % 40; i > 0; --i) data.push_back(static_cast<uint8_t>(rng() % (1 + rng() % 256)));
       }

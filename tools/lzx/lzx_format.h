@@ -6,20 +6,20 @@
 
 namespace kiv::lzx {
 
-inline constexpr int kFrameSize = 32768;        // one CFDATA block of output
+inline constexpr int kFrameSize = 32768;  // one CFDATA block of output
 inline constexpr int kNumChars = 256;
 inline constexpr int kMinMatch = 2;
 inline constexpr int kMaxMatch = 257;
-inline constexpr int kNumPrimaryLengths = 7;     // length headers 0..6 inline
-inline constexpr int kNumLengthSymbols = 249;    // length tree
+inline constexpr int kNumPrimaryLengths = 7;   // length headers 0..6 inline
+inline constexpr int kNumLengthSymbols = 249;  // length tree
 inline constexpr int kNumAlignedSymbols = 8;
 inline constexpr int kNumPretreeSymbols = 20;
 inline constexpr int kMaxPositionSlots = 50;
 inline constexpr int kMaxMainSymbols = kNumChars + kMaxPositionSlots * 8;
-inline constexpr int kMaxCodeLength = 16;        // main and length trees
-inline constexpr int kMaxAlignedLength = 7;      // 3-bit lengths
-inline constexpr int kMaxPretreeLength = 15;     // 4-bit lengths
-inline constexpr int kNumRepeats = 3;            // R0, R1, R2
+inline constexpr int kMaxCodeLength = 16;     // main and length trees
+inline constexpr int kMaxAlignedLength = 7;   // 3-bit lengths
+inline constexpr int kMaxPretreeLength = 15;  // 4-bit lengths
+inline constexpr int kNumRepeats = 3;         // R0, R1, R2
 
 enum BlockType { kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
 
@@ -59,7 +59,7 @@ inline int SlotOfFormatted(uint32_t formatted) {
   if (formatted >= kSlots.base[36]) {
     return 36 + static_cast<int>((formatted - kSlots.base[36]) >> 17);
   }
-  int hi = 31 - __builtin_clz(formatted);               // 2..17
+  int hi = 31 - __builtin_clz(formatted);  // 2..17
   int second = (formatted >> (hi - 1)) & 1;
   return 2 * hi + second;
 }

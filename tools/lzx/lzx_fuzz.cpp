@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!DecodeWithGcab(cab, &decoded) || decoded != input) failed = "gcab";
   }
   if (failed) {
-    std::fprintf(stderr, "%s round trip failed: level %d window %d lookahead %d size %zu\n", failed,
-                 options.level, options.windowBits, lookahead ? 1 : 0, input.size());
+    std::fprintf(stderr, "%s round trip failed: level %d window %d lookahead %d size %zu\n", failed, options.level,
+                 options.windowBits, lookahead ? 1 : 0, input.size());
     std::abort();
   }
   return 0;

@@ -23,9 +23,9 @@
 // lzxd is exported by libmspack but its header is not installed.
 extern "C" {
 struct lzxd_stream;
-struct lzxd_stream* lzxd_init(struct mspack_system* system, struct mspack_file* input,
-                              struct mspack_file* output, int window_bits, int reset_interval,
-                              int input_buffer_size, off_t output_length, char is_delta);
+struct lzxd_stream* lzxd_init(struct mspack_system* system, struct mspack_file* input, struct mspack_file* output,
+                              int window_bits, int reset_interval, int input_buffer_size, off_t output_length,
+                              char is_delta);
 int lzxd_decompress(struct lzxd_stream* lzx, off_t out_bytes);
 void lzxd_free(struct lzxd_stream* lzx);
 }
@@ -89,8 +89,7 @@ inline void MemMessage(mspack_file*, const char*, ...) {}
 
 // Decodes the concatenated frames with libmspack's LZX decoder; returns false
 // when the decoder reports an error.
-inline bool DecodeRaw(const std::vector<Bytes>& frames, int windowBits, size_t outSize,
-                      Bytes* out) {
+inline bool DecodeRaw(const std::vector<Bytes>& frames, int windowBits, size_t outSize, Bytes* out) {
   Bytes stream;
   for (const auto& f : frames) stream.insert(stream.end(), f.begin(), f.end());
   mspack_system sys{};
@@ -107,8 +106,7 @@ inline bool DecodeRaw(const std::vector<Bytes>& frames, int windowBits, size_t o
   sink.sink = out;
   out->clear();
   if (outSize == 0) return true;
-  lzxd_stream* lzx = lzxd_init(&sys, &in, &sink, windowBits, 0, 4096,
-                               static_cast<off_t>(outSize), 0);
+  lzxd_stream* lzx = lzxd_init(&sys, &in, &sink, windowBits, 0, 4096, static_cast<off_t>(outSize), 0);
   if (!lzx) return false;
   int err = lzxd_decompress(lzx, static_cast<off_t>(outSize));
   lzxd_free(lzx);
@@ -194,8 +192,7 @@ inline Bytes MakeCabinet(const std::vector<CabFile>& files, const Options& optio
 inline std::filesystem::path TempDir(const std::string& tag) {
   static int counter = 0;
   auto dir = std::filesystem::temp_directory_path() /
-             ("lzx_test_" + std::to_string(::getpid()) + "_" + tag + "_" +
-              std::to_string(counter++));
+             ("lzx_test_" + std::to_string(::getpid()) + "_" + tag + "_" + std::to_string(counter++));
   std::filesystem::create_directories(dir);
   return dir;
 }
@@ -212,8 +209,7 @@ inline Bytes ReadFile(const std::filesystem::path& p) {
 
 // Extracts every file of the cabinet with libmspack's cabinet reader.
 // Returns the error text, empty on success.
-inline std::string ExtractWithMspack(const std::filesystem::path& cabPath,
-                                     const std::filesystem::path& outDir,
+inline std::string ExtractWithMspack(const std::filesystem::path& cabPath, const std::filesystem::path& outDir,
                                      std::vector<CabFile>* out) {
   mscab_decompressor* cabd = mspack_create_cab_decompressor(nullptr);
   if (!cabd) return "no cabinet decompressor";
@@ -248,8 +244,8 @@ inline Bytes RandomBytes(size_t n, uint32_t seed) {
 // the encoder then ends stored blocks of odd length at odd places, also on
 // frame boundaries.
 inline Bytes MixedBytes(size_t n, uint32_t seed) {
-  static const char* kWords[] = {"setup ", "driver ", "the ", "of ", "CD-ROM ", "boot ", "disk ",
-                                 "files ", "copy ", "\r\n", "NDIS ", "load ", "memory "};
+  static const char* kWords[] = {"setup ", "driver ", "the ", "of ",   "CD-ROM ", "boot ",  "disk ",
+                                 "files ", "copy ",   "\r\n", "NDIS ", "load ",   "memory "};
   std::mt19937 rng(seed);
   Bytes out;
   while (out.size() < n) {

@@ -9,7 +9,7 @@ namespace kiv::lzx {
 namespace {
 constexpr size_t kSlack = 16;  // zero bytes after the data for wide compares
 constexpr int64_t kPrefetchAhead = 4;
-}
+}  // namespace
 
 MatchFinder::MatchFinder(int windowBits, int hashBits, int hashBytes, int ways, bool tree)
     : hashBits_(hashBits),
@@ -81,8 +81,7 @@ void MatchFinder::InsertUpTo(int64_t pos) {
   }
 }
 
-int MatchFinder::FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength,
-                               Match* out) {
+int MatchFinder::FindAndInsert(int64_t pos, uint32_t maxLength, int depth, uint32_t niceLength, Match* out) {
   InsertUpTo(pos);
   if (pos + hashBytes_ > End()) return 0;
   if (ways_ > 0) return FindInBuckets(pos, maxLength, niceLength, out);
@@ -159,8 +158,7 @@ int MatchFinder::FindInBuckets(int64_t pos, uint32_t maxLength, uint32_t niceLen
   return found;
 }
 
-int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out,
-                            bool insert) {
+int MatchFinder::FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out, bool insert) {
   const uint32_t mask = windowSize_ - 1;
   const uint8_t* cur = At(pos);
   const uint32_t h = Hash(cur);

@@ -3,8 +3,8 @@
 // Positions are offsets in the folder's uncompressed data.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -58,7 +58,6 @@ class MatchFinder {
   int FindInTree(int64_t pos, uint32_t maxLength, int depth, Match* out, bool insert);
 
  public:
-
   // Length of the common prefix of `pos` and `pos - offset`, up to `limit`.
   uint32_t MatchLength(int64_t pos, uint32_t offset, uint32_t limit) const {
     const uint8_t* a = At(pos);
@@ -98,13 +97,13 @@ class MatchFinder {
   uint32_t windowSize_;
   uint32_t maxOffset_;
   std::vector<uint8_t> buf_;
-  int64_t base_ = 0;       // stream position of buf_[0]
+  int64_t base_ = 0;  // stream position of buf_[0]
   size_t used_ = 0;
-  int64_t inserted_ = 0;   // next position to insert
+  int64_t inserted_ = 0;            // next position to insert
   int ways_;                        // a power of two in bucket mode
   LargeTable<uint8_t> bucketHead_;  // per bucket: slot of its newest entry
-  LargeTable<uint32_t> head_;  // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
-  LargeTable<uint32_t> prev_;  // indexed by position modulo the window
+  LargeTable<uint32_t> head_;       // stream position + 1, 0 = empty (ways_ per hash in bucket mode)
+  LargeTable<uint32_t> prev_;       // indexed by position modulo the window
   bool tree_;
   // Tree mode: the two children (smaller, larger) of each position modulo
   // the window, as stream position + 1, 0 = none.
@@ -120,7 +119,7 @@ class MatchFinder {
     std::memcpy(&v, p, 4);
     return ((v & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
   }
-  int treeInsertDepth_ = 16;    // candidates visited when only inserting
+  int treeInsertDepth_ = 16;  // candidates visited when only inserting
   uint32_t treeNice_ = 32;
 };
 

@@ -76,10 +76,9 @@ BlockStats Parser::ParseLazy(int64_t start, int64_t end, uint32_t rep[3], std::v
   litPrefix_.resize(static_cast<size_t>(end - start) + 1);
   litPrefix_[0] = 0;
   const uint8_t* frame = finder_.At(start);
-  for (int64_t i = 0; i < end - start; ++i) litPrefix_[i + 1] = litPrefix_[i] + static_cast<int32_t>(model_.main[frame[i]]);
-  auto literalCost = [&](int64_t pos, uint32_t len) {
-    return litPrefix_[pos - start + len] - litPrefix_[pos - start];
-  };
+  for (int64_t i = 0; i < end - start; ++i)
+    litPrefix_[i + 1] = litPrefix_[i] + static_cast<int32_t>(model_.main[frame[i]]);
+  auto literalCost = [&](int64_t pos, uint32_t len) { return litPrefix_[pos - start + len] - litPrefix_[pos - start]; };
 
   struct Choice {
     uint32_t length = 0;

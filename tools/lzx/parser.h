@@ -45,20 +45,20 @@ struct CostModel {
 };
 
 struct ParserSettings {
-  int depth = 32;             // chain candidates per position
-  uint32_t nice = 64;         // a match this long is taken at once
-  uint32_t lazyLength = 32;   // lazy parse: no look-ahead behind a match this long
-  int passes = 0;             // 0: lazy parse; else optimal-parse passes
+  int depth = 32;            // chain candidates per position
+  uint32_t nice = 64;        // a match this long is taken at once
+  uint32_t lazyLength = 32;  // lazy parse: no look-ahead behind a match this long
+  int passes = 0;            // 0: lazy parse; else optimal-parse passes
   // Strong parse: lengths of a match tried one by one up to this, and as
   // many below its full length; the ones between are skipped.
   uint32_t denseLengths = kMaxMatch;
-  bool tails = false;         // strong parse: also try match + literal + R0 match
+  bool tails = false;  // strong parse: also try match + literal + R0 match
   // Match finder: hash table size, bytes hashed, bucket ways (0 = chains).
   int hashBits = 17;
   int hashBytes = 4;
   int ways = 16;
-  bool tree = false;          // binary trees instead of buckets or chains
-  int insertDepth = 8;        // tree candidates visited by a position only inserted
+  bool tree = false;    // binary trees instead of buckets or chains
+  int insertDepth = 8;  // tree candidates visited by a position only inserted
   // How much of the earlier frames' statistics the cost model keeps, in
   // eighths per frame (0: this frame's alone). One 32 KiB frame is a small
   // sample for the codes of a block that often spans several.
@@ -83,21 +83,21 @@ class Parser {
   MatchFinder& finder_;
   int mainSymbols_;
   ParserSettings settings_;
-  CostModel model_;           // carried from frame to frame
+  CostModel model_;  // carried from frame to frame
   // This frame's statistics weighted together with the decayed history.
   BlockStats WithHistory(const BlockStats& frame) const;
   void Remember(const BlockStats& frame);
   BlockStats history_;
 
-  std::vector<int32_t> litPrefix_;    // lazy parse: literal costs, summed
+  std::vector<int32_t> litPrefix_;  // lazy parse: literal costs, summed
 
   // Strong parse scratch.
   std::vector<Match> matches_;
   std::vector<uint32_t> matchIndex_;  // per position, into matches_ (n + 1 entries)
   struct Node {
     uint32_t cost;
-    uint16_t length;   // length of the step that reached here; 0 = literal
-    uint16_t tail;     // the step went on with a literal and an R0 match this long
+    uint16_t length;  // length of the step that reached here; 0 = literal
+    uint16_t tail;    // the step went on with a literal and an R0 match this long
     uint32_t code;
   };
   std::vector<Node> nodes_;

@@ -1,9 +1,9 @@
 // The POSIX side of the LZX encoder: memory for its large tables (large_table.h).
-#include "tools/lzx/large_table.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include "tools/lzx/large_table.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
