@@ -23,6 +23,7 @@ PACKAGES=(
   # syslinux's Hardware Detection Tool names devices from
   memtest86+ pci.ids
   shellcheck  # the lint check over our shell scripts
+  clang-format  # the lint check of the C++ sources' formatting
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
