@@ -90,8 +90,8 @@ struct ProgramFolder {
     // isolinux's MBR, which the mastering tool copies when the CD boots on UEFI.
     WriteText(P("files/isohdpfx.bin"), std::string(432, '\0'));
     WriteText(P("files/bootsect/w2ksect.bin"), std::string("\xEB\x3C setup I386 ", 14) + std::string(20, '\0'));
-    WriteText(P("files/bootsect/erdc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN I386", 31));
-    WriteText(P("files/bootsect/oobc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN", 26));
+    WriteText(P("files/bootsect/erdc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN I386\0", 31));
+    WriteText(P("files/bootsect/oobc.bin"), std::string("\xEB\x3C load I386\\SETUPLDR.BIN\0", 26));
     WriteText(P("files/inf_files/win2k_template.inf"),
               "[Data]\r\nAutoPartition=0\r\n[UserData]\r\nFullName=\r\n[Identification]\r\nJoinWorkgroup=\r\n");
     WriteText(P("files/inf_files/win98_template.inf"), "[Setup]\r\nProductKey=\r\n[NameAndOrg]\r\n[Network]\r\n");

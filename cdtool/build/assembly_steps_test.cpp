@@ -200,8 +200,8 @@ TEST_F(AssemblySteps, ErdCommanderAndBlueConArePatchedByteForByte) {
   EXPECT_EQ(folder.Read("kivcd/ERDNT.TXT"), "erd root");
   EXPECT_EQ(folder.Read("kivcd/boot/EXTRA.TXT"), "erd extra");
   EXPECT_TRUE(folder.Exists("kivcd/boot/scripts/main.cds"));  // merged, not replaced
-  EXPECT_EQ(folder.Read("kivcd/boot/images/erdc.bin"), std::string("\xEB\x3C load ERDC\\SETUPLDR.BIN ERDC", 31));
-  EXPECT_EQ(folder.Read("kivcd/boot/images/oobc.bin"), std::string("\xEB\x3C load OOBC\\SETUPLDR.BIN", 26));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/erdc.bin"), std::string("\xEB\x3C load ERDC\\SETUPLDR.BIN ERDC\0", 31));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/oobc.bin"), std::string("\xEB\x3C load OOBC\\SETUPLDR.BIN\0", 26));
   EXPECT_FALSE(folder.Exists("kivcd/STALE.TXT"));
   EXPECT_FALSE(folder.Exists("advtemp"));
 }

@@ -17,6 +17,7 @@ using test::TempDir;
 using test::Tree;
 using test::WriteFile;
 namespace fs = test::fs;
+using namespace std::string_literals;
 
 // The tree MakeCab packs: subfolders, an empty file, a file of more than one
 // data block and one of more than 2 MiB.
@@ -42,7 +43,7 @@ class CabarcRoundTrip : public testing::TestWithParam<const char*> {};
 
 TEST_P(CabarcRoundTrip, MakeCabCommandLineGivesACabinetCabextractAndGcabUnpackByteEqual) {
   TempDir dir;
-  fs::path prog = dir.path();
+  const fs::path& prog = dir.path();
   MakeSourceTree(prog / "files" / "netdrv");
   fs::create_directories(prog / "cabs" / "lib");
   // As the disk builder calls it, from the program folder, Windows spelling.
@@ -187,7 +188,7 @@ TEST(Cabarc, NamesOfTheLongestLengthRoundTripThroughEveryTool) {
 // program folder, and `<baseName>.*` for the menu line and PCI list.
 TEST(Cabarc, ExtractsOneNamedFileAsTheDriverCodeDoes) {
   TempDir dir;
-  fs::path prog = dir.path();
+  const fs::path& prog = dir.path();
   WriteFile(prog / "pkg" / "NDIS.TXT", "E100B        Intel PRO/100\r\n");
   WriteFile(prog / "pkg" / "ndis.pci", "8086:1229\r\n");
   WriteFile(prog / "pkg" / "e100b.dos", test::MakeData(50000, 9));
@@ -342,7 +343,7 @@ TEST(Cabarc, BadInputIsRefusedWithAMessage) {
   EXPECT_EQ(Entries(dir.path() / "out"), std::vector<std::string>{"cut.cab"});
   r = RunTool({CABARC_EXE, "l", "out/cut.cab"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << "the file records are intact: " << r.out;
-  WriteFile(dir.path() / "out" / "junk.cab", "MSCF\0\0\0\0 not really");
+  WriteFile(dir.path() / "out" / "junk.cab", "MSCF\0\0\0\0 not really"s);
   r = RunTool({CABARC_EXE, "l", "out/junk.cab"}, dir.path());
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.out.find("junk.cab"), std::string::npos) << r.out;

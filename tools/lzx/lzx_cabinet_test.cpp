@@ -11,6 +11,8 @@
 namespace kiv::lzx::test {
 namespace {
 
+using namespace std::string_literals;
+
 std::vector<CabFile> ManySmallFiles() {
   std::vector<CabFile> files;
   std::mt19937 rng(99);
@@ -18,7 +20,7 @@ std::vector<CabFile> ManySmallFiles() {
     CabFile f;
     f.name = "file" + std::to_string(i) + ".txt";
     size_t n = i % 7 == 0 ? 0 : rng() % (i % 5 == 0 ? 40000 : 900);
-    std::string line = "line of module " + std::to_string(i % 9) + " with E8 \xE8\x10\x20\x00\x00 ";
+    std::string line = "line of module " + std::to_string(i % 9) + " with E8 \xE8\x10\x20\x00\x00 "s;
     while (f.data.size() < n) f.data.insert(f.data.end(), line.begin(), line.end());
     f.data.resize(n);
     files.push_back(std::move(f));
