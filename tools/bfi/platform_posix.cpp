@@ -164,8 +164,8 @@ ImageMemory::ImageMemory(size_t size) : size_(size) {
     data_ = fallback_.data();
     return;
   }
-  uintptr_t start = (reinterpret_cast<uintptr_t>(map_) + kHuge - 1) / kHuge * kHuge;
-  data_ = reinterpret_cast<uint8_t*>(start);
+  const size_t lead = (kHuge - reinterpret_cast<uintptr_t>(map_) % kHuge) % kHuge;
+  data_ = static_cast<uint8_t*>(map_) + lead;
 #ifdef MADV_POPULATE_WRITE
   madvise(data_, size, MADV_POPULATE_WRITE);
 #endif

@@ -38,14 +38,14 @@ void CostModel::FromStats(const BlockStats& stats, int mainSymbols) {
     uint64_t total = 0;
     for (int s = 0; s < n; ++s) total += freq[s];
     const double lt = std::log2(static_cast<double>(total) + 1.0);
-    const uint32_t unused = static_cast<uint32_t>(std::clamp(lt + 2.0, 1.0, 18.0) * 16 + 0.5);
+    const auto unused = static_cast<uint32_t>(std::lround(std::clamp(lt + 2.0, 1.0, 18.0) * 16));
     for (int s = 0; s < n; ++s) {
       if (!freq[s]) {
         cost[s] = unused;
         continue;
       }
       double bits = std::clamp(lt - std::log2(static_cast<double>(freq[s])), 1.0, 18.0);
-      cost[s] = static_cast<uint32_t>(bits * 16 + 0.5);
+      cost[s] = static_cast<uint32_t>(std::lround(bits * 16));
     }
   };
   fill(stats.main.data(), main.data(), mainSymbols);

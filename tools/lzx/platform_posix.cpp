@@ -25,15 +25,18 @@ void* MapZeroed(size_t bytes) {
     const size_t mapped = rounded + kHugePage;
     void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) throw std::bad_alloc();
-    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-    if (aligned > start) munmap(raw, aligned - start);
-    const uintptr_t end = start + mapped;
-    if (end > aligned + rounded) munmap(reinterpret_cast<void*>(aligned + rounded), end - (aligned + rounded));
+    // Step from the mapping's start rather than casting a number back to a
+    // pointer, so the compiler still knows where the pointer came from.
+    char* const start = static_cast<char*>(raw);
+    const size_t lead = (kHugePage - reinterpret_cast<uintptr_t>(raw) % kHugePage) % kHugePage;
+    char* const aligned = start + lead;
+    if (lead > 0) munmap(start, lead);
+    const size_t tail = mapped - lead - rounded;
+    if (tail > 0) munmap(aligned + rounded, tail);
 #ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);
+    madvise(aligned, rounded, MADV_HUGEPAGE);
 #endif
-    return reinterpret_cast<void*>(aligned);
+    return aligned;
   }
 #endif
   void* p = std::calloc(1, bytes);
