@@ -104,7 +104,7 @@ FakeRun FakeBfi(const FakeCommand& command) {
 }
 
 FakeProgram FailingTool(std::string said) {
-  return [said](const FakeCommand&) { return Failed(said); };
+  return [said = std::move(said)](const FakeCommand&) { return Failed(said); };
 }
 
 void AddFakeDiskTools(FakeLauncher& launcher) {

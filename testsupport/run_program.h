@@ -46,6 +46,7 @@ inline ProgramRun RunProgram(const std::vector<std::string>& argv, const std::st
     ::dup2(::fileno(err), 2);
     for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::execvp(args[0], args.data());

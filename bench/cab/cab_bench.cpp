@@ -29,6 +29,7 @@ double RunArgv(const std::vector<std::string>& argv, const fs::path& cwd, int* s
     FILE* devnull = std::fopen("/dev/null", "w");
     if (devnull) ::dup2(fileno(devnull), 1);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::execvp(args[0], args.data());

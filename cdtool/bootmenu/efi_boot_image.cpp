@@ -87,12 +87,12 @@ std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders,
       std::remove(starter.c_str());
       return why;
     }
-  const std::string error = Build(tools,
-                                  {{loaders.shim, "/EFI/BOOT/BOOTX64.EFI"},
-                                   {loaders.grub, "/EFI/BOOT/grubx64.efi"},
-                                   {loaders.mokManager, "/EFI/BOOT/mmx64.efi"},
-                                   {starter, "/boot/grub/grub.cfg"}},
-                                  temp);
+  std::string error = Build(tools,
+                            {{loaders.shim, "/EFI/BOOT/BOOTX64.EFI"},
+                             {loaders.grub, "/EFI/BOOT/grubx64.efi"},
+                             {loaders.mokManager, "/EFI/BOOT/mmx64.efi"},
+                             {starter, "/boot/grub/grub.cfg"}},
+                            temp);
   std::remove(starter.c_str());
   if (!error.empty()) {
     std::remove(temp.c_str());

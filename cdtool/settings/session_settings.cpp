@@ -41,7 +41,7 @@ std::string HomeFolder() {
 }
 
 std::string QuotedText(const std::string& text) {
-  const std::string t = Trim(text);
+  std::string t = Trim(text);
   if (t.size() >= 2 && t.front() == '"' && t.back() == '"') return t;
   return "\"" + t + "\"";
 }

@@ -205,7 +205,8 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
 // Runs `action` once, from the window's event pump, while the disk builder
 // makes the second boot disk: that disk waits for the go the helper gives
 // after the action, so the action always meets the disk builder at work.
-void DuringSecondDisk(FakeLauncher& tools, ProgramFolder& folder, FrmCDBuild& form, std::function<void()> action) {
+void DuringSecondDisk(FakeLauncher& tools, ProgramFolder& folder, FrmCDBuild& form,
+                      const std::function<void()>& action) {
   auto go = std::make_shared<bool>(false);
   tools.Add("bootsmith", [bootsmith = FakeBootsmith(folder.dir), go](const FakeCommand& c) {
     FakeRun run = bootsmith(c);

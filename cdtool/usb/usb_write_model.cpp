@@ -41,7 +41,7 @@ std::vector<UsbTarget> ListUsbDisks(const UsbDeviceSetting& where) {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(fs::path(where.sysRoot) / "class/block", ec)) {
-    const fs::path dir = entry.path();
+    const fs::path& dir = entry.path();
     const std::string name = dir.filename().string();
     if (fs::exists(dir / "partition", ec) || ReadLine(dir / "removable") != "1") continue;
     // Optical drives (SCSI type 5) and floppy drives are removable too, but
@@ -51,6 +51,7 @@ std::vector<UsbTarget> ListUsbDisks(const UsbDeviceSetting& where) {
   }
   std::sort(names.begin(), names.end());
   std::vector<UsbTarget> disks;
+  disks.reserve(names.size());
   for (const std::string& name : names)
     disks.push_back(InspectUsbTarget((fs::path(where.devDir) / name).string(), where.sysRoot, where.mountsFile));
   return disks;

@@ -36,7 +36,7 @@ struct Devices {
     WriteText(entry + "/device/vendor", "KIV\n");
     WriteText(entry + "/device/model", "Stick " + name + "\n");
     WriteText(entry + "/device/type", type + "\n");
-    const std::string dev = where.devDir + "/" + name;
+    std::string dev = where.devDir + "/" + name;
     WriteText(dev, std::string(sectors * 512, '\xEE'));
     return dev;
   }

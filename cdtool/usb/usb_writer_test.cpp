@@ -32,7 +32,7 @@ struct Devices {
     WriteText(entry + "/device/vendor", "KIV     \n");
     WriteText(entry + "/device/model", "Test " + name + "\n");
     if (partition) WriteText(entry + "/partition", "1\n");
-    const std::string dev = dir / ("dev/" + name);
+    std::string dev = dir / ("dev/" + name);
     WriteText(dev, std::string(sectors * 512 > (1 << 22) ? 0 : sectors * 512, '\xEE'));
     return dev;
   }
@@ -123,7 +123,7 @@ TEST(UsbWrite, AsksThenWritesAndVerifiesOrStopsWithTheReason) {
   EXPECT_GE(progress.pumps, 8);  // 4 blocks written, 4 read back
 
   // Refusals, each before the question and with a message naming the cause.
-  auto refused = [&](UsbWriteRequest r, const std::string& want) {
+  auto refused = [&](const UsbWriteRequest& r, const std::string& want) {
     ScriptedPrompter p;
     p.answers = {Answer::Yes};
     MemoryProgressSink s;

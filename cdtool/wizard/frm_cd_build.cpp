@@ -221,7 +221,7 @@ void FrmCDBuild::LblLink_BootMenu_Click() {
 // ---- browse and explore buttons
 
 std::string FrmCDBuild::BrowseFolderInto(TextBox& box, const std::string& title) {
-  const std::string chosen = prompter_.BrowseForFolder(box.Text, title);
+  std::string chosen = prompter_.BrowseForFolder(box.Text, title);
   if (!chosen.empty()) box.Text = chosen;
   return chosen;
 }

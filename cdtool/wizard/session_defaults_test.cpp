@@ -14,7 +14,7 @@ namespace {
 using SessionValueTest = ProgramFolderTest;
 
 // Runs --set in the test's program folder; stderr is returned in `err`.
-int Set(const FakePlatform& platform, std::vector<std::string> args, std::string* err = nullptr) {
+int Set(const FakePlatform& platform, const std::vector<std::string>& args, std::string* err = nullptr) {
   char* buf = nullptr;
   size_t size = 0;
   std::FILE* e = open_memstream(&buf, &size);

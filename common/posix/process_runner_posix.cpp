@@ -45,6 +45,7 @@ int Spawn(const SpawnSpec& spec, pid_t& pid) {
   const std::vector<std::string>& argv = *spec.argv;
   if (argv.empty() || argv[0].empty()) return ENOENT;
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 

@@ -10,6 +10,7 @@ using test::Wizard;
 
 std::vector<std::string> Paths(const std::vector<FileListEntry>& list) {
   std::vector<std::string> out;
+  out.reserve(list.size());
   for (const auto& e : list) out.push_back(e.Path);
   return out;
 }

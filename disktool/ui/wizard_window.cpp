@@ -54,7 +54,7 @@ QIcon DiskIcon(QStyle* style, int number) {
 QLabel* LinkLabel(const char* text, QWidget* parent, std::function<void()> open) {
   auto* label = new QLabel(QString("<a href=\"#\">%1</a>").arg(QString::fromUtf8(text)), parent);
   label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  QObject::connect(label, &QLabel::linkActivated, parent, [open](const QString&) { open(); });
+  QObject::connect(label, &QLabel::linkActivated, parent, [open = std::move(open)](const QString&) { open(); });
   return label;
 }
 

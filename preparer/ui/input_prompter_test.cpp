@@ -27,7 +27,7 @@ QApplication& App() {
 // Waits for the input dialog to appear, then hands it to `act`.
 void WhenDialogShows(std::function<void(QInputDialog*)> act) {
   auto* timer = new QTimer(&App());
-  QObject::connect(timer, &QTimer::timeout, [timer, act]() {
+  QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act)]() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       auto* dialog = qobject_cast<QInputDialog*>(w);
       if (dialog && dialog->isVisible()) {

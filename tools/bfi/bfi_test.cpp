@@ -332,7 +332,7 @@ TEST_F(BfiTest, ManyLongNamesGetDistinctAliasesInMultiClusterFolders) {
     WriteFile(tree / "Setup files" / ("Long file name number " + std::to_string(i) + ".txt"),
               "file " + std::to_string(i));
   for (int i = 0; i < 150; ++i)
-    WriteFile(tree / "Setup files" / ("F" + std::to_string(i) + ".DAT"), Bytes(size_t(i * 37), unsigned(i)));
+    WriteFile(tree / "Setup files" / ("F" + std::to_string(i) + ".DAT"), Bytes(size_t(i) * 37, unsigned(i)));
   WriteFile(tree / "PROGRA~1", "a plain name that looks like an alias");
   WriteFile(tree / "Program Files" / "x.txt", "inside");
   fs::path image = dir_ / "out" / "names.img";
