@@ -24,6 +24,7 @@ PACKAGES=(
   memtest86+ pci.ids
   shellcheck  # the lint check over our shell scripts
   clang-format  # the lint check of the C++ sources' formatting
+  clang-tidy  # the static checks CI runs (scripts/tidy.sh)
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open
