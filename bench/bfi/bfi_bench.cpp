@@ -30,6 +30,7 @@ bool Exec(const std::vector<std::string>& argv, double& cpuMs) {
     setenv("MTOOLS_SKIP_CHECK", "1", 1);
     setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execvp(args[0], args.data());

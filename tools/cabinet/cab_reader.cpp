@@ -237,11 +237,13 @@ void FillFiles(mscabd_cabinet* cab, std::vector<CabFileInfo>& files, std::vector
     info.size = f->length;
     info.attribs = uint16_t(f->attribs);
     info.year = f->date_y;
-    info.month = f->date_m;
-    info.day = f->date_d;
-    info.hour = f->time_h;
-    info.minute = f->time_m;
-    info.second = f->time_s;
+    // libmspack keeps these in plain char; they come from 4-, 5- and 6-bit
+    // fields, so read them as the small unsigned numbers they are.
+    info.month = static_cast<unsigned char>(f->date_m);
+    info.day = static_cast<unsigned char>(f->date_d);
+    info.hour = static_cast<unsigned char>(f->time_h);
+    info.minute = static_cast<unsigned char>(f->time_m);
+    info.second = static_cast<unsigned char>(f->time_s);
     files.push_back(std::move(info));
     handles.push_back(f);
   }
