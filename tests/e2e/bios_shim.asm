@@ -18,6 +18,8 @@
         cpu 386
         org 0x0600
 
+%include "iso9660_layout.inc"
+
 BUF     equ 0x1000              ; CD sectors read on the way
 DISK    equ 0x80
 
@@ -67,20 +69,22 @@ start:  sti
         ; The CD drive: the first from E0h on whose sector 17 is an El
         ; Torito boot record.
         mov dl, 0xE0
-.drive: mov eax, 17
+.drive: mov eax, ELTORITO_BRVD_LBA
         call read_cd
         jc .next
-        cmp dword [BUF + 7], 'EL T'
+        cmp dword [BUF + eltorito_brvd.system_id], 'EL T'
         je .found
 .next:  inc dl
         jnz .drive
         mov si, msg_no_cd
         jmp fail
-.found: mov eax, [BUF + 0x47]   ; the boot catalog
+.found: mov eax, [BUF + eltorito_brvd.catalog_lba]
         call read_cd
         mov si, msg_failed
         jc fail
-        mov eax, [BUF + 0x28]   ; initial entry: load sector, 4 virtual sectors
+        ; the initial entry's image: its first sector holds the 4 virtual
+        ; sectors the BIOS would load
+        mov eax, [BUF + eltorito_catalog.load_lba]
         mov word [dap.segment], 0x07C0
         call read_cd
         jc fail

@@ -566,7 +566,7 @@ old_bios)
   from_shim() {
     local variant=$1 medium=$2 image=$3
     shift 3
-    nasm -f bin -I"$here/" -D"$variant" -o "$work/$variant.img" "$here/bios_shim.asm" ||
+    nasm -f bin -I"$here/" -I"$here/../../data/boot/" -D"$variant" -o "$work/$variant.img" "$here/bios_shim.asm" ||
       fail "cannot assemble the shim ($variant)"
     truncate -s 1474560 "$work/$variant.img"
     local media=(-cdrom "$image")

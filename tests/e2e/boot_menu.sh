@@ -214,7 +214,7 @@ freedos)
   ;;
 sector)
   pf=$(fresh sector)
-  nasm -f bin -I"$here/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
+  nasm -f bin -I"$here/" -I"$src/data/boot/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
   edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action12_Text="CD probe"\r\nSet Action12_Macro="Probe"\r\nSet DefaultAction=12/; s/^Set DefaultAction=1\r$//'
   printf ':Probe\r\n  RequireFile "\\boot\\images\\probe.bin"\r\n  BootSector "\\boot\\images\\probe.bin"\r\n  End\r\n' \
     >> "$pf/files/kivcd/boot/scripts/main.cds"

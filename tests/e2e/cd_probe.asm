@@ -5,6 +5,8 @@
         bits 16
         org 0x7C00
 
+%include "iso9660_layout.inc"
+
         cli
         jmp 0x0000:start
 start:  xor ax, ax
@@ -18,12 +20,12 @@ start:  xor ax, ax
         mov si, packet
         int 0x13
         jc .failed
-        cmp dword [buffer + 1], 'CD00'   ; "CD001" after the type byte
+        cmp dword [buffer + iso_vd.id], 'CD00'   ; of "CD001"
         jne .failed
-        mov byte [buffer + 40 + 32], 0   ; end of the 32-byte volume id
+        mov byte [buffer + iso_pvd.volume_id + ISO_VOLUME_ID_LENGTH], 0
         mov si, found
         call print
-        mov si, buffer + 40
+        mov si, buffer + iso_pvd.volume_id
         call print
         mov si, crlf
         call print
@@ -42,7 +44,7 @@ crlf:   db 13, 10, 0
 packet: db 16, 0
         dw 1                    ; one 2048-byte sector
         dw buffer, 0            ; to 0000:buffer
-        dq 16                   ; LBA 16: the primary volume descriptor
+        dq ISO_VD_FIRST_LBA     ; the primary volume descriptor
 
         times 2048 - ($ - $$) db 0
 buffer:
