@@ -153,9 +153,11 @@ std::optional<StickView> BuildStickView(IsoReader& iso, const std::vector<uint8_
   std::vector<uint8_t> dir;
   auto copyDirectory = [&](Extent from, Extent to, Extent parent) {
     if (!iso.Read(uint64_t{from.lba} * kIsoSector, Sectors(from.size) * kIsoSector, dir)) return false;
-    // "." and ".." come first in every directory.
+    if (dir.size() < kIsoSector) return false;
+    // "." and ".." come first in every directory. A record is at most 255
+    // bytes, so ".." starts inside the first sector; under 34 there is none.
     SetExtent(dir.data(), to);
-    if (dir[0] >= 34 && dir[0] < kIsoSector) SetExtent(&dir[dir[0]], parent);
+    if (dir[0] >= 34) SetExtent(&dir[dir[0]], parent);
     std::copy(dir.begin(), dir.end(),
               view.bytes.begin() + static_cast<std::ptrdiff_t>((to.lba - view.lba) * kIsoSector));
     return true;
