@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "common/file_ops.h"
@@ -12,7 +14,8 @@
 namespace {
 
 const std::string& Folder() {
-  static const std::string folder = [] {
+  // Never destroyed, so the exit handler below can still read it.
+  static const std::string* const folder = [] {
     // tmpfs: the writer syncs every file, which is slow on a disk.
     std::string templ = "/dev/shm/ini_fuzz.XXXXXX";
     char* made = mkdtemp(templ.data());
@@ -21,9 +24,14 @@ const std::string& Folder() {
       made = mkdtemp(templ.data());
     }
     if (!made) abort();
-    return std::string(made);
+    // libFuzzer ends a timed run with exit(): take the folder along.
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(Folder(), ec);
+    });
+    return new std::string(made);
   }();
-  return folder;
+  return *folder;
 }
 
 void Check(bool ok, const char* what) {
