@@ -96,6 +96,9 @@ struct ProgramFolder {
               "[Data]\r\nAutoPartition=0\r\n[UserData]\r\nFullName=\r\n[Identification]\r\nJoinWorkgroup=\r\n");
     WriteText(P("files/inf_files/win98_template.inf"), "[Setup]\r\nProductKey=\r\n[NameAndOrg]\r\n[Network]\r\n");
     WriteText(P("files/inf_files/winme_template.inf"), "[Setup]\r\nProductKey=\r\n[NameAndOrg]\r\n[Network]\r\n");
+    // The rescue system's recipe: the hook is only handed to mmdebstrap.
+    WriteText(P("files/rescue/packages.txt"), "# rescue tools\nntfs-3g\ntestdisk\n");
+    WriteText(P("files/rescue/customize.sh"), "#!/bin/sh\n");
     WriteScript(P("bootsmith"), kFakeBootsmith);
     WriteScript(P("mkisofs"), kFakeMkisofs);
     WriteScript(P("dfl"), kFakeDfl);
@@ -158,6 +161,38 @@ inline FakeProgram FakeBootsmith(const std::string& programFolder) {
   };
 }
 
+// mmdebstrap with the rescue hook: prints its phases and leaves what the
+// hook writes in the folder named last on the hook's line (single-quoted).
+// With "mmdebstrap.fail" in the program folder it fails as a package that
+// does not exist makes it fail, leaving half of the files.
+inline FakeProgram FakeMmdebstrap(const std::string& programFolder) {
+  return [programFolder](const FakeCommand& c) {
+    std::string out;
+    for (const std::string& arg : c.argv) {
+      if (arg.rfind("--customize-hook=", 0) != 0) continue;
+      const size_t close = arg.rfind('\'');
+      const size_t open = arg.rfind('\'', close - 1);
+      out = arg.substr(open + 1, close - open - 1);
+    }
+    if (out.empty()) return Exits(1, {"E: no hook\n"});
+    WriteText(out + "/vmlinuz", "signed kernel");
+    FakeRun run;
+    run.output = {"I: running apt-get update...\n", "I: downloading packages with apt...\n"};
+    if (fs::exists(programFolder + "/mmdebstrap.fail")) {
+      run.exitCode = 1;
+      run.output.push_back("E: Unable to locate package no-such-tool\nE: apt-get install failed\n");
+      return run;
+    }
+    WriteText(out + "/initrd.img", "initramfs");
+    WriteText(out + "/filesystem.squashfs", "squashed tree");
+    WriteText(out + "/packages.versions", "ntfs-3g 1:2022.10.3-1+b1\n");
+    run.output.push_back("I: installing remaining packages inside the chroot...\nrescue: squashing the tree\n");
+    run.output.push_back("[=====|      ] 100/200  50%\r[===========|] 200/200 100%\n");
+    run.output.push_back("I: success in 9.99 seconds\n");
+    return run;
+  };
+}
+
 inline FakeProgram FakeMakeCd(FakeLauncher& tools, const std::string& programFolder) {
   return [&tools, programFolder](const FakeCommand& c) {
     const std::string script = ReadText(c.argv.at(1));
@@ -198,6 +233,7 @@ inline FakeProgram FakeMakeCd(FakeLauncher& tools, const std::string& programFol
 inline void AddFakeCdTools(FakeLauncher& tools, const std::string& programFolder) {
   tools.Add("bootsmith", FakeBootsmith(programFolder));
   tools.Add("sh", FakeMakeCd(tools, programFolder));
+  tools.Add("mmdebstrap", FakeMmdebstrap(programFolder));
   // The EFI boot image is made by the real mtools.
   for (const char* mtool : {"mformat", "mmd", "mcopy", "mdir"}) tools.Add(mtool, RunsTheRealProgram);
 }
@@ -210,6 +246,7 @@ inline SessionSettings BootDisksOnly(const ProgramFolder& folder) {
   s.Main.Windows2K = 0;
   s.Main.Windows9x = 0;
   s.Main.AdvancedTools = 0;
+  s.Main.LinuxRescue = 0;
   s.Locations.kivUtils = 0;
   s.Locations.AddFiles = 0;
   s.Win2K_Info.SP_exe.clear();

@@ -129,6 +129,7 @@ struct Parser {
     using Op = ScriptCommand::Op;
     static const std::map<std::string, Op> kOps = {{"requirefile", Op::RequireFile},
                                                    {"requirefolder", Op::RequireFolder},
+                                                   {"initrd", Op::Initrd},
                                                    {"bootfloppyimage", Op::BootFloppyImage},
                                                    {"bootfloppyimage2880", Op::BootFloppyImage2880},
                                                    {"bootsector", Op::BootSector},
@@ -281,6 +282,17 @@ struct Parser {
     }
     if (cmd.op == Op::Menu && booted) {
       Error("Menu after the boot command of the macro \"" + open->name + "\"");
+      return false;
+    }
+    if (cmd.op == Op::BootKernel || cmd.op == Op::End) {
+      // An Initrd belongs to the BootKernel right after it.
+      const bool initrd = !open->commands.empty() && open->commands.back().op == Op::Initrd;
+      if (initrd && cmd.op != Op::BootKernel) {
+        Error("Initrd in the macro \"" + open->name + "\" is not followed by BootKernel");
+        return false;
+      }
+    } else if (!open->commands.empty() && open->commands.back().op == Op::Initrd) {
+      Error("\"" + spelled + "\" after Initrd in the macro \"" + open->name + "\"; BootKernel must follow it");
       return false;
     }
     if (cmd.op == Op::Print && waited) {
@@ -466,6 +478,12 @@ bool ScriptMacro::ShowsText() const {
   for (const ScriptCommand& c : commands)
     if (c.op == ScriptCommand::Op::Print) return true;
   return false;
+}
+
+std::string ScriptMacro::Initrd() const {
+  for (const ScriptCommand& c : commands)
+    if (c.op == ScriptCommand::Op::Initrd) return c.arg;
+  return "";
 }
 
 const ScriptMacro* BootMenuScript::FindMacro(const std::string& name) const {

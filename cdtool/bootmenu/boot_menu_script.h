@@ -15,8 +15,11 @@
 //   BootFloppyImage "p", BootFloppyImage2880 "p"   boots a floppy image
 //   BootSector "p"       boots a CD boot sector (.bin)
 //   BootDrive 0x80       boots a hard disk (0x80 the first)
+//   Initrd "p"           the initial RAM disk of the BootKernel that follows
 //   BootKernel "p" "cmdline"   starts the kernel p by the Linux boot protocol
-//                        with that command line (optional)
+//                        with that command line (optional); with an Initrd
+//                        before it, it is a Linux system, which the UEFI
+//                        menu offers too
 //   RunModule "p" "args" starts the COM32 module p with those arguments
 //                        (optional)
 //   Print "text"         shows a line (%WinKeyN% replaced), WaitKey, then Menu
@@ -42,6 +45,7 @@ struct ScriptCommand {
   enum class Op {
     RequireFile,
     RequireFolder,
+    Initrd,
     BootFloppyImage,
     BootFloppyImage2880,
     BootSector,
@@ -66,6 +70,8 @@ struct ScriptMacro {
   std::vector<ScriptCommand> commands;  // the last one is End or Menu
   // True for a Print ... Menu macro, false for one that boots something.
   bool ShowsText() const;
+  // The initial RAM disk its BootKernel starts with ("" for none).
+  std::string Initrd() const;
 };
 
 struct ScriptAction {

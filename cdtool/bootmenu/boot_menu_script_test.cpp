@@ -192,6 +192,17 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
   EXPECT_EQ(OnlyError(":A\r\n BootSector \"\\boot\\my image.bin\"\r\n BootDrive 0x80\r\n End\r\n"),
             at + "2: BootSector \"\\boot\\my image.bin\": a path on the CD cannot contain a blank");
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n End now\r\n End\r\n"), at + "3: \"End\" takes nothing after it");
+  // An Initrd belongs to the BootKernel right after it.
+  EXPECT_EQ(Parse(":A\r\n Initrd \"\\i\"\r\n BootDrive 0x80\r\n End\r\n").errors.at(0),
+            at + "3: \"BootDrive\" after Initrd in the macro \"A\"; BootKernel must follow it");
+  EXPECT_EQ(Parse(":A\r\n Initrd \"\\i\"\r\n End\r\n").errors.at(0),
+            at + "3: Initrd in the macro \"A\" is not followed by BootKernel");
+  EXPECT_EQ(OnlyError(":A\r\n Initrd \"\\i j\"\r\n BootKernel \"\\k\"\r\n End\r\n"),
+            at + "2: Initrd \"\\i j\": a path on the CD cannot contain a blank");
+  BootMenuScript s =
+      Parse(":A\r\n initrd \"\\live\\initrd.img\"\r\n BootKernel \"\\live\\vmlinuz\" \"boot=live\"\r\n End\r\n");
+  ASSERT_TRUE(s.errors.empty()) << s.errors[0];
+  EXPECT_EQ(s.macros[0].Initrd(), "\\live\\initrd.img");
 }
 
 TEST(BootMenuScript, BootKernelAndRunModuleTakeAPathAndAnOptionalCommandLine) {

@@ -6,6 +6,8 @@
 
 #include "cdtool/bootmenu/boot_menu_script.h"
 #include "cdtool/bootmenu/grub_password.h"
+#include "cdtool/bootmenu/isolinux_config.h"
+#include "cdtool/bootmenu/kernel_command_line.h"
 #include "cdtool/bootmenu/menu_data.h"
 #include "cdtool/bootmenu/password_hash.h"
 
@@ -17,6 +19,19 @@ namespace {
 constexpr int kTextWaitSeconds = 600;
 
 std::string Echo(const std::string& line) { return "  echo " + GrubQuote(line) + "\n"; }
+
+// A kernel command line as GRUB words, each quoted, so that GRUB expands
+// nothing in it ('$', ';') and passes it on as written.
+std::string QuotedWords(const std::string& line) {
+  std::string out;
+  for (size_t from = line.find_first_not_of(" \t"); from != std::string::npos;
+       from = line.find_first_not_of(" \t", from)) {
+    const size_t to = std::min(line.find_first_of(" \t", from), line.size());
+    out += " " + GrubQuote(line.substr(from, to - from));
+    from = to;
+  }
+  return out;
+}
 
 std::string WaitForEsc() {
   return Echo("") + Echo("Press Esc to return to the menu.") + "  sleep --interruptible " +
@@ -90,12 +105,33 @@ std::string GrubQuote(const std::string& text) {
   return out + "'";
 }
 
-GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, bool memtest) {
+GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists) {
   GrubMenuInput input;
   input.title = script.MenuTitle;
   input.timeoutSeconds = script.MenuTimeout;
   input.serialConsole = script.SerialConsole;
-  input.memtest = memtest;
+  input.memtest = exists(kMemtestEfi, false);
+  for (const auto& [n, action] : script.actions) {
+    const ScriptMacro* macro = action.macro.empty() ? nullptr : script.FindMacro(action.macro);
+    if (!macro || macro->Initrd().empty()) continue;
+    GrubMenuInput::LinuxEntry entry;
+    entry.label = action.text;
+    entry.id = "action" + std::to_string(n);
+    entry.initrd = CdPath(macro->Initrd());
+    bool present = true;
+    for (const ScriptCommand& c : macro->commands) {
+      if (c.op == ScriptCommand::Op::RequireFile || c.op == ScriptCommand::Op::RequireFolder)
+        present = present && exists(CdPath(c.arg), c.op == ScriptCommand::Op::RequireFolder);
+      if (c.op != ScriptCommand::Op::BootKernel) continue;
+      entry.kernel = CdPath(c.arg);
+      entry.cmdline = KernelCommandLine(c.args, script.SerialConsole, true);
+    }
+    // A UEFI menu has no room for greyed entries: one whose files are not on
+    // this CD is left out.
+    if (!present || !exists(entry.kernel, false) || !exists(entry.initrd, false)) continue;
+    if (n == script.DefaultAction) input.defaultId = entry.id;
+    input.linuxSystems.push_back(entry);
+  }
   if (!script.PasswordRequest) return input;
   if (data && data->grubPassword) {
     input.passwordHash = *data->grubPassword;
@@ -119,7 +155,7 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
            "terminal_input console serial\n"
            "terminal_output console serial\n";
   }
-  cfg += "set default=harddisk\n";
+  cfg += "set default=" + in.defaultId + "\n";
   cfg += "set timeout=" + std::to_string(in.timeoutSeconds > 0 ? in.timeoutSeconds : -1) + "\n";
   // A superuser always, so that GRUB's command line and entry editor ('c',
   // 'e') open only to the password, as the BIOS menu has neither; without a
@@ -128,6 +164,10 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
   if (in.passwordHash) cfg += "password_pbkdf2 " + std::string(kGrubUser) + " " + *in.passwordHash + "\n";
   const bool open = !in.passwordHash && !in.locked;
   cfg += BiosNote(in.title);
+  for (const GrubMenuInput::LinuxEntry& e : in.linuxSystems)
+    cfg += Entry(e.label, e.id, open,
+                 Echo("Starting " + e.label + " ...") + "  linux ($kivcd)" + e.kernel + QuotedWords(e.cmdline) +
+                     "\n  initrd ($kivcd)" + e.initrd + "\n");
   if (in.memtest) cfg += MemtestEntry(open, in.serialConsole);
   cfg += HardDiskEntry(open);
   cfg += Entry("Firmware setup", "fwsetup", open, "  fwsetup\n");

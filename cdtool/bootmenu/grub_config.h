@@ -11,21 +11,27 @@
 // password; its entries are what a UEFI machine can start:
 //   a first line naming the title and saying that the DOS floppies and
 //   Windows setup start only in BIOS mode (Enter shows how to switch it on);
+//   the script's Linux systems (a BootKernel with an Initrd) whose files are
+//   on the CD, in the script's order, started by GRUB's linux and initrd
+//   (under Secure Boot shim checks the kernel's signature);
 //   the memory test (/boot/tools/memtest86+x64.efi; left out when the CD
 //   lacks it, and under Secure Boot, which would refuse it); "Boot from the first hard disk" (the first disk other than
 //   the CD or stick with Windows' or the default UEFI boot loader); "Firmware setup"; "Reboot"; "Power off". The
-//   time-out starts the hard disk.
+//   time-out starts the script's DefaultAction when that is one of the Linux
+//   systems, the hard disk otherwise.
 // A password (GRUB's password_pbkdf2, user kGrubUser) is asked before
 // anything starts, as the BIOS menu asks before its menu; the note, Reboot
 // and Power off start nothing and stay open. GRUB's command line and editor
 // are never open without the password (the BIOS menu has neither).
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "cdtool/bootmenu/menu_data.h"
 
 namespace kiv {
 
 struct BootMenuScript;
-struct MenuData;
 
 inline constexpr const char* kGrubFolder = "/boot/grub";
 inline constexpr const char* kGrubConfigName = "grub.cfg";
@@ -42,6 +48,15 @@ struct GrubMenuInput {
   std::optional<std::string> passwordHash;
   bool locked = false;
   bool memtest = false;  // kMemtestEfi is on the CD
+  struct LinuxEntry {
+    std::string label;
+    std::string id;      // "action<N>"
+    std::string kernel;  // paths on the CD ("/live/vmlinuz")
+    std::string initrd;
+    std::string cmdline;  // with the serial console's console= when it names none
+  };
+  std::vector<LinuxEntry> linuxSystems;
+  std::string defaultId = "harddisk";
 };
 
 // The menu's input from a parsed script without errors. The password: the
@@ -49,7 +64,7 @@ struct GrubMenuInput {
 // that keeps only the BIOS menu's hash of its password (one copied from a
 // CD, read without the build's data) gives no GRUB hash: the UEFI menu is
 // then locked rather than open.
-GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, bool memtest);
+GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists);
 
 // /boot/grub/grub.cfg on the CD.
 std::string RenderGrubConfig(const GrubMenuInput& input);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 #include "cdtool/bootmenu/grub_password.h"
 #include "cdtool/bootmenu/isolinux_config.h"
@@ -42,7 +43,7 @@ std::string EntryOf(const std::string& cfg, const std::string& id) {
 
 std::vector<std::string> EntryIds(const std::string& cfg) {
   std::vector<std::string> ids;
-  const std::regex id(R"(--id=([a-z-]+) \{)");
+  const std::regex id(R"(--id=([a-z0-9-]+) \{)");
   for (auto it = std::sregex_iterator(cfg.begin(), cfg.end(), id); it != std::sregex_iterator(); ++it)
     ids.push_back((*it)[1].str());
   return ids;
@@ -69,6 +70,41 @@ TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialCon
   EXPECT_EQ(cfg.find("password_pbkdf2"), std::string::npos);
   for (const std::string& id : EntryIds(cfg))
     EXPECT_NE(EntryOf(cfg, id).find("--unrestricted"), std::string::npos) << id;
+}
+
+TEST(GrubConfig, TheLinuxRescueSystemStartsFromTheUefiMenuWhenItsFilesAreOnTheCd) {
+  const std::set<std::string> live = {"/live/vmlinuz", "/live/initrd.img", "/live/filesystem.squashfs"};
+  auto translate = [&live](const std::string& script, const std::set<std::string>& files, const MenuData* data) {
+    return TranslateBootMenu(
+               script, "/x/main.cds", [&files](const std::string& p, bool) { return files.count(p) > 0; }, data)
+        .grubConfig;
+  };
+  std::string cfg = translate(ShippedScript(), live, nullptr);
+  // Right after the note, in the script's order; the time-out still starts the hard disk.
+  EXPECT_EQ(EntryIds(cfg), (std::vector<std::string>{"bios-note", "action12", "action13", "harddisk", "fwsetup",
+                                                     "reboot", "poweroff"}));
+  EXPECT_EQ(EntryOf(cfg, "action12"),
+            "menuentry 'Linux rescue system' --unrestricted --id=action12 {\n"
+            "  echo 'Starting Linux rescue system ...'\n"
+            "  linux ($kivcd)/live/vmlinuz 'boot=live' 'noeject' 'quiet' 'console=tty0' 'console=ttyS0,115200'\n"
+            "  initrd ($kivcd)/live/initrd.img\n}\n");
+  EXPECT_NE(EntryOf(cfg, "action13").find(" 'toram' "), std::string::npos);
+  EXPECT_NE(cfg.find("set default=harddisk\n"), std::string::npos);
+
+  // DefaultAction may name it; a password guards it like every entry that starts something.
+  MenuData data;
+  data.password = HashPassword("pw", PasswordSalt{});
+  data.grubPassword = GrubPasswordHash("pw", {1, 2, 3}, 5);
+  cfg = translate(ScriptWith({{"Set DefaultAction=1", "Set DefaultAction=13"}}), live, &data);
+  EXPECT_NE(cfg.find("set default=action13\n"), std::string::npos);
+  EXPECT_EQ(EntryOf(cfg, "action13").find("--unrestricted"), std::string::npos);
+
+  // Without the squashfs (a CD built without the rescue system) there is nothing to start.
+  cfg = translate(ShippedScript(), {"/live/vmlinuz", "/live/initrd.img"}, nullptr);
+  EXPECT_EQ(EntryOf(cfg, "action12"), "");
+  EXPECT_EQ(translate(ScriptWith({{"Set DefaultAction=1", "Set DefaultAction=12"}}), {}, nullptr)
+                .find("set default=harddisk\n"),
+            cfg.find("set default=harddisk\n"));
 }
 
 TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {

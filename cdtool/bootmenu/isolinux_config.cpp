@@ -58,8 +58,10 @@ std::string BootLines(const ScriptMacro& m, Medium medium, int serialConsole) {
       case Op::BootKernel: {
         // isolinux's LINUX loads the file by the Linux boot protocol
         // whatever its name ends in.
-        const std::string cmdline = KernelCommandLine(c.args, serialConsole);
-        return "  LINUX " + CdPath(c.arg) + "\n" + (cmdline.empty() ? "" : "  APPEND " + cmdline + "\n");
+        const std::string initrd = m.Initrd();
+        const std::string cmdline = KernelCommandLine(c.args, serialConsole, !initrd.empty());
+        return "  LINUX " + CdPath(c.arg) + "\n" + (initrd.empty() ? "" : "  INITRD " + CdPath(initrd) + "\n") +
+               (cmdline.empty() ? "" : "  APPEND " + cmdline + "\n");
       }
       case Op::RunModule:
         return "  COM32 " + CdPath(c.arg) + "\n" + (c.args.empty() ? "" : "  APPEND " + c.args + "\n");
@@ -96,6 +98,7 @@ void Needs(const ScriptMacro& m, std::vector<std::pair<std::string, bool>>& out)
         out.emplace_back(c.arg, false);
         out.emplace_back(kDir + "/memdisk", false);
         break;
+      case Op::Initrd:
       case Op::BootSector:
       case Op::BootKernel:
       case Op::RunModule:
@@ -234,7 +237,7 @@ BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPat
     return menu;
   }
   BootMenu menu = RenderBootMenu(script, exists);
-  menu.grubConfig = RenderGrubConfig(GrubInputFromScript(script, data, exists(kMemtestEfi, false)));
+  menu.grubConfig = RenderGrubConfig(GrubInputFromScript(script, data, exists));
   return menu;
 }
 

@@ -15,6 +15,7 @@
 //   BootDrive 0x8n, n > 0              COM32 chain.c32, APPEND hdn
 //   BootKernel "p" "cmdline"           LINUX p, APPEND cmdline (with the serial
 //                                      console's console= when it names none)
+//   Initrd "i" before it               INITRD i as well
 //   RunModule "p" "args"               COM32 p, APPEND args
 //   Print ... WaitKey Menu             a submenu: the text, and one entry that
 //                                      goes back to the menu (Enter or Esc)
@@ -64,10 +65,6 @@ struct BootMenu {
   PasswordGate gate;
   std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
 };
-
-// Whether a path on the CD ("/boot/images/x.img") exists as a file
-// (folder == false) or as a folder.
-using CdPathExists = std::function<bool(const std::string& cdPath, bool folder)>;
 
 // "\boot\images\x.img" -> "/boot/images/x.img".
 std::string CdPath(const std::string& scriptPath);

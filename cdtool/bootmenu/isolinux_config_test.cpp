@@ -273,6 +273,24 @@ TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
   EXPECT_EQ(Block(cfg, "action1").find("MENU DEFAULT"), std::string::npos);
 }
 
+TEST(IsolinuxConfig, TheLinuxRescueSystemStartsWithItsInitrdOnCdAndStickOrIsGreyedWithoutIt) {
+  Tree t = IsolinuxTree();
+  t.files.insert({"/live/vmlinuz", "/live/initrd.img", "/live/filesystem.squashfs"});
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  for (const IsolinuxFile& f : m.files) {
+    EXPECT_EQ(Block(f.text, "action12"),
+              "LABEL action12\n  MENU LABEL Linux rescue system\n  LINUX /live/vmlinuz\n  INITRD /live/initrd.img\n"
+              "  APPEND boot=live noeject quiet console=tty0 console=ttyS0,115200\n")
+        << f.name;
+    EXPECT_NE(Block(f.text, "action13").find("  APPEND boot=live toram noeject quiet console=tty0"), std::string::npos);
+  }
+  m = TranslateBootMenu(TemplateScript(), "main.cds", IsolinuxTree().Exists());
+  EXPECT_EQ(Block(m.files[0].text, "action12"),
+            "LABEL action12\n  MENU LABEL Linux rescue system (missing: filesystem.squashfs, initrd.img, vmlinuz)\n"
+            "  MENU DISABLE\n");
+}
+
 TEST(IsolinuxConfig, KernelsAndModulesStartWithTheirCommandLinesOnCdAndStick) {
   const std::string entries =
       "Set Action1_Text=\"Kernel\"\r\nSet Action1_Macro=\"K\"\r\nSet Action2_Text=\"Own console\"\r\n"

@@ -14,9 +14,10 @@ bool NamesConsole(const std::string& line) {
 
 }  // namespace
 
-std::string KernelCommandLine(const std::string& scriptArgs, int serialConsole) {
+std::string KernelCommandLine(const std::string& scriptArgs, int serialConsole, bool linuxSystem) {
   if (serialConsole <= 0 || NamesConsole(scriptArgs)) return scriptArgs;
-  const std::string console = "console=ttyS" + std::to_string(serialConsole - 1) + ",115200";
+  const std::string console = (linuxSystem ? "console=tty0 " : "") + std::string("console=ttyS") +
+                              std::to_string(serialConsole - 1) + ",115200";
   return scriptArgs.empty() ? console : scriptArgs + " " + console;
 }
 

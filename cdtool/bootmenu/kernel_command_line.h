@@ -9,6 +9,9 @@ namespace kiv {
 // 2 = COM2, 0 = none) and that command line names no console of its own,
 // "console=ttyS<port - 1>,115200" is added, so a kernel such as memtest86+
 // shows itself on the port the menu is on.
-std::string KernelCommandLine(const std::string& scriptArgs, int serialConsole);
+// A Linux system (a kernel with an initramfs) is given the screen as well,
+// "console=tty0" before the serial one: its messages then show on both, and
+// the serial port, named last, is the one its init and log-in speak on.
+std::string KernelCommandLine(const std::string& scriptArgs, int serialConsole, bool linuxSystem = false);
 
 }  // namespace kiv

@@ -4,6 +4,7 @@
 // menu shows. The script still gives the look (title, prompt, retries, the
 // entries' texts); these two come from the build's own settings, so a script
 // the user edited can never drop or change them.
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,10 @@
 #include "common/setup_answer.h"
 
 namespace kiv {
+
+// Whether a path on the CD ("/boot/images/x.img") exists as a file
+// (folder == false) or as a folder.
+using CdPathExists = std::function<bool(const std::string& cdPath, bool folder)>;
 
 // The macro the stored product key is shown by.
 inline constexpr const char* kShowWinKeyMacro = "ShowWinKey";

@@ -7,6 +7,7 @@
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/bootmenu/boot_menu_step.h"
 #include "cdtool/build/add_disks.h"
+#include "cdtool/build/add_rescue.h"
 #include "cdtool/build/add_win2k.h"
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
@@ -385,6 +386,9 @@ void BuildRun::FinishApp() {
   if (CancelCopy) return;
   AddKiv_Files(*this, On(s.Locations.kivUtils), On(s.Locations.AddFiles), s.Locations.kivUtils_Dir,
                s.Locations.AddFiles_Dir);
+  if (CancelCopy) return;
+  // After the user's files: what stands in /live is the build's own.
+  if (On(s.Main.LinuxRescue)) AddRescueSystem(*this, s.LinuxRescue.Mirror);
   if (CancelCopy) return;
   if (password.Protect) AddBootPassword(*this, password.Password, password.Confirmation);
   if (CancelCopy) return;

@@ -105,6 +105,8 @@ const std::vector<Field>& Fields() {
           "Main", "ISOLocation", [](S& s) -> std::string& { return s.Main.ISOLocation; }, Kind::BareText),
       FlagField("Main", "CleanSession", [](S& s) -> int& { return s.Main.CleanSession; }),
       FlagField("Main", "OptimizeISO", [](S& s) -> int& { return s.Main.OptimizeISO; }),
+      FlagField("Main", "LinuxRescue", [](S& s) -> int& { return s.Main.LinuxRescue; }),
+      TextField("LinuxRescue", "Mirror", [](S& s) -> std::string& { return s.LinuxRescue.Mirror; }),
 
       FlagField("BootDisks", "Use_LorvaPlus", [](S& s) -> int& { return s.BootDisks.Use_LorvaPlus; }),
       FlagField("BootDisks", "AcceptDrivers", [](S& s) -> int& { return s.BootDisks.AcceptDrivers; }),

@@ -26,6 +26,7 @@ struct SessionSettings {
     std::string ISOLocation;  // absolute once loaded (see NormaliseSettings)
     int CleanSession = 0;
     int OptimizeISO = 0;
+    int LinuxRescue = 1;  // the Linux rescue system (Debian) in /live
   } Main;
 
   struct BootDisksSection {
@@ -57,6 +58,12 @@ struct SessionSettings {
     int AddFiles = 1;
     std::string AddFiles_Dir;
   } Locations;
+
+  // Where the rescue system's packages come from: "" for this machine's apt
+  // sources, a mirror's URL, or a local mirror's folder.
+  struct LinuxRescueSection {
+    std::string Mirror;
+  } LinuxRescue;
 
   struct AdvToolsSection {
     int Add_BlueCon = 0;

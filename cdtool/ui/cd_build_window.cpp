@@ -318,6 +318,7 @@ QWidget* CdBuildWindow::Page1() {
   col->addWidget(MakeCheck(page, f_.ChkGet_Win2k, "ChkGet_Win2k"));
   col->addWidget(MakeCheck(page, f_.ChkGet_Win9x, "ChkGet_Win9x"));
   col->addWidget(MakeCheck(page, f_.ChkGet_Advtools, "ChkGet_Advtools"));
+  col->addWidget(MakeCheck(page, f_.ChkGet_LinuxRescue, "ChkGet_LinuxRescue"));
   col->addStretch();
   return page;
 }

@@ -113,6 +113,10 @@ class FrmCDBuild {
   CheckBox ChkGet_Win2k{"Microsoft Windows 2000/XP/2003 Setup Files", 1};
   CheckBox ChkGet_Win9x{"Microsoft Windows 98/98SE/Me Setup Files", 1};
   CheckBox ChkGet_Advtools{"Advanced Tools", 0};
+  CheckBox ChkGet_LinuxRescue{"Linux rescue system (Debian)", 1};
+  // Where its packages come from (kivcd.ini or --set only; no control shows
+  // it): kept as loaded so that saving does not lose it.
+  std::string LinuxRescueMirror;
 
   // ---- page 2
   Label Label4{"  Add Windows 2000/XP/2003 Setup (1)"};
@@ -298,6 +302,9 @@ class FrmCDBuild {
   // Summary of page 8, dated `now`.
   std::string GenerateSummery(const std::tm& now) const;
   std::string GenerateSummery() const;
+  // The summary's line on the Linux rescue system: its size when one built
+  // from the same package list is kept, or that this build will build it.
+  std::string RescueSummary() const;
 
   // Identifies the Windows 2000/XP medium whose root is `ParentFolder` and
   // shows the result in LblWin2KOSVer.

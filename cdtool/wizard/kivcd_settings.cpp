@@ -21,6 +21,8 @@ void FrmCDBuild::ApplySettings(const SessionSettings& s) {
   SetCheck(ChkGet_Win2k, s.Main.Windows2K);
   SetCheck(ChkGet_Win9x, s.Main.Windows9x);
   SetCheck(ChkGet_Advtools, s.Main.AdvancedTools);
+  SetCheck(ChkGet_LinuxRescue, s.Main.LinuxRescue);
+  LinuxRescueMirror = s.LinuxRescue.Mirror;
   TxtISOLoc.Text = s.Main.ISOLocation;
   SetCheck(ChkCleanSession, s.Main.CleanSession);
   SetCheck(ChkOptimizeISO, s.Main.OptimizeISO);
@@ -67,6 +69,8 @@ SessionSettings FrmCDBuild::ControlSettings() const {
   s.Main.Windows2K = ChkGet_Win2k.Value;
   s.Main.Windows9x = ChkGet_Win9x.Value;
   s.Main.AdvancedTools = ChkGet_Advtools.Value;
+  s.Main.LinuxRescue = ChkGet_LinuxRescue.Value;
+  s.LinuxRescue.Mirror = LinuxRescueMirror;
   s.Main.ISOLocation = TxtISOLoc.Text;
   s.Main.CleanSession = ChkCleanSession.Value;
   s.Main.OptimizeISO = ChkOptimizeISO.Value;

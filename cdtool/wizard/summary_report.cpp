@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cdtool/rescue/rescue_builder.h"
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/paths.h"
 
@@ -30,13 +31,24 @@ struct Section {
 
 }  // namespace
 
+std::string FrmCDBuild::RescueSummary() const {
+  std::string error;
+  const RescueRecipe recipe = ProgramFolderRecipe(programFolder_, LinuxRescueMirror, &error);
+  if (!error.empty()) return "Package list :  " + error;
+  const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe);
+  if (bytes > 0)
+    return "Size :  " + std::to_string((bytes + 999999) / 1000000) + " MB (built before from the same packages)";
+  return "Size :  about 250 MB, built from Debian's packages by this build (a few minutes, and the download)";
+}
+
 std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
   std::vector<Section> sections;
-  sections.push_back({"[Contents of the CD]",
-                      {"kiv Boot Disks (kiv Software - kiv Net) :  " + Bool(ChkGet_kivdisks),
-                       "Microsoft Windows 2000/XP/2003 Setup Files :  " + Bool(ChkGet_Win2k),
-                       "Microsoft Windows 98/98SE/Me Setup Files :  " + Bool(ChkGet_Win9x),
-                       "Advanced Tools :  " + Bool(ChkGet_Advtools)}});
+  sections.push_back(
+      {"[Contents of the CD]",
+       {"kiv Boot Disks (kiv Software - kiv Net) :  " + Bool(ChkGet_kivdisks),
+        "Microsoft Windows 2000/XP/2003 Setup Files :  " + Bool(ChkGet_Win2k),
+        "Microsoft Windows 98/98SE/Me Setup Files :  " + Bool(ChkGet_Win9x),
+        "Advanced Tools :  " + Bool(ChkGet_Advtools), "Linux rescue system (Debian) :  " + Bool(ChkGet_LinuxRescue)}});
   sections.push_back({"[ISO File Options]",
                       {"Save the generated ISO file to :  " + Trim(TxtISOLoc.Text),
                        "Clean Session's temporary files after completing :  " + Bool(ChkCleanSession),
@@ -61,6 +73,7 @@ std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
     sections.push_back({"[Advanced Tools]",
                         {"ERD Commander 2002/2003 Location :  " + QuotedText(TxtERDC.Text),
                          "O&O BlueCon XXL Pro Location :  " + QuotedText(TxtBCon.Text)}});
+  if (ChkGet_LinuxRescue.Checked()) sections.push_back({"[Linux rescue system (Debian)]", {RescueSummary()}});
   sections.push_back({"[kiv Utilities / Additional Files]",
                       {"Location of the kiv Utilities :  " + QuotedText(TxtUtils_Loc.Text),
                        "Location of the Additional Files Folder :  " + QuotedText(TxtAddFiles_Loc.Text)}});

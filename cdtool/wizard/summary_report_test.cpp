@@ -1,3 +1,5 @@
+#include "cdtool/rescue/rescue_builder.h"
+#include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
 
 namespace kiv::testing {
@@ -18,6 +20,7 @@ TEST_F(SummaryTest, OnlyBootDisksExactText) {
   auto f = MakeForm();
   f->ClickCheck(f->ChkGet_Win2k);
   f->ClickCheck(f->ChkGet_Win9x);
+  f->ClickCheck(f->ChkGet_LinuxRescue);
   f->TxtISOLoc.Text = " /out/kiv cd.iso ";
   f->TxtAddFiles_Loc.Text = "/add files";
   f->SetCheck(f->ChkCleanSession, 2);  // greyed reads True
@@ -33,6 +36,7 @@ TEST_F(SummaryTest, OnlyBootDisksExactText) {
       "Microsoft Windows 2000/XP/2003 Setup Files :  False\r\n"
       "Microsoft Windows 98/98SE/Me Setup Files :  False\r\n"
       "Advanced Tools :  False\r\n"
+      "Linux rescue system (Debian) :  False\r\n"
       "\r\n"
       "\r\n"
       "[ISO File Options]\r\n"
@@ -83,6 +87,37 @@ TEST_F(SummaryTest, OptionalSectionsInOrderWithTheirValues) {
   EXPECT_EQ(s.find("OptimizeISO"), std::string::npos);
   // The text ends with its last item line.
   EXPECT_EQ(s.substr(s.size() - 4), "\"\"\r\n");
+}
+
+TEST_F(SummaryTest, TheRescueSystemIsShownWithTheSizeOfTheOneKeptOrAsToBeBuilt) {
+  auto f = MakeForm();
+  auto section = [&] {
+    const std::string s = f->GenerateSummery(Monday7Dec2026());
+    const size_t at = s.find("[Linux rescue system (Debian)]\r\n");
+    return at == std::string::npos ? std::string() : s.substr(at, s.find("\r\n\r\n", at) - at);
+  };
+  Write("files/rescue/packages.txt", "ntfs-3g\n");
+  EXPECT_EQ(section(),
+            "[Linux rescue system (Debian)]\r\nSize :  about 250 MB, built from Debian's packages by this build (a "
+            "few minutes, and the download)");
+
+  // One kept from the same list: its size.
+  FakeLauncher tools;
+  tools.Add("mmdebstrap", FakeMmdebstrap(dir_.string()));
+  Write("files/rescue/customize.sh", "#!/bin/sh\n");
+  MemoryProgressSink progress;
+  ASSERT_TRUE(
+      RescueBuilder(dir_.string(), tools, progress).Ensure(ProgramFolderRecipe(dir_.string(), "", nullptr)).Ready());
+  EXPECT_EQ(section(), "[Linux rescue system (Debian)]\r\nSize :  1 MB (built before from the same packages)");
+
+  // A list that names something else: the kept one is not it.
+  Write("files/rescue/packages.txt", "ntfs-3g\ntestdisk\n");
+  EXPECT_NE(section().find("built from Debian's packages by this build"), std::string::npos);
+  Write("files/rescue/packages.txt", "ntfs-3g\nNot A Package\n");
+  EXPECT_NE(section().find("packages.txt, line 2: \"Not A Package\" is not a Debian package name"), std::string::npos);
+
+  f->ClickCheck(f->ChkGet_LinuxRescue);
+  EXPECT_EQ(section(), "");
 }
 
 }  // namespace

@@ -57,6 +57,10 @@ Set Action10_Text="Memory test (memtest86+)"
 Set Action10_Macro="BootMemtest"
 Set Action11_Text="Hardware detection (HDT)"
 Set Action11_Macro="RunHdt"
+Set Action12_Text="Linux rescue system"
+Set Action12_Macro="BootLinuxRescue"
+Set Action13_Text="Linux rescue system, copied into memory (the CD can be removed)"
+Set Action13_Macro="BootLinuxRescueToRam"
 
 # ---- Macros ------------------------------------------------------------------
 :BootKivStart
@@ -114,6 +118,23 @@ Set Action11_Macro="RunHdt"
 
 :RunHdt
   RunModule "\boot\isolinux\hdt.c32" "pciids=/boot/tools/pci.ids"
+  End
+
+# The Linux rescue system (Debian) the builder puts into /live. Initrd names
+# the initial RAM disk of the BootKernel after it; such an entry is a Linux
+# system, which starts in BIOS mode and from the UEFI menu alike (under
+# Secure Boot too: Debian signs the kernel). live-boot finds the CD or stick
+# by itself; "toram" copies the system into memory first.
+:BootLinuxRescue
+  RequireFile "\live\filesystem.squashfs"
+  Initrd "\live\initrd.img"
+  BootKernel "\live\vmlinuz" "boot=live noeject quiet"
+  End
+
+:BootLinuxRescueToRam
+  RequireFile "\live\filesystem.squashfs"
+  Initrd "\live\initrd.img"
+  BootKernel "\live\vmlinuz" "boot=live toram noeject quiet"
   End
 
 # end of main.cds

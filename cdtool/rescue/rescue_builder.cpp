@@ -1,0 +1,179 @@
+#include "cdtool/rescue/rescue_builder.h"
+
+#include <filesystem>
+
+#include "cdtool/rescue/rescue_progress.h"
+#include "common/file_ops.h"
+#include "common/process_runner.h"
+#include "common/progress_sink.h"
+
+namespace kiv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kTailLines = 8;
+const char* const kSystemFiles[] = {kRescueKernel, kRescueInitrd, kRescueSquashfs};
+
+std::string In(const std::string& folder, const std::string& name) { return (fs::path(folder) / name).string(); }
+
+// The three files' sizes together, or -1 when one is missing or empty.
+int64_t SystemBytes(const std::string& folder) {
+  int64_t total = 0;
+  for (const char* name : kSystemFiles) {
+    const int64_t size = FileSize(In(folder, name));
+    if (size <= 0) return -1;
+    total += size;
+  }
+  return total;
+}
+
+std::string ReadText(const std::string& path) {
+  std::string text;
+  return ReadWholeFile(path, text) ? text : std::string();
+}
+
+}  // namespace
+
+RescueRecipe ProgramFolderRecipe(const std::string& programFolder, const std::string& mirror, std::string* error) {
+  RescueRecipe recipe;
+  recipe.mirror = mirror;
+  PackageList list = ReadPackageList(In(programFolder, kRescuePackageList));
+  if (!list.error.empty() && error) *error = list.error;
+  recipe.packages = std::move(list.packages);
+  return recipe;
+}
+
+int64_t KeptRescueSystemSize(const std::string& programFolder, const RescueRecipe& recipe) {
+  const std::string kept = In(programFolder, kRescueFolder);
+  if (ReadText(In(kept, kRescueStamp)) != RecipeStamp(recipe)) return -1;
+  return SystemBytes(kept);
+}
+
+RescueBuilder::RescueBuilder(std::string programFolder, ProcessLauncher& launcher, ProgressSink& progress)
+    : programFolder_(std::move(programFolder)), launcher_(launcher), progress_(progress) {}
+
+void RescueBuilder::Output(const std::string& chunk) {
+  pending_ += chunk;
+  size_t from = 0;
+  for (size_t end; (end = pending_.find_first_of("\r\n", from)) != std::string::npos; from = end + 1) {
+    const std::string line = pending_.substr(from, end - from);
+    if (line.empty()) continue;
+    // mksquashfs redraws its bar many times a second: it moves the bar, but
+    // only the lines that say something go to the log.
+    const bool bar = line[0] == '[';
+    if (!bar) {
+      Say(line);
+      tail_.push_back(line);
+      if (tail_.size() > kTailLines) tail_.pop_front();
+    }
+    if (auto point = parser_->Line(line)) {
+      progress_.SetCaption(captionPrefix + point->caption);
+      progress_.SetValue(point->percent);
+    }
+  }
+  pending_.erase(0, from);
+}
+
+RescueBuildOutcome RescueBuilder::Fail(const std::string& reason, const std::string& work) {
+  DeleteTree(work);
+  RescueBuildOutcome outcome;
+  outcome.kind = RescueBuildOutcome::Kind::Failed;
+  outcome.reason = reason;
+  if (!tail_.empty()) {
+    outcome.reason += "; its last lines:";
+    for (const std::string& line : tail_) outcome.reason += "\n  " + line;
+  }
+  Say("The rescue system was not built: " + outcome.reason);
+  return outcome;
+}
+
+RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
+  const std::string kept = In(programFolder_, kRescueFolder);
+  const std::string work = kept + ".new";
+  RescueBuildOutcome outcome;
+  outcome.folder = kept;
+
+  if (const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe); bytes > 0) {
+    outcome.kind = RescueBuildOutcome::Kind::Reused;
+    outcome.bytes = bytes;
+    Say("The rescue system in " + kept + " was built from the same packages: reused (" + std::to_string(bytes) +
+        " bytes)");
+    return outcome;
+  }
+
+  // What a killed build left is never taken for a system.
+  DeleteTree(work);
+  if (!MakePath(work)) return Fail("the folder " + work + " cannot be created", work);
+  const std::string hook = In(programFolder_, kRescueHook);
+  if (!FileExists(hook)) return Fail("the hook " + hook + " that finishes the rescue system is missing", work);
+
+  const std::vector<std::string> argv = MmdebstrapCommand(recipe, hook, work);
+  Say("Building the rescue system: " + RenderCommandLine(argv));
+  RescueProgress parser;
+  parser_ = &parser;
+  tail_.clear();
+  pending_.clear();
+  progress_.SetMaximum(100);
+  progress_.SetValue(0);
+  progress_.SetBarVisible(true);
+  progress_.SetCaption(captionPrefix + "starting mmdebstrap");
+
+  std::unique_ptr<ChildProcess> child = launcher_.NewChild();
+  bool ended = false;
+  child->DataReceived = [this](const std::string& chunk) { Output(chunk); };
+  child->ProcessEnded = [&ended] { ended = true; };
+  if (!child->Start(argv, programFolder_)) {
+    parser_ = nullptr;
+    return Fail("mmdebstrap could not be started (" + child->Error() +
+                    "); install Debian's mmdebstrap and squashfs-tools packages",
+                work);
+  }
+  bool cancelled = false;
+  while (!ended) {
+    child->Poll(std::chrono::milliseconds(50));
+    progress_.PumpEvents();
+    if (!cancelled && ((Cancelled && Cancelled()) || progress_.StopRequested())) {
+      cancelled = true;
+      Say("Cancelled: ending mmdebstrap");
+      child->Kill();
+    }
+  }
+  if (!pending_.empty()) Output("\n");
+  parser_ = nullptr;
+  const int exitCode = child->ExitCode();
+
+  if (cancelled) {
+    DeleteTree(work);
+    outcome.kind = RescueBuildOutcome::Kind::Cancelled;
+    outcome.reason = "cancelled";
+    return outcome;
+  }
+  if (exitCode != 0) return Fail("mmdebstrap ended with exit code " + std::to_string(exitCode), work);
+  for (const char* name : kSystemFiles)
+    if (FileSize(In(work, name)) <= 0) return Fail("the build left no " + std::string(name), work);
+
+  // The stamp last: a folder with one is whole.
+  if (!WriteFileAtomic(In(work, kRescueStamp), RecipeStamp(recipe)))
+    return Fail("the stamp " + In(work, kRescueStamp) + " cannot be written", work);
+  const std::string old = kept + ".old";
+  DeleteTree(old);
+  std::error_code ec;
+  if (fs::exists(kept)) fs::rename(kept, old, ec);
+  if (!ec) fs::rename(work, kept, ec);
+  if (ec) {
+    const std::string why = ec.message();
+    // Put the previous system back where it was.
+    if (!fs::exists(kept) && fs::exists(old)) fs::rename(old, kept, ec);
+    return Fail("the new rescue system cannot take the place of " + kept + " (" + why + ")", work);
+  }
+  DeleteTree(old);
+  outcome.kind = RescueBuildOutcome::Kind::Built;
+  outcome.bytes = SystemBytes(kept);
+  progress_.SetValue(100);
+  Say("The rescue system was built in " + kept + " (" + std::to_string(outcome.bytes) + " bytes)");
+  return outcome;
+}
+
+}  // namespace kiv

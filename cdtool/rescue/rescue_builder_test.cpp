@@ -1,0 +1,136 @@
+// Building the rescue system as a transaction, with mmdebstrap's stand-in:
+// built once and reused, built again when the list changes, and a failed or
+// cancelled build that leaves the previous system and nothing half-built.
+#include "cdtool/rescue/rescue_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "cdtool/rescue/rescue_progress.h"
+#include "common/progress_sink.h"
+#include "testsupport/build_test_support.h"
+
+namespace kiv {
+namespace {
+
+using testing::FakeLauncher;
+using testing::ProgramFolder;
+
+class RescueBuilderTest : public ::testing::Test {
+ protected:
+  ProgramFolder folder;
+  FakeLauncher tools;
+  MemoryProgressSink progress;
+  std::vector<std::string> log;
+
+  void SetUp() override { tools.Add("mmdebstrap", testing::FakeMmdebstrap(folder.dir)); }
+  RescueBuildOutcome Ensure(std::function<bool()> cancelled = {}) {
+    RescueBuilder builder(folder.dir, tools, progress);
+    builder.Log = [this](const std::string& line) { log.push_back(line); };
+    builder.Cancelled = std::move(cancelled);
+    std::string error;
+    const RescueRecipe recipe = ProgramFolderRecipe(folder.dir, "", &error);
+    EXPECT_EQ(error, "");
+    return builder.Ensure(recipe);
+  }
+};
+
+TEST_F(RescueBuilderTest, BuiltOnceThenReusedUntilTheListChanges) {
+  RescueBuildOutcome first = Ensure();
+  ASSERT_EQ(first.kind, RescueBuildOutcome::Kind::Built) << first.reason;
+  EXPECT_EQ(first.folder, folder.P("rescue"));
+  EXPECT_EQ(folder.Read("rescue/vmlinuz"), "signed kernel");
+  EXPECT_EQ(folder.Read("rescue/filesystem.squashfs"), "squashed tree");
+  EXPECT_EQ(first.bytes, 13 + 9 + 13);
+  // What it was made from, and what it got.
+  EXPECT_NE(folder.Read("rescue/recipe.txt").find("packages=linux-image-amd64 live-boot systemd-sysv ntfs-3g testdisk"),
+            std::string::npos);
+  EXPECT_EQ(folder.Read("rescue/packages.versions"), "ntfs-3g 1:2022.10.3-1+b1\n");
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+  EXPECT_EQ(progress.value, 100);
+  ASSERT_EQ(tools.Ran("mmdebstrap").size(), 1u);
+  EXPECT_EQ(tools.commands_ran[0].workingDir, folder.dir);
+
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Reused);
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 1u);
+
+  testing::WriteText(folder.P("files/rescue/packages.txt"), "ntfs-3g\ntestdisk\ngddrescue\n");
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 2u);
+  EXPECT_NE(folder.Read("rescue/recipe.txt").find("testdisk gddrescue"), std::string::npos);
+}
+
+TEST_F(RescueBuilderTest, AFailedBuildNamesTheToolsLastLinesAndKeepsThePreviousSystem) {
+  ASSERT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  testing::WriteText(folder.P("files/rescue/packages.txt"), "ntfs-3g\nno-such-tool\n");
+  testing::WriteText(folder.P("mmdebstrap.fail"), "");
+  const RescueBuildOutcome failed = Ensure();
+  EXPECT_EQ(failed.kind, RescueBuildOutcome::Kind::Failed);
+  EXPECT_EQ(failed.reason.find("mmdebstrap ended with exit code 1; its last lines:"), 0u) << failed.reason;
+  EXPECT_NE(failed.reason.find("\n  E: Unable to locate package no-such-tool"), std::string::npos);
+  // The half-built one is gone; the previous one is whole and still its own recipe's.
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+  EXPECT_EQ(folder.Read("rescue/initrd.img"), "initramfs");
+  EXPECT_EQ(folder.Read("rescue/recipe.txt").find("no-such-tool"), std::string::npos);
+
+  // Nor is it taken for the changed list later: the next build builds.
+  std::filesystem::remove(folder.P("mmdebstrap.fail"));
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+}
+
+TEST_F(RescueBuilderTest, WhatAKilledBuildLeftIsNeverReused) {
+  // A stamp and all three files in rescue.new, as a run killed at its end leaves them.
+  for (const char* name : {"vmlinuz", "initrd.img", "filesystem.squashfs"})
+    testing::WriteText(folder.P(std::string("rescue.new/") + name), "old half");
+  testing::WriteText(folder.P("rescue.new/recipe.txt"), RecipeStamp(ProgramFolderRecipe(folder.dir, "", nullptr)));
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  EXPECT_EQ(folder.Read("rescue/vmlinuz"), "signed kernel");
+  // And a kept folder without its stamp is not whole.
+  std::filesystem::remove(folder.P("rescue/recipe.txt"));
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+}
+
+TEST_F(RescueBuilderTest, CancelEndsTheBuildAndRemovesItsFolder) {
+  tools.Add("mmdebstrap", [](const testing::FakeCommand&) {
+    testing::FakeRun run;
+    run.runningUntil = [] { return false; };  // runs until ended
+    return run;
+  });
+  int asked = 0;
+  const RescueBuildOutcome outcome = Ensure([&asked] { return ++asked > 3; });
+  EXPECT_EQ(outcome.kind, RescueBuildOutcome::Kind::Cancelled);
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+  EXPECT_FALSE(folder.Exists("rescue"));
+  EXPECT_EQ(log.back(), "Cancelled: ending mmdebstrap");
+}
+
+TEST_F(RescueBuilderTest, AMissingToolOrHookIsNamed) {
+  tools.Remove("mmdebstrap");
+  RescueBuildOutcome outcome = Ensure();
+  EXPECT_EQ(outcome.kind, RescueBuildOutcome::Kind::Failed);
+  EXPECT_NE(outcome.reason.find("mmdebstrap could not be started"), std::string::npos) << outcome.reason;
+  EXPECT_NE(outcome.reason.find("install Debian's mmdebstrap and squashfs-tools packages"), std::string::npos);
+
+  std::filesystem::remove(folder.P("files/rescue/customize.sh"));
+  outcome = Ensure();
+  EXPECT_EQ(outcome.reason,
+            "the hook " + folder.P("files/rescue/customize.sh") + " that finishes the rescue system is missing");
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+}
+
+TEST(RescueProgress, PhasesAndTheSquashingBarMoveForwardOnly) {
+  RescueProgress p;
+  EXPECT_FALSE(p.Line("I: automatically chosen mode: root"));
+  EXPECT_EQ(p.Line("I: downloading packages with apt...")->caption, "downloading the packages");
+  EXPECT_EQ(p.Percent(), 5);
+  // A percentage before the squashing is not mksquashfs's bar.
+  EXPECT_FALSE(p.Line("Progress: [ 40%]"));
+  EXPECT_EQ(p.Line("rescue: squashing the tree")->percent, 80);
+  EXPECT_EQ(p.Line("[=====|      ] 100/200  50%")->percent, 89);
+  EXPECT_EQ(p.Line("[===========|] 200/200 100%")->caption, "squashing the system (100%)");
+  EXPECT_EQ(p.Percent(), 98);
+  EXPECT_FALSE(p.Line("[=====|      ] 100/200  50%"));
+  EXPECT_EQ(p.Line("I: success in 283.26 seconds")->percent, 100);
+}
+
+}  // namespace
+}  // namespace kiv

@@ -1,0 +1,66 @@
+#pragma once
+// What the CD's Linux rescue system is made from: Debian's packages, named in
+// a list that ships in the program folder (one package a line, for users to
+// edit), a release, an architecture and where the packages come from. The
+// recipe renders the one mmdebstrap command that builds the system, and a
+// stamp that is kept beside the result, so a build made from the same recipe
+// is reused and one made from another is not.
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+// In the program folder: the list, the hook that finishes the tree and
+// squashes it, and the folder the built system is kept in.
+inline constexpr const char* kRescuePackageList = "files/rescue/packages.txt";
+inline constexpr const char* kRescueHook = "files/rescue/customize.sh";
+inline constexpr const char* kRescueFolder = "rescue";
+// What that folder holds (and the CD's /live folder too, but the stamp).
+inline constexpr const char* kRescueKernel = "vmlinuz";
+inline constexpr const char* kRescueInitrd = "initrd.img";
+inline constexpr const char* kRescueSquashfs = "filesystem.squashfs";
+inline constexpr const char* kRescueVersions = "packages.versions";
+inline constexpr const char* kRescueStamp = "recipe.txt";
+// Where the system lies on the CD.
+inline constexpr const char* kRescueCdFolder = "live";
+
+// The packages every live system needs, whatever the list says: the signed
+// kernel, the initramfs hooks that find the medium, and an init.
+inline const std::vector<std::string>& RescueBasePackages() {
+  static const std::vector<std::string> base = {"linux-image-amd64", "live-boot", "systemd-sysv"};
+  return base;
+}
+
+struct RescueRecipe {
+  std::vector<std::string> packages;  // the list's, in its order, without the base ones
+  std::string release = "bookworm";
+  std::string architecture = "amd64";
+  // Where the packages come from: "" for the machine's own apt sources, a
+  // mirror's URL, or a local mirror's folder (an absolute path).
+  std::string mirror;
+};
+
+// A Debian package name: lower-case letters, digits, '+', '-' and '.', at
+// least two long, starting with a letter or digit.
+bool IsDebianPackageName(const std::string& name);
+
+struct PackageList {
+  std::vector<std::string> packages;
+  std::string error;  // names the file and the line; empty when read
+};
+
+// Reads a package list: one name a line, '#' starts a comment, blank lines
+// and surrounding blanks do not count, a name given twice counts once.
+PackageList ReadPackageList(const std::string& path);
+
+// The mmdebstrap command line that builds the system into the null format
+// (its temporary tree goes away), with `hook` finishing the tree and writing
+// the kernel, the initramfs, the squashfs and the package versions into
+// `outFolder`.
+std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std::string& hook,
+                                           const std::string& outFolder);
+
+// What a built system was made from, as the text kept beside it.
+std::string RecipeStamp(const RescueRecipe& recipe);
+
+}  // namespace kiv
