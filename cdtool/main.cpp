@@ -1,6 +1,7 @@
 // discsmith: the kiv Rescue CD builder. Without arguments it shows the wizard;
 // `--build` runs the build of the saved settings without a window; `--set`
-// changes saved settings;
+// changes saved settings; `--rescue-system` builds the Linux rescue system
+// ahead of a CD build;
 // `--screenshots <dir>` renders the wizard's pages for the documentation;
 // `--try`, `--write-usb` and `--hybrid` act on the finished ISO
 // (cdtool/commands/usb_commands.h).
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "cdtool/commands/headless_build.h"
+#include "cdtool/commands/rescue_command.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/commands/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
     return kiv::RunHeadlessBuild(argc, argv);
   }
   if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0) return kiv::RunRescueSystemCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--hybrid") == 0) return kiv::RunHybridCommandLine(argc, argv);
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     std::fprintf(stderr,
                  "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | "
+                 "--rescue-system | "
                  "--try [--usb] [iso] | "
                  "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
                  argv[1]);

@@ -35,6 +35,10 @@ PACKAGES=(
   # the CD's UEFI boot: Debian's signed shim and GRUB go into its EFI image,
   # grub-common checks the menu's password hashes, ovmf boots it in QEMU
   shim-signed grub-efi-amd64-signed grub-common ovmf
+  # the CD's Linux rescue system: Debian's own tools build it (mmdebstrap with
+  # its apt, the squashfs); the rescue boot checks make an NTFS partition in a
+  # GPT (mkntfs, ntfscp, sfdisk) for it to copy a document off
+  mmdebstrap squashfs-tools ntfs-3g fdisk
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

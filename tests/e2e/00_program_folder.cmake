@@ -16,3 +16,13 @@ set_tests_properties(e2e.install PROPERTIES
   FIXTURES_SETUP e2e_program
   TIMEOUT 120
   LABELS "e2e")
+
+# The Linux rescue system that every CD built by the end-to-end tests carries:
+# built once a run into the installed program folder (reused when its package
+# list is unchanged), then hard-linked into each test's copy.
+add_test(NAME e2e.rescue_system COMMAND ${KIV_E2E_PREFIX}/discsmith --rescue-system)
+set_tests_properties(e2e.rescue_system PROPERTIES
+  FIXTURES_SETUP e2e_program
+  DEPENDS e2e.install
+  TIMEOUT 1800
+  LABELS "e2e;rescue")
