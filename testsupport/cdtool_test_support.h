@@ -33,6 +33,7 @@ class ProgramFolderTest : public ::testing::Test {
     Write("files/inf_files/win2k_template.inf",
           "[UserData]\r\nFullName=\"Template Owner\"\r\nOrgName=\"Template Org\"\r\nComputerName=TPLPC\r\n"
           "ProductID=\r\n[Identification]\r\nJoinWorkgroup=TPLWG\r\n");
+    Write("files/rescue/packages.txt", "ntfs-3g\n");
     platform_.programFolder = dir_.string();
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

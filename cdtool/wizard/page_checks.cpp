@@ -8,6 +8,7 @@
 
 #include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/build/iso_step.h"
+#include "cdtool/rescue/rescue_recipe.h"
 #include "cdtool/wizard/cd_folder_check.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -18,7 +19,8 @@ namespace kiv {
 namespace {
 
 // The program's data and work folders in the program folder.
-const char* const kProgramFolders[] = {"files", "drivers", "plugins", "dos", "help", "Temp", "cabs", "advtemp"};
+const char* const kProgramFolders[] = {"files", "drivers", "plugins",     "dos",        "help",      "Temp",
+                                       "cabs",  "advtemp", kRescueFolder, "rescue.new", "rescue.old"};
 
 // The program's own files, in the program folder itself.
 const char* const kProgramFiles[] = {"discsmith",   "bootsmith",      "kivmax.exe",    "bfi",         "cabarc",
@@ -133,6 +135,16 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
   // inside the work folder would be lost or copied onto the next CD.
   const std::string work = JoinPath(c.programFolder, "kivcd");
   switch (step) {
+    case 1:
+      // A list the rescue system cannot be built from is named now, not
+      // after the boot disks were made.
+      if (On(s.Main.LinuxRescue)) {
+        const PackageList list = ReadPackageList(JoinPath(c.programFolder, kRescuePackageList));
+        if (!list.error.empty())
+          fail("The Linux rescue system cannot be built from its package list:\n" + list.error +
+               "\nCorrect the list, or untick \"Linux rescue system (Debian)\"");
+      }
+      break;
     case 2:
       if (!On(s.Main.Windows2K)) break;
       if (Trim(s.Win2K_Info.SourceDir).empty())

@@ -38,5 +38,34 @@ TEST(PageChecks, TheIsoPageTakesOnlyPasswordsTheKeyboardCanTypeAtBootTime) {
   EXPECT_EQ(mismatch[0].text, "The Passwords don't Match - Reenter them");
 }
 
+TEST(PageChecks, TheContentsPageNamesAPackageListTheRescueSystemCannotBeBuiltFrom) {
+  testing::ProgramFolder folder;
+  SessionSettings settings;
+  const PageContext context{folder.dir, "", false};
+  EXPECT_TRUE(CheckPage(1, settings, BootPassword{}, context).empty());
+
+  testing::WriteText(folder.P("files/rescue/packages.txt"), "ntfs-3g\ntest disk\n");
+  std::vector<PageProblem> problems = CheckPage(1, settings, BootPassword{}, context);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].text, "The Linux rescue system cannot be built from its package list:\n" +
+                                  folder.P("files/rescue/packages.txt") +
+                                  ", line 2: \"test disk\" is not a Debian package name (one name a line: "
+                                  "lower-case letters, digits, '+', '-', '.')\nCorrect the list, or untick \"Linux "
+                                  "rescue system (Debian)\"");
+  // Without the rescue system the list does not matter.
+  settings.Main.LinuxRescue = 0;
+  EXPECT_TRUE(CheckPage(1, settings, BootPassword{}, context).empty());
+}
+
+TEST(PageChecks, AnIsoInsideTheKeptRescueSystemIsRefused) {
+  testing::ProgramFolder folder;
+  SessionSettings settings;
+  settings.Main.ISOLocation = folder.P("rescue/kivcd.iso");
+  const std::vector<PageProblem> problems = CheckPage(7, settings, BootPassword{}, PageContext{folder.dir, "", false});
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].text.find("the program's own folder \"" + folder.P("rescue") + "\""), std::string::npos)
+      << problems[0].text;
+}
+
 }  // namespace
 }  // namespace kiv
