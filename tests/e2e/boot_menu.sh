@@ -89,7 +89,9 @@ PY
 }
 ESC=$'\e'
 # From the menu's last entry up past the two free tools: the hard disk.
-to_hard_disk=(key=end wait=0.3 key=up wait=0.3 key=up wait=0.3 key=ret)
+# From the last entry up: the two Linux rescue entries, HDT, memtest86+, the disk.
+up=(wait=0.3 key=up)
+to_hard_disk=(key=end "${up[@]}" "${up[@]}" "${up[@]}" "${up[@]}" wait=0.3 key=ret)
 GREY="${ESC}[0;1;30;44m"    # how menu.c32 draws a disabled entry on the serial console
 PLAIN="${ESC}[0;37;44m"     # an entry that can be chosen, not highlighted
 CHOSEN="${ESC}[0;7;37;40m"  # the highlighted entry
@@ -174,14 +176,14 @@ tools)
   # paints its screen on the serial console once its tests run (Enter starts
   # them at once).
   session memtest \
-    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end wait=0.3 key=up wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end "${up[@]}" "${up[@]}" "${up[@]}" wait=0.3 key=ret \
     "expect=Loading /boot/tools/memtest86+ia32.bin" "screen=Memtest86+" "wait=1" key=ret \
     "expect=Memtest86+ v" "expect=Status: Testing" \
     -- -cdrom "$iso" -boot d
   # HDT: its main menu on the screen (and the serial console), then its PCI
   # devices named from /boot/tools/pci.ids.
   session hdt \
-    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end wait=0.3 key=ret \
+    "expect=$PROMPT" "type=rescue\n" "expect=Kiv Rescue Software" "wait=0.5" key=end "${up[@]}" "${up[@]}" wait=0.3 key=ret \
     "expect=Hardware Detection Tool" "screen=Hardware Detection Tool" "screen=PCI Devices(" \
     "wait=1" key=ret "screen=Intel Corporation" "offscreen=pci.ids file is missing" "screendump=$shot" \
     -- -cdrom "$iso" -boot d
@@ -215,7 +217,9 @@ freedos)
 sector)
   pf=$(fresh sector)
   nasm -f bin -I"$here/" -I"$src/data/boot/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
-  edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action12_Text="CD probe"\r\nSet Action12_Macro="Probe"\r\nSet DefaultAction=12/; s/^Set DefaultAction=1\r$//'
+  # The probe's entry last, where the stick's menu shows it without
+  # scrolling: the Linux rescue entries are left out of this menu.
+  edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action20_Text="CD probe"\r\nSet Action20_Macro="Probe"\r\nSet DefaultAction=20/; s/^Set DefaultAction=1\r$//; s/^Set Action1[23]_Macro=.*\r$//'
   printf ':Probe\r\n  RequireFile "\\boot\\images\\probe.bin"\r\n  BootSector "\\boot\\images\\probe.bin"\r\n  End\r\n' \
     >> "$pf/files/kivcd/boot/scripts/main.cds"
   edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=1/'

@@ -20,7 +20,7 @@ set -euo pipefail
 case=${1:?usage: rescue_boot.sh secureboot|bios|stick}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
-qemu=qemu-system-x86_64
+qemu="qemu-system-x86_64"
 ovmf=/usr/share/OVMF
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -62,10 +62,10 @@ dd if="$work/ntfs.part" of="$work/nvme.img" bs=1M seek=1 conv=notrunc status=non
 truncate -s 64M "$work/stick.img"
 mkfs.vfat -F 32 -n KIVSTICK "$work/stick.img" > /dev/null
 
-disks=(-drive "file=$work/nvme.img,format=raw,if=none,id=nvm" -device nvme,serial=kivnvme,drive=nvm
-       -device qemu-xhci,id=xhci -drive "file=$work/stick.img,format=raw,if=none,id=usbstick"
-       -device usb-storage,bus=xhci.0,drive=usbstick)
-cd_drive=(-drive "file=$iso,format=raw,if=none,id=cd,media=cdrom,readonly=on" -device ide-cd,drive=cd,bootindex=0)
+disks=(-drive "file=$work/nvme.img,format=raw,if=none,id=nvm" -device "nvme,serial=kivnvme,drive=nvm"
+       -device "qemu-xhci,id=xhci" -drive "file=$work/stick.img,format=raw,if=none,id=usbstick"
+       -device "usb-storage,bus=xhci.0,drive=usbstick")
+cd_drive=(-drive "file=$iso,format=raw,if=none,id=cd,media=cdrom,readonly=on" -device "ide-cd,drive=cd,bootindex=0")
 
 # The rescue, typed on the serial console: find the NTFS partition and the
 # stick by what they are, copy, and say so (the number is worked out so the
