@@ -91,6 +91,9 @@ rm -rf "$tree"/var/lib/apt/lists/* "$tree"/var/cache/apt/* "$tree"/var/cache/deb
 find "$tree/var/log" -type f -delete
 : > "$tree/etc/machine-id"
 rm -f "$tree/var/lib/dbus/machine-id"
+# nvme-cli makes a random host id at install time; one CD starts many
+# machines, and only NVMe over fabrics needs one (nvme gen-hostnqn).
+rm -f "$tree/etc/nvme/hostnqn" "$tree/etc/nvme/hostid"
 
 # mmdebstrap keeps the host's resolv.conf in the tree until its own clean-up,
 # which comes after this hook: the system's own is systemd-resolved's.
