@@ -1,7 +1,10 @@
 #include "cdtool/rescue/rescue_builder.h"
 
+#include <openssl/evp.h>
+
 #include <filesystem>
 
+#include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/rescue/rescue_progress.h"
 #include "common/file_ops.h"
 #include "common/process_runner.h"
@@ -42,6 +45,13 @@ RescueRecipe ProgramFolderRecipe(const std::string& programFolder, const std::st
   PackageList list = ReadPackageList(In(programFolder, kRescuePackageList));
   if (!list.error.empty() && error) *error = list.error;
   recipe.packages = std::move(list.packages);
+  std::string hook;
+  if (ReadWholeFile(In(programFolder, kRescueHook), hook)) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(hook.data(), hook.size(), digest, &size, EVP_sha256(), nullptr);
+    recipe.hookDigest = HexDigits(digest, size);
+  }
   return recipe;
 }
 

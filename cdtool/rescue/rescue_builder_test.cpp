@@ -57,6 +57,12 @@ TEST_F(RescueBuilderTest, BuiltOnceThenReusedUntilTheListChanges) {
   EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
   EXPECT_EQ(tools.Ran("mmdebstrap").size(), 2u);
   EXPECT_NE(folder.Read("rescue/recipe.txt").find("testdisk gddrescue"), std::string::npos);
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Reused);
+
+  // A program folder whose hook shapes the system differently builds it again.
+  testing::WriteText(folder.P("files/rescue/customize.sh"), "#!/bin/sh\n# greets otherwise\n");
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 3u);
 }
 
 TEST_F(RescueBuilderTest, AFailedBuildNamesTheToolsLastLinesAndKeepsThePreviousSystem) {

@@ -95,7 +95,7 @@ std::string RecipeStamp(const RescueRecipe& recipe) {
   std::vector<std::string> packages = RescueBasePackages();
   packages.insert(packages.end(), recipe.packages.begin(), recipe.packages.end());
   return "release=" + recipe.release + "\narchitecture=" + recipe.architecture + "\nmirror=" + recipe.mirror +
-         "\npackages=" + Joined(packages, ' ') + "\n";
+         "\npackages=" + Joined(packages, ' ') + "\nhook=" + recipe.hookDigest + "\n";
 }
 
 }  // namespace kiv

@@ -38,6 +38,9 @@ struct RescueRecipe {
   // Where the packages come from: "" for the machine's own apt sources, a
   // mirror's URL, or a local mirror's folder (an absolute path).
   std::string mirror;
+  // The SHA-256 of the hook that finishes the tree ("" when unknown): a
+  // program folder with a changed hook builds the system again.
+  std::string hookDigest;
 };
 
 // A Debian package name: lower-case letters, digits, '+', '-' and '.', at

@@ -32,7 +32,7 @@ TEST(PackageList, CommentsBlanksAndRepeatsDoNotCountAndTheBasePartsAreAlwaysTher
   EXPECT_EQ(argv.back(), "/dev/null");
   EXPECT_EQ(RecipeStamp(recipe),
             "release=bookworm\narchitecture=amd64\nmirror=\n"
-            "packages=linux-image-amd64 live-boot systemd-sysv ntfs-3g testdisk libstdc++6\n");
+            "packages=linux-image-amd64 live-boot systemd-sysv ntfs-3g testdisk libstdc++6\nhook=\n");
 }
 
 TEST(PackageList, AWrongLineIsNamedWithFileAndNumberAndNothingIsTaken) {
