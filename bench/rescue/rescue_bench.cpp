@@ -42,6 +42,9 @@ int main(int argc, char** argv) {
   if (!Run("cmake --install '" KIV_BUILD_DIR "' --prefix '" + pf + "' > /dev/null")) return 1;
 
   // The first build, its output read line by line for the download phase.
+  // mmdebstrap fetches the essential packages in a phase of its own; the
+  // others come in its install phase, so that share stays in the total
+  // (the limit is met with all of it counted).
   std::printf("First build of the rescue system (default package list) ...\n");
   std::fflush(stdout);
   const auto start = Clock::now();
@@ -90,8 +93,8 @@ int main(int argc, char** argv) {
 
   std::printf("\n%-48s %10s %10s\n", "measure", "value", "limit");
   std::printf("%-48s %9.0fs %10s\n", "first build, all", total, "");
-  std::printf("%-48s %9.0fs %10s\n", "  of it the package download", fetch, "");
-  std::printf("%-48s %9.0fs %9s%s\n", "first build without the download", total - fetch, "360s",
+  std::printf("%-48s %9.0fs %10s\n", "  of it the essential packages' download", fetch, "");
+  std::printf("%-48s %9.0fs %9s%s\n", "first build without that download", total - fetch, "360s",
               total - fetch < 360 ? "" : "  OVER");
   std::printf("%-48s %8.0fMB %9s%s\n", "squashfs", squashMb, "250MB", squashMb < 250 ? "" : "  OVER");
   std::printf("%-48s %8.0fMB %10s\n", "kept in the program folder", keptMb, "");
