@@ -39,6 +39,7 @@ PACKAGES=(
   # its apt, the squashfs); the rescue boot checks make an NTFS partition in a
   # GPT (mkntfs, ntfscp, sfdisk) for it to copy a document off
   mmdebstrap squashfs-tools ntfs-3g fdisk
+  uidmap  # newuidmap: mmdebstrap's unshare mode, when a normal user builds it
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

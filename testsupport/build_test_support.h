@@ -162,14 +162,15 @@ inline FakeProgram FakeBootsmith(const std::string& programFolder) {
 }
 
 // mmdebstrap with the rescue hook: prints its phases and leaves what the
-// hook writes in the folder named last on the hook's line (single-quoted).
-// With "mmdebstrap.fail" in the program folder it fails as a package that
-// does not exist makes it fail, leaving half of the files.
+// hook writes where its sync-out hook copies it (the single-quoted folder at
+// the end of that hook). With "mmdebstrap.fail" in the program folder it
+// fails as a package that does not exist makes it fail, leaving half of the
+// files.
 inline FakeProgram FakeMmdebstrap(const std::string& programFolder) {
   return [programFolder](const FakeCommand& c) {
     std::string out;
     for (const std::string& arg : c.argv) {
-      if (arg.rfind("--customize-hook=", 0) != 0) continue;
+      if (arg.rfind("--customize-hook=sync-out ", 0) != 0) continue;
       const size_t close = arg.rfind('\'');
       const size_t open = arg.rfind('\'', close - 1);
       out = arg.substr(open + 1, close - open - 1);

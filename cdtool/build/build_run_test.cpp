@@ -397,6 +397,73 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
 
 // A rebuild is mastered under a temporary name: when it fails, the previous
 // ISO is still there byte for byte, and no piece of the new one is left.
+TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMenu) {
+  testing::WriteText(folder.P("files/kivcd/boot/scripts/main.cds"),
+                     "Set Action1_Text=\"Linux rescue system\"\r\nSet Action1_Macro=\"Rescue\"\r\n"
+                     ":Rescue\r\n  RequireFile \"\\live\\filesystem.squashfs\"\r\n  Initrd \"\\live\\initrd.img\"\r\n"
+                     "  BootKernel \"\\live\\vmlinuz\" \"boot=live\"\r\n  End\r\n");
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.LinuxRescue = 1;
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().reason;
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 1u);
+  // The CD's /live holds the kept files themselves, linked, not copied.
+  EXPECT_EQ(folder.Read("kivcd/live/filesystem.squashfs"), "squashed tree");
+  EXPECT_TRUE(std::filesystem::equivalent(folder.P("kivcd/live/vmlinuz"), folder.P("rescue/vmlinuz")));
+  EXPECT_NE(folder.Read("kivcd/boot/isolinux/isolinux.cfg").find("  LINUX /live/vmlinuz\n  INITRD /live/initrd.img\n"),
+            std::string::npos);
+  // Its bar went through mmdebstrap's phases on the way.
+  EXPECT_NE(std::find(view.captions.begin(), view.captions.end(),
+                      "Building the Linux rescue system: squashing the system (100%)"),
+            view.captions.end());
+
+  // The next build reuses it.
+  BuildRun again{folder.dir, prompter, frame};
+  again.SetLauncher(tools);
+  again.settings = run.settings;
+  again.CmdFinish_Click();
+  ASSERT_TRUE(again.Outcome().Made()) << again.Outcome().reason;
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 1u);
+  EXPECT_EQ(folder.Read("kivcd/live/initrd.img"), "initramfs");
+}
+
+TEST_F(BuildRunTest, AFailedRescueBuildStopsTheCdNamingMmdebstrapsLinesAndKeepsTheIso) {
+  testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
+  testing::WriteText(folder.P("mmdebstrap.fail"), "");
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.LinuxRescue = 1;
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 4);
+  EXPECT_NE(run.Outcome().reason.find("E: Unable to locate package no-such-tool"), std::string::npos)
+      << run.Outcome().reason;
+  ASSERT_FALSE(prompter.messages.empty());
+  EXPECT_EQ(prompter.messages[0].text.rfind("A fatal Error occured while adding the Linux rescue system", 0), 0u);
+  EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+  EXPECT_FALSE(folder.Exists("rescue"));
+  EXPECT_TRUE(tools.Ran("sh").empty()) << "nothing was mastered";
+}
+
+TEST_F(BuildRunTest, CancelDuringTheRescueBuildEndsMmdebstrapAndMastersNothing) {
+  tools.Add("mmdebstrap", [](const testing::FakeCommand&) {
+    testing::FakeRun running;
+    running.output = {"I: downloading packages with apt...\n"};
+    running.runningUntil = [] { return false; };
+    return running;
+  });
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.LinuxRescue = 1;
+  view.when = [&] { return view.caption == "Building the Linux rescue system: starting mmdebstrap"; };
+  run.CmdFinish_Click();
+  EXPECT_EQ(view.cancels, 1);
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+  EXPECT_TRUE(tools.Ran("sh").empty());
+  EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, kCrossMark, kCrossMark, "", ""}));
+}
+
 TEST_F(BuildRunTest, AFailedRebuildKeepsThePreviousIso) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
   testing::WriteText(folder.P("mkisofs.nospace"), "");

@@ -29,6 +29,9 @@ const char* const kDpkgFilters[] = {
 // the tree it builds.
 constexpr const char* kFileMirrorHooks = "/usr/share/mmdebstrap/hooks/file-mirror-automount";
 
+// Where in the tree the hook leaves what goes on the CD.
+constexpr const char* kHookOutput = "/run/kivrescue";
+
 std::string Joined(const std::vector<std::string>& names, char separator) {
   std::string out;
   for (const std::string& n : names) out += (out.empty() ? "" : std::string(1, separator)) + n;
@@ -83,8 +86,13 @@ std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std
     argv.push_back(std::string("--hook-dir=") + kFileMirrorHooks);
     mirror = "file://" + mirror;
   }
-  // mmdebstrap runs the hook through the shell with the tree as "$1".
-  argv.push_back("--customize-hook=" + ShellQuote(hook) + " \"$1\" " + ShellQuote(outFolder));
+  // mmdebstrap runs the hook through the shell with the tree as "$1". The
+  // hook writes inside the tree, under /run (which the squashfs leaves
+  // out): in unshare mode it runs as the namespace's root, who may not write
+  // the user's folders. mmdebstrap's own sync-out then copies the files out
+  // as the user who started it.
+  argv.push_back("--customize-hook=" + ShellQuote(hook) + " \"$1\" \"$1" + kHookOutput + "\"");
+  argv.push_back(std::string("--customize-hook=sync-out ") + kHookOutput + " " + ShellQuote(outFolder));
   argv.push_back(recipe.release);
   argv.push_back("/dev/null");
   if (!mirror.empty()) argv.push_back(mirror);

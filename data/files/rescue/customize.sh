@@ -3,13 +3,16 @@
 #   customize.sh <tree> <out>
 # Run by mmdebstrap as a customize hook (as root, or as the root of its user
 # namespace in unshare mode, where the tree's owners are right only inside
-# that namespace: so the squashing happens here too). Writes into <out>:
+# that namespace: so the squashing happens here too). <out> lies inside the
+# tree, under /run, which the squashfs leaves out; mmdebstrap's sync-out
+# copies it to the program folder afterwards. Writes into <out>:
 #   vmlinuz, initrd.img   the signed kernel and its initramfs (live-boot's)
 #   filesystem.squashfs   the tree without /boot
 #   packages.versions     "<package> <version>" of every installed package
 set -eu
 tree=$1
 out=$2
+mkdir -p "$out"
 
 step() { echo "rescue: $*"; }
 
