@@ -38,8 +38,10 @@ mv "$(dirname "$pf")" "$work/cd"
 pf="$work/cd/program"
 entry=12
 [ "$case" = stick ] && entry=13
-sed -i -e 's/^Set MenuTimeout=30/Set MenuTimeout=5/' -e "s/^Set DefaultAction=1\$/Set DefaultAction=$entry/" \
+# (The script keeps its DOS line ends.)
+sed -i -e 's/^Set MenuTimeout=30/Set MenuTimeout=5/' -e "s/^Set DefaultAction=1\r\\?\$/Set DefaultAction=$entry\r/" \
   "$pf/files/kivcd/boot/scripts/main.cds"
+grep -q "^Set DefaultAction=$entry" "$pf/files/kivcd/boot/scripts/main.cds" || fail "the menu's default was not set"
 KIVCD_PASSWORD=open-sesame SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$pf" > "$work/build.out" 2>&1 \
   || { cat "$work/build.out"; fail "the CD build failed"; }
 iso="$pf/kivcd-demo.iso"
