@@ -74,7 +74,7 @@ TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialCon
 
 TEST(GrubConfig, TheLinuxRescueSystemStartsFromTheUefiMenuWhenItsFilesAreOnTheCd) {
   const std::set<std::string> live = {"/live/vmlinuz", "/live/initrd.img", "/live/filesystem.squashfs"};
-  auto translate = [&live](const std::string& script, const std::set<std::string>& files, const MenuData* data) {
+  auto translate = [](const std::string& script, const std::set<std::string>& files, const MenuData* data) {
     return TranslateBootMenu(
                script, "/x/main.cds", [&files](const std::string& p, bool) { return files.count(p) > 0; }, data)
         .grubConfig;
