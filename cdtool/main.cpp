@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     std::fprintf(stderr,
                  "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | "
-                 "--rescue-system | "
+                 "--rescue-system [--save-packages <folder>] | "
                  "--try [--usb] [iso] | "
                  "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
                  argv[1]);

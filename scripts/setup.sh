@@ -40,6 +40,7 @@ PACKAGES=(
   # GPT (mkntfs, ntfscp, sfdisk) for it to copy a document off
   mmdebstrap squashfs-tools ntfs-3g fdisk
   uidmap  # newuidmap: mmdebstrap's unshare mode, when a normal user builds it
+  apt-utils  # apt-ftparchive: indexes a plain folder of packages for an offline build
   # real windows without a desktop (screenshots, view tests)
   xvfb xauth
   # the desktop opener behind the Explore buttons and the link labels

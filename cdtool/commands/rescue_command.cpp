@@ -1,6 +1,7 @@
 #include "cdtool/commands/rescue_command.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "cdtool/build/build_run.h"
 #include "cdtool/commands/headless_build.h"
@@ -13,9 +14,14 @@
 
 namespace kiv {
 
-int RunRescueSystemCommandLine(int argc, char** /*argv*/) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: discsmith --rescue-system\n");
+int RunRescueSystemCommandLine(int argc, char** argv) {
+  // argv[1] is --rescue-system; --save-packages keeps what was fetched, for
+  // a later build on a machine without a network.
+  std::string savePackagesTo;
+  if (argc == 4 && std::string(argv[2]) == "--save-packages" && argv[3][0] != '\0') {
+    savePackagesTo = std::filesystem::absolute(argv[3]).lexically_normal().string();
+  } else if (argc != 2) {
+    std::fprintf(stderr, "usage: discsmith --rescue-system [--save-packages FOLDER]\n");
     return 2;
   }
   InstallStopSignals();
@@ -45,6 +51,7 @@ int RunRescueSystemCommandLine(int argc, char** /*argv*/) {
   ConsoleBuildView view(stdout);
   RescueBuilder builder(programFolder, SystemLauncher(), view);
   builder.Cancelled = [] { return StopRequested(); };
+  builder.savePackagesTo = savePackagesTo;
   const RescueBuildOutcome outcome = builder.Ensure(recipe);
   switch (outcome.kind) {
     case RescueBuildOutcome::Kind::Reused:
@@ -52,6 +59,9 @@ int RunRescueSystemCommandLine(int argc, char** /*argv*/) {
       std::printf("Linux rescue system: %s (%lld MB, %s)\n", outcome.folder.c_str(),
                   static_cast<long long>((outcome.bytes + 999999) / 1000000),
                   outcome.kind == RescueBuildOutcome::Kind::Built ? "built" : "already built from this package list");
+      if (!savePackagesTo.empty())
+        std::printf("Its packages are kept in %s: name that folder as LinuxRescue.Mirror to build without a network\n",
+                    savePackagesTo.c_str());
       return 0;
     case RescueBuildOutcome::Kind::Cancelled:
       std::fprintf(stderr, "discsmith: cancelled; the rescue system kept before (if any) is unchanged\n");

@@ -99,13 +99,45 @@ RescueBuildOutcome RescueBuilder::Fail(const std::string& reason, const std::str
   return outcome;
 }
 
+std::string RescueBuilder::IndexPackageFolder(const RescueRecipe& recipe, const std::string& index) {
+  std::error_code ec;
+  if (!MakePath(index)) return "the folder " + index + " cannot be created";
+  // The index lists the packages as pool/<name>.deb; "pool" is a link to
+  // the user's folder, which is only read.
+  fs::create_directory_symlink(fs::absolute(recipe.mirror, ec), fs::path(index) / "pool", ec);
+  if (ec) return "the package folder " + recipe.mirror + " cannot be linked into " + index + " (" + ec.message() + ")";
+  const std::string config = In(index, "ftparchive.conf");
+  if (!WriteFileAtomic(config,
+                       "Dir { ArchiveDir \".\"; CacheDir \".\"; };\n"
+                       "Default { Packages::Compress \". gzip\"; };\n"
+                       "BinDirectory \"pool\" { Packages \"Packages\"; };\n"))
+    return "the file " + config + " cannot be written";
+  Say("Indexing the packages in " + recipe.mirror);
+  progress_.SetCaption(captionPrefix + "indexing the packages in " + recipe.mirror);
+  const RunOptions options{index, 0, [this] { progress_.PumpEvents(); }};
+  const RunResult packages = launcher_.RunAndCapture({"apt-ftparchive", "generate", "ftparchive.conf"}, options);
+  if (packages.exitCode != 0 || FileSize(In(index, "Packages")) <= 0)
+    return "apt-ftparchive could not index the packages in " + recipe.mirror + " (" + RunOutputForMessage(packages) +
+           "); install Debian's apt-utils package";
+  fs::remove(config, ec);
+  // The release file names the suite and architecture mmdebstrap asks for.
+  const RunResult release =
+      launcher_.RunAndCapture({"apt-ftparchive", "-o", "APT::FTPArchive::Release::Suite=" + recipe.release, "-o",
+                               "APT::FTPArchive::Release::Codename=" + recipe.release, "-o",
+                               "APT::FTPArchive::Release::Architectures=" + recipe.architecture, "release", "."},
+                              options);
+  if (release.exitCode != 0 || !WriteFileAtomic(In(index, "Release"), release.output))
+    return "apt-ftparchive could not write the release file of " + index + " (" + RunOutputForMessage(release) + ")";
+  return "";
+}
+
 RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   const std::string kept = In(programFolder_, kRescueFolder);
   const std::string work = kept + ".new";
   RescueBuildOutcome outcome;
   outcome.folder = kept;
 
-  if (const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe); bytes > 0) {
+  if (const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe); bytes > 0 && savePackagesTo.empty()) {
     outcome.kind = RescueBuildOutcome::Kind::Reused;
     outcome.bytes = bytes;
     Say("The rescue system in " + kept + " was built from the same packages: reused (" + std::to_string(bytes) +
@@ -119,7 +151,27 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   const std::string hook = In(programFolder_, kRescueHook);
   if (!FileExists(hook)) return Fail("the hook " + hook + " that finishes the rescue system is missing", work);
 
-  const std::vector<std::string> argv = MmdebstrapCommand(recipe, hook, work);
+  // A local source is checked here, so its fault is named as such rather
+  // than as one of apt's.
+  MmdebstrapExtras extras;
+  extras.savePackagesTo = savePackagesTo;
+  if (!recipe.mirror.empty() && recipe.mirror[0] == '/') {
+    std::error_code ec;
+    if (IsPackageFolder(recipe.mirror)) {
+      extras.packageIndex = In(work, "package-index");
+      if (const std::string why = IndexPackageFolder(recipe, extras.packageIndex); !why.empty()) return Fail(why, work);
+    } else if (!fs::is_directory(recipe.mirror, ec)) {
+      return Fail("the package source " + recipe.mirror + " is not a folder", work);
+    } else if (!fs::is_directory(fs::path(recipe.mirror) / "dists", ec)) {
+      return Fail("the folder " + recipe.mirror +
+                      " holds neither a Debian mirror (a dists folder) nor .deb packages to build from",
+                  work);
+    }
+  }
+  if (!savePackagesTo.empty() && !MakePath(savePackagesTo))
+    return Fail("the folder " + savePackagesTo + " for the packages cannot be created", work);
+
+  const std::vector<std::string> argv = MmdebstrapCommand(recipe, hook, work, extras);
   Say("Building the rescue system: " + RenderCommandLine(argv));
   RescueProgress parser;
   parser_ = &parser;
@@ -163,6 +215,8 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   if (exitCode != 0) return Fail("mmdebstrap ended with exit code " + std::to_string(exitCode), work);
   for (const char* name : kSystemFiles)
     if (FileSize(In(work, name)) <= 0) return Fail("the build left no " + std::string(name), work);
+  if (!extras.packageIndex.empty()) DeleteTree(extras.packageIndex);
+  if (!savePackagesTo.empty()) Say("The packages it was built from are in " + savePackagesTo);
 
   // The stamp last: a folder with one is whole.
   if (!WriteFileAtomic(In(work, kRescueStamp), RecipeStamp(recipe)))

@@ -45,6 +45,10 @@ class RescueBuilder {
   std::function<bool()> Cancelled;
   // The caption shown before each phase's name.
   std::string captionPrefix = "Building the Linux rescue system: ";
+  // When set, the system is built even if a kept one would do, and the
+  // packages it fetched are kept in this folder, which may then be named as
+  // the package source of an offline build.
+  std::string savePackagesTo;
 
   RescueBuildOutcome Ensure(const RescueRecipe& recipe);
 
@@ -54,6 +58,9 @@ class RescueBuilder {
   }
   void Output(const std::string& chunk);
   RescueBuildOutcome Fail(const std::string& reason, const std::string& work);
+  // Makes the index apt needs to take packages from a plain folder of .deb
+  // files; the reason it could not, or "".
+  std::string IndexPackageFolder(const RescueRecipe& recipe, const std::string& index);
 
   std::string programFolder_;
   ProcessLauncher& launcher_;

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "cdtool/rescue/rescue_progress.h"
+#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -21,14 +26,17 @@ class RescueBuilderTest : public ::testing::Test {
   FakeLauncher tools;
   MemoryProgressSink progress;
   std::vector<std::string> log;
+  std::string mirror;          // LinuxRescue.Mirror
+  std::string savePackagesTo;  // --save-packages
 
   void SetUp() override { tools.Add("mmdebstrap", testing::FakeMmdebstrap(folder.dir)); }
   RescueBuildOutcome Ensure(std::function<bool()> cancelled = {}) {
     RescueBuilder builder(folder.dir, tools, progress);
     builder.Log = [this](const std::string& line) { log.push_back(line); };
     builder.Cancelled = std::move(cancelled);
+    builder.savePackagesTo = savePackagesTo;
     std::string error;
-    const RescueRecipe recipe = ProgramFolderRecipe(folder.dir, "", &error);
+    const RescueRecipe recipe = ProgramFolderRecipe(folder.dir, mirror, &error);
     EXPECT_EQ(error, "");
     return builder.Ensure(recipe);
   }
@@ -42,8 +50,9 @@ TEST_F(RescueBuilderTest, BuiltOnceThenReusedUntilTheListChanges) {
   EXPECT_EQ(folder.Read("rescue/filesystem.squashfs"), "squashed tree");
   EXPECT_EQ(first.bytes, 13 + 9 + 13);
   // What it was made from, and what it got.
-  EXPECT_NE(folder.Read("rescue/recipe.txt").find("packages=linux-image-amd64 live-boot systemd-sysv ntfs-3g testdisk"),
-            std::string::npos);
+  EXPECT_NE(
+      folder.Read("rescue/recipe.txt").find("packages=linux-image-amd64 live-boot systemd-sysv apt ntfs-3g testdisk"),
+      std::string::npos);
   EXPECT_EQ(folder.Read("rescue/packages.versions"), "ntfs-3g 1:2022.10.3-1+b1\n");
   EXPECT_FALSE(folder.Exists("rescue.new"));
   EXPECT_EQ(progress.value, 100);
@@ -121,6 +130,75 @@ TEST_F(RescueBuilderTest, AMissingToolOrHookIsNamed) {
   EXPECT_EQ(outcome.reason,
             "the hook " + folder.P("files/rescue/customize.sh") + " that finishes the rescue system is missing");
   EXPECT_FALSE(folder.Exists("rescue.new"));
+}
+
+// A .deb as dpkg-deb builds it, so apt-ftparchive has a real package to index.
+void WriteDeb(const std::string& folder, const std::string& name) {
+  const std::string tree = folder + "/" + name + ".tree";
+  testing::WriteText(tree + "/DEBIAN/control", "Package: " + name +
+                                                   "\nVersion: 1.0\nArchitecture: all\nMaintainer: t <t@t>\n"
+                                                   "Description: test\n");
+  const RunResult r = SystemLauncher().RunAndCapture(
+      {"dpkg-deb", "--root-owner-group", "-b", tree, folder + "/" + name + "_1.0_all.deb"}, {});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  std::filesystem::remove_all(tree);
+}
+
+TEST_F(RescueBuilderTest, APlainPackageFolderIsIndexedBesideItAndLeftAsItWas) {
+  TestTempDir debs;
+  WriteDeb(debs.Path(), "ntfs-3g");
+  WriteDeb(debs.Path(), "testdisk");
+  mirror = debs.Path();
+  tools.Add("apt-ftparchive", testing::RunsTheRealProgram);
+  // What mmdebstrap would read from the source line it is given.
+  std::string line, packages, release;
+  tools.Add("mmdebstrap", [&](const testing::FakeCommand& c) {
+    line = c.argv.back();
+    const std::string index = line.substr(line.find("copy://") + 7, line.rfind(" ./") - line.find("copy://") - 7);
+    packages = testing::ReadText(index + "/Packages");
+    release = testing::ReadText(index + "/Release");
+    return testing::FakeMmdebstrap(folder.dir)(c);
+  });
+  const RescueBuildOutcome outcome = Ensure();
+  ASSERT_EQ(outcome.kind, RescueBuildOutcome::Kind::Built) << outcome.reason;
+  EXPECT_EQ(line, "deb [trusted=yes] copy://" + folder.P("rescue.new/package-index") + " ./");
+  EXPECT_NE(packages.find("Filename: pool/ntfs-3g_1.0_all.deb"), std::string::npos) << packages;
+  EXPECT_NE(packages.find("Filename: pool/testdisk_1.0_all.deb"), std::string::npos);
+  EXPECT_NE(release.find("Codename: bookworm"), std::string::npos) << release;
+  EXPECT_NE(release.find("Architectures: amd64"), std::string::npos);
+  // The index goes with the build; the user's folder holds what it held.
+  EXPECT_FALSE(folder.Exists("rescue/package-index"));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(debs.Path())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"ntfs-3g_1.0_all.deb", "testdisk_1.0_all.deb"}));
+  EXPECT_NE(folder.Read("rescue/recipe.txt").find("mirror=" + debs.Path()), std::string::npos);
+}
+
+TEST_F(RescueBuilderTest, ALocalSourceThatIsNeitherMirrorNorPackagesIsNamedBeforeMmdebstrapRuns) {
+  TestTempDir empty;
+  testing::WriteText(empty.Path() + "/readme.txt", "no packages here");
+  mirror = empty.Path();
+  RescueBuildOutcome outcome = Ensure();
+  EXPECT_EQ(outcome.reason, "the folder " + empty.Path() +
+                                " holds neither a Debian mirror (a dists folder) nor .deb packages to build from");
+  mirror = empty.Path() + "/gone";
+  outcome = Ensure();
+  EXPECT_EQ(outcome.reason, "the package source " + empty.Path() + "/gone is not a folder");
+  EXPECT_TRUE(tools.Ran("mmdebstrap").empty());
+  EXPECT_FALSE(folder.Exists("rescue.new"));
+}
+
+TEST_F(RescueBuilderTest, SavingThePackagesBuildsEvenWhenAKeptSystemWouldDo) {
+  ASSERT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  savePackagesTo = folder.P("saved debs");
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  ASSERT_EQ(tools.Ran("mmdebstrap").size(), 2u);
+  const std::vector<std::string>& argv = tools.commands_ran.back().argv;
+  EXPECT_NE(std::find(argv.begin(), argv.end(),
+                      "--customize-hook=sync-out /var/cache/apt/archives '" + folder.P("saved debs") + "'"),
+            argv.end());
+  EXPECT_TRUE(std::filesystem::is_directory(folder.P("saved debs")));
 }
 
 TEST(RescueProgress, PhasesAndTheSquashingBarMoveForwardOnly) {

@@ -1,6 +1,7 @@
 #include "cdtool/rescue/rescue_recipe.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +10,8 @@
 namespace kiv {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string Trim(const std::string& s) {
   const size_t from = s.find_first_not_of(" \t\r");
@@ -74,17 +77,36 @@ PackageList ReadPackageList(const std::string& path) {
   return list;
 }
 
+bool IsPackageFolder(const std::string& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec) || fs::exists(fs::path(folder) / "dists", ec)) return false;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == ".deb") return true;
+  return false;
+}
+
 std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std::string& hook,
-                                           const std::string& outFolder) {
+                                           const std::string& outFolder, const MmdebstrapExtras& extras) {
   std::vector<std::string> packages = RescueBasePackages();
   packages.insert(packages.end(), recipe.packages.begin(), recipe.packages.end());
   std::vector<std::string> argv = {"mmdebstrap", "--variant=minbase", "--architectures=" + recipe.architecture,
                                    "--include=" + Joined(packages, ',')};
   for (const char* filter : kDpkgFilters) argv.push_back(std::string("--dpkgopt=") + filter);
   std::string mirror = recipe.mirror;
-  if (!mirror.empty() && mirror[0] == '/') {
+  if (!extras.packageIndex.empty()) {
+    // copy:, not file:: apt copies each package into the tree's own cache,
+    // so dpkg inside it never follows the index's link to the folder.
+    mirror = "deb [trusted=yes] copy://" + extras.packageIndex + " ./";
+  } else if (!mirror.empty() && mirror[0] == '/') {
     argv.push_back(std::string("--hook-dir=") + kFileMirrorHooks);
     mirror = "file://" + mirror;
+  }
+  if (!extras.savePackagesTo.empty()) {
+    // What apt fetched is still in the tree's cache when the customize hooks
+    // run (the essential packages too, when not unlinked); copied out before
+    // our hook empties the cache.
+    argv.push_back("--skip=essential/unlink");
+    argv.push_back("--customize-hook=sync-out /var/cache/apt/archives " + ShellQuote(extras.savePackagesTo));
   }
   // mmdebstrap runs the hook through the shell with the tree as "$1". The
   // hook writes inside the tree, under /run (which the squashfs leaves

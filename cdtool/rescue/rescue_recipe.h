@@ -25,9 +25,12 @@ inline constexpr const char* kRescueStamp = "recipe.txt";
 inline constexpr const char* kRescueCdFolder = "live";
 
 // The packages every live system needs, whatever the list says: the signed
-// kernel, the initramfs hooks that find the medium, and an init.
+// kernel, the initramfs hooks that find the medium, an init, and apt. apt
+// comes with Debian's minimal set only because the archive's index marks it
+// required; a package folder's own index carries the packages' priorities,
+// which do not, so it is named to get the same system from either source.
 inline const std::vector<std::string>& RescueBasePackages() {
-  static const std::vector<std::string> base = {"linux-image-amd64", "live-boot", "systemd-sysv"};
+  static const std::vector<std::string> base = {"linux-image-amd64", "live-boot", "systemd-sysv", "apt"};
   return base;
 }
 
@@ -56,12 +59,26 @@ struct PackageList {
 // and surrounding blanks do not count, a name given twice counts once.
 PackageList ReadPackageList(const std::string& path);
 
+// A package folder: a folder of .deb files without a mirror's dists/ tree,
+// such as one `--save-packages` filled. It needs an index before apt can use it.
+bool IsPackageFolder(const std::string& folder);
+
+// What a build adds to the recipe's command.
+struct MmdebstrapExtras {
+  // The index made for a package folder (Packages and Release beside a
+  // "pool" link to the folder): apt copies the packages from there.
+  std::string packageIndex;
+  // Where the packages the build fetched are kept for later offline builds
+  // ("" = not kept).
+  std::string savePackagesTo;
+};
+
 // The mmdebstrap command line that builds the system into the null format
 // (its temporary tree goes away), with `hook` finishing the tree and writing
 // the kernel, the initramfs, the squashfs and the package versions into
 // `outFolder`.
 std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std::string& hook,
-                                           const std::string& outFolder);
+                                           const std::string& outFolder, const MmdebstrapExtras& extras);
 
 // What a built system was made from, as the text kept beside it.
 std::string RecipeStamp(const RescueRecipe& recipe);

@@ -21,10 +21,10 @@ TEST(PackageList, CommentsBlanksAndRepeatsDoNotCountAndTheBasePartsAreAlwaysTher
 
   RescueRecipe recipe;
   recipe.packages = list.packages;
-  const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/p/files/rescue/customize.sh", "/p/rescue.new");
+  const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/p/files/rescue/customize.sh", "/p/rescue.new", {});
   EXPECT_EQ(argv.front(), "mmdebstrap");
   EXPECT_NE(std::find(argv.begin(), argv.end(),
-                      "--include=linux-image-amd64,live-boot,systemd-sysv,ntfs-3g,testdisk,libstdc++6"),
+                      "--include=linux-image-amd64,live-boot,systemd-sysv,apt,ntfs-3g,testdisk,libstdc++6"),
             argv.end());
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--dpkgopt=path-exclude=/usr/share/doc/*"), argv.end());
   // The release, then the null format's target; no mirror: the machine's sources.
@@ -32,7 +32,7 @@ TEST(PackageList, CommentsBlanksAndRepeatsDoNotCountAndTheBasePartsAreAlwaysTher
   EXPECT_EQ(argv.back(), "/dev/null");
   EXPECT_EQ(RecipeStamp(recipe),
             "release=bookworm\narchitecture=amd64\nmirror=\n"
-            "packages=linux-image-amd64 live-boot systemd-sysv ntfs-3g testdisk libstdc++6\nhook=\n");
+            "packages=linux-image-amd64 live-boot systemd-sysv apt ntfs-3g testdisk libstdc++6\nhook=\n");
 }
 
 TEST(PackageList, AWrongLineIsNamedWithFileAndNumberAndNothingIsTaken) {
@@ -50,7 +50,7 @@ TEST(PackageList, AWrongLineIsNamedWithFileAndNumberAndNothingIsTaken) {
 TEST(MmdebstrapCommand, TheHookGetsItsPathsQuotedAndALocalMirrorIsMountedIn) {
   RescueRecipe recipe;
   recipe.mirror = "/srv/my mirror";
-  const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/it's/hook.sh", "/out dir");
+  const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/it's/hook.sh", "/out dir", {});
   // mmdebstrap hands the hook to the shell: a quote or blank in a path stays in it.
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--customize-hook='/it'\\''s/hook.sh' \"$1\" \"$1/run/kivrescue\""),
             argv.end());
@@ -61,13 +61,33 @@ TEST(MmdebstrapCommand, TheHookGetsItsPathsQuotedAndALocalMirrorIsMountedIn) {
   EXPECT_EQ(argv.back(), "file:///srv/my mirror");
 
   recipe.mirror = "http://mirror.example/debian";
-  const std::vector<std::string> remote = MmdebstrapCommand(recipe, "/h", "/o");
+  const std::vector<std::string> remote = MmdebstrapCommand(recipe, "/h", "/o", {});
   EXPECT_EQ(remote.back(), "http://mirror.example/debian");
   EXPECT_EQ(
       std::count_if(remote.begin(), remote.end(), [](const std::string& a) { return a.rfind("--hook-dir", 0) == 0; }),
       0);
   // Another mirror is another recipe.
   EXPECT_NE(RecipeStamp(recipe), RecipeStamp(RescueRecipe{}));
+}
+
+TEST(MmdebstrapCommand, AnIndexedPackageFolderIsCopiedFromAndSavedPackagesLeaveBeforeTheCacheIsEmptied) {
+  RescueRecipe recipe;
+  recipe.mirror = "/home/anna/debs";
+  MmdebstrapExtras extras;
+  extras.packageIndex = "/p/rescue.new/package-index";
+  extras.savePackagesTo = "/p/saved";
+  const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/h.sh", "/o", extras);
+  EXPECT_EQ(argv.back(), "deb [trusted=yes] copy:///p/rescue.new/package-index ./");
+  // Copied in by apt, so no folder needs mounting into the tree.
+  EXPECT_EQ(std::find(argv.begin(), argv.end(), "--hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount"),
+            argv.end());
+  const auto save = std::find(argv.begin(), argv.end(), "--customize-hook=sync-out /var/cache/apt/archives '/p/saved'");
+  const auto hook = std::find_if(argv.begin(), argv.end(),
+                                 [](const std::string& a) { return a.rfind("--customize-hook='/h.sh'", 0) == 0; });
+  ASSERT_NE(save, argv.end());
+  ASSERT_NE(hook, argv.end());
+  EXPECT_LT(save, hook);  // the hook empties apt's cache
+  EXPECT_NE(std::find(argv.begin(), argv.end(), "--skip=essential/unlink"), argv.end());
 }
 
 }  // namespace

@@ -19,10 +19,14 @@ set_tests_properties(e2e.install PROPERTIES
 
 # The Linux rescue system that every CD built by the end-to-end tests carries:
 # built once a run into the installed program folder (reused when its package
-# list is unchanged), then hard-linked into each test's copy.
-add_test(NAME e2e.rescue_system COMMAND ${KIV_E2E_PREFIX}/discsmith --rescue-system)
+# list is unchanged), then hard-linked into each test's copy. The packages it
+# fetched are kept for the offline build's check.
+set(KIV_E2E_RESCUE_PACKAGES ${CMAKE_BINARY_DIR}/e2e/rescue-packages)
+add_test(NAME e2e.rescue_system
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/rescue_system.sh ${KIV_E2E_RESCUE_PACKAGES})
 set_tests_properties(e2e.rescue_system PROPERTIES
   FIXTURES_SETUP e2e_program
   DEPENDS e2e.install
+  ENVIRONMENT "KIV_E2E_PREFIX=${KIV_E2E_PREFIX}"
   TIMEOUT 1800
   LABELS "e2e;rescue")

@@ -15,3 +15,12 @@ foreach(case secureboot bios stick)
     TIMEOUT 900
     LABELS "e2e;qemu;rescue")
 endforeach()
+
+# Built again without a network from the packages the fixture kept.
+add_test(NAME e2e.rescue_offline
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/rescue_offline.sh ${KIV_E2E_RESCUE_PACKAGES})
+set_tests_properties(e2e.rescue_offline PROPERTIES
+  FIXTURES_REQUIRED e2e_program
+  ENVIRONMENT "KIV_E2E_PREFIX=${KIV_E2E_PREFIX}"
+  TIMEOUT 1800
+  LABELS "e2e;rescue")

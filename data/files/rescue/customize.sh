@@ -68,6 +68,19 @@ NET
 ln -sf /lib/systemd/system/systemd-networkd.service \
   "$tree/etc/systemd/system/multi-user.target.wants/systemd-networkd.service"
 
+# Built from a folder of packages, the tree's apt source is the index the
+# builder made for it, which is gone once the build ends: the running system
+# gets Debian's own sources instead, for apt to add a tool where it has a
+# network.
+if grep -qs '^deb .*copy://' "$tree/etc/apt/sources.list"; then
+  release=$(sed -n 's/^VERSION_CODENAME=//p' "$tree/etc/os-release")
+  cat > "$tree/etc/apt/sources.list" <<SOURCES
+deb http://deb.debian.org/debian $release main
+deb http://deb.debian.org/debian $release-updates main
+deb http://security.debian.org/debian-security $release-security main
+SOURCES
+fi
+
 step "listing the installed packages"
 dpkg-query --admindir="$tree/var/lib/dpkg" -W -f '${Package} ${Version}\n' > "$out/packages.versions"
 
