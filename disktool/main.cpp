@@ -11,6 +11,7 @@
 #include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "common/source_date_epoch.h"
 #include "common/ui_mode.h"
 #include "common/vm_trial.h"
 #include "disktool/batch/command_line.h"
@@ -32,6 +33,12 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "--try")
     return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false, kiv::RunQemuAndWait,
                               stderr);
+  // Refused before anything is written: a disk asked to carry reproducible
+  // dates that could not would otherwise fail half-way in a tool.
+  if (const std::string problem = kiv::SourceDateEpochProblem(); !problem.empty()) {
+    std::fprintf(stderr, "bootsmith: %s; nothing built\n", problem.c_str());
+    return 1;
+  }
   const std::string folder = kiv::CurrentPlatform().ProgramFolder();
 #ifdef KIV_BOOTSMITH_GUI
   if (kiv::DetectUiMode() == kiv::UiMode::Gui) return kiv::RunBootsmithGui(argc, argv, folder, args);

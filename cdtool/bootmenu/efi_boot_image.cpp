@@ -7,6 +7,7 @@
 #include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/process_runner.h"
+#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -31,10 +32,10 @@ std::string Run(ProcessLauncher& tools, const std::vector<std::string>& argv, st
 // A reproducible build (SOURCE_DATE_EPOCH) gets a volume serial from the
 // epoch; otherwise mformat picks one.
 std::vector<std::string> SerialArgs() {
-  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-  if (!epoch || !*epoch) return {};
+  const std::optional<int64_t> epoch = SourceDateEpoch(nullptr);
+  if (!epoch) return {};
   char hex[9];
-  std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(std::strtoull(epoch, nullptr, 10) & 0xFFFFFFFFu));
+  std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(static_cast<uint64_t>(*epoch) & 0xFFFFFFFFu));
   return {"-N", hex};
 }
 
@@ -82,7 +83,7 @@ std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders,
   if (!WriteFileAtomic(starter, grubStarter)) return "cannot write " + starter;
   // mcopy -m keeps the file's date in the image's folder entry; in a
   // reproducible build that date is the epoch, not the time of the build.
-  if (std::optional<int64_t> epoch = ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), nullptr))
+  if (std::optional<int64_t> epoch = SourceDateEpoch(nullptr))
     if (std::string why = ClampFileDate(starter, *epoch); !why.empty()) {
       std::remove(starter.c_str());
       return why;

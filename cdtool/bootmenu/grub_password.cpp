@@ -8,6 +8,7 @@
 #include <random>
 
 #include "cdtool/bootmenu/password_hash.h"
+#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -32,10 +33,10 @@ std::vector<uint8_t> Pbkdf2Sha512(const std::string& password, const std::vector
 
 std::vector<uint8_t> NewGrubSalt() {
   std::vector<uint8_t> salt(kGrubSaltBytes);
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+  if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) {
     // One round is enough: the salt only has to be the same for the same
     // epoch, and different from the salts of other epochs.
-    return Pbkdf2Sha512(std::string("kivcd uefi menu salt ") + epoch, {}, 1, kGrubSaltBytes);
+    return Pbkdf2Sha512("kivcd uefi menu salt " + std::to_string(*epoch), {}, 1, kGrubSaltBytes);
   }
   if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) {
     std::random_device random;

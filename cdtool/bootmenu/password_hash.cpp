@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "common/source_date_epoch.h"
+
 namespace kiv {
 
 namespace {
@@ -57,8 +59,8 @@ std::string HexDigits(const uint8_t* bytes, size_t size) {
 
 PasswordSalt NewPasswordSalt() {
   PasswordSalt salt{};
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
-    const auto digest = Sha256(std::string("kivcd boot password salt ") + epoch);
+  if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) {
+    const auto digest = Sha256("kivcd boot password salt " + std::to_string(*epoch));
     std::copy_n(digest.begin(), salt.size(), salt.begin());
     return salt;
   }

@@ -18,6 +18,7 @@
 #include "common/progress_copy.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
+#include "common/source_date_epoch.h"
 #include "common/stop_request.h"
 
 namespace kiv {
@@ -198,6 +199,13 @@ void BuildRun::CmdFinish_Click() {
     return;
   }
   if (running_) return;
+  // Refused like a page check: a build that was asked for reproducible dates
+  // and cannot give them does not start.
+  if (const std::string problem = SourceDateEpochProblem(); !problem.empty()) {
+    prompter_.MsgBox(
+        Message{"The CD cannot be built: " + problem + ".", "Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    return;
+  }
   if (!LockProgramFolder()) return;
   frame_.SetBackEnabled(false);
   frame_.SetFinishEnabled(true);

@@ -395,6 +395,22 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
   EXPECT_NE(folder.Read("mkisofs.sort").find(" /readme.txt\n"), std::string::npos) << folder.Read("mkisofs.sort");
 }
 
+// A SOURCE_DATE_EPOCH that is no number stops Finish the way a page check
+// does: the box names the variable, and nothing is started, locked or written.
+TEST_F(BuildRunTest, AnEpochThatIsNoNumberIsRefusedBeforeAnythingStarts) {
+  testing::SourceDateEpoch epoch("yesterday");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text.find("The CD cannot be built: SOURCE_DATE_EPOCH=yesterday is not a number"), 0u)
+      << prompter.messages[0].text;
+  EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
+  EXPECT_FALSE(run.Finished);
+  EXPECT_TRUE(tools.commands_ran.empty());
+  EXPECT_FALSE(folder.Exists("kivcd"));
+  EXPECT_FALSE(folder.Exists("kivcd-build.log"));
+}
+
 // A rebuild is mastered under a temporary name: when it fails, the previous
 // ISO is still there byte for byte, and no piece of the new one is left.
 TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMenu) {

@@ -10,18 +10,6 @@
 namespace kiv {
 namespace fs = std::filesystem;
 
-std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error) {
-  if (!text || !*text) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long seconds = std::strtoll(text, &end, 10);
-  if (errno != 0 || *end != '\0' || seconds < 0 || text[0] < '0' || text[0] > '9') {
-    if (error) *error = std::string("SOURCE_DATE_EPOCH=") + text + " is not a number of seconds since 1970";
-    return std::nullopt;
-  }
-  return seconds;
-}
-
 namespace {
 
 std::string Clamp(const fs::path& path, int64_t epoch) {

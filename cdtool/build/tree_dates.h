@@ -8,12 +8,9 @@
 #include <optional>
 #include <string>
 
-namespace kiv {
+#include "common/source_date_epoch.h"
 
-// A SOURCE_DATE_EPOCH value as seconds since 1970. Nothing when `text` is
-// null or empty; nothing and a message naming the value in `error` when it is
-// not a plain decimal count.
-std::optional<int64_t> ParseSourceDateEpoch(const char* text, std::string* error);
+namespace kiv {
 
 // Every folder, file and symbolic link at or below `root` dated later than
 // `epoch` gets `epoch` as its modification and access time (a link itself,

@@ -21,21 +21,6 @@ int64_t MTime(const fs::path& path) {
 
 void SetMTime(const fs::path& path, int64_t seconds) { ASSERT_TRUE(SetModifiedSeconds(path, seconds)) << path; }
 
-TEST(SourceDateEpoch, ReadsPlainDecimalSecondsOnly) {
-  std::string error;
-  EXPECT_EQ(ParseSourceDateEpoch("1700000000", &error), 1700000000);
-  EXPECT_EQ(ParseSourceDateEpoch("0", &error), 0);
-  EXPECT_EQ(error, "");
-  EXPECT_FALSE(ParseSourceDateEpoch(nullptr, &error).has_value());
-  EXPECT_FALSE(ParseSourceDateEpoch("", &error).has_value());
-  EXPECT_EQ(error, "");
-  for (const char* bad : {"yesterday", "17e8", "-5", " 12", "12 ", "+12", "99999999999999999999"}) {
-    error.clear();
-    EXPECT_FALSE(ParseSourceDateEpoch(bad, &error).has_value()) << bad;
-    EXPECT_EQ(error, std::string("SOURCE_DATE_EPOCH=") + bad + " is not a number of seconds since 1970");
-  }
-}
-
 // Dates later than the epoch become the epoch; earlier ones stay; a link is
 // dated itself, and what it points at outside the tree is left alone.
 TEST(ClampTreeDates, LaterDatesBecomeTheEpoch) {

@@ -11,6 +11,7 @@
 #include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
+#include "common/source_date_epoch.h"
 #include "common/stop_request.h"
 
 namespace kiv {
@@ -110,6 +111,11 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   // without the wizard takes it from the environment.
   BootPassword password;
   if (const char* typed = std::getenv("KIVCD_PASSWORD"); typed && *typed) password = BootPassword{true, typed, typed};
+
+  if (const std::string problem = SourceDateEpochProblem(); !problem.empty()) {
+    std::fprintf(stderr, "discsmith: %s; nothing built\n", problem.c_str());
+    return 1;
+  }
 
   // The page checks, exactly as Next makes them page by page.
   const PageContext context{programFolder, platform.FirstCdRomDrive(), !settings.Win2K_Info.SP_exe.empty()};

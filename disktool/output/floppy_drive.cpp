@@ -12,6 +12,7 @@
 
 #include "common/file_ops.h"
 #include "common/platform.h"
+#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -208,7 +209,7 @@ class Fat12FloppyDrive : public FloppyDrive {
   }
 
   static time_t Now() {
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) return std::atoll(epoch);
+    if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) return static_cast<time_t>(*epoch);
     return std::time(nullptr);
   }
 

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "common/source_date_epoch.h"
 #include "tools/bfi/bfi_args.h"
 #include "tools/bfi/bfi_output.h"
 #include "tools/bfi/fat12_image.h"
@@ -41,18 +42,10 @@ bool ReadBootSector(const std::string& path, std::vector<uint8_t>& bytes, std::s
 // SOURCE_DATE_EPOCH: a decimal count of seconds; anything else is refused
 // rather than silently giving a non-reproducible image.
 bool ReadSourceDateEpoch(bool& set, int64_t& seconds, std::string& error) {
-  const char* env = std::getenv("SOURCE_DATE_EPOCH");
-  set = env != nullptr && *env != '\0';
-  if (!set) return true;
-  errno = 0;
-  char* end = nullptr;
-  long long v = std::strtoll(env, &end, 10);
-  if (errno != 0 || *end != '\0' || v < 0) {
-    error = std::string("SOURCE_DATE_EPOCH=") + env + ": not a number of seconds since 1970";
-    return false;
-  }
-  seconds = v;
-  return true;
+  const std::optional<int64_t> epoch = kiv::SourceDateEpoch(&error);
+  set = epoch.has_value();
+  if (set) seconds = *epoch;
+  return error.empty();
 }
 
 bool HasIoSys(const kiv::fat12::Node& root) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/source_date_epoch.h"
 #include "tools/cabinet/cab_paths.h"
 #include "tools/cabinet/cab_reader.h"
 #include "tools/cabinet/cab_writer.h"
@@ -80,14 +81,11 @@ int List(const std::string& cab) {
 int Create(const std::string& cab, const std::vector<std::string>& patterns, const WriteOptions& writeOptions,
            GatherOptions gather) {
   if (patterns.empty()) return Usage("n needs at least one file pattern");
-  if (const char* sde = std::getenv("SOURCE_DATE_EPOCH"); sde && *sde) {
-    char* end = nullptr;
-    long long v = std::strtoll(sde, &end, 10);
-    if (*end != '\0' || v < 0) {
-      std::cerr << "cabarc: SOURCE_DATE_EPOCH must be a number of seconds, not '" << sde << "'\n";
-      return 1;
-    }
-    gather.fixedTime = time_t(v);
+  std::string epochError;
+  if (const std::optional<int64_t> epoch = kiv::SourceDateEpoch(&epochError)) gather.fixedTime = time_t(*epoch);
+  if (!epochError.empty()) {
+    std::cerr << "cabarc: " << epochError << "\n";
+    return 1;
   }
   // An existing cabinet of the same name in another letter case is replaced.
   std::string target = ResolvePath(ForwardSlashes(cab));
