@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "cdtool/bootmenu/password_hash.h"
+#include "cdtool/build/add_disks.h"
+#include "cdtool/build/content_order.h"
 #include "cdtool/build/iso_step.h"
 #include "cdtool/rescue/rescue_recipe.h"
 #include "cdtool/wizard/cd_folder_check.h"
@@ -27,6 +29,31 @@ const char* const kProgramFiles[] = {"discsmith",   "bootsmith",      "kivmax.ex
                                      "extract",     "expand",         "dfl",           "mkisofs",     "kivcd.ini",
                                      "keyfile.txt", "keyfile2.txt",   "Drivers.ini",   "mkisofs.log", "kivcd-build.log",
                                      "makecd.sh",   "discsmith.lock", "bootsmith.lock"};
+
+// The folders a build empties or replaces as it goes: the CD tree, the
+// tools' scratch folders and the rescue system's. A source inside one of them
+// would be gone by the time it is copied.
+const char* const kWorkFolders[] = {"kivcd", "advtemp", "Temp", kRescueFolder, "rescue.new", "rescue.old"};
+
+// The work folder of the program folder that holds `source`, or "".
+std::string WorkFolderHolding(const std::string& source, const PageContext& c) {
+  if (Trim(source).empty()) return "";
+  for (const char* name : kWorkFolders) {
+    const std::string work = JoinPath(c.programFolder, name);
+    if (IsSameOrInside(source, work)) return work;
+  }
+  return "";
+}
+
+// The files a build writes into the program folder besides the ISO: the
+// images bootsmith leaves there before they move into the CD tree, and the
+// mastering tool's list. An ISO of one of these names would be overwritten
+// by the next build.
+std::vector<std::string> BuildWorkFiles() {
+  std::vector<std::string> names = {kSortWeightList};
+  for (const BootImageRow& row : BootImageTable()) names.push_back(row.leftImage);
+  return names;
+}
 
 // The folders the build copies onto the CD, as the settings choose them.
 std::vector<std::string> CopiedFolders(const SessionSettings& s) {
@@ -54,9 +81,13 @@ std::string GuardedPlace(const std::string& iso, const SessionSettings& s, const
     if (IsSameOrInside(iso, folder)) return "the program's own folder \"" + folder + "\"";
   }
   const fs::path path(iso);
-  if (EqualsNoCase(path.parent_path().lexically_normal().string(), programFolder.string()))
+  if (EqualsNoCase(path.parent_path().lexically_normal().string(), programFolder.string())) {
     for (const char* name : kProgramFiles)
       if (EqualsNoCase(path.filename().string(), name)) return "the program's own file \"" + iso + "\"";
+    for (const std::string& name : BuildWorkFiles())
+      if (EqualsNoCase(path.filename().string(), name))
+        return "\"" + iso + "\", a file every build writes in the program folder";
+  }
   std::vector<std::string> read = CopiedFolders(s);
   if (On(s.Main.Windows2K)) read.push_back(s.Win2K_Info.SP_exe);
   for (const std::string& place : read)
@@ -134,6 +165,14 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
   // A folder that holds the CD tree would be copied into itself, and an image
   // inside the work folder would be lost or copied onto the next CD.
   const std::string work = JoinPath(c.programFolder, "kivcd");
+  // A source folder inside a work folder is emptied before it is copied.
+  auto inWorkFolder = [&](const std::string& what, const std::string& source) {
+    const std::string holder = WorkFolderHolding(source, c);
+    if (holder.empty()) return false;
+    fail("The " + what + " \"" + source + "\" is inside the work folder \"" + holder +
+         "\", which every build empties or replaces !\nSelect another Directory");
+    return true;
+  };
   switch (step) {
     case 1:
       // A list the rescue system cannot be built from is named now, not
@@ -152,6 +191,7 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
             "No folder is chosen for the Windows 2000/XP setup files.\n"
             "Choose the I386 folder of a Windows 2000/XP setup CD (Browse), or untick \"Microsoft Windows "
             "2000/XP/2003 Setup Files\" on the Contents page");
+      else if (inWorkFolder("Windows 2000/XP setup folder", s.Win2K_Info.SourceDir)) break;
       else if (!FileExists(JoinPath(s.Win2K_Info.SourceDir, "setupldr.bin")))
         fail(
             "The selected folder doesn't contain a Windows 2000/XP installation !\n"
@@ -165,6 +205,7 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
             "No folder is chosen for the Windows 98/Me setup files.\n"
             "Choose the folder of a Windows 98/Me setup CD that holds its cabinets (WIN98, with MINI.CAB) "
             "(Browse), or untick \"Microsoft Windows 98/98SE/Me Setup Files\" on the Contents page");
+      else if (On(s.Main.Windows9x) && inWorkFolder("Windows 98/Me setup folder", s.Win9x_Info.SourceDir)) break;
       else if (On(s.Main.Windows9x) && !FileExists(JoinPath(s.Win9x_Info.SourceDir, "mini.cab")))
         fail(
             "The selected folder doesn't contain a Windows 98/Me installation !\n"
@@ -172,6 +213,9 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
       break;
     case 5:
       if (!On(s.Main.AdvancedTools)) break;
+      if ((On(s.AdvTools.Add_ERDCmdr) && inWorkFolder("ERD Commander folder", s.AdvTools.ERDCmdr_Dir)) ||
+          (On(s.AdvTools.Add_BlueCon) && inWorkFolder("Blue Con XXL folder", s.AdvTools.BlueCon_Dir)))
+        break;
       if (On(s.AdvTools.Add_ERDCmdr) &&
           !FileExists(JoinPath(s.AdvTools.ERDCmdr_Dir, NativePath("I386\\SYSTEM32\\CONFIG\\SOFTWARE"))))
         fail(
@@ -191,11 +235,13 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
       else if (On(s.Locations.kivUtils) && IsSameOrInside(work, utils))
         fail("The kiv Utilities folder \"" + utils + "\" holds the CD tree \"" + work +
              "\" and cannot be copied onto the CD !\nSelect another Directory");
+      else if (On(s.Locations.kivUtils)) inWorkFolder("kiv Utilities folder", utils);
       if (On(s.Locations.AddFiles) && !FolderExists(add))
         fail("The Additional files folder doesn't exist !\nSelect a valid Directory");
       else if (On(s.Locations.AddFiles) && IsSameOrInside(work, add))
         fail("The Additional files folder \"" + add + "\" holds the CD tree \"" + work +
              "\" and cannot be copied onto the CD !\nSelect another Directory");
+      else if (On(s.Locations.AddFiles)) inWorkFolder("Additional files folder", add);
       // What passed so far is copied onto the CD: all of it must fit a CD.
       if (problems.empty()) {
         const std::pair<bool, std::string> copied[] = {{On(s.Locations.kivUtils), utils},

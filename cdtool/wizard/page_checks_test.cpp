@@ -67,5 +67,69 @@ TEST(PageChecks, AnIsoInsideTheKeptRescueSystemIsRefused) {
       << problems[0].text;
 }
 
+// A source folder inside a folder the build empties would be gone before it
+// is copied (the CD would lack it, the user's files with it): each page that
+// takes a source names the folder and the work folder holding it.
+TEST(PageChecks, ASourceFolderInsideAWorkFolderIsRefusedOnItsPage) {
+  testing::ProgramFolder folder;
+  const PageContext context{folder.dir, "", false};
+  SessionSettings s;
+  s.Main.AdvancedTools = 1;
+  s.AdvTools.Add_ERDCmdr = 1;
+  s.Locations.kivUtils = 1;
+  s.Locations.AddFiles = 1;
+  s.Win2K_Info.SourceDir = folder.P("kivcd/I386");
+  s.Win9x_Info.SourceDir = folder.P("advtemp/win98");
+  s.AdvTools.ERDCmdr_Dir = folder.P("rescue.new");
+  s.Locations.kivUtils_Dir = folder.P("kivcd/kiv");
+  s.Locations.AddFiles_Dir = folder.P("Temp/extra");
+  for (const char* made : {"kivcd/I386", "advtemp/win98", "rescue.new", "kivcd/kiv", "Temp/extra"})
+    testing::WriteText(folder.P(std::string(made) + "/mine.txt"), "the user's file");
+  const struct {
+    int page;
+    std::string text;
+  } expected[] = {
+      {2, "The Windows 2000/XP setup folder \"" + folder.P("kivcd/I386") + "\" is inside the work folder \"" +
+              folder.P("kivcd") + "\", which every build empties or replaces !\nSelect another Directory"},
+      {4, "The Windows 98/Me setup folder \"" + folder.P("advtemp/win98") + "\" is inside the work folder \"" +
+              folder.P("advtemp") + "\""},
+      {5, "The ERD Commander folder \"" + folder.P("rescue.new") + "\" is inside the work folder \""},
+      {6, "The kiv Utilities folder \"" + folder.P("kivcd/kiv") + "\" is inside the work folder \"" +
+              folder.P("kivcd") + "\""},
+  };
+  for (const auto& e : expected) {
+    const std::vector<PageProblem> problems = CheckPage(e.page, s, BootPassword{}, context);
+    ASSERT_FALSE(problems.empty()) << e.page;
+    EXPECT_EQ(problems[0].text.find(e.text), 0u) << problems[0].text;
+  }
+  // Both folders of page 6 are named; a folder beside the work folder is not.
+  const std::vector<PageProblem> six = CheckPage(6, s, BootPassword{}, context);
+  ASSERT_EQ(six.size(), 2u);
+  EXPECT_EQ(six[1].text.find("The Additional files folder \"" + folder.P("Temp/extra") + "\" is inside"), 0u);
+  s.Locations.kivUtils_Dir = folder.P("kivcd-utilities");
+  s.Locations.AddFiles_Dir = folder.P("kivcd-utilities");
+  testing::WriteText(folder.P("kivcd-utilities/tool.exe"), "x");
+  EXPECT_TRUE(CheckPage(6, s, BootPassword{}, context).empty());
+}
+
+// The images bootsmith leaves in the program folder and the mastering
+// tool's list are rewritten by every build: an ISO of such a name would be
+// destroyed by the next one.
+TEST(PageChecks, AnIsoNamedLikeAFileTheBuildWritesInTheProgramFolderIsRefused) {
+  testing::ProgramFolder folder;
+  SessionSettings s;
+  for (const char* name : {"kivstart.img", "KIVEMM.IMG", "kivwin.img", "kivlorva.img", "kivnet.img", "mkisofs.sort",
+                           "makecd.sh", "kivcd-build.log"}) {
+    s.Main.ISOLocation = folder.P(name);
+    const std::vector<PageProblem> problems = CheckPage(7, s, BootPassword{}, PageContext{folder.dir, "", false});
+    ASSERT_EQ(problems.size(), 1u) << name;
+    EXPECT_EQ(problems[0].text.find("The ISO file \"" + folder.P(name) + "\" would overwrite "), 0u)
+        << problems[0].text;
+  }
+  // The same names elsewhere are the user's to choose.
+  s.Main.ISOLocation = folder.P("out/kivstart.img");
+  EXPECT_TRUE(CheckPage(7, s, BootPassword{}, PageContext{folder.dir, "", false}).empty());
+}
+
 }  // namespace
 }  // namespace kiv
