@@ -1,14 +1,34 @@
 #include "cdtool/commands/settings_command.h"
 
+#include <filesystem>
+
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/session_defaults.h"
+#include "common/paths.h"
 #include "common/platform.h"
 
 namespace kiv {
 
 int RunSetCommand(const std::vector<std::string>& assignments, const std::string& programFolder,
                   const Platform& platform, std::FILE* out, std::FILE* err) {
-  SessionSettings settings = LoadSessionSettings(programFolder, platform);
+  const std::string path = SettingsPath(programFolder);
+  std::string unreadable;
+  SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
+  // A file that is not the builder's own is neither shown as if it were nor
+  // replaced by defaults: the same refusal --build gives, and it stays.
+  if (!unreadable.empty()) {
+    std::fprintf(err, "discsmith: the settings file \"%s\" cannot be read as settings (%s); nothing %s\n", path.c_str(),
+                 unreadable.c_str(), assignments.empty() ? "shown" : "written");
+    return 1;
+  }
+  std::error_code ec;
+  if (!assignments.empty() && std::filesystem::is_symlink(ResolvePath(path), ec)) {
+    std::fprintf(err,
+                 "discsmith: the settings file \"%s\" is a symbolic link; --set writes only a file of its own "
+                 "there (remove the link, or copy its target in its place); nothing written\n",
+                 path.c_str());
+    return 1;
+  }
   if (assignments.empty()) {
     const std::string text = KivCdIniText(settings);
     std::fwrite(text.data(), 1, text.size(), out);
@@ -26,7 +46,6 @@ int RunSetCommand(const std::vector<std::string>& assignments, const std::string
     return 2;
   }
   NormaliseSettings(settings);
-  const std::string path = SettingsPath(programFolder);
   if (!WriteKivCdIni(path, settings)) {
     std::fprintf(err, "discsmith: the settings could not be saved to \"%s\"\n", path.c_str());
     return 1;

@@ -3,6 +3,8 @@
 // ignores the padding and strips the quotes.
 #include "cdtool/settings/session_settings.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -239,6 +241,19 @@ bool SetSetting(SessionSettings& settings, const std::string& name, const std::s
   const std::string key = dot == std::string::npos ? name : name.substr(dot + 1);
   for (const Field& f : Fields()) {
     if (!EqualsNoCase(section, f.section) || !EqualsNoCase(key, f.key)) continue;
+    // A line break would end the value and start a line of its own (another
+    // key, another section) in the file; the other control characters do
+    // not read back as they were written.
+    if (const auto bad = std::find_if(value.begin(), value.end(),
+                                      [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F; });
+        bad != value.end()) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(*bad)));
+      if (error)
+        *error = name + ": the value holds the control character " + code +
+                 " (a line break, tab or the like), which kivcd.ini cannot keep";
+      return false;
+    }
     if ((f.kind == Kind::Flag || f.kind == Kind::QuotedFlag) && value != "0" && value != "1" && value != "2") {
       if (error) *error = name + ": \"" + value + "\" is not a check box state (0, 1 or 2)";
       return false;

@@ -150,6 +150,51 @@ TEST_F(SessionValueTest, SetRefusesUnknownKeysAndBadFlagsAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(P("kivcd.ini")));
 }
 
+// A line break in a value would end it and start a line of its own: another
+// key or a whole section in the file. The settings stay as they were.
+TEST_F(SessionValueTest, SetRefusesControlCharactersAndTheFileStaysAsItWas) {
+  ASSERT_EQ(Set(platform_, {"Win2K_Info.OwnerName=Anna", "Main.ISOLocation=/tmp/a.iso"}), 0);
+  const std::string before = Read("kivcd.ini");
+  std::string err;
+  for (const std::string& value : {std::string("evil\n[Main]\nISOLocation=/x"), std::string("cut\rhere"),
+                                   std::string("tab\there"), std::string("del\x7f")}) {
+    EXPECT_EQ(Set(platform_, {"Win2K_Info.OwnerName=" + value}, &err), 2) << value;
+    EXPECT_NE(err.find("Win2K_Info.OwnerName: the value holds the control character 0x"), std::string::npos) << err;
+    EXPECT_NE(err.find("; nothing written"), std::string::npos);
+    EXPECT_EQ(Read("kivcd.ini"), before);
+  }
+  // Characters beyond ASCII are text, not control characters.
+  EXPECT_EQ(Set(platform_, {"Win2K_Info.OwnerName=J\xC3\xB6rg"}), 0);
+  EXPECT_EQ(ReadKivCdIni(P("kivcd.ini")).Win2K_Info.OwnerName, "J\xC3\xB6rg");
+}
+
+// A kivcd.ini that --build refuses is refused by --set too, and left alone:
+// neither replaced by defaults nor written through a link to another file.
+TEST_F(SessionValueTest, SetLeavesAFileThatIsNotSettingsOrALinkAlone) {
+  std::string err;
+  for (const std::string& foreign : {std::string(), std::string("hello\nworld\n"),
+                                     std::string("\x7f"
+                                                 "ELF\0\1",
+                                                 6)}) {
+    Write("kivcd.ini", foreign);
+    EXPECT_EQ(Set(platform_, {"Main.Windows2K=0"}, &err), 1);
+    EXPECT_EQ(err.find("discsmith: the settings file \"" + P("kivcd.ini") + "\" cannot be read as settings ("), 0u)
+        << err;
+    EXPECT_NE(err.find("; nothing written"), std::string::npos);
+    EXPECT_EQ(Read("kivcd.ini"), foreign);
+    // Nor is it shown as the builder's settings.
+    EXPECT_EQ(Set(platform_, {}, &err), 1);
+    EXPECT_NE(err.find("; nothing shown"), std::string::npos) << err;
+  }
+  std::filesystem::remove(P("kivcd.ini"));
+  Write("elsewhere.ini", "[Main]\r\nWindows2K      = 1\r\n");
+  std::filesystem::create_symlink(P("elsewhere.ini"), P("kivcd.ini"));
+  EXPECT_EQ(Set(platform_, {"Main.Windows2K=0"}, &err), 1);
+  EXPECT_NE(err.find("is a symbolic link"), std::string::npos) << err;
+  EXPECT_EQ(Read("elsewhere.ini"), "[Main]\r\nWindows2K      = 1\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(P("kivcd.ini")));
+}
+
 TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
   SessionSettings s = LoadSessionSettings(P(""), platform_);
   s.Main.Windows2K = 0;
