@@ -5,13 +5,16 @@
 
 namespace kiv {
 
+// The boot files are hidden by their own paths (the loader's in the tree the
+// tool reads, the catalogue's in the image it makes), never by their names
+// alone: a user's tools/loader.bin stays on the CD.
 std::string MasteringSwitches(bool efiImage) {
   const std::string efi = efiImage ? std::string(" -eltorito-alt-boot -e ") + kEfiBootImage + " -no-emul-boot" +
                                          " -isohybrid-mbr " + kIsoHybridMbr + " -isohybrid-gpt-basdat"
                                    : std::string();
   return std::string(" -volid \"KIV_RESCUE\"") + " -preparer \"Verlanth\"" + " -publisher \"VANTO LTD\"" +
          " -appid \"Kiv CD Creator\"" + " -iso-level 4" + " -omit-period" + " -no-emul-boot" + " -boot-load-size 4" +
-         " -eltorito-boot boot/loader.bin" + efi + " -hide loader.bin" + " -hide boot.catalog" +
+         " -eltorito-boot boot/loader.bin" + efi + " -hide kivcd/boot/loader.bin" + " -hide /boot.catalog" +
          " -follow-links -cache-inodes" +
          // File names in the volume as they are in the tree (lower case, long,
          // without ";1"), as -iso-level 4 gives them from genisoimage; xorriso

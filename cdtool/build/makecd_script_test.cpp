@@ -14,7 +14,7 @@ namespace {
 const char* kMastering =
     "mkisofs.exe  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD Creator\""
     " -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
-    " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -untranslated-filenames -output ";
+    " -hide kivcd/boot/loader.bin -hide /boot.catalog -follow-links -cache-inodes -untranslated-filenames -output ";
 
 TEST(MakeCdBat, FourLinesWithoutOptimisationFiveWithIt) {
   std::string plain = RenderMakeCdBat("C:\\PROGRA~1\\KIVCD", "C:\\KIVCD.ISO", false);
@@ -33,7 +33,7 @@ TEST(MakeCdSh, QuotesEveryPathAndKeepsLetterCase) {
             "./dfl kivcd link\n"
             "./mkisofs  -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD "
             "Creator\" -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
-            " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes -untranslated-filenames"
+            " -hide kivcd/boot/loader.bin -hide /boot.catalog -follow-links -cache-inodes -untranslated-filenames"
             " -output '/home/u/My '\\''best'\\'' $(touch x).ISO' kivcd\n");
   EXPECT_EQ(RenderMakeCdSh("/p", "/i.iso", false).find("dfl"), std::string::npos);
 }
@@ -43,14 +43,14 @@ TEST(MakeCdSh, QuotesEveryPathAndKeepsLetterCase) {
 TEST(MakeCdSh, AnEfiImageAddsItsEntryAfterTheBiosOne) {
   const std::string efi =
       " -eltorito-boot boot/loader.bin -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"
-      " -isohybrid-mbr files/isohdpfx.bin -isohybrid-gpt-basdat -hide loader.bin";
+      " -isohybrid-mbr files/isohdpfx.bin -isohybrid-gpt-basdat -hide kivcd/boot/loader.bin";
   std::string plain = RenderMakeCdSh("/p", "/i.iso", false, false);
   std::string withEfi = RenderMakeCdSh("/p", "/i.iso", false, true);
   EXPECT_EQ(plain.find("-eltorito-alt-boot"), std::string::npos);
   EXPECT_NE(withEfi.find(efi), std::string::npos) << withEfi;
   std::string bios = withEfi;
   bios.erase(bios.find(" -eltorito-alt-boot"),
-             efi.size() - std::string(" -eltorito-boot boot/loader.bin -hide loader.bin").size());
+             efi.size() - std::string(" -eltorito-boot boot/loader.bin -hide kivcd/boot/loader.bin").size());
   EXPECT_EQ(bios, plain);
   std::string bat = RenderMakeCdBat("C:\\KIV", "C:\\KIV.ISO", false, true);
   EXPECT_NE(bat.find(efi), std::string::npos) << bat;

@@ -32,6 +32,10 @@ mkdir -p "$work/utils/sub" "$work/extra"
 head -c 200000 /dev/urandom > "$work/utils/big.bin"
 cp "$work/utils/big.bin" "$work/utils/sub/copy.bin"
 echo "notes" > "$work/extra/NOTES.TXT"
+# Files named like the boot files, elsewhere: the user's, they stay visible.
+mkdir -p "$work/extra/tools"
+echo "my loader" > "$work/extra/tools/loader.bin"
+echo "my catalogue" > "$work/extra/tools/boot.catalog"
 isodir="$work/out dir 'q' \"d\" \$(touch pwned)"
 mkdir -p "$isodir"
 iso="$isodir/My CD.iso"
@@ -75,11 +79,11 @@ PY
 
 "$isoinfo" -f -i "$iso" > "$work/f.txt"
 for f in /boot/images/kivstart.img /boot/images/kivemm.img /boot/images/kivnet.img /boot/scripts/main.cds \
-         /kiv/big.bin /kiv/sub/copy.bin /NOTES.TXT; do
+         /kiv/big.bin /kiv/sub/copy.bin /NOTES.TXT /tools/loader.bin /tools/boot.catalog; do
   grep -qx "$f" "$work/f.txt" || fail "$f missing from the ISO"
 done
-grep -qi 'loader.bin' "$work/f.txt" && fail "loader.bin is not hidden"
-grep -qi 'boot.catalog' "$work/f.txt" && fail "boot.catalog is not hidden"
+grep -qix '/boot/loader.bin' "$work/f.txt" && fail "loader.bin is not hidden"
+grep -qix '/boot.catalog' "$work/f.txt" && fail "boot.catalog is not hidden"
 
 extent() { "$isoinfo" -l -i "$iso" | awk -v n="$1" '$NF == n { gsub(/[\[\]]/, ""); print $(NF-2) }' | head -n 1; }
 a=$(extent big.bin); b=$(extent copy.bin)
