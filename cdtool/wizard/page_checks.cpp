@@ -12,6 +12,7 @@
 #include "cdtool/build/iso_step.h"
 #include "cdtool/rescue/rescue_recipe.h"
 #include "cdtool/wizard/cd_folder_check.h"
+#include "cdtool/wizard/cd_own_files.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -242,13 +243,21 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
         fail("The Additional files folder \"" + add + "\" holds the CD tree \"" + work +
              "\" and cannot be copied onto the CD !\nSelect another Directory");
       else if (On(s.Locations.AddFiles)) inWorkFolder("Additional files folder", add);
-      // What passed so far is copied onto the CD: all of it must fit a CD.
+      // What passed so far is copied onto the CD: all of it must fit a CD,
+      // and none of it may take the place of the CD's own files.
       if (problems.empty()) {
         const std::pair<bool, std::string> copied[] = {{On(s.Locations.kivUtils), utils},
                                                        {On(s.Locations.AddFiles), add}};
         for (const auto& [on, folder] : copied)
           if (on)
             if (auto problem = CdFolderProblem(folder)) fail(*problem);
+      }
+      if (problems.empty()) {
+        CdOwnPaths own = CdOwnFiles(c.programFolder, On(s.Main.LinuxRescue));
+        if (On(s.Locations.kivUtils))
+          if (auto clash = CdOwnFileClash(utils, "kiv/", "kiv Utilities", own)) fail(*clash);
+        if (problems.empty() && On(s.Locations.AddFiles))
+          if (auto clash = CdOwnFileClash(add, "", "Additional files", own)) fail(*clash);
       }
       break;
     }
