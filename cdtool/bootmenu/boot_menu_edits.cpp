@@ -116,6 +116,36 @@ void PatchBinaryFile(const std::string& path, const std::string& find, const std
   if (!WriteBack(file, bytes, perms)) PatchError(prompter, failure);
 }
 
+std::string WithScriptSetting(const std::string& text, const std::string& name, const std::string& value) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  auto word = [&](const std::string& line, size_t& at, const std::string& w) {
+    if (at + w.size() > line.size()) return false;
+    for (size_t k = 0; k < w.size(); ++k)
+      if (Lower(line[at + k]) != Lower(w[k])) return false;
+    at += w.size();
+    return true;
+  };
+  std::string out;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string line = text.substr(from, end - from);
+    size_t body = line.size();
+    while (body > 0 && (line[body - 1] == '\n' || line[body - 1] == '\r')) --body;
+    size_t at = 0;
+    while (at < body && blank(line[at])) ++at;
+    bool match = word(line, at, "set") && at < body && blank(line[at]);
+    while (match && at < body && blank(line[at])) ++at;
+    match = match && word(line, at, name);
+    while (match && at < body && blank(line[at])) ++at;
+    match = match && at < body && line[at] == '=';
+    out += match ? "Set " + name + "=" + value + line.substr(body) : line;
+    from = end;
+  }
+  return out;
+}
+
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
                                             const std::string& confirmation, Prompter& prompter) {
   if (confirmation != password) {

@@ -26,6 +26,11 @@ void ReplaceTextInFile(const std::string& path, const std::string& find, const s
 void PatchBinaryFile(const std::string& path, const std::string& find, const std::string& replacement,
                      Prompter& prompter);
 
+// `text` (a script) with every "Set <name>=..." line, however it is spelt
+// (blanks, letter case), saying "Set <name>=<value>" instead; each line keeps
+// its own line end. A script without such a line stays as it is.
+std::string WithScriptSetting(const std::string& text, const std::string& name, const std::string& value);
+
 // The password switch: on matching texts the script asks for `password`,
 // which it stores hashed with a new salt (see password_hash.h), and the hash
 // is returned; otherwise a message, the script stays unchanged (nothing).

@@ -1,5 +1,6 @@
 #include "cdtool/bootmenu/boot_menu_step.h"
 
+#include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/grub_config.h"
 #include "cdtool/bootmenu/isolinux_config.h"
@@ -93,6 +94,18 @@ void WriteBootMenu(BuildRun& run) {
   }
   // The UEFI boot image first: of everything here it is the likeliest to fail.
   if (!WriteUefiMenu(run, tree, menu.grubConfig)) return;
+
+  // The script on the CD says what the gate does: this CD's hash when it
+  // asks, no password when it does not. A password the template spells out
+  // in clear, or a hash copied from another CD, never reaches the CD.
+  const std::string onCd = WithScriptSetting(
+      WithScriptSetting(text, "PasswordString",
+                        "\"" + (menu.gate.ask ? PasswordHashText(menu.gate.password) : std::string()) + "\""),
+      "PasswordRequest", menu.gate.ask ? "1" : "0");
+  if (onCd != text && !WriteFileAtomic(script, onCd)) {
+    Halt(run, "cannot write " + script);
+    return;
+  }
 
   const std::string folder = ResolvePathPrefix(JoinPath(tree, NativePath("boot\\isolinux")));
   if (!MakePath(folder)) {

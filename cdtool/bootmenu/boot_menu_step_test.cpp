@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/password_gate.h"
 #include "cdtool/build/build_run.h"
@@ -206,6 +207,57 @@ TEST_F(BootMenuStep, WithoutProtectionTheCdNeverAsksEvenIfTheScriptSaysSo) {
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(Gate()[8], 0);
   EXPECT_FALSE(Opens(Gate(), "fromscript"));
+}
+
+// The CD's copy of the script holds this CD's hash or no password: never a
+// password the template spells out in clear, nor a hash from another CD.
+TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
+  const std::string lineOf = "Set PasswordString=";
+  auto cdLine = [&]() {
+    const std::string cd = folder.Read("kivcd/boot/scripts/main.cds");
+    const size_t at = cd.find(lineOf);
+    return at == std::string::npos ? std::string("(none)") : cd.substr(at, cd.find('\r', at) - at);
+  };
+  EditTemplate("Set PasswordRequest=0", "Set PasswordRequest=1");
+  EditTemplate("Set PasswordString=\"\"", "  set PASSWORDSTRING = \"Sup3rSecretPw\"");
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_EQ(cdLine(), "Set PasswordString=\"\"");
+  EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds").find("Sup3rSecretPw"), std::string::npos);
+  EXPECT_NE(folder.Read("kivcd/boot/scripts/main.cds").find("\r\nSet PasswordRequest=0\r\n"), std::string::npos);
+  EXPECT_NE(folder.Read(templateScript).find("Sup3rSecretPw"), std::string::npos) << "the user's own file stays";
+
+  // A hash copied from another CD gives way to the one this CD's gate holds.
+  const std::string other = PasswordHashText(HashPassword("other CD", PasswordSalt{}));
+  testing::WriteText(folder.P(templateScript), ShippedScript());
+  EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"" + other + "\"");
+  ScriptedPrompter quiet;
+  RecordingFrame otherFrame;
+  BuildRun build(folder.dir, quiet, otherFrame);
+  build.SetLauncher(tools);
+  build.settings = BootDisksOnly(folder);
+  build.password = BootPassword{true, "secret", "secret"};
+  build.CmdFinish_Click();
+  ASSERT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
+  const std::string line = cdLine();
+  ASSERT_EQ(line.rfind(lineOf + "\"", 0), 0u) << line;
+  const std::optional<PasswordHash> onCd =
+      ParsePasswordHashText(line.substr(lineOf.size() + 1, line.size() - lineOf.size() - 2));
+  ASSERT_TRUE(onCd.has_value()) << line;
+  const std::string gate = Gate();
+  EXPECT_EQ(HexDigits(onCd->salt.data(), onCd->salt.size()),
+            HexDigits(reinterpret_cast<const uint8_t*>(gate.data()) + 12, onCd->salt.size()));
+  EXPECT_EQ(onCd->digest, HashPassword("secret", onCd->salt).digest);
+  EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds").find(other), std::string::npos);
+}
+
+TEST(ScriptSetting, EverySpellingOfTheLineIsRewrittenAndItsLineEndKept) {
+  EXPECT_EQ(WithScriptSetting("a\r\n set\tpasswordstring = \"x\"\r\nSet PasswordStringX=1\nSet Password=2\n",
+                              "PasswordString", "\"\""),
+            "a\r\nSet PasswordString=\"\"\r\nSet PasswordStringX=1\nSet Password=2\n");
+  EXPECT_EQ(WithScriptSetting("#Set PasswordString=\"x\"\nSetPasswordString=\"y\"", "PasswordString", "\"\""),
+            "#Set PasswordString=\"x\"\nSetPasswordString=\"y\"");
+  EXPECT_EQ(WithScriptSetting("Set PasswordRequest=1", "PasswordRequest", "0"), "Set PasswordRequest=0");
 }
 
 TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
