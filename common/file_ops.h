@@ -56,5 +56,10 @@ int64_t FileSize(const std::string& path);
 // Whole-file read / atomic write (temporary name in the same folder + rename).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+// For the files a run writes in its own folder (logs, scripts, answer files,
+// locks): a symbolic link standing at `path` is removed, so what follows
+// writes a file of its own there and never the link's target. True when no
+// link is left there.
+bool DropLinkAt(const std::string& path);
 
 }  // namespace kiv

@@ -163,6 +163,7 @@ bool ReadWin2KKeyFile(const std::string& keyFile, Win2KInfo& info) {
 }
 
 bool WriteWin9xKeyFile(const std::string& keyFile, const Win9xInfo& info, bool upperCaseKey) {
+  DropLinkAt(keyFile);
   const INIFile ini(ResolvePath(keyFile));
   const std::string key = JoinProductKey(info.ProductKey);
   bool ok = true;
@@ -176,6 +177,9 @@ bool WriteWin9xKeyFile(const std::string& keyFile, const Win9xInfo& info, bool u
 }
 
 bool WriteWin2KKeyFile(const std::string& keyFile, const Win2KInfo& info, bool upperCaseKey) {
+  // The answer files are edited in place: a link at their name would have
+  // its target rewritten, so it is replaced by a file of their own.
+  DropLinkAt(keyFile);
   const INIFile ini(ResolvePath(keyFile));
   const std::string key = JoinProductKey(info.ProductKey);
   bool ok = true;
@@ -204,6 +208,7 @@ bool FillKeyFile(const std::string& programFolder, bool win9x, bool win2k) {
   const std::string from = JoinPath(programFolder, kKeyFile2);
   if (!FileExists(from)) return true;
   const INIFile source(ResolvePath(from));
+  DropLinkAt(JoinPath(programFolder, kKeyFile));
   const INIFile target(ResolvePath(JoinPath(programFolder, kKeyFile)));
   bool ok = true;
   auto copy = [&](const char* section, const char* key) {

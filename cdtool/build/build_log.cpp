@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/file_ops.h"
+
 namespace kiv {
 
 namespace {
@@ -75,6 +77,8 @@ BuildLog::~BuildLog() { Close(); }
 bool BuildLog::Open(const std::string& path, std::string* error) {
   Close();
   path_.clear();
+  // A link at the log's name is replaced: the log never writes its target.
+  DropLinkAt(path);
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) {
     if (error) *error = "the build log " + Quoted(path) + " cannot be written: " + std::strerror(errno);

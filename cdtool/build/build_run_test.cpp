@@ -19,6 +19,7 @@
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/source_date_epoch.h"
 #include "testsupport/test_file_states.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
@@ -409,6 +410,27 @@ TEST_F(BuildRunTest, AnEpochThatIsNoNumberIsRefusedBeforeAnythingStarts) {
   EXPECT_TRUE(tools.commands_ran.empty());
   EXPECT_FALSE(folder.Exists("kivcd"));
   EXPECT_FALSE(folder.Exists("kivcd-build.log"));
+}
+
+// Links planted at the names of the files a build writes in its folder are
+// replaced by the build's own files; what they point at stays as it was.
+TEST_F(BuildRunTest, LinksAtTheWorkFilesNamesAreReplacedNotWrittenThrough) {
+  testing::SourceDateEpoch epoch("1700000000");  // the weight list is written too
+  TestTempDir elsewhere;
+  const char* const names[] = {"kivcd-build.log", "mkisofs.log",    "makecd.sh",
+                               "mkisofs.sort",    "discsmith.lock", "keyfile2.txt"};
+  for (const char* name : names) {
+    testing::WriteText(elsewhere / name, std::string("precious ") + name);
+    std::filesystem::create_symlink(elsewhere / name, folder.P(name));
+  }
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  for (const char* name : names) {
+    EXPECT_EQ(testing::ReadText(elsewhere / name), std::string("precious ") + name) << name;
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.P(name))) << name;
+  }
+  EXPECT_NE(folder.Read("kivcd-build.log").find("Building the CD in"), std::string::npos);
 }
 
 // A rebuild is mastered under a temporary name: when it fails, the previous

@@ -59,7 +59,8 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
     if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
     std::string why;
     std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why);
-    if (list && WriteFileAtomic(run.InProgram(kSortWeightList), *list)) sortList = kSortWeightList;
+    if (list && DropLinkAt(run.InProgram(kSortWeightList)) && WriteFileAtomic(run.InProgram(kSortWeightList), *list))
+      sortList = kSortWeightList;
     else run.Diagnostic(why.empty() ? "cannot write " + run.InProgram(kSortWeightList) : why);
   } else if (!epochError.empty()) {
     run.Diagnostic(epochError + "; the CD's dates are the build's");
@@ -82,7 +83,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   std::string missing;
   if (efiImage && !FileExists(run.InProgram(kIsoHybridMbr)))
     missing = "the MBR boot code " + run.InProgram(kIsoHybridMbr) + " is missing (Debian package isolinux)";
-  bool written = missing.empty() && WriteFileAtomic(script, text);
+  bool written = missing.empty() && DropLinkAt(script) && WriteFileAtomic(script, text);
 
   run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
@@ -98,6 +99,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   // The log is there under its own name from the start, so whoever watches
   // it follows this run, not the previous one.
   iso->logPath = run.InProgram(kMkisofsLog);
+  DropLinkAt(iso->logPath);
   iso->log.open(iso->logPath, std::ios::binary | std::ios::trunc);
   iso->log << kMkisofsLogHeader << "\r\n";
   iso->log.flush();

@@ -530,6 +530,13 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return true;
 }
 
+bool DropLinkAt(const std::string& path) {
+  const std::string real = ResolvePathPrefix(path);
+  struct stat st;
+  if (::lstat(real.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  return ::unlink(real.c_str()) == 0;
+}
+
 bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
   std::string target = RealTarget(ResolvePathPrefix(path));
   if (target.empty() || target.back() == '/') return false;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
@@ -115,7 +116,9 @@ InstanceLock::~InstanceLock() { Release(); }
 bool InstanceLock::Acquire(const std::string& lockFile) {
   Release();
   error_.clear();
-  int fd = ::open(ResolvePathPrefix(lockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // A link planted at the lock's name is replaced, never written through.
+  DropLinkAt(lockFile);
+  int fd = ::open(ResolvePathPrefix(lockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) {
     error_ = std::strerror(errno);
     return false;
