@@ -93,7 +93,7 @@ class BootMenuStep : public ::testing::Test {
     EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
     EXPECT_EQ(prompter.messages[0].text,
               "A fatal Error occured while writing the boot menu, operation halted\n\n" + cause);
-    EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+    EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
     EXPECT_TRUE(run.page10.LblRight[3].Caption.empty()) << "step 4 not completed";
     EXPECT_FALSE(folder.Exists("kivcd.iso"));
     EXPECT_FALSE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));

@@ -148,7 +148,7 @@ TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
   EXPECT_NE(prompter.messages[0].text.find("w2ksect.bin"), std::string::npos);
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
 }
 
 TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
@@ -254,7 +254,7 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
   EXPECT_NE(m->text.find("SYSTEM32/HAL.DLL\": Path Not found"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, Icon::Critical);
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   // The step stopped there: the key was not injected.
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
 }

@@ -279,7 +279,10 @@ void BuildRun::Prepare_CDDir() {
 void BuildRun::CancelApp() {
   Finished = true;
   CancelCopy = true;
-  page9.LblFinish.Caption = "   Operation canceled";
+  // A step that failed ends the run here too; its heading says so, and the
+  // page's reason names the cause. Only Cancel (or a stop) is a cancel.
+  page9.LblFinish.Caption =
+      outcome_.kind == BuildOutcome::Kind::Failed ? "   Operation failed" : "   Operation canceled";
   frame_.SetNextVisible(false);
   frame_.SetFinishVisible(true);
   frame_.SetBackEnabled(false);

@@ -168,7 +168,7 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware"}));  // no further image
   EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", "", "", ""}));
   EXPECT_TRUE(run.page10.LblMsg[0].Bold);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
   EXPECT_TRUE(frame.finishEnabled);
@@ -217,7 +217,7 @@ TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
   EXPECT_NE(prompter.messages[0].text.find(folder.P("bootsmith")), std::string::npos);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 1);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
 }
 
@@ -229,7 +229,7 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
   EXPECT_TRUE(tools.Ran("bootsmith").empty());
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 0);
 }
@@ -305,7 +305,7 @@ TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   testing::WriteText(folder.P("mkisofs.nospace"), "");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_TRUE(run.page9.LblAbort.Visible);
   EXPECT_EQ(run.page9.LblAbort.Caption, "Not enough free space to complete the ISO file !!!");
   EXPECT_TRUE(run.page10.LblSub_Step.Red);
@@ -335,7 +335,7 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   EXPECT_EQ(prompter.messages[0].text, "Another CD build is running in this program folder (process " +
                                            std::to_string(ProcessId()) + "); this build does not start.");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_TRUE(tools.commands_ran.empty());
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "the first build's image");
   EXPECT_FALSE(folder.Exists("keyfile2.txt"));
@@ -377,7 +377,7 @@ TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
       << run.Outcome().Summary();
   EXPECT_TRUE(tools.Ran("mkisofs").empty());
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
 }
 
 // Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date
@@ -523,7 +523,7 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   tools.Add("sh", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation Aborted");
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
   EXPECT_EQ(run.page9.LblAbort.Caption, "Couldn't access destination ISO File");
   EXPECT_TRUE(run.page9.LblAbort.Visible);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");

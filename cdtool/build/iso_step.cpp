@@ -177,7 +177,7 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     }
     // A stop request ends the tool on purpose: that run is cancelled, not failed.
     if (!run.Stopped()) run.RecordFailure(why);
-    run.page9.LblFinish.Caption = "   Operation Aborted";
+    run.page9.LblFinish.Caption = run.Stopped() ? "   Operation canceled" : "   Operation failed";
     run.page9.LblAbort.Visible = true;
     // Only this run's piece goes; the previous ISO stays as it was.
     std::remove(partPath.c_str());

@@ -172,7 +172,7 @@ TEST_F(WindowBuildRun, FullDiskShowsTheAbortInRed) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
   window->Refresh();
-  EXPECT_EQ(Text("LblFinish"), "   Operation Aborted");
+  EXPECT_EQ(Text("LblFinish"), "   Operation failed");
   EXPECT_EQ(Text("LblAbort"), "Not enough free space to complete the ISO file !!!");
   EXPECT_TRUE(window->control<QLabel>("LblAbort")->isVisibleTo(window.get()));
   EXPECT_EQ(window->control<QLabel>("LblSub_Step")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -363,7 +363,7 @@ TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
 TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");
-  ASSERT_EQ(Text("LblFinish"), "   Operation Aborted");
+  ASSERT_EQ(Text("LblFinish"), "   Operation failed");
   EXPECT_EQ(
       Text("LblOutcome")
           .toStdString()

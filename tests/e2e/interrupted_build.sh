@@ -136,7 +136,7 @@ full_copy)
   grep -q 'Fatal Error: A fatal Error occured while integrating the Windows 2000/XP installation, operation halted' \
     "$work/out" || fail "no Fatal Error for the short copy"
   grep -q 'DRIVER.CAB.*Disk Full' "$work/out" || fail "the reason (file and cause) is not named"
-  grep -q '^Operation canceled$' "$work/out" || fail "no \"Operation canceled\""
+  grep -q '^Operation failed$' "$work/out" || fail "no \"Operation failed\""
   [ ! -e "$work/cd.iso" ] || fail "an ISO was made from a short copy"
   ;;
 *) fail "unknown case $case" ;;
