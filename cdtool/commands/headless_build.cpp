@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cdtool/build/build_log.h"
 #include "cdtool/build/build_run.h"
 #include "cdtool/wizard/page_checks.h"
 #include "cdtool/wizard/session_defaults.h"
@@ -99,12 +100,24 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   if (!FileExists(settingsFile))
     std::fprintf(stderr, "discsmith: no settings file \"%s\": building with the wizard's defaults\n",
                  settingsFile.c_str());
+  // A refused run leaves a log that says so: the previous build's "ISO image
+  // made" must not stand for a run that built nothing. Not while another
+  // build holds the folder: its log is its own.
+  auto refused = [&programFolder](const std::string& why) {
+    InstanceLock lock;
+    BuildLog log;
+    if (lock.Acquire(JoinPath(programFolder, kCdBuildLock)) && log.Open(JoinPath(programFolder, kBuildLogName))) {
+      log.Line("Building the CD in " + programFolder);
+      log.Line("Nothing built: " + why);
+    }
+    return 1;
+  };
   std::string unreadable;
   SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
   if (!unreadable.empty()) {
     std::fprintf(stderr, "discsmith: the settings file \"%s\" cannot be read as settings (%s); nothing built\n",
                  settingsFile.c_str(), unreadable.c_str());
-    return 1;
+    return refused("the settings file \"" + settingsFile + "\" cannot be read as settings (" + unreadable + ")");
   }
 
   // The boot-menu password is never stored in the settings file; a build
@@ -114,7 +127,7 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
 
   if (const std::string problem = SourceDateEpochProblem(); !problem.empty()) {
     std::fprintf(stderr, "discsmith: %s; nothing built\n", problem.c_str());
-    return 1;
+    return refused(problem);
   }
 
   // The page checks, exactly as Next makes them page by page.
@@ -123,7 +136,8 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
     std::fprintf(stderr, "Error: %s\n", failed->problem.text.c_str());
     std::fprintf(stderr, "discsmith: the settings do not pass the check of wizard page %d; nothing built\n",
                  failed->page);
-    return 1;
+    return refused("the settings do not pass the check of wizard page " + std::to_string(failed->page) + ": " +
+                   failed->problem.text);
   }
 
   if (const std::string warning = MediumWarning(EstimatedCdBytes(settings, programFolder)); !warning.empty())
@@ -134,7 +148,7 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
                  "discsmith: \"%s\" exists and is not an ISO image; it is not replaced (--build --yes replaces "
                  "it); nothing built\n",
                  iso.c_str());
-    return 1;
+    return refused("\"" + iso + "\" exists and is not an ISO image; it is not replaced");
   }
 
   ConsoleBuildView view(stdout);

@@ -140,13 +140,13 @@ TEST_F(HeadlessBuild, FailedImageOrIsoGivesAFailureStatus) {
   EXPECT_NE(err.find("Fatal Error: The creation the Boot image \"Kiv Rescue Software (EMM386 Support)\" failed"),
             std::string::npos)
       << err;
-  EXPECT_NE(out.find("Operation canceled"), std::string::npos);
+  EXPECT_NE(out.find("Operation failed"), std::string::npos);
   EXPECT_FALSE(folder.Exists("cd.iso"));
 
   std::filesystem::remove(folder.P("fail.kivsoftware_emm"));
   testing::WriteText(folder.P("mkisofs.nospace"), "");
   EXPECT_EQ(Run(out, err), 1);
-  EXPECT_NE(out.find("Operation Aborted\nNot enough free space to complete the ISO file !!!\n"), std::string::npos)
+  EXPECT_NE(out.find("Operation failed\nNot enough free space to complete the ISO file !!!\n"), std::string::npos)
       << out;
   // The log says what the console said, the tool's complaint included.
   EXPECT_NE(out.find("Build log: " + folder.P("kivcd-build.log") + "\nBuild failed at step 5"), std::string::npos)
@@ -166,7 +166,7 @@ TEST_F(HeadlessBuild, AShortCopyOfTheWindowsFilesFailsTheBuild) {
             std::string::npos)
       << err;
   EXPECT_NE(err.find("NTOSKRNL.EXE\": Path Not found"), std::string::npos) << err;
-  EXPECT_NE(out.find("Operation canceled\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Operation failed\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("completed successfully"), std::string::npos) << out;
   EXPECT_FALSE(folder.Exists("cd.iso"));
 }
@@ -254,6 +254,27 @@ TEST_F(HeadlessBuild, AUtilitiesFolderHoldingTheCdTreeIsRefused) {
   EXPECT_EQ(Run(out, err), 1) << out << err;
   EXPECT_NE(err.find("Error: The Additional files folder \"" + folder.dir + "\" holds the CD tree"), std::string::npos)
       << err;
+}
+
+// A refused run replaces the previous build's log with its own account, so
+// "ISO image made" never stands for a run that built nothing; a run refused
+// while another build holds the folder leaves that build's log alone.
+TEST_F(HeadlessBuild, ARefusedBuildSaysSoInTheLog) {
+  testing::WriteText(folder.P("kivcd-build.log"), "12:00:00 ISO image made: /old/cd.iso\n");
+  WriteSettings(folder.P("cd.iso"), "0", {"Locations.AddFiles=1", "Locations.AddFiles_Dir=" + folder.dir});
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1) << out << err;
+  const std::string log = folder.Read("kivcd-build.log");
+  EXPECT_EQ(log.find("ISO image made"), std::string::npos) << log;
+  EXPECT_NE(log.find("Nothing built: the settings do not pass the check of wizard page 6: The Additional files folder"),
+            std::string::npos)
+      << log;
+
+  testing::WriteText(folder.P("kivcd-build.log"), "the running build's log\n");
+  InstanceLock running;
+  ASSERT_TRUE(running.Acquire(folder.P("discsmith.lock")));
+  EXPECT_EQ(Run(out, err), 1);
+  EXPECT_EQ(folder.Read("kivcd-build.log"), "the running build's log\n");
 }
 
 }  // namespace
