@@ -81,6 +81,8 @@ void WriteBootMenu(BuildRun& run) {
     return;
   }
 
+  for (const std::string& note : menu.notes) run.Diagnostic(note);
+
   const std::string loaderPath = ResolvePath(JoinPath(tree, NativePath("boot\\loader.bin")));
   std::string loader;
   if (!FileExists(loaderPath) || !ReadWholeFile(loaderPath, loader)) {

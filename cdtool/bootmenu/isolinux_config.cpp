@@ -220,6 +220,26 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
     entries.push_back(e);
   }
 
+  // A default the CD cannot start gives way to the first entry that can;
+  // said, so the person who chose it learns why the menu starts another.
+  if (script.DefaultAction != 0) {
+    const auto chosen =
+        std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.number == script.DefaultAction; });
+    const auto first = std::find_if(entries.begin(), entries.end(), [](const Entry& e) { return e.Starts(); });
+    if (chosen == entries.end() || !chosen->Starts()) {
+      std::string why = chosen == entries.end() ? "an entry without a macro"
+                                                : "\"" + chosen->action->text + "\", which cannot start from this CD";
+      if (chosen != entries.end() && !chosen->missing.empty()) {
+        why += " (missing:";
+        for (const std::string& m : chosen->missing) why += " " + m;
+        why += ")";
+      }
+      menu.notes.push_back(
+          "DefaultAction=" + std::to_string(script.DefaultAction) + " names " + why + "; the menu starts " +
+          (first == entries.end() ? "nothing by itself" : "\"" + first->action->text + "\"") + " by default instead");
+    }
+  }
+
   for (Medium medium : {Medium::Cd, Medium::Stick}) {
     for (Entry& e : entries) e.medium = medium;
     menu.files.push_back(IsolinuxFile{medium == Medium::Cd ? "isolinux.cfg" : kStickConfigName,

@@ -64,6 +64,9 @@ struct BootMenu {
   std::string grubConfig;           // the UEFI menu (grub_config.h); TranslateBootMenu only
   PasswordGate gate;
   std::vector<std::string> errors;  // "<script>, line N: ..."; nothing else is valid then
+  // What the menu does otherwise than the script says, for the build's log
+  // and console (a default entry that cannot start from this CD).
+  std::vector<std::string> notes;
 };
 
 // "\boot\images\x.img" -> "/boot/images/x.img".

@@ -256,6 +256,30 @@ TEST(IsolinuxConfig, ATextEntryIsNeverTheTimeOutsChoice) {
             std::string::npos);
 }
 
+// A default the CD cannot start gives way to the first entry that can, and
+// the menu says so for the build's log; a default that starts says nothing.
+TEST(IsolinuxConfig, ADefaultThatCannotStartIsReplacedAndSaidSo) {
+  const std::string script =
+      "Set MenuTimeout=5\r\nSet DefaultAction=2\r\n"
+      "Set Action1_Text=\"Disk\"\r\nSet Action1_Macro=\"Hd\"\r\n"
+      "Set Action2_Text=\"Rescue\"\r\nSet Action2_Macro=\"Rescue\"\r\n"
+      ":Hd\r\n BootDrive 0x80\r\n End\r\n"
+      ":Rescue\r\n RequireFile \"\\live\\filesystem.squashfs\"\r\n BootKernel \"\\live\\vmlinuz\" \"boot=live\"\r\n "
+      "End\r\n";
+  Tree t = IsolinuxTree();
+  BootMenu m = TranslateBootMenu(script, "x.cds", t.Exists());
+  ASSERT_TRUE(m.errors.empty()) << m.errors[0];
+  EXPECT_NE(m.files[0].text.find("\nDEFAULT action1\n"), std::string::npos);
+  ASSERT_EQ(m.notes.size(), 1u);
+  EXPECT_EQ(m.notes[0],
+            "DefaultAction=2 names \"Rescue\", which cannot start from this CD (missing: filesystem.squashfs "
+            "vmlinuz); the menu starts \"Disk\" by default instead");
+  t.files.insert({"/live/vmlinuz", "/live/filesystem.squashfs"});
+  m = TranslateBootMenu(script, "x.cds", t.Exists());
+  EXPECT_NE(m.files[0].text.find("\nDEFAULT action2\n"), std::string::npos);
+  EXPECT_TRUE(m.notes.empty());
+}
+
 TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
   Tree t = IsolinuxTree();
   BootMenu m = TranslateBootMenu(

@@ -105,10 +105,16 @@ BatchOptions ParseCommandLine(const std::string& raw, const std::string& program
     const std::string lower = ToLower(token);
 
     if (Is(lower, {"-o", "/o", "-os", "/os"})) {
+      // A switch without its value fails the run like any other: a disk
+      // built while the screen says "Invalid OS" would pass for a good one.
       if (i == last) say("OS not specified");
       else ++i;
-      if (StartsLikeSwitch(tokens[i].text)) say("Invalid OS", "bootsmith");
-      else o.OS = tokens[i].text;
+      if (StartsLikeSwitch(tokens[i].text)) {
+        say("Invalid OS", "bootsmith");
+        o.HadError = true;
+      } else {
+        o.OS = tokens[i].text;
+      }
     } else if (Is(lower, {"-k", "/k", "-keyfile", "/keyfile"})) {
       o.UseKeyFile = true;
     } else if (Is(lower, {"-d", "/d"})) {

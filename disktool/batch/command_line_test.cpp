@@ -37,12 +37,15 @@ TEST(CommandLine, SwitchWithoutItsValueAtTheEnd) {
   EXPECT_TRUE(t.options.HadError);
   EXPECT_TRUE(t.options.DiskName.empty());
 
-  // The OS switch shows its second message under the program's own title and
-  // is not an error.
+  // The OS switch shows its second message under the program's own title,
+  // and nothing is built: a switch without its value is an error.
   Parsed o = Parse("-o");
   EXPECT_EQ(o.texts, (Texts{"OS not specified", "Invalid OS"}));
   EXPECT_EQ(o.titles, (Texts{"Command Line options Error", "bootsmith"}));
-  EXPECT_FALSE(o.options.HadError);
+  EXPECT_TRUE(o.options.HadError);
+  Parsed after = Parse("-t 144 kivsoftware -o");
+  EXPECT_TRUE(after.options.HadError);
+  EXPECT_FALSE(Parse("-o DOS7 -t 144 kivsoftware").options.HadError);
 
   // Switches after the disk name are still switches until a bare word
   // starts the target.

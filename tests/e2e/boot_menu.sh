@@ -52,10 +52,13 @@ export KIVCD_UI=console MTOOLS_SKIP_CHECK=1
 fail() { echo "FAIL: $*" >&2; exit 1; }
 fresh() { local d; d=$(bash "$here/new_program_folder.sh"); mv "$(dirname "$d")" "$work/$1"; echo "$work/$1/program"; }
 # session <name> <step>... -- <qemu args>: one QEMU run; its serial log is kept.
+# Each wait may take up to 60 s: QEMU without acceleration beside a parallel
+# test suite on two cores can take several times its usual pace; a boot that
+# works is never slowed by the limit, only a broken one waits it out.
 session() {
   local name=$1; shift
   echo "--- session: $name"
-  python3 "$here/qemu_session.py" --timeout 30 --log "$work/$name.log" "$@" > "$work/$name.out" 2>&1 \
+  python3 "$here/qemu_session.py" --timeout 60 --log "$work/$name.log" "$@" > "$work/$name.out" 2>&1 \
     || { cat "$work/$name.out"; fail "session $name"; }
   echo "ok"
 }

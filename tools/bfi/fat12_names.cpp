@@ -89,7 +89,9 @@ bool IsDosDeviceName(const std::string& name) {
   // padding in an 8.3 entry ("CON .TXT" is CON too).
   std::string base = FoldCase(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (const char* device : {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3"})
+  // CLOCK$ is the device of the system clock every DOS loads.
+  for (const char* device :
+       {"NUL", "CON", "AUX", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3", "CLOCK$"})
     if (base == device) return true;
   return false;
 }

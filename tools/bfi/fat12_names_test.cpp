@@ -54,15 +54,16 @@ TEST(Fat12Names, NamesAFatDiskCannotHoldAreNamed) {
 
 TEST(Fat12Names, DosDeviceNamesAreRefusedInAnyCaseAndWithAnyExtension) {
   for (const char* device :
-       {"NUL",     "CON",     "AUX",     "PRN",      "COM1",     "COM2",     "COM3",
-        "COM4",    "LPT1",    "LPT2",    "LPT3",     "nul",      "Con",      "con.txt",
-        "CON.TXT", "Aux.Dat", "prn.a.b", "com1.sys", "LPT3.DOC", "con .txt", "NUL.Long extension"}) {
+       {"NUL",     "CON",       "AUX",     "PRN",      "COM1",     "COM2",     "COM3",
+        "COM4",    "LPT1",      "LPT2",    "LPT3",     "nul",      "Con",      "con.txt",
+        "CON.TXT", "Aux.Dat",   "prn.a.b", "com1.sys", "LPT3.DOC", "con .txt", "NUL.Long extension",
+        "CLOCK$",  "clock$.dat"}) {
     EXPECT_TRUE(IsDosDeviceName(device)) << device;
     EXPECT_NE(CheckLongName(device).find("DOS device"), std::string::npos) << device;
   }
   // Names that only start like a device, or devices DOS does not have, are files.
   for (const char* file : {"CONFIG.SYS", "console", "NULL.TXT", "COM5", "COM0", "LPT4", "CON2", "AUXI.BIN", "xcon",
-                           "a.con", "my nul.txt", "COM1X"}) {
+                           "a.con", "my nul.txt", "COM1X", "CLOCK", "CLOCK$$"}) {
     EXPECT_FALSE(IsDosDeviceName(file)) << file;
     EXPECT_TRUE(CheckLongName(file).empty()) << file;
   }
