@@ -10,6 +10,10 @@ namespace kiv {
 
 namespace {
 
+// The widest text a menu line shows: 80 columns less the menu's margins
+// and frame.
+constexpr size_t kMenuTextWidth = 74;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool AllDigits(const std::string& s) {
@@ -189,7 +193,7 @@ struct Parser {
           args = *v;
         }
         auto checked = PathOnCd(spelled, path);
-        if (!checked || !WithoutControls(spelled, "its command line", args)) return;
+        if (!checked || !NamesAFile(spelled, *checked) || !WithoutControls(spelled, "its command line", args)) return;
         cmd.arg = *checked;
         cmd.args = args;
         break;
@@ -198,7 +202,7 @@ struct Parser {
         auto v = Value(rest, spelled);
         if (!v) return;
         auto path = PathOnCd(spelled, *v);
-        if (!path) return;
+        if (!path || (cmd.op != Op::RequireFolder && !NamesAFile(spelled, *path))) return;
         cmd.arg = *path;
         break;
       }
@@ -251,6 +255,33 @@ struct Parser {
               ", which the boot manager's configuration cannot hold");
         return false;
       }
+    }
+    return true;
+  }
+
+  // A file's path does not end in a separator: "\\boot\\images\\" names the
+  // folder, which the menu would take for the file and offer an entry that
+  // cannot start.
+  bool NamesAFile(const std::string& spelled, const std::string& path) {
+    if (path.back() != '\\' && path.back() != '/') return true;
+    Error(spelled + " \"" + path + "\": names a folder (it ends in " + path.back() + "), not a file");
+    return false;
+  }
+
+  // A text the menu shows: the boot manager draws it before any system runs,
+  // in the PC's own character set, on one line of an 80-column screen.
+  bool MenuText(const std::string& spelled, const std::string& text, size_t longest) {
+    if (!WithoutControls(spelled, "its text", text)) return false;
+    for (char c : text)
+      if (static_cast<unsigned char>(c) > 0x7E) {
+        Error(spelled + ": the text \"" + text +
+              "\" is not plain ASCII; the boot menu shows only ASCII letters, digits, blanks and punctuation");
+        return false;
+      }
+    if (text.size() > longest) {
+      Error(spelled + ": the text is " + std::to_string(text.size()) + " characters long; the menu's line holds " +
+            std::to_string(longest));
+      return false;
     }
     return true;
   }
@@ -341,7 +372,7 @@ struct Parser {
       return n;
     };
     if (lower == "menutitle") {
-      script.MenuTitle = v;
+      if (MenuText(key, v, kMenuTextWidth)) script.MenuTitle = v;
     } else if (lower == "menutimeout") {
       if (auto n = needNumber(0, 3599)) script.MenuTimeout = *n;
     } else if (lower == "defaultaction") {
@@ -386,6 +417,7 @@ struct Parser {
         return Error("unknown setting \"" + key + "\" (ActionN_Text or ActionN_Macro, N from 1 to 99)");
       ScriptAction& a = script.actions[*n];
       if (field == "text") {
+        if (!MenuText(key, v, kMenuTextWidth)) return;
         a.text = v;
         a.textLine = line;
       } else {

@@ -60,6 +60,36 @@ TEST(BootMenuScript, PathsThatClimbOutOfTheCdAreRefused) {
   EXPECT_TRUE(Parse(":Boot\r\n  BootFloppyImage \"\\boot\\..images\\a..img\"\r\n  End\r\n").errors.empty());
 }
 
+// A file's path that ends in a separator names its folder: refused, where
+// the menu would otherwise offer an entry that cannot start.
+TEST(BootMenuScript, AFilesPathEndingInASeparatorIsRefused) {
+  EXPECT_EQ(Parse(":Boot\r\n  BootFloppyImage \"\\boot\\images\\\"\r\n  End\r\n").errors.at(0),
+            std::string(kPath) +
+                ", line 2: BootFloppyImage \"\\boot\\images\\\": names a folder (it ends in \\), "
+                "not a file");
+  EXPECT_FALSE(Parse(":Boot\r\n  BootKernel \"/live/\" \"boot=live\"\r\n  End\r\n").errors.empty());
+  // A folder's may.
+  EXPECT_TRUE(Parse(":Boot\r\n  RequireFolder \"\\I386\\\"\r\n  BootDrive 0x80\r\n  End\r\n").errors.empty());
+}
+
+// The menu's texts are drawn before any system runs, in the PC's own
+// characters on an 80-column line: control characters, non-ASCII and texts
+// too long for the line are refused, naming the setting.
+TEST(BootMenuScript, MenuTextsAreOneLineOfPlainAscii) {
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"Kiv\x01"
+                      "CD\"\r\n"),
+            std::string(kPath) +
+                ", line 1: MenuTitle: its text contains the control character 0x01, which the boot "
+                "manager's configuration cannot hold");
+  EXPECT_EQ(OnlyError("Set Action1_Text=\"Gr\xC3\xBC\xC3\x9F Gott\"\r\n"),
+            std::string(kPath) +
+                ", line 1: Action1_Text: the text \"Gr\xC3\xBC\xC3\x9F Gott\" is not plain ASCII; the boot "
+                "menu shows only ASCII letters, digits, blanks and punctuation");
+  EXPECT_EQ(OnlyError("Set MenuTitle=\"" + std::string(75, 'x') + "\"\r\n"),
+            std::string(kPath) + ", line 1: MenuTitle: the text is 75 characters long; the menu's line holds 74");
+  EXPECT_TRUE(Parse("Set MenuTitle=\"" + std::string(74, 'x') + "\"\r\n").errors.empty());
+}
+
 // As a Windows editor saves it: a byte-order mark, CR LF line ends; and an
 // old editor's lone CRs.
 TEST(BootMenuScript, ReadsAFileSavedByAWindowsEditor) {
