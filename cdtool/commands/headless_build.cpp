@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_run.h"
@@ -173,8 +174,16 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   std::printf("%s\n", Trim(run.page9.LblFinish.Caption).c_str());
   if (run.page9.LblAbort.Visible) std::printf("%s\n", run.page9.LblAbort.Caption.c_str());
   if (!run.LogPath().empty()) std::printf("Build log: %s\n", run.LogPath().c_str());
-  std::printf("%s\n", outcome.Summary().c_str());
-  if (outcome.Made()) std::printf("ISO image: %s\n", outcome.isoPath.c_str());
+  // The outcome is the last line, and one line, for scripts that read it
+  // with tail -n 1: a reason of several lines is joined with "; ".
+  std::string line;
+  std::istringstream parts(outcome.Summary());
+  for (std::string part; std::getline(parts, part);) {
+    const std::string piece = Trim(part);
+    if (!piece.empty()) line += (line.empty() ? "" : line.back() == ':' ? " " : "; ") + piece;
+  }
+  std::fflush(stderr);
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
   return outcome.Made() ? 0 : 1;
 }
