@@ -1,5 +1,6 @@
 #include "cdtool/commands/headless_build.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -93,6 +94,11 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   // Ctrl-C or SIGTERM is a Cancel: the running tool is ended and its partial
   // output removed (see BuildRun::CheckStopRequest).
   InstallStopSignals();
+  // A reader that stops early (`discsmith --build | head -1`) must not end
+  // the build half-way with its log cut short: what can no longer be shown
+  // is dropped, the build and its log go on. (The tools started get the
+  // default back.)
+  std::signal(SIGPIPE, SIG_IGN);
 
   Platform& platform = CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();

@@ -3,7 +3,7 @@
 if(NOT TARGET discsmith OR NOT TARGET bootsmith)
   return()
 endif()
-foreach(case stop_cd stop_disk full_copy)
+foreach(case stop_cd stop_disk full_copy pipe)
   add_test(NAME e2e.interrupted.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/interrupted_build.sh ${case})
   set_tests_properties(e2e.interrupted.${case} PROPERTIES
     FIXTURES_REQUIRED e2e_program

@@ -8,12 +8,14 @@
 #   stop_disk   SIGTERM to a bootsmith batch run while the image tool runs:
 #               the tool is ended, cabs/, Temp/bootsmith<n> and Drivers.ini
 #               removed, "Operation canceled", non-zero exit
+#   pipe        discsmith --build | head -n 1: the build still ends well and
+#               its log is whole
 #   full_copy   the Windows 2000/XP files do not fit on the program folder's
 #               file system (a small tmpfs, root only): Fatal Error naming
 #               the cause, no ISO, non-zero exit
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR.
 set -euo pipefail
-case=${1:?usage: interrupted_build.sh stop_cd|stop_disk|full_copy}
+case=${1:?usage: interrupted_build.sh stop_cd|stop_disk|full_copy|pipe}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_stop.XXXXXX")
@@ -55,6 +57,17 @@ settings() {  # settings <program folder> <iso> <win2k I386 or "">, through the 
 }
 
 case $case in
+pipe)
+  # A reader that takes the first line only: the build goes on to the end,
+  # its status and its log say the ISO was made.
+  pf=$(fresh pipe)
+  settings "$pf" "$work/cd.iso" ""
+  first=$( (cd "$pf" && ./discsmith --build 2>/dev/null; echo "status $?" > "$work/status") | head -n 1)
+  [ -n "$first" ] || fail "no first line"
+  grep -qx 'status 0' "$work/status" || fail "the build did not end well behind the pipe: $(cat "$work/status")"
+  tail -n 1 "$pf/kivcd-build.log" | grep -q 'ISO image made: ' || fail "the log is cut short: $(tail -n 2 "$pf/kivcd-build.log")"
+  [ -s "$work/cd.iso" ] || fail "no ISO"
+  ;;
 stop_cd)
   pf=$(fresh stop_cd)
   # A mastering tool that writes part of the image, then takes its time.
