@@ -188,6 +188,22 @@ bool FrmWizard::FloppyDriveThere() {
   return false;
 }
 
+bool FrmWizard::ImageTargetAgreed() {
+  if (!OptImage14 && !OptImage28) return true;
+  // A target the build must never write is refused by the build itself.
+  if (!ImageTargetProblem(programFolder_, TxtDest).empty()) return true;
+  bool folder = false;
+  const std::string there = ExistingTargetText(TxtDest, OptImage28, &folder);
+  if (there.empty()) return true;
+  if (folder) {
+    prompter_.MsgBox(Message{there + "\r\n\r\nChoose another target for the image.", kInvalidTargetTitle,
+                             Icon::Critical, Buttons::OK, 0, std::nullopt});
+    return false;
+  }
+  return prompter_.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
+                                  Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
+}
+
 bool FrmWizard::FormatFloppy() {
   FloppyDrive& drive = Floppy();
   // No question about formatting a drive that is not there (it can go away

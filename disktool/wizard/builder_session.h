@@ -196,6 +196,10 @@ class FrmWizard : public BuilderSession {
   // True when there is a floppy drive at the drive's device; otherwise shows
   // the no-drive message and returns false.
   bool FloppyDriveThere();
+  // True when the image may be written to TxtDest: nothing is there, an
+  // earlier image of this size is, or the user agreed to replace what is
+  // (asked as batch mode asks). False keeps the wizard on its output page.
+  bool ImageTargetAgreed();
   void OptImage14_Click();
   void OptImage28_Click();
   void OptFloppy_Click();

@@ -127,6 +127,10 @@ void WizardFlow::CmdFinish_Click() {
   // image instead, so the wizard stays on the output page, where the user
   // can, instead of building up to the format and ending "canceled".
   if (!form_.Cancelled && form_.OptFloppy && !form_.FloppyDriveThere()) return;
+  // A file at the image's place that is not an earlier image is replaced
+  // only when the user says so; otherwise the output page stays for another
+  // name.
+  if (!form_.Cancelled && !form_.ImageTargetAgreed()) return;
   form_.CmdBack.Enabled = false;
   form_.CmdCancel.Enabled = false;
   form_.CmdFinish.Enabled = true;

@@ -308,5 +308,36 @@ TEST(WizardFlow, TheBuildClosesTheDriverWindowAndLeavesNoDriversIni) {
   EXPECT_FALSE(cancel.pf.Exists("Drivers.ini"));
 }
 
+// A file at the image's place that is not an earlier image is replaced only
+// when the user says so, as batch mode asks; No keeps the output page.
+TEST(WizardFlow, FinishAsksBeforeAnImageReplacesAnotherFile) {
+  Walk walk;
+  walk.NextToFinish(2);
+  ASSERT_TRUE(walk.w->form.CmdFinish.Visible);
+  walk.w->form.OptFloppy = false;
+  walk.w->form.OptImage28 = false;
+  walk.w->form.OptImage14 = true;
+  TestTempDir documents;
+  const std::string letter = documents / "precious.doc";
+  testing::WriteText(letter, "a letter");
+  walk.w->form.TxtDest = letter;
+  const int page = walk.w->form.CurrentPage;
+  walk.w->prompter.answers = {Answer::No};
+  walk.flow->CmdFinish_Click();
+  ASSERT_EQ(walk.w->prompter.messages.size(), 1u);
+  EXPECT_EQ(walk.w->prompter.messages[0].title, "Replace Existing File");
+  EXPECT_NE(walk.w->prompter.messages[0].text.find("already exists and is not a 1.44 MB floppy image"),
+            std::string::npos)
+      << walk.w->prompter.messages[0].text;
+  EXPECT_EQ(walk.w->form.CurrentPage, page) << "the output page stays";
+  EXPECT_EQ(testing::ReadText(letter), "a letter");
+  EXPECT_TRUE(walk.w->form.CmdBack.Enabled);
+
+  walk.w->prompter.answers = {Answer::Yes};
+  walk.flow->CmdFinish_Click();
+  EXPECT_EQ(walk.w->form.LblFinish, "Operation completed successfully");
+  EXPECT_EQ(testing::ReadText(letter).size(), 1474560u);
+}
+
 }  // namespace
 }  // namespace kiv
