@@ -86,6 +86,9 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
 
       run.ASyncShell(BootsmithArgv(run.ProgramFolder(), row, AcceptDrivers));
       run.WaitForASyncApp();
+      // Cancelled while the disk was made: no further disk is started, and
+      // what this one left is not taken for an image.
+      if (run.CancelCopy) return;
 
       const std::string cdImage = run.InProgram(row.cdImage);
       RemoveFile(cdImage);

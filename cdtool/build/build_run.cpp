@@ -178,9 +178,18 @@ void BuildRun::ASyncShell(const std::vector<std::string>& argv) {
 }
 
 void BuildRun::WaitForASyncApp() {
+  bool ended = false;
   while (ASyncAppRunning) {
     if (ASyncApp) ASyncApp->Poll(std::chrono::milliseconds(20));
     sink_.PumpEvents();
+    CheckStopRequest();
+    // Cancel (the window's button, or a stop) ends the tool at once, with
+    // what it started (its driver window too): the step starts nothing more.
+    if (CancelCopy && !ended && ASyncApp && ASyncApp->Running()) {
+      ended = true;
+      Diagnostic("cancelled: ending the running tool");
+      ASyncApp->Kill();
+    }
   }
 }
 

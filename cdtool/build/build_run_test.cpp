@@ -688,6 +688,26 @@ TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
   EXPECT_FALSE(folder.Exists("makecd.sh"));  // no later step ran
 }
 
+// Cancel in the window while a boot disk is made ends that bootsmith at once
+// and starts no other: nothing of the disk step goes on behind the page
+// that says the build was cancelled.
+TEST_F(StopTest, CancelDuringABootImageEndsTheBuilderAndStartsNoOther) {
+  testing::WriteScript(folder.P("bootsmith"),
+                       "#!/bin/sh\necho started >> bootsmith.runs\necho $$ > bootsmith.pid\nsleep 30\n");
+  view.when = [this] { return folder.Exists("bootsmith.pid") && !folder.Read("bootsmith.pid").empty(); };
+  run.settings = BootDisksOnly(folder);
+  const auto start = std::chrono::steady_clock::now();
+  run.CmdFinish_Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "did not wait for the tool";
+  EXPECT_EQ(view.cancels, 1);
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_FALSE(Running("bootsmith.pid"));
+  EXPECT_EQ(folder.Read("bootsmith.runs"), "started\n") << "no second disk was started";
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_FALSE(folder.Exists("makecd.sh"));
+}
+
 TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
   for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), "x");
   testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
