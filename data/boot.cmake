@@ -151,6 +151,10 @@ add_custom_target(boot_code ALL DEPENDS
   ${KIV_BOOT_BIN_DIR}/bootsect/w2ksect.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/erdc.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/oobc.bin)
+# The CD builder's tests read the assembled loader (KIV_BOOT_BIN_DIR there).
+if(TARGET cdtool_tests)
+  add_dependencies(cdtool_tests boot_code)
+endif()
 
 # The CD template: fixed files from the repository, the generated loader, and
 # the (empty) image folder the builder fills.
