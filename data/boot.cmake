@@ -14,7 +14,8 @@
 #   files/bootsect/*.bin          boot sectors of the setup-based CD entries
 #   files/kivcd/                  the CD template (boot menu script, readme)
 # The build-tree folder holding the .bin files is published as the global
-# property KIV_BOOT_BIN_DIR (same layout as below the program folder's files/).
+# property KIV_BOOT_BIN_DIR (same layout as below the program folder's files/),
+# the loader's gate_layout.inc as KIV_GATE_LAYOUT_INC.
 find_program(NASM_EXECUTABLE nasm REQUIRED)
 
 set(KIV_BOOT_SRC_DIR ${CMAKE_CURRENT_SOURCE_DIR}/boot)
@@ -37,6 +38,7 @@ add_custom_command(
   COMMENT "Writing gate_layout.inc"
   VERBATIM)
 list(APPEND KIV_BOOT_INCLUDES ${KIV_BOOT_GEN_DIR}/gate_layout.inc)
+set_property(GLOBAL PROPERTY KIV_GATE_LAYOUT_INC ${KIV_BOOT_GEN_DIR}/gate_layout.inc)
 
 function(kiv_assemble_boot output source)
   get_filename_component(out_dir ${KIV_BOOT_BIN_DIR}/${output} DIRECTORY)
