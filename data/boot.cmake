@@ -14,7 +14,8 @@
 #   files/bootsect/*.bin          boot sectors of the setup-based CD entries
 #   files/kivcd/                  the CD template (boot menu script, readme)
 # The build-tree folder holding the .bin files is published as the global
-# property KIV_BOOT_BIN_DIR (same layout as below the program folder's files/).
+# property KIV_BOOT_BIN_DIR (same layout as below the program folder's files/),
+# the loader's gate_layout.inc as KIV_GATE_LAYOUT_INC.
 find_program(NASM_EXECUTABLE nasm REQUIRED)
 
 set(KIV_BOOT_SRC_DIR ${CMAKE_CURRENT_SOURCE_DIR}/boot)
@@ -23,12 +24,28 @@ set_property(GLOBAL PROPERTY KIV_BOOT_BIN_DIR ${KIV_BOOT_BIN_DIR})
 
 file(GLOB KIV_BOOT_INCLUDES CONFIGURE_DEPENDS ${KIV_BOOT_SRC_DIR}/*.inc)
 
+# The password gate block's layout for the loader: gate_layout.inc, written
+# from the table the CD builder writes the block by
+# (cdtool/bootmenu/gate_layout.h), so the two share one description.
+set(KIV_BOOT_GEN_DIR ${CMAKE_CURRENT_BINARY_DIR}/boot_inc)
+add_executable(gate_layout_inc ${PROJECT_SOURCE_DIR}/cmake/gate_layout_inc.cpp)
+target_include_directories(gate_layout_inc PRIVATE ${PROJECT_SOURCE_DIR})
+add_custom_command(
+  OUTPUT ${KIV_BOOT_GEN_DIR}/gate_layout.inc
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KIV_BOOT_GEN_DIR}
+  COMMAND gate_layout_inc ${KIV_BOOT_GEN_DIR}/gate_layout.inc
+  DEPENDS gate_layout_inc
+  COMMENT "Writing gate_layout.inc"
+  VERBATIM)
+list(APPEND KIV_BOOT_INCLUDES ${KIV_BOOT_GEN_DIR}/gate_layout.inc)
+set_property(GLOBAL PROPERTY KIV_GATE_LAYOUT_INC ${KIV_BOOT_GEN_DIR}/gate_layout.inc)
+
 function(kiv_assemble_boot output source)
   get_filename_component(out_dir ${KIV_BOOT_BIN_DIR}/${output} DIRECTORY)
   add_custom_command(
     OUTPUT ${KIV_BOOT_BIN_DIR}/${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
-    COMMAND ${NASM_EXECUTABLE} -f bin -I${KIV_BOOT_SRC_DIR}/ ${ARGN}
+    COMMAND ${NASM_EXECUTABLE} -f bin -I${KIV_BOOT_SRC_DIR}/ -I${KIV_BOOT_GEN_DIR}/ ${ARGN}
             -o ${KIV_BOOT_BIN_DIR}/${output} ${KIV_BOOT_SRC_DIR}/${source}
     DEPENDS ${KIV_BOOT_SRC_DIR}/${source} ${KIV_BOOT_INCLUDES}
     COMMENT "Assembling ${output}"
@@ -136,6 +153,10 @@ add_custom_target(boot_code ALL DEPENDS
   ${KIV_BOOT_BIN_DIR}/bootsect/w2ksect.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/erdc.bin
   ${KIV_BOOT_BIN_DIR}/bootsect/oobc.bin)
+# The CD builder's tests read the assembled loader (KIV_BOOT_BIN_DIR there).
+if(TARGET cdtool_tests)
+  add_dependencies(cdtool_tests boot_code)
+endif()
 
 # The CD template: fixed files from the repository, the generated loader, and
 # the (empty) image folder the builder fills.

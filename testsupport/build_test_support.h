@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cdtool/bootmenu/gate_layout.h"
 #include "cdtool/build/build_run.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/test_files.h"
@@ -76,8 +77,10 @@ struct ProgramFolder {
   ProgramFolder() : dir(MakeTempDir("cdbuild")) {
     WriteText(P("files/kivcd/readme.txt"), "Kiv Rescue CD\r\n");
     // A loader with the password gate block the build fills in.
+    std::string block(kGateBlockSize, '\0');
+    block.replace(kGateTag.offset, kGateTag.size, kGateMagic);
     std::string loader(2048, '\x90');
-    loader.replace(0x600, 188, "KIVGATE2" + std::string(180, '\0'));
+    loader.replace(0x600, block.size(), block);
     WriteText(P("files/kivcd/boot/loader.bin"), loader);
     WriteText(P("files/kivcd/boot/scripts/main.cds"),
               "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n"

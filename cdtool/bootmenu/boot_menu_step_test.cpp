@@ -73,10 +73,10 @@ class BootMenuStep : public ::testing::Test {
   // it, each group of four bytes reversed).
   static bool Opens(const std::string& gate, const std::string& password) {
     PasswordSalt salt{};
-    std::copy_n(gate.begin() + 12, salt.size(), salt.begin());
+    std::copy_n(gate.begin() + kGateSalt.offset, salt.size(), salt.begin());
     const PasswordHash hash = HashPassword(password, salt);
     for (size_t i = 0; i < hash.digest.size(); ++i)
-      if (static_cast<uint8_t>(gate[28 + (i ^ 3)]) != hash.digest[i]) return false;
+      if (static_cast<uint8_t>(gate[kGateHash.offset + (i ^ 3)]) != hash.digest[i]) return false;
     return true;
   }
   // Replaces a line of the template's script, as a user's hand edit would.
@@ -125,8 +125,8 @@ TEST_F(BootMenuStep, TheBuildWritesTheMenuAndThePasswordIntoTheTree) {
   const std::string pw = "a \"b\" $c \\d";
   const std::string gate = Gate();
   ASSERT_EQ(gate.size(), kGateBlockSize);
-  EXPECT_EQ(gate[8], 1);
-  EXPECT_EQ(gate[9], 3);
+  EXPECT_EQ(gate[kGateAsk.offset], 1);
+  EXPECT_EQ(gate[kGateRetries.offset], 3);
   EXPECT_TRUE(Opens(gate, pw));
   EXPECT_FALSE(Opens(gate, "a \"b\" $c \\D"));
   EXPECT_EQ(folder.Read("kivcd/boot/loader.bin").find(pw), std::string::npos) << "never in clear text";
@@ -169,8 +169,12 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
 TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
   run.CmdFinish_Click();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
-  EXPECT_EQ(Gate().substr(8, 4), std::string("\0\3\xF8\3", 4));  // no ask, 3 tries, serial console COM1
-  EXPECT_EQ(Gate().substr(60, 31), std::string("Enter the password of this CD:\0", 31));
+  const std::string gate = Gate();
+  ASSERT_EQ(gate.size(), kGateBlockSize);
+  EXPECT_EQ(gate[kGateAsk.offset], 0);
+  EXPECT_EQ(gate[kGateRetries.offset], 3);
+  EXPECT_EQ(gate.substr(kGateSerialPort.offset, kGateSerialPort.size), "\xF8\x03");  // serial console COM1
+  EXPECT_EQ(gate.substr(kGatePrompt.offset, 31), std::string("Enter the password of this CD:\0", 31));
 }
 
 // The password reaches the loader from the build, whatever the user's script
@@ -195,7 +199,7 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
     ASSERT_TRUE(quiet.messages.empty()) << quiet.messages[0].text;
     EXPECT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
     const std::string gate = Gate();
-    EXPECT_EQ(gate[8], 1) << "asks";
+    EXPECT_EQ(gate[kGateAsk.offset], 1) << "asks";
     EXPECT_TRUE(Opens(gate, "secret"));
   }
 }
@@ -205,7 +209,7 @@ TEST_F(BootMenuStep, WithoutProtectionTheCdNeverAsksEvenIfTheScriptSaysSo) {
   EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"fromscript\"");
   run.CmdFinish_Click();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
-  EXPECT_EQ(Gate()[8], 0);
+  EXPECT_EQ(Gate()[kGateAsk.offset], 0);
   EXPECT_FALSE(Opens(Gate(), "fromscript"));
 }
 
@@ -266,7 +270,7 @@ TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Password Protection disabled");
   EXPECT_TRUE(run.Outcome().Made());
-  EXPECT_EQ(Gate()[8], 0);
+  EXPECT_EQ(Gate()[kGateAsk.offset], 0);
 }
 
 TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {

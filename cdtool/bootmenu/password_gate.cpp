@@ -1,16 +1,23 @@
 #include "cdtool/bootmenu/password_gate.h"
 
 #include <algorithm>
-#include <cstring>
+#include <tuple>
 
 namespace kiv {
 
+// What the writer puts into the block has to fit the table's fields.
+static_assert(kGateSalt.size == std::tuple_size_v<PasswordSalt>);
+static_assert(kGateHash.size == std::tuple_size_v<decltype(PasswordHash::digest)>);
+static_assert(kGateHash.size % 4 == 0, "the hash is stored in dwords");
+static_assert(kGateSerialPort.size == 2);
+static_assert(kMaxGateText < kGatePrompt.size, "the prompt keeps its terminating zero");
+static_assert(kGateTag.offset == 0, "the block is found by its tag at its start");
+
 long FindGateBlock(const std::string& loader, const std::string& loaderName, std::string* error) {
-  const size_t magicLen = std::strlen(kGateMagic);
   long found = -1;
   int count = 0;
-  for (size_t at = 0; at + magicLen <= loader.size(); at += 16) {
-    if (loader.compare(at, magicLen, kGateMagic) != 0) continue;
+  for (size_t at = 0; at + kGateTag.size <= loader.size(); at += kGateAlign) {
+    if (loader.compare(at, kGateTag.size, kGateMagic) != 0) continue;
     ++count;
     found = static_cast<long>(at);
   }
@@ -43,17 +50,19 @@ bool WritePasswordGate(std::string& loader, const PasswordGate& gate, const std:
     return fail("the serial console " + std::to_string(gate.serialConsole) + " is not COM1, COM2 or 0 (none)");
   long at = FindGateBlock(loader, loaderName, error);
   if (at < 0) return false;
-  std::string block(kGateBlockSize - 8, '\0');
-  block[0] = gate.ask ? 1 : 0;
-  block[1] = static_cast<char>(gate.retries);
+  // The whole block, written anew: what the gate leaves out is zero.
+  std::string block(kGateBlockSize, '\0');
+  block.replace(kGateTag.offset, kGateTag.size, kGateMagic);
+  block[kGateAsk.offset] = gate.ask ? 1 : 0;
+  block[kGateRetries.offset] = static_cast<char>(gate.retries);
   const int port = kPorts[gate.serialConsole];
-  block[2] = static_cast<char>(port & 0xFF);
-  block[3] = static_cast<char>(port >> 8);
-  std::copy(gate.password.salt.begin(), gate.password.salt.end(), block.begin() + 4);
+  block[kGateSerialPort.offset] = static_cast<char>(port & 0xFF);
+  block[kGateSerialPort.offset + 1] = static_cast<char>(port >> 8);
+  std::copy(gate.password.salt.begin(), gate.password.salt.end(), block.begin() + kGateSalt.offset);
   for (size_t i = 0; i < gate.password.digest.size(); ++i)
-    block[20 + i] = static_cast<char>(gate.password.digest[i ^ 3]);
-  block.replace(52, gate.prompt.size(), gate.prompt);
-  loader.replace(static_cast<size_t>(at) + 8, block.size(), block);
+    block[kGateHash.offset + i] = static_cast<char>(gate.password.digest[i ^ 3]);
+  block.replace(kGatePrompt.offset, gate.prompt.size(), gate.prompt);
+  loader.replace(static_cast<size_t>(at), block.size(), block);
   return true;
 }
 

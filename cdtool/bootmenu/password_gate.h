@@ -1,25 +1,15 @@
 #pragma once
 // The password gate of the CD: the CD's stage-0 loader (boot/loader.bin) asks
 // for the password before isolinux starts, from settings the build writes
-// into a fixed block of the loader image:
-//   +0   "KIVGATE2" (at a 16-byte aligned offset, exactly once in the file)
-//   +8   ask (0/1)      +9  retries (1..255)
-//   +10  the serial console's base port, 16-bit little-endian: 0x3F8 (COM1),
-//        0x2F8 (COM2) or 0 (none): the port the loader writes to and reads
-//        a password line from
-//   +12  salt, 16 bytes
-//   +28  SHA-256 of the salt followed by the password, each group of four
-//        bytes reversed (the loader's hash words as little-endian dwords)
-//   +60  prompt, 128 bytes, zero-terminated and zero-padded   (188 bytes in all)
+// into a fixed block of the loader image. The block's fields, their offsets
+// and sizes are the table in gate_layout.h.
 #include <cstddef>
 #include <string>
 
+#include "cdtool/bootmenu/gate_layout.h"
 #include "cdtool/bootmenu/password_hash.h"
 
 namespace kiv {
-
-inline constexpr char kGateMagic[] = "KIVGATE2";
-inline constexpr size_t kGateBlockSize = 188;
 
 struct PasswordGate {
   bool ask = false;

@@ -42,6 +42,7 @@
         org 0x0600
 
 %include "iso9660_layout.inc"
+%include "gate_layout.inc"
 
 STAGE0     equ 0x0600           ; where this loader runs after the move
 PART2      equ 0x2000           ; where its second half runs
@@ -317,27 +318,38 @@ entry_es:       dw 0
 msg_halted      equ iso_msg_halted  ; "; the system is halted."
 
 ; The password gate block. The CD builder finds it by its tag in the tree's
-; copy of this file and fills it in; as shipped no password is asked and the
-; serial console is COM1. It lies in the first half, which needs the port
-; before the second is read; the second half's password gate reads the rest.
-;   +0 "KIVGATE2"  +8 ask (0/1)  +9 tries (0 counts as 1)
-;   +10 the serial console's base port (0x3F8 COM1, 0x2F8 COM2, 0: none)
-;   +12 salt, 16 bytes
-;   +28 SHA-256 of the salt followed by the password, as eight dwords: the
-;       hash's big-endian words stored little-endian (each group of four
-;       bytes of the usual digest reversed), as sha256 leaves them
-;   +60 prompt, 128 bytes, zero-terminated
-        align 16, db 0
+; copy of this file and fills it in; as shipped no password is asked, three
+; tries, and the serial console is COM1. It lies in the first half, which
+; needs the port before the second is read; the second half's password gate
+; reads the rest. What each field holds, where and in how many bytes, is the
+; table in cdtool/bootmenu/gate_layout.h, which the build writes out as
+; gate_layout.inc; the checks below hold this block to it.
+        align GATE_ALIGN, db 0
 gate:
-gate_tag:      db "KIVGATE2"
+gate_tag:      db GATE_MAGIC
 gate_ask:      db 0
 gate_retries:  db 3
 gate_serial:   dw COM1
-gate_salt:     times 16 db 0
-gate_hash:     times 32 db 0
-gate_prompt:   times 128 db 0
-%if $ - gate != 188
-%error "the gate block must be 188 bytes"
+gate_salt:     times GATE_SALT_SIZE db 0
+gate_hash:     times GATE_HASH_SIZE db 0
+gate_prompt:   times GATE_PROMPT_SIZE db 0
+gate_end:
+; gate_field label, NAME, next label: the field at `label` starts at GATE_NAME
+; in the block and runs GATE_NAME_SIZE bytes, up to the next field.
+%macro gate_field 3
+%if %1 - gate != GATE_%{2} || %3 - %1 != GATE_%{2}_SIZE
+%error gate field %2 is not where gate_layout.inc puts it
+%endif
+%endmacro
+        gate_field gate_tag, TAG, gate_ask
+        gate_field gate_ask, ASK, gate_retries
+        gate_field gate_retries, RETRIES, gate_serial
+        gate_field gate_serial, SERIAL, gate_salt
+        gate_field gate_salt, SALT, gate_hash
+        gate_field gate_hash, HASH, gate_prompt
+        gate_field gate_prompt, PROMPT, gate_end
+%if gate_end - gate != GATE_SIZE
+%error "the gate block is not as long as gate_layout.inc says"
 %endif
 
 ; The stick's view of the tree. The build that makes the ISO bootable from a

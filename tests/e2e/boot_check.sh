@@ -46,15 +46,19 @@
 #   iso <file.iso> [text]     the ISO boots to `text` (default: the loader banner)
 #   floppy <file.img> [text]  the floppy boots to `text`; by default to the stand-in
 #                             IO.SYS's "Hand-over: OK", with the values checked
-# Environment: KIV_BOOT_BIN_DIR (assembled .bin files), KIV_TEMPLATE_DIR (the
-# CD template in the sources), KIV_BFI (the floppy image tool), KIV_DOS_DIR
-# (the DOS stand-ins), KIV_MEMDISK (default /usr/lib/syslinux/memdisk).
+# Environment: KIV_BOOT_BIN_DIR (assembled .bin files), KIV_GATE_LAYOUT (the
+# password gate block's layout, gate_layout.inc), KIV_TEMPLATE_DIR (the CD
+# template in the sources), KIV_BFI (the floppy image tool), KIV_DOS_DIR (the
+# DOS stand-ins), KIV_MEMDISK (default /usr/lib/syslinux/memdisk).
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
 
 check=${1:?usage: boot_check.sh <check> [args]}
 case "$check" in iso | floppy) ;; *)
   bin=${KIV_BOOT_BIN_DIR:?}
+  # The layout the loader's gate block was assembled with: lines
+  # "GATE_<field> equ <offset>" and "GATE_<field>_SIZE equ <bytes>".
+  gate_layout=${KIV_GATE_LAYOUT:?}
   template=${KIV_TEMPLATE_DIR:?}
   ;;
 esac
@@ -258,16 +262,19 @@ boot_files)
   [ "$(dd if="$bin/kivcd/boot/loader.bin" bs=1 skip=2048 count=4 status=none)" = KIV2 ] ||
     fail "the second half of loader.bin does not start with KIV2"
   # The password gate block the CD builder fills in, as shipped: tag once at
-  # a 16-byte boundary in the first half, no password asked, three tries, the
-  # serial console on COM1, no salt, hash or prompt.
-  python3 - "$bin/kivcd/boot/loader.bin" <<'PY' || fail "the password gate block of loader.bin is wrong"
-import sys
+  # an aligned offset in the first half, no password asked, three tries, the
+  # serial console on COM1, no salt, hash or prompt; its fields where the
+  # layout the loader was assembled with puts them.
+  python3 - "$bin/kivcd/boot/loader.bin" "$gate_layout" <<'PY' || fail "the password gate block of loader.bin is wrong"
+import re, sys
 data = open(sys.argv[1], "rb").read()
+gate = {m[1]: int(m[2]) for m in re.finditer(r"^GATE_(\w+) equ (\d+)$", open(sys.argv[2]).read(), re.M)}
 at = data.find(b"KIVGATE2")
-assert data.count(b"KIVGATE2") == 1 and at % 16 == 0, "tag KIVGATE2 not once at a 16-byte boundary"
-assert at + 188 <= 2048, "gate block not in the half the BIOS loads"
-assert data[at + 8:at + 12] == bytes([0, 3, 0xF8, 0x03]), "ask/tries/port not 0, 3, 3F8h"
-assert data[at + 12:at + 188] == bytes(176), "salt, hash and prompt not empty"
+field = lambda name: data[at + gate[name]:at + gate[name] + gate[name + "_SIZE"]]
+assert data.count(b"KIVGATE2") == 1 and at % gate["ALIGN"] == 0, "tag KIVGATE2 not once at an aligned offset"
+assert at + gate["SIZE"] <= 2048, "gate block not in the half the BIOS loads"
+assert (field("ASK"), field("RETRIES"), field("SERIAL")) == (b"\0", b"\3", b"\xF8\x03"), "ask/tries/port not 0, 3, 3F8h"
+assert all(field(name) == bytes(gate[name + "_SIZE"]) for name in ("SALT", "HASH", "PROMPT")), "salt, hash and prompt not empty"
 PY
   # The hard-disk entry's key wait: its serial port, as shipped COM1, after
   # its tag once (the build writes the menu's choice there).
@@ -379,7 +386,9 @@ cd_password)
   cp "$work/loader.orig" "$loader"
   set_gate "$loader" 1 1 "Rescue" "Password?"
   at=$(grep -a -o -b -F KIVGATE2 "$loader" | head -n 1 | cut -d: -f1)
-  printf '\000' | dd of="$loader" bs=1 seek=$((at + 9)) conv=notrunc status=none
+  tries=$(awk '$1 == "GATE_RETRIES" && $2 == "equ" { print $3 }' "$gate_layout")
+  [ -n "$tries" ] || fail "no GATE_RETRIES in $gate_layout"
+  printf '\000' | dd of="$loader" bs=1 seek=$((at + tries)) conv=notrunc status=none
   master "$work/kivcd" "$work/p3.iso"
   session "$work/p3.iso" "expect=Password?" "type=no\n" "expect=Wrong password; the system is halted." \
     "absent=Wrong password." "absent=ISOLINUX"

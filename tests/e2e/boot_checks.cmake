@@ -13,12 +13,14 @@ set(KIV_BOOT_CHECK_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/boot_check.sh)
 
 get_property(KIV_BOOT_BIN_DIR GLOBAL PROPERTY KIV_BOOT_BIN_DIR)
 get_property(kiv_boot_disk_data GLOBAL PROPERTY KIV_DISK_DATA_DIR)
+get_property(kiv_gate_layout GLOBAL PROPERTY KIV_GATE_LAYOUT_INC)
 if(NOT KIV_BOOT_BIN_DIR)
   return()
 endif()
 
 set(KIV_BOOT_CHECK_ENV
   "KIV_BOOT_BIN_DIR=${KIV_BOOT_BIN_DIR}"
+  "KIV_GATE_LAYOUT=${kiv_gate_layout}"
   "KIV_TEMPLATE_DIR=${CMAKE_SOURCE_DIR}/data/files/kivcd"
   "KIV_BFI=$<$<TARGET_EXISTS:bfi>:$<TARGET_FILE:bfi>>"
   "KIV_DOS_DIR=${kiv_boot_disk_data}/dos"

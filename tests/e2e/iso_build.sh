@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the program folder, builds a CD with `discsmith --build` and checks
-# the ISO with isoinfo. Needs KIV_BUILD_DIR (a built tree) and isoinfo; with
-# KIV_PROGRAM_DIR set, a copy of that installed program folder is used instead.
+# the ISO with isoinfo. Needs KIV_BUILD_DIR (a built tree), KIV_GATE_LAYOUT
+# (the loader's gate_layout.inc) and isoinfo; with KIV_PROGRAM_DIR set, a copy
+# of that installed program folder is used instead.
 set -euo pipefail
 build=${KIV_BUILD_DIR:?KIV_BUILD_DIR not set}
+gate_layout=${KIV_GATE_LAYOUT:?KIV_GATE_LAYOUT not set}
 isoinfo=${KIV_ISOINFO:-$(command -v isoinfo || true)}
 if [ -z "$isoinfo" ]; then echo "isoinfo not installed (package genisoimage): skipped"; exit 77; fi
 
@@ -68,11 +70,13 @@ bootoff=$(sed -n 's/.*Bootoff \([0-9A-Fa-f]*\) .*/\1/p' "$work/d.txt")
 # The template's loader, with the password gate block the build fills in and
 # the sector of the USB stick's view (after "KIVUSBV1") the hybrid step writes.
 dd if="$iso" bs=2048 skip=$((16#$bootoff)) count=1 status=none > "$work/boot.img"
-python3 - "$work/boot.img" "$pf/files/kivcd/boot/loader.bin" <<'PY' || fail "boot entry does not point at boot/loader.bin"
-import sys
-image, loader = (open(p, "rb").read() for p in sys.argv[1:])
+python3 - "$work/boot.img" "$pf/files/kivcd/boot/loader.bin" "$gate_layout" <<'PY' || fail "boot entry does not point at boot/loader.bin"
+import re, sys
+image, loader = (open(p, "rb").read() for p in sys.argv[1:3])
+gate = {m[1]: int(m[2]) for m in re.finditer(r"^GATE_(\w+) equ (\d+)$", open(sys.argv[3]).read(), re.M)}
 at, usb = loader.find(b"KIVGATE2"), loader.find(b"KIVUSBV1")
-ok = at >= 0 and usb > at and image[:at + 8] == loader[:at + 8] and image[at + 188:usb + 8] == loader[at + 188:usb + 8]
+tag, end = at + gate["TAG_SIZE"], at + gate["SIZE"]
+ok = at >= 0 and usb > at and image[:tag] == loader[:tag] and image[end:usb + 8] == loader[end:usb + 8]
 ok = ok and image[usb + 12:] == loader[usb + 12:2048] and image[usb + 8:usb + 12] != bytes(4)
 sys.exit(0 if ok else 1)
 PY
