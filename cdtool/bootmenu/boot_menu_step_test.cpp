@@ -250,7 +250,7 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
   ASSERT_TRUE(onCd.has_value()) << line;
   const std::string gate = Gate();
   EXPECT_EQ(HexDigits(onCd->salt.data(), onCd->salt.size()),
-            HexDigits(reinterpret_cast<const uint8_t*>(gate.data()) + 12, onCd->salt.size()));
+            HexDigits(reinterpret_cast<const uint8_t*>(gate.data()) + kGateSalt.offset, onCd->salt.size()));
   EXPECT_EQ(onCd->digest, HashPassword("secret", onCd->salt).digest);
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds").find(other), std::string::npos);
 }
