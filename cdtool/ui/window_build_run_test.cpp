@@ -195,9 +195,10 @@ TEST_F(WindowBuildRun, CancelClickedDuringTheRunStopsIt) {
   EXPECT_EQ(Text("LblRight1"), "");
   EXPECT_TRUE(window->control<QLabel>("LblMsg1")->font().bold());
   EXPECT_FALSE(folder.Exists("cd.iso"));
-  // Step 1 is not interrupted: it makes its images to the end, then the run
-  // stops at its next check.
-  EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivnet.img"));
+  // The disk being made is ended and no further one is started; the disk
+  // made before stays where it was moved.
+  EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivnet.img"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
   EXPECT_TRUE(window->control<QAbstractButton>("CmdFinish")->isEnabled());
 }
