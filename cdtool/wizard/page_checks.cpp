@@ -40,7 +40,7 @@ const char* const kWorkFolders[] = {"kivcd", "advtemp", "Temp", kRescueFolder, "
 std::string WorkFolderHolding(const std::string& source, const PageContext& c) {
   if (Trim(source).empty()) return "";
   for (const char* name : kWorkFolders) {
-    const std::string work = JoinPath(c.programFolder, name);
+    std::string work = JoinPath(c.programFolder, name);
     if (IsSameOrInside(source, work)) return work;
   }
   return "";
