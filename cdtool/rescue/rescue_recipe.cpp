@@ -96,7 +96,11 @@ std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std
   if (!extras.packageIndex.empty()) {
     // copy:, not file:: apt copies each package into the tree's own cache,
     // so dpkg inside it never follows the index's link to the folder.
-    mirror = "deb [trusted=yes] copy://" + extras.packageIndex + " ./";
+    // Blanks split a sources line: the path goes in as a URI, escaped.
+    std::string uri;
+    for (char c : extras.packageIndex)
+      uri += c == ' ' ? std::string("%20") : c == '%' ? std::string("%25") : std::string(1, c);
+    mirror = "deb [trusted=yes] copy://" + uri + " ./";
   } else if (!mirror.empty() && mirror[0] == '/') {
     argv.push_back(std::string("--hook-dir=") + kFileMirrorHooks);
     mirror = "file://" + mirror;

@@ -78,6 +78,10 @@ TEST(MmdebstrapCommand, AnIndexedPackageFolderIsCopiedFromAndSavedPackagesLeaveB
   extras.savePackagesTo = "/p/saved";
   const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/h.sh", "/o", extras);
   EXPECT_EQ(argv.back(), "deb [trusted=yes] copy:///p/rescue.new/package-index ./");
+  // A program folder with a blank (or a per cent sign) in its path stays one URI.
+  extras.packageIndex = "/opt/Kiv CD 100%/rescue.new/package-index";
+  EXPECT_EQ(MmdebstrapCommand(recipe, "/h.sh", "/o", extras).back(),
+            "deb [trusted=yes] copy:///opt/Kiv%20CD%20100%25/rescue.new/package-index ./");
   // Copied in by apt, so no folder needs mounting into the tree.
   EXPECT_EQ(std::find(argv.begin(), argv.end(), "--hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount"),
             argv.end());
