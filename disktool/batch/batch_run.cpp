@@ -14,21 +14,6 @@
 
 namespace kiv {
 
-std::vector<std::string> DriverListLines(const FrmDrivers& drivers) {
-  std::vector<std::string> lines;
-  lines.push_back(drivers.Caption + ": " + drivers.ColumnHeader[0] + " / " + drivers.ColumnHeader[1]);
-  for (const DriverItem& item : drivers.LV) {
-    lines.push_back(std::string(item.Checked ? "  \u2714 " : "  \u2718 ") + item.Name + "  " + item.Description);
-  }
-  return lines;
-}
-
-void ConsoleSelectDrivers(FrmDrivers& drivers) {
-  for (const std::string& line : DriverListLines(drivers)) std::fprintf(stderr, "%s\n", line.c_str());
-  std::fflush(stderr);
-  drivers.CmdOK_Click();
-}
-
 std::string BatchSummaryText(const BatchOptions& o) {
   auto yes = [](bool b) { return std::string(b ? "True" : "False"); };
   return "There has been an invalid parameter,\r\n"

@@ -17,12 +17,6 @@ class WaitWindow;
 // console prints the list and keeps it as it stands (ConsoleSelectDrivers).
 using ShowDriversModal = std::function<void(FrmDrivers&)>;
 
-// Prints the loaded driver list with its check marks to stderr and keeps the
-// selection as OK without changes would (the marks go to Drivers.ini).
-void ConsoleSelectDrivers(FrmDrivers& drivers);
-// The lines ConsoleSelectDrivers prints (without line ends).
-std::vector<std::string> DriverListLines(const FrmDrivers& drivers);
-
 // The parameter summary shown when an argument was rejected.
 std::string BatchSummaryText(const BatchOptions& o);
 

@@ -1,13 +1,28 @@
 #include "disktool/drivers/console_drivers.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/batch/batch_run.h"
 #include "disktool/drivers/frm_drivers.h"
 
 namespace kiv {
+
+std::vector<std::string> DriverListLines(const FrmDrivers& drivers) {
+  std::vector<std::string> lines;
+  lines.push_back(drivers.Caption + ": " + drivers.ColumnHeader[0] + " / " + drivers.ColumnHeader[1]);
+  for (const DriverItem& item : drivers.LV) {
+    lines.push_back(std::string(item.Checked ? "  \u2714 " : "  \u2718 ") + item.Name + "  " + item.Description);
+  }
+  return lines;
+}
+
+void ConsoleSelectDrivers(FrmDrivers& drivers) {
+  for (const std::string& line : DriverListLines(drivers)) std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  drivers.CmdOK_Click();
+}
 
 std::vector<std::string> NumberedDriverLines(const FrmDrivers& drivers) {
   std::vector<std::string> lines;

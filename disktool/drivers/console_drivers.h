@@ -15,6 +15,13 @@ class FrmDrivers;
 
 void ChooseDriversOnConsole(FrmDrivers& drivers, ConsolePrompter& console);
 
+// Without a terminal: prints the loaded driver list with its check marks to
+// stderr and keeps the selection as OK without changes would (the marks go
+// to Drivers.ini).
+void ConsoleSelectDrivers(FrmDrivers& drivers);
+// The lines ConsoleSelectDrivers prints (without line ends).
+std::vector<std::string> DriverListLines(const FrmDrivers& drivers);
+
 // The list as the terminal shows it: a header, then "  <n> ✔|✘ NAME  description".
 std::vector<std::string> NumberedDriverLines(const FrmDrivers& drivers);
 
