@@ -18,13 +18,16 @@
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
 #include "cdtool/wizard/frm_cd_build.h"
+#include "common/environment.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/ui/qt_prompter.h"
 #include "common/ui_mode.h"
 
 int main(int argc, char** argv) {
+  const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
-    return kiv::RunHeadlessBuild(argc, argv);
+    return kiv::RunHeadlessBuild(argc, argv, environment, kiv::SystemLauncher());
   }
   if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0) return kiv::RunRescueSystemCommandLine(argc, argv);
@@ -50,7 +53,7 @@ int main(int argc, char** argv) {
                  argv[1]);
     return 2;
   }
-  if (kiv::DetectUiMode() == kiv::UiMode::Console) {
+  if (kiv::DetectUiMode(environment) == kiv::UiMode::Console) {
     std::fprintf(stderr,
                  "discsmith: the wizard needs a display. Run \"discsmith --build\" to build the CD from the saved "
                  "settings (kivcd.ini) without one.\n");
@@ -62,6 +65,7 @@ int main(int argc, char** argv) {
   const std::string programFolder = platform.ProgramFolder();
   kiv::QtPrompter prompter(programFolder);
   kiv::FrmCDBuild form(programFolder, prompter, platform);
+  form.environment = environment;
   form.Form_Load();
   kiv::CdBuildWindow window(form, prompter);
   window.show();

@@ -33,8 +33,11 @@ class Platform {
   virtual bool OpenFolder(const std::string& folder) const = 0;
 };
 
-// The platform this program runs on (POSIX back end here).
-std::unique_ptr<Platform> MakeSystemPlatform();
+class ProcessLauncher;
+// The platform this program runs on (POSIX back end here); `tools` finds the
+// desktop's opener (the system's launcher, or a test's).
+std::unique_ptr<Platform> MakeSystemPlatform(ProcessLauncher& tools);
+std::unique_ptr<Platform> MakeSystemPlatform();  // with the system's launcher
 
 // Pieces of the POSIX back end, usable on their own (and by tests):
 // mount point of the first iso9660/udf entry of a mounts table ("" if none);
@@ -42,10 +45,11 @@ std::string FirstOpticalMount(const std::string& mountsFile = "/proc/self/mounts
 // free bytes (for an unprivileged user) of the file system holding the path's
 // nearest existing ancestor, capped at INT64_MAX; -1 when the query fails;
 int64_t FreeBytes(const std::string& path);
-// starts `xdg-open target` detached; false when it cannot be started or
-// reports within kOpenerGraceMs that it has no program for the target.
+// starts `opener target` (xdg-open's path) detached; false when there is no
+// opener or target, it cannot be started, or it reports within
+// kOpenerGraceMs that it has no program for the target.
 inline constexpr int kOpenerGraceMs = 1500;
-bool OpenWithDesktop(const std::string& target);
+bool OpenWithDesktop(const std::string& opener, const std::string& target);
 
 // Process-wide platform used by code that has none handed in; tests may swap it.
 Platform& CurrentPlatform();

@@ -39,12 +39,10 @@ std::string RenderCommandLine(const std::vector<std::string>& argv) {
   return out;
 }
 
-std::string FindOnPath(const std::string& program) {
+std::string FindOnPath(const std::string& program, const std::string& path) {
   if (program.empty()) return "";
   auto executable = [](const std::string& p) { return IsExecutableFile(p); };
   if (program.find('/') != std::string::npos) return executable(program) ? program : "";
-  const char* env = std::getenv("PATH");
-  std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
   size_t i = 0;
   for (;;) {
     size_t j = path.find(':', i);
@@ -119,6 +117,12 @@ class SystemProcessLauncher : public ProcessLauncher {
   }
   RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override {
     return kiv::RunAndCapture(argv, options);
+  }
+  // The search path as it is at the moment of the look-up: the operating
+  // system's processes are this launcher's business, and so is its PATH.
+  std::string FindProgram(const std::string& program) override {
+    const char* path = std::getenv("PATH");
+    return FindOnPath(program, path ? path : "/usr/local/bin:/usr/bin:/bin");
   }
 };
 

@@ -107,14 +107,19 @@ class ProcessLauncher {
   virtual std::unique_ptr<ChildProcess> NewChild() = 0;
   virtual bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) = 0;
   virtual RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) = 0;
+  // The path of an installed program as argv[0] should name it, "" when it
+  // is not installed: the system's search path in the programs, the
+  // stand-ins a test gave in the tests.
+  virtual std::string FindProgram(const std::string& program) = 0;
 };
 
 // The operating system's processes (the free functions above).
 ProcessLauncher& SystemLauncher();
 
-// A program's own executable path on PATH ("" when none). A name with a '/'
-// is taken as a path and returned when it is an executable file.
-std::string FindOnPath(const std::string& program);
+// A program's executable path in `searchPath` (folders separated by ':', as
+// PATH holds them; "" when none holds it). A name with a '/' is taken as a
+// path and returned when it is an executable file.
+std::string FindOnPath(const std::string& program, const std::string& searchPath);
 
 // Starts argv in a new session with its standard streams on /dev/null and
 // does not wait (viewers, browsers); false when it cannot be started. The

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -339,12 +340,23 @@ TEST_F(StopRequestTest, WithoutARequestTheProgramRunsToItsEnd) {
   EXPECT_TRUE(FileExists((dir / "done")));
 }
 
-TEST(FindOnPath, FindsProgramsAndPaths) {
-  EXPECT_NE(FindOnPath("sh"), "");
-  EXPECT_EQ(FindOnPath("kiv-no-such-program-on-path"), "");
-  EXPECT_EQ(FindOnPath("/bin/sh"), "/bin/sh");
-  EXPECT_EQ(FindOnPath("/etc/hostname-not-a-program"), "");
-  EXPECT_EQ(FindOnPath(""), "");
+TEST(FindOnPath, FindsProgramsInTheSearchPathInOrderAndTakesPathsAsTheyAre) {
+  TestTempDir dir;
+  for (const char* folder : {"a", "b"}) {
+    std::filesystem::create_directories(dir / folder);
+    ASSERT_TRUE(WriteFileAtomic(dir / (std::string(folder) + "/tool"), "#!/bin/sh\n"));
+  }
+  namespace fs = std::filesystem;
+  fs::permissions(dir / "a/tool", fs::perms::owner_read | fs::perms::owner_write);  // not executable: skipped
+  fs::permissions(dir / "b/tool", fs::perms::owner_all);
+  const std::string path = dir / "missing" + ":" + dir / "a" + ":" + dir / "b";
+  EXPECT_EQ(FindOnPath("tool", path), dir / "b/tool");
+  EXPECT_EQ(FindOnPath("tool", dir / "a"), "");
+  EXPECT_EQ(FindOnPath("kiv-no-such-program-on-path", "/usr/bin:/bin"), "");
+  EXPECT_EQ(FindOnPath("/bin/sh", ""), "/bin/sh");
+  EXPECT_EQ(FindOnPath("/etc/hostname-not-a-program", "/etc"), "");
+  EXPECT_EQ(FindOnPath("", "/bin"), "");
+  EXPECT_NE(SystemLauncher().FindProgram("sh"), "");
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "testsupport/source_date_epoch.h"
+#include <cstdlib>
+
+#include "common/environment.h"
 
 namespace kiv {
 namespace {
@@ -24,18 +26,28 @@ TEST(SourceDateEpoch, ReadsPlainDecimalSecondsOnly) {
 }
 
 TEST(SourceDateEpoch, AValueThatIsNoNumberIsAProblemNamingItAndTheWayOut) {
-  {
-    testing::SourceDateEpoch epoch("yesterday");
-    EXPECT_EQ(SourceDateEpochProblem(),
-              "SOURCE_DATE_EPOCH=yesterday is not a number of seconds since 1970 (set it to one, for example "
-              "SOURCE_DATE_EPOCH=$(date +%s), or unset it)");
-  }
+  Environment environment;
+  environment.Set("SOURCE_DATE_EPOCH", "yesterday");
+  EXPECT_EQ(SourceDateEpochProblem(environment),
+            "SOURCE_DATE_EPOCH=yesterday is not a number of seconds since 1970 (set it to one, for example "
+            "SOURCE_DATE_EPOCH=$(date +%s), or unset it)");
+  EXPECT_FALSE(SourceDateEpoch(environment, nullptr).has_value());
   for (const char* fine : {"1700000000", ""}) {
-    testing::SourceDateEpoch epoch(fine);
-    EXPECT_EQ(SourceDateEpochProblem(), "") << fine;
+    environment.Set("SOURCE_DATE_EPOCH", fine);
+    EXPECT_EQ(SourceDateEpochProblem(environment), "") << fine;
   }
-  testing::SourceDateEpoch unset(nullptr);
-  EXPECT_EQ(SourceDateEpochProblem(), "");
+  EXPECT_EQ(SourceDateEpoch(environment.Set("SOURCE_DATE_EPOCH", "1700000000"), nullptr), 1700000000);
+  EXPECT_EQ(SourceDateEpochProblem(environment.Unset("SOURCE_DATE_EPOCH")), "");
+}
+
+// The programs read their own environment once; what it holds is what
+// getenv() gives.
+TEST(Environment, OfThisProcessHoldsWhatGetenvGives) {
+  const Environment here = Environment::OfThisProcess();
+  ASSERT_NE(std::getenv("PATH"), nullptr);
+  EXPECT_EQ(here.Get("PATH"), std::getenv("PATH"));
+  EXPECT_FALSE(here.Find("KIV_NO_SUCH_VARIABLE_SET_ANYWHERE").has_value());
+  EXPECT_FALSE(Environment().IsSet("PATH"));
 }
 
 }  // namespace

@@ -1,22 +1,17 @@
 #include "common/ui_mode.h"
 
-#include <cstdlib>
 #include <string>
 
+#include "common/environment.h"
 #include "common/paths.h"
 
 namespace kiv {
 
-UiMode DetectUiMode() {
-  const char* ui = std::getenv("KIVCD_UI");
-  std::string choice = ui ? Trim(ui) : "";
+UiMode DetectUiMode(const Environment& environment) {
+  const std::string choice = Trim(environment.Get("KIVCD_UI"));
   if (EqualsNoCase(choice, "console")) return UiMode::Console;
   if (EqualsNoCase(choice, "gui")) return UiMode::Gui;
-  auto set = [](const char* name) {
-    const char* v = std::getenv(name);
-    return v && *v;
-  };
-  return (set("DISPLAY") || set("WAYLAND_DISPLAY")) ? UiMode::Gui : UiMode::Console;
+  return (environment.IsSet("DISPLAY") || environment.IsSet("WAYLAND_DISPLAY")) ? UiMode::Gui : UiMode::Console;
 }
 
 }  // namespace kiv

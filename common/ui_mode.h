@@ -4,7 +4,8 @@
 // "gui"; otherwise GUI.
 namespace kiv {
 
+class Environment;
 enum class UiMode { Gui, Console };
-UiMode DetectUiMode();
+UiMode DetectUiMode(const Environment& environment);
 
 }  // namespace kiv

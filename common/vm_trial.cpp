@@ -36,7 +36,7 @@ std::vector<std::string> QemuArguments(const std::string& qemu, VmMedium medium,
   return argv;
 }
 
-std::string FindQemu() { return FindOnPath(kQemuProgram); }
+std::string FindQemu() { return SystemLauncher().FindProgram(kQemuProgram); }
 
 std::string QemuMissingText() {
   return std::string(kQemuProgram) + " is not installed; install the package " + kQemuPackage +
@@ -44,7 +44,7 @@ std::string QemuMissingText() {
 }
 
 int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium, bool allowUsb,
-                  const VmStarter& start, std::FILE* err) {
+                  const VmLauncher& vm, std::FILE* err) {
   std::vector<std::string> words = args;
   if (allowUsb && !words.empty() && words.front() == "--usb") {
     medium = VmMedium::UsbDisk;
@@ -64,12 +64,12 @@ int RunTryCommand(const std::vector<std::string>& args, const std::string& defau
     std::fprintf(err, "%s: no such image file\n", image.c_str());
     return 1;
   }
-  const std::string qemu = FindQemu();
+  const std::string qemu = vm.find();
   if (qemu.empty()) {
     std::fprintf(err, "%s\n", QemuMissingText().c_str());
     return 1;
   }
-  if (!start(QemuArguments(qemu, medium, image))) {
+  if (!vm.start(QemuArguments(qemu, medium, image))) {
     std::fprintf(err, "%s could not be started\n", qemu.c_str());
     return 1;
   }
@@ -90,12 +90,6 @@ bool CanTryInVm(const std::string& image, const VmLauncher& vm) {
 bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm) {
   const std::string qemu = vm.find();
   return !qemu.empty() && vm.start(QemuArguments(qemu, medium, image));
-}
-
-bool CanTryInVm(const std::string& image) { return CanTryInVm(image, VmLauncher{}); }
-
-bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start) {
-  return TryInVm(image, medium, VmLauncher{FindQemu, start});
 }
 
 bool StartQemuDetached(const std::vector<std::string>& argv) { return StartDetached(argv); }

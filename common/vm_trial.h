@@ -20,7 +20,7 @@ enum class VmMedium { Cd, UsbDisk, Floppy };
 // the value; a comma in the path is written twice, as QEMU wants it.
 std::vector<std::string> QemuArguments(const std::string& qemu, VmMedium medium, const std::string& image);
 
-// QEMU on PATH, "" when it is not installed.
+// QEMU as the system's launcher finds it, "" when it is not installed.
 std::string FindQemu();
 // What to say when it is missing.
 std::string QemuMissingText();
@@ -28,30 +28,27 @@ std::string QemuMissingText();
 // Starts an argv; the GUI starts QEMU detached, the command line waits for
 // the window to close. Returns false when it could not be started.
 using VmStarter = std::function<bool(const std::vector<std::string>& argv)>;
+bool StartQemuDetached(const std::vector<std::string>& argv);
+// The starter the command line uses: runs QEMU and waits for it to end.
+bool RunQemuAndWait(const std::vector<std::string>& argv);
+
+// How QEMU is found and started: the system's, started detached, unless a
+// caller gives another starter or a test its stand-in.
+struct VmLauncher {
+  std::function<std::string()> find = FindQemu;  // "" when QEMU is not installed
+  VmStarter start = StartQemuDetached;
+};
 
 // `--try` of both programs: `args` are the words after --try ("--usb" may
 // come first when `allowUsb`), `defaultImage` is used when none is given
 // ("" = an image is required). Messages go to `err`; returns the exit code.
 int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium, bool allowUsb,
-                  const VmStarter& start, std::FILE* err);
-
-// The starter the command line uses: runs QEMU and waits for it to end.
-bool RunQemuAndWait(const std::vector<std::string>& argv);
+                  const VmLauncher& vm, std::FILE* err);
 
 // The finish pages' button: its caption, whether it is shown (QEMU is
 // installed and the image is there), and its click (QEMU started detached,
 // so the wizard stays usable). False when QEMU could not be started.
 inline constexpr const char* kTryInVmCaption = "Try in a virtual machine";
-bool CanTryInVm(const std::string& image);
-bool TryInVm(const std::string& image, VmMedium medium, const VmStarter& start);
-bool StartQemuDetached(const std::vector<std::string>& argv);
-
-// How a window finds and starts QEMU: the system's, started detached, unless
-// a test gives its stand-in.
-struct VmLauncher {
-  std::function<std::string()> find = FindQemu;  // "" when QEMU is not installed
-  VmStarter start = StartQemuDetached;
-};
 bool CanTryInVm(const std::string& image, const VmLauncher& vm);
 bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm);
 

@@ -27,20 +27,12 @@ TEST(VmTrial, EachMediumBootsTheImageAsItsOwnDrive) {
             (Args{"-drive", "file=k.img,format=raw,if=floppy,index=0,snapshot=on", "-boot", "a"}));
 }
 
-// PATH is pointed at a folder that holds (or lacks) a qemu-system-i386.
-struct PathScope {
-  std::string old = getenv("PATH") ? getenv("PATH") : "";
-  explicit PathScope(const std::string& path) { setenv("PATH", path.c_str(), 1); }
-  ~PathScope() { setenv("PATH", old.c_str(), 1); }
-};
-
 TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
   TestTempDir dir;
   const std::string image = dir / "kiv cd.iso";
   std::ofstream(image) << "iso";
-  std::filesystem::create_directories(dir / "bin");
-  std::ofstream(dir / "bin/qemu-system-i386") << "#!/bin/sh\n";
-  std::filesystem::permissions(dir / "bin/qemu-system-i386", std::filesystem::perms::owner_all);
+  const std::string qemu = "/opt/qemu/bin/qemu-system-i386";
+  std::string installed = qemu;  // what the look-up finds; "" = not installed
   std::FILE* err = std::tmpfile();
   auto errText = [&] {
     std::rewind(err);
@@ -50,48 +42,45 @@ TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
   };
 
   std::vector<Args> started;
-  VmStarter record = [&](const Args& a) {
-    started.push_back(a);
-    return true;
-  };
+  const VmLauncher vm{[&] { return installed; },
+                      [&](const Args& a) {
+                        started.push_back(a);
+                        return true;
+                      }};
   {
-    PathScope path(dir / "bin");
-    EXPECT_EQ(RunTryCommand({}, image, VmMedium::Cd, true, record, err), 0);
-    EXPECT_EQ(RunTryCommand({"--usb", image}, "", VmMedium::Cd, true, record, err), 0);
-    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Floppy, false, record, err), 0);
+    EXPECT_EQ(RunTryCommand({}, image, VmMedium::Cd, true, vm, err), 0);
+    EXPECT_EQ(RunTryCommand({"--usb", image}, "", VmMedium::Cd, true, vm, err), 0);
+    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Floppy, false, vm, err), 0);
     ASSERT_EQ(started.size(), 3u);
-    EXPECT_EQ(started[0], QemuArguments(dir / "bin/qemu-system-i386", VmMedium::Cd, image));
-    EXPECT_EQ(started[1], QemuArguments(dir / "bin/qemu-system-i386", VmMedium::UsbDisk, image));
-    EXPECT_EQ(started[2], QemuArguments(dir / "bin/qemu-system-i386", VmMedium::Floppy, image));
+    EXPECT_EQ(started[0], QemuArguments(qemu, VmMedium::Cd, image));
+    EXPECT_EQ(started[1], QemuArguments(qemu, VmMedium::UsbDisk, image));
+    EXPECT_EQ(started[2], QemuArguments(qemu, VmMedium::Floppy, image));
 
     // No image, a missing one, two of them, --usb where it means nothing.
-    EXPECT_EQ(RunTryCommand({}, "", VmMedium::Floppy, false, record, err), 2);
-    EXPECT_EQ(RunTryCommand({dir / "none.img"}, "", VmMedium::Floppy, false, record, err), 1);
+    EXPECT_EQ(RunTryCommand({}, "", VmMedium::Floppy, false, vm, err), 2);
+    EXPECT_EQ(RunTryCommand({dir / "none.img"}, "", VmMedium::Floppy, false, vm, err), 1);
     EXPECT_NE(errText().find(dir / "none.img"), std::string::npos);
-    EXPECT_EQ(RunTryCommand({image, image}, "", VmMedium::Cd, true, record, err), 2);
-    EXPECT_EQ(RunTryCommand({"--usb", image}, "", VmMedium::Floppy, false, record, err), 2);
-    EXPECT_EQ(RunTryCommand(
-                  {image}, "", VmMedium::Cd, true, [](const Args&) { return false; }, err),
-              1);
+    EXPECT_EQ(RunTryCommand({image, image}, "", VmMedium::Cd, true, vm, err), 2);
+    EXPECT_EQ(RunTryCommand({"--usb", image}, "", VmMedium::Floppy, false, vm, err), 2);
+    const VmLauncher failing{vm.find, [](const Args&) { return false; }};
+    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Cd, true, failing, err), 1);
     EXPECT_EQ(started.size(), 3u);
   }
   {
     // The finish pages' button: shown for an existing image, starts the same list.
-    PathScope path(dir / "bin");
-    EXPECT_TRUE(CanTryInVm(image));
-    EXPECT_FALSE(CanTryInVm(dir / "none.iso"));
-    EXPECT_FALSE(CanTryInVm(""));
-    EXPECT_TRUE(TryInVm(image, VmMedium::Floppy, record));
+    EXPECT_TRUE(CanTryInVm(image, vm));
+    EXPECT_FALSE(CanTryInVm(dir / "none.iso", vm));
+    EXPECT_FALSE(CanTryInVm("", vm));
+    EXPECT_TRUE(TryInVm(image, VmMedium::Floppy, vm));
     ASSERT_EQ(started.size(), 4u);
-    EXPECT_EQ(started[3], QemuArguments(dir / "bin/qemu-system-i386", VmMedium::Floppy, image));
+    EXPECT_EQ(started[3], QemuArguments(qemu, VmMedium::Floppy, image));
     started.pop_back();
   }
   {
-    PathScope path(dir / "empty");
-    EXPECT_EQ(FindQemu(), "");
-    EXPECT_FALSE(CanTryInVm(image));
-    EXPECT_FALSE(TryInVm(image, VmMedium::Cd, record));
-    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Cd, true, record, err), 1);
+    installed.clear();
+    EXPECT_FALSE(CanTryInVm(image, vm));
+    EXPECT_FALSE(TryInVm(image, VmMedium::Cd, vm));
+    EXPECT_EQ(RunTryCommand({image}, "", VmMedium::Cd, true, vm, err), 1);
     EXPECT_NE(errText().find("install the package qemu-system-x86"), std::string::npos);
     EXPECT_EQ(started.size(), 3u);
   }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/environment.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/source_date_epoch.h"
@@ -31,17 +33,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!args.empty() && args[0] == "--try")
-    return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false, kiv::RunQemuAndWait,
-                              stderr);
+    return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false,
+                              kiv::VmLauncher{kiv::FindQemu, kiv::RunQemuAndWait}, stderr);
   // Refused before anything is written: a disk asked to carry reproducible
   // dates that could not would otherwise fail half-way in a tool.
-  if (const std::string problem = kiv::SourceDateEpochProblem(); !problem.empty()) {
+  const kiv::Environment environment = kiv::Environment::OfThisProcess();
+  if (const std::string problem = kiv::SourceDateEpochProblem(environment); !problem.empty()) {
     std::fprintf(stderr, "bootsmith: %s; nothing built\n", problem.c_str());
     return 1;
   }
   const std::string folder = kiv::CurrentPlatform().ProgramFolder();
 #ifdef KIV_BOOTSMITH_GUI
-  if (kiv::DetectUiMode() == kiv::UiMode::Gui) return kiv::RunBootsmithGui(argc, argv, folder, args);
+  if (kiv::DetectUiMode(environment) == kiv::UiMode::Gui)
+    return kiv::RunBootsmithGui(argc, argv, folder, args, environment);
 #endif
   kiv::ConsolePrompter prompter;
   kiv::MemoryProgressSink progress;
@@ -51,5 +55,5 @@ int main(int argc, char** argv) {
   views.progress = &progress;
   views.wait = &wait;
   views.showDrivers = [&prompter](kiv::FrmDrivers& drivers) { kiv::ChooseDriversOnConsole(drivers, prompter); };
-  return kiv::BootsmithMain(folder, args, views);
+  return kiv::BootsmithMain(folder, args, views, environment, kiv::SystemLauncher());
 }

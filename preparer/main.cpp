@@ -4,6 +4,7 @@
 // with KIVCD_UI=console) a prompt on stderr answered on stdin.
 #include <QApplication>
 
+#include "common/environment.h"
 #include "common/platform.h"
 #include "common/ui_mode.h"
 #include "preparer/server_name_preparer.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
   const std::string folder = kiv::CurrentPlatform().ProgramFolder();
-  if (kiv::DetectUiMode() == kiv::UiMode::Gui) {
+  if (kiv::DetectUiMode(kiv::Environment::OfThisProcess()) == kiv::UiMode::Gui) {
     QApplication app(argc, argv);
     kiv::QtInputPrompter prompter;
     return kiv::RunKivmax(folder, prompter);

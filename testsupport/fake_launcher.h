@@ -62,6 +62,11 @@ class FakeLauncher : public ProcessLauncher {
   std::unique_ptr<ChildProcess> NewChild() override;
   bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) override;
   RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override;
+  // A program with a stand-in is installed, in kFakeBin; any other is not.
+  std::string FindProgram(const std::string& program) override {
+    return programs_.count(program) ? kFakeBin + program : std::string();
+  }
+  static constexpr const char* kFakeBin = "/fake-bin/";
 
  private:
   friend class FakeChild;

@@ -147,13 +147,14 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
 }
 
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
-                                            const std::string& confirmation, Prompter& prompter) {
+                                            const std::string& confirmation, std::optional<int64_t> epoch,
+                                            Prompter& prompter) {
   if (confirmation != password) {
     prompter.MsgBox(Message{"Entered Passwords doesn't match, password protection will be disabled",
                             "Password Protection disabled", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return std::nullopt;
   }
-  const PasswordHash hash = HashPassword(password, NewPasswordSalt());
+  const PasswordHash hash = HashPassword(password, NewPasswordSalt(epoch));
   ReplaceTextInFile(scriptPath, "Set PasswordRequest=0", "Set PasswordRequest=1", prompter);
   ReplaceTextInFile(scriptPath, "Set PasswordString=\"\"", "Set PasswordString=\"" + PasswordHashText(hash) + "\"",
                     prompter);
@@ -163,10 +164,10 @@ std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const
 void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
   run.SetSubStep("Adding Password Protection to the Boot Script");
   run.menuData.password =
-      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.prompter());
+      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.Epoch(), run.prompter());
   // The UEFI menu's hash is made now, while the clear password is at hand.
   run.menuData.grubPassword.reset();
-  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt());
+  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt(run.Epoch()));
 }
 
 void InjectProductKey(const std::string& scriptPath, const std::string& productKey, Prompter& prompter) {

@@ -32,10 +32,12 @@ void PatchBinaryFile(const std::string& path, const std::string& find, const std
 std::string WithScriptSetting(const std::string& text, const std::string& name, const std::string& value);
 
 // The password switch: on matching texts the script asks for `password`,
-// which it stores hashed with a new salt (see password_hash.h), and the hash
-// is returned; otherwise a message, the script stays unchanged (nothing).
+// which it stores hashed with a new salt (see password_hash.h; seeded by
+// `epoch` in a reproducible build), and the hash is returned; otherwise a
+// message, the script stays unchanged (nothing).
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
-                                            const std::string& confirmation, Prompter& prompter);
+                                            const std::string& confirmation, std::optional<int64_t> epoch,
+                                            Prompter& prompter);
 
 // The build run's password step on kivcd/boot/scripts/main.cds, with its
 // sub-step caption. A confirmed password becomes the run's menu password,

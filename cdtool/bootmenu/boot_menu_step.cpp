@@ -47,8 +47,8 @@ bool WriteUefiMenu(BuildRun& run, const std::string& tree, const std::string& gr
     }
   }
   const std::string image = ResolvePathPrefix(tree + kEfiImageOnCd);
-  const std::string error = WriteEfiBootImage(run.Launcher(), run.efiLoaders,
-                                              RenderGrubStarter(std::string(kGrubFolder) + "/" + marker), image);
+  const std::string error = WriteEfiBootImage(
+      run.Launcher(), run.efiLoaders, RenderGrubStarter(std::string(kGrubFolder) + "/" + marker), image, run.Epoch());
   if (error.empty()) return true;
   Halt(run, "cannot make the UEFI boot image " + image + ": " + error);
   return false;
@@ -73,6 +73,7 @@ void WriteBootMenu(BuildRun& run) {
   // Messages name the script the user edits (the template's), not this work
   // copy, which the next build replaces; the lines are the same.
   const std::string userScript = ResolvePath(run.InProgram("files\\kivcd\\boot\\scripts\\main.cds"));
+  run.menuData.epoch = run.Epoch();
   BootMenu menu = TranslateBootMenu(text, FileExists(userScript) ? userScript : script, exists, &run.menuData);
   if (!menu.errors.empty()) {
     std::string all;

@@ -7,7 +7,6 @@
 #include "cdtool/build/tree_dates.h"
 #include "common/file_ops.h"
 #include "common/process_runner.h"
-#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -31,20 +30,20 @@ std::string Run(ProcessLauncher& tools, const std::vector<std::string>& argv, st
 
 // A reproducible build (SOURCE_DATE_EPOCH) gets a volume serial from the
 // epoch; otherwise mformat picks one.
-std::vector<std::string> SerialArgs() {
-  const std::optional<int64_t> epoch = SourceDateEpoch(nullptr);
+std::vector<std::string> SerialArgs(std::optional<int64_t> epoch) {
   if (!epoch) return {};
   char hex[9];
   std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(static_cast<uint64_t>(*epoch) & 0xFFFFFFFFu));
   return {"-N", hex};
 }
 
-std::string Build(ProcessLauncher& tools, const std::vector<ImageFile>& files, const std::string& image) {
+std::string Build(ProcessLauncher& tools, const std::vector<ImageFile>& files, const std::string& image,
+                  std::optional<int64_t> epoch) {
   int64_t bytes = kSlackBytes;
   for (const ImageFile& f : files) bytes += (FileSize(f.from) + 4095) / 4096 * 4096;
   std::vector<std::string> format = {"mformat", "-i",     image, "-C", "-T", std::to_string(bytes / kSector),
                                      "-v",      "EFIBOOT"};
-  for (const std::string& a : SerialArgs()) format.push_back(a);
+  for (const std::string& a : SerialArgs(epoch)) format.push_back(a);
   format.push_back("::");
   if (std::string e = Run(tools, format); !e.empty()) return e;
   if (std::string e = Run(tools, {"mmd", "-i", image, "::/EFI", "::/EFI/BOOT", "::/boot", "::/boot/grub"}); !e.empty())
@@ -74,7 +73,7 @@ std::string MissingEfiLoader(const EfiLoaders& loaders) {
 }
 
 std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders, const std::string& grubStarter,
-                              const std::string& imagePath) {
+                              const std::string& imagePath, std::optional<int64_t> epoch) {
   if (const std::string missing = MissingEfiLoader(loaders); !missing.empty())
     return "the UEFI boot loader " + missing + " is missing";
   const std::string temp = imagePath + ".tmp";
@@ -83,7 +82,7 @@ std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders,
   if (!WriteFileAtomic(starter, grubStarter)) return "cannot write " + starter;
   // mcopy -m keeps the file's date in the image's folder entry; in a
   // reproducible build that date is the epoch, not the time of the build.
-  if (std::optional<int64_t> epoch = SourceDateEpoch(nullptr))
+  if (epoch)
     if (std::string why = ClampFileDate(starter, *epoch); !why.empty()) {
       std::remove(starter.c_str());
       return why;
@@ -93,7 +92,7 @@ std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders,
                              {loaders.grub, "/EFI/BOOT/grubx64.efi"},
                              {loaders.mokManager, "/EFI/BOOT/mmx64.efi"},
                              {starter, "/boot/grub/grub.cfg"}},
-                            temp);
+                            temp, epoch);
   std::remove(starter.c_str());
   if (!error.empty()) {
     std::remove(temp.c_str());

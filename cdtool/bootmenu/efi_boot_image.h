@@ -8,6 +8,8 @@
 //                          it finds the CD and reads the menu there
 // The image is made with mtools (mformat, mmd, mcopy, mdir) under a
 // temporary name beside the target, its listing checked, then renamed.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kiv {
@@ -33,8 +35,9 @@ std::string MissingEfiLoader(const EfiLoaders& loaders);
 
 // Makes the image at `imagePath` from the loaders and the GRUB starter text.
 // "" when done; otherwise what failed (the tool and what it said, or the
-// file), and only the temporary files are gone.
+// file), and only the temporary files are gone. In a reproducible build
+// (`epoch` set) the volume serial and the starter's date come from the epoch.
 std::string WriteEfiBootImage(ProcessLauncher& tools, const EfiLoaders& loaders, const std::string& grubStarter,
-                              const std::string& imagePath);
+                              const std::string& imagePath, std::optional<int64_t> epoch);
 
 }  // namespace kiv

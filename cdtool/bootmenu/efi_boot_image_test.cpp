@@ -5,7 +5,6 @@
 #include "common/file_ops.h"
 #include "common/process_runner.h"
 #include "testsupport/fake_launcher.h"
-#include "testsupport/source_date_epoch.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -20,7 +19,7 @@ class EfiBootImage : public ::testing::Test {
   testing::FakeLauncher tools;
 
   void SetUp() override {
-    if (FindOnPath("mformat").empty()) GTEST_SKIP() << "mtools is not installed";
+    if (SystemLauncher().FindProgram("mformat").empty()) GTEST_SKIP() << "mtools is not installed";
     // Stand-ins for the signed loaders: what matters is where each lands.
     testing::WriteText(loaders.shim, std::string(300000, 's') + "shim");
     testing::WriteText(loaders.grub, std::string(700000, 'g') + "grub");
@@ -39,7 +38,7 @@ class EfiBootImage : public ::testing::Test {
 };
 
 TEST_F(EfiBootImage, HoldsShimAsTheDefaultLoaderWithGrubMokManagerAndTheStarter) {
-  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "search x\n", image), "");
+  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "search x\n", image, std::nullopt), "");
   EXPECT_EQ(InImage("/EFI/BOOT/BOOTX64.EFI"), testing::ReadText(loaders.shim));
   EXPECT_EQ(InImage("/EFI/BOOT/grubx64.efi"), testing::ReadText(loaders.grub));
   EXPECT_EQ(InImage("/EFI/BOOT/mmx64.efi"), testing::ReadText(loaders.mokManager));
@@ -52,7 +51,7 @@ TEST_F(EfiBootImage, HoldsShimAsTheDefaultLoaderWithGrubMokManagerAndTheStarter)
 
 TEST_F(EfiBootImage, MissingLoaderIsNamedAndNothingIsMade) {
   std::remove(loaders.grub.c_str());
-  const std::string error = WriteEfiBootImage(tools, loaders, "x", image);
+  const std::string error = WriteEfiBootImage(tools, loaders, "x", image, std::nullopt);
   EXPECT_NE(error.find(loaders.grub), std::string::npos) << error;
   EXPECT_EQ(MissingEfiLoader(loaders), loaders.grub);
   EXPECT_TRUE(ListFolder(dir / "efi", "*").empty());
@@ -62,7 +61,7 @@ TEST_F(EfiBootImage, MissingLoaderIsNamedAndNothingIsMade) {
 TEST_F(EfiBootImage, FailedCopyLeavesThePreviousImageAndNoTemporaryFiles) {
   testing::WriteText(image, "previous image");
   tools.Add("mcopy", [](const testing::FakeCommand&) { return testing::Exits(1, {"Disk full"}); });
-  const std::string error = WriteEfiBootImage(tools, loaders, "x", image);
+  const std::string error = WriteEfiBootImage(tools, loaders, "x", image, std::nullopt);
   EXPECT_NE(error.find("mcopy"), std::string::npos) << error;
   EXPECT_NE(error.find("Disk full"), std::string::npos) << error;
   EXPECT_EQ(testing::ReadText(image), "previous image");
@@ -70,10 +69,9 @@ TEST_F(EfiBootImage, FailedCopyLeavesThePreviousImageAndNoTemporaryFiles) {
 }
 
 TEST_F(EfiBootImage, ReproducibleBuildGivesTheSameImage) {
-  testing::SourceDateEpoch epoch("1700000000");
-  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image), "");
+  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image, 1700000000), "");
   const std::string first = testing::ReadText(image);
-  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image), "");
+  ASSERT_EQ(WriteEfiBootImage(tools, loaders, "x", image, 1700000000), "");
   EXPECT_NE(RunAndCapture({"minfo", "-i", image, "::"}).output.find("serial number: 6553F100"), std::string::npos);
   EXPECT_EQ(testing::ReadText(image), first);
   // The menu starter is written by the build, so it would carry the build's

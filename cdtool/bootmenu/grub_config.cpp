@@ -136,7 +136,7 @@ GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* 
   if (data && data->grubPassword) {
     input.passwordHash = *data->grubPassword;
   } else if (!ParsePasswordHashText(script.PasswordString)) {
-    input.passwordHash = GrubPasswordHash(script.PasswordString, NewGrubSalt());
+    input.passwordHash = GrubPasswordHash(script.PasswordString, NewGrubSalt(data ? data->epoch : std::nullopt));
   } else {
     input.locked = true;
   }

@@ -174,7 +174,8 @@ TEST(GrubConfig, TitleIsQuotedForGrubWhateverItHolds) {
 
 // GRUB's own syntax check takes the menu and the starter.
 TEST(GrubConfig, GrubScriptCheckAcceptsTheMenuAndTheStarter) {
-  if (FindOnPath("grub-script-check").empty()) GTEST_SKIP() << "grub-script-check (grub-common) is not installed";
+  if (SystemLauncher().FindProgram("grub-script-check").empty())
+    GTEST_SKIP() << "grub-script-check (grub-common) is not installed";
   MenuData data;
   data.password = HashPassword("pw", PasswordSalt{});
   data.grubPassword = GrubPasswordHash("pw", {9}, 3);

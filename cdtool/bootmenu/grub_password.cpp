@@ -8,7 +8,6 @@
 #include <random>
 
 #include "cdtool/bootmenu/password_hash.h"
-#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -31,9 +30,9 @@ std::vector<uint8_t> Pbkdf2Sha512(const std::string& password, const std::vector
   return out;
 }
 
-std::vector<uint8_t> NewGrubSalt() {
+std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch) {
   std::vector<uint8_t> salt(kGrubSaltBytes);
-  if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) {
+  if (epoch) {
     // One round is enough: the salt only has to be the same for the same
     // epoch, and different from the salts of other epochs.
     return Pbkdf2Sha512("kivcd uefi menu salt " + std::to_string(*epoch), {}, 1, kGrubSaltBytes);

@@ -5,6 +5,7 @@
 // (the form grub-mkpasswd-pbkdf2 prints). The clear password never goes on
 // the CD.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,10 @@ inline constexpr size_t kGrubSaltBytes = 64;
 std::vector<uint8_t> Pbkdf2Sha512(const std::string& password, const std::vector<uint8_t>& salt, int iterations,
                                   size_t bytes);
 
-// A salt for one build: random, or, when SOURCE_DATE_EPOCH is set, derived
-// from it, so that two builds of the same inputs give the same CD.
-std::vector<uint8_t> NewGrubSalt();
+// A salt for one build: random, or, for a reproducible build (the fixed date
+// `epoch`), derived from it, so that two builds of the same inputs give the
+// same CD.
+std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch);
 
 // The password_pbkdf2 text of `password` with `salt`.
 std::string GrubPasswordHash(const std::string& password, const std::vector<uint8_t>& salt,

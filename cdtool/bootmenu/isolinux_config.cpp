@@ -187,13 +187,13 @@ std::string CdPath(const std::string& scriptPath) {
   return p;
 }
 
-BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists) {
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch) {
   BootMenu menu;
   // The CD's own script carries the hash; a clear password gets this build's salt.
   const std::optional<PasswordHash> stored = ParsePasswordHashText(script.PasswordString);
-  menu.gate =
-      PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
-                   stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt()), script.PasswordPrompt};
+  menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
+                           stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt(epoch)),
+                           script.PasswordPrompt};
   const std::string scriptName = "/boot/scripts/main.cds";
 
   std::vector<Entry> entries;
@@ -256,7 +256,7 @@ BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPat
     menu.errors = std::move(script.errors);
     return menu;
   }
-  BootMenu menu = RenderBootMenu(script, exists);
+  BootMenu menu = RenderBootMenu(script, exists, data ? data->epoch : std::nullopt);
   menu.grubConfig = RenderGrubConfig(GrubInputFromScript(script, data, exists));
   return menu;
 }

@@ -72,8 +72,9 @@ struct BootMenu {
 // "\boot\images\x.img" -> "/boot/images/x.img".
 std::string CdPath(const std::string& scriptPath);
 
-// Renders a parsed script that has no errors.
-BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists);
+// Renders a parsed script that has no errors; a clear password in it gets a
+// salt seeded by `epoch` (random when unset).
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch);
 
 // The whole translation: script text -> files + gate + the UEFI menu, or
 // errors. With `data` the gate, the UEFI menu's password and the product key

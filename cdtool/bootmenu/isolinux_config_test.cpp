@@ -211,7 +211,7 @@ TEST(IsolinuxConfig, TheProductKeyEntryAfterTheBuildsEditsShowsTheKeyAndGoesBack
   ScriptedPrompter prompter;
   InjectProductKey(file, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", prompter);
   const std::string password = "my \"pass\" $1 \\x";
-  const std::optional<PasswordHash> hash = SetBootPassword(file, password, password, prompter);
+  const std::optional<PasswordHash> hash = SetBootPassword(file, password, password, std::nullopt, prompter);
   ASSERT_TRUE(prompter.messages.empty());
   ASSERT_TRUE(hash);
 

@@ -31,6 +31,9 @@ struct MenuData {
   // macro is ShowWinKey is shown (also when its macro line is commented out,
   // as the shipped script has it). Unset: that entry is left out.
   std::optional<KeyParts> productKey;
+  // The fixed date of a reproducible build (SOURCE_DATE_EPOCH): the seed of
+  // the salts a clear password in a script gets. Unset: random salts.
+  std::optional<int64_t> epoch;
 };
 
 }  // namespace kiv

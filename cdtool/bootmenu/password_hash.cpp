@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <random>
 
-#include "common/source_date_epoch.h"
-
 namespace kiv {
 
 namespace {
@@ -57,9 +55,9 @@ std::string HexDigits(const uint8_t* bytes, size_t size) {
   return out;
 }
 
-PasswordSalt NewPasswordSalt() {
+PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch) {
   PasswordSalt salt{};
-  if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) {
+  if (epoch) {
     const auto digest = Sha256("kivcd boot password salt " + std::to_string(*epoch));
     std::copy_n(digest.begin(), salt.size(), salt.begin());
     return salt;

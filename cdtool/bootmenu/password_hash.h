@@ -25,9 +25,10 @@ struct PasswordHash {
   bool operator==(const PasswordHash&) const = default;
 };
 
-// A salt for one build: random, or, when SOURCE_DATE_EPOCH is set, derived
-// from it, so that two builds of the same inputs give the same CD.
-PasswordSalt NewPasswordSalt();
+// A salt for one build: random, or, for a reproducible build (the fixed date
+// `epoch`, SOURCE_DATE_EPOCH), derived from it, so that two builds of the
+// same inputs give the same CD.
+PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch);
 
 PasswordHash HashPassword(const std::string& password, const PasswordSalt& salt);
 

@@ -54,7 +54,7 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
     }
 
     if (!SP_exe.empty()) {
-      const std::string wine = FindOnPath("wine");
+      const std::string wine = run.Launcher().FindProgram("wine");
       if (wine.empty()) {
         prompter.MsgBox(Message{"Can't integrate the Windows Service Pack without wine installed",
                                 "Can't Slipstream Service Pack", Icon::Exclamation, Buttons::OK, 0, std::nullopt});

@@ -2,7 +2,8 @@
 // setup trees with upper-case names, as a real CD shows them.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "cdtool/build/add_win2k.h"
 #include "cdtool/build/add_win9x.h"
@@ -11,6 +12,7 @@
 #include "common/paths.h"
 #include "common/prompter.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 
@@ -95,29 +97,29 @@ TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheK
 }
 
 TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
-  std::string bin = folder.P("bin");
-  testing::WriteScript(bin + "/wine", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + folder.P("wine.args") + "'\n");
+  testing::FakeLauncher tools;
+  tools.Add("wine", [](const testing::FakeCommand&) { return testing::Exits(0); });
+  run.SetLauncher(tools);
   WriteText(folder.P("sp/XPSP2.EXE"), "MZ");
-  std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
   {
     Win2KOptions options;
     options.Source = folder.P("xpcd/I386");
     options.SP_exe = folder.P("sp/xpsp2.exe");
     AddWin2K(run, options);
   }
-  ::setenv("PATH", oldPath.c_str(), 1);
   EXPECT_TRUE(prompter.messages.empty());
   std::string expectedTree = "Z:" + folder.dir + "/kivcd";
   for (char& c : expectedTree) c = c == '/' ? '\\' : c;
-  EXPECT_EQ(folder.Read("wine.args"), folder.P("sp/XPSP2.EXE") + "\n-s:" + expectedTree + "\n");
+  ASSERT_EQ(tools.commands_ran.size(), 1u);
+  EXPECT_EQ(tools.commands_ran[0].argv, (std::vector<std::string>{std::string(testing::FakeLauncher::kFakeBin) + "wine",
+                                                                  folder.P("sp/XPSP2.EXE"), "-s:" + expectedTree}));
   EXPECT_EQ(ServicePackArgv("/usr/bin/wine", "/sp/x.exe", "/p/kivcd"),
             (std::vector<std::string>{"/usr/bin/wine", "/sp/x.exe", "-s:Z:\\p\\kivcd"}));
 }
 
 TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
-  std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", folder.P("nothing-here").c_str(), 1);
+  testing::FakeLauncher withoutWine;
+  run.SetLauncher(withoutWine);
   {
     Win2KOptions options;
     options.Source = folder.P("xpcd/I386");
@@ -125,12 +127,12 @@ TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
     options.SP_exe = folder.P("sp/missing.exe");
     AddWin2K(run, options);
   }
-  ::setenv("PATH", oldPath.c_str(), 1);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Can't Slipstream Service Pack");
   EXPECT_EQ(prompter.messages[0].icon, Icon::Exclamation);
   EXPECT_FALSE(run.CancelCopy);
   EXPECT_FALSE(folder.Exists("kivcd/I386/LANG"));  // the step went on
+  EXPECT_TRUE(withoutWine.commands_ran.empty());
 }
 
 TEST_F(AssemblySteps, MissingBootSectorIsFatal) {

@@ -210,7 +210,7 @@ void BuildRun::CmdFinish_Click() {
   if (running_) return;
   // Refused like a page check: a build that was asked for reproducible dates
   // and cannot give them does not start.
-  if (const std::string problem = SourceDateEpochProblem(); !problem.empty()) {
+  if (const std::string problem = SourceDateEpochProblem(environment); !problem.empty()) {
     prompter_.MsgBox(
         Message{"The CD cannot be built: " + problem + ".", "Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,8 +23,10 @@
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
 #include "cdtool/settings/session_settings.h"
+#include "common/environment.h"
 #include "common/platform.h"
 #include "common/progress_sink.h"
+#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -80,6 +83,12 @@ class BuildRun {
   // the boot-menu password typed for this CD.
   SessionSettings settings;
   BootPassword password;
+  // The variables the program was started with (empty in most tests): a
+  // SOURCE_DATE_EPOCH there makes the build reproducible.
+  Environment environment;
+  // That fixed date (nothing when unset or not a number; Finish refuses the
+  // latter before anything is written).
+  std::optional<int64_t> Epoch() const { return SourceDateEpoch(environment, nullptr); }
 
  private:
   BuildPages ownPages_;  // used when no pages were handed in

@@ -17,7 +17,6 @@
 #include "common/stop_request.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
-#include "testsupport/source_date_epoch.h"
 #include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -384,7 +383,7 @@ TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
 // later than it (the build itself wrote the tree just now), and the tool gets
 // the order of the files' data.
 TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
-  testing::SourceDateEpoch epoch("1700000000");
+  run.environment.Set("SOURCE_DATE_EPOCH", "1700000000");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
@@ -399,7 +398,7 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
 // A SOURCE_DATE_EPOCH that is no number stops Finish the way a page check
 // does: the box names the variable, and nothing is started, locked or written.
 TEST_F(BuildRunTest, AnEpochThatIsNoNumberIsRefusedBeforeAnythingStarts) {
-  testing::SourceDateEpoch epoch("yesterday");
+  run.environment.Set("SOURCE_DATE_EPOCH", "yesterday");
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   ASSERT_EQ(prompter.messages.size(), 1u);
@@ -415,7 +414,7 @@ TEST_F(BuildRunTest, AnEpochThatIsNoNumberIsRefusedBeforeAnythingStarts) {
 // Links planted at the names of the files a build writes in its folder are
 // replaced by the build's own files; what they point at stays as it was.
 TEST_F(BuildRunTest, LinksAtTheWorkFilesNamesAreReplacedNotWrittenThrough) {
-  testing::SourceDateEpoch epoch("1700000000");  // the weight list is written too
+  run.environment.Set("SOURCE_DATE_EPOCH", "1700000000");  // the weight list is written too
   TestTempDir elsewhere;
   const char* const names[] = {"kivcd-build.log", "mkisofs.log",    "makecd.sh",
                                "mkisofs.sort",    "discsmith.lock", "keyfile2.txt"};

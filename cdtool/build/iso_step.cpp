@@ -55,7 +55,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   // ISO's directory records are the same from one build to the next.
   // The files' data in path order too, wherever the tree lies on the disk.
   std::string epochError, sortList;
-  if (std::optional<int64_t> epoch = SourceDateEpoch(&epochError)) {
+  if (std::optional<int64_t> epoch = SourceDateEpoch(run.environment, &epochError)) {
     if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
     std::string why;
     std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why);

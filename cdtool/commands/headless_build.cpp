@@ -79,9 +79,7 @@ class ConsoleFrame : public WizardFrame {
   void EndProgram() override {}
 };
 
-int RunHeadlessBuild(int argc, char** argv) { return RunHeadlessBuild(argc, argv, SystemLauncher()); }
-
-int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
+int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher) {
   // --yes: an existing file at the ISO's place that is not an ISO image may
   // be replaced (the window asks instead).
   bool yes = false;
@@ -130,9 +128,10 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   // The boot-menu password is never stored in the settings file; a build
   // without the wizard takes it from the environment.
   BootPassword password;
-  if (const char* typed = std::getenv("KIVCD_PASSWORD"); typed && *typed) password = BootPassword{true, typed, typed};
+  if (const std::string typed = environment.Get("KIVCD_PASSWORD"); !typed.empty())
+    password = BootPassword{true, typed, typed};
 
-  if (const std::string problem = SourceDateEpochProblem(); !problem.empty()) {
+  if (const std::string problem = SourceDateEpochProblem(environment); !problem.empty()) {
     std::fprintf(stderr, "discsmith: %s; nothing built\n", problem.c_str());
     return refused(problem);
   }
@@ -163,6 +162,7 @@ int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher) {
   BuildRun run(programFolder, prompter, frame);
   run.settings = settings;
   run.password = password;
+  run.environment = environment;
   run.SetLauncher(launcher);
   run.SetView(&view);
   run.Changed = [&] { view.StepLinesChanged(run); };

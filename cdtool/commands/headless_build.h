@@ -16,6 +16,7 @@
 namespace kiv {
 
 class BuildRun;
+class Environment;
 class ProcessLauncher;
 
 // Prints what the build run shows: step lines as they start, end or are
@@ -46,9 +47,10 @@ class ConsoleBuildView : public ProgressSink {
   bool shownBold_[5] = {};
 };
 
-// The programs of the build (bootsmith, the makecd script) are started
-// through `launcher`; without it, as the system's processes.
-int RunHeadlessBuild(int argc, char** argv, ProcessLauncher& launcher);
-int RunHeadlessBuild(int argc, char** argv);
+// `environment` is what the program was started with: KIVCD_PASSWORD (the
+// boot-menu password, which the settings file never holds) and
+// SOURCE_DATE_EPOCH are read from it. The programs of the build (bootsmith,
+// the mastering tool) are started through `launcher`.
+int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher);
 
 }  // namespace kiv

@@ -6,6 +6,7 @@
 #include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/wizard/page_checks.h"
+#include "common/environment.h"
 #include "common/platform.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
@@ -20,6 +21,7 @@ class HeadlessBuild : public ::testing::Test {
  protected:
   ProgramFolder folder;
   testing::FakeLauncher tools;
+  Environment environment;  // what discsmith was started with
   void SetUp() override {
     auto platform = std::make_unique<FakePlatform>();
     platform->programFolder = folder.dir;
@@ -52,7 +54,7 @@ class HeadlessBuild : public ::testing::Test {
     char* argv[] = {arg0, arg1, nullptr};
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    int rc = RunHeadlessBuild(2, argv, tools);
+    int rc = RunHeadlessBuild(2, argv, environment, tools);
     out = ::testing::internal::GetCapturedStdout();
     err = ::testing::internal::GetCapturedStderr();
     return rc;
@@ -96,19 +98,11 @@ TEST_F(HeadlessBuild, FailingPageCheckBuildsNothing) {
   EXPECT_FALSE(folder.Exists("kivcd"));
 }
 
-// KIVCD_PASSWORD for one run.
-struct TypedPassword {
-  explicit TypedPassword(const std::string& password) { ::setenv("KIVCD_PASSWORD", password.c_str(), 1); }
-  ~TypedPassword() { ::unsetenv("KIVCD_PASSWORD"); }
-};
-
 TEST_F(HeadlessBuild, APasswordTheKeyboardCannotTypeAtBootTimeIsRefused) {
   WriteSettings(folder.P("cd.iso"));
   std::string out, err;
-  {
-    TypedPassword typed("p\xC3\xA4ssw\xC3\xB6rd");
-    EXPECT_EQ(Run(out, err), 1);
-  }
+  environment.Set("KIVCD_PASSWORD", "p\xC3\xA4ssw\xC3\xB6rd");
+  EXPECT_EQ(Run(out, err), 1);
   EXPECT_NE(err.find("Error: The password contains \"\xC3\xA4\", which cannot be typed at the CD's password "
                      "prompt"),
             std::string::npos)
@@ -120,10 +114,8 @@ TEST_F(HeadlessBuild, APasswordTheKeyboardCannotTypeAtBootTimeIsRefused) {
   // Blanks and quotes are typed like any other key: the CD is made, and its
   // script and loader carry the password's hash, never the password.
   const std::string password = "my \"pass\" 'x'";
-  {
-    TypedPassword typed(password);
-    EXPECT_EQ(Run(out, err), 0) << out << err;
-  }
+  environment.Set("KIVCD_PASSWORD", password);
+  EXPECT_EQ(Run(out, err), 0) << out << err;
   const std::string script = folder.Read("kivcd/boot/scripts/main.cds");
   EXPECT_EQ(script.find(password), std::string::npos) << script;
   const size_t at = script.find("Set PasswordString=\"sha256:");
@@ -216,7 +208,7 @@ TEST_F(HeadlessBuild, AFileThatIsNotAnIsoIsReplacedOnlyWithYes) {
   char* argv[] = {arg0, arg1, arg2, nullptr};
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const int rc = RunHeadlessBuild(3, argv, tools);
+  const int rc = RunHeadlessBuild(3, argv, environment, tools);
   out = ::testing::internal::GetCapturedStdout();
   err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(rc, 0) << out << err;

@@ -9,6 +9,7 @@
 #include "cdtool/usb/usb_write_model.h"
 #include "cdtool/usb/usb_writer.h"
 #include "cdtool/wizard/session_defaults.h"
+#include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/prompter.h"
@@ -28,7 +29,8 @@ std::string SavedIsoPath() {
 int RunTryCommandLine(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   bool named = !args.empty() && !(args.size() == 1 && args[0] == "--usb");
-  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, RunQemuAndWait, stderr);
+  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, VmLauncher{FindQemu, RunQemuAndWait},
+                       stderr);
 }
 
 int RunWriteUsbCommandLine(int argc, char** argv) {
@@ -46,7 +48,7 @@ int RunWriteUsbCommandLine(int argc, char** argv) {
   request.device = words[0];
   request.iso = words.size() > 1 ? words[1] : SavedIsoPath();
   // A sysfs and mount table other than the system's, for tests.
-  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment();
+  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment(Environment::OfThisProcess());
   request.sysRoot = where.sysRoot;
   request.mountsFile = where.mountsFile;
 

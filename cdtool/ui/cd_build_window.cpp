@@ -544,7 +544,7 @@ QWidget* CdBuildWindow::Page9() {
   auto* writeUsb = new QPushButton(ButtonCaption(kWriteUsbCaption), page);
   writeUsb->setObjectName("CmdWriteUsb");
   connect(writeUsb, &QPushButton::clicked, this, Handler([this] {
-            UsbWriteModel model(f_.IsoFile(), UsbDeviceSettingFromEnvironment(), prompter_);
+            UsbWriteModel model(f_.IsoFile(), UsbDeviceSettingFromEnvironment(f_.environment), prompter_);
             UsbWriteDialog dialog(model, this);
             RunDialog(dialog);
           }));

@@ -406,9 +406,7 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
   WriteText(sys + "/class/block/sdb/device/model", "Test Stick\n");
   WriteText(dev + "/sdb", std::string(8192 * 512, 'x'));
   WriteText(folder.P("mounts"), "");
-  setenv("KIV_SYSFS_ROOT", sys.c_str(), 1);
-  setenv("KIV_MOUNTS_FILE", folder.P("mounts").c_str(), 1);
-  setenv("KIV_DEV_DIR", dev.c_str(), 1);
+  form->environment.Set("KIV_SYSFS_ROOT", sys).Set("KIV_MOUNTS_FILE", folder.P("mounts")).Set("KIV_DEV_DIR", dev);
   Click("CmdFinish");
   window->Refresh();
   bool ran = false;
@@ -434,9 +432,6 @@ TEST_F(WindowBuildRun, UsbButtonOpensTheWriteDialogOnTheBuiltIso) {
     return 0;
   };
   Click("CmdWriteUsb");
-  unsetenv("KIV_SYSFS_ROOT");
-  unsetenv("KIV_MOUNTS_FILE");
-  unsetenv("KIV_DEV_DIR");
   EXPECT_TRUE(ran);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("cannot start from a USB stick"), std::string::npos) << shown[0];

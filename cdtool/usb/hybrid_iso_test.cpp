@@ -120,8 +120,8 @@ struct MasteredCd {
   static constexpr const char* kIsolinuxMbr = "/usr/lib/ISOLINUX/isohdpfx.bin";
 };
 
-#define MASTER_OR_SKIP(cd)                                                            \
-  if (FindOnPath("genisoimage").empty()) GTEST_SKIP() << "genisoimage not installed"; \
+#define MASTER_OR_SKIP(cd)                                                                              \
+  if (SystemLauncher().FindProgram("genisoimage").empty()) GTEST_SKIP() << "genisoimage not installed"; \
   ASSERT_TRUE((cd).Master())
 
 TEST(HybridIsoTables, ChecksumSumsDwordsFromByte64WithAShortTail) {
@@ -225,7 +225,7 @@ TEST(HybridIsoImage, PatchesOnlyTheMbrTheBootTableAndThePadding) {
 // firmware finds no overlapping partitions.
 TEST(HybridIsoImage, KeepsTheEfiPartitionAndGptOfTheMasteringTool) {
   MasteredCd cd;
-  if (FindOnPath("xorriso").empty() || !fs::exists(MasteredCd::kIsolinuxMbr))
+  if (SystemLauncher().FindProgram("xorriso").empty() || !fs::exists(MasteredCd::kIsolinuxMbr))
     GTEST_SKIP() << "xorriso or isolinux not installed";
   ASSERT_TRUE(cd.MasterWithEfi());
   const Bytes before = ReadAll(cd.iso);

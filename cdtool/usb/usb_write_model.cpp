@@ -1,10 +1,10 @@
 #include "cdtool/usb/usb_write_model.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "common/environment.h"
 #include "common/paths.h"
 #include "common/prompter.h"
 
@@ -12,11 +12,6 @@ namespace kiv {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string EnvOr(const char* name, const std::string& fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
-}
 
 std::string ReadLine(const fs::path& file) {
   std::ifstream in(file);
@@ -29,11 +24,15 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 
 }  // namespace
 
-UsbDeviceSetting UsbDeviceSettingFromEnvironment() {
+UsbDeviceSetting UsbDeviceSettingFromEnvironment(const Environment& environment) {
   UsbDeviceSetting s;
-  s.sysRoot = EnvOr("KIV_SYSFS_ROOT", s.sysRoot);
-  s.mountsFile = EnvOr("KIV_MOUNTS_FILE", s.mountsFile);
-  s.devDir = EnvOr("KIV_DEV_DIR", s.devDir);
+  const auto valueOr = [&environment](const char* name, const std::string& fallback) {
+    const std::string value = environment.Get(name);
+    return value.empty() ? fallback : value;
+  };
+  s.sysRoot = valueOr("KIV_SYSFS_ROOT", s.sysRoot);
+  s.mountsFile = valueOr("KIV_MOUNTS_FILE", s.mountsFile);
+  s.devDir = valueOr("KIV_DEV_DIR", s.devDir);
   return s;
 }
 

@@ -14,6 +14,7 @@
 
 namespace kiv {
 
+class Environment;
 class Prompter;
 
 inline constexpr const char* kWriteUsbCaption = "Write to a USB stick...";
@@ -25,7 +26,7 @@ struct UsbDeviceSetting {
   std::string mountsFile = "/proc/self/mounts";
   std::string devDir = "/dev";
 };
-UsbDeviceSetting UsbDeviceSettingFromEnvironment();
+UsbDeviceSetting UsbDeviceSettingFromEnvironment(const Environment& environment);
 
 // Every removable whole disk below sysRoot/class/block, in name order, each
 // inspected as `--write-usb` would (a mounted one carries its problem).

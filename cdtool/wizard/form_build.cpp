@@ -53,6 +53,7 @@ void RunFormBuild(FrmCDBuild& form) {
   if (!build->run.Finished) {
     build->run.settings = form.Settings();
     build->run.password = form.Password();
+    build->run.environment = form.environment;
   }
   form.BuildRunning = true;
   build->run.CmdFinish_Click();

@@ -16,6 +16,7 @@
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
 #include "cdtool/wizard/win_source.h"
+#include "common/environment.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
@@ -314,6 +315,9 @@ class FrmCDBuild {
   // a test sets its stand-in).
   void SetLauncher(ProcessLauncher& launcher) { launcher_ = &launcher; }
   ProcessLauncher& Launcher() const { return *launcher_; }
+  // The variables the program was started with, handed to the build run
+  // (SOURCE_DATE_EPOCH); empty unless main sets them.
+  Environment environment;
 
   // ---- build-run seam: the progress page's sink and the event pump
   ProgressSink& Progress() { return progress_; }

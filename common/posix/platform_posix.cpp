@@ -38,6 +38,7 @@ std::string UnescapeMountField(const std::string& s) {
 
 class PosixPlatform : public Platform {
  public:
+  explicit PosixPlatform(ProcessLauncher& tools) : tools_(tools) {}
   std::string ProgramFolder() const override {
     char buf[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -57,8 +58,15 @@ class PosixPlatform : public Platform {
   bool IsWin9x() const override { return false; }
   std::string FirstCdRomDrive() const override { return FirstOpticalMount("/proc/self/mounts"); }
   int64_t FreeSpace(const std::string& path) const override { return FreeBytes(path); }
-  bool OpenLink(const std::string& target) const override { return OpenWithDesktop(target); }
-  bool OpenFolder(const std::string& folder) const override { return OpenWithDesktop(ResolvePath(folder)); }
+  bool OpenLink(const std::string& target) const override {
+    return OpenWithDesktop(tools_.FindProgram("xdg-open"), target);
+  }
+  bool OpenFolder(const std::string& folder) const override {
+    return OpenWithDesktop(tools_.FindProgram("xdg-open"), ResolvePath(folder));
+  }
+
+ private:
+  ProcessLauncher& tools_;
 };
 
 }  // namespace
@@ -98,10 +106,8 @@ int64_t FreeBytes(const std::string& path) {
   return static_cast<int64_t>(blocks * unit);
 }
 
-bool OpenWithDesktop(const std::string& target) {
-  if (target.empty()) return false;
-  std::string opener = FindOnPath("xdg-open");
-  if (opener.empty()) return false;
+bool OpenWithDesktop(const std::string& opener, const std::string& target) {
+  if (target.empty() || opener.empty()) return false;
   // xdg-open hands the target to the desktop's program and ends, or ends at
   // once with a non-zero status when it finds none ("no method available").
   // One still running after the grace time runs the program itself.
@@ -109,7 +115,8 @@ bool OpenWithDesktop(const std::string& target) {
   return status == 0 || status == kDetachedRunning;
 }
 
-std::unique_ptr<Platform> MakeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
+std::unique_ptr<Platform> MakeSystemPlatform(ProcessLauncher& tools) { return std::make_unique<PosixPlatform>(tools); }
+std::unique_ptr<Platform> MakeSystemPlatform() { return MakeSystemPlatform(SystemLauncher()); }
 
 InstanceLock::~InstanceLock() { Release(); }
 

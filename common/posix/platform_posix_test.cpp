@@ -1,36 +1,21 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
+#include <string>
 
+#include "common/environment.h"
 #include "common/file_ops.h"
 #include "common/links.h"
 #include "common/platform.h"
 #include "common/ui_mode.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/fake_platform.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
-
-// Sets (or, given nullptr, removes) an environment variable for one scope.
-class EnvVar {
- public:
-  EnvVar(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old, had_ = true;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~EnvVar() {
-    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-    else unsetenv(name_.c_str());
-  }
-
- private:
-  std::string name_, old_;
-  bool had_ = false;
-};
 
 TEST(PosixPlatform, WindowsOnlyServicesAreEmpty) {
   auto p = MakeSystemPlatform();
@@ -76,12 +61,12 @@ TEST(PosixPlatform, FreeSpaceOfTheNearestExistingFolder) {
 }
 
 TEST(PosixPlatform, OpeningWithoutADesktopOpenerFails) {
-  TestTempDir dir;
-  EnvVar path("PATH", dir.Path().c_str());  // no xdg-open there
-  EXPECT_FALSE(OpenWithDesktop("/tmp"));
-  EXPECT_FALSE(MakeSystemPlatform()->OpenLink("help/index.html"));
-  EXPECT_FALSE(MakeSystemPlatform()->OpenFolder("/tmp"));
-  EXPECT_FALSE(OpenWithDesktop(""));
+  testing::FakeLauncher noOpener;  // xdg-open is not installed
+  EXPECT_FALSE(MakeSystemPlatform(noOpener)->OpenLink("help/index.html"));
+  EXPECT_FALSE(MakeSystemPlatform(noOpener)->OpenFolder("/tmp"));
+  EXPECT_FALSE(OpenWithDesktop("", "/tmp"));
+  EXPECT_FALSE(OpenWithDesktop("/usr/bin/true", ""));
+  EXPECT_TRUE(noOpener.commands_ran.empty());
 }
 
 TEST(PosixPlatform, OpeningStartsTheDesktopOpenerDetached) {
@@ -92,8 +77,7 @@ TEST(PosixPlatform, OpeningStartsTheDesktopOpenerDetached) {
                               "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
                               "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n"));
   ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
-  EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
-  EXPECT_TRUE(OpenWithDesktop("file name with blanks.html"));
+  EXPECT_TRUE(OpenWithDesktop(opener, "file name with blanks.html"));
   std::string got;
   for (int i = 0; i < 200 && !ReadWholeFile(dir / "opened", got); ++i) usleep(10000);
   EXPECT_EQ(got, "file name with blanks.html");
@@ -106,10 +90,7 @@ TEST(PosixPlatform, AnOpenerWithNoProgramForTheTargetCountsAsFailed) {
   ASSERT_TRUE(
       WriteFileAtomic(opener, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
   ASSERT_EQ(::chmod(opener.c_str(), 0755), 0);
-  EnvVar path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
-  EXPECT_FALSE(OpenWithDesktop("/tmp"));
-  EXPECT_FALSE(MakeSystemPlatform()->OpenFolder("/tmp"));
-  EXPECT_FALSE(MakeSystemPlatform()->OpenLink("help/index.html"));
+  EXPECT_FALSE(OpenWithDesktop(opener, "/tmp"));
 }
 
 TEST(PosixPlatform, CurrentPlatformCanBeSwapped) {
@@ -156,26 +137,13 @@ TEST(InstanceLock, OneHolderAtATime) {
 }
 
 TEST(UiMode, ChoiceAndDisplayDetection) {
-  {
-    EnvVar ui("KIVCD_UI", "console"), d("DISPLAY", ":0");
-    EXPECT_EQ(DetectUiMode(), UiMode::Console);
-  }
-  {
-    EnvVar ui("KIVCD_UI", "gui"), d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
-    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
-  }
-  {
-    EnvVar ui("KIVCD_UI", nullptr), d("DISPLAY", nullptr), w("WAYLAND_DISPLAY", nullptr);
-    EXPECT_EQ(DetectUiMode(), UiMode::Console);
-  }
-  {
-    EnvVar ui("KIVCD_UI", nullptr), d("DISPLAY", ""), w("WAYLAND_DISPLAY", "wayland-0");
-    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
-  }
-  {
-    EnvVar ui("KIVCD_UI", "other"), d("DISPLAY", ":1"), w("WAYLAND_DISPLAY", nullptr);
-    EXPECT_EQ(DetectUiMode(), UiMode::Gui);
-  }
+  using Vars = std::map<std::string, std::string>;
+  EXPECT_EQ(DetectUiMode(Environment(Vars{{"KIVCD_UI", "console"}, {"DISPLAY", ":0"}})), UiMode::Console);
+  EXPECT_EQ(DetectUiMode(Environment(Vars{{"KIVCD_UI", " GUI "}})), UiMode::Gui);
+  EXPECT_EQ(DetectUiMode(Environment()), UiMode::Console);
+  EXPECT_EQ(DetectUiMode(Environment(Vars{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", "wayland-0"}})), UiMode::Gui);
+  EXPECT_EQ(DetectUiMode(Environment(Vars{{"KIVCD_UI", "other"}, {"DISPLAY", ":1"}})), UiMode::Gui);
+  EXPECT_EQ(DetectUiMode(Environment(Vars{{"DISPLAY", ""}})), UiMode::Console);
 }
 
 TEST(Links, TargetsInTheProgramFolder) {

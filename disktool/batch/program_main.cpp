@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/progress_sink.h"
@@ -53,7 +54,8 @@ class StopAsCancel : public ProgressSink {
 
 }  // namespace
 
-int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views) {
+int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
+                  const Environment& environment, ProcessLauncher& launcher) {
   Prompter& prompter = *views.prompter;
 
   // 1. One instance at a time. The lock dies with the process, so a crashed
@@ -79,7 +81,8 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   StopAsCancel progress(*views.progress);
 
   // 2. Windows and system folders (none on POSIX).
-  FrmWizard wizard(programFolder, prompter, progress);
+  FrmWizard wizard(programFolder, prompter, progress, launcher);
+  wizard.environment = environment;
   progress.Attach(wizard);
   wizard.WindowsDir = CurrentPlatform().WindowsFolder();
   wizard.SystemDir = CurrentPlatform().SystemFolder();

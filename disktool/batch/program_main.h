@@ -12,6 +12,8 @@
 
 namespace kiv {
 
+class Environment;
+class ProcessLauncher;
 class Prompter;
 class ProgressSink;
 class WaitWindow;
@@ -32,7 +34,10 @@ struct MainViews {
 };
 
 // Returns the process exit code: 0 when the wizard ended normally or the
-// batch run made its image; non-zero otherwise.
-int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views);
+// batch run made its image; non-zero otherwise. `environment` is what the
+// program was started with (the floppy device, SOURCE_DATE_EPOCH); the
+// programs a disk needs are started through `launcher`.
+int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
+                  const Environment& environment, ProcessLauncher& launcher);
 
 }  // namespace kiv

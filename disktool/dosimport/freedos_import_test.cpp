@@ -30,7 +30,7 @@ std::string Program(const std::string& name) { return "FreeDOS program " + name 
 
 bool HaveTools(std::initializer_list<const char*> tools) {
   for (const char* tool : tools)
-    if (FindOnPath(tool).empty()) return false;
+    if (SystemLauncher().FindProgram(tool).empty()) return false;
   return true;
 }
 

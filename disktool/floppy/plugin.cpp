@@ -23,7 +23,7 @@ std::string FindPluginProgram(const std::string& pluginsFolder, const std::strin
   return chosen;
 }
 
-std::vector<std::string> PluginProgramArgv(const std::string& program, std::string* why) {
+std::vector<std::string> PluginProgramArgv(const std::string& program, ProcessLauncher& tools, std::string* why) {
   if (program.size() >= 3 && EqualsNoCase(program.substr(program.size() - 3), ".sh")) return {"/bin/sh", program};
   std::string bytes;
   if (!ReadWholeFile(program, bytes)) {
@@ -35,7 +35,7 @@ std::vector<std::string> PluginProgramArgv(const std::string& program, std::stri
                                                       "ELF") == 0)
     return {program};
   if (bytes.compare(0, 2, "MZ") == 0) {
-    const std::string wine = FindOnPath("wine");
+    const std::string wine = tools.FindProgram("wine");
     if (!wine.empty()) return {wine, program};
     if (why) *why = "it is a Windows program and wine is not installed";
     return {};
@@ -49,7 +49,7 @@ void FrmWizard::InjectPlugin(const std::string& PluginName) {
   const std::string program = FindPluginProgram(plugins, PluginName);
   if (!program.empty()) {
     std::string why;
-    const std::vector<std::string> argv = PluginProgramArgv(program, &why);
+    const std::vector<std::string> argv = PluginProgramArgv(program, launcher_, &why);
     if (argv.empty()) {
       prompter_.MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
                                    " was not run: " + why + ".\r\nThe plugin is copied without it.",

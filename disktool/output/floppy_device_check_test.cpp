@@ -54,7 +54,7 @@ struct FloppyWalk {
 TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
   FloppyWalk walk;
   const std::string device = walk.pf.Path("dev/fd0");
-  walk.w->form.SetFloppyDrive(MakeFat12FloppyDrive(device));
+  walk.w->form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt));
   walk.w->prompter.answers = {Answer::Yes};  // would say yes to a format question
   walk.flow->CmdFinish_Click();
   // ...but none is asked: the one message is the missing drive.
@@ -74,13 +74,9 @@ TEST(FloppyDeviceCheck, KivFloppyDeviceNamesAnotherDrive) {
   FloppyWalk walk;
   const std::string device = walk.pf.Path("usbfloppy.img");
   walk.pf.Write("usbfloppy.img", std::string(1474560, '\xF6'));
-  const char* old = getenv("KIV_FLOPPY_DEVICE");
-  const std::string saved = old ? old : "";
-  setenv("KIV_FLOPPY_DEVICE", device.c_str(), 1);
+  walk.w->form.environment.Set("KIV_FLOPPY_DEVICE", device);
   walk.w->prompter.answers = {Answer::Yes};
   walk.flow->CmdFinish_Click();
-  if (old) setenv("KIV_FLOPPY_DEVICE", saved.c_str(), 1);
-  else unsetenv("KIV_FLOPPY_DEVICE");
   ASSERT_FALSE(walk.w->prompter.messages.empty());
   EXPECT_EQ(walk.w->prompter.messages[0].title, "Format Floppy Disk");
   EXPECT_NE(walk.w->prompter.messages[0].text.find(device), std::string::npos);

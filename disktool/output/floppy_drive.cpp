@@ -10,9 +10,9 @@
 #include <ctime>
 #include <vector>
 
+#include "common/environment.h"
 #include "common/file_ops.h"
 #include "common/platform.h"
-#include "common/source_date_epoch.h"
 
 namespace kiv {
 
@@ -76,7 +76,8 @@ std::vector<std::string> SplitComponents(const std::string& path) {
 
 class Fat12FloppyDrive : public FloppyDrive {
  public:
-  Fat12FloppyDrive(std::string device, const std::string& label) : device_(std::move(device)) {
+  Fat12FloppyDrive(std::string device, const std::string& label, std::optional<int64_t> epoch)
+      : device_(std::move(device)), epoch_(epoch) {
     std::string upper = label.substr(0, 11);
     for (char& c : upper)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -208,8 +209,10 @@ class Fat12FloppyDrive : public FloppyDrive {
     return true;
   }
 
-  static time_t Now() {
-    if (const std::optional<int64_t> epoch = SourceDateEpoch(nullptr)) return static_cast<time_t>(*epoch);
+  // The time the files and the volume serial get: the fixed date of a
+  // reproducible build, else the clock's.
+  time_t Now() const {
+    if (epoch_) return static_cast<time_t>(*epoch_);
     return std::time(nullptr);
   }
 
@@ -371,6 +374,7 @@ class Fat12FloppyDrive : public FloppyDrive {
   static constexpr char kVolumeLabel = 0x08;
 
   std::string device_;
+  std::optional<int64_t> epoch_;
   std::string label11_;  // padded to 11; empty: no label
   bool labelPending_ = false;
   std::string image_;
@@ -380,13 +384,14 @@ class Fat12FloppyDrive : public FloppyDrive {
 
 }  // namespace
 
-std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, const std::string& label) {
-  return std::make_unique<Fat12FloppyDrive>(device, label);
+std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, std::optional<int64_t> epoch,
+                                                  const std::string& label) {
+  return std::make_unique<Fat12FloppyDrive>(device, label, epoch);
 }
 
-std::string DefaultFloppyDevice() {
-  if (const char* env = std::getenv("KIV_FLOPPY_DEVICE"); env && *env) return env;
-  return "/dev/fd0";
+std::string DefaultFloppyDevice(const Environment& environment) {
+  const std::string named = environment.Get("KIV_FLOPPY_DEVICE");
+  return named.empty() ? "/dev/fd0" : named;
 }
 
 }  // namespace kiv

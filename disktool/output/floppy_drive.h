@@ -6,9 +6,12 @@
 // into its file system, so no mount is needed.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kiv {
+
+class Environment;
 
 class FloppyDrive {
  public:
@@ -33,9 +36,11 @@ inline constexpr const char* kDiskLabel = "kivstart";
 // The FAT12 drive on a device or image file. It writes the file system the
 // image tool writes: the label (upper case) in the boot sector and as a root
 // entry after IO.SYS and MSDOS.SYS, and those two files system, hidden and
-// read-only.
-std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, const std::string& label = kDiskLabel);
-// KIV_FLOPPY_DEVICE when set and not empty, else /dev/fd0.
-std::string DefaultFloppyDevice();
+// read-only. Its files and volume serial are dated `epoch` in a reproducible
+// build (SOURCE_DATE_EPOCH), else now.
+std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, std::optional<int64_t> epoch,
+                                                  const std::string& label = kDiskLabel);
+// KIV_FLOPPY_DEVICE of `environment` when set and not empty, else /dev/fd0.
+std::string DefaultFloppyDevice(const Environment& environment);
 
 }  // namespace kiv

@@ -223,7 +223,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   // A Windows program runs through wine, or is skipped with a message that says why.
   pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
   pf.Write("plugins/W/w.txt", "w");
-  if (FindOnPath("wine").empty()) {
+  if (SystemLauncher().FindProgram("wine").empty()) {
     w.form.InjectPlugin("W");
     ASSERT_EQ(w.prompter.messages.size(), 2u);
     EXPECT_NE(w.prompter.messages[1].text.find("wine is not installed"), std::string::npos);
@@ -267,7 +267,7 @@ class FloppyMode : public ::testing::Test {
   void SetUp() override {
     device = pf.Path("floppy.img");
     pf.Write("floppy.img", std::string(1474560, '\xF6'));
-    w.form.SetFloppyDrive(MakeFat12FloppyDrive(device));
+    w.form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt));
     StageCabs(pf, w);
     w.form.OptFloppy_Click();
   }
@@ -309,7 +309,7 @@ TEST_F(FloppyMode, RefusedFormatAndFullFloppy) {
   ProgramFolder pf2;
   Wizard w2(pf2);
   pf2.Write("floppy.img", std::string(1474560, '\0'));
-  w2.form.SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img")));
+  w2.form.SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img"), std::nullopt));
   ASSERT_TRUE(w2.form.Floppy().Format("", nullptr));
   pf2.Write("cabs/BIG.BIN", std::string(1500000, 'b'));
   pf2.Write("cabs/SMALL.TXT", "s");
@@ -386,7 +386,7 @@ TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
 TEST(FloppyDevice, MissingDeviceFailsTheFormat) {
   ProgramFolder pf;
   Wizard w(pf);
-  w.form.SetFloppyDrive(MakeFat12FloppyDrive(pf.Path("no/such/device")));
+  w.form.SetFloppyDrive(MakeFat12FloppyDrive(pf.Path("no/such/device"), std::nullopt));
   w.prompter.answers = {Answer::Yes};
   EXPECT_FALSE(w.form.FormatFloppy());
   EXPECT_EQ(w.prompter.messages.back().title, "No Floppy Drive");

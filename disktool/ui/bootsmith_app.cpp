@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QProgressBar>
 
+#include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/ui/qt_prompter.h"
 #include "disktool/batch/program_main.h"
@@ -45,7 +46,8 @@ class WizardProgress : public MemoryProgressSink {
 
 }  // namespace
 
-int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args) {
+int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args,
+                    const Environment& environment) {
   QApplication app(argc, argv);
   QtPrompter prompter(programFolder);
   prompter.SetHelpTitle(kDiskHelpTitle);  // the DOS import's message boxes have Help
@@ -70,7 +72,7 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
     prompter.SetOwner(nullptr);
     return code;
   };
-  return BootsmithMain(programFolder, args, views);
+  return BootsmithMain(programFolder, args, views, environment, SystemLauncher());
 }
 
 }  // namespace kiv

@@ -6,6 +6,9 @@
 
 namespace kiv {
 
-int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args);
+class Environment;
+
+int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, const std::vector<std::string>& args,
+                    const Environment& environment);
 
 }  // namespace kiv

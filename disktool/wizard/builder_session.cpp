@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/environment.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "common/source_date_epoch.h"
 #include "disktool/output/floppy_drive.h"
 
 namespace kiv {
@@ -31,7 +33,7 @@ FrmWizard::~FrmWizard() = default;
 void FrmWizard::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { floppy_ = std::move(drive); }
 
 FloppyDrive& FrmWizard::Floppy() {
-  if (!floppy_) floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice());
+  if (!floppy_) floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice(environment), SourceDateEpoch(environment, nullptr));
   return *floppy_;
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/environment.h"
 #include "common/process_runner.h"
 #include "disktool/catalogue/disk_catalogue.h"
 #include "disktool/drivers/frm_drivers.h"
@@ -80,14 +81,18 @@ class FrmWizard : public BuilderSession {
  public:
   // Every outside program of a build (cabarc, bfi, plugin preparation
   // programs) is started through `launcher`, fixed for the form's life.
-  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress,
-            ProcessLauncher& launcher = SystemLauncher());
+  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher);
   ~FrmWizard();
 
   const std::string& ProgramFolder() const { return programFolder_; }
   Prompter& prompter() { return prompter_; }
   ProgressSink& progress() { return progress_; }
   ProcessLauncher& Launcher() { return launcher_; }
+
+  // The variables the program was started with (empty in tests): the
+  // floppy device (KIV_FLOPPY_DEVICE) and the fixed date of a reproducible
+  // build (SOURCE_DATE_EPOCH).
+  Environment environment;
 
   // Floppy mode writes to this drive; by default the device of
   // KIV_FLOPPY_DEVICE, else /dev/fd0.

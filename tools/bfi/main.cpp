@@ -42,7 +42,7 @@ bool ReadBootSector(const std::string& path, std::vector<uint8_t>& bytes, std::s
 // SOURCE_DATE_EPOCH: a decimal count of seconds; anything else is refused
 // rather than silently giving a non-reproducible image.
 bool ReadSourceDateEpoch(bool& set, int64_t& seconds, std::string& error) {
-  const std::optional<int64_t> epoch = kiv::SourceDateEpoch(&error);
+  const std::optional<int64_t> epoch = kiv::SourceDateEpochOfThisProcess(&error);
   set = epoch.has_value();
   if (set) seconds = *epoch;
   return error.empty();

@@ -82,7 +82,8 @@ int Create(const std::string& cab, const std::vector<std::string>& patterns, con
            GatherOptions gather) {
   if (patterns.empty()) return Usage("n needs at least one file pattern");
   std::string epochError;
-  if (const std::optional<int64_t> epoch = kiv::SourceDateEpoch(&epochError)) gather.fixedTime = time_t(*epoch);
+  if (const std::optional<int64_t> epoch = kiv::SourceDateEpochOfThisProcess(&epochError))
+    gather.fixedTime = time_t(*epoch);
   if (!epochError.empty()) {
     std::cerr << "cabarc: " << epochError << "\n";
     return 1;
