@@ -14,6 +14,7 @@
 #include "cdtool/commands/headless_build.h"
 #include "cdtool/commands/rescue_command.h"
 #include "cdtool/commands/settings_command.h"
+#include "cdtool/commands/usage.h"
 #include "cdtool/commands/usb_commands.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/screenshots.h"
@@ -44,13 +45,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     return kiv::RenderScreenshots(argv[2]);
   }
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kiv::DiscsmithUsage().c_str(), stdout);
+    return 0;
+  }
   if (argc > 1) {
-    std::fprintf(stderr,
-                 "discsmith: unknown argument \"%s\"\nusage: discsmith [--build | --set [Section.Key=value ...] | "
-                 "--rescue-system [--save-packages <folder>] | "
-                 "--try [--usb] [iso] | "
-                 "--write-usb <device> [iso] [--yes] | --hybrid <iso> | --screenshots <folder>]\n",
-                 argv[1]);
+    std::fprintf(stderr, "discsmith: unknown argument \"%s\"\n%s", argv[1], kiv::DiscsmithUsage().c_str());
     return 2;
   }
   if (kiv::DetectUiMode(environment) == kiv::UiMode::Console) {

@@ -4,6 +4,7 @@
 
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/session_defaults.h"
+#include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"
 
@@ -50,13 +51,27 @@ int RunSetCommand(const std::vector<std::string>& assignments, const std::string
     std::fprintf(err, "discsmith: the settings could not be saved to \"%s\"\n", path.c_str());
     return 1;
   }
+  // Said, so a script's log shows what the next build starts from.
+  std::fprintf(out, "discsmith: saved to \"%s\":\n", path.c_str());
+  for (const std::string& a : assignments) std::fprintf(out, "  %s\n", a.c_str());
   return 0;
+}
+
+std::string PasswordNote(const Environment& environment) {
+  return std::string(
+             "; The boot-menu password is no setting: discsmith --build protects the CD with the password "
+             "in KIVCD_PASSWORD, and only when it is set and not empty (") +
+         (environment.IsSet("KIVCD_PASSWORD") ? "it is set now: the next build asks for it"
+                                              : "it is not set now: the next build asks for none") +
+         ").\n";
 }
 
 int RunSetCommandLine(int argc, char** argv) {
   const Platform& platform = CurrentPlatform();
-  return RunSetCommand(std::vector<std::string>(argv + 2, argv + argc), platform.ProgramFolder(), platform, stdout,
-                       stderr);
+  const std::vector<std::string> assignments(argv + 2, argv + argc);
+  const int status = RunSetCommand(assignments, platform.ProgramFolder(), platform, stdout, stderr);
+  if (status == 0 && assignments.empty()) std::fputs(PasswordNote(Environment::OfThisProcess()).c_str(), stdout);
+  return status;
 }
 
 }  // namespace kiv

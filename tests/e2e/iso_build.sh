@@ -53,6 +53,21 @@ run_build() {
     cat "$work/build.out" "$work/build.err"; fail "discsmith --build exited non-zero"; }
 }
 
+# The console as scripts use it: --set says what it saved, --set alone ends
+# with whether the next build protects the CD, --help is the whole usage.
+saved=$("$pf/discsmith" --set Main.CleanSession=1) || fail "discsmith --set"
+[[ $saved == *'kivcd.ini":'*'  Main.CleanSession=1'* ]] || fail "--set did not say what it saved: $saved"
+shown=$(env -u KIVCD_PASSWORD "$pf/discsmith" --set | tail -n 1)
+[[ $shown == "; The boot-menu password"*"it is not set now"* ]] || fail "--set alone: $shown"
+shown=$(KIVCD_PASSWORD=secret "$pf/discsmith" --set | tail -n 1)
+[[ $shown == *"it is set now: the next build asks for it"* ]] || fail "--set alone with a password: $shown"
+usage=$("$pf/discsmith" --help 2> "$work/help.err") || fail "discsmith --help exits non-zero"
+[ ! -s "$work/help.err" ] && [[ $usage == *"discsmith --build [--yes]"*"discsmith --rescue-system"* ]] ||
+  fail "discsmith --help: $usage"
+if "$pf/discsmith" --bogus > /dev/null 2> "$work/bogus.err"; then fail "an unknown argument was taken"; fi
+grep -q '^discsmith: unknown argument "--bogus"$' "$work/bogus.err" && grep -q '^Usage: discsmith' "$work/bogus.err" ||
+  fail "unknown argument: $(cat "$work/bogus.err")"
+
 write_ini 1
 run_build
 grep -q '^\[5/5\] ✔ Creating Final ISO File$' "$work/build.out" || fail "step 5 not completed"
