@@ -55,9 +55,11 @@ void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
     const std::string& mark = run.page10.LblRight[i].Caption;
     const bool bold = run.page10.LblMsg[i].Bold;
     if (bold && !shownBold_[i]) std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].Caption.c_str());
+    // The page marks a skipped step with the cross; on the console, where a
+    // cross reads as a failure, a skipped step gets a dash of its own.
     if (mark != shownMarks_[i] && !mark.empty())
-      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark.c_str(), run.page10.LblMsg[i].Caption.c_str(),
-                   mark == kCrossMark ? " (skipped)" : "");
+      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark == kCrossMark ? "\u2013" : mark.c_str(),
+                   run.page10.LblMsg[i].Caption.c_str(), mark == kCrossMark ? " (skipped)" : "");
     shownBold_[i] = bold;
     shownMarks_[i] = mark;
   }

@@ -74,7 +74,7 @@ TEST_F(HeadlessBuild, BuildsTheSavedSettingsAndPrintsEveryStep) {
   for (const std::string& line : std::vector<std::string>{
            "[1/5] Creating kiv Boot Disks\n", "      Creating Kiv Rescue Software Disk\n",
            "[1/5] \u2714 Creating kiv Boot Disks\n",
-           "[2/5] \u2718 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
+           "[2/5] \u2013 Inserting Windows 2000/XP/2003 Setup Files (skipped)\n",
            "[5/5] \u2714 Creating Final ISO File\n", "       20%\n", "Operation completed successfully\n",
            "Build log: " + folder.P("kivcd-build.log") +
                "\n"
