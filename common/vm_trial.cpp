@@ -70,7 +70,10 @@ int RunTryCommand(const std::vector<std::string>& args, const std::string& defau
     return 1;
   }
   if (!vm.start(QemuArguments(qemu, medium, image))) {
-    std::fprintf(err, "%s could not be started\n", qemu.c_str());
+    std::fprintf(err,
+                 "%s could not be started, or ended with an error at once (what it said is above; without a "
+                 "display it cannot open its window)\n",
+                 qemu.c_str());
     return 1;
   }
   return 0;
@@ -79,7 +82,9 @@ int RunTryCommand(const std::vector<std::string>& args, const std::string& defau
 bool RunQemuAndWait(const std::vector<std::string>& argv) {
   RunResult r = RunAndCapture(argv);
   if (!r.output.empty()) std::fputs(r.output.c_str(), stderr);
-  return r.started;
+  // QEMU that cannot open its window ("gtk initialization failed") or read
+  // the image ends at once with an error: that is no trial, and says so.
+  return r.started && r.ended && r.exitCode == 0;
 }
 
 bool CanTryInVm(const std::string& image, const VmLauncher& vm) {

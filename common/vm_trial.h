@@ -29,7 +29,8 @@ std::string QemuMissingText();
 // the window to close. Returns false when it could not be started.
 using VmStarter = std::function<bool(const std::vector<std::string>& argv)>;
 bool StartQemuDetached(const std::vector<std::string>& argv);
-// The starter the command line uses: runs QEMU and waits for it to end.
+// The starter the command line uses: runs QEMU and waits for it to end;
+// false unless it ended with status 0 (closed by the user).
 bool RunQemuAndWait(const std::vector<std::string>& argv);
 
 // How QEMU is found and started: the system's, started detached, unless a

@@ -87,5 +87,13 @@ TEST(VmTrial, TryCommandStartsQemuOrSaysWhatIsMissing) {
   std::fclose(err);
 }
 
+// The command line's --try waits for QEMU; one that ends at once with an
+// error (no display for its window, an image it cannot read) started nothing.
+TEST(VmTrial, WaitingStarterCountsOnlyARunThatEndedWell) {
+  EXPECT_TRUE(RunQemuAndWait({"/bin/true"}));
+  EXPECT_FALSE(RunQemuAndWait({"/bin/sh", "-c", "echo 'gtk initialization failed' >&2; exit 1"}));
+  EXPECT_FALSE(RunQemuAndWait({"/nonexistent/qemu-system-i386"}));
+}
+
 }  // namespace
 }  // namespace kiv
