@@ -166,7 +166,12 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
                             : "The floppy's DOS: " + dos);
   status("Creating the floppy image file ...");
   const bool made = wizard.FinishApp(o.Plugin);
-  return end(made && !wizard.BuildCancelled && FileExists(NativePath(wizard.TxtDest)) ? 0 : 1);
+  const std::string image = ResolvePath(NativePath(wizard.TxtDest));
+  if (!made || wizard.BuildCancelled || !FileExists(image)) return end(1);
+  // The last line says where the image went (a relative target is taken
+  // from the program folder, which a script may not expect).
+  status("Image written: " + image + " (" + std::to_string(FileSize(image)) + " bytes)");
+  return end(0);
 }
 
 }  // namespace kiv

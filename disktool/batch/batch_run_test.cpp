@@ -62,6 +62,7 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
                                              "Creating the floppy image file ..."};
   ASSERT_GE(b.wait.statuses.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
+  EXPECT_EQ(b.wait.statuses.back(), "Image written: " + b.pf.Path("plain.img") + " (1474560 bytes)");
   EXPECT_FALSE(b.wait.visible);
   EXPECT_TRUE(b.w->form.OptImage14);
   EXPECT_TRUE(b.w->prompter.messages.empty());

@@ -72,14 +72,19 @@ std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, 
   if (a != "--help" && a != "-h" && a != "-?") return std::nullopt;
   return "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\n"
          "       bootsmith --try image     boot a floppy image in QEMU\n"
-         "       bootsmith                 the wizard (a console prompt without a display)\n"
+         "       bootsmith                 the wizard; it needs a display (without one, name the disk)\n"
          "\n"
          "name : the disk to build, one of the names in files/disklist.ini of the program folder.\n"
          "target : the image file to write; a relative path is taken from the program folder.\n"
          "-t type : the image type, 144 (1.44 MB) or 288 (2.88 MB).\n"
          "-plugin name : add a plugin of the plugins/ folder to the image.\n"
          "-sel : choose the network drivers before the image is made.\n"
-         "-keyfile : take the Windows 9x product key from keyfile.txt.\n";
+         "-keyfile : take the Windows 9x product key from keyfile.txt.\n"
+         "\n"
+         "Without a display (or with KIVCD_UI=console) messages go to standard error and a\n"
+         "question is asked at the terminal; when the input is no terminal (a pipe, a\n"
+         "script) each question takes its answer without asking, Cancel where no answer is\n"
+         "safe, and says so (\"(no terminal)\").\n";
 }
 
 std::string RawCommandLine(const std::vector<std::string>& args) {

@@ -175,6 +175,9 @@ TEST(CommandLine, HelpAndVersionAreTextForStandardOutput) {
     EXPECT_EQ(text->rfind("Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\n", 0), 0u);
     EXPECT_NE(text->find("files/disklist.ini"), std::string::npos);
     EXPECT_EQ(text->find("Registry"), std::string::npos);
+    // What runs: the wizard is a window, the console only answers questions.
+    EXPECT_NE(text->find("the wizard; it needs a display"), std::string::npos);
+    EXPECT_EQ(text->find("console prompt"), std::string::npos);
   }
   EXPECT_EQ(InfoSwitchText({"--version"}, "1.2"), "bootsmith 1.2 (Kiv rescue CD toolkit)\n");
   // Anything else is the command line's: its own messages stay.

@@ -124,8 +124,9 @@ bool DosImport::ImportDOS() {
   for (;;) {
     const std::string chosen = prompter_.OpenFileDialog(
         kSetupTitle,
-        {FileFilter{"Windows 98 setup (WIN.COM, BASE5.CAB) or FreeDOS (KERNEL.SYS, COMMAND.COM, disk image)",
-                    "WIN.COM; BASE5.CAB; KERNEL.SYS; KERNL386.SYS; COMMAND.COM; *.img; *.IMG; *.ima; *.IMA"}},
+        {FileFilter{
+            "Windows 98 setup folder (WIN.COM or BASE5.CAB in it) or FreeDOS (KERNEL.SYS, COMMAND.COM, disk image)",
+            "WIN.COM; BASE5.CAB; KERNEL.SYS; KERNL386.SYS; COMMAND.COM; *.img; *.IMG; *.ima; *.IMA"}},
         "BASE5.CAB");
     if (chosen.empty()) {
       // Without the files nothing can be built; asking again would trap the
