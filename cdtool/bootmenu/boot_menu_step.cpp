@@ -1,5 +1,7 @@
 #include "cdtool/bootmenu/boot_menu_step.h"
 
+#include <fstream>
+
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/grub_config.h"
@@ -74,6 +76,13 @@ void WriteBootMenu(BuildRun& run) {
   // copy, which the next build replaces; the lines are the same.
   const std::string userScript = ResolvePath(run.InProgram("files\\kivcd\\boot\\scripts\\main.cds"));
   run.menuData.epoch = run.Epoch();
+  // An EFI program is a PE image: "MZ" first (a Linux kernel's EFI stub
+  // starts so; a BIOS-only kernel or memtest86+'s .bin does not).
+  run.menuData.isEfiProgram = [&tree](const std::string& cdPath) {
+    std::ifstream in(ResolvePath(tree + NativePath(cdPath)), std::ios::binary);
+    char magic[2] = {};
+    return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+  };
   BootMenu menu = TranslateBootMenu(text, FileExists(userScript) ? userScript : script, exists, &run.menuData);
   if (!menu.errors.empty()) {
     std::string all;

@@ -113,11 +113,11 @@ GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* 
   input.memtest = exists(kMemtestEfi, false);
   for (const auto& [n, action] : script.actions) {
     const ScriptMacro* macro = action.macro.empty() ? nullptr : script.FindMacro(action.macro);
-    if (!macro || macro->Initrd().empty()) continue;
+    if (!macro) continue;
     GrubMenuInput::LinuxEntry entry;
     entry.label = action.text;
     entry.id = "action" + std::to_string(n);
-    entry.initrd = CdPath(macro->Initrd());
+    if (!macro->Initrd().empty()) entry.initrd = CdPath(macro->Initrd());
     bool present = true;
     for (const ScriptCommand& c : macro->commands) {
       if (c.op == ScriptCommand::Op::RequireFile || c.op == ScriptCommand::Op::RequireFolder)
@@ -126,9 +126,23 @@ GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* 
       entry.kernel = CdPath(c.arg);
       entry.cmdline = KernelCommandLine(c.args, script.SerialConsole, true);
     }
+    if (entry.kernel.empty()) continue;  // nothing GRUB can start (a floppy, a module, the hard disk)
     // A UEFI menu has no room for greyed entries: one whose files are not on
     // this CD is left out.
-    if (!present || !exists(entry.kernel, false) || !exists(entry.initrd, false)) continue;
+    if (!present || !exists(entry.kernel, false) || (!entry.initrd.empty() && !exists(entry.initrd, false))) continue;
+    // GRUB starts a kernel here only when it is an EFI program (a Linux
+    // kernel with its EFI stub); a BIOS-only one (memtest86+'s .bin) is left
+    // out and said. Without the build's look at the files, a kernel with an
+    // initial RAM disk is taken for a Linux one, and one without is left out.
+    const bool looked = data && data->isEfiProgram;
+    if (looked ? !data->isEfiProgram(entry.kernel) : entry.initrd.empty()) {
+      // memtest86+ has an entry of its own here, from its EFI program.
+      const bool memtest = input.memtest && entry.kernel.rfind("/boot/tools/memtest86+", 0) == 0;
+      if (looked && !memtest)
+        input.leftOut.push_back("the UEFI menu leaves out \"" + action.text + "\": " + entry.kernel +
+                                " is no EFI program, it starts in BIOS mode only");
+      continue;
+    }
     if (n == script.DefaultAction) input.defaultId = entry.id;
     input.linuxSystems.push_back(entry);
   }
@@ -166,8 +180,8 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
   cfg += BiosNote(in.title);
   for (const GrubMenuInput::LinuxEntry& e : in.linuxSystems)
     cfg += Entry(e.label, e.id, open,
-                 Echo("Starting " + e.label + " ...") + "  linux ($kivcd)" + e.kernel + QuotedWords(e.cmdline) +
-                     "\n  initrd ($kivcd)" + e.initrd + "\n");
+                 Echo("Starting " + e.label + " ...") + "  linux ($kivcd)" + e.kernel + QuotedWords(e.cmdline) + "\n" +
+                     (e.initrd.empty() ? "" : "  initrd ($kivcd)" + e.initrd + "\n"));
   if (in.memtest) cfg += MemtestEntry(open, in.serialConsole);
   cfg += HardDiskEntry(open);
   cfg += Entry("Firmware setup", "fwsetup", open, "  fwsetup\n");

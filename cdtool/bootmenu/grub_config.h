@@ -50,12 +50,15 @@ struct GrubMenuInput {
   bool memtest = false;  // kMemtestEfi is on the CD
   struct LinuxEntry {
     std::string label;
-    std::string id;      // "action<N>"
-    std::string kernel;  // paths on the CD ("/live/vmlinuz")
-    std::string initrd;
+    std::string id;       // "action<N>"
+    std::string kernel;   // paths on the CD ("/live/vmlinuz")
+    std::string initrd;   // "" when the entry names none
     std::string cmdline;  // with the serial console's console= when it names none
   };
   std::vector<LinuxEntry> linuxSystems;
+  // Why a script's kernel entry is not in this menu (it starts in BIOS mode
+  // only), one line each, for the build's log.
+  std::vector<std::string> leftOut;
   std::string defaultId = "harddisk";
 };
 

@@ -107,6 +107,44 @@ TEST(GrubConfig, TheLinuxRescueSystemStartsFromTheUefiMenuWhenItsFilesAreOnTheCd
             cfg.find("set default=harddisk\n"));
 }
 
+// A kernel entry of one's own reaches the UEFI menu when its kernel is an EFI
+// program (a Linux kernel with its EFI stub), with or without an initial RAM
+// disk; a BIOS-only one is left out and the build is told why. memtest86+'s
+// .bin is not named: the menu has memtest86+'s EFI entry instead.
+TEST(GrubConfig, OwnKernelEntriesReachTheUefiMenuWhenTheyAreEfiPrograms) {
+  const std::string script =
+      ScriptWith({{"Set Action12_Text=\"Linux rescue system\"", "Set Action12_Text=\"My kernel\""},
+                  {"Set Action12_Macro=\"BootLinuxRescue\"", "Set Action12_Macro=\"Mine\""}}) +
+      ":Mine\r\n  BootKernel \"\\boot\\tools\\mine.efi\" \"quiet\"\r\n  End\r\n";
+  const std::set<std::string> files = {"/boot/tools/mine.efi", "/boot/tools/memtest86+ia32.bin", kMemtestEfi};
+  const CdPathExists exists = [&files](const std::string& p, bool) { return files.count(p) > 0; };
+  MenuData data;
+  std::set<std::string> efi = {"/boot/tools/mine.efi"};
+  data.isEfiProgram = [&efi](const std::string& p) { return efi.count(p) > 0; };
+
+  BootMenu menu = TranslateBootMenu(script, "/x/main.cds", exists, &data);
+  ASSERT_TRUE(menu.errors.empty()) << menu.errors.front();
+  EXPECT_EQ(EntryOf(menu.grubConfig, "action12"),
+            "menuentry 'My kernel' --unrestricted --id=action12 {\n"
+            "  echo 'Starting My kernel ...'\n"
+            "  linux ($kivcd)/boot/tools/mine.efi 'quiet' 'console=tty0' 'console=ttyS0,115200'\n}\n");
+  const auto uefiNotes = [](const BootMenu& m) {
+    std::vector<std::string> notes;
+    for (const std::string& note : m.notes)
+      if (note.rfind("the UEFI menu", 0) == 0) notes.push_back(note);
+    return notes;
+  };
+  EXPECT_TRUE(uefiNotes(menu).empty());
+
+  efi.clear();  // a BIOS-only kernel
+  menu = TranslateBootMenu(script, "/x/main.cds", exists, &data);
+  EXPECT_EQ(EntryOf(menu.grubConfig, "action12"), "");
+  EXPECT_EQ(uefiNotes(menu),
+            (std::vector<std::string>{"the UEFI menu leaves out \"My kernel\": /boot/tools/mine.efi is "
+                                      "no EFI program, it starts in BIOS mode only"}));
+  EXPECT_NE(menu.grubConfig.find("memtest86+x64.efi"), std::string::npos);
+}
+
 TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {
   std::string cfg = Translate(ScriptWith({{"Set SerialConsole=COM1", "Set SerialConsole=COM2"},
                                           {"Set MenuTimeout=30", "Set MenuTimeout=0"}}))

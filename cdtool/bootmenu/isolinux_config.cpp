@@ -257,7 +257,9 @@ BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPat
     return menu;
   }
   BootMenu menu = RenderBootMenu(script, exists, data ? data->epoch : std::nullopt);
-  menu.grubConfig = RenderGrubConfig(GrubInputFromScript(script, data, exists));
+  const GrubMenuInput grub = GrubInputFromScript(script, data, exists);
+  menu.notes.insert(menu.notes.end(), grub.leftOut.begin(), grub.leftOut.end());
+  menu.grubConfig = RenderGrubConfig(grub);
   return menu;
 }
 

@@ -34,6 +34,10 @@ struct MenuData {
   // The fixed date of a reproducible build (SOURCE_DATE_EPOCH): the seed of
   // the salts a clear password in a script gets. Unset: random salts.
   std::optional<int64_t> epoch;
+  // Whether a file on the CD is an EFI program (a PE image: a Linux kernel
+  // with its EFI stub), which the UEFI menu can start. Unset: see
+  // GrubInputFromScript.
+  std::function<bool(const std::string& cdPath)> isEfiProgram;
 };
 
 }  // namespace kiv
