@@ -217,6 +217,7 @@ SessionSettings ReadKivCdIni(const std::string& path) {
   const INIFile ini(ResolvePath(path));
   SessionSettings s;
   for (const Field& f : Fields()) Assign(f, s, Trim(ini.GetINIKey(f.section, f.key)));
+  ResolveSettingsIn(s, FolderOf(ResolvePath(path)));
   return s;
 }
 
@@ -270,7 +271,39 @@ bool SetSetting(SessionSettings& settings, const std::string& name, const std::s
 }
 
 bool WriteKivCdIni(const std::string& path, const SessionSettings& settings) {
-  return WriteFileAtomic(ResolvePath(path), KivCdIniText(settings));
+  return WriteFileAtomic(ResolvePath(path), KivCdIniText(SettingsRelativeTo(settings, FolderOf(ResolvePath(path)))));
+}
+
+namespace {
+
+std::vector<std::string*> FolderPaths(SessionSettings& s) {
+  return {&s.Main.ISOLocation, &s.Win2K_Info.TemplateFile, &s.Locations.kivUtils_Dir, &s.Locations.AddFiles_Dir};
+}
+
+}  // namespace
+
+SessionSettings SettingsRelativeTo(SessionSettings settings, const std::string& folder) {
+  std::string trimmed = folder;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  if (trimmed.empty()) return settings;
+  const std::filesystem::path base = std::filesystem::path(trimmed).lexically_normal();
+  for (std::string* text : FolderPaths(settings)) {
+    const std::filesystem::path p(Trim(*text));
+    if (!p.is_absolute()) continue;
+    const std::filesystem::path relative = p.lexically_normal().lexically_relative(base);
+    // Inside: no ".." first, and not the folder itself.
+    if (relative.empty() || *relative.begin() == ".." || relative == ".") continue;
+    *text = relative.generic_string();
+  }
+  return settings;
+}
+
+void ResolveSettingsIn(SessionSettings& settings, const std::string& folder) {
+  for (std::string* text : FolderPaths(settings)) {
+    const std::string t = Trim(*text);
+    if (t.empty() || std::filesystem::path(t).is_absolute()) continue;
+    *text = (std::filesystem::path(folder) / t).lexically_normal().string();
+  }
 }
 
 void NormaliseSettings(SessionSettings& s) {

@@ -91,7 +91,8 @@ std::string QuotedText(const std::string& text);
 std::string SettingsPath(const std::string& programFolder);
 
 // Every key read from an existing file; a missing key reads as empty (a flag
-// as 0). Not normalised.
+// as 0). Relative paths of the program folder made absolute (see
+// SettingsRelativeTo); otherwise not normalised.
 SessionSettings ReadKivCdIni(const std::string& path);
 
 // Why an existing settings file cannot be taken as the CD builder's settings
@@ -108,8 +109,19 @@ std::string KivCdIniText(const SessionSettings& settings);
 // unchanged.
 bool SetSetting(SessionSettings& settings, const std::string& name, const std::string& value, std::string* error);
 
-// Writes through a temporary file beside `path`; false when that fails.
+// Writes through a temporary file beside `path`; false when that fails. The
+// paths that lie inside the folder of `path` (the program folder) are
+// stored relative to it (see SettingsRelativeTo).
 bool WriteKivCdIni(const std::string& path, const SessionSettings& settings);
+
+// The program folder can be copied or moved: the ISO, the answer-file
+// template, the utilities and the additional files, where they lie inside
+// `folder`, are stored relative to it ("kivcd-demo.iso", "demo/utils") and
+// read back against the folder the settings are read from (ReadKivCdIni
+// does). Paths elsewhere,
+// and absolute paths a file already holds, stay as they are.
+SessionSettings SettingsRelativeTo(SessionSettings settings, const std::string& folder);
+void ResolveSettingsIn(SessionSettings& settings, const std::string& folder);
 
 // Blanks around every text removed and the ISO location made absolute (a relative one is taken from the current
 // folder), so everybody looks at the same file.

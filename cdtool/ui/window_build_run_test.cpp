@@ -524,7 +524,7 @@ TEST_F(WindowBuildRun, ClosingTheWindowAfterTheBuildSavesTheSettingsAsFinishDoes
   ASSERT_FALSE(folder.Exists("kivcd.ini"));
   EXPECT_TRUE(window->close());
   ASSERT_TRUE(folder.Exists("kivcd.ini"));
-  EXPECT_NE(folder.Read("kivcd.ini").find(folder.P("kept.iso")), std::string::npos);
+  EXPECT_NE(folder.Read("kivcd.ini").find("ISOLocation    = kept.iso\r\n"), std::string::npos);
 }
 
 }  // namespace

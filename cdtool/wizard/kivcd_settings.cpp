@@ -116,7 +116,7 @@ void FrmCDBuild::ReadKivCDINI() {
 
 std::string FrmCDBuild::KivCDINIText() {
   if (!ChkSlipstream.Checked()) TxtSP_exe.Text.clear();
-  return KivCdIniText(Settings());
+  return KivCdIniText(SettingsRelativeTo(Settings(), ProgramFolder()));
 }
 
 bool FrmCDBuild::WriteKivCDINI() {

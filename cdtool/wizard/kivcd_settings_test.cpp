@@ -42,9 +42,7 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
       "In_SetupWin    = 1\r\n"
       "In_Unattend    = 0\r\n"
       "DelLangFiles   = 0\r\n"
-      "TemplateFile   = \"" +
-      P("files/inf_files/win2k_template.inf") +
-      "\"\r\n"
+      "TemplateFile   = \"files/inf_files/win2k_template.inf\"\r\n"  // the program folder's own
       "OwnerName      = \"Template Owner\"\r\n"
       "Organization   = \"Template Org\"\r\n"
       "ProductKey     = \"----\"\r\n"

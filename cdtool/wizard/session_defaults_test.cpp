@@ -3,10 +3,13 @@
 // the file, and --set changes exactly the named keys or nothing.
 #include "cdtool/wizard/session_defaults.h"
 
+#include <filesystem>
+
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/page_checks.h"
 #include "testsupport/cdtool_test_support.h"
+#include "testsupport/test_temp_dir.h"
 
 namespace kiv::testing {
 namespace {
@@ -57,10 +60,38 @@ TEST_F(SessionValueTest, AValueShownByTheFormComesBackUnchanged) {
 TEST_F(SessionValueTest, TheIsoPathIsTrimmedAndAbsoluteOnceLoaded) {
   Write("kivcd.ini", "[Main]\r\nISOLocation    =   out/my.iso  \r\n");
   const SessionSettings s = LoadSessionSettings(P(""), platform_);
-  EXPECT_EQ(s.Main.ISOLocation, std::filesystem::current_path().string() + "/out/my.iso");
+  // A relative path in the file is the program folder's, wherever the
+  // program was started from.
+  EXPECT_EQ(s.Main.ISOLocation, P("out/my.iso"));
   auto form = MakeForm();  // the form shows the same file
   EXPECT_EQ(form->TxtISOLoc.Text, s.Main.ISOLocation);
   EXPECT_EQ(form->IsoFile(), s.Main.ISOLocation);
+}
+
+// A program folder can be copied or moved: its own paths are stored relative
+// to it, so the copy builds into itself, not into the original.
+TEST_F(SessionValueTest, ACopiedProgramFolderUsesItsOwnPaths) {
+  ASSERT_EQ(Set(platform_, {"Main.ISOLocation=" + P("cd.iso"), "Locations.kivUtils_Dir=" + P("demo/utils"),
+                            "Locations.AddFiles_Dir=/srv/extra"}),
+            0);
+  const std::string text = Read("kivcd.ini");
+  EXPECT_NE(text.find("ISOLocation    = cd.iso\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("= \"demo/utils\"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("= \"/srv/extra\"\r\n"), std::string::npos) << text;
+
+  TestTempDir copy;
+  std::filesystem::copy_file(P("kivcd.ini"), copy / "kivcd.ini");
+  const SessionSettings s = LoadSessionSettings(copy.Path(), platform_);
+  EXPECT_EQ(s.Main.ISOLocation, copy / "cd.iso");
+  EXPECT_EQ(s.Locations.kivUtils_Dir, copy / "demo/utils");
+  EXPECT_EQ(s.Locations.AddFiles_Dir, "/srv/extra");
+
+  // The wizard writes and reads them the same way.
+  auto form = MakeForm();
+  EXPECT_EQ(form->TxtISOLoc.Text, P("cd.iso"));
+  form->TxtISOLoc.Text = P("out/../sub/x.iso");
+  ASSERT_TRUE(form->WriteKivCDINI());
+  EXPECT_NE(Read("kivcd.ini").find("ISOLocation    = sub/x.iso\r\n"), std::string::npos) << Read("kivcd.ini");
 }
 
 // A file that is not the wizard's settings (empty, binary, something else's)
