@@ -331,7 +331,7 @@ void TypeKeyAndExpectFocusToMoveOn(Dialog& dialog) {
 // A key as people enter it: typed as printed, dashes and all, keystroke by
 // keystroke into whatever box has the focus; or pasted whole into the first
 // box, with or without dashes. Either way the five boxes hold the groups,
-// in capitals, five characters each.
+// in capitals, five characters each, and nothing else.
 TEST_F(WindowTest, ProductKeysAsPeopleTypeAndPasteThem) {
   window->RunDialog = [](QDialog&) { return 0; };
   Click("CmdSetWin9xInfo");
@@ -349,6 +349,28 @@ TEST_F(WindowTest, ProductKeysAsPeopleTypeAndPasteThem) {
   for (const char c : std::string("abcde-FGHIJ-klmno-PQRST-uvwxy")) QTest::keyClick(QApplication::focusWidget(), c);
   EXPECT_EQ(boxes(), "ABCDE|FGHIJ|KLMNO|PQRST|UVWXY");
   EXPECT_EQ(form->Win9xInfo().TxtKeyPart[1].Text, "FGHIJ");
+
+  // Characters a key cannot hold never reach the boxes, typed or pasted; OK
+  // on a short key names the boxes at fault and keeps the dialog open.
+  for (QLineEdit* box : dialog.keyBoxes) box->clear();
+  for (int i = 0; i < 5; ++i) form->Win9xInfo().SetKeyPart(i, "");
+  dialog.keyBoxes[0]->setFocus();
+  QTest::keyClicks(dialog.keyBoxes[0], "a!b@c");
+  for (const char* pasted : {"A!B@C-#D$E%-F--", "AB\"\\;-C---"}) {
+    QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+    dialog.keyBoxes[1]->setFocus();
+    QTest::keyClick(dialog.keyBoxes[1], Qt::Key_V, Qt::ControlModifier);
+  }
+  EXPECT_EQ(boxes(), "ABC||||");
+  QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+  EXPECT_TRUE(form->Win9xInfo().Visible);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(
+      shown[0].rfind(
+          "Error: The Product Key cannot be used: box 1 holds \"ABC\", 3 characters instead of 5; box 2 is empty;", 0),
+      0u)
+      << shown[0];
 
   for (const char* pasted : {"bbbbb-ccccc-ddddd-eeeee-fffff", "BBBBBCCCCCDDDDDEEEEEFFFFF"}) {
     for (QLineEdit* box : dialog.keyBoxes) box->clear();

@@ -107,6 +107,9 @@ std::string FrmCDBuild::FirstCdRom() const { return platform_.FirstCdRomDrive();
 void FrmCDBuild::CmdNext_Click() {
   bool stay = false;
   SessionSettings values = ControlSettings();
+  // The keys typed into the information dialogs are checked with their page.
+  if (Win2KInfoLoaded()) values.Win2K_Info.ProductKey = win2k_->Record().ProductKey;
+  if (Win9xInfoLoaded()) values.Win9x_Info.ProductKey = win9x_->Record().ProductKey;
   const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
   // The checks of the page being left, on the values; the defaults it fills
   // in show in the (empty) boxes.

@@ -408,5 +408,26 @@ TEST_F(WizardTest, FinishOnTheSummaryRunsTheBuildAndShowsItsResult) {
   EXPECT_EQ(pumps, 1);
 }
 
+// A key left half typed in an information dialog (Cancel keeps it in use)
+// holds Next on the dialog's page, naming the boxes at fault; no key passes.
+TEST_F(WizardTest, NextOnAnInformationPageNamesAKeyWindowsWouldNotTake) {
+  auto f = MakeForm();
+  MakeSources(*f);
+  for (int i = 0; i < 3; ++i) f->CmdNext_Click();
+  ASSERT_EQ(f->Step, 3);
+  FrmWin2KInfo& win2k = f->CmdSetWin2KInfo_Click();
+  win2k.TypeKeyText(0, "ABCDE-FGHIJ-KL");
+  win2k.CmdCancel_Click();
+  f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 3);
+  EXPECT_EQ(LastMessage(),
+            "The Product Key of \"Set Windows Installation Info...\" cannot be used: box 3 holds \"KL\", 2 "
+            "characters instead of 5; box 4 is empty; box 5 is empty.\nEach of its five boxes takes five letters or "
+            "digits: fill all five, or empty all five for no key.");
+  for (int i = 0; i < 5; ++i) win2k.SetKeyPart(i, "");
+  f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 4);
+}
+
 }  // namespace
 }  // namespace kiv::testing
