@@ -108,17 +108,33 @@ TEST_F(WindowTest, FailedCheckShowsItsMessageBoxAndStays) {
   EXPECT_EQ(window->control<QLineEdit>("Txt_i386_Loc")->text(), "");
   Click("CmdNext");
   EXPECT_EQ(window->pages()->currentIndex(), 2);
-  ASSERT_EQ(shown.size(), 2u);
-  // The check says what to choose, and how to do without.
+  // One box names both problems of the page: the check says what to choose,
+  // and how to do without; the service pack of a first start is not there.
+  const std::string servicePack =
+      "The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file";
+  ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0],
-            "Error: No folder is chosen for the Windows 2000/XP setup files.\n"
+            "Error: This page has 2 problems:\n\n"
+            "1. No folder is chosen for the Windows 2000/XP setup files.\n"
             "Choose the I386 folder of a Windows 2000/XP setup CD (Browse), or untick \"Microsoft Windows "
-            "2000/XP/2003 Setup Files\" on the Contents page");
+            "2000/XP/2003 Setup Files\" on the Contents page\n\n"
+            "2. " +
+                servicePack);
   // A folder that is not a setup folder gets the usual message.
   window->control<QLineEdit>("Txt_i386_Loc")->setFocus();
   QTest::keyClicks(window->control<QLineEdit>("Txt_i386_Loc"), QString::fromStdString(P("files")));
   Click("CmdNext");
-  ASSERT_EQ(shown.size(), 4u);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1],
+            "Error: This page has 2 problems:\n\n"
+            "1. The selected folder doesn't contain a Windows 2000/XP installation !\n"
+            "Select your Windows setup source Directory\n\n"
+            "2. " +
+                servicePack);
+  // With the service pack off, the one problem left is shown as it is.
+  Click("ChkSlipstream");
+  Click("CmdNext");
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[2],
             "Error: The selected folder doesn't contain a Windows 2000/XP installation !\n"
             "Select your Windows setup source Directory");

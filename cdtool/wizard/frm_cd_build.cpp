@@ -124,8 +124,9 @@ void FrmCDBuild::CmdNext_Click() {
     fillEmpty(TxtBCon, values.AdvTools.BlueCon_Dir);
     fillEmpty(TxtUtils_Loc, values.Locations.kivUtils_Dir);
     fillEmpty(TxtAddFiles_Loc, values.Locations.AddFiles_Dir);
-    for (const PageProblem& problem : CheckPage(page, values, Password(), context)) {
-      prompter_.MsgBox(ErrorMessage(problem.text, problem.icon));
+    if (const std::vector<PageProblem> problems = CheckPage(page, values, Password(), context); !problems.empty()) {
+      const PageProblem message = PageMessage(problems);
+      prompter_.MsgBox(ErrorMessage(message.text, message.icon));
       stay = true;
     }
   };

@@ -408,6 +408,24 @@ TEST_F(WizardTest, FinishOnTheSummaryRunsTheBuildAndShowsItsResult) {
   EXPECT_EQ(pumps, 1);
 }
 
+// The problems of a page come in one message (the window test shows its
+// text), under the gravest of their icons: two warnings stay a warning.
+TEST_F(WizardTest, SeveralProblemsOfAPageMakeOneMessageWithTheirIcon) {
+  auto f = MakeForm();
+  MakeSources(*f);
+  f->ClickCheck(f->ChkGet_Advtools);
+  f->ClickCheck(f->ChkERDC);
+  f->ClickCheck(f->ChkBCon);
+  std::swap(f->TxtERDC.Text, f->TxtBCon.Text);
+  for (int i = 0; i < 6; ++i) f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 5);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(LastMessage().rfind("This page has 2 problems:\n\n1. ERD Commander 2002/2003 doesn't seem", 0), 0u)
+      << LastMessage();
+  EXPECT_NE(LastMessage().find("\n\n2. O&O Blue Con XXL doesn't seem to be located"), std::string::npos);
+  EXPECT_EQ(prompter_.messages[0].icon, Icon::Exclamation);
+}
+
 // A key left half typed in an information dialog (Cancel keeps it in use)
 // holds Next on the dialog's page, naming the boxes at fault; no key passes.
 TEST_F(WizardTest, NextOnAnInformationPageNamesAKeyWindowsWouldNotTake) {

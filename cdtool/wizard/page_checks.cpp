@@ -293,12 +293,22 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
   return problems;
 }
 
+PageProblem PageMessage(const std::vector<PageProblem>& problems) {
+  if (problems.size() == 1) return problems.front();
+  PageProblem message{"This page has " + std::to_string(problems.size()) + " problems:", Icon::Exclamation};
+  for (size_t i = 0; i < problems.size(); ++i) {
+    message.text += "\n\n" + std::to_string(i + 1) + ". " + problems[i].text;
+    if (problems[i].icon == Icon::Critical) message.icon = Icon::Critical;
+  }
+  return message;
+}
+
 std::optional<PagesProblem> CheckAllPages(SessionSettings& settings, const BootPassword& password,
                                           const PageContext& context) {
   for (int page = kFirstCheckedPage; page <= kLastCheckedPage; ++page) {
     FillPageDefaults(page, settings, context);
     const std::vector<PageProblem> problems = CheckPage(page, settings, password, context);
-    if (!problems.empty()) return PagesProblem{page, problems.front()};
+    if (!problems.empty()) return PagesProblem{page, PageMessage(problems)};
   }
   return std::nullopt;
 }

@@ -229,11 +229,14 @@ TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
   s.Main.Windows9x = 0;
   s.Main.ISOLocation = P("out.iso");
   const PageContext context{P(""), "/media/cdrom", false};
-  // The utilities folders default to the program folder's, which are missing.
+  // The utilities folders default to the program folder's, which are
+  // missing: both are named, as Next names them.
   auto problem = CheckAllPages(s, BootPassword{}, context);
   ASSERT_TRUE(problem);
   EXPECT_EQ(problem->page, 6);
-  EXPECT_EQ(problem->problem.text, "The kiv Utilities folder doesn't exist !\nSelect a valid Directory");
+  EXPECT_EQ(problem->problem.text,
+            "This page has 2 problems:\n\n1. The kiv Utilities folder doesn't exist !\nSelect a valid Directory\n\n2. "
+            "The Additional files folder doesn't exist !\nSelect a valid Directory");
   EXPECT_EQ(s.Locations.kivUtils_Dir, P("kiv_utilities"));
   std::filesystem::create_directories(P("kiv_utilities"));
   std::filesystem::create_directories(P("Additional Files"));
