@@ -534,12 +534,25 @@ QWidget* CdBuildWindow::Page9() {
   link(f_.LblLink_Home, "LblLink_Home", [this] { f_.LblLink_Home_Click(); });
   link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
   link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
-  // The finished ISO in QEMU, when QEMU is installed.
+  // The finished ISO in QEMU; without QEMU the button stays in sight,
+  // disabled, with a note below the row on what to install.
   QPushButton* openFolder = MakeButton(page, f_.CmdOpenFolder, "CmdOpenFolder", [this] { f_.CmdOpenFolder_Click(); });
   auto* tryVm = new QPushButton(ButtonCaption(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
   connect(tryVm, &QPushButton::clicked, this, Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
-  binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile(), Vm)); });
+  auto* vmNote = new QLabel(page);
+  vmNote->setObjectName("LblTryInVmNote");
+  vmNote->setTextFormat(Qt::PlainText);
+  vmNote->setWordWrap(true);
+  vmNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  binds_.push_back([this, tryVm, vmNote] {
+    const VmTrialOffer offer = f_.IsoMade() ? TryInVmOffer(f_.IsoFile(), Vm) : VmTrialOffer{};
+    tryVm->setVisible(offer.shown);
+    tryVm->setEnabled(offer.enabled);
+    tryVm->setToolTip(Q(offer.note));
+    vmNote->setText(Q(offer.note));
+    vmNote->setVisible(offer.shown && !offer.note.empty());
+  });
   // The finished ISO onto a USB stick, in a dialog of its own.
   auto* writeUsb = new QPushButton(ButtonCaption(kWriteUsbCaption), page);
   writeUsb->setObjectName("CmdWriteUsb");
@@ -556,6 +569,7 @@ QWidget* CdBuildWindow::Page9() {
   actions->addWidget(writeUsb);
   actions->addStretch();
   col->addLayout(actions);
+  col->addWidget(vmNote);
   col->addStretch();
   return page;
 }
