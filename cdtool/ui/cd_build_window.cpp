@@ -210,10 +210,13 @@ QLabel* CdBuildWindow::MakeHeadline(QWidget* parent, Label& label, const char* n
   return w;
 }
 
-QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* name) {
+QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* name, std::function<void()> changed) {
   auto* w = new QLineEdit(parent);
   w->setObjectName(name);
-  connect(w, &QLineEdit::textEdited, this, [&box](const QString& t) { box.Text = t.toStdString(); });
+  connect(w, &QLineEdit::textEdited, this, [this, &box, changed = std::move(changed)](const QString& t) {
+    box.Text = t.toStdString();
+    if (changed) Handler(changed)();
+  });
   binds_.push_back([w, &box] {
     if (w->text() != Q(box.Text)) w->setText(Q(box.Text));
     w->setEnabled(box.Enabled);
@@ -329,7 +332,7 @@ QWidget* CdBuildWindow::Page2() {
   col->addWidget(MakeHeadline(page, f_.Label4, "Label4"));
   col->addWidget(MakeLabel(page, f_.Label2, "Label2"));
   auto* src = new QHBoxLayout();
-  src->addWidget(MakeText(page, f_.Txt_i386_Loc, "Txt_i386_Loc"), 1);
+  src->addWidget(MakeText(page, f_.Txt_i386_Loc, "Txt_i386_Loc", [this] { f_.Txt_i386_Loc_Change(); }), 1);
   src->addWidget(MakeButton(page, f_.CmdBrw_i386_loc, "CmdBrw_i386_loc", [this] { f_.CmdBrw_i386_loc_Click(); }));
   col->addLayout(src);
   auto* type = new QHBoxLayout();

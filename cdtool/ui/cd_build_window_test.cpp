@@ -140,6 +140,28 @@ TEST_F(WindowTest, FailedCheckShowsItsMessageBoxAndStays) {
             "Select your Windows setup source Directory");
 }
 
+// The medium's type follows the folder as it is typed, keystroke by
+// keystroke, as it does after Browse.
+TEST_F(WindowTest, TheTypeFollowsTheSourceFolderAsItIsTyped) {
+  Write("media/I386/setupldr.bin", "");
+  Write("media/WIN51IP", "");
+  Write("media/WIN51IP.SP2", "");
+  Click("CmdNext");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 2);
+  auto* box = window->control<QLineEdit>("Txt_i386_Loc");
+  auto* type = window->control<QLabel>("LblWin2KOSVer");
+  EXPECT_EQ(type->text(), "");
+  box->setFocus();
+  QTest::keyClicks(box, QString::fromStdString(P("media")));
+  EXPECT_EQ(type->text(), "Unknown Windows Version");
+  QTest::keyClicks(box, "/I386");
+  EXPECT_EQ(type->text(), "Microsoft Windows XP Professional Edition SP2");
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_Delete);
+  EXPECT_EQ(type->text(), "");
+}
+
 TEST_F(WindowTest, EnterAndAltLettersPressTheWizardButtons) {
   // The captions carry their letters; names keep their ampersands.
   EXPECT_EQ(window->control<QPushButton>("CmdNext")->text(), "&Next >");

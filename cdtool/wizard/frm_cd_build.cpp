@@ -136,7 +136,7 @@ void FrmCDBuild::CmdNext_Click() {
   if (Step == 1) {
     const bool guessed = ChkGet_Win2k.Checked() && Txt_i386_Loc.Text.empty();
     leave(1);
-    if (guessed) IdentifyWinVer(context.firstCdRom);
+    if (guessed) Txt_i386_Loc_Change();
     if (!ChkGet_Win2k.Checked() && !stay) ++Step;
   }
   if (Step == 2) {
@@ -231,10 +231,7 @@ std::string FrmCDBuild::BrowseFolderInto(TextBox& box, const std::string& title)
 }
 
 void FrmCDBuild::CmdBrw_i386_loc_Click() {
-  const std::string chosen = BrowseFolderInto(Txt_i386_Loc, "Select Windows 2000/XP Location");
-  if (chosen.empty()) return;
-  const size_t cut = chosen.find_last_of("/\\");
-  IdentifyWinVer(cut == std::string::npos ? std::string() : chosen.substr(0, cut));
+  if (!BrowseFolderInto(Txt_i386_Loc, "Select Windows 2000/XP Location").empty()) Txt_i386_Loc_Change();
 }
 
 void FrmCDBuild::CmdBrw_Win9xLoc_Click() { BrowseFolderInto(TxtWin9x_Loc, "Select Windows 98/Me Location"); }

@@ -447,5 +447,22 @@ TEST_F(WizardTest, NextOnAnInformationPageNamesAKeyWindowsWouldNotTake) {
   EXPECT_EQ(f->Step, 4);
 }
 
+// The medium is named whenever the folder box changes, not only after Browse,
+// and again when the saved settings are read on the next start.
+TEST_F(WizardTest, ATypedOrLoadedSourceFolderIsIdentified) {
+  Write("media/I386/setupldr.bin", "");
+  Write("media/WIN51IP", "");
+  Write("media/WIN51IP.SP2", "");
+  auto f = MakeForm();
+  f->Txt_i386_Loc.Text = P("media/i386/");  // as typed: other letter case, a slash
+  f->Txt_i386_Loc_Change();
+  EXPECT_EQ(f->LblWin2KOSVer.Caption, "Microsoft Windows XP Professional Edition SP2");
+  f->Txt_i386_Loc.Text = P("media/I386");
+  ASSERT_TRUE(f->WriteKivCDINI());
+  auto restarted = MakeForm();
+  EXPECT_EQ(restarted->Txt_i386_Loc.Text, P("media/I386"));
+  EXPECT_EQ(restarted->LblWin2KOSVer.Caption, "Microsoft Windows XP Professional Edition SP2");
+}
+
 }  // namespace
 }  // namespace kiv::testing
