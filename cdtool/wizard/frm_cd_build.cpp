@@ -1,5 +1,7 @@
 #include "cdtool/wizard/frm_cd_build.h"
 
+#include <filesystem>
+
 #include "cdtool/wizard/cd_folder_check.h"
 #include "cdtool/wizard/page_checks.h"
 #include "common/desktop_open.h"
@@ -16,6 +18,14 @@ namespace {
 
 Message ErrorMessage(const std::string& text, Icon icon) {
   return Message{text, "Error", icon, Buttons::OK, 0, std::nullopt};
+}
+
+// `path` with `extension` added when its file name has none ("my rescue" ->
+// "my rescue.iso"); a name with an extension of its own is kept as typed.
+std::string WithDefaultExtension(const std::string& path, const std::string& extension) {
+  const std::filesystem::path p(path);
+  if (!p.has_filename() || p.has_extension()) return path;
+  return path + extension;
 }
 
 }  // namespace
@@ -245,7 +255,8 @@ void FrmCDBuild::CmdBrw_AddFiles_Click() {
 void FrmCDBuild::CmdBrw_ISOfile_Click() {
   const std::string chosen = prompter_.SaveFileDialog("Specify the destination ISO file",
                                                       {FileFilter{"CDROM Image (*.iso)", "*.iso"}}, TxtISOLoc.Text);
-  if (!chosen.empty()) TxtISOLoc.Text = chosen;
+  // A name typed without an extension gets the one the filter names.
+  if (!chosen.empty()) TxtISOLoc.Text = WithDefaultExtension(chosen, ".iso");
 }
 
 void FrmCDBuild::CmdBrw_spexe_Click() {

@@ -464,5 +464,20 @@ TEST_F(WizardTest, ATypedOrLoadedSourceFolderIsIdentified) {
   EXPECT_EQ(restarted->LblWin2KOSVer.Caption, "Microsoft Windows XP Professional Edition SP2");
 }
 
+// The ISO dialog's filter promises .iso: a name typed without an extension
+// gets it; one with an extension of its own is taken as typed.
+TEST_F(WizardTest, TheIsoBrowseAddsTheExtensionWhenNoneWasTyped) {
+  auto f = MakeForm();
+  prompter_.paths = {P("my rescue"), P("rescue.img"), P("out/cd.iso"), ""};
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("my rescue.iso"));
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("rescue.img"));
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("out/cd.iso"));
+  f->CmdBrw_ISOfile_Click();  // cancelled
+  EXPECT_EQ(f->TxtISOLoc.Text, P("out/cd.iso"));
+}
+
 }  // namespace
 }  // namespace kiv::testing
