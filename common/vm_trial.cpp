@@ -97,6 +97,16 @@ bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm) {
   return !qemu.empty() && vm.start(QemuArguments(qemu, medium, image));
 }
 
+VmTrialOffer TryInVmOffer(const std::string& image, const VmLauncher& vm) {
+  VmTrialOffer offer;
+  std::error_code ec;
+  offer.shown = !image.empty() && std::filesystem::is_regular_file(image, ec);
+  if (!offer.shown) return offer;
+  offer.enabled = !vm.find().empty();
+  if (!offer.enabled) offer.note = QemuMissingText() + ".";
+  return offer;
+}
+
 bool StartQemuDetached(const std::vector<std::string>& argv) { return StartDetached(argv); }
 
 }  // namespace kiv

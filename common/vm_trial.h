@@ -53,4 +53,14 @@ inline constexpr const char* kTryInVmCaption = "Try in a virtual machine";
 bool CanTryInVm(const std::string& image, const VmLauncher& vm);
 bool TryInVm(const std::string& image, VmMedium medium, const VmLauncher& vm);
 
+// How a finish page offers the button: shown once the image is there, enabled
+// only when QEMU is installed; `note` says what to install while it is not,
+// so the button is never simply missing.
+struct VmTrialOffer {
+  bool shown = false;
+  bool enabled = false;
+  std::string note;
+};
+VmTrialOffer TryInVmOffer(const std::string& image, const VmLauncher& vm);
+
 }  // namespace kiv

@@ -127,6 +127,14 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
     return refused("the settings file \"" + settingsFile + "\" cannot be read as settings (" + unreadable + ")");
   }
 
+  // A product key Windows would not take is named with its setting before
+  // anything is built (the file's own text: read into boxes it may be cut).
+  if (const std::string bad = FileExists(settingsFile) ? StoredProductKeysProblem(settingsFile) : ""; !bad.empty()) {
+    std::fprintf(stderr, "discsmith: in the settings file \"%s\", %s; nothing built\n", settingsFile.c_str(),
+                 bad.c_str());
+    return refused("in the settings file \"" + settingsFile + "\", " + bad);
+  }
+
   // The boot-menu password is never stored in the settings file; a build
   // without the wizard takes it from the environment.
   BootPassword password;

@@ -98,6 +98,27 @@ TEST_F(HeadlessBuild, FailingPageCheckBuildsNothing) {
   EXPECT_FALSE(folder.Exists("kivcd"));
 }
 
+// A key edited by hand in kivcd.ini into one Windows would not take is named
+// with its setting and value, and nothing is built; the log says so too.
+TEST_F(HeadlessBuild, AStoredProductKeyWindowsWouldNotTakeIsNamedAndNothingBuilt) {
+  WriteSettings(folder.P("cd.iso"), "1", {"Win2K_Info.SourceDir=" + XpMedium()});
+  std::string ini = folder.Read("kivcd.ini");
+  const std::string line = "ProductKey     = \"----\"";
+  ASSERT_NE(ini.find(line), std::string::npos) << ini;
+  ini.replace(ini.find(line), line.size(), "ProductKey     = \"ABCDE-FGHIJ-KLMNO-PQRST-UVWXYZ\"");
+  testing::WriteText(folder.P("kivcd.ini"), ini);
+  std::string out, err;
+  EXPECT_EQ(Run(out, err), 1);
+  const std::string said = "discsmith: in the settings file \"" + folder.P("kivcd.ini") +
+                           "\", Win2K_Info.ProductKey \"ABCDE-FGHIJ-KLMNO-PQRST-UVWXYZ\" is not a product key: "
+                           "group 5 holds \"UVWXYZ\", 6 characters instead of 5";
+  EXPECT_EQ(err.rfind(said, 0), 0u) << err;
+  EXPECT_NE(err.find("; nothing built"), std::string::npos) << err;
+  EXPECT_TRUE(tools.Ran("bootsmith").empty());
+  EXPECT_FALSE(folder.Exists("kivcd"));
+  EXPECT_NE(folder.Read("kivcd-build.log").find("Nothing built: in the settings file"), std::string::npos);
+}
+
 TEST_F(HeadlessBuild, APasswordTheKeyboardCannotTypeAtBootTimeIsRefused) {
   WriteSettings(folder.P("cd.iso"));
   std::string out, err;

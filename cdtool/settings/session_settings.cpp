@@ -14,6 +14,7 @@
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/product_key.h"
 
 namespace kiv {
 
@@ -259,6 +260,14 @@ bool SetSetting(SessionSettings& settings, const std::string& name, const std::s
       if (error) *error = name + ": \"" + value + "\" is not a check box state (0, 1 or 2)";
       return false;
     }
+    if (f.kind == Kind::Key) {
+      if (std::string why = ProductKeySettingProblem(std::string(f.section) + "." + f.key, Trim(value)); !why.empty()) {
+        if (error) *error = std::move(why);
+        return false;
+      }
+      Assign(f, settings, ToUpper(Trim(value)));
+      return true;
+    }
     Assign(f, settings, Trim(value));
     return true;
   }
@@ -268,6 +277,24 @@ bool SetSetting(SessionSettings& settings, const std::string& name, const std::s
     *error = "\"" + name + "\" is not a setting of kivcd.ini (Section.Key, one of: " + known + ")";
   }
   return false;
+}
+
+std::string ProductKeySettingProblem(const std::string& name, const std::string& value) {
+  const std::string problem = StoredProductKeyProblem(value);
+  if (problem.empty()) return "";
+  return name + " \"" + value + "\" is not a product key: " + problem + " (" + kProductKeyRule + ")";
+}
+
+std::string StoredProductKeysProblem(const std::string& path) {
+  const INIFile ini(ResolvePath(path));
+  std::string problems;
+  for (const Field& f : Fields()) {
+    if (f.kind != Kind::Key) continue;
+    const std::string name = std::string(f.section) + "." + f.key;
+    if (std::string why = ProductKeySettingProblem(name, Trim(ini.GetINIKey(f.section, f.key))); !why.empty())
+      problems += (problems.empty() ? "" : ". ") + why;
+  }
+  return problems;
 }
 
 bool WriteKivCdIni(const std::string& path, const SessionSettings& settings) {

@@ -105,9 +105,19 @@ std::string KivCdIniText(const SessionSettings& settings);
 // One setting by name ("Main.ISOLocation", "Locations.kivUtils"; letter case
 // ignored), the value as the file holds it without quotes. False, with
 // `error` naming the setting or the value at fault, for a name kivcd.ini does
-// not have or a check box state other than 0, 1 or 2; `settings` is then
-// unchanged.
+// not have, a check box state other than 0, 1 or 2, or a product key that
+// is not one (ProductKeySettingProblem); `settings` is then unchanged. A
+// product key is stored in capitals.
 bool SetSetting(SessionSettings& settings, const std::string& name, const std::string& value, std::string* error);
+
+// Why a product key as kivcd.ini holds it cannot go onto the CD, naming the
+// setting ("Win2K_Info.ProductKey") and the value; "" for a whole key or none.
+// `--set` refuses such a key with it.
+std::string ProductKeySettingProblem(const std::string& name, const std::string& value);
+// The same for every product key stored in the settings file at `path`
+// (joined by ". "); "" when they pass. Read from the file's own text, as the
+// value is split into boxes by position and would lose what does not fit.
+std::string StoredProductKeysProblem(const std::string& path);
 
 // Writes through a temporary file beside `path`; false when that fails. The
 // paths that lie inside the folder of `path` (the program folder) are

@@ -210,10 +210,13 @@ QLabel* CdBuildWindow::MakeHeadline(QWidget* parent, Label& label, const char* n
   return w;
 }
 
-QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* name) {
+QLineEdit* CdBuildWindow::MakeText(QWidget* parent, TextBox& box, const char* name, std::function<void()> changed) {
   auto* w = new QLineEdit(parent);
   w->setObjectName(name);
-  connect(w, &QLineEdit::textEdited, this, [&box](const QString& t) { box.Text = t.toStdString(); });
+  connect(w, &QLineEdit::textEdited, this, [this, &box, changed = std::move(changed)](const QString& t) {
+    box.Text = t.toStdString();
+    if (changed) Handler(changed)();
+  });
   binds_.push_back([w, &box] {
     if (w->text() != Q(box.Text)) w->setText(Q(box.Text));
     w->setEnabled(box.Enabled);
@@ -329,7 +332,7 @@ QWidget* CdBuildWindow::Page2() {
   col->addWidget(MakeHeadline(page, f_.Label4, "Label4"));
   col->addWidget(MakeLabel(page, f_.Label2, "Label2"));
   auto* src = new QHBoxLayout();
-  src->addWidget(MakeText(page, f_.Txt_i386_Loc, "Txt_i386_Loc"), 1);
+  src->addWidget(MakeText(page, f_.Txt_i386_Loc, "Txt_i386_Loc", [this] { f_.Txt_i386_Loc_Change(); }), 1);
   src->addWidget(MakeButton(page, f_.CmdBrw_i386_loc, "CmdBrw_i386_loc", [this] { f_.CmdBrw_i386_loc_Click(); }));
   col->addLayout(src);
   auto* type = new QHBoxLayout();
@@ -534,12 +537,25 @@ QWidget* CdBuildWindow::Page9() {
   link(f_.LblLink_Home, "LblLink_Home", [this] { f_.LblLink_Home_Click(); });
   link(f_.LblLink_Tools, "LblLink_Tools", [this] { f_.LblLink_Tools_Click(); });
   link(f_.LblLink_BootMenu, "LblLink_BootMenu", [this] { f_.LblLink_BootMenu_Click(); });
-  // The finished ISO in QEMU, when QEMU is installed.
+  // The finished ISO in QEMU; without QEMU the button stays in sight,
+  // disabled, with a note below the row on what to install.
   QPushButton* openFolder = MakeButton(page, f_.CmdOpenFolder, "CmdOpenFolder", [this] { f_.CmdOpenFolder_Click(); });
   auto* tryVm = new QPushButton(ButtonCaption(kTryInVmCaption), page);
   tryVm->setObjectName("CmdTryInVm");
   connect(tryVm, &QPushButton::clicked, this, Handler([this] { TryInVm(f_.IsoFile(), VmMedium::Cd, Vm); }));
-  binds_.push_back([this, tryVm] { tryVm->setVisible(f_.IsoMade() && CanTryInVm(f_.IsoFile(), Vm)); });
+  auto* vmNote = new QLabel(page);
+  vmNote->setObjectName("LblTryInVmNote");
+  vmNote->setTextFormat(Qt::PlainText);
+  vmNote->setWordWrap(true);
+  vmNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  binds_.push_back([this, tryVm, vmNote] {
+    const VmTrialOffer offer = f_.IsoMade() ? TryInVmOffer(f_.IsoFile(), Vm) : VmTrialOffer{};
+    tryVm->setVisible(offer.shown);
+    tryVm->setEnabled(offer.enabled);
+    tryVm->setToolTip(Q(offer.note));
+    vmNote->setText(Q(offer.note));
+    vmNote->setVisible(offer.shown && !offer.note.empty());
+  });
   // The finished ISO onto a USB stick, in a dialog of its own.
   auto* writeUsb = new QPushButton(ButtonCaption(kWriteUsbCaption), page);
   writeUsb->setObjectName("CmdWriteUsb");
@@ -556,6 +572,7 @@ QWidget* CdBuildWindow::Page9() {
   actions->addWidget(writeUsb);
   actions->addStretch();
   col->addLayout(actions);
+  col->addWidget(vmNote);
   col->addStretch();
   return page;
 }

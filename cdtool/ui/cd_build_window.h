@@ -57,7 +57,9 @@ class CdBuildWindow : public QWidget {
   std::function<void()> Handler(std::function<void()> fn);
   QLabel* MakeLabel(QWidget* parent, Label& label, const char* name);
   QLabel* MakeHeadline(QWidget* parent, Label& label, const char* name);
-  QLineEdit* MakeText(QWidget* parent, TextBox& box, const char* name);
+  // `changed`, when given, runs after each edit of the user's (the model's
+  // change handler), and the window then mirrors the model again.
+  QLineEdit* MakeText(QWidget* parent, TextBox& box, const char* name, std::function<void()> changed = nullptr);
   QCheckBox* MakeCheck(QWidget* parent, CheckBox& box, const char* name);
   QPushButton* MakeButton(QWidget* parent, Button& button, const char* name, std::function<void()> click);
   QWidget* MakeSideStrip();

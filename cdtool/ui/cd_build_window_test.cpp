@@ -108,20 +108,58 @@ TEST_F(WindowTest, FailedCheckShowsItsMessageBoxAndStays) {
   EXPECT_EQ(window->control<QLineEdit>("Txt_i386_Loc")->text(), "");
   Click("CmdNext");
   EXPECT_EQ(window->pages()->currentIndex(), 2);
-  ASSERT_EQ(shown.size(), 2u);
-  // The check says what to choose, and how to do without.
+  // One box names both problems of the page: the check says what to choose,
+  // and how to do without; the service pack of a first start is not there.
+  const std::string servicePack =
+      "The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file";
+  ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0],
-            "Error: No folder is chosen for the Windows 2000/XP setup files.\n"
+            "Error: This page has 2 problems:\n\n"
+            "1. No folder is chosen for the Windows 2000/XP setup files.\n"
             "Choose the I386 folder of a Windows 2000/XP setup CD (Browse), or untick \"Microsoft Windows "
-            "2000/XP/2003 Setup Files\" on the Contents page");
+            "2000/XP/2003 Setup Files\" on the Contents page\n\n"
+            "2. " +
+                servicePack);
   // A folder that is not a setup folder gets the usual message.
   window->control<QLineEdit>("Txt_i386_Loc")->setFocus();
   QTest::keyClicks(window->control<QLineEdit>("Txt_i386_Loc"), QString::fromStdString(P("files")));
   Click("CmdNext");
-  ASSERT_EQ(shown.size(), 4u);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1],
+            "Error: This page has 2 problems:\n\n"
+            "1. The selected folder doesn't contain a Windows 2000/XP installation !\n"
+            "Select your Windows setup source Directory\n\n"
+            "2. " +
+                servicePack);
+  // With the service pack off, the one problem left is shown as it is.
+  Click("ChkSlipstream");
+  Click("CmdNext");
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[2],
             "Error: The selected folder doesn't contain a Windows 2000/XP installation !\n"
             "Select your Windows setup source Directory");
+}
+
+// The medium's type follows the folder as it is typed, keystroke by
+// keystroke, as it does after Browse.
+TEST_F(WindowTest, TheTypeFollowsTheSourceFolderAsItIsTyped) {
+  Write("media/I386/setupldr.bin", "");
+  Write("media/WIN51IP", "");
+  Write("media/WIN51IP.SP2", "");
+  Click("CmdNext");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 2);
+  auto* box = window->control<QLineEdit>("Txt_i386_Loc");
+  auto* type = window->control<QLabel>("LblWin2KOSVer");
+  EXPECT_EQ(type->text(), "");
+  box->setFocus();
+  QTest::keyClicks(box, QString::fromStdString(P("media")));
+  EXPECT_EQ(type->text(), "Unknown Windows Version");
+  QTest::keyClicks(box, "/I386");
+  EXPECT_EQ(type->text(), "Microsoft Windows XP Professional Edition SP2");
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_Delete);
+  EXPECT_EQ(type->text(), "");
 }
 
 TEST_F(WindowTest, EnterAndAltLettersPressTheWizardButtons) {
@@ -331,7 +369,7 @@ void TypeKeyAndExpectFocusToMoveOn(Dialog& dialog) {
 // A key as people enter it: typed as printed, dashes and all, keystroke by
 // keystroke into whatever box has the focus; or pasted whole into the first
 // box, with or without dashes. Either way the five boxes hold the groups,
-// in capitals, five characters each.
+// in capitals, five characters each, and nothing else.
 TEST_F(WindowTest, ProductKeysAsPeopleTypeAndPasteThem) {
   window->RunDialog = [](QDialog&) { return 0; };
   Click("CmdSetWin9xInfo");
@@ -349,6 +387,28 @@ TEST_F(WindowTest, ProductKeysAsPeopleTypeAndPasteThem) {
   for (const char c : std::string("abcde-FGHIJ-klmno-PQRST-uvwxy")) QTest::keyClick(QApplication::focusWidget(), c);
   EXPECT_EQ(boxes(), "ABCDE|FGHIJ|KLMNO|PQRST|UVWXY");
   EXPECT_EQ(form->Win9xInfo().TxtKeyPart[1].Text, "FGHIJ");
+
+  // Characters a key cannot hold never reach the boxes, typed or pasted; OK
+  // on a short key names the boxes at fault and keeps the dialog open.
+  for (QLineEdit* box : dialog.keyBoxes) box->clear();
+  for (int i = 0; i < 5; ++i) form->Win9xInfo().SetKeyPart(i, "");
+  dialog.keyBoxes[0]->setFocus();
+  QTest::keyClicks(dialog.keyBoxes[0], "a!b@c");
+  for (const char* pasted : {"A!B@C-#D$E%-F--", "AB\"\\;-C---"}) {
+    QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+    dialog.keyBoxes[1]->setFocus();
+    QTest::keyClick(dialog.keyBoxes[1], Qt::Key_V, Qt::ControlModifier);
+  }
+  EXPECT_EQ(boxes(), "ABC||||");
+  QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+  EXPECT_TRUE(form->Win9xInfo().Visible);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(
+      shown[0].rfind(
+          "Error: The Product Key cannot be used: box 1 holds \"ABC\", 3 characters instead of 5; box 2 is empty;", 0),
+      0u)
+      << shown[0];
 
   for (const char* pasted : {"bbbbb-ccccc-ddddd-eeeee-fffff", "BBBBBCCCCCDDDDDEEEEEFFFFF"}) {
     for (QLineEdit* box : dialog.keyBoxes) box->clear();

@@ -8,10 +8,12 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
+#include "common/product_key.h"
 #include "common/ui/widget_caption.h"
 
 namespace kiv {
@@ -42,6 +44,16 @@ QLineEdit* BindText(QWidget* parent, TextBox& box, const char* name, std::vector
   return edit;
 }
 
+// Lets into a key box only what a product key is typed or pasted with: a
+// character that cannot be in a key never appears.
+class ProductKeyValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& /*pos*/) const override {
+    return IsProductKeyInput(input.toStdString()) ? Acceptable : Invalid;
+  }
+};
+
 // The five key boxes; `setPart` keys a text into the model (which asks for
 // the focus to move on), `focus` then moves it.
 template <typename Model>
@@ -56,6 +68,7 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
     box->setObjectName(QStringLiteral("TxtKeyPart%1").arg(i));
     // No length limit here: a pasted whole key is spread over the boxes by
     // the model, which keeps each to five characters.
+    box->setValidator(new ProductKeyValidator(box));
     box->setFont(fixed);
     box->setFixedWidth(QFontMetrics(fixed).horizontalAdvance(QStringLiteral("WWWWW")) + 14);
     boxes[i] = box;

@@ -352,13 +352,24 @@ TEST_F(WindowBuildRun, TryAndUsbButtonsAppearOnlyAfterTheIsoIsMade) {
   EXPECT_EQ(Text("LblOutcome").toStdString(), "The ISO image is " + folder.P("cd.iso") + " (0.0 MB)");
   EXPECT_EQ(window->windowTitle().toStdString(), "The kiv CD Builder - ISO image made");
   EXPECT_TRUE(Shown("CmdTryInVm"));
+  EXPECT_TRUE(window->control<QPushButton>("CmdTryInVm")->isEnabled());
+  EXPECT_FALSE(Shown("LblTryInVmNote"));
   EXPECT_TRUE(Shown("CmdWriteUsb"));
   EXPECT_EQ(window->control<QPushButton>("CmdWriteUsb")->text(), "&Write to a USB stick...");
-  // Without QEMU only the USB button stays.
+  // Without QEMU the button stays in sight, disabled, and the page says what
+  // to install; installed later, it works again.
   vm.installed = false;
   window->Refresh();
-  EXPECT_FALSE(Shown("CmdTryInVm"));
+  EXPECT_TRUE(Shown("CmdTryInVm"));
+  EXPECT_FALSE(window->control<QPushButton>("CmdTryInVm")->isEnabled());
+  EXPECT_TRUE(Shown("LblTryInVmNote"));
+  EXPECT_NE(Text("LblTryInVmNote").indexOf("install the package qemu-system-x86"), -1)
+      << Text("LblTryInVmNote").toStdString();
   EXPECT_TRUE(Shown("CmdWriteUsb"));
+  vm.installed = true;
+  window->Refresh();
+  EXPECT_TRUE(window->control<QPushButton>("CmdTryInVm")->isEnabled());
+  EXPECT_FALSE(Shown("LblTryInVmNote"));
 }
 
 TEST_F(WindowBuildRun, AFailedBuildOffersNeitherTryNorUsb) {

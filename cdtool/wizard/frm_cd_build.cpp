@@ -1,5 +1,7 @@
 #include "cdtool/wizard/frm_cd_build.h"
 
+#include <filesystem>
+
 #include "cdtool/wizard/cd_folder_check.h"
 #include "cdtool/wizard/page_checks.h"
 #include "common/desktop_open.h"
@@ -16,6 +18,14 @@ namespace {
 
 Message ErrorMessage(const std::string& text, Icon icon) {
   return Message{text, "Error", icon, Buttons::OK, 0, std::nullopt};
+}
+
+// `path` with `extension` added when its file name has none ("my rescue" ->
+// "my rescue.iso"); a name with an extension of its own is kept as typed.
+std::string WithDefaultExtension(const std::string& path, const std::string& extension) {
+  const std::filesystem::path p(path);
+  if (!p.has_filename() || p.has_extension()) return path;
+  return path + extension;
 }
 
 }  // namespace
@@ -107,6 +117,9 @@ std::string FrmCDBuild::FirstCdRom() const { return platform_.FirstCdRomDrive();
 void FrmCDBuild::CmdNext_Click() {
   bool stay = false;
   SessionSettings values = ControlSettings();
+  // The keys typed into the information dialogs are checked with their page.
+  if (Win2KInfoLoaded()) values.Win2K_Info.ProductKey = win2k_->Record().ProductKey;
+  if (Win9xInfoLoaded()) values.Win9x_Info.ProductKey = win9x_->Record().ProductKey;
   const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
   // The checks of the page being left, on the values; the defaults it fills
   // in show in the (empty) boxes.
@@ -121,8 +134,9 @@ void FrmCDBuild::CmdNext_Click() {
     fillEmpty(TxtBCon, values.AdvTools.BlueCon_Dir);
     fillEmpty(TxtUtils_Loc, values.Locations.kivUtils_Dir);
     fillEmpty(TxtAddFiles_Loc, values.Locations.AddFiles_Dir);
-    for (const PageProblem& problem : CheckPage(page, values, Password(), context)) {
-      prompter_.MsgBox(ErrorMessage(problem.text, problem.icon));
+    if (const std::vector<PageProblem> problems = CheckPage(page, values, Password(), context); !problems.empty()) {
+      const PageProblem message = PageMessage(problems);
+      prompter_.MsgBox(ErrorMessage(message.text, message.icon));
       stay = true;
     }
   };
@@ -132,7 +146,7 @@ void FrmCDBuild::CmdNext_Click() {
   if (Step == 1) {
     const bool guessed = ChkGet_Win2k.Checked() && Txt_i386_Loc.Text.empty();
     leave(1);
-    if (guessed) IdentifyWinVer(context.firstCdRom);
+    if (guessed) Txt_i386_Loc_Change();
     if (!ChkGet_Win2k.Checked() && !stay) ++Step;
   }
   if (Step == 2) {
@@ -227,10 +241,7 @@ std::string FrmCDBuild::BrowseFolderInto(TextBox& box, const std::string& title)
 }
 
 void FrmCDBuild::CmdBrw_i386_loc_Click() {
-  const std::string chosen = BrowseFolderInto(Txt_i386_Loc, "Select Windows 2000/XP Location");
-  if (chosen.empty()) return;
-  const size_t cut = chosen.find_last_of("/\\");
-  IdentifyWinVer(cut == std::string::npos ? std::string() : chosen.substr(0, cut));
+  if (!BrowseFolderInto(Txt_i386_Loc, "Select Windows 2000/XP Location").empty()) Txt_i386_Loc_Change();
 }
 
 void FrmCDBuild::CmdBrw_Win9xLoc_Click() { BrowseFolderInto(TxtWin9x_Loc, "Select Windows 98/Me Location"); }
@@ -244,7 +255,8 @@ void FrmCDBuild::CmdBrw_AddFiles_Click() {
 void FrmCDBuild::CmdBrw_ISOfile_Click() {
   const std::string chosen = prompter_.SaveFileDialog("Specify the destination ISO file",
                                                       {FileFilter{"CDROM Image (*.iso)", "*.iso"}}, TxtISOLoc.Text);
-  if (!chosen.empty()) TxtISOLoc.Text = chosen;
+  // A name typed without an extension gets the one the filter names.
+  if (!chosen.empty()) TxtISOLoc.Text = WithDefaultExtension(chosen, ".iso");
 }
 
 void FrmCDBuild::CmdBrw_spexe_Click() {

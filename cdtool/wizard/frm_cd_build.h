@@ -310,6 +310,10 @@ class FrmCDBuild {
   // Identifies the Windows 2000/XP medium whose root is `ParentFolder` and
   // shows the result in LblWin2KOSVer.
   void IdentifyWinVer(const std::string& ParentFolder);
+  // The source box's text has changed (typed, browsed, loaded or filled in):
+  // the medium above the folder is identified again; an empty box shows no
+  // type.
+  void Txt_i386_Loc_Change();
 
   // Where the build run starts its programs (the system's processes unless
   // a test sets its stand-in).

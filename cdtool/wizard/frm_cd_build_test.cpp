@@ -408,5 +408,76 @@ TEST_F(WizardTest, FinishOnTheSummaryRunsTheBuildAndShowsItsResult) {
   EXPECT_EQ(pumps, 1);
 }
 
+// The problems of a page come in one message (the window test shows its
+// text), under the gravest of their icons: two warnings stay a warning.
+TEST_F(WizardTest, SeveralProblemsOfAPageMakeOneMessageWithTheirIcon) {
+  auto f = MakeForm();
+  MakeSources(*f);
+  f->ClickCheck(f->ChkGet_Advtools);
+  f->ClickCheck(f->ChkERDC);
+  f->ClickCheck(f->ChkBCon);
+  std::swap(f->TxtERDC.Text, f->TxtBCon.Text);
+  for (int i = 0; i < 6; ++i) f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 5);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(LastMessage().rfind("This page has 2 problems:\n\n1. ERD Commander 2002/2003 doesn't seem", 0), 0u)
+      << LastMessage();
+  EXPECT_NE(LastMessage().find("\n\n2. O&O Blue Con XXL doesn't seem to be located"), std::string::npos);
+  EXPECT_EQ(prompter_.messages[0].icon, Icon::Exclamation);
+}
+
+// A key left half typed in an information dialog (Cancel keeps it in use)
+// holds Next on the dialog's page, naming the boxes at fault; no key passes.
+TEST_F(WizardTest, NextOnAnInformationPageNamesAKeyWindowsWouldNotTake) {
+  auto f = MakeForm();
+  MakeSources(*f);
+  for (int i = 0; i < 3; ++i) f->CmdNext_Click();
+  ASSERT_EQ(f->Step, 3);
+  FrmWin2KInfo& win2k = f->CmdSetWin2KInfo_Click();
+  win2k.TypeKeyText(0, "ABCDE-FGHIJ-KL");
+  win2k.CmdCancel_Click();
+  f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 3);
+  EXPECT_EQ(LastMessage(),
+            "The Product Key of \"Set Windows Installation Info...\" cannot be used: box 3 holds \"KL\", 2 "
+            "characters instead of 5; box 4 is empty; box 5 is empty.\nEach of its five boxes takes five letters or "
+            "digits: fill all five, or empty all five for no key.");
+  for (int i = 0; i < 5; ++i) win2k.SetKeyPart(i, "");
+  f->CmdNext_Click();
+  EXPECT_EQ(f->Step, 4);
+}
+
+// The medium is named whenever the folder box changes, not only after Browse,
+// and again when the saved settings are read on the next start.
+TEST_F(WizardTest, ATypedOrLoadedSourceFolderIsIdentified) {
+  Write("media/I386/setupldr.bin", "");
+  Write("media/WIN51IP", "");
+  Write("media/WIN51IP.SP2", "");
+  auto f = MakeForm();
+  f->Txt_i386_Loc.Text = P("media/i386/");  // as typed: other letter case, a slash
+  f->Txt_i386_Loc_Change();
+  EXPECT_EQ(f->LblWin2KOSVer.Caption, "Microsoft Windows XP Professional Edition SP2");
+  f->Txt_i386_Loc.Text = P("media/I386");
+  ASSERT_TRUE(f->WriteKivCDINI());
+  auto restarted = MakeForm();
+  EXPECT_EQ(restarted->Txt_i386_Loc.Text, P("media/I386"));
+  EXPECT_EQ(restarted->LblWin2KOSVer.Caption, "Microsoft Windows XP Professional Edition SP2");
+}
+
+// The ISO dialog's filter promises .iso: a name typed without an extension
+// gets it; one with an extension of its own is taken as typed.
+TEST_F(WizardTest, TheIsoBrowseAddsTheExtensionWhenNoneWasTyped) {
+  auto f = MakeForm();
+  prompter_.paths = {P("my rescue"), P("rescue.img"), P("out/cd.iso"), ""};
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("my rescue.iso"));
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("rescue.img"));
+  f->CmdBrw_ISOfile_Click();
+  EXPECT_EQ(f->TxtISOLoc.Text, P("out/cd.iso"));
+  f->CmdBrw_ISOfile_Click();  // cancelled
+  EXPECT_EQ(f->TxtISOLoc.Text, P("out/cd.iso"));
+}
+
 }  // namespace
 }  // namespace kiv::testing

@@ -47,7 +47,8 @@ TEST_F(InfoDialogTest, KeyBoxesMoveFocusOnlyWhileShownAndCutPastes) {
   d.SetKeyPart(1, "FGHIJ-KLMNO-PQRST-UVWXY");
   EXPECT_EQ(d.TxtKeyPart[1].Text, "FGHIJ");
 
-  // Cancel keeps the edits in the fields; the next OK stores them upper-cased.
+  // Cancel keeps the edits in the fields; OK refuses them while boxes are
+  // empty, naming those, and stores the whole key upper-cased.
   d.CmdCancel_Click();
   EXPECT_FALSE(d.Visible);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
@@ -55,7 +56,16 @@ TEST_F(InfoDialogTest, KeyBoxesMoveFocusOnlyWhileShownAndCutPastes) {
   EXPECT_EQ(&again, &d);
   EXPECT_EQ(again.TxtKeyPart[0].Text, "abcde");
   again.CmdOK_Click();
-  EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-FGHIJ---VWXYZ");
+  EXPECT_TRUE(again.Visible);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keyfile2.txt"));
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text.rfind("The Product Key cannot be used: box 3 is empty; box 4 is empty.", 0), 0u)
+      << prompter_.messages[0].text;
+  again.SetKeyPart(2, "KLMNO");
+  again.SetKeyPart(3, "PQRST");
+  again.CmdOK_Click();
+  EXPECT_FALSE(again.Visible);
+  EXPECT_EQ(INIFile(P("keyfile2.txt")).GetINIKey("Win9xInfo", "ProductKey"), "ABCDE-FGHIJ-KLMNO-PQRST-VWXYZ");
 }
 
 // The template that ships in the program folder gives the Windows 2000/XP

@@ -2,6 +2,7 @@
 
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/product_key.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -76,11 +77,13 @@ void FrmWin2KInfo::Show() {
 
 void FrmWin2KInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
-  if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
-                                                 {"Organization", TxtOrg.Text},
-                                                 {"Computer Name", TxtPCName.Text},
-                                                 {"Workgroup or domain", TxtWorkgroup.Text}});
-      !why.empty()) {
+  std::string why = ProductKeyMessage(Record().ProductKey, "The Product Key");
+  if (why.empty())
+    why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
+                             {"Organization", TxtOrg.Text},
+                             {"Computer Name", TxtPCName.Text},
+                             {"Workgroup or domain", TxtWorkgroup.Text}});
+  if (!why.empty()) {
     prompter_.Inform(why, "Error", Icon::Exclamation);
     return;
   }

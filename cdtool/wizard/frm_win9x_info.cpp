@@ -3,6 +3,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/product_key.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -69,12 +70,14 @@ void FrmWin9xInfo::Show() {
 
 void FrmWin9xInfo::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
-  if (const std::string why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
-                                                 {"Organization", TxtOrg.Text},
-                                                 {"Computer Name", TxtPCName.Text},
-                                                 {"Workgroup", TxtWorkgroup.Text},
-                                                 {"Optimized for", TxtOSType.Text}});
-      !why.empty()) {
+  std::string why = ProductKeyMessage(Record().ProductKey, "The Product Key");
+  if (why.empty())
+    why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
+                             {"Organization", TxtOrg.Text},
+                             {"Computer Name", TxtPCName.Text},
+                             {"Workgroup", TxtWorkgroup.Text},
+                             {"Optimized for", TxtOSType.Text}});
+  if (!why.empty()) {
     prompter_.Inform(why, "Error", Icon::Exclamation);
     return;
   }

@@ -31,6 +31,7 @@ void FrmCDBuild::ApplySettings(const SessionSettings& s) {
   SetCheck(ChkSelectDrivers, s.BootDisks.AcceptDrivers);
 
   Txt_i386_Loc.Text = s.Win2K_Info.SourceDir;
+  Txt_i386_Loc_Change();
   TxtSP_exe.Text = s.Win2K_Info.SP_exe;
   // No key of its own: an empty service-pack path means integration was off.
   if (TxtSP_exe.Text.empty()) SetCheck(ChkSlipstream, 0);

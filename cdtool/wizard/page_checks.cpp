@@ -16,6 +16,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/product_key.h"
 
 namespace kiv {
 
@@ -174,6 +175,12 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
          "\", which every build empties or replaces !\nSelect another Directory");
     return true;
   };
+  // The key of the page's information dialog, as its OK checks it.
+  auto productKey = [&](const KeyParts& key) {
+    if (std::string why = ProductKeyMessage(key, "The Product Key of \"Set Windows Installation Info...\"");
+        !why.empty())
+      fail(why);
+  };
   switch (step) {
     case 1:
       // A list the rescue system cannot be built from is named now, not
@@ -200,7 +207,11 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
       if (c.slipstream && !FileExists(s.Win2K_Info.SP_exe))
         fail("The selected Service pack file is not correct !\nSelect your Windows Service pack EXE file");
       break;
+    case 3:
+      if (On(s.Main.Windows2K)) productKey(s.Win2K_Info.ProductKey);
+      break;
     case 4:
+      if (On(s.Main.Windows9x)) productKey(s.Win9x_Info.ProductKey);
       if (On(s.Main.Windows9x) && Trim(s.Win9x_Info.SourceDir).empty())
         fail(
             "No folder is chosen for the Windows 98/Me setup files.\n"
@@ -282,12 +293,22 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
   return problems;
 }
 
+PageProblem PageMessage(const std::vector<PageProblem>& problems) {
+  if (problems.size() == 1) return problems.front();
+  PageProblem message{"This page has " + std::to_string(problems.size()) + " problems:", Icon::Exclamation};
+  for (size_t i = 0; i < problems.size(); ++i) {
+    message.text += "\n\n" + std::to_string(i + 1) + ". " + problems[i].text;
+    if (problems[i].icon == Icon::Critical) message.icon = Icon::Critical;
+  }
+  return message;
+}
+
 std::optional<PagesProblem> CheckAllPages(SessionSettings& settings, const BootPassword& password,
                                           const PageContext& context) {
   for (int page = kFirstCheckedPage; page <= kLastCheckedPage; ++page) {
     FillPageDefaults(page, settings, context);
     const std::vector<PageProblem> problems = CheckPage(page, settings, password, context);
-    if (!problems.empty()) return PagesProblem{page, problems.front()};
+    if (!problems.empty()) return PagesProblem{page, PageMessage(problems)};
   }
   return std::nullopt;
 }

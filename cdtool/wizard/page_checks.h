@@ -33,11 +33,16 @@ inline constexpr int kLastCheckedPage = 7;
 // The defaults leaving page `step` puts into empty fields.
 void FillPageDefaults(int step, SessionSettings& settings, const PageContext& context);
 
-// The problems that keep Next on page `step`, each shown in turn; none when
+// The problems that keep Next on page `step`; none when
 // the page passes. A page whose part of the CD is not chosen has nothing to
 // check.
 std::vector<PageProblem> CheckPage(int step, const SessionSettings& settings, const BootPassword& password,
                                    const PageContext& context);
+
+// The one message Next shows for the problems of a page (at least one): a
+// single problem as it is; several numbered in one text, under the gravest
+// of their icons, so none is lost behind another box.
+PageProblem PageMessage(const std::vector<PageProblem>& problems);
 
 // About how many bytes the CD of these settings will take: the template and
 // every folder the build copies (the boot images are left out: a few MB).
@@ -49,7 +54,7 @@ int64_t EstimatedCdBytes(const SessionSettings& settings, const std::string& pro
 bool LooksLikeIsoImage(const std::string& path);
 
 // Pages 1 to 7 in turn, as Next walks them: the defaults filled in, and the
-// first problem with the page it was found on.
+// first page with problems, with its message (PageMessage).
 struct PagesProblem {
   int page = 0;
   PageProblem problem;

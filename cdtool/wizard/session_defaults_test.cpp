@@ -199,6 +199,34 @@ TEST_F(SessionValueTest, SetRefusesControlCharactersAndTheFileStaysAsItWas) {
   EXPECT_EQ(ReadKivCdIni(P("kivcd.ini")).Win2K_Info.OwnerName, "J\xC3\xB6rg");
 }
 
+// --set takes a product key only as Windows takes it, or none; a refused key
+// is named with its setting and its value, and nothing is written.
+TEST_F(SessionValueTest, SetTakesOnlyWholeProductKeysOrNone) {
+  ASSERT_EQ(Set(platform_, {"Win9x_Info.ProductKey=abcde-12345-fghij-67890-klmno"}), 0);
+  const std::string before = Read("kivcd.ini");
+  EXPECT_EQ(ReadKivCdIni(P("kivcd.ini")).Win9x_Info.ProductKey,
+            (KeyParts{"ABCDE", "12345", "FGHIJ", "67890", "KLMNO"}));
+  std::string err;
+  EXPECT_EQ(Set(platform_, {"Win2K_Info.ProductKey=A!B@C-#D$E%-F--"}, &err), 2);
+  EXPECT_EQ(err.rfind("discsmith: Win2K_Info.ProductKey \"A!B@C-#D$E%-F--\" is not a product key: group 1 holds", 0),
+            0u)
+      << err;
+  EXPECT_NE(err.find("(a product key is five groups of five letters and digits joined by dashes, or empty for none); "
+                     "nothing written\n"),
+            std::string::npos)
+      << err;
+  // A key the boxes would cut to fit is refused too, not stored cut.
+  for (const char* key : {"ABCDE-FGHIJ-KLMNO-PQRST-UVWXYZ", "ABCDEFGHIJKLMNOPQRSTUVWXY", "AB"}) {
+    EXPECT_EQ(Set(platform_, {std::string("Win9x_Info.ProductKey=") + key}, &err), 2) << key;
+    EXPECT_NE(err.find("Win9x_Info.ProductKey \""), std::string::npos) << err;
+  }
+  EXPECT_EQ(Read("kivcd.ini"), before);
+  for (const char* none : {"", "----"}) {
+    EXPECT_EQ(Set(platform_, {std::string("Win9x_Info.ProductKey=") + none}), 0) << none;
+    EXPECT_EQ(ReadKivCdIni(P("kivcd.ini")).Win9x_Info.ProductKey, KeyParts{}) << none;
+  }
+}
+
 // A kivcd.ini that --build refuses is refused by --set too, and left alone:
 // neither replaced by defaults nor written through a link to another file.
 TEST_F(SessionValueTest, SetLeavesAFileThatIsNotSettingsOrALinkAlone) {
@@ -232,11 +260,14 @@ TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
   s.Main.Windows9x = 0;
   s.Main.ISOLocation = P("out.iso");
   const PageContext context{P(""), "/media/cdrom", false};
-  // The utilities folders default to the program folder's, which are missing.
+  // The utilities folders default to the program folder's, which are
+  // missing: both are named, as Next names them.
   auto problem = CheckAllPages(s, BootPassword{}, context);
   ASSERT_TRUE(problem);
   EXPECT_EQ(problem->page, 6);
-  EXPECT_EQ(problem->problem.text, "The kiv Utilities folder doesn't exist !\nSelect a valid Directory");
+  EXPECT_EQ(problem->problem.text,
+            "This page has 2 problems:\n\n1. The kiv Utilities folder doesn't exist !\nSelect a valid Directory\n\n2. "
+            "The Additional files folder doesn't exist !\nSelect a valid Directory");
   EXPECT_EQ(s.Locations.kivUtils_Dir, P("kiv_utilities"));
   std::filesystem::create_directories(P("kiv_utilities"));
   std::filesystem::create_directories(P("Additional Files"));

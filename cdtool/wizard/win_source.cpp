@@ -98,4 +98,9 @@ void FrmCDBuild::IdentifyWinVer(const std::string& ParentFolder) {
   LblWin2KOSVer.Caption = IdentifyWinVerCaption(ParentFolder);
 }
 
+void FrmCDBuild::Txt_i386_Loc_Change() {
+  if (Trim(Txt_i386_Loc.Text).empty()) LblWin2KOSVer.Caption.clear();
+  else IdentifyWinVer(MediumRoot(Trim(Txt_i386_Loc.Text)));
+}
+
 }  // namespace kiv
