@@ -84,13 +84,21 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   buttons->addWidget(MakeButton(this, f_.CmdNext, "CmdNext", [this] { f_.CmdNext_Click(); }));
   buttons->addWidget(MakeButton(this, f_.CmdFinish, "CmdFinish", [this] { f_.CmdFinish_Click(); }));
   outer->addLayout(buttons);
+  // The disk builder's "Please Wait" window opens over this window.
+  f_.WindowFrame = [this] {
+    const QRect frame = frameGeometry();
+    return std::optional<ScreenRect>(ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()});
+  };
 
   resize(660, 470);
   Refresh();
   FocusFirstStop();
 }
 
-CdBuildWindow::~CdBuildWindow() { prompter_.BeforeAsking = nullptr; }
+CdBuildWindow::~CdBuildWindow() {
+  prompter_.BeforeAsking = nullptr;
+  f_.WindowFrame = nullptr;
+}
 
 void CdBuildWindow::keyPressEvent(QKeyEvent* event) {
   // A plain window has no default button of its own: Enter on a focused
