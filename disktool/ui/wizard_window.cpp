@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -12,6 +13,7 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/ui/help_window.h"
+#include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/wizard/builder_session.h"
@@ -97,6 +99,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   connect(finish_, &QPushButton::clicked, this, [this] { flow_.CmdFinish_Click(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { flow_.CmdCancel_Click(); });
   connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
+  PressOnHelpKey(help_);
   // The disk builder's help, under its own title.
   flow_.HelpOpen = [] { return HelpWindow::IsOpen(); };
   flow_.ShowTopic = [folder = form_.ProgramFolder()](int topic) {
@@ -374,7 +377,9 @@ QWidget* WizardWindow::BuildPage7() {
 
 void WizardWindow::Refresh() {
   refreshing_ = true;
-  pages_->setCurrentIndex(std::clamp(form_.CurrentPage, 0, 7));
+  const int page = std::clamp(form_.CurrentPage, 0, 7);
+  const bool pageChanged = pages_->currentIndex() != page || !focusSet_;
+  pages_->setCurrentIndex(page);
 
   // Page 1: the disk list.
   if (disks_->topLevelItemCount() != static_cast<int>(form_.LV_Disk.size())) {
@@ -385,7 +390,12 @@ void WizardWindow::Refresh() {
     }
     disks_->resizeColumnToContents(0);
   }
-  for (int i = 0; i < disks_->topLevelItemCount(); ++i) disks_->topLevelItem(i)->setSelected(form_.LV_Disk[i].Selected);
+  for (int i = 0; i < disks_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = disks_->topLevelItem(i);
+    item->setSelected(form_.LV_Disk[i].Selected);
+    // The arrow keys move on from the chosen row.
+    if (form_.LV_Disk[i].Selected && disks_->currentItem() != item) disks_->setCurrentItem(item);
+  }
   lblStatus_->setText(Q(form_.LblStatus));
 
   // Page 2: driver classes.
@@ -451,7 +461,22 @@ void WizardWindow::Refresh() {
   finish_->setEnabled(form_.CmdFinish.Enabled);
   finish_->setVisible(form_.CmdFinish.Visible);
   cancel_->setEnabled(form_.CmdCancel.Enabled);
+  const ButtonModel* enterPresses = flow_.DefaultButton();
+  next_->setDefault(enterPresses == &form_.CmdNext);
+  finish_->setDefault(enterPresses == &form_.CmdFinish);
+  // A new page starts at its first field.
+  if (pageChanged) {
+    FocusFirstField(this, pages_->currentWidget());
+    focusSet_ = true;
+  }
   refreshing_ = false;
+}
+
+void WizardWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter on a focused button presses it, anywhere else Next (Finish on the
+  // output page and after the build).
+  if (PressButtonOnEnter(this, event)) return;
+  QWidget::keyPressEvent(event);
 }
 
 void WizardWindow::closeEvent(QCloseEvent* event) {

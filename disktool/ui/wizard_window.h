@@ -58,6 +58,7 @@ class WizardWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QWidget* BuildPage0();
@@ -75,6 +76,7 @@ class WizardWindow : public QWidget {
   WizardFlow flow_;
   bool refreshing_ = false;
   bool closing_ = false;
+  bool focusSet_ = false;  // the first page has had its focus set
 
   QStackedWidget* pages_;
   QTreeWidget* disks_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
@@ -301,6 +302,76 @@ TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
   built.vm.installed = false;
   built.window->Refresh();
   EXPECT_FALSE(built.window->findChild<QAbstractButton*>("CmdTryInVm")->isVisibleTo(built.window.get()));
+}
+
+// The window made active, as a user's window is, so shortcuts reach it.
+void Activate(QWidget* window) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+TEST(WizardWindow, EnterGoesOnAndEachPageStartsAtItsFirstField) {
+  Window t;
+  Activate(t.window.get());
+  // The welcome page has no field: Enter is Next.
+  EXPECT_TRUE(t.window->CmdNext()->isDefault());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 1);
+  // The disk list has the focus, on the chosen row: Down chooses the next
+  // one, and that is the disk built.
+  ASSERT_EQ(QApplication::focusWidget(), t.window->LV_Disk());
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  EXPECT_FALSE(t.w->form.LV_Disk[0].Selected);
+  EXPECT_TRUE(t.w->form.LV_Disk[1].Selected);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 2);
+  EXPECT_EQ(t.w->form.SelectedDiskName(), "plain");
+  // The drivers page starts at its first box; the keypad's Enter goes on too.
+  EXPECT_EQ(QApplication::focusWidget(), t.window->ChkASPI());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_EQ(t.Page(), 5);
+  // The output page starts at the chosen option; Enter, in the destination
+  // box too, is Finish, which builds the disk.
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "OptImage14");
+  EXPECT_TRUE(t.window->CmdFinish()->isDefault());
+  EXPECT_FALSE(t.window->CmdNext()->isDefault());
+  t.window->TxtDest()->setFocus();
+  QTest::keyClick(t.window->TxtDest(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 6);
+  EXPECT_TRUE(t.pf.Exists("plain.img"));
+  // The finish page: Enter is Finish (not a link, not Open Folder), which ends.
+  EXPECT_EQ(QApplication::focusWidget(), t.window->CmdFinish());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(t.ended, 1);
+}
+
+TEST(WizardWindow, EnterOnAFocusedButtonPressesThatButton) {
+  Window t;
+  Activate(t.window.get());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 1);
+  // Down twice: the disk with the setup page, which starts at the key.
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 3);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "TxtKeyPart1");
+  t.window->CmdBack()->setFocus();
+  QTest::keyClick(t.window->CmdBack(), Qt::Key_Return);
+  EXPECT_EQ(t.Page(), 2);
+}
+
+TEST(WizardWindow, F1OpensTheHelpOfThePageWhateverHasTheFocus) {
+  Window t;
+  Activate(t.window.get());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_EQ(t.topics, (std::vector<int>{1310}));
+  t.NextToFinish(2);
+  ASSERT_EQ(t.Page(), 5);
+  t.window->TxtDest()->setFocus();
+  QTest::keyClick(t.window->TxtDest(), Qt::Key_F1);
+  EXPECT_EQ(t.topics, (std::vector<int>{1310, 1360}));
 }
 
 }  // namespace
