@@ -13,6 +13,7 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/ui/help_window.h"
+#include "common/ui/widget_caption.h"
 #include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
 #include "disktool/ui/drivers_dialog.h"
@@ -330,6 +331,12 @@ QWidget* WizardWindow::BuildPage6() {
   lblFinish_ = Heading("", page);
   lblFinish_->setObjectName("LblFinish");
   l->addWidget(lblFinish_);
+  lblImage_ = Text("", page);
+  lblImage_->setObjectName("LblImage");
+  lblImage_->setTextFormat(Qt::PlainText);  // a file name, never markup
+  lblImage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  l->addWidget(lblImage_);
+  l->addSpacing(8);
   l->addWidget(Text("Visit the Kiv Rescue CD homepage for updated versions of the Kiv Disk Builder at :", page));
   const std::string folder = form_.ProgramFolder();
   QLabel* home = LinkLabel("The Kiv Rescue CD home page", page,
@@ -341,12 +348,20 @@ QWidget* WizardWindow::BuildPage6() {
                             [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
+  // The image's folder in the file manager.
+  openFolder_ = new QPushButton(ButtonCaption(form_.CmdOpenFolder.Caption), page);
+  openFolder_->setObjectName("CmdOpenFolder");
+  connect(openFolder_, &QPushButton::clicked, this, [this] { form_.CmdOpenFolder_Click(); });
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
   tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm_->setObjectName("CmdTryInVm");
   connect(tryVm_, &QPushButton::clicked, this, [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(openFolder_);
+  actions->addWidget(tryVm_);
+  actions->addStretch(1);
   l->addSpacing(12);
-  l->addWidget(tryVm_, 0, Qt::AlignLeft);
+  l->addLayout(actions);
   l->addStretch(1);
   return page;
 }
@@ -440,6 +455,9 @@ void WizardWindow::Refresh() {
 
   // Pages 6 and 7.
   lblFinish_->setText(Q(form_.LblFinish));
+  lblImage_->setText(Q(form_.LblImage));
+  lblImage_->setVisible(!form_.LblImage.empty());
+  openFolder_->setVisible(form_.CmdOpenFolder.Visible);
   tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));

@@ -53,6 +53,8 @@ class WizardWindow : public QWidget {
   QLineEdit* TxtDest() { return dest_; }
   QRadioButton* OptFloppy() { return optFloppy_; }
   QLabel* LblFinish() { return lblFinish_; }
+  QLabel* LblImage() { return lblImage_; }
+  QPushButton* CmdOpenFolder() { return openFolder_; }
   DriversDialog* Drivers() { return drivers_.get(); }
   QProgressBar* WorkProgress() { return progress_; }
 
@@ -100,6 +102,8 @@ class WizardWindow : public QWidget {
   QLineEdit* dest_;
   QPushButton* browse_;
   QLabel* lblFinish_;
+  QLabel* lblImage_;
+  QPushButton* openFolder_;
   QPushButton* tryVm_ = nullptr;  // "Try in a virtual machine" on page 6
   QProgressBar* progress_;
   QLabel* msg_[4];

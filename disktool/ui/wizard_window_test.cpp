@@ -16,6 +16,7 @@
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/wizard/builder_session.h"
 #include "testsupport/fake_launcher.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/qt_test_app.h"
 #include "testsupport/wizard_test_folder.h"
 
@@ -372,6 +373,50 @@ TEST(WizardWindow, F1OpensTheHelpOfThePageWhateverHasTheFocus) {
   t.window->TxtDest()->setFocus();
   QTest::keyClick(t.window->TxtDest(), Qt::Key_F1);
   EXPECT_EQ(t.topics, (std::vector<int>{1310, 1360}));
+}
+
+TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
+  Window t;
+  FakePlatform platform;
+  t.w->form.SetPlatform(platform);
+  t.NextToFinish(2);
+  EXPECT_FALSE(t.window->CmdOpenFolder()->isVisibleTo(t.window.get()));
+  // A 2.88 MB image under a name without a folder: it lies in the program
+  // folder, where the image tool runs.
+  t.window->findChild<QAbstractButton*>("OptImage28")->click();
+  t.window->TxtDest()->clear();
+  QTest::keyClicks(t.window->TxtDest(), "Rescue.img");
+  t.window->CmdFinish()->click();
+  ASSERT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  ASSERT_TRUE(t.pf.Exists("Rescue.img"));
+  EXPECT_TRUE(t.window->LblImage()->isVisibleTo(t.window.get()));
+  EXPECT_EQ(t.window->LblImage()->text().toStdString(),
+            "The floppy image is " + t.pf.Path("Rescue.img") + " (2880 KB)");
+  ASSERT_TRUE(t.window->CmdOpenFolder()->isVisibleTo(t.window.get()));
+  EXPECT_EQ(t.window->CmdOpenFolder()->text(), "&Open Folder");
+  t.window->CmdOpenFolder()->click();
+  EXPECT_EQ(platform.opened, std::vector<std::string>{t.pf.root});
+  EXPECT_TRUE(t.w->prompter.messages.empty());
+  // Without a file manager the user is told which folder to open.
+  platform.openResult = false;
+  t.window->CmdOpenFolder()->click();
+  ASSERT_EQ(t.w->prompter.messages.size(), 1u);
+  EXPECT_NE(t.w->prompter.messages[0].text.find(t.pf.root), std::string::npos) << t.w->prompter.messages[0].text;
+
+  // A 1.44 MB image at the catalogue's file.
+  Window small;
+  small.NextToFinish(2);
+  small.window->CmdFinish()->click();
+  EXPECT_EQ(small.window->LblImage()->text().toStdString(),
+            "The floppy image is " + small.pf.Path("plain.img") + " (1440 KB)");
+
+  // Cancelled: no image named, nothing to open.
+  Window cancelled;
+  cancelled.NextToFinish(2);
+  cancelled.window->CmdCancel()->click();
+  ASSERT_EQ(cancelled.window->LblFinish()->text(), "Operation canceled");
+  EXPECT_FALSE(cancelled.window->LblImage()->isVisibleTo(cancelled.window.get()));
+  EXPECT_FALSE(cancelled.window->CmdOpenFolder()->isVisibleTo(cancelled.window.get()));
 }
 
 }  // namespace
