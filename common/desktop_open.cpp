@@ -13,6 +13,13 @@ bool ExploreFolder(const Platform& platform, Prompter& prompter, const std::stri
   return false;
 }
 
+bool ExploreFolderOf(const Platform& platform, Prompter& prompter, const std::string& file) {
+  const size_t cut = file.find_last_of("/\\");
+  // A file in the root keeps the root; a bare name lies in the current folder.
+  return ExploreFolder(platform, prompter,
+                       cut == std::string::npos ? std::string(".") : file.substr(0, cut + (cut == 0 ? 1 : 0)));
+}
+
 bool OpenLinkTarget(const Platform& platform, Prompter& prompter, const std::string& target) {
   if (platform.OpenLink(target)) return true;
   prompter.Inform(

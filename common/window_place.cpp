@@ -1,6 +1,7 @@
 #include "common/window_place.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace kiv {
 
@@ -24,11 +25,31 @@ ScreenRect BesideInside(const ScreenRect& frame, const ScreenRect& owner, const 
   return KeepInside({right ? owner.Right() : owner.x - width, owner.y, width, frame.height}, area);
 }
 
-ScreenRect BelowTheMiddle(int width, int height, const ScreenRect& area) {
-  // A gap of a twentieth of the height above the bottom edge: room for a
-  // title bar that a window manager adds only after the window is placed.
-  const int gap = area.height / 20;
-  return KeepInside({area.x + (area.width - width) / 2, area.Bottom() - gap - height, width, height}, area);
+ScreenRect CentredOver(int width, int height, const ScreenRect& owner, const ScreenRect& area) {
+  return KeepInside({owner.x + (owner.width - width) / 2, owner.y + (owner.height - height) / 2, width, height}, area);
+}
+
+std::string ScreenRectText(const ScreenRect& rect) {
+  return std::to_string(rect.x) + "," + std::to_string(rect.y) + "," + std::to_string(rect.width) + "," +
+         std::to_string(rect.height);
+}
+
+std::optional<ScreenRect> ParseScreenRect(const std::string& text) {
+  int values[4] = {};
+  size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) {
+      if (at >= text.size() || text[at] != ',') return std::nullopt;
+      ++at;
+    }
+    const char* first = text.data() + at;
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, values[i]);
+    if (error != std::errc() || end == first) return std::nullopt;
+    at = static_cast<size_t>(end - text.data());
+  }
+  if (at != text.size() || values[2] <= 0 || values[3] <= 0) return std::nullopt;
+  return ScreenRect{values[0], values[1], values[2], values[3]};
 }
 
 }  // namespace kiv

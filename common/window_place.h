@@ -3,6 +3,8 @@
 // rectangles in screen pixels; for a window they are its frame (title bar and
 // borders included). The Qt views read their screen's free area and their
 // frame sizes and move their windows where these functions say.
+#include <optional>
+#include <string>
 
 namespace kiv {
 
@@ -29,12 +31,19 @@ ScreenRect KeepInside(ScreenRect frame, const ScreenRect& area);
 // wholly inside `area`.
 ScreenRect BesideInside(const ScreenRect& frame, const ScreenRect& owner, const ScreenRect& area);
 
-// The place of a small window of `width` x `height` that must not cover the
-// middle of `area`: at its bottom edge, centred across. The wizards open in
-// the middle of the screen (the CD builder's window too, whose build starts
-// bootsmith as another process that cannot ask where that window is); a
-// window there would hide the page that shows the progress. On a screen too
-// small to keep clear of the middle it still lies inside `area`.
-ScreenRect BelowTheMiddle(int width, int height, const ScreenRect& area);
+// A window of `width` x `height` centred over the window `owner` (the one
+// that asked for it), moved where needed to lie wholly inside `area`.
+ScreenRect CentredOver(int width, int height, const ScreenRect& owner, const ScreenRect& area);
+
+// A window's frame as one command-line word, "x,y,width,height", and back.
+// Parsing gives nothing for any other text, and for a width or height that is
+// not positive.
+std::string ScreenRectText(const ScreenRect& rect);
+std::optional<ScreenRect> ParseScreenRect(const std::string& text);
+
+// How a program that starts another hands it the frame of the window the
+// user is looking at, for the other's windows to open over it:
+// "--over-window=" followed by ScreenRectText.
+inline constexpr const char* kOverWindowSwitch = "--over-window=";
 
 }  // namespace kiv

@@ -1,8 +1,10 @@
 // Where secondary windows go: always inside the free screen area, beside
-// their owner where it fits, clear of the middle where the wizards open.
+// their owner where it fits, or centred over the window that asked.
 #include "common/window_place.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace kiv {
 namespace {
@@ -51,18 +53,33 @@ TEST(WindowPlace, BesideTheOwnerWhereItFitsElseInsideTheScreen) {
   EXPECT_LT(placed.x, wide.x);
 }
 
-TEST(WindowPlace, WaitWindowStaysClearOfACentredWizard) {
-  for (const ScreenRect& area : {kScreen, ScreenRect{0, 0, 1024, 768}, ScreenRect{1280, 0, 1920, 1050}}) {
-    const ScreenRect wait = BelowTheMiddle(382, 60, area);
-    // The CD builder's window (with its title bar) in the middle of the screen.
-    const ScreenRect wizard{area.x + (area.width - 660) / 2, area.y + (area.height - 500) / 2, 660, 500};
-    EXPECT_TRUE(Inside(wait, area));
-    EXPECT_FALSE(Overlap(wait, wizard)) << area.width << "x" << area.height;
+TEST(WindowPlace, CentredOverTheOwnerAndStillOnTheScreen) {
+  const ScreenRect wizard{300, 200, 660, 500};
+  const ScreenRect wait = CentredOver(382, 60, wizard, kScreen);
+  EXPECT_EQ(wait.width, 382);
+  EXPECT_EQ(wait.height, 60);
+  // Equal room on either side and above and below.
+  EXPECT_LE(std::abs((wait.x - wizard.x) - (wizard.Right() - wait.Right())), 1);
+  EXPECT_LE(std::abs((wait.y - wizard.y) - (wizard.Bottom() - wait.Bottom())), 1);
+  // An owner half off the screen (or on another screen): as near as the
+  // screen allows, wholly on it.
+  for (const ScreenRect& owner :
+       {ScreenRect{-500, -300, 660, 500}, ScreenRect{1100, 800, 660, 500}, ScreenRect{3000, 100, 660, 500}}) {
+    const ScreenRect placed = CentredOver(382, 60, owner, kSmall);
+    EXPECT_TRUE(Inside(placed, kSmall)) << owner.x << "," << owner.y;
+    EXPECT_TRUE(placed.x == kSmall.x || placed.Right() == kSmall.Right()) << owner.x;
   }
-  // Screens too small to keep clear of the middle still hold all of it.
-  EXPECT_TRUE(Inside(BelowTheMiddle(382, 60, kSmall), kSmall));
-  const ScreenRect tiny{0, 0, 300, 200};
-  EXPECT_TRUE(Inside(BelowTheMiddle(382, 60, tiny), tiny));
+}
+
+TEST(WindowPlace, AFrameGoesThroughTheCommandLineAsOneWord) {
+  for (const ScreenRect& frame : {ScreenRect{120, 80, 660, 470}, ScreenRect{-1920, -40, 800, 600}}) {
+    const std::string word = ScreenRectText(frame);
+    EXPECT_EQ(word.find(' '), std::string::npos) << word;
+    EXPECT_EQ(ParseScreenRect(word), frame) << word;
+  }
+  EXPECT_EQ(ScreenRectText({120, 80, 660, 470}), "120,80,660,470");
+  for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "1,2,0,4", "1,2,3,-4", "a,2,3,4", "1, 2,3,4", "1,2,3,4x", ",1,2,3"})
+    EXPECT_FALSE(ParseScreenRect(bad).has_value()) << bad;
 }
 
 }  // namespace

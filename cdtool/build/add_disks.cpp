@@ -28,8 +28,10 @@ const std::vector<BootImageRow>& BootImageTable() {
   return rows;
 }
 
-std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers) {
+std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers,
+                                       const std::optional<ScreenRect>& window) {
   std::vector<std::string> argv = {JoinPath(programFolder, "bootsmith")};
+  if (window) argv.push_back(kOverWindowSwitch + ScreenRectText(*window));
   if (row.network && !AcceptDrivers) argv.push_back("-sel");
   argv.insert(argv.end(), {"-t", row.size, row.disk});
   return argv;
@@ -84,7 +86,8 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
         continue;
       }
 
-      run.ASyncShell(BootsmithArgv(run.ProgramFolder(), row, AcceptDrivers));
+      run.ASyncShell(
+          BootsmithArgv(run.ProgramFolder(), row, AcceptDrivers, run.WindowFrame ? run.WindowFrame() : std::nullopt));
       run.WaitForASyncApp();
       // Cancelled while the disk was made: no further disk is started, and
       // what this one left is not taken for an image.

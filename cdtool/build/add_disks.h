@@ -3,8 +3,11 @@
 // folder's `bootsmith` is run in batch mode; the image it leaves in the
 // program folder is moved into kivcd/boot/images/. An image is judged made
 // only by that file's presence.
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "common/window_place.h"
 
 namespace kiv {
 
@@ -26,8 +29,11 @@ const std::vector<BootImageRow>& BootImageTable();
 
 // argv of one bootsmith run: <program folder>/bootsmith [-sel] -t <size> <disk>;
 // "-sel" only on the network rows and only when the default driver list is
-// not accepted.
-std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers);
+// not accepted. With the frame of the window the build is shown in, that
+// frame goes first (kOverWindowSwitch), so bootsmith's "Please Wait" window
+// opens over it.
+std::vector<std::string> BootsmithArgv(const std::string& programFolder, const BootImageRow& row, bool AcceptDrivers,
+                                       const std::optional<ScreenRect>& window = std::nullopt);
 
 struct AddDisksOptions {
   bool NetPlus = true;                // the Lorva Plus disk rather than the network-access disk

@@ -27,6 +27,7 @@
 #include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/source_date_epoch.h"
+#include "common/window_place.h"
 
 namespace kiv {
 
@@ -118,6 +119,9 @@ class BuildRun {
   void SetView(ProgressSink* view) { view_ = view; }
   // Called after every change of the two pages.
   std::function<void()> Changed;
+  // The frame of the window the run is shown in, read as each boot disk
+  // starts (the user may have moved it); unset or none without a window.
+  std::function<std::optional<ScreenRect>()> WindowFrame;
   // Console output of the programs started through ASyncShell (bootsmith, the
   // service-pack installer); dropped when unset.
   std::function<void(const std::string&)> ToolOutput;

@@ -23,6 +23,7 @@
 #include "common/ui/password_style.h"
 #include "common/ui/qt_prompter.h"
 #include "common/ui/widget_caption.h"
+#include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
 
 namespace kiv {
@@ -65,8 +66,10 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   pages_ = new QStackedWidget(this);
   pages_->setObjectName("FraMain");
   for (QWidget* page :
-       {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10()})
+       {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10()}) {
+    GiveSecondCommandsOwnLetters(page);
     pages_->addWidget(page);
+  }
   body->addWidget(pages_, 1);
   outer->addLayout(body, 1);
 
@@ -84,31 +87,27 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   buttons->addWidget(MakeButton(this, f_.CmdNext, "CmdNext", [this] { f_.CmdNext_Click(); }));
   buttons->addWidget(MakeButton(this, f_.CmdFinish, "CmdFinish", [this] { f_.CmdFinish_Click(); }));
   outer->addLayout(buttons);
+  PressOnHelpKey(control<QPushButton>("CmdHelp"));
+  // The disk builder's "Please Wait" window opens over this window.
+  f_.WindowFrame = [this] {
+    const QRect frame = frameGeometry();
+    return std::optional<ScreenRect>(ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()});
+  };
 
   resize(660, 470);
   Refresh();
   FocusFirstStop();
 }
 
-CdBuildWindow::~CdBuildWindow() { prompter_.BeforeAsking = nullptr; }
+CdBuildWindow::~CdBuildWindow() {
+  prompter_.BeforeAsking = nullptr;
+  f_.WindowFrame = nullptr;
+}
 
 void CdBuildWindow::keyPressEvent(QKeyEvent* event) {
-  // A plain window has no default button of its own: Enter on a focused
-  // button presses it, anywhere else it presses Next (Finish where that is
-  // the way on). Line edits and check boxes pass Enter up to here.
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-      (event->modifiers() & ~Qt::KeypadModifier) == 0) {
-    if (auto* focused = qobject_cast<QPushButton*>(focusWidget()); focused && focused->isEnabled()) {
-      focused->click();
-      return;
-    }
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-      if (button->isDefault() && button->isVisible() && button->isEnabled()) {
-        button->click();
-        return;
-      }
-    }
-  }
+  // Enter on a focused button presses it, anywhere else Next (Finish where
+  // that is the way on).
+  if (PressButtonOnEnter(this, event)) return;
   QWidget::keyPressEvent(event);
 }
 

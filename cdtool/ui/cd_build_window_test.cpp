@@ -329,8 +329,8 @@ TEST_F(WindowTest, AmpersandsInCaptionsShowAsWritten) {
         continue;
       }
       if (letter.isEmpty()) continue;
-      // The same command may appear twice on a page ("Browse ..." for two
-      // folders); Alt+letter then goes from one to the other.
+      // The same command on several pages keeps its letter on each (a
+      // page's second one has a letter of its own, see below).
       const QString caption = button->text().remove(QLatin1Char('&')).remove(QLatin1Char(' '));
       auto [at, fresh] = letters.emplace(letter.toString(), caption);
       EXPECT_TRUE(fresh || at->second == caption)
@@ -621,6 +621,92 @@ TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
   EXPECT_EQ(window->control<QLabel>("LblSub_Step")->text(), "Copying : I386");
   auto* bar = window->control<QProgressBar>("BarSub_Step");
   EXPECT_EQ(bar->value() * 2, bar->maximum());
+}
+
+TEST_F(WindowTest, F1OpensTheHelpOfThePageWhateverHasTheFocus) {
+  HelpWindow::Instance().hide();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  Click("CmdNext");
+  auto* win2k = window->control<QCheckBox>("ChkGet_Win2k");
+  win2k->setFocus();
+  QTest::keyClick(win2k, Qt::Key_F1);
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
+  HelpWindow::Instance().hide();
+
+  form->Step = 7;
+  form->ShowPage(7);
+  window->Refresh();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  auto* iso = window->control<QLineEdit>("TxtISOLoc");
+  iso->setFocus();
+  QTest::keyClick(iso, Qt::Key_F1);
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1180);
+}
+
+// The title of the dialog a key pressed in the active `window` opens (closed
+// again at once); "" when none opens within a second.
+std::string DialogOpenedBy(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) return "(window not active)";
+  QWidget* at = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+  std::string title;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&title] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      title = dialog->windowTitle().toStdString();
+      dialog->close();
+    }
+  });
+  poll.start(10);
+  QTest::keyClick(at, key, modifiers);
+  for (int i = 0; i < 100 && title.empty(); ++i) QTest::qWait(10);
+  return title;
+}
+
+// Pages with two folders (or files) have two Browse buttons, the utilities
+// page two Explore buttons as well: Alt with the letter each one shows
+// presses that one, not only moves the focus between look-alikes.
+TEST_F(WindowTest, EachBrowseAndExploreOfAPageHasALetterOfItsOwnThatPressesIt) {
+  form->SetCheck(form->ChkSlipstream, 1);
+  form->SetCheck(form->ChkGet_Advtools, 1);
+  form->SetCheck(form->ChkERDC, 1);
+  form->SetCheck(form->ChkBCon, 1);
+  form->TxtUtils_Loc.Text = P("tools");
+  form->TxtAddFiles_Loc.Text = P("extra");
+  struct PageKeys {
+    int page;
+    std::vector<std::pair<Qt::Key, std::string>> dialogs;  // Alt+key -> the dialog's title
+  };
+  const std::vector<PageKeys> pages = {
+      {2, {{Qt::Key_R, "Select Windows 2000/XP Location"}, {Qt::Key_E, "Specify the Windows Service pack file"}}},
+      {5, {{Qt::Key_R, "Select ERD Commander CD Root"}, {Qt::Key_E, "Select BlueCon CD Root"}}},
+      {6,
+       {{Qt::Key_R, "Select 'kiv_utilities' folder location"},
+        {Qt::Key_E, "Select 'Additional Files' folder location"}}},
+  };
+  for (const PageKeys& keys : pages) {
+    form->Step = keys.page;
+    form->ShowPage(keys.page);
+    window->Refresh();
+    std::map<QString, QString> letters;  // letter -> the button that shows it
+    for (auto* button : window->findChildren<QPushButton*>()) {
+      const QString letter = QKeySequence::mnemonic(button->text()).toString();
+      if (!button->isVisibleTo(window.get()) || letter.isEmpty()) continue;
+      const auto [at, fresh] = letters.emplace(letter, button->objectName());
+      EXPECT_TRUE(fresh) << "page " << keys.page << ": " << letter.toStdString() << " on " << at->second.toStdString()
+                         << " and " << button->objectName().toStdString();
+    }
+    for (const auto& [key, title] : keys.dialogs)
+      EXPECT_EQ(DialogOpenedBy(window.get(), key, Qt::AltModifier), title) << "page " << keys.page;
+  }
+  // The utilities page's Explore buttons show each its own folder.
+  EXPECT_EQ(DialogOpenedBy(window.get(), Qt::Key_X, Qt::AltModifier), "");
+  EXPECT_EQ(DialogOpenedBy(window.get(), Qt::Key_P, Qt::AltModifier), "");
+  EXPECT_EQ(platform_.opened, (std::vector<std::string>{P("tools"), P("extra")}));
 }
 
 }  // namespace

@@ -468,6 +468,19 @@ TEST_F(WindowBuildRun, TheFinishPageNamesTheIsoAndTheLogAndOpensTheIsoFolder) {
   EXPECT_NE(shown[0].find(folder.dir), std::string::npos) << shown[0];
 }
 
+TEST_F(WindowBuildRun, EachDiskBuilderIsToldWhereTheWindowIsForItsPleaseWaitWindow) {
+  window->move(40, 30);
+  Click("CmdFinish");
+  ASSERT_EQ(folder.Read("cd.iso"), "ISO image");
+  const QRect frame = window->frameGeometry();
+  const std::string over =
+      QString::asprintf("--over-window=%d,%d,%d,%d", frame.x(), frame.y(), frame.width(), frame.height()).toStdString();
+  const std::vector<std::string> ran = tools.Ran("bootsmith");
+  ASSERT_EQ(ran.size(), 3u);
+  // First, before the switches of the disk builder's own command line.
+  for (const std::string& line : ran) EXPECT_EQ(line.rfind("bootsmith " + over + " -t ", 0), 0u) << line;
+}
+
 TEST_F(WindowBuildRun, AfterAFailedIsoStepBackLeadsToTheIsoPageAndTheNextFinishMakesTheCd) {
   WriteText(folder.P("mkisofs.nospace"), "");
   Click("CmdFinish");

@@ -44,6 +44,7 @@ void FormFrame::EndProgram() { form_.QuitRequested = true; }
 FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame, &f.Pages) {
   run.SetView(&form.Progress());
   run.SetLauncher(form.Launcher());
+  run.WindowFrame = [&f]() -> std::optional<ScreenRect> { return f.WindowFrame ? f.WindowFrame() : std::nullopt; };
   run.Changed = [this] { MirrorBuildToForm(run, form); };
 }
 

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cdtool/build/build_outcome.h"
@@ -18,6 +19,7 @@
 #include "cdtool/wizard/win_source.h"
 #include "common/environment.h"
 #include "common/progress_sink.h"
+#include "common/window_place.h"
 
 namespace kiv {
 
@@ -330,6 +332,9 @@ class FrmCDBuild {
   // Also asks for the window to come to the front when a program the run
   // started (the disk builder) has ended: its own windows took the focus.
   void PumpEvents();
+  // The window's frame on the screen (set by the view): the disk builder's
+  // windows open over it.
+  std::function<std::optional<ScreenRect>()> WindowFrame;
   void ShowPage(int page);
 
  private:

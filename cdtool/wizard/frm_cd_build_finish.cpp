@@ -106,11 +106,7 @@ bool FrmCDBuild::Form_QueryUnload() {
   return false;
 }
 
-void FrmCDBuild::CmdOpenFolder_Click() {
-  const std::string iso = IsoFile();
-  const size_t cut = iso.find_last_of("/\\");
-  ExploreFolder(platform_, prompter_, cut == std::string::npos ? std::string(".") : iso.substr(0, cut + (cut == 0)));
-}
+void FrmCDBuild::CmdOpenFolder_Click() { ExploreFolderOf(platform_, prompter_, IsoFile()); }
 
 int FrmCDBuild::PageToFix(int step) {
   switch (step) {

@@ -1,6 +1,8 @@
 #include "common/ui/widget_caption.h"
 
+#include <QPushButton>
 #include <map>
+#include <set>
 
 namespace kiv {
 
@@ -27,6 +29,20 @@ QString ButtonCaption(const std::string& caption) {
   };
   const auto found = kLetters.find(caption);
   return found == kLetters.end() ? LiteralCaption(caption) : QString::fromUtf8(found->second);
+}
+
+void GiveSecondCommandsOwnLetters(QWidget* page) {
+  static const std::map<QString, const char*> kSecondLetters = {
+      {QStringLiteral("B&rowse ..."), "Brows&e ..."},
+      {QStringLiteral("B&rowse..."), "Brows&e..."},
+      {QStringLiteral("E&xplore..."), "Ex&plore..."},
+  };
+  std::set<QString> seen;
+  for (QPushButton* button : page->findChildren<QPushButton*>()) {
+    if (seen.insert(button->text()).second) continue;
+    const auto second = kSecondLetters.find(button->text());
+    if (second != kSecondLetters.end()) button->setText(QString::fromUtf8(second->second));
+  }
 }
 
 }  // namespace kiv

@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+class QWidget;
+
 namespace kiv {
 
 // `caption` with every "&" doubled: shown exactly as written, no shortcut.
@@ -17,5 +19,12 @@ QString LiteralCaption(const std::string& caption);
 // from one another, so Alt+letter presses the button rather than cycling
 // through several.
 QString ButtonCaption(const std::string& caption);
+
+// A command that appears twice on one page (a Browse ... button for each of
+// two folders) would share its letter, and Alt+letter would then only move
+// the focus between the two. The second of each pair on `page` (in the
+// order they were made, which is top to bottom) gets a letter of its own:
+// Browse Alt+E, Explore Alt+P.
+void GiveSecondCommandsOwnLetters(QWidget* page);
 
 }  // namespace kiv

@@ -80,11 +80,21 @@ std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, 
          "-plugin name : add a plugin of the plugins/ folder to the image.\n"
          "-sel : choose the network drivers before the image is made.\n"
          "-keyfile : take the Windows 9x product key from keyfile.txt.\n"
+         "--over-window=x,y,width,height : given first, the Please Wait window opens centred over\n"
+         "    that frame (the CD builder passes its own window's).\n"
          "\n"
          "Without a display (or with KIVCD_UI=console) messages go to standard error and a\n"
          "question is asked at the terminal; when the input is no terminal (a pipe, a\n"
          "script) each question takes its answer without asking, Cancel where no answer is\n"
          "safe, and says so (\"(no terminal)\").\n";
+}
+
+std::optional<ScreenRect> TakeOverWindow(std::vector<std::string>& args) {
+  const std::string prefix = kOverWindowSwitch;
+  if (args.empty() || args[0].rfind(prefix, 0) != 0) return std::nullopt;
+  const std::optional<ScreenRect> frame = ParseScreenRect(args[0].substr(prefix.size()));
+  if (frame) args.erase(args.begin());
+  return frame;
 }
 
 std::string RawCommandLine(const std::vector<std::string>& args) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/window_place.h"
+
 namespace kiv {
 
 class Prompter;
@@ -34,6 +36,13 @@ std::string UsageText();
 // paths, no registry) or the version, for standard output. Nothing for any
 // other argument list; those go through the command line as usual.
 std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, const std::string& version);
+
+// kOverWindowSwitch (window_place.h) with its frame as the first argument: the frame of the
+// window that started this run (the CD builder's), over which the "Please
+// Wait" window opens. It is taken off `args`, so the grammar below never
+// sees it. A value that is no frame stays in `args`, where the grammar
+// rejects it as an invalid argument.
+std::optional<ScreenRect> TakeOverWindow(std::vector<std::string>& args);
 
 // The raw command line of a POSIX process: the arguments after the program
 // name joined by single blanks.

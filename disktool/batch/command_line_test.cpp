@@ -198,5 +198,30 @@ TEST(CommandLine, UsageTextAndRawLine) {
   EXPECT_EQ(RawCommandLine({}), "");
 }
 
+TEST(CommandLine, TheStartingWindowsFrameGoesFirstAndIsTakenOffBeforeTheGrammar) {
+  // As the CD builder starts a network disk whose drivers the user picks.
+  std::vector<std::string> args{"--over-window=-40,30,660,470", "-sel", "-t", "288", "netaccess"};
+  EXPECT_EQ(TakeOverWindow(args), (ScreenRect{-40, 30, 660, 470}));
+  EXPECT_EQ(args, (std::vector<std::string>{"-sel", "-t", "288", "netaccess"}));
+  Parsed rest = Parse(RawCommandLine(args));
+  EXPECT_TRUE(rest.texts.empty());
+  EXPECT_EQ(rest.options.DiskName, "netaccess");
+  EXPECT_EQ(rest.options.ImageType, 2);
+  EXPECT_TRUE(rest.options.SelectDrivers);
+
+  // Anywhere but first, or with a value that is no frame, it is left to the
+  // grammar, which rejects it as it rejects any unknown switch.
+  for (std::vector<std::string> left : {std::vector<std::string>{"custom", "--over-window=1,2,3,4"},
+                                        std::vector<std::string>{"--over-window=big", "custom"}}) {
+    const std::vector<std::string> before = left;
+    EXPECT_FALSE(TakeOverWindow(left));
+    EXPECT_EQ(left, before);
+    Parsed rejected = Parse(RawCommandLine(left));
+    EXPECT_TRUE(rejected.options.HadError);
+    ASSERT_EQ(rejected.texts.size(), 1u);
+    EXPECT_EQ(rejected.texts[0].rfind("Invalid Argument : --over-window=", 0), 0u) << rejected.texts[0];
+  }
+}
+
 }  // namespace
 }  // namespace kiv

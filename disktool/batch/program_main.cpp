@@ -2,6 +2,7 @@
 #include "disktool/batch/program_main.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "common/environment.h"
 #include "common/paths.h"
@@ -11,6 +12,7 @@
 #include "common/stop_request.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wait.h"
 
 namespace kiv {
 
@@ -74,9 +76,14 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
     return 3;
   }
 
+  // The window that started this run, if it said so: the wait window (of
+  // the DOS import and of the batch run) opens over it.
+  std::vector<std::string> rest = args;
+  if (const std::optional<ScreenRect> over = TakeOverWindow(rest)) views.wait->CentreOver(*over);
+
   // A batch run (a disk named on the command line) is stopped by Ctrl-C or
   // SIGTERM as Cancel stops it; the wizard window keeps the usual handling.
-  const std::string raw = RawCommandLine(args);
+  const std::string raw = RawCommandLine(rest);
   if (!raw.empty()) InstallStopSignals();
   StopAsCancel progress(*views.progress);
 

@@ -1,8 +1,12 @@
 // The build itself: drivers, driver cache, then an image file made by bfi or a
 // physical floppy written directly; the stage display; cancelling.
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "common/desktop_open.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -10,6 +14,7 @@
 #include "common/prompter.h"
 #include "disktool/output/floppy_device_check.h"
 #include "disktool/output/floppy_drive.h"
+#include "disktool/output/image_made.h"
 #include "disktool/output/image_target.h"
 #include "disktool/wizard/builder_session.h"
 
@@ -94,8 +99,10 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
 bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
   OutputMade = false;
+  LblImage.clear();
+  CmdOpenFolder.Visible = false;
   if (OptImage14 || OptImage28) {
-    const std::string problem = ImageTargetProblem(programFolder_, TxtDest);
+    const std::string problem = ImageTargetProblem(programFolder_, ImageFile());
     if (!problem.empty()) {
       prompter_.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
       CancelApp();
@@ -129,13 +136,20 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
       if (!BuildCancelled) CancelApp();
       return false;
     }
-    if (!RunStage(4, [this] { return CreateImageFromDir(TxtDest); })) {
+    if (!RunStage(4, [this] { return CreateImageFromDir(ImageFile()); })) {
       if (!BuildCancelled) CancelApp();
       return false;
     }
   }
   LblFinish = "Operation completed successfully";
   OutputMade = true;
+  if (OptImage14 || OptImage28) {
+    const std::string image = ImageFile();
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(image, ec);
+    LblImage = ImageMadeText(image, ec ? 0 : bytes);
+    CmdOpenFolder.Visible = true;
+  }
   RemoveWorkFiles();
   Notify();
   return true;
@@ -145,6 +159,8 @@ void FrmWizard::CancelApp() {
   Cancelled = true;
   BuildCancelled = true;
   OutputMade = false;
+  LblImage.clear();
+  CmdOpenFolder.Visible = false;
   LblFinish = "Operation canceled";
   RemoveWorkFiles();
   CmdNext.Visible = false;
@@ -156,6 +172,15 @@ void FrmWizard::CancelApp() {
   Notify();
   if (PageShown) PageShown(6);
 }
+
+// Every check and the tool itself take this path: a relative one must not be
+// taken from the current folder, which need not be the program folder.
+std::string FrmWizard::ImageFile() const {
+  const std::string image = NativePath(TxtDest);
+  return IsAbsolutePath(image) ? image : JoinPath(programFolder_, image);
+}
+
+void FrmWizard::CmdOpenFolder_Click() { ExploreFolderOf(*platform_, prompter_, ImageFile()); }
 
 bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   const std::string image = NativePath(ImgFile);
@@ -191,9 +216,10 @@ bool FrmWizard::FloppyDriveThere() {
 bool FrmWizard::ImageTargetAgreed() {
   if (!OptImage14 && !OptImage28) return true;
   // A target the build must never write is refused by the build itself.
-  if (!ImageTargetProblem(programFolder_, TxtDest).empty()) return true;
+  const std::string image = ImageFile();
+  if (!ImageTargetProblem(programFolder_, image).empty()) return true;
   bool folder = false;
-  const std::string there = ExistingTargetText(TxtDest, OptImage28, &folder);
+  const std::string there = ExistingTargetText(image, OptImage28, &folder);
   if (there.empty()) return true;
   if (folder) {
     prompter_.MsgBox(Message{there + "\r\n\r\nChoose another target for the image.", kInvalidTargetTitle,

@@ -65,6 +65,7 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
   views.runWizard = [&](FrmWizard& form) {
     WizardWindow window(form);
     prompter.SetOwner(&window);
+    wait.SetWizard(&window);
     progress.bar = window.WorkProgress();
     window.Ended = [] { QApplication::quit(); };
     window.show();

@@ -22,17 +22,32 @@ QtWaitWindow::QtWaitWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
   layout->addWidget(status_);
 }
 
+std::optional<ScreenRect> QtWaitWindow::Owner() const {
+  if (over_) return over_;
+  if (wizard_ && wizard_->isVisible()) {
+    const QRect frame = wizard_->frameGeometry();
+    return ScreenRect{frame.x(), frame.y(), frame.width(), frame.height()};
+  }
+  return std::nullopt;
+}
+
 void QtWaitWindow::Show() {
   if (!isVisible()) {
     // Sized for its text and placed before it is mapped, so it never shows
-    // empty or in the middle of the screen first.
+    // empty or somewhere else first.
     adjustSize();
     create();  // the frame's borders, where the platform knows them before showing
-    if (const QScreen* s = screen()) {
-      const QRect area = s->availableGeometry();
+    const std::optional<ScreenRect> owner = Owner();
+    // The screen the owner is on (most of it), else the primary one.
+    const QScreen* s =
+        owner ? QGuiApplication::screenAt(QPoint(owner->x + owner->width / 2, owner->y + owner->height / 2)) : nullptr;
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (s) {
+      const QRect free = s->availableGeometry();
+      const ScreenRect area{free.x(), free.y(), free.width(), free.height()};
       const QSize borders = frameGeometry().size() - geometry().size();
-      const ScreenRect place = BelowTheMiddle(width() + borders.width(), height() + borders.height(),
-                                              {area.x(), area.y(), area.width(), area.height()});
+      const ScreenRect place =
+          CentredOver(width() + borders.width(), height() + borders.height(), owner.value_or(area), area);
       move(place.x, place.y);
     }
   }

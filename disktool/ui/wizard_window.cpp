@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -12,6 +13,8 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/ui/help_window.h"
+#include "common/ui/widget_caption.h"
+#include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/wizard/builder_session.h"
@@ -97,6 +100,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   connect(finish_, &QPushButton::clicked, this, [this] { flow_.CmdFinish_Click(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { flow_.CmdCancel_Click(); });
   connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
+  PressOnHelpKey(help_);
   // The disk builder's help, under its own title.
   flow_.HelpOpen = [] { return HelpWindow::IsOpen(); };
   flow_.ShowTopic = [folder = form_.ProgramFolder()](int topic) {
@@ -327,6 +331,12 @@ QWidget* WizardWindow::BuildPage6() {
   lblFinish_ = Heading("", page);
   lblFinish_->setObjectName("LblFinish");
   l->addWidget(lblFinish_);
+  lblImage_ = Text("", page);
+  lblImage_->setObjectName("LblImage");
+  lblImage_->setTextFormat(Qt::PlainText);  // a file name, never markup
+  lblImage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  l->addWidget(lblImage_);
+  l->addSpacing(8);
   l->addWidget(Text("Visit the Kiv Rescue CD homepage for updated versions of the Kiv Disk Builder at :", page));
   const std::string folder = form_.ProgramFolder();
   QLabel* home = LinkLabel("The Kiv Rescue CD home page", page,
@@ -338,12 +348,20 @@ QWidget* WizardWindow::BuildPage6() {
                             [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
+  // The image's folder in the file manager.
+  openFolder_ = new QPushButton(ButtonCaption(form_.CmdOpenFolder.Caption), page);
+  openFolder_->setObjectName("CmdOpenFolder");
+  connect(openFolder_, &QPushButton::clicked, this, [this] { form_.CmdOpenFolder_Click(); });
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
   tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
   tryVm_->setObjectName("CmdTryInVm");
   connect(tryVm_, &QPushButton::clicked, this, [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(openFolder_);
+  actions->addWidget(tryVm_);
+  actions->addStretch(1);
   l->addSpacing(12);
-  l->addWidget(tryVm_, 0, Qt::AlignLeft);
+  l->addLayout(actions);
   l->addStretch(1);
   return page;
 }
@@ -374,7 +392,9 @@ QWidget* WizardWindow::BuildPage7() {
 
 void WizardWindow::Refresh() {
   refreshing_ = true;
-  pages_->setCurrentIndex(std::clamp(form_.CurrentPage, 0, 7));
+  const int page = std::clamp(form_.CurrentPage, 0, 7);
+  const bool pageChanged = pages_->currentIndex() != page || !focusSet_;
+  pages_->setCurrentIndex(page);
 
   // Page 1: the disk list.
   if (disks_->topLevelItemCount() != static_cast<int>(form_.LV_Disk.size())) {
@@ -385,7 +405,12 @@ void WizardWindow::Refresh() {
     }
     disks_->resizeColumnToContents(0);
   }
-  for (int i = 0; i < disks_->topLevelItemCount(); ++i) disks_->topLevelItem(i)->setSelected(form_.LV_Disk[i].Selected);
+  for (int i = 0; i < disks_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = disks_->topLevelItem(i);
+    item->setSelected(form_.LV_Disk[i].Selected);
+    // The arrow keys move on from the chosen row.
+    if (form_.LV_Disk[i].Selected && disks_->currentItem() != item) disks_->setCurrentItem(item);
+  }
   lblStatus_->setText(Q(form_.LblStatus));
 
   // Page 2: driver classes.
@@ -430,6 +455,9 @@ void WizardWindow::Refresh() {
 
   // Pages 6 and 7.
   lblFinish_->setText(Q(form_.LblFinish));
+  lblImage_->setText(Q(form_.LblImage));
+  lblImage_->setVisible(!form_.LblImage.empty());
+  openFolder_->setVisible(form_.CmdOpenFolder.Visible);
   tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));
@@ -451,7 +479,22 @@ void WizardWindow::Refresh() {
   finish_->setEnabled(form_.CmdFinish.Enabled);
   finish_->setVisible(form_.CmdFinish.Visible);
   cancel_->setEnabled(form_.CmdCancel.Enabled);
+  const ButtonModel* enterPresses = flow_.DefaultButton();
+  next_->setDefault(enterPresses == &form_.CmdNext);
+  finish_->setDefault(enterPresses == &form_.CmdFinish);
+  // A new page starts at its first field.
+  if (pageChanged) {
+    FocusFirstField(this, pages_->currentWidget());
+    focusSet_ = true;
+  }
   refreshing_ = false;
+}
+
+void WizardWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter on a focused button presses it, anywhere else Next (Finish on the
+  // output page and after the build).
+  if (PressButtonOnEnter(this, event)) return;
+  QWidget::keyPressEvent(event);
 }
 
 void WizardWindow::closeEvent(QCloseEvent* event) {

@@ -53,11 +53,14 @@ class WizardWindow : public QWidget {
   QLineEdit* TxtDest() { return dest_; }
   QRadioButton* OptFloppy() { return optFloppy_; }
   QLabel* LblFinish() { return lblFinish_; }
+  QLabel* LblImage() { return lblImage_; }
+  QPushButton* CmdOpenFolder() { return openFolder_; }
   DriversDialog* Drivers() { return drivers_.get(); }
   QProgressBar* WorkProgress() { return progress_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QWidget* BuildPage0();
@@ -75,6 +78,7 @@ class WizardWindow : public QWidget {
   WizardFlow flow_;
   bool refreshing_ = false;
   bool closing_ = false;
+  bool focusSet_ = false;  // the first page has had its focus set
 
   QStackedWidget* pages_;
   QTreeWidget* disks_;
@@ -98,6 +102,8 @@ class WizardWindow : public QWidget {
   QLineEdit* dest_;
   QPushButton* browse_;
   QLabel* lblFinish_;
+  QLabel* lblImage_;
+  QPushButton* openFolder_;
   QPushButton* tryVm_ = nullptr;  // "Try in a virtual machine" on page 6
   QProgressBar* progress_;
   QLabel* msg_[4];

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/wizard/builder_session.h"
 #include "testsupport/fake_launcher.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/qt_test_app.h"
 #include "testsupport/wizard_test_folder.h"
 
@@ -301,6 +303,120 @@ TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
   built.vm.installed = false;
   built.window->Refresh();
   EXPECT_FALSE(built.window->findChild<QAbstractButton*>("CmdTryInVm")->isVisibleTo(built.window.get()));
+}
+
+// The window made active, as a user's window is, so shortcuts reach it.
+void Activate(QWidget* window) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+TEST(WizardWindow, EnterGoesOnAndEachPageStartsAtItsFirstField) {
+  Window t;
+  Activate(t.window.get());
+  // The welcome page has no field: Enter is Next.
+  EXPECT_TRUE(t.window->CmdNext()->isDefault());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 1);
+  // The disk list has the focus, on the chosen row: Down chooses the next
+  // one, and that is the disk built.
+  ASSERT_EQ(QApplication::focusWidget(), t.window->LV_Disk());
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  EXPECT_FALSE(t.w->form.LV_Disk[0].Selected);
+  EXPECT_TRUE(t.w->form.LV_Disk[1].Selected);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 2);
+  EXPECT_EQ(t.w->form.SelectedDiskName(), "plain");
+  // The drivers page starts at its first box; the keypad's Enter goes on too.
+  EXPECT_EQ(QApplication::focusWidget(), t.window->ChkASPI());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_EQ(t.Page(), 5);
+  // The output page starts at the chosen option; Enter, in the destination
+  // box too, is Finish, which builds the disk.
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "OptImage14");
+  EXPECT_TRUE(t.window->CmdFinish()->isDefault());
+  EXPECT_FALSE(t.window->CmdNext()->isDefault());
+  t.window->TxtDest()->setFocus();
+  QTest::keyClick(t.window->TxtDest(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 6);
+  EXPECT_TRUE(t.pf.Exists("plain.img"));
+  // The finish page: Enter is Finish (not a link, not Open Folder), which ends.
+  EXPECT_EQ(QApplication::focusWidget(), t.window->CmdFinish());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(t.ended, 1);
+}
+
+TEST(WizardWindow, EnterOnAFocusedButtonPressesThatButton) {
+  Window t;
+  Activate(t.window.get());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 1);
+  // Down twice: the disk with the setup page, which starts at the key.
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Down);
+  QTest::keyClick(t.window->LV_Disk(), Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(t.Page(), 3);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "TxtKeyPart1");
+  t.window->CmdBack()->setFocus();
+  QTest::keyClick(t.window->CmdBack(), Qt::Key_Return);
+  EXPECT_EQ(t.Page(), 2);
+}
+
+TEST(WizardWindow, F1OpensTheHelpOfThePageWhateverHasTheFocus) {
+  Window t;
+  Activate(t.window.get());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_EQ(t.topics, (std::vector<int>{1310}));
+  t.NextToFinish(2);
+  ASSERT_EQ(t.Page(), 5);
+  t.window->TxtDest()->setFocus();
+  QTest::keyClick(t.window->TxtDest(), Qt::Key_F1);
+  EXPECT_EQ(t.topics, (std::vector<int>{1310, 1360}));
+}
+
+TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
+  Window t;
+  FakePlatform platform;
+  t.w->form.SetPlatform(platform);
+  t.NextToFinish(2);
+  EXPECT_FALSE(t.window->CmdOpenFolder()->isVisibleTo(t.window.get()));
+  // A 2.88 MB image under a name without a folder: it lies in the program
+  // folder, where the image tool runs.
+  t.window->findChild<QAbstractButton*>("OptImage28")->click();
+  t.window->TxtDest()->clear();
+  QTest::keyClicks(t.window->TxtDest(), "Rescue.img");
+  t.window->CmdFinish()->click();
+  ASSERT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
+  ASSERT_TRUE(t.pf.Exists("Rescue.img"));
+  EXPECT_TRUE(t.window->LblImage()->isVisibleTo(t.window.get()));
+  EXPECT_EQ(t.window->LblImage()->text().toStdString(),
+            "The floppy image is " + t.pf.Path("Rescue.img") + " (2880 KB)");
+  ASSERT_TRUE(t.window->CmdOpenFolder()->isVisibleTo(t.window.get()));
+  EXPECT_EQ(t.window->CmdOpenFolder()->text(), "&Open Folder");
+  t.window->CmdOpenFolder()->click();
+  EXPECT_EQ(platform.opened, std::vector<std::string>{t.pf.root});
+  EXPECT_TRUE(t.w->prompter.messages.empty());
+  // Without a file manager the user is told which folder to open.
+  platform.openResult = false;
+  t.window->CmdOpenFolder()->click();
+  ASSERT_EQ(t.w->prompter.messages.size(), 1u);
+  EXPECT_NE(t.w->prompter.messages[0].text.find(t.pf.root), std::string::npos) << t.w->prompter.messages[0].text;
+
+  // A 1.44 MB image at the catalogue's file.
+  Window small;
+  small.NextToFinish(2);
+  small.window->CmdFinish()->click();
+  EXPECT_EQ(small.window->LblImage()->text().toStdString(),
+            "The floppy image is " + small.pf.Path("plain.img") + " (1440 KB)");
+
+  // Cancelled: no image named, nothing to open.
+  Window cancelled;
+  cancelled.NextToFinish(2);
+  cancelled.window->CmdCancel()->click();
+  ASSERT_EQ(cancelled.window->LblFinish()->text(), "Operation canceled");
+  EXPECT_FALSE(cancelled.window->LblImage()->isVisibleTo(cancelled.window.get()));
+  EXPECT_FALSE(cancelled.window->CmdOpenFolder()->isVisibleTo(cancelled.window.get()));
 }
 
 }  // namespace

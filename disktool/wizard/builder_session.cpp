@@ -8,6 +8,7 @@
 #include "common/environment.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/source_date_epoch.h"
@@ -22,7 +23,8 @@ FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink
       prompter_(prompter),
       progress_(progress),
       launcher_(launcher),
-      cabarc_(programFolder_, launcher) {
+      cabarc_(programFolder_, launcher),
+      platform_(&CurrentPlatform()) {
   ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
   ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };

@@ -26,6 +26,7 @@
 
 namespace kiv {
 
+class Platform;
 class Prompter;
 class ProgressSink;
 class FloppyDrive;
@@ -126,6 +127,10 @@ class FrmWizard : public BuilderSession {
   // The last FinishApp made its image or floppy (what the finish page's
   // follow-ups decide from; LblFinish is only its text).
   bool OutputMade = false;
+  // The image the last FinishApp made, with its size; empty when it made
+  // none (a floppy disk, a cancel). Open Folder shows its folder.
+  std::string LblImage;
+  ButtonModel CmdOpenFolder{true, false, "Open Folder"};
   // Wizard buttons.
   ButtonModel CmdBack{false, true, "< &Back"};
   ButtonModel CmdNext{true, true, "&Next >"};
@@ -208,6 +213,13 @@ class FrmWizard : public BuilderSession {
   void OptImage14_Click();
   void OptImage28_Click();
   void OptFloppy_Click();
+  // The full path of the image TxtDest names (a relative one lies in the
+  // program folder, where the image tool runs).
+  std::string ImageFile() const;
+  void CmdOpenFolder_Click();
+  // Where Open Folder shows the folder: the system's file manager unless a
+  // test sets its stand-in.
+  void SetPlatform(const Platform& platform) { platform_ = &platform; }
 
   // ---- setup modules and answer data ----
   void FillSetupDataFromKeyFile();
@@ -243,6 +255,7 @@ class FrmWizard : public BuilderSession {
   ProcessLauncher& launcher_;
   CabinetTool cabarc_;
   std::unique_ptr<FloppyDrive> floppy_;
+  const Platform* platform_;
 };
 
 // The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs

@@ -2,8 +2,11 @@
 // FrmWait, the small "Please Wait" window of batch mode and of the DOS
 // import: one status line (LblStatus), shown without blocking. The Qt window
 // lives in ui/; without a display the status lines go to stderr.
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "common/window_place.h"
 
 namespace kiv {
 
@@ -20,6 +23,9 @@ class WaitWindow {
   virtual void Hide() = 0;
   // Lets the window handle its pending events.
   virtual void Pump() {}
+  // The frame of the window that asked for this run (the CD builder's, from
+  // the command line): the window opens centred over it.
+  virtual void CentreOver(const ScreenRect& /*frame*/) {}
 };
 
 // Console mode: every new status line is written to stderr, one per line.
@@ -39,9 +45,11 @@ class MemoryWaitWindow : public WaitWindow {
   void Show() override { visible = true; }
   void SetStatus(const std::string& text) override { statuses.push_back(text); }
   void Hide() override { visible = false; }
+  void CentreOver(const ScreenRect& frame) override { over = frame; }
 
   bool visible = false;
   std::vector<std::string> statuses;
+  std::optional<ScreenRect> over;
 };
 
 }  // namespace kiv

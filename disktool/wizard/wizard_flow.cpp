@@ -33,6 +33,13 @@ void WizardFlow::ShowHelp(int intStep, bool ForceShow) {
   if (ShowTopic) ShowTopic(kFirstHelpTopic + 10 * step);
 }
 
+const ButtonModel* WizardFlow::DefaultButton() const {
+  if (building_ || form_.CurrentPage == 7) return nullptr;
+  if (form_.CmdFinish.Visible && form_.CmdFinish.Enabled) return &form_.CmdFinish;
+  if (form_.CmdNext.Visible && form_.CmdNext.Enabled) return &form_.CmdNext;
+  return nullptr;
+}
+
 namespace {
 
 // Marks Next as at work for the length of one click, whichever way it ends.

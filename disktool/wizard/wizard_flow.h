@@ -9,6 +9,7 @@
 namespace kiv {
 
 class FrmWizard;
+struct ButtonModel;
 
 inline constexpr int kFirstHelpTopic = 1310;  // page p: 1310 + 10 * p
 // The title of the disk builder's help window (and of its contents page).
@@ -40,6 +41,10 @@ class WizardFlow {
   // Topic 1310 + 10 x step (255: the current page); without ForceShow only
   // while the help window is open.
   void ShowHelp(int intStep, bool ForceShow);
+
+  // The button Enter presses when no other button has the focus: Finish
+  // where it is the way on, else Next; none while the build runs.
+  const ButtonModel* DefaultButton() const;
 
   bool Building() const { return building_; }
   // True while a click of Next is at work; Next, Back and Finish clicks that

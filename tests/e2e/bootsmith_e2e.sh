@@ -99,6 +99,10 @@ command_line)
 
   run -x custom
   has "$T: Invalid Argument : -x"
+  # A window frame that is none is an invalid argument like any other.
+  run --over-window=big -t 144 custom
+  has "$T: Invalid Argument : --over-window=big"
+  [ ! -e "$prog/BootDisk.img" ] || fail "image made after an invalid frame"
   has "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]"
 
   run -t 144 nosuch
@@ -175,6 +179,13 @@ targets)
   [ $rc -eq 0 ] || { cat "$err" >&2; fail "2.88 MB build exits $rc"; }
   size_is "$prog/kivlorva.img" 2949120
   fat_ok "$prog/kivlorva.img"
+  # As the CD builder starts it from its window: the window's frame first,
+  # then the usual switches; the same image.
+  run --over-window=40,30,660,470 -t 144 kivsoftware
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "build with the window frame exits $rc"; }
+  lacks "$T"
+  size_is "$prog/kivstart.img" 1474560
+  fat_ok "$prog/kivstart.img"
   ;;
 
 select_drivers)
