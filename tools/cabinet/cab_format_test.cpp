@@ -66,7 +66,7 @@ TEST(CabPaths, UnsafeStoredNames) {
     EXPECT_TRUE(IsUnsafeStoredName(bad)) << bad;
   for (const char* good : {"x.txt", "sub\\x.txt", "a..b\\c", "...txt", ".\\x"})
     EXPECT_FALSE(IsUnsafeStoredName(good)) << good;
-  EXPECT_EQ(StoredToRelative(".\\sub\\\\x.txt"), "sub/x.txt");
+  EXPECT_EQ(NormaliseRelative(".\\sub\\\\x.txt"), "sub/x.txt");
 }
 
 TEST(CabPaths, ResolvePathFindsComponentsInAnyCase) {

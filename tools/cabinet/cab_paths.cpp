@@ -157,8 +157,8 @@ bool IsUnsafeStoredName(const std::string& stored, std::string* reason) {
   return false;
 }
 
-std::string StoredToRelative(const std::string& stored) {
-  std::string p = ForwardSlashes(stored), out;
+std::string NormaliseRelative(const std::string& path) {
+  std::string p = ForwardSlashes(path), out;
   size_t pos = 0;
   while (pos <= p.size()) {
     size_t next = p.find('/', pos);

@@ -35,9 +35,10 @@ std::string ResolvePath(const std::string& path);
 // '\' first, or a drive letter), or with a ".." component. The reason is set.
 bool IsUnsafeStoredName(const std::string& stored, std::string* reason = nullptr);
 
-// Stored name -> relative path with '/' separators, empty components and "."
-// dropped. Only for names IsUnsafeStoredName accepted.
-std::string StoredToRelative(const std::string& stored);
+// A path -> relative path with '/' separators, empty components (a leading
+// '/' too) and "." dropped: a stored name as extraction writes it (only for
+// names IsUnsafeStoredName accepted), a gathered file's name as it is stored.
+std::string NormaliseRelative(const std::string& path);
 
 // A mkstemp() template for a hidden temporary file in the same folder as
 // `path` ("dir/.name.XXXXXX"). The name part is shortened (on a UTF-8

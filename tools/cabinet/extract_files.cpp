@@ -139,7 +139,7 @@ bool ExtractMatching(CabReader& reader, const ExtractRequest& request, ExtractOu
 
   for (size_t i : chosen) {
     const CabFileInfo& f = files[i];
-    std::string rel = request.keepPaths ? StoredToRelative(f.name) : BaseName(f.name);
+    std::string rel = request.keepPaths ? NormaliseRelative(f.name) : BaseName(f.name);
     std::string dest = target + "/" + rel;
     if (request.keepPaths && rel.find('/') != std::string::npos) {
       std::string parent, why;

@@ -135,22 +135,6 @@ struct Walker {
 
 }  // namespace
 
-std::string NormaliseRelative(const std::string& path) {
-  std::string p = ForwardSlashes(path), out;
-  size_t pos = 0;
-  while (pos <= p.size()) {
-    size_t next = p.find('/', pos);
-    if (next == std::string::npos) next = p.size();
-    std::string comp = p.substr(pos, next - pos);
-    if (!comp.empty() && comp != ".") {
-      if (!out.empty()) out += '/';
-      out += comp;
-    }
-    pos = next + 1;
-  }
-  return out;
-}
-
 bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& options, std::vector<CabEntry>& entries,
                  std::vector<std::string>& warnings, std::string& error) {
   Walker w{options, entries, error, {}, false};

@@ -25,7 +25,4 @@ struct GatherOptions {
 bool GatherFiles(const std::vector<std::string>& patterns, const GatherOptions& options, std::vector<CabEntry>& entries,
                  std::vector<std::string>& warnings, std::string& error);
 
-// Removes "." and empty components and any leading '/'; '/' separated.
-std::string NormaliseRelative(const std::string& path);
-
 }  // namespace kiv::cab
