@@ -168,7 +168,8 @@ inline FakeProgram FakeBootsmith(const std::string& programFolder) {
 // hook writes where its sync-out hook copies it (the single-quoted folder at
 // the end of that hook). With "mmdebstrap.fail" in the program folder it
 // fails as a package that does not exist makes it fail, leaving half of the
-// files.
+// files. The versions it installs are those of "mirror.versions" in the
+// program folder (the mirror's packages as of now), or one fixed package.
 inline FakeProgram FakeMmdebstrap(const std::string& programFolder) {
   return [programFolder](const FakeCommand& c) {
     std::string out;
@@ -189,7 +190,9 @@ inline FakeProgram FakeMmdebstrap(const std::string& programFolder) {
     }
     WriteText(out + "/initrd.img", "initramfs");
     WriteText(out + "/filesystem.squashfs", "squashed tree");
-    WriteText(out + "/packages.versions", "ntfs-3g 1:2022.10.3-1+b1\n");
+    const std::string mirrorVersions = programFolder + "/mirror.versions";
+    WriteText(out + "/packages.versions",
+              fs::exists(mirrorVersions) ? ReadText(mirrorVersions) : std::string("ntfs-3g 1:2022.10.3-1+b1\n"));
     run.output.push_back("I: installing remaining packages inside the chroot...\nrescue: squashing the tree\n");
     run.output.push_back("[=====|      ] 100/200  50%\r[===========|] 200/200 100%\n");
     run.output.push_back("I: success in 9.99 seconds\n");

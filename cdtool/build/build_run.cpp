@@ -112,7 +112,7 @@ void BuildRun::CopyTree(const std::string& source, const std::string& destinatio
 }
 
 void BuildRun::CheckStopRequest() {
-  if (stopped_ || !StopRequested()) return;
+  if (stopped_ || isoInPlace_ || !StopRequested()) return;
   stopped_ = true;
   Diagnostic("stop requested: cancelling the build");
   // The programs first, so nothing writes on while their output goes.
@@ -222,6 +222,7 @@ void BuildRun::CmdFinish_Click() {
   frame_.ShowHelp(10, false);
 
   running_ = true;
+  isoInPlace_ = false;
   outcome_ = BuildOutcome{};
   outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
   StartLog();

@@ -189,6 +189,10 @@ class BuildRun {
   // The ISO run is ended too and its partial image removed.
   void CheckStopRequest();
   bool Stopped() const { return stopped_; }
+  // The new image has replaced the previous one: a stop that comes later
+  // cannot undo that, so it no longer cancels the run, whose outcome says
+  // what the file is.
+  void IsoTookItsName() { isoInPlace_ = true; }
 
   // Step lines.
   void AnnounceStep(int n);
@@ -236,6 +240,7 @@ class BuildRun {
   bool running_ = false;       // inside FinishApp
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
   bool stopped_ = false;       // a stop request was handled
+  bool isoInPlace_ = false;    // the image has its final name
   int currentStep_ = 0;
   BuildOutcome outcome_;
   InstanceLock buildLock_;

@@ -666,6 +666,56 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
 }
 
+// The outcome follows the file: a stop that comes while the finished image
+// is made bootable from a stick cancels the run and leaves the previous ISO;
+// once the new image has its name, a later stop cannot unmake it.
+TEST_F(StopTest, TheOutcomeSaysWhetherTheNewImageReplacedTheOldOne) {
+  if (SystemLauncher().FindProgram("xorriso").empty()) GTEST_SKIP() << "xorriso is not installed";
+  // A real image, so the stick sub-step runs on it as on a user's build.
+  testing::WriteScript(folder.P("mkisofs"), "#!/bin/sh\nexec xorriso -as mkisofs \"$@\"\n");
+  // Both boot files carry the entry a start from a disk jumps to.
+  const std::string entry = "\xFB\xC0\x78\x70";
+  std::string loader = folder.Read("files/kivcd/boot/loader.bin");
+  loader.replace(0x40, 4, entry);
+  testing::WriteText(folder.P("files/kivcd/boot/loader.bin"), loader);
+  testing::WriteText(folder.P("files/kivcd/boot/isolinux/isolinux.bin"),
+                     std::string(0x40, '\x90') + entry + std::string(2048 - 0x44, '\x90'));
+  testing::WriteText(folder.P("kivcd.iso"), "the previous image");
+  struct StoppingView : CancellingView {
+    std::string stopAt;
+    void SetCaption(const std::string& text) override {
+      CancellingView::SetCaption(text);
+      if (text == stopAt) RequestStop();
+    }
+  } stopping;
+  stopping.when = [] { return false; };
+  run.SetView(&stopping);
+  run.settings = BootDisksOnly(folder);
+  run.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
+
+  stopping.stopAt = "Making the ISO file bootable from a USB stick";
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled) << run.Outcome().Summary();
+  EXPECT_TRUE(folder.Read("kivcd.iso") == "the previous image") << "the previous ISO was replaced";
+  EXPECT_FALSE(std::filesystem::exists(PartialIsoPath(folder.P("kivcd.iso"))));
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+
+  // Again, the stop coming just after the image took its name.
+  ClearStopRequest();
+  BuildRun again{folder.dir, prompter, frame};
+  again.SetLauncher(SystemLauncher());
+  again.SetView(&stopping);
+  again.settings = BootDisksOnly(folder);
+  again.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
+  stopping.stopAt = "Creating Final ISO File completed";
+  again.CmdFinish_Click();
+  EXPECT_TRUE(StopRequested());
+  EXPECT_EQ(again.Outcome().kind, BuildOutcome::Kind::Made) << again.Outcome().Summary();
+  EXPECT_GT(std::filesystem::file_size(folder.P("kivcd.iso")), 32768u);
+  EXPECT_EQ(again.Outcome().isoSize, static_cast<int64_t>(std::filesystem::file_size(folder.P("kivcd.iso"))));
+}
+
 TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
   testing::WriteScript(folder.P("bootsmith"), "#!/bin/sh\necho $$ > bootsmith.pid\nsleep 30\n");
   view.when = [] { return false; };

@@ -160,10 +160,18 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   // The same file made bootable from a USB stick; a failure spoils the ISO.
   if (why.empty() && !MakeHybridAfterMastering(run, partPath))
     why = "the image " + isoPath + " could not be made bootable from a USB stick";
+  // A stop that came while the image was finished is a cancel like any
+  // other: the piece goes and the previous ISO stays.
+  if (why.empty()) {
+    run.CheckStopRequest();
+    if (run.CancelCopy) why = "cancelled before the image took its name";
+  }
   // Whole: it takes the final name, replacing the previous ISO in one step.
+  // From here on the build has made it, whatever comes after.
   if (why.empty()) {
     fs::rename(partPath, isoPath, ec);
     if (ec) why = "the finished image could not be renamed to " + isoPath + ": " + ec.message();
+    else run.IsoTookItsName();
   }
   if (!why.empty() && (run.CancelCopy || run.Stopped())) {
     // Cancelled or stopped on purpose: not a failure; the piece goes.

@@ -15,14 +15,21 @@
 namespace kiv {
 
 int RunRescueSystemCommandLine(int argc, char** argv) {
-  // argv[1] is --rescue-system; --save-packages keeps what was fetched, for
-  // a later build on a machine without a network.
+  // argv[1] is --rescue-system; --update builds again to take the packages
+  // the mirror holds now; --save-packages keeps what was fetched, for a later
+  // build on a machine without a network.
   std::string savePackagesTo;
-  if (argc == 4 && std::string(argv[2]) == "--save-packages" && argv[3][0] != '\0') {
-    savePackagesTo = std::filesystem::absolute(argv[3]).lexically_normal().string();
-  } else if (argc != 2) {
-    std::fprintf(stderr, "usage: discsmith --rescue-system [--save-packages FOLDER]\n");
-    return 2;
+  bool update = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--update" && !update) {
+      update = true;
+    } else if (arg == "--save-packages" && i + 1 < argc && argv[i + 1][0] != '\0' && savePackagesTo.empty()) {
+      savePackagesTo = std::filesystem::absolute(argv[++i]).lexically_normal().string();
+    } else {
+      std::fprintf(stderr, "usage: discsmith --rescue-system [--update] [--save-packages FOLDER]\n");
+      return 2;
+    }
   }
   InstallStopSignals();
   Platform& platform = CurrentPlatform();
@@ -52,6 +59,7 @@ int RunRescueSystemCommandLine(int argc, char** argv) {
   RescueBuilder builder(programFolder, SystemLauncher(), view);
   builder.Cancelled = [] { return StopRequested(); };
   builder.savePackagesTo = savePackagesTo;
+  builder.update = update;
   const RescueBuildOutcome outcome = builder.Ensure(recipe);
   switch (outcome.kind) {
     case RescueBuildOutcome::Kind::Reused:
@@ -59,6 +67,11 @@ int RunRescueSystemCommandLine(int argc, char** argv) {
       std::printf("Linux rescue system: %s (%lld MB, %s)\n", outcome.folder.c_str(),
                   static_cast<long long>((outcome.bytes + 999999) / 1000000),
                   outcome.kind == RescueBuildOutcome::Kind::Built ? "built" : "already built from this package list");
+      if (outcome.kind == RescueBuildOutcome::Kind::Built && update) {
+        if (outcome.changes.empty()) std::printf("No package changed since the previous build\n");
+        else std::printf("%zu packages changed since the previous build:\n", outcome.changes.size());
+        for (const std::string& change : outcome.changes) std::printf("  %s\n", change.c_str());
+      }
       if (!savePackagesTo.empty())
         std::printf("Its packages are kept in %s: name that folder as LinuxRescue.Mirror to build without a network\n",
                     savePackagesTo.c_str());

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cdtool/bootmenu/password_hash.h"
+#include "cdtool/rescue/package_versions.h"
 #include "cdtool/rescue/rescue_progress.h"
 #include "common/file_ops.h"
 #include "common/process_runner.h"
@@ -137,7 +138,8 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   RescueBuildOutcome outcome;
   outcome.folder = kept;
 
-  if (const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe); bytes > 0 && savePackagesTo.empty()) {
+  if (const int64_t bytes = KeptRescueSystemSize(programFolder_, recipe);
+      bytes > 0 && savePackagesTo.empty() && !update) {
     outcome.kind = RescueBuildOutcome::Kind::Reused;
     outcome.bytes = bytes;
     Say("The rescue system in " + kept + " was built from the same packages: reused (" + std::to_string(bytes) +
@@ -221,6 +223,7 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   // The stamp last: a folder with one is whole.
   if (!WriteFileAtomic(In(work, kRescueStamp), RecipeStamp(recipe)))
     return Fail("the stamp " + In(work, kRescueStamp) + " cannot be written", work);
+  const std::string versionsBefore = ReadText(In(kept, kRescueVersions));
   const std::string old = kept + ".old";
   DeleteTree(old);
   std::error_code ec;
@@ -235,6 +238,13 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   DeleteTree(old);
   outcome.kind = RescueBuildOutcome::Kind::Built;
   outcome.bytes = SystemBytes(kept);
+  if (!versionsBefore.empty()) {
+    outcome.changes = PackageVersionChanges(versionsBefore, ReadText(In(kept, kRescueVersions)));
+    Say(outcome.changes.empty()
+            ? std::string("No package changed since the previous build")
+            : std::to_string(outcome.changes.size()) + " packages changed since the previous build:");
+    for (const std::string& change : outcome.changes) Say("  " + change);
+  }
   progress_.SetValue(100);
   Say("The rescue system was built in " + kept + " (" + std::to_string(outcome.bytes) + " bytes)");
   return outcome;

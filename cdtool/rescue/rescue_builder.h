@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cdtool/rescue/rescue_recipe.h"
 
@@ -24,6 +25,9 @@ struct RescueBuildOutcome {
   std::string reason;  // Failed: the cause, with the tool's last lines
   std::string folder;  // the kept system (Reused, Built)
   int64_t bytes = 0;   // its kernel, initramfs and squashfs together
+  // Built: how its packages differ from the system it replaced (see
+  // PackageVersionChanges); empty when nothing changed or none was kept.
+  std::vector<std::string> changes;
   bool Ready() const { return kind == Kind::Reused || kind == Kind::Built; }
 };
 
@@ -49,6 +53,10 @@ class RescueBuilder {
   // packages it fetched are kept in this folder, which may then be named as
   // the package source of an offline build.
   std::string savePackagesTo;
+  // When set, the system is built even if a kept one would do, so the
+  // packages the mirror holds now (security fixes, point releases) replace
+  // the ones it was built from; the outcome says which changed.
+  bool update = false;
 
   RescueBuildOutcome Ensure(const RescueRecipe& recipe);
 

@@ -28,6 +28,7 @@ class RescueBuilderTest : public ::testing::Test {
   std::vector<std::string> log;
   std::string mirror;          // LinuxRescue.Mirror
   std::string savePackagesTo;  // --save-packages
+  bool update = false;         // --update
 
   void SetUp() override { tools.Add("mmdebstrap", testing::FakeMmdebstrap(folder.dir)); }
   RescueBuildOutcome Ensure(std::function<bool()> cancelled = {}) {
@@ -35,6 +36,7 @@ class RescueBuilderTest : public ::testing::Test {
     builder.Log = [this](const std::string& line) { log.push_back(line); };
     builder.Cancelled = std::move(cancelled);
     builder.savePackagesTo = savePackagesTo;
+    builder.update = update;
     std::string error;
     const RescueRecipe recipe = ProgramFolderRecipe(folder.dir, mirror, &error);
     EXPECT_EQ(error, "");
@@ -199,6 +201,35 @@ TEST_F(RescueBuilderTest, SavingThePackagesBuildsEvenWhenAKeptSystemWouldDo) {
                       "--customize-hook=sync-out /var/cache/apt/archives '" + folder.P("saved debs") + "'"),
             argv.end());
   EXPECT_TRUE(std::filesystem::is_directory(folder.P("saved debs")));
+}
+
+TEST_F(RescueBuilderTest, AnUpdateBuildsAgainAndNamesThePackagesDebianReplaced) {
+  testing::WriteText(folder.P("mirror.versions"), "apt 2.6.1\nntfs-3g 1:2022.10.3-1+b1\n");
+  ASSERT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Built);
+  // Nothing asks for newer packages: the kept system is used.
+  testing::WriteText(folder.P("mirror.versions"), "apt 2.6.1\nntfs-3g 1:2022.10.3-1+deb12u1\n");
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Reused);
+
+  update = true;
+  log.clear();
+  RescueBuildOutcome updated = Ensure();
+  ASSERT_EQ(updated.kind, RescueBuildOutcome::Kind::Built) << updated.reason;
+  EXPECT_EQ(tools.Ran("mmdebstrap").size(), 2u);
+  EXPECT_EQ(updated.changes, std::vector<std::string>{"ntfs-3g 1:2022.10.3-1+b1 -> 1:2022.10.3-1+deb12u1"});
+  EXPECT_EQ(folder.Read("rescue/packages.versions"), "apt 2.6.1\nntfs-3g 1:2022.10.3-1+deb12u1\n");
+  EXPECT_NE(std::find(log.begin(), log.end(), "  ntfs-3g 1:2022.10.3-1+b1 -> 1:2022.10.3-1+deb12u1"), log.end());
+
+  // Again with nothing newer: built, and said so.
+  updated = Ensure();
+  EXPECT_EQ(updated.kind, RescueBuildOutcome::Kind::Built);
+  EXPECT_TRUE(updated.changes.empty());
+  EXPECT_NE(std::find(log.begin(), log.end(), "No package changed since the previous build"), log.end());
+
+  // A failed update leaves the system it would have replaced.
+  testing::WriteText(folder.P("mmdebstrap.fail"), "");
+  EXPECT_EQ(Ensure().kind, RescueBuildOutcome::Kind::Failed);
+  EXPECT_EQ(folder.Read("rescue/packages.versions"), "apt 2.6.1\nntfs-3g 1:2022.10.3-1+deb12u1\n");
+  EXPECT_FALSE(folder.Exists("rescue.new"));
 }
 
 TEST(RescueProgress, PhasesAndTheSquashingBarMoveForwardOnly) {

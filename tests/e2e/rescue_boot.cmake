@@ -1,12 +1,12 @@
 # The demo CD's Linux rescue system booted in QEMU as a rescue is done: under
-# Secure Boot and SeaBIOS from the CD, and from the stick copied into memory;
-# each copies a document off an NTFS partition on NVMe onto a USB stick. The
+# SeaBIOS, OVMF and OVMF with Secure Boot, each from the CD and from the
+# stick (the plain OVMF stick copied into memory); each copies a document off an NTFS partition on NVMe onto a USB stick. The
 # rescue system itself is built once per run by the e2e.rescue_system
 # fixture (00_program_folder.cmake).
 if(NOT TARGET discsmith OR NOT TARGET bootsmith)
   return()
 endif()
-foreach(case secureboot bios stick)
+foreach(case secureboot bios stick uefi bios_stick secureboot_stick)
   add_test(NAME e2e.rescue_boot.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/rescue_boot.sh ${case})
   set_tests_properties(e2e.rescue_boot.${case} PROPERTIES
     FIXTURES_REQUIRED e2e_program

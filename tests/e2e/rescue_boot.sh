@@ -12,12 +12,17 @@
 #               times out into the rescue system, the same copy
 #   stick       OVMF, the ISO as a USB stick: the entry that copies the system
 #               into memory, which then runs without its medium
+#   uefi        OVMF without Secure Boot, from the CD
+#   bios_stick  SeaBIOS, the ISO as a USB stick (its hybrid MBR, the loader's
+#               password, isolinux), the system run from the stick
+#   secureboot_stick  OVMF with Secure Boot, the ISO as a USB stick: shim,
+#               GRUB and the signed kernel from the stick's EFI partition
 # Environment (set by ctest): KIV_E2E_PREFIX (its rescue system built once by
 # the e2e.rescue_system fixture), KIV_SOURCE_DIR, KIV_SCREENSHOT (optional:
 # where the menu's screendump goes). Exit 77: QEMU, OVMF, mtools or ntfs-3g
 # missing.
 set -euo pipefail
-case=${1:?usage: rescue_boot.sh secureboot|bios|stick}
+case=${1:?usage: rescue_boot.sh secureboot|bios|stick|uefi|bios_stick|secureboot_stick}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 qemu="qemu-system-x86_64"
@@ -68,6 +73,8 @@ disks=(-drive "file=$work/nvme.img,format=raw,if=none,id=nvm" -device "nvme,seri
        -device "qemu-xhci,id=xhci" -drive "file=$work/stick.img,format=raw,if=none,id=usbstick"
        -device "usb-storage,bus=xhci.0,drive=usbstick")
 cd_drive=(-drive "file=$iso,format=raw,if=none,id=cd,media=cdrom,readonly=on" -device "ide-cd,drive=cd,bootindex=0")
+# The ISO itself as a USB stick, first to boot; the document goes to the other.
+stick_drive=(-drive "file=$iso,format=raw,if=none,id=boot,readonly=on" -device "usb-storage,bus=xhci.0,drive=boot,bootindex=0")
 
 # The rescue, typed on the serial console: find the NTFS partition and the
 # stick by what they are, copy, and say so (the number is worked out so the
@@ -121,8 +128,23 @@ stick)
   uefi $ovmf/OVMF_CODE_4M.fd $ovmf/OVMF_VARS_4M.fd \
     "expect=copied into memory" "expect=automatically in" "key=ret" \
     "expect=Enter username:" "type=rescue\n" "expect=Enter password:" "type=open-sesame\n" \
-    "expect=$prompt" "wait=2" "${in_ram[@]}" "${rescue[@]}" "${bye[@]}" -- "${disks[@]}" -drive "file=$iso,format=raw,if=none,id=boot,readonly=on" \
-    -device usb-storage,bus=xhci.0,drive=boot,bootindex=0
+    "expect=$prompt" "wait=2" "${in_ram[@]}" "${rescue[@]}" "${bye[@]}" -- "${disks[@]}" "${stick_drive[@]}"
+  ;;
+uefi)
+  uefi $ovmf/OVMF_CODE_4M.fd $ovmf/OVMF_VARS_4M.fd \
+    "expect=Linux rescue system" "expect=automatically in" "key=ret" \
+    "expect=Enter username:" "type=rescue\n" "expect=Enter password:" "type=open-sesame\n" \
+    "expect=Starting Linux rescue system" "${rescue[@]}" "${bye[@]}" -- "${cd_drive[@]}" "${disks[@]}"
+  ;;
+secureboot_stick)
+  uefi $ovmf/OVMF_CODE_4M.secboot.fd $ovmf/OVMF_VARS_4M.ms.fd \
+    "expect=Linux rescue system" "expect=automatically in" "key=ret" \
+    "expect=Enter username:" "type=rescue\n" "expect=Enter password:" "type=open-sesame\n" \
+    "expect=Starting Linux rescue system" "${rescue[@]}" "${locked[@]}" "${bye[@]}" -- "${disks[@]}" "${stick_drive[@]}"
+  ;;
+bios_stick)
+  session "$case" "expect=Enter the password of this CD:" "type=open-sesame\n" "expect=Automatic boot in" \
+    "${rescue[@]}" "${bye[@]}" -- -machine q35 -m 1536 -no-reboot "${disks[@]}" "${stick_drive[@]}"
   ;;
 *) fail "unknown case $case" ;;
 esac
