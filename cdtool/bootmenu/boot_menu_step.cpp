@@ -16,6 +16,12 @@ namespace kiv {
 namespace {
 
 void Halt(BuildRun& run, const std::string& cause) {
+  // A stop ends the tools the step runs, which then fail: that is a cancel.
+  run.CheckStopRequest();
+  if (run.CancelCopy) {
+    run.Diagnostic(cause);
+    return;
+  }
   run.prompter().MsgBox(Message{"A fatal Error occured while writing the boot menu, operation halted\n\n" + cause,
                                 "Fatal Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
   run.Fail(cause);

@@ -17,6 +17,7 @@
 #include "cdtool/build/build_run.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
+#include "common/stop_request.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/grub_hash_check.h"
 #include "testsupport/scripted_prompter.h"
@@ -360,6 +361,23 @@ TEST_F(BootMenuStep, AFailedEfiImageHaltsTheBuild) {
   EXPECT_NE(cause.find("Disk full"), std::string::npos);
   ExpectHalted(cause);
   EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
+}
+
+// SIGTERM or SIGHUP while the UEFI image is made ends mcopy, which then
+// fails; that is the stop's doing, so the run is cancelled, not failed.
+TEST_F(BootMenuStep, AStopWhileTheEfiImageIsMadeCancelsTheBuild) {
+  run.efiLoaders = FakeLoaders(folder);
+  tools.Add("mcopy", [](const testing::FakeCommand&) {
+    RequestStop();
+    return testing::Exits(-1, {});
+  });
+  run.CmdFinish_Click();
+  ClearStopRequest();
+  EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled) << run.Outcome().Summary();
+  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
+  EXPECT_NE(testing::ReadText(run.LogPath()).find("Build cancelled; no ISO image made"), std::string::npos);
 }
 
 }  // namespace

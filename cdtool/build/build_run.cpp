@@ -79,6 +79,8 @@ void BuildRun::Sink::PumpEvents() {
 // --- failures and stops ---
 
 void BuildRun::FatalStepError(const std::string& text, const std::string& reason, int helpTopic) {
+  // A tool ended by a stop fails on its way out: the stop is what happened.
+  CheckStopRequest();
   if (CancelCopy) {
     if (!reason.empty()) Diagnostic(reason);
     return;
@@ -97,6 +99,7 @@ void BuildRun::RecordFailure(const std::string& reason) {
 }
 
 void BuildRun::Fail(const std::string& reason) {
+  CheckStopRequest();
   // After a Cancel a step may still fail on its way out; the run stays cancelled.
   if (CancelCopy && outcome_.kind != BuildOutcome::Kind::Failed) return;
   RecordFailure(reason);
