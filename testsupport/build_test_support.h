@@ -158,7 +158,9 @@ inline FakeProgram FakeBootsmith(const std::string& programFolder) {
     const std::string disk = c.argv.back();
     auto image = kImages.find(disk);
     if (image == kImages.end()) return Exits(2);
-    if (fs::exists(programFolder + "/fail." + disk)) return Exits(1, {"bootsmith: building " + disk + "\n"});
+    // A failing disk says what its "fail.<disk>" file holds, as its last words.
+    if (fs::exists(programFolder + "/fail." + disk))
+      return Exits(1, {"bootsmith: building " + disk + "\n", ReadText(programFolder + "/fail." + disk)});
     WriteText(programFolder + "/" + image->second, "image of " + disk);
     return Exits(0, {"bootsmith: building " + disk + "\n"});
   };

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "cdtool/build/build_run.h"
+#include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -97,7 +98,13 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
       RemoveFile(cdImage);
       if (lorva) RemoveFile(run.InProgram("kivnet.img"));
       const std::string left = run.InProgram(row.leftImage);
-      if (!fs::is_regular_file(left)) throw DiskFailure("no image " + left);
+      if (!fs::is_regular_file(left)) {
+        // bootsmith names why on its last line; without it, at least how it ended.
+        std::string cause = NoImageCause(run.ASyncOutput());
+        if (cause.empty() && run.ASyncExitCode() != 0)
+          cause = "bootsmith ended with exit status " + std::to_string(run.ASyncExitCode());
+        throw DiskFailure("bootsmith made no image " + left + (cause.empty() ? "" : ": " + cause));
+      }
       std::error_code ec;
       fs::rename(left, cdImage, ec);
       if (ec) throw DiskFailure("cannot move " + left + ": " + ec.message());

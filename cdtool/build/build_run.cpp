@@ -163,7 +163,10 @@ void BuildRun::SkipStep(int n) {
 
 void BuildRun::ASyncShell(const std::vector<std::string>& argv) {
   ASyncApp = launcher_.NewChild();
+  asyncOutput_.clear();
   ASyncApp->DataReceived = [this](const std::string& text) {
+    asyncOutput_ += text;
+    if (asyncOutput_.size() > 8192) asyncOutput_.erase(0, asyncOutput_.size() - 8192);
     if (ToolOutput) ToolOutput(text);
   };
   ASyncApp->ProcessEnded = [this] { ASyncApp_ProcessEnded(); };

@@ -125,6 +125,11 @@ class BuildRun {
   // Console output of the programs started through ASyncShell (bootsmith, the
   // service-pack installer); dropped when unset.
   std::function<void(const std::string&)> ToolOutput;
+  // What the last program started without waiting wrote (its last 8 KB):
+  // where a failed boot disk's cause is read from.
+  const std::string& ASyncOutput() const { return asyncOutput_; }
+  // Its exit status once it has ended (-1 when killed or never started).
+  int ASyncExitCode() const { return ASyncApp ? ASyncApp->ExitCode() : -1; }
 
   // The cause behind a step's fixed failure message (which names none), for
   // the console and the log; dropped when unset.
@@ -241,6 +246,7 @@ class BuildRun {
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
   bool stopped_ = false;       // a stop request was handled
   bool isoInPlace_ = false;    // the image has its final name
+  std::string asyncOutput_;    // see ASyncOutput()
   int currentStep_ = 0;
   BuildOutcome outcome_;
   InstanceLock buildLock_;

@@ -184,6 +184,20 @@ TEST_F(BuildRunTest, TheOutcomeNamesTheFailedStepAndItsReason) {
   EXPECT_EQ(outcome.step, 1);
   EXPECT_NE(outcome.reason.find("kivemm.img"), std::string::npos) << outcome.reason;
   EXPECT_EQ(outcome.Summary().rfind("Build failed at step 1 (Creating kiv Boot Disks): ", 0), 0u) << outcome.Summary();
+  // Without its own words, how bootsmith ended.
+  EXPECT_NE(outcome.reason.find(": bootsmith ended with exit status 1"), std::string::npos) << outcome.reason;
+}
+
+// The cause bootsmith names on its last line is the build's cause, not only
+// the image that is not there.
+TEST_F(BuildRunTest, AFailedBootDiskIsExplainedInBootsmithsWords) {
+  testing::WriteText(folder.P("fail.kivsoftware"),
+                     "Already Running: this line is not the last\n"
+                     "bootsmith: no image made: Already Running: The Kiv Disk Builder is already running\n");
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  EXPECT_EQ(run.Outcome().reason, "bootsmith made no image " + folder.P("kivstart.img") +
+                                      ": Already Running: The Kiv Disk Builder is already running");
 }
 
 TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "common/environment.h"
+#include "common/failure_cause.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/progress_sink.h"
@@ -56,8 +57,10 @@ class StopAsCancel : public ProgressSink {
 
 }  // namespace
 
-int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
-                  const Environment& environment, ProcessLauncher& launcher) {
+namespace {
+
+int RunBootsmith(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
+                 const Environment& environment, ProcessLauncher& launcher) {
   Prompter& prompter = *views.prompter;
 
   // 1. One instance at a time. The lock dies with the process, so a crashed
@@ -127,6 +130,25 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   std::fprintf(stderr, "bootsmith: %s\n", wizard.LblFinish.c_str());
   std::fflush(stderr);
   return 1;
+}
+
+}  // namespace
+
+int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
+                  const Environment& environment, ProcessLauncher& launcher) {
+  CauseRecordingPrompter recorder(*views.prompter);
+  MainViews recorded = views;
+  recorded.prompter = &recorder;
+  const int code = RunBootsmith(programFolder, args, recorded, environment, launcher);
+  // A batch run that failed ends with the message that said why, on one
+  // line the CD builder reads (a stop has said "canceled" already).
+  std::vector<std::string> rest = args;
+  TakeOverWindow(rest);
+  if (code != 0 && !RawCommandLine(rest).empty() && !StopRequested() && !recorder.LastMessage().empty()) {
+    std::fprintf(stderr, "%s%s\n", kNoImageMade, recorder.LastMessage().c_str());
+    std::fflush(stderr);
+  }
+  return code;
 }
 
 }  // namespace kiv
