@@ -16,6 +16,7 @@ struct EntryFacts {
   uint64_t fileNumber = 0;
   uint32_t mode = 0;  // permission bits
   uint64_t size = 0;
+  int64_t modified = 0;  // modification time, whole seconds since 1970
 };
 // False with the system's text in `error` when the entry cannot be examined.
 bool Examine(const std::string& path, EntryFacts& facts, std::string& error);

@@ -25,6 +25,7 @@ struct Candidate {
   uint64_t ino;
   uint32_t mode;  // permission bits: a link shares them, so only equal ones are linked
   uint64_t size;
+  int64_t modified;  // seconds: a link has one date too, so only equal ones are linked
   std::string md5;
 };
 
@@ -56,7 +57,7 @@ std::vector<Candidate> Collect(const std::string& root, LinkReport& report) {
       if (st.isFolder) {
         pending.push_back(it->path());
       } else if (st.isFile) {
-        files.push_back({path, st.device, st.fileNumber, st.mode, st.size, {}});
+        files.push_back({path, st.device, st.fileNumber, st.mode, st.size, st.modified, {}});
       }
     }
     if (ec) report.errors.push_back("cannot read folder " + folder.string() + ": " + ec.message());
@@ -121,10 +122,12 @@ LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase) {
   // duplicates; empty files gain nothing from a link. A hard link has one
   // permission mode, so files whose modes differ are never linked: a read-only
   // file linked with a writable one would become writable through the link.
-  using SizeKey = std::tuple<uint64_t, uint32_t, uint64_t>;
+  // Likewise its date: the CD shows each file's date (to the second), and a
+  // link would give every name the date of the copy kept.
+  using SizeKey = std::tuple<uint64_t, uint32_t, int64_t, uint64_t>;
   std::map<SizeKey, std::vector<size_t>> bySize;
   for (size_t i = 0; i < files.size(); ++i)
-    if (files[i].size > 0) bySize[{files[i].dev, files[i].mode, files[i].size}].push_back(i);
+    if (files[i].size > 0) bySize[{files[i].dev, files[i].mode, files[i].modified, files[i].size}].push_back(i);
 
   if (phase) phase("Calculating MD5 digests");
   std::map<std::pair<SizeKey, std::string>, std::vector<size_t>> byDigest;

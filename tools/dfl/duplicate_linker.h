@@ -3,8 +3,9 @@
 // by a hard link to one copy. Candidates are narrowed by size, then by MD5
 // digest, and every pair is confirmed byte by byte before it is linked, so
 // files that differ are never linked. Only files with the same permission mode
-// are linked, since the link has one mode for all its names. Time stamps and
-// owners are not compared: a CD tree keeps neither.
+// and the same modification time are linked, since the link has one of each
+// for all its names and the CD shows both. Owners are not compared: a CD tree
+// keeps none.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,8 +25,8 @@ struct LinkReport {
 using PhaseSink = std::function<void(const std::string&)>;
 
 // Links duplicates below `root`. Symbolic links, empty files, files on
-// another file system than their twin and files whose permission mode differs
-// from their twin's are left alone. Each link is made
+// another file system than their twin and files whose permission mode or
+// modification time differs from their twin's are left alone. Each link is made
 // atomically: a hard link under a temporary name in the duplicate's folder,
 // then renamed over the duplicate, so a failure never loses a file.
 LinkReport LinkDuplicates(const std::string& root, const PhaseSink& phase);

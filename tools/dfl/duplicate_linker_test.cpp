@@ -38,9 +38,13 @@ class DflTest : public ::testing::Test {
   fs::path Write(const std::string& rel, const std::string& content) {
     fs::path p = root_ / rel;
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
+    { std::ofstream(p, std::ios::binary) << content; }
+    // One date for every file, as a copied tree has when its sources share
+    // one (the tests that look at dates set their own).
+    fs::last_write_time(p, kWritten);
     return p;
   }
+  inline static const fs::file_time_type kWritten = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
   static uint64_t Inode(const fs::path& p) {
     const uint64_t number = FileNumber(p);
     EXPECT_NE(number, 0u) << p;
@@ -156,6 +160,26 @@ TEST_F(DflTest, LinksOnlyFilesOfEqualMode) {
   for (const auto& p : {ro1, ro2}) EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, ro) << p;
   for (const auto& p : {rw1, rw2}) EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, rw) << p;
   EXPECT_EQ(fs::status(exe).permissions() & fs::perms::all, rw | fs::perms::owner_exec);
+}
+
+// A link has one date for all its names: files dated differently keep their
+// own dates (and their own data); equal dates are linked.
+TEST_F(DflTest, LinksOnlyFilesOfEqualDate) {
+  auto older = Write("I386/a.inf", "same content");
+  auto newer = Write("ERDC/a.inf", "same content");
+  auto twin = Write("OOBC/a.inf", "same content");
+  // Dates on the CD are whole seconds: a difference below one is no
+  // difference there.
+  const auto when = kWritten;
+  fs::last_write_time(twin, when + std::chrono::milliseconds(1));
+  fs::last_write_time(newer, when + std::chrono::seconds(1));
+
+  auto report = LinkDuplicates(root_.string(), nullptr);
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(report.filesLinked, 1u);
+  EXPECT_EQ(Inode(older), Inode(twin));
+  EXPECT_NE(Inode(newer), Inode(older));
+  EXPECT_TRUE(fs::last_write_time(newer) == when + std::chrono::seconds(1));
 }
 
 TEST_F(DflTest, ByteCompareAndDigest) {

@@ -30,6 +30,7 @@ bool Examine(const std::string& path, EntryFacts& facts, std::string& error) {
   facts.fileNumber = static_cast<uint64_t>(st.st_ino);
   facts.mode = static_cast<uint32_t>(st.st_mode & 07777);
   facts.size = static_cast<uint64_t>(st.st_size);
+  facts.modified = static_cast<int64_t>(st.st_mtim.tv_sec);
   return true;
 }
 
