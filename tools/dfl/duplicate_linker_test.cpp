@@ -44,7 +44,9 @@ class DflTest : public ::testing::Test {
     fs::last_write_time(p, kWritten);
     return p;
   }
-  inline static const fs::file_time_type kWritten = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  // On a whole second, so a millisecond later is still the same second.
+  inline static const fs::file_time_type kWritten =
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) - std::chrono::hours(24 * 400);
   static uint64_t Inode(const fs::path& p) {
     const uint64_t number = FileNumber(p);
     EXPECT_NE(number, 0u) << p;
