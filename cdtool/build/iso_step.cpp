@@ -103,6 +103,7 @@ void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeIS
   iso->log.open(iso->logPath, std::ios::binary | std::ios::trunc);
   iso->log << kMkisofsLogHeader << "\r\n";
   iso->log.flush();
+  iso->failure = missing;
   run.isoRun = std::move(iso);
 
   if (!missing.empty()) {
@@ -136,8 +137,9 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
   if (fx.caption) run.Progress().SetCaption(*fx.caption);
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
   if (fx.noSpace) {
+    iso->failure = "Not enough free space to complete the ISO file !!!";
     run.page10.LblSub_Step.Red = true;
-    run.page9.LblAbort.Caption = "Not enough free space to complete the ISO file !!!";
+    run.page9.LblAbort.Caption = iso->failure;
     run.page9.LblAbort.Visible = true;
     run.NotifyChanged();
   }
@@ -154,7 +156,7 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   // neither is reported as a success.
   std::error_code ec;
   std::string why;
-  if (run.page9.LblAbort.Visible) why = run.page9.LblAbort.Caption;
+  if (iso && !iso->failure.empty()) why = iso->failure;
   else if (exitCode != 0) why = "the mastering tool ended with exit status " + std::to_string(exitCode);
   else if (!fs::is_regular_file(partPath, ec)) why = "the mastering tool left no image at " + partPath;
   // The same file made bootable from a USB stick; a failure spoils the ISO.

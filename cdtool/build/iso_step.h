@@ -34,6 +34,9 @@ struct IsoRun {
   std::string logPath;   // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
   std::string lastLines;  // the tail of the tool's output, for a failure's reason
+  // Why the run cannot give an image, found before the tool ended (the MBR
+  // missing, the disk full); "" while nothing is wrong.
+  std::string failure;
 };
 
 // The temporary name an ISO is mastered under: hidden, in the same folder (so
