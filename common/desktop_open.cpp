@@ -20,6 +20,14 @@ bool ExploreFolderOf(const Platform& platform, Prompter& prompter, const std::st
                        cut == std::string::npos ? std::string(".") : file.substr(0, cut + (cut == 0 ? 1 : 0)));
 }
 
+bool OpenDocument(const Platform& platform, Prompter& prompter, const std::string& file) {
+  if (platform.OpenLink(file)) return true;
+  prompter.Inform(
+      "No program could be started to show the file\n" + file + "\nOpen this file with a text editor of your choice.",
+      "Open Log", Icon::Exclamation);
+  return false;
+}
+
 bool OpenLinkTarget(const Platform& platform, Prompter& prompter, const std::string& target) {
   if (platform.OpenLink(target)) return true;
   prompter.Inform(

@@ -15,6 +15,9 @@ class Prompter;
 bool ExploreFolder(const Platform& platform, Prompter& prompter, const std::string& folder);
 // The same for the folder that holds `file` (the finish pages' Open Folder).
 bool ExploreFolderOf(const Platform& platform, Prompter& prompter, const std::string& file);
+// Opens a file (a log) in the program the desktop has for it; false (after
+// the message) when none could be started.
+bool OpenDocument(const Platform& platform, Prompter& prompter, const std::string& file);
 // Opens a web page or local help page; false (after the message) when no
 // program could be started for it.
 bool OpenLinkTarget(const Platform& platform, Prompter& prompter, const std::string& target);

@@ -24,6 +24,9 @@ struct ProgressPage {
   std::array<Label, 5> LblRight;  // "", kCheckMark or kCrossMark
   Label LblSub_Step;              // Red: the mastering tool ran out of disk space
   ProgressBar BarSub_Step{0, 100, 0, false};
+  // The whole build, in thousandths, and "Overall: 45%, about 3 min left".
+  ProgressBar BarOverall{0, 1000, 0, false};
+  Label LblOverall;
 };
 
 // Wizard page 9: the result (its link labels belong to the form).

@@ -12,6 +12,7 @@
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
 #include "cdtool/build/iso_step.h"
+#include "cdtool/rescue/rescue_builder.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
@@ -62,7 +63,18 @@ void BuildRun::Sink::SetMaximum(int64_t max) {
 void BuildRun::Sink::SetValue(int64_t value) {
   run_.page10.BarSub_Step.Value = value;
   if (run_.view_) run_.view_->SetValue(value);
+  const ProgressBar& bar = run_.page10.BarSub_Step;
+  if (bar.Max > bar.Min)
+    run_.overall_.SetStepFraction(static_cast<double>(value - bar.Min) / static_cast<double>(bar.Max - bar.Min));
+  run_.UpdateOverall();
   run_.NotifyChanged();
+}
+
+void BuildRun::UpdateOverall() {
+  const double fraction = overall_.Fraction();
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  page10.BarOverall.Value = static_cast<int64_t>(fraction * static_cast<double>(page10.BarOverall.Max));
+  page10.LblOverall.Caption = OverallCaption(fraction, elapsed);
 }
 
 void BuildRun::Sink::SetBarVisible(bool visible) {
@@ -141,6 +153,8 @@ void BuildRun::SetSubStep(const std::string& caption) {
 void BuildRun::AnnounceStep(int n) {
   log_.Line("Step " + std::to_string(n) + ": " + page10.LblMsg[n - 1].Caption);
   currentStep_ = n;
+  overall_.EnterStep(n);
+  UpdateOverall();
   page10.LblMsg[n - 1].Bold = true;
   NotifyChanged();
   SetSubStep(page10.LblMsg[n - 1].Caption);
@@ -231,6 +245,7 @@ void BuildRun::CmdFinish_Click() {
   isoInPlace_ = false;
   outcome_ = BuildOutcome{};
   outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  StartOverall();
   StartLog();
   StoreAnswerRecords();
   currentStep_ = 0;
@@ -239,6 +254,11 @@ void BuildRun::CmdFinish_Click() {
   // The finish page has nothing to cancel.
   frame_.SetCancelEnabled(false);
   SettleOutcome();
+  if (outcome_.Made()) {
+    overall_.EnterStep(5);
+    overall_.SetStepFraction(1.0);
+    UpdateOverall();
+  }
   log_.Line(outcome_.Summary());
   log_.Close();
   buildLock_.Release();
@@ -251,6 +271,21 @@ void BuildRun::CmdFinish_Click() {
     frame_.WriteKivCDINI();
     frame_.EndProgram();
   }
+}
+
+void BuildRun::StartOverall() {
+  // What the rescue step weighs depends on whether a kept system is reused.
+  int64_t rescueBytes = 0;
+  if (On(settings.Main.LinuxRescue)) {
+    std::string error;
+    const RescueRecipe recipe = ProgramFolderRecipe(programFolder_, settings.LinuxRescue.Mirror, &error);
+    rescueBytes = error.empty() ? KeptRescueSystemSize(programFolder_, recipe) : 0;
+  }
+  overall_ = OverallProgress(PlanBuildWork(settings, programFolder_, rescueBytes));
+  started_ = std::chrono::steady_clock::now();
+  overall_.EnterStep(0);
+  page10.BarOverall.Visible = true;
+  UpdateOverall();
 }
 
 void BuildRun::StartLog() {

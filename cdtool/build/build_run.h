@@ -9,6 +9,7 @@
 // program and pump the view's events in between, so Cancel stays live; a
 // Cancel only sets flags, and the run stops at its next CancelCopy check.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
+#include "cdtool/build/overall_progress.h"
 #include "cdtool/settings/session_settings.h"
 #include "common/environment.h"
 #include "common/platform.h"
@@ -246,7 +248,11 @@ class BuildRun {
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
   bool stopped_ = false;       // a stop request was handled
   bool isoInPlace_ = false;    // the image has its final name
-  std::string asyncOutput_;    // see ASyncOutput()
+  OverallProgress overall_;    // the whole build, shown in page10.BarOverall
+  std::chrono::steady_clock::time_point started_;
+  void UpdateOverall();
+  void StartOverall();
+  std::string asyncOutput_;  // see ASyncOutput()
   int currentStep_ = 0;
   BuildOutcome outcome_;
   InstanceLock buildLock_;

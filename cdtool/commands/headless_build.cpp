@@ -1,5 +1,6 @@
 #include "cdtool/commands/headless_build.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,18 @@ void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
                    run.page10.LblMsg[i].Caption.c_str(), mark == kCrossMark ? " (skipped)" : "");
     shownBold_[i] = bold;
     shownMarks_[i] = mark;
+  }
+  // The whole build's progress, every ten seconds at most, and only once it
+  // can say how long is left: a log read later shows the pace without
+  // drowning the step lines.
+  const std::string& overall = run.page10.LblOverall.Caption;
+  const auto now = std::chrono::steady_clock::now();
+  if (overall != shownOverall_ && overall.find(" left") != std::string::npos &&
+      (!overallShown_ || now - lastOverall_ >= std::chrono::seconds(10))) {
+    std::fprintf(out_, "      %s\n", overall.c_str());
+    shownOverall_ = overall;
+    lastOverall_ = now;
+    overallShown_ = true;
   }
   std::fflush(out_);
 }

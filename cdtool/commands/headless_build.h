@@ -8,6 +8,7 @@
 // Exit status 0 only when the ISO was made and the run was not aborted.
 // Ctrl-C or SIGTERM cancels the run as Cancel does and also ends the
 // running tool; the partial ISO goes, the exit status is 1.
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -45,6 +46,9 @@ class ConsoleBuildView : public ProgressSink {
   std::string lastCaption_;
   std::string shownMarks_[5];
   bool shownBold_[5] = {};
+  std::string shownOverall_;
+  std::chrono::steady_clock::time_point lastOverall_;
+  bool overallShown_ = false;
 };
 
 // `environment` is what the program was started with: KIVCD_PASSWORD (the

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/wizard/page_checks.h"
@@ -11,6 +13,7 @@
 #include "testsupport/build_test_support.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/fake_platform.h"
+#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {
@@ -294,6 +297,35 @@ TEST_F(HeadlessBuild, ARefusedBuildSaysSoInTheLog) {
   ASSERT_TRUE(running.Acquire(folder.P("discsmith.lock")));
   EXPECT_EQ(Run(out, err), 1);
   EXPECT_EQ(folder.Read("kivcd-build.log"), "the running build's log\n");
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// The console shows the whole build's progress once it can say the time
+// left, and then at most every ten seconds, between the step lines.
+TEST(ConsoleBuildViewTest, TheOverallLineComesOnceItKnowsTheTimeLeftAndNotAfterEveryChange) {
+  testing::ProgramFolder folder;
+  testing::RecordingFrame frame;
+  ScriptedPrompter prompter;
+  BuildRun run{folder.dir, prompter, frame};
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ConsoleBuildView view(out);
+  run.page10.LblOverall.Caption = "Overall: 1%";
+  view.StepLinesChanged(run);
+  run.page10.LblOverall.Caption = "Overall: 20%, about 1 min left";
+  view.StepLinesChanged(run);
+  run.page10.LblOverall.Caption = "Overall: 21%, about 1 min left";
+  view.StepLinesChanged(run);
+  std::rewind(out);
+  std::string printed;
+  for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) printed += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(printed, "      Overall: 20%, about 1 min left\n");
 }
 
 }  // namespace

@@ -519,7 +519,10 @@ QWidget* CdBuildWindow::Page9() {
   col->addWidget(outcome);
   QLabel* log = MakeLabel(page, f_.LblBuildLog, "LblBuildLog");
   log->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  col->addWidget(log);
+  auto* logRow = new QHBoxLayout();
+  logRow->addWidget(log, 1);
+  logRow->addWidget(MakeButton(page, f_.CmdOpenLog, "CmdOpenLog", [this] { f_.CmdOpenLog_Click(); }));
+  col->addLayout(logRow);
   col->addSpacing(16);
   auto link = [&](Label& label, const char* name, std::function<void()> click) {
     auto* w = new QLabel(page);
@@ -616,6 +619,18 @@ QWidget* CdBuildWindow::Page10() {
     bar->setVisible(b.Visible);
   });
   col->addWidget(bar);
+  // The whole build, with the time it still takes.
+  col->addSpacing(12);
+  col->addWidget(MakeLabel(page, f_.Pages.page10.LblOverall, "LblOverall"));
+  auto* overall = new QProgressBar(page);
+  overall->setObjectName("BarOverall");
+  overall->setRange(0, 1000);
+  binds_.push_back([this, overall] {
+    const ProgressBar& b = f_.Pages.page10.BarOverall;
+    overall->setValue(static_cast<int>(std::clamp<int64_t>(b.Value, 0, 1000)));
+    overall->setVisible(b.Visible);
+  });
+  col->addWidget(overall);
   col->addStretch();
   return page;
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -466,6 +467,33 @@ TEST_F(WindowBuildRun, TheFinishPageNamesTheIsoAndTheLogAndOpensTheIsoFolder) {
   Click("CmdOpenFolder");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find(folder.dir), std::string::npos) << shown[0];
+  // The log, beside its path.
+  platform.openResult = true;
+  platform.opened.clear();
+  ASSERT_TRUE(Shown("CmdOpenLog"));
+  Click("CmdOpenLog");
+  EXPECT_EQ(platform.opened, std::vector<std::string>{folder.P("kivcd-build.log")});
+}
+
+// While the build runs the page shows the whole build's bar under the step
+// lines; it only goes forward and is full when the ISO is made.
+TEST_F(WindowBuildRun, TheProgressPageShowsTheWholeBuildGoingForward) {
+  std::vector<int> values;
+  std::vector<QString> captions;
+  auto* bar = window->control<QProgressBar>("BarOverall");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(Shown("BarOverall"));
+  bar->connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    values.push_back(value);
+    captions.push_back(Text("LblOverall"));
+  });
+  Click("CmdFinish");
+  ASSERT_EQ(folder.Read("cd.iso"), "ISO image");
+  ASSERT_GE(values.size(), 3u);
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_EQ(values.back(), 1000);
+  for (const QString& caption : captions) EXPECT_TRUE(caption.startsWith("Overall: ")) << caption.toStdString();
+  EXPECT_EQ(captions.back().left(13), "Overall: 100%");
 }
 
 TEST_F(WindowBuildRun, EachDiskBuilderIsToldWhereTheWindowIsForItsPleaseWaitWindow) {

@@ -15,12 +15,11 @@
 #include <optional>
 #include <string>
 
+#include "common/folder_bytes.h"
+
 namespace kiv {
 
 inline constexpr uint64_t kMaxCdFileSize = 4294967295ull;  // 4 GiB - 1
-
-// The bytes of the regular files below `folder` (links followed only inside it).
-int64_t FolderBytes(const std::string& folder);
 
 // The first problem found in `folder`, as the text of a page-check message;
 // none when everything in it can go onto the CD.

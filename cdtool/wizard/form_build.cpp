@@ -29,6 +29,7 @@ void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   form.LblBuildLog.Visible = form.LblOutcome.Visible && !run.LogPath().empty();
   form.LblBuildLog.Caption = run.LogPath().empty() ? "" : "The build log is " + run.LogPath();
   form.CmdOpenFolder.Visible = form.IsoMade();
+  form.CmdOpenLog.Visible = form.LblBuildLog.Visible;
 }
 
 void FormFrame::SetBackEnabled(bool enabled) { form_.CmdBack.Enabled = enabled; }

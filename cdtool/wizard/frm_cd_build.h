@@ -214,6 +214,8 @@ class FrmCDBuild {
   Label LblBuildLog{"", true, false};
   // Shows the made ISO in the file manager.
   Button CmdOpenFolder{"Open Folder", true, false};
+  // Shows the run's log, beside its path.
+  Button CmdOpenLog{"Open Log", true, false};
 
   // The window's title: the caption, and once a run has ended what it came to.
   std::string WindowTitle() const;
@@ -255,6 +257,7 @@ class FrmCDBuild {
   bool Form_QueryUnload();
   // The finish page's folder button: the ISO's folder in the file manager.
   void CmdOpenFolder_Click();
+  void CmdOpenLog_Click();
   // The wizard page where what made step `step` of a run fail is set (the
   // summary page for the work folder and the build lock).
   static int PageToFix(int step);

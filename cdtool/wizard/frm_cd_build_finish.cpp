@@ -108,6 +108,11 @@ bool FrmCDBuild::Form_QueryUnload() {
 
 void FrmCDBuild::CmdOpenFolder_Click() { ExploreFolderOf(platform_, prompter_, IsoFile()); }
 
+void FrmCDBuild::CmdOpenLog_Click() {
+  if (ActiveBuild && !ActiveBuild->run.LogPath().empty())
+    OpenDocument(platform_, prompter_, ActiveBuild->run.LogPath());
+}
+
 int FrmCDBuild::PageToFix(int step) {
   switch (step) {
     case 1:
@@ -137,6 +142,7 @@ void FrmCDBuild::ReturnToFix() {
   LblWait.Bold = waitBold;
   LblFinish.Bold = finishBold;
   LblOutcome.Visible = LblBuildLog.Visible = LblEnding.Visible = false;
+  CmdOpenLog.Visible = false;
   CloseAfterRun = false;
   Step = page;
   CmdNext.Visible = page != kLastWizardPage;

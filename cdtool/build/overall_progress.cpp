@@ -1,0 +1,88 @@
+#include "cdtool/build/overall_progress.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cdtool/settings/session_settings.h"
+#include "common/folder_bytes.h"
+#include "common/paths.h"
+
+namespace kiv {
+
+namespace {
+
+constexpr int64_t kFloppyBytes = 1'474'560;
+constexpr int64_t kRescueSystemBytes = 250'000'000;  // about what a new one takes on the CD
+
+int64_t Bytes(const std::string& folder) { return folder.empty() ? 0 : FolderBytes(ResolvePath(folder)); }
+
+}  // namespace
+
+StepWeights PlanBuildWork(const SessionSettings& s, const std::string& programFolder, int64_t rescueBytes) {
+  StepWeights w{};
+  w[0] = Bytes(JoinPath(programFolder, NativePath("files\\kivcd")));
+  // The boot disks bootsmith makes: four, or five with the Windows 98 one.
+  w[1] = kBootDiskWeight * (On(s.Main.Windows9x) ? 5 : 4);
+  if (On(s.Main.Windows2K)) w[2] = Bytes(s.Win2K_Info.SourceDir);
+  if (On(s.Main.Windows9x)) w[3] = Bytes(s.Win9x_Info.SourceDir);
+  int64_t userBytes = 0;
+  if (On(s.Main.AdvancedTools)) {
+    if (On(s.AdvTools.Add_ERDCmdr)) userBytes += Bytes(s.AdvTools.ERDCmdr_Dir);
+    if (On(s.AdvTools.Add_BlueCon)) userBytes += Bytes(s.AdvTools.BlueCon_Dir);
+  }
+  if (On(s.Locations.kivUtils)) userBytes += Bytes(s.Locations.kivUtils_Dir);
+  if (On(s.Locations.AddFiles)) userBytes += Bytes(s.Locations.AddFiles_Dir);
+  w[4] = userBytes;
+  int64_t rescueOnCd = 0;
+  if (On(s.Main.LinuxRescue)) {
+    // A kept system is only linked into the tree; a new one is built first.
+    if (rescueBytes < 0) w[4] += kRescueBuildWeight;
+    rescueOnCd = rescueBytes < 0 ? kRescueSystemBytes : rescueBytes;
+  }
+  // The ISO holds it all, the boot disks' images too.
+  w[5] = w[0] + w[2] + w[3] + userBytes + rescueOnCd + 5 * kFloppyBytes;
+  return w;
+}
+
+OverallProgress::OverallProgress(const StepWeights& weights) : weights_(weights) {
+  for (int64_t& weight : weights_) weight = std::max<int64_t>(weight, 0);
+  for (int64_t weight : weights_) total_ += weight;
+}
+
+void OverallProgress::EnterStep(int step) {
+  step_ = std::clamp(step, 0, static_cast<int>(weights_.size()) - 1);
+  stepFraction_ = 0;
+  Update();
+}
+
+void OverallProgress::SetStepFraction(double fraction) {
+  stepFraction_ = std::clamp(fraction, 0.0, 1.0);
+  Update();
+}
+
+void OverallProgress::Update() {
+  if (total_ <= 0 || step_ < 0) return;
+  int64_t done = 0;
+  for (int i = 0; i < step_; ++i) done += weights_[i];
+  const double now =
+      (static_cast<double>(done) + stepFraction_ * static_cast<double>(weights_[step_])) / static_cast<double>(total_);
+  shown_ = std::max(shown_, std::min(now, 1.0));
+}
+
+std::string TimeLeftText(double fraction, double elapsedSeconds) {
+  if (fraction < 0.03 || fraction >= 1.0 || elapsedSeconds < 5) return "";
+  const double left = elapsedSeconds * (1.0 - fraction) / fraction;
+  if (left < 60) {
+    const int seconds = std::max(5, static_cast<int>(std::ceil(left / 5.0)) * 5);
+    return "about " + std::to_string(seconds) + " s left";
+  }
+  return "about " + std::to_string(static_cast<int>(std::ceil(left / 60.0))) + " min left";
+}
+
+std::string OverallCaption(double fraction, double elapsedSeconds) {
+  const int percent = static_cast<int>(std::floor(std::clamp(fraction, 0.0, 1.0) * 100.0));
+  const std::string left = TimeLeftText(fraction, elapsedSeconds);
+  return "Overall: " + std::to_string(percent) + "%" + (left.empty() ? "" : ", " + left);
+}
+
+}  // namespace kiv
