@@ -14,46 +14,57 @@ namespace kiv {
 
 std::string FrmCDBuild::SettingsPath() const { return kiv::SettingsPath(programFolder_); }
 
+// One table of the check boxes and text boxes that hold a setting, in the
+// order they are shown when settings are loaded (a box's change handler may
+// enable the ones after it). Loading and saving both go through it, so a
+// control and its key cannot drift apart. Settings with rules of their own
+// (the service pack, the answer dialogs) are handled beside it.
+template <typename Form, typename Settings, typename Visit>
+void ForEachBoundControl(Form& f, Settings& s, Visit&& visit) {
+  visit(f.ChkGet_kivdisks, s.Main.BootDisks);
+  visit(f.ChkGet_Win2k, s.Main.Windows2K);
+  visit(f.ChkGet_Win9x, s.Main.Windows9x);
+  visit(f.ChkGet_Advtools, s.Main.AdvancedTools);
+  visit(f.ChkGet_LinuxRescue, s.Main.LinuxRescue);
+  visit(f.TxtISOLoc, s.Main.ISOLocation);
+  visit(f.ChkCleanSession, s.Main.CleanSession);
+  visit(f.ChkOptimizeISO, s.Main.OptimizeISO);
+  visit(f.ChkGet_kivnetplus, s.BootDisks.Use_LorvaPlus);
+  visit(f.ChkSelectDrivers, s.BootDisks.AcceptDrivers);
+  visit(f.Txt_i386_Loc, s.Win2K_Info.SourceDir);
+  visit(f.ChkWin2KInfo_Assis, s.Win2K_Info.In_SetupWin);
+  visit(f.ChkWin2KInfo_Unattend, s.Win2K_Info.In_Unattend);
+  visit(f.ChkDelTree_Lang, s.Win2K_Info.DelLangFiles);
+  visit(f.TxtWin9x_Loc, s.Win9x_Info.SourceDir);
+  visit(f.ChkWin9xInfo_MSBatch, s.Win9x_Info.In_MSBATCH);
+  visit(f.ChkWin9xInfo_Assis, s.Win9x_Info.In_SetupWin);
+  visit(f.ChkKivUtils, s.Locations.kivUtils);
+  visit(f.TxtUtils_Loc, s.Locations.kivUtils_Dir);
+  visit(f.ChkAddFiles, s.Locations.AddFiles);
+  visit(f.TxtAddFiles_Loc, s.Locations.AddFiles_Dir);
+  visit(f.ChkBCon, s.AdvTools.Add_BlueCon);
+  visit(f.ChkERDC, s.AdvTools.Add_ERDCmdr);
+  visit(f.TxtBCon, s.AdvTools.BlueCon_Dir);
+  visit(f.TxtERDC, s.AdvTools.ERDCmdr_Dir);
+}
+
 void FrmCDBuild::ApplySettings(const SessionSettings& s) {
   // Assigning a check box runs its change handler, so dependent controls are
   // enabled exactly as if the user had clicked.
-  SetCheck(ChkGet_kivdisks, s.Main.BootDisks);
-  SetCheck(ChkGet_Win2k, s.Main.Windows2K);
-  SetCheck(ChkGet_Win9x, s.Main.Windows9x);
-  SetCheck(ChkGet_Advtools, s.Main.AdvancedTools);
-  SetCheck(ChkGet_LinuxRescue, s.Main.LinuxRescue);
+  struct Load {
+    FrmCDBuild& form;
+    void operator()(CheckBox& box, int value) const { form.SetCheck(box, value); }
+    void operator()(TextBox& box, const std::string& value) const { box.Text = value; }
+  };
+  ForEachBoundControl(*this, s, Load{*this});
   LinuxRescueMirror = s.LinuxRescue.Mirror;
-  TxtISOLoc.Text = s.Main.ISOLocation;
-  SetCheck(ChkCleanSession, s.Main.CleanSession);
-  SetCheck(ChkOptimizeISO, s.Main.OptimizeISO);
-
-  SetCheck(ChkGet_kivnetplus, s.BootDisks.Use_LorvaPlus);
-  SetCheck(ChkSelectDrivers, s.BootDisks.AcceptDrivers);
-
-  Txt_i386_Loc.Text = s.Win2K_Info.SourceDir;
+  // The source's type is identified as when it is typed.
   Txt_i386_Loc_Change();
   TxtSP_exe.Text = s.Win2K_Info.SP_exe;
   // No key of its own: an empty service-pack path means integration was off.
   if (TxtSP_exe.Text.empty()) SetCheck(ChkSlipstream, 0);
-  SetCheck(ChkWin2KInfo_Assis, s.Win2K_Info.In_SetupWin);
-  SetCheck(ChkWin2KInfo_Unattend, s.Win2K_Info.In_Unattend);
-  SetCheck(ChkDelTree_Lang, s.Win2K_Info.DelLangFiles);
   Win2KInfo().SetRecord(s.Win2K_Info);  // loads the dialog first; the stored values win
-
-  TxtWin9x_Loc.Text = s.Win9x_Info.SourceDir;
-  SetCheck(ChkWin9xInfo_MSBatch, s.Win9x_Info.In_MSBATCH);
-  SetCheck(ChkWin9xInfo_Assis, s.Win9x_Info.In_SetupWin);
   Win9xInfo().SetRecord(s.Win9x_Info);
-
-  SetCheck(ChkKivUtils, s.Locations.kivUtils);
-  TxtUtils_Loc.Text = s.Locations.kivUtils_Dir;
-  SetCheck(ChkAddFiles, s.Locations.AddFiles);
-  TxtAddFiles_Loc.Text = s.Locations.AddFiles_Dir;
-
-  SetCheck(ChkBCon, s.AdvTools.Add_BlueCon);
-  SetCheck(ChkERDC, s.AdvTools.Add_ERDCmdr);
-  TxtBCon.Text = s.AdvTools.BlueCon_Dir;
-  TxtERDC.Text = s.AdvTools.ERDCmdr_Dir;
 }
 
 SessionSettings FrmCDBuild::Settings() {
@@ -66,39 +77,14 @@ SessionSettings FrmCDBuild::Settings() {
 
 SessionSettings FrmCDBuild::ControlSettings() const {
   SessionSettings s;
-  s.Main.BootDisks = ChkGet_kivdisks.Value;
-  s.Main.Windows2K = ChkGet_Win2k.Value;
-  s.Main.Windows9x = ChkGet_Win9x.Value;
-  s.Main.AdvancedTools = ChkGet_Advtools.Value;
-  s.Main.LinuxRescue = ChkGet_LinuxRescue.Value;
+  struct Save {
+    void operator()(const CheckBox& box, int& value) const { value = box.Value; }
+    void operator()(const TextBox& box, std::string& value) const { value = box.Text; }
+  };
+  ForEachBoundControl(*this, s, Save{});
   s.LinuxRescue.Mirror = LinuxRescueMirror;
-  s.Main.ISOLocation = TxtISOLoc.Text;
-  s.Main.CleanSession = ChkCleanSession.Value;
-  s.Main.OptimizeISO = ChkOptimizeISO.Value;
-
-  s.BootDisks.Use_LorvaPlus = ChkGet_kivnetplus.Value;
-  s.BootDisks.AcceptDrivers = ChkSelectDrivers.Value;
-
-  s.Win2K_Info.SourceDir = Txt_i386_Loc.Text;
   // Service-pack integration off is stored as an empty path.
   s.Win2K_Info.SP_exe = ChkSlipstream.Checked() ? TxtSP_exe.Text : std::string();
-  s.Win2K_Info.In_SetupWin = ChkWin2KInfo_Assis.Value;
-  s.Win2K_Info.In_Unattend = ChkWin2KInfo_Unattend.Value;
-  s.Win2K_Info.DelLangFiles = ChkDelTree_Lang.Value;
-
-  s.Win9x_Info.SourceDir = TxtWin9x_Loc.Text;
-  s.Win9x_Info.In_MSBATCH = ChkWin9xInfo_MSBatch.Value;
-  s.Win9x_Info.In_SetupWin = ChkWin9xInfo_Assis.Value;
-
-  s.Locations.kivUtils = ChkKivUtils.Value;
-  s.Locations.kivUtils_Dir = TxtUtils_Loc.Text;
-  s.Locations.AddFiles = ChkAddFiles.Value;
-  s.Locations.AddFiles_Dir = TxtAddFiles_Loc.Text;
-
-  s.AdvTools.Add_BlueCon = ChkBCon.Value;
-  s.AdvTools.Add_ERDCmdr = ChkERDC.Value;
-  s.AdvTools.BlueCon_Dir = TxtBCon.Text;
-  s.AdvTools.ERDCmdr_Dir = TxtERDC.Text;
   NormaliseSettings(s);
   return s;
 }

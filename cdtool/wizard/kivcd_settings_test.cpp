@@ -79,6 +79,37 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
   EXPECT_EQ(files, 2);  // kivcd.ini and files/
 }
 
+// Every setting a control holds is loaded into it and read back from it:
+// a key that one direction forgot would come back as the default.
+TEST_F(SettingsTest, EverySettingComesBackFromTheControlsAsItWasLoaded) {
+  SessionSettings s = MakeForm()->Settings();
+  auto flip = [](int& v) { v = v ? 0 : 1; };
+  // (The boot disks are always built: their box stays ticked.)
+  for (int* v :
+       {&s.Main.Windows2K, &s.Main.Windows9x, &s.Main.AdvancedTools, &s.Main.LinuxRescue, &s.Main.CleanSession,
+        &s.Main.OptimizeISO, &s.BootDisks.Use_LorvaPlus, &s.BootDisks.AcceptDrivers, &s.Win2K_Info.In_SetupWin,
+        &s.Win2K_Info.In_Unattend, &s.Win2K_Info.DelLangFiles, &s.Win9x_Info.In_MSBATCH, &s.Win9x_Info.In_SetupWin,
+        &s.Locations.kivUtils, &s.Locations.AddFiles, &s.AdvTools.Add_BlueCon, &s.AdvTools.Add_ERDCmdr})
+    flip(*v);
+  s.Main.ISOLocation = "/out/rescue.iso";
+  s.Win2K_Info.SourceDir = "/media/xp/I386";
+  s.Win2K_Info.SP_exe = "/media/sp/xpsp3.exe";
+  s.Win9x_Info.SourceDir = "/media/me/WIN9X";
+  s.Locations.kivUtils_Dir = "/home/me/utils";
+  s.Locations.AddFiles_Dir = "/home/me/extra";
+  s.AdvTools.BlueCon_Dir = "/media/bc";
+  s.AdvTools.ERDCmdr_Dir = "/media/erdc";
+  s.LinuxRescue.Mirror = "http://mirror.example/debian";
+  s.Win2K_Info.OwnerName = "Ann";
+  s.Win9x_Info.OwnerName = "Bob";
+
+  auto f = MakeForm();
+  f->ApplySettings(s);
+  SessionSettings expected = s;
+  NormaliseSettings(expected);
+  EXPECT_TRUE(f->Settings() == expected) << KivCdIniText(f->Settings()) << "\n---\n" << KivCdIniText(expected);
+}
+
 TEST_F(SettingsTest, RoundTripOfEveryKindOfValue) {
   {
     auto f = MakeForm();
