@@ -611,9 +611,10 @@ TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
   form->ShowPage(FrmCDBuild::kProgressPage);
   form->LblMsg[0].Bold = true;
   form->LblRight[1].Caption = "\u2718";
-  form->Progress().SetCaption("Copying : I386");
-  form->Progress().SetMaximum(int64_t{5} << 32);  // beyond an int
-  form->Progress().SetValue(int64_t{5} << 31);
+  form->LblSub_Step.Caption = "Copying : I386";
+  form->BarSub_Step.Max = int64_t{5} << 32;  // beyond an int
+  form->BarSub_Step.Value = int64_t{5} << 31;
+  form->BarSub_Step.Visible = true;
   form->PumpEvents();
   EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kProgressPage);
   EXPECT_TRUE(window->control<QLabel>("LblMsg1")->font().bold());

@@ -282,14 +282,17 @@ FrmWin9xInfo& FrmCDBuild::CmdSetWin9xInfo_Click() {
 
 // ---- progress sink of page 10
 
-void CdBuildProgress::SetCaption(const std::string& text) { form_.LblSub_Step.Caption = text; }
-void CdBuildProgress::SetMaximum(int64_t max) { form_.BarSub_Step.Max = max; }
-void CdBuildProgress::SetValue(int64_t value) { form_.BarSub_Step.Value = value; }
+// The run writes the caption and the bar into the page it shares with the
+// form (Pages.page10), and the Cancel state through its frame; the form's
+// side only reads them back and lets the window catch up.
+void CdBuildProgress::SetCaption(const std::string&) {}
+void CdBuildProgress::SetMaximum(int64_t) {}
+void CdBuildProgress::SetValue(int64_t) {}
 int64_t CdBuildProgress::Value() const { return form_.BarSub_Step.Value; }
 int64_t CdBuildProgress::Maximum() const { return form_.BarSub_Step.Max; }
-void CdBuildProgress::SetBarVisible(bool visible) { form_.BarSub_Step.Visible = visible; }
+void CdBuildProgress::SetBarVisible(bool) {}
 bool CdBuildProgress::BarVisible() const { return form_.BarSub_Step.Visible; }
-void CdBuildProgress::SetCancelEnabled(bool enabled) { form_.CmdCancel.Enabled = enabled; }
+void CdBuildProgress::SetCancelEnabled(bool) {}
 void CdBuildProgress::PumpEvents() { form_.PumpEvents(); }
 
 }  // namespace kiv

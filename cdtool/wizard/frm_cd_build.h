@@ -29,9 +29,9 @@ class Prompter;
 class FrmCDBuild;
 struct FormBuild;
 
-// The progress sink of the build-run page: the caption goes to LblSub_Step,
-// the bar to BarSub_Step, the Cancel state to CmdCancel; PumpEvents lets the
-// view mirror the model and handle pending events.
+// The build run's view in the wizard: the run itself writes the progress
+// page the two share, so this only reads it back; PumpEvents lets the window
+// mirror the model and handle pending events (a Cancel click among them).
 class CdBuildProgress : public ProgressSink {
  public:
   explicit CdBuildProgress(FrmCDBuild& form) : form_(form) {}
