@@ -20,8 +20,14 @@
 #                 verifies a loop device (root) or a file that a test sysfs
 #                 describes as a removable disk
 #   try           `discsmith --try` and `bootsmith --try` start QEMU with the
-#                 image (a recording stand-in on PATH); without QEMU they say
-#                 how to install it
+#                 image (a recording stand-in on PATH): in a window with a
+#                 display, on the terminal with --headless or without one;
+#                 without QEMU they say how to install it
+#   headless      `discsmith --try --headless` boots the CD in QEMU on the
+#                 terminal: the CD's loader and menu arrive on it through the
+#                 serial console, and Ctrl-A X typed there ends QEMU and the
+#                 command with success; `bootsmith --try --headless` shows the
+#                 floppy machine's screen there
 # Environment: KIV_E2E_PREFIX (installed program folder), KIV_BOOT_BIN_DIR.
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
@@ -314,6 +320,8 @@ try)
     printf '%s\n' "$work/bin/qemu-system-i386" -name "Kiv Rescue CD trial" -m 256 "$@" >"$work/want.txt"
     diff "$work/want.txt" "$work/args.txt" || fail "QEMU got other arguments"
   }
+  # With a display (the stand-in opens no window): QEMU's window.
+  export DISPLAY=:0
   PATH="$work/bin:$PATH" discsmith --try "$work/x y.iso" || fail "discsmith --try failed"
   expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d
   PATH="$work/bin:$PATH" discsmith --try --usb "$work/x y.iso" || fail "discsmith --try --usb failed"
@@ -325,6 +333,17 @@ try)
   expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d
   PATH="$work/bin:$PATH" "$pf/bootsmith" --try "$work/kivcd/boot/images/usbtest.img" || fail "bootsmith --try failed"
   expect_args -drive "file=$work/kivcd/boot/images/usbtest.img,format=raw,if=floppy,index=0,snapshot=on" -boot a
+  # On the terminal, asked for or for want of a display; the saved ISO too.
+  PATH="$work/bin:$PATH" discsmith --try --headless 2>"$work/err.txt" || fail "discsmith --try --headless failed"
+  expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d \
+    -display none -serial mon:stdio
+  grep -q "Ctrl-A X ends it" "$work/err.txt" || { cat "$work/err.txt"; fail "--headless does not say how to end it"; }
+  unset DISPLAY WAYLAND_DISPLAY
+  PATH="$work/bin:$PATH" "$pf/bootsmith" --try "$work/kivcd/boot/images/usbtest.img" 2>"$work/err.txt" ||
+    fail "bootsmith --try without a display failed"
+  expect_args -drive "file=$work/kivcd/boot/images/usbtest.img,format=raw,if=floppy,index=0,snapshot=on" -boot a \
+    -display none -serial mon:stdio -machine graphics=off
+  grep -q "No display" "$work/err.txt" || { cat "$work/err.txt"; fail "no word of the missing display"; }
   # No QEMU on PATH: both say how to install it.
   mkdir -p "$work/nobin"
   for p in "$pf/discsmith" "$pf/bootsmith"; do
@@ -332,6 +351,37 @@ try)
     grep -q "install the package qemu-system-x86" "$work/err.txt" || { cat "$work/err.txt"; fail "$p: no install hint"; }
   done
   echo "--try passes the image to QEMU as one argument; without QEMU it says what to install"
+  ;;
+headless)
+  command -v qemu-system-i386 >/dev/null || skip "qemu-system-i386 is not installed (package qemu-system-x86)"
+  cd_tree
+  master "$work/kivcd" "$work/x.iso" "$pf/mkisofs"
+  # try_on_terminal <until> <output> <command...>: the command's input is a
+  # pipe we type into; once <until> has arrived on its output, Ctrl-A X.
+  try_on_terminal() {
+    local until=$1 out=$2 status=0
+    shift 2
+    rm -f "$work/keys"
+    mkfifo "$work/keys"
+    timeout 60 "$@" <"$work/keys" >"$out" 2>"$work/err.txt" &
+    local pid=$!
+    exec 3>"$work/keys"
+    for _ in $(seq 1 100); do
+      grep -a -q -F "$until" "$out" && break
+      sleep 0.3
+    done
+    printf '\001x' >&3
+    exec 3>&-
+    wait "$pid" || status=$?
+    grep -a -q -F "$until" "$out" || { cat -v "$out" "$work/err.txt"; fail "\"$until\" never arrived: $*"; }
+    [ "$status" = 0 ] || { cat "$work/err.txt"; fail "exit status $status after Ctrl-A X: $*"; }
+  }
+  try_on_terminal "Kiv USB test menu" "$work/cd.txt" "$pf/discsmith" --try --headless "$work/x.iso"
+  grep -a -q "Kiv Rescue CD loader" "$work/cd.txt" || { cat -v "$work/cd.txt"; fail "no word from the CD's loader"; }
+  # The floppy's screen, as the BIOS shows it.
+  try_on_terminal "Booting from Floppy" "$work/fd.txt" "$pf/bootsmith" --try --headless \
+    "$work/kivcd/boot/images/usbtest.img"
+  echo "the CD's serial console and the floppy machine's screen arrive on the terminal; Ctrl-A X ends the trial"
   ;;
 *)
   fail "unknown check $check"
