@@ -23,11 +23,6 @@
 #                 image (a recording stand-in on PATH): in a window with a
 #                 display, on the terminal with --headless or without one;
 #                 without QEMU they say how to install it
-#   headless      `discsmith --try --headless` boots the CD in QEMU on the
-#                 terminal: the CD's loader and menu arrive on it through the
-#                 serial console, and Ctrl-A X typed there ends QEMU and the
-#                 command with success; `bootsmith --try --headless` shows the
-#                 floppy machine's screen there
 # Environment: KIV_E2E_PREFIX (installed program folder), KIV_BOOT_BIN_DIR.
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
@@ -351,37 +346,6 @@ try)
     grep -q "install the package qemu-system-x86" "$work/err.txt" || { cat "$work/err.txt"; fail "$p: no install hint"; }
   done
   echo "--try passes the image to QEMU as one argument; without QEMU it says what to install"
-  ;;
-headless)
-  command -v qemu-system-i386 >/dev/null || skip "qemu-system-i386 is not installed (package qemu-system-x86)"
-  cd_tree
-  master "$work/kivcd" "$work/x.iso" "$pf/mkisofs"
-  # try_on_terminal <until> <output> <command...>: the command's input is a
-  # pipe we type into; once <until> has arrived on its output, Ctrl-A X.
-  try_on_terminal() {
-    local until=$1 out=$2 status=0
-    shift 2
-    rm -f "$work/keys"
-    mkfifo "$work/keys"
-    timeout 60 "$@" <"$work/keys" >"$out" 2>"$work/err.txt" &
-    local pid=$!
-    exec 3>"$work/keys"
-    for _ in $(seq 1 100); do
-      grep -a -q -F "$until" "$out" && break
-      sleep 0.3
-    done
-    printf '\001x' >&3
-    exec 3>&-
-    wait "$pid" || status=$?
-    grep -a -q -F "$until" "$out" || { cat -v "$out" "$work/err.txt"; fail "\"$until\" never arrived: $*"; }
-    [ "$status" = 0 ] || { cat "$work/err.txt"; fail "exit status $status after Ctrl-A X: $*"; }
-  }
-  try_on_terminal "Kiv USB test menu" "$work/cd.txt" "$pf/discsmith" --try --headless "$work/x.iso"
-  grep -a -q "Kiv Rescue CD loader" "$work/cd.txt" || { cat -v "$work/cd.txt"; fail "no word from the CD's loader"; }
-  # The floppy's screen, as the BIOS shows it.
-  try_on_terminal "Booting from Floppy" "$work/fd.txt" "$pf/bootsmith" --try --headless \
-    "$work/kivcd/boot/images/usbtest.img"
-  echo "the CD's serial console and the floppy machine's screen arrive on the terminal; Ctrl-A X ends the trial"
   ;;
 *)
   fail "unknown check $check"

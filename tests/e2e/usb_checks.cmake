@@ -1,12 +1,11 @@
 # The CD on a USB stick and in a virtual machine (usb_check.sh): the hybrid ISO
 # booted as a CD, a USB stick and an IDE disk, the password from the stick,
 # the build's hybrid step, a UEFI boot image on the stick, --write-usb on a loop device or a test file, and
-# --try with a recording stand-in for QEMU, --try --headless with the real one
-# on the terminal. QEMU checks skip (77) without it.
+# --try with a recording stand-in for QEMU. QEMU checks skip (77) without it.
 if(NOT TARGET discsmith)
   return()
 endif()
-foreach(entry hybrid_boot:150 usb_password:120 build_hybrid:150 efi_stick:150 write_usb:120 try:60 headless:90)
+foreach(entry hybrid_boot:150 usb_password:120 build_hybrid:150 efi_stick:150 write_usb:120 try:60)
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 check)
   list(GET entry 1 timeout)
