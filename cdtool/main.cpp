@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0) return kiv::RunRescueSystemCommandLine(argc, argv);
-  if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv, environment);
   if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--hybrid") == 0) return kiv::RunHybridCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--screenshots") == 0) {

@@ -118,6 +118,7 @@ class SystemProcessLauncher : public ProcessLauncher {
   RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override {
     return kiv::RunAndCapture(argv, options);
   }
+  RunResult RunOnTerminal(const std::vector<std::string>& argv) override { return kiv::RunOnTerminal(argv); }
   // The search path as it is at the moment of the look-up: the operating
   // system's processes are this launcher's business, and so is its PATH.
   std::string FindProgram(const std::string& program) override {

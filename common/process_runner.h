@@ -43,6 +43,13 @@ struct RunResult {
 };
 RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// Starts argv on this program's own standard streams (for an interactive
+// program: it reads the keys typed at our terminal and writes there) and
+// waits for it to end; nothing is captured, so `output` stays empty. It stays
+// in our process group, so the terminal's keys and a signal to the group
+// reach it as they reach us. A stop request ends it (error "stopped").
+RunResult RunOnTerminal(const std::vector<std::string>& argv);
+
 // What a message shows of a finished run: the reason it could not start, or
 // its output without leading and trailing blanks and line ends.
 std::string RunOutputForMessage(const RunResult& result);
@@ -107,6 +114,8 @@ class ProcessLauncher {
   virtual std::unique_ptr<ChildProcess> NewChild() = 0;
   virtual bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) = 0;
   virtual RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) = 0;
+  // RunOnTerminal: a program that talks to the person at our terminal.
+  virtual RunResult RunOnTerminal(const std::vector<std::string>& argv) = 0;
   // The path of an installed program as argv[0] should name it, "" when it
   // is not installed: the system's search path in the programs, the
   // stand-ins a test gave in the tests.

@@ -11,6 +11,7 @@
 #include "common/file_ops.h"
 #include "common/stop_request.h"
 #include "testsupport/test_file_states.h"
+#include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
@@ -267,6 +268,31 @@ TEST(RunAndCapture, ExitCodeOutputAndTimeOut) {
   EXPECT_LT(Clock::now() - t0, milliseconds(3000));
 }
 
+// A program run on the terminal reads the keys typed at ours and writes to
+// our screen; only how it ended comes back.
+TEST(RunOnTerminal, TheProgramHasOurStreamsAndItsExitStatusComesBack) {
+  TestTempDir dir;
+  testing::WriteText(dir / "keys", "ctrl-a x\n");
+  RunResult r;
+  {
+    StdinFrom keys(dir / "keys");
+    StdoutTo screen(dir / "screen");
+    r = RunOnTerminal({"/bin/sh", "-c", "read k; echo \"got $k\"; exit 3"});
+  }
+  EXPECT_TRUE(r.started);
+  EXPECT_TRUE(r.ended);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_EQ(r.output, "");
+  std::string screen;
+  ASSERT_TRUE(ReadWholeFile(dir / "screen", screen));
+  EXPECT_EQ(screen, "got ctrl-a x\n");
+
+  r = RunOnTerminal({dir / "no-such-qemu"});
+  EXPECT_FALSE(r.started);
+  EXPECT_FALSE(r.ended);
+  EXPECT_NE(r.error.find(dir / "no-such-qemu"), std::string::npos) << r.error;
+}
+
 // A stop request (Ctrl-C, SIGTERM) ends the waited-for program and whatever
 // it started, and the caller's pump runs once after that so its cancel comes
 // first. Stdin is /dev/null here, as in a batch run started by the CD builder.
@@ -332,6 +358,17 @@ TEST_F(StopRequestTest, RunAndCaptureEndsTheProgramAndWhatItStarted) {
   EXPECT_TRUE(stopSeenByPump);
   std::this_thread::sleep_for(milliseconds(100));
   EXPECT_FALSE(SleeperAlive());
+}
+
+TEST_F(StopRequestTest, RunOnTerminalEndsTheProgram) {
+  // Once started, the program has us sent the signal a Ctrl-C sends.
+  InstallStopSignals();
+  const auto t0 = Clock::now();
+  const RunResult r = RunOnTerminal({"/bin/sh", "-c", "kill -INT $PPID; exec sleep 30"});
+  EXPECT_TRUE(r.started);
+  EXPECT_FALSE(r.ended);
+  EXPECT_EQ(r.error, "stopped");
+  EXPECT_LT(Clock::now() - t0, milliseconds(10000));
 }
 
 TEST_F(StopRequestTest, WithoutARequestTheProgramRunsToItsEnd) {

@@ -1,8 +1,9 @@
 #pragma once
 // Trying a CD or a floppy in a virtual machine before writing it: QEMU
 // (qemu-system-i386) started with the image as the machine's boot medium, in
-// a window of its own. Nothing needs root; the image is never written to
-// (the USB disk and the floppy run on a QEMU snapshot, the CD is read-only).
+// a window of its own or, without a display, on the terminal. Nothing needs
+// root; the image is never written to (the USB disk and the floppy run on a
+// QEMU snapshot, the CD is read-only).
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -10,41 +11,51 @@
 
 namespace kiv {
 
+class Environment;
+class ProcessLauncher;
+
 inline constexpr const char* kQemuProgram = "qemu-system-i386";
 inline constexpr const char* kQemuPackage = "qemu-system-x86";
 
 enum class VmMedium { Cd, UsbDisk, Floppy };
 
+// Where the machine shows itself: a window of its own, or this terminal (no
+// window; for a computer without a display, or a session over ssh).
+enum class VmView { Window, Terminal };
+
 // The argument list (argv[0] = `qemu`) that boots `image` from `medium`.
 // The path goes inside -drive options, where QEMU reads a comma as the end of
 // the value; a comma in the path is written twice, as QEMU wants it.
-std::vector<std::string> QemuArguments(const std::string& qemu, VmMedium medium, const std::string& image);
+std::vector<std::string> QemuArguments(const std::string& qemu, VmMedium medium, const std::string& image,
+                                       VmView view = VmView::Window);
 
 // QEMU as the system's launcher finds it, "" when it is not installed.
 std::string FindQemu();
 // What to say when it is missing.
 std::string QemuMissingText();
 
-// Starts an argv; the GUI starts QEMU detached, the command line waits for
-// the window to close. Returns false when it could not be started.
+// Starts an argv without waiting for it (the wizard stays usable); false
+// when it could not be started.
 using VmStarter = std::function<bool(const std::vector<std::string>& argv)>;
 bool StartQemuDetached(const std::vector<std::string>& argv);
-// The starter the command line uses: runs QEMU and waits for it to end;
-// false unless it ended with status 0 (closed by the user).
-bool RunQemuAndWait(const std::vector<std::string>& argv);
 
-// How QEMU is found and started: the system's, started detached, unless a
-// caller gives another starter or a test its stand-in.
+// How the windows find and start QEMU: the system's, started detached,
+// unless a test gives its stand-in.
 struct VmLauncher {
   std::function<std::string()> find = FindQemu;  // "" when QEMU is not installed
   VmStarter start = StartQemuDetached;
 };
 
-// `--try` of both programs: `args` are the words after --try ("--usb" may
-// come first when `allowUsb`), `defaultImage` is used when none is given
-// ("" = an image is required). Messages go to `err`; returns the exit code.
+// `--try` of both programs. `args` are the words after --try: the options
+// "--usb" (only when `allowUsb`) and "--headless", and at most one image;
+// `defaultImage` is used when none is given ("" = an image is required).
+// QEMU opens its window and --try waits until it is closed; with --headless,
+// or when `environment` has no display, it runs on this terminal instead.
+// Only a run that ends well counts: QEMU that cannot start, or ends with an
+// error (an image it cannot read, a window it cannot open), gives 1.
+// Messages go to `err`; returns the exit code.
 int RunTryCommand(const std::vector<std::string>& args, const std::string& defaultImage, VmMedium medium, bool allowUsb,
-                  const VmLauncher& vm, std::FILE* err);
+                  const Environment& environment, ProcessLauncher& launcher, std::FILE* err);
 
 // The finish pages' button: its caption, whether it is shown (QEMU is
 // installed and the image is there), and its click (QEMU started detached,

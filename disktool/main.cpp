@@ -3,7 +3,7 @@
 // display (or with KIVCD_UI=console) messages go to stderr; questions are put
 // to a person at a terminal and otherwise take their non-interactive answers,
 // so scripts and the CD builder never hang.
-// `bootsmith --try <image>` boots a floppy image in QEMU instead.
+// `bootsmith --try [--headless] <image>` boots a floppy image in QEMU instead.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,12 +32,12 @@ int main(int argc, char** argv) {
     std::fputs(text->c_str(), stdout);
     return 0;
   }
+  const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (!args.empty() && args[0] == "--try")
-    return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false,
-                              kiv::VmLauncher{kiv::FindQemu, kiv::RunQemuAndWait}, stderr);
+    return kiv::RunTryCommand({args.begin() + 1, args.end()}, "", kiv::VmMedium::Floppy, false, environment,
+                              kiv::SystemLauncher(), stderr);
   // Refused before anything is written: a disk asked to carry reproducible
   // dates that could not would otherwise fail half-way in a tool.
-  const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (const std::string problem = kiv::SourceDateEpochProblem(environment); !problem.empty()) {
     std::fprintf(stderr, "bootsmith: %s; nothing built\n", problem.c_str());
     return 1;

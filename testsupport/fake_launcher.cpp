@@ -101,4 +101,18 @@ RunResult FakeLauncher::RunAndCapture(const std::vector<std::string>& argv, cons
   return result;
 }
 
+RunResult FakeLauncher::RunOnTerminal(const std::vector<std::string>& argv) {
+  RunResult result;
+  const FakeProgram* program = Find(FakeCommand{argv, "", true});
+  if (!program) {
+    result.error = "No such file or directory";
+    return result;
+  }
+  const FakeRun run = (*program)(commands_ran.back());
+  result.started = result.ended = true;
+  result.exitCode = run.exitCode;
+  for (const std::string& chunk : run.output) terminal += chunk;
+  return result;
+}
+
 }  // namespace kiv::testing

@@ -17,6 +17,7 @@ namespace kiv::testing {
 struct FakeCommand {
   std::vector<std::string> argv;
   std::string workingDir;
+  bool onTerminal = false;  // started by RunOnTerminal (its output went to `terminal`)
   // argv joined by blanks, the program by its file name ("bootsmith -t 144 x").
   std::string Line() const;
 };
@@ -62,6 +63,9 @@ class FakeLauncher : public ProcessLauncher {
   std::unique_ptr<ChildProcess> NewChild() override;
   bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) override;
   RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override;
+  // What a program run on the terminal printed is appended to `terminal`.
+  RunResult RunOnTerminal(const std::vector<std::string>& argv) override;
+  std::string terminal;
   // A program with a stand-in is installed, in kFakeBin; any other is not.
   std::string FindProgram(const std::string& program) override {
     return programs_.count(program) ? kFakeBin + program : std::string();

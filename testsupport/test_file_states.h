@@ -1,6 +1,6 @@
 #pragma once
 // File system states the tests set up and look at (permissions, links, pipes,
-// dates, a redirected standard input), so test code stays off the system
+// dates, redirected standard input and output), so test code stays off the system
 // headers. POSIX here; each answers false / -1 when the call fails.
 // Header-only; for tests.
 #include <fcntl.h>
@@ -106,6 +106,29 @@ class StdinFrom {
   }
   StdinFrom(const StdinFrom&) = delete;
   StdinFrom& operator=(const StdinFrom&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// Standard output written to a file (created or truncated) for the life of
+// the object.
+class StdoutTo {
+ public:
+  explicit StdoutTo(const std::string& path) {
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+  }
+  ~StdoutTo() {
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+  StdoutTo(const StdoutTo&) = delete;
+  StdoutTo& operator=(const StdoutTo&) = delete;
 
  private:
   int saved_ = -1;

@@ -81,11 +81,15 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
       if ((lorva && !NetPlus) || (netaccess && NetPlus)) continue;
 
       currentDisk = QuotedDiskName(row.diskName);
-      run.SetSubStep(row.caption);
+      // A row that is not made takes its place on the bar but shows no
+      // caption: "Creating ..." would stand in the build's output and its
+      // log for a disk that is never built. (In the window the caption
+      // would be replaced by the next row's at once.)
       if (win9xRow && !MakeWin9xDisk) {
         bar.SetValue(60);
         continue;
       }
+      run.SetSubStep(row.caption);
 
       run.ASyncShell(
           BootsmithArgv(run.ProgramFolder(), row, AcceptDrivers, run.WindowFrame ? run.WindowFrame() : std::nullopt));

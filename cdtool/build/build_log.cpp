@@ -171,6 +171,16 @@ std::string LoggingPrompter::BrowseForFolder(const std::string& startFolder, con
 
 // --- LoggingLauncher ---
 
+namespace {
+
+void LogHowItEnded(BuildLog& log, const RunResult& result) {
+  if (!result.started) log.Line("Could not be started: " + result.error);
+  else if (!result.ended) log.Line("Did not end" + (result.error.empty() ? std::string() : ": " + result.error));
+  else log.Line("Ended with exit status " + std::to_string(result.exitCode));
+}
+
+}  // namespace
+
 std::unique_ptr<ChildProcess> LoggingLauncher::NewChild() {
   return std::make_unique<LoggingChild>(inner_->NewChild(), log_);
 }
@@ -187,9 +197,16 @@ RunResult LoggingLauncher::RunAndCapture(const std::vector<std::string>& argv, c
   RunResult result = inner_->RunAndCapture(argv, options);
   log_.Output(result.output);
   log_.FlushOutput();
-  if (!result.started) log_.Line("Could not be started: " + result.error);
-  else if (!result.ended) log_.Line("Did not end" + (result.error.empty() ? std::string() : ": " + result.error));
-  else log_.Line("Ended with exit status " + std::to_string(result.exitCode));
+  LogHowItEnded(log_, result);
+  return result;
+}
+
+// What it wrote went to the terminal, not to us: the log has its command
+// line and how it ended.
+RunResult LoggingLauncher::RunOnTerminal(const std::vector<std::string>& argv) {
+  log_.Line("Running on the terminal: " + RenderCommandLine(argv));
+  RunResult result = inner_->RunOnTerminal(argv);
+  LogHowItEnded(log_, result);
   return result;
 }
 

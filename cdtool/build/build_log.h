@@ -85,6 +85,7 @@ class LoggingLauncher : public ProcessLauncher {
   std::unique_ptr<ChildProcess> NewChild() override;
   bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) override;
   RunResult RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) override;
+  RunResult RunOnTerminal(const std::vector<std::string>& argv) override;
   std::string FindProgram(const std::string& program) override { return inner_->FindProgram(program); }
 
  private:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -152,6 +153,48 @@ TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivnet.img"), "image of netaccess");
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivwin.img"), "image of winsetup");
   (void)net;
+}
+
+// Each disk built shows its caption, and the build log has it; a disk that
+// is not built has no line (the Windows 98/Me launcher without the Windows
+// 98/Me files).
+TEST_F(BuildRunTest, ADisksCaptionIsShownAndLoggedOnlyWhenItIsBuilt) {
+  const std::string launcher = BootImageTable()[2].caption;
+  ASSERT_EQ(launcher, "Creating the Kiv Windows Setup Launcher Disk");
+  // The captions of step 1 between its own two ("Creating kiv Boot Disks" ...
+  // "... completed").
+  auto diskCaptions = [this] {
+    const std::string step = run.page10.LblMsg[0].Caption;
+    const auto first = std::find(view.captions.begin(), view.captions.end(), step);
+    const auto last = std::find(first, view.captions.end(), step + " completed");
+    return first == last ? std::vector<std::string>() : std::vector<std::string>(first + 1, last);
+  };
+  auto logged = [this](const std::string& text) {
+    return testing::ReadText(run.LogPath()).find("  " + text + "\n") != std::string::npos;
+  };
+
+  run.settings = BootDisksOnly(folder);
+  run.CmdFinish_Click();
+  ASSERT_TRUE(run.Outcome().Made());
+  EXPECT_EQ(diskCaptions(), (std::vector<std::string>{"Creating Kiv Rescue Software Disk",
+                                                      "Creating Kiv Rescue Software Disk (EMM386 Support)",
+                                                      "Creating the Kiv Rescue Software Plus (Lorva) Disk"}));
+  EXPECT_TRUE(logged("Creating the Kiv Rescue Software Plus (Lorva) Disk"));
+  EXPECT_FALSE(logged(launcher));
+}
+
+TEST_F(BuildRunTest, TheLauncherDisksCaptionComesWithItsDisk) {
+  run.settings = BootDisksOnly(folder);
+  run.settings.Main.Windows9x = true;
+  run.settings.Win9x_Info.SourceDir = folder.P("empty98");
+  std::filesystem::create_directories(folder.P("empty98"));
+  run.CmdFinish_Click();
+  ASSERT_EQ(tools.Ran("bootsmith").at(2), "bootsmith -t 144 winsetup");
+  const std::string launcher = BootImageTable()[2].caption;
+  const auto shown = std::find(view.captions.begin(), view.captions.end(), launcher);
+  ASSERT_NE(shown, view.captions.end());
+  EXPECT_EQ(*(shown - 1), "Creating Kiv Rescue Software Disk (EMM386 Support)");
+  EXPECT_NE(testing::ReadText(run.LogPath()).find("  " + launcher + "\n"), std::string::npos);
 }
 
 TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {

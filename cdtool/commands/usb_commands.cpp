@@ -1,5 +1,6 @@
 #include "cdtool/commands/usb_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "common/vm_trial.h"
 
@@ -26,11 +28,11 @@ std::string SavedIsoPath() {
 
 }  // namespace
 
-int RunTryCommandLine(int argc, char** argv) {
+int RunTryCommandLine(int argc, char** argv, const Environment& environment) {
   std::vector<std::string> args(argv + 2, argv + argc);
-  bool named = !args.empty() && !(args.size() == 1 && args[0] == "--usb");
-  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, VmLauncher{FindQemu, RunQemuAndWait},
-                       stderr);
+  // Only options given: the ISO of the saved settings.
+  const bool named = std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--", 0) != 0; });
+  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, environment, SystemLauncher(), stderr);
 }
 
 int RunWriteUsbCommandLine(int argc, char** argv) {

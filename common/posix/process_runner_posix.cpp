@@ -144,6 +144,48 @@ int StartDetachedWatched(const std::vector<std::string>& argv, int graceMs) {
   return kDetachedRunning;
 }
 
+RunResult RunOnTerminal(const std::vector<std::string>& argv) {
+  RunResult result;
+  SpawnSpec spec;
+  spec.argv = &argv;
+  // Our streams and our process group: at a terminal it is in the foreground
+  // group with us, so it can read the keys typed there.
+  pid_t pid = -1;
+  if (const int err = Spawn(spec, pid); err != 0) {
+    result.error = StartError(argv, err);
+    return result;
+  }
+  result.started = true;
+  auto nap = std::chrono::milliseconds(1);
+  for (;;) {
+    int status;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) {
+      result.ended = true;
+      result.exitCode = ExitCodeOf(status);
+      return result;
+    }
+    if (r < 0 && errno != EINTR) {
+      result.error = std::strerror(errno);
+      return result;
+    }
+    if (StopRequested()) {
+      EndChild(pid, false, [pid](bool block) {
+        int st;
+        pid_t w;
+        do {
+          w = ::waitpid(pid, &st, block ? 0 : WNOHANG);
+        } while (w < 0 && errno == EINTR);
+        return w == pid || w < 0;
+      });
+      result.error = "stopped";
+      return result;
+    }
+    std::this_thread::sleep_for(nap);
+    if (nap < std::chrono::milliseconds(20)) nap *= 2;
+  }
+}
+
 bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& options) {
   SpawnSpec spec;
   spec.argv = &argv;

@@ -71,7 +71,9 @@ std::optional<std::string> InfoSwitchText(const std::vector<std::string>& args, 
   if (a == "--version") return "bootsmith " + version + " (Kiv rescue CD toolkit)\n";
   if (a != "--help" && a != "-h" && a != "-?") return std::nullopt;
   return "Usage: bootsmith [-t type] [-plugin name] [-sel] [-keyfile] name [target]\n"
-         "       bootsmith --try image     boot a floppy image in QEMU\n"
+         "       bootsmith --try [--headless] image\n"
+         "                                 boot a floppy image in QEMU's window; with --headless, or\n"
+         "                                 without a display, on this terminal (Ctrl-A X ends it)\n"
          "       bootsmith                 the wizard; it needs a display (without one, name the disk)\n"
          "\n"
          "name : the disk to build, one of the names in files/disklist.ini of the program folder.\n"

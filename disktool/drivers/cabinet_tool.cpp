@@ -56,9 +56,4 @@ RunResult CabinetTool::Extract(const std::string& relativeCab, const std::string
   return launcher_.RunAndCapture({ToolPath(), "-o", "x", relativeCab, pattern}, Options(pump));
 }
 
-bool CabinetTool::ExtractAndWait(const std::string& relativeCab, const std::string& pattern,
-                                 const std::function<void()>& pump) const {
-  return launcher_.ShellAndWait({ToolPath(), "-o", "x", relativeCab, pattern}, Options(pump));
-}
-
 }  // namespace kiv

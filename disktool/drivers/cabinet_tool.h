@@ -36,10 +36,6 @@ class CabinetTool {
   // folder; what the tool printed is kept in the result.
   RunResult Extract(const std::string& relativeCab, const std::string& pattern,
                     const std::function<void()>& pump) const;
-  // The same, waiting for the tool as the driver window does (its output is
-  // not captured); false when it could not be started.
-  bool ExtractAndWait(const std::string& relativeCab, const std::string& pattern,
-                      const std::function<void()>& pump) const;
 
  private:
   RunOptions Options(const std::function<void()>& pump) const;

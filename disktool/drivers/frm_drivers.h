@@ -19,7 +19,8 @@ struct DriverItem {
 
 class FrmDrivers {
  public:
-  // The descriptors are extracted with cabarc, started through `launcher`.
+  // The descriptors are extracted with cabarc, started hidden through
+  // `launcher`.
   explicit FrmDrivers(std::string programFolder, ProcessLauncher& launcher = SystemLauncher());
 
   std::string Caption = "Select Drivers";

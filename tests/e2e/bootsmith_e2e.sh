@@ -264,6 +264,13 @@ quiet_tools)
   lacks "extracted "
   lacks "with 1 file(s)"
   fat_ok "$prog/kivnet.img"
+  # Nor when the driver list is read: a descriptor from each cabinet.
+  "$prog/bootsmith" -sel -t 288 netaccess >"$err" 2>&1 </dev/null
+  rc=$?
+  [ $rc -eq 0 ] || { cat "$err" >&2; fail "-sel netaccess build exits $rc"; }
+  has "Select Drivers: NIC / Description"
+  has "NE2000 compatible network card"
+  lacks "extracted "
   ;;
 
 select_drivers_terminal)

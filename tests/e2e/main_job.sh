@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The main job end to end, on fresh copies of the installed program folder:
 #   demo          the README's demo CD: images, password, utilities, log, ISO,
-#                 and QEMU boots of the ISO and of every floppy image
+#                 and QEMU boots of the ISO and of every floppy image; the
+#                 trial without a display (`--try --headless`): the CD's
+#                 password prompt and a floppy's boot arrive on the terminal,
+#                 and Ctrl-A X typed there ends it with success
 #   reproducible  two demo builds with SOURCE_DATE_EPOCH in two program folders:
 #                 identical floppies and identical ISOs
 #   disks         every shipped disk by bootsmith at 1.44 and 2.88 MB, with
@@ -26,6 +29,30 @@ boot() {  # boot <iso|floppy> <file>: the file boots to its banner (skipped with
   if ! have_qemu; then echo "boot check of $2 skipped: qemu-system-i386 is not installed"; return 0; fi
   bash "$here/boot_check.sh" "$1" "$2" > "$work/boot.log" 2>&1 || { cat "$work/boot.log"; fail "$2 does not boot"; }
   echo "boots: $(basename "$2")"
+}
+
+# try_on_terminal <until> <command...>: a trial on the terminal, whose input
+# is a pipe we type into; once <until> has arrived on its output, Ctrl-A X,
+# which must end QEMU and the command with success.
+try_on_terminal() {
+  local until=$1 status=0 pid
+  shift
+  rm -f "$work/keys"
+  mkfifo "$work/keys"
+  timeout 60 "$@" <"$work/keys" >"$work/terminal.txt" 2>"$work/terminal.err" &
+  pid=$!
+  exec 3>"$work/keys"
+  for _ in $(seq 1 100); do
+    grep -a -q -F "$until" "$work/terminal.txt" && break
+    sleep 0.3
+  done
+  printf '\001x' >&3
+  exec 3>&-
+  wait "$pid" || status=$?
+  grep -a -q -F "$until" "$work/terminal.txt" ||
+    { cat -v "$work/terminal.txt" "$work/terminal.err"; fail "\"$until\" never arrived: $*"; }
+  [ "$status" = 0 ] || { cat "$work/terminal.err"; fail "exit status $status after Ctrl-A X: $*"; }
+  echo "on the terminal: $until"
 }
 
 # The build's settings, set with `discsmith --set` as a script of a user would.
@@ -90,6 +117,11 @@ demo)
   done
   boot iso "$iso"
   for img in kivstart kivemm kivnet; do boot floppy "$pf/kivcd/boot/images/$img.img"; done
+  if have_qemu; then
+    # The saved settings name the ISO.
+    try_on_terminal "Enter the password of this CD:" "$pf/discsmith" --try --headless
+    try_on_terminal "Booting from Floppy" "$pf/bootsmith" --try --headless "$pf/kivcd/boot/images/kivstart.img"
+  fi
   ;;
 reproducible)
   for n in 1 2; do

@@ -20,8 +20,9 @@
 #                 verifies a loop device (root) or a file that a test sysfs
 #                 describes as a removable disk
 #   try           `discsmith --try` and `bootsmith --try` start QEMU with the
-#                 image (a recording stand-in on PATH); without QEMU they say
-#                 how to install it
+#                 image (a recording stand-in on PATH): in a window with a
+#                 display, on the terminal with --headless or without one;
+#                 without QEMU they say how to install it
 # Environment: KIV_E2E_PREFIX (installed program folder), KIV_BOOT_BIN_DIR.
 # Exit 77 = skipped (reason printed).
 set -euo pipefail
@@ -314,6 +315,8 @@ try)
     printf '%s\n' "$work/bin/qemu-system-i386" -name "Kiv Rescue CD trial" -m 256 "$@" >"$work/want.txt"
     diff "$work/want.txt" "$work/args.txt" || fail "QEMU got other arguments"
   }
+  # With a display (the stand-in opens no window): QEMU's window.
+  export DISPLAY=:0
   PATH="$work/bin:$PATH" discsmith --try "$work/x y.iso" || fail "discsmith --try failed"
   expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d
   PATH="$work/bin:$PATH" discsmith --try --usb "$work/x y.iso" || fail "discsmith --try --usb failed"
@@ -325,6 +328,17 @@ try)
   expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d
   PATH="$work/bin:$PATH" "$pf/bootsmith" --try "$work/kivcd/boot/images/usbtest.img" || fail "bootsmith --try failed"
   expect_args -drive "file=$work/kivcd/boot/images/usbtest.img,format=raw,if=floppy,index=0,snapshot=on" -boot a
+  # On the terminal, asked for or for want of a display; the saved ISO too.
+  PATH="$work/bin:$PATH" discsmith --try --headless 2>"$work/err.txt" || fail "discsmith --try --headless failed"
+  expect_args -drive "file=$work/x y.iso,format=raw,media=cdrom,if=ide,index=2,readonly=on" -boot d \
+    -display none -serial mon:stdio
+  grep -q "Ctrl-A X ends it" "$work/err.txt" || { cat "$work/err.txt"; fail "--headless does not say how to end it"; }
+  unset DISPLAY WAYLAND_DISPLAY
+  PATH="$work/bin:$PATH" "$pf/bootsmith" --try "$work/kivcd/boot/images/usbtest.img" 2>"$work/err.txt" ||
+    fail "bootsmith --try without a display failed"
+  expect_args -drive "file=$work/kivcd/boot/images/usbtest.img,format=raw,if=floppy,index=0,snapshot=on" -boot a \
+    -display none -serial mon:stdio -machine graphics=off
+  grep -q "No display" "$work/err.txt" || { cat "$work/err.txt"; fail "no word of the missing display"; }
   # No QEMU on PATH: both say how to install it.
   mkdir -p "$work/nobin"
   for p in "$pf/discsmith" "$pf/bootsmith"; do
