@@ -235,6 +235,9 @@ void BuildRun::CmdFinish_Click() {
         Message{"The CD cannot be built: " + problem + ".", "Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return;
   }
+  // The ISO's path, made absolute once: the run, its outcome and the
+  // mastering step all name the same file.
+  isoPath_ = AbsoluteIsoPath(settings.Main.ISOLocation);
   if (!LockProgramFolder()) return;
   frame_.SetBackEnabled(false);
   frame_.SetFinishEnabled(true);
@@ -244,7 +247,7 @@ void BuildRun::CmdFinish_Click() {
   running_ = true;
   isoInPlace_ = false;
   outcome_ = BuildOutcome{};
-  outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  outcome_.isoPath = isoPath_;
   StartOverall();
   StartLog();
   StoreAnswerRecords();
@@ -373,7 +376,7 @@ bool BuildRun::LockProgramFolder() {
   text += "; this build does not start.";
   prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
   outcome_ = BuildOutcome{};
-  outcome_.isoPath = AbsoluteIsoPath(settings.Main.ISOLocation);
+  outcome_.isoPath = isoPath_;
   outcome_.kind = BuildOutcome::Kind::Failed;
   outcome_.reason = text;
   Diagnostic(outcome_.Summary());
@@ -459,7 +462,7 @@ void BuildRun::FinishApp() {
   CompleteStep(4);
 
   AnnounceStep(5);
-  StartMKISOFS(*this, s.Main.ISOLocation, On(s.Main.OptimizeISO));
+  StartMKISOFS(*this, isoPath_, On(s.Main.OptimizeISO));
   while (MKISOFSRunning) {
     if (LaunchApp) LaunchApp->Poll(std::chrono::milliseconds(20));
     sink_.PumpEvents();

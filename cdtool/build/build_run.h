@@ -200,6 +200,8 @@ class BuildRun {
   // cannot undo that, so it no longer cancels the run, whose outcome says
   // what the file is.
   void IsoTookItsName() { isoInPlace_ = true; }
+  // The ISO this run makes, as an absolute path.
+  const std::string& IsoPath() const { return isoPath_; }
 
   // Step lines.
   void AnnounceStep(int n);
@@ -248,6 +250,7 @@ class BuildRun {
   bool endRequested_ = false;  // second Finish pressed while the run unwinds
   bool stopped_ = false;       // a stop request was handled
   bool isoInPlace_ = false;    // the image has its final name
+  std::string isoPath_;        // the ISO, absolute, for this run
   OverallProgress overall_;    // the whole build, shown in page10.BarOverall
   std::chrono::steady_clock::time_point started_;
   void UpdateOverall();

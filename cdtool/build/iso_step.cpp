@@ -44,9 +44,9 @@ std::string LastLines(const std::string& text, int count) {
 
 }  // namespace
 
-void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO) {
+void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   auto iso = std::make_unique<IsoRun>();
-  iso->isoPath = AbsoluteIsoPath(ISOLocation);
+  iso->isoPath = isoPath;
   iso->partPath = PartialIsoPath(iso->isoPath);
   // Whatever lies there is not this run's: only what the tool writes now counts.
   std::remove(iso->partPath.c_str());
@@ -148,7 +148,7 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
 void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   run.MKISOFSRunning = false;
   IsoRun* iso = run.isoRun.get();
-  const std::string isoPath = iso ? iso->isoPath : AbsoluteIsoPath(run.settings.Main.ISOLocation);
+  const std::string isoPath = iso ? iso->isoPath : run.IsoPath();
   const std::string partPath = iso ? iso->partPath : PartialIsoPath(isoPath);
   if (iso && iso->log.is_open()) iso->log.close();
 

@@ -43,7 +43,8 @@ struct IsoRun {
 // the rename is atomic), unique to this process.
 std::string PartialIsoPath(const std::string& isoPath);
 
-void StartMKISOFS(BuildRun& run, const std::string& ISOLocation, bool OptimizeISO);
+// `isoPath` is absolute (BuildRun::IsoPath).
+void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO);
 void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe);
 void LaunchApp_ProcessEnded(BuildRun& run, int exitCode);
 
