@@ -86,9 +86,9 @@ bool FakeLauncher::ShellAndWait(const std::vector<std::string>& argv, const RunO
   return RunAndCapture(argv, options).ended;
 }
 
-RunResult FakeLauncher::RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) {
+RunResult FakeLauncher::RunToTheEnd(const FakeCommand& command, std::string& output) {
   RunResult result;
-  const FakeProgram* program = Find(FakeCommand{argv, options.workingDir});
+  const FakeProgram* program = Find(command);
   if (!program) {
     result.error = "No such file or directory";
     return result;
@@ -96,23 +96,20 @@ RunResult FakeLauncher::RunAndCapture(const std::vector<std::string>& argv, cons
   const FakeRun run = (*program)(commands_ran.back());
   result.started = result.ended = true;
   result.exitCode = run.exitCode;
-  for (const std::string& chunk : run.output) result.output += chunk;
-  if (options.pump) options.pump();
+  for (const std::string& chunk : run.output) output += chunk;
+  return result;
+}
+
+RunResult FakeLauncher::RunAndCapture(const std::vector<std::string>& argv, const RunOptions& options) {
+  std::string output;
+  RunResult result = RunToTheEnd(FakeCommand{argv, options.workingDir}, output);
+  result.output = std::move(output);
+  if (result.started && options.pump) options.pump();
   return result;
 }
 
 RunResult FakeLauncher::RunOnTerminal(const std::vector<std::string>& argv) {
-  RunResult result;
-  const FakeProgram* program = Find(FakeCommand{argv, "", true});
-  if (!program) {
-    result.error = "No such file or directory";
-    return result;
-  }
-  const FakeRun run = (*program)(commands_ran.back());
-  result.started = result.ended = true;
-  result.exitCode = run.exitCode;
-  for (const std::string& chunk : run.output) terminal += chunk;
-  return result;
+  return RunToTheEnd(FakeCommand{argv, "", true}, terminal);
 }
 
 }  // namespace kiv::testing

@@ -76,6 +76,8 @@ class FakeLauncher : public ProcessLauncher {
   friend class FakeChild;
   // Records the command; null when no program of that name is known.
   const FakeProgram* Find(const FakeCommand& command);
+  // Records and runs `command` at once, its output appended to `output`.
+  RunResult RunToTheEnd(const FakeCommand& command, std::string& output);
   std::map<std::string, FakeProgram> programs_;
 };
 

@@ -111,6 +111,17 @@ void EndChild(pid_t pid, bool ownGroup, Reap reap) {
   }
 }
 
+// Collects `pid` if it has ended (waiting for it when `block`): true once it
+// is gone, or when there is nothing left to wait for.
+bool Reaped(pid_t pid, bool block) {
+  int status;
+  pid_t w;
+  do {
+    w = ::waitpid(pid, &status, block ? 0 : WNOHANG);
+  } while (w < 0 && errno == EINTR);
+  return w == pid || w < 0;
+}
+
 }  // namespace
 
 bool StartDetached(const std::vector<std::string>& argv) {
@@ -170,14 +181,7 @@ RunResult RunOnTerminal(const std::vector<std::string>& argv) {
       return result;
     }
     if (StopRequested()) {
-      EndChild(pid, false, [pid](bool block) {
-        int st;
-        pid_t w;
-        do {
-          w = ::waitpid(pid, &st, block ? 0 : WNOHANG);
-        } while (w < 0 && errno == EINTR);
-        return w == pid || w < 0;
-      });
+      EndChild(pid, false, [pid](bool block) { return Reaped(pid, block); });
       result.error = "stopped";
       return result;
     }
@@ -204,14 +208,7 @@ bool ShellAndWait(const std::vector<std::string>& argv, const RunOptions& option
     if (r == pid) return true;
     if (r < 0 && errno != EINTR) return false;
     if (StopRequested()) {
-      EndChild(pid, spec.newGroup, [pid](bool block) {
-        int st;
-        pid_t w;
-        do {
-          w = ::waitpid(pid, &st, block ? 0 : WNOHANG);
-        } while (w < 0 && errno == EINTR);
-        return w == pid || w < 0;
-      });
+      EndChild(pid, spec.newGroup, [pid](bool block) { return Reaped(pid, block); });
       // The caller's pump is where its cancel is handled; it runs once more
       // so the cancel comes before the caller looks at what the program left.
       if (options.pump) options.pump();
