@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "common/ui/help_window.h"
@@ -48,6 +49,33 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
   HelpWindow::Instance().hide();
   EXPECT_FALSE(HelpWindow::IsOpen());
+}
+
+// Save, Discard and Stay carry their names whatever the platform calls the
+// standard buttons; Esc and the close box stay.
+TEST(QtPrompter, SaveDiscardStayAnswersByTheirButtons) {
+  TestApp();
+  QtPrompter prompter("/nonexistent-program-folder");
+  QMessageBox::StandardButton press = QMessageBox::Save;
+  QStringList captions;
+  prompter.BeforeMessageBox = [&](QMessageBox& box) {
+    captions.clear();
+    for (QMessageBox::StandardButton b : {QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel})
+      captions << (box.button(b) ? box.button(b)->text() : QString());
+    QTimer::singleShot(0, &box, [&box, press] {
+      if (press == QMessageBox::Escape) QTest::keyClick(&box, Qt::Key_Escape);
+      else box.button(press)->click();
+    });
+  };
+  const Message m{"Save the changes?", "Unsaved Settings", Icon::Question, Buttons::SaveDiscardStay, 0, std::nullopt};
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Save);
+  EXPECT_EQ(captions, (QStringList{"&Save", "&Discard", "S&tay"}));
+  press = QMessageBox::Discard;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Discard);
+  press = QMessageBox::Cancel;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Stay);
+  press = QMessageBox::Escape;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Stay);
 }
 
 TEST(QtProgressSink, ScalesLargeValuesAndDrivesTheWidgets) {
