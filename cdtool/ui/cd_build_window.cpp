@@ -52,7 +52,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   prompter_.SetOwner(this);
   prompter_.BeforeAsking = [this] { Refresh(); };
   RunDialog = [](QDialog& d) { return d.exec(); };
-  f_.HelpWindowOpen = [] { return HelpWindow::IsOpen(); };
+  f_.HelpWindowOpen = [] { return HelpWindow::FollowsPages(); };
   f_.OnPumpEvents = [this] {
     Refresh();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

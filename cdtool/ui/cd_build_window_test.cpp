@@ -606,6 +606,36 @@ TEST_F(WindowTest, CancelThenFinishEndsAndSaves) {
   EXPECT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
 }
 
+// Help asked for in a message box shows over the box and stays on the box's
+// topic after it is answered: the wizard's page changes do not take it
+// away until the wizard's own Help is pressed.
+TEST_F(WindowTest, HelpFromAMessageBoxKeepsItsTopicAfterTheBox) {
+  Write("help/1410.html", "<html><body><h1>Why a boot disk fails</h1></body></html>");
+  bool overTheBox = false;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&box, &overTheBox] {
+      box.button(QMessageBox::Help)->click();
+      overTheBox = HelpWindow::IsOpen() && HelpWindow::Instance().Over() == &box && box.isVisible();
+      box.button(QMessageBox::Ok)->click();
+    });
+  };
+  Click("CmdHelp");
+  ASSERT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+  prompter->MsgBox(Message{"The creation the Boot image kivsoftware_emm failed, operation halted", "Fatal Error",
+                           Icon::Critical, Buttons::OK, 1410, std::nullopt});
+  EXPECT_TRUE(overTheBox);
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().Over(), nullptr);
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  Click("CmdNext");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("Why a boot disk fails"));
+  Click("CmdHelp");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
+  Click("CmdBack");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+}
+
 TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
   // The build run drives these members; the page only mirrors them.
   form->ShowPage(FrmCDBuild::kProgressPage);

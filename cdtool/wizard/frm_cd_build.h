@@ -279,7 +279,8 @@ class FrmCDBuild {
   // nothing happens unless the help window is open.
   void ShowHelp(int step, bool force);
   static int HelpTopic(int step) { return 1110 + 10 * step; }
-  // Asked by ShowHelp; the view answers whether its help window is open.
+  // Asked by ShowHelp; the view answers whether its help window is open on
+  // a page's topic (one a message box opened stays on that box's topic).
   std::function<bool()> HelpWindowOpen;
 
   // Session settings (kivcd.ini in the program folder).

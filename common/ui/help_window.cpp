@@ -1,6 +1,7 @@
 #include "common/ui/help_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
 #include <QScreen>
@@ -50,12 +51,45 @@ HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
   QObject::connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
+HelpWindow::~HelpWindow() {
+  if (g_window == this) g_window = nullptr;
+}
+
 HelpWindow& HelpWindow::Instance() {
   if (!g_window) g_window = new HelpWindow();
   return *g_window;
 }
 
 bool HelpWindow::IsOpen() { return g_window && g_window->isVisible(); }
+
+bool HelpWindow::FollowsPages() { return IsOpen() && !g_window->held_; }
+
+void HelpWindow::closeEvent(QCloseEvent* event) {
+  // Opened again, it follows the wizard's pages.
+  held_ = false;
+  QWidget::closeEvent(event);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The box is answered: the window stays, as one of its own.
+  if (watched == over_ && event->type() == QEvent::Hide) KeepOver(nullptr);
+  return QWidget::eventFilter(watched, event);
+}
+
+void HelpWindow::KeepOver(QWidget* dialog) {
+  if (over_ == dialog && parentWidget() == dialog) return;
+  if (over_) over_->removeEventFilter(this);
+  // A new parent hides a window; it comes back where it was.
+  const bool shown = !isHidden();
+  const QRect place = geometry();
+  setParent(dialog, windowFlags() | Qt::Window);
+  over_ = dialog;
+  if (dialog) dialog->installEventFilter(this);
+  if (shown) {
+    setGeometry(place);
+    show();
+  }
+}
 
 void HelpWindow::PlaceForOpening(const QWidget* beside) {
   const QScreen* screen = beside ? beside->screen() : this->screen();
@@ -75,6 +109,22 @@ void HelpWindow::PlaceForOpening(const QWidget* beside) {
 
 void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const std::string& title) {
   HelpWindow& w = Instance();
+  w.held_ = false;
+  w.Show(programFolder, topic, title);
+}
+
+void HelpWindow::ShowTopicOver(QWidget* asking, const std::string& programFolder, int topic, const std::string& title) {
+  HelpWindow& w = Instance();
+  // A modal box blocks every window but its own: the help becomes one of the
+  // box's windows, which also keeps it above the box.
+  w.KeepOver(asking ? asking->window() : nullptr);
+  w.held_ = true;
+  w.Show(programFolder, topic, title);
+  w.activateWindow();
+}
+
+void HelpWindow::Show(const std::string& programFolder, int topic, const std::string& title) {
+  HelpWindow& w = *this;
   w.topic_ = topic;
   w.setWindowTitle(QString::fromStdString(title));
   const QString path = QString::fromStdString(HelpTopicPath(programFolder, topic));
@@ -87,7 +137,7 @@ void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const st
             .arg(path.toHtmlEscaped()));
   }
   // An open window stays where the user has put it.
-  if (!w.isVisible()) w.PlaceForOpening(AskingWindow(&w));
+  if (!w.isVisible()) w.PlaceForOpening(over_ ? over_.data() : AskingWindow(&w));
   w.show();
   w.raise();
 }

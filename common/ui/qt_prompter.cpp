@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "common/ui/help_window.h"
+#include "common/ui/wizard_keys.h"
 
 namespace kiv {
 
@@ -88,10 +89,14 @@ Answer QtPrompter::MsgBox(const Message& message) {
   }
   QPushButton* help = message.helpTopic ? box.addButton(QMessageBox::Help) : nullptr;
   if (help) {
-    // The Help button opens the topic and leaves the question open.
+    // The Help button (or F1) opens the topic over the box and leaves the
+    // question open: the help can be read, scrolled and followed while the
+    // box waits for its answer, and stays on that topic after it.
     help->disconnect();
     const int topic = message.helpTopic;
-    QObject::connect(help, &QPushButton::clicked, &box, [this, topic] { ShowHelpTopic(topic); });
+    QObject::connect(help, &QPushButton::clicked, &box,
+                     [this, &box, topic] { HelpWindow::ShowTopicOver(&box, programFolder_, topic, helpTitle_); });
+    PressOnHelpKey(help);
   }
   box.setDefaultButton(buttons.front().button);
   if (BeforeMessageBox) BeforeMessageBox(box);

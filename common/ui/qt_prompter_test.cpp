@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "common/ui/help_window.h"
 #include "common/ui/qt_progress_sink.h"
@@ -49,6 +50,56 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
   HelpWindow::Instance().hide();
   EXPECT_FALSE(HelpWindow::IsOpen());
+}
+
+// A modal box blocks every window that is not its own. The help it asks for
+// (Help or F1) opens as one of its windows: above it, taking keys while the
+// box waits; once the box is answered it stays open on the box's topic, a
+// window of its own that later help requests may move again.
+TEST(QtPrompter, HelpFromABoxIsUsableWhileTheBoxWaitsAndOutlivesIt) {
+  TestApp();
+  QWidget wizard;
+  wizard.resize(300, 200);
+  wizard.show();
+  QtPrompter prompter("/nonexistent-program-folder", &wizard);
+  HelpWindow::Instance().hide();
+  struct Seen {
+    bool f1Opened = false, overTheBox = false, escClosedIt = false, boxWaited = false;
+  } seen;
+  prompter.BeforeMessageBox = [&seen](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&box, &seen] {
+      if (!QTest::qWaitFor([&box] { return QApplication::activeWindow() == &box; })) return;
+      QTest::keyClick(&box, Qt::Key_F1);
+      HelpWindow& help = HelpWindow::Instance();
+      seen.f1Opened = HelpWindow::IsOpen() && help.CurrentTopic() == 1410;
+      seen.overTheBox =
+          help.Over() == &box && help.windowHandle() && help.windowHandle()->transientParent() == box.windowHandle();
+      // Keys reach the help through the window system, as a person's do:
+      // a window the box blocked would not get them.
+      QTest::qWaitFor([&help] { return QGuiApplication::focusWindow() == help.windowHandle(); }, 1000);
+      QTest::keyClick(help.windowHandle(), Qt::Key_Escape);
+      seen.escClosedIt = !HelpWindow::IsOpen();
+      seen.boxWaited = box.isVisible();
+      box.button(QMessageBox::Help)->click();
+      box.button(QMessageBox::Ok)->click();
+    });
+  };
+  prompter.MsgBox(Message{"The creation the Boot image kivsoftware_emm failed, operation halted", "Fatal Error",
+                          Icon::Critical, Buttons::OK, 1410, std::nullopt});
+  EXPECT_TRUE(seen.f1Opened);
+  EXPECT_TRUE(seen.overTheBox);
+  EXPECT_TRUE(seen.escClosedIt);
+  EXPECT_TRUE(seen.boxWaited);
+  HelpWindow& help = HelpWindow::Instance();
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(help.Over(), nullptr);
+  EXPECT_EQ(help.parentWidget(), nullptr);
+  EXPECT_EQ(help.CurrentTopic(), 1410);
+  // Held on the box's topic until help is asked for again.
+  EXPECT_FALSE(HelpWindow::FollowsPages());
+  HelpWindow::ShowTopic("/nonexistent-program-folder", 1110);
+  EXPECT_TRUE(HelpWindow::FollowsPages());
+  help.hide();
 }
 
 // Save, Discard and Stay carry their names whatever the platform calls the

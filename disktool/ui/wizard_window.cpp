@@ -102,7 +102,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
   PressOnHelpKey(help_);
   // The disk builder's help, under its own title.
-  flow_.HelpOpen = [] { return HelpWindow::IsOpen(); };
+  flow_.HelpOpen = [] { return HelpWindow::FollowsPages(); };
   flow_.ShowTopic = [folder = form_.ProgramFolder()](int topic) {
     HelpWindow::ShowTopic(folder, topic, kDiskHelpTitle);
   };
