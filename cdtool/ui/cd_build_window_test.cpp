@@ -11,6 +11,7 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -595,15 +596,68 @@ TEST_F(WindowTest, HelpWindowFollowsPagesOnlyWhileOpen) {
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
 }
 
-TEST_F(WindowTest, CancelThenFinishEndsAndSaves) {
+// Closing the window (Alt+F4, the close box) and Cancel ask before edits
+// are lost, with the answers editors give: Stay, Discard, Save.
+TEST_F(WindowTest, ClosingOrCancellingWithEditsAsksSaveDiscardOrStay) {
+  std::vector<QString> captions;
+  QMessageBox::StandardButton press = QMessageBox::Cancel;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+    captions.clear();
+    for (QAbstractButton* b : box.buttons()) captions.push_back(b->text());
+    std::sort(captions.begin(), captions.end());
+    QTimer::singleShot(0, &box, [&box, &press] { box.button(press)->click(); });
+  };
+  Click("CmdNext");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 2);
+  auto* source = window->control<QLineEdit>("Txt_i386_Loc");
+  source->setFocus();
+  QTest::keyClicks(source, "/media/cdrom/I386");
+
+  press = QMessageBox::Cancel;  // Stay
+  EXPECT_FALSE(window->close());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Unsaved Settings: The settings have been changed since they were last saved.", 0), 0u)
+      << shown[0];
+  EXPECT_EQ(captions, (std::vector<QString>{"&Discard", "&Save", "S&tay"}));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(source->text(), "/media/cdrom/I386");
+
   Click("CmdCancel");
-  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kFinishPage);
-  EXPECT_EQ(window->control<QLabel>("LblFinish")->text(), "   Operation canceled");
-  EXPECT_FALSE(Enabled("CmdCancel"));
-  EXPECT_TRUE(window->control<QWidget>("LblLink_Home")->isVisibleTo(window.get()));
-  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_TRUE(window->isVisible());
+  // Not the page of a cancelled build: the wizard is where it was.
+  EXPECT_EQ(window->pages()->currentIndex(), 2);
+  EXPECT_TRUE(Enabled("CmdBack"));
+
+  press = QMessageBox::Save;
+  Click("CmdCancel");
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_TRUE(form->QuitRequested);
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(INIFile((dir_ / "kivcd.ini").string()).GetINIKey("Win2K_Info", "SourceDir"), "/media/cdrom/I386");
+}
+
+TEST_F(WindowTest, DiscardLeavesTheSettingsFileAsItWasAndNoEditsLeaveAtOnce) {
+  prompter->BeforeMessageBox = [this](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString());
+    QTimer::singleShot(0, &box, [&box] { box.button(QMessageBox::Discard)->click(); });
+  };
+  Click("CmdNext");
+  Click("ChkGet_Advtools");
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(shown, (std::vector<std::string>{"Unsaved Settings"}));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
+
+  // Ticked and unticked again: nothing to ask about.
+  window->show();
+  Click("ChkGet_Advtools");
+  Click("CmdCancel");
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
 }
 
 // Help asked for in a message box shows over the box and stays on the box's
