@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTest>
@@ -688,6 +690,45 @@ TEST_F(WindowTest, HelpFromAMessageBoxKeepsItsTopicAfterTheBox) {
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
   Click("CmdBack");
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+}
+
+// At twice the scale a 1280x900 screen has 640x450 pixels: the window can be
+// made smaller than its pages, which then scroll, the buttons staying in
+// sight, and the field that takes the focus scrolled into view.
+TEST_F(WindowTest, PagesScrollInAWindowSmallerThanThemWithTheButtonsInSight) {
+  window->resize(600, 320);
+  QApplication::processEvents();
+  EXPECT_LE(window->width(), 600);
+  EXPECT_LE(window->height(), 320);
+  form->SetCheck(form->ChkPassProtect, 1);
+  for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
+    form->Step = std::min(page, FrmCDBuild::kLastWizardPage);
+    form->ShowPage(page);
+    window->Refresh();
+    QApplication::processEvents();
+    for (const char* name : {"CmdHelp", "CmdCancel", "CmdBack", "CmdNext", "CmdFinish"}) {
+      auto* button = window->control<QPushButton>(name);
+      if (button->isVisibleTo(window.get()))
+        EXPECT_TRUE(window->rect().contains(button->geometry())) << name << " on page " << page;
+    }
+  }
+  // The ISO page is taller than the window: its last box is scrolled to
+  // when it gets the focus.
+  form->Step = 7;
+  form->ShowPage(7);
+  window->Refresh();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  auto* area = qobject_cast<QScrollArea*>(window->pages()->currentWidget());
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+  auto* last = window->control<QLineEdit>("TxtPass2");
+  last->setFocus(Qt::TabFocusReason);
+  QApplication::processEvents();
+  const QRect inView(last->mapTo(area->viewport(), QPoint(0, 0)), last->size());
+  EXPECT_TRUE(area->viewport()->rect().contains(inView))
+      << "box at " << inView.x() << "," << inView.y() << " " << inView.width() << "x" << inView.height() << " in "
+      << area->viewport()->width() << "x" << area->viewport()->height();
 }
 
 TEST_F(WindowTest, ProgressPageMirrorsTheModel) {
