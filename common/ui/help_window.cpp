@@ -8,6 +8,7 @@
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/window_place.h"
 
@@ -17,6 +18,14 @@ namespace {
 HelpWindow* g_window = nullptr;
 
 ScreenRect Rect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+// A window's title bar and borders, as its window manager drew them (none
+// before it has).
+QMargins FrameMargins(const QWidget& window) {
+  const QRect frame = window.frameGeometry(), inner = window.geometry();
+  return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+          frame.bottom() - inner.bottom()};
+}
 
 // The window the help opens beside: the active one, else the largest window
 // on screen (without a window manager no window is active).
@@ -98,13 +107,20 @@ void HelpWindow::PlaceForOpening(const QWidget* beside) {
   // it has shown the window; until then those of the asking window, which it
   // decorates alike, stand in.
   create();
-  QSize borders = frameGeometry().size() - geometry().size();
-  if (beside) borders = borders.expandedTo(beside->frameGeometry().size() - beside->geometry().size());
+  QMargins borders = FrameMargins(*this);
+  if (beside) {
+    const QMargins asking = FrameMargins(*beside);
+    borders = QMargins(std::max(borders.left(), asking.left()), std::max(borders.top(), asking.top()),
+                       std::max(borders.right(), asking.right()), std::max(borders.bottom(), asking.bottom()));
+  }
+  const int across = borders.left() + borders.right(), down = borders.top() + borders.bottom();
   const ScreenRect area = Rect(screen->availableGeometry());
-  ScreenRect frame{x(), y(), width() + borders.width(), height() + borders.height()};
+  ScreenRect frame{x(), y(), width() + across, height() + down};
   frame = beside ? BesideInside(frame, Rect(beside->frameGeometry()), area) : KeepInside(frame, area);
-  resize(frame.width - borders.width(), frame.height - borders.height());
-  move(frame.x, frame.y);
+  // The window itself is placed inside the frame: a window not yet framed
+  // would otherwise have its title bar above the place meant for the frame
+  // (off the top of the screen when that is the top).
+  setGeometry(frame.x + borders.left(), frame.y + borders.top(), frame.width - across, frame.height - down);
 }
 
 void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const std::string& title) {
@@ -138,6 +154,8 @@ void HelpWindow::Show(const std::string& programFolder, int topic, const std::st
   }
   // An open window stays where the user has put it.
   if (!w.isVisible()) w.PlaceForOpening(over_ ? over_.data() : AskingWindow(&w));
+  // Asked for, it comes into sight, also when it had been minimized.
+  w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
   w.show();
   w.raise();
 }
