@@ -44,8 +44,8 @@ TEST(ScrollingPage, TheFieldThatTakesTheFocusIsScrolledIntoSight) {
   auto* layout = new QVBoxLayout(&window);
   auto* page = new QWidget(&window);
   auto* column = new QVBoxLayout(page);
-  std::vector<QLineEdit*> fields;
-  for (int i = 0; i < 30; ++i) fields.push_back(new QLineEdit(page));
+  std::vector<QLineEdit*> fields(30);
+  for (QLineEdit*& field : fields) field = new QLineEdit(page);
   for (QLineEdit* field : fields) column->addWidget(field);
   QScrollArea* area = ScrollingPage(page);
   layout->addWidget(area);
