@@ -23,6 +23,8 @@ Answer CautiousAnswer(const Message& m) {
       return Answer::No;
     case Buttons::RetryCancel:
       return Answer::Cancel;
+    case Buttons::SaveDiscardStay:
+      return Answer::Stay;
   }
   return Answer::Cancel;
 }
@@ -43,6 +45,12 @@ const char* AnswerName(Answer a) {
       return "Yes";
     case Answer::No:
       return "No";
+    case Answer::Save:
+      return "Save";
+    case Answer::Discard:
+      return "Discard";
+    case Answer::Stay:
+      return "Stay";
   }
   return "?";
 }
@@ -61,6 +69,8 @@ std::vector<Answer> ButtonAnswers(Buttons b) {
       return {Answer::Yes, Answer::No};
     case Buttons::RetryCancel:
       return {Answer::Retry, Answer::Cancel};
+    case Buttons::SaveDiscardStay:
+      return {Answer::Save, Answer::Discard, Answer::Stay};
   }
   return {Answer::OK};
 }
@@ -68,11 +78,18 @@ std::vector<Answer> ButtonAnswers(Buttons b) {
 std::optional<Answer> ParseAnswer(const std::string& reply, Buttons buttons) {
   std::string r = Trim(reply);
   if (r.empty()) return std::nullopt;
-  for (Answer a : ButtonAnswers(buttons)) {
-    std::string name = AnswerName(a);
-    if (EqualsNoCase(r, name) || (r.size() == 1 && EqualsNoCase(r, name.substr(0, 1)))) return a;
+  const std::vector<Answer> answers = ButtonAnswers(buttons);
+  for (Answer a : answers)
+    if (EqualsNoCase(r, AnswerName(a))) return a;
+  if (r.size() != 1) return std::nullopt;
+  // An initial two answers share names neither.
+  std::optional<Answer> byInitial;
+  for (Answer a : answers) {
+    if (!EqualsNoCase(r, std::string(AnswerName(a)).substr(0, 1))) continue;
+    if (byInitial) return std::nullopt;
+    byInitial = a;
   }
-  return std::nullopt;
+  return byInitial;
 }
 
 namespace {

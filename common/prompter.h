@@ -11,8 +11,10 @@
 namespace kiv {
 
 enum class Icon { None, Critical, Question, Exclamation, Information };
-enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
-enum class Answer { OK, Cancel, Abort, Retry, Ignore, Yes, No };
+// SaveDiscardStay: what becomes of unsaved edits when a window is left, as
+// editors ask it (Stay leaves the window open, the edits in it).
+enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel, SaveDiscardStay };
+enum class Answer { OK, Cancel, Abort, Retry, Ignore, Yes, No, Save, Discard, Stay };
 
 struct Message {
   std::string text;
@@ -21,7 +23,7 @@ struct Message {
   Buttons buttons = Buttons::OK;
   int helpTopic = 0;  // 0: no Help button
   // Answer taken when nobody can be asked; unset: the cautious default
-  // (OK, Cancel, Abort, No, Cancel, Cancel for the button sets above).
+  // (OK, Cancel, Abort, Cancel, No, Cancel, Stay for the button sets above).
   std::optional<Answer> nonInteractive;
 };
 
@@ -29,7 +31,8 @@ Answer CautiousAnswer(const Message& m);
 const char* AnswerName(Answer a);  // "OK", "Cancel", ...
 // The answers a button set offers, in button order.
 std::vector<Answer> ButtonAnswers(Buttons b);
-// A typed reply: an answer's name or its initial, any case, if the buttons
+// A typed reply: an answer's name, or its initial where no other answer of
+// the buttons shares it (Save and Stay do not), any case, if the buttons
 // offer it; nullopt otherwise.
 std::optional<Answer> ParseAnswer(const std::string& reply, Buttons buttons);
 

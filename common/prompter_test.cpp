@@ -25,6 +25,9 @@ TEST(Prompter, CautiousAnswersAndNames) {
   EXPECT_EQ(CautiousAnswer(m), Answer::No);
   m.buttons = Buttons::RetryCancel;
   EXPECT_EQ(CautiousAnswer(m), Answer::Cancel);
+  // Leaving with unsaved edits: an unanswered question keeps the window open.
+  m.buttons = Buttons::SaveDiscardStay;
+  EXPECT_EQ(CautiousAnswer(m), Answer::Stay);
   m.nonInteractive = Answer::Retry;
   EXPECT_EQ(CautiousAnswer(m), Answer::Retry);
   EXPECT_STREQ(AnswerName(Answer::Ignore), "Ignore");
@@ -39,6 +42,12 @@ TEST(Prompter, ParseAnswerByNameOrInitial) {
   EXPECT_EQ(ParseAnswer("c", Buttons::YesNoCancel), Answer::Cancel);
   EXPECT_EQ(ParseAnswer("", Buttons::YesNo), std::nullopt);
   EXPECT_EQ(ParseAnswer("ok", Buttons::OKCancel), Answer::OK);
+  // Save and Stay share their initial: only the whole word tells them apart.
+  EXPECT_EQ(ParseAnswer("s", Buttons::SaveDiscardStay), std::nullopt);
+  EXPECT_EQ(ParseAnswer("STAY", Buttons::SaveDiscardStay), Answer::Stay);
+  EXPECT_EQ(ParseAnswer("save", Buttons::SaveDiscardStay), Answer::Save);
+  EXPECT_EQ(ParseAnswer("d", Buttons::SaveDiscardStay), Answer::Discard);
+  EXPECT_EQ(ParseAnswer("c", Buttons::SaveDiscardStay), std::nullopt);
 }
 
 TEST(ScriptedPrompter, AnswersFromItsQueuesThenCautiously) {

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "cdtool/build/iso_step.h"
@@ -20,6 +21,7 @@
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/paths.h"
 #include "common/ui/help_window.h"
+#include "common/ui/page_scroll.h"
 #include "common/ui/password_style.h"
 #include "common/ui/qt_prompter.h"
 #include "common/ui/widget_caption.h"
@@ -52,7 +54,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   prompter_.SetOwner(this);
   prompter_.BeforeAsking = [this] { Refresh(); };
   RunDialog = [](QDialog& d) { return d.exec(); };
-  f_.HelpWindowOpen = [] { return HelpWindow::IsOpen(); };
+  f_.HelpWindowOpen = [] { return HelpWindow::FollowsPages(); };
   f_.OnPumpEvents = [this] {
     Refresh();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -65,10 +67,12 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   body->addWidget(MakeSideStrip());
   pages_ = new QStackedWidget(this);
   pages_->setObjectName("FraMain");
+  // Each page scrolls on its own when the window is smaller than it (a
+  // small screen, a large scale); the buttons below stay in sight.
   for (QWidget* page :
        {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10()}) {
     GiveSecondCommandsOwnLetters(page);
-    pages_->addWidget(page);
+    pages_->addWidget(ScrollingPage(page));
   }
   body->addWidget(pages_, 1);
   outer->addLayout(body, 1);
@@ -95,6 +99,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   };
 
   resize(660, 470);
+  FitOnScreen(this);
   Refresh();
   FocusFirstStop();
 }
@@ -143,9 +148,11 @@ void CdBuildWindow::FocusFirstStop() {
   // A new page starts at its first field, top left; a page without one
   // (welcome, progress, finish) at the button Enter would press, so Enter
   // goes on rather than pressing whatever had the focus before.
+  // The whole chain, in Tab order: the page went into its scroll area after
+  // its fields were made, so it does not start their part of the chain.
   QWidget* page = pages_->currentWidget();
-  for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w); w = w->nextInFocusChain()) {
-    if (w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+  for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+    if (page->isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
       w->setFocus(Qt::TabFocusReason);
       return;
     }
@@ -290,6 +297,8 @@ QWidget* CdBuildWindow::MakeSideStrip() {
   p.end();
   strip->setPixmap(pix);
   strip->setFixedWidth(w);
+  // The picture is cut at the bottom in a window lower than it.
+  strip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
   strip->setAlignment(Qt::AlignTop);
   strip->setStyleSheet(QStringLiteral("background: rgb(20,128,140);"));
   return strip;

@@ -7,10 +7,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -595,15 +598,137 @@ TEST_F(WindowTest, HelpWindowFollowsPagesOnlyWhileOpen) {
   EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
 }
 
-TEST_F(WindowTest, CancelThenFinishEndsAndSaves) {
+// Closing the window (Alt+F4, the close box) and Cancel ask before edits
+// are lost, with the answers editors give: Stay, Discard, Save.
+TEST_F(WindowTest, ClosingOrCancellingWithEditsAsksSaveDiscardOrStay) {
+  std::vector<QString> captions;
+  QMessageBox::StandardButton press = QMessageBox::Cancel;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
+    captions.clear();
+    for (QAbstractButton* b : box.buttons()) captions.push_back(b->text());
+    std::sort(captions.begin(), captions.end());
+    QTimer::singleShot(0, &box, [&box, &press] { box.button(press)->click(); });
+  };
+  Click("CmdNext");
+  Click("CmdNext");
+  ASSERT_EQ(window->pages()->currentIndex(), 2);
+  auto* source = window->control<QLineEdit>("Txt_i386_Loc");
+  source->setFocus();
+  QTest::keyClicks(source, "/media/cdrom/I386");
+
+  press = QMessageBox::Cancel;  // Stay
+  EXPECT_FALSE(window->close());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Unsaved Settings: The settings have been changed since they were last saved.", 0), 0u)
+      << shown[0];
+  EXPECT_EQ(captions, (std::vector<QString>{"&Discard", "&Save", "S&tay"}));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(source->text(), "/media/cdrom/I386");
+
   Click("CmdCancel");
-  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kFinishPage);
-  EXPECT_EQ(window->control<QLabel>("LblFinish")->text(), "   Operation canceled");
-  EXPECT_FALSE(Enabled("CmdCancel"));
-  EXPECT_TRUE(window->control<QWidget>("LblLink_Home")->isVisibleTo(window.get()));
-  Click("CmdFinish");
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_TRUE(window->isVisible());
+  // Not the page of a cancelled build: the wizard is where it was.
+  EXPECT_EQ(window->pages()->currentIndex(), 2);
+  EXPECT_TRUE(Enabled("CmdBack"));
+
+  press = QMessageBox::Save;
+  Click("CmdCancel");
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_TRUE(form->QuitRequested);
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(INIFile((dir_ / "kivcd.ini").string()).GetINIKey("Win2K_Info", "SourceDir"), "/media/cdrom/I386");
+}
+
+TEST_F(WindowTest, DiscardLeavesTheSettingsFileAsItWasAndNoEditsLeaveAtOnce) {
+  prompter->BeforeMessageBox = [this](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString());
+    QTimer::singleShot(0, &box, [&box] { box.button(QMessageBox::Discard)->click(); });
+  };
+  Click("CmdNext");
+  Click("ChkGet_Advtools");
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(shown, (std::vector<std::string>{"Unsaved Settings"}));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
+
+  // Ticked and unticked again: nothing to ask about.
+  window->show();
+  Click("ChkGet_Advtools");
+  Click("CmdCancel");
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(form->QuitRequested);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
+}
+
+// Help asked for in a message box shows over the box and stays on the box's
+// topic after it is answered: the wizard's page changes do not take it
+// away until the wizard's own Help is pressed.
+TEST_F(WindowTest, HelpFromAMessageBoxKeepsItsTopicAfterTheBox) {
+  Write("help/1410.html", "<html><body><h1>Why a boot disk fails</h1></body></html>");
+  bool overTheBox = false;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&box, &overTheBox] {
+      box.button(QMessageBox::Help)->click();
+      overTheBox = HelpWindow::IsOpen() && HelpWindow::Instance().Over() == &box && box.isVisible();
+      box.button(QMessageBox::Ok)->click();
+    });
+  };
+  Click("CmdHelp");
+  ASSERT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+  prompter->MsgBox(Message{"The creation the Boot image kivsoftware_emm failed, operation halted", "Fatal Error",
+                           Icon::Critical, Buttons::OK, 1410, std::nullopt});
+  EXPECT_TRUE(overTheBox);
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().Over(), nullptr);
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  Click("CmdNext");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("Why a boot disk fails"));
+  Click("CmdHelp");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
+  Click("CmdBack");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1110);
+}
+
+// At twice the scale a 1280x900 screen has 640x450 pixels: the window can be
+// made smaller than its pages, which then scroll, the buttons staying in
+// sight, and the field that takes the focus scrolled into view.
+TEST_F(WindowTest, PagesScrollInAWindowSmallerThanThemWithTheButtonsInSight) {
+  window->resize(600, 320);
+  QApplication::processEvents();
+  EXPECT_LE(window->width(), 600);
+  EXPECT_LE(window->height(), 320);
+  form->SetCheck(form->ChkPassProtect, 1);
+  for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
+    form->Step = std::min(page, FrmCDBuild::kLastWizardPage);
+    form->ShowPage(page);
+    window->Refresh();
+    QApplication::processEvents();
+    for (const char* name : {"CmdHelp", "CmdCancel", "CmdBack", "CmdNext", "CmdFinish"}) {
+      auto* button = window->control<QPushButton>(name);
+      if (button->isVisibleTo(window.get()))
+        EXPECT_TRUE(window->rect().contains(button->geometry())) << name << " on page " << page;
+    }
+  }
+  // The ISO page is taller than the window: its last box is scrolled to
+  // when it gets the focus.
+  form->Step = 7;
+  form->ShowPage(7);
+  window->Refresh();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  auto* area = qobject_cast<QScrollArea*>(window->pages()->currentWidget());
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+  auto* last = window->control<QLineEdit>("TxtPass2");
+  last->setFocus(Qt::TabFocusReason);
+  QApplication::processEvents();
+  const QRect inView(last->mapTo(area->viewport(), QPoint(0, 0)), last->size());
+  EXPECT_TRUE(area->viewport()->rect().contains(inView))
+      << "box at " << inView.x() << "," << inView.y() << " " << inView.width() << "x" << inView.height() << " in "
+      << area->viewport()->width() << "x" << area->viewport()->height();
 }
 
 TEST_F(WindowTest, ProgressPageMirrorsTheModel) {

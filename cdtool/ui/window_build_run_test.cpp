@@ -579,5 +579,36 @@ TEST_F(WindowBuildRun, ClosingTheWindowAfterTheBuildSavesTheSettingsAsFinishDoes
   EXPECT_NE(folder.Read("kivcd.ini").find("ISOLocation    = kept.iso\r\n"), std::string::npos);
 }
 
+// A disk that fails says so in a box with a Help button. F1 there opens its
+// topic over the box; the run then cancels and shows its finish page, and
+// Back leads to the page to mend, but the help stays on the box's topic
+// until the wizard's Help asks for the page's.
+TEST_F(WindowBuildRun, HelpFromTheFailureBoxStaysOnItsTopicWhileTheRunEnds) {
+  WriteText(folder.P("help/1410.html"), "<html><body><h1>When a boot disk cannot be made</h1></body></html>");
+  WriteText(folder.P("fail.kivsoftware_emm"), "");
+  bool helpOverTheBox = false;
+  prompter->BeforeMessageBox = [&](QMessageBox& box) {
+    shown.push_back(box.windowTitle().toStdString());
+    QTimer::singleShot(0, &box, [&box, &helpOverTheBox] {
+      if (QTest::qWaitFor([&box] { return QApplication::activeWindow() == &box; })) QTest::keyClick(&box, Qt::Key_F1);
+      helpOverTheBox = HelpWindow::IsOpen() && HelpWindow::Instance().Over() == &box;
+      box.button(QMessageBox::Ok)->click();
+    });
+  };
+  Click("CmdFinish");
+  ASSERT_EQ(shown, (std::vector<std::string>{"Fatal Error"}));
+  EXPECT_TRUE(helpOverTheBox);
+  window->Refresh();
+  ASSERT_EQ(window->pages()->currentIndex(), FrmCDBuild::kFinishPage);
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("When a boot disk cannot be made"));
+  Click("CmdBack");
+  ASSERT_EQ(window->pages()->currentIndex(), 1);
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1410);
+  Click("CmdHelp");
+  EXPECT_EQ(HelpWindow::Instance().CurrentTopic(), 1120);
+}
+
 }  // namespace
 }  // namespace kiv::testing

@@ -35,6 +35,7 @@ FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Plat
   TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
   TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
   HelpWindowOpen = [] { return false; };
+  RememberSavedSettings();
 }
 
 FrmCDBuild::~FrmCDBuild() = default;
@@ -42,12 +43,16 @@ FrmCDBuild::~FrmCDBuild() = default;
 FrmWin9xInfo& FrmCDBuild::Win9xInfo() {
   if (!win9x_) win9x_ = std::make_unique<FrmWin9xInfo>(programFolder_, platform_, prompter_);
   win9x_->EnsureLoaded();
+  // Without settings of its own, what the dialog loads is what a new start
+  // would show: edits are measured from it.
+  if (!savedWin9x_) savedWin9x_ = win9x_->Record();
   return *win9x_;
 }
 
 FrmWin2KInfo& FrmCDBuild::Win2KInfo() {
   if (!win2k_) win2k_ = std::make_unique<FrmWin2KInfo>(programFolder_, prompter_);
   win2k_->EnsureLoaded();
+  if (!savedWin2K_) savedWin2K_ = win2k_->Record();
   return *win2k_;
 }
 
@@ -61,6 +66,7 @@ void FrmCDBuild::Form_Load() {
                        "Error", Icon::Exclamation);
     else ReadKivCDINI();
   }
+  RememberSavedSettings();
   ShowPage(0);
 }
 

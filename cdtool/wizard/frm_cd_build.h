@@ -246,15 +246,28 @@ class FrmCDBuild {
   void CmdNext_Click();
   void CmdBack_Click();
   void CmdHelp_Click();
+  // Cancel: a running build is cancelled (CancelApp). Before a build the
+  // wizard is left, as the close box leaves it (LeaveWizard).
   void CmdCancel_Click();
   void CmdFinish_Click();
+  // Stops the build run and shows the finish page with "Operation canceled";
+  // Finish then ends the program.
   void CancelApp();
   // The close box: true when the window may close now. During a build run it
   // asks whether to cancel; a yes cancels as Cancel does and the window closes
-  // once the run has stopped. Once Finish is on offer (after a run or a
-  // Cancel) closing ends the session as Finish does, settings saved; before
-  // that it leaves without saving.
+  // once the run has stopped. Once Finish is on offer (after a run) closing
+  // ends the session as Finish does, settings saved; before that the wizard
+  // is left as LeaveWizard leaves it.
   bool Form_QueryUnload();
+  // True when the settings differ from what kivcd.ini held when the wizard
+  // started (or from what it last saved there): what leaving without saving
+  // would lose. Defaults Next fills into empty boxes are no edit (the next
+  // start fills them alike), and a box typed in and typed back is none.
+  bool UnsavedEdits() const;
+  // Leaving before a build: with unsaved edits the user is asked whether to
+  // save them, discard them or stay. True when the wizard may end (saved,
+  // discarded or nothing to lose); false to stay, also when the save failed.
+  bool LeaveWizard();
   // The finish page's folder button: the ISO's folder in the file manager.
   void CmdOpenFolder_Click();
   void CmdOpenLog_Click();
@@ -282,7 +295,8 @@ class FrmCDBuild {
   // nothing happens unless the help window is open.
   void ShowHelp(int step, bool force);
   static int HelpTopic(int step) { return 1110 + 10 * step; }
-  // Asked by ShowHelp; the view answers whether its help window is open.
+  // Asked by ShowHelp; the view answers whether its help window is open on
+  // a page's topic (one a message box opened stays on that box's topic).
   std::function<bool()> HelpWindowOpen;
 
   // Session settings (kivcd.ini in the program folder).
@@ -350,6 +364,10 @@ class FrmCDBuild {
   void ReturnToFix();
   void FollowInfoButton(CheckBox& changed, CheckBox& other, Button& button);
   std::string FirstCdRom() const;
+  // What kivcd.ini holds now, as the last load or save left it (the
+  // dialogs' records from their first loading when the file had none).
+  void RememberSavedSettings();
+  SessionSettings ComparableSettings(SessionSettings settings) const;
   std::string BrowseFolderInto(TextBox& box, const std::string& title);
 
   std::string programFolder_;
@@ -360,6 +378,9 @@ class FrmCDBuild {
   std::unique_ptr<FrmWin2KInfo> win2k_;
   CdBuildProgress progress_{*this};
   bool writeFailureReported_ = false;
+  SessionSettings savedControls_;  // ComparableSettings of the controls
+  std::optional<kiv::Win2KInfo> savedWin2K_;
+  std::optional<kiv::Win9xInfo> savedWin9x_;
   bool programWasRunning_ = false;  // a program started by the run, at the last pump
 };
 

@@ -28,7 +28,16 @@ void FrmCDBuild::CmdFinish_Click() {
   RunFormBuild(*this);
 }
 
-void FrmCDBuild::CmdCancel_Click() { CancelApp(); }
+void FrmCDBuild::CmdCancel_Click() {
+  // The finish page's "Operation canceled" is for a build that was running;
+  // before one, Cancel leaves the wizard, its edits saved or discarded as
+  // the user says.
+  if (ActiveBuild || Finished) {
+    CancelApp();
+    return;
+  }
+  if (LeaveWizard()) QuitRequested = true;
+}
 
 const Button* FrmCDBuild::DefaultButton() const {
   if (BuildRunning || VisiblePage == kProgressPage) return nullptr;
@@ -90,8 +99,11 @@ bool FrmCDBuild::Form_QueryUnload() {
   if (QuitRequested) return true;
   if (!BuildRunning) {
     // With Finish on offer the session has ended as Finish ends it.
-    if (Finished) WriteKivCDINI();
-    return true;
+    if (Finished) {
+      WriteKivCDINI();
+      return true;
+    }
+    return LeaveWizard();
   }
   if (!Finished) {
     const Answer answer =

@@ -366,10 +366,121 @@ TEST_F(WizardTest, ExploreAndLinksSayWhereToLookWhenNothingCanOpenThem) {
   for (const Message& m : prompter_.messages) EXPECT_EQ(m.icon, Icon::Exclamation);
 }
 
-TEST_F(WizardTest, CancelShowsTheFinishPageAndFinishEndsWithSettings) {
+// Before a build, Cancel leaves the wizard; the finish page's "Operation
+// canceled" is kept for a build that was running. Walking the pages lets Next
+// fill in its defaults, which a new start fills alike: nothing to lose.
+TEST_F(WizardTest, CancelBeforeABuildLeavesAtOnceWhenNothingWouldBeLost) {
+  platform_.cdRom = P("cdrom");
+  std::filesystem::create_directories(dir_ / "kiv_utilities");
+  std::filesystem::create_directories(dir_ / "Additional Files");
+  auto f = MakeForm();
+  // Boxes ticked off and on again.
+  f->SetCheck(f->ChkGet_Win9x, 0);
+  f->SetCheck(f->ChkSlipstream, 0);
+  f->SetCheck(f->ChkGet_Win9x, 1);
+  f->SetCheck(f->ChkSlipstream, 1);
+  f->CmdNext_Click();
+  f->CmdNext_Click();
+  ASSERT_EQ(f->Txt_i386_Loc.Text, P("cdrom") + "/I386");
+  // Typed and typed back.
+  f->TxtISOLoc.Text = P("elsewhere.iso");
+  f->TxtISOLoc.Text = HomeFolder() + "/kivcd.iso";
+  EXPECT_FALSE(f->UnsavedEdits());
+  const std::size_t asked = prompter_.messages.size();
+  f->CmdCancel_Click();
+  EXPECT_EQ(prompter_.messages.size(), asked);
+  EXPECT_TRUE(f->QuitRequested);
+  EXPECT_FALSE(f->Finished);
+  EXPECT_NE(f->VisiblePage, FrmCDBuild::kFinishPage);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
+}
+
+// Edits that leaving would lose are asked about, as editors ask: Stay keeps
+// the wizard where it was, Discard leaves without writing, Save writes them
+// and leaves. Cancel and the close box ask alike.
+TEST_F(WizardTest, LeavingWithEditsAsksSaveDiscardOrStay) {
   auto f = MakeForm();
   f->CmdNext_Click();
+  f->ClickCheck(f->ChkGet_Advtools);
+  ASSERT_TRUE(f->UnsavedEdits());
+
+  prompter_.answers = {Answer::Stay, Answer::Stay};
   f->CmdCancel_Click();
+  EXPECT_FALSE(f->Form_QueryUnload());
+  ASSERT_EQ(prompter_.messages.size(), 2u);
+  const Message& question = prompter_.messages[0];
+  EXPECT_EQ(question.title, "Unsaved Settings");
+  EXPECT_EQ(question.buttons, Buttons::SaveDiscardStay);
+  EXPECT_NE(question.text.find(P("kivcd.ini")), std::string::npos) << question.text;
+  // Nobody there to answer: the edits stay in the window.
+  EXPECT_EQ(CautiousAnswer(question), Answer::Stay);
+  EXPECT_FALSE(f->QuitRequested);
+  EXPECT_EQ(f->VisiblePage, 1);
+  EXPECT_TRUE(f->CmdBack.Enabled && f->CmdNext.Enabled && f->CmdCancel.Enabled);
+
+  prompter_.answers = {Answer::Discard};
+  EXPECT_TRUE(f->Form_QueryUnload());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kivcd.ini"));
+
+  prompter_.answers = {Answer::Save};
+  f->CmdCancel_Click();
+  EXPECT_TRUE(f->QuitRequested);
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "kivcd.ini"));
+  auto restarted = MakeForm();
+  EXPECT_EQ(restarted->ChkGet_Advtools.Value, 1);
+  EXPECT_FALSE(restarted->UnsavedEdits());
+}
+
+// What counts is the difference from the file the wizard started with, the
+// answers of the information dialogs included (a product key typed and left
+// there is lost as much as a folder).
+TEST_F(WizardTest, EditsAreMeasuredFromTheLoadedSettingsAndTheDialogs) {
+  Write("kivcd.ini", "[Main]\r\nWindows2K = 0\r\nWindows9x = 1\r\nISOLocation = \"" + P("saved.iso") +
+                         "\"\r\n[Win9x_Info]\r\nOwnerName = \"Saved Owner\"\r\n");
+  auto f = MakeForm();
+  EXPECT_FALSE(f->UnsavedEdits());
+  f->ClickCheck(f->ChkGet_Win2k);
+  EXPECT_TRUE(f->UnsavedEdits());
+  f->ClickCheck(f->ChkGet_Win2k);
+  EXPECT_FALSE(f->UnsavedEdits());
+
+  FrmWin9xInfo& win9x = f->CmdSetWin9xInfo_Click();
+  EXPECT_FALSE(f->UnsavedEdits());
+  win9x.TypeKeyText(0, "ABCDE");
+  win9x.CmdCancel_Click();  // Cancel keeps the edit in use
+  EXPECT_TRUE(f->UnsavedEdits());
+  win9x.SetKeyPart(0, "");
+  EXPECT_FALSE(f->UnsavedEdits());
+
+  // A dialog first opened now starts from what it loads, not from an edit.
+  FrmWin2KInfo& win2k = f->CmdSetWin2KInfo_Click();
+  EXPECT_FALSE(f->UnsavedEdits());
+  win2k.TxtOwner.Text = "Somebody Else";
+  EXPECT_TRUE(f->UnsavedEdits());
+  // Saved, they are what the file holds.
+  ASSERT_TRUE(f->WriteKivCDINI());
+  EXPECT_FALSE(f->UnsavedEdits());
+}
+
+// A save that fails is said, and the wizard stays with the edits.
+TEST_F(WizardTest, ASaveThatFailsKeepsTheWizardOpen) {
+  auto f = MakeForm();
+  f->ClickCheck(f->ChkOptimizeISO);
+  std::filesystem::create_directories(dir_ / "kivcd.ini");  // cannot be written as a file
+  prompter_.answers = {Answer::Save};
+  EXPECT_FALSE(f->Form_QueryUnload());
+  ASSERT_EQ(prompter_.messages.size(), 2u);
+  EXPECT_EQ(prompter_.messages[1].title, "Error");
+  EXPECT_NE(prompter_.messages[1].text.find("could not be saved"), std::string::npos);
+  EXPECT_TRUE(f->UnsavedEdits());
+}
+
+// A cancelled build (CancelApp): the finish page says "   Operation
+// canceled" and Finish ends the program with the settings written.
+TEST_F(WizardTest, CancelAppShowsTheFinishPageAndFinishEndsWithSettings) {
+  auto f = MakeForm();
+  f->CmdNext_Click();
+  f->CancelApp();
   EXPECT_TRUE(f->Finished);
   EXPECT_TRUE(f->CancelCopy);
   EXPECT_EQ(f->VisiblePage, FrmCDBuild::kFinishPage);

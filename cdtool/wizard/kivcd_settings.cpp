@@ -5,6 +5,7 @@
 
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/frm_cd_build.h"
+#include "cdtool/wizard/page_checks.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -108,12 +109,56 @@ std::string FrmCDBuild::KivCDINIText() {
 
 bool FrmCDBuild::WriteKivCDINI() {
   const std::string path = SettingsPath();
-  if (WriteFileAtomic(ResolvePath(path), KivCDINIText())) return true;
+  if (WriteFileAtomic(ResolvePath(path), KivCDINIText())) {
+    RememberSavedSettings();
+    return true;
+  }
   if (!writeFailureReported_) {
     writeFailureReported_ = true;
     prompter_.Inform("The settings could not be saved to \"" + path + "\".", "Error", Icon::Exclamation);
   }
   return false;
+}
+
+void FrmCDBuild::RememberSavedSettings() {
+  savedControls_ = ComparableSettings(ControlSettings());
+  savedWin2K_.reset();
+  savedWin9x_.reset();
+  if (Win2KInfoLoaded()) savedWin2K_ = win2k_->Record();
+  if (Win9xInfoLoaded()) savedWin9x_ = win9x_->Record();
+}
+
+SessionSettings FrmCDBuild::ComparableSettings(SessionSettings settings) const {
+  // The defaults leaving each page would fill in, filled in now: a box Next
+  // has filled equals the empty box it was.
+  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
+  for (int page = kFirstCheckedPage; page <= kLastCheckedPage; ++page) FillPageDefaults(page, settings, context);
+  return settings;
+}
+
+bool FrmCDBuild::UnsavedEdits() const {
+  if (!(ComparableSettings(ControlSettings()) == savedControls_)) return true;
+  // A dialog never loaded holds nothing the user typed.
+  if (Win2KInfoLoaded() && savedWin2K_ && !(win2k_->Record() == *savedWin2K_)) return true;
+  if (Win9xInfoLoaded() && savedWin9x_ && !(win9x_->Record() == *savedWin9x_)) return true;
+  return false;
+}
+
+bool FrmCDBuild::LeaveWizard() {
+  if (!UnsavedEdits()) return true;
+  const Answer answer =
+      prompter_.MsgBox(Message{"The settings have been changed since they were last saved.\nSave them in \"" +
+                                   SettingsPath() + "\" before leaving, discard the changes, or stay in the wizard?",
+                               "Unsaved Settings", Icon::Question, Buttons::SaveDiscardStay, 0, Answer::Stay});
+  switch (answer) {
+    case Answer::Save:
+      // A failed save has been reported: the edits stay in the window.
+      return WriteKivCDINI();
+    case Answer::Discard:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace kiv

@@ -1,12 +1,14 @@
 #include "common/ui/help_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/window_place.h"
 
@@ -16,6 +18,14 @@ namespace {
 HelpWindow* g_window = nullptr;
 
 ScreenRect Rect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+// A window's title bar and borders, as its window manager drew them (none
+// before it has).
+QMargins FrameMargins(const QWidget& window) {
+  const QRect frame = window.frameGeometry(), inner = window.geometry();
+  return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+          frame.bottom() - inner.bottom()};
+}
 
 // The window the help opens beside: the active one, else the largest window
 // on screen (without a window manager no window is active).
@@ -50,12 +60,45 @@ HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
   QObject::connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
+HelpWindow::~HelpWindow() {
+  if (g_window == this) g_window = nullptr;
+}
+
 HelpWindow& HelpWindow::Instance() {
   if (!g_window) g_window = new HelpWindow();
   return *g_window;
 }
 
 bool HelpWindow::IsOpen() { return g_window && g_window->isVisible(); }
+
+bool HelpWindow::FollowsPages() { return IsOpen() && !g_window->held_; }
+
+void HelpWindow::closeEvent(QCloseEvent* event) {
+  // Opened again, it follows the wizard's pages.
+  held_ = false;
+  QWidget::closeEvent(event);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The box is answered: the window stays, as one of its own.
+  if (watched == over_ && event->type() == QEvent::Hide) KeepOver(nullptr);
+  return QWidget::eventFilter(watched, event);
+}
+
+void HelpWindow::KeepOver(QWidget* dialog) {
+  if (over_ == dialog && parentWidget() == dialog) return;
+  if (over_) over_->removeEventFilter(this);
+  // A new parent hides a window; it comes back where it was.
+  const bool shown = !isHidden();
+  const QRect place = geometry();
+  setParent(dialog, windowFlags() | Qt::Window);
+  over_ = dialog;
+  if (dialog) dialog->installEventFilter(this);
+  if (shown) {
+    setGeometry(place);
+    show();
+  }
+}
 
 void HelpWindow::PlaceForOpening(const QWidget* beside) {
   const QScreen* screen = beside ? beside->screen() : this->screen();
@@ -64,17 +107,40 @@ void HelpWindow::PlaceForOpening(const QWidget* beside) {
   // it has shown the window; until then those of the asking window, which it
   // decorates alike, stand in.
   create();
-  QSize borders = frameGeometry().size() - geometry().size();
-  if (beside) borders = borders.expandedTo(beside->frameGeometry().size() - beside->geometry().size());
+  QMargins borders = FrameMargins(*this);
+  if (beside) {
+    const QMargins asking = FrameMargins(*beside);
+    borders = QMargins(std::max(borders.left(), asking.left()), std::max(borders.top(), asking.top()),
+                       std::max(borders.right(), asking.right()), std::max(borders.bottom(), asking.bottom()));
+  }
+  const int across = borders.left() + borders.right(), down = borders.top() + borders.bottom();
   const ScreenRect area = Rect(screen->availableGeometry());
-  ScreenRect frame{x(), y(), width() + borders.width(), height() + borders.height()};
+  ScreenRect frame{x(), y(), width() + across, height() + down};
   frame = beside ? BesideInside(frame, Rect(beside->frameGeometry()), area) : KeepInside(frame, area);
-  resize(frame.width - borders.width(), frame.height - borders.height());
-  move(frame.x, frame.y);
+  // The window itself is placed inside the frame: a window not yet framed
+  // would otherwise have its title bar above the place meant for the frame
+  // (off the top of the screen when that is the top).
+  setGeometry(frame.x + borders.left(), frame.y + borders.top(), frame.width - across, frame.height - down);
 }
 
 void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const std::string& title) {
   HelpWindow& w = Instance();
+  w.held_ = false;
+  w.Show(programFolder, topic, title);
+}
+
+void HelpWindow::ShowTopicOver(QWidget* asking, const std::string& programFolder, int topic, const std::string& title) {
+  HelpWindow& w = Instance();
+  // A modal box blocks every window but its own: the help becomes one of the
+  // box's windows, which also keeps it above the box.
+  w.KeepOver(asking ? asking->window() : nullptr);
+  w.held_ = true;
+  w.Show(programFolder, topic, title);
+  w.activateWindow();
+}
+
+void HelpWindow::Show(const std::string& programFolder, int topic, const std::string& title) {
+  HelpWindow& w = *this;
   w.topic_ = topic;
   w.setWindowTitle(QString::fromStdString(title));
   const QString path = QString::fromStdString(HelpTopicPath(programFolder, topic));
@@ -87,7 +153,9 @@ void HelpWindow::ShowTopic(const std::string& programFolder, int topic, const st
             .arg(path.toHtmlEscaped()));
   }
   // An open window stays where the user has put it.
-  if (!w.isVisible()) w.PlaceForOpening(AskingWindow(&w));
+  if (!w.isVisible()) w.PlaceForOpening(over_ ? over_.data() : AskingWindow(&w));
+  // Asked for, it comes into sight, also when it had been minimized.
+  w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
   w.show();
   w.raise();
 }

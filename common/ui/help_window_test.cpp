@@ -54,6 +54,18 @@ TEST(HelpWindow, OpensInsideTheScreenBesideTheAskingWindow) {
   EXPECT_EQ(help.frameGeometry(), put);
 }
 
+TEST(HelpWindow, AMinimizedWindowComesBackWhenHelpIsAskedFor) {
+  Asking a;
+  HelpWindow::ShowTopic("/nonexistent-program-folder", 1110);
+  HelpWindow& help = HelpWindow::Instance();
+  help.showMinimized();
+  QApplication::processEvents();
+  ASSERT_TRUE(help.isMinimized());
+  HelpWindow::ShowTopic("/nonexistent-program-folder", 1120);
+  EXPECT_FALSE(help.isMinimized());
+  EXPECT_TRUE(HelpWindow::IsOpen());
+}
+
 TEST(HelpWindow, EscClosesIt) {
   Asking a;
   HelpWindow::ShowTopic("/nonexistent-program-folder", 1110);

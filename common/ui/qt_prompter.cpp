@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "common/ui/help_window.h"
+#include "common/ui/wizard_keys.h"
 
 namespace kiv {
 
@@ -33,6 +34,7 @@ QMessageBox::Icon QtIcon(Icon icon) {
 struct ButtonAnswer {
   QMessageBox::StandardButton button;
   Answer answer;
+  const char* caption = nullptr;  // the caption, where the standard one is not the answer's name
 };
 
 std::vector<ButtonAnswer> ButtonsOf(Buttons buttons) {
@@ -51,6 +53,13 @@ std::vector<ButtonAnswer> ButtonsOf(Buttons buttons) {
       return {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}};
     case Buttons::RetryCancel:
       return {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}};
+    case Buttons::SaveDiscardStay:
+      // Stay takes Cancel's role, so Esc and the close box stay too; some
+      // platforms call Discard "Close without Saving": the answers' names
+      // are set.
+      return {{QMessageBox::Save, Answer::Save, "&Save"},
+              {QMessageBox::Discard, Answer::Discard, "&Discard"},
+              {QMessageBox::Cancel, Answer::Stay, "S&tay"}};
   }
   return {{QMessageBox::Ok, Answer::OK}};
 }
@@ -74,13 +83,20 @@ Answer QtPrompter::MsgBox(const Message& message) {
   QMessageBox box(QtIcon(message.icon), QString::fromStdString(message.title), QString::fromStdString(message.text),
                   QMessageBox::NoButton, owner_);
   const auto buttons = ButtonsOf(message.buttons);
-  for (const ButtonAnswer& b : buttons) box.addButton(b.button);
+  for (const ButtonAnswer& b : buttons) {
+    QPushButton* button = box.addButton(b.button);
+    if (b.caption) button->setText(QString::fromUtf8(b.caption));
+  }
   QPushButton* help = message.helpTopic ? box.addButton(QMessageBox::Help) : nullptr;
   if (help) {
-    // The Help button opens the topic and leaves the question open.
+    // The Help button (or F1) opens the topic over the box and leaves the
+    // question open: the help can be read, scrolled and followed while the
+    // box waits for its answer, and stays on that topic after it.
     help->disconnect();
     const int topic = message.helpTopic;
-    QObject::connect(help, &QPushButton::clicked, &box, [this, topic] { ShowHelpTopic(topic); });
+    QObject::connect(help, &QPushButton::clicked, &box,
+                     [this, &box, topic] { HelpWindow::ShowTopicOver(&box, programFolder_, topic, helpTitle_); });
+    PressOnHelpKey(help);
   }
   box.setDefaultButton(buttons.front().button);
   if (BeforeMessageBox) BeforeMessageBox(box);

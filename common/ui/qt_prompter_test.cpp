@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "common/ui/help_window.h"
 #include "common/ui/qt_progress_sink.h"
@@ -48,6 +50,83 @@ TEST(QtPrompter, MessageBoxIconButtonsAnswerAndHelpButton) {
   EXPECT_TRUE(HelpWindow::Instance().Browser()->toPlainText().contains("1420"));
   HelpWindow::Instance().hide();
   EXPECT_FALSE(HelpWindow::IsOpen());
+}
+
+// A modal box blocks every window that is not its own. The help it asks for
+// (Help or F1) opens as one of its windows: above it, taking keys while the
+// box waits; once the box is answered it stays open on the box's topic, a
+// window of its own that later help requests may move again.
+TEST(QtPrompter, HelpFromABoxIsUsableWhileTheBoxWaitsAndOutlivesIt) {
+  TestApp();
+  QWidget wizard;
+  wizard.resize(300, 200);
+  wizard.show();
+  QtPrompter prompter("/nonexistent-program-folder", &wizard);
+  HelpWindow::Instance().hide();
+  struct Seen {
+    bool f1Opened = false, overTheBox = false, escClosedIt = false, boxWaited = false;
+  } seen;
+  prompter.BeforeMessageBox = [&seen](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&box, &seen] {
+      if (!QTest::qWaitFor([&box] { return QApplication::activeWindow() == &box; })) return;
+      QTest::keyClick(&box, Qt::Key_F1);
+      HelpWindow& help = HelpWindow::Instance();
+      seen.f1Opened = HelpWindow::IsOpen() && help.CurrentTopic() == 1410;
+      seen.overTheBox =
+          help.Over() == &box && help.windowHandle() && help.windowHandle()->transientParent() == box.windowHandle();
+      // Keys reach the help through the window system, as a person's do:
+      // a window the box blocked would not get them.
+      QTest::qWaitFor([&help] { return QGuiApplication::focusWindow() == help.windowHandle(); }, 1000);
+      QTest::keyClick(help.windowHandle(), Qt::Key_Escape);
+      seen.escClosedIt = !HelpWindow::IsOpen();
+      seen.boxWaited = box.isVisible();
+      box.button(QMessageBox::Help)->click();
+      box.button(QMessageBox::Ok)->click();
+    });
+  };
+  prompter.MsgBox(Message{"The creation the Boot image kivsoftware_emm failed, operation halted", "Fatal Error",
+                          Icon::Critical, Buttons::OK, 1410, std::nullopt});
+  EXPECT_TRUE(seen.f1Opened);
+  EXPECT_TRUE(seen.overTheBox);
+  EXPECT_TRUE(seen.escClosedIt);
+  EXPECT_TRUE(seen.boxWaited);
+  HelpWindow& help = HelpWindow::Instance();
+  ASSERT_TRUE(HelpWindow::IsOpen());
+  EXPECT_EQ(help.Over(), nullptr);
+  EXPECT_EQ(help.parentWidget(), nullptr);
+  EXPECT_EQ(help.CurrentTopic(), 1410);
+  // Held on the box's topic until help is asked for again.
+  EXPECT_FALSE(HelpWindow::FollowsPages());
+  HelpWindow::ShowTopic("/nonexistent-program-folder", 1110);
+  EXPECT_TRUE(HelpWindow::FollowsPages());
+  help.hide();
+}
+
+// Save, Discard and Stay carry their names whatever the platform calls the
+// standard buttons; Esc and the close box stay.
+TEST(QtPrompter, SaveDiscardStayAnswersByTheirButtons) {
+  TestApp();
+  QtPrompter prompter("/nonexistent-program-folder");
+  QMessageBox::StandardButton press = QMessageBox::Save;
+  QStringList captions;
+  prompter.BeforeMessageBox = [&](QMessageBox& box) {
+    captions.clear();
+    for (QMessageBox::StandardButton b : {QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel})
+      captions << (box.button(b) ? box.button(b)->text() : QString());
+    QTimer::singleShot(0, &box, [&box, press] {
+      if (press == QMessageBox::Escape) QTest::keyClick(&box, Qt::Key_Escape);
+      else box.button(press)->click();
+    });
+  };
+  const Message m{"Save the changes?", "Unsaved Settings", Icon::Question, Buttons::SaveDiscardStay, 0, std::nullopt};
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Save);
+  EXPECT_EQ(captions, (QStringList{"&Save", "&Discard", "S&tay"}));
+  press = QMessageBox::Discard;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Discard);
+  press = QMessageBox::Cancel;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Stay);
+  press = QMessageBox::Escape;
+  EXPECT_EQ(prompter.MsgBox(m), Answer::Stay);
 }
 
 TEST(QtProgressSink, ScalesLargeValuesAndDrivesTheWidgets) {

@@ -55,8 +55,11 @@ void PressOnHelpKey(QAbstractButton* help) {
 }
 
 void FocusFirstField(QWidget* window, QWidget* page) {
-  for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w); w = w->nextInFocusChain()) {
-    if (w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && IsField(w)) {
+  // The whole chain, in Tab order: a page put into a scroll area after its
+  // fields were made does not start their part of the chain.
+  for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+    if (page->isAncestorOf(w) && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+        IsField(w)) {
       w->setFocus(Qt::TabFocusReason);
       return;
     }

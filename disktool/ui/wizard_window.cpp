@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -13,6 +14,7 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/ui/help_window.h"
+#include "common/ui/page_scroll.h"
 #include "common/ui/widget_caption.h"
 #include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
@@ -68,9 +70,11 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   setWindowTitle("The Kiv Disk Builder");
   pages_ = new QStackedWidget(this);
   pages_->setObjectName("FraMain");
+  // Each page scrolls on its own when the window is smaller than it (a
+  // small screen, a large scale); the buttons below stay in sight.
   for (QWidget* page : {BuildPage0(), BuildPage1(), BuildPage2(), BuildPage3(), BuildPage4(), BuildPage5(),
                         BuildPage6(), BuildPage7()}) {
-    pages_->addWidget(page);
+    pages_->addWidget(ScrollingPage(page));
   }
 
   back_ = new QPushButton("< &Back", this);
@@ -94,6 +98,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   layout->addWidget(pages_, 1);
   layout->addLayout(buttons);
   resize(600, 440);
+  FitOnScreen(this);
 
   connect(next_, &QPushButton::clicked, this, [this] { flow_.CmdNext_Click(); });
   connect(back_, &QPushButton::clicked, this, [this] { flow_.CmdBack_Click(); });
@@ -102,7 +107,7 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
   PressOnHelpKey(help_);
   // The disk builder's help, under its own title.
-  flow_.HelpOpen = [] { return HelpWindow::IsOpen(); };
+  flow_.HelpOpen = [] { return HelpWindow::FollowsPages(); };
   flow_.ShowTopic = [folder = form_.ProgramFolder()](int topic) {
     HelpWindow::ShowTopic(folder, topic, kDiskHelpTitle);
   };

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <algorithm>
 #include <map>
@@ -417,6 +419,33 @@ TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
   ASSERT_EQ(cancelled.window->LblFinish()->text(), "Operation canceled");
   EXPECT_FALSE(cancelled.window->LblImage()->isVisibleTo(cancelled.window.get()));
   EXPECT_FALSE(cancelled.window->CmdOpenFolder()->isVisibleTo(cancelled.window.get()));
+}
+
+// The window can be made smaller than its pages (the setup answers, the
+// finish page), which then scroll, with the buttons in sight.
+TEST(WizardWindow, PagesScrollInAWindowSmallerThanThemWithTheButtonsInSight) {
+  Window t;
+  t.window->resize(560, 220);
+  QApplication::processEvents();
+  EXPECT_LE(t.window->width(), 560);
+  EXPECT_LE(t.window->height(), 220);
+  for (int page = 0; page <= 7; ++page) {
+    t.w->form.CurrentPage = page;
+    t.window->Refresh();
+    QApplication::processEvents();
+    for (QPushButton* button :
+         {t.window->CmdHelp(), t.window->CmdBack(), t.window->CmdNext(), t.window->CmdCancel(), t.window->CmdFinish()})
+      if (button->isVisibleTo(t.window.get()))
+        EXPECT_TRUE(t.window->rect().contains(button->geometry()))
+            << button->objectName().toStdString() << " on page " << page;
+  }
+  // The setup page's boxes are more than the window shows at once.
+  t.w->form.CurrentPage = 3;
+  t.window->Refresh();
+  QApplication::processEvents();
+  auto* area = qobject_cast<QScrollArea*>(t.window->FraMain()->currentWidget());
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
 }
 
 }  // namespace

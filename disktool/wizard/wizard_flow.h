@@ -22,7 +22,8 @@ class WizardFlow {
   WizardFlow(const WizardFlow&) = delete;
   WizardFlow& operator=(const WizardFlow&) = delete;
 
-  // True while the help window is open (page changes then move it along).
+  // True while the help window is open on a page's topic (page changes then
+  // move it along; one a message box opened stays on the box's topic).
   std::function<bool()> HelpOpen;
   // Shows a help topic; by default through the form's prompter.
   std::function<void(int topic)> ShowTopic;
