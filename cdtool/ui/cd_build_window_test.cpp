@@ -708,8 +708,9 @@ TEST_F(WindowTest, PagesScrollInAWindowSmallerThanThemWithTheButtonsInSight) {
     QApplication::processEvents();
     for (const char* name : {"CmdHelp", "CmdCancel", "CmdBack", "CmdNext", "CmdFinish"}) {
       auto* button = window->control<QPushButton>(name);
-      if (button->isVisibleTo(window.get()))
+      if (button->isVisibleTo(window.get())) {
         EXPECT_TRUE(window->rect().contains(button->geometry())) << name << " on page " << page;
+      }
     }
   }
   // The ISO page is taller than the window: its last box is scrolled to

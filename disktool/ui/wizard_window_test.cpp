@@ -433,11 +433,13 @@ TEST(WizardWindow, PagesScrollInAWindowSmallerThanThemWithTheButtonsInSight) {
     t.w->form.CurrentPage = page;
     t.window->Refresh();
     QApplication::processEvents();
-    for (QPushButton* button :
-         {t.window->CmdHelp(), t.window->CmdBack(), t.window->CmdNext(), t.window->CmdCancel(), t.window->CmdFinish()})
-      if (button->isVisibleTo(t.window.get()))
+    for (QPushButton* button : {t.window->CmdHelp(), t.window->CmdBack(), t.window->CmdNext(), t.window->CmdCancel(),
+                                t.window->CmdFinish()}) {
+      if (button->isVisibleTo(t.window.get())) {
         EXPECT_TRUE(t.window->rect().contains(button->geometry()))
             << button->objectName().toStdString() << " on page " << page;
+      }
+    }
   }
   // The setup page's boxes are more than the window shows at once.
   t.w->form.CurrentPage = 3;
