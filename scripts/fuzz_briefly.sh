@@ -13,26 +13,44 @@ targets=(ini_file_fuzz cab_read_fuzz lzx_fuzz)
 cmake --preset fuzz
 cmake --build --preset fuzz --target "${targets[@]}"
 
-failed=()
-for target in "${targets[@]}"; do
+# One fuzzer per core at a time: each still runs its full time, the run as a
+# whole takes a third less on two cores than one after another.
+fuzz_one() {
+  local target=$1 binary seeds findings work log
   binary=$(find build-fuzz -type f -name "$target" -perm -u+x | head -n 1)
+  findings="build-fuzz/findings/$target"
+  rm -rf "$findings"
+  mkdir -p "$findings"
   if [ -z "$binary" ]; then
-    echo "fuzz: $target was not built" >&2
-    exit 1
+    echo "fuzz: $target was not built" > "$findings/failed"
+    return
   fi
   seeds="tests/fuzz/${target%_fuzz}"
-  findings="build-fuzz/findings/$target"
   work="build-fuzz/corpus/$target"   # grows during the run; the seeds stay as they are
-  rm -rf "$findings" "$work"
-  mkdir -p "$findings" "$work"
+  rm -rf "$work"
+  mkdir -p "$work"
   log="$findings/fuzz.log"
   echo "fuzz: $target for ${seconds}s on $seeds"
   if "$binary" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 \
       -artifact_prefix="$findings/" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^Done' "$log" | tail -n 2 || true
+    echo "fuzz: $target: $(grep -E '^stat::number_of_executed_units' "$log" | tail -n 1 || true)"
   else
-    echo "fuzz: $target FAILED; log and input in $findings" >&2
-    tail -n 30 "$log" >&2
+    echo "fuzz: $target FAILED; log and input in $findings" > "$findings/failed"
+  fi
+}
+
+slots=$(nproc)
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$slots" ]; do wait -n || true; done
+  fuzz_one "$target" &
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+  if [ -f "build-fuzz/findings/$target/failed" ]; then
+    cat "build-fuzz/findings/$target/failed" >&2
+    [ -f "build-fuzz/findings/$target/fuzz.log" ] && tail -n 30 "build-fuzz/findings/$target/fuzz.log" >&2
     failed+=("$target")
   fi
 done

@@ -3,9 +3,15 @@
 # Under CI (CI=true) warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+# Each part says how long it took, so a slow run shows where its time went.
+timed() {
+  local name=$1 begin=$SECONDS; shift
+  "$@"
+  echo "test.sh: $name took $(((SECONDS - begin) / 60)) min $(((SECONDS - begin) % 60)) s"
+}
+timed "set-up" bash scripts/setup.sh
 preset=default
 if [ "${CI:-}" = "true" ]; then preset=ci; fi
-cmake --preset "$preset"
-cmake --build --preset "$preset"
-ctest --preset "$preset"
+timed "configure" cmake --preset "$preset"
+timed "build" cmake --build --preset "$preset"
+timed "tests" ctest --preset "$preset"
