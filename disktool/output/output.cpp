@@ -100,7 +100,6 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
   OutputMade = false;
   LblImage.clear();
-  CmdOpenFolder.Visible = false;
   if (OptImage14 || OptImage28) {
     const std::string problem = ImageTargetProblem(programFolder_, ImageFile());
     if (!problem.empty()) {
@@ -148,7 +147,6 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
     std::error_code ec;
     const std::uintmax_t bytes = std::filesystem::file_size(image, ec);
     LblImage = ImageMadeText(image, ec ? 0 : bytes);
-    CmdOpenFolder.Visible = true;
   }
   RemoveWorkFiles();
   Notify();
@@ -160,17 +158,11 @@ void FrmWizard::CancelApp() {
   BuildCancelled = true;
   OutputMade = false;
   LblImage.clear();
-  CmdOpenFolder.Visible = false;
   LblFinish = "Operation canceled";
   RemoveWorkFiles();
-  CmdNext.Visible = false;
-  CmdFinish.Visible = true;
-  CmdFinish.Enabled = true;
-  CmdBack.Enabled = false;
-  CmdCancel.Enabled = false;
-  CurrentPage = 6;
   Notify();
-  if (PageShown) PageShown(6);
+  // Which page follows is the wizard's business; batch mode shows none.
+  if (BuildStopped) BuildStopped();
 }
 
 // Every check and the tool itself take this path: a relative one must not be

@@ -354,7 +354,7 @@ QWidget* WizardWindow::BuildPage6() {
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
   // The image's folder in the file manager.
-  openFolder_ = new QPushButton(ButtonCaption(form_.CmdOpenFolder.Caption), page);
+  openFolder_ = new QPushButton(ButtonCaption("Open Folder"), page);
   openFolder_->setObjectName("CmdOpenFolder");
   connect(openFolder_, &QPushButton::clicked, this, [this] { form_.CmdOpenFolder_Click(); });
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
@@ -462,7 +462,7 @@ void WizardWindow::Refresh() {
   lblFinish_->setText(Q(form_.LblFinish));
   lblImage_->setText(Q(form_.LblImage));
   lblImage_->setVisible(!form_.LblImage.empty());
-  openFolder_->setVisible(form_.CmdOpenFolder.Visible);
+  openFolder_->setVisible(!form_.LblImage.empty());
   tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));

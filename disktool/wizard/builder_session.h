@@ -128,9 +128,9 @@ class FrmWizard : public BuilderSession {
   // follow-ups decide from; LblFinish is only its text).
   bool OutputMade = false;
   // The image the last FinishApp made, with its size; empty when it made
-  // none (a floppy disk, a cancel). Open Folder shows its folder.
+  // none (a floppy disk, a cancel). The finish page offers Open Folder, which
+  // shows its folder, only beside it.
   std::string LblImage;
-  ButtonModel CmdOpenFolder{true, false, "Open Folder"};
   // Wizard buttons.
   ButtonModel CmdBack{false, true, "< &Back"};
   ButtonModel CmdNext{true, true, "&Next >"};
@@ -144,8 +144,9 @@ class FrmWizard : public BuilderSession {
   // Called whenever the model changed in a way a view shows at once (status
   // texts, stage marks, page): the view repaints, then events are pumped.
   std::function<void()> Changed;
-  // Called by CancelApp after it moved to the final page (help follows it).
-  std::function<void(int page)> PageShown;
+  // Called by CancelApp once the build has stopped and its work files are
+  // gone: the wizard moves to its finish page (help follows it).
+  std::function<void()> BuildStopped;
 
   FrmDrivers Drivers;       // the driver selection window's model
   DiskCatalogue Catalogue;  // files\disklist.ini

@@ -12,15 +12,25 @@ namespace kiv {
 
 WizardFlow::WizardFlow(FrmWizard& form) : form_(form) {
   ShowTopic = [this](int topic) { form_.prompter().ShowHelpTopic(topic); };
-  // CancelApp moves to the finish page itself; the help follows it.
-  previousPageShown_ = form_.PageShown;
-  form_.PageShown = [this](int page) {
-    if (previousPageShown_) previousPageShown_(page);
-    ShowHelp(page, false);
+  previousBuildStopped_ = form_.BuildStopped;
+  form_.BuildStopped = [this] {
+    if (previousBuildStopped_) previousBuildStopped_();
+    ShowStoppedPage();
   };
 }
 
-WizardFlow::~WizardFlow() { form_.PageShown = previousPageShown_; }
+WizardFlow::~WizardFlow() { form_.BuildStopped = previousBuildStopped_; }
+
+void WizardFlow::ShowStoppedPage() {
+  form_.CmdNext.Visible = false;
+  form_.CmdFinish.Visible = true;
+  form_.CmdFinish.Enabled = true;
+  form_.CmdBack.Enabled = false;
+  form_.CmdCancel.Enabled = false;
+  form_.CurrentPage = 6;
+  if (form_.Changed) form_.Changed();
+  ShowHelp(6, false);
+}
 
 void WizardFlow::Form_Load() {
   form_.CurrentPage = 0;
@@ -101,7 +111,7 @@ void WizardFlow::NextWork() {
     form_.FillInitialList();
     if (form_.SelectedDisk != 1) form_.CurrentPage += 1;  // the file page is for custom only
   }
-  // Cancel clicked while the work ran: CancelApp has shown the finish page.
+  // Cancel clicked while the work ran: the finish page is shown already.
   if (form_.Cancelled) return;
   if (form_.CurrentPage == 4) {
     form_.CmdNext.Visible = false;

@@ -18,7 +18,7 @@ inline constexpr const char* kDiskHelpTitle = "The Kiv Disk Builder Help";
 class WizardFlow {
  public:
   explicit WizardFlow(FrmWizard& form);
-  ~WizardFlow();  // gives the form back its own page hook
+  ~WizardFlow();  // gives the form back its own stop hook
   WizardFlow(const WizardFlow&) = delete;
   WizardFlow& operator=(const WizardFlow&) = delete;
 
@@ -55,9 +55,12 @@ class WizardFlow {
 
  private:
   void NextWork();
+  // A build that stopped (a failed step, Cancel) ends on the finish page,
+  // which only Finish leaves.
+  void ShowStoppedPage();
   void End();
   FrmWizard& form_;
-  std::function<void(int)> previousPageShown_;
+  std::function<void()> previousBuildStopped_;
   bool building_ = false;
   bool nextAtWork_ = false;
   bool ended_ = false;

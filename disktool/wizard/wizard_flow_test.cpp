@@ -130,10 +130,19 @@ TEST(WizardFlow, FinishBuildsOnceThenEnds) {
 TEST(WizardFlow, CancelAndClose) {
   Walk walk;
   walk.NextToFinish(1);
+  walk.helpOpen = true;
   walk.flow->CmdCancel_Click();
   EXPECT_EQ(walk.w->form.CurrentPage, 6);
+  ASSERT_FALSE(walk.topics.empty());
+  EXPECT_EQ(walk.topics.back(), 1370);  // the open help follows to the finish page
   EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
   EXPECT_FALSE(walk.pf.Exists("cabs"));
+  // Only Finish leaves the finish page.
+  EXPECT_FALSE(walk.w->form.CmdNext.Visible);
+  EXPECT_TRUE(walk.w->form.CmdFinish.Visible);
+  EXPECT_TRUE(walk.w->form.CmdFinish.Enabled);
+  EXPECT_FALSE(walk.w->form.CmdBack.Enabled);
+  EXPECT_FALSE(walk.w->form.CmdCancel.Enabled);
   walk.flow->CmdFinish_Click();  // Finish after Cancel ends, builds nothing
   EXPECT_EQ(walk.ends, 1);
   EXPECT_FALSE(walk.pf.Exists("BootDisk.img"));
