@@ -12,7 +12,7 @@
 
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wizard.h"
 #include "testsupport/fake_disk_tools.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/scripted_prompter.h"

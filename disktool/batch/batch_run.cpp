@@ -8,9 +8,9 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/drivers/frm_drivers.h"
+#include "disktool/engine/floppy_builder.h"
+#include "disktool/engine/wait_window.h"
 #include "disktool/output/image_target.h"
-#include "disktool/wizard/builder_session.h"
-#include "disktool/wizard/frm_wait.h"
 
 namespace kiv {
 
@@ -31,8 +31,8 @@ std::string BatchDestination(const std::string& programFolder, const std::string
   return IsAbsolutePath(target) ? target : JoinPath(programFolder, NativePath(target));
 }
 
-int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers) {
-  Prompter& prompter = wizard.prompter();
+int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers) {
+  Prompter& prompter = builder.prompter();
   if (o.HadError) {
     const Answer a = prompter.MsgBox(Message{BatchSummaryText(o), "Check your Command Line Parameters",
                                              Icon::Exclamation, Buttons::OKCancel, 0, Answer::Cancel});
@@ -42,7 +42,7 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
   // A target that the build would destroy or lose is refused before
   // anything is prepared.
   if (!o.Target.empty()) {
-    const std::string& folder = wizard.ProgramFolder();
+    const std::string& folder = builder.ProgramFolder();
     const std::string problem = ImageTargetProblem(folder, BatchDestination(folder, o.Target));
     if (!problem.empty()) {
       prompter.MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
@@ -70,104 +70,104 @@ int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDri
   // the driver list step) is shown as soon as it changes.
   std::string shown;
   auto forward = [&] {
-    if (wizard.WaitStatus != shown) {
-      shown = wizard.WaitStatus;
+    if (builder.WaitStatus != shown) {
+      shown = builder.WaitStatus;
       wait.SetStatus(shown);
     }
     wait.Pump();
   };
   auto status = [&](const std::string& text) {
-    wizard.WaitStatus = text;
+    builder.WaitStatus = text;
     forward();
   };
-  auto previous = wizard.Changed;
-  wizard.Changed = [&] {
+  auto previous = builder.Changed;
+  builder.Changed = [&] {
     if (previous) previous();
     forward();
   };
   struct Restore {
-    FrmWizard& w;
+    FloppyBuilder& w;
     std::function<void()> changed;
     ~Restore() { w.Changed = changed; }
-  } restore{wizard, previous};
+  } restore{builder, previous};
   auto end = [&](int code) {
     wait.Hide();
     return code;
   };
 
   wait.Show();
-  shown = wizard.WaitStatus;
+  shown = builder.WaitStatus;
   wait.SetStatus(shown);
 
-  wizard.InitApp();
-  if (wizard.BuildCancelled) return end(1);
+  builder.InitApp();
+  if (builder.BuildCancelled) return end(1);
 
   status("Getting a list of Disks Configuration ...");
-  wizard.Fill_DiskList();
+  builder.Fill_DiskList();
 
   status("Getting Disk Configuration INI file ...");
   int row = 0;
-  for (size_t i = 0; i < wizard.LV_Disk.size(); ++i) {
-    if (wizard.LV_Disk[i].Name == o.DiskName) row = static_cast<int>(i) + 1;
+  for (size_t i = 0; i < builder.LV_Disk.size(); ++i) {
+    if (builder.LV_Disk[i].Name == o.DiskName) row = static_cast<int>(i) + 1;
   }
   if (row == 0) {
     wait.Hide();
     prompter.MsgBox(Message{"The disk \"" + o.DiskName + "\" doesn't exist", "Critical error", Icon::Critical,
                             Buttons::OK, 0, std::nullopt});
-    wizard.RemoveWorkFiles();
+    builder.RemoveWorkFiles();
     return 1;
   }
-  wizard.SelectedDisk = row;
+  builder.SelectedDisk = row;
 
   // The entry's image file must stay in the program folder, even when the
   // command line names the target: the catalogue is refused as a whole
   // before the disk definition copies anything.
-  if (wizard.RefuseCatalogueFile()) return end(1);
+  if (builder.RefuseCatalogueFile()) return end(1);
 
   const std::string lower = ToLower(o.DiskName);
   status("Processing " + lower + ".ini file ...");
-  if (!wizard.Init_Lists(lower + ".ini") || wizard.BuildCancelled) return end(1);
+  if (!builder.Init_Lists(lower + ".ini") || builder.BuildCancelled) return end(1);
 
   status("Getting Drivers Settings ...");
-  wizard.GetDiskAndDriverSettings();
-  if (wizard.BuildCancelled) return end(1);
+  builder.GetDiskAndDriverSettings();
+  if (builder.BuildCancelled) return end(1);
 
-  if (wizard.NeedSetupWin) {
+  if (builder.NeedSetupWin) {
     status("Creating the SetupWin module ...");
-    if (FileExists(wizard.Resolve("keyfile.txt")) || o.UseKeyFile) wizard.FillSetupDataFromKeyFile();
-    else wizard.FillSetupDataFromReg();
-    if (!wizard.CreateSetupInf() || wizard.BuildCancelled) return end(1);
+    if (FileExists(builder.Resolve("keyfile.txt")) || o.UseKeyFile) builder.FillSetupDataFromKeyFile();
+    else builder.FillSetupDataFromReg();
+    if (!builder.CreateSetupInf() || builder.BuildCancelled) return end(1);
   }
-  if (wizard.NeedSetupNT) {
+  if (builder.NeedSetupNT) {
     status("Creating the SetupNT module ...");
-    if (!wizard.CreateSetupNT() || wizard.BuildCancelled) return end(1);
+    if (!builder.CreateSetupNT() || builder.BuildCancelled) return end(1);
   }
 
   status("Getting files list to be copied to the floppy image ...");
-  wizard.FillInitialList();
+  builder.FillInitialList();
 
-  if (o.ImageType == 2) wizard.OptImage28_Click();
-  else wizard.OptImage14_Click();
+  if (o.ImageType == 2) builder.OptImage28_Click();
+  else builder.OptImage14_Click();
 
   if (!o.Target.empty()) {
-    wizard.TxtDest = BatchDestination(wizard.ProgramFolder(), o.Target);
+    builder.TxtDest = BatchDestination(builder.ProgramFolder(), o.Target);
   }
 
   if (o.SelectDrivers) {
-    wizard.LoadDriverLists();
+    builder.LoadDriverLists();
     forward();
-    if (showDrivers) showDrivers(wizard.Drivers);
+    if (showDrivers) showDrivers(builder.Drivers);
   }
 
   // Which DOS the floppy starts: the import's record tells FreeDOS from the
   // files of Windows 98.
-  const std::string dos = DosKind(ResolvePath(JoinPath(wizard.ProgramFolder(), "dos")));
+  const std::string dos = DosKind(ResolvePath(JoinPath(builder.ProgramFolder(), "dos")));
   status(dos == "stand-ins" ? std::string("The floppy's DOS: the stand-ins (no real DOS imported)")
                             : "The floppy's DOS: " + dos);
   status("Creating the floppy image file ...");
-  const bool made = wizard.FinishApp(o.Plugin);
-  const std::string image = ResolvePath(NativePath(wizard.TxtDest));
-  if (!made || wizard.BuildCancelled || !FileExists(image)) return end(1);
+  const bool made = builder.FinishApp(o.Plugin);
+  const std::string image = ResolvePath(NativePath(builder.TxtDest));
+  if (!made || builder.BuildCancelled || !FileExists(image)) return end(1);
   // The last line says where the image went (a relative target is taken
   // from the program folder, which a script may not expect).
   status("Image written: " + image + " (" + std::to_string(FileSize(image)) + " bytes)");

@@ -1,6 +1,6 @@
 #pragma once
 // Batch mode: the build of one named disk without the wizard, driven through
-// the same FrmWizard model, with FrmWait showing each step.
+// the disk builder's engine, with the wait window showing each step.
 #include <functional>
 #include <string>
 
@@ -9,7 +9,7 @@
 namespace kiv {
 
 class FrmDrivers;
-class FrmWizard;
+class FloppyBuilder;
 class Prompter;
 class WaitWindow;
 
@@ -27,6 +27,6 @@ std::string BatchDestination(const std::string& programFolder, const std::string
 // Builds o.DiskName. Returns the process exit code: 0 when the image file was
 // made, 1 otherwise (declined summary, unknown disk, a cancelled step - a
 // step that cancels ends the run there).
-int RunBatch(FrmWizard& wizard, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers);
+int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers);
 
 }  // namespace kiv

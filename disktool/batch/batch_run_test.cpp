@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "disktool/dosimport/freedos_import.h"
-#include "disktool/wizard/builder_session.h"
-#include "disktool/wizard/frm_wait.h"
+#include "disktool/engine/floppy_builder.h"
+#include "disktool/engine/wait_window.h"
 #include "testsupport/test_files.h"
 #include "testsupport/wizard_test_folder.h"
 

@@ -12,8 +12,8 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "disktool/dosimport/dos_import.h"
-#include "disktool/wizard/builder_session.h"
-#include "disktool/wizard/frm_wait.h"
+#include "disktool/engine/wait_window.h"
+#include "disktool/wizard/frm_wizard.h"
 
 namespace kiv {
 
@@ -26,13 +26,13 @@ namespace {
 class StopAsCancel : public ProgressSink {
  public:
   explicit StopAsCancel(ProgressSink& inner) : inner_(inner) {}
-  void Attach(FrmWizard& wizard) { wizard_ = &wizard; }
+  void Attach(FloppyBuilder& builder) { builder_ = &builder; }
   bool Handled() const { return handled_; }
   // After a stop request, cancels the build unless it is cancelled already.
   void Check() {
-    if (!wizard_ || !kiv::StopRequested() || wizard_->BuildCancelled) return;
+    if (!builder_ || !kiv::StopRequested() || builder_->BuildCancelled) return;
     handled_ = true;
-    wizard_->CancelApp();
+    builder_->CancelApp();
   }
 
   void SetCaption(const std::string& text) override { inner_.SetCaption(text); }
@@ -51,7 +51,7 @@ class StopAsCancel : public ProgressSink {
 
  private:
   ProgressSink& inner_;
-  FrmWizard* wizard_ = nullptr;
+  FloppyBuilder* builder_ = nullptr;
   bool handled_ = false;
 };
 

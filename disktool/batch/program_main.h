@@ -13,6 +13,7 @@
 namespace kiv {
 
 class Environment;
+class FrmWizard;
 class ProcessLauncher;
 class Prompter;
 class ProgressSink;

@@ -10,7 +10,7 @@
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
@@ -79,7 +79,7 @@ DiskEntry DiskCatalogue::Entry(int section) const {
   return entry;
 }
 
-void FrmWizard::Fill_DiskList() {
+void FloppyBuilder::Fill_DiskList() {
   LV_Disk = Catalogue.Rows();
   LV_Disk[0].Selected = true;
   SelectedDisk = 1;
@@ -87,22 +87,22 @@ void FrmWizard::Fill_DiskList() {
 }
 
 // Setting a check box's value runs its click handler, as on the form.
-void FrmWizard::SetChkASPIValue(int value) {
+void FloppyBuilder::SetChkASPIValue(int value) {
   ChkASPI.Value = value;
   ChkASPI_Click();
 }
 
-void FrmWizard::SetChkNDISValue(int value) {
+void FloppyBuilder::SetChkNDISValue(int value) {
   ChkNDIS.Value = value;
   ChkNDIS_Click();
 }
 
-void FrmWizard::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
-void FrmWizard::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
+void FloppyBuilder::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
+void FloppyBuilder::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
 
 // The text is checked first, then where the path really leads, so a symbolic
 // link in the program folder cannot carry the image out of it either.
-bool FrmWizard::RefuseCatalogueFile() {
+bool FloppyBuilder::RefuseCatalogueFile() {
   const int section = SelectedDisk - 1;
   const std::string file = Catalogue.Entry(section).File;
   if (StaysInside(file)) {
@@ -117,7 +117,7 @@ bool FrmWizard::RefuseCatalogueFile() {
   return true;
 }
 
-void FrmWizard::GetDiskAndDriverSettings() {
+void FloppyBuilder::GetDiskAndDriverSettings() {
   if (RefuseCatalogueFile()) return;
   const DiskEntry entry = Catalogue.Entry(SelectedDisk - 1);
   const std::string diskIni = ToLower(SelectedDiskName()) + ".ini";

@@ -7,7 +7,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
@@ -34,7 +34,8 @@ constexpr Header kHeaders[] = {
 // it is joined to; anything else could write over the user's files. The text
 // is checked first, then where the path really leads: a symbolic link below
 // the folder ("files\linkout -> /elsewhere") must not carry a copy out of it.
-bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line) {
+bool FloppyBuilder::RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
+                                  int line) {
   if (StaysInside(value)) {
     const std::string rootPath = Resolve(root);
     const std::string target =
@@ -48,7 +49,7 @@ bool FrmWizard::RefuseOutside(const std::string& value, const std::string& root,
   return true;
 }
 
-bool FrmWizard::Init_Lists(const std::string& InitFile) {
+bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
   NeedSetupWin = false;
   NeedSetupNT = false;
   // The name comes from the catalogue: a plain file name below files\.

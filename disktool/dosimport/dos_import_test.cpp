@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "common/prompter.h"
-#include "disktool/wizard/frm_wait.h"
+#include "disktool/engine/wait_window.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"

@@ -7,11 +7,11 @@
 #include "common/paths.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
-bool FrmWizard::MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder) {
+bool FloppyBuilder::MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder) {
   if (CabFolder.empty() || (CabFolder.back() != '\\' && CabFolder.back() != '/')) CabFolder += "\\";
   MakePath(Resolve(CabFolder));
   // A cabinet left from an earlier run must not pass for the new one.

@@ -8,7 +8,7 @@
 
 #include "common/ini_file.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 #include "testsupport/test_program_folder.h"
 #include "testsupport/test_terminal.h"
 

@@ -10,7 +10,7 @@
 #include "common/paths.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
@@ -34,7 +34,7 @@ std::string RelativeTo(const std::string& folder, const std::string& path) {
 
 }  // namespace
 
-void FrmWizard::AddDriversToIni(const std::string& iniName, const std::string& kind, int value) {
+void FloppyBuilder::AddDriversToIni(const std::string& iniName, const std::string& kind, int value) {
   const std::string section = WithoutTrailingBackslash(kind);
   const std::string folder = Resolve("drivers\\" + section);
   const INIFile ini(Resolve(iniName));
@@ -43,7 +43,7 @@ void FrmWizard::AddDriversToIni(const std::string& iniName, const std::string& k
   }
 }
 
-void FrmWizard::GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind) {
+void FloppyBuilder::GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind) {
   std::vector<std::string> lines;
   if (!ReadLines(Resolve("files\\" + diskIni), lines)) return;
   const INIFile ini(Resolve("Drivers.ini"));
@@ -77,7 +77,7 @@ void FrmWizard::GetDefaultDriversOptions(const std::string& diskIni, const std::
   }
 }
 
-bool FrmWizard::PrepareDrivers() {
+bool FloppyBuilder::PrepareDrivers() {
   std::vector<std::string> lines;
   ReadLines(Resolve("Drivers.ini"), lines);
   progress_.SetMaximum(static_cast<int64_t>(lines.size()));
@@ -125,7 +125,7 @@ bool FrmWizard::PrepareDrivers() {
   return true;
 }
 
-void FrmWizard::CreatePrebuiltFiles() {
+void FloppyBuilder::CreatePrebuiltFiles() {
   if (ChkNDIS.Value == 1 && NetFamily == NetDriverFamily::NDIS) {
     CreateCacheFile("ndis", "ndis");
     MakePath(Resolve("cabs\\etc"));
@@ -148,7 +148,7 @@ void FrmWizard::CreatePrebuiltFiles() {
   Notify();
 }
 
-void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& kind) {
+void FloppyBuilder::CreateCacheFile(const std::string& baseName, const std::string& kind) {
   std::string menu =
       "; This file is used to manual\r\n; select a network driver\r\n"
       ":_ndis \"Select Network driver...\" [x]\r\n";
@@ -199,7 +199,7 @@ void FrmWizard::CreateCacheFile(const std::string& baseName, const std::string& 
 }
 
 // The network family's list: NDIS, or the two ODI kinds in one list.
-void FrmWizard::LoadNetworkDriverList() {
+void FloppyBuilder::LoadNetworkDriverList() {
   if (NetFamily == NetDriverFamily::ODI) {
     Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
     Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
@@ -208,19 +208,19 @@ void FrmWizard::LoadNetworkDriverList() {
   }
 }
 
-void FrmWizard::CmdSelASPI_Click() {
+void FloppyBuilder::CmdSelASPI_Click() {
   Drivers.Visible = true;
   Drivers.Modal = false;
   Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
 }
 
-void FrmWizard::CmdSelNDIS_Click() {
+void FloppyBuilder::CmdSelNDIS_Click() {
   Drivers.Visible = true;
   Drivers.Modal = false;
   LoadNetworkDriverList();
 }
 
-void FrmWizard::LoadDriverLists() {
+void FloppyBuilder::LoadDriverLists() {
   WaitStatus = "Getting Drivers List ...";
   Notify();
   if (ChkASPI.Value == 1)

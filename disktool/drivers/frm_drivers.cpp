@@ -9,7 +9,7 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 

@@ -12,9 +12,9 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
+#include "disktool/engine/floppy_builder.h"
 #include "disktool/floppy/module_folders.h"
 #include "disktool/output/floppy_drive.h"
-#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
@@ -29,7 +29,7 @@ std::string Backslashed(std::string s) {
 
 }  // namespace
 
-void FrmWizard::InitApp() {
+void FloppyBuilder::InitApp() {
   const std::string ini = Resolve("Drivers.ini");
   if (FileExists(ini)) std::remove(ini.c_str());
   static const char* const kKinds[][2] = {{"aspi", "ASPI"}, {"ndis", "NDIS"}, {"odi16", "ODI16"}, {"odi32", "ODI32"}};
@@ -47,7 +47,7 @@ void FrmWizard::InitApp() {
   }
 }
 
-bool FrmWizard::PrepareDosFiles() {
+bool FloppyBuilder::PrepareDosFiles() {
   DeleteTree(Resolve("files\\dos"));
   std::string dos = "files\\dos";
   std::string bin = "files\\dos\\bin";
@@ -60,7 +60,7 @@ bool FrmWizard::PrepareDosFiles() {
   return binOk;
 }
 
-bool FrmWizard::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
+bool FloppyBuilder::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
   Dest = JoinPath(programFolder_, NativePath(Dest));
   // Answers what an error means: nullopt = retry, else the result to return.
   auto onError = [&]() -> std::optional<bool> {
@@ -123,7 +123,7 @@ bool FrmWizard::CopyFilesToFolder(const std::string& Source, std::string& Dest, 
   }
 }
 
-void FrmWizard::FillInitialList() {
+void FloppyBuilder::FillInitialList() {
   // Module cabinets are of use only where the floppy's DOS can unpack them.
   if (!DosHasCabinetExtractor(programFolder_)) UnpackModuleCabinets(programFolder_, Resolve("cabs"));
   FileList.clear();
@@ -142,7 +142,7 @@ void FrmWizard::FillInitialList() {
   Notify();
 }
 
-void FrmWizard::ListFolderIntoLists(const std::string& folderIn) {
+void FloppyBuilder::ListFolderIntoLists(const std::string& folderIn) {
   const std::string folder = AddSlash(Trim(folderIn));
   const std::string root = AddSlash(Resolve("cabs"));
   const std::string relativeFolder = folder.size() > root.size() ? folder.substr(root.size()) : "";
@@ -158,7 +158,7 @@ void FrmWizard::ListFolderIntoLists(const std::string& folderIn) {
   }
 }
 
-bool FrmWizard::CreateDiskAsDir() {
+bool FloppyBuilder::CreateDiskAsDir() {
   static std::mt19937 generator{std::random_device{}()};
   std::uniform_real_distribution<double> uniform(0.0, 1.0);
   do {
@@ -175,7 +175,7 @@ bool FrmWizard::CreateDiskAsDir() {
   return true;
 }
 
-bool FrmWizard::InjectFilesToDir(const std::string& DestDir) {
+bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
   const bool floppy = DestDir == "A:";
   progress_.SetMaximum(static_cast<int64_t>(FileList.size()));
   progress_.SetValue(0);

@@ -8,7 +8,7 @@
 #include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
@@ -44,7 +44,7 @@ std::vector<std::string> PluginProgramArgv(const std::string& program, ProcessLa
   return {};
 }
 
-void FrmWizard::InjectPlugin(const std::string& PluginName) {
+void FloppyBuilder::InjectPlugin(const std::string& PluginName) {
   const std::string plugins = Resolve("plugins");
   const std::string program = FindPluginProgram(plugins, PluginName);
   if (!program.empty()) {

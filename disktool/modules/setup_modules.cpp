@@ -9,7 +9,7 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
 
@@ -23,7 +23,7 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 // empty (a key file saved with blank fields, or a machine without a
 // registry) shows the page's own default instead, so the page is never blank
 // and the module never falls back to the Windows Me templates by accident.
-void FrmWizard::ShowSetupData(const Win9xInfo& info) {
+void FloppyBuilder::ShowSetupData(const Win9xInfo& info) {
   auto orDefault = [](const std::string& value, const char* fallback) {
     return Trim(value).empty() ? std::string(fallback) : value;
   };
@@ -36,15 +36,15 @@ void FrmWizard::ShowSetupData(const Win9xInfo& info) {
   Notify();
 }
 
-void FrmWizard::FillSetupDataFromKeyFile() {
+void FloppyBuilder::FillSetupDataFromKeyFile() {
   Win9xInfo info;
   if (!ReadWin9xKeyFile(Resolve(kKeyFile), info)) return;
   ShowSetupData(info);
 }
 
-void FrmWizard::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(CurrentPlatform())); }
+void FloppyBuilder::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(CurrentPlatform())); }
 
-bool FrmWizard::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
+bool FloppyBuilder::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
   const INIFile inf(Resolve(relativeFile));
   const std::string key =
       Quoted(JoinProductKey({TxtKeyPart[0], TxtKeyPart[1], TxtKeyPart[2], TxtKeyPart[3], TxtKeyPart[4]}));
@@ -63,7 +63,7 @@ bool FrmWizard::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
   return ok;
 }
 
-bool FrmWizard::CreateSetupInf() {
+bool FloppyBuilder::CreateSetupInf() {
   const std::string os = LblOSType.find("98") != std::string::npos ? "win98" : "winme";
   const struct {
     std::string from, to;
@@ -104,7 +104,7 @@ bool FrmWizard::CreateSetupInf() {
   return true;
 }
 
-bool FrmWizard::CreateSetupNT() {
+bool FloppyBuilder::CreateSetupNT() {
   const AnswerFileResult r = FillSetupDataFromKeyFileToUnattend(
       programFolder_, Resolve(kKeyFile), Resolve("files\\setupnt\\bin\\unattend.txt"), UnattendStyle::DiskBuilder);
   if (r.Failed()) {

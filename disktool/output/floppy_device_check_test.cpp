@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "disktool/engine/floppy_builder.h"
 #include "disktool/output/floppy_drive.h"
-#include "disktool/wizard/builder_session.h"
 #include "disktool/wizard/wizard_flow.h"
 #include "testsupport/wizard_test_folder.h"
 

@@ -12,11 +12,11 @@
 #include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
+#include "disktool/engine/floppy_builder.h"
 #include "disktool/output/floppy_device_check.h"
 #include "disktool/output/floppy_drive.h"
 #include "disktool/output/image_made.h"
 #include "disktool/output/image_target.h"
-#include "disktool/wizard/builder_session.h"
 
 namespace kiv {
 
@@ -55,31 +55,31 @@ std::string BfiCommandLine(const std::string& programFolder, const std::string& 
          cut(image) + "\" " + cut(tree);
 }
 
-void FrmWizard::FloppyImageLabels(bool EnableImageLabels) {
+void FloppyBuilder::FloppyImageLabels(bool EnableImageLabels) {
   LblMsg[2] = EnableImageLabels ? "Preparing new floppy image" : "Formating Floppy Disk";
   LblMsg[3] = EnableImageLabels ? "Copying files to floppy image" : "Copying files to floppy disk";
   Notify();
 }
 
-void FrmWizard::OptImage14_Click() {
+void FloppyBuilder::OptImage14_Click() {
   OptImage14 = true;
   OptImage28 = OptFloppy = false;
   FloppyImageLabels(true);
 }
 
-void FrmWizard::OptImage28_Click() {
+void FloppyBuilder::OptImage28_Click() {
   OptImage28 = true;
   OptImage14 = OptFloppy = false;
   FloppyImageLabels(true);
 }
 
-void FrmWizard::OptFloppy_Click() {
+void FloppyBuilder::OptFloppy_Click() {
   OptFloppy = true;
   OptImage14 = OptImage28 = false;
   FloppyImageLabels(false);
 }
 
-bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
+bool FloppyBuilder::RunStage(int stage, const std::function<bool()>& step) {
   WaitStatus = LblMsg[stage - 1] + " ...";
   progress_.SetCaption(WaitStatus);
   RunningStage = stage;
@@ -96,7 +96,7 @@ bool FrmWizard::RunStage(int stage, const std::function<bool()>& step) {
   return ok;
 }
 
-bool FrmWizard::FinishApp(const std::string& Plugin) {
+bool FloppyBuilder::FinishApp(const std::string& Plugin) {
   BuildCancelled = false;
   OutputMade = false;
   LblImage.clear();
@@ -153,7 +153,7 @@ bool FrmWizard::FinishApp(const std::string& Plugin) {
   return true;
 }
 
-void FrmWizard::CancelApp() {
+void FloppyBuilder::CancelApp() {
   Cancelled = true;
   BuildCancelled = true;
   OutputMade = false;
@@ -167,14 +167,14 @@ void FrmWizard::CancelApp() {
 
 // Every check and the tool itself take this path: a relative one must not be
 // taken from the current folder, which need not be the program folder.
-std::string FrmWizard::ImageFile() const {
+std::string FloppyBuilder::ImageFile() const {
   const std::string image = NativePath(TxtDest);
   return IsAbsolutePath(image) ? image : JoinPath(programFolder_, image);
 }
 
-void FrmWizard::CmdOpenFolder_Click() { ExploreFolderOf(*platform_, prompter_, ImageFile()); }
+void FloppyBuilder::CmdOpenFolder_Click() { ExploreFolderOf(*platform_, prompter_, ImageFile()); }
 
-bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
+bool FloppyBuilder::CreateImageFromDir(const std::string& ImgFile) {
   const std::string image = NativePath(ImgFile);
   // The tool writes into an existing folder only.
   const std::string folder = FolderOf(image);
@@ -196,7 +196,7 @@ bool FrmWizard::CreateImageFromDir(const std::string& ImgFile) {
   return false;
 }
 
-bool FrmWizard::FloppyDriveThere() {
+bool FloppyBuilder::FloppyDriveThere() {
   FloppyDrive& drive = Floppy();
   std::string why;
   if (FloppyDeviceFound(drive.DeviceName(), &why)) return true;
@@ -205,7 +205,7 @@ bool FrmWizard::FloppyDriveThere() {
   return false;
 }
 
-bool FrmWizard::ImageTargetAgreed() {
+bool FloppyBuilder::ImageTargetAgreed() {
   if (!OptImage14 && !OptImage28) return true;
   // A target the build must never write is refused by the build itself.
   const std::string image = ImageFile();
@@ -222,7 +222,7 @@ bool FrmWizard::ImageTargetAgreed() {
                                   Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
 }
 
-bool FrmWizard::FormatFloppy() {
+bool FloppyBuilder::FormatFloppy() {
   FloppyDrive& drive = Floppy();
   // No question about formatting a drive that is not there (it can go away
   // after Finish looked for it).

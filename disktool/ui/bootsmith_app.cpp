@@ -11,7 +11,7 @@
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/qt_wait_window.h"
 #include "disktool/ui/wizard_window.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wizard.h"
 #include "disktool/wizard/wizard_flow.h"
 
 namespace kiv {

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "disktool/wizard/frm_wait.h"
+#include "disktool/engine/wait_window.h"
 
 namespace kiv {
 

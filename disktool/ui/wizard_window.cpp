@@ -19,7 +19,7 @@
 #include "common/ui/wizard_keys.h"
 #include "common/vm_trial.h"
 #include "disktool/ui/drivers_dialog.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wizard.h"
 
 namespace kiv {
 

@@ -16,7 +16,7 @@
 #include "common/vm_trial.h"
 #include "disktool/output/floppy_drive.h"
 #include "disktool/ui/drivers_dialog.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wizard.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/fake_platform.h"
 #include "testsupport/qt_test_app.h"

@@ -6,7 +6,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/wizard/builder_session.h"
+#include "disktool/wizard/frm_wizard.h"
 
 namespace kiv {
 

@@ -1,4 +1,4 @@
-#include "disktool/wizard/frm_wait.h"
+#include "disktool/engine/wait_window.h"
 
 #include <cstdio>
 

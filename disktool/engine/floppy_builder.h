@@ -1,9 +1,10 @@
 #pragma once
-// The state of one bootsmith run and the wizard form that holds it. The form is
-// a plain model: control values, captions, enabled/visible flags and the page
-// index. The Qt wizard mirrors it; batch mode loads it and never shows it.
-// Every operation of the disk builder is a member named after the step it
-// performs, so a behaviour leads to its code in one search.
+// The disk builder's engine: the state of one bootsmith build (the chosen
+// disk, its drivers, answers and output, with the status texts a view shows)
+// and every step of it. It knows no window: batch mode drives it directly,
+// and the wizard's page model (wizard/frm_wizard.h) adds its pages on top.
+// Every operation is a member named after the step it performs, so a
+// behaviour leads to its code in one search.
 //
 // One build, as the batch run and the wizard drive it:
 //   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
@@ -62,7 +63,6 @@ struct BuilderSession {
   std::string WorkDir;     // <program folder>/Temp/bootsmith<n>
   std::string WindowsDir;  // with trailing separator; "" on POSIX
   std::string SystemDir;
-  int CurrentPage = 0;
 
   std::vector<DiskRow> LV_Disk;
   std::string TxtDest;
@@ -76,14 +76,16 @@ struct BuilderSession {
   std::deque<std::string> LstDirs;      // folders still to be listed
 };
 
-// The wizard form. Derives from the session so callers write wizard.TxtDest as
-// the form does.
-class FrmWizard : public BuilderSession {
+// The engine. Derives from the session so callers write builder.TxtDest as
+// the wizard's form does.
+class FloppyBuilder : public BuilderSession {
  public:
   // Every outside program of a build (cabarc, bfi, plugin preparation
-  // programs) is started through `launcher`, fixed for the form's life.
-  FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher);
-  ~FrmWizard();
+  // programs) is started through `launcher`, fixed for the builder's life.
+  FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher);
+  virtual ~FloppyBuilder();
+  FloppyBuilder(const FloppyBuilder&) = delete;
+  FloppyBuilder& operator=(const FloppyBuilder&) = delete;
 
   const std::string& ProgramFolder() const { return programFolder_; }
   Prompter& prompter() { return prompter_; }
@@ -100,7 +102,7 @@ class FrmWizard : public BuilderSession {
   void SetFloppyDrive(std::unique_ptr<FloppyDrive> drive);
   FloppyDrive& Floppy();
 
-  // ---- controls of the pages (only what the engine reads or writes) ----
+  // ---- what a view shows of the build (status texts, driver choices) ----
   std::string LblStatus = "Press Next to load the disk configuration";  // page 1
   ButtonModel CmdSelASPI{false, true, "Select which drivers to include..."};
   ButtonModel CmdSelNDIS{false, true, "Select which drivers to include..."};
@@ -131,11 +133,6 @@ class FrmWizard : public BuilderSession {
   // none (a floppy disk, a cancel). The finish page offers Open Folder, which
   // shows its folder, only beside it.
   std::string LblImage;
-  // Wizard buttons.
-  ButtonModel CmdBack{false, true, "< &Back"};
-  ButtonModel CmdNext{true, true, "&Next >"};
-  ButtonModel CmdFinish{true, false, "&Finish"};
-  ButtonModel CmdCancel{true, true, "&Cancel"};
   // The "Please Wait" window of batch mode: its status line.
   std::string WaitStatus = "Copying Files ... Please wait, this should take only few seconds";
   // True once CancelApp ran during this build (Cancelled is also set by the

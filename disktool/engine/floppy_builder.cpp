@@ -1,5 +1,5 @@
-// The wizard form's construction and the small helpers every step shares.
-#include "disktool/wizard/builder_session.h"
+// The engine's construction and the small helpers every step shares.
+#include "disktool/engine/floppy_builder.h"
 
 #include <cctype>
 #include <cstdio>
@@ -16,7 +16,8 @@
 
 namespace kiv {
 
-FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher)
+FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress,
+                             ProcessLauncher& launcher)
     : Drivers(programFolder, launcher),
       Catalogue(programFolder),
       programFolder_(std::move(programFolder)),
@@ -30,20 +31,20 @@ FrmWizard::FrmWizard(std::string programFolder, Prompter& prompter, ProgressSink
   Drivers.Pump = [this] { progress_.PumpEvents(); };
 }
 
-FrmWizard::~FrmWizard() = default;
+FloppyBuilder::~FloppyBuilder() = default;
 
-void FrmWizard::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { floppy_ = std::move(drive); }
+void FloppyBuilder::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { floppy_ = std::move(drive); }
 
-FloppyDrive& FrmWizard::Floppy() {
+FloppyDrive& FloppyBuilder::Floppy() {
   if (!floppy_) floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice(environment), SourceDateEpoch(environment, nullptr));
   return *floppy_;
 }
 
-std::string FrmWizard::Resolve(const std::string& relative) const {
+std::string FloppyBuilder::Resolve(const std::string& relative) const {
   return ResolvePathPrefix(JoinPath(programFolder_, NativePath(relative)));
 }
 
-std::string FrmWizard::ToolPath(const std::string& tool) const {
+std::string FloppyBuilder::ToolPath(const std::string& tool) const {
 #ifdef _WIN32
   return JoinPath(programFolder_, tool + ".exe");
 #else
@@ -51,17 +52,17 @@ std::string FrmWizard::ToolPath(const std::string& tool) const {
 #endif
 }
 
-void FrmWizard::Notify() {
+void FloppyBuilder::Notify() {
   if (Changed) Changed();
   progress_.PumpEvents();
 }
 
-void FrmWizard::SetStatus(const std::string& text) {
+void FloppyBuilder::SetStatus(const std::string& text) {
   LblStatus = text;
   Notify();
 }
 
-void FrmWizard::RemoveWorkFiles() {
+void FloppyBuilder::RemoveWorkFiles() {
   const std::string ini = Resolve("Drivers.ini");
   if (FileExists(ini)) std::remove(ini.c_str());
   const std::string cabs = Resolve("cabs");
@@ -70,7 +71,7 @@ void FrmWizard::RemoveWorkFiles() {
   if (FolderExists(temp)) DeleteTree(temp);
 }
 
-std::string FrmWizard::SelectedDiskName() const {
+std::string FloppyBuilder::SelectedDiskName() const {
   if (SelectedDisk < 1 || SelectedDisk > static_cast<int>(LV_Disk.size())) return "";
   return LV_Disk[SelectedDisk - 1].Name;
 }
