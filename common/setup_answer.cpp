@@ -1,8 +1,11 @@
 #include "common/setup_answer.h"
 
 #include <cctype>
+#include <concepts>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <type_traits>
 
 #include "common/file_ops.h"
 #include "common/ini_file.h"
@@ -137,60 +140,78 @@ bool IsTrueText(const std::string& text) {
   return LenientNumber(t) != 0.0;
 }
 
-bool ReadWin9xKeyFile(const std::string& keyFile, Win9xInfo& info) {
+namespace {
+
+// The keys of each record's section in the key file, in the order they are
+// written; reading and writing both walk this one list. Info is the record or
+// the record const.
+template <class Info, class Visit>
+requires std::same_as<std::remove_const_t<Info>, Win9xInfo>
+void VisitKeyFileFields(Info& info, Visit&& visit) {
+  visit("OwnerName", info.OwnerName);
+  visit("Organization", info.Organization);
+  visit("OptimizedFor", info.OptimizedFor);
+  visit("ComputerName", info.ComputerName);
+  visit("Workgroup", info.Workgroup);
+  visit("ProductKey", info.ProductKey);
+}
+
+template <class Info, class Visit>
+requires std::same_as<std::remove_const_t<Info>, Win2KInfo>
+void VisitKeyFileFields(Info& info, Visit&& visit) {
+  visit("TemplateFile", info.TemplateFile);
+  visit("OwnerName", info.OwnerName);
+  visit("Organization", info.Organization);
+  visit("ProductKey", info.ProductKey);
+  visit("ComputerName", info.ComputerName);
+  visit("Workgroup", info.Workgroup);
+  visit("JoinDomain", info.JoinDomain);
+}
+
+void FromKeyFileText(std::string& field, const std::string& text) { field = text; }
+void FromKeyFileText(KeyParts& field, const std::string& text) { field = SplitProductKey(text); }
+void FromKeyFileText(bool& field, const std::string& text) { field = IsTrueText(text); }
+
+std::string KeyFileText(const std::string& field, bool /*upperCaseKey*/) { return field; }
+std::string KeyFileText(const KeyParts& field, bool upperCaseKey) {
+  const std::string key = JoinProductKey(field);
+  return upperCaseKey ? ToUpper(key) : key;
+}
+std::string KeyFileText(bool field, bool /*upperCaseKey*/) { return field ? "True" : "False"; }
+
+template <class Info>
+bool ReadKeyFile(const std::string& keyFile, const char* section, Info& info) {
   if (!FileExists(keyFile)) return false;
   const INIFile ini(ResolvePath(keyFile));
-  info.OwnerName = ini.GetINIKey(kWin9xSection, "OwnerName");
-  info.Organization = ini.GetINIKey(kWin9xSection, "Organization");
-  info.OptimizedFor = ini.GetINIKey(kWin9xSection, "OptimizedFor");
-  info.ComputerName = ini.GetINIKey(kWin9xSection, "ComputerName");
-  info.Workgroup = ini.GetINIKey(kWin9xSection, "Workgroup");
-  info.ProductKey = SplitProductKey(ini.GetINIKey(kWin9xSection, "ProductKey"));
+  VisitKeyFileFields(info, [&](const char* key, auto& field) { FromKeyFileText(field, ini.GetINIKey(section, key)); });
   return true;
 }
 
-bool ReadWin2KKeyFile(const std::string& keyFile, Win2KInfo& info) {
-  if (!FileExists(keyFile)) return false;
-  const INIFile ini(ResolvePath(keyFile));
-  info.TemplateFile = ini.GetINIKey(kWin2KSection, "TemplateFile");
-  info.OwnerName = ini.GetINIKey(kWin2KSection, "OwnerName");
-  info.Organization = ini.GetINIKey(kWin2KSection, "Organization");
-  info.ProductKey = SplitProductKey(ini.GetINIKey(kWin2KSection, "ProductKey"));
-  info.ComputerName = ini.GetINIKey(kWin2KSection, "ComputerName");
-  info.Workgroup = ini.GetINIKey(kWin2KSection, "Workgroup");
-  info.JoinDomain = IsTrueText(ini.GetINIKey(kWin2KSection, "JoinDomain"));
-  return true;
-}
-
-bool WriteWin9xKeyFile(const std::string& keyFile, const Win9xInfo& info, bool upperCaseKey) {
-  DropLinkAt(keyFile);
-  const INIFile ini(ResolvePath(keyFile));
-  const std::string key = JoinProductKey(info.ProductKey);
-  bool ok = true;
-  ok &= ini.SetINIKey(kWin9xSection, "OwnerName", info.OwnerName);
-  ok &= ini.SetINIKey(kWin9xSection, "Organization", info.Organization);
-  ok &= ini.SetINIKey(kWin9xSection, "OptimizedFor", info.OptimizedFor);
-  ok &= ini.SetINIKey(kWin9xSection, "ComputerName", info.ComputerName);
-  ok &= ini.SetINIKey(kWin9xSection, "Workgroup", info.Workgroup);
-  ok &= ini.SetINIKey(kWin9xSection, "ProductKey", upperCaseKey ? ToUpper(key) : key);
-  return ok;
-}
-
-bool WriteWin2KKeyFile(const std::string& keyFile, const Win2KInfo& info, bool upperCaseKey) {
+template <class Info>
+bool WriteKeyFile(const std::string& keyFile, const char* section, const Info& info, bool upperCaseKey) {
   // The answer files are edited in place: a link at their name would have
   // its target rewritten, so it is replaced by a file of their own.
   DropLinkAt(keyFile);
   const INIFile ini(ResolvePath(keyFile));
-  const std::string key = JoinProductKey(info.ProductKey);
   bool ok = true;
-  ok &= ini.SetINIKey(kWin2KSection, "TemplateFile", info.TemplateFile);
-  ok &= ini.SetINIKey(kWin2KSection, "OwnerName", info.OwnerName);
-  ok &= ini.SetINIKey(kWin2KSection, "Organization", info.Organization);
-  ok &= ini.SetINIKey(kWin2KSection, "ProductKey", upperCaseKey ? ToUpper(key) : key);
-  ok &= ini.SetINIKey(kWin2KSection, "ComputerName", info.ComputerName);
-  ok &= ini.SetINIKey(kWin2KSection, "Workgroup", info.Workgroup);
-  ok &= ini.SetINIKey(kWin2KSection, "JoinDomain", info.JoinDomain ? "True" : "False");
+  VisitKeyFileFields(info, [&](const char* key, const auto& field) {
+    ok &= ini.SetINIKey(section, key, KeyFileText(field, upperCaseKey));
+  });
   return ok;
+}
+
+}  // namespace
+
+bool ReadWin9xKeyFile(const std::string& keyFile, Win9xInfo& info) { return ReadKeyFile(keyFile, kWin9xSection, info); }
+
+bool ReadWin2KKeyFile(const std::string& keyFile, Win2KInfo& info) { return ReadKeyFile(keyFile, kWin2KSection, info); }
+
+bool WriteWin9xKeyFile(const std::string& keyFile, const Win9xInfo& info, bool upperCaseKey) {
+  return WriteKeyFile(keyFile, kWin9xSection, info, upperCaseKey);
+}
+
+bool WriteWin2KKeyFile(const std::string& keyFile, const Win2KInfo& info, bool upperCaseKey) {
+  return WriteKeyFile(keyFile, kWin2KSection, info, upperCaseKey);
 }
 
 Win9xInfo ReadWin9xRegistry(const Platform& platform) {
