@@ -144,28 +144,41 @@ namespace {
 
 // The keys of each record's section in the key file, in the order they are
 // written; reading and writing both walk this one list. Info is the record or
-// the record const.
+// the record const. Both records start alike; Windows 2000/XP's names its
+// answer template first and ends with the domain choice.
 template <class Info, class Visit>
-requires std::same_as<std::remove_const_t<Info>, Win9xInfo>
 void VisitKeyFileFields(Info& info, Visit&& visit) {
+  constexpr bool kWin2K = std::same_as<std::remove_const_t<Info>, Win2KInfo>;
+  if constexpr (kWin2K) visit("TemplateFile", info.TemplateFile);
   visit("OwnerName", info.OwnerName);
   visit("Organization", info.Organization);
-  visit("OptimizedFor", info.OptimizedFor);
-  visit("ComputerName", info.ComputerName);
-  visit("Workgroup", info.Workgroup);
-  visit("ProductKey", info.ProductKey);
+  if constexpr (kWin2K) {
+    visit("ProductKey", info.ProductKey);
+    visit("ComputerName", info.ComputerName);
+    visit("Workgroup", info.Workgroup);
+    visit("JoinDomain", info.JoinDomain);
+  } else {
+    visit("OptimizedFor", info.OptimizedFor);
+    visit("ComputerName", info.ComputerName);
+    visit("Workgroup", info.Workgroup);
+    visit("ProductKey", info.ProductKey);
+  }
 }
 
-template <class Info, class Visit>
-requires std::same_as<std::remove_const_t<Info>, Win2KInfo>
-void VisitKeyFileFields(Info& info, Visit&& visit) {
-  visit("TemplateFile", info.TemplateFile);
-  visit("OwnerName", info.OwnerName);
-  visit("Organization", info.Organization);
-  visit("ProductKey", info.ProductKey);
-  visit("ComputerName", info.ComputerName);
-  visit("Workgroup", info.Workgroup);
-  visit("JoinDomain", info.JoinDomain);
+// An answer file starts as a copy of its template. False, with the result
+// naming the template that is missing or the file that could not be written.
+bool StartFromTemplate(const std::string& tmpl, const std::string& target, AnswerFileResult& result) {
+  if (!FileExists(tmpl)) {
+    result.status = AnswerFileResult::TemplateMissing;
+    result.path = tmpl;
+    return false;
+  }
+  if (!CopyOneFile(tmpl, target, &result.error)) {
+    result.status = AnswerFileResult::WriteFailed;
+    result.path = target;
+    return false;
+  }
+  return true;
 }
 
 void FromKeyFileText(std::string& field, const std::string& text) { field = text; }
@@ -270,16 +283,7 @@ AnswerFileResult FillSetupDataFromKeyFileToMSBatch(const std::string& programFol
   }
   const bool is98 = keys.GetINIKey(kWin9xSection, "OptimizedFor").find("98") != std::string::npos;
   const std::string tmpl = is98 ? Win98TemplatePath(programFolder) : WinMeTemplatePath(programFolder);
-  if (!FileExists(tmpl)) {
-    result.status = AnswerFileResult::TemplateMissing;
-    result.path = tmpl;
-    return result;
-  }
-  if (!CopyOneFile(tmpl, target, &result.error)) {
-    result.status = AnswerFileResult::WriteFailed;
-    result.path = target;
-    return result;
-  }
+  if (!StartFromTemplate(tmpl, target, result)) return result;
   const INIFile out(target);
   AnswerWriter w{out, result.error};
   w.Set("Setup", "ProductKey", keys.GetINIKey(kWin9xSection, "ProductKey"));
@@ -312,16 +316,7 @@ AnswerFileResult FillSetupDataFromKeyFileToUnattend(const std::string& programFo
   const std::string named = keys.GetINIKey(kWin2KSection, "TemplateFile");
   std::string tmpl = named.empty() ? std::string() : ResolvePath(NativePath(named));
   if (named.empty() || !FileExists(tmpl)) tmpl = Win2KTemplatePath(programFolder);
-  if (!FileExists(tmpl)) {
-    result.status = AnswerFileResult::TemplateMissing;
-    result.path = tmpl;
-    return result;
-  }
-  if (!CopyOneFile(tmpl, target, &result.error)) {
-    result.status = AnswerFileResult::WriteFailed;
-    result.path = target;
-    return result;
-  }
+  if (!StartFromTemplate(tmpl, target, result)) return result;
 
   // The disk builder's file quotes every name; the CD's those with blanks,
   // which setup would otherwise cut at the first blank.
