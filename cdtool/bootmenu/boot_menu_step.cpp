@@ -74,9 +74,10 @@ void WriteBootMenu(BuildRun& run) {
     return;
   }
 
-  const CdPathExists exists = [&tree](const std::string& cdPath, bool folder) {
+  // The CD's files: the work tree's and those mapped from the sources.
+  const CdPathExists exists = [&tree, &run](const std::string& cdPath, bool folder) {
     const std::string real = ResolvePath(tree + NativePath(cdPath));
-    return folder ? FolderExists(real) : FileExists(real);
+    return folder ? FolderExists(real) : FileExists(real) || run.grafts.DiskFile(cdPath).has_value();
   };
   // Messages name the script the user edits (the template's), not this work
   // copy, which the next build replaces; the lines are the same.
@@ -84,8 +85,8 @@ void WriteBootMenu(BuildRun& run) {
   run.menuData.epoch = run.Epoch();
   // An EFI program is a PE image: "MZ" first (a Linux kernel's EFI stub
   // starts so; a BIOS-only kernel or memtest86+'s .bin does not).
-  run.menuData.isEfiProgram = [&tree](const std::string& cdPath) {
-    std::ifstream in(ResolvePath(tree + NativePath(cdPath)), std::ios::binary);
+  run.menuData.isEfiProgram = [&run](const std::string& cdPath) {
+    std::ifstream in(run.grafts.DiskFile(cdPath).value_or(""), std::ios::binary);
     char magic[2] = {};
     return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
   };

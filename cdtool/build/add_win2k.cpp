@@ -41,7 +41,12 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
       throw StepFailure(sector + ": " + error);
 
     const std::string source = ResolvePath(Source);
-    run.CopyTree(source, run.InProgram("kivcd\\I386"));
+    // The service pack's installer changes the CD's I386 folder in place: it
+    // gets a copy of its own. Otherwise the files stay where they lie.
+    const std::string wine = SP_exe.empty() ? std::string() : run.Launcher().FindProgram("wine");
+    const bool slipstream = !wine.empty() && FileExists(ResolvePath(SP_exe));
+    if (slipstream) run.CopyTree(source, run.InProgram("kivcd\\I386"));
+    else run.MapTree(source, "I386");
 
     // Tag files of the medium's root (the folder above I386).
     std::string trimmed = source;
@@ -54,7 +59,6 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
     }
 
     if (!SP_exe.empty()) {
-      const std::string wine = run.Launcher().FindProgram("wine");
       if (wine.empty()) {
         prompter.MsgBox(Message{"Can't integrate the Windows Service Pack without wine installed",
                                 "Can't Slipstream Service Pack", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
@@ -85,6 +89,7 @@ void AddWin2K(BuildRun& run, const Win2KOptions& options) {
       run.SetSubStep("Removing Extra Languages files");
       const std::string lang = ResolvePath(run.InProgram("kivcd\\I386\\LANG"));
       if (!DeleteTree(lang)) throw StepFailure("cannot delete " + lang);
+      run.grafts.Drop("I386/LANG");
     }
 
     if (options.ProductKey) {

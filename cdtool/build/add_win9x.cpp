@@ -25,7 +25,7 @@ void AddWin9x(BuildRun& run, const std::string& Source, bool AddInfo_toMSBatch) 
     run.SetSubStep("Copying Windows 9x Setup Files");
     const std::string target = run.InProgram("kivcd\\" + name);
     if (!FolderExists(target) && !MakePath(target)) throw std::runtime_error("cannot create " + target);
-    run.CopyTree(source, target);
+    run.MapTree(source, name);
 
     if (AddInfo_toMSBatch) {
       if (!FillKeyFile(run.ProgramFolder(), true, true))

@@ -107,11 +107,11 @@ void AddKiv_Files(BuildRun& run, bool AddUtils, bool AddAddFiles, const std::str
       run.SetSubStep("Copying Kiv Utilities");
       const std::string kiv = run.InProgram("kivcd\\kiv");
       if (!FolderExists(kiv) && !MakePath(kiv)) throw std::runtime_error("cannot create " + kiv);
-      run.CopyTree(ResolvePath(Utils_Loc), kiv);
+      run.MapTree(ResolvePath(Utils_Loc), "kiv");
     }
     if (AddAddFiles) {
       run.SetSubStep("Copying Additional Files");
-      run.CopyTree(ResolvePath(AddFiles_Loc), run.InProgram("kivcd"));
+      run.MapTree(ResolvePath(AddFiles_Loc), "");
     }
   } catch (const std::exception& e) {
     run.FatalStepError("A fatal Error occured while integrating the Kiv Utilities, operation halted", e.what());

@@ -31,6 +31,12 @@ class AssemblySteps : public ::testing::Test {
   BuildRun run{folder.dir, prompter, frame};
   MemoryProgressSink view;
 
+  // A file of the CD: the work tree's, or the source's it is mapped from.
+  std::string OnCd(const std::string& cdPath) {
+    const std::optional<std::string> disk = run.grafts.DiskFile(cdPath);
+    return disk ? testing::ReadText(*disk) : "<not on the CD>";
+  }
+
   void SetUp() override {
     run.SetView(&view);
     run.Prepare_CDDir();
@@ -54,8 +60,11 @@ TEST_F(AssemblySteps, Win2KWithoutOptionsAddsTreeTagsAndBootSector) {
     AddWin2K(run, options);
   }
   EXPECT_TRUE(prompter.messages.empty());
-  EXPECT_EQ(folder.Read("kivcd/I386/SETUPLDR.BIN"), "loader");
-  EXPECT_TRUE(folder.Exists("kivcd/I386/LANG/CHS.TXT"));
+  // The source's files are mapped, not copied: the work tree has the folders.
+  EXPECT_EQ(OnCd("/I386/SETUPLDR.BIN"), "loader");
+  EXPECT_EQ(OnCd("/I386/LANG/CHS.TXT"), "lang");
+  EXPECT_FALSE(folder.Exists("kivcd/I386/SETUPLDR.BIN"));
+  EXPECT_TRUE(folder.Exists("kivcd/I386/LANG"));
   for (const char* tag : {"WIN51", "WIN51IP", "WIN51IP.SP1", "CDROM_IP.5"})
     EXPECT_TRUE(folder.Exists(std::string("kivcd/") + tag)) << tag;
   EXPECT_FALSE(folder.Exists("kivcd/README.HTM"));
@@ -88,7 +97,9 @@ TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheK
   EXPECT_NE(sif.find("UnattendedInstall=Yes"), std::string::npos);
   EXPECT_NE(sif.find("JoinDomain=CORP"), std::string::npos);
   EXPECT_FALSE(folder.Exists("kivcd/I386/LANG"));
-  EXPECT_TRUE(folder.Exists("kivcd/I386/TXTSETUP.SIF"));
+  EXPECT_EQ(OnCd("/I386/LANG/CHS.TXT"), "<not on the CD>");
+  EXPECT_EQ(OnCd("/I386/TXTSETUP.SIF"), "[SourceDisksNames]\r\n");
+  EXPECT_EQ(OnCd("/I386/WINNT.SIF"), sif);
   std::string menu = folder.Read("kivcd/boot/scripts/main.cds");
   EXPECT_NE(menu.find("Set WinKey1=\"ABCDE\""), std::string::npos);
   EXPECT_NE(menu.find("Set WinKey5=\"UVWXY\""), std::string::npos);
@@ -111,6 +122,9 @@ TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
   std::string expectedTree = "Z:" + folder.dir + "/kivcd";
   for (char& c : expectedTree) c = c == '/' ? '\\' : c;
   ASSERT_EQ(tools.commands_ran.size(), 1u);
+  // The installer changes the tree in place: it gets a copy of its own.
+  EXPECT_EQ(folder.Read("kivcd/I386/SETUPLDR.BIN"), "loader");
+  EXPECT_TRUE(run.grafts.Empty());
   EXPECT_EQ(tools.commands_ran[0].argv, (std::vector<std::string>{std::string(testing::FakeLauncher::kFakeBin) + "wine",
                                                                   folder.P("sp/XPSP2.EXE"), "-s:" + expectedTree}));
   EXPECT_EQ(ServicePackArgv("/usr/bin/wine", "/sp/x.exe", "/p/kivcd"),
@@ -132,6 +146,7 @@ TEST_F(AssemblySteps, ServicePackWithoutWineIsRefusedAndTheBuildGoesOn) {
   EXPECT_EQ(prompter.messages[0].icon, Icon::Exclamation);
   EXPECT_FALSE(run.CancelCopy);
   EXPECT_FALSE(folder.Exists("kivcd/I386/LANG"));  // the step went on
+  EXPECT_EQ(OnCd("/I386/LANG/CHS.TXT"), "<not on the CD>");
   EXPECT_TRUE(withoutWine.commands_ran.empty());
 }
 
@@ -168,9 +183,9 @@ TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
   WriteText(folder.P("w98/MSBATCH.INF"), "theirs");
   WriteText(folder.P("kivcd/WIN98/KEEP.TXT"), "already there");
   AddWin9x(run, folder.P("w98"), false);
-  EXPECT_TRUE(folder.Exists("kivcd/WIN98/MINI.CAB"));
-  EXPECT_EQ(folder.Read("kivcd/WIN98/KEEP.TXT"), "already there");
-  EXPECT_EQ(folder.Read("kivcd/WIN98/MSBATCH.INF"), "theirs");  // copied like any file
+  EXPECT_EQ(OnCd("/WIN98/MINI.CAB"), "");
+  EXPECT_EQ(OnCd("/WIN98/KEEP.TXT"), "already there");
+  EXPECT_EQ(OnCd("/WIN98/MSBATCH.INF"), "theirs");  // mapped like any file
 
   WriteText(folder.P("keyfile2.txt"),
             "[Win9xInfo]\r\nOwnerName=Bob\r\nOptimizedFor=Microsoft Windows Me\r\n"
@@ -221,9 +236,13 @@ TEST_F(AssemblySteps, UtilitiesAndAdditionalFiles) {
   AddKiv_Files(run, false, false, folder.P("utils"), folder.P("extra"));
   EXPECT_FALSE(folder.Exists("kivcd/kiv"));
   AddKiv_Files(run, true, true, folder.P("utils"), folder.P("extra"));
-  EXPECT_EQ(folder.Read("kivcd/kiv/TOOLS/A.EXE"), "a");
-  EXPECT_EQ(folder.Read("kivcd/readme.txt"), "my own readme");  // replaces the template's
-  EXPECT_EQ(folder.Read("kivcd/NOTES.TXT"), "notes");
+  EXPECT_EQ(OnCd("/kiv/TOOLS/A.EXE"), "a");
+  EXPECT_EQ(OnCd("/readme.txt"), "my own readme");  // replaces the template's
+  EXPECT_FALSE(folder.Exists("kivcd/readme.txt"));
+  EXPECT_EQ(OnCd("/NOTES.TXT"), "notes");
+  // Mapped from where they lie: the work tree holds none of their bytes.
+  EXPECT_TRUE(folder.Exists("kivcd/kiv/TOOLS"));
+  EXPECT_FALSE(folder.Exists("kivcd/kiv/TOOLS/A.EXE"));
   EXPECT_TRUE(prompter.messages.empty());
 }
 
@@ -262,6 +281,7 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
 }
 
 TEST_F(FailedCopies, AFullDiskIsFatalAndNamedSo) {
+  run.environment.Set(kCopySourcesVariable, "1");  // only a copy writes the source's bytes
   WriteText(folder.P("xpcd/I386/DRIVER.CAB"), std::string(256 * 1024, 'c'));
   // The file-size limit stands in for a full file system.
   {
@@ -314,6 +334,33 @@ TEST_F(AssemblySteps, NamesThatDifferOnlyInCaseAreOneFileOnTheCd) {
   WriteText(folder.P("extra/BOOT/EXTRA.TXT"), "into the template's boot folder");
   AddKiv_Files(run, false, true, "", folder.P("extra"));
   EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(OnCd("/readme.txt"), "readme of the extras");
+  EXPECT_EQ(run.grafts.Effective(), (std::vector<Graft>{{"/boot/EXTRA.TXT", folder.P("extra/BOOT/EXTRA.TXT")},
+                                                        {"/readme.txt", folder.P("extra/README.TXT")}}));
+  EXPECT_FALSE(folder.Exists("kivcd/BOOT"));
+
+  // The recovery tools' root files land the same way.
+  WriteText(folder.P("erd/I386/SYSTEM32/CONFIG/SOFTWARE"), "hive");
+  WriteText(folder.P("erd/ReadMe.Txt"), "readme of ERD Commander");
+  WriteText(folder.P("erd/Boot/ERD.TXT"), "erd");
+  AddAdvTools(run, true, false, folder.P("erd"), "");
+  EXPECT_TRUE(prompter.messages.empty());
+  // The tool's file replaces the mapped one under the name the CD has.
+  EXPECT_TRUE(run.grafts.Effective().size() == 1);
+  EXPECT_EQ(folder.Read("kivcd/readme.txt"), "readme of ERD Commander");
+  EXPECT_FALSE(folder.Exists("kivcd/ReadMe.Txt"));
+  EXPECT_EQ(folder.Read("kivcd/boot/ERD.TXT"), "erd");
+  EXPECT_FALSE(folder.Exists("kivcd/Boot"));
+}
+
+// The same for copied sources: the names the tree has are kept.
+TEST_F(AssemblySteps, CopiedNamesThatDifferOnlyInCaseAreOneFileOnTheCd) {
+  run.environment.Set(kCopySourcesVariable, "1");
+  WriteText(folder.P("extra/README.TXT"), "readme of the extras");
+  WriteText(folder.P("extra/BOOT/EXTRA.TXT"), "into the template's boot folder");
+  AddKiv_Files(run, false, true, "", folder.P("extra"));
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_TRUE(run.grafts.Empty());
   EXPECT_EQ(folder.Read("kivcd/readme.txt"), "readme of the extras");
   EXPECT_FALSE(folder.Exists("kivcd/README.TXT"));
   EXPECT_EQ(folder.Read("kivcd/boot/EXTRA.TXT"), "into the template's boot folder");

@@ -126,6 +126,21 @@ void BuildRun::CopyTree(const std::string& source, const std::string& destinatio
                     "\": " + cause);
 }
 
+void BuildRun::MapTree(const std::string& source, const std::string& cdFolder) {
+  const std::string destination = JoinPath(InProgram("kivcd"), NativePath(cdFolder));
+  // A folder that cannot be read is the copy's to report, in its words.
+  if (CopiesSources() || !FolderExists(ResolvePath(TrimRight(source)))) {
+    CopyTree(source, destination);
+    return;
+  }
+  sink_.SetCaption("Preparing for Copy");
+  sink_.PumpEvents();
+  std::string cause, at;
+  if (grafts.Map(source, cdFolder, sink_, &cause, &at)) return;
+  throw StepFailure("Copying \"" + source + "\" to \"" + destination + "\" failed at \"" + (at.empty() ? source : at) +
+                    "\": " + cause);
+}
+
 void BuildRun::CheckStopRequest() {
   if (stopped_ || isoInPlace_ || !StopRequested()) return;
   stopped_ = true;
@@ -308,6 +323,7 @@ void BuildRun::StartLog() {
 void BuildRun::Prepare_CDDir() {
   const std::string work = InProgram("kivcd");
   const std::string tmpl = ResolvePath(InProgram("files\\kivcd"));
+  grafts.Reset(work);
   std::string error;
   if (!DeleteTree(work)) {
     const std::string text = "The work folder \"" + work + "\" could not be removed, operation halted";

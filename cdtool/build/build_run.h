@@ -23,6 +23,7 @@
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/build_pages.h"
+#include "cdtool/build/graft_plan.h"
 #include "cdtool/build/overall_progress.h"
 #include "cdtool/settings/session_settings.h"
 #include "common/environment.h"
@@ -47,6 +48,9 @@ inline constexpr const char* kCdBuildLock = "discsmith.lock";
 // The file in the root of every CD the builder makes: the boot floppies find
 // the rescue CD among the drives by it (FINDCD.BAT).
 inline constexpr const char* kCdTagFile = "KIVCD.TAG";
+
+// The variable that makes a build copy its sources into the work tree.
+inline constexpr const char* kCopySourcesVariable = "KIVCD_COPY_SOURCES";
 
 // What ends an assembly step early; its text is the reason the step's fatal
 // message shows (the file and the cause).
@@ -190,6 +194,16 @@ class BuildRun {
   // that fails or stops short throws StepFailure naming the file and the
   // cause; a source tree that holds no data copies nothing and passes.
   void CopyTree(const std::string& source, const std::string& destination);
+  // A step's source that goes onto the CD as it is: mapped into the CD
+  // folder `cdFolder` ("I386", "" for the root) by `grafts`, its files read
+  // by the mastering tool from where they lie; copied into the work tree
+  // (CopyTree) when the run copies its sources. Failures as CopyTree's.
+  void MapTree(const std::string& source, const std::string& cdFolder);
+  // The files of the CD that stay in the sources (see graft_plan.h).
+  GraftPlan grafts;
+  // KIVCD_COPY_SOURCES=1: every source is copied into the work tree, which
+  // then holds the whole CD (as builds did before sources were mapped).
+  bool CopiesSources() const { return environment.Get(kCopySourcesVariable) == "1"; }
 
   // A stop request (Ctrl-C, SIGTERM; see stop_request.h) is a Cancel that
   // also ends the running program: checked wherever the run pumps events.

@@ -291,7 +291,9 @@ TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
 }
 
 TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
-  // Windows 2000/XP tree of several files; Cancel is pressed while it copies.
+  // Windows 2000/XP tree of several files, copied (not mapped); Cancel is
+  // pressed while it copies.
+  run.environment.Set(kCopySourcesVariable, "1");
   for (int i = 0; i < 5; ++i)
     testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), std::string(3000, 'x'));
   testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
@@ -815,6 +817,7 @@ TEST_F(StopTest, CancelDuringABootImageEndsTheBuilderAndStartsNoOther) {
 }
 
 TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
+  run.environment.Set(kCopySourcesVariable, "1");
   for (int i = 0; i < 5; ++i) testing::WriteText(folder.P("xp/I386/FILE" + std::to_string(i) + ".DL_"), "x");
   testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
   view.when = [] { return false; };

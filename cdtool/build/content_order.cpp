@@ -7,7 +7,8 @@
 namespace kiv {
 namespace fs = std::filesystem;
 
-std::optional<std::string> SortWeightList(const std::string& root, std::string* error) {
+std::optional<std::string> SortWeightList(const std::string& root, std::string* error,
+                                          const std::vector<std::string>& mapped) {
   std::error_code ec;
   std::vector<std::string> paths;
   fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink, ec), end;
@@ -21,7 +22,10 @@ std::optional<std::string> SortWeightList(const std::string& root, std::string* 
     if (error) *error = "cannot read the folder " + root + ": " + ec.message();
     return std::nullopt;
   }
+  for (const std::string& path : mapped)
+    if (path.find_first_of("\r\n") == std::string::npos) paths.push_back(path);
   std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
   std::string list;
   long long weight = -1;
   for (const std::string& path : paths) list += std::to_string(weight--) + " " + path + "\n";

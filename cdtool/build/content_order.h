@@ -6,6 +6,7 @@
 // the same tree gives the same image wherever it lies.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -18,6 +19,9 @@ inline constexpr const char* kSortWeightList = "mkisofs.sort";
 // weights (the boot catalogue, the boot images) keep those first. A path
 // holding a line break cannot be listed and is left to the tool's order.
 // Nothing, and `error` naming the folder, when the tree cannot be read.
-std::optional<std::string> SortWeightList(const std::string& root, std::string* error);
+// `mapped` adds the image's files that are not in the tree (the sources'
+// files mapped into the image, "/I386/TXTSETUP.SIF"), in the same order.
+std::optional<std::string> SortWeightList(const std::string& root, std::string* error,
+                                          const std::vector<std::string>& mapped = {});
 
 }  // namespace kiv

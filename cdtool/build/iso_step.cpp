@@ -6,6 +6,7 @@
 
 #include "cdtool/build/build_run.h"
 #include "cdtool/build/content_order.h"
+#include "cdtool/build/graft_plan.h"
 #include "cdtool/build/makecd_script.h"
 #include "cdtool/build/mkisofs_output.h"
 #include "cdtool/build/tree_dates.h"
@@ -54,11 +55,34 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   // Built with SOURCE_DATE_EPOCH: no date in the tree later than it, so the
   // ISO's directory records are the same from one build to the next.
   // The files' data in path order too, wherever the tree lies on the disk.
-  std::string epochError, sortList;
-  if (std::optional<int64_t> epoch = SourceDateEpoch(run.environment, &epochError)) {
+  std::string epochError, sortList, pathList, dateCommands, listError;
+  const std::optional<int64_t> epoch = SourceDateEpoch(run.environment, &epochError);
+  if (epoch) {
     if (std::string why = ClampTreeDates(run.InProgram("kivcd"), *epoch); !why.empty()) run.Diagnostic(why);
+  }
+  // The sources' files the image maps from where they lie; duplicates led
+  // to one file on the disk, which the image stores once.
+  std::vector<Graft> mapped = run.grafts.Effective();
+  if (OptimizeISO && !mapped.empty()) {
+    run.SetSubStep("Finding duplicate files");
+    mapped = ShareDuplicates(mapped, run.InProgram("kivcd"), epoch);
+  }
+  for (const char* name : {kGraftPathList, kGraftDateCommands}) {
+    DropLinkAt(run.InProgram(name));
+    std::remove(run.InProgram(name).c_str());
+  }
+  if (!mapped.empty()) {
+    if (WriteFileAtomic(run.InProgram(kGraftPathList), RenderPathList("kivcd", mapped))) pathList = kGraftPathList;
+    else listError = "cannot write " + run.InProgram(kGraftPathList);
+    const std::string dates = epoch ? RenderDateCommands(mapped, *epoch) : std::string();
+    if (!dates.empty() && WriteFileAtomic(run.InProgram(kGraftDateCommands), dates)) dateCommands = kGraftDateCommands;
+    else if (!dates.empty()) listError = "cannot write " + run.InProgram(kGraftDateCommands);
+  }
+  if (epoch) {
+    std::vector<std::string> mappedPaths;
+    for (const Graft& g : mapped) mappedPaths.push_back(g.cdPath);
     std::string why;
-    std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why);
+    std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why, mappedPaths);
     if (list && DropLinkAt(run.InProgram(kSortWeightList)) && WriteFileAtomic(run.InProgram(kSortWeightList), *list))
       sortList = kSortWeightList;
     else run.Diagnostic(why.empty() ? "cannot write " + run.InProgram(kSortWeightList) : why);
@@ -70,11 +94,12 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   std::error_code ec;
   const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
 #ifdef _WIN32
-  const std::string text =
-      RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO, efiImage, sortList);
+  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO,
+                                           efiImage, sortList, pathList, dateCommands);
   const std::vector<std::string> argv = {"cmd.exe", "/c", script};
 #else
-  const std::string text = RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList);
+  const std::string text =
+      RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList, pathList, dateCommands);
   const std::vector<std::string> argv = {"/bin/sh", script};
 #endif
   // With a UEFI image the mastering tool itself writes the stick's MBR from
@@ -83,7 +108,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   std::string missing;
   if (efiImage && !FileExists(run.InProgram(kIsoHybridMbr)))
     missing = "the MBR boot code " + run.InProgram(kIsoHybridMbr) + " is missing (Debian package isolinux)";
-  bool written = missing.empty() && DropLinkAt(script) && WriteFileAtomic(script, text);
+  bool written = missing.empty() && listError.empty() && DropLinkAt(script) && WriteFileAtomic(script, text);
 
   run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
@@ -113,7 +138,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
                                   Icon::Critical, Buttons::OK, 0, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
   } else if (!started) {
-    std::string why = written ? run.LaunchApp->Error() : "cannot write " + script;
+    std::string why = written ? run.LaunchApp->Error() : !listError.empty() ? listError : "cannot write " + script;
     run.Diagnostic(why);
     run.prompter().MsgBox(Message{
         "There appears to be a problem in your installation, try to manually reinstall " + script + " (" + why + ")",
@@ -195,6 +220,8 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   if (On(run.settings.Main.CleanSession)) {
     std::remove(run.InProgram(kMakeCdScript).c_str());
     std::remove(run.InProgram(kSortWeightList).c_str());
+    std::remove(run.InProgram(kGraftPathList).c_str());
+    std::remove(run.InProgram(kGraftDateCommands).c_str());
   }
   ProgressSink& bar = run.Progress();
   bar.SetBarVisible(false);

@@ -21,6 +21,11 @@ inline constexpr const char* kMakeCdScript =
     "makecd.sh";
 #endif
 inline constexpr const char* kMkisofsLog = "mkisofs.log";
+// Beside the script: the path list that maps the sources' files and the work
+// tree into the image, and the commands that date mapped files back to
+// SOURCE_DATE_EPOCH (see graft_plan.h).
+inline constexpr const char* kGraftPathList = "mkisofs.graft";
+inline constexpr const char* kGraftDateCommands = "mkisofs.dates";
 inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
 
 // State of one ISO run, held by the build run while step 5 lasts. The image

@@ -23,15 +23,32 @@ std::string MasteringSwitches(bool efiImage) {
          " -untranslated-filenames";
 }
 
+namespace {
+
+// What follows " -output <iso>": the work tree, or the path list with the
+// date commands after it.
+std::string Pathspecs(const std::string& pathList, const std::string& dateCommands,
+                      std::string (*quote)(const std::string&)) {
+  if (pathList.empty()) return " kivcd";
+  std::string text = " -graft-points -path-list " + quote(pathList);
+  if (!dateCommands.empty()) text += " -- -iso_rr_pattern off -options_from_file " + quote(dateCommands);
+  return text;
+}
+
+std::string AsIs(const std::string& text) { return text; }
+
+}  // namespace
+
 std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
-                            bool efiImage, const std::string& sortList) {
+                            bool efiImage, const std::string& sortList, const std::string& pathList,
+                            const std::string& dateCommands) {
   const std::string eol = "\r\n";
   std::string text = "@echo off" + eol;
   text += programFolder.substr(0, 2) + eol;
   text += "cd " + ToLower(programFolder) + eol;
   if (optimizeISO) text += "dfl.exe kivcd link" + eol;
   text += "mkisofs.exe " + MasteringSwitches(efiImage) + (sortList.empty() ? "" : " --sort-weight-list " + sortList) +
-          " -output " + ToLower(isoLocation) + " kivcd" + eol;
+          " -output " + ToLower(isoLocation) + Pathspecs(pathList, dateCommands, AsIs) + eol;
   return text;
 }
 
@@ -46,14 +63,15 @@ std::string ShellQuote(const std::string& text) {
 }
 
 std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
-                           bool efiImage, const std::string& sortList) {
+                           bool efiImage, const std::string& sortList, const std::string& pathList,
+                           const std::string& dateCommands) {
   std::string text = "#!/bin/sh\n";
   // A folder that cannot be entered must not let the tools run elsewhere.
   text += "cd " + ShellQuote(programFolder) + " || exit 1\n";
   if (optimizeISO) text += "./dfl kivcd link\n";
   text += "./mkisofs " + MasteringSwitches(efiImage) +
           (sortList.empty() ? "" : " --sort-weight-list " + ShellQuote(sortList)) + " -output " +
-          ShellQuote(isoLocation) + " kivcd\n";
+          ShellQuote(isoLocation) + Pathspecs(pathList, dateCommands, ShellQuote) + "\n";
   return text;
 }
 

@@ -28,14 +28,23 @@ std::string MasteringSwitches(bool efiImage = false);
 //
 // A reproducible build names its weight list (`sortList`, relative to the
 // program folder): " --sort-weight-list <list>" follows the switches.
+//
+// A build whose sources stay where they lie names the path list that maps
+// them and the work tree into the image (`pathList`, see graft_plan.h): the
+// pathspecs are read from it (" -graft-points -path-list <list>") in place of
+// the work tree " kivcd". `dateCommands` names the file of mastering-tool
+// commands that date mapped files back to SOURCE_DATE_EPOCH; they follow the
+// mkisofs switches after " --".
 std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
-                            bool efiImage = false, const std::string& sortList = "");
+                            bool efiImage = false, const std::string& sortList = "", const std::string& pathList = "",
+                            const std::string& dateCommands = "");
 
 // POSIX rendering, lines ended by LF, every path single-quoted and kept as it
 // is (file names are case-sensitive here). The tools are the program folder's
 // own `./dfl` and `./mkisofs`.
 std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
-                           bool efiImage = false, const std::string& sortList = "");
+                           bool efiImage = false, const std::string& sortList = "", const std::string& pathList = "",
+                           const std::string& dateCommands = "");
 
 // 'text' with every ' written as '\'' : the shell takes the text literally.
 std::string ShellQuote(const std::string& text);

@@ -109,7 +109,9 @@ demo)
   cds="$pf/kivcd/boot/scripts/main.cds"
   grep -q '^Set PasswordRequest=1' "$cds" || fail "password request not switched on"
   grep -q '^Set PasswordString="sha256:[0-9a-f]\{32\}:[0-9a-f]\{64\}"' "$cds" || fail "password hash not stored"
-  diff -r "$pf/demo/utils" "$pf/kivcd/kiv" > /dev/null || fail "utilities not in kiv/"
+  # The utilities are mapped into the ISO from where they lie.
+  xorriso -osirrox on -indev "$pf/kivcd-demo.iso" -extract /kiv "$work/kiv" > /dev/null 2>&1 || fail "no kiv/ on the CD"
+  diff -r "$pf/demo/utils" "$work/kiv" > /dev/null || fail "utilities not in kiv/"
   [ "$(head -n 1 "$pf/mkisofs.log" | tr -d '\r')" = "MkISOFS.EXE Log File" ] || fail "mkisofs.log first line"
   check_iso "$iso" "$pf/kivcd/boot/loader.bin"
   for f in /boot/images/kivstart.img /boot/images/kivnet.img /kiv/README.TXT /RESCUE.TXT; do
@@ -169,7 +171,6 @@ setup_cd)
   for img in kivstart kivemm kivwin kivnet w2ksect; do
     find "$cd_/boot/images/" -maxdepth 1 -iregex ".*/$img\.\(img\|bin\)" | grep -q . || fail "boot/images lacks $img"
   done
-  [ -f "$cd_/I386/TXTSETUP.SIF" ] && [ -f "$cd_/I386/SYSTEM32/NTOSKRNL.EX_" ] || fail "I386 tree not copied"
   [ ! -e "$cd_/I386/LANG" ] || fail "I386/LANG not removed"
   [ -f "$cd_/WIN51IP" ] && [ -f "$cd_/WIN51IP.SP1" ] || fail "tag files not in the CD root"
   sif=$(tr -d '\r' < "$cd_/I386/WINNT.SIF")
@@ -182,14 +183,15 @@ setup_cd)
   grep -q '"ABCDE' "$cd_/boot/scripts/main.cds" && grep -q '"UVWXY' "$cd_/boot/scripts/main.cds" \
     || fail "product key not in the boot menu"
   grep -q '^Set Action3_Macro="ShowWinKey"' "$cd_/boot/scripts/main.cds" || fail "ShowWinKey not activated"
-  [ -f "$cd_/WIN98/BASE4.CAB" ] || fail "Windows 98 files not in WIN98"
   bat=$(tr -d '\r' < "$cd_/WIN98/MSBATCH.INF")
   grep -qx 'Name=Ada Tester' <<< "$bat" && grep -qx 'ComputerName=RESCUE98' <<< "$bat" \
     || fail "MSBATCH.INF not written from the answers"
   check_iso "$iso" "$pf/kivcd/boot/loader.bin"
-  for f in /I386/TXTSETUP.SIF /WIN98/BASE4.CAB /boot/images/kivwin.img /WIN51IP; do
+  for f in /I386/TXTSETUP.SIF /I386/SYSTEM32/NTOSKRNL.EX_ /I386/WINNT.SIF /WIN98/BASE4.CAB /WIN98/MSBATCH.INF \
+           /boot/images/kivwin.img /WIN51IP; do
     grep -qx "$f" "$work/f.txt" || fail "$f missing from the ISO"
   done
+  ! grep -q '^/I386/LANG' "$work/f.txt" || fail "I386/LANG on the CD"
   ;;
 failures)
   pf=$(fresh failures)
