@@ -299,7 +299,8 @@ void BuildRun::StartOverall() {
     const RescueRecipe recipe = ProgramFolderRecipe(programFolder_, settings.LinuxRescue.Mirror, &error);
     rescueBytes = error.empty() ? KeptRescueSystemSize(programFolder_, recipe) : 0;
   }
-  overall_ = OverallProgress(PlanBuildWork(settings, programFolder_, rescueBytes));
+  overall_ = OverallProgress(PlanBuildWork(settings, programFolder_, rescueBytes,
+                                           CopiesSources() ? SourceFolders::Copied : SourceFolders::Mapped));
   started_ = std::chrono::steady_clock::now();
   overall_.EnterStep(0);
   page10.BarOverall.Visible = true;

@@ -18,21 +18,42 @@ int64_t Bytes(const std::string& folder) { return folder.empty() ? 0 : FolderByt
 
 }  // namespace
 
-StepWeights PlanBuildWork(const SessionSettings& s, const std::string& programFolder, int64_t rescueBytes) {
+StepWeights PlanBuildWork(const SessionSettings& s, const std::string& programFolder, int64_t rescueBytes,
+                          SourceFolders sources) {
   StepWeights w{};
   w[0] = Bytes(JoinPath(programFolder, NativePath("files\\kivcd")));
   // The boot disks bootsmith makes: four, or five with the Windows 98 one.
   w[1] = kBootDiskWeight * (On(s.Main.Windows9x) ? 5 : 4);
-  if (On(s.Main.Windows2K)) w[2] = Bytes(s.Win2K_Info.SourceDir);
-  if (On(s.Main.Windows9x)) w[3] = Bytes(s.Win9x_Info.SourceDir);
-  int64_t userBytes = 0;
-  if (On(s.Main.AdvancedTools)) {
-    if (On(s.AdvTools.Add_ERDCmdr)) userBytes += Bytes(s.AdvTools.ERDCmdr_Dir);
-    if (On(s.AdvTools.Add_BlueCon)) userBytes += Bytes(s.AdvTools.BlueCon_Dir);
+  // What a source folder's step weighs: its bytes when copied, a listing of
+  // them when mapped.
+  auto moved = [&](int64_t bytes, bool copied) {
+    return copied || sources == SourceFolders::Copied ? bytes : bytes / kMappedShare;
+  };
+  int64_t win2kBytes = 0, win9xBytes = 0, userBytes = 0;
+  if (On(s.Main.Windows2K)) {
+    win2kBytes = Bytes(s.Win2K_Info.SourceDir);
+    w[2] = moved(win2kBytes, !s.Win2K_Info.SP_exe.empty());
   }
-  if (On(s.Locations.kivUtils)) userBytes += Bytes(s.Locations.kivUtils_Dir);
-  if (On(s.Locations.AddFiles)) userBytes += Bytes(s.Locations.AddFiles_Dir);
-  w[4] = userBytes;
+  if (On(s.Main.Windows9x)) {
+    win9xBytes = Bytes(s.Win9x_Info.SourceDir);
+    w[3] = moved(win9xBytes, false);
+  }
+  if (On(s.Main.AdvancedTools)) {
+    for (const auto& [add, dir] : {std::pair{s.AdvTools.Add_ERDCmdr, s.AdvTools.ERDCmdr_Dir},
+                                   std::pair{s.AdvTools.Add_BlueCon, s.AdvTools.BlueCon_Dir}}) {
+      if (!On(add)) continue;
+      const int64_t bytes = Bytes(dir);
+      userBytes += bytes;
+      w[4] += bytes;
+    }
+  }
+  for (const auto& [add, dir] : {std::pair{s.Locations.kivUtils, s.Locations.kivUtils_Dir},
+                                 std::pair{s.Locations.AddFiles, s.Locations.AddFiles_Dir}}) {
+    if (!On(add)) continue;
+    const int64_t bytes = Bytes(dir);
+    userBytes += bytes;
+    w[4] += moved(bytes, false);
+  }
   int64_t rescueOnCd = 0;
   if (On(s.Main.LinuxRescue)) {
     // A kept system is only linked into the tree; a new one is built first.
@@ -40,7 +61,7 @@ StepWeights PlanBuildWork(const SessionSettings& s, const std::string& programFo
     rescueOnCd = rescueBytes < 0 ? kRescueSystemBytes : rescueBytes;
   }
   // The ISO holds it all, the boot disks' images too.
-  w[5] = w[0] + w[2] + w[3] + userBytes + rescueOnCd + 5 * kFloppyBytes;
+  w[5] = w[0] + win2kBytes + win9xBytes + userBytes + rescueOnCd + 5 * kFloppyBytes;
   return w;
 }
 

@@ -21,10 +21,19 @@ using StepWeights = std::array<int64_t, 6>;
 inline constexpr int64_t kBootDiskWeight = 150'000'000;
 inline constexpr int64_t kRescueBuildWeight = 30'000'000'000;
 
+// How the source folders reach the ISO: copied into the work tree first, or
+// mapped where they lie, when their step only lists them (a twentieth of
+// what copying the same bytes takes) and the ISO step reads them once.
+enum class SourceFolders { Copied, Mapped };
+inline constexpr int64_t kMappedShare = 20;
+
 // The weights of a build of `settings` in `programFolder`: the template, the
 // boot disks, the source folders, the rescue system (`rescueBytes` when one
 // is kept and reused, -1 when it is built first) and the ISO of all of them.
-StepWeights PlanBuildWork(const SessionSettings& settings, const std::string& programFolder, int64_t rescueBytes);
+// A Windows 2000/XP folder with a service pack to slipstream is copied either
+// way, as are the recovery tools, whose loaders the build changes.
+StepWeights PlanBuildWork(const SessionSettings& settings, const std::string& programFolder, int64_t rescueBytes,
+                          SourceFolders sources);
 
 class OverallProgress {
  public:

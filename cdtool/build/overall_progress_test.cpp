@@ -23,7 +23,7 @@ TEST(OverallProgress, StepsWeighWhatTheyMoveAndSkippedOnesNothing) {
   s.Main.LinuxRescue = 1;
 
   const int64_t templateBytes = FolderBytes(folder.P("files/kivcd"));
-  StepWeights reused = PlanBuildWork(s, folder.dir, 200'000'000);
+  StepWeights reused = PlanBuildWork(s, folder.dir, 200'000'000, SourceFolders::Copied);
   EXPECT_EQ(reused[0], templateBytes);
   EXPECT_EQ(reused[1], 4 * kBootDiskWeight);
   EXPECT_EQ(reused[2], 3'000'000);
@@ -32,9 +32,19 @@ TEST(OverallProgress, StepsWeighWhatTheyMoveAndSkippedOnesNothing) {
   EXPECT_EQ(reused[5], templateBytes + 3'000'000 + 500'000 + 200'000'000 + 5 * 1'474'560);
 
   // A rescue system that is built first outweighs everything else.
-  StepWeights built = PlanBuildWork(s, folder.dir, -1);
+  StepWeights built = PlanBuildWork(s, folder.dir, -1, SourceFolders::Copied);
   EXPECT_EQ(built[4], 500'000 + kRescueBuildWeight);
   EXPECT_GT(built[4], built[0] + built[1] + built[2] + built[5]);
+
+  // Mapped where they lie, the folders' steps only list them and the ISO
+  // step reads them: it weighs as much as before.
+  StepWeights mapped = PlanBuildWork(s, folder.dir, 200'000'000, SourceFolders::Mapped);
+  EXPECT_EQ(mapped[2], 3'000'000 / kMappedShare);
+  EXPECT_EQ(mapped[4], 500'000 / kMappedShare);
+  EXPECT_EQ(mapped[5], reused[5]);
+  // A service pack to slipstream still takes a copy of the whole folder.
+  s.Win2K_Info.SP_exe = folder.P("sp/xpsp2.exe");
+  EXPECT_EQ(PlanBuildWork(s, folder.dir, 200'000'000, SourceFolders::Mapped)[2], 3'000'000);
 }
 
 TEST(OverallProgress, TheBarFollowsTheStepsAndNeverGoesBack) {
