@@ -1,4 +1,5 @@
-// RunBatch: the batch sequence, step by step, with its FrmWait status lines.
+// RunBatch: the command line's target checked, the options made a floppy job
+// for the engine, each of its status lines shown in the wait window.
 #include "disktool/batch/batch_run.h"
 
 #include <cstdio>
@@ -6,9 +7,9 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/dosimport/freedos_import.h"
 #include "disktool/drivers/frm_drivers.h"
 #include "disktool/engine/floppy_builder.h"
+#include "disktool/engine/floppy_job.h"
 #include "disktool/engine/wait_window.h"
 #include "disktool/output/image_target.h"
 
@@ -99,77 +100,27 @@ int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const Sh
   shown = builder.WaitStatus;
   wait.SetStatus(shown);
 
-  builder.InitApp();
-  if (builder.BuildCancelled) return end(1);
-
-  status("Getting a list of Disks Configuration ...");
-  builder.Fill_DiskList();
-
-  status("Getting Disk Configuration INI file ...");
-  int row = 0;
-  for (size_t i = 0; i < builder.LV_Disk.size(); ++i) {
-    if (builder.LV_Disk[i].Name == o.DiskName) row = static_cast<int>(i) + 1;
+  FloppyJob job;
+  job.DiskName = o.DiskName;
+  if (!o.Target.empty()) job.Image = BatchDestination(builder.ProgramFolder(), o.Target);
+  job.Image288 = o.ImageType == 2;
+  job.AnswersFromKeyFile = o.UseKeyFile;
+  job.Plugin = o.Plugin;
+  job.SelectDrivers = o.SelectDrivers;
+  job.ChooseDrivers = showDrivers;
+  switch (RunFloppyJob(builder, job, status)) {
+    case FloppyJobEnd::NoSuchDisk:
+      wait.Hide();
+      prompter.MsgBox(NoSuchDiskMessage(o.DiskName));
+      return 1;
+    case FloppyJobEnd::Stopped:
+      return end(1);
+    case FloppyJobEnd::Made:
+      break;
   }
-  if (row == 0) {
-    wait.Hide();
-    prompter.MsgBox(Message{"The disk \"" + o.DiskName + "\" doesn't exist", "Critical error", Icon::Critical,
-                            Buttons::OK, 0, std::nullopt});
-    builder.RemoveWorkFiles();
-    return 1;
-  }
-  builder.SelectedDisk = row;
-
-  // The entry's image file must stay in the program folder, even when the
-  // command line names the target: the catalogue is refused as a whole
-  // before the disk definition copies anything.
-  if (builder.RefuseCatalogueFile()) return end(1);
-
-  const std::string lower = ToLower(o.DiskName);
-  status("Processing " + lower + ".ini file ...");
-  if (!builder.Init_Lists(lower + ".ini") || builder.BuildCancelled) return end(1);
-
-  status("Getting Drivers Settings ...");
-  builder.GetDiskAndDriverSettings();
-  if (builder.BuildCancelled) return end(1);
-
-  if (builder.NeedSetupWin) {
-    status("Creating the SetupWin module ...");
-    if (FileExists(builder.Resolve("keyfile.txt")) || o.UseKeyFile) builder.FillSetupDataFromKeyFile();
-    else builder.FillSetupDataFromReg();
-    if (!builder.CreateSetupInf() || builder.BuildCancelled) return end(1);
-  }
-  if (builder.NeedSetupNT) {
-    status("Creating the SetupNT module ...");
-    if (!builder.CreateSetupNT() || builder.BuildCancelled) return end(1);
-  }
-
-  status("Getting files list to be copied to the floppy image ...");
-  builder.FillInitialList();
-
-  if (o.ImageType == 2) builder.OptImage28_Click();
-  else builder.OptImage14_Click();
-
-  if (!o.Target.empty()) {
-    builder.TxtDest = BatchDestination(builder.ProgramFolder(), o.Target);
-  }
-
-  if (o.SelectDrivers) {
-    builder.LoadDriverLists();
-    forward();
-    if (showDrivers) showDrivers(builder.Drivers);
-  }
-
-  // Which DOS the floppy starts: the import's record tells FreeDOS from the
-  // files of Windows 98.
-  const std::string dos = DosKind(ResolvePath(JoinPath(builder.ProgramFolder(), "dos")));
-  status(dos == "stand-ins" ? std::string("The floppy's DOS: the stand-ins (no real DOS imported)")
-                            : "The floppy's DOS: " + dos);
-  status("Creating the floppy image file ...");
-  const bool made = builder.FinishApp(o.Plugin);
-  const std::string image = ResolvePath(NativePath(builder.TxtDest));
-  if (!made || builder.BuildCancelled || !FileExists(image)) return end(1);
   // The last line says where the image went (a relative target is taken
   // from the program folder, which a script may not expect).
+  const std::string image = builder.ImageFile();
   status("Image written: " + image + " (" + std::to_string(FileSize(image)) + " bytes)");
   return end(0);
 }
