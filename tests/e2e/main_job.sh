@@ -6,7 +6,8 @@
 #                 password prompt and a floppy's boot arrive on the terminal,
 #                 and Ctrl-A X typed there ends it with success
 #   reproducible  two demo builds with SOURCE_DATE_EPOCH in two program folders:
-#                 identical floppies and identical ISOs
+#                 identical floppies and identical ISOs; an empty one builds as
+#                 unset
 #   disks         every shipped disk by bootsmith at 1.44 and 2.88 MB, with
 #                 the kivmax plugin, checked by check_floppy.py
 #   setup_cd      Windows 2000/XP and 98/Me steps on the stand-in setup CDs
@@ -138,6 +139,9 @@ reproducible)
     || fail "the two demo ISOs differ (in $(cmp -l "$work/r1/program/kivcd-demo.iso" \
          "$work/r2/program/kivcd-demo.iso" | wc -l) bytes)"
   echo "floppy images and ISOs identical"
+  # An empty value counts as unset, for the tools the build starts too.
+  (cd "$work/r1/program" && SOURCE_DATE_EPOCH='' ./discsmith --build) > "$work/r3.out" 2>&1 \
+    || { cat "$work/r3.out"; fail "a build with SOURCE_DATE_EPOCH empty failed"; }
   ;;
 disks)
   pf=$(fresh disks)
