@@ -26,6 +26,9 @@
 #include "common/ui_mode.h"
 
 int main(int argc, char** argv) {
+  // An empty SOURCE_DATE_EPOCH counts as unset here, and must for the tools a
+  // build starts: xorriso stops on an empty one as malformed.
+  kiv::Environment::DropIfEmptyInThisProcess("SOURCE_DATE_EPOCH");
   const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
     return kiv::RunHeadlessBuild(argc, argv, environment, kiv::SystemLauncher());

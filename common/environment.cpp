@@ -1,5 +1,6 @@
 #include "common/environment.h"
 
+#include <cstdlib>
 #include <cstring>
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX declares it in no header
@@ -15,6 +16,11 @@ Environment Environment::OfThisProcess() {
     variables.emplace(std::string(*entry, static_cast<size_t>(equals - *entry)), std::string(equals + 1));
   }
   return Environment(std::move(variables));
+}
+
+void Environment::DropIfEmptyInThisProcess(const char* name) {
+  const char* value = std::getenv(name);
+  if (value && !*value) unsetenv(name);
 }
 
 }  // namespace kiv

@@ -19,6 +19,11 @@ class Environment {
   // This process's environment as it is now.
   static Environment OfThisProcess();
 
+  // Removes `name` from this process's environment when it is set but empty,
+  // so the programs it starts see it unset too. For main(), before any thread
+  // or child exists.
+  static void DropIfEmptyInThisProcess(const char* name);
+
   // The value; nothing when the variable is not set (set but empty is "").
   std::optional<std::string> Find(const std::string& name) const {
     const auto it = variables_.find(name);

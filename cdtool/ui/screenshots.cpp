@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cdtool/build/overall_progress.h"
 #include "cdtool/ui/cd_build_window.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "cdtool/wizard/frm_cd_build.h"
@@ -43,9 +44,9 @@ void ShowScreenshotState(FrmCDBuild& form, int page) {
   // The ISO step turns Cancel off, and it stays off on the result page.
   form.CmdCancel.Enabled = page != FrmCDBuild::kFinishPage;
   // The result page of a build that made the CD: where it is, how large,
-  // where the log is, and the folder button.
+  // where the log is, and the buttons that open the ISO's folder and the log.
   const bool finish = page == FrmCDBuild::kFinishPage;
-  form.LblOutcome.Visible = form.LblBuildLog.Visible = form.CmdOpenFolder.Visible = finish;
+  form.LblOutcome.Visible = form.LblBuildLog.Visible = form.CmdOpenFolder.Visible = form.CmdOpenLog.Visible = finish;
   if (finish) {
     form.LblOutcome.Caption = "The ISO image is /home/user/kivcd.iso (212.4 MB)";
     form.LblBuildLog.Caption = "The build log is /home/user/kiv/kivcd-build.log";
@@ -59,6 +60,14 @@ void ShowScreenshotState(FrmCDBuild& form, int page) {
     form.BarSub_Step.Max = 100;
     form.BarSub_Step.Value = 42;
     form.BarSub_Step.Visible = true;
+    // The whole build under the step lines: a little under half done after
+    // two minutes, with the caption the run writes for that.
+    constexpr double kDone = 0.45;
+    constexpr double kElapsedSeconds = 120;
+    ProgressBar& overall = form.Pages.page10.BarOverall;
+    overall.Value = static_cast<int64_t>(kDone * static_cast<double>(overall.Max));
+    overall.Visible = true;
+    form.Pages.page10.LblOverall.Caption = OverallCaption(kDone, kElapsedSeconds);
   }
 }
 

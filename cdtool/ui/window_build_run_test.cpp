@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -136,10 +137,13 @@ ButtonRow Buttons(CdBuildWindow& w) {
 TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   // The window while the run works (its steps pump events) and after it ...
   std::optional<ButtonRow> during;
+  bool overallShown = false;
   auto pump = form->OnPumpEvents;
   form->OnPumpEvents = [&] {
     pump();
-    if (!during && window->pages()->currentIndex() == FrmCDBuild::kProgressPage) during = Buttons(*window);
+    if (window->pages()->currentIndex() != FrmCDBuild::kProgressPage) return;
+    if (!during) during = Buttons(*window);
+    overallShown |= Shown("BarOverall") && Shown("LblOverall");
   };
   Click("CmdFinish");
   ASSERT_TRUE(during.has_value());
@@ -156,12 +160,24 @@ TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   picture.Refresh();
   EXPECT_EQ(picture.pages()->currentIndex(), FrmCDBuild::kProgressPage);
   EXPECT_EQ(Buttons(picture), *during);
+  // The whole build's bar and its caption, part way, as the run shows them.
+  ASSERT_TRUE(overallShown);
+  auto* overall = picture.control<QProgressBar>("BarOverall");
+  EXPECT_TRUE(overall->isVisibleTo(&picture));
+  EXPECT_TRUE(picture.control<QLabel>("LblOverall")->isVisibleTo(&picture));
+  EXPECT_GT(overall->value(), overall->minimum());
+  EXPECT_LT(overall->value(), overall->maximum());
+  const QString percent = QString::number(overall->value() * 100 / overall->maximum());
+  EXPECT_TRUE(QRegularExpression("^Overall: " + percent + "%, about \\d+ (s|min) left$")
+                  .match(picture.control<QLabel>("LblOverall")->text())
+                  .hasMatch())
+      << picture.control<QLabel>("LblOverall")->text().toStdString();
   ShowScreenshotState(pictured, FrmCDBuild::kFinishPage);
   picture.Refresh();
   EXPECT_EQ(Buttons(picture), after);
   EXPECT_EQ(picture.control<QLabel>("LblFinish")->text(), Text("LblFinish"));
   // The lines and the button the run's finish page shows, the picture shows.
-  for (const char* name : {"LblOutcome", "LblBuildLog", "CmdOpenFolder"}) {
+  for (const char* name : {"LblOutcome", "LblBuildLog", "CmdOpenFolder", "CmdOpenLog"}) {
     EXPECT_TRUE(Shown(name)) << name;
     EXPECT_TRUE(picture.control<QWidget>(name)->isVisibleTo(&picture)) << name;
   }

@@ -6,15 +6,18 @@
 #                 password prompt and a floppy's boot arrive on the terminal,
 #                 and Ctrl-A X typed there ends it with success
 #   reproducible  two demo builds with SOURCE_DATE_EPOCH in two program folders:
-#                 identical floppies and identical ISOs
+#                 identical floppies and identical ISOs; an empty one builds as
+#                 unset
 #   disks         every shipped disk by bootsmith at 1.44 and 2.88 MB, with
 #                 the kivmax plugin, checked by check_floppy.py
 #   setup_cd      Windows 2000/XP and 98/Me steps on the stand-in setup CDs
 #   failures      a missing source folder, an unwritable ISO location, a full
 #                 disk for the ISO, missing DOS files (the build cancels)
+#   readme_menu   the README's example of menu entries of one's own, pasted at
+#                 the end of the shipped menu script: the CD's menu has them
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR.
 set -euo pipefail
-case=${1:?usage: main_job.sh demo|reproducible|disks|setup_cd|failures}
+case=${1:?usage: main_job.sh demo|reproducible|disks|setup_cd|failures|readme_menu}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_main_job.XXXXXX")
@@ -140,6 +143,9 @@ reproducible)
     || fail "the two demo ISOs differ (in $(cmp -l "$work/r1/program/kivcd-demo.iso" \
          "$work/r2/program/kivcd-demo.iso" | wc -l) bytes)"
   echo "floppy images and ISOs identical"
+  # An empty value counts as unset, for the tools the build starts too.
+  (cd "$work/r1/program" && SOURCE_DATE_EPOCH='' ./discsmith --build) > "$work/r3.out" 2>&1 \
+    || { cat "$work/r3.out"; fail "a build with SOURCE_DATE_EPOCH empty failed"; }
   ;;
 disks)
   pf=$(fresh disks)
@@ -225,6 +231,25 @@ failures)
   grep -q 'The creation the Boot image "Kiv Rescue Software" failed, operation halted' "$work/d.out" \
     || { cat "$work/d.out"; fail "no Fatal Error naming the first disk"; }
   [ ! -e "$pf/y.iso" ] || fail "an ISO was made after a failed boot image"
+  ;;
+readme_menu)
+  pf=$(fresh readme)
+  # The example as the README shows it, from its first line to its second
+  # macro's End, without the README's indentation.
+  example=$(awk '/^    Set Action[0-9]+_Text="Memory test on COM2"/ { f = 1 }
+                 f { sub(/^    /, ""); print }
+                 f && /^  End$/ && ++ends == 2 { exit }' "$src/README.md")
+  [ -n "$example" ] || fail "README.md has no example of entries of one's own"
+  printf '\r\n%s\r\n' "$example" >> "$pf/files/kivcd/boot/scripts/main.cds"
+  bash "$src/scripts/demo-settings.sh" "$pf" > /dev/null
+  (cd "$pf" && ./discsmith --build) > "$work/build.out" 2>&1 \
+    || { cat "$work/build.out"; fail "the README's menu example does not build"; }
+  cfg=$(tr -d '\r' < "$pf/kivcd/boot/isolinux/isolinux.cfg")
+  for line in "MENU LABEL Memory test on COM2" "APPEND console=ttyS1,115200" \
+              "MENU LABEL Hardware detection, no menu" "APPEND pciids=/boot/tools/pci.ids nomenu" \
+              "MENU LABEL Linux rescue system"; do
+    grep -qx " *$line" <<< "$cfg" || fail "isolinux.cfg lacks \"$line\""
+  done
   ;;
 *) fail "unknown case $case" ;;
 esac
