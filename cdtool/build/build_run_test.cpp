@@ -538,7 +538,7 @@ TEST_F(BuildRunTest, AFailedRescueBuildStopsTheCdNamingMmdebstrapsLinesAndKeepsT
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
   EXPECT_FALSE(folder.Exists("rescue.new"));
   EXPECT_FALSE(folder.Exists("rescue"));
-  EXPECT_TRUE(tools.Ran("sh").empty()) << "nothing was mastered";
+  EXPECT_TRUE(tools.Ran("mkisofs").empty()) << "nothing was mastered";
 }
 
 TEST_F(BuildRunTest, CancelDuringTheRescueBuildEndsMmdebstrapAndMastersNothing) {
@@ -556,7 +556,7 @@ TEST_F(BuildRunTest, CancelDuringTheRescueBuildEndsMmdebstrapAndMastersNothing) 
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_FALSE(folder.Exists("rescue.new"));
-  EXPECT_TRUE(tools.Ran("sh").empty());
+  EXPECT_TRUE(tools.Ran("mkisofs").empty());
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, kCrossMark, kCrossMark, "", ""}));
 }
 
@@ -572,13 +572,15 @@ TEST_F(BuildRunTest, AFailedRebuildKeepsThePreviousIso) {
   // The mastering tool wrote the temporary name, never the final one.
   const std::vector<std::string> mastering = tools.Ran("mkisofs");
   ASSERT_EQ(mastering.size(), 1u);
-  EXPECT_EQ(mastering[0], "mkisofs -output " + PartialIsoPath(folder.P("kivcd.iso")) + " kivcd");
+  const std::string output = " -output " + PartialIsoPath(folder.P("kivcd.iso")) + " kivcd";
+  EXPECT_EQ(mastering[0].substr(mastering[0].size() - std::min(mastering[0].size(), output.size())), output)
+      << mastering[0];
   EXPECT_EQ(PartialIsoPath(folder.P("kivcd.iso")).rfind(folder.P(".kivcd.iso."), 0), 0u);
 }
 
 TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's CD");
-  tools.Add("sh", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
+  tools.Add("mkisofs", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
   run.settings = BootDisksOnly(folder);
   run.CmdFinish_Click();
   EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");

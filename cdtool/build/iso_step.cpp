@@ -93,15 +93,19 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   const std::string script = run.InProgram(kMakeCdScript);
   std::error_code ec;
   const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
+  // The script is what the user reads and runs again by hand; the build
+  // runs the same commands from their argument vectors, no shell between.
 #ifdef _WIN32
   const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO,
                                            efiImage, sortList, pathList, dateCommands);
-  const std::vector<std::string> argv = {"cmd.exe", "/c", script};
+  const std::string exe = ".exe";
 #else
   const std::string text =
       RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList, pathList, dateCommands);
-  const std::vector<std::string> argv = {"/bin/sh", script};
+  const std::string exe;
 #endif
+  const std::vector<std::string> argv =
+      MasteringArgv(run.InProgram("mkisofs" + exe), iso->partPath, efiImage, sortList, pathList, dateCommands);
   // With a UEFI image the mastering tool itself writes the stick's MBR from
   // the program folder's copy of isolinux's; said here, by name, rather than
   // as the tool's own failure to open it.
@@ -109,6 +113,19 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   if (efiImage && !FileExists(run.InProgram(kIsoHybridMbr)))
     missing = "the MBR boot code " + run.InProgram(kIsoHybridMbr) + " is missing (Debian package isolinux)";
   bool written = missing.empty() && listError.empty() && DropLinkAt(script) && WriteFileAtomic(script, text);
+
+  // Duplicates in the work tree become links first, as the script does; a
+  // linker that fails costs only the saving, so the mastering goes on.
+  std::string linkOutput;
+  if (written && OptimizeISO) {
+    RunOptions options;
+    options.workingDir = run.ProgramFolder();
+    options.pump = [&run] { run.Progress().PumpEvents(); };
+    const RunResult linked = run.Launcher().RunAndCapture(LinkDuplicatesArgv(run.InProgram("dfl" + exe)), options);
+    linkOutput = linked.output;
+    if (!linked.started || !linked.ended || linked.exitCode != 0)
+      run.Diagnostic("duplicate files were not linked: " + RunOutputForMessage(linked));
+  }
 
   run.LaunchApp = run.Launcher().NewChild();
   run.LaunchApp->DataReceived = [&run](const std::string& chunk) { LaunchApp_DataReceived(run, chunk); };
@@ -126,7 +143,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   iso->logPath = run.InProgram(kMkisofsLog);
   DropLinkAt(iso->logPath);
   iso->log.open(iso->logPath, std::ios::binary | std::ios::trunc);
-  iso->log << kMkisofsLogHeader << "\r\n";
+  iso->log << kMkisofsLogHeader << "\r\n" << linkOutput;
   iso->log.flush();
   iso->failure = missing;
   run.isoRun = std::move(iso);
@@ -140,9 +157,9 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   } else if (!started) {
     std::string why = written ? run.LaunchApp->Error() : !listError.empty() ? listError : "cannot write " + script;
     run.Diagnostic(why);
-    run.prompter().MsgBox(Message{
-        "There appears to be a problem in your installation, try to manually reinstall " + script + " (" + why + ")",
-        "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
+    run.prompter().MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
+                                      (written ? argv.front() : script) + " (" + why + ")",
+                                  "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
   }
 }

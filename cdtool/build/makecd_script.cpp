@@ -37,7 +37,44 @@ std::string Pathspecs(const std::string& pathList, const std::string& dateComman
 
 std::string AsIs(const std::string& text) { return text; }
 
+// The words of a switch text as a shell splits it: blanks between words, a
+// double-quoted value (which may hold blanks) without its quotes.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (c == ' ' && !quoted) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
 }  // namespace
+
+std::vector<std::string> LinkDuplicatesArgv(const std::string& tool) { return {tool, "kivcd", "link"}; }
+
+std::vector<std::string> MasteringArgv(const std::string& tool, const std::string& isoPath, bool efiImage,
+                                       const std::string& sortList, const std::string& pathList,
+                                       const std::string& dateCommands) {
+  std::vector<std::string> argv = Words(MasteringSwitches(efiImage));
+  argv.insert(argv.begin(), tool);
+  if (!sortList.empty()) argv.insert(argv.end(), {"--sort-weight-list", sortList});
+  argv.insert(argv.end(), {"-output", isoPath});
+  const std::vector<std::string> specs = Words(Pathspecs(pathList, dateCommands, AsIs));
+  argv.insert(argv.end(), specs.begin(), specs.end());
+  return argv;
+}
 
 std::string RenderMakeCdBat(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
                             bool efiImage, const std::string& sortList, const std::string& pathList,

@@ -1,9 +1,11 @@
 #pragma once
-// The batch file that masters the ISO: change into the program folder,
-// optionally hard-link duplicate files, run the mastering tool over the CD
-// tree `kivcd`. Two renderings of the same lines: the Windows `makecd.bat`
-// (kept as the reference text) and the POSIX `makecd.sh` that we run.
+// How the ISO is mastered: in the program folder, optionally hard-link
+// duplicate files, then run the mastering tool over the CD tree `kivcd`. The
+// build runs the two programs from their argument vectors; the same commands
+// are written as `makecd.bat` (Windows) and `makecd.sh` (POSIX), for the user
+// to read and to run again by hand.
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -45,6 +47,19 @@ std::string RenderMakeCdBat(const std::string& programFolder, const std::string&
 std::string RenderMakeCdSh(const std::string& programFolder, const std::string& isoLocation, bool optimizeISO,
                            bool efiImage = false, const std::string& sortList = "", const std::string& pathList = "",
                            const std::string& dateCommands = "");
+
+// The duplicate linker's arguments, run in the program folder: `tool` (the
+// program folder's dfl) "kivcd" "link".
+std::vector<std::string> LinkDuplicatesArgv(const std::string& tool);
+
+// The mastering tool's arguments, run in the program folder: `tool` (the
+// program folder's mkisofs), the words of MasteringSwitches(efiImage) without
+// their quotes, " --sort-weight-list <list>" where there is one, "-output"
+// <isoPath>, then the work tree "kivcd" or the path list's pathspecs with the
+// date commands after "--". The same words as the scripts' mastering line.
+std::vector<std::string> MasteringArgv(const std::string& tool, const std::string& isoPath, bool efiImage,
+                                       const std::string& sortList, const std::string& pathList,
+                                       const std::string& dateCommands);
 
 // 'text' with every ' written as '\'' : the shell takes the text literally.
 std::string ShellQuote(const std::string& text);

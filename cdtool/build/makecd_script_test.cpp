@@ -84,5 +84,30 @@ TEST(MakeCdSh, ShellTakesQuotedTextLiterally) {
   EXPECT_FALSE(folder.Exists("pwned2"));
 }
 
+// What the build runs and what the script the user reruns by hand run are
+// the same programs with the same words: the script's tools, made to print
+// their arguments, print the argument vectors the build starts.
+TEST(MakeCdSh, TheScriptRunsTheArgumentVectorsTheBuildRuns) {
+  testing::ProgramFolder folder;
+  for (const char* tool : {"mkisofs", "dfl"})
+    testing::WriteScript(folder.P(tool), std::string("#!/bin/sh\necho ") + tool + "\nprintf '%s\\n' \"$@\"\n");
+  const std::string iso = folder.P("My 'best' CD.iso");
+  for (const bool efi : {false, true}) {
+    for (const std::string& list : {std::string(), std::string("mkisofs.graft")}) {
+      SCOPED_TRACE(std::string(efi ? "efi " : "") + list);
+      testing::WriteText(folder.P("makecd.sh"), RenderMakeCdSh(folder.dir, iso, true, efi, "mkisofs.sort", list,
+                                                               list.empty() ? "" : "mkisofs.dates"));
+      const RunResult r = RunAndCapture({"/bin/sh", folder.P("makecd.sh")}, RunOptions{});
+      ASSERT_TRUE(r.ended && r.exitCode == 0) << r.output;
+
+      std::string expected;
+      for (const auto& argv : {LinkDuplicatesArgv("dfl"), MasteringArgv("mkisofs", iso, efi, "mkisofs.sort", list,
+                                                                        list.empty() ? "" : "mkisofs.dates")})
+        for (const std::string& word : argv) expected += word + "\n";
+      EXPECT_EQ(r.output, expected);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kiv

@@ -296,8 +296,8 @@ TEST_F(WindowBuildRun, ClosingDuringTheRunAndNoKeepsTheWindowAndTheBuild) {
 TEST_F(WindowBuildRun, CancelWhileTheIsoIsWrittenEndsTheToolAndKeepsThePreviousIso) {
   WriteText(folder.P("cd.iso"), "the previous CD");
   bool cancelled = false;
-  tools.Add("sh", [makecd = FakeMakeCd(tools, folder.dir), &cancelled](const FakeCommand& c) {
-    FakeRun run = makecd(c);
+  tools.Add("mkisofs", [mkisofs = FakeMkisofs(folder.dir), &cancelled](const FakeCommand& c) {
+    FakeRun run = mkisofs(c);
     run.runningUntil = [&cancelled] { return cancelled; };  // at work until then
     return run;
   });
