@@ -59,7 +59,7 @@ class DosImport {
   // windowsDir / systemDir with a trailing separator, "" where there is none.
   // The extraction tools are started through `launcher`.
   DosImport(std::string programFolder, std::string windowsDir, std::string systemDir, Prompter& prompter,
-            WaitWindow& wait, ProcessLauncher& launcher = SystemLauncher());
+            WaitWindow& wait, ProcessLauncher& launcher);
 
   // The whole check-and-import. False when the program has to end (the user
   // declined, or a file is still missing; the message has been shown).

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "disktool/engine/wait_window.h"
 #include "testsupport/scripted_prompter.h"
@@ -97,7 +98,9 @@ struct Fixture {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   }
 
-  DosImport Import(const std::string& systemDir = "") { return DosImport(program, "", systemDir, prompter, wait); }
+  DosImport Import(const std::string& systemDir = "") {
+    return DosImport(program, "", systemDir, prompter, wait, SystemLauncher());
+  }
 
   void ExpectComplete() {
     for (const char* n : kDosFiles) {
@@ -311,7 +314,7 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
   testing::WriteText(win + "/COMMAND/MSCDEX.EXE", Content("MSCDEX.EXE"));
   testing::WriteText(win + "/COMMAND/OAKCDROM.SYS", "older");
   testing::WriteText(win + "/COMMAND/EBD/OAKCDROM.SYS", Content("OAKCDROM.SYS"));
-  DosImport import(f.program, win + "/", "", f.prompter, f.wait);
+  DosImport import(f.program, win + "/", "", f.prompter, f.wait, SystemLauncher());
   EXPECT_TRUE(import.ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());  // no question: a Windows 9x folder
   f.ExpectComplete();

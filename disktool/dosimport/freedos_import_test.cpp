@@ -53,7 +53,7 @@ struct Fixture {
   bool ImportFrom(const std::string& source) {
     prompter.answers = {Answer::OK};
     prompter.paths = {source};
-    DosImport import(program, "", "", prompter, wait);
+    DosImport import(program, "", "", prompter, wait, SystemLauncher());
     return import.ImportDOS();
   }
   std::string Dos(const std::string& name) const { return testing::ReadText(dos + "/" + name); }
@@ -266,7 +266,7 @@ TEST(FreeDosImport, AWindowsImportAfterwardsDropsTheFreeDosRecord) {
   fs::remove(f.dos + "/IO.SYS");
   const std::string win = f.dir / "WINDOWS";
   for (const char* n : kDosFiles) testing::WriteText(win + "/COMMAND/" + n, "windows " + std::string(n));
-  DosImport import(f.program, win + "/", "", f.prompter, f.wait);
+  DosImport import(f.program, win + "/", "", f.prompter, f.wait, SystemLauncher());
   ASSERT_TRUE(import.ImportDOS());
   EXPECT_EQ(DosKind(f.dos), "MS-DOS 7");
   EXPECT_EQ(f.Dos("IO.SYS"), "windows IO.SYS");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ini_file.h"
+#include "testsupport/fake_launcher.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {
@@ -128,7 +129,8 @@ TEST_F(Drivers, SelectionWindowIndex) {
 // Select/Unselect All alternates from the button's state, whatever the marks
 // set by hand in between, and its caption names what the next click does.
 TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
-  FrmDrivers d("/nonexistent");
+  testing::FakeLauncher nothingRuns;
+  FrmDrivers d("/nonexistent", nothingRuns);
   d.LV = {{"A", "a", true}, {"B", "b", true}, {"C", "c", true}};
   auto checked = [&d] {
     std::string marks;

@@ -21,7 +21,7 @@ class FrmDrivers {
  public:
   // The descriptors are extracted with cabarc, started hidden through
   // `launcher`.
-  explicit FrmDrivers(std::string programFolder, ProcessLauncher& launcher = SystemLauncher());
+  FrmDrivers(std::string programFolder, ProcessLauncher& launcher);
 
   std::string Caption = "Select Drivers";
   std::string ColumnHeader[2] = {"DriverName", "Description"};
