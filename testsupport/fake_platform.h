@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,11 @@ class FakePlatform : public Platform {
   std::string ProgramFolder() const override { return programFolder; }
   std::string WindowsFolder() const override { return windowsFolder; }
   std::string SystemFolder() const override { return systemFolder; }
-  std::string RegString(const std::string&, const std::string&) const override { return ""; }
+  // The value `registry` holds under "<key>\\<name>", "" when none.
+  std::string RegString(const std::string& key, const std::string& name) const override {
+    const auto it = registry.find(key + "\\" + name);
+    return it == registry.end() ? std::string() : it->second;
+  }
   bool IsWinNT() const override { return winNT; }
   bool IsWin9x() const override { return win9x; }
   std::string FirstCdRomDrive() const override { return cdRom; }
@@ -29,6 +34,7 @@ class FakePlatform : public Platform {
   }
 
   std::string programFolder, windowsFolder, systemFolder, cdRom;
+  std::map<std::string, std::string> registry;
   bool winNT = false, win9x = false, openResult = true;
   int64_t freeSpace = -1;
   mutable std::vector<std::string> opened;

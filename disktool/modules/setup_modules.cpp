@@ -42,7 +42,7 @@ void FloppyBuilder::FillSetupDataFromKeyFile() {
   ShowSetupData(info);
 }
 
-void FloppyBuilder::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(CurrentPlatform())); }
+void FloppyBuilder::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(*platform_)); }
 
 bool FloppyBuilder::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
   const INIFile inf(Resolve(relativeFile));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ini_file.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {
@@ -113,10 +114,15 @@ TEST_F(SetupModules, AnswerDataFromTheKeyFile) {
   EXPECT_EQ(w.form.LblOSType, "Microsoft Windows Me");
   EXPECT_EQ(w.form.TxtWorkgroup, "KWG");
   EXPECT_EQ(w.form.TxtKeyPart[4], "55555");
-  // The registry is empty on POSIX: every answer reads as empty, and the
-  // page shows its defaults instead; there is no default product key.
+  // The registry is read through the builder's platform: what it holds is
+  // shown, and where it holds nothing (every answer on POSIX) the page shows
+  // its defaults instead; there is no default product key.
+  FakePlatform windows;
+  windows.registry["Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOwner"] = "Reg Owner";
+  w.form.SetPlatform(windows);
   w.form.FillSetupDataFromReg();
-  EXPECT_EQ(w.form.TxtOwner, "kivUser");
+  EXPECT_EQ(w.form.TxtOwner, "Reg Owner");
+  EXPECT_EQ(w.form.TxtOrg, "VANTO LTD.");
   EXPECT_EQ(w.form.LblOSType, "Microsoft Windows 98");
   EXPECT_EQ(w.form.TxtKeyPart[0], "");
 }
