@@ -118,27 +118,36 @@ struct ProgramFolder {
   std::string Read(const std::string& relative) const { return ReadText(P(relative)); }
 };
 
-// Records the window state the build run sets.
-struct RecordingFrame : WizardFrame {
-  bool backEnabled = true, nextVisible = true, finishVisible = true, finishEnabled = true, cancelEnabled = true;
+// Records what a build run tells its events: the page a wizard would show
+// (10 while it runs, 9 once it was cancelled or has ended), whether Finish
+// and Cancel are offered, and each sub-step caption as it changes.
+// CaptionChanged and PumpEvents are where a test acts during the run.
+struct RecordingEvents : BuildEvents {
   int page = 8;
-  std::vector<int> pagesShown;
-  std::vector<int> helpTopics;
-  int settingsWritten = 0;
-  int ended = 0;
+  bool finishAllowed = true, cancelAllowed = true;
+  int cancelled = 0, ended = 0, pumps = 0;
+  std::string caption;
+  std::vector<std::string> captions;
 
-  void SetBackEnabled(bool e) override { backEnabled = e; }
-  void SetNextVisible(bool v) override { nextVisible = v; }
-  void SetFinishVisible(bool v) override { finishVisible = v; }
-  void SetFinishEnabled(bool e) override { finishEnabled = e; }
-  void SetCancelEnabled(bool e) override { cancelEnabled = e; }
-  void ShowPage(int index) override {
-    page = index;
-    pagesShown.push_back(index);
+  void RunStarted() override { page = 10; }
+  void FinishAllowed(bool allowed) override { finishAllowed = allowed; }
+  void CancelAllowed(bool allowed) override { cancelAllowed = allowed; }
+  void Progressed(const BuildStatus& status) override {
+    if (status.subStep == caption) return;
+    caption = status.subStep;
+    captions.push_back(caption);
+    CaptionChanged(caption);
   }
-  void ShowHelp(int intStep, bool) override { helpTopics.push_back(intStep); }
-  void WriteKivCDINI() override { ++settingsWritten; }
-  void EndProgram() override { ++ended; }
+  void RunCancelled() override {
+    page = 9;
+    ++cancelled;
+  }
+  void RunEnded() override {
+    page = 9;
+    ++ended;
+  }
+  void PumpEvents() override { ++pumps; }
+  virtual void CaptionChanged(const std::string& /*caption*/) {}
 };
 
 // The programs of a CD build, in process. bootsmith leaves the disk's image in

@@ -27,15 +27,7 @@ namespace {
 
 using testing::BootDisksOnly;
 using testing::ProgramFolder;
-using testing::RecordingFrame;
-
-struct CaptionView : MemoryProgressSink {
-  std::vector<std::string> captions;
-  void SetCaption(const std::string& text) override {
-    captions.push_back(text);
-    MemoryProgressSink::SetCaption(text);
-  }
-};
+using testing::RecordingEvents;
 
 std::string ShippedScript() {
   std::ifstream in(KIV_CD_TEMPLATE_DIR "/boot/scripts/main.cds", std::ios::binary);
@@ -48,14 +40,12 @@ class BootMenuStep : public ::testing::Test {
  protected:
   ProgramFolder folder;
   ScriptedPrompter prompter;
-  RecordingFrame frame;
-  BuildRun run{folder.dir, prompter, frame};
-  CaptionView view;
+  RecordingEvents view;
+  BuildRun run{folder.dir, prompter, view};
   testing::FakeLauncher tools;
   const std::string templateScript = "files/kivcd/boot/scripts/main.cds";
 
   void SetUp() override {
-    run.SetView(&view);
     testing::AddFakeCdTools(tools, folder.dir);
     run.SetLauncher(tools);
     testing::WriteText(folder.P(templateScript), ShippedScript());
@@ -94,8 +84,8 @@ class BootMenuStep : public ::testing::Test {
     EXPECT_EQ(prompter.messages[0].icon, Icon::Critical);
     EXPECT_EQ(prompter.messages[0].text,
               "A fatal Error occured while writing the boot menu, operation halted\n\n" + cause);
-    EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
-    EXPECT_TRUE(run.page10.LblRight[3].Caption.empty()) << "step 4 not completed";
+    EXPECT_EQ(run.Status().heading, "   Operation failed");
+    EXPECT_EQ(run.Status().steps[3].mark, StepMark::None) << "step 4 not completed";
     EXPECT_FALSE(folder.Exists("kivcd.iso"));
     EXPECT_FALSE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));
     EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
@@ -110,7 +100,7 @@ TEST_F(BootMenuStep, TheBuildWritesTheMenuAndThePasswordIntoTheTree) {
   // A hand edit of the template shows up in the menu of the next CD.
   EditTemplate("Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Our own rescue CD\"");
   const std::string templateLoader = folder.Read("files/kivcd/boot/loader.bin");
-  run.CmdFinish_Click();
+  run.Run();
 
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_TRUE(folder.Exists("kivcd.iso"));
@@ -150,10 +140,10 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
             : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos ? "Set SerialConsole=0"
                                                                                             : "Set SerialConsole=COM1"),
         std::string("Set SerialConsole=") + choice);
-    BuildRun again{folder.dir, prompter, frame};
+    BuildRun again{folder.dir, prompter, view};
     again.SetLauncher(tools);
     again.settings = BootDisksOnly(folder);
-    again.CmdFinish_Click();
+    again.Run();
     EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
     const std::string image = folder.Read("kivcd/boot/isolinux/harddisk.bin");
     const size_t at = image.find("KIVHDCOM");
@@ -168,7 +158,7 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
 }
 
 TEST_F(BootMenuStep, WithoutPasswordTheGateDoesNotAsk) {
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   const std::string gate = Gate();
   ASSERT_EQ(gate.size(), kGateBlockSize);
@@ -191,12 +181,12 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
     testing::WriteText(folder.P(templateScript), ShippedScript());
     EditTemplate(from, to);
     ScriptedPrompter quiet;
-    RecordingFrame otherFrame;
-    BuildRun build(folder.dir, quiet, otherFrame);  // a fresh run for each spelling
+    RecordingEvents otherEvents;
+    BuildRun build(folder.dir, quiet, otherEvents);  // a fresh run for each spelling
     build.SetLauncher(tools);
     build.settings = BootDisksOnly(folder);
     build.password = BootPassword{true, "secret", "secret"};
-    build.CmdFinish_Click();
+    build.Run();
     ASSERT_TRUE(quiet.messages.empty()) << quiet.messages[0].text;
     EXPECT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
     const std::string gate = Gate();
@@ -208,7 +198,7 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
 TEST_F(BootMenuStep, WithoutProtectionTheCdNeverAsksEvenIfTheScriptSaysSo) {
   EditTemplate("Set PasswordRequest=0", "Set PasswordRequest=1");
   EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"fromscript\"");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(Gate()[kGateAsk.offset], 0);
   EXPECT_FALSE(Opens(Gate(), "fromscript"));
@@ -225,7 +215,7 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
   };
   EditTemplate("Set PasswordRequest=0", "Set PasswordRequest=1");
   EditTemplate("Set PasswordString=\"\"", "  set PASSWORDSTRING = \"Sup3rSecretPw\"");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_EQ(cdLine(), "Set PasswordString=\"\"");
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds").find("Sup3rSecretPw"), std::string::npos);
@@ -237,12 +227,12 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
   testing::WriteText(folder.P(templateScript), ShippedScript());
   EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"" + other + "\"");
   ScriptedPrompter quiet;
-  RecordingFrame otherFrame;
-  BuildRun build(folder.dir, quiet, otherFrame);
+  RecordingEvents otherEvents;
+  BuildRun build(folder.dir, quiet, otherEvents);
   build.SetLauncher(tools);
   build.settings = BootDisksOnly(folder);
   build.password = BootPassword{true, "secret", "secret"};
-  build.CmdFinish_Click();
+  build.Run();
   ASSERT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
   const std::string line = cdLine();
   ASSERT_EQ(line.rfind(lineOf + "\"", 0), 0u) << line;
@@ -267,7 +257,7 @@ TEST(ScriptSetting, EverySpellingOfTheLineIsRewrittenAndItsLineEndKept) {
 
 TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
   run.password = BootPassword{true, "secret", "Secret"};
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Password Protection disabled");
   EXPECT_TRUE(run.Outcome().Made());
@@ -276,7 +266,7 @@ TEST_F(BootMenuStep, MismatchedConfirmationBuildsACdThatDoesNotAsk) {
 
 TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {
   EditTemplate("Set MenuTimeout=30", "Set MenuTimeout=30 seconds");
-  run.CmdFinish_Click();
+  run.Run();
   // The message names the script the user edits, not the work copy.
   ExpectHalted(folder.P("files/kivcd/boot/scripts/main.cds") +
                ", line 11: MenuTimeout=30 seconds is not a number from 0 to 3599");
@@ -284,13 +274,13 @@ TEST_F(BootMenuStep, AScriptErrorHaltsTheBuildNamingFileAndLine) {
 
 TEST_F(BootMenuStep, AMissingScriptHaltsTheBuild) {
   std::filesystem::remove(folder.P(templateScript));
-  run.CmdFinish_Click();
+  run.Run();
   ExpectHalted("the boot menu script " + folder.P("kivcd/boot/scripts/main.cds") + " is missing or cannot be read");
 }
 
 TEST_F(BootMenuStep, ALoaderWithoutGateHaltsTheBuild) {
   testing::WriteText(folder.P("files/kivcd/boot/loader.bin"), std::string(2048, '\0'));
-  run.CmdFinish_Click();
+  run.Run();
   ExpectHalted(folder.P("kivcd/boot/loader.bin") +
                ": no password gate block (\"KIVGATE2\"); this loader cannot ask for the password");
 }
@@ -316,7 +306,7 @@ TEST_F(BootMenuStep, TheBuildWritesTheUefiMenuWithThePasswordAndItsBootImage) {
   run.efiLoaders = FakeLoaders(folder);
   run.password = BootPassword{true, "open sesame", "open sesame"};
   EditTemplate("Set MenuTitle=\"Kiv Rescue CD\"", "Set MenuTitle=\"Our own rescue CD\"");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_TRUE(run.Outcome().Made());
 
@@ -341,7 +331,7 @@ TEST_F(BootMenuStep, TheBuildWritesTheUefiMenuWithThePasswordAndItsBootImage) {
 
 TEST_F(BootMenuStep, WithoutTheSignedLoadersTheCdStartsInBiosModeOnly) {
   run.efiLoaders.shim = folder.P("not/installed/shimx64.efi.signed");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_TRUE(run.Outcome().Made());
   EXPECT_TRUE(folder.Exists("kivcd/boot/isolinux/isolinux.cfg"));
@@ -353,7 +343,7 @@ TEST_F(BootMenuStep, WithoutTheSignedLoadersTheCdStartsInBiosModeOnly) {
 TEST_F(BootMenuStep, AFailedEfiImageHaltsTheBuild) {
   run.efiLoaders = FakeLoaders(folder);
   tools.Add("mcopy", [](const testing::FakeCommand&) { return testing::Exits(1, {"Disk full"}); });
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   const std::string cause = run.Outcome().reason;
   EXPECT_EQ(cause.find("cannot make the UEFI boot image " + folder.P("kivcd/boot/efi/efiboot.img") + ": mcopy"), 0u)
@@ -371,11 +361,11 @@ TEST_F(BootMenuStep, AStopWhileTheEfiImageIsMadeCancelsTheBuild) {
     RequestStop();
     return testing::Exits(-1, {});
   });
-  run.CmdFinish_Click();
+  run.Run();
   ClearStopRequest();
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled) << run.Outcome().Summary();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
   EXPECT_FALSE(folder.Exists("kivcd/boot/efi/efiboot.img"));
   EXPECT_NE(testing::ReadText(run.LogPath()).find("Build cancelled; no ISO image made"), std::string::npos);
 }

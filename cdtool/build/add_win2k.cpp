@@ -4,7 +4,7 @@
 
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/build/build_run.h"
-#include "cdtool/wizard/win_source.h"
+#include "cdtool/build/windows_medium.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"

@@ -20,16 +20,15 @@ namespace kiv {
 namespace {
 
 using testing::ProgramFolder;
-using testing::RecordingFrame;
+using testing::RecordingEvents;
 using testing::WriteText;
 
 class AssemblySteps : public ::testing::Test {
  protected:
   ProgramFolder folder;
   ScriptedPrompter prompter;
-  RecordingFrame frame;
-  BuildRun run{folder.dir, prompter, frame};
-  MemoryProgressSink view;
+  RecordingEvents view;
+  BuildRun run{folder.dir, prompter, view};
 
   // A file of the CD: the work tree's, or the source's it is mapped from.
   std::string OnCd(const std::string& cdPath) {
@@ -38,7 +37,6 @@ class AssemblySteps : public ::testing::Test {
   }
 
   void SetUp() override {
-    run.SetView(&view);
     run.Prepare_CDDir();
     ASSERT_TRUE(folder.Exists("kivcd/boot/scripts/main.cds"));
     // An XP medium: I386 with a LANG folder, tag files in its root.
@@ -104,7 +102,7 @@ TEST_F(AssemblySteps, Win2KWithEveryOptionWritesAnswersRemovesLangAndInjectsTheK
   EXPECT_NE(menu.find("Set WinKey1=\"ABCDE\""), std::string::npos);
   EXPECT_NE(menu.find("Set WinKey5=\"UVWXY\""), std::string::npos);
   EXPECT_NE(menu.find("\nSet Action3_Macro=\"ShowWinKey\""), std::string::npos);
-  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Injecting Product Key in the Boot Menu");
+  EXPECT_EQ(run.Status().subStep, "Injecting Product Key in the Boot Menu");
 }
 
 TEST_F(AssemblySteps, ServicePackRunsThroughWineOnTheCopiedTree) {
@@ -165,7 +163,7 @@ TEST_F(AssemblySteps, MissingBootSectorIsFatal) {
   EXPECT_NE(prompter.messages[0].text.find("w2ksect.bin"), std::string::npos);
   EXPECT_EQ(prompter.messages[0].title, "Fatal Error");
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
 }
 
 TEST_F(AssemblySteps, Win9xFolderFollowsTheEdition) {
@@ -275,7 +273,7 @@ TEST_F(FailedCopies, AFileThatVanishedFromTheWindowsTreeIsFatal) {
   EXPECT_NE(m->text.find("SYSTEM32/HAL.DLL\": Path Not found"), std::string::npos) << m->text;
   EXPECT_EQ(m->icon, Icon::Critical);
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
   // The step stopped there: the key was not injected.
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds"), folder.Read("files/kivcd/boot/scripts/main.cds"));
 }

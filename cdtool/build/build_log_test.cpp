@@ -15,14 +15,14 @@ namespace {
 
 using testing::BootDisksOnly;
 using testing::ProgramFolder;
-using testing::RecordingFrame;
+using testing::RecordingEvents;
 
 class BuildLogTest : public ::testing::Test {
  protected:
   ProgramFolder folder;
   ScriptedPrompter prompter;
-  RecordingFrame frame;
-  BuildRun run{folder.dir, prompter, frame};
+  RecordingEvents events;
+  BuildRun run{folder.dir, prompter, events};
   testing::FakeLauncher tools;
 
   void SetUp() override {
@@ -40,7 +40,7 @@ class BuildLogTest : public ::testing::Test {
 };
 
 TEST_F(BuildLogTest, AMadeCdLogsStepsProgramsTheirOutputAndTheOutcomeInOrder) {
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made());
   EXPECT_EQ(run.LogPath(), folder.P(kBuildLogName));
 
@@ -76,7 +76,7 @@ TEST_F(BuildLogTest, AMadeCdLogsStepsProgramsTheirOutputAndTheOutcomeInOrder) {
 
 TEST_F(BuildLogTest, AFailedCdLogsTheMessageBoxAndTheFailedStepAndANewRunStartsAFreshLog) {
   testing::WriteText(folder.P("fail.kivsoftware_emm"), "");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   ASSERT_FALSE(prompter.messages.empty());
   const Message& shown = prompter.messages.front();
@@ -87,11 +87,11 @@ TEST_F(BuildLogTest, AFailedCdLogsTheMessageBoxAndTheFailedStepAndANewRunStartsA
   EXPECT_LT(box, At("Build failed at step 1"));
 
   // The next run's log is its own.
-  BuildRun again{folder.dir, prompter, frame};
+  BuildRun again{folder.dir, prompter, events};
   again.SetLauncher(tools);
   again.settings = BootDisksOnly(folder);
   std::remove(folder.P("fail.kivsoftware_emm").c_str());
-  again.CmdFinish_Click();
+  again.Run();
   ASSERT_TRUE(again.Outcome().Made());
   EXPECT_EQ(Log().find("Build failed"), std::string::npos);
   EXPECT_EQ(Log().find("exit status 1"), std::string::npos);

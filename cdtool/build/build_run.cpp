@@ -24,16 +24,10 @@
 
 namespace kiv {
 
-BuildRun::BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame, BuildPages* pages)
-    : page10(pages ? pages->page10 : ownPages_.page10),
-      page9(pages ? pages->page9 : ownPages_.page9),
-      Finished(pages ? pages->flags.Finished : ownPages_.flags.Finished),
-      CancelCopy(pages ? pages->flags.CancelCopy : ownPages_.flags.CancelCopy),
-      MKISOFSRunning(pages ? pages->flags.MKISOFSRunning : ownPages_.flags.MKISOFSRunning),
-      ASyncAppRunning(pages ? pages->flags.ASyncAppRunning : ownPages_.flags.ASyncAppRunning),
-      programFolder_(std::move(programFolder)),
+BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events)
+    : programFolder_(std::move(programFolder)),
       prompter_(prompter, log_),
-      frame_(frame),
+      events_(&events),
       launcher_(SystemLauncher(), log_) {}
 
 BuildRun::~BuildRun() = default;
@@ -42,30 +36,25 @@ std::string BuildRun::InProgram(const std::string& relative) const {
   return JoinPath(programFolder_, NativePath(relative));
 }
 
-void BuildRun::NotifyChanged() {
-  if (Changed) Changed();
-}
+void BuildRun::NotifyChanged() { events_->Progressed(status_); }
 
-// --- the progress sink over LblSub_Step and BarSub_Step ---
+// --- the progress sink over the sub-step and its bar ---
 
 void BuildRun::Sink::SetCaption(const std::string& text) {
-  run_.page10.LblSub_Step.Caption = text;
-  if (run_.view_) run_.view_->SetCaption(text);
+  run_.status_.subStep = text;
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::SetMaximum(int64_t max) {
-  run_.page10.BarSub_Step.Max = max;
-  if (run_.view_) run_.view_->SetMaximum(max);
+  run_.status_.subBar.max = max;
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::SetValue(int64_t value) {
-  run_.page10.BarSub_Step.Value = value;
-  if (run_.view_) run_.view_->SetValue(value);
-  const ProgressBar& bar = run_.page10.BarSub_Step;
-  if (bar.Max > bar.Min)
-    run_.overall_.SetStepFraction(static_cast<double>(value - bar.Min) / static_cast<double>(bar.Max - bar.Min));
+  Meter& bar = run_.status_.subBar;
+  bar.value = value;
+  if (bar.max > bar.min)
+    run_.overall_.SetStepFraction(static_cast<double>(value - bar.min) / static_cast<double>(bar.max - bar.min));
   run_.UpdateOverall();
   run_.NotifyChanged();
 }
@@ -73,18 +62,17 @@ void BuildRun::Sink::SetValue(int64_t value) {
 void BuildRun::UpdateOverall() {
   const double fraction = overall_.Fraction();
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  page10.BarOverall.Value = static_cast<int64_t>(fraction * static_cast<double>(page10.BarOverall.Max));
-  page10.LblOverall.Caption = OverallCaption(fraction, elapsed);
+  status_.overall.value = static_cast<int64_t>(fraction * static_cast<double>(status_.overall.max));
+  status_.overallText = OverallCaption(fraction, elapsed);
 }
 
 void BuildRun::Sink::SetBarVisible(bool visible) {
-  run_.page10.BarSub_Step.Visible = visible;
-  if (run_.view_) run_.view_->SetBarVisible(visible);
+  run_.status_.subBar.shown = visible;
   run_.NotifyChanged();
 }
 
 void BuildRun::Sink::PumpEvents() {
-  if (run_.view_) run_.view_->PumpEvents();
+  run_.events_->PumpEvents();
   run_.CheckStopRequest();
 }
 
@@ -153,7 +141,7 @@ void BuildRun::CheckStopRequest() {
     // out of reach, the run was stopped: the finish page says only that.
     while (LaunchApp && LaunchApp->Poll(std::chrono::milliseconds(20))) {
     }
-    page9.LblAbort.Visible = false;
+    status_.failureShown = false;
   }
   if (!CancelCopy) CancelApp();
 }
@@ -166,25 +154,28 @@ void BuildRun::SetSubStep(const std::string& caption) {
 }
 
 void BuildRun::AnnounceStep(int n) {
-  log_.Line("Step " + std::to_string(n) + ": " + page10.LblMsg[n - 1].Caption);
+  StepLine& line = status_.steps[n - 1];
+  log_.Line("Step " + std::to_string(n) + ": " + line.title);
   currentStep_ = n;
   overall_.EnterStep(n);
   UpdateOverall();
-  page10.LblMsg[n - 1].Bold = true;
+  line.running = true;
   NotifyChanged();
-  SetSubStep(page10.LblMsg[n - 1].Caption);
+  SetSubStep(line.title);
 }
 
 void BuildRun::CompleteStep(int n) {
-  SetSubStep(page10.LblMsg[n - 1].Caption + " completed");
-  page10.LblMsg[n - 1].Bold = false;
-  page10.LblRight[n - 1].Caption = kCheckMark;
+  StepLine& line = status_.steps[n - 1];
+  SetSubStep(line.title + " completed");
+  line.running = false;
+  line.mark = StepMark::Done;
   NotifyChanged();
 }
 
 void BuildRun::SkipStep(int n) {
-  log_.Line("Step " + std::to_string(n) + " skipped: " + page10.LblMsg[n - 1].Caption);
-  page10.LblRight[n - 1].Caption = kCrossMark;
+  StepLine& line = status_.steps[n - 1];
+  log_.Line("Step " + std::to_string(n) + " skipped: " + line.title);
+  line.mark = StepMark::Skipped;
   NotifyChanged();
 }
 
@@ -230,19 +221,8 @@ void BuildRun::WaitForASyncApp() {
 
 // --- the run ---
 
-void BuildRun::CmdFinish_Click() {
-  if (Finished) {
-    if (running_) {
-      // Pressed after a Cancel while a step is still finishing its work: the
-      // settings are saved and the program ends once the run has unwound.
-      endRequested_ = true;
-      return;
-    }
-    frame_.WriteKivCDINI();
-    frame_.EndProgram();
-    return;
-  }
-  if (running_) return;
+void BuildRun::Run() {
+  if (Finished || running_) return;
   // Refused like a page check: a build that was asked for reproducible dates
   // and cannot give them does not start.
   if (const std::string problem = SourceDateEpochProblem(environment); !problem.empty()) {
@@ -254,10 +234,7 @@ void BuildRun::CmdFinish_Click() {
   // mastering step all name the same file.
   isoPath_ = AbsoluteIsoPath(settings.Main.ISOLocation);
   if (!LockProgramFolder()) return;
-  frame_.SetBackEnabled(false);
-  frame_.SetFinishEnabled(true);
-  frame_.ShowPage(10);
-  frame_.ShowHelp(10, false);
+  events_->RunStarted();
 
   running_ = true;
   isoInPlace_ = false;
@@ -269,8 +246,8 @@ void BuildRun::CmdFinish_Click() {
   currentStep_ = 0;
   FinishApp();
   running_ = false;
-  // The finish page has nothing to cancel.
-  frame_.SetCancelEnabled(false);
+  // The end has nothing to cancel.
+  events_->CancelAllowed(false);
   SettleOutcome();
   if (outcome_.Made()) {
     overall_.EnterStep(5);
@@ -282,13 +259,8 @@ void BuildRun::CmdFinish_Click() {
   buildLock_.Release();
 
   Finished = true;
-  frame_.ShowPage(9);
-  frame_.ShowHelp(9, false);
+  events_->RunEnded();
   NotifyChanged();
-  if (endRequested_) {
-    frame_.WriteKivCDINI();
-    frame_.EndProgram();
-  }
 }
 
 void BuildRun::StartOverall() {
@@ -303,7 +275,7 @@ void BuildRun::StartOverall() {
                                            CopiesSources() ? SourceFolders::Copied : SourceFolders::Mapped));
   started_ = std::chrono::steady_clock::now();
   overall_.EnterStep(0);
-  page10.BarOverall.Visible = true;
+  status_.overall.shown = true;
   UpdateOverall();
 }
 
@@ -352,15 +324,11 @@ void BuildRun::CancelApp() {
   CancelCopy = true;
   // A step that failed ends the run here too; its heading says so, and the
   // page's reason names the cause. Only Cancel (or a stop) is a cancel.
-  page9.LblFinish.Caption =
-      outcome_.kind == BuildOutcome::Kind::Failed ? "   Operation failed" : "   Operation canceled";
-  frame_.SetNextVisible(false);
-  frame_.SetFinishVisible(true);
-  frame_.SetBackEnabled(false);
-  frame_.SetCancelEnabled(false);
-  frame_.SetFinishEnabled(true);
-  frame_.ShowPage(9);
-  frame_.ShowHelp(10, false);
+  status_.heading = outcome_.kind == BuildOutcome::Kind::Failed ? "   Operation failed" : "   Operation canceled";
+  // Nothing is left to cancel; Finish ends the session.
+  events_->CancelAllowed(false);
+  events_->FinishAllowed(true);
+  events_->RunCancelled();
   NotifyChanged();
   // The image is mastered under a temporary name, so ending the mastering
   // tool loses nothing: its end notification removes the piece it wrote.
@@ -428,7 +396,7 @@ void BuildRun::FinishApp() {
   Prepare_CDDir();
   CheckStopRequest();
   if (CancelCopy) return;
-  frame_.SetFinishEnabled(false);
+  events_->FinishAllowed(false);
 
   AnnounceStep(1);
   AddDisks(*this, AddDisksOptions{On(s.BootDisks.Use_LorvaPlus), On(s.BootDisks.AcceptDrivers), On(s.Main.Windows9x),
@@ -491,13 +459,13 @@ void BuildRun::FinishApp() {
   if (outcome_.kind != BuildOutcome::Kind::Failed) CompleteStep(5);
 
   if (On(s.Main.CleanSession)) {
-    page10.LblSub_Step.Bold = true;
+    status_.subStepStressed = true;
     SetSubStep("Cleaning session temperary data");
     DeleteTree(InProgram("kivcd"));
     std::string keyFile2 = InProgram("keyfile2.txt");
     if (FileExists(keyFile2)) std::remove(keyFile2.c_str());
   }
-  frame_.SetFinishEnabled(true);
+  events_->FinishAllowed(true);
 }
 
 }  // namespace kiv

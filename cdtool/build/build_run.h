@@ -1,13 +1,13 @@
 #pragma once
-// The build run behind the wizard's Finish button: re-creates the work folder
-// `kivcd` from the CD template, runs the assembly steps in their fixed order,
-// shows them on the five step lines of the progress page (bold while running,
-// a check mark when done, a cross when skipped), and owns the two ends of a
-// session: cancelling (CancelApp) and the second Finish that saves and ends.
+// The build run behind the wizard's Finish button and `--build`: re-creates
+// the work folder `kivcd` from the CD template, runs the assembly steps in
+// their fixed order, keeps their five step lines (running, done, skipped) in
+// its status and tells its events of every change, and ends with an outcome.
+// It knows no window: the wizard and the console each show it their way.
 //
 // Everything runs on the caller's thread. Long waits poll the started
-// program and pump the view's events in between, so Cancel stays live; a
-// Cancel only sets flags, and the run stops at its next CancelCopy check.
+// program and pump the events in between, so Cancel stays live; a Cancel
+// only sets flags, and the run stops at its next CancelCopy check.
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -20,9 +20,10 @@
 
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/menu_data.h"
+#include "cdtool/build/build_events.h"
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_outcome.h"
-#include "cdtool/build/build_pages.h"
+#include "cdtool/build/build_status.h"
 #include "cdtool/build/graft_plan.h"
 #include "cdtool/build/overall_progress.h"
 #include "cdtool/settings/session_settings.h"
@@ -58,30 +59,11 @@ struct StepFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What the build run asks of the wizard window around it.
-class WizardFrame {
- public:
-  virtual ~WizardFrame() = default;
-  virtual void SetBackEnabled(bool enabled) = 0;
-  virtual void SetNextVisible(bool visible) = 0;
-  virtual void SetFinishVisible(bool visible) = 0;
-  virtual void SetFinishEnabled(bool enabled) = 0;
-  virtual void SetCancelEnabled(bool enabled) = 0;
-  // Shows FraMain(index) and hides every other page.
-  virtual void ShowPage(int index) = 0;
-  // Keeps an open help window on a page's topic (ForceShow false: only if open).
-  virtual void ShowHelp(int intStep, bool ForceShow) = 0;
-  // Saves the session settings (kivcd.ini) ...
-  virtual void WriteKivCDINI() = 0;
-  // ... and ends the program.
-  virtual void EndProgram() = 0;
-};
-
 class BuildRun {
  public:
-  // `pages`: the window's pages and flags the run drives; null for a run
-  // that has its own (without a window, in tests).
-  BuildRun(std::string programFolder, Prompter& prompter, WizardFrame& frame, BuildPages* pages = nullptr);
+  // `events` hears of every change; it can be exchanged (SetEvents) while
+  // the run is idle.
+  BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events);
   ~BuildRun();
   BuildRun(const BuildRun&) = delete;
   BuildRun& operator=(const BuildRun&) = delete;
@@ -97,12 +79,10 @@ class BuildRun {
   // latter before anything is written).
   std::optional<int64_t> Epoch() const { return SourceDateEpoch(environment, nullptr); }
 
- private:
-  BuildPages ownPages_;  // used when no pages were handed in
-
- public:
-  ProgressPage& page10;
-  FinishPage& page9;
+  // What the run shows of itself (see build_status.h).
+  const BuildStatus& Status() const { return status_; }
+  BuildStatus& Status() { return status_; }
+  void SetEvents(BuildEvents& events) { events_ = &events; }
 
   // What the run came to; final once the first Finish has returned.
   const BuildOutcome& Outcome() const { return outcome_; }
@@ -114,17 +94,10 @@ class BuildRun {
   // not installed makes a CD that starts in BIOS mode only (and logs why).
   EfiLoaders efiLoaders = DebianEfiLoaders();
 
-  // Form-level flags (see RunFlags).
-  bool& Finished;
-  bool& CancelCopy;
-  bool& MKISOFSRunning;
-  bool& ASyncAppRunning;
-
-  // The view: captions and bar values are mirrored to it, and its
-  // PumpEvents() is what the waits call. May be null (nothing mirrored).
-  void SetView(ProgressSink* view) { view_ = view; }
-  // Called after every change of the two pages.
-  std::function<void()> Changed;
+  bool Finished = false;         // the run has returned, or was cancelled
+  bool CancelCopy = false;       // set by CancelApp; the run stops at its next check
+  bool MKISOFSRunning = false;   // the mastering tool is running
+  bool ASyncAppRunning = false;  // a program started by ASyncShell is running
   // The frame of the window the run is shown in, read as each boot disk
   // starts (the user may have moved it); unset or none without a window.
   std::function<std::optional<ScreenRect>()> WindowFrame;
@@ -150,9 +123,9 @@ class BuildRun {
   const std::string& LogPath() const { return log_.Path(); }
   BuildLog& Log() { return log_; }
 
-  // Finish: the first press runs the build, the one after it saves and ends.
-  void CmdFinish_Click();
-  void CmdCancel_Click() { CancelApp(); }
+  // Runs the build to its end, once; returns at once when it has run or is
+  // running. The outcome says what came of it.
+  void Run();
   void FinishApp();
   void Prepare_CDDir();
   void CancelApp();
@@ -163,9 +136,8 @@ class BuildRun {
   std::string InProgram(const std::string& relative) const;
   // Messages go to the user and to the log.
   Prompter& prompter() { return prompter_; }
-  WizardFrame& frame() { return frame_; }
-  // LblSub_Step and BarSub_Step as a progress sink; Cancel and event pumping
-  // go to the window.
+  // The sub-step caption and its bar as a progress sink; Cancel and event
+  // pumping go to the events.
   ProgressSink& Progress() { return sink_; }
   // A sub-step: its caption on the progress page and a line in the log.
   // (Progress().SetCaption changes the caption only: per-file captions.)
@@ -239,11 +211,11 @@ class BuildRun {
     void SetCaption(const std::string& text) override;
     void SetMaximum(int64_t max) override;
     void SetValue(int64_t value) override;
-    int64_t Value() const override { return run_.page10.BarSub_Step.Value; }
-    int64_t Maximum() const override { return run_.page10.BarSub_Step.Max; }
+    int64_t Value() const override { return run_.status_.subBar.value; }
+    int64_t Maximum() const override { return run_.status_.subBar.max; }
     void SetBarVisible(bool visible) override;
-    bool BarVisible() const override { return run_.page10.BarSub_Step.Visible; }
-    void SetCancelEnabled(bool enabled) override { run_.frame_.SetCancelEnabled(enabled); }
+    bool BarVisible() const override { return run_.status_.subBar.shown; }
+    void SetCancelEnabled(bool enabled) override { run_.events_->CancelAllowed(enabled); }
     void PumpEvents() override;
     // A Cancel, like a stop request, ends a tree copy before its next file.
     bool StopRequested() const override { return run_.stopped_ || run_.CancelCopy; }
@@ -255,17 +227,16 @@ class BuildRun {
   std::string programFolder_;
   BuildLog log_;
   LoggingPrompter prompter_;
-  WizardFrame& frame_;
-  ProgressSink* view_ = nullptr;
+  BuildEvents* events_;
+  BuildStatus status_;
   Sink sink_{*this};
   LoggingLauncher launcher_;
   std::unique_ptr<ChildProcess> ASyncApp;
-  bool running_ = false;       // inside FinishApp
-  bool endRequested_ = false;  // second Finish pressed while the run unwinds
-  bool stopped_ = false;       // a stop request was handled
-  bool isoInPlace_ = false;    // the image has its final name
-  std::string isoPath_;        // the ISO, absolute, for this run
-  OverallProgress overall_;    // the whole build, shown in page10.BarOverall
+  bool running_ = false;     // inside Run
+  bool stopped_ = false;     // a stop request was handled
+  bool isoInPlace_ = false;  // the image has its final name
+  std::string isoPath_;      // the ISO, absolute, for this run
+  OverallProgress overall_;  // the whole build, shown in status_.overall
   std::chrono::steady_clock::time_point started_;
   void UpdateOverall();
   void StartOverall();

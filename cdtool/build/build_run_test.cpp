@@ -26,23 +26,17 @@ namespace {
 
 using testing::BootDisksOnly;
 using testing::ProgramFolder;
-using testing::RecordingFrame;
 
-// A view whose event pump can press Cancel once a condition holds.
-struct CancellingView : MemoryProgressSink {
+// Events whose pump can press Cancel once a condition holds.
+struct CancellingView : testing::RecordingEvents {
   std::function<bool()> when;
   BuildRun* run = nullptr;
   int cancels = 0;
-  std::vector<std::string> captions;
-  void SetCaption(const std::string& text) override {
-    captions.push_back(text);
-    MemoryProgressSink::SetCaption(text);
-  }
   void PumpEvents() override {
-    MemoryProgressSink::PumpEvents();
+    RecordingEvents::PumpEvents();
     if (run && when && !run->CancelCopy && when()) {
       ++cancels;
-      run->CmdCancel_Click();
+      run->CancelApp();
     }
   }
 };
@@ -51,20 +45,18 @@ class BuildRunTest : public ::testing::Test {
  protected:
   ProgramFolder folder;
   ScriptedPrompter prompter;
-  RecordingFrame frame;
-  BuildRun run{folder.dir, prompter, frame};
   CancellingView view;
+  BuildRun run{folder.dir, prompter, view};
   testing::FakeLauncher tools;
 
   void SetUp() override {
     view.run = &run;
-    run.SetView(&view);
     testing::AddFakeCdTools(tools, folder.dir);
     run.SetLauncher(tools);
   }
   std::vector<std::string> Marks() const {
     std::vector<std::string> marks;
-    for (const Label& mark : run.page10.LblRight) marks.push_back(mark.Caption);
+    for (const StepLine& line : run.Status().steps) marks.push_back(MarkText(line.mark));
     return marks;
   }
 };
@@ -73,18 +65,18 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   run.settings = BootDisksOnly(folder);
   // Without the signed UEFI loaders: a CD for BIOS mode only.
   run.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
-  run.CmdFinish_Click();
+  run.Run();
 
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, kCrossMark, kCrossMark, kCheckMark, kCheckMark}));
-  for (const Label& line : run.page10.LblMsg) EXPECT_FALSE(line.Bold);
-  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Creating Final ISO File completed");
-  EXPECT_EQ(run.page9.LblFinish.Caption, "  Operation completed successfully");
-  EXPECT_FALSE(run.page9.LblAbort.Visible);
+  for (const StepLine& line : run.Status().steps) EXPECT_FALSE(line.running);
+  EXPECT_EQ(run.Status().subStep, "Creating Final ISO File completed");
+  EXPECT_EQ(run.Status().heading, "  Operation completed successfully");
+  EXPECT_FALSE(run.Status().failureShown);
   EXPECT_TRUE(run.Finished);
-  EXPECT_EQ(frame.page, 9);
-  EXPECT_TRUE(frame.finishEnabled);
-  EXPECT_FALSE(frame.cancelEnabled);  // the ISO step disabled it
+  EXPECT_EQ(view.page, 9);
+  EXPECT_TRUE(view.finishAllowed);
+  EXPECT_FALSE(view.cancelAllowed);  // the ISO step disabled it
 
   // Images in place, in table order, with the bar's stops.
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "image of kivsoftware");
@@ -107,18 +99,18 @@ TEST_F(BuildRunTest, BootDisksOnlyMarksStepsAndMakesTheIso) {
   EXPECT_EQ(run.Outcome().isoPath, folder.P("kivcd.iso"));
   EXPECT_EQ(run.Outcome().isoSize, 9);  // "ISO image"
 
-  // The second Finish saves the settings and ends.
-  EXPECT_EQ(frame.settingsWritten, 0);
-  run.CmdFinish_Click();
-  EXPECT_EQ(frame.settingsWritten, 1);
-  EXPECT_EQ(frame.ended, 1);
+  // A run runs once.
+  EXPECT_EQ(view.ended, 1);
+  run.Run();
+  EXPECT_EQ(view.ended, 1);
+  EXPECT_EQ(tools.Ran("bootsmith").size(), 3u);
 }
 
 TEST_F(BuildRunTest, EveryCdCarriesTheTagTheFloppiesFindItBy) {
   // The tag is the build's own: the template has none.
   ASSERT_FALSE(folder.Exists(std::string("files/kivcd/") + kCdTagFile));
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made());
   EXPECT_TRUE(folder.Exists(std::string("kivcd/") + kCdTagFile));
 
@@ -146,7 +138,7 @@ TEST_F(BuildRunTest, NetworkDiskCommandLinesFollowTheFlags) {
   run.settings.Main.Windows9x = true;
   run.settings.Win9x_Info.SourceDir = folder.P("empty98");
   std::filesystem::create_directories(folder.P("empty98"));
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(tools.Ran("bootsmith"),
             (std::vector<std::string>{"bootsmith -t 144 kivsoftware", "bootsmith -t 144 kivsoftware_emm",
                                       "bootsmith -t 144 winsetup", "bootsmith -sel -t 288 netaccess"}));
@@ -164,7 +156,7 @@ TEST_F(BuildRunTest, ADisksCaptionIsShownAndLoggedOnlyWhenItIsBuilt) {
   // The captions of step 1 between its own two ("Creating kiv Boot Disks" ...
   // "... completed").
   auto diskCaptions = [this] {
-    const std::string step = run.page10.LblMsg[0].Caption;
+    const std::string step = run.Status().steps[0].title;
     const auto first = std::find(view.captions.begin(), view.captions.end(), step);
     const auto last = std::find(first, view.captions.end(), step + " completed");
     return first == last ? std::vector<std::string>() : std::vector<std::string>(first + 1, last);
@@ -174,7 +166,7 @@ TEST_F(BuildRunTest, ADisksCaptionIsShownAndLoggedOnlyWhenItIsBuilt) {
   };
 
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made());
   EXPECT_EQ(diskCaptions(), (std::vector<std::string>{"Creating Kiv Rescue Software Disk",
                                                       "Creating Kiv Rescue Software Disk (EMM386 Support)",
@@ -188,7 +180,7 @@ TEST_F(BuildRunTest, TheLauncherDisksCaptionComesWithItsDisk) {
   run.settings.Main.Windows9x = true;
   run.settings.Win9x_Info.SourceDir = folder.P("empty98");
   std::filesystem::create_directories(folder.P("empty98"));
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(tools.Ran("bootsmith").at(2), "bootsmith -t 144 winsetup");
   const std::string launcher = BootImageTable()[2].caption;
   const auto shown = std::find(view.captions.begin(), view.captions.end(), launcher);
@@ -200,7 +192,7 @@ TEST_F(BuildRunTest, TheLauncherDisksCaptionComesWithItsDisk) {
 TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   testing::WriteText(folder.P("fail.kivsoftware"), "");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
 
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image \"Kiv Rescue Software\" failed, operation halted");
@@ -209,19 +201,18 @@ TEST_F(BuildRunTest, MissingFirstImageHaltsWithTheQuotedDiskName) {
   EXPECT_EQ(prompter.messages[0].helpTopic, 1410);
   EXPECT_EQ(tools.Ran("bootsmith"), (std::vector<std::string>{"bootsmith -t 144 kivsoftware"}));  // no further image
   EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", "", "", ""}));
-  EXPECT_TRUE(run.page10.LblMsg[0].Bold);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_TRUE(run.Status().steps[0].running);
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
-  EXPECT_TRUE(frame.finishEnabled);
-  EXPECT_FALSE(frame.backEnabled);
-  EXPECT_FALSE(frame.nextVisible);
+  EXPECT_TRUE(view.finishAllowed);
+  EXPECT_EQ(view.cancelled, 1);
 }
 
 TEST_F(BuildRunTest, TheOutcomeNamesTheFailedStepAndItsReason) {
   testing::WriteText(folder.P("fail.kivsoftware_emm"), "");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   const BuildOutcome& outcome = run.Outcome();
   EXPECT_EQ(outcome.kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(outcome.step, 1);
@@ -238,7 +229,7 @@ TEST_F(BuildRunTest, AFailedBootDiskIsExplainedInBootsmithsWords) {
                      "Already Running: this line is not the last\n"
                      "bootsmith: no image made: Already Running: The Kiv Disk Builder is already running\n");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(run.Outcome().reason, "bootsmith made no image " + folder.P("kivstart.img") +
                                       ": Already Running: The Kiv Disk Builder is already running");
 }
@@ -247,7 +238,7 @@ TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
   testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
   std::filesystem::create_directories(folder.P("keyfile.txt"));  // cannot be written
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "The creation the Boot image  failed, operation halted");
   EXPECT_TRUE(tools.Ran("bootsmith").empty());
@@ -256,7 +247,7 @@ TEST_F(BuildRunTest, KeyFileErrorBeforeTheFirstImageNamesNoDisk) {
 TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
   testing::WriteText(folder.P("fail.lorvaplus288"), "");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text,
             "The creation the Boot image \"Kiv Rescue Software Plus (Lorva)\" failed, operation halted");
@@ -267,25 +258,25 @@ TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
 TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
   tools.Remove("bootsmith");  // not installed
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_GE(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find(folder.P("bootsmith")), std::string::npos);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 1);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
 }
 
 TEST_F(BuildRunTest, MissingTemplateStopsBeforeAnyStep) {
   std::filesystem::remove_all(folder.P("files/kivcd"));
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].title, "Critical Error");
   EXPECT_NE(prompter.messages[0].text.find("files/kivcd"), std::string::npos);
   EXPECT_TRUE(tools.Ran("bootsmith").empty());
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 0);
 }
@@ -303,7 +294,7 @@ TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   run.settings.Main.Windows9x = true;
   run.settings.Win9x_Info.SourceDir = folder.P("xp");
   view.when = [&] { return view.caption.rfind("Copying : ", 0) == 0; };
-  run.CmdFinish_Click();
+  run.Run();
 
   EXPECT_EQ(view.cancels, 1);
   // The copy ended before its next file; step 2 has no mark, no later step ran.
@@ -311,24 +302,21 @@ TEST_F(BuildRunTest, CancelDuringACopyStopsAtTheNextCheck) {
   EXPECT_FALSE(folder.Exists("kivcd/I386/FILE4.DL_"));
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // a Cancel is no Fatal Error
   EXPECT_EQ(Marks(), (std::vector<std::string>{kCheckMark, "", "", "", ""}));
-  EXPECT_TRUE(run.page10.LblMsg[1].Bold);
+  EXPECT_TRUE(run.Status().steps[1].running);
   EXPECT_FALSE(folder.Exists("kivcd/WINSETUP"));
   EXPECT_FALSE(folder.Exists("makecd.sh"));
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
-  EXPECT_TRUE(frame.finishEnabled);
-  EXPECT_EQ(frame.page, 9);
-  // Finish now saves and ends.
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
+  EXPECT_TRUE(view.finishAllowed);
+  EXPECT_EQ(view.page, 9);
+  EXPECT_EQ(view.ended, 1);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
-  run.CmdFinish_Click();
-  EXPECT_EQ(frame.settingsWritten, 1);
-  EXPECT_EQ(frame.ended, 1);
 }
 
 TEST_F(BuildRunTest, CleanSessionRemovesTheWorkFilesButKeepsIsoAndLog) {
   testing::WriteText(folder.P("keyfile2.txt"), "[Win2KInfo]\r\nOwnerName=Ann\r\n");
   run.settings = BootDisksOnly(folder);
   run.settings.Main.CleanSession = true;
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_TRUE(prompter.messages.empty());
   EXPECT_FALSE(folder.Exists("kivcd"));
   EXPECT_FALSE(folder.Exists("keyfile2.txt"));
@@ -336,22 +324,22 @@ TEST_F(BuildRunTest, CleanSessionRemovesTheWorkFilesButKeepsIsoAndLog) {
   EXPECT_TRUE(folder.Exists("keyfile.txt"));
   EXPECT_TRUE(folder.Exists("kivcd.iso"));
   EXPECT_TRUE(folder.Exists("mkisofs.log"));
-  EXPECT_EQ(run.page10.LblSub_Step.Caption, "Cleaning session temperary data");
-  EXPECT_TRUE(run.page10.LblSub_Step.Bold);
+  EXPECT_EQ(run.Status().subStep, "Cleaning session temperary data");
+  EXPECT_TRUE(run.Status().subStepStressed);
 }
 
 TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
   run.settings = BootDisksOnly(folder);
   run.settings.Main.OptimizeISO = true;
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(tools.Ran("dfl"), (std::vector<std::string>{"dfl kivcd link"}));
   std::string log = folder.Read("mkisofs.log");
   EXPECT_NE(log.find("Calculating MD5 digests"), std::string::npos);
   EXPECT_NE(log.find("extents written"), std::string::npos);
   EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
   // The bar passed the tool's percentages and ended hidden at its maximum.
-  EXPECT_FALSE(run.page10.BarSub_Step.Visible);
-  EXPECT_EQ(run.page10.BarSub_Step.Value, 100);
+  EXPECT_FALSE(run.Status().subBar.shown);
+  EXPECT_EQ(run.Status().subBar.value, 100);
   // However the output was cut into chunks, the one with the size line
   // ends in that caption.
   bool sawSize = false;
@@ -362,16 +350,16 @@ TEST_F(BuildRunTest, OptimisedRunLinksAndLogsEveryChunk) {
 TEST_F(BuildRunTest, FullDiskIsReportedAbortedAndThePartialIsoRemoved) {
   testing::WriteText(folder.P("mkisofs.nospace"), "");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
-  EXPECT_TRUE(run.page9.LblAbort.Visible);
-  EXPECT_EQ(run.page9.LblAbort.Caption, "Not enough free space to complete the ISO file !!!");
-  EXPECT_TRUE(run.page10.LblSub_Step.Red);
+  run.Run();
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
+  EXPECT_TRUE(run.Status().failureShown);
+  EXPECT_EQ(run.Status().failure, "Not enough free space to complete the ISO file !!!");
+  EXPECT_TRUE(run.Status().outOfSpace);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   // The failed step keeps its bold line and gets no mark; Finish ends the program.
-  EXPECT_EQ(run.page10.LblRight[4].Caption, "");
-  EXPECT_TRUE(run.page10.LblMsg[4].Bold);
-  EXPECT_TRUE(frame.finishEnabled);
+  EXPECT_EQ(run.Status().steps[4].mark, StepMark::None);
+  EXPECT_TRUE(run.Status().steps[4].running);
+  EXPECT_TRUE(view.finishAllowed);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 5);
   // The reason quotes the tool's last words and names its log.
@@ -388,21 +376,21 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   InstanceLock first;
   ASSERT_TRUE(first.Acquire(folder.P(kCdBuildLock)));
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "Another CD build is running in this program folder (process " +
                                            std::to_string(ProcessId()) + "); this build does not start.");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
   EXPECT_TRUE(tools.commands_ran.empty());
   EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "the first build's image");
   EXPECT_FALSE(folder.Exists("keyfile2.txt"));
   // Once the first has ended (or died: the kernel drops its lock) a build runs.
   first.Release();
-  BuildRun next(folder.dir, prompter, frame);
+  BuildRun next(folder.dir, prompter, view);
   next.SetLauncher(tools);
   next.settings = BootDisksOnly(folder);
-  next.CmdFinish_Click();
+  next.Run();
   EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
 }
 
@@ -411,7 +399,7 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
 TEST_F(BuildRunTest, AnEfiImageInTheTreeGetsItsOwnBootEntry) {
   testing::WriteText(folder.P("files/kivcd/boot/efi/efiboot.img"), "FAT image");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_TRUE(folder.Exists("kivcd/boot/efi/efiboot.img"));
   EXPECT_NE(folder.Read("makecd.sh").find(" -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot"),
@@ -427,7 +415,7 @@ TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
   std::filesystem::remove(folder.P(kIsoHybridMbr));
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_NE(prompter.messages[0].text.find("isohdpfx.bin is missing"), std::string::npos);
@@ -435,7 +423,7 @@ TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
       << run.Outcome().Summary();
   EXPECT_TRUE(tools.Ran("mkisofs").empty());
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
 }
 
 // Built with SOURCE_DATE_EPOCH, the tree the mastering tool reads has no date
@@ -444,7 +432,7 @@ TEST_F(BuildRunTest, AMissingMbrFailsTheUefiBuildNamingIt) {
 TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
   run.environment.Set("SOURCE_DATE_EPOCH", "1700000000");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   for (const char* path : {"kivcd", "kivcd/readme.txt", "kivcd/boot/images/kivstart.img"}) {
     EXPECT_EQ(ModifiedSeconds(folder.P(path)), 1700000000) << path;
@@ -459,7 +447,7 @@ TEST_F(BuildRunTest, SourceDateEpochDatesTheTreeForTheMasteringTool) {
 TEST_F(BuildRunTest, AnEpochThatIsNoNumberIsRefusedBeforeAnythingStarts) {
   run.environment.Set("SOURCE_DATE_EPOCH", "yesterday");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text.find("The CD cannot be built: SOURCE_DATE_EPOCH=yesterday is not a number"), 0u)
       << prompter.messages[0].text;
@@ -482,7 +470,7 @@ TEST_F(BuildRunTest, LinksAtTheWorkFilesNamesAreReplacedNotWrittenThrough) {
     std::filesystem::create_symlink(elsewhere / name, folder.P(name));
   }
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   for (const char* name : names) {
     EXPECT_EQ(testing::ReadText(elsewhere / name), std::string("precious ") + name) << name;
@@ -500,7 +488,7 @@ TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMen
                      "  BootKernel \"\\live\\vmlinuz\" \"boot=live\"\r\n  End\r\n");
   run.settings = BootDisksOnly(folder);
   run.settings.Main.LinuxRescue = 1;
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().reason;
   EXPECT_EQ(tools.Ran("mmdebstrap").size(), 1u);
   // The CD's /live holds the kept files themselves, linked, not copied.
@@ -514,10 +502,10 @@ TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMen
             view.captions.end());
 
   // The next build reuses it.
-  BuildRun again{folder.dir, prompter, frame};
+  BuildRun again{folder.dir, prompter, view};
   again.SetLauncher(tools);
   again.settings = run.settings;
-  again.CmdFinish_Click();
+  again.Run();
   ASSERT_TRUE(again.Outcome().Made()) << again.Outcome().reason;
   EXPECT_EQ(tools.Ran("mmdebstrap").size(), 1u);
   EXPECT_EQ(folder.Read("kivcd/live/initrd.img"), "initramfs");
@@ -528,7 +516,7 @@ TEST_F(BuildRunTest, AFailedRescueBuildStopsTheCdNamingMmdebstrapsLinesAndKeepsT
   testing::WriteText(folder.P("mmdebstrap.fail"), "");
   run.settings = BootDisksOnly(folder);
   run.settings.Main.LinuxRescue = 1;
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().step, 4);
   EXPECT_NE(run.Outcome().reason.find("E: Unable to locate package no-such-tool"), std::string::npos)
@@ -551,7 +539,7 @@ TEST_F(BuildRunTest, CancelDuringTheRescueBuildEndsMmdebstrapAndMastersNothing) 
   run.settings = BootDisksOnly(folder);
   run.settings.Main.LinuxRescue = 1;
   view.when = [&] { return view.caption == "Building the Linux rescue system: starting mmdebstrap"; };
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(view.cancels, 1);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
@@ -564,7 +552,7 @@ TEST_F(BuildRunTest, AFailedRebuildKeepsThePreviousIso) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
   testing::WriteText(folder.P("mkisofs.nospace"), "");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's good CD");
   for (const auto& entry : std::filesystem::directory_iterator(folder.dir))
@@ -582,10 +570,10 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's CD");
   tools.Add("mkisofs", [](const testing::FakeCommand&) { return testing::Exits(1, {"mkisofs: bad option\n"}); });
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation failed");
-  EXPECT_EQ(run.page9.LblAbort.Caption, "Couldn't access destination ISO File");
-  EXPECT_TRUE(run.page9.LblAbort.Visible);
+  run.Run();
+  EXPECT_EQ(run.Status().heading, "   Operation failed");
+  EXPECT_EQ(run.Status().failure, "Couldn't access destination ISO File");
+  EXPECT_TRUE(run.Status().failureShown);
   EXPECT_EQ(folder.Read("kivcd.iso"), "last week's CD");
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
   EXPECT_EQ(run.Outcome().reason,
@@ -611,7 +599,7 @@ class ProductKeyTest : public BuildRunTest {
 };
 
 TEST_F(ProductKeyTest, AnEmptyKeyStoresNothingAndShowsNoEntry) {
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_EQ(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
   EXPECT_EQ(Menu().find("----"), std::string::npos);
@@ -621,7 +609,7 @@ TEST_F(ProductKeyTest, AnEmptyKeyStoresNothingAndShowsNoEntry) {
 
 TEST_F(ProductKeyTest, AKeyWithEmptyGroupsIsShownExactlyAsTyped) {
   run.settings.Win2K_Info.ProductKey = {"ABCDE", "", "KLMNO", "PQ", ""};
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_NE(Menu().find("Key: ABCDE--KLMNO-PQ-"), std::string::npos) << Menu();
   EXPECT_EQ(Menu().find("your_"), std::string::npos) << Menu();
@@ -633,7 +621,7 @@ TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
   script.replace(script.find(line), line.size(), "# set Action3_Macro = \"ShowWinKey\"");
   testing::WriteText(folder.P("files/kivcd/boot/scripts/main.cds"), script);
   run.settings.Win2K_Info.ProductKey = SplitProductKey("ABCDE-FGHIJ-KLMNO-PQRST-UVWXY");
-  run.CmdFinish_Click();
+  run.Run();
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_NE(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
   EXPECT_NE(Menu().find("Key: ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"), std::string::npos) << Menu();
@@ -651,8 +639,8 @@ TEST_F(BuildRunTest, TheLogIsWrittenInPlaceWhileTheToolRuns) {
       "i=0; while [ $i -lt 200 ] && ! grep -q '50.00% done' mkisofs.log; do sleep 0.05; i=$((i+1)); done\n"
       "cp mkisofs.log seen.log\nprintf 'ISO image' > \"$out\"\n");
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
-  EXPECT_EQ(run.page9.LblFinish.Caption, "  Operation completed successfully");
+  run.Run();
+  EXPECT_EQ(run.Status().heading, "  Operation completed successfully");
   EXPECT_EQ(folder.Read("seen.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
   EXPECT_EQ(folder.Read("mkisofs.log"), "MkISOFS.EXE Log File\r\n 50.00% done\n\r\n");
   EXPECT_FALSE(folder.Exists("mkisofs.log.tmp"));
@@ -692,7 +680,7 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
   view.when = [] { return false; };
   bool asked = false;
   auto pump = [&] {
-    if (!asked && folder.Exists("mkisofs.pid") && run.page10.BarSub_Step.Value == 12) {
+    if (!asked && folder.Exists("mkisofs.pid") && run.Status().subBar.value == 12) {
       asked = true;
       RequestStop();
     }
@@ -705,22 +693,22 @@ TEST_F(StopTest, DuringTheIsoRunTheToolEndsAndThePartialIsoGoes) {
     }
   } stopping;
   stopping.extra = pump;
-  run.SetView(&stopping);
+  run.SetEvents(stopping);
   run.settings = BootDisksOnly(folder);
   const auto t0 = std::chrono::steady_clock::now();
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
 
   EXPECT_TRUE(asked);
   EXPECT_TRUE(run.Stopped());
   EXPECT_TRUE(run.CancelCopy);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
-  EXPECT_FALSE(run.page9.LblAbort.Visible);
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
+  EXPECT_FALSE(run.Status().failureShown);
   EXPECT_FALSE(run.MKISOFSRunning);
   EXPECT_FALSE(folder.Exists("kivcd.iso"));
   EXPECT_FALSE(std::filesystem::exists(PartialIsoPath(folder.P("kivcd.iso"))));
   EXPECT_FALSE(Running("mkisofs.pid"));
-  EXPECT_EQ(run.page10.LblRight[4].Caption, "");  // step 5 not completed
+  EXPECT_EQ(run.Status().steps[4].mark, StepMark::None);  // step 5 not completed
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   // The log was written in place and holds this run's output.
   EXPECT_NE(folder.Read("mkisofs.log").find("12.00% done"), std::string::npos);
@@ -744,33 +732,32 @@ TEST_F(StopTest, TheOutcomeSaysWhetherTheNewImageReplacedTheOldOne) {
   testing::WriteText(folder.P("kivcd.iso"), "the previous image");
   struct StoppingView : CancellingView {
     std::string stopAt;
-    void SetCaption(const std::string& text) override {
-      CancellingView::SetCaption(text);
+    void CaptionChanged(const std::string& text) override {
       if (text == stopAt) RequestStop();
     }
   } stopping;
   stopping.when = [] { return false; };
-  run.SetView(&stopping);
+  run.SetEvents(stopping);
   run.settings = BootDisksOnly(folder);
   run.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
 
   stopping.stopAt = "Making the ISO file bootable from a USB stick";
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled) << run.Outcome().Summary();
   EXPECT_TRUE(folder.Read("kivcd.iso") == "the previous image") << "the previous ISO was replaced";
   EXPECT_FALSE(std::filesystem::exists(PartialIsoPath(folder.P("kivcd.iso"))));
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
 
   // Again, the stop coming just after the image took its name.
   ClearStopRequest();
-  BuildRun again{folder.dir, prompter, frame};
+  BuildRun again{folder.dir, prompter, view};
   again.SetLauncher(SystemLauncher());
-  again.SetView(&stopping);
+  again.SetEvents(stopping);
   again.settings = BootDisksOnly(folder);
   again.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");
   stopping.stopAt = "Creating Final ISO File completed";
-  again.CmdFinish_Click();
+  again.Run();
   EXPECT_TRUE(StopRequested());
   EXPECT_EQ(again.Outcome().kind, BuildOutcome::Kind::Made) << again.Outcome().Summary();
   EXPECT_GT(std::filesystem::file_size(folder.P("kivcd.iso")), 32768u);
@@ -788,11 +775,11 @@ TEST_F(StopTest, DuringABootImageTheBuilderEndsWithoutAFailureMessage) {
     }
   } stopping;
   stopping.pf = &folder;
-  run.SetView(&stopping);
+  run.SetEvents(stopping);
   run.settings = BootDisksOnly(folder);
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_TRUE(run.Stopped());
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
   EXPECT_FALSE(Running("bootsmith.pid"));
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   EXPECT_FALSE(folder.Exists("makecd.sh"));  // no later step ran
@@ -807,11 +794,11 @@ TEST_F(StopTest, CancelDuringABootImageEndsTheBuilderAndStartsNoOther) {
   view.when = [this] { return folder.Exists("bootsmith.pid") && !folder.Read("bootsmith.pid").empty(); };
   run.settings = BootDisksOnly(folder);
   const auto start = std::chrono::steady_clock::now();
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "did not wait for the tool";
   EXPECT_EQ(view.cancels, 1);
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
   EXPECT_FALSE(Running("bootsmith.pid"));
   EXPECT_EQ(folder.Read("bootsmith.runs"), "started\n") << "no second disk was started";
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
@@ -824,20 +811,19 @@ TEST_F(StopTest, DuringATreeCopyTheCopyEndsBeforeItsNextFile) {
   testing::WriteText(folder.P("xp/I386/SETUPLDR.BIN"), "loader");
   view.when = [] { return false; };
   struct StoppingView : CancellingView {
-    void SetCaption(const std::string& text) override {
-      CancellingView::SetCaption(text);
+    void CaptionChanged(const std::string& text) override {
       if (text == "Copying : FILE1.DL_") RequestStop();
     }
   } stopping;
-  run.SetView(&stopping);
+  run.SetEvents(stopping);
   run.settings = BootDisksOnly(folder);
   run.settings.Main.Windows2K = true;
   run.settings.Win2K_Info.SourceDir = folder.P("xp/I386");
-  run.CmdFinish_Click();
+  run.Run();
   EXPECT_TRUE(run.Stopped());
   EXPECT_TRUE(folder.Exists("kivcd/I386/FILE1.DL_"));
   EXPECT_FALSE(folder.Exists("kivcd/I386/FILE2.DL_"));
-  EXPECT_EQ(run.page9.LblFinish.Caption, "   Operation canceled");
+  EXPECT_EQ(run.Status().heading, "   Operation canceled");
   EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;  // no Fatal Error for a stop
   EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Cancelled);
 }

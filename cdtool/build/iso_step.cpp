@@ -150,7 +150,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
 
   if (!missing.empty()) {
     run.RecordFailure(missing);
-    run.page9.LblAbort.Caption = "Couldn't make the ISO file bootable from a USB stick";
+    run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
     run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + missing, "Fatal Error",
                                   Icon::Critical, Buttons::OK, 0, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
@@ -180,9 +180,9 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
   if (fx.noSpace) {
     iso->failure = "Not enough free space to complete the ISO file !!!";
-    run.page10.LblSub_Step.Red = true;
-    run.page9.LblAbort.Caption = iso->failure;
-    run.page9.LblAbort.Visible = true;
+    run.Status().outOfSpace = true;
+    run.Status().failure = iso->failure;
+    run.Status().failureShown = true;
     run.NotifyChanged();
   }
 }
@@ -229,8 +229,8 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     }
     // A stop request ends the tool on purpose: that run is cancelled, not failed.
     if (!run.Stopped()) run.RecordFailure(why);
-    run.page9.LblFinish.Caption = run.Stopped() ? "   Operation canceled" : "   Operation failed";
-    run.page9.LblAbort.Visible = true;
+    run.Status().heading = run.Stopped() ? "   Operation canceled" : "   Operation failed";
+    run.Status().failureShown = true;
     // Only this run's piece goes; the previous ISO stays as it was.
     std::remove(partPath.c_str());
   }

@@ -20,29 +20,29 @@
 
 namespace kiv {
 
-void ConsoleBuildView::SetCaption(const std::string& text) {
+void ConsoleProgress::SetCaption(const std::string& text) {
   if (text == lastCaption_) return;
   lastCaption_ = text;
   std::fprintf(out_, "      %s\n", text.c_str());
   std::fflush(out_);
 }
 
-void ConsoleBuildView::SetMaximum(int64_t max) {
+void ConsoleProgress::SetMaximum(int64_t max) {
   max_ = max;
   lastPercent_ = -1;
 }
 
-void ConsoleBuildView::SetValue(int64_t value) {
+void ConsoleProgress::SetValue(int64_t value) {
   value_ = value;
   PrintPercent();
 }
 
-void ConsoleBuildView::SetBarVisible(bool visible) {
+void ConsoleProgress::SetBarVisible(bool visible) {
   visible_ = visible;
   lastPercent_ = -1;
 }
 
-void ConsoleBuildView::PrintPercent() {
+void ConsoleProgress::PrintPercent() {
   if (!visible_ || max_ <= 0) return;
   int percent = static_cast<int>(value_ * 100 / max_);
   if (percent == lastPercent_) return;
@@ -51,23 +51,33 @@ void ConsoleBuildView::PrintPercent() {
   std::fflush(out_);
 }
 
-void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
-  for (int i = 0; i < 5; ++i) {
-    const std::string& mark = run.page10.LblRight[i].Caption;
-    const bool bold = run.page10.LblMsg[i].Bold;
-    if (bold && !shownBold_[i]) std::fprintf(out_, "[%d/5] %s\n", i + 1, run.page10.LblMsg[i].Caption.c_str());
+void ConsoleBuildView::Progressed(const BuildStatus& status) {
+  // The run changes one thing at a time: the sub-step and its bar go to the
+  // line display as they change, then the step lines.
+  if (status.subStep != shown_.subStep) lines_.SetCaption(status.subStep);
+  if (status.subBar.max != shown_.subBar.max) lines_.SetMaximum(status.subBar.max);
+  if (status.subBar.shown != shown_.subBar.shown) lines_.SetBarVisible(status.subBar.shown);
+  if (status.subBar.value != shown_.subBar.value) lines_.SetValue(status.subBar.value);
+  StepLinesChanged(status);
+  shown_ = status;
+  std::fflush(out_);
+}
+
+void ConsoleBuildView::StepLinesChanged(const BuildStatus& status) {
+  for (size_t i = 0; i < status.steps.size(); ++i) {
+    const StepLine& step = status.steps[i];
+    const int n = static_cast<int>(i) + 1;
+    if (step.running && !shown_.steps[i].running) std::fprintf(out_, "[%d/5] %s\n", n, step.title.c_str());
     // The page marks a skipped step with the cross; on the console, where a
     // cross reads as a failure, a skipped step gets a dash of its own.
-    if (mark != shownMarks_[i] && !mark.empty())
-      std::fprintf(out_, "[%d/5] %s %s%s\n", i + 1, mark == kCrossMark ? "\u2013" : mark.c_str(),
-                   run.page10.LblMsg[i].Caption.c_str(), mark == kCrossMark ? " (skipped)" : "");
-    shownBold_[i] = bold;
-    shownMarks_[i] = mark;
+    if (step.mark != shown_.steps[i].mark && step.mark != StepMark::None)
+      std::fprintf(out_, "[%d/5] %s %s%s\n", n, step.mark == StepMark::Skipped ? "\u2013" : kCheckMark,
+                   step.title.c_str(), step.mark == StepMark::Skipped ? " (skipped)" : "");
   }
   // The whole build's progress, every ten seconds at most, and only once it
   // can say how long is left: a log read later shows the pace without
   // drowning the step lines.
-  const std::string& overall = run.page10.LblOverall.Caption;
+  const std::string& overall = status.overallText;
   const auto now = std::chrono::steady_clock::now();
   if (overall != shownOverall_ && overall.find(" left") != std::string::npos &&
       (!overallShown_ || now - lastOverall_ >= std::chrono::seconds(10))) {
@@ -76,23 +86,7 @@ void ConsoleBuildView::StepLinesChanged(const BuildRun& run) {
     lastOverall_ = now;
     overallShown_ = true;
   }
-  std::fflush(out_);
 }
-
-// The frame around a build without a window: there is nothing to show, and
-// the settings are never written back (the file is the user's).
-class ConsoleFrame : public WizardFrame {
- public:
-  void SetBackEnabled(bool) override {}
-  void SetNextVisible(bool) override {}
-  void SetFinishVisible(bool) override {}
-  void SetFinishEnabled(bool) override {}
-  void SetCancelEnabled(bool) override {}
-  void ShowPage(int) override {}
-  void ShowHelp(int, bool) override {}
-  void WriteKivCDINI() override {}
-  void EndProgram() override {}
-};
 
 int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher) {
   // --yes: an existing file at the ISO's place that is not an ISO image may
@@ -180,15 +174,14 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
     return refused("\"" + iso + "\" exists and is not an ISO image; it is not replaced");
   }
 
+  // Without a window there is nothing to show but lines, and the settings
+  // are never written back (the file is the user's).
   ConsoleBuildView view(stdout);
-  ConsoleFrame frame;
-  BuildRun run(programFolder, prompter, frame);
+  BuildRun run(programFolder, prompter, view);
   run.settings = settings;
   run.password = password;
   run.environment = environment;
   run.SetLauncher(launcher);
-  run.SetView(&view);
-  run.Changed = [&] { view.StepLinesChanged(run); };
   run.ToolOutput = [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
@@ -197,11 +190,11 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
 
   std::printf("discsmith: building the CD in %s\n", programFolder.c_str());
   std::fflush(stdout);
-  run.CmdFinish_Click();
+  run.Run();
 
   const BuildOutcome& outcome = run.Outcome();
-  std::printf("%s\n", Trim(run.page9.LblFinish.Caption).c_str());
-  if (run.page9.LblAbort.Visible) std::printf("%s\n", run.page9.LblAbort.Caption.c_str());
+  std::printf("%s\n", Trim(run.Status().heading).c_str());
+  if (run.Status().failureShown) std::printf("%s\n", run.Status().failure.c_str());
   if (!run.LogPath().empty()) std::printf("Build log: %s\n", run.LogPath().c_str());
   // The outcome is the last line, and one line, for scripts that read it
   // with tail -n 1: a reason of several lines is joined with "; ".

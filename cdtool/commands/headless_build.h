@@ -12,19 +12,19 @@
 #include <cstdio>
 #include <string>
 
+#include "cdtool/build/build_events.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
 
-class BuildRun;
 class Environment;
 class ProcessLauncher;
 
-// Prints what the build run shows: step lines as they start, end or are
-// skipped, sub-step captions, and the bar as whole percentages.
-class ConsoleBuildView : public ProgressSink {
+// Prints a progress display as lines: each new caption, and the bar as whole
+// percentages (each once).
+class ConsoleProgress : public ProgressSink {
  public:
-  explicit ConsoleBuildView(std::FILE* out) : out_(out) {}
+  explicit ConsoleProgress(std::FILE* out) : out_(out) {}
   void SetCaption(const std::string& text) override;
   void SetMaximum(int64_t max) override;
   void SetValue(int64_t value) override;
@@ -34,8 +34,6 @@ class ConsoleBuildView : public ProgressSink {
   bool BarVisible() const override { return visible_; }
   void SetCancelEnabled(bool) override {}
   void PumpEvents() override {}
-  // Prints the step lines that changed since the last call.
-  void StepLinesChanged(const BuildRun& run);
 
  private:
   void PrintPercent();
@@ -44,8 +42,21 @@ class ConsoleBuildView : public ProgressSink {
   bool visible_ = false;
   int lastPercent_ = -1;
   std::string lastCaption_;
-  std::string shownMarks_[5];
-  bool shownBold_[5] = {};
+};
+
+// Prints what the build run shows: step lines as they start, end or are
+// skipped, sub-step captions and their bar (as ConsoleProgress does), and
+// the whole build's progress now and then.
+class ConsoleBuildView : public BuildEvents {
+ public:
+  explicit ConsoleBuildView(std::FILE* out) : out_(out), lines_(out) {}
+  void Progressed(const BuildStatus& status) override;
+
+ private:
+  void StepLinesChanged(const BuildStatus& status);
+  std::FILE* out_;
+  ConsoleProgress lines_;
+  BuildStatus shown_;
   std::string shownOverall_;
   std::chrono::steady_clock::time_point lastOverall_;
   bool overallShown_ = false;

@@ -308,19 +308,16 @@ namespace {
 // The console shows the whole build's progress once it can say the time
 // left, and then at most every ten seconds, between the step lines.
 TEST(ConsoleBuildViewTest, TheOverallLineComesOnceItKnowsTheTimeLeftAndNotAfterEveryChange) {
-  testing::ProgramFolder folder;
-  testing::RecordingFrame frame;
-  ScriptedPrompter prompter;
-  BuildRun run{folder.dir, prompter, frame};
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   ConsoleBuildView view(out);
-  run.page10.LblOverall.Caption = "Overall: 1%";
-  view.StepLinesChanged(run);
-  run.page10.LblOverall.Caption = "Overall: 20%, about 1 min left";
-  view.StepLinesChanged(run);
-  run.page10.LblOverall.Caption = "Overall: 21%, about 1 min left";
-  view.StepLinesChanged(run);
+  BuildStatus status;
+  status.overallText = "Overall: 1%";
+  view.Progressed(status);
+  status.overallText = "Overall: 20%, about 1 min left";
+  view.Progressed(status);
+  status.overallText = "Overall: 21%, about 1 min left";
+  view.Progressed(status);
   std::rewind(out);
   std::string printed;
   for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) printed += static_cast<char>(c);

@@ -55,7 +55,7 @@ int RunRescueSystemCommandLine(int argc, char** argv) {
     return 1;
   }
 
-  ConsoleBuildView view(stdout);
+  ConsoleProgress view(stdout);
   RescueBuilder builder(programFolder, SystemLauncher(), view);
   builder.Cancelled = [] { return StopRequested(); };
   builder.savePackagesTo = savePackagesTo;

@@ -7,7 +7,7 @@
 
 #include "cdtool/commands/headless_build.h"
 #include "cdtool/usb/hybrid_iso.h"
-#include "cdtool/usb/usb_write_model.h"
+#include "cdtool/usb/usb_disks.h"
 #include "cdtool/usb/usb_writer.h"
 #include "cdtool/wizard/session_defaults.h"
 #include "common/environment.h"
@@ -66,7 +66,7 @@ int RunWriteUsbCommandLine(int argc, char** argv) {
     }
   } prompter;
   prompter.yes = yes;
-  ConsoleBuildView progress(stdout);
+  ConsoleProgress progress(stdout);
   std::string why = WriteIsoToUsb(request, prompter, progress);
   if (!why.empty()) return 1;
   std::printf("%s is written and verified; it starts the Kiv Rescue CD from USB.\n", request.device.c_str());

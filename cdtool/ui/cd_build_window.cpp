@@ -17,8 +17,8 @@
 #include "cdtool/build/iso_step.h"
 #include "cdtool/ui/info_dialogs.h"
 #include "cdtool/ui/usb_write_dialog.h"
-#include "cdtool/usb/usb_write_model.h"
 #include "cdtool/wizard/frm_cd_build.h"
+#include "cdtool/wizard/usb_write_model.h"
 #include "common/paths.h"
 #include "common/ui/help_window.h"
 #include "common/ui/page_scroll.h"
@@ -630,12 +630,12 @@ QWidget* CdBuildWindow::Page10() {
   col->addWidget(bar);
   // The whole build, with the time it still takes.
   col->addSpacing(12);
-  col->addWidget(MakeLabel(page, f_.Pages.page10.LblOverall, "LblOverall"));
+  col->addWidget(MakeLabel(page, f_.LblOverall, "LblOverall"));
   auto* overall = new QProgressBar(page);
   overall->setObjectName("BarOverall");
   overall->setRange(0, 1000);
   binds_.push_back([this, overall] {
-    const ProgressBar& b = f_.Pages.page10.BarOverall;
+    const ProgressBar& b = f_.BarOverall;
     overall->setValue(static_cast<int>(std::clamp<int64_t>(b.Value, 0, 1000)));
     overall->setVisible(b.Visible);
   });

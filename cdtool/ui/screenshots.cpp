@@ -64,10 +64,10 @@ void ShowScreenshotState(FrmCDBuild& form, int page) {
     // two minutes, with the caption the run writes for that.
     constexpr double kDone = 0.45;
     constexpr double kElapsedSeconds = 120;
-    ProgressBar& overall = form.Pages.page10.BarOverall;
+    ProgressBar& overall = form.BarOverall;
     overall.Value = static_cast<int64_t>(kDone * static_cast<double>(overall.Max));
     overall.Visible = true;
-    form.Pages.page10.LblOverall.Caption = OverallCaption(kDone, kElapsedSeconds);
+    form.LblOverall.Caption = OverallCaption(kDone, kElapsedSeconds);
   }
 }
 

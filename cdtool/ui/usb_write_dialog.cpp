@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "cdtool/usb/usb_write_model.h"
+#include "cdtool/wizard/usb_write_model.h"
 #include "common/ui/widget_caption.h"
 
 namespace kiv {

@@ -417,7 +417,7 @@ bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath) {
   std::string why = MakeIsoHybrid(isoPath, run.InProgram(kIsoHybridMbr));
   if (why.empty()) return true;
   run.Diagnostic(why);
-  run.page9.LblAbort.Caption = "Couldn't make the ISO file bootable from a USB stick";
+  run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
   run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + why, "Fatal Error",
                                 Icon::Critical, Buttons::OK, 0, std::nullopt});
   return false;

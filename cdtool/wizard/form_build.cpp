@@ -22,7 +22,34 @@ std::string OutcomeText(const BuildOutcome& outcome) {
   }
 }
 
+namespace {
+
+void ShowMeter(const Meter& meter, ProgressBar& bar) {
+  bar.Min = meter.min;
+  bar.Max = meter.max;
+  bar.Value = meter.value;
+  bar.Visible = meter.shown;
+}
+
+}  // namespace
+
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
+  const BuildStatus& status = run.Status();
+  for (size_t i = 0; i < status.steps.size(); ++i) {
+    form.LblMsg[i].Caption = status.steps[i].title;
+    form.LblMsg[i].Bold = status.steps[i].running;
+    form.LblRight[i].Caption = MarkText(status.steps[i].mark);
+  }
+  form.LblSub_Step.Caption = status.subStep;
+  form.LblSub_Step.Bold = status.subStepStressed;
+  form.LblSub_Step.Red = status.outOfSpace;
+  ShowMeter(status.subBar, form.BarSub_Step);
+  ShowMeter(status.overall, form.BarOverall);
+  form.LblOverall.Caption = status.overallText;
+  form.LblFinish.Caption = status.heading;
+  form.LblAbort.Caption = status.failure;
+  form.LblAbort.Visible = status.failureShown;
+
   const BuildOutcome& outcome = run.Outcome();
   form.LblOutcome.Visible = outcome.kind == BuildOutcome::Kind::Made || outcome.kind == BuildOutcome::Kind::Failed;
   form.LblOutcome.Caption = OutcomeText(outcome);
@@ -32,33 +59,39 @@ void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form) {
   form.CmdOpenLog.Visible = form.LblBuildLog.Visible;
 }
 
-void FormFrame::SetBackEnabled(bool enabled) { form_.CmdBack.Enabled = enabled; }
-void FormFrame::SetNextVisible(bool visible) { form_.CmdNext.Visible = visible; }
-void FormFrame::SetFinishVisible(bool visible) { form_.CmdFinish.Visible = visible; }
-void FormFrame::SetFinishEnabled(bool enabled) { form_.CmdFinish.Enabled = enabled; }
-void FormFrame::SetCancelEnabled(bool enabled) { form_.CmdCancel.Enabled = enabled; }
-void FormFrame::ShowPage(int index) { form_.ShowPage(index); }
-void FormFrame::ShowHelp(int intStep, bool ForceShow) { form_.ShowHelp(intStep, ForceShow); }
-void FormFrame::WriteKivCDINI() { form_.WriteKivCDINI(); }
-void FormFrame::EndProgram() { form_.QuitRequested = true; }
+void FormEvents::RunStarted() {
+  form_.CmdBack.Enabled = false;
+  form_.CmdFinish.Enabled = true;
+  form_.ShowPage(FrmCDBuild::kProgressPage);
+  form_.ShowHelp(FrmCDBuild::kProgressPage, false);
+}
 
-FormBuild::FormBuild(FrmCDBuild& f) : form(f), frame(f), run(f.ProgramFolder(), f.prompter(), frame, &f.Pages) {
-  run.SetView(&form.Progress());
+void FormEvents::FinishAllowed(bool allowed) { form_.CmdFinish.Enabled = allowed; }
+void FormEvents::CancelAllowed(bool allowed) { form_.CmdCancel.Enabled = allowed; }
+void FormEvents::Progressed(const BuildStatus&) { MirrorBuildToForm(run_, form_); }
+void FormEvents::RunCancelled() { form_.ShowCancelledPage(); }
+
+void FormEvents::RunEnded() {
+  form_.Finished = true;
+  form_.ShowPage(FrmCDBuild::kFinishPage);
+  form_.ShowHelp(FrmCDBuild::kFinishPage, false);
+}
+
+void FormEvents::PumpEvents() { form_.PumpEvents(); }
+
+FormBuild::FormBuild(FrmCDBuild& f) : form(f), events(f, run), run(f.ProgramFolder(), f.prompter(), events) {
   run.SetLauncher(form.Launcher());
   run.WindowFrame = [&f]() -> std::optional<ScreenRect> { return f.WindowFrame ? f.WindowFrame() : std::nullopt; };
-  run.Changed = [this] { MirrorBuildToForm(run, form); };
 }
 
 void RunFormBuild(FrmCDBuild& form) {
   if (!form.ActiveBuild) form.ActiveBuild = std::make_shared<FormBuild>(form);
   std::shared_ptr<FormBuild> build = form.ActiveBuild;  // kept alive while the run unwinds
-  if (!build->run.Finished) {
-    build->run.settings = form.Settings();
-    build->run.password = form.Password();
-    build->run.environment = form.environment;
-  }
+  build->run.settings = form.Settings();
+  build->run.password = form.Password();
+  build->run.environment = form.environment;
   form.BuildRunning = true;
-  build->run.CmdFinish_Click();
+  build->run.Run();
   form.BuildRunning = false;
   MirrorBuildToForm(build->run, form);
   form.LblEnding.Visible = false;

@@ -1,8 +1,8 @@
 #pragma once
 // The build run plugged into the wizard window model: FrmCDBuild's Finish
-// starts a BuildRun over the form's current values, the run's page models and
-// flags are mirrored into the form's controls after every change, and the
-// form's Cancel and Finish reach the running build.
+// starts a BuildRun over the form's current values, the run's status is shown
+// on the form's pages 9 and 10 after every change, its events move the
+// form's pages and buttons, and the form's Cancel reaches the running build.
 #include <memory>
 
 #include "cdtool/build/build_run.h"
@@ -14,34 +14,32 @@ class FrmCDBuild;
 // The finish page's line on what the run came to ("" while there is none).
 std::string OutcomeText(const BuildOutcome& outcome);
 
-// Shows what the run came to on the finish page (the pages and flags
-// themselves are shared with the run, nothing else is copied).
+// Shows the run's status on the progress and finish pages, and what the run
+// came to on the finish page.
 void MirrorBuildToForm(const BuildRun& run, FrmCDBuild& form);
 
-// The form as the frame around a build run.
-class FormFrame : public WizardFrame {
+// The form's side of a build run's events: pages shown, buttons enabled.
+class FormEvents : public BuildEvents {
  public:
-  explicit FormFrame(FrmCDBuild& form) : form_(form) {}
-  void SetBackEnabled(bool enabled) override;
-  void SetNextVisible(bool visible) override;
-  void SetFinishVisible(bool visible) override;
-  void SetFinishEnabled(bool enabled) override;
-  void SetCancelEnabled(bool enabled) override;
-  void ShowPage(int index) override;
-  void ShowHelp(int intStep, bool ForceShow) override;
-  void WriteKivCDINI() override;
-  void EndProgram() override;
+  FormEvents(FrmCDBuild& form, const BuildRun& run) : form_(form), run_(run) {}
+  void RunStarted() override;
+  void FinishAllowed(bool allowed) override;
+  void CancelAllowed(bool allowed) override;
+  void Progressed(const BuildStatus& status) override;
+  void RunCancelled() override;
+  void RunEnded() override;
+  void PumpEvents() override;
 
  private:
   FrmCDBuild& form_;
+  const BuildRun& run_;
 };
 
-// One build on the form: the run, its frame, wired to the form's progress
-// sink and mirror.
+// One build on the form: the run and the events that show it there.
 struct FormBuild {
   explicit FormBuild(FrmCDBuild& form);
   FrmCDBuild& form;
-  FormFrame frame;
+  FormEvents events;
   BuildRun run;
 };
 

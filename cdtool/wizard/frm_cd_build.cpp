@@ -286,19 +286,15 @@ FrmWin9xInfo& FrmCDBuild::CmdSetWin9xInfo_Click() {
   return dialog;
 }
 
-// ---- progress sink of page 10
+// ---- the Windows 2000/XP source's type, beside its box
 
-// The run writes the caption and the bar into the page it shares with the
-// form (Pages.page10), and the Cancel state through its frame; the form's
-// side only reads them back and lets the window catch up.
-void CdBuildProgress::SetCaption(const std::string&) {}
-void CdBuildProgress::SetMaximum(int64_t) {}
-void CdBuildProgress::SetValue(int64_t) {}
-int64_t CdBuildProgress::Value() const { return form_.BarSub_Step.Value; }
-int64_t CdBuildProgress::Maximum() const { return form_.BarSub_Step.Max; }
-void CdBuildProgress::SetBarVisible(bool) {}
-bool CdBuildProgress::BarVisible() const { return form_.BarSub_Step.Visible; }
-void CdBuildProgress::SetCancelEnabled(bool) {}
-void CdBuildProgress::PumpEvents() { form_.PumpEvents(); }
+void FrmCDBuild::IdentifyWinVer(const std::string& ParentFolder) {
+  LblWin2KOSVer.Caption = IdentifyWinVerCaption(ParentFolder);
+}
+
+void FrmCDBuild::Txt_i386_Loc_Change() {
+  if (Trim(Txt_i386_Loc.Text).empty()) LblWin2KOSVer.Caption.clear();
+  else IdentifyWinVer(MediumRoot(Trim(Txt_i386_Loc.Text)));
+}
 
 }  // namespace kiv

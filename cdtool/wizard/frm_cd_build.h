@@ -11,14 +11,13 @@
 #include <string>
 
 #include "cdtool/build/build_outcome.h"
-#include "cdtool/build/build_pages.h"
+#include "cdtool/build/windows_medium.h"
 #include "cdtool/settings/session_settings.h"
+#include "cdtool/wizard/build_pages.h"
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
-#include "cdtool/wizard/win_source.h"
 #include "common/environment.h"
-#include "common/progress_sink.h"
 #include "common/window_place.h"
 
 namespace kiv {
@@ -28,26 +27,6 @@ class ProcessLauncher;
 class Prompter;
 class FrmCDBuild;
 struct FormBuild;
-
-// The build run's view in the wizard: the run itself writes the progress
-// page the two share, so this only reads it back; PumpEvents lets the window
-// mirror the model and handle pending events (a Cancel click among them).
-class CdBuildProgress : public ProgressSink {
- public:
-  explicit CdBuildProgress(FrmCDBuild& form) : form_(form) {}
-  void SetCaption(const std::string& text) override;
-  void SetMaximum(int64_t max) override;
-  void SetValue(int64_t value) override;
-  int64_t Value() const override;
-  int64_t Maximum() const override;
-  void SetBarVisible(bool visible) override;
-  bool BarVisible() const override;
-  void SetCancelEnabled(bool enabled) override;
-  void PumpEvents() override;
-
- private:
-  FrmCDBuild& form_;
-};
 
 class FrmCDBuild {
  public:
@@ -65,17 +44,15 @@ class FrmCDBuild {
 
   std::string Caption = "The kiv CD Builder";
 
-  // Pages 9 and 10 and the run flags, shared with the build run (which
-  // drives them); the form's controls and flags below name into them.
-  BuildPages Pages;
+  // Pages 9 and 10: what the build run shows (ShowBuildStatus).
+  ProgressPage page10;
+  FinishPage page9;
 
   // ---- form state (public members, as the build run uses them)
-  int Step = 0;         // wizard page index (help topic 1110 + 10 x Step)
-  int VisiblePage = 0;  // the FraMain page on display
-  bool& Finished = Pages.flags.Finished;
-  bool& CancelCopy = Pages.flags.CancelCopy;
-  bool& MKISOFSRunning = Pages.flags.MKISOFSRunning;
-  bool& ASyncAppRunning = Pages.flags.ASyncAppRunning;
+  int Step = 0;                 // wizard page index (help topic 1110 + 10 x Step)
+  int VisiblePage = 0;          // the FraMain page on display
+  bool Finished = false;        // the build run has returned, or the session was cancelled
+  bool CancelCopy = false;      // the session was cancelled
   bool QuitRequested = false;   // set when Finish ends the program
   bool BuildRunning = false;    // the build run started by Finish has not yet returned
   bool CloseAfterRun = false;   // the close box was granted: close once the run has stopped
@@ -200,8 +177,8 @@ class FrmCDBuild {
   TextBox TxtSummery;  // read-only, multi-line
 
   // ---- page 9 (result of the build run)
-  Label& LblFinish = Pages.page9.LblFinish;
-  Label& LblAbort = Pages.page9.LblAbort;
+  Label& LblFinish = page9.LblFinish;
+  Label& LblAbort = page9.LblAbort;
   Label LblLink_Home{"The kiv Rescue CD home page"};
   Label LblLink_Tools{"About the floppy image tool (bfi)"};
   Label LblLink_BootMenu{"About the CD boot menu"};
@@ -221,11 +198,13 @@ class FrmCDBuild {
   std::string WindowTitle() const;
 
   // ---- page 10 (build progress)
-  Label& LblWait = Pages.page10.LblWait;
-  std::array<Label, 5>& LblMsg = Pages.page10.LblMsg;
-  std::array<Label, 5>& LblRight = Pages.page10.LblRight;  // "✔" done, "✘" skipped
-  Label& LblSub_Step = Pages.page10.LblSub_Step;
-  ProgressBar& BarSub_Step = Pages.page10.BarSub_Step;
+  Label& LblWait = page10.LblWait;
+  std::array<Label, 5>& LblMsg = page10.LblMsg;
+  std::array<Label, 5>& LblRight = page10.LblRight;  // "✔" done, "✘" skipped
+  Label& LblSub_Step = page10.LblSub_Step;
+  ProgressBar& BarSub_Step = page10.BarSub_Step;
+  ProgressBar& BarOverall = page10.BarOverall;
+  Label& LblOverall = page10.LblOverall;
 
   // ---- the two information dialogs, loaded on first access
   FrmWin9xInfo& Win9xInfo();
@@ -342,8 +321,7 @@ class FrmCDBuild {
   // (SOURCE_DATE_EPOCH); empty unless main sets them.
   Environment environment;
 
-  // ---- build-run seam: the progress page's sink and the event pump
-  ProgressSink& Progress() { return progress_; }
+  // ---- build-run seam: the event pump
   // Lets the view mirror the model and process pending events (set by the view).
   std::function<void()> OnPumpEvents;
   // Also asks for the window to come to the front when a program the run
@@ -353,6 +331,9 @@ class FrmCDBuild {
   // windows open over it.
   std::function<std::optional<ScreenRect>()> WindowFrame;
   void ShowPage(int page);
+  // The finish page of a cancelled (or failed) session: Finish only, which
+  // saves and ends.
+  void ShowCancelledPage();
 
  private:
   void OnCheckChanged(CheckBox& box);
@@ -376,7 +357,6 @@ class FrmCDBuild {
   ProcessLauncher* launcher_;
   std::unique_ptr<FrmWin9xInfo> win9x_;
   std::unique_ptr<FrmWin2KInfo> win2k_;
-  CdBuildProgress progress_{*this};
   bool writeFailureReported_ = false;
   SessionSettings savedControls_;  // ComparableSettings of the controls
   std::optional<kiv::Win2KInfo> savedWin2K_;

@@ -13,11 +13,13 @@
 namespace kiv {
 
 void FrmCDBuild::CmdFinish_Click() {
-  if (ActiveBuild) {
+  if (BuildRunning) {
     // After a Cancel the run may still be finishing a step (a disk being made);
     // the program ends when it has stopped, and says so meanwhile.
-    if (Finished && BuildRunning) ShowEnding();
-    ActiveBuild->run.CmdFinish_Click();
+    if (Finished) {
+      CloseAfterRun = true;
+      ShowEnding();
+    }
     return;
   }
   if (Finished) {
@@ -83,9 +85,13 @@ void FrmCDBuild::CancelApp() {
     ActiveBuild->run.CancelApp();
     return;
   }
+  LblFinish.Caption = "   Operation canceled";
+  ShowCancelledPage();
+}
+
+void FrmCDBuild::ShowCancelledPage() {
   Finished = true;
   CancelCopy = true;
-  LblFinish.Caption = "   Operation canceled";
   CmdNext.Visible = false;
   CmdFinish.Visible = true;
   CmdBack.Enabled = false;
@@ -148,9 +154,9 @@ void FrmCDBuild::ReturnToFix() {
   // Fresh progress and finish pages, run flags cleared (the controls keep
   // their places: the view is bound to them; the headlines their style).
   const bool waitBold = LblWait.Bold, finishBold = LblFinish.Bold;
-  Pages.page10 = ProgressPage{};
-  Pages.page9 = FinishPage{};
-  Pages.flags = RunFlags{};
+  page10 = ProgressPage{};
+  page9 = FinishPage{};
+  Finished = CancelCopy = false;
   LblWait.Bold = waitBold;
   LblFinish.Bold = finishBold;
   LblOutcome.Visible = LblBuildLog.Visible = LblEnding.Visible = false;

@@ -511,7 +511,7 @@ TEST_F(WizardTest, FinishOnTheSummaryRunsTheBuildAndShowsItsResult) {
   EXPECT_EQ(f->LblSub_Step.Caption, "Cleaning previous sessions workspace");
   int pumps = 0;
   f->OnPumpEvents = [&] { ++pumps; };
-  f->Progress().PumpEvents();
+  f->PumpEvents();
   EXPECT_EQ(pumps, 1);
 }
 

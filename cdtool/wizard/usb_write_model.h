@@ -8,29 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "cdtool/usb/usb_disks.h"
 #include "cdtool/usb/usb_writer.h"
 #include "cdtool/wizard/form_controls.h"
 #include "common/progress_sink.h"
 
 namespace kiv {
 
-class Environment;
 class Prompter;
 
 inline constexpr const char* kWriteUsbCaption = "Write to a USB stick...";
-
-// Where the device checks look: the system's, or a test's (KIV_SYSFS_ROOT,
-// KIV_MOUNTS_FILE, KIV_DEV_DIR, as for `discsmith --write-usb`).
-struct UsbDeviceSetting {
-  std::string sysRoot = "/sys";
-  std::string mountsFile = "/proc/self/mounts";
-  std::string devDir = "/dev";
-};
-UsbDeviceSetting UsbDeviceSettingFromEnvironment(const Environment& environment);
-
-// Every removable whole disk below sysRoot/class/block, in name order, each
-// inspected as `--write-usb` would (a mounted one carries its problem).
-std::vector<UsbTarget> ListUsbDisks(const UsbDeviceSetting& where);
 
 class UsbWriteModel : public MemoryProgressSink {
  public:

@@ -1,4 +1,4 @@
-#include "cdtool/usb/usb_write_model.h"
+#include "cdtool/wizard/usb_write_model.h"
 
 #include <gtest/gtest.h>
 

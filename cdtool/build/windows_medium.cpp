@@ -1,10 +1,9 @@
 // Which Windows 2000/XP medium a setup folder comes from, told by the tag
 // files in the medium's root (found whatever their letter case).
-#include "cdtool/wizard/win_source.h"
+#include "cdtool/build/windows_medium.h"
 
 #include <string>
 
-#include "cdtool/wizard/frm_cd_build.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 
@@ -92,15 +91,6 @@ std::string IdentifyWinVerCaption(const std::string& parentFolder) {
   editions(k2000Editions, "5");
   servicePacks(k2000ServicePacks, "5");
   return caption;
-}
-
-void FrmCDBuild::IdentifyWinVer(const std::string& ParentFolder) {
-  LblWin2KOSVer.Caption = IdentifyWinVerCaption(ParentFolder);
-}
-
-void FrmCDBuild::Txt_i386_Loc_Change() {
-  if (Trim(Txt_i386_Loc.Text).empty()) LblWin2KOSVer.Caption.clear();
-  else IdentifyWinVer(MediumRoot(Trim(Txt_i386_Loc.Text)));
 }
 
 }  // namespace kiv
