@@ -2,8 +2,6 @@
 
 #include <filesystem>
 
-#include "cdtool/bootmenu/grub_password.h"
-#include "cdtool/build/build_run.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -159,15 +157,6 @@ std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const
   ReplaceTextInFile(scriptPath, "Set PasswordString=\"\"", "Set PasswordString=\"" + PasswordHashText(hash) + "\"",
                     prompter);
   return hash;
-}
-
-void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
-  run.SetSubStep("Adding Password Protection to the Boot Script");
-  run.menuData.password =
-      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.Epoch(), run.prompter());
-  // The UEFI menu's hash is made now, while the clear password is at hand.
-  run.menuData.grubPassword.reset();
-  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt(run.Epoch()));
 }
 
 void InjectProductKey(const std::string& scriptPath, const std::string& productKey, Prompter& prompter) {

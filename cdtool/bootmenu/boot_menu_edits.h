@@ -10,7 +10,6 @@
 
 namespace kiv {
 
-class BuildRun;
 class Prompter;
 
 // Every occurrence of `find`, compared without regard to ASCII letter case,
@@ -38,11 +37,6 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
                                             const std::string& confirmation, std::optional<int64_t> epoch,
                                             Prompter& prompter);
-
-// The build run's password step on kivcd/boot/scripts/main.cds, with its
-// sub-step caption. A confirmed password becomes the run's menu password,
-// whatever the script's own password lines look like.
-void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2);
 
 // Writes the 29-character key (five groups joined by '-') over the five key
 // placeholders and enables the menu action "ShowWinKey".

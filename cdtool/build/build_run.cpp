@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include "cdtool/bootmenu/boot_menu_edits.h"
-#include "cdtool/bootmenu/boot_menu_step.h"
 #include "cdtool/build/add_disks.h"
 #include "cdtool/build/add_rescue.h"
 #include "cdtool/build/add_win2k.h"
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
+#include "cdtool/build/boot_menu_step.h"
 #include "cdtool/build/iso_step.h"
 #include "cdtool/rescue/rescue_builder.h"
 #include "common/file_ops.h"

@@ -43,6 +43,23 @@ std::string LastLines(const std::string& text, int count) {
   return joined;
 }
 
+// The step after mastering, for a CD tree that carries the boot manager
+// (without isolinux.bin there is nothing a stick could start, and the ISO
+// stays as mastered). On failure it says why and names it as the reason
+// the ISO could not be made; returns false then.
+bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath) {
+  std::error_code ec;
+  if (!fs::exists(fs::path(run.InProgram("kivcd")) / kIsolinuxInTree, ec)) return true;
+  run.SetSubStep("Making the ISO file bootable from a USB stick");
+  std::string why = MakeIsoHybrid(isoPath, run.InProgram(kIsoHybridMbr));
+  if (why.empty()) return true;
+  run.Diagnostic(why);
+  run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
+  run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + why, "Fatal Error",
+                                Icon::Critical, Buttons::OK, 0, std::nullopt});
+  return false;
+}
+
 }  // namespace
 
 void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {

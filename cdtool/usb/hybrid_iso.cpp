@@ -6,7 +6,6 @@
 #include <fstream>
 #include <optional>
 
-#include "cdtool/build/build_run.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -408,19 +407,6 @@ bool IsHybridIso(const std::string& isoPath) {
   const uint8_t type = mbr[446 + 4];
   return mbr[510] == 0x55 && mbr[511] == 0xAA && mbr[446] == 0x80 &&
          (type == kHybridPartitionType || (type == 0 && EfiPartitionEntry(mbr)));
-}
-
-bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath) {
-  std::error_code ec;
-  if (!fs::exists(fs::path(run.InProgram("kivcd")) / kIsolinuxInTree, ec)) return true;
-  run.SetSubStep("Making the ISO file bootable from a USB stick");
-  std::string why = MakeIsoHybrid(isoPath, run.InProgram(kIsoHybridMbr));
-  if (why.empty()) return true;
-  run.Diagnostic(why);
-  run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
-  run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + why, "Fatal Error",
-                                Icon::Critical, Buttons::OK, 0, std::nullopt});
-  return false;
 }
 
 }  // namespace kiv

@@ -31,8 +31,6 @@
 
 namespace kiv {
 
-class BuildRun;
-
 // Below the program folder; installed from /usr/lib/ISOLINUX/isohdpfx.bin.
 inline constexpr const char* kIsoHybridMbr = "files/isohdpfx.bin";
 inline constexpr const char* kIsolinuxInTree = "boot/isolinux/isolinux.bin";
@@ -82,11 +80,5 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
 // it bootable from a disk (what --write-usb checks before writing): partition
 // 1 active, of type 17h, or of type 0 beside an EFI system partition.
 bool IsHybridIso(const std::string& isoPath);
-
-// The build's step after mastering, for a CD tree that carries the boot
-// manager (without isolinux.bin there is nothing a stick could start, and the
-// ISO stays as mastered). On failure it says why and marks the finish page;
-// returns false then, and the ISO is not called a success.
-bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath);
 
 }  // namespace kiv

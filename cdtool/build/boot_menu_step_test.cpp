@@ -1,6 +1,6 @@
 // The boot-menu step inside the build run, on a temporary program folder with
 // the shipped menu script and fake bootsmith and mastering tools.
-#include "cdtool/bootmenu/boot_menu_step.h"
+#include "cdtool/build/boot_menu_step.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
-#include "cdtool/bootmenu/boot_menu_step.h"
+#include "cdtool/build/boot_menu_step.h"
 
 #include <fstream>
 
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/grub_config.h"
+#include "cdtool/bootmenu/grub_password.h"
 #include "cdtool/bootmenu/isolinux_config.h"
 #include "cdtool/build/build_run.h"
 #include "common/file_ops.h"
@@ -150,6 +151,15 @@ void WriteBootMenu(BuildRun& run) {
       (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) || !WriteFileAtomic(hardDisk, image))) {
     Halt(run, error.empty() ? "cannot write " + hardDisk : error);
   }
+}
+
+void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
+  run.SetSubStep("Adding Password Protection to the Boot Script");
+  run.menuData.password =
+      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.Epoch(), run.prompter());
+  // The UEFI menu's hash is made now, while the clear password is at hand.
+  run.menuData.grubPassword.reset();
+  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt(run.Epoch()));
 }
 
 }  // namespace kiv

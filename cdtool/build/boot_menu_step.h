@@ -9,10 +9,17 @@
 // boot image kivcd/boot/efi/efiboot.img (grub_config.h, efi_boot_image.h).
 // Any error shows "Fatal Error" naming the file and line and cancels the
 // build, so no ISO is made.
+#include <string>
+
 namespace kiv {
 
 class BuildRun;
 
 void WriteBootMenu(BuildRun& run);
+
+// The build run's password step on kivcd/boot/scripts/main.cds, with its
+// sub-step caption. A confirmed password becomes the run's menu password,
+// whatever the script's own password lines look like.
+void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2);
 
 }  // namespace kiv
