@@ -15,6 +15,7 @@
 #include "disktool/wizard/frm_wizard.h"
 #include "testsupport/fake_disk_tools.h"
 #include "testsupport/fake_launcher.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
@@ -74,12 +75,13 @@ class HookPrompter : public ScriptedPrompter {
 // `tools` unless another launcher is given (the system's, for the real tools).
 struct Wizard {
   explicit Wizard(const ProgramFolder& pf) : Wizard(pf, tools) {}
-  Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, launcher) {
+  Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, launcher, platform) {
     kiv::testing::AddFakeDiskTools(tools);
   }
   kiv::testing::FakeLauncher tools;
   HookPrompter prompter;
   MemoryProgressSink progress;
+  kiv::FakePlatform platform;
   FrmWizard form;
 };
 

@@ -91,11 +91,12 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
   StopAsCancel progress(*views.progress);
 
   // 2. Windows and system folders (none on POSIX).
-  FrmWizard wizard(programFolder, prompter, progress, launcher);
+  const Platform& platform = CurrentPlatform();
+  FrmWizard wizard(programFolder, prompter, progress, launcher, platform);
   wizard.environment = environment;
   progress.Attach(wizard);
-  wizard.WindowsDir = CurrentPlatform().WindowsFolder();
-  wizard.SystemDir = CurrentPlatform().SystemFolder();
+  wizard.WindowsDir = platform.WindowsFolder();
+  wizard.SystemDir = platform.SystemFolder();
   if (views.prepareWizard) views.prepareWizard(wizard);
 
   // 3. The DOS system files.

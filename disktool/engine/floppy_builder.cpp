@@ -17,7 +17,7 @@
 namespace kiv {
 
 FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress,
-                             ProcessLauncher& launcher)
+                             ProcessLauncher& launcher, const Platform& platform)
     : Drivers(programFolder, launcher),
       Catalogue(programFolder),
       programFolder_(std::move(programFolder)),
@@ -25,7 +25,7 @@ FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, Prog
       progress_(progress),
       launcher_(launcher),
       cabarc_(programFolder_, launcher),
-      platform_(&CurrentPlatform()) {
+      platform_(&platform) {
   ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
   ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };

@@ -81,8 +81,10 @@ struct BuilderSession {
 class FloppyBuilder : public BuilderSession {
  public:
   // Every outside program of a build (cabarc, bfi, plugin preparation
-  // programs) is started through `launcher`, fixed for the builder's life.
-  FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher);
+  // programs) is started through `launcher`, fixed for the builder's life;
+  // `platform` opens folders and holds the Windows 98 answers' registry.
+  FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher,
+                const Platform& platform);
   virtual ~FloppyBuilder();
   FloppyBuilder(const FloppyBuilder&) = delete;
   FloppyBuilder& operator=(const FloppyBuilder&) = delete;
@@ -215,8 +217,7 @@ class FloppyBuilder : public BuilderSession {
   // program folder, where the image tool runs).
   std::string ImageFile() const;
   void CmdOpenFolder_Click();
-  // Where Open Folder shows the folder: the system's file manager unless a
-  // test sets its stand-in.
+  // Another platform (a test's stand-in) from now on.
   void SetPlatform(const Platform& platform) { platform_ = &platform; }
 
   // ---- setup modules and answer data ----

@@ -178,7 +178,8 @@ struct ClickWalk {
   test::HookPrompter prompter;
   ClickingSink sink;
   testing::FakeLauncher tools;
-  FrmWizard form{pf.root, prompter, sink, tools};
+  FakePlatform platform;
+  FrmWizard form{pf.root, prompter, sink, tools, platform};
   WizardFlow flow{form};
   ClickWalk() {
     testing::AddFakeDiskTools(tools);
