@@ -463,6 +463,7 @@ struct Parser {
     if (!data) return;
     script.PasswordRequest = data->password.has_value();
     script.PasswordString = data->password ? PasswordHashText(*data->password) : "";
+    script.passwordHash = data->password;
     if (data->productKey) {
       for (int i = 0; i < 5; ++i) variables["winkey" + std::to_string(i + 1)] = (*data->productKey)[i];
       if (script.FindMacro(kShowWinKeyMacro)) {

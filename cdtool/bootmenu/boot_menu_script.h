@@ -33,6 +33,7 @@
 // Everything the parser does not understand is an error naming the script
 // and the line; a script with errors is never half-used.
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,9 @@ struct BootMenuScript {
   int DefaultAction = 0;  // 0: none given, the first entry
   bool PasswordRequest = false;
   std::string PasswordString;  // as written: a clear password or "sha256:<salt>:<hash>"
+  // The build's own password (from the data): the gate takes this hash as
+  // it is, never a reading of PasswordString.
+  std::optional<PasswordHash> passwordHash;
   std::string PasswordPrompt = "Password:";
   int PasswordRetries = 3;
   int SerialConsole = 1;                // the loader's and isolinux's serial port: 1 (COM1), 2 (COM2), 0 (none)

@@ -189,8 +189,10 @@ std::string CdPath(const std::string& scriptPath) {
 
 BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch) {
   BootMenu menu;
-  // The CD's own script carries the hash; a clear password gets this build's salt.
-  const std::optional<PasswordHash> stored = ParsePasswordHashText(script.PasswordString);
+  // The build's password comes as its hash; a script of one's own carries
+  // the hash as text, or a clear password, which gets this build's salt.
+  const std::optional<PasswordHash> stored =
+      script.passwordHash ? script.passwordHash : ParsePasswordHashText(script.PasswordString);
   menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
                            stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt(epoch)),
                            script.PasswordPrompt};
