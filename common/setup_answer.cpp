@@ -128,12 +128,6 @@ std::string AnswerTextProblem(const std::string& field, const std::string& value
          "(Windows-1252). Change it and press OK again.";
 }
 
-std::string AnswerTextProblem(std::initializer_list<std::pair<const char*, std::string>> fields) {
-  for (const auto& [field, value] : fields)
-    if (std::string why = AnswerTextProblem(field, value); !why.empty()) return why;
-  return "";
-}
-
 bool IsTrueText(const std::string& text) {
   const std::string t = Trim(text);
   if (EqualsNoCase(t, "True")) return true;

@@ -45,8 +45,6 @@ bool IsTrueText(const std::string& text);
 // (Windows-1252); otherwise the message for the dialog, naming the field
 // ("Owner Name") and the character.
 std::string AnswerTextProblem(const std::string& field, const std::string& value);
-// The same for a dialog's fields (name, value), in order: the first problem.
-std::string AnswerTextProblem(std::initializer_list<std::pair<const char*, std::string>> fields);
 
 // Key-file section names and the default file names in the program folder.
 inline constexpr const char* kWin9xSection = "Win9xInfo";

@@ -56,8 +56,7 @@ class ProductKeyValidator : public QValidator {
 
 // The five key boxes; `setPart` keys a text into the model (which asks for
 // the focus to move on), `focus` then moves it.
-template <typename Model>
-QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPushButton*& ok,
+QWidget* KeyRow(QWidget* parent, AnswerDialog& m, std::array<QLineEdit*, 5>& boxes, QPushButton*& ok,
                 std::vector<std::function<void()>>& binds) {
   auto* row = new QWidget(parent);
   auto* layout = new QHBoxLayout(row);
@@ -97,8 +96,7 @@ QWidget* KeyRow(QWidget* parent, Model& m, std::array<QLineEdit*, 5>& boxes, QPu
 // handler; Cancel, Esc and the close box hide the dialog without writing
 // (the edits stay in its fields, and in use).
 // Above it, the note that edits kept by an earlier Cancel are in use.
-template <typename Model>
-void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, Model& model,
+void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, AnswerDialog& model,
                     std::vector<std::function<void()>>& binds) {
   QLabel* kept = PlainLabel(Q(model.LblKeptEdits.Caption), dialog);
   kept->setObjectName("LblKeptEdits");

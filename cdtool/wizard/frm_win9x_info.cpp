@@ -3,19 +3,11 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
-#include "common/product_key.h"
-#include "common/prompter.h"
 
 namespace kiv {
 
 FrmWin9xInfo::FrmWin9xInfo(std::string programFolder, const Platform& platform, Prompter& prompter)
-    : programFolder_(std::move(programFolder)), platform_(platform), prompter_(prompter) {}
-
-void FrmWin9xInfo::EnsureLoaded() {
-  if (loaded_) return;
-  loaded_ = true;
-  Form_Load();
-}
+    : AnswerDialog("Windows 9x Installation Info", std::move(programFolder), prompter), platform_(platform) {}
 
 void FrmWin9xInfo::Form_Load() {
   const std::string keyFile2 = JoinPath(programFolder_, kKeyFile2);
@@ -29,25 +21,6 @@ void FrmWin9xInfo::Form_Load() {
   }
 }
 
-void FrmWin9xInfo::SetKeyPart(int i, const std::string& text) {
-  if (i < 0 || i >= 5) return;
-  TxtKeyPart[i].Text = text.substr(0, kKeyPartLength);
-  TxtKeyPart_Change(i);
-}
-
-void FrmWin9xInfo::TypeKeyText(int i, const std::string& text) {
-  KeyParts parts;
-  for (int k = 0; k < 5; ++k) parts[k] = TxtKeyPart[k].Text;
-  const int next = EnterProductKeyText(parts, i, text);
-  for (int k = 0; k < 5; ++k) TxtKeyPart[k].Text = parts[k];
-  if (Visible && next > i) FocusRequest = next;
-}
-
-void FrmWin9xInfo::TxtKeyPart_Change(int i) {
-  if (!Visible) return;
-  if (static_cast<int>(TxtKeyPart[i].Text.size()) >= kKeyPartLength) FocusRequest = i + 1;
-}
-
 void FrmWin9xInfo::FillSetupDataFromKeyFile(const std::string& keyFile) {
   Win9xInfo info = Record();
   if (ReadWin9xKeyFile(keyFile, info)) SetRecord(info);
@@ -57,39 +30,15 @@ void FrmWin9xInfo::FillSetupDataFromReg() { SetRecord(ReadWin9xRegistry(platform
 
 bool FrmWin9xInfo::FillSetupDataToKeyFile() {
   const std::string path = JoinPath(programFolder_, kKeyFile2);
-  if (WriteWin9xKeyFile(path, Record(), /*upperCaseKey=*/true)) return true;
-  prompter_.Inform("The Windows installation info could not be saved to \"" + path + "\".", "Error", Icon::Exclamation);
-  return false;
+  return WriteWin9xKeyFile(path, Record(), /*upperCaseKey=*/true) || ReportUnsaved(path);
 }
 
-void FrmWin9xInfo::Show() {
-  EnsureLoaded();
-  shownRecord_ = Record();
-  Visible = true;
-}
-
-void FrmWin9xInfo::CmdOK_Click() {
-  // What setup cannot read is refused here, while the user can still mend it.
-  std::string why = ProductKeyMessage(Record().ProductKey, "The Product Key");
-  if (why.empty())
-    why = AnswerTextProblem({{"Owner Name", TxtOwner.Text},
-                             {"Organization", TxtOrg.Text},
-                             {"Computer Name", TxtPCName.Text},
-                             {"Workgroup", TxtWorkgroup.Text},
-                             {"Optimized for", TxtOSType.Text}});
-  if (!why.empty()) {
-    prompter_.Inform(why, "Error", Icon::Exclamation);
-    return;
-  }
-  FillSetupDataToKeyFile();
-  LblKeptEdits.Visible = false;
-  Visible = false;
-}
-
-void FrmWin9xInfo::CmdCancel_Click() {
-  // The edits stay in the fields, and so in use: the next opening says so.
-  if (Visible && Record() != shownRecord_) LblKeptEdits.Visible = true;
-  Visible = false;
+std::vector<std::pair<const char*, std::string>> FrmWin9xInfo::NamedFields() const {
+  return {{"Owner Name", TxtOwner.Text},
+          {"Organization", TxtOrg.Text},
+          {"Computer Name", TxtPCName.Text},
+          {"Workgroup", TxtWorkgroup.Text},
+          {"Optimized for", TxtOSType.Text}};
 }
 
 Win9xInfo FrmWin9xInfo::Record() const {
@@ -99,7 +48,7 @@ Win9xInfo FrmWin9xInfo::Record() const {
   info.OptimizedFor = TxtOSType.Text;
   info.ComputerName = TxtPCName.Text;
   info.Workgroup = TxtWorkgroup.Text;
-  for (int i = 0; i < 5; ++i) info.ProductKey[i] = TxtKeyPart[i].Text;
+  info.ProductKey = KeyBoxes();
   return info;
 }
 
