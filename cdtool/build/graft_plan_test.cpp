@@ -24,6 +24,7 @@ void SetDate(const fs::path& path, int64_t seconds) {
 
 std::vector<std::string> CdPaths(const std::vector<Graft>& grafts) {
   std::vector<std::string> paths;
+  paths.reserve(grafts.size());
   for (const Graft& g : grafts) paths.push_back(g.cdPath);
   return paths;
 }

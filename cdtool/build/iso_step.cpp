@@ -97,6 +97,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   }
   if (epoch) {
     std::vector<std::string> mappedPaths;
+    mappedPaths.reserve(mapped.size());
     for (const Graft& g : mapped) mappedPaths.push_back(g.cdPath);
     std::string why;
     std::optional<std::string> list = SortWeightList(run.InProgram("kivcd"), &why, mappedPaths);
