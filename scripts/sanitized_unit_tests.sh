@@ -2,7 +2,9 @@
 # Builds the unit tests with AddressSanitizer and UndefinedBehaviorSanitizer
 # (the asan preset) and runs them. The end-to-end and boot checks stay in the
 # default build: they spend their time in QEMU and outside tools, where the
-# sanitizers see nothing of ours.
+# sanitizers see nothing of ours. The preset builds with clang at -O1: its
+# sanitizers are the reference ones, and it compiles them in about half the
+# time gcc takes at -O2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset asan

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo CD's Linux rescue system started as a person with a broken PC
 # would: the CD (or the stick written from it) built by `discsmith --build`
-# with the rescue system as the menu's default entry, in QEMU on q35 with an
+# with the rescue system as the menu's default entry (rescue_cds.sh), in QEMU on q35 with an
 # NVMe disk that holds a GPT with an NTFS partition and a FAT32 USB stick:
 #   secureboot  OVMF with Secure Boot on and Microsoft's keys, from the CD:
 #               shim, GRUB and Debian's signed kernel start after the CD's
@@ -17,8 +17,8 @@
 #               password, isolinux), the system run from the stick
 #   secureboot_stick  OVMF with Secure Boot, the ISO as a USB stick: shim,
 #               GRUB and the signed kernel from the stick's EFI partition
-# Environment (set by ctest): KIV_E2E_PREFIX (its rescue system built once by
-# the e2e.rescue_system fixture), KIV_SOURCE_DIR, KIV_SCREENSHOT (optional:
+# Environment (set by ctest): KIV_E2E_RESCUE_CDS (the CDs the e2e.rescue_cds
+# fixture built), KIV_SOURCE_DIR, KIV_SCREENSHOT (optional:
 # where the menu's screendump goes). Exit 77: QEMU, OVMF, mtools or ntfs-3g
 # missing.
 set -euo pipefail
@@ -37,22 +37,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_rescue_boot.XXXXXX")
 trap 'chmod -R u+w "$work" 2>/dev/null || true; rm -rf "$work"' EXIT
 export KIVCD_UI=console MTOOLS_SKIP_CHECK=1
 
-# The demo CD, its menu starting the rescue system after 5 s.
-pf=$(bash "$here/new_program_folder.sh")
-mv "$(dirname "$pf")" "$work/cd"
-pf="$work/cd/program"
-entry=12
-[ "$case" = stick ] && entry=13
-# (The script keeps its DOS line ends.)
-sed -i -e 's/^Set MenuTimeout=30/Set MenuTimeout=5/' -e "s/^Set DefaultAction=1\r\\?\$/Set DefaultAction=$entry\r/" \
-  "$pf/files/kivcd/boot/scripts/main.cds"
-grep -q "^Set DefaultAction=$entry" "$pf/files/kivcd/boot/scripts/main.cds" || fail "the menu's default was not set"
-KIVCD_PASSWORD=open-sesame SOURCE_DATE_EPOCH=1700000000 bash "$src/scripts/demo-build.sh" "$pf" > "$work/build.out" 2>&1 \
-  || { cat "$work/build.out"; fail "the CD build failed"; }
-iso="$pf/kivcd-demo.iso"
-for f in vmlinuz initrd.img filesystem.squashfs; do
-  isoinfo -R -f -i "$iso" | grep -qx "/live/$f" || fail "the CD has no /live/$f"
-done
+# The demo CD the fixture built, its menu starting the rescue system (copied
+# into memory for the stick case) after 5 s.
+cds=${KIV_E2E_RESCUE_CDS:?KIV_E2E_RESCUE_CDS is not set (run through ctest)}
+iso="$cds/cd.iso"
+[ "$case" = stick ] && iso="$cds/ram.iso"
+[ -f "$iso" ] || fail "no $iso (the e2e.rescue_cds fixture builds it)"
 
 # A PC's disk: GPT, one NTFS partition from 1 MiB holding a user's document.
 doc="$work/report.txt"
