@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   kiv::Environment::DropIfEmptyInThisProcess("SOURCE_DATE_EPOCH");
   const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
-    return kiv::RunHeadlessBuild(argc, argv, environment, kiv::SystemLauncher());
+    return kiv::RunHeadlessBuild(argc, argv, environment, kiv::SystemLauncher(), kiv::CurrentPlatform());
   }
   if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0) return kiv::RunRescueSystemCommandLine(argc, argv);
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   kiv::Platform& platform = kiv::CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();
   kiv::QtPrompter prompter(programFolder);
-  kiv::FrmCDBuild form(programFolder, prompter, platform);
+  kiv::FrmCDBuild form(programFolder, prompter, platform, kiv::SystemLauncher());
   form.environment = environment;
   form.Form_Load();
   kiv::CdBuildWindow window(form, prompter);

@@ -1,6 +1,8 @@
 #pragma once
 // Services of the operating system, behind one interface so tests can fake
-// them and a Windows back end can be added beside posix/.
+// them and a Windows back end can be added beside posix/. The clock and the
+// random bytes are the system's too: a Platform is both (clock.h,
+// random_source.h), so whatever holds one hands them on.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -8,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "common/clock.h"
+#include "common/random_source.h"
+
 namespace kiv {
 
-class Platform {
+class Platform : public Clock, public RandomSource {
  public:
-  virtual ~Platform() = default;
+  ~Platform() override = default;
   // Folder of the running program file, without trailing separator.
   virtual std::string ProgramFolder() const = 0;
   // Windows / system folder with trailing separator; "" where there is none.

@@ -9,6 +9,7 @@
 
 #include "common/ini_file.h"
 #include "common/platform.h"
+#include "testsupport/fake_platform.h"
 
 namespace fs = std::filesystem;
 
@@ -336,30 +337,12 @@ TEST_F(SetupAnswerTest, FromUnattendJoinRules) {
   EXPECT_EQ(info.Workgroup, "KEEP");
 }
 
-class FakeRegistry : public Platform {
- public:
-  std::map<std::string, std::string> values;
-  std::string ProgramFolder() const override { return "/nowhere"; }
-  std::string WindowsFolder() const override { return ""; }
-  std::string SystemFolder() const override { return ""; }
-  std::string RegString(const std::string& subKey, const std::string& valueName) const override {
-    auto it = values.find(subKey + "|" + valueName);
-    return it == values.end() ? "" : it->second;
-  }
-  bool IsWinNT() const override { return false; }
-  bool IsWin9x() const override { return true; }
-  std::string FirstCdRomDrive() const override { return ""; }
-  int64_t FreeSpace(const std::string&) const override { return -1; }
-  bool OpenLink(const std::string&) const override { return false; }
-  bool OpenFolder(const std::string&) const override { return false; }
-};
-
 TEST(SetupAnswerRegistry, ReadsTheDocumentedValuesAndEmptyOtherwise) {
-  FakeRegistry reg;
-  reg.values["Software\\Microsoft\\Windows\\CurrentVersion|RegisteredOwner"] = "Owner";
-  reg.values["Software\\Microsoft\\Windows\\CurrentVersion|ProductName"] = "Microsoft Windows 98";
-  reg.values["Software\\Microsoft\\Windows\\CurrentVersion|ProductKey"] = "1234567890";
-  reg.values["System\\CurrentControlSet\\Services\\VxD\\VNETSUP|Workgroup"] = "WG";
+  FakePlatform reg;
+  reg.registry["Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOwner"] = "Owner";
+  reg.registry["Software\\Microsoft\\Windows\\CurrentVersion\\ProductName"] = "Microsoft Windows 98";
+  reg.registry["Software\\Microsoft\\Windows\\CurrentVersion\\ProductKey"] = "1234567890";
+  reg.registry["System\\CurrentControlSet\\Services\\VxD\\VNETSUP\\Workgroup"] = "WG";
   const Win9xInfo info = ReadWin9xRegistry(reg);
   EXPECT_EQ(info.OwnerName, "Owner");
   EXPECT_EQ(info.Organization, "");

@@ -11,6 +11,7 @@
 
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
@@ -42,7 +43,7 @@ class ProgramFolderTest : public ::testing::Test {
   void Write(const std::string& rel, const std::string& text) const { WriteText(P(rel), text); }
   std::string Read(const std::string& rel) const { return ReadText(P(rel)); }
   std::unique_ptr<FrmCDBuild> MakeForm() {
-    auto form = std::make_unique<FrmCDBuild>(dir_.string(), prompter_, platform_);
+    auto form = std::make_unique<FrmCDBuild>(dir_.string(), prompter_, platform_, SystemLauncher());
     form->Form_Load();
     return form;
   }

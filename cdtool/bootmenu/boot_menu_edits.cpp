@@ -146,13 +146,13 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
 
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
                                             const std::string& confirmation, std::optional<int64_t> epoch,
-                                            Prompter& prompter) {
+                                            const RandomSource& random, Prompter& prompter) {
   if (confirmation != password) {
     prompter.MsgBox(Message{"Entered Passwords doesn't match, password protection will be disabled",
                             "Password Protection disabled", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return std::nullopt;
   }
-  const PasswordHash hash = HashPassword(password, NewPasswordSalt(epoch));
+  const PasswordHash hash = HashPassword(password, NewPasswordSalt(epoch, random));
   ReplaceTextInFile(scriptPath, "Set PasswordRequest=0", "Set PasswordRequest=1", prompter);
   ReplaceTextInFile(scriptPath, "Set PasswordString=\"\"", "Set PasswordString=\"" + PasswordHashText(hash) + "\"",
                     prompter);

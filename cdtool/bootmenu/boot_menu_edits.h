@@ -32,11 +32,11 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
 
 // The password switch: on matching texts the script asks for `password`,
 // which it stores hashed with a new salt (see password_hash.h; seeded by
-// `epoch` in a reproducible build), and the hash is returned; otherwise a
-// message, the script stays unchanged (nothing).
+// `epoch` in a reproducible build, else bytes of `random`), and the hash is
+// returned; otherwise a message, the script stays unchanged (nothing).
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
                                             const std::string& confirmation, std::optional<int64_t> epoch,
-                                            Prompter& prompter);
+                                            const RandomSource& random, Prompter& prompter);
 
 // Writes the 29-character key (five groups joined by '-') over the five key
 // placeholders and enables the menu action "ShowWinKey".

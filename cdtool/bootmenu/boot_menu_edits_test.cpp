@@ -5,10 +5,14 @@
 #include "common/prompter.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/seeded_random.h"
 #include "testsupport/test_file_states.h"
 
 namespace kiv {
 namespace {
+
+// The random bytes a clear password's salt is made of here.
+const testing::SeededRandom chance;
 
 using testing::ReadText;
 using testing::WriteText;
@@ -68,7 +72,8 @@ TEST_F(BootMenuEdits, PatchOfAnEmptyFileDoesNothing) {
 
 TEST_F(BootMenuEdits, PasswordIsStoredHashedWhenConfirmed) {
   WriteText(file, "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n");
-  const std::optional<PasswordHash> hash = SetBootPassword(file, "S3cret \"x", "S3cret \"x", std::nullopt, prompter);
+  const std::optional<PasswordHash> hash =
+      SetBootPassword(file, "S3cret \"x", "S3cret \"x", std::nullopt, chance, prompter);
   ASSERT_TRUE(hash);
   EXPECT_EQ(*hash, HashPassword("S3cret \"x", hash->salt));
   EXPECT_EQ(ReadText(file),
@@ -79,7 +84,7 @@ TEST_F(BootMenuEdits, PasswordIsStoredHashedWhenConfirmed) {
 TEST_F(BootMenuEdits, PasswordsDifferingInCaseDisableProtection) {
   const std::string script = "Set PasswordRequest=0\r\nSet PasswordString=\"\"\r\n";
   WriteText(file, script);
-  EXPECT_FALSE(SetBootPassword(file, "secret", "Secret", std::nullopt, prompter));
+  EXPECT_FALSE(SetBootPassword(file, "secret", "Secret", std::nullopt, chance, prompter));
   EXPECT_EQ(ReadText(file), script);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "Entered Passwords doesn't match, password protection will be disabled");

@@ -105,7 +105,8 @@ std::string GrubQuote(const std::string& text) {
   return out + "'";
 }
 
-GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists) {
+GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists,
+                                  const RandomSource& random) {
   GrubMenuInput input;
   input.title = script.MenuTitle;
   input.timeoutSeconds = script.MenuTimeout;
@@ -150,7 +151,8 @@ GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* 
   if (data && data->grubPassword) {
     input.passwordHash = *data->grubPassword;
   } else if (!ParsePasswordHashText(script.PasswordString)) {
-    input.passwordHash = GrubPasswordHash(script.PasswordString, NewGrubSalt(data ? data->epoch : std::nullopt));
+    input.passwordHash =
+        GrubPasswordHash(script.PasswordString, NewGrubSalt(data ? data->epoch : std::nullopt, random));
   } else {
     input.locked = true;
   }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "cdtool/bootmenu/menu_data.h"
+#include "common/random_source.h"
 
 namespace kiv {
 
@@ -66,8 +67,10 @@ struct GrubMenuInput {
 // data's GRUB hash; a clear password in the script is hashed here. A script
 // that keeps only the BIOS menu's hash of its password (one copied from a
 // CD, read without the build's data) gives no GRUB hash: the UEFI menu is
-// then locked rather than open.
-GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists);
+// then locked rather than open. `random` salts a clear password when no
+// fixed date seeds it.
+GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists,
+                                  const RandomSource& random);
 
 // /boot/grub/grub.cfg on the CD.
 std::string RenderGrubConfig(const GrubMenuInput& input);

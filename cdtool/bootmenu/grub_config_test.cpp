@@ -9,11 +9,15 @@
 #include "cdtool/bootmenu/isolinux_config.h"
 #include "common/process_runner.h"
 #include "testsupport/grub_hash_check.h"
+#include "testsupport/seeded_random.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
 namespace {
+
+// The random bytes a clear password's salt is made of here.
+const testing::SeededRandom chance;
 
 std::string ShippedScript() { return testing::ReadText(KIV_CD_TEMPLATE_DIR "/boot/scripts/main.cds"); }
 
@@ -30,7 +34,7 @@ std::string ScriptWith(const std::vector<std::pair<std::string, std::string>>& l
 
 BootMenu Translate(const std::string& text, bool memtest = false, const MenuData* data = nullptr) {
   return TranslateBootMenu(
-      text, "/x/main.cds", [memtest](const std::string& p, bool) { return memtest && p == kMemtestEfi; }, data);
+      text, "/x/main.cds", [memtest](const std::string& p, bool) { return memtest && p == kMemtestEfi; }, chance, data);
 }
 
 // The lines of the entry with that id, from "menuentry" to its "}".
@@ -76,7 +80,7 @@ TEST(GrubConfig, TheLinuxRescueSystemStartsFromTheUefiMenuWhenItsFilesAreOnTheCd
   const std::set<std::string> live = {"/live/vmlinuz", "/live/initrd.img", "/live/filesystem.squashfs"};
   auto translate = [](const std::string& script, const std::set<std::string>& files, const MenuData* data) {
     return TranslateBootMenu(
-               script, "/x/main.cds", [&files](const std::string& p, bool) { return files.count(p) > 0; }, data)
+               script, "/x/main.cds", [&files](const std::string& p, bool) { return files.count(p) > 0; }, chance, data)
         .grubConfig;
   };
   std::string cfg = translate(ShippedScript(), live, nullptr);
@@ -122,7 +126,7 @@ TEST(GrubConfig, OwnKernelEntriesReachTheUefiMenuWhenTheyAreEfiPrograms) {
   std::set<std::string> efi = {"/boot/tools/mine.efi"};
   data.isEfiProgram = [&efi](const std::string& p) { return efi.count(p) > 0; };
 
-  BootMenu menu = TranslateBootMenu(script, "/x/main.cds", exists, &data);
+  BootMenu menu = TranslateBootMenu(script, "/x/main.cds", exists, chance, &data);
   ASSERT_TRUE(menu.errors.empty()) << menu.errors.front();
   EXPECT_EQ(EntryOf(menu.grubConfig, "action12"),
             "menuentry 'My kernel' --unrestricted --id=action12 {\n"
@@ -137,7 +141,7 @@ TEST(GrubConfig, OwnKernelEntriesReachTheUefiMenuWhenTheyAreEfiPrograms) {
   EXPECT_TRUE(uefiNotes(menu).empty());
 
   efi.clear();  // a BIOS-only kernel
-  menu = TranslateBootMenu(script, "/x/main.cds", exists, &data);
+  menu = TranslateBootMenu(script, "/x/main.cds", exists, chance, &data);
   EXPECT_EQ(EntryOf(menu.grubConfig, "action12"), "");
   EXPECT_EQ(uefiNotes(menu),
             (std::vector<std::string>{"the UEFI menu leaves out \"My kernel\": /boot/tools/mine.efi is "

@@ -1,11 +1,9 @@
 #include "cdtool/bootmenu/grub_password.h"
 
 #include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <cctype>
 #include <cstdlib>
-#include <random>
 
 #include "cdtool/bootmenu/password_hash.h"
 
@@ -30,17 +28,14 @@ std::vector<uint8_t> Pbkdf2Sha512(const std::string& password, const std::vector
   return out;
 }
 
-std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch) {
+std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch, const RandomSource& random) {
   std::vector<uint8_t> salt(kGrubSaltBytes);
   if (epoch) {
     // One round is enough: the salt only has to be the same for the same
     // epoch, and different from the salts of other epochs.
     return Pbkdf2Sha512("kivcd uefi menu salt " + std::to_string(*epoch), {}, 1, kGrubSaltBytes);
   }
-  if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) {
-    std::random_device random;
-    for (uint8_t& b : salt) b = static_cast<uint8_t>(random());
-  }
+  random.FillRandom(salt.data(), salt.size());
   return salt;
 }
 

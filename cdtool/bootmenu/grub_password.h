@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/random_source.h"
+
 namespace kiv {
 
 // GRUB's own defaults: 10000 rounds, 64 bytes of salt, 64 bytes of hash.
@@ -19,10 +21,10 @@ inline constexpr size_t kGrubSaltBytes = 64;
 std::vector<uint8_t> Pbkdf2Sha512(const std::string& password, const std::vector<uint8_t>& salt, int iterations,
                                   size_t bytes);
 
-// A salt for one build: random, or, for a reproducible build (the fixed date
-// `epoch`), derived from it, so that two builds of the same inputs give the
-// same CD.
-std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch);
+// A salt for one build: bytes of `random`, or, for a reproducible build (the
+// fixed date `epoch`), derived from it, so that two builds of the same inputs
+// give the same CD.
+std::vector<uint8_t> NewGrubSalt(std::optional<int64_t> epoch, const RandomSource& random);
 
 // The password_pbkdf2 text of `password` with `salt`.
 std::string GrubPasswordHash(const std::string& password, const std::vector<uint8_t>& salt,

@@ -5,6 +5,7 @@
 #include "cdtool/bootmenu/password_hash.h"
 #include "common/process_runner.h"
 #include "testsupport/grub_hash_check.h"
+#include "testsupport/seeded_random.h"
 
 namespace kiv {
 namespace {
@@ -32,14 +33,16 @@ TEST(GrubPassword, TextHasGrubsFormWithTheSaltAndHashInUpperCaseHex) {
   EXPECT_EQ(GrubPasswordHash("password", salt).find("grub.pbkdf2.sha512.10000.73616C74."), 0u);
 }
 
-TEST(GrubPassword, SaltsAreFreshUnlessTheBuildIsReproducible) {
-  const std::vector<uint8_t> a = NewGrubSalt(std::nullopt), b = NewGrubSalt(std::nullopt);
+TEST(GrubPassword, SaltsAreTheRandomSourcesBytesUnlessTheBuildIsReproducible) {
+  const testing::SeededRandom random(7);
+  const std::vector<uint8_t> a = NewGrubSalt(std::nullopt, random), b = NewGrubSalt(std::nullopt, random);
   EXPECT_EQ(a.size(), kGrubSaltBytes);
   EXPECT_NE(a, b);
-  const std::vector<uint8_t> first = NewGrubSalt(1700000000);
-  EXPECT_EQ(first, NewGrubSalt(1700000000));
+  EXPECT_EQ(NewGrubSalt(std::nullopt, testing::SeededRandom(7)), a);
+  const std::vector<uint8_t> first = NewGrubSalt(1700000000, random);
+  EXPECT_EQ(first, NewGrubSalt(1700000000, testing::SeededRandom(8)));
   EXPECT_EQ(first.size(), kGrubSaltBytes);
-  EXPECT_NE(first, NewGrubSalt(1700000001));
+  EXPECT_NE(first, NewGrubSalt(1700000001, random));
 }
 
 // GRUB's own tool agrees: the hash it prints for a password is the one we

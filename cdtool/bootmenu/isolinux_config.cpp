@@ -187,14 +187,15 @@ std::string CdPath(const std::string& scriptPath) {
   return p;
 }
 
-BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch) {
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch,
+                        const RandomSource& random) {
   BootMenu menu;
   // The build's password comes as its hash; a script of one's own carries
   // the hash as text, or a clear password, which gets this build's salt.
   const std::optional<PasswordHash> stored =
       script.passwordHash ? script.passwordHash : ParsePasswordHashText(script.PasswordString);
   menu.gate = PasswordGate{script.PasswordRequest, script.PasswordRetries, script.SerialConsole,
-                           stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt(epoch)),
+                           stored ? *stored : HashPassword(script.PasswordString, NewPasswordSalt(epoch, random)),
                            script.PasswordPrompt};
   const std::string scriptName = "/boot/scripts/main.cds";
 
@@ -251,15 +252,15 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
 }
 
 BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPath, const CdPathExists& exists,
-                           const MenuData* data) {
+                           const RandomSource& random, const MenuData* data) {
   BootMenuScript script = ParseBootMenuScript(text, scriptPath, data);
   if (!script.errors.empty()) {
     BootMenu menu;
     menu.errors = std::move(script.errors);
     return menu;
   }
-  BootMenu menu = RenderBootMenu(script, exists, data ? data->epoch : std::nullopt);
-  const GrubMenuInput grub = GrubInputFromScript(script, data, exists);
+  BootMenu menu = RenderBootMenu(script, exists, data ? data->epoch : std::nullopt, random);
+  const GrubMenuInput grub = GrubInputFromScript(script, data, exists, random);
   menu.notes.insert(menu.notes.end(), grub.leftOut.begin(), grub.leftOut.end());
   menu.grubConfig = RenderGrubConfig(grub);
   return menu;

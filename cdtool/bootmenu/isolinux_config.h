@@ -35,6 +35,7 @@
 
 #include "cdtool/bootmenu/menu_data.h"
 #include "cdtool/bootmenu/password_gate.h"
+#include "common/random_source.h"
 
 namespace kiv {
 
@@ -73,13 +74,15 @@ struct BootMenu {
 std::string CdPath(const std::string& scriptPath);
 
 // Renders a parsed script that has no errors; a clear password in it gets a
-// salt seeded by `epoch` (random when unset).
-BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch);
+// salt seeded by `epoch`, made of bytes of `random` when that is unset.
+BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists, std::optional<int64_t> epoch,
+                        const RandomSource& random);
 
 // The whole translation: script text -> files + gate + the UEFI menu, or
 // errors. With `data` the gate, the UEFI menu's password and the product key
-// are the data's (see ParseBootMenuScript, GrubInputFromScript).
+// are the data's (see ParseBootMenuScript, GrubInputFromScript). `random`
+// salts a clear password in the script when no fixed date seeds it.
 BootMenu TranslateBootMenu(const std::string& text, const std::string& scriptPath, const CdPathExists& exists,
-                           const MenuData* data = nullptr);
+                           const RandomSource& random, const MenuData* data = nullptr);
 
 }  // namespace kiv

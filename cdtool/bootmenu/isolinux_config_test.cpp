@@ -10,9 +10,13 @@
 #include "common/prompter.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/seeded_random.h"
 
 namespace kiv {
 namespace {
+
+// The random bytes a clear password's salt is made of here.
+const testing::SeededRandom chance;
 
 // The CD tree as a set of paths.
 struct Tree {
@@ -49,7 +53,7 @@ TEST(IsolinuxConfig, TheShippedTemplateOnADemoLikeTree) {
   ASSERT_FALSE(script.empty());
   Tree t = IsolinuxTree();
   t.files.insert({"/boot/images/kivstart.img", "/boot/images/kivemm.img", "/boot/images/kivnet.img"});
-  BootMenu m = TranslateBootMenu(script, "main.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(script, "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   ASSERT_EQ(m.files.size(), 2u);  // the product-key entry is off in the template
   const std::string& cfg = m.files[0].text;
@@ -107,7 +111,7 @@ TEST(IsolinuxConfig, TheSerialConsoleOfTheScriptReachesIsolinuxAndTheLoader) {
                {"Set SerialConsole=0\r\n", 0, ""},
                {"Set SerialConsole=COM1\r\n", 1, "SERIAL 0 115200\n"}};
   for (const Case& c : cases) {
-    BootMenu m = TranslateBootMenu(c.line + entry, "x.cds", IsolinuxTree().Exists());
+    BootMenu m = TranslateBootMenu(c.line + entry, "x.cds", IsolinuxTree().Exists(), chance);
     ASSERT_TRUE(m.errors.empty()) << m.errors[0];
     EXPECT_EQ(m.gate.serialConsole, c.port);
     for (const IsolinuxFile& f : m.files) {
@@ -120,7 +124,7 @@ TEST(IsolinuxConfig, TheSerialConsoleOfTheScriptReachesIsolinuxAndTheLoader) {
 TEST(IsolinuxConfig, TheGateChecksTheScriptsPasswordByItsHash) {
   // A clear password in a hand-written script is hashed with a fresh salt.
   BootMenu clear = TranslateBootMenu("Set PasswordRequest=1\r\nSet PasswordString=\"open me\"\r\n", "x.cds",
-                                     IsolinuxTree().Exists());
+                                     IsolinuxTree().Exists(), chance);
   ASSERT_TRUE(clear.errors.empty()) << clear.errors[0];
   EXPECT_EQ(clear.gate.password, HashPassword("open me", clear.gate.password.salt));
   // The CD's own script: the stored salt and hash, unchanged.
@@ -129,7 +133,7 @@ TEST(IsolinuxConfig, TheGateChecksTheScriptsPasswordByItsHash) {
   const PasswordHash stored = HashPassword("open me", salt);
   BootMenu copied =
       TranslateBootMenu("Set PasswordRequest=1\r\nSet PasswordString=\"" + PasswordHashText(stored) + "\"\r\n", "x.cds",
-                        IsolinuxTree().Exists());
+                        IsolinuxTree().Exists(), chance);
   ASSERT_TRUE(copied.errors.empty()) << copied.errors[0];
   EXPECT_TRUE(copied.gate.ask);
   EXPECT_EQ(copied.gate.password, stored);
@@ -139,7 +143,7 @@ TEST(IsolinuxConfig, SetupEntriesBootTheirSectorWhenTheFolderIsThere) {
   Tree t = IsolinuxTree();
   t.folders = {"/I386", "/ERDC"};
   t.files.insert({"/boot/images/w2ksect.bin", "/boot/images/erdc.bin"});
-  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   // No floppy image at all: the default moves to the first entry that starts.
@@ -157,7 +161,7 @@ TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSeco
   Tree t = IsolinuxTree();
   t.folders = {"/I386", "/ERDC"};
   t.files.insert({"/boot/images/w2ksect.bin", "/boot/images/erdc.bin", "/boot/images/kivnet.img"});
-  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty());
   ASSERT_EQ(m.files.size(), 2u);
   const std::string& cd = m.files[0].text;
@@ -189,7 +193,7 @@ TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSeco
 TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
   Tree t;  // neither memdisk nor harddisk.bin
   t.files = {"/boot/images/kivstart.img"};
-  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty());
   const std::string& cfg = m.files[0].text;
   EXPECT_NE(cfg.find("MENU LABEL Kiv Rescue Software (missing: memdisk)"), std::string::npos);
@@ -211,13 +215,13 @@ TEST(IsolinuxConfig, TheProductKeyEntryAfterTheBuildsEditsShowsTheKeyAndGoesBack
   ScriptedPrompter prompter;
   InjectProductKey(file, "ABCDE-FGHIJ-KLMNO-PQRST-UVWXY", prompter);
   const std::string password = "my \"pass\" $1 \\x";
-  const std::optional<PasswordHash> hash = SetBootPassword(file, password, password, std::nullopt, prompter);
+  const std::optional<PasswordHash> hash = SetBootPassword(file, password, password, std::nullopt, chance, prompter);
   ASSERT_TRUE(prompter.messages.empty());
   ASSERT_TRUE(hash);
 
   Tree t = IsolinuxTree();
   t.files.insert("/boot/images/kivstart.img");
-  BootMenu m = TranslateBootMenu(testing::ReadText(file), file, t.Exists());
+  BootMenu m = TranslateBootMenu(testing::ReadText(file), file, t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   EXPECT_TRUE(m.gate.ask);
   EXPECT_EQ(m.gate.password, *hash);
@@ -247,7 +251,7 @@ TEST(IsolinuxConfig, ATextEntryIsNeverTheTimeOutsChoice) {
       "Set Action1_Text=\"Note\"\r\nSet Action1_Macro=\"Note\"\r\nSet Action2_Text=\"Disk\"\r\nSet "
       "Action2_Macro=\"Hd\"\r\n"
       ":Note\r\n Print \"one\"\r\n Print \"two\"\r\n WaitKey\r\n Menu\r\n:Hd\r\n BootDrive 0x80\r\n End\r\n",
-      "x.cds", t.Exists());
+      "x.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   const std::string& cfg = m.files[0].text;
   EXPECT_NE(cfg.find("\nTIMEOUT 50\nDEFAULT action2\n"), std::string::npos);
@@ -267,7 +271,7 @@ TEST(IsolinuxConfig, ADefaultThatCannotStartIsReplacedAndSaidSo) {
       ":Rescue\r\n RequireFile \"\\live\\filesystem.squashfs\"\r\n BootKernel \"\\live\\vmlinuz\" \"boot=live\"\r\n "
       "End\r\n";
   Tree t = IsolinuxTree();
-  BootMenu m = TranslateBootMenu(script, "x.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(script, "x.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   EXPECT_NE(m.files[0].text.find("\nDEFAULT action1\n"), std::string::npos);
   ASSERT_EQ(m.notes.size(), 1u);
@@ -275,7 +279,7 @@ TEST(IsolinuxConfig, ADefaultThatCannotStartIsReplacedAndSaidSo) {
             "DefaultAction=2 names \"Rescue\", which cannot start from this CD (missing: filesystem.squashfs "
             "vmlinuz); the menu starts \"Disk\" by default instead");
   t.files.insert({"/live/vmlinuz", "/live/filesystem.squashfs"});
-  m = TranslateBootMenu(script, "x.cds", t.Exists());
+  m = TranslateBootMenu(script, "x.cds", t.Exists(), chance);
   EXPECT_NE(m.files[0].text.find("\nDEFAULT action2\n"), std::string::npos);
   EXPECT_TRUE(m.notes.empty());
 }
@@ -287,7 +291,7 @@ TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
       "Set Action1_Text=\"One\"\r\nSet Action1_Macro=\"Hd\"\r\nSet Action2_Text=\"Two\"\r\nSet "
       "Action2_Macro=\"Hd2\"\r\n"
       ":Hd\r\n BootDrive 0x80\r\n End\r\n:Hd2\r\n BootDrive 0x81\r\n End\r\n",
-      "x.cds", t.Exists());
+      "x.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   const std::string& cfg = m.files[0].text;
   EXPECT_EQ(cfg.find("MENU TITLE"), std::string::npos) << "no title set, none written";
@@ -300,7 +304,7 @@ TEST(IsolinuxConfig, DefaultTimeoutAndSecondDisk) {
 TEST(IsolinuxConfig, TheLinuxRescueSystemStartsWithItsInitrdOnCdAndStickOrIsGreyedWithoutIt) {
   Tree t = IsolinuxTree();
   t.files.insert({"/live/vmlinuz", "/live/initrd.img", "/live/filesystem.squashfs"});
-  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists());
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty()) << m.errors[0];
   for (const IsolinuxFile& f : m.files) {
     EXPECT_EQ(Block(f.text, "action12"),
@@ -309,7 +313,7 @@ TEST(IsolinuxConfig, TheLinuxRescueSystemStartsWithItsInitrdOnCdAndStickOrIsGrey
         << f.name;
     EXPECT_NE(Block(f.text, "action13").find("  APPEND boot=live toram noeject quiet console=tty0"), std::string::npos);
   }
-  m = TranslateBootMenu(TemplateScript(), "main.cds", IsolinuxTree().Exists());
+  m = TranslateBootMenu(TemplateScript(), "main.cds", IsolinuxTree().Exists(), chance);
   EXPECT_EQ(Block(m.files[0].text, "action12"),
             "LABEL action12\n  MENU LABEL Linux rescue system (missing: filesystem.squashfs, initrd.img, vmlinuz)\n"
             "  MENU DISABLE\n");
@@ -333,7 +337,7 @@ TEST(IsolinuxConfig, KernelsAndModulesStartWithTheirCommandLinesOnCdAndStick) {
                {"Set SerialConsole=COM2\r\n", "  APPEND quiet x=\"a b\" console=ttyS1,115200\n"},
                {"Set SerialConsole=0\r\n", "  APPEND quiet x=\"a b\"\n"}};
   for (const Case& c : cases) {
-    BootMenu m = TranslateBootMenu(c.serial + entries, "x.cds", t.Exists());
+    BootMenu m = TranslateBootMenu(c.serial + entries, "x.cds", t.Exists(), chance);
     ASSERT_TRUE(m.errors.empty()) << m.errors[0];
     ASSERT_EQ(m.files.size(), 2u);
     for (const IsolinuxFile& f : m.files) {
@@ -355,7 +359,7 @@ TEST(IsolinuxConfig, KernelsAndModulesStartWithTheirCommandLinesOnCdAndStick) {
     }
   }
   // Missing files grey their entries, each named.
-  BootMenu bare = TranslateBootMenu(entries, "x.cds", Tree().Exists());
+  BootMenu bare = TranslateBootMenu(entries, "x.cds", Tree().Exists(), chance);
   ASSERT_TRUE(bare.errors.empty()) << bare.errors[0];
   EXPECT_EQ(Block(bare.files[0].text, "action1"),
             "LABEL action1\n  MENU LABEL Kernel (missing: k.bin)\n  MENU DISABLE\n");
@@ -371,7 +375,7 @@ TEST(IsolinuxConfig, AControlCharacterInACommandLineGivesNoFiles) {
   BootMenu m = TranslateBootMenu(
       "Set Action1_Text=\"K\"\r\nSet Action1_Macro=\"K\"\r\n:K\r\n BootKernel \"\\k\" \"quiet\x0cLABEL evil\"\r\n"
       " BootDrive 0x80\r\n End\r\n",
-      "/t/main.cds", IsolinuxTree().Exists());
+      "/t/main.cds", IsolinuxTree().Exists(), chance);
   EXPECT_TRUE(m.files.empty());
   ASSERT_EQ(m.errors.size(), 1u);
   EXPECT_EQ(
@@ -380,7 +384,7 @@ TEST(IsolinuxConfig, AControlCharacterInACommandLineGivesNoFiles) {
 }
 
 TEST(IsolinuxConfig, ScriptErrorsGiveNoFiles) {
-  BootMenu m = TranslateBootMenu("Set MenuTimeout=30\r\nBogus\r\n", "/t/main.cds", IsolinuxTree().Exists());
+  BootMenu m = TranslateBootMenu("Set MenuTimeout=30\r\nBogus\r\n", "/t/main.cds", IsolinuxTree().Exists(), chance);
   EXPECT_TRUE(m.files.empty());
   ASSERT_EQ(m.errors.size(), 1u);
   EXPECT_EQ(m.errors[0].rfind("/t/main.cds, line 2: ", 0), 0u) << m.errors[0];

@@ -1,11 +1,9 @@
 #include "cdtool/bootmenu/password_hash.h"
 
 #include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <random>
 
 namespace kiv {
 
@@ -55,17 +53,14 @@ std::string HexDigits(const uint8_t* bytes, size_t size) {
   return out;
 }
 
-PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch) {
+PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch, const RandomSource& random) {
   PasswordSalt salt{};
   if (epoch) {
     const auto digest = Sha256("kivcd boot password salt " + std::to_string(*epoch));
     std::copy_n(digest.begin(), salt.size(), salt.begin());
     return salt;
   }
-  if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) {
-    std::random_device random;
-    for (uint8_t& b : salt) b = static_cast<uint8_t>(random());
-  }
+  random.FillRandom(salt.data(), salt.size());
   return salt;
 }
 

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "common/random_source.h"
+
 namespace kiv {
 
 // Longest password and prompt the CD's loader can hold.
@@ -25,10 +27,10 @@ struct PasswordHash {
   bool operator==(const PasswordHash&) const = default;
 };
 
-// A salt for one build: random, or, for a reproducible build (the fixed date
-// `epoch`, SOURCE_DATE_EPOCH), derived from it, so that two builds of the
-// same inputs give the same CD.
-PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch);
+// A salt for one build: bytes of `random`, or, for a reproducible build (the
+// fixed date `epoch`, SOURCE_DATE_EPOCH), derived from it, so that two builds
+// of the same inputs give the same CD.
+PasswordSalt NewPasswordSalt(std::optional<int64_t> epoch, const RandomSource& random);
 
 PasswordHash HashPassword(const std::string& password, const PasswordSalt& salt);
 

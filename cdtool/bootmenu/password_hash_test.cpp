@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include "testsupport/seeded_random.h"
+
 namespace kiv {
 namespace {
 
@@ -24,12 +26,18 @@ TEST(PasswordHash, HashesTheSaltFollowedByThePassword) {
   EXPECT_NE(HashPassword("rescue", h.salt).digest, HashPassword("rescue", SaltOf("0123456789abcdef")).digest);
 }
 
-TEST(PasswordHash, SaltsAreFreshUnlessTheBuildIsReproducible) {
-  EXPECT_NE(NewPasswordSalt(std::nullopt), NewPasswordSalt(std::nullopt));
-  const PasswordSalt salt = NewPasswordSalt(1700000000);
-  EXPECT_EQ(NewPasswordSalt(1700000000), salt);
+TEST(PasswordHash, SaltsAreTheRandomSourcesBytesUnlessTheBuildIsReproducible) {
+  // Without a fixed date: the source's next bytes, so each salt is fresh.
+  const testing::SeededRandom random(7);
+  const PasswordSalt first = NewPasswordSalt(std::nullopt, random);
+  EXPECT_NE(NewPasswordSalt(std::nullopt, random), first);
+  EXPECT_EQ(NewPasswordSalt(std::nullopt, testing::SeededRandom(7)), first);
+  EXPECT_NE(NewPasswordSalt(std::nullopt, testing::SeededRandom(8)), first);
+  // With one: derived from the date alone, whatever the source.
+  const PasswordSalt salt = NewPasswordSalt(1700000000, random);
+  EXPECT_EQ(NewPasswordSalt(1700000000, testing::SeededRandom(8)), salt);
   EXPECT_NE(salt, PasswordSalt{});
-  EXPECT_NE(NewPasswordSalt(1700000001), salt);
+  EXPECT_NE(NewPasswordSalt(1700000001, random), salt);
 }
 
 TEST(PasswordHash, TextFormRoundTripsAndRejectsAnythingElse) {

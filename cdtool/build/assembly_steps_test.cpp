@@ -13,6 +13,7 @@
 #include "common/prompter.h"
 #include "testsupport/build_test_support.h"
 #include "testsupport/fake_launcher.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 
@@ -28,7 +29,9 @@ class AssemblySteps : public ::testing::Test {
   ProgramFolder folder;
   ScriptedPrompter prompter;
   RecordingEvents view;
-  BuildRun run{folder.dir, prompter, view};
+  FakePlatform platform;
+  // Steps that start programs set their own stand-ins.
+  BuildRun run{folder.dir, prompter, view, SystemLauncher(), platform};
 
   // A file of the CD: the work tree's, or the source's it is mapped from.
   std::string OnCd(const std::string& cdPath) {

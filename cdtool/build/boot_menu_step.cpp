@@ -91,7 +91,8 @@ void WriteBootMenu(BuildRun& run) {
     char magic[2] = {};
     return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
   };
-  BootMenu menu = TranslateBootMenu(text, FileExists(userScript) ? userScript : script, exists, &run.menuData);
+  BootMenu menu =
+      TranslateBootMenu(text, FileExists(userScript) ? userScript : script, exists, run.platform(), &run.menuData);
   if (!menu.errors.empty()) {
     std::string all;
     for (const std::string& e : menu.errors) all += (all.empty() ? "" : "\n") + e;
@@ -155,11 +156,12 @@ void WriteBootMenu(BuildRun& run) {
 
 void AddBootPassword(BuildRun& run, const std::string& TxtPass1, const std::string& TxtPass2) {
   run.SetSubStep("Adding Password Protection to the Boot Script");
-  run.menuData.password =
-      SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2, run.Epoch(), run.prompter());
+  run.menuData.password = SetBootPassword(run.InProgram("kivcd\\boot\\scripts\\main.cds"), TxtPass1, TxtPass2,
+                                          run.Epoch(), run.platform(), run.prompter());
   // The UEFI menu's hash is made now, while the clear password is at hand.
   run.menuData.grubPassword.reset();
-  if (run.menuData.password) run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt(run.Epoch()));
+  if (run.menuData.password)
+    run.menuData.grubPassword = GrubPasswordHash(TxtPass1, NewGrubSalt(run.Epoch(), run.platform()));
 }
 
 }  // namespace kiv

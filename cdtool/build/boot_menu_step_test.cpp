@@ -19,8 +19,10 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/grub_hash_check.h"
 #include "testsupport/scripted_prompter.h"
+#include "testsupport/seeded_random.h"
 
 namespace kiv {
 namespace {
@@ -41,13 +43,13 @@ class BootMenuStep : public ::testing::Test {
   ProgramFolder folder;
   ScriptedPrompter prompter;
   RecordingEvents view;
-  BuildRun run{folder.dir, prompter, view};
   testing::FakeLauncher tools;
+  FakePlatform platform;
+  BuildRun run{folder.dir, prompter, view, tools, platform};
   const std::string templateScript = "files/kivcd/boot/scripts/main.cds";
 
   void SetUp() override {
     testing::AddFakeCdTools(tools, folder.dir);
-    run.SetLauncher(tools);
     testing::WriteText(folder.P(templateScript), ShippedScript());
     testing::WriteText(folder.P("files/kivcd/boot/isolinux/memdisk"), "memdisk");
     testing::WriteText(folder.P("files/kivcd/boot/isolinux/chain.c32"), "chain");
@@ -140,8 +142,7 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
             : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos ? "Set SerialConsole=0"
                                                                                             : "Set SerialConsole=COM1"),
         std::string("Set SerialConsole=") + choice);
-    BuildRun again{folder.dir, prompter, view};
-    again.SetLauncher(tools);
+    BuildRun again{folder.dir, prompter, view, tools, platform};
     again.settings = BootDisksOnly(folder);
     again.Run();
     EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
@@ -182,8 +183,7 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
     EditTemplate(from, to);
     ScriptedPrompter quiet;
     RecordingEvents otherEvents;
-    BuildRun build(folder.dir, quiet, otherEvents);  // a fresh run for each spelling
-    build.SetLauncher(tools);
+    BuildRun build(folder.dir, quiet, otherEvents, tools, platform);  // a fresh run for each spelling
     build.settings = BootDisksOnly(folder);
     build.password = BootPassword{true, "secret", "secret"};
     build.Run();
@@ -228,8 +228,7 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
   EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"" + other + "\"");
   ScriptedPrompter quiet;
   RecordingEvents otherEvents;
-  BuildRun build(folder.dir, quiet, otherEvents);
-  build.SetLauncher(tools);
+  BuildRun build(folder.dir, quiet, otherEvents, tools, platform);
   build.settings = BootDisksOnly(folder);
   build.password = BootPassword{true, "secret", "secret"};
   build.Run();
@@ -327,6 +326,31 @@ TEST_F(BootMenuStep, TheBuildWritesTheUefiMenuWithThePasswordAndItsBootImage) {
   ASSERT_TRUE(std::regex_search(starter, m, std::regex(R"(--set=root (/boot/grub/kivcd-[0-9a-f]+\.id)\n)"))) << starter;
   EXPECT_TRUE(folder.Exists("kivcd" + m[1].str()));
   EXPECT_FALSE(folder.Exists("files/kivcd/boot/efi/efiboot.img")) << "the template is never changed";
+}
+
+TEST_F(BootMenuStep, WithoutAFixedDateTheSaltsAreThePlatformsRandomBytes) {
+  // Both menus' salts come from the random bytes the run was handed: the
+  // same bytes give the same gate and UEFI menu, other bytes other salts.
+  auto build = [this](uint32_t seed) {
+    platform.random = testing::SeededRandom(seed);
+    ScriptedPrompter quiet;
+    RecordingEvents events;
+    BuildRun again(folder.dir, quiet, events, tools, platform);
+    again.settings = BootDisksOnly(folder);
+    again.password = BootPassword{true, "secret", "secret"};
+    again.efiLoaders = FakeLoaders(folder);
+    again.Run();
+    EXPECT_TRUE(again.Outcome().Made()) << again.Outcome().Summary();
+    return std::make_pair(Gate(), testing::GrubHashIn(folder.Read("kivcd/boot/grub/grub.cfg")));
+  };
+  const auto first = build(3);
+  ASSERT_EQ(first.first.size(), kGateBlockSize);
+  EXPECT_TRUE(Opens(first.first, "secret"));
+  EXPECT_TRUE(testing::GrubHashOpens(first.second, "secret"));
+  EXPECT_EQ(build(3), first);
+  const auto other = build(4);
+  EXPECT_NE(other.first, first.first);
+  EXPECT_NE(other.second, first.second);
 }
 
 TEST_F(BootMenuStep, WithoutTheSignedLoadersTheCdStartsInBiosModeOnly) {

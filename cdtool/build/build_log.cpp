@@ -10,14 +10,9 @@ namespace kiv {
 
 namespace {
 
-std::string LocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
+// "14:03:27": the local time of day of `t`.
+std::string TimeOfDay(std::time_t t) {
+  const std::tm tm = LocalTime(t);
   char text[16];
   std::strftime(text, sizeof text, "%H:%M:%S", &tm);
   return text;
@@ -70,7 +65,7 @@ class LoggingChild : public ChildProcess {
 
 }  // namespace
 
-BuildLog::BuildLog() : Clock(LocalTime) {}
+BuildLog::BuildLog(const Clock& clock) : clock_(clock) {}
 
 BuildLog::~BuildLog() { Close(); }
 
@@ -105,7 +100,7 @@ void BuildLog::Write(const std::string& text) {
 void BuildLog::Line(const std::string& text) {
   if (!file_) return;
   FlushOutput();
-  const std::string stamp = Clock ? Clock() : std::string();
+  const std::string stamp = TimeOfDay(clock_.Now());
   std::string out = stamp + " ";
   const std::string indent(out.size(), ' ');
   for (char c : text) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/clock.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
 
@@ -23,7 +24,8 @@ inline constexpr const char* kBuildLogName = "kivcd-build.log";
 
 class BuildLog {
  public:
-  BuildLog();
+  // Each line is stamped with the local time of `clock`.
+  explicit BuildLog(const Clock& clock);
   ~BuildLog();
   BuildLog(const BuildLog&) = delete;
   BuildLog& operator=(const BuildLog&) = delete;
@@ -44,10 +46,8 @@ class BuildLog {
   // Ends a pending partial output line.
   void FlushOutput();
 
-  // The clock (tests set it): the text put in front of every line.
-  std::function<std::string()> Clock;
-
  private:
+  const Clock& clock_;
   std::FILE* file_ = nullptr;
   std::string path_;
   std::string pendingOutput_;

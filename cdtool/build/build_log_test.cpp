@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <regex>
 
 #include "cdtool/build/build_run.h"
+#include "common/clock.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
 
 namespace kiv {
@@ -22,12 +25,12 @@ class BuildLogTest : public ::testing::Test {
   ProgramFolder folder;
   ScriptedPrompter prompter;
   RecordingEvents events;
-  BuildRun run{folder.dir, prompter, events};
   testing::FakeLauncher tools;
+  FakePlatform platform;
+  BuildRun run{folder.dir, prompter, events, tools, platform};
 
   void SetUp() override {
     testing::AddFakeCdTools(tools, folder.dir);
-    run.SetLauncher(tools);
     run.settings = BootDisksOnly(folder);
   }
   std::string Log() const { return folder.Read(kBuildLogName); }
@@ -87,8 +90,7 @@ TEST_F(BuildLogTest, AFailedCdLogsTheMessageBoxAndTheFailedStepAndANewRunStartsA
   EXPECT_LT(box, At("Build failed at step 1"));
 
   // The next run's log is its own.
-  BuildRun again{folder.dir, prompter, events};
-  again.SetLauncher(tools);
+  BuildRun again{folder.dir, prompter, events, tools, platform};
   again.settings = BootDisksOnly(folder);
   std::remove(folder.P("fail.kivsoftware_emm").c_str());
   again.Run();
@@ -99,23 +101,28 @@ TEST_F(BuildLogTest, AFailedCdLogsTheMessageBoxAndTheFailedStepAndANewRunStartsA
 
 TEST(BuildLog, LinesOfSeveralRowsAndOutputWithoutALineEndStayReadable) {
   ProgramFolder folder;
-  BuildLog log;
-  log.Clock = [] { return std::string("12:00:00"); };
+  FakePlatform clock;
+  clock.now = 1700000000;
+  BuildLog log(clock);
   ASSERT_TRUE(log.Open(folder.P("x.log")));
   log.Line("Message \"Error\": first\r\nsecond");
   log.Output("partial ");
   log.Output("line\r\nnext without end");
   log.Line("Program ended");
   log.Close();
-  EXPECT_EQ(folder.Read("x.log"),
-            "12:00:00 Message \"Error\": first\n"
-            "         second\n"
-            "  | partial line\n"
-            "  | next without end\n"
-            "12:00:00 Program ended\n");
+  // Each line behind the clock's time of day, wherever the test runs.
+  const std::tm local = LocalTime(clock.now);
+  char stamp[16];
+  std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+  EXPECT_EQ(folder.Read("x.log"), std::string(stamp) +
+                                      " Message \"Error\": first\n"
+                                      "         second\n"
+                                      "  | partial line\n"
+                                      "  | next without end\n" +
+                                      stamp + " Program ended\n");
 
   // A log that cannot be written names itself and leaves no path behind.
-  BuildLog unwritable;
+  BuildLog unwritable(clock);
   std::string error;
   EXPECT_FALSE(unwritable.Open(folder.P("no/such/folder/x.log"), &error));
   EXPECT_NE(error.find(folder.P("no/such/folder/x.log")), std::string::npos) << error;

@@ -24,11 +24,14 @@
 
 namespace kiv {
 
-BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events)
+BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, ProcessLauncher& launcher,
+                   const Platform& platform)
     : programFolder_(std::move(programFolder)),
+      platform_(platform),
+      log_(platform),
       prompter_(prompter, log_),
       events_(&events),
-      launcher_(SystemLauncher(), log_) {}
+      launcher_(launcher, log_) {}
 
 BuildRun::~BuildRun() = default;
 

@@ -62,8 +62,11 @@ struct StepFailure : std::runtime_error {
 class BuildRun {
  public:
   // `events` hears of every change; it can be exchanged (SetEvents) while
-  // the run is idle.
-  BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events);
+  // the run is idle. The run's programs start through `launcher`; `platform`
+  // is its clock (the log's times) and its source of random bytes (the
+  // password's salts when no fixed date seeds them).
+  BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, ProcessLauncher& launcher,
+           const Platform& platform);
   ~BuildRun();
   BuildRun(const BuildRun&) = delete;
   BuildRun& operator=(const BuildRun&) = delete;
@@ -195,10 +198,12 @@ class BuildRun {
   void SkipStep(int n);
 
   // Where the run's programs (bootsmith, the service-pack installer, the
-  // makecd script) are started: the system's processes unless a test sets
-  // its stand-in. Whatever starts them, each one is logged.
+  // makecd script) are started: the launcher the run was made with, or
+  // another one set here. Whatever starts them, each one is logged.
   void SetLauncher(ProcessLauncher& launcher) { launcher_.SetInner(launcher); }
   ProcessLauncher& Launcher() { return launcher_; }
+  // The clock and the random bytes of this run.
+  const Platform& platform() const { return platform_; }
 
   // The ISO run's state (see iso_step.h); null outside step 5.
   std::unique_ptr<IsoRun> isoRun;
@@ -225,6 +230,7 @@ class BuildRun {
   };
 
   std::string programFolder_;
+  const Platform& platform_;
   BuildLog log_;
   LoggingPrompter prompter_;
   BuildEvents* events_;

@@ -17,6 +17,7 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "testsupport/build_test_support.h"
+#include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_file_states.h"
 #include "testsupport/test_temp_dir.h"
@@ -46,13 +47,13 @@ class BuildRunTest : public ::testing::Test {
   ProgramFolder folder;
   ScriptedPrompter prompter;
   CancellingView view;
-  BuildRun run{folder.dir, prompter, view};
   testing::FakeLauncher tools;
+  FakePlatform platform;
+  BuildRun run{folder.dir, prompter, view, tools, platform};
 
   void SetUp() override {
     view.run = &run;
     testing::AddFakeCdTools(tools, folder.dir);
-    run.SetLauncher(tools);
   }
   std::vector<std::string> Marks() const {
     std::vector<std::string> marks;
@@ -387,8 +388,7 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   EXPECT_FALSE(folder.Exists("keyfile2.txt"));
   // Once the first has ended (or died: the kernel drops its lock) a build runs.
   first.Release();
-  BuildRun next(folder.dir, prompter, view);
-  next.SetLauncher(tools);
+  BuildRun next(folder.dir, prompter, view, tools, platform);
   next.settings = BootDisksOnly(folder);
   next.Run();
   EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
@@ -502,8 +502,7 @@ TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMen
             view.captions.end());
 
   // The next build reuses it.
-  BuildRun again{folder.dir, prompter, view};
-  again.SetLauncher(tools);
+  BuildRun again{folder.dir, prompter, view, tools, platform};
   again.settings = run.settings;
   again.Run();
   ASSERT_TRUE(again.Outcome().Made()) << again.Outcome().reason;
@@ -751,8 +750,7 @@ TEST_F(StopTest, TheOutcomeSaysWhetherTheNewImageReplacedTheOldOne) {
 
   // Again, the stop coming just after the image took its name.
   ClearStopRequest();
-  BuildRun again{folder.dir, prompter, view};
-  again.SetLauncher(SystemLauncher());
+  BuildRun again{folder.dir, prompter, view, SystemLauncher(), platform};
   again.SetEvents(stopping);
   again.settings = BootDisksOnly(folder);
   again.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");

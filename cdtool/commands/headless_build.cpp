@@ -88,7 +88,8 @@ void ConsoleBuildView::StepLinesChanged(const BuildStatus& status) {
   }
 }
 
-int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher) {
+int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher,
+                     const Platform& platform) {
   // --yes: an existing file at the ISO's place that is not an ISO image may
   // be replaced (the window asks instead).
   bool yes = false;
@@ -107,7 +108,6 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
   // default back.)
   std::signal(SIGPIPE, SIG_IGN);
 
-  Platform& platform = CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();
   ConsolePrompter prompter;
   const std::string settingsFile = SettingsPath(programFolder);
@@ -117,9 +117,9 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
   // A refused run leaves a log that says so: the previous build's "ISO image
   // made" must not stand for a run that built nothing. Not while another
   // build holds the folder: its log is its own.
-  auto refused = [&programFolder](const std::string& why) {
+  auto refused = [&programFolder, &platform](const std::string& why) {
     InstanceLock lock;
-    BuildLog log;
+    BuildLog log(platform);
     if (lock.Acquire(JoinPath(programFolder, kCdBuildLock)) && log.Open(JoinPath(programFolder, kBuildLogName))) {
       log.Line("Building the CD in " + programFolder);
       log.Line("Nothing built: " + why);
@@ -177,11 +177,10 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
   // Without a window there is nothing to show but lines, and the settings
   // are never written back (the file is the user's).
   ConsoleBuildView view(stdout);
-  BuildRun run(programFolder, prompter, view);
+  BuildRun run(programFolder, prompter, view, launcher, platform);
   run.settings = settings;
   run.password = password;
   run.environment = environment;
-  run.SetLauncher(launcher);
   run.ToolOutput = [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);

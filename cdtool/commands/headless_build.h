@@ -18,6 +18,7 @@
 namespace kiv {
 
 class Environment;
+class Platform;
 class ProcessLauncher;
 
 // Prints a progress display as lines: each new caption, and the bar as whole
@@ -65,7 +66,9 @@ class ConsoleBuildView : public BuildEvents {
 // `environment` is what the program was started with: KIVCD_PASSWORD (the
 // boot-menu password, which the settings file never holds) and
 // SOURCE_DATE_EPOCH are read from it. The programs of the build (bootsmith,
-// the mastering tool) are started through `launcher`.
-int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher);
+// the mastering tool) are started through `launcher`; `platform` gives the
+// program folder, the clock and the random bytes.
+int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher,
+                     const Platform& platform);
 
 }  // namespace kiv

@@ -25,13 +25,11 @@ class HeadlessBuild : public ::testing::Test {
   ProgramFolder folder;
   testing::FakeLauncher tools;
   Environment environment;  // what discsmith was started with
+  FakePlatform platform;    // the program folder, the clock, the random bytes
   void SetUp() override {
-    auto platform = std::make_unique<FakePlatform>();
-    platform->programFolder = folder.dir;
-    SetCurrentPlatform(std::move(platform));
+    platform.programFolder = folder.dir;
     testing::AddFakeCdTools(tools, folder.dir);
   }
-  void TearDown() override { SetCurrentPlatform(MakeSystemPlatform()); }
 
   // The settings, set as a user's script sets them (discsmith --set): boot
   // disks with the network-access disk and its driver list, no utilities;
@@ -43,7 +41,7 @@ class HeadlessBuild : public ::testing::Test {
                                     "Main.OptimizeISO=1",   "BootDisks.Use_LorvaPlus=0",   "BootDisks.AcceptDrivers=0",
                                     "Win2K_Info.SP_exe=",   "Locations.kivUtils=0",        "Locations.AddFiles=0"};
     set.insert(set.end(), more.begin(), more.end());
-    ASSERT_EQ(RunSetCommand(set, folder.dir, CurrentPlatform(), stdout, stderr), 0);
+    ASSERT_EQ(RunSetCommand(set, folder.dir, platform, stdout, stderr), 0);
   }
   // A Windows XP medium with its setup folder.
   std::string XpMedium() {
@@ -57,7 +55,7 @@ class HeadlessBuild : public ::testing::Test {
     char* argv[] = {arg0, arg1, nullptr};
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    int rc = RunHeadlessBuild(2, argv, environment, tools);
+    int rc = RunHeadlessBuild(2, argv, environment, tools, platform);
     out = ::testing::internal::GetCapturedStdout();
     err = ::testing::internal::GetCapturedStderr();
     return rc;
@@ -232,7 +230,7 @@ TEST_F(HeadlessBuild, AFileThatIsNotAnIsoIsReplacedOnlyWithYes) {
   char* argv[] = {arg0, arg1, arg2, nullptr};
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const int rc = RunHeadlessBuild(3, argv, environment, tools);
+  const int rc = RunHeadlessBuild(3, argv, environment, tools, platform);
   out = ::testing::internal::GetCapturedStdout();
   err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(rc, 0) << out << err;

@@ -12,6 +12,7 @@
 #include "cdtool/ui/info_dialogs.h"
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/ui/qt_prompter.h"
 
 namespace kiv {
@@ -92,7 +93,7 @@ int RenderScreenshots(const std::string& outputFolder) {
   }
 
   QtPrompter prompter(programFolder);
-  FrmCDBuild form(programFolder, prompter, CurrentPlatform());
+  FrmCDBuild form(programFolder, prompter, CurrentPlatform(), SystemLauncher());
   form.Form_Load();
   // Sample values, the same on every machine.
   form.TxtISOLoc.Text = "/home/user/kivcd.iso";

@@ -51,9 +51,8 @@ class WindowBuildRun : public ::testing::Test {
       shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
       QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
     };
-    form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, platform);
     AddFakeCdTools(tools, folder.dir);
-    form->SetLauncher(tools);
+    form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, platform, tools);
     form->Form_Load();
     form->SetCheck(form->ChkGet_Win2k, 0);
     form->SetCheck(form->ChkGet_Win9x, 0);
@@ -152,7 +151,7 @@ TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   EXPECT_FALSE(during->finishEnabled);
 
   // ... and what the screenshots render for those two pages.
-  FrmCDBuild pictured(folder.dir, *prompter, platform);
+  FrmCDBuild pictured(folder.dir, *prompter, platform, tools);
   pictured.Form_Load();
   CdBuildWindow picture(pictured, *prompter);
   picture.show();

@@ -79,8 +79,8 @@ void FormEvents::RunEnded() {
 
 void FormEvents::PumpEvents() { form_.PumpEvents(); }
 
-FormBuild::FormBuild(FrmCDBuild& f) : form(f), events(f, run), run(f.ProgramFolder(), f.prompter(), events) {
-  run.SetLauncher(form.Launcher());
+FormBuild::FormBuild(FrmCDBuild& f)
+    : form(f), events(f, run), run(f.ProgramFolder(), f.prompter(), events, f.Launcher(), f.platform()) {
   run.WindowFrame = [&f]() -> std::optional<ScreenRect> { return f.WindowFrame ? f.WindowFrame() : std::nullopt; };
 }
 

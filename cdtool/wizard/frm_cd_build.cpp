@@ -30,8 +30,9 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
 
 }  // namespace
 
-FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform), launcher_(&SystemLauncher()) {
+FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform,
+                       ProcessLauncher& launcher)
+    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform), launcher_(launcher) {
   TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
   TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
   HelpWindowOpen = [] { return false; };

@@ -35,7 +35,9 @@ class FrmCDBuild {
   static constexpr int kFinishPage = 9;
   static constexpr int kProgressPage = 10;
 
-  FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform);
+  // The build run starts its programs through `launcher`; `platform` is
+  // also the clock and the random bytes of the build.
+  FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform, ProcessLauncher& launcher);
   ~FrmCDBuild();
 
   const std::string& ProgramFolder() const { return programFolder_; }
@@ -313,10 +315,8 @@ class FrmCDBuild {
   // type.
   void Txt_i386_Loc_Change();
 
-  // Where the build run starts its programs (the system's processes unless
-  // a test sets its stand-in).
-  void SetLauncher(ProcessLauncher& launcher) { launcher_ = &launcher; }
-  ProcessLauncher& Launcher() const { return *launcher_; }
+  // Where the build run starts its programs.
+  ProcessLauncher& Launcher() const { return launcher_; }
   // The variables the program was started with, handed to the build run
   // (SOURCE_DATE_EPOCH); empty unless main sets them.
   Environment environment;
@@ -354,7 +354,7 @@ class FrmCDBuild {
   std::string programFolder_;
   Prompter& prompter_;
   const Platform& platform_;
-  ProcessLauncher* launcher_;
+  ProcessLauncher& launcher_;
   std::unique_ptr<FrmWin9xInfo> win9x_;
   std::unique_ptr<FrmWin2KInfo> win2k_;
   bool writeFailureReported_ = false;

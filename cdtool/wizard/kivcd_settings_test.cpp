@@ -259,7 +259,7 @@ TEST_F(SettingsTest, UnwritableFolderIsReportedOnce) {
   auto f = MakeForm();
   const std::filesystem::path ro = dir_ / "ro";
   std::filesystem::create_directories(ro);
-  FrmCDBuild g(ro.string() + "/missing/deeper", prompter_, platform_);
+  FrmCDBuild g(ro.string() + "/missing/deeper", prompter_, platform_, SystemLauncher());
   EXPECT_FALSE(g.WriteKivCDINI());
   EXPECT_FALSE(g.WriteKivCDINI());
   ASSERT_EQ(prompter_.messages.size(), 1u);

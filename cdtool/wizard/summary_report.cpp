@@ -5,7 +5,9 @@
 
 #include "cdtool/rescue/rescue_builder.h"
 #include "cdtool/wizard/frm_cd_build.h"
+#include "common/clock.h"
 #include "common/paths.h"
+#include "common/platform.h"
 
 namespace kiv {
 
@@ -97,11 +99,6 @@ std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
   return text;
 }
 
-std::string FrmCDBuild::GenerateSummery() const {
-  const std::time_t t = std::time(nullptr);
-  std::tm now{};
-  localtime_r(&t, &now);
-  return GenerateSummery(now);
-}
+std::string FrmCDBuild::GenerateSummery() const { return GenerateSummery(LocalTime(platform_.Now())); }
 
 }  // namespace kiv

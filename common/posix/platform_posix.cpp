@@ -5,11 +5,14 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "common/file_ops.h"
@@ -58,6 +61,20 @@ class PosixPlatform : public Platform {
   bool IsWin9x() const override { return false; }
   std::string FirstCdRomDrive() const override { return FirstOpticalMount("/proc/self/mounts"); }
   int64_t FreeSpace(const std::string& path) const override { return FreeBytes(path); }
+  std::time_t Now() const override { return std::time(nullptr); }
+  void FillRandom(uint8_t* bytes, size_t size) const override {
+    // The kernel's source, at most 256 bytes a call; a kernel too old for
+    // getentropy leaves std::random_device, which reads the same source.
+    for (size_t done = 0; done < size;) {
+      const size_t chunk = std::min<size_t>(size - done, 256);
+      if (getentropy(bytes + done, chunk) != 0) {
+        std::random_device device;
+        for (; done < size; ++done) bytes[done] = static_cast<uint8_t>(device());
+        return;
+      }
+      done += chunk;
+    }
+  }
   bool OpenLink(const std::string& target) const override {
     return OpenWithDesktop(tools_.FindProgram("xdg-open"), target);
   }

@@ -36,7 +36,8 @@ FloppyBuilder::~FloppyBuilder() = default;
 void FloppyBuilder::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { floppy_ = std::move(drive); }
 
 FloppyDrive& FloppyBuilder::Floppy() {
-  if (!floppy_) floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice(environment), SourceDateEpoch(environment, nullptr));
+  if (!floppy_)
+    floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice(environment), SourceDateEpoch(environment, nullptr), *platform_);
   return *floppy_;
 }
 

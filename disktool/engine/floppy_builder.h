@@ -219,6 +219,8 @@ class FloppyBuilder : public BuilderSession {
   void CmdOpenFolder_Click();
   // Another platform (a test's stand-in) from now on.
   void SetPlatform(const Platform& platform) { platform_ = &platform; }
+  // The system's services this build uses, its clock and random bytes too.
+  const Platform& platform() const { return *platform_; }
 
   // ---- setup modules and answer data ----
   void FillSetupDataFromKeyFile();

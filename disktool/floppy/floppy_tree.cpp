@@ -2,13 +2,14 @@
 // routine of the definitions, the ordered file list, the per-build folder and
 // the copy of the selected files onto the floppy or into that folder.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
-#include <random>
 #include <string>
 
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
@@ -159,11 +160,17 @@ void FloppyBuilder::ListFolderIntoLists(const std::string& folderIn) {
 }
 
 bool FloppyBuilder::CreateDiskAsDir() {
-  static std::mt19937 generator{std::random_device{}()};
-  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  // Two random fractions in [0, 1) from the platform's random bytes.
+  auto fraction = [this] {
+    uint8_t bytes[4];
+    platform_->FillRandom(bytes, sizeof bytes);
+    const uint32_t n =
+        uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+    return n / 4294967296.0;
+  };
   do {
-    const double r1 = uniform(generator);
-    const double r2 = uniform(generator);
+    const double r1 = fraction();
+    const double r2 = fraction();
     const long n = static_cast<long>(r1 * r2 * 100000);
     WorkDir = JoinPath(JoinPath(programFolder_, "Temp"), "bootsmith" + std::to_string(n));
   } while (FolderExists(WorkDir));

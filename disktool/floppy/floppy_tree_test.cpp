@@ -180,5 +180,21 @@ TEST(FloppyTree, WorkDirIsANewFolderBelowTemp) {
   EXPECT_NE(w.form.WorkDir, first);
 }
 
+TEST(FloppyTree, WorkDirNamesComeFromThePlatformsRandomBytesAndSkipTakenOnes) {
+  ProgramFolder pf, other;
+  pf.Write("cabs/IO.SYS", "io");
+  other.Write("cabs/IO.SYS", "io");
+  Wizard a(pf), b(pf), elsewhere(other);
+  for (Wizard* w : {&a, &b, &elsewhere}) w->form.FileList = {{"IO.SYS", true}};
+  ASSERT_TRUE(a.form.CreateDiskAsDir());
+  // The same bytes give the same name in another program folder...
+  ASSERT_TRUE(elsewhere.form.CreateDiskAsDir());
+  EXPECT_EQ(elsewhere.form.WorkDir.substr(other.root.size()), a.form.WorkDir.substr(pf.root.size()));
+  // ...and in this one, where it is taken, the next bytes another.
+  ASSERT_TRUE(b.form.CreateDiskAsDir());
+  EXPECT_NE(b.form.WorkDir, a.form.WorkDir);
+  EXPECT_EQ(b.form.WorkDir.rfind(pf.Path("Temp/bootsmith"), 0), 0u) << b.form.WorkDir;
+}
+
 }  // namespace
 }  // namespace kiv

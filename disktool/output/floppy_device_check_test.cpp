@@ -54,7 +54,7 @@ struct FloppyWalk {
 TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
   FloppyWalk walk;
   const std::string device = walk.pf.Path("dev/fd0");
-  walk.w->form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt));
+  walk.w->form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, walk.w->form.platform()));
   walk.w->prompter.answers = {Answer::Yes};  // would say yes to a format question
   walk.flow->CmdFinish_Click();
   // ...but none is asked: the one message is the missing drive.

@@ -76,8 +76,8 @@ std::vector<std::string> SplitComponents(const std::string& path) {
 
 class Fat12FloppyDrive : public FloppyDrive {
  public:
-  Fat12FloppyDrive(std::string device, const std::string& label, std::optional<int64_t> epoch)
-      : device_(std::move(device)), epoch_(epoch) {
+  Fat12FloppyDrive(std::string device, const std::string& label, std::optional<int64_t> epoch, const Clock& clock)
+      : device_(std::move(device)), epoch_(epoch), clock_(clock) {
     std::string upper = label.substr(0, 11);
     for (char& c : upper)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -213,7 +213,7 @@ class Fat12FloppyDrive : public FloppyDrive {
   // reproducible build, else the clock's.
   time_t Now() const {
     if (epoch_) return static_cast<time_t>(*epoch_);
-    return std::time(nullptr);
+    return clock_.Now();
   }
 
   bool Load(std::string* error) {
@@ -375,6 +375,7 @@ class Fat12FloppyDrive : public FloppyDrive {
 
   std::string device_;
   std::optional<int64_t> epoch_;
+  const Clock& clock_;
   std::string label11_;  // padded to 11; empty: no label
   bool labelPending_ = false;
   std::string image_;
@@ -385,8 +386,8 @@ class Fat12FloppyDrive : public FloppyDrive {
 }  // namespace
 
 std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, std::optional<int64_t> epoch,
-                                                  const std::string& label) {
-  return std::make_unique<Fat12FloppyDrive>(device, label, epoch);
+                                                  const Clock& clock, const std::string& label) {
+  return std::make_unique<Fat12FloppyDrive>(device, label, epoch, clock);
 }
 
 std::string DefaultFloppyDevice(const Environment& environment) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "common/clock.h"
+
 namespace kiv {
 
 class Environment;
@@ -37,9 +39,9 @@ inline constexpr const char* kDiskLabel = "kivstart";
 // image tool writes: the label (upper case) in the boot sector and as a root
 // entry after IO.SYS and MSDOS.SYS, and those two files system, hidden and
 // read-only. Its files and volume serial are dated `epoch` in a reproducible
-// build (SOURCE_DATE_EPOCH), else now.
+// build (SOURCE_DATE_EPOCH), else by `clock` as they are written.
 std::unique_ptr<FloppyDrive> MakeFat12FloppyDrive(const std::string& device, std::optional<int64_t> epoch,
-                                                  const std::string& label = kDiskLabel);
+                                                  const Clock& clock, const std::string& label = kDiskLabel);
 // KIV_FLOPPY_DEVICE of `environment` when set and not empty, else /dev/fd0.
 std::string DefaultFloppyDevice(const Environment& environment);
 

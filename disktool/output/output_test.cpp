@@ -268,7 +268,7 @@ class FloppyMode : public ::testing::Test {
   void SetUp() override {
     device = pf.Path("floppy.img");
     pf.Write("floppy.img", std::string(1474560, '\xF6'));
-    w.form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt));
+    w.form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, w.form.platform()));
     StageCabs(pf, w);
     w.form.OptFloppy_Click();
   }
@@ -310,7 +310,7 @@ TEST_F(FloppyMode, RefusedFormatAndFullFloppy) {
   ProgramFolder pf2;
   Wizard w2(pf2);
   pf2.Write("floppy.img", std::string(1474560, '\0'));
-  w2.form.SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img"), std::nullopt));
+  w2.form.SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img"), std::nullopt, w2.form.platform()));
   ASSERT_TRUE(w2.form.Floppy().Format("", nullptr));
   pf2.Write("cabs/BIG.BIN", std::string(1500000, 'b'));
   pf2.Write("cabs/SMALL.TXT", "s");
@@ -387,7 +387,7 @@ TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
 TEST(FloppyDevice, MissingDeviceFailsTheFormat) {
   ProgramFolder pf;
   Wizard w(pf);
-  w.form.SetFloppyDrive(MakeFat12FloppyDrive(pf.Path("no/such/device"), std::nullopt));
+  w.form.SetFloppyDrive(MakeFat12FloppyDrive(pf.Path("no/such/device"), std::nullopt, w.form.platform()));
   w.prompter.answers = {Answer::Yes};
   EXPECT_FALSE(w.form.FormatFloppy());
   EXPECT_EQ(w.prompter.messages.back().title, "No Floppy Drive");

@@ -191,7 +191,7 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
 
 TEST(WizardWindow, FloppyDiskWithoutADriveLeavesTheOutputPageOpenForAnImage) {
   Window t;
-  t.w->form.SetFloppyDrive(MakeFat12FloppyDrive(t.pf.Path("no/such/device"), std::nullopt));
+  t.w->form.SetFloppyDrive(MakeFat12FloppyDrive(t.pf.Path("no/such/device"), std::nullopt, t.w->form.platform()));
   t.NextToFinish(2);
   t.window->OptFloppy()->click();
   t.window->CmdFinish()->click();

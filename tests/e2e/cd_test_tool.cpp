@@ -17,6 +17,7 @@
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/platform.h"
 #include "common/process_runner.h"
 
 namespace {
@@ -37,7 +38,8 @@ int Gate(int argc, char** argv) {
     return 1;
   }
   kiv::PasswordGate gate{std::string(argv[3]) == "1", std::atoi(argv[4]), argc > 7 ? std::atoi(argv[7]) : 1,
-                         kiv::HashPassword(argv[5], kiv::NewPasswordSalt(std::nullopt)), argv[6]};
+                         kiv::HashPassword(argv[5], kiv::NewPasswordSalt(std::nullopt, kiv::CurrentPlatform())),
+                         argv[6]};
   std::string error;
   if (!kiv::WritePasswordGate(loader, gate, loaderPath, &error) || !kiv::WriteFileAtomic(loaderPath, loader)) {
     std::fprintf(stderr, "cd_test_tool: %s\n", error.empty() ? ("cannot write " + loaderPath).c_str() : error.c_str());

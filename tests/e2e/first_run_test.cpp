@@ -10,6 +10,7 @@
 
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
+#include "common/process_runner.h"
 #include "common/prompter.h"
 #include "testsupport/fake_platform.h"
 #include "testsupport/scripted_prompter.h"
@@ -31,7 +32,7 @@ TEST(FirstRun, UtilitiesPageAcceptsItsDefaultFolders) {
   FakePlatform platform;
   platform.programFolder = folder;
   ScriptedPrompter prompter;
-  FrmCDBuild form(folder, prompter, platform);
+  FrmCDBuild form(folder, prompter, platform, SystemLauncher());
   form.Form_Load();
   // Without a Windows setup CD the user leaves the Windows files out.
   form.ClickCheck(form.ChkGet_Win2k);
