@@ -563,6 +563,9 @@ TEST_F(BuildRunTest, AFailedRebuildKeepsThePreviousIso) {
   EXPECT_EQ(mastering[0].substr(mastering[0].size() - std::min(mastering[0].size(), output.size())), output)
       << mastering[0];
   EXPECT_EQ(PartialIsoPath(folder.P("kivcd.iso")).rfind(folder.P(".kivcd.iso."), 0), 0u);
+  // The script, run by hand later, masters to the ISO location itself.
+  EXPECT_NE(folder.Read("makecd.sh").find(" -output '" + folder.P("kivcd.iso") + "' "), std::string::npos)
+      << folder.Read("makecd.sh");
 }
 
 TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {

@@ -113,13 +113,16 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   const bool efiImage = fs::is_regular_file(fs::path(run.InProgram("kivcd")) / kEfiBootImage, ec);
   // The script is what the user reads and runs again by hand; the build
   // runs the same commands from their argument vectors, no shell between.
+  // Run by hand it masters straight to the ISO location the user chose: the
+  // temporary name beside it is this run's alone, and a file named after a
+  // process that has ended would be found by nobody.
 #ifdef _WIN32
-  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->partPath), OptimizeISO,
+  const std::string text = RenderMakeCdBat(ShortPath(run.ProgramFolder()), ShortPath(iso->isoPath), OptimizeISO,
                                            efiImage, sortList, pathList, dateCommands);
   const std::string exe = ".exe";
 #else
   const std::string text =
-      RenderMakeCdSh(run.ProgramFolder(), iso->partPath, OptimizeISO, efiImage, sortList, pathList, dateCommands);
+      RenderMakeCdSh(run.ProgramFolder(), iso->isoPath, OptimizeISO, efiImage, sortList, pathList, dateCommands);
   const std::string exe;
 #endif
   const std::vector<std::string> argv =

@@ -109,11 +109,14 @@ used_copied=$(du -sk "$copied_tree" | cut -f1) used_mapped=$(du -sk "$mapped_tre
 [ $((used_copied - used_mapped)) -ge 450 ] ||
   fail "the work tree takes ${used_mapped} KB against ${used_copied} KB copied"
 
-# The script the build wrote masters the same CD when run by hand.
+# The script the build wrote masters the same CD when run by hand, where
+# the user asked for the ISO (not under the build's temporary name).
 pf=$work/mapped/program
+mv "$work/mapped.iso" "$work/built.iso"
 sh "$pf/makecd.sh" > "$work/rerun.out" 2>&1 || { cat "$work/rerun.out"; fail "makecd.sh run by hand"; }
-rerun=$(sed -n "s/.* -output '\([^']*\)'.*/\1/p" "$pf/makecd.sh")
-[ -f "$rerun" ] || fail "makecd.sh made no image"
+rerun=$work/mapped.iso
+[ -f "$rerun" ] || fail "makecd.sh made no image at the ISO location: $(grep -o " -output '[^']*'" "$pf/makecd.sh")"
+! ls "$work"/.mapped.iso.*.part > /dev/null 2>&1 || fail "makecd.sh run by hand left a temporary image"
 listing "$rerun" > "$work/rerun.list"
 diff "$work/mapped.list" "$work/rerun.list" || fail "makecd.sh run by hand masters another CD"
 extract "$rerun" "$work/rerun.tree"
@@ -121,5 +124,5 @@ extract "$rerun" "$work/rerun.tree"
 # after the script has run.)
 diff -r --exclude=isolinux.bin "$work/mapped.tree" "$work/rerun.tree" ||
   fail "makecd.sh run by hand puts other bytes on the CD"
-echo "ok: $(wc -l < "$work/mapped.files") paths, ISO $(stat -c %s "$work/mapped.iso") bytes," \
+echo "ok: $(wc -l < "$work/mapped.files") paths, ISO $(stat -c %s "$work/built.iso") bytes," \
   "work tree ${used_mapped} KB against ${used_copied} KB copied"
