@@ -1,11 +1,11 @@
 // Times `discsmith --build` on an XP-like setup tree against two plain
-// equivalents: a bare `xorriso -as mkisofs` that maps the CD template and the
-// same sources into the image, and `cp -a` of them into a fresh folder, then
-// genisoimage with the same switches. All run in the same process, rounds
-// alternating, so the machine's load hits them alike. Prints the ratios of
-// the medians (targets: at most 1.15 x bare xorriso, at most 0.55 x cp +
-// genisoimage) with the inputs' sizes, and the build's peak memory (the
-// largest process of the run; target under 64 MB).
+// equivalents: a bare `xorriso -as mkisofs` that maps the CD template, its
+// UEFI boot image and the same sources into the image, and `cp -a` of them
+// into a fresh folder, then genisoimage with the same switches. All run in
+// the same process, rounds alternating, so the machine's load hits them
+// alike. Prints the ratios of the medians (targets: at most 1.15 x bare
+// xorriso, at most 0.55 x cp + genisoimage) with the inputs' sizes, and the
+// build's peak memory (the largest process of the run; target under 64 MB).
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -40,8 +40,15 @@ double ChildrenCpu() {
 
 // Wall time of the command; its CPU time (user + system, children included)
 // goes to `cpu`, the peak resident size of its largest process (KiB) to
-// `peakKiB`.
-double Seconds(const std::string& command, double* cpu = nullptr, long* peakKiB = nullptr) {
+// `peakKiB`. Before the clock starts, the command's earlier output goes (every
+// command writes a fresh file, and freeing a gigabyte of page cache is not
+// its work) and what the previous commands wrote goes to the disk: otherwise
+// the kernel's writeback of one command's gigabytes falls on whichever runs
+// next (the build ran after cp -a and paid for its copy).
+double Seconds(const std::string& command, const std::vector<fs::path>& outputs = {}, double* cpu = nullptr,
+               long* peakKiB = nullptr) {
+  for (const fs::path& output : outputs) fs::remove_all(output);
+  ::sync();
   const double c0 = ChildrenCpu();
   auto t0 = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
@@ -154,31 +161,41 @@ int main(int argc, char** argv) {
       " -volid \"KIV_RESCUE\" -preparer \"Verlanth\" -publisher \"VANTO LTD\" -appid \"Kiv CD Creator\""
       " -iso-level 4 -omit-period -no-emul-boot -boot-load-size 4 -eltorito-boot boot/loader.bin"
       " -hide loader.bin -hide boot.catalog -follow-links -cache-inodes";
-  const std::string baseline = "rm -rf '" + plain.string() + "' && cp -a '" + (pf / "files/kivcd").string() + "' '" +
-                               plain.string() + "' && cp -a '" + (src / "I386").string() + "' '" +
-                               (plain / "I386").string() + "' && cd '" + plain.string() + "/..' && genisoimage" +
-                               switches + " -output '" + isoB.string() + "' plain > /dev/null 2>&1";
+  const std::string baseline = "cp -a '" + (pf / "files/kivcd").string() + "' '" + plain.string() + "' && cp -a '" +
+                               (src / "I386").string() + "' '" + (plain / "I386").string() + "' && cd '" +
+                               plain.string() + "/..' && genisoimage" + switches + " -output '" + isoB.string() +
+                               "' plain > /dev/null 2>&1";
 
-  // The same template and sources mapped into the image by xorriso alone.
+  // Warm every path (page cache, program start-up), then alternate. The
+  // first build leaves its work tree (CleanSession = 0), whose UEFI boot
+  // image the bare run maps too.
+  Seconds(discsmith, {isoA});
+
+  // The same template and sources mapped into the image by xorriso alone,
+  // bootable the same ways (BIOS, UEFI, the stick's MBR and GPT), so both
+  // write the same bytes.
+  const bool efi = fs::exists(pf / "kivcd/boot/efi/efiboot.img");
   const std::string bareXorriso =
-      "cd '" + pf.string() + "' && xorriso -as mkisofs" + switches + " -untranslated-filenames -output '" +
-      isoC.string() + "' -graft-points /=files/kivcd" + " '/I386=" + (src / "I386").string() + "' > /dev/null 2>&1";
-
-  // Warm every path (page cache, program start-up), then alternate.
-  Seconds(discsmith);
-  Seconds(bareXorriso);
-  Seconds(baseline);
+      "cd '" + pf.string() + "' && xorriso -as mkisofs" + switches +
+      (efi ? " -eltorito-alt-boot -e boot/efi/efiboot.img -no-emul-boot -isohybrid-mbr files/isohdpfx.bin"
+             " -isohybrid-gpt-basdat"
+           : "") +
+      " -untranslated-filenames -output '" + isoC.string() + "' -graft-points /=files/kivcd" +
+      (efi ? " /boot/efi/efiboot.img=kivcd/boot/efi/efiboot.img" : "") + " '/I386=" + (src / "I386").string() +
+      "' > /dev/null 2>&1";
+  Seconds(bareXorriso, {isoC});
+  Seconds(baseline, {plain, isoB});
   std::vector<double> a, b, c, ca, cb, cc;
   std::vector<long> peaks;
   for (int r = 0; r < rounds; ++r) {
     double cpu = 0;
     long peak = 0;
-    a.push_back(Seconds(discsmith, &cpu, &peak));
+    a.push_back(Seconds(discsmith, {isoA}, &cpu, &peak));
     ca.push_back(cpu);
     peaks.push_back(peak);
-    c.push_back(Seconds(bareXorriso, &cpu));
+    c.push_back(Seconds(bareXorriso, {isoC}, &cpu));
     cc.push_back(cpu);
-    b.push_back(Seconds(baseline, &cpu));
+    b.push_back(Seconds(baseline, {plain, isoB}, &cpu));
     cb.push_back(cpu);
     std::printf(
         "round %d: discsmith --build %.2f s (cpu %.2f s, peak %ld KiB), xorriso %.2f s (cpu %.2f s),"

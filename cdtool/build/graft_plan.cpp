@@ -44,6 +44,7 @@ struct Step {
   bool folder;
   std::string cdPath;
   std::string diskPath;
+  bool inWork = false;  // the work tree holds a file of that name, which the source's replaces
 };
 
 // One Map call: the walk decides every name first, so a failure maps nothing.
@@ -103,15 +104,19 @@ struct Walk {
     std::map<std::string, std::string> names = NamesIn(cdFolder);
     for (const fs::directory_entry& entry : entries) {
       const std::string name = entry.path().filename().string();
+      // The entry knows its type from the folder listing; only a link is
+      // followed with a call of its own. A source of thousands of files
+      // spends its mapping time in these calls.
       std::error_code typeError;
-      const fs::file_status st = fs::status(entry.path(), typeError);
+      const bool isFolder = entry.is_directory(typeError);
+      const bool isFile = !isFolder && !typeError && entry.is_regular_file(typeError);
       if (typeError) return Fail(Cause(typeError), entry.path().string());
-      const bool isFolder = st.type() == fs::file_type::directory;
-      if (!isFolder && st.type() != fs::file_type::regular) continue;  // no data to put on a CD
+      if (!isFolder && !isFile) continue;  // no data to put on a CD
       const std::string cdPath = CdJoin(cdFolder, names.emplace(ToLower(name), name).first->second);
       const fs::path inWork = WorkPath(workTree, cdPath);
-      const bool workFolder = fs::is_directory(fs::symlink_status(inWork, ec));
-      const bool workFile = !workFolder && fs::exists(fs::symlink_status(inWork, ec));
+      const fs::file_status inWorkStatus = fs::symlink_status(inWork, ec);
+      const bool workFolder = fs::is_directory(inWorkStatus);
+      const bool workFile = !workFolder && fs::exists(inWorkStatus);
       const bool mappedFile = mapped.count(ToLower(cdPath)) > 0;
       if (isFolder) {
         if (name[0] == '.') continue;
@@ -126,7 +131,7 @@ struct Walk {
       if (!std::ifstream(entry.path(), std::ios::binary)) return Fail("Permission denied", entry.path().string());
       const auto size = fs::file_size(entry.path(), ec);
       bytes += ec ? 0 : static_cast<int64_t>(size);
-      steps.push_back({false, cdPath, fs::absolute(entry.path()).lexically_normal().string()});
+      steps.push_back({false, cdPath, fs::absolute(entry.path()).lexically_normal().string(), workFile});
       if (steps.size() % 256 == 0) {
         progress.PumpEvents();
         if (progress.StopRequested()) return Fail("Operation canceled", entry.path().string());
@@ -183,7 +188,7 @@ bool GraftPlan::Map(const std::string& source, const std::string& cdFolder, Prog
       continue;
     }
     // What the work tree held there goes, as a copy would overwrite it.
-    fs::remove(inWork, ec);
+    if (step.inWork) fs::remove(inWork, ec);
     if (step.diskPath.find_first_of("\r\n") != std::string::npos ||
         step.cdPath.find_first_of("\r\n") != std::string::npos) {
       std::string why;

@@ -41,6 +41,7 @@ TEST(GraftPlan, MapsASourceAsTheCopyWouldPutIt) {
   Write(src / "i386" / "SYSTEM32" / "NTOSKRNL.EX_", "kernel");
   Write(src / "i386" / ".svn" / "entries", "hidden folder");
   Write(src / "i386" / ".hidden", "a dot file is copied");
+  fs::create_symlink("old.txt", src / "i386" / "LINKED.TXT");  // followed, as the copy does
   fs::create_directories(src / "i386" / "EMPTY");
   Write(dir / "empty" / "zero.bin", "");
 
@@ -48,8 +49,8 @@ TEST(GraftPlan, MapsASourceAsTheCopyWouldPutIt) {
   MemoryProgressSink progress;
   std::string error, at;
   ASSERT_TRUE(plan.Map((src / "i386").string(), "i386", progress, &error, &at)) << error << " " << at;
-  EXPECT_EQ(CdPaths(plan.Effective()),
-            (std::vector<std::string>{"/I386/.hidden", "/I386/OLD.TXT", "/I386/SYSTEM32/NTOSKRNL.EX_"}));
+  EXPECT_EQ(CdPaths(plan.Effective()), (std::vector<std::string>{"/I386/.hidden", "/I386/LINKED.TXT", "/I386/OLD.TXT",
+                                                                 "/I386/SYSTEM32/NTOSKRNL.EX_"}));
   // The copy would have overwritten the work tree's file: it is gone, and the
   // CD path leads to the source.
   EXPECT_FALSE(fs::exists(work / "I386" / "OLD.TXT"));
@@ -67,12 +68,13 @@ TEST(GraftPlan, MapsASourceAsTheCopyWouldPutIt) {
 
   // What the build writes later takes the place of the mapped file.
   Write(work / "I386" / "OLD.TXT", "the build's answer file");
-  EXPECT_EQ(CdPaths(plan.Effective()), (std::vector<std::string>{"/I386/.hidden", "/I386/SYSTEM32/NTOSKRNL.EX_"}));
+  EXPECT_EQ(CdPaths(plan.Effective()),
+            (std::vector<std::string>{"/I386/.hidden", "/I386/LINKED.TXT", "/I386/SYSTEM32/NTOSKRNL.EX_"}));
   EXPECT_EQ(plan.DiskFile("/I386/old.txt"), (work / "I386" / "OLD.TXT").string());
 
   // A folder the build removes takes its mapped files with it.
   plan.Drop("i386/system32");
-  EXPECT_EQ(CdPaths(plan.Effective()), (std::vector<std::string>{"/I386/.hidden"}));
+  EXPECT_EQ(CdPaths(plan.Effective()), (std::vector<std::string>{"/I386/.hidden", "/I386/LINKED.TXT"}));
   fs::remove_all(dir);
 }
 
