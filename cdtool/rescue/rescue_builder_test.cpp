@@ -52,9 +52,9 @@ TEST_F(RescueBuilderTest, BuiltOnceThenReusedUntilTheListChanges) {
   EXPECT_EQ(folder.Read("rescue/filesystem.squashfs"), "squashed tree");
   EXPECT_EQ(first.bytes, 13 + 9 + 13);
   // What it was made from, and what it got.
-  EXPECT_NE(
-      folder.Read("rescue/recipe.txt").find("packages=linux-image-amd64 live-boot systemd-sysv apt ntfs-3g testdisk"),
-      std::string::npos);
+  EXPECT_NE(folder.Read("rescue/recipe.txt")
+                .find("packages=linux-image-amd64 live-boot systemd-sysv apt zstd ntfs-3g testdisk"),
+            std::string::npos);
   EXPECT_EQ(folder.Read("rescue/packages.versions"), "ntfs-3g 1:2022.10.3-1+b1\n");
   EXPECT_FALSE(folder.Exists("rescue.new"));
   EXPECT_EQ(progress.value, 100);

@@ -117,6 +117,9 @@ std::vector<std::string> MmdebstrapCommand(const RescueRecipe& recipe, const std
   // out): in unshare mode it runs as the namespace's root, who may not write
   // the user's folders. mmdebstrap's own sync-out then copies the files out
   // as the user who started it.
+  // The same hook, run before the kernel is installed, sets up how its
+  // initramfs is made; the hook's digest covers both.
+  argv.push_back("--essential-hook=" + ShellQuote(hook) + " --initramfs \"$1\"");
   argv.push_back("--customize-hook=" + ShellQuote(hook) + " \"$1\" \"$1" + kHookOutput + "\"");
   argv.push_back(std::string("--customize-hook=sync-out ") + kHookOutput + " " + ShellQuote(outFolder));
   argv.push_back(recipe.release);

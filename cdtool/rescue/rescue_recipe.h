@@ -25,12 +25,14 @@ inline constexpr const char* kRescueStamp = "recipe.txt";
 inline constexpr const char* kRescueCdFolder = "live";
 
 // The packages every live system needs, whatever the list says: the signed
-// kernel, the initramfs hooks that find the medium, an init, and apt. apt
+// kernel, the initramfs hooks that find the medium, an init, apt, and zstd,
+// which packs the initramfs (without it, initramfs-tools falls back to the
+// slower gzip). apt
 // comes with Debian's minimal set only because the archive's index marks it
 // required; a package folder's own index carries the packages' priorities,
 // which do not, so it is named to get the same system from either source.
 inline const std::vector<std::string>& RescueBasePackages() {
-  static const std::vector<std::string> base = {"linux-image-amd64", "live-boot", "systemd-sysv", "apt"};
+  static const std::vector<std::string> base = {"linux-image-amd64", "live-boot", "systemd-sysv", "apt", "zstd"};
   return base;
 }
 

@@ -24,7 +24,7 @@ TEST(PackageList, CommentsBlanksAndRepeatsDoNotCountAndTheBasePartsAreAlwaysTher
   const std::vector<std::string> argv = MmdebstrapCommand(recipe, "/p/files/rescue/customize.sh", "/p/rescue.new", {});
   EXPECT_EQ(argv.front(), "mmdebstrap");
   EXPECT_NE(std::find(argv.begin(), argv.end(),
-                      "--include=linux-image-amd64,live-boot,systemd-sysv,apt,ntfs-3g,testdisk,libstdc++6"),
+                      "--include=linux-image-amd64,live-boot,systemd-sysv,apt,zstd,ntfs-3g,testdisk,libstdc++6"),
             argv.end());
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--dpkgopt=path-exclude=/usr/share/doc/*"), argv.end());
   // The release, then the null format's target; no mirror: the machine's sources.
@@ -32,7 +32,7 @@ TEST(PackageList, CommentsBlanksAndRepeatsDoNotCountAndTheBasePartsAreAlwaysTher
   EXPECT_EQ(argv.back(), "/dev/null");
   EXPECT_EQ(RecipeStamp(recipe),
             "release=bookworm\narchitecture=amd64\nmirror=\n"
-            "packages=linux-image-amd64 live-boot systemd-sysv apt ntfs-3g testdisk libstdc++6\nhook=\n");
+            "packages=linux-image-amd64 live-boot systemd-sysv apt zstd ntfs-3g testdisk libstdc++6\nhook=\n");
 }
 
 TEST(PackageList, AWrongLineIsNamedWithFileAndNumberAndNothingIsTaken) {
@@ -54,6 +54,9 @@ TEST(MmdebstrapCommand, TheHookGetsItsPathsQuotedAndALocalMirrorIsMountedIn) {
   // mmdebstrap hands the hook to the shell: a quote or blank in a path stays in it.
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--customize-hook='/it'\\''s/hook.sh' \"$1\" \"$1/run/kivrescue\""),
             argv.end());
+  // Run first as the essential hook, before the kernel and its initramfs.
+  EXPECT_LT(std::find(argv.begin(), argv.end(), "--essential-hook='/it'\\''s/hook.sh' --initramfs \"$1\""),
+            std::find(argv.begin(), argv.end(), "--customize-hook='/it'\\''s/hook.sh' \"$1\" \"$1/run/kivrescue\""));
   // Copied out by mmdebstrap itself, as the user who runs it.
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--customize-hook=sync-out /run/kivrescue '/out dir'"), argv.end());
   EXPECT_NE(std::find(argv.begin(), argv.end(), "--hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount"),
