@@ -27,25 +27,21 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Only a changed text is set, so a box being typed in keeps its cursor.
-void SetText(QLineEdit* edit, const std::string& text) {
-  if (edit->text() != Q(text)) edit->setText(Q(text));
-}
-
 QLabel* Text(const char* text, QWidget* parent, bool wrap = true) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setWordWrap(wrap);
   return label;
 }
 
-QLabel* Heading(const char* text, QWidget* parent) {
-  QLabel* label = Text(text, parent);
+QLabel* AsHeading(QLabel* label) {
   QFont f = label->font();
   f.setBold(true);
   f.setPointSize(f.pointSize() + 2);
   label->setFont(f);
   return label;
 }
+
+QLabel* Heading(const char* text, QWidget* parent) { return AsHeading(Text(text, parent)); }
 
 // The disk list's pictures, by the catalogue's icon number.
 QIcon DiskIcon(QStyle* style, int number) {
@@ -77,16 +73,11 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
     pages_->addWidget(ScrollingPage(page));
   }
 
-  back_ = new QPushButton("< &Back", this);
-  next_ = new QPushButton("&Next >", this);
-  finish_ = new QPushButton("&Finish", this);
-  cancel_ = new QPushButton("&Cancel", this);
-  help_ = new QPushButton("&Help", this);
-  back_->setObjectName("CmdBack");
-  next_->setObjectName("CmdNext");
-  finish_->setObjectName("CmdFinish");
-  cancel_->setObjectName("CmdCancel");
-  help_->setObjectName("CmdHelp");
+  back_ = MakeButton(this, form_.CmdBack, "CmdBack", [this] { flow_.CmdBack_Click(); });
+  next_ = MakeButton(this, form_.CmdNext, "CmdNext", [this] { flow_.CmdNext_Click(); });
+  finish_ = MakeButton(this, form_.CmdFinish, "CmdFinish", [this] { flow_.CmdFinish_Click(); });
+  cancel_ = MakeButton(this, form_.CmdCancel, "CmdCancel", [this] { flow_.CmdCancel_Click(); });
+  help_ = MakeButton(this, "&Help", "CmdHelp", [this] { flow_.CmdHelp_Click(); });
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(help_);
   buttons->addStretch(1);
@@ -100,11 +91,6 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
   resize(600, 440);
   FitOnScreen(this);
 
-  connect(next_, &QPushButton::clicked, this, [this] { flow_.CmdNext_Click(); });
-  connect(back_, &QPushButton::clicked, this, [this] { flow_.CmdBack_Click(); });
-  connect(finish_, &QPushButton::clicked, this, [this] { flow_.CmdFinish_Click(); });
-  connect(cancel_, &QPushButton::clicked, this, [this] { flow_.CmdCancel_Click(); });
-  connect(help_, &QPushButton::clicked, this, [this] { flow_.CmdHelp_Click(); });
   PressOnHelpKey(help_);
   // The disk builder's help, under its own title.
   flow_.HelpOpen = [] { return HelpWindow::FollowsPages(); };
@@ -129,6 +115,79 @@ WizardWindow::WizardWindow(FrmWizard& form, QWidget* parent) : QWidget(parent), 
 
 WizardWindow::~WizardWindow() { form_.Changed = previousChanged_; }
 
+// Each binder below makes a control, hands its clicks or edits to the model
+// and adds to binds_ how Refresh mirrors the model onto it.
+
+std::function<void()> WizardWindow::Handler(std::function<void()> fn) {
+  return [this, fn = std::move(fn)] {
+    fn();
+    if (!closing_) Refresh();
+  };
+}
+
+QLabel* WizardWindow::MakeLabel(QWidget* parent, const std::string& text, const char* name, bool wrap) {
+  QLabel* w = Text("", parent, wrap);
+  w->setObjectName(name);
+  binds_.push_back([w, &text] { w->setText(Q(text)); });
+  return w;
+}
+
+QLineEdit* WizardWindow::MakeText(QWidget* parent, std::string& text, const char* name) {
+  auto* w = new QLineEdit(parent);
+  w->setObjectName(name);
+  connect(w, &QLineEdit::textEdited, this, [&text](const QString& t) { text = t.toStdString(); });
+  // Only a changed text is set, so a box being typed in keeps its cursor.
+  binds_.push_back([w, &text] {
+    if (w->text() != Q(text)) w->setText(Q(text));
+  });
+  return w;
+}
+
+QCheckBox* WizardWindow::MakeCheck(QWidget* parent, CheckBoxModel& box, const char* name, void (FrmWizard::*click)()) {
+  auto* w = new QCheckBox(parent);
+  w->setObjectName(name);
+  connect(w, &QCheckBox::clicked, this, [this, &box, click](bool on) {
+    box.Value = on ? 1 : 0;
+    Handler([this, click] { (form_.*click)(); })();
+  });
+  binds_.push_back([w, &box] {
+    w->setText(Q(box.Caption));
+    w->setChecked(box.Value == 1);
+    w->setEnabled(box.Enabled);
+  });
+  return w;
+}
+
+QRadioButton* WizardWindow::MakeOption(QWidget* parent, const char* caption, const char* name, const bool& on,
+                                       void (FrmWizard::*click)()) {
+  auto* w = new QRadioButton(QString::fromUtf8(caption), parent);
+  w->setObjectName(name);
+  connect(w, &QRadioButton::clicked, this, Handler([this, click] { (form_.*click)(); }));
+  binds_.push_back([w, &on] { w->setChecked(on); });
+  return w;
+}
+
+QPushButton* WizardWindow::MakeButton(QWidget* parent, const QString& caption, const char* name,
+                                      std::function<void()> click) {
+  auto* w = new QPushButton(caption, parent);
+  w->setObjectName(name);
+  connect(w, &QPushButton::clicked, this, Handler(std::move(click)));
+  return w;
+}
+
+QPushButton* WizardWindow::MakeButton(QWidget* parent, ButtonModel& button, const char* name,
+                                      std::function<void()> click) {
+  QPushButton* w = MakeButton(parent, Q(button.Caption), name, std::move(click));
+  binds_.push_back([this, w, &button] {
+    w->setEnabled(button.Enabled);
+    w->setVisible(button.Visible);
+    // Enter presses the flow's default button (see keyPressEvent); the
+    // style marks it.
+    w->setDefault(&button == flow_.DefaultButton());
+  });
+  return w;
+}
+
 QWidget* WizardWindow::BuildPage0() {
   auto* page = new QWidget(this);
   auto* l = new QVBoxLayout(page);
@@ -152,9 +211,7 @@ QWidget* WizardWindow::BuildPage1() {
   disks_->setRootIsDecorated(false);
   disks_->setSelectionMode(QAbstractItemView::SingleSelection);
   l->addWidget(disks_, 1);
-  lblStatus_ = Text("", page);
-  lblStatus_->setObjectName("LblStatus");
-  l->addWidget(lblStatus_);
+  l->addWidget(MakeLabel(page, form_.LblStatus, "LblStatus"));
   connect(disks_, &QTreeWidget::itemSelectionChanged, this, [this] {
     if (refreshing_) return;
     for (int i = 0; i < disks_->topLevelItemCount() && i < static_cast<int>(form_.LV_Disk.size()); ++i) {
@@ -171,10 +228,13 @@ QWidget* WizardWindow::BuildPage2() {
       Text("Select the drivers you want in the disk, remember that you need extra modules to make use of "
            "these drivers",
            page));
-  chkAspi_ = new QCheckBox(page);
-  chkAspi_->setObjectName("ChkASPI");
-  selAspi_ = new QPushButton("Select which drivers to include...", page);
-  selAspi_->setObjectName("CmdSelASPI");
+  chkAspi_ = MakeCheck(page, form_.ChkASPI, "ChkASPI", &FrmWizard::ChkASPI_Click);
+  // The selection window is shown first, then filled, as the form does.
+  selAspi_ = MakeButton(page, form_.CmdSelASPI, "CmdSelASPI", [this] {
+    drivers_->show();
+    form_.CmdSelASPI_Click();
+    ShowDrivers();
+  });
   auto* aspiRow = new QHBoxLayout;
   aspiRow->addWidget(chkAspi_, 1);
   aspiRow->addWidget(selAspi_);
@@ -183,39 +243,18 @@ QWidget* WizardWindow::BuildPage2() {
       Text("You need at least the ASPI module to load the ASPI drivers, for SCSI CDROM Drives you also "
            "need ASPI CD and CDROM which have their own requirements.",
            page));
-  chkNdis_ = new QCheckBox(page);
-  chkNdis_->setObjectName("ChkNDIS");
-  selNdis_ = new QPushButton("Select which drivers to include...", page);
-  selNdis_->setObjectName("CmdSelNDIS");
-  auto* ndisRow = new QHBoxLayout;
-  ndisRow->addWidget(chkNdis_, 1);
-  ndisRow->addWidget(selNdis_);
-  l->addLayout(ndisRow);
-  ndisNote_ = Text("", page);
-  ndisNote_->setObjectName("LblNDISNote");
-  l->addWidget(ndisNote_);
-  l->addStretch(1);
-
-  connect(chkAspi_, &QCheckBox::clicked, this, [this](bool on) {
-    form_.ChkASPI.Value = on ? 1 : 0;
-    form_.ChkASPI_Click();
-    Refresh();
-  });
-  connect(chkNdis_, &QCheckBox::clicked, this, [this](bool on) {
-    form_.ChkNDIS.Value = on ? 1 : 0;
-    form_.ChkNDIS_Click();
-    Refresh();
-  });
-  connect(selAspi_, &QPushButton::clicked, this, [this] {
-    drivers_->show();  // shown first, then filled, as the form does
-    form_.CmdSelASPI_Click();
-    ShowDrivers();
-  });
-  connect(selNdis_, &QPushButton::clicked, this, [this] {
+  chkNdis_ = MakeCheck(page, form_.ChkNDIS, "ChkNDIS", &FrmWizard::ChkNDIS_Click);
+  selNdis_ = MakeButton(page, form_.CmdSelNDIS, "CmdSelNDIS", [this] {
     drivers_->show();
     form_.CmdSelNDIS_Click();
     ShowDrivers();
   });
+  auto* ndisRow = new QHBoxLayout;
+  ndisRow->addWidget(chkNdis_, 1);
+  ndisRow->addWidget(selNdis_);
+  l->addLayout(ndisRow);
+  l->addWidget(MakeLabel(page, form_.LblNDISNote, "LblNDISNote"));
+  l->addStretch(1);
   return page;
 }
 
@@ -228,30 +267,30 @@ QWidget* WizardWindow::BuildPage3() {
   auto* grid = new QGridLayout;
   auto* keyRow = new QHBoxLayout;
   for (int i = 0; i < 5; ++i) {
-    keyPart_[i] = new QLineEdit(page);
-    keyPart_[i]->setObjectName(QString("TxtKeyPart%1").arg(i + 1));
-    keyPart_[i]->setMaxLength(5);
-    keyRow->addWidget(keyPart_[i]);
-    connect(keyPart_[i], &QLineEdit::textEdited, this,
-            [this, i](const QString& t) { form_.TxtKeyPart[i] = t.toStdString(); });
+    const std::string name = "TxtKeyPart" + std::to_string(i + 1);
+    QLineEdit* part = MakeText(page, form_.TxtKeyPart[i], name.c_str());
+    part->setMaxLength(5);
+    keyRow->addWidget(part);
   }
-  auto field = [&](int row, const char* caption, QLineEdit*& edit, const char* name, std::string FrmWizard::*member) {
-    grid->addWidget(Text(caption, page, false), row, 0);
-    edit = new QLineEdit(page);
-    edit->setObjectName(name);
-    grid->addWidget(edit, row, 1);
-    connect(edit, &QLineEdit::textEdited, this, [this, member](const QString& t) { form_.*member = t.toStdString(); });
-  };
   grid->addWidget(Text("Product Key :", page, false), 0, 0);
   grid->addLayout(keyRow, 0, 1);
-  field(1, "Owner Name :", owner_, "TxtOwner", &FrmWizard::TxtOwner);
-  field(2, "Organization :", org_, "TxtOrg", &FrmWizard::TxtOrg);
-  field(3, "Computer Name :", pcName_, "TxtPCName", &FrmWizard::TxtPCName);
-  field(4, "Workgroup :", workgroup_, "TxtWorkgroup", &FrmWizard::TxtWorkgroup);
-  grid->addWidget(Text("Optimized for :", page, false), 5, 0);
-  osType_ = Text("", page, false);
-  osType_->setObjectName("LblOSType");
-  grid->addWidget(osType_, 5, 1);
+  // The answers below the key: caption, control name, the model's text.
+  const struct {
+    const char* caption;
+    const char* name;
+    std::string& text;
+  } fields[] = {{"Owner Name :", "TxtOwner", form_.TxtOwner},
+                {"Organization :", "TxtOrg", form_.TxtOrg},
+                {"Computer Name :", "TxtPCName", form_.TxtPCName},
+                {"Workgroup :", "TxtWorkgroup", form_.TxtWorkgroup}};
+  int row = 1;
+  for (const auto& field : fields) {
+    grid->addWidget(Text(field.caption, page, false), row, 0);
+    grid->addWidget(MakeText(page, field.text, field.name), row, 1);
+    ++row;
+  }
+  grid->addWidget(Text("Optimized for :", page, false), row, 0);
+  grid->addWidget(MakeLabel(page, form_.LblOSType, "LblOSType", false), row, 1);
   l->addLayout(grid);
   l->addStretch(1);
   return page;
@@ -286,58 +325,38 @@ QWidget* WizardWindow::BuildPage5() {
   l->addWidget(Text("Choose how to save your generated floppy disk :", page));
   auto* how = new QGroupBox("  How to save your RadIvav Disk ? ", page);
   auto* hl = new QVBoxLayout(how);
-  opt14_ = new QRadioButton("&1.44 MB Floppy Image", how);
-  opt28_ = new QRadioButton("&2.88 MB Floppy Image", how);
+  hl->addWidget(MakeOption(how, "&1.44 MB Floppy Image", "OptImage14", form_.OptImage14, &FrmWizard::OptImage14_Click));
+  hl->addWidget(MakeOption(how, "&2.88 MB Floppy Image", "OptImage28", form_.OptImage28, &FrmWizard::OptImage28_Click));
   // Alt+F is Finish's and Alt+B Back's on this page: each control has a key
   // of its own.
-  optFloppy_ = new QRadioButton("1.44 MB Floppy &Disk", how);
-  opt14_->setObjectName("OptImage14");
-  opt28_->setObjectName("OptImage28");
-  optFloppy_->setObjectName("OptFloppy");
-  hl->addWidget(opt14_);
-  hl->addWidget(opt28_);
+  optFloppy_ = MakeOption(how, "1.44 MB Floppy &Disk", "OptFloppy", form_.OptFloppy, &FrmWizard::OptFloppy_Click);
   hl->addWidget(optFloppy_);
   l->addWidget(how);
   auto* destBox = new QGroupBox(" Destination ", page);
   auto* dl = new QHBoxLayout(destBox);
-  dest_ = new QLineEdit(destBox);
-  dest_->setObjectName("TxtDest");
-  browse_ = new QPushButton("B&rowse...", destBox);
-  browse_->setObjectName("CmdBrowse");
-  dl->addWidget(dest_, 1);
-  dl->addWidget(browse_);
-  l->addWidget(destBox);
-  l->addStretch(1);
-
-  connect(opt14_, &QRadioButton::clicked, this, [this] {
-    form_.OptImage14_Click();
-    Refresh();
-  });
-  connect(opt28_, &QRadioButton::clicked, this, [this] {
-    form_.OptImage28_Click();
-    Refresh();
-  });
-  connect(optFloppy_, &QRadioButton::clicked, this, [this] {
-    form_.OptFloppy_Click();
-    Refresh();
-  });
-  connect(dest_, &QLineEdit::textEdited, this, [this](const QString& t) { form_.TxtDest = t.toStdString(); });
-  connect(browse_, &QPushButton::clicked, this, [this] {
+  dest_ = MakeText(destBox, form_.TxtDest, "TxtDest");
+  QPushButton* browse = MakeButton(destBox, "B&rowse...", "CmdBrowse", [this] {
     const std::string chosen = form_.prompter().SaveFileDialog("", {}, form_.TxtDest);
     if (!chosen.empty()) form_.TxtDest = chosen;
-    Refresh();
   });
+  // A real floppy has no file name to give.
+  binds_.push_back([this, browse] {
+    dest_->setEnabled(!form_.OptFloppy);
+    browse->setEnabled(!form_.OptFloppy);
+  });
+  dl->addWidget(dest_, 1);
+  dl->addWidget(browse);
+  l->addWidget(destBox);
+  l->addStretch(1);
   return page;
 }
 
 QWidget* WizardWindow::BuildPage6() {
   auto* page = new QWidget(this);
   auto* l = new QVBoxLayout(page);
-  lblFinish_ = Heading("", page);
-  lblFinish_->setObjectName("LblFinish");
+  lblFinish_ = AsHeading(MakeLabel(page, form_.LblFinish, "LblFinish"));
   l->addWidget(lblFinish_);
-  lblImage_ = Text("", page);
-  lblImage_->setObjectName("LblImage");
+  lblImage_ = MakeLabel(page, form_.LblImage, "LblImage");
   lblImage_->setTextFormat(Qt::PlainText);  // a file name, never markup
   lblImage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   l->addWidget(lblImage_);
@@ -354,16 +373,20 @@ QWidget* WizardWindow::BuildPage6() {
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
   // The image's folder in the file manager.
-  openFolder_ = new QPushButton(ButtonCaption("Open Folder"), page);
-  openFolder_->setObjectName("CmdOpenFolder");
-  connect(openFolder_, &QPushButton::clicked, this, [this] { form_.CmdOpenFolder_Click(); });
+  openFolder_ =
+      MakeButton(page, ButtonCaption("Open Folder"), "CmdOpenFolder", [this] { form_.CmdOpenFolder_Click(); });
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
-  tryVm_ = new QPushButton(QString::fromUtf8(kTryInVmCaption), page);
-  tryVm_->setObjectName("CmdTryInVm");
-  connect(tryVm_, &QPushButton::clicked, this, [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+  QPushButton* tryVm = MakeButton(page, QString::fromUtf8(kTryInVmCaption), "CmdTryInVm",
+                                  [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+  // The image's name, its folder and its trial go with the image.
+  binds_.push_back([this, tryVm] {
+    lblImage_->setVisible(!form_.LblImage.empty());
+    openFolder_->setVisible(!form_.LblImage.empty());
+    tryVm->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
+  });
   auto* actions = new QHBoxLayout;
   actions->addWidget(openFolder_);
-  actions->addWidget(tryVm_);
+  actions->addWidget(tryVm);
   actions->addStretch(1);
   l->addSpacing(12);
   l->addLayout(actions);
@@ -416,26 +439,6 @@ void WizardWindow::Refresh() {
     // The arrow keys move on from the chosen row.
     if (form_.LV_Disk[i].Selected && disks_->currentItem() != item) disks_->setCurrentItem(item);
   }
-  lblStatus_->setText(Q(form_.LblStatus));
-
-  // Page 2: driver classes.
-  chkAspi_->setText(Q(form_.ChkASPI.Caption));
-  chkAspi_->setChecked(form_.ChkASPI.Value == 1);
-  chkAspi_->setEnabled(form_.ChkASPI.Enabled);
-  chkNdis_->setText(Q(form_.ChkNDIS.Caption));
-  chkNdis_->setChecked(form_.ChkNDIS.Value == 1);
-  chkNdis_->setEnabled(form_.ChkNDIS.Enabled);
-  selAspi_->setEnabled(form_.CmdSelASPI.Enabled);
-  selNdis_->setEnabled(form_.CmdSelNDIS.Enabled);
-  ndisNote_->setText(Q(form_.LblNDISNote));
-
-  // Page 3: setup answers.
-  osType_->setText(Q(form_.LblOSType));
-  for (int i = 0; i < 5; ++i) SetText(keyPart_[i], form_.TxtKeyPart[i]);
-  SetText(owner_, form_.TxtOwner);
-  SetText(org_, form_.TxtOrg);
-  SetText(pcName_, form_.TxtPCName);
-  SetText(workgroup_, form_.TxtWorkgroup);
 
   // Page 4: the file list.
   files_->clear();
@@ -450,20 +453,7 @@ void WizardWindow::Refresh() {
   dirs_->clear();
   for (const std::string& d : form_.LstDirs) dirs_->addItem(Q(d));
 
-  // Page 5: output.
-  opt14_->setChecked(form_.OptImage14);
-  opt28_->setChecked(form_.OptImage28);
-  optFloppy_->setChecked(form_.OptFloppy);
-  SetText(dest_, form_.TxtDest);
-  dest_->setEnabled(!form_.OptFloppy);
-  browse_->setEnabled(!form_.OptFloppy);
-
-  // Pages 6 and 7.
-  lblFinish_->setText(Q(form_.LblFinish));
-  lblImage_->setText(Q(form_.LblImage));
-  lblImage_->setVisible(!form_.LblImage.empty());
-  openFolder_->setVisible(!form_.LblImage.empty());
-  tryVm_->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
+  // Page 7: the stages of the build.
   for (int i = 0; i < 4; ++i) {
     msg_[i]->setText(Q(form_.LblMsg[i]));
     QFont f = msg_[i]->font();
@@ -476,17 +466,8 @@ void WizardWindow::Refresh() {
   // closes it).
   if (!form_.Drivers.Visible && drivers_ && drivers_->isVisible()) drivers_->hide();
 
-  // Buttons.
-  back_->setEnabled(form_.CmdBack.Enabled);
-  back_->setVisible(form_.CmdBack.Visible);
-  next_->setEnabled(form_.CmdNext.Enabled);
-  next_->setVisible(form_.CmdNext.Visible);
-  finish_->setEnabled(form_.CmdFinish.Enabled);
-  finish_->setVisible(form_.CmdFinish.Visible);
-  cancel_->setEnabled(form_.CmdCancel.Enabled);
-  const ButtonModel* enterPresses = flow_.DefaultButton();
-  next_->setDefault(enterPresses == &form_.CmdNext);
-  finish_->setDefault(enterPresses == &form_.CmdFinish);
+  // The controls bound to a model member: texts, boxes, options, buttons.
+  for (const std::function<void()>& bind : binds_) bind();
   // A new page starts at its first field.
   if (pageChanged) {
     FocusFirstField(this, pages_->currentWidget());

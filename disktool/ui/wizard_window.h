@@ -16,13 +16,15 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/vm_trial.h"
+#include "disktool/wizard/frm_wizard.h"
 #include "disktool/wizard/wizard_flow.h"
 
 namespace kiv {
 
-class FrmWizard;
 class DriversDialog;
 
 class WizardWindow : public QWidget {
@@ -72,6 +74,15 @@ class WizardWindow : public QWidget {
   QWidget* BuildPage6();
   QWidget* BuildPage7();
   void ShowDrivers();
+  // The binders: a control made, wired to the model and mirrored by Refresh.
+  std::function<void()> Handler(std::function<void()> fn);
+  QLabel* MakeLabel(QWidget* parent, const std::string& text, const char* name, bool wrap = true);
+  QLineEdit* MakeText(QWidget* parent, std::string& text, const char* name);
+  QCheckBox* MakeCheck(QWidget* parent, CheckBoxModel& box, const char* name, void (FrmWizard::*click)());
+  QRadioButton* MakeOption(QWidget* parent, const char* caption, const char* name, const bool& on,
+                           void (FrmWizard::*click)());
+  QPushButton* MakeButton(QWidget* parent, const QString& caption, const char* name, std::function<void()> click);
+  QPushButton* MakeButton(QWidget* parent, ButtonModel& button, const char* name, std::function<void()> click);
 
   FrmWizard& form_;
   std::function<void()> previousChanged_;
@@ -79,32 +90,21 @@ class WizardWindow : public QWidget {
   bool refreshing_ = false;
   bool closing_ = false;
   bool focusSet_ = false;  // the first page has had its focus set
+  std::vector<std::function<void()>> binds_;
 
   QStackedWidget* pages_;
   QTreeWidget* disks_;
-  QLabel* lblStatus_;
   QCheckBox* chkAspi_;
   QCheckBox* chkNdis_;
   QPushButton* selAspi_;
   QPushButton* selNdis_;
-  QLabel* ndisNote_;
-  QLabel* osType_;
-  QLineEdit* keyPart_[5];
-  QLineEdit* owner_;
-  QLineEdit* org_;
-  QLineEdit* pcName_;
-  QLineEdit* workgroup_;
   QListWidget* files_;
   QListWidget* dirs_;
-  QRadioButton* opt14_;
-  QRadioButton* opt28_;
   QRadioButton* optFloppy_;
   QLineEdit* dest_;
-  QPushButton* browse_;
   QLabel* lblFinish_;
   QLabel* lblImage_;
   QPushButton* openFolder_;
-  QPushButton* tryVm_ = nullptr;  // "Try in a virtual machine" on page 6
   QProgressBar* progress_;
   QLabel* msg_[4];
   QLabel* right_[4];
