@@ -31,12 +31,13 @@ int main(int argc, char** argv) {
   kiv::Environment::DropIfEmptyInThisProcess("SOURCE_DATE_EPOCH");
   const kiv::Environment environment = kiv::Environment::OfThisProcess();
   if (argc > 1 && std::strcmp(argv[1], "--build") == 0) {
-    return kiv::RunHeadlessBuild(argc, argv, environment, kiv::SystemLauncher(), kiv::CurrentPlatform());
+    return kiv::RunHeadlessBuild(argc, argv, {kiv::SystemLauncher(), kiv::CurrentPlatform(), environment});
   }
-  if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv);
-  if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0) return kiv::RunRescueSystemCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--set") == 0) return kiv::RunSetCommandLine(argc, argv, environment);
+  if (argc > 1 && std::strcmp(argv[1], "--rescue-system") == 0)
+    return kiv::RunRescueSystemCommandLine(argc, argv, environment);
   if (argc > 1 && std::strcmp(argv[1], "--try") == 0) return kiv::RunTryCommandLine(argc, argv, environment);
-  if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--write-usb") == 0) return kiv::RunWriteUsbCommandLine(argc, argv, environment);
   if (argc > 1 && std::strcmp(argv[1], "--hybrid") == 0) return kiv::RunHybridCommandLine(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--screenshots") == 0) {
     if (argc < 3) {
@@ -67,8 +68,7 @@ int main(int argc, char** argv) {
   kiv::Platform& platform = kiv::CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();
   kiv::QtPrompter prompter(programFolder);
-  kiv::FrmCDBuild form(programFolder, prompter, platform, kiv::SystemLauncher());
-  form.environment = environment;
+  kiv::FrmCDBuild form(programFolder, prompter, {kiv::SystemLauncher(), platform, environment});
   form.Form_Load();
   kiv::CdBuildWindow window(form, prompter);
   window.show();

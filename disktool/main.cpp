@@ -55,5 +55,5 @@ int main(int argc, char** argv) {
   views.progress = &progress;
   views.wait = &wait;
   views.showDrivers = [&prompter](kiv::FrmDrivers& drivers) { kiv::ChooseDriversOnConsole(drivers, prompter); };
-  return kiv::BootsmithMain(folder, args, views, environment, kiv::SystemLauncher());
+  return kiv::BootsmithMain(folder, args, views, {kiv::SystemLauncher(), kiv::CurrentPlatform(), environment});
 }

@@ -43,7 +43,7 @@ class ProgramFolderTest : public ::testing::Test {
   void Write(const std::string& rel, const std::string& text) const { WriteText(P(rel), text); }
   std::string Read(const std::string& rel) const { return ReadText(P(rel)); }
   std::unique_ptr<FrmCDBuild> MakeForm() {
-    auto form = std::make_unique<FrmCDBuild>(dir_.string(), prompter_, platform_, SystemLauncher());
+    auto form = std::make_unique<FrmCDBuild>(dir_.string(), prompter_, BuildContext{SystemLauncher(), platform_});
     form->Form_Load();
     return form;
   }

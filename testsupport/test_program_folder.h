@@ -75,7 +75,7 @@ class HookPrompter : public ScriptedPrompter {
 // `tools` unless another launcher is given (the system's, for the real tools).
 struct Wizard {
   explicit Wizard(const ProgramFolder& pf) : Wizard(pf, tools) {}
-  Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, launcher, platform) {
+  Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, {launcher, platform}) {
     kiv::testing::AddFakeDiskTools(tools);
   }
   kiv::testing::FakeLauncher tools;

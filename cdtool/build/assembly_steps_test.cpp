@@ -31,7 +31,7 @@ class AssemblySteps : public ::testing::Test {
   RecordingEvents view;
   FakePlatform platform;
   // Steps that start programs set their own stand-ins.
-  BuildRun run{folder.dir, prompter, view, SystemLauncher(), platform};
+  BuildRun run{folder.dir, prompter, view, {SystemLauncher(), platform}};
 
   // A file of the CD: the work tree's, or the source's it is mapped from.
   std::string OnCd(const std::string& cdPath) {

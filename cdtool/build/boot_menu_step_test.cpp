@@ -45,7 +45,7 @@ class BootMenuStep : public ::testing::Test {
   RecordingEvents view;
   testing::FakeLauncher tools;
   FakePlatform platform;
-  BuildRun run{folder.dir, prompter, view, tools, platform};
+  BuildRun run{folder.dir, prompter, view, {tools, platform}};
   const std::string templateScript = "files/kivcd/boot/scripts/main.cds";
 
   void SetUp() override {
@@ -142,7 +142,7 @@ TEST_F(BootMenuStep, TheHardDiskEntryListensOnTheMenusSerialConsole) {
             : (folder.Read(templateScript).find("Set SerialConsole=0") != std::string::npos ? "Set SerialConsole=0"
                                                                                             : "Set SerialConsole=COM1"),
         std::string("Set SerialConsole=") + choice);
-    BuildRun again{folder.dir, prompter, view, tools, platform};
+    BuildRun again{folder.dir, prompter, view, {tools, platform}};
     again.settings = BootDisksOnly(folder);
     again.Run();
     EXPECT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
@@ -183,7 +183,7 @@ TEST_F(BootMenuStep, ThePasswordIsTheWizardsWhateverTheScriptSpellsItsLinesLike)
     EditTemplate(from, to);
     ScriptedPrompter quiet;
     RecordingEvents otherEvents;
-    BuildRun build(folder.dir, quiet, otherEvents, tools, platform);  // a fresh run for each spelling
+    BuildRun build(folder.dir, quiet, otherEvents, {tools, platform});  // a fresh run for each spelling
     build.settings = BootDisksOnly(folder);
     build.password = BootPassword{true, "secret", "secret"};
     build.Run();
@@ -228,7 +228,7 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
   EditTemplate("Set PasswordString=\"\"", "Set PasswordString=\"" + other + "\"");
   ScriptedPrompter quiet;
   RecordingEvents otherEvents;
-  BuildRun build(folder.dir, quiet, otherEvents, tools, platform);
+  BuildRun build(folder.dir, quiet, otherEvents, {tools, platform});
   build.settings = BootDisksOnly(folder);
   build.password = BootPassword{true, "secret", "secret"};
   build.Run();
@@ -335,7 +335,7 @@ TEST_F(BootMenuStep, WithoutAFixedDateTheSaltsAreThePlatformsRandomBytes) {
     platform.random = testing::SeededRandom(seed);
     ScriptedPrompter quiet;
     RecordingEvents events;
-    BuildRun again(folder.dir, quiet, events, tools, platform);
+    BuildRun again(folder.dir, quiet, events, {tools, platform});
     again.settings = BootDisksOnly(folder);
     again.password = BootPassword{true, "secret", "secret"};
     again.efiLoaders = FakeLoaders(folder);

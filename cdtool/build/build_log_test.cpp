@@ -27,7 +27,7 @@ class BuildLogTest : public ::testing::Test {
   RecordingEvents events;
   testing::FakeLauncher tools;
   FakePlatform platform;
-  BuildRun run{folder.dir, prompter, events, tools, platform};
+  BuildRun run{folder.dir, prompter, events, {tools, platform}};
 
   void SetUp() override {
     testing::AddFakeCdTools(tools, folder.dir);
@@ -90,7 +90,7 @@ TEST_F(BuildLogTest, AFailedCdLogsTheMessageBoxAndTheFailedStepAndANewRunStartsA
   EXPECT_LT(box, At("Build failed at step 1"));
 
   // The next run's log is its own.
-  BuildRun again{folder.dir, prompter, events, tools, platform};
+  BuildRun again{folder.dir, prompter, events, {tools, platform}};
   again.settings = BootDisksOnly(folder);
   std::remove(folder.P("fail.kivsoftware_emm").c_str());
   again.Run();

@@ -24,14 +24,14 @@
 
 namespace kiv {
 
-BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, ProcessLauncher& launcher,
-                   const Platform& platform)
-    : programFolder_(std::move(programFolder)),
-      platform_(platform),
-      log_(platform),
+BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, const BuildContext& context)
+    : environment(context.environment),
+      programFolder_(std::move(programFolder)),
+      platform_(context.platform),
+      log_(context.platform),
       prompter_(prompter, log_),
       events_(&events),
-      launcher_(launcher, log_) {}
+      launcher_(context.launcher, log_) {}
 
 BuildRun::~BuildRun() = default;
 

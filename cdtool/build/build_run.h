@@ -27,6 +27,7 @@
 #include "cdtool/build/graft_plan.h"
 #include "cdtool/build/overall_progress.h"
 #include "cdtool/settings/session_settings.h"
+#include "common/build_context.h"
 #include "common/environment.h"
 #include "common/platform.h"
 #include "common/progress_sink.h"
@@ -62,11 +63,11 @@ struct StepFailure : std::runtime_error {
 class BuildRun {
  public:
   // `events` hears of every change; it can be exchanged (SetEvents) while
-  // the run is idle. The run's programs start through `launcher`; `platform`
-  // is its clock (the log's times) and its source of random bytes (the
-  // password's salts when no fixed date seeds them).
-  BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, ProcessLauncher& launcher,
-           const Platform& platform);
+  // the run is idle. The run's programs start through the context's
+  // launcher; its platform is the run's clock (the log's times) and its
+  // source of random bytes (the password's salts when no fixed date seeds
+  // them); its environment is the run's `environment`.
+  BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, const BuildContext& context);
   ~BuildRun();
   BuildRun(const BuildRun&) = delete;
   BuildRun& operator=(const BuildRun&) = delete;
@@ -75,8 +76,8 @@ class BuildRun {
   // the boot-menu password typed for this CD.
   SessionSettings settings;
   BootPassword password;
-  // The variables the program was started with (empty in most tests): a
-  // SOURCE_DATE_EPOCH there makes the build reproducible.
+  // The variables the program was started with (the context's; empty in
+  // most tests): a SOURCE_DATE_EPOCH there makes the build reproducible.
   Environment environment;
   // That fixed date (nothing when unset or not a number; Finish refuses the
   // latter before anything is written).

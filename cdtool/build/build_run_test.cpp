@@ -49,7 +49,7 @@ class BuildRunTest : public ::testing::Test {
   CancellingView view;
   testing::FakeLauncher tools;
   FakePlatform platform;
-  BuildRun run{folder.dir, prompter, view, tools, platform};
+  BuildRun run{folder.dir, prompter, view, {tools, platform}};
 
   void SetUp() override {
     view.run = &run;
@@ -388,7 +388,7 @@ TEST_F(BuildRunTest, ASecondBuildInTheSameProgramFolderDoesNotStart) {
   EXPECT_FALSE(folder.Exists("keyfile2.txt"));
   // Once the first has ended (or died: the kernel drops its lock) a build runs.
   first.Release();
-  BuildRun next(folder.dir, prompter, view, tools, platform);
+  BuildRun next(folder.dir, prompter, view, {tools, platform});
   next.settings = BootDisksOnly(folder);
   next.Run();
   EXPECT_TRUE(next.Outcome().Made()) << next.Outcome().Summary();
@@ -502,7 +502,7 @@ TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMen
             view.captions.end());
 
   // The next build reuses it.
-  BuildRun again{folder.dir, prompter, view, tools, platform};
+  BuildRun again{folder.dir, prompter, view, {tools, platform}};
   again.settings = run.settings;
   again.Run();
   ASSERT_TRUE(again.Outcome().Made()) << again.Outcome().reason;
@@ -753,7 +753,7 @@ TEST_F(StopTest, TheOutcomeSaysWhetherTheNewImageReplacedTheOldOne) {
 
   // Again, the stop coming just after the image took its name.
   ClearStopRequest();
-  BuildRun again{folder.dir, prompter, view, SystemLauncher(), platform};
+  BuildRun again{folder.dir, prompter, view, {SystemLauncher(), platform}};
   again.SetEvents(stopping);
   again.settings = BootDisksOnly(folder);
   again.efiLoaders.shim = folder.P("not-installed/shimx64.efi.signed");

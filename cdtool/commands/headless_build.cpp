@@ -88,8 +88,9 @@ void ConsoleBuildView::StepLinesChanged(const BuildStatus& status) {
   }
 }
 
-int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher,
-                     const Platform& platform) {
+int RunHeadlessBuild(int argc, char** argv, const BuildContext& buildContext) {
+  const Environment& environment = buildContext.environment;
+  const Platform& platform = buildContext.platform;
   // --yes: an existing file at the ISO's place that is not an ISO image may
   // be replaced (the window asks instead).
   bool yes = false;
@@ -127,7 +128,7 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
     return 1;
   };
   std::string unreadable;
-  SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
+  SessionSettings settings = LoadSessionSettings(programFolder, platform, environment, &unreadable);
   if (!unreadable.empty()) {
     std::fprintf(stderr, "discsmith: the settings file \"%s\" cannot be read as settings (%s); nothing built\n",
                  settingsFile.c_str(), unreadable.c_str());
@@ -177,10 +178,9 @@ int RunHeadlessBuild(int argc, char** argv, const Environment& environment, Proc
   // Without a window there is nothing to show but lines, and the settings
   // are never written back (the file is the user's).
   ConsoleBuildView view(stdout);
-  BuildRun run(programFolder, prompter, view, launcher, platform);
+  BuildRun run(programFolder, prompter, view, buildContext);
   run.settings = settings;
   run.password = password;
-  run.environment = environment;
   run.ToolOutput = [](const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);

@@ -17,9 +17,7 @@
 
 namespace kiv {
 
-class Environment;
-class Platform;
-class ProcessLauncher;
+struct BuildContext;
 
 // Prints a progress display as lines: each new caption, and the bar as whole
 // percentages (each once).
@@ -63,12 +61,11 @@ class ConsoleBuildView : public BuildEvents {
   bool overallShown_ = false;
 };
 
-// `environment` is what the program was started with: KIVCD_PASSWORD (the
-// boot-menu password, which the settings file never holds) and
-// SOURCE_DATE_EPOCH are read from it. The programs of the build (bootsmith,
-// the mastering tool) are started through `launcher`; `platform` gives the
-// program folder, the clock and the random bytes.
-int RunHeadlessBuild(int argc, char** argv, const Environment& environment, ProcessLauncher& launcher,
-                     const Platform& platform);
+// The context's environment is what the program was started with:
+// KIVCD_PASSWORD (the boot-menu password, which the settings file never
+// holds), SOURCE_DATE_EPOCH and HOME are read from it. The programs of the
+// build (bootsmith, the mastering tool) are started through its launcher;
+// its platform gives the program folder, the clock and the random bytes.
+int RunHeadlessBuild(int argc, char** argv, const BuildContext& buildContext);
 
 }  // namespace kiv

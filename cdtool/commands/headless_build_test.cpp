@@ -41,7 +41,7 @@ class HeadlessBuild : public ::testing::Test {
                                     "Main.OptimizeISO=1",   "BootDisks.Use_LorvaPlus=0",   "BootDisks.AcceptDrivers=0",
                                     "Win2K_Info.SP_exe=",   "Locations.kivUtils=0",        "Locations.AddFiles=0"};
     set.insert(set.end(), more.begin(), more.end());
-    ASSERT_EQ(RunSetCommand(set, folder.dir, platform, stdout, stderr), 0);
+    ASSERT_EQ(RunSetCommand(set, folder.dir, platform, Environment(), stdout, stderr), 0);
   }
   // A Windows XP medium with its setup folder.
   std::string XpMedium() {
@@ -55,7 +55,7 @@ class HeadlessBuild : public ::testing::Test {
     char* argv[] = {arg0, arg1, nullptr};
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    int rc = RunHeadlessBuild(2, argv, environment, tools, platform);
+    int rc = RunHeadlessBuild(2, argv, {tools, platform, environment});
     out = ::testing::internal::GetCapturedStdout();
     err = ::testing::internal::GetCapturedStderr();
     return rc;
@@ -230,7 +230,7 @@ TEST_F(HeadlessBuild, AFileThatIsNotAnIsoIsReplacedOnlyWithYes) {
   char* argv[] = {arg0, arg1, arg2, nullptr};
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const int rc = RunHeadlessBuild(3, argv, environment, tools, platform);
+  const int rc = RunHeadlessBuild(3, argv, {tools, platform, environment});
   out = ::testing::internal::GetCapturedStdout();
   err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(rc, 0) << out << err;

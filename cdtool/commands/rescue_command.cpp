@@ -14,7 +14,7 @@
 
 namespace kiv {
 
-int RunRescueSystemCommandLine(int argc, char** argv) {
+int RunRescueSystemCommandLine(int argc, char** argv, const Environment& environment) {
   // argv[1] is --rescue-system; --update builds again to take the packages
   // the mirror holds now; --save-packages keeps what was fetched, for a later
   // build on a machine without a network.
@@ -35,7 +35,7 @@ int RunRescueSystemCommandLine(int argc, char** argv) {
   Platform& platform = CurrentPlatform();
   const std::string programFolder = platform.ProgramFolder();
   std::string unreadable;
-  const SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
+  const SessionSettings settings = LoadSessionSettings(programFolder, platform, environment, &unreadable);
   if (!unreadable.empty()) {
     std::fprintf(stderr, "discsmith: the settings file \"%s\" cannot be read as settings (%s)\n",
                  SettingsPath(programFolder).c_str(), unreadable.c_str());

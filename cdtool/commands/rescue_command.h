@@ -5,6 +5,8 @@
 // Ctrl-C cancels it and removes what was half built.
 namespace kiv {
 
-int RunRescueSystemCommandLine(int argc, char** argv);
+class Environment;
+
+int RunRescueSystemCommandLine(int argc, char** argv, const Environment& environment);
 
 }  // namespace kiv

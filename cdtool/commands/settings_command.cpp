@@ -11,10 +11,10 @@
 namespace kiv {
 
 int RunSetCommand(const std::vector<std::string>& assignments, const std::string& programFolder,
-                  const Platform& platform, std::FILE* out, std::FILE* err) {
+                  const Platform& platform, const Environment& environment, std::FILE* out, std::FILE* err) {
   const std::string path = SettingsPath(programFolder);
   std::string unreadable;
-  SessionSettings settings = LoadSessionSettings(programFolder, platform, &unreadable);
+  SessionSettings settings = LoadSessionSettings(programFolder, platform, environment, &unreadable);
   // A file that is not the builder's own is neither shown as if it were nor
   // replaced by defaults: the same refusal --build gives, and it stays.
   if (!unreadable.empty()) {
@@ -66,11 +66,11 @@ std::string PasswordNote(const Environment& environment) {
          ").\n";
 }
 
-int RunSetCommandLine(int argc, char** argv) {
+int RunSetCommandLine(int argc, char** argv, const Environment& environment) {
   const Platform& platform = CurrentPlatform();
   const std::vector<std::string> assignments(argv + 2, argv + argc);
-  const int status = RunSetCommand(assignments, platform.ProgramFolder(), platform, stdout, stderr);
-  if (status == 0 && assignments.empty()) std::fputs(PasswordNote(Environment::OfThisProcess()).c_str(), stdout);
+  const int status = RunSetCommand(assignments, platform.ProgramFolder(), platform, environment, stdout, stderr);
+  if (status == 0 && assignments.empty()) std::fputs(PasswordNote(environment).c_str(), stdout);
   return status;
 }
 

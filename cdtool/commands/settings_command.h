@@ -17,13 +17,13 @@ class Platform;
 // Exit status: 0 written (or printed), 2 bad arguments, 1 the file could not
 // be written. Messages go to `err`, the printed settings to `out`.
 int RunSetCommand(const std::vector<std::string>& assignments, const std::string& programFolder,
-                  const Platform& platform, std::FILE* out, std::FILE* err);
+                  const Platform& platform, const Environment& environment, std::FILE* out, std::FILE* err);
 
 // The line `--set` alone prints after the settings: whether the next
 // `--build` protects the CD with a password (KIVCD_PASSWORD set), as an INI
 // comment so the output still reads as settings.
 std::string PasswordNote(const Environment& environment);
 
-int RunSetCommandLine(int argc, char** argv);
+int RunSetCommandLine(int argc, char** argv, const Environment& environment);
 
 }  // namespace kiv

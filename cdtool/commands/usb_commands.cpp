@@ -21,9 +21,9 @@ namespace kiv {
 namespace {
 
 // The ISO the saved settings name, as the build would write it.
-std::string SavedIsoPath() {
+std::string SavedIsoPath(const Environment& environment) {
   Platform& platform = CurrentPlatform();
-  return LoadSessionSettings(platform.ProgramFolder(), platform).Main.ISOLocation;
+  return LoadSessionSettings(platform.ProgramFolder(), platform, environment).Main.ISOLocation;
 }
 
 }  // namespace
@@ -32,10 +32,11 @@ int RunTryCommandLine(int argc, char** argv, const Environment& environment) {
   std::vector<std::string> args(argv + 2, argv + argc);
   // Only options given: the ISO of the saved settings.
   const bool named = std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--", 0) != 0; });
-  return RunTryCommand(args, named ? "" : SavedIsoPath(), VmMedium::Cd, true, environment, SystemLauncher(), stderr);
+  return RunTryCommand(args, named ? "" : SavedIsoPath(environment), VmMedium::Cd, true, environment, SystemLauncher(),
+                       stderr);
 }
 
-int RunWriteUsbCommandLine(int argc, char** argv) {
+int RunWriteUsbCommandLine(int argc, char** argv, const Environment& environment) {
   std::vector<std::string> words;
   bool yes = false;
   for (int i = 2; i < argc; ++i) {
@@ -48,9 +49,9 @@ int RunWriteUsbCommandLine(int argc, char** argv) {
   }
   UsbWriteRequest request;
   request.device = words[0];
-  request.iso = words.size() > 1 ? words[1] : SavedIsoPath();
+  request.iso = words.size() > 1 ? words[1] : SavedIsoPath(environment);
   // A sysfs and mount table other than the system's, for tests.
-  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment(Environment::OfThisProcess());
+  const UsbDeviceSetting where = UsbDeviceSettingFromEnvironment(environment);
   request.sysRoot = where.sysRoot;
   request.mountsFile = where.mountsFile;
 

@@ -13,7 +13,7 @@ class Environment;
 
 // `environment` says whether there is a display for QEMU's window.
 int RunTryCommandLine(int argc, char** argv, const Environment& environment);
-int RunWriteUsbCommandLine(int argc, char** argv);
+int RunWriteUsbCommandLine(int argc, char** argv, const Environment& environment);
 int RunHybridCommandLine(int argc, char** argv);
 
 }  // namespace kiv

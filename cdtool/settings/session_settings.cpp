@@ -37,8 +37,8 @@ bool SessionSettings::operator==(const SessionSettings& o) const { return KivCdI
 
 std::string SettingsPath(const std::string& programFolder) { return JoinPath(programFolder, kSettingsFile); }
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
+std::string HomeFolder(const Environment& environment) {
+  if (std::string home = environment.Get("HOME"); !home.empty()) return home;
   if (std::optional<std::string> home = AccountHomeFolder()) return *home;
   return "/";
 }

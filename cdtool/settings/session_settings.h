@@ -8,6 +8,7 @@
 // reads and writes back unchanged; On() is how the build reads them.
 #include <string>
 
+#include "common/environment.h"
 #include "common/setup_answer.h"
 
 namespace kiv {
@@ -82,8 +83,9 @@ struct BootPassword {
   std::string Confirmation;
 };
 
-// The user's home folder (stands in for drive C: in the design defaults).
-std::string HomeFolder();
+// The user's home folder (stands in for drive C: in the design defaults):
+// HOME as the program was started with it, else the account's.
+std::string HomeFolder(const Environment& environment);
 // Trimmed text in double quotes, unless already enclosed in them; "" stays "\"\"".
 std::string QuotedText(const std::string& text);
 

@@ -46,7 +46,7 @@ class WindowTest : public ProgramFolderTest {
       shown.push_back(box.windowTitle().toStdString() + ": " + box.text().toStdString());
       QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
     };
-    form = std::make_unique<FrmCDBuild>(dir_.string(), *prompter, platform_, SystemLauncher());
+    form = std::make_unique<FrmCDBuild>(dir_.string(), *prompter, BuildContext{SystemLauncher(), platform_});
     form->Form_Load();
     window = std::make_unique<CdBuildWindow>(*form, *prompter);
     window->show();
@@ -517,7 +517,7 @@ TEST_F(WindowTest, Win2KTemplateBoxShowsTheWholeDefaultPath) {
   ProgramFolder installed;
   kiv::testing::FakePlatform platform;
   platform.programFolder = installed.dir;
-  FrmCDBuild model(installed.dir, *prompter, platform, SystemLauncher());
+  FrmCDBuild model(installed.dir, *prompter, {SystemLauncher(), platform});
   model.Form_Load();
   CdBuildWindow view(model, *prompter);
   view.RunDialog = [](QDialog& d) {
@@ -552,7 +552,7 @@ TEST_F(WindowTest, AfterTheDemoSettingsBothDialogsShowTheirDefaults) {
   ASSERT_EQ(std::system(("bash '" + script + "' '" + installed.dir + "'").c_str()), 0);
   window.reset();
   platform_.programFolder = installed.dir;
-  form = std::make_unique<FrmCDBuild>(installed.dir, *prompter, platform_, SystemLauncher());
+  form = std::make_unique<FrmCDBuild>(installed.dir, *prompter, BuildContext{SystemLauncher(), platform_});
   form->Form_Load();
   window = std::make_unique<CdBuildWindow>(*form, *prompter);
   window->RunDialog = [](QDialog&) { return 0; };

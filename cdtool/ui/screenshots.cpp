@@ -93,7 +93,7 @@ int RenderScreenshots(const std::string& outputFolder) {
   }
 
   QtPrompter prompter(programFolder);
-  FrmCDBuild form(programFolder, prompter, CurrentPlatform(), SystemLauncher());
+  FrmCDBuild form(programFolder, prompter, {SystemLauncher(), CurrentPlatform()});
   form.Form_Load();
   // Sample values, the same on every machine.
   form.TxtISOLoc.Text = "/home/user/kivcd.iso";

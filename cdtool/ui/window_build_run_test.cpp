@@ -52,7 +52,7 @@ class WindowBuildRun : public ::testing::Test {
       QTimer::singleShot(0, &box, [&box] { box.buttons().front()->click(); });
     };
     AddFakeCdTools(tools, folder.dir);
-    form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, platform, tools);
+    form = std::make_unique<FrmCDBuild>(folder.dir, *prompter, BuildContext{tools, platform});
     form->Form_Load();
     form->SetCheck(form->ChkGet_Win2k, 0);
     form->SetCheck(form->ChkGet_Win9x, 0);
@@ -151,7 +151,7 @@ TEST_F(WindowBuildRun, ScreenshotsShowTheButtonsOfTheRealRun) {
   EXPECT_FALSE(during->finishEnabled);
 
   // ... and what the screenshots render for those two pages.
-  FrmCDBuild pictured(folder.dir, *prompter, platform, tools);
+  FrmCDBuild pictured(folder.dir, *prompter, {tools, platform});
   pictured.Form_Load();
   CdBuildWindow picture(pictured, *prompter);
   picture.show();

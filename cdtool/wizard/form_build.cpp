@@ -80,7 +80,7 @@ void FormEvents::RunEnded() {
 void FormEvents::PumpEvents() { form_.PumpEvents(); }
 
 FormBuild::FormBuild(FrmCDBuild& f)
-    : form(f), events(f, run), run(f.ProgramFolder(), f.prompter(), events, f.Launcher(), f.platform()) {
+    : form(f), events(f, run), run(f.ProgramFolder(), f.prompter(), events, f.Context()) {
   run.WindowFrame = [&f]() -> std::optional<ScreenRect> { return f.WindowFrame ? f.WindowFrame() : std::nullopt; };
 }
 
@@ -89,7 +89,6 @@ void RunFormBuild(FrmCDBuild& form) {
   std::shared_ptr<FormBuild> build = form.ActiveBuild;  // kept alive while the run unwinds
   build->run.settings = form.Settings();
   build->run.password = form.Password();
-  build->run.environment = form.environment;
   form.BuildRunning = true;
   build->run.Run();
   form.BuildRunning = false;

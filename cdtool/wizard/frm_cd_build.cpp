@@ -30,11 +30,15 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
 
 }  // namespace
 
-FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform,
-                       ProcessLauncher& launcher)
-    : programFolder_(std::move(programFolder)), prompter_(prompter), platform_(platform), launcher_(launcher) {
-  TxtISOLoc.Text = JoinPath(HomeFolder(), "kivcd.iso");
-  TxtSP_exe.Text = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
+FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const BuildContext& context)
+    : environment(context.environment),
+      programFolder_(std::move(programFolder)),
+      prompter_(prompter),
+      platform_(context.platform),
+      launcher_(context.launcher) {
+  const std::string home = HomeFolder(environment);
+  TxtISOLoc.Text = JoinPath(home, "kivcd.iso");
+  TxtSP_exe.Text = JoinPath(home, JoinPath("SP", "xpsp1_en_x86.exe"));
   HelpWindowOpen = [] { return false; };
   RememberSavedSettings();
 }

@@ -17,6 +17,7 @@
 #include "cdtool/wizard/form_controls.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
+#include "common/build_context.h"
 #include "common/environment.h"
 #include "common/window_place.h"
 
@@ -35,9 +36,11 @@ class FrmCDBuild {
   static constexpr int kFinishPage = 9;
   static constexpr int kProgressPage = 10;
 
-  // The build run starts its programs through `launcher`; `platform` is
-  // also the clock and the random bytes of the build.
-  FrmCDBuild(std::string programFolder, Prompter& prompter, const Platform& platform, ProcessLauncher& launcher);
+  // The build run starts its programs through the context's launcher; its
+  // platform is also the clock and the random bytes of the build; its
+  // environment is the form's `environment` (HOME for the first run's ISO
+  // location, SOURCE_DATE_EPOCH for the build).
+  FrmCDBuild(std::string programFolder, Prompter& prompter, const BuildContext& context);
   ~FrmCDBuild();
 
   const std::string& ProgramFolder() const { return programFolder_; }
@@ -317,9 +320,12 @@ class FrmCDBuild {
 
   // Where the build run starts its programs.
   ProcessLauncher& Launcher() const { return launcher_; }
-  // The variables the program was started with, handed to the build run
-  // (SOURCE_DATE_EPOCH); empty unless main sets them.
+  // The variables the program was started with (the context's), handed to
+  // the build run.
   Environment environment;
+  // What the build run takes from outside: this form's launcher, platform
+  // and environment.
+  BuildContext Context() const { return {launcher_, platform_, environment}; }
 
   // ---- build-run seam: the event pump
   // Lets the view mirror the model and process pending events (set by the view).

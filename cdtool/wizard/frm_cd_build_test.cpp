@@ -34,8 +34,8 @@ TEST_F(WizardTest, DesignDefaultsAndFirstPage) {
   EXPECT_FALSE(f->CmdBack.Enabled);
   EXPECT_FALSE(f->CmdFinish.Visible);
   EXPECT_TRUE(f->CmdNext.Visible);
-  EXPECT_EQ(f->TxtISOLoc.Text, HomeFolder() + "/kivcd.iso");
-  EXPECT_EQ(f->TxtSP_exe.Text, HomeFolder() + "/SP/xpsp1_en_x86.exe");
+  EXPECT_EQ(f->TxtISOLoc.Text, HomeFolder(Environment()) + "/kivcd.iso");
+  EXPECT_EQ(f->TxtSP_exe.Text, HomeFolder(Environment()) + "/SP/xpsp1_en_x86.exe");
   EXPECT_EQ(f->ChkGet_Advtools.Value, 0);
   EXPECT_EQ(f->ChkSlipstream.Value, 1);
   EXPECT_FALSE(f->TxtERDC.Enabled);
@@ -384,7 +384,7 @@ TEST_F(WizardTest, CancelBeforeABuildLeavesAtOnceWhenNothingWouldBeLost) {
   ASSERT_EQ(f->Txt_i386_Loc.Text, P("cdrom") + "/I386");
   // Typed and typed back.
   f->TxtISOLoc.Text = P("elsewhere.iso");
-  f->TxtISOLoc.Text = HomeFolder() + "/kivcd.iso";
+  f->TxtISOLoc.Text = HomeFolder(Environment()) + "/kivcd.iso";
   EXPECT_FALSE(f->UnsavedEdits());
   const std::size_t asked = prompter_.messages.size();
   f->CmdCancel_Click();

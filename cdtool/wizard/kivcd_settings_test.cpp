@@ -13,7 +13,7 @@ using SettingsTest = ProgramFolderTest;
 TEST_F(SettingsTest, DefaultsWrittenByteExact) {
   auto f = MakeForm();
   ASSERT_TRUE(f->WriteKivCDINI());
-  const std::string home = HomeFolder();
+  const std::string home = HomeFolder(Environment());
   const std::string expected =
       "[Main]\r\n"
       "BootDisks      = 1\r\n"
@@ -259,7 +259,7 @@ TEST_F(SettingsTest, UnwritableFolderIsReportedOnce) {
   auto f = MakeForm();
   const std::filesystem::path ro = dir_ / "ro";
   std::filesystem::create_directories(ro);
-  FrmCDBuild g(ro.string() + "/missing/deeper", prompter_, platform_, SystemLauncher());
+  FrmCDBuild g(ro.string() + "/missing/deeper", prompter_, {SystemLauncher(), platform_});
   EXPECT_FALSE(g.WriteKivCDINI());
   EXPECT_FALSE(g.WriteKivCDINI());
   ASSERT_EQ(prompter_.messages.size(), 1u);

@@ -10,10 +10,12 @@
 
 namespace kiv {
 
-SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform) {
+SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform,
+                                       const Environment& environment) {
   SessionSettings s;
-  s.Main.ISOLocation = JoinPath(HomeFolder(), "kivcd.iso");
-  s.Win2K_Info.SP_exe = JoinPath(HomeFolder(), JoinPath("SP", "xpsp1_en_x86.exe"));
+  const std::string home = HomeFolder(environment);
+  s.Main.ISOLocation = JoinPath(home, "kivcd.iso");
+  s.Win2K_Info.SP_exe = JoinPath(home, JoinPath("SP", "xpsp1_en_x86.exe"));
   // The answer records as their dialogs fill them when they load: those load
   // handlers only read files and never ask anything.
   ConsolePrompter silent(nullptr, nullptr);
@@ -26,12 +28,13 @@ SessionSettings DefaultSessionSettings(const std::string& programFolder, const P
   return s;
 }
 
-SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform, std::string* problem) {
+SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform,
+                                    const Environment& environment, std::string* problem) {
   const std::string path = SettingsPath(programFolder);
   std::string why = FileExists(path) ? SettingsFileProblem(path) : "";
   if (problem) *problem = why;
-  SessionSettings s =
-      FileExists(path) && why.empty() ? ReadKivCdIni(path) : DefaultSessionSettings(programFolder, platform);
+  SessionSettings s = FileExists(path) && why.empty() ? ReadKivCdIni(path)
+                                                      : DefaultSessionSettings(programFolder, platform, environment);
   NormaliseSettings(s);
   return s;
 }

@@ -11,12 +11,13 @@ class Platform;
 // with the ISO and the service pack in the user's home folder, and the two
 // answer records as their dialogs fill them on load (the Windows 2000/XP
 // template; keyfile2.txt, keyfile.txt or the registry for 98/Me).
-SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform);
+SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform,
+                                       const Environment& environment);
 
 // The program folder's kivcd.ini when there is one, the defaults otherwise;
 // normalised either way. A file that cannot be taken as settings gives the
 // defaults too, with the reason in `problem` (else "").
 SessionSettings LoadSessionSettings(const std::string& programFolder, const Platform& platform,
-                                    std::string* problem = nullptr);
+                                    const Environment& environment, std::string* problem = nullptr);
 
 }  // namespace kiv

@@ -8,6 +8,7 @@
 #include "cdtool/commands/settings_command.h"
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/page_checks.h"
+#include "common/platform.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -22,7 +23,7 @@ int Set(const FakePlatform& platform, const std::vector<std::string>& args, std:
   size_t size = 0;
   std::FILE* e = open_memstream(&buf, &size);
   std::FILE* out = std::fopen("/dev/null", "w");
-  const int status = RunSetCommand(args, platform.programFolder, platform, out, e);
+  const int status = RunSetCommand(args, platform.programFolder, platform, Environment(), out, e);
   std::fclose(e);
   std::fclose(out);
   if (err) *err = std::string(buf, size);
@@ -31,15 +32,29 @@ int Set(const FakePlatform& platform, const std::vector<std::string>& args, std:
 }
 
 TEST_F(SessionValueTest, AFirstRunsDefaultsAreWhatAFreshFormShows) {
-  const SessionSettings defaults = LoadSessionSettings(P(""), platform_);
+  const SessionSettings defaults = LoadSessionSettings(P(""), platform_, Environment());
   auto form = MakeForm();
   EXPECT_EQ(KivCdIniText(form->Settings()), KivCdIniText(defaults));
   EXPECT_EQ(defaults.Win2K_Info.OwnerName, "Template Owner");  // the dialog's own load
-  EXPECT_EQ(defaults.Main.ISOLocation, HomeFolder() + "/kivcd.iso");
+  EXPECT_EQ(defaults.Main.ISOLocation, HomeFolder(Environment()) + "/kivcd.iso");
+}
+
+// The first run's ISO and service pack lie in the home folder the program
+// was started with, for the wizard and for the commands without one alike.
+TEST_F(SessionValueTest, AFirstRunsFilesLieInTheHomeTheProgramWasStartedWith) {
+  const Environment started = Environment().Set("HOME", "/home/tester");
+  const SessionSettings defaults = LoadSessionSettings(P(""), platform_, started);
+  EXPECT_EQ(defaults.Main.ISOLocation, "/home/tester/kivcd.iso");
+  EXPECT_EQ(defaults.Win2K_Info.SP_exe, "/home/tester/SP/xpsp1_en_x86.exe");
+  FrmCDBuild form(P(""), prompter_, {SystemLauncher(), platform_, started});
+  EXPECT_EQ(form.TxtISOLoc.Text, defaults.Main.ISOLocation);
+  EXPECT_EQ(form.TxtSP_exe.Text, defaults.Win2K_Info.SP_exe);
+  // Without HOME, the account's home folder.
+  EXPECT_EQ(HomeFolder(Environment()), AccountHomeFolder().value_or("/"));
 }
 
 TEST_F(SessionValueTest, AValueShownByTheFormComesBackUnchanged) {
-  SessionSettings s = LoadSessionSettings(P(""), platform_);
+  SessionSettings s = LoadSessionSettings(P(""), platform_, Environment());
   s.Main.Windows9x = 0;
   s.Main.AdvancedTools = 2;  // greyed stays greyed
   s.Win2K_Info.SourceDir = "/media/cd rom/I386";
@@ -59,7 +74,7 @@ TEST_F(SessionValueTest, AValueShownByTheFormComesBackUnchanged) {
 
 TEST_F(SessionValueTest, TheIsoPathIsTrimmedAndAbsoluteOnceLoaded) {
   Write("kivcd.ini", "[Main]\r\nISOLocation    =   out/my.iso  \r\n");
-  const SessionSettings s = LoadSessionSettings(P(""), platform_);
+  const SessionSettings s = LoadSessionSettings(P(""), platform_, Environment());
   // A relative path in the file is the program folder's, wherever the
   // program was started from.
   EXPECT_EQ(s.Main.ISOLocation, P("out/my.iso"));
@@ -81,7 +96,7 @@ TEST_F(SessionValueTest, ACopiedProgramFolderUsesItsOwnPaths) {
 
   TestTempDir copy;
   std::filesystem::copy_file(P("kivcd.ini"), copy / "kivcd.ini");
-  const SessionSettings s = LoadSessionSettings(copy.Path(), platform_);
+  const SessionSettings s = LoadSessionSettings(copy.Path(), platform_, Environment());
   EXPECT_EQ(s.Main.ISOLocation, copy / "cd.iso");
   EXPECT_EQ(s.Locations.kivUtils_Dir, copy / "demo/utils");
   EXPECT_EQ(s.Locations.AddFiles_Dir, "/srv/extra");
@@ -106,7 +121,7 @@ TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
     Write("kivcd.ini", garbage);
     prompter_.messages.clear();
     std::string problem;
-    const SessionSettings s = LoadSessionSettings(P(""), platform_, &problem);
+    const SessionSettings s = LoadSessionSettings(P(""), platform_, Environment(), &problem);
     EXPECT_FALSE(problem.empty());
     EXPECT_EQ(s.Main.Windows2K, 1) << "the defaults";
     auto form = MakeForm();
@@ -121,7 +136,7 @@ TEST_F(SessionValueTest, AFileThatIsNotSettingsIsNamedAndLeftAlone) {
   // One key is enough to be settings.
   Write("kivcd.ini", "[Main]\r\nWindows2K      = 0\r\n");
   std::string problem;
-  EXPECT_EQ(LoadSessionSettings(P(""), platform_, &problem).Main.Windows2K, 0);
+  EXPECT_EQ(LoadSessionSettings(P(""), platform_, Environment(), &problem).Main.Windows2K, 0);
   EXPECT_EQ(problem, "");
 }
 
@@ -255,7 +270,7 @@ TEST_F(SessionValueTest, SetLeavesAFileThatIsNotSettingsOrALinkAlone) {
 }
 
 TEST_F(SessionValueTest, ThePageChecksNameThePageAndFillTheDefaults) {
-  SessionSettings s = LoadSessionSettings(P(""), platform_);
+  SessionSettings s = LoadSessionSettings(P(""), platform_, Environment());
   s.Main.Windows2K = 0;
   s.Main.Windows9x = 0;
   s.Main.ISOLocation = P("out.iso");

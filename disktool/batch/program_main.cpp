@@ -60,7 +60,7 @@ class StopAsCancel : public ProgressSink {
 namespace {
 
 int RunBootsmith(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
-                 const Environment& environment, ProcessLauncher& launcher) {
+                 const BuildContext& context) {
   Prompter& prompter = *views.prompter;
 
   // 1. One instance at a time. The lock dies with the process, so a crashed
@@ -91,9 +91,8 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
   StopAsCancel progress(*views.progress);
 
   // 2. Windows and system folders (none on POSIX).
-  const Platform& platform = CurrentPlatform();
-  FrmWizard wizard(programFolder, prompter, progress, launcher, platform);
-  wizard.environment = environment;
+  const Platform& platform = context.platform;
+  FrmWizard wizard(programFolder, prompter, progress, context);
   progress.Attach(wizard);
   wizard.WindowsDir = platform.WindowsFolder();
   wizard.SystemDir = platform.SystemFolder();
@@ -136,11 +135,11 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
 }  // namespace
 
 int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
-                  const Environment& environment, ProcessLauncher& launcher) {
+                  const BuildContext& context) {
   CauseRecordingPrompter recorder(*views.prompter);
   MainViews recorded = views;
   recorded.prompter = &recorder;
-  const int code = RunBootsmith(programFolder, args, recorded, environment, launcher);
+  const int code = RunBootsmith(programFolder, args, recorded, context);
   // A batch run that failed ends with the message that said why, on one
   // line the CD builder reads (a stop has said "canceled" already).
   std::vector<std::string> rest = args;

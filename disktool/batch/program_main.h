@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/build_context.h"
 #include "disktool/batch/batch_run.h"
 
 namespace kiv {
@@ -35,10 +36,11 @@ struct MainViews {
 };
 
 // Returns the process exit code: 0 when the wizard ended normally or the
-// batch run made its image; non-zero otherwise. `environment` is what the
-// program was started with (the floppy device, SOURCE_DATE_EPOCH); the
-// programs a disk needs are started through `launcher`.
+// batch run made its image; non-zero otherwise. The context's environment
+// is what the program was started with (the floppy device,
+// SOURCE_DATE_EPOCH); the programs a disk needs are started through its
+// launcher; its platform gives the Windows and system folders.
 int BootsmithMain(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
-                  const Environment& environment, ProcessLauncher& launcher);
+                  const BuildContext& context);
 
 }  // namespace kiv

@@ -17,15 +17,16 @@
 namespace kiv {
 
 FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress,
-                             ProcessLauncher& launcher, const Platform& platform)
-    : Drivers(programFolder, launcher),
+                             const BuildContext& context)
+    : environment(context.environment),
+      Drivers(programFolder, context.launcher),
       Catalogue(programFolder),
       programFolder_(std::move(programFolder)),
       prompter_(prompter),
       progress_(progress),
-      launcher_(launcher),
-      cabarc_(programFolder_, launcher),
-      platform_(&platform) {
+      launcher_(context.launcher),
+      cabarc_(programFolder_, context.launcher),
+      platform_(&context.platform) {
   ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
   ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };

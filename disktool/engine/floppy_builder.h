@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/build_context.h"
 #include "common/environment.h"
 #include "common/process_runner.h"
 #include "disktool/catalogue/disk_catalogue.h"
@@ -81,10 +82,10 @@ struct BuilderSession {
 class FloppyBuilder : public BuilderSession {
  public:
   // Every outside program of a build (cabarc, bfi, plugin preparation
-  // programs) is started through `launcher`, fixed for the builder's life;
-  // `platform` opens folders and holds the Windows 98 answers' registry.
-  FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, ProcessLauncher& launcher,
-                const Platform& platform);
+  // programs) is started through the context's launcher, fixed for the
+  // builder's life; its platform opens folders and holds the Windows 98
+  // answers' registry; its environment is the builder's `environment`.
+  FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, const BuildContext& context);
   virtual ~FloppyBuilder();
   FloppyBuilder(const FloppyBuilder&) = delete;
   FloppyBuilder& operator=(const FloppyBuilder&) = delete;
@@ -94,7 +95,7 @@ class FloppyBuilder : public BuilderSession {
   ProgressSink& progress() { return progress_; }
   ProcessLauncher& Launcher() { return launcher_; }
 
-  // The variables the program was started with (empty in tests): the
+  // The variables the program was started with (the context's): the
   // floppy device (KIV_FLOPPY_DEVICE) and the fixed date of a reproducible
   // build (SOURCE_DATE_EPOCH).
   Environment environment;

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QProgressBar>
 
+#include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/progress_sink.h"
 #include "common/ui/qt_prompter.h"
@@ -73,7 +74,7 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
     prompter.SetOwner(nullptr);
     return code;
   };
-  return BootsmithMain(programFolder, args, views, environment, SystemLauncher());
+  return BootsmithMain(programFolder, args, views, {SystemLauncher(), CurrentPlatform(), environment});
 }
 
 }  // namespace kiv

@@ -179,7 +179,7 @@ struct ClickWalk {
   ClickingSink sink;
   testing::FakeLauncher tools;
   FakePlatform platform;
-  FrmWizard form{pf.root, prompter, sink, tools, platform};
+  FrmWizard form{pf.root, prompter, sink, {tools, platform}};
   WizardFlow flow{form};
   ClickWalk() {
     testing::AddFakeDiskTools(tools);

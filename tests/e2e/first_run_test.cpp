@@ -32,7 +32,7 @@ TEST(FirstRun, UtilitiesPageAcceptsItsDefaultFolders) {
   FakePlatform platform;
   platform.programFolder = folder;
   ScriptedPrompter prompter;
-  FrmCDBuild form(folder, prompter, platform, SystemLauncher());
+  FrmCDBuild form(folder, prompter, {SystemLauncher(), platform});
   form.Form_Load();
   // Without a Windows setup CD the user leaves the Windows files out.
   form.ClickCheck(form.ChkGet_Win2k);
