@@ -364,12 +364,12 @@ QWidget* WizardWindow::BuildPage6() {
   l->addWidget(Text("Visit the Kiv Rescue CD homepage for updated versions of the Kiv Disk Builder at :", page));
   const std::string folder = form_.ProgramFolder();
   QLabel* home = LinkLabel("The Kiv Rescue CD home page", page,
-                           [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Home, folder)); });
+                           [this, folder] { form_.platform().OpenLink(LinkTarget(Link::Home, folder)); });
   home->setObjectName("LblLink_Home");
   l->addWidget(home);
   l->addWidget(Text("To stay in-touch with the latest RadIvav modules and disks visit the official website :", page));
   QLabel* tools = LinkLabel("The floppy image tool", page,
-                            [folder] { CurrentPlatform().OpenLink(LinkTarget(Link::Tools, folder)); });
+                            [this, folder] { form_.platform().OpenLink(LinkTarget(Link::Tools, folder)); });
   tools->setObjectName("LblLink_Tools");
   l->addWidget(tools);
   // The image's folder in the file manager.

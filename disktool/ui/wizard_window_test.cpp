@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <map>
 
+#include "common/links.h"
 #include "common/ui/help_window.h"
 #include "common/vm_trial.h"
 #include "disktool/output/floppy_drive.h"
@@ -404,6 +406,15 @@ TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
   t.window->CmdOpenFolder()->click();
   ASSERT_EQ(t.w->prompter.messages.size(), 1u);
   EXPECT_NE(t.w->prompter.messages[0].text.find(t.pf.root), std::string::npos) << t.w->prompter.messages[0].text;
+  // The page's links open through the same platform.
+  platform.opened.clear();
+  for (const char* name : {"LblLink_Home", "LblLink_Tools"}) {
+    auto* link = t.window->findChild<QLabel*>(name);
+    ASSERT_NE(link, nullptr) << name;
+    emit link->linkActivated("#");
+  }
+  EXPECT_EQ(platform.opened,
+            (std::vector<std::string>{LinkTarget(Link::Home, t.pf.root), LinkTarget(Link::Tools, t.pf.root)}));
 
   // A 1.44 MB image at the catalogue's file.
   Window small;
