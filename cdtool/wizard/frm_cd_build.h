@@ -318,8 +318,6 @@ class FrmCDBuild {
   // type.
   void Txt_i386_Loc_Change();
 
-  // Where the build run starts its programs.
-  ProcessLauncher& Launcher() const { return launcher_; }
   // The variables the program was started with (the context's), handed to
   // the build run.
   Environment environment;
