@@ -16,14 +16,6 @@ namespace kiv {
 
 namespace {
 constexpr const char* kCustomText = "Custom, load default configuration";
-constexpr const char* kNdisCaption = "Network adapters drivers (NDIS)";
-constexpr const char* kOdiCaption = "Network adapters drivers (ODI16/32)";
-constexpr const char* kNdisNote =
-    "You only need the MSNET module and it requirements to make use of the NDIS drivers and load the "
-    "network interface.";
-constexpr const char* kOdiNote =
-    "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the "
-    "network interface.";
 // The highest n of the "[n]" sections the catalogue holds, 0 when none. The
 // disk list ends there whatever Count says: rows past the last entry would be
 // empty, and a Count of billions would read the file billions of times.
@@ -86,20 +78,6 @@ void FloppyBuilder::Fill_DiskList() {
   Notify();
 }
 
-// Setting a check box's value runs its click handler, as on the form.
-void FloppyBuilder::SetChkASPIValue(int value) {
-  ChkASPI.Value = value;
-  ChkASPI_Click();
-}
-
-void FloppyBuilder::SetChkNDISValue(int value) {
-  ChkNDIS.Value = value;
-  ChkNDIS_Click();
-}
-
-void FloppyBuilder::ChkASPI_Click() { CmdSelASPI.Enabled = ChkASPI.Value == 1; }
-void FloppyBuilder::ChkNDIS_Click() { CmdSelNDIS.Enabled = ChkNDIS.Value == 1; }
-
 // The text is checked first, then where the path really leads, so a symbolic
 // link in the program folder cannot carry the image out of it either.
 bool FloppyBuilder::RefuseCatalogueFile() {
@@ -125,64 +103,31 @@ void FloppyBuilder::GetDiskAndDriverSettings() {
   // 1. Destination, inside the program folder (RefuseCatalogueFile).
   TxtDest = JoinPath(programFolder_, NativePath(entry.File));
 
-  // 2. SCSI class. An unavailable box is greyed: disabled and unchecked.
-  if (FolderExists(Resolve("drivers\\aspi"))) {
-    if (entry.Aspi != 0) {
-      ChkASPI.Enabled = true;
-      SetChkASPIValue(1);
-      GetDefaultDriversOptions(diskIni, "ASPI");
-    } else {
-      ChkASPI.Enabled = false;
-      SetChkASPIValue(0);
-    }
-  } else {
-    CmdSelASPI.Enabled = false;
-    ChkASPI.Enabled = false;
-    ChkASPI.Value = 0;
-  }
+  // 2. SCSI class: offered, and then chosen, when the entry loads it and
+  // its drivers are there.
+  const bool aspi = FolderExists(Resolve("drivers\\aspi")) && entry.Aspi != 0;
+  Aspi = {aspi, aspi};
+  if (aspi) GetDefaultDriversOptions(diskIni, "ASPI");
 
   // 3. Network class, NDIS first.
   const long ndis = entry.Ndis;
   const bool ndisFolder = FolderExists(Resolve("drivers\\ndis"));
+  Net = {};
   if (ndisFolder && ndis != 0) {
-    ChkNDIS.Enabled = true;
-    SetChkNDISValue(1);
-    ChkNDIS.Caption = kNdisCaption;
+    Net = {true, true};
     NetFamily = NetDriverFamily::NDIS;
-    LblNDISNote = kNdisNote;
+    NetFamilyOffered = true;
     GetDefaultDriversOptions(diskIni, "NDIS");
-  } else if (ndisFolder) {
-    ChkNDIS.Enabled = false;
-    SetChkNDISValue(0);
-  } else {
-    CmdSelNDIS.Enabled = false;
-    ChkNDIS.Enabled = false;
-    ChkNDIS.Value = 0;
   }
-  // A disk without the NDIS folder never read its ndis flag.
-  const long ndisRead = ndisFolder ? ndis : 0;
 
   // 4. ODI, which wins over NDIS when an entry sets both.
   const bool odiFolder = FolderExists(Resolve("drivers\\odi32")) || FolderExists(Resolve("drivers\\odi16"));
-  if (!odiFolder) {
-    if (ndisRead == 0) {
-      CmdSelNDIS.Enabled = false;
-      ChkNDIS.Enabled = false;
-      ChkNDIS.Value = 0;
-    }
-  } else {
-    if (entry.Netw != 0) {
-      ChkNDIS.Enabled = true;
-      SetChkNDISValue(1);
-      ChkNDIS.Caption = kOdiCaption;
-      NetFamily = NetDriverFamily::ODI;
-      LblNDISNote = kOdiNote;
-      GetDefaultDriversOptions(diskIni, "ODI16");
-      GetDefaultDriversOptions(diskIni, "ODI32");
-    } else if (ndisRead == 0) {
-      ChkNDIS.Enabled = false;
-      SetChkNDISValue(0);
-    }
+  if (odiFolder && entry.Netw != 0) {
+    Net = {true, true};
+    NetFamily = NetDriverFamily::ODI;
+    NetFamilyOffered = true;
+    GetDefaultDriversOptions(diskIni, "ODI16");
+    GetDefaultDriversOptions(diskIni, "ODI32");
   }
   Notify();
 }

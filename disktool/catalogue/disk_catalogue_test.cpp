@@ -117,11 +117,10 @@ TEST_F(DriverSettings, DefaultsNarrowExactlyTheKindsTheDiskUses) {
   w.form.SelectedDisk = 2;  // "Both": ASPI and NDIS
   w.form.GetDiskAndDriverSettings();
   EXPECT_EQ(w.form.TxtDest, pf.Path("out/both.img"));
-  EXPECT_EQ(w.form.ChkASPI.Value, 1);
-  EXPECT_TRUE(w.form.ChkASPI.Enabled);
-  EXPECT_TRUE(w.form.CmdSelASPI.Enabled);
-  EXPECT_EQ(w.form.ChkNDIS.Value, 1);
-  EXPECT_EQ(w.form.ChkNDIS.Caption, "Network adapters drivers (NDIS)");
+  EXPECT_TRUE(w.form.Aspi.Chosen);
+  EXPECT_TRUE(w.form.Aspi.Offered);
+  EXPECT_TRUE(w.form.Net.Chosen);
+  EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (NDIS)");
   EXPECT_EQ(w.form.NetFamily, NetDriverFamily::NDIS);
   // The section resets each used kind; only the listed NDIS driver is back on
   // (the ASPI line stands in another section and does not count).
@@ -138,10 +137,10 @@ TEST_F(DriverSettings, OdiWinsOverNdis) {
   w.form.SelectedDisk = 3;
   w.form.GetDiskAndDriverSettings();
   EXPECT_EQ(w.form.TxtDest, pf.Path("images/odi.img"));
-  EXPECT_EQ(w.form.ChkNDIS.Value, 1);
-  EXPECT_EQ(w.form.ChkNDIS.Caption, "Network adapters drivers (ODI16/32)");
+  EXPECT_TRUE(w.form.Net.Chosen);
+  EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (ODI16/32)");
   EXPECT_EQ(w.form.NetFamily, NetDriverFamily::ODI);
-  EXPECT_EQ(w.form.LblNDISNote,
+  EXPECT_EQ(w.form.LblNDISNote(),
             "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the network "
             "interface.");
   // Both the NDIS and the ODI defaults were loaded.
@@ -150,27 +149,36 @@ TEST_F(DriverSettings, OdiWinsOverNdis) {
   EXPECT_EQ(Key("ODI16", "NE2000"), "0");
   EXPECT_EQ(Key("ODI32", "PCNTNW"), "1");
   // ASPI is not used by this disk: greyed (disabled and unchecked).
-  EXPECT_EQ(w.form.ChkASPI.Value, 0);
-  EXPECT_FALSE(w.form.ChkASPI.Enabled);
-  EXPECT_FALSE(w.form.CmdSelASPI.Enabled);
+  EXPECT_FALSE(w.form.Aspi.Chosen);
+  EXPECT_FALSE(w.form.Aspi.Offered);
 }
 
 TEST_F(DriverSettings, UnusedClassesAndMissingFoldersAreGreyed) {
   w.form.SelectedDisk = 4;  // "plain": no driver class
   w.form.GetDiskAndDriverSettings();
   EXPECT_EQ(w.form.TxtDest, pf.Path("plain.img"));
-  EXPECT_FALSE(w.form.ChkASPI.Enabled);
-  EXPECT_FALSE(w.form.ChkNDIS.Enabled);
-  EXPECT_EQ(w.form.ChkNDIS.Value, 0);
-  EXPECT_FALSE(w.form.CmdSelNDIS.Enabled);
+  EXPECT_FALSE(w.form.Aspi.Offered);
+  EXPECT_FALSE(w.form.Net.Offered);
+  EXPECT_FALSE(w.form.Net.Chosen);
+  // No disk has offered a network family yet: no note, the NDIS caption.
+  EXPECT_EQ(w.form.LblNDISNote(), "");
+  EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (NDIS)");
+  // The texts of the family offered last stay with a disk that offers none.
+  w.form.SelectedDisk = 3;
+  w.form.GetDiskAndDriverSettings();
+  w.form.SelectedDisk = 4;
+  w.form.GetDiskAndDriverSettings();
+  EXPECT_FALSE(w.form.Net.Offered);
+  EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (ODI16/32)");
+  EXPECT_NE(w.form.LblNDISNote().find("NWLAN"), std::string::npos);
 
   std::filesystem::remove_all(pf.Path("drivers"));
   w.form.SelectedDisk = 2;
   w.form.GetDiskAndDriverSettings();
-  EXPECT_FALSE(w.form.ChkASPI.Enabled);
-  EXPECT_FALSE(w.form.CmdSelASPI.Enabled);
-  EXPECT_FALSE(w.form.ChkNDIS.Enabled);
-  EXPECT_FALSE(w.form.CmdSelNDIS.Enabled);
+  EXPECT_FALSE(w.form.Aspi.Offered);
+  EXPECT_FALSE(w.form.Aspi.Chosen);
+  EXPECT_FALSE(w.form.Net.Offered);
+  EXPECT_FALSE(w.form.Net.Chosen);
 }
 
 // The batch run writes the entry's image file unasked, so "file=" is kept in

@@ -48,7 +48,7 @@ class ConsoleDrivers : public ::testing::Test {
     pf.SeedBase();
     w.form.InitApp();
     ASSERT_TRUE(pf.Exists("Drivers.ini"));
-    w.form.ChkNDIS.Value = 1;
+    w.form.Net.Chosen = true;
     w.form.NetFamily = NetDriverFamily::NDIS;
     w.form.LoadDriverLists();
     ASSERT_EQ(w.form.Drivers.LV.size(), 3u);

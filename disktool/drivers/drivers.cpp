@@ -91,13 +91,13 @@ bool FloppyBuilder::PrepareDrivers() {
     const size_t eq = line.find('=');
     if (eq == std::string::npos) {
       if (EqualsNoCase(line, "[ASPI]")) {
-        current = ChkASPI.Value == 1 ? "aspi" : "";
+        current = Aspi.Chosen ? "aspi" : "";
       } else if (EqualsNoCase(line, "[NDIS]")) {
-        current = ChkNDIS.Value == 1 && NetFamily == NetDriverFamily::NDIS ? "ndis" : "";
+        current = Net.Chosen && NetFamily == NetDriverFamily::NDIS ? "ndis" : "";
       } else if (EqualsNoCase(line, "[ODI16]")) {
-        current = ChkNDIS.Value == 1 && NetFamily == NetDriverFamily::ODI ? "odi16" : "";
+        current = Net.Chosen && NetFamily == NetDriverFamily::ODI ? "odi16" : "";
       } else if (EqualsNoCase(line, "[ODI32]")) {
-        current = ChkNDIS.Value == 1 && NetFamily == NetDriverFamily::ODI ? "odi32" : "";
+        current = Net.Chosen && NetFamily == NetDriverFamily::ODI ? "odi32" : "";
       }
       continue;
     }
@@ -126,7 +126,7 @@ bool FloppyBuilder::PrepareDrivers() {
 }
 
 void FloppyBuilder::CreatePrebuiltFiles() {
-  if (ChkNDIS.Value == 1 && NetFamily == NetDriverFamily::NDIS) {
+  if (Net.Chosen && NetFamily == NetDriverFamily::NDIS) {
     CreateCacheFile("ndis", "ndis");
     MakePath(Resolve("cabs\\etc"));
     const std::string menu = Resolve("cabs\\_ndis.txt");
@@ -223,9 +223,9 @@ void FloppyBuilder::CmdSelNDIS_Click() {
 void FloppyBuilder::LoadDriverLists() {
   WaitStatus = "Getting Drivers List ...";
   Notify();
-  if (ChkASPI.Value == 1)
+  if (Aspi.Chosen)
     Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
-  if (ChkNDIS.Value == 1) LoadNetworkDriverList();
+  if (Net.Chosen) LoadNetworkDriverList();
   Drivers.Visible = true;
   Drivers.Modal = true;
 }

@@ -33,7 +33,7 @@ class Drivers : public ::testing::Test {
 
 TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
   pf.Write("Drivers.ini", "[NDIS]\r\nRTL8139=1\r\nEMPTY=0\r\nNE2000=1\r\n");
-  w.form.ChkNDIS.Value = 1;
+  w.form.Net.Chosen = true;
   w.form.NetFamily = NetDriverFamily::NDIS;
   ASSERT_TRUE(w.form.PrepareDrivers());
   EXPECT_TRUE(pf.Read("cabs/lib/ndis/rtl8139.cab") == pf.Read("drivers/ndis/RTL8139.CAB"));  // found in any case
@@ -62,14 +62,14 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
 
 TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
   pf.Write("Drivers.ini", "[NDIS]\r\nNE2000=1\r\n[ODI16]\r\nNE2000=1\r\n[ODI32]\r\nPCNT=0\r\n[ASPI]\r\nX=1\r\n");
-  w.form.ChkNDIS.Value = 1;
+  w.form.Net.Chosen = true;
   w.form.NetFamily = NetDriverFamily::ODI;
   ASSERT_TRUE(w.form.PrepareDrivers());
   w.form.CreatePrebuiltFiles();
   EXPECT_TRUE(pf.Exists("cabs/lib/odi16/ne2000.cab"));
   EXPECT_FALSE(pf.Exists("cabs/lib/ndis"));
   EXPECT_FALSE(pf.Exists("cabs/lib/odi32"));
-  EXPECT_FALSE(pf.Exists("cabs/lib/aspi"));  // ChkASPI unchecked
+  EXPECT_FALSE(pf.Exists("cabs/lib/aspi"));  // ASPI not chosen
   EXPECT_FALSE(pf.Exists("cabs/etc/_msnet.nic"));
   EXPECT_FALSE(pf.Exists("cabs/etc/_msnet.pci"));
   EXPECT_EQ(w.progress.Maximum(), 8);
@@ -77,7 +77,7 @@ TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
 
 TEST_F(Drivers, AMissingSelectedCabinetCancelsTheRun) {
   pf.Write("Drivers.ini", "[NDIS]\r\nGONE=1\r\n");
-  w.form.ChkNDIS.Value = 1;
+  w.form.Net.Chosen = true;
   EXPECT_FALSE(w.form.PrepareDrivers());
   EXPECT_TRUE(w.form.BuildCancelled);
   EXPECT_FALSE(pf.Exists("Drivers.ini"));
@@ -157,8 +157,8 @@ TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
 
 TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
   pf.MakeDriverCab("drivers/aspi/aspigen.cab", {{"scsi.txt", "aspigen      Generic ASPI\r\n"}});
-  w.form.ChkASPI.Value = 1;
-  w.form.ChkNDIS.Value = 1;
+  w.form.Aspi.Chosen = true;
+  w.form.Net.Chosen = true;
   w.form.NetFamily = NetDriverFamily::NDIS;
   w.form.LoadDriverLists();
   EXPECT_EQ(w.form.WaitStatus, "Getting Drivers List ...");
@@ -169,7 +169,7 @@ TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
   ASSERT_EQ(w.form.Drivers.LV.size(), 5u);
   for (const auto& item : w.form.Drivers.LV) EXPECT_NE(item.Name, "ASPIGEN");
 
-  w.form.ChkNDIS.Value = 0;
+  w.form.Net.Chosen = false;
   w.form.CmdSelASPI_Click();
   EXPECT_EQ(w.form.Drivers.ColumnHeader[0], "ASPI");
   ASSERT_EQ(w.form.Drivers.LV.size(), 1u);

@@ -27,8 +27,6 @@ FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, Prog
       launcher_(context.launcher),
       cabarc_(programFolder_, context.launcher),
       platform_(&context.platform) {
-  ChkASPI.Caption = "SCSI Host adapters drivers (ASPI)";
-  ChkNDIS.Caption = "Network adapters drivers (NDIS)";
   Drivers.Pump = [this] { progress_.PumpEvents(); };
 }
 

@@ -34,13 +34,6 @@ class ProgressSink;
 class FloppyDrive;
 struct Win9xInfo;
 
-// Check-box value: 0 unchecked, 1 checked, 2 greyed.
-struct CheckBoxModel {
-  int Value = 0;
-  bool Enabled = true;
-  std::string Caption;
-};
-
 struct ButtonModel {
   bool Enabled = true;
   bool Visible = true;
@@ -56,6 +49,14 @@ struct FileListEntry {
 
 enum class NetDriverFamily { NDIS, ODI };
 
+// A driver class of the drivers page: SCSI host adapters (ASPI) or network
+// adapters (NDIS or ODI). Offered: the disk loads it and the program folder
+// holds its drivers; only an offered class can be chosen.
+struct DriverClass {
+  bool Offered = false;
+  bool Chosen = false;
+};
+
 struct BuilderSession {
   int SelectedDisk = 1;  // 1-based row of LV_Disk; row 1 is "custom"
   bool NeedSetupWin = false;
@@ -70,9 +71,10 @@ struct BuilderSession {
   bool OptImage14 = true;
   bool OptImage28 = false;
   bool OptFloppy = false;
-  CheckBoxModel ChkASPI;
-  CheckBoxModel ChkNDIS;
+  DriverClass Aspi;
+  DriverClass Net;
   NetDriverFamily NetFamily = NetDriverFamily::NDIS;
+  bool NetFamilyOffered = false;        // a disk has offered a network family
   std::vector<FileListEntry> FileList;  // LstFiles
   std::deque<std::string> LstDirs;      // folders still to be listed
 };
@@ -107,9 +109,6 @@ class FloppyBuilder : public BuilderSession {
 
   // ---- what a view shows of the build (status texts, driver choices) ----
   std::string LblStatus = "Press Next to load the disk configuration";  // page 1
-  ButtonModel CmdSelASPI{false, true, "Select which drivers to include..."};
-  ButtonModel CmdSelNDIS{false, true, "Select which drivers to include..."};
-  std::string LblNDISNote;
   // Windows setup page (answer data of the SetupWin module); the defaults
   // also stand in for answers that come empty (ShowSetupData).
   static constexpr const char* kDefaultOSType = "Microsoft Windows 98";
@@ -166,8 +165,6 @@ class FloppyBuilder : public BuilderSession {
   bool Init_Lists(const std::string& InitFile);
   // Row name of SelectedDisk ("" when out of range).
   std::string SelectedDiskName() const;
-  void ChkASPI_Click();
-  void ChkNDIS_Click();
 
   // ---- floppy tree ----
   void InitApp();
@@ -245,8 +242,6 @@ class FloppyBuilder : public BuilderSession {
   void Notify();
   void SetStatus(const std::string& text);
   bool RunStage(int stage, const std::function<bool()>& step);
-  void SetChkASPIValue(int value);
-  void SetChkNDISValue(int value);
   bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line);
   void ListFolderIntoLists(const std::string& folder);
   void LoadNetworkDriverList();

@@ -143,18 +143,27 @@ QLineEdit* WizardWindow::MakeText(QWidget* parent, std::string& text, const char
   return w;
 }
 
-QCheckBox* WizardWindow::MakeCheck(QWidget* parent, CheckBoxModel& box, const char* name, void (FrmWizard::*click)()) {
+QCheckBox* WizardWindow::MakeCheck(QWidget* parent, DriverClass& driverClass, std::function<std::string()> caption,
+                                   const char* name) {
   auto* w = new QCheckBox(parent);
   w->setObjectName(name);
-  connect(w, &QCheckBox::clicked, this, [this, &box, click](bool on) {
-    box.Value = on ? 1 : 0;
-    Handler([this, click] { (form_.*click)(); })();
+  connect(w, &QCheckBox::clicked, this, [this, &driverClass](bool on) {
+    driverClass.Chosen = on;
+    Refresh();
   });
-  binds_.push_back([w, &box] {
-    w->setText(Q(box.Caption));
-    w->setChecked(box.Value == 1);
-    w->setEnabled(box.Enabled);
+  binds_.push_back([w, &driverClass, caption = std::move(caption)] {
+    w->setText(Q(caption()));
+    w->setChecked(driverClass.Chosen);
+    w->setEnabled(driverClass.Offered);
   });
+  return w;
+}
+
+QPushButton* WizardWindow::MakeSelectButton(QWidget* parent, const DriverClass& driverClass, const char* name,
+                                            std::function<void()> click) {
+  QPushButton* w = MakeButton(parent, "Select which drivers to include...", name, std::move(click));
+  // Drivers are picked for a chosen class only.
+  binds_.push_back([w, &driverClass] { w->setEnabled(driverClass.Chosen); });
   return w;
 }
 
@@ -228,9 +237,10 @@ QWidget* WizardWindow::BuildPage2() {
       Text("Select the drivers you want in the disk, remember that you need extra modules to make use of "
            "these drivers",
            page));
-  chkAspi_ = MakeCheck(page, form_.ChkASPI, "ChkASPI", &FrmWizard::ChkASPI_Click);
+  chkAspi_ = MakeCheck(
+      page, form_.Aspi, [] { return std::string(FrmWizard::kAspiCaption); }, "ChkASPI");
   // The selection window is shown first, then filled, as the form does.
-  selAspi_ = MakeButton(page, form_.CmdSelASPI, "CmdSelASPI", [this] {
+  selAspi_ = MakeSelectButton(page, form_.Aspi, "CmdSelASPI", [this] {
     drivers_->show();
     form_.CmdSelASPI_Click();
     ShowDrivers();
@@ -243,8 +253,9 @@ QWidget* WizardWindow::BuildPage2() {
       Text("You need at least the ASPI module to load the ASPI drivers, for SCSI CDROM Drives you also "
            "need ASPI CD and CDROM which have their own requirements.",
            page));
-  chkNdis_ = MakeCheck(page, form_.ChkNDIS, "ChkNDIS", &FrmWizard::ChkNDIS_Click);
-  selNdis_ = MakeButton(page, form_.CmdSelNDIS, "CmdSelNDIS", [this] {
+  chkNdis_ = MakeCheck(
+      page, form_.Net, [this] { return form_.NetCaption(); }, "ChkNDIS");
+  selNdis_ = MakeSelectButton(page, form_.Net, "CmdSelNDIS", [this] {
     drivers_->show();
     form_.CmdSelNDIS_Click();
     ShowDrivers();
@@ -253,7 +264,10 @@ QWidget* WizardWindow::BuildPage2() {
   ndisRow->addWidget(chkNdis_, 1);
   ndisRow->addWidget(selNdis_);
   l->addLayout(ndisRow);
-  l->addWidget(MakeLabel(page, form_.LblNDISNote, "LblNDISNote"));
+  QLabel* note = Text("", page);
+  note->setObjectName("LblNDISNote");
+  binds_.push_back([this, note] { note->setText(Q(form_.LblNDISNote())); });
+  l->addWidget(note);
   l->addStretch(1);
   return page;
 }

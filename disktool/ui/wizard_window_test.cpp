@@ -159,7 +159,7 @@ TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
   EXPECT_TRUE(t.window->ChkASPI()->isChecked());
   EXPECT_TRUE(t.window->CmdSelASPI()->isEnabled());
   t.window->ChkASPI()->click();
-  EXPECT_EQ(t.w->form.ChkASPI.Value, 0);
+  EXPECT_FALSE(t.w->form.Aspi.Chosen);
   EXPECT_FALSE(t.window->CmdSelASPI()->isEnabled());
   t.window->CmdSelNDIS()->click();
   ASSERT_TRUE(t.window->Drivers()->isVisible());
