@@ -24,7 +24,10 @@ PACKAGES=(
   memtest86+ pci.ids
   shellcheck  # the lint check over our shell scripts
   clang-format  # the lint check of the C++ sources' formatting
-  clang-tidy  # the static checks CI runs (scripts/tidy.sh)
+  # the static checks CI runs (scripts/tidy.sh): LLVM 22's clang-tidy, from
+  # bookworm-security, skips the system headers' declarations and takes well
+  # under half the time of bookworm's own clang-tidy 14 on our Qt sources
+  clang-tidy-22
   qemu-system-x86
   dosbox  # runs the floppies' batch files (the DOS floppy tests)
   qemu-system-gui  # the window that --try and "Try in a virtual machine" open

@@ -22,7 +22,7 @@ struct ProgramRun {
 namespace program_run_detail {
 inline std::string ReadBack(std::FILE* f) {
   std::string s;
-  std::rewind(f);
+  if (std::fseek(f, 0, SEEK_SET) != 0) return s;
   char buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);

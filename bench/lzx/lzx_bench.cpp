@@ -195,7 +195,10 @@ Bytes RunCorpus(const std::vector<fs::path>& roots, const std::vector<int>& leve
     std::sort(found.begin(), found.end());
     uintmax_t taken = 0;
     for (const auto& p : found) {
-      if (gzipped.count(root) && (taken += fs::file_size(p)) > kGzippedBytes) break;
+      if (gzipped.count(root)) {
+        taken += fs::file_size(p);
+        if (taken > kGzippedBytes) break;
+      }
       std::string rel = (root.filename() / fs::relative(p, root)).string();
       std::replace(rel.begin(), rel.end(), '/', '\\');
       entries.push_back({rel, p});

@@ -210,7 +210,7 @@ void GraftPlan::Drop(const std::string& cdPath) {
 
 std::optional<std::string> GraftPlan::DiskFile(const std::string& cdPath) const {
   const std::string path = cdPath.empty() || cdPath.front() != '/' ? "/" + cdPath : cdPath;
-  const std::string inWork = ResolvePath(WorkPath(workTree_, path));
+  std::string inWork = ResolvePath(WorkPath(workTree_, path));
   std::error_code ec;
   if (fs::is_regular_file(inWork, ec)) return inWork;
   const auto it = files_.find(ToLower(path));

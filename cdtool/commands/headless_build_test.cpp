@@ -316,7 +316,7 @@ TEST(ConsoleBuildViewTest, TheOverallLineComesOnceItKnowsTheTimeLeftAndNotAfterE
   view.Progressed(status);
   status.overallText = "Overall: 21%, about 1 min left";
   view.Progressed(status);
-  std::rewind(out);
+  ASSERT_EQ(std::fseek(out, 0, SEEK_SET), 0);
   std::string printed;
   for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) printed += static_cast<char>(c);
   std::fclose(out);

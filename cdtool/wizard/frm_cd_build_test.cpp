@@ -209,6 +209,8 @@ TEST_F(WizardTest, EachFailingCheckKeepsItsPageAndShowsItsMessage) {
         Write("blocker", "a file where a folder should be");
         f->TxtISOLoc.Text = P("blocker/kivcd.iso");
         break;
+      default:
+        FAIL() << "no fault set up for check " << which;
     }
     const FailingCheck& c = checks[which];
     for (int i = 0; i < c.page; ++i) f->CmdNext_Click();

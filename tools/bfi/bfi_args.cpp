@@ -17,7 +17,7 @@ bool ParseArguments(const std::vector<std::string>& argv, Arguments& args, std::
   args = Arguments();
   bool typeSeen = false;
   for (size_t i = 0; i < argv.size(); ++i) {
-    std::string a = argv[i];
+    const std::string& a = argv[i];
     if (a == "--help" || a == "-h" || a == "-?" || a == "/?") {
       args.help = true;
       return true;

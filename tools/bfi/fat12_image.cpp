@@ -106,6 +106,7 @@ class Builder {
 
 bool Builder::Plan(const Node& node, const std::string& path, Dir& dir, std::string& error) {
   std::vector<const Node*> order;
+  order.reserve(node.children.size());
   for (const Node& c : node.children) order.push_back(&c);
   std::sort(order.begin(), order.end(), [](const Node* a, const Node* b) {
     std::string fa = FoldCase(a->name), fb = FoldCase(b->name);

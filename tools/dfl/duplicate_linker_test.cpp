@@ -199,7 +199,7 @@ TEST_F(DflTest, ByteCompareAndDigest) {
 
 TEST_F(DflTest, UnwritableFolderIsReportedAndKeepsItsFile) {
   if (TestRunsAsRoot()) GTEST_SKIP() << "running as root: folder permissions are not enforced";
-  auto a = Write("a.bin", "same");
+  Write("a.bin", "same");
   auto b = Write("locked/b.bin", "same");
   fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
   auto report = LinkDuplicates(root_.string(), nullptr);

@@ -95,6 +95,7 @@ TEST(LzxCabinet, EmptyOneByteAndFrameSizedFiles) {
 // step. Many seeds, each level, with and without look-ahead.
 TEST(LzxCabinet, OddStoredBlocksDecodeBlockByBlock) {
   std::vector<CabFile> files;
+  files.reserve(16);
   for (uint32_t seed = 0; seed < 16; ++seed) {
     files.push_back({"mixed" + std::to_string(seed) + ".bin", MixedBytes(30000 + seed * 1777, seed)});
   }
