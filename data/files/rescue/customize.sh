@@ -151,5 +151,8 @@ step "squashing the tree"
 # The kernel and the initramfs go beside the squashfs; what the mounted
 # file systems (proc, sys, dev) and the scratch folders hold stays out, the
 # folders themselves stay as mount points.
-mksquashfs "$tree" "$out/filesystem.squashfs" -noappend -comp zstd -wildcards \
+# zstd level 9 in 256 KiB blocks: on this system it squashes seven times as
+# fast as the default level 15 in 128 KiB blocks (10 s against 77 on two
+# cores) for 1 % more size (162 MB against 160).
+mksquashfs "$tree" "$out/filesystem.squashfs" -noappend -comp zstd -Xcompression-level 9 -b 256K -wildcards \
   -e 'boot/*' 'proc/*' 'sys/*' 'dev/*' 'run/*' 'tmp/*' 'var/tmp/*' 
