@@ -15,6 +15,9 @@ function(kiv_add_gtest name)
   # line tables are all a failure's backtrace needs. This halves the build of
   # the tests, more under the sanitizers.
   target_compile_options(${name} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O0 -g1>)
+  if(KIV_PRECOMPILED_HEADERS)
+    target_precompile_headers(${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/test_precompiled.h)
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
