@@ -31,8 +31,11 @@ bash "$(dirname "$0")/stub_bootsmith.sh" "$pf"
 # Utilities with duplicate files, additional files, and an ISO path with
 # blanks, quotes and a command substitution that must stay text.
 mkdir -p "$work/utils/sub" "$work/extra"
+# The copy keeps the original's date: files are duplicates when their bytes,
+# mode and date agree (the CD shows one date for both), and a plain cp on a
+# busy machine can land in the next second.
 head -c 200000 /dev/urandom > "$work/utils/big.bin"
-cp "$work/utils/big.bin" "$work/utils/sub/copy.bin"
+cp -p "$work/utils/big.bin" "$work/utils/sub/copy.bin"
 echo "notes" > "$work/extra/NOTES.TXT"
 # Files named like the boot files, elsewhere: the user's, they stay visible.
 mkdir -p "$work/extra/tools"
