@@ -94,9 +94,10 @@ TEST(LzxCabinet, EmptyOneByteAndFrameSizedFiles) {
 // after them must open the next data block, or block-by-block readers lose
 // step. Many seeds, each level, with and without look-ahead.
 TEST(LzxCabinet, OddStoredBlocksDecodeBlockByBlock) {
+  constexpr uint32_t kSeeds = 16;
   std::vector<CabFile> files;
-  files.reserve(16);
-  for (uint32_t seed = 0; seed < 16; ++seed) {
+  files.reserve(kSeeds);
+  for (uint32_t seed = 0; seed < kSeeds; ++seed) {
     files.push_back({"mixed" + std::to_string(seed) + ".bin", MixedBytes(30000 + seed * 1777, seed)});
   }
   for (int level = 0; level <= 4; ++level) {
