@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/environment.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/wizard/frm_wizard.h"
@@ -76,6 +77,11 @@ class HookPrompter : public ScriptedPrompter {
 struct Wizard {
   explicit Wizard(const ProgramFolder& pf) : Wizard(pf, tools) {}
   Wizard(const ProgramFolder& pf, ProcessLauncher& launcher) : form(pf.root, prompter, progress, {launcher, platform}) {
+    kiv::testing::AddFakeDiskTools(tools);
+  }
+  // Started with these variables (KIV_FLOPPY_DEVICE, SOURCE_DATE_EPOCH).
+  Wizard(const ProgramFolder& pf, const Environment& environment)
+      : form(pf.root, prompter, progress, {tools, platform, environment}) {
     kiv::testing::AddFakeDiskTools(tools);
   }
   kiv::testing::FakeLauncher tools;

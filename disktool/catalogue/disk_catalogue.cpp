@@ -10,6 +10,7 @@
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/prompter.h"
+#include "disktool/catalogue/data_files.h"
 #include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
@@ -84,13 +85,13 @@ bool FloppyBuilder::RefuseCatalogueFile() {
   const int section = SelectedDisk - 1;
   const std::string file = Catalogue.Entry(section).File;
   if (StaysInside(file)) {
-    const std::string target = ResolvePathPrefix(JoinPath(programFolder_, NativePath(file)));
-    if (!RealPathWithin(programFolder_, target).empty()) return false;
+    const std::string target = ResolvePathPrefix(JoinPath(ProgramFolder(), NativePath(file)));
+    if (!RealPathWithin(ProgramFolder(), target).empty()) return false;
   }
-  prompter_.MsgBox(Message{"The image file \"" + file + "\" of the entry [" + std::to_string(section) + "] (" +
-                               SelectedDiskName() + ") in " + Catalogue.Path() + " leaves the program folder." +
-                               "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
-                           "Invalid Disk Catalogue", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  prompter().MsgBox(Message{"The image file \"" + file + "\" of the entry [" + std::to_string(section) + "] (" +
+                                SelectedDiskName() + ") in " + Catalogue.Path() + " leaves the program folder." +
+                                "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
+                            "Invalid Disk Catalogue", Icon::Critical, Buttons::OK, 0, std::nullopt});
   CancelApp();
   return true;
 }
@@ -101,13 +102,13 @@ void FloppyBuilder::GetDiskAndDriverSettings() {
   const std::string diskIni = ToLower(SelectedDiskName()) + ".ini";
 
   // 1. Destination, inside the program folder (RefuseCatalogueFile).
-  TxtDest = JoinPath(programFolder_, NativePath(entry.File));
+  TxtDest = JoinPath(ProgramFolder(), NativePath(entry.File));
 
   // 2. SCSI class: offered, and then chosen, when the entry loads it and
   // its drivers are there.
   const bool aspi = FolderExists(Resolve("drivers\\aspi")) && entry.Aspi != 0;
   Aspi = {aspi, aspi};
-  if (aspi) GetDefaultDriversOptions(diskIni, "ASPI");
+  if (aspi) drivers_.GetDefaultDriversOptions(diskIni, "ASPI");
 
   // 3. Network class, NDIS first.
   const long ndis = entry.Ndis;
@@ -117,7 +118,7 @@ void FloppyBuilder::GetDiskAndDriverSettings() {
     Net = {true, true};
     NetFamily = NetDriverFamily::NDIS;
     NetFamilyOffered = true;
-    GetDefaultDriversOptions(diskIni, "NDIS");
+    drivers_.GetDefaultDriversOptions(diskIni, "NDIS");
   }
 
   // 4. ODI, which wins over NDIS when an entry sets both.
@@ -126,8 +127,8 @@ void FloppyBuilder::GetDiskAndDriverSettings() {
     Net = {true, true};
     NetFamily = NetDriverFamily::ODI;
     NetFamilyOffered = true;
-    GetDefaultDriversOptions(diskIni, "ODI16");
-    GetDefaultDriversOptions(diskIni, "ODI32");
+    drivers_.GetDefaultDriversOptions(diskIni, "ODI16");
+    drivers_.GetDefaultDriversOptions(diskIni, "ODI32");
   }
   Notify();
 }

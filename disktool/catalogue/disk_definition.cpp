@@ -7,6 +7,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
+#include "disktool/catalogue/data_files.h"
 #include "disktool/engine/floppy_builder.h"
 
 namespace kiv {
@@ -42,10 +43,10 @@ bool FloppyBuilder::RefuseOutside(const std::string& value, const std::string& r
         Trim(value).empty() ? rootPath : ResolvePathPrefix(JoinPath(rootPath, NativePath(Trim(value))));
     if (!RealPathWithin(rootPath, target).empty()) return false;
   }
-  prompter_.MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
-                               ", leaves the " + root + " folder." + "\r\n\r\n" +
-                               "The Kiv Disk Builder Can't Continue !",
-                           "Invalid Disk Definition", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  prompter().MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
+                                ", leaves the " + root + " folder." + "\r\n\r\n" +
+                                "The Kiv Disk Builder Can't Continue !",
+                            "Invalid Disk Definition", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return true;
 }
 
@@ -54,18 +55,18 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
   NeedSetupNT = false;
   // The name comes from the catalogue: a plain file name below files\.
   if (InitFile.find_first_of("\\/") != std::string::npos || !StaysInside(InitFile)) {
-    prompter_.MsgBox(Message{"The disk definition file name \"" + InitFile + "\" is not valid." + "\r\n\r\n" +
-                                 "The Kiv Disk Builder Can't Continue !",
-                             "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    prompter().MsgBox(Message{"The disk definition file name \"" + InitFile + "\" is not valid." + "\r\n\r\n" +
+                                  "The Kiv Disk Builder Can't Continue !",
+                              "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     CancelApp();
     return false;
   }
   const std::string path = Resolve("files\\" + InitFile);
   std::vector<std::string> lines;
   if (!FileExists(path) || !ReadLines(path, lines)) {
-    prompter_.MsgBox(Message{"The disk definition file " + path + " could not be read." + "\r\n\r\n" +
-                                 "The Kiv Disk Builder Can't Continue !",
-                             "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
+    prompter().MsgBox(Message{"The disk definition file " + path + " could not be read." + "\r\n\r\n" +
+                                  "The Kiv Disk Builder Can't Continue !",
+                              "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     CancelApp();
     return false;
   }
@@ -140,28 +141,6 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
     }
   }
   return true;
-}
-
-int CountSectionEntries(const std::string& FileName, const std::string& Section, bool UseSuffix,
-                        const std::string& Suffix) {
-  std::vector<std::string> lines;
-  if (!ReadLines(FileName, lines)) return 0;
-  const std::string header = "[" + Section + "]";
-  bool inside = false;
-  int count = 0;
-  for (const std::string& line : lines) {
-    if (!line.empty() && line[0] == '[') {
-      // The header starts the section; it is not an entry of it.
-      inside = line == header;
-      continue;
-    }
-    if (!inside || line.empty() || line[0] == ';') continue;
-    if (UseSuffix &&
-        (line.size() < Suffix.size() || line.compare(line.size() - Suffix.size(), Suffix.size(), Suffix) != 0))
-      continue;
-    ++count;
-  }
-  return count;
 }
 
 }  // namespace kiv

@@ -2,6 +2,10 @@
 
 #include <filesystem>
 
+#include "disktool/catalogue/data_files.h"
+#include "disktool/drivers/cabinet_tool.h"
+#include "disktool/drivers/driver_set.h"
+#include "disktool/engine/floppy_workspace.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {
@@ -132,7 +136,10 @@ TEST_F(Definition, PathsLeavingCabsOrFilesAreRefused) {
   w.prompter.messages.clear();
   pf.Write("files/drv.ini", "[DefaultDrivers]\r\nNDIS\\..\\..\\EVIL.CAB\r\n");
   pf.Write("drivers/ndis/ne2000.cab", "x");
-  w.form.GetDefaultDriversOptions("drv.ini", "NDIS");
+  const FloppyWorkspace workspace(pf.root, w.prompter, w.progress, {w.tools, w.platform});
+  const DriverChoice choice;
+  const CabinetTool cabarc(pf.root, w.tools);
+  DriverSet(workspace, choice, w.form.Drivers, cabarc).GetDefaultDriversOptions("drv.ini", "NDIS");
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("drv.ini"), std::string::npos);
   EXPECT_EQ(pf.Read("Drivers.ini").find("EVIL"), std::string::npos);

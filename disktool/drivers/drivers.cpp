@@ -1,6 +1,3 @@
-// Driver selection (Drivers.ini): seeding from the driver folders, narrowing
-// to a disk's defaults, copying the selected cabinets at build time, and the
-// NDIS menu file and PCI map of the floppy's network start-up.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,7 +7,11 @@
 #include "common/paths.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/catalogue/data_files.h"
+#include "disktool/drivers/cabinet_tool.h"
+#include "disktool/drivers/driver_set.h"
+#include "disktool/drivers/frm_drivers.h"
+#include "disktool/engine/floppy_workspace.h"
 
 namespace kiv {
 
@@ -34,19 +35,23 @@ std::string RelativeTo(const std::string& folder, const std::string& path) {
 
 }  // namespace
 
-void FloppyBuilder::AddDriversToIni(const std::string& iniName, const std::string& kind, int value) {
+DriverSet::DriverSet(const FloppyWorkspace& workspace, const DriverChoice& choice, FrmDrivers& list,
+                     const CabinetTool& cabarc)
+    : workspace_(workspace), choice_(choice), list_(list), cabarc_(cabarc) {}
+
+void DriverSet::AddDriversToIni(const std::string& iniName, const std::string& kind, int value) {
   const std::string section = WithoutTrailingBackslash(kind);
-  const std::string folder = Resolve("drivers\\" + section);
-  const INIFile ini(Resolve(iniName));
+  const std::string folder = workspace_.Resolve("drivers\\" + section);
+  const INIFile ini(workspace_.Resolve(iniName));
   for (const std::string& file : ListFolder(folder, "*.cab", true, false)) {
     ini.SetINIKey(section, ToUpper(file.substr(0, file.size() - 4)), std::to_string(value));
   }
 }
 
-void FloppyBuilder::GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind) {
+void DriverSet::GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind) {
   std::vector<std::string> lines;
-  if (!ReadLines(Resolve("files\\" + diskIni), lines)) return;
-  const INIFile ini(Resolve("Drivers.ini"));
+  if (!ReadLines(workspace_.Resolve("files\\" + diskIni), lines)) return;
+  const INIFile ini(workspace_.Resolve("Drivers.ini"));
   bool inside = false;
   for (const std::string& line : lines) {
     if (line == "[DefaultDrivers]") {
@@ -68,7 +73,7 @@ void FloppyBuilder::GetDefaultDriversOptions(const std::string& diskIni, const s
     if (lineKind != kind || name.empty()) continue;
     // A driver is a cabinet directly in its kind's folder.
     if (name.find_first_of("\\/") != std::string::npos || name == "..") {
-      prompter_.MsgBox(
+      workspace_.prompter().MsgBox(
           Message{"The default driver \"" + Trim(line) + "\" in " + diskIni + " is not a driver name; it is ignored.",
                   "Invalid Disk Definition", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
       continue;
@@ -77,85 +82,84 @@ void FloppyBuilder::GetDefaultDriversOptions(const std::string& diskIni, const s
   }
 }
 
-bool FloppyBuilder::PrepareDrivers() {
+bool DriverSet::PrepareDrivers(std::vector<FileListEntry>& files) {
   std::vector<std::string> lines;
-  ReadLines(Resolve("Drivers.ini"), lines);
-  progress_.SetMaximum(static_cast<int64_t>(lines.size()));
-  progress_.SetValue(0);
+  ReadLines(workspace_.Resolve("Drivers.ini"), lines);
+  workspace_.progress().SetMaximum(static_cast<int64_t>(lines.size()));
+  workspace_.progress().SetValue(0);
   std::string current;
   for (const std::string& raw : lines) {
-    progress_.SetValue(progress_.Value() + 1);
-    Notify();
+    workspace_.progress().SetValue(workspace_.progress().Value() + 1);
+    workspace_.Notify();
     const std::string line = Trim(raw);
     if (line.empty() || line[0] == ';') continue;
     const size_t eq = line.find('=');
     if (eq == std::string::npos) {
       if (EqualsNoCase(line, "[ASPI]")) {
-        current = Aspi.Chosen ? "aspi" : "";
+        current = choice_.Aspi.Chosen ? "aspi" : "";
       } else if (EqualsNoCase(line, "[NDIS]")) {
-        current = Net.Chosen && NetFamily == NetDriverFamily::NDIS ? "ndis" : "";
+        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::NDIS ? "ndis" : "";
       } else if (EqualsNoCase(line, "[ODI16]")) {
-        current = Net.Chosen && NetFamily == NetDriverFamily::ODI ? "odi16" : "";
+        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::ODI ? "odi16" : "";
       } else if (EqualsNoCase(line, "[ODI32]")) {
-        current = Net.Chosen && NetFamily == NetDriverFamily::ODI ? "odi32" : "";
+        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::ODI ? "odi32" : "";
       }
       continue;
     }
     if (current.empty() || LeadingNumber(Trim(line.substr(eq + 1))) == 0) continue;
     const std::string name = ToLower(Trim(line.substr(0, eq)));
     if (name.empty() || name.find_first_of("\\/") != std::string::npos || name == "..") continue;
-    const std::string source = ResolvePath(Resolve("drivers\\" + current + "\\" + name + ".cab"));
+    const std::string source = ResolvePath(workspace_.Resolve("drivers\\" + current + "\\" + name + ".cab"));
     // One folder "lib" on the floppy: the file list names it in lower case.
-    const std::string dest = Resolve("cabs\\lib\\" + current + "\\" + name + ".cab");
+    const std::string dest = workspace_.Resolve("cabs\\lib\\" + current + "\\" + name + ".cab");
     MakePath(FolderOf(dest));
     std::string error;
     if (!CopyOneFile(source, dest, &error)) {
-      prompter_.MsgBox(Message{"The driver " + source + " could not be copied :\r\n" + error, "Error While Copying",
-                               Icon::Critical, Buttons::OK, 0, std::nullopt});
-      CancelApp();
+      workspace_.prompter().MsgBox(Message{"The driver " + source + " could not be copied :\r\n" + error,
+                                           "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
       return false;
     }
-    FileList.push_back(FileListEntry{"lib\\" + current + "\\" + name + ".cab", false});
+    files.push_back(FileListEntry{"lib\\" + current + "\\" + name + ".cab", false});
   }
-  for (FileListEntry& e : FileList) {
+  for (FileListEntry& e : files) {
     const std::string head = e.Path.substr(0, 8);
     if (head == "lib\\aspi" || head == "lib\\ndis" || head == "lib\\odi1" || head == "lib\\odi3") e.Selected = true;
   }
-  Notify();
+  workspace_.Notify();
   return true;
 }
 
-void FloppyBuilder::CreatePrebuiltFiles() {
-  if (Net.Chosen && NetFamily == NetDriverFamily::NDIS) {
+void DriverSet::CreatePrebuiltFiles(std::vector<FileListEntry>& files) {
+  if (choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::NDIS) {
     CreateCacheFile("ndis", "ndis");
-    MakePath(Resolve("cabs\\etc"));
-    const std::string menu = Resolve("cabs\\_ndis.txt");
+    MakePath(workspace_.Resolve("cabs\\etc"));
+    const std::string menu = workspace_.Resolve("cabs\\_ndis.txt");
     if (FileExists(menu)) {
-      CopyOneFile(menu, Resolve("cabs\\etc\\_msnet.nic"));
+      CopyOneFile(menu, workspace_.Resolve("cabs\\etc\\_msnet.nic"));
       std::remove(menu.c_str());
-      FileList.push_back(FileListEntry{"etc\\_msnet.nic", false});
+      files.push_back(FileListEntry{"etc\\_msnet.nic", false});
     }
-    const std::string pci = Resolve("cabs\\_ndis.pci");
+    const std::string pci = workspace_.Resolve("cabs\\_ndis.pci");
     if (FileExists(pci)) {
-      CopyOneFile(pci, Resolve("cabs\\etc\\_msnet.pci"));
+      CopyOneFile(pci, workspace_.Resolve("cabs\\etc\\_msnet.pci"));
       std::remove(pci.c_str());
-      FileList.push_back(FileListEntry{"etc\\_msnet.pci", false});
+      files.push_back(FileListEntry{"etc\\_msnet.pci", false});
     }
   }
-  for (FileListEntry& e : FileList) {
+  for (FileListEntry& e : files) {
     if (e.Path.compare(0, 4, "etc\\") == 0 && e.Path.size() > 4 && e.Path[4] == '_') e.Selected = true;
   }
-  Notify();
+  workspace_.Notify();
 }
 
-void FloppyBuilder::CreateCacheFile(const std::string& baseName, const std::string& kind) {
+void DriverSet::CreateCacheFile(const std::string& baseName, const std::string& kind) {
   std::string menu =
       "; This file is used to manual\r\n; select a network driver\r\n"
       ":_ndis \"Select Network driver...\" [x]\r\n";
   std::string pciMap = "; PCI map file (build from ndis.pci files)\r\n";
-  const std::string driversIni = Resolve("Drivers.ini");
-  progress_.SetMaximum(CountSectionEntries(driversIni, ToUpper(kind), true, "1"));
-  progress_.SetValue(0);
+  const std::string driversIni = workspace_.Resolve("Drivers.ini");
+  workspace_.progress().SetMaximum(CountSectionEntries(driversIni, ToUpper(kind), true, "1"));
+  workspace_.progress().SetValue(0);
 
   std::vector<std::string> lines;
   ReadLines(driversIni, lines);
@@ -168,17 +172,17 @@ void FloppyBuilder::CreateCacheFile(const std::string& baseName, const std::stri
     }
     if (!inside || line.empty() || line[0] == ';' || !EndsWith(line, "1") || line.size() < 2) continue;
     const std::string name = line.substr(0, line.size() - 2);
-    progress_.SetValue(progress_.Value() + 1);
-    Notify();
+    workspace_.progress().SetValue(workspace_.progress().Value() + 1);
+    workspace_.Notify();
 
-    const std::string txt = JoinPath(programFolder_, baseName + ".txt");
-    const std::string pci = JoinPath(programFolder_, baseName + ".pci");
+    const std::string txt = JoinPath(workspace_.ProgramFolder(), baseName + ".txt");
+    const std::string pci = JoinPath(workspace_.ProgramFolder(), baseName + ".pci");
     std::remove(ResolvePath(txt).c_str());
     std::remove(ResolvePath(pci).c_str());
-    const std::string cab = ResolvePath(Resolve("drivers\\" + kind + "\\" + name + ".cab"));
+    const std::string cab = ResolvePath(workspace_.Resolve("drivers\\" + kind + "\\" + name + ".cab"));
     // Hidden: the tool's lines are not the user's business; a missing file
     // below simply leaves the menu line or PCI list out.
-    cabarc_.Extract(RelativeTo(programFolder_, cab), baseName + ".*", [this] { progress_.PumpEvents(); });
+    cabarc_.Extract(RelativeTo(workspace_.ProgramFolder(), cab), baseName + ".*", [this] { workspace_.Pump(); });
 
     std::vector<std::string> extracted;
     const std::string txtFound = ResolvePath(txt);
@@ -193,41 +197,42 @@ void FloppyBuilder::CreateCacheFile(const std::string& baseName, const std::stri
       std::remove(pciFound.c_str());
     }
   }
-  MakePath(Resolve("cabs"));
-  WriteFileAtomic(Resolve("cabs\\_" + baseName + ".txt"), menu);
-  WriteFileAtomic(Resolve("cabs\\_" + baseName + ".pci"), pciMap);
+  MakePath(workspace_.Resolve("cabs"));
+  WriteFileAtomic(workspace_.Resolve("cabs\\_" + baseName + ".txt"), menu);
+  WriteFileAtomic(workspace_.Resolve("cabs\\_" + baseName + ".pci"), pciMap);
 }
 
 // The network family's list: NDIS, or the two ODI kinds in one list.
-void FloppyBuilder::LoadNetworkDriverList() {
-  if (NetFamily == NetDriverFamily::ODI) {
-    Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
-    Drivers.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
+void DriverSet::LoadNetworkDriverList() {
+  if (choice_.NetFamily == NetDriverFamily::ODI) {
+    list_.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
+    list_.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
   } else {
-    Drivers.CreateIndex({.descriptor = "ndis.txt", .folder = "ndis", .kindHeader = "NIC", .append = false});
+    list_.CreateIndex({.descriptor = "ndis.txt", .folder = "ndis", .kindHeader = "NIC", .append = false});
   }
 }
 
-void FloppyBuilder::CmdSelASPI_Click() {
-  Drivers.Visible = true;
-  Drivers.Modal = false;
-  Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
+void DriverSet::LoadAspiList() {
+  list_.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
 }
 
-void FloppyBuilder::CmdSelNDIS_Click() {
-  Drivers.Visible = true;
-  Drivers.Modal = false;
+void DriverSet::ShowAspiList() {
+  list_.Visible = true;
+  list_.Modal = false;
+  LoadAspiList();
+}
+
+void DriverSet::ShowNetworkList() {
+  list_.Visible = true;
+  list_.Modal = false;
   LoadNetworkDriverList();
 }
 
-void FloppyBuilder::LoadDriverLists() {
-  WaitStatus = "Getting Drivers List ...";
-  Notify();
-  if (Aspi.Chosen)
-    Drivers.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
-  if (Net.Chosen) LoadNetworkDriverList();
-  Drivers.Visible = true;
-  Drivers.Modal = true;
+void DriverSet::LoadDriverLists() {
+  if (choice_.Aspi.Chosen) LoadAspiList();
+  if (choice_.Net.Chosen) LoadNetworkDriverList();
+  list_.Visible = true;
+  list_.Modal = true;
 }
 
 }  // namespace kiv

@@ -9,7 +9,7 @@
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/catalogue/data_files.h"
 
 namespace kiv {
 

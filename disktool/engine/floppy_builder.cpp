@@ -1,9 +1,12 @@
-// The engine's construction and the small helpers every step shares.
+// The engine's construction, the order of a build's steps, its stages and
+// its end (made or cancelled).
 #include "disktool/engine/floppy_builder.h"
 
-#include <cctype>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "common/environment.h"
 #include "common/file_ops.h"
@@ -11,51 +14,32 @@
 #include "common/platform.h"
 #include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "common/source_date_epoch.h"
 #include "disktool/output/floppy_drive.h"
+#include "disktool/output/image_made.h"
+#include "disktool/output/image_target.h"
 
 namespace kiv {
 
 FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress,
                              const BuildContext& context)
-    : environment(context.environment),
-      Drivers(programFolder, context.launcher),
+    : Drivers(programFolder, context.launcher),
       Catalogue(programFolder),
-      programFolder_(std::move(programFolder)),
-      prompter_(prompter),
-      progress_(progress),
-      launcher_(context.launcher),
-      cabarc_(programFolder_, context.launcher),
-      platform_(&context.platform) {
-  Drivers.Pump = [this] { progress_.PumpEvents(); };
+      workspace_(std::move(programFolder), prompter, progress, context),
+      cabinets_(workspace_),
+      tree_(workspace_, *this),
+      drivers_(workspace_, *this, Drivers, cabinets_.Tool()),
+      modules_(workspace_, *this, cabinets_),
+      output_(workspace_, *this) {
+  Drivers.Pump = [this] { workspace_.Pump(); };
+  workspace_.changed = [this] {
+    if (Changed) Changed();
+  };
+  workspace_.stopped = [this] { return BuildCancelled; };
 }
 
 FloppyBuilder::~FloppyBuilder() = default;
 
-void FloppyBuilder::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { floppy_ = std::move(drive); }
-
-FloppyDrive& FloppyBuilder::Floppy() {
-  if (!floppy_)
-    floppy_ = MakeFat12FloppyDrive(DefaultFloppyDevice(environment), SourceDateEpoch(environment, nullptr), *platform_);
-  return *floppy_;
-}
-
-std::string FloppyBuilder::Resolve(const std::string& relative) const {
-  return ResolvePathPrefix(JoinPath(programFolder_, NativePath(relative)));
-}
-
-std::string FloppyBuilder::ToolPath(const std::string& tool) const {
-#ifdef _WIN32
-  return JoinPath(programFolder_, tool + ".exe");
-#else
-  return JoinPath(programFolder_, tool);
-#endif
-}
-
-void FloppyBuilder::Notify() {
-  if (Changed) Changed();
-  progress_.PumpEvents();
-}
+void FloppyBuilder::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { output_.SetFloppyDrive(std::move(drive)); }
 
 void FloppyBuilder::SetStatus(const std::string& text) {
   LblStatus = text;
@@ -76,48 +60,167 @@ std::string FloppyBuilder::SelectedDiskName() const {
   return LV_Disk[SelectedDisk - 1].Name;
 }
 
-long LeadingNumber(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    if (value > 100000000L) break;  // far beyond any count or flag
-    value = value * 10 + (text[i] - '0');
+void FloppyBuilder::InitApp() {
+  const std::string ini = Resolve("Drivers.ini");
+  if (FileExists(ini)) std::remove(ini.c_str());
+  static const char* const kKinds[][2] = {{"aspi", "ASPI"}, {"ndis", "NDIS"}, {"odi16", "ODI16"}, {"odi32", "ODI32"}};
+  for (const auto& kind : kKinds) {
+    if (FolderExists(Resolve(std::string("drivers\\") + kind[0]))) drivers_.AddDriversToIni("Drivers.ini", kind[1], 1);
   }
-  return negative ? -value : value;
+  TxtDest = JoinPath(ProgramFolder(), "BootDisk.img");
+  tree_.PrepareDosFiles();
+  DeleteTree(Resolve("cabs"));
+  std::string cabs = "cabs";
+  std::string cabsBin = "cabs\\bin";
+  if (!CopyFilesToFolder("files\\base_files\\*.*", cabs, {.silent = false}) ||
+      !CopyFilesToFolder("files\\base_files\\bin\\*.*", cabsBin, {.silent = false})) {
+    CancelApp();
+  }
 }
 
-bool StaysInside(const std::string& relative) {
-  const std::string path = Trim(relative);
-  if (path.empty()) return true;
-  if (path[0] == '\\' || path[0] == '/') return false;
-  if (IsAbsolutePath(path)) return false;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    if (Trim(path.substr(start, end - start)) == "..") return false;
-    start = end + 1;
+bool FloppyBuilder::CreateDiskAsDir() {
+  if (tree_.CreateDiskAsDir()) return true;
+  CancelApp();
+  return false;
+}
+
+// "A:" is the floppy drive, as the definitions and the original name it.
+bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
+  return tree_.InjectFilesToDir(DestDir, DestDir == "A:" ? &output_.Floppy() : nullptr);
+}
+
+bool FloppyBuilder::PrepareDrivers() {
+  if (drivers_.PrepareDrivers(FileList)) return true;
+  CancelApp();
+  return false;
+}
+
+void FloppyBuilder::LoadDriverLists() {
+  WaitStatus = "Getting Drivers List ...";
+  Notify();
+  drivers_.LoadDriverLists();
+}
+
+bool FloppyBuilder::CreateSetupInf() {
+  if (modules_.CreateSetupInf()) return true;
+  CancelApp();
+  return false;
+}
+
+bool FloppyBuilder::CreateSetupNT() {
+  if (modules_.CreateSetupNT()) return true;
+  CancelApp();
+  return false;
+}
+
+void FloppyBuilder::FloppyImageLabels(bool EnableImageLabels) {
+  LblMsg[2] = EnableImageLabels ? "Preparing new floppy image" : "Formating Floppy Disk";
+  LblMsg[3] = EnableImageLabels ? "Copying files to floppy image" : "Copying files to floppy disk";
+  Notify();
+}
+
+void FloppyBuilder::OptImage14_Click() {
+  OptImage14 = true;
+  OptImage28 = OptFloppy = false;
+  FloppyImageLabels(true);
+}
+
+void FloppyBuilder::OptImage28_Click() {
+  OptImage28 = true;
+  OptImage14 = OptFloppy = false;
+  FloppyImageLabels(true);
+}
+
+void FloppyBuilder::OptFloppy_Click() {
+  OptFloppy = true;
+  OptImage14 = OptImage28 = false;
+  FloppyImageLabels(false);
+}
+
+bool FloppyBuilder::RunStage(int stage, const std::function<bool()>& step) {
+  WaitStatus = LblMsg[stage - 1] + " ...";
+  progress().SetCaption(WaitStatus);
+  RunningStage = stage;
+  Notify();
+  // A build cancelled meanwhile (Notify pumps events) starts no further stage.
+  if (BuildCancelled) {
+    RunningStage = 0;
+    return false;
   }
+  const bool ok = step();
+  RunningStage = 0;
+  if (ok) LblRight[stage - 1] = true;
+  Notify();
+  return ok;
+}
+
+bool FloppyBuilder::FinishApp(const std::string& Plugin) {
+  BuildCancelled = false;
+  OutputMade = false;
+  LblImage.clear();
+  if (OptImage14 || OptImage28) {
+    const std::string problem = ImageTargetProblem(ProgramFolder(), ImageFile());
+    if (!problem.empty()) {
+      prompter().MsgBox(Message{problem, kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
+      CancelApp();
+      return false;
+    }
+  }
+  // A step that cancels ends the build there.
+  if (!RunStage(1, [this] { return PrepareDrivers(); }) || BuildCancelled) return false;
+  RunStage(2, [this] {
+    CreatePrebuiltFiles();
+    return true;
+  });
+  if (BuildCancelled) return false;
+
+  if (!OptImage14 && !OptImage28) {
+    if (!RunStage(3, [this] { return FormatFloppy(); })) {
+      if (!BuildCancelled) CancelApp();
+      return false;
+    }
+    if (!RunStage(4, [this] { return InjectFilesToDir("A:"); })) {
+      if (!BuildCancelled) CancelApp();
+      return false;
+    }
+  } else {
+    const bool made = RunStage(3, [&] {
+      if (!CreateDiskAsDir()) return false;
+      if (!Plugin.empty()) InjectPlugin(Plugin);
+      return true;
+    });
+    if (!made) {
+      if (!BuildCancelled) CancelApp();
+      return false;
+    }
+    if (!RunStage(4, [this] { return CreateImageFromDir(ImageFile()); })) {
+      if (!BuildCancelled) CancelApp();
+      return false;
+    }
+  }
+  LblFinish = "Operation completed successfully";
+  OutputMade = true;
+  if (OptImage14 || OptImage28) {
+    const std::string image = ImageFile();
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(image, ec);
+    LblImage = ImageMadeText(image, ec ? 0 : bytes);
+  }
+  RemoveWorkFiles();
+  Notify();
   return true;
 }
 
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  lines.clear();
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return true;
+void FloppyBuilder::CancelApp() {
+  Cancelled = true;
+  BuildCancelled = true;
+  OutputMade = false;
+  LblImage.clear();
+  LblFinish = "Operation canceled";
+  RemoveWorkFiles();
+  Notify();
+  // Which page follows is the wizard's business; batch mode shows none.
+  if (BuildStopped) BuildStopped();
 }
 
 }  // namespace kiv

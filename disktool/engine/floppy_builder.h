@@ -13,8 +13,15 @@
 //   [LoadDriverLists / CmdSel*_Click + Drivers.CmdOK_Click]; FinishApp(plugin).
 // A step that fails has shown its message and called CancelApp, which sets
 // BuildCancelled; FinishApp returns true only when the image or floppy was made.
+//
+// The work itself is done by one part per concept, each knowing only the
+// workspace (program folder, user, progress, programs, system) and its own
+// piece of the session: the floppy tree (floppy/floppy_tree.h), the driver
+// set (drivers/driver_set.h), the setup modules (modules/setup_modules.h) and
+// the image output (output/image_output.h). The builder reads the catalogue
+// and the disk definitions, orders the steps, shows the stages and ends the
+// build when a part fails.
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,7 +31,13 @@
 #include "common/environment.h"
 #include "common/process_runner.h"
 #include "disktool/catalogue/disk_catalogue.h"
+#include "disktool/drivers/cabinet_maker.h"
+#include "disktool/drivers/driver_set.h"
 #include "disktool/drivers/frm_drivers.h"
+#include "disktool/engine/floppy_workspace.h"
+#include "disktool/floppy/floppy_tree.h"
+#include "disktool/modules/setup_modules.h"
+#include "disktool/output/image_output.h"
 
 namespace kiv {
 
@@ -34,51 +47,18 @@ class ProgressSink;
 class FloppyDrive;
 struct Win9xInfo;
 
-struct ButtonModel {
-  bool Enabled = true;
-  bool Visible = true;
-  std::string Caption;
-};
-
-// One file of the floppy, relative to cabs\ and written with '\' (as the data
-// files and the original list show it), with its selected flag.
-struct FileListEntry {
-  std::string Path;
-  bool Selected = true;
-};
-
-enum class NetDriverFamily { NDIS, ODI };
-
-// A driver class of the drivers page: SCSI host adapters (ASPI) or network
-// adapters (NDIS or ODI). Offered: the disk loads it and the program folder
-// holds its drivers; only an offered class can be chosen.
-struct DriverClass {
-  bool Offered = false;
-  bool Chosen = false;
-};
-
-struct BuilderSession {
+// The plain values of one build. The parts' own pieces are bases, so the
+// page model and batch mode name each value as the pages do (TxtDest,
+// FileList, Aspi, TxtOwner).
+struct BuilderSession : OutputChoice, DriverChoice, FloppyFiles, SetupAnswers {
   int SelectedDisk = 1;  // 1-based row of LV_Disk; row 1 is "custom"
   bool NeedSetupWin = false;
   bool NeedSetupNT = false;
   bool Cancelled = false;  // a build has run or was cancelled
-  std::string WorkDir;     // <program folder>/Temp/bootsmith<n>
   std::string WindowsDir;  // with trailing separator; "" on POSIX
   std::string SystemDir;
-
   std::vector<DiskRow> LV_Disk;
-  std::string TxtDest;
-  bool OptImage14 = true;
-  bool OptImage28 = false;
-  bool OptFloppy = false;
-  DriverClass Aspi;
-  DriverClass Net;
-  NetDriverFamily NetFamily = NetDriverFamily::NDIS;
-  bool NetFamilyOffered = false;        // a disk has offered a network family
-  std::vector<FileListEntry> FileList;  // LstFiles
-  std::deque<std::string> LstDirs;      // folders still to be listed
 };
-
 // The engine. Derives from the session so callers write builder.TxtDest as
 // the wizard's form does.
 class FloppyBuilder : public BuilderSession {
@@ -86,42 +66,28 @@ class FloppyBuilder : public BuilderSession {
   // Every outside program of a build (cabarc, bfi, plugin preparation
   // programs) is started through the context's launcher, fixed for the
   // builder's life; its platform opens folders and holds the Windows 98
-  // answers' registry; its environment is the builder's `environment`.
+  // answers' registry; its environment names the floppy device and the date
+  // of a reproducible build.
   FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, const BuildContext& context);
   virtual ~FloppyBuilder();
   FloppyBuilder(const FloppyBuilder&) = delete;
   FloppyBuilder& operator=(const FloppyBuilder&) = delete;
 
-  const std::string& ProgramFolder() const { return programFolder_; }
-  Prompter& prompter() { return prompter_; }
-  ProgressSink& progress() { return progress_; }
-  ProcessLauncher& Launcher() { return launcher_; }
-
-  // The variables the program was started with (the context's): the
-  // floppy device (KIV_FLOPPY_DEVICE) and the fixed date of a reproducible
-  // build (SOURCE_DATE_EPOCH).
-  Environment environment;
+  const std::string& ProgramFolder() const { return workspace_.ProgramFolder(); }
+  Prompter& prompter() { return workspace_.prompter(); }
+  ProgressSink& progress() { return workspace_.progress(); }
+  ProcessLauncher& Launcher() { return workspace_.launcher(); }
+  // Another platform (a test's stand-in) from now on.
+  void SetPlatform(const Platform& platform) { workspace_.SetPlatform(platform); }
+  const Platform& platform() const { return workspace_.platform(); }
 
   // Floppy mode writes to this drive; by default the device of
   // KIV_FLOPPY_DEVICE, else /dev/fd0.
   void SetFloppyDrive(std::unique_ptr<FloppyDrive> drive);
-  FloppyDrive& Floppy();
+  FloppyDrive& Floppy() { return output_.Floppy(); }
 
-  // ---- what a view shows of the build (status texts, driver choices) ----
+  // ---- what a view shows of the build (status texts, stages) ----
   std::string LblStatus = "Press Next to load the disk configuration";  // page 1
-  // Windows setup page (answer data of the SetupWin module); the defaults
-  // also stand in for answers that come empty (ShowSetupData).
-  static constexpr const char* kDefaultOSType = "Microsoft Windows 98";
-  static constexpr const char* kDefaultOwner = "kivUser";
-  static constexpr const char* kDefaultOrg = "VANTO LTD.";
-  static constexpr const char* kDefaultPCName = "kivPC";
-  static constexpr const char* kDefaultWorkgroup = "VANTO_LTD";
-  std::string LblOSType = kDefaultOSType;
-  std::string TxtKeyPart[5];
-  std::string TxtOwner = kDefaultOwner;
-  std::string TxtOrg = kDefaultOrg;
-  std::string TxtPCName = kDefaultPCName;
-  std::string TxtWorkgroup = kDefaultWorkgroup;
   // Progress and finish pages.
   std::string LblMsg[4] = {"Preparing selected Drivers", "Preparing pre-built drivers cache",
                            "Preparing new floppy image", "Copying files to floppy image"};
@@ -166,114 +132,63 @@ class FloppyBuilder : public BuilderSession {
   // Row name of SelectedDisk ("" when out of range).
   std::string SelectedDiskName() const;
 
-  // ---- floppy tree ----
+  // ---- the steps, each ending the build (CancelApp) where its part fails ----
+  // Drivers.ini seeded, the default image, files\dos and cabs staged.
   void InitApp();
-  bool PrepareDosFiles();
-  // How a copy meets a missing or uncopyable source: by asking (Abort, Retry,
-  // Ignore), or silently as a success.
-  struct CopyOptions {
-    bool silent = false;
-  };
-  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options);
-  void FillInitialList();
+  bool CopyFilesToFolder(const std::string& Source, std::string& Dest, FloppyTree::CopyOptions options) {
+    return tree_.CopyFilesToFolder(Source, Dest, options);
+  }
+  void FillInitialList() { tree_.FillInitialList(); }
   bool CreateDiskAsDir();
   bool InjectFilesToDir(const std::string& DestDir);
+  bool MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder) {
+    return cabinets_.MakeCab(Name, SourceFolder, CabFolder);
+  }
+  void InjectPlugin(const std::string& PluginName) { tree_.InjectPlugin(PluginName); }
 
-  // ---- drivers ----
-  void AddDriversToIni(const std::string& iniName, const std::string& kind, int value);
-  void GetDefaultDriversOptions(const std::string& diskIni, const std::string& kind);
   bool PrepareDrivers();
-  void CreatePrebuiltFiles();
-  void CreateCacheFile(const std::string& baseName, const std::string& kind);
+  void CreatePrebuiltFiles() { drivers_.CreatePrebuiltFiles(FileList); }
   // The driver list step of -sel: loads the lists the disk uses into Drivers.
   void LoadDriverLists();
-  void CmdSelASPI_Click();
-  void CmdSelNDIS_Click();
+  // The drivers page's two select buttons.
+  void CmdSelASPI_Click() { drivers_.ShowAspiList(); }
+  void CmdSelNDIS_Click() { drivers_.ShowNetworkList(); }
 
-  // ---- cabinets and plugins ----
-  bool MakeCab(std::string& Name, std::string& SourceFolder, std::string& CabFolder);
-  void InjectPlugin(const std::string& PluginName);
+  void FillSetupDataFromKeyFile() { modules_.FillSetupDataFromKeyFile(); }
+  void FillSetupDataFromReg() { modules_.FillSetupDataFromReg(); }
+  bool CreateSetupInf();
+  bool CreateSetupNT();
 
-  // ---- output ----
   // True when the image (or the floppy) was made.
   bool FinishApp(const std::string& Plugin);
   void CancelApp();
   void FloppyImageLabels(bool EnableImageLabels);
-  bool CreateImageFromDir(const std::string& ImgFile);
-  bool FormatFloppy();
-  // True when there is a floppy drive at the drive's device; otherwise shows
-  // the no-drive message and returns false.
-  bool FloppyDriveThere();
-  // True when the image may be written to TxtDest: nothing is there, an
-  // earlier image of this size is, or the user agreed to replace what is
-  // (asked as batch mode asks). False keeps the wizard on its output page.
-  bool ImageTargetAgreed();
+  bool CreateImageFromDir(const std::string& ImgFile) { return output_.CreateImageFromDir(ImgFile, WorkDir); }
+  bool FormatFloppy() { return output_.FormatFloppy(); }
+  bool FloppyDriveThere() { return output_.FloppyDriveThere(); }
+  bool ImageTargetAgreed() { return output_.ImageTargetAgreed(); }
   void OptImage14_Click();
   void OptImage28_Click();
   void OptFloppy_Click();
-  // The full path of the image TxtDest names (a relative one lies in the
-  // program folder, where the image tool runs).
-  std::string ImageFile() const;
-  void CmdOpenFolder_Click();
-  // Another platform (a test's stand-in) from now on.
-  void SetPlatform(const Platform& platform) { platform_ = &platform; }
-  // The system's services this build uses, its clock and random bytes too.
-  const Platform& platform() const { return *platform_; }
+  std::string ImageFile() const { return output_.ImageFile(); }
+  void CmdOpenFolder_Click() { output_.OpenFolder(); }
 
-  // ---- setup modules and answer data ----
-  void FillSetupDataFromKeyFile();
-  void FillSetupDataFromReg();
-  // Puts answer data on the Windows-setup page, each empty answer replaced by
-  // the page's default.
-  void ShowSetupData(const Win9xInfo& info);
-  bool CreateSetupInf();
-  bool ProcessSetupInfFile(const std::string& relativeFile, int mode);
-  bool CreateSetupNT();
-
-  // Native full path of a program-folder-relative data path ("files\x" ->
-  // <program folder>/files/x), existing components found in any letter case.
-  std::string Resolve(const std::string& relative) const;
-  // The program folder path of an outside tool ("cabarc", "bfi").
-  std::string ToolPath(const std::string& tool) const;
+  std::string Resolve(const std::string& relative) const { return workspace_.Resolve(relative); }
   // Removes Drivers.ini, cabs and Temp (each only if present).
   void RemoveWorkFiles();
 
  private:
-  void Notify();
+  void Notify() { workspace_.Notify(); }
   void SetStatus(const std::string& text);
   bool RunStage(int stage, const std::function<bool()>& step);
   bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line);
-  void ListFolderIntoLists(const std::string& folder);
-  void LoadNetworkDriverList();
 
-  std::string programFolder_;
-  Prompter& prompter_;
-  ProgressSink& progress_;
-  ProcessLauncher& launcher_;
-  CabinetTool cabarc_;
-  std::unique_ptr<FloppyDrive> floppy_;
-  const Platform* platform_;
+  FloppyWorkspace workspace_;
+  CabinetMaker cabinets_;
+  FloppyTree tree_;
+  DriverSet drivers_;
+  SetupModules modules_;
+  ImageOutput output_;
 };
-
-// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs
-// (paths inside the program folder relative to it, native separators), and
-// the Windows command-line text of the same call. Nothing here calls the
-// latter: a Windows back end starts the tool with that one line (a Windows
-// process takes a single command line), so it stays, tested against its text.
-std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
-                                 const std::string& tree, bool image144);
-std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
-                           bool image144);
-
-// Leading-number conversion of the data files: "12abc" -> 12, "" -> 0.
-long LeadingNumber(const std::string& text);
-// True when a data-file path stays inside the folder it is joined to: not
-// absolute (no leading separator, no drive letter) and no ".." component.
-bool StaysInside(const std::string& relative);
-// Counts the entries of one section (see disk_definition.cpp).
-int CountSectionEntries(const std::string& FileName, const std::string& Section, bool UseSuffix,
-                        const std::string& Suffix);
-// Lines of a text file, line ends (LF or CR LF) removed; false if unreadable.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines);
 
 }  // namespace kiv

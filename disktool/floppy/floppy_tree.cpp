@@ -1,6 +1,5 @@
-// The staging tree cabs (the floppy's future root): start-up seeding, the copy
-// routine of the definitions, the ordered file list, the per-build folder and
-// the copy of the selected files onto the floppy or into that folder.
+#include "disktool/floppy/floppy_tree.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +12,7 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/module_folders.h"
 #include "disktool/output/floppy_drive.h"
 
@@ -30,26 +29,10 @@ std::string Backslashed(std::string s) {
 
 }  // namespace
 
-void FloppyBuilder::InitApp() {
-  const std::string ini = Resolve("Drivers.ini");
-  if (FileExists(ini)) std::remove(ini.c_str());
-  static const char* const kKinds[][2] = {{"aspi", "ASPI"}, {"ndis", "NDIS"}, {"odi16", "ODI16"}, {"odi32", "ODI32"}};
-  for (const auto& kind : kKinds) {
-    if (FolderExists(Resolve(std::string("drivers\\") + kind[0]))) AddDriversToIni("Drivers.ini", kind[1], 1);
-  }
-  TxtDest = JoinPath(programFolder_, "BootDisk.img");
-  PrepareDosFiles();
-  DeleteTree(Resolve("cabs"));
-  std::string cabs = "cabs";
-  std::string cabsBin = "cabs\\bin";
-  if (!CopyFilesToFolder("files\\base_files\\*.*", cabs, {.silent = false}) ||
-      !CopyFilesToFolder("files\\base_files\\bin\\*.*", cabsBin, {.silent = false})) {
-    CancelApp();
-  }
-}
+FloppyTree::FloppyTree(const FloppyWorkspace& workspace, FloppyFiles& files) : workspace_(workspace), files_(files) {}
 
-bool FloppyBuilder::PrepareDosFiles() {
-  DeleteTree(Resolve("files\\dos"));
+bool FloppyTree::PrepareDosFiles() {
+  DeleteTree(workspace_.Resolve("files\\dos"));
   std::string dos = "files\\dos";
   std::string bin = "files\\dos\\bin";
   std::string help = "files\\dos\\help";
@@ -61,13 +44,14 @@ bool FloppyBuilder::PrepareDosFiles() {
   return binOk;
 }
 
-bool FloppyBuilder::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
-  Dest = JoinPath(programFolder_, NativePath(Dest));
+bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
+  Dest = JoinPath(workspace_.ProgramFolder(), NativePath(Dest));
   // Answers what an error means: nullopt = retry, else the result to return.
   auto onError = [&]() -> std::optional<bool> {
     if (options.silent) return true;
-    const Answer a = prompter_.MsgBox(Message{"Error while copying the file :\r\n" + Source, "Error While Copying",
-                                              Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
+    const Answer a =
+        workspace_.prompter().MsgBox(Message{"Error while copying the file :\r\n" + Source, "Error While Copying",
+                                             Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
     if (a == Answer::Abort) return false;
     if (a == Answer::Retry) return std::nullopt;
     return true;
@@ -78,8 +62,8 @@ bool FloppyBuilder::CopyFilesToFolder(const std::string& Source, std::string& De
     if (IsAbsolutePath(Source)) {
       sourcePath = NativePath(Source);
     } else {
-      const std::string inDos = JoinPath(JoinPath(programFolder_, "dos"), NativePath(Source));
-      const std::string inProgram = JoinPath(programFolder_, NativePath(Source));
+      const std::string inDos = JoinPath(JoinPath(workspace_.ProgramFolder(), "dos"), NativePath(Source));
+      const std::string inProgram = JoinPath(workspace_.ProgramFolder(), NativePath(Source));
       if (FileExists(inDos)) sourcePath = inDos;
       if (FileExists(inProgram)) sourcePath = inProgram;
     }
@@ -124,46 +108,47 @@ bool FloppyBuilder::CopyFilesToFolder(const std::string& Source, std::string& De
   }
 }
 
-void FloppyBuilder::FillInitialList() {
+void FloppyTree::FillInitialList() {
   // Module cabinets are of use only where the floppy's DOS can unpack them.
-  if (!DosHasCabinetExtractor(programFolder_)) UnpackModuleCabinets(programFolder_, Resolve("cabs"));
-  FileList.clear();
-  LstDirs.clear();
-  LstDirs.push_back(AddSlash(Resolve("cabs")));
-  while (!LstDirs.empty()) {
-    ListFolderIntoLists(LstDirs.front());
-    LstDirs.pop_front();
+  if (!DosHasCabinetExtractor(workspace_.ProgramFolder()))
+    UnpackModuleCabinets(workspace_.ProgramFolder(), workspace_.Resolve("cabs"));
+  files_.FileList.clear();
+  files_.LstDirs.clear();
+  files_.LstDirs.push_back(AddSlash(workspace_.Resolve("cabs")));
+  while (!files_.LstDirs.empty()) {
+    ListFolderIntoLists(files_.LstDirs.front());
+    files_.LstDirs.pop_front();
   }
-  std::erase_if(FileList, [](const FileListEntry& e) {
+  std::erase_if(files_.FileList, [](const FileListEntry& e) {
     return e.Path == "COMMAND.COM" || e.Path == "MSDOS.SYS" || e.Path == "IO.SYS";
   });
-  FileList.insert(FileList.begin(), {FileListEntry{"IO.SYS", true}, FileListEntry{"MSDOS.SYS", true},
-                                     FileListEntry{"COMMAND.COM", true}});
-  for (FileListEntry& e : FileList) e.Selected = true;
-  Notify();
+  files_.FileList.insert(files_.FileList.begin(), {FileListEntry{"IO.SYS", true}, FileListEntry{"MSDOS.SYS", true},
+                                                   FileListEntry{"COMMAND.COM", true}});
+  for (FileListEntry& e : files_.FileList) e.Selected = true;
+  workspace_.Notify();
 }
 
-void FloppyBuilder::ListFolderIntoLists(const std::string& folderIn) {
+void FloppyTree::ListFolderIntoLists(const std::string& folderIn) {
   const std::string folder = AddSlash(Trim(folderIn));
-  const std::string root = AddSlash(Resolve("cabs"));
+  const std::string root = AddSlash(workspace_.Resolve("cabs"));
   const std::string relativeFolder = folder.size() > root.size() ? folder.substr(root.size()) : "";
   for (const std::string& name : ListFolder(folder, "*.*", true, true)) {
     const std::string full = folder + name;
     if (FolderExists(full)) {
       if (name[0] == '.') continue;
       // Behind the folder being listed: the folders found last are listed first.
-      LstDirs.insert(LstDirs.begin() + 1, AddSlash(full));
+      files_.LstDirs.insert(files_.LstDirs.begin() + 1, AddSlash(full));
     } else {
-      FileList.push_back(FileListEntry{Backslashed(relativeFolder + name), false});
+      files_.FileList.push_back(FileListEntry{Backslashed(relativeFolder + name), false});
     }
   }
 }
 
-bool FloppyBuilder::CreateDiskAsDir() {
+bool FloppyTree::CreateDiskAsDir() {
   // Two random fractions in [0, 1) from the platform's random bytes.
   auto fraction = [this] {
     uint8_t bytes[4];
-    platform_->FillRandom(bytes, sizeof bytes);
+    workspace_.platform().FillRandom(bytes, sizeof bytes);
     const uint32_t n =
         uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
     return n / 4294967296.0;
@@ -172,38 +157,34 @@ bool FloppyBuilder::CreateDiskAsDir() {
     const double r1 = fraction();
     const double r2 = fraction();
     const long n = static_cast<long>(r1 * r2 * 100000);
-    WorkDir = JoinPath(JoinPath(programFolder_, "Temp"), "bootsmith" + std::to_string(n));
-  } while (FolderExists(WorkDir));
-  MakePath(WorkDir);
-  if (!InjectFilesToDir(WorkDir)) {
-    CancelApp();
-    return false;
-  }
-  return true;
+    files_.WorkDir = JoinPath(JoinPath(workspace_.ProgramFolder(), "Temp"), "bootsmith" + std::to_string(n));
+  } while (FolderExists(files_.WorkDir));
+  MakePath(files_.WorkDir);
+  return InjectFilesToDir(files_.WorkDir, nullptr);
 }
 
-bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
-  const bool floppy = DestDir == "A:";
-  progress_.SetMaximum(static_cast<int64_t>(FileList.size()));
-  progress_.SetValue(0);
-  const std::string cabs = Resolve("cabs");
-  for (const FileListEntry& entry : FileList) {
+bool FloppyTree::InjectFilesToDir(const std::string& DestDir, FloppyDrive* drive) {
+  const bool floppy = drive != nullptr;
+  workspace_.progress().SetMaximum(static_cast<int64_t>(files_.FileList.size()));
+  workspace_.progress().SetValue(0);
+  const std::string cabs = workspace_.Resolve("cabs");
+  for (const FileListEntry& entry : files_.FileList) {
     if (!entry.Selected) continue;
-    progress_.SetValue(progress_.Value() + 1);
-    Notify();
+    workspace_.progress().SetValue(workspace_.progress().Value() + 1);
+    workspace_.Notify();
     const std::string source = ResolvePath(JoinPath(cabs, NativePath(entry.Path)));
     const int64_t size = FileSize(source);
     if (size < 0) {
-      prompter_.MsgBox(Message{"Error while copying the file from its Source :\r\n" + entry.Path, "Error",
-                               Icon::Critical, Buttons::OK, 0, std::nullopt});
+      workspace_.prompter().MsgBox(Message{"Error while copying the file from its Source :\r\n" + entry.Path, "Error",
+                                           Icon::Critical, Buttons::OK, 0, std::nullopt});
       return false;
     }
     if (floppy) {
-      const int64_t free = Floppy().FreeSpace();
+      const int64_t free = drive->FreeSpace();
       if (free >= 0 && size > free) {
-        prompter_.MsgBox(Message{"The Image file doesn't have enough free space for the file \r\n" + entry.Path +
-                                     "\r\nThe file will not be copied to the floppy image.",
-                                 "Not Enough Free Space", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
+        workspace_.prompter().MsgBox(Message{"The Image file doesn't have enough free space for the file \r\n" +
+                                                 entry.Path + "\r\nThe file will not be copied to the floppy image.",
+                                             "Not Enough Free Space", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
         continue;
       }
     }
@@ -214,8 +195,8 @@ bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
         std::string bytes;
         const std::string folder =
             entry.Path.find('\\') != std::string::npos ? entry.Path.substr(0, entry.Path.rfind('\\')) : std::string();
-        ok = ReadWholeFile(source, bytes) && (folder.empty() || Floppy().MakeFolder(folder, &error)) &&
-             Floppy().WriteFile(entry.Path, bytes, &error);
+        ok = ReadWholeFile(source, bytes) && (folder.empty() || drive->MakeFolder(folder, &error)) &&
+             drive->WriteFile(entry.Path, bytes, &error);
         if (!ok && error.empty()) error = "The file could not be read";
       } else {
         const std::string dest = ResolvePathPrefix(JoinPath(DestDir, NativePath(entry.Path)));
@@ -224,9 +205,9 @@ bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
         ok = CopyOneFile(source, dest, &error);
       }
       if (ok) break;
-      const Answer a =
-          prompter_.MsgBox(Message{"The current Error has happend :\r\n" + error, "Error while Copying to Floppy",
-                                   Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
+      const Answer a = workspace_.prompter().MsgBox(Message{"The current Error has happend :\r\n" + error,
+                                                            "Error while Copying to Floppy", Icon::Critical,
+                                                            Buttons::AbortRetryIgnore, 0, std::nullopt});
       if (a == Answer::Abort) return false;
       if (a == Answer::Ignore) break;
     }

@@ -6,11 +6,13 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
-#include "common/progress_sink.h"
 #include "common/prompter.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/engine/floppy_workspace.h"
+#include "disktool/floppy/floppy_tree.h"
 
 namespace kiv {
+
+namespace {
 
 std::string FindPluginProgram(const std::string& pluginsFolder, const std::string& PluginName) {
   // Each one found replaces the previous choice; on POSIX a shell script wins
@@ -44,29 +46,31 @@ std::vector<std::string> PluginProgramArgv(const std::string& program, ProcessLa
   return {};
 }
 
-void FloppyBuilder::InjectPlugin(const std::string& PluginName) {
-  const std::string plugins = Resolve("plugins");
+}  // namespace
+
+void FloppyTree::InjectPlugin(const std::string& PluginName) {
+  const std::string plugins = workspace_.Resolve("plugins");
   const std::string program = FindPluginProgram(plugins, PluginName);
   if (!program.empty()) {
     std::string why;
-    const std::vector<std::string> argv = PluginProgramArgv(program, launcher_, &why);
+    const std::vector<std::string> argv = PluginProgramArgv(program, workspace_.launcher(), &why);
     if (argv.empty()) {
-      prompter_.MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
-                                   " was not run: " + why + ".\r\nThe plugin is copied without it.",
-                               "Plugin", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
+      workspace_.prompter().MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
+                                               " was not run: " + why + ".\r\nThe plugin is copied without it.",
+                                           "Plugin", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
     } else {
       RunOptions options;
-      options.pump = [this] { progress_.PumpEvents(); };
-      if (!launcher_.ShellAndWait(argv, options)) {
-        prompter_.MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
-                                     " could not be started.\r\nThe plugin is copied without it.",
-                                 "Plugin", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
+      options.pump = [this] { workspace_.Pump(); };
+      if (!workspace_.launcher().ShellAndWait(argv, options)) {
+        workspace_.prompter().MsgBox(Message{"The preparation program " + program + " of the plugin " + PluginName +
+                                                 " could not be started.\r\nThe plugin is copied without it.",
+                                             "Plugin", Icon::Exclamation, Buttons::OK, 0, std::nullopt});
       }
     }
   }
   std::string error;
-  if (!CopyFolder(ResolvePath(JoinPath(plugins, PluginName)), WorkDir, &error)) {
-    prompter_.MsgBox(
+  if (!CopyFolder(ResolvePath(JoinPath(plugins, PluginName)), files_.WorkDir, &error)) {
+    workspace_.prompter().MsgBox(
         Message{"The plugin folder " + JoinPath(plugins, PluginName) + " could not be copied :\r\n" + error,
                 "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
   }

@@ -1,6 +1,5 @@
-// The SetupWin (Windows 98/Me) and SetupNT (Windows 2000/XP) modules: answer
-// files written into files\setupwin and files\setupnt from the answer data,
-// then each folder packed into a cabinet in cabs\lib.
+#include "disktool/modules/setup_modules.h"
+
 #include <string>
 
 #include "common/file_ops.h"
@@ -9,7 +8,8 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/drivers/cabinet_maker.h"
+#include "disktool/engine/floppy_workspace.h"
 
 namespace kiv {
 
@@ -19,52 +19,55 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 
 }  // namespace
 
+SetupModules::SetupModules(const FloppyWorkspace& workspace, SetupAnswers& answers, CabinetMaker& cabinets)
+    : workspace_(workspace), answers_(answers), cabinets_(cabinets) {}
+
 // The Windows-setup page shows the answers it was given; an answer that is
 // empty (a key file saved with blank fields, or a machine without a
 // registry) shows the page's own default instead, so the page is never blank
 // and the module never falls back to the Windows Me templates by accident.
-void FloppyBuilder::ShowSetupData(const Win9xInfo& info) {
+void SetupModules::ShowSetupData(const Win9xInfo& info) {
   auto orDefault = [](const std::string& value, const char* fallback) {
     return Trim(value).empty() ? std::string(fallback) : value;
   };
-  TxtOwner = orDefault(info.OwnerName, kDefaultOwner);
-  TxtOrg = orDefault(info.Organization, kDefaultOrg);
-  LblOSType = orDefault(info.OptimizedFor, kDefaultOSType);
-  TxtPCName = orDefault(info.ComputerName, kDefaultPCName);
-  TxtWorkgroup = orDefault(info.Workgroup, kDefaultWorkgroup);
-  for (int i = 0; i < 5; ++i) TxtKeyPart[i] = info.ProductKey[i];
-  Notify();
+  answers_.TxtOwner = orDefault(info.OwnerName, SetupAnswers::kDefaultOwner);
+  answers_.TxtOrg = orDefault(info.Organization, SetupAnswers::kDefaultOrg);
+  answers_.LblOSType = orDefault(info.OptimizedFor, SetupAnswers::kDefaultOSType);
+  answers_.TxtPCName = orDefault(info.ComputerName, SetupAnswers::kDefaultPCName);
+  answers_.TxtWorkgroup = orDefault(info.Workgroup, SetupAnswers::kDefaultWorkgroup);
+  for (int i = 0; i < 5; ++i) answers_.TxtKeyPart[i] = info.ProductKey[i];
+  workspace_.Notify();
 }
 
-void FloppyBuilder::FillSetupDataFromKeyFile() {
+void SetupModules::FillSetupDataFromKeyFile() {
   Win9xInfo info;
-  if (!ReadWin9xKeyFile(Resolve(kKeyFile), info)) return;
+  if (!ReadWin9xKeyFile(workspace_.Resolve(kKeyFile), info)) return;
   ShowSetupData(info);
 }
 
-void FloppyBuilder::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(*platform_)); }
+void SetupModules::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(workspace_.platform())); }
 
-bool FloppyBuilder::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
-  const INIFile inf(Resolve(relativeFile));
-  const std::string key =
-      Quoted(JoinProductKey({TxtKeyPart[0], TxtKeyPart[1], TxtKeyPart[2], TxtKeyPart[3], TxtKeyPart[4]}));
+bool SetupModules::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
+  const INIFile inf(workspace_.Resolve(relativeFile));
+  const std::string key = Quoted(JoinProductKey({answers_.TxtKeyPart[0], answers_.TxtKeyPart[1], answers_.TxtKeyPart[2],
+                                                 answers_.TxtKeyPart[3], answers_.TxtKeyPart[4]}));
   bool ok = inf.SetINIKey("Setup", "ProductKey", key);
   if (mode != 2) {
     const std::string modeText = std::to_string(mode);
     ok &= inf.SetINIKey("Setup", "Express", mode == 0 ? "1" : "0");
-    ok &= inf.SetINIKey("NameAndOrg", "Name", Quoted(TxtOwner));
-    ok &= inf.SetINIKey("NameAndOrg", "Org", Quoted(TxtOrg));
+    ok &= inf.SetINIKey("NameAndOrg", "Name", Quoted(answers_.TxtOwner));
+    ok &= inf.SetINIKey("NameAndOrg", "Org", Quoted(answers_.TxtOrg));
     ok &= inf.SetINIKey("NameAndOrg", "Display", modeText);
-    ok &= inf.SetINIKey("Network", "ComputerName", Quoted(TxtPCName));
-    ok &= inf.SetINIKey("Network", "Workgroup", Quoted(TxtWorkgroup));
-    ok &= inf.SetINIKey("VREDIR", "LogonDomain", Quoted(TxtWorkgroup));
+    ok &= inf.SetINIKey("Network", "ComputerName", Quoted(answers_.TxtPCName));
+    ok &= inf.SetINIKey("Network", "Workgroup", Quoted(answers_.TxtWorkgroup));
+    ok &= inf.SetINIKey("VREDIR", "LogonDomain", Quoted(answers_.TxtWorkgroup));
     ok &= inf.SetINIKey("Network", "Display", modeText);
   }
   return ok;
 }
 
-bool FloppyBuilder::CreateSetupInf() {
-  const std::string os = LblOSType.find("98") != std::string::npos ? "win98" : "winme";
+bool SetupModules::CreateSetupInf() {
+  const std::string os = answers_.LblOSType.find("98") != std::string::npos ? "win98" : "winme";
   const struct {
     std::string from, to;
   } copies[] = {
@@ -72,57 +75,48 @@ bool FloppyBuilder::CreateSetupInf() {
       {"files\\inf_files\\" + os + "_template.inf", "files\\setupwin\\bin\\def.inf"},
       {"files\\inf_files\\" + os + "_template.inf", "files\\setupwin\\bin\\auto.inf"},
   };
-  MakePath(Resolve("files\\setupwin\\bin"));
+  MakePath(workspace_.Resolve("files\\setupwin\\bin"));
   for (const auto& c : copies) {
-    const std::string from = ResolvePath(Resolve(c.from));
+    const std::string from = ResolvePath(workspace_.Resolve(c.from));
     std::string error;
-    if (!FileExists(from) || !CopyOneFile(from, Resolve(c.to), &error)) {
-      prompter_.MsgBox(Message{"The answer file template " + from + " could not be copied to " + Resolve(c.to) +
-                                   (error.empty() ? std::string() : " :\r\n" + error) +
-                                   "\r\n\r\nThe Kiv Disk Builder Can't Continue !",
-                               "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
-      CancelApp();
+    if (!FileExists(from) || !CopyOneFile(from, workspace_.Resolve(c.to), &error)) {
+      workspace_.prompter().MsgBox(Message{
+          "The answer file template " + from + " could not be copied to " + workspace_.Resolve(c.to) +
+              (error.empty() ? std::string() : " :\r\n" + error) + "\r\n\r\nThe Kiv Disk Builder Can't Continue !",
+          "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
       return false;
     }
   }
   bool ok = ProcessSetupInfFile("files\\setupwin\\bin\\key.inf", 2);
   ok &= ProcessSetupInfFile("files\\setupwin\\bin\\def.inf", 1);
   ok &= ProcessSetupInfFile("files\\setupwin\\bin\\auto.inf", 0);
-  ok &= WriteFileAtomic(Resolve("files\\setupwin\\bin\\os.bat"), "@set OSVersion= " + LblOSType + "\r\n");
+  ok &= WriteFileAtomic(workspace_.Resolve("files\\setupwin\\bin\\os.bat"),
+                        "@set OSVersion= " + answers_.LblOSType + "\r\n");
   if (!ok) {
-    prompter_.MsgBox(Message{"The SetupWin answer files in " + Resolve("files\\setupwin\\bin") +
-                                 " could not be written.\r\n\r\nThe Kiv Disk Builder Can't Continue !",
-                             "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    CancelApp();
+    workspace_.prompter().MsgBox(Message{"The SetupWin answer files in " + workspace_.Resolve("files\\setupwin\\bin") +
+                                             " could not be written.\r\n\r\nThe Kiv Disk Builder Can't Continue !",
+                                         "Error While Copying", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
   std::string name = "setupwin", source = "files\\setupwin", cabs = "cabs\\lib";
-  if (!MakeCab(name, source, cabs)) {
-    CancelApp();
-    return false;
-  }
-  return true;
+  return cabinets_.MakeCab(name, source, cabs);
 }
 
-bool FloppyBuilder::CreateSetupNT() {
+bool SetupModules::CreateSetupNT() {
   const AnswerFileResult r = FillSetupDataFromKeyFileToUnattend(
-      programFolder_, Resolve(kKeyFile), Resolve("files\\setupnt\\bin\\unattend.txt"), UnattendStyle::DiskBuilder);
+      workspace_.ProgramFolder(), workspace_.Resolve(kKeyFile), workspace_.Resolve("files\\setupnt\\bin\\unattend.txt"),
+      UnattendStyle::DiskBuilder);
   if (r.Failed()) {
     const std::string what = r.status == AnswerFileResult::TemplateMissing
                                  ? "The answer file template " + r.path + " was not found."
                                  : "The answer file " + r.path + " could not be written" +
                                        (r.error.empty() ? std::string(".") : " :\r\n" + r.error);
-    prompter_.MsgBox(Message{what + "\r\n\r\nThe Kiv Disk Builder Can't Continue !", "Error While Copying",
-                             Icon::Critical, Buttons::OK, 0, std::nullopt});
-    CancelApp();
+    workspace_.prompter().MsgBox(Message{what + "\r\n\r\nThe Kiv Disk Builder Can't Continue !", "Error While Copying",
+                                         Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
   std::string name = "setupnt", source = "files\\setupnt", cabs = "cabs\\lib";
-  if (!MakeCab(name, source, cabs)) {
-    CancelApp();
-    return false;
-  }
-  return true;
+  return cabinets_.MakeCab(name, source, cabs);
 }
 
 }  // namespace kiv

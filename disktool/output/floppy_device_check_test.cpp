@@ -38,9 +38,13 @@ struct FloppyWalk {
   ProgramFolder pf;
   std::unique_ptr<Wizard> w;
   std::unique_ptr<WizardFlow> flow;
-  FloppyWalk() {
+  // `device`: the floppy device the program was started with
+  // (KIV_FLOPPY_DEVICE), a file of the program folder; none when empty.
+  explicit FloppyWalk(const std::string& device = "") {
     test::SeedWizardDisks(pf);
-    w = std::make_unique<Wizard>(pf);
+    Environment environment;
+    if (!device.empty()) environment.Set("KIV_FLOPPY_DEVICE", pf.Path(device));
+    w = std::make_unique<Wizard>(pf, environment);
     w->form.InitApp();
     flow = std::make_unique<WizardFlow>(w->form);
     flow->Form_Load();
@@ -71,10 +75,9 @@ TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
 }
 
 TEST(FloppyDeviceCheck, KivFloppyDeviceNamesAnotherDrive) {
-  FloppyWalk walk;
+  FloppyWalk walk("usbfloppy.img");
   const std::string device = walk.pf.Path("usbfloppy.img");
   walk.pf.Write("usbfloppy.img", std::string(1474560, '\xF6'));
-  walk.w->form.environment.Set("KIV_FLOPPY_DEVICE", device);
   walk.w->prompter.answers = {Answer::Yes};
   walk.flow->CmdFinish_Click();
   ASSERT_FALSE(walk.w->prompter.messages.empty());

@@ -9,6 +9,13 @@
 
 namespace kiv {
 
+// One of the wizard's four buttons, as the window shows it.
+struct ButtonModel {
+  bool Enabled = true;
+  bool Visible = true;
+  std::string Caption;
+};
+
 class FrmWizard : public FloppyBuilder {
  public:
   using FloppyBuilder::FloppyBuilder;

@@ -1,0 +1,71 @@
+#pragma once
+// Where a floppy build's result goes: an image file made by the image tool
+// (bfi) from the build's folder, or a physical floppy written directly; the
+// checks before either (a target the image may replace, a drive that is
+// there, the user's word before formatting) and the folder shown afterwards.
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class FloppyDrive;
+class FloppyWorkspace;
+
+// The output page's choice: a 1.44 MB or 2.88 MB image at TxtDest, or the
+// floppy drive.
+struct OutputChoice {
+  std::string TxtDest;
+  bool OptImage14 = true;
+  bool OptImage28 = false;
+  bool OptFloppy = false;
+};
+
+// Each step that fails has shown its message (or asked) and returns false;
+// ending the build is the caller's business.
+class ImageOutput {
+ public:
+  ImageOutput(const FloppyWorkspace& workspace, const OutputChoice& choice);
+  ~ImageOutput();
+  ImageOutput(const ImageOutput&) = delete;
+  ImageOutput& operator=(const ImageOutput&) = delete;
+
+  // Floppy mode writes to this drive; by default the device of
+  // KIV_FLOPPY_DEVICE, else /dev/fd0.
+  void SetFloppyDrive(std::unique_ptr<FloppyDrive> drive);
+  FloppyDrive& Floppy();
+
+  // The full path of the image TxtDest names (a relative one lies in the
+  // program folder, where the image tool runs).
+  std::string ImageFile() const;
+  // Runs the image tool on `tree`; true when it made ImgFile.
+  bool CreateImageFromDir(const std::string& ImgFile, const std::string& tree);
+  // True when there is a floppy drive at the drive's device; otherwise shows
+  // the no-drive message and returns false.
+  bool FloppyDriveThere();
+  // True when the image may be written to TxtDest: nothing is there, an
+  // earlier image of this size is, or the user agreed to replace what is
+  // (asked as batch mode asks). False keeps the wizard on its output page.
+  bool ImageTargetAgreed();
+  // Asks before erasing the floppy, then formats it with the boot sector.
+  bool FormatFloppy();
+  // Shows the image's folder (Open Folder of the finish page).
+  void OpenFolder();
+
+ private:
+  const FloppyWorkspace& workspace_;
+  const OutputChoice& choice_;
+  std::unique_ptr<FloppyDrive> floppy_;
+};
+
+// The image tool's call (cabarc's are in cabinet_tool.h): the argv that runs
+// (paths inside the program folder relative to it, native separators), and
+// the Windows command-line text of the same call. Nothing here calls the
+// latter: a Windows back end starts the tool with that one line (a Windows
+// process takes a single command line), so it stays, tested against its text.
+std::vector<std::string> BfiArgv(const std::string& bfi, const std::string& programFolder, const std::string& image,
+                                 const std::string& tree, bool image144);
+std::string BfiCommandLine(const std::string& programFolder, const std::string& image, const std::string& tree,
+                           bool image144);
+
+}  // namespace kiv
