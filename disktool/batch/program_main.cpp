@@ -12,8 +12,8 @@
 #include "common/prompter.h"
 #include "common/stop_request.h"
 #include "disktool/dosimport/dos_import.h"
+#include "disktool/engine/floppy_builder.h"
 #include "disktool/engine/wait_window.h"
-#include "disktool/wizard/frm_wizard.h"
 
 namespace kiv {
 
@@ -92,14 +92,11 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
 
   // 2. Windows and system folders (none on POSIX).
   const Platform& platform = context.platform;
-  FrmWizard wizard(programFolder, prompter, progress, context);
-  progress.Attach(wizard);
-  wizard.WindowsDir = platform.WindowsFolder();
-  wizard.SystemDir = platform.SystemFolder();
-  if (views.prepareWizard) views.prepareWizard(wizard);
+  const BuilderStart start{programFolder,          prompter, progress, context, platform.WindowsFolder(),
+                           platform.SystemFolder()};
 
   // 3. The DOS system files.
-  DosImport dos(programFolder, wizard.WindowsDir, wizard.SystemDir, prompter, *views.wait, wizard.Launcher());
+  DosImport dos(programFolder, start.windowsDir, start.systemDir, prompter, *views.wait, context.launcher);
   if (!dos.ImportDOS()) return 1;
 
   // 4. No arguments: the wizard.
@@ -112,8 +109,7 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
           "bootsmith");
       return 2;
     }
-    wizard.InitApp();
-    return views.runWizard(wizard);
+    return views.runWizard(start);
   }
 
   BatchOptions options = ParseCommandLine(raw, programFolder, prompter);
@@ -121,13 +117,15 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
     prompter.Inform("The disk name is not specified", kCommandLineTitle);
     return 2;
   }
-  const int code = RunBatch(wizard, options, *views.wait, views.showDrivers);
+  FloppyBuilder builder(start);
+  progress.Attach(builder);
+  const int code = RunBatch(builder, options, *views.wait, views.showDrivers);
   if (!StopRequested()) return code;
   // An image finished before the stop was seen stays a success.
   if (code == 0 && !progress.Handled()) return 0;
   // Stopped: whatever the run got to, it ends as a Cancel.
   progress.Check();
-  std::fprintf(stderr, "bootsmith: %s\n", wizard.LblFinish.c_str());
+  std::fprintf(stderr, "bootsmith: %s\n", builder.LblFinish.c_str());
   std::fflush(stderr);
   return 1;
 }

@@ -14,8 +14,8 @@
 namespace kiv {
 
 class Environment;
-class FrmWizard;
 class ProcessLauncher;
+struct BuilderStart;
 class Prompter;
 class ProgressSink;
 class WaitWindow;
@@ -27,12 +27,10 @@ struct MainViews {
   ProgressSink* progress = nullptr;
   WaitWindow* wait = nullptr;
   ShowDriversModal showDrivers;
-  // Shows the wizard over a wizard model on which InitApp has run and returns
-  // the exit code when it closes. Empty where no window can be shown.
-  std::function<int(FrmWizard&)> runWizard;
-  // Called with the wizard model before anything runs on it (the Qt app
-  // hooks its repaint here).
-  std::function<void(FrmWizard&)> prepareWizard;
+  // Makes the wizard's model from `start`, runs its InitApp, shows the
+  // wizard and returns the exit code when it closes. Empty where no window
+  // can be shown.
+  std::function<int(const BuilderStart& start)> runWizard;
 };
 
 // Returns the process exit code: 0 when the wizard ended normally or the

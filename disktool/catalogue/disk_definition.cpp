@@ -1,5 +1,5 @@
-// Disk definition files files\<disk>.ini: the build recipe, executed line by
-// line (copy sections, cabinet creation, setup-module flags).
+#include "disktool/catalogue/disk_definition.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,7 +8,9 @@
 #include "common/paths.h"
 #include "common/prompter.h"
 #include "disktool/catalogue/data_files.h"
-#include "disktool/engine/floppy_builder.h"
+#include "disktool/drivers/cabinet_maker.h"
+#include "disktool/engine/floppy_workspace.h"
+#include "disktool/floppy/floppy_tree.h"
 
 namespace kiv {
 
@@ -31,43 +33,44 @@ constexpr Header kHeaders[] = {
 
 }  // namespace
 
+DiskDefinition::DiskDefinition(const FloppyWorkspace& workspace, FloppyTree& tree, CabinetMaker& cabinets)
+    : workspace_(workspace), tree_(tree), cabinets_(cabinets) {}
+
 // A destination or cabinet folder of a definition must stay below the folder
 // it is joined to; anything else could write over the user's files. The text
 // is checked first, then where the path really leads: a symbolic link below
 // the folder ("files\linkout -> /elsewhere") must not carry a copy out of it.
-bool FloppyBuilder::RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
-                                  int line) {
+bool DiskDefinition::RefuseOutside(const std::string& value, const std::string& root, const std::string& file,
+                                   int line) {
   if (StaysInside(value)) {
-    const std::string rootPath = Resolve(root);
+    const std::string rootPath = workspace_.Resolve(root);
     const std::string target =
         Trim(value).empty() ? rootPath : ResolvePathPrefix(JoinPath(rootPath, NativePath(Trim(value))));
     if (!RealPathWithin(rootPath, target).empty()) return false;
   }
-  prompter().MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
-                                ", leaves the " + root + " folder." + "\r\n\r\n" +
-                                "The Kiv Disk Builder Can't Continue !",
-                            "Invalid Disk Definition", Icon::Critical, Buttons::OK, 0, std::nullopt});
+  workspace_.prompter().MsgBox(Message{"The path \"" + value + "\" in " + file + ", line " + std::to_string(line) +
+                                           ", leaves the " + root + " folder." + "\r\n\r\n" +
+                                           "The Kiv Disk Builder Can't Continue !",
+                                       "Invalid Disk Definition", Icon::Critical, Buttons::OK, 0, std::nullopt});
   return true;
 }
 
-bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
+bool DiskDefinition::Init_Lists(const std::string& InitFile, const Status& status) {
   NeedSetupWin = false;
   NeedSetupNT = false;
   // The name comes from the catalogue: a plain file name below files\.
   if (InitFile.find_first_of("\\/") != std::string::npos || !StaysInside(InitFile)) {
-    prompter().MsgBox(Message{"The disk definition file name \"" + InitFile + "\" is not valid." + "\r\n\r\n" +
-                                  "The Kiv Disk Builder Can't Continue !",
-                              "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    CancelApp();
+    workspace_.prompter().MsgBox(Message{"The disk definition file name \"" + InitFile + "\" is not valid." +
+                                             "\r\n\r\n" + "The Kiv Disk Builder Can't Continue !",
+                                         "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
-  const std::string path = Resolve("files\\" + InitFile);
+  const std::string path = workspace_.Resolve("files\\" + InitFile);
   std::vector<std::string> lines;
   if (!FileExists(path) || !ReadLines(path, lines)) {
-    prompter().MsgBox(Message{"The disk definition file " + path + " could not be read." + "\r\n\r\n" +
-                                  "The Kiv Disk Builder Can't Continue !",
-                              "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
-    CancelApp();
+    workspace_.prompter().MsgBox(Message{"The disk definition file " + path + " could not be read." + "\r\n\r\n" +
+                                             "The Kiv Disk Builder Can't Continue !",
+                                         "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
 
@@ -83,7 +86,7 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
     for (const Header& h : kHeaders) {
       if (line == h.line) {
         section = h.section;
-        SetStatus(h.status);
+        status(h.status);
         isHeader = true;
         break;
       }
@@ -105,11 +108,10 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
       case Section::CopyFilesForCABs: {
         const bool toFiles = section == Section::CopyFilesForCABs;
         if (RefuseOutside(right, toFiles ? "files" : "cabs", InitFile, lineNo)) {
-          CancelApp();
           return false;
         }
         std::string dest = (toFiles ? "files\\" : "cabs\\") + right;
-        const bool ok = CopyFilesToFolder(left, dest, {.silent = section == Section::CopyCABs});
+        const bool ok = tree_.CopyFilesToFolder(left, dest, {.silent = section == Section::CopyCABs});
         lastOutcome = section == Section::CopyCABs ? true : ok;
         break;
       }
@@ -121,13 +123,12 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
           NeedSetupNT = true;
         } else {
           if (RefuseOutside(left, "files", InitFile, lineNo) || RefuseOutside(right, "cabs", InitFile, lineNo)) {
-            CancelApp();
             return false;
           }
           std::string name = left;
           std::string source = "files\\" + left;
           std::string cabFolder = "cabs\\" + right;
-          lastOutcome = MakeCab(name, source, cabFolder);
+          lastOutcome = cabinets_.MakeCab(name, source, cabFolder);
         }
         break;
       }
@@ -136,7 +137,6 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
         break;
     }
     if (!lastOutcome) {
-      CancelApp();
       return false;
     }
   }

@@ -37,6 +37,12 @@ FloppyBuilder::FloppyBuilder(std::string programFolder, Prompter& prompter, Prog
   workspace_.stopped = [this] { return BuildCancelled; };
 }
 
+FloppyBuilder::FloppyBuilder(const BuilderStart& start)
+    : FloppyBuilder(start.programFolder, start.prompter, start.progress, start.context) {
+  WindowsDir = start.windowsDir;
+  SystemDir = start.systemDir;
+}
+
 FloppyBuilder::~FloppyBuilder() = default;
 
 void FloppyBuilder::SetFloppyDrive(std::unique_ptr<FloppyDrive> drive) { output_.SetFloppyDrive(std::move(drive)); }

@@ -59,6 +59,18 @@ struct BuilderSession : OutputChoice, DriverChoice, FloppyFiles, SetupAnswers {
   std::string SystemDir;
   std::vector<DiskRow> LV_Disk;
 };
+// What a builder is made from when the program starts: the program folder,
+// the user and progress views, the outside world, and the Windows and system
+// folders the platform names (none on POSIX).
+struct BuilderStart {
+  const std::string& programFolder;
+  Prompter& prompter;
+  ProgressSink& progress;
+  const BuildContext& context;
+  std::string windowsDir;
+  std::string systemDir;
+};
+
 // The engine. Derives from the session so callers write builder.TxtDest as
 // the wizard's form does.
 class FloppyBuilder : public BuilderSession {
@@ -69,6 +81,7 @@ class FloppyBuilder : public BuilderSession {
   // answers' registry; its environment names the floppy device and the date
   // of a reproducible build.
   FloppyBuilder(std::string programFolder, Prompter& prompter, ProgressSink& progress, const BuildContext& context);
+  explicit FloppyBuilder(const BuilderStart& start);
   virtual ~FloppyBuilder();
   FloppyBuilder(const FloppyBuilder&) = delete;
   FloppyBuilder& operator=(const FloppyBuilder&) = delete;
@@ -181,7 +194,6 @@ class FloppyBuilder : public BuilderSession {
   void Notify() { workspace_.Notify(); }
   void SetStatus(const std::string& text);
   bool RunStage(int stage, const std::function<bool()>& step);
-  bool RefuseOutside(const std::string& value, const std::string& root, const std::string& file, int line);
 
   FloppyWorkspace workspace_;
   CabinetMaker cabinets_;

@@ -63,7 +63,9 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
     model.Modal = true;
     dialog.ShowAsModel();
   };
-  views.runWizard = [&](FrmWizard& form) {
+  views.runWizard = [&](const BuilderStart& start) {
+    FrmWizard form(start);
+    form.InitApp();
     WizardWindow window(form);
     prompter.SetOwner(&window);
     wait.SetWizard(&window);
