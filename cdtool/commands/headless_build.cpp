@@ -8,8 +8,8 @@
 
 #include "cdtool/build/build_log.h"
 #include "cdtool/build/build_run.h"
-#include "cdtool/wizard/page_checks.h"
-#include "cdtool/wizard/session_defaults.h"
+#include "cdtool/settings/page_checks.h"
+#include "cdtool/settings/session_defaults.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"

@@ -7,7 +7,7 @@
 
 #include "cdtool/bootmenu/password_hash.h"
 #include "cdtool/commands/settings_command.h"
-#include "cdtool/wizard/page_checks.h"
+#include "cdtool/settings/page_checks.h"
 #include "common/environment.h"
 #include "common/platform.h"
 #include "testsupport/build_test_support.h"

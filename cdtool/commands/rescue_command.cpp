@@ -6,7 +6,7 @@
 #include "cdtool/build/build_run.h"
 #include "cdtool/commands/headless_build.h"
 #include "cdtool/rescue/rescue_builder.h"
-#include "cdtool/wizard/session_defaults.h"
+#include "cdtool/settings/session_defaults.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/process_runner.h"

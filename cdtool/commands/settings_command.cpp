@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "cdtool/settings/session_defaults.h"
 #include "cdtool/settings/session_settings.h"
-#include "cdtool/wizard/session_defaults.h"
 #include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"

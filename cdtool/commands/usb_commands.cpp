@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cdtool/commands/headless_build.h"
+#include "cdtool/settings/session_defaults.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "cdtool/usb/usb_disks.h"
 #include "cdtool/usb/usb_writer.h"
-#include "cdtool/wizard/session_defaults.h"
 #include "common/environment.h"
 #include "common/paths.h"
 #include "common/platform.h"

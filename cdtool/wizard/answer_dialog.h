@@ -12,6 +12,7 @@
 
 #include "cdtool/wizard/form_controls.h"
 #include "common/setup_answer.h"
+#include "common/setup_answer_defaults.h"
 
 namespace kiv {
 
@@ -25,10 +26,10 @@ class AnswerDialog {
 
   std::string Caption;
   std::array<TextBox, 5> TxtKeyPart;
-  TextBox TxtOwner{"kivUser"};
-  TextBox TxtOrg{"VANTO LTD."};
-  TextBox TxtPCName{"kivPC"};
-  TextBox TxtWorkgroup{"VANTO_LTD"};
+  TextBox TxtOwner{kDefaultOwner};
+  TextBox TxtOrg{kDefaultOrg};
+  TextBox TxtPCName{kDefaultPCName};
+  TextBox TxtWorkgroup{kDefaultWorkgroup};
   Button CmdOK{"OK"};
   Button CmdCancel{"Cancel"};
   // Shown when the dialog opens again after a Cancel that left edits in its
@@ -37,7 +38,6 @@ class AnswerDialog {
       "The edits made before Cancel are still in use: this CD gets them and they are saved with the session "
       "settings. Change them here, or press OK to store them.",
       true, false};
-  static constexpr int kKeyPartLength = 5;
 
   // True while shown; the key boxes move the focus only then.
   bool Visible = false;

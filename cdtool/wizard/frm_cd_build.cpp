@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "cdtool/wizard/cd_folder_check.h"
-#include "cdtool/wizard/page_checks.h"
+#include "cdtool/settings/cd_folder_check.h"
+#include "cdtool/settings/page_checks.h"
 #include "common/desktop_open.h"
 #include "common/file_ops.h"
 #include "common/links.h"

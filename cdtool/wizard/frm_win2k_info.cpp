@@ -10,10 +10,7 @@ namespace kiv {
 FrmWin2KInfo::FrmWin2KInfo(std::string programFolder, Prompter& prompter)
     : AnswerDialog("Windows 2K/XP/2003 Installation Info", std::move(programFolder), prompter) {}
 
-void FrmWin2KInfo::Form_Load() {
-  if (TxtTemplate.Text.empty() || !FileExists(TxtTemplate.Text)) TxtTemplate.Text = Win2KTemplatePath(programFolder_);
-  FillSetupDataFromUnattend(TxtTemplate.Text);
-}
+void FrmWin2KInfo::Form_Load() { SetRecord(LoadedWin2KInfo(programFolder_, Record())); }
 
 void FrmWin2KInfo::SelectJoinDomain(bool domain) {
   OptJoinDomain.Value = domain;

@@ -9,24 +9,7 @@ namespace kiv {
 FrmWin9xInfo::FrmWin9xInfo(std::string programFolder, const Platform& platform, Prompter& prompter)
     : AnswerDialog("Windows 9x Installation Info", std::move(programFolder), prompter), platform_(platform) {}
 
-void FrmWin9xInfo::Form_Load() {
-  const std::string keyFile2 = JoinPath(programFolder_, kKeyFile2);
-  const std::string keyFile = JoinPath(programFolder_, kKeyFile);
-  if (FileExists(keyFile2)) {
-    FillSetupDataFromKeyFile(keyFile2);
-  } else if (FileExists(keyFile)) {
-    FillSetupDataFromKeyFile(keyFile);
-  } else if (platform_.IsWin9x()) {
-    FillSetupDataFromReg();
-  }
-}
-
-void FrmWin9xInfo::FillSetupDataFromKeyFile(const std::string& keyFile) {
-  Win9xInfo info = Record();
-  if (ReadWin9xKeyFile(keyFile, info)) SetRecord(info);
-}
-
-void FrmWin9xInfo::FillSetupDataFromReg() { SetRecord(ReadWin9xRegistry(platform_)); }
+void FrmWin9xInfo::Form_Load() { SetRecord(LoadedWin9xInfo(programFolder_, platform_, Record())); }
 
 bool FrmWin9xInfo::FillSetupDataToKeyFile() {
   const std::string path = JoinPath(programFolder_, kKeyFile2);

@@ -7,6 +7,7 @@
 
 #include "cdtool/wizard/answer_dialog.h"
 #include "common/setup_answer.h"
+#include "common/setup_answer_defaults.h"
 
 namespace kiv {
 
@@ -17,11 +18,9 @@ class FrmWin9xInfo : public AnswerDialog {
  public:
   FrmWin9xInfo(std::string programFolder, const Platform& platform, Prompter& prompter);
 
-  TextBox TxtOSType{"Microsoft Windows 98"};
+  TextBox TxtOSType{kDefaultOSType};
 
   void Form_Load() override;
-  void FillSetupDataFromKeyFile(const std::string& keyFile);
-  void FillSetupDataFromReg();
   // Writes [Win9xInfo] of keyfile2.txt; false (and a message) when it fails.
   bool FillSetupDataToKeyFile();
 

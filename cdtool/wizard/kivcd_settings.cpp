@@ -3,9 +3,9 @@
 // session_settings.cpp's.
 #include <string>
 
+#include "cdtool/settings/page_checks.h"
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/frm_cd_build.h"
-#include "cdtool/wizard/page_checks.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"

@@ -30,11 +30,11 @@ void SetupModules::ShowSetupData(const Win9xInfo& info) {
   auto orDefault = [](const std::string& value, const char* fallback) {
     return Trim(value).empty() ? std::string(fallback) : value;
   };
-  answers_.TxtOwner = orDefault(info.OwnerName, SetupAnswers::kDefaultOwner);
-  answers_.TxtOrg = orDefault(info.Organization, SetupAnswers::kDefaultOrg);
-  answers_.LblOSType = orDefault(info.OptimizedFor, SetupAnswers::kDefaultOSType);
-  answers_.TxtPCName = orDefault(info.ComputerName, SetupAnswers::kDefaultPCName);
-  answers_.TxtWorkgroup = orDefault(info.Workgroup, SetupAnswers::kDefaultWorkgroup);
+  answers_.TxtOwner = orDefault(info.OwnerName, kDefaultOwner);
+  answers_.TxtOrg = orDefault(info.Organization, kDefaultOrg);
+  answers_.LblOSType = orDefault(info.OptimizedFor, kDefaultOSType);
+  answers_.TxtPCName = orDefault(info.ComputerName, kDefaultPCName);
+  answers_.TxtWorkgroup = orDefault(info.Workgroup, kDefaultWorkgroup);
   for (int i = 0; i < 5; ++i) answers_.TxtKeyPart[i] = info.ProductKey[i];
   workspace_.Notify();
 }

@@ -6,6 +6,8 @@
 // cabinet in cabs\lib.
 #include <string>
 
+#include "common/setup_answer_defaults.h"
+
 namespace kiv {
 
 class CabinetMaker;
@@ -13,13 +15,9 @@ class FloppyWorkspace;
 struct Win9xInfo;
 
 // The answers of the SetupWin module, as the Windows-setup page shows them.
-// The defaults also stand in for answers that come empty.
+// The defaults (the CD builder's too) also stand in for answers that come
+// empty.
 struct SetupAnswers {
-  static constexpr const char* kDefaultOSType = "Microsoft Windows 98";
-  static constexpr const char* kDefaultOwner = "kivUser";
-  static constexpr const char* kDefaultOrg = "VANTO LTD.";
-  static constexpr const char* kDefaultPCName = "kivPC";
-  static constexpr const char* kDefaultWorkgroup = "VANTO_LTD";
   std::string LblOSType = kDefaultOSType;
   std::string TxtKeyPart[5];
   std::string TxtOwner = kDefaultOwner;

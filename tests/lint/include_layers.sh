@@ -3,9 +3,14 @@
 # engines -> common. A file may include headers of its own layer and of the
 # layers below it, never above:
 #   common      common/ (not common/ui/)          includes no program folder
-#   engine      cdtool/*/, disktool/*/, tools/    no ui/, wizard/, commands/, batch/
-#   front       cdtool/commands/, disktool/batch/ no ui/
-#   wizard      cdtool/wizard/, disktool/wizard/  no ui/
+#   engine      cdtool/*/, disktool/*/, tools/    no ui/, wizard/, commands/, batch/,
+#                                                 and not the floppy builder
+#   builder     the floppy builder and its job    no ui/, wizard/, batch/
+#               (disktool/engine/floppy_builder*, floppy_job*, disk_choice*),
+#               which orders the engine's parts; the parts know only its
+#               workspace
+#   front       cdtool/commands/, disktool/batch/ no ui/, wizard/
+#   wizard      cdtool/wizard/, disktool/wizard/  no ui/, commands/, batch/
 #   view        */ui/, main.cpp                   anything
 # Tests (*_test.cpp) may drive a layer from above and are not held to it.
 # include_layers.known lists
@@ -27,6 +32,7 @@ layer_of() {
     */ui/* | */main.cpp) echo view ;;
     cdtool/wizard/* | disktool/wizard/*) echo wizard ;;
     cdtool/commands/* | disktool/batch/*) echo front ;;
+    disktool/engine/floppy_builder* | disktool/engine/floppy_job* | disktool/engine/disk_choice*) echo builder ;;
     cdtool/* | disktool/* | tools/*) echo engine ;;
     *) echo other ;;
   esac
@@ -36,8 +42,9 @@ rank() {
   case "$1" in
     common) echo 0 ;;
     engine) echo 1 ;;
-    front | wizard) echo 2 ;;
-    view) echo 3 ;;
+    builder) echo 2 ;;
+    front | wizard) echo 3 ;;
+    view) echo 4 ;;
     *) echo 9 ;;
   esac
 }
@@ -51,7 +58,7 @@ while IFS=: read -r file header; do
   to=$(layer_of "$header")
   # Front ends and wizards are side by side: neither includes the other.
   if [ "$(rank "$to")" -gt "$(rank "$from")" ] ||
-    { [ "$from" != "$to" ] && [ "$(rank "$to")" = 2 ] && [ "$(rank "$from")" = 2 ] && [ "$from" = wizard ]; }; then
+    { [ "$from" != "$to" ] && [ "$(rank "$to")" = 3 ] && [ "$(rank "$from")" = 3 ]; }; then
     found+=("$file -> $header")
   fi
 done < <(grep -rHE '^#include "' common cdtool disktool tools --include='*.cpp' --include='*.h' |

@@ -1,14 +1,15 @@
 // The settings value against the wizard form and the --set command: a first
 // run's defaults are what a fresh form shows, a value survives the form and
 // the file, and --set changes exactly the named keys or nothing.
-#include "cdtool/wizard/session_defaults.h"
+#include "cdtool/settings/session_defaults.h"
 
 #include <filesystem>
 
 #include "cdtool/commands/settings_command.h"
+#include "cdtool/settings/page_checks.h"
 #include "cdtool/settings/session_settings.h"
-#include "cdtool/wizard/page_checks.h"
 #include "common/platform.h"
+#include "common/setup_answer_defaults.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/test_temp_dir.h"
 
@@ -37,6 +38,30 @@ TEST_F(SessionValueTest, AFirstRunsDefaultsAreWhatAFreshFormShows) {
   EXPECT_EQ(KivCdIniText(form->Settings()), KivCdIniText(defaults));
   EXPECT_EQ(defaults.Win2K_Info.OwnerName, "Template Owner");  // the dialog's own load
   EXPECT_EQ(defaults.Main.ISOLocation, HomeFolder(Environment()) + "/kivcd.iso");
+}
+
+// Without a window, the 98/Me answers come from where the dialog takes them
+// on its first opening: keyfile2.txt before keyfile.txt before a Windows 9x
+// registry, key groups cut to their boxes; with none of them, the defaults.
+TEST_F(SessionValueTest, AFirstRunsWindows98AnswersAreWhatTheDialogLoads) {
+  auto expectSame = [&](const std::string& owner) {
+    const SessionSettings defaults = LoadSessionSettings(P(""), platform_, Environment());
+    auto form = MakeForm();
+    EXPECT_EQ(defaults.Win9x_Info.OwnerName, owner);
+    EXPECT_TRUE(static_cast<const Win9xInfo&>(defaults.Win9x_Info) == form->Win9xInfo().Record()) << "owner " << owner;
+  };
+  expectSame(kDefaultOwner);
+  platform_.win9x = true;
+  platform_.registry["Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOwner"] = "Registry Owner";
+  platform_.registry["Software\\Microsoft\\Windows\\CurrentVersion\\ProductKey"] = "ABCDEFG-HIJKL-MNOPQ-RSTUV-WXYZ1";
+  const SessionSettings fromRegistry = LoadSessionSettings(P(""), platform_, Environment());
+  EXPECT_EQ(fromRegistry.Win9x_Info.OwnerName, "Registry Owner");
+  EXPECT_EQ(fromRegistry.Win9x_Info.ProductKey[0], "ABCDE");
+  expectSame("Registry Owner");
+  Write("keyfile.txt", "[Win9xInfo]\r\nOwnerName=Key Owner\r\nProductKey=ABCDEFGH-12345-12345-12345-12345\r\n");
+  expectSame("Key Owner");
+  Write("keyfile2.txt", "[Win9xInfo]\r\nOwnerName=Key2 Owner\r\n");
+  expectSame("Key2 Owner");
 }
 
 // The first run's ISO and service pack lie in the home folder the program

@@ -1,4 +1,4 @@
-#include "cdtool/wizard/cd_folder_check.h"
+#include "cdtool/settings/cd_folder_check.h"
 
 #include <filesystem>
 #include <map>

@@ -1,4 +1,4 @@
-#include "cdtool/wizard/page_checks.h"
+#include "cdtool/settings/page_checks.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,8 +11,8 @@
 #include "cdtool/build/content_order.h"
 #include "cdtool/build/iso_step.h"
 #include "cdtool/rescue/rescue_recipe.h"
-#include "cdtool/wizard/cd_folder_check.h"
-#include "cdtool/wizard/cd_own_files.h"
+#include "cdtool/settings/cd_folder_check.h"
+#include "cdtool/settings/cd_own_files.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"

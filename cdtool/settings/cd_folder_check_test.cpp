@@ -1,6 +1,6 @@
 // What the utilities and additional-files folders may hold, checked before
 // the build copies them onto the CD.
-#include "cdtool/wizard/cd_folder_check.h"
+#include "cdtool/settings/cd_folder_check.h"
 
 #include <gtest/gtest.h>
 

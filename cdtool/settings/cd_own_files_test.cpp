@@ -1,10 +1,10 @@
 // The CD's own files against the user's folders: a file that would take the
 // place of one of them, or of the other folder's, is named with both paths.
-#include "cdtool/wizard/cd_own_files.h"
+#include "cdtool/settings/cd_own_files.h"
 
 #include <gtest/gtest.h>
 
-#include "cdtool/wizard/page_checks.h"
+#include "cdtool/settings/page_checks.h"
 #include "common/paths.h"
 #include "testsupport/build_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "cdtool/wizard/cd_own_files.h"
+#include "cdtool/settings/cd_own_files.h"
 
 #include <filesystem>
 

@@ -1,12 +1,10 @@
 // The settings a session starts from, without a wizard window: the saved
 // file, or the defaults of a first run.
-#include "cdtool/wizard/session_defaults.h"
+#include "cdtool/settings/session_defaults.h"
 
-#include "cdtool/wizard/frm_win2k_info.h"
-#include "cdtool/wizard/frm_win9x_info.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
-#include "common/prompter.h"
+#include "common/setup_answer_defaults.h"
 
 namespace kiv {
 
@@ -16,15 +14,9 @@ SessionSettings DefaultSessionSettings(const std::string& programFolder, const P
   const std::string home = HomeFolder(environment);
   s.Main.ISOLocation = JoinPath(home, "kivcd.iso");
   s.Win2K_Info.SP_exe = JoinPath(home, JoinPath("SP", "xpsp1_en_x86.exe"));
-  // The answer records as their dialogs fill them when they load: those load
-  // handlers only read files and never ask anything.
-  ConsolePrompter silent(nullptr, nullptr);
-  FrmWin2KInfo win2k(programFolder, silent);
-  win2k.EnsureLoaded();
-  static_cast<Win2KInfo&>(s.Win2K_Info) = win2k.Record();
-  FrmWin9xInfo win9x(programFolder, platform, silent);
-  win9x.EnsureLoaded();
-  static_cast<Win9xInfo&>(s.Win9x_Info) = win9x.Record();
+  // The answer records as their dialogs fill them when they load.
+  static_cast<Win2KInfo&>(s.Win2K_Info) = LoadedWin2KInfo(programFolder, DefaultWin2KInfo());
+  static_cast<Win9xInfo&>(s.Win9x_Info) = LoadedWin9xInfo(programFolder, platform, DefaultWin9xInfo());
   return s;
 }
 

@@ -1,4 +1,4 @@
-#include "cdtool/wizard/page_checks.h"
+#include "cdtool/settings/page_checks.h"
 
 #include <gtest/gtest.h>
 
