@@ -136,13 +136,15 @@ full_copy)
   need=$(du -sm "$pf" | cut -f1)
   small="$work/small"
   mkdir "$small"
-  mount -t tmpfs -o size=$((need + 8))m kivsmall "$small" 2>/dev/null \
+  # Room for the program folder and the files the build writes itself (boot
+  # images, the UEFI image, menus): about 9 MB, more than the 8 it once was.
+  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
     || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
   mounted=$small
   cp -a "$pf" "$small/program"
   # A setup CD whose I386 is larger than the room left.
   cp -a "$here/setup_media/XPCD" "$work/xpcd"
-  head -c $((16 * 1024 * 1024)) /dev/urandom > "$work/xpcd/I386/DRIVER.CAB"
+  head -c $((32 * 1024 * 1024)) /dev/urandom > "$work/xpcd/I386/DRIVER.CAB"
   settings "$small/program" "$work/cd.iso" "$work/xpcd/I386"
   # Mapped where it lies, the folder needs no room in the program folder:
   # the CD is made.
