@@ -125,22 +125,11 @@ void FloppyBuilder::FloppyImageLabels(bool EnableImageLabels) {
   Notify();
 }
 
-void FloppyBuilder::OptImage14_Click() {
-  OptImage14 = true;
-  OptImage28 = OptFloppy = false;
-  FloppyImageLabels(true);
-}
-
-void FloppyBuilder::OptImage28_Click() {
-  OptImage28 = true;
-  OptImage14 = OptFloppy = false;
-  FloppyImageLabels(true);
-}
-
-void FloppyBuilder::OptFloppy_Click() {
-  OptFloppy = true;
-  OptImage14 = OptImage28 = false;
-  FloppyImageLabels(false);
+void FloppyBuilder::ChooseOutput(FloppyOutput output) {
+  OptImage14 = output == FloppyOutput::Image144;
+  OptImage28 = output == FloppyOutput::Image288;
+  OptFloppy = output == FloppyOutput::Floppy;
+  FloppyImageLabels(!OptFloppy);
 }
 
 bool FloppyBuilder::RunStage(int stage, const std::function<bool()>& step) {

@@ -9,8 +9,8 @@
 // One build, as the batch run and the wizard drive it:
 //   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
 //   GetDiskAndDriverSettings; [FillSetupDataFromKeyFile | FillSetupDataFromReg;
-//   CreateSetupInf]; [CreateSetupNT]; FillInitialList; Opt*_Click; TxtDest;
-//   [LoadDriverLists / CmdSel*_Click + Drivers.CmdOK_Click]; FinishApp(plugin).
+//   CreateSetupInf]; [CreateSetupNT]; FillInitialList; ChooseOutput; TxtDest;
+//   [LoadDriverLists + Drivers.CmdOK_Click]; FinishApp(plugin).
 // A step that fails has shown its message and called CancelApp, which sets
 // BuildCancelled; FinishApp returns true only when the image or floppy was made.
 //
@@ -163,9 +163,9 @@ class FloppyBuilder : public BuilderSession {
   void CreatePrebuiltFiles() { drivers_.CreatePrebuiltFiles(FileList); }
   // The driver list step of -sel: loads the lists the disk uses into Drivers.
   void LoadDriverLists();
-  // The drivers page's two select buttons.
-  void CmdSelASPI_Click() { drivers_.ShowAspiList(); }
-  void CmdSelNDIS_Click() { drivers_.ShowNetworkList(); }
+  // The selection window over the SCSI drivers, or the network family's.
+  void ShowAspiList() { drivers_.ShowAspiList(); }
+  void ShowNetworkList() { drivers_.ShowNetworkList(); }
 
   void FillSetupDataFromKeyFile() { modules_.FillSetupDataFromKeyFile(); }
   void FillSetupDataFromReg() { modules_.FillSetupDataFromReg(); }
@@ -180,11 +180,12 @@ class FloppyBuilder : public BuilderSession {
   bool FormatFloppy() { return output_.FormatFloppy(); }
   bool FloppyDriveThere() { return output_.FloppyDriveThere(); }
   bool ImageTargetAgreed() { return output_.ImageTargetAgreed(); }
-  void OptImage14_Click();
-  void OptImage28_Click();
-  void OptFloppy_Click();
+  // The output the build makes (OptImage14, OptImage28, OptFloppy), with the
+  // stage texts that name it.
+  void ChooseOutput(FloppyOutput output);
   std::string ImageFile() const { return output_.ImageFile(); }
-  void CmdOpenFolder_Click() { output_.OpenFolder(); }
+  // Shows the image's folder.
+  void OpenImageFolder() { output_.OpenFolder(); }
 
   std::string Resolve(const std::string& relative) const { return workspace_.Resolve(relative); }
   // Removes Drivers.ini, cabs and Temp (each only if present).

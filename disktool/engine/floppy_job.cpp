@@ -71,8 +71,7 @@ FloppyJobEnd RunFloppyJob(FloppyBuilder& builder, const FloppyJob& job, const Jo
   status("Getting files list to be copied to the floppy image ...");
   builder.FillInitialList();
 
-  if (job.Image288) builder.OptImage28_Click();
-  else builder.OptImage14_Click();
+  builder.ChooseOutput(job.Image288 ? FloppyOutput::Image288 : FloppyOutput::Image144);
   if (!job.Image.empty()) builder.TxtDest = job.Image;
 
   if (job.SelectDrivers) {

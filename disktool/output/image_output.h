@@ -12,6 +12,8 @@ namespace kiv {
 class FloppyDrive;
 class FloppyWorkspace;
 
+enum class FloppyOutput { Image144, Image288, Floppy };
+
 // The output page's choice: a 1.44 MB or 2.88 MB image at TxtDest, or the
 // floppy drive.
 struct OutputChoice {

@@ -26,6 +26,15 @@ class FrmWizard : public FloppyBuilder {
   ButtonModel CmdFinish{true, false, "&Finish"};
   ButtonModel CmdCancel{true, true, "&Cancel"};
 
+  // The drivers page's two select buttons, the output page's three options
+  // and the finish page's Open Folder.
+  void CmdSelASPI_Click() { ShowAspiList(); }
+  void CmdSelNDIS_Click() { ShowNetworkList(); }
+  void OptImage14_Click() { ChooseOutput(FloppyOutput::Image144); }
+  void OptImage28_Click() { ChooseOutput(FloppyOutput::Image288); }
+  void OptFloppy_Click() { ChooseOutput(FloppyOutput::Floppy); }
+  void CmdOpenFolder_Click() { OpenImageFolder(); }
+
   // The drivers page: the two classes' boxes and the note under the
   // network box, which names the modules the family chosen last needs
   // (empty until a disk has offered one).
