@@ -16,26 +16,25 @@ Info WithKeyCut(Info info) {
   return info;
 }
 
+// The four names both records share.
+template <typename Info>
+Info WithDefaultNames(Info info) {
+  info.OwnerName = kDefaultOwner;
+  info.Organization = kDefaultOrg;
+  info.ComputerName = kDefaultPCName;
+  info.Workgroup = kDefaultWorkgroup;
+  return info;
+}
+
 }  // namespace
 
 Win9xInfo DefaultWin9xInfo() {
-  Win9xInfo info;
-  info.OwnerName = kDefaultOwner;
-  info.Organization = kDefaultOrg;
+  Win9xInfo info = WithDefaultNames(Win9xInfo());
   info.OptimizedFor = kDefaultOSType;
-  info.ComputerName = kDefaultPCName;
-  info.Workgroup = kDefaultWorkgroup;
   return info;
 }
 
-Win2KInfo DefaultWin2KInfo() {
-  Win2KInfo info;
-  info.OwnerName = kDefaultOwner;
-  info.Organization = kDefaultOrg;
-  info.ComputerName = kDefaultPCName;
-  info.Workgroup = kDefaultWorkgroup;
-  return info;
-}
+Win2KInfo DefaultWin2KInfo() { return WithDefaultNames(Win2KInfo()); }
 
 Win9xInfo LoadedWin9xInfo(const std::string& programFolder, const Platform& platform, Win9xInfo shown) {
   const std::string keyFile2 = JoinPath(programFolder, kKeyFile2);

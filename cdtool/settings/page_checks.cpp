@@ -240,20 +240,19 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
              Icon::Exclamation);
       break;
     case 6: {
+      // Each chosen folder must exist and must not hold the CD tree.
+      auto checkFolder = [&](bool chosen, const std::string& name, const std::string& folder) {
+        if (!chosen) return;
+        if (!FolderExists(folder)) fail("The " + name + " doesn't exist !\nSelect a valid Directory");
+        else if (IsSameOrInside(work, folder))
+          fail("The " + name + " \"" + folder + "\" holds the CD tree \"" + work +
+               "\" and cannot be copied onto the CD !\nSelect another Directory");
+        else inWorkFolder(name, folder);
+      };
       const std::string& utils = s.Locations.kivUtils_Dir;
       const std::string& add = s.Locations.AddFiles_Dir;
-      if (On(s.Locations.kivUtils) && !FolderExists(utils))
-        fail("The kiv Utilities folder doesn't exist !\nSelect a valid Directory");
-      else if (On(s.Locations.kivUtils) && IsSameOrInside(work, utils))
-        fail("The kiv Utilities folder \"" + utils + "\" holds the CD tree \"" + work +
-             "\" and cannot be copied onto the CD !\nSelect another Directory");
-      else if (On(s.Locations.kivUtils)) inWorkFolder("kiv Utilities folder", utils);
-      if (On(s.Locations.AddFiles) && !FolderExists(add))
-        fail("The Additional files folder doesn't exist !\nSelect a valid Directory");
-      else if (On(s.Locations.AddFiles) && IsSameOrInside(work, add))
-        fail("The Additional files folder \"" + add + "\" holds the CD tree \"" + work +
-             "\" and cannot be copied onto the CD !\nSelect another Directory");
-      else if (On(s.Locations.AddFiles)) inWorkFolder("Additional files folder", add);
+      checkFolder(On(s.Locations.kivUtils), "kiv Utilities folder", utils);
+      checkFolder(On(s.Locations.AddFiles), "Additional files folder", add);
       // What passed so far is copied onto the CD: all of it must fit a CD,
       // and none of it may take the place of the CD's own files.
       if (problems.empty()) {
