@@ -92,73 +92,81 @@ QWidget* KeyRow(QWidget* parent, AnswerDialog& m, std::array<QLineEdit*, 5>& box
   return row;
 }
 
+}  // namespace
+
+AnswerDialogView::AnswerDialogView(AnswerDialog& model, const char* name, QWidget* parent)
+    : QDialog(parent), grid_(new QGridLayout(this)), model_(model) {
+  setObjectName(name);
+  setWindowTitle(Q(model_.Caption));
+  setModal(true);
+  okButton = new QPushButton(LiteralCaption(model_.CmdOK.Caption), this);
+  okButton->setObjectName("CmdOK");
+}
+
+void AnswerDialogView::Refresh() {
+  for (auto& b : binds_) b();
+  Refreshed();
+}
+
+void AnswerDialogView::AddKeyRow() {
+  grid_->addWidget(PlainLabel(QStringLiteral("Product Key :"), this), row_, 0);
+  grid_->addWidget(KeyRow(this, model_, keyBoxes, okButton, binds_), row_++, 1);
+}
+
+QLineEdit* AnswerDialogView::AddLine(const char* caption, TextBox& box, const char* name) {
+  grid_->addWidget(PlainLabel(QString::fromUtf8(caption), this), row_, 0);
+  QLineEdit* edit = BindText(this, box, name, binds_);
+  grid_->addWidget(edit, row_++, 1);
+  return edit;
+}
+
+void AnswerDialogView::AddNameLines() {
+  AddLine("Owner Name :", model_.TxtOwner, "TxtOwner");
+  AddLine("Organization :", model_.TxtOrg, "TxtOrg");
+  AddLine("Computer Name :", model_.TxtPCName, "TxtPCName");
+}
+
 // The OK / Cancel row at the foot of both dialogs. OK runs the model's OK
 // handler; Cancel, Esc and the close box hide the dialog without writing
 // (the edits stay in its fields, and in use).
 // Above it, the note that edits kept by an earlier Cancel are in use.
-void AddOkCancelRow(QDialog* dialog, QGridLayout* grid, int row, QPushButton* okButton, AnswerDialog& model,
-                    std::vector<std::function<void()>>& binds) {
-  QLabel* kept = PlainLabel(Q(model.LblKeptEdits.Caption), dialog);
+void AnswerDialogView::AddOkCancelRow() {
+  QLabel* kept = PlainLabel(Q(model_.LblKeptEdits.Caption), this);
   kept->setObjectName("LblKeptEdits");
   kept->setWordWrap(true);
   kept->setStyleSheet(QStringLiteral("color: #7a4a00;"));
-  grid->addWidget(kept, row++, 0, 1, 2);
-  binds.push_back([kept, &model] { kept->setVisible(model.LblKeptEdits.Visible); });
+  grid_->addWidget(kept, row_++, 0, 1, 2);
+  binds_.push_back([kept, this] { kept->setVisible(model_.LblKeptEdits.Visible); });
   auto* buttons = new QHBoxLayout();
-  auto* cancel = new QPushButton(LiteralCaption(model.CmdCancel.Caption), dialog);
+  auto* cancel = new QPushButton(LiteralCaption(model_.CmdCancel.Caption), this);
   cancel->setObjectName("CmdCancel");
   buttons->addStretch();
   buttons->addWidget(okButton);
   buttons->addWidget(cancel);
-  grid->addLayout(buttons, row, 0, 1, 2);
+  grid_->addLayout(buttons, row_, 0, 1, 2);
   okButton->setDefault(true);
-  QObject::connect(okButton, &QPushButton::clicked, dialog, [dialog, &model] {
-    model.CmdOK_Click();
+  QObject::connect(okButton, &QPushButton::clicked, this, [this] {
+    model_.CmdOK_Click();
     // A refused field keeps the dialog open for the user to mend.
-    if (!model.Visible) dialog->accept();
+    if (!model_.Visible) accept();
   });
-  QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
-  QObject::connect(dialog, &QDialog::rejected, dialog, [&model] { model.CmdCancel_Click(); });
+  QObject::connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+  QObject::connect(this, &QDialog::rejected, this, [this] { model_.CmdCancel_Click(); });
 }
 
-}  // namespace
-
-Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent) : QDialog(parent), m_(model) {
-  setObjectName("FrmWin9xInfo");
-  setWindowTitle(Q(m_.Caption));
-  setModal(true);
-  auto* grid = new QGridLayout(this);
-  okButton = new QPushButton(LiteralCaption(m_.CmdOK.Caption), this);
-  okButton->setObjectName("CmdOK");
-  int row = 0;
-  grid->addWidget(PlainLabel(QStringLiteral("Product Key :"), this), row, 0);
-  grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
-  auto line = [&](const char* caption, TextBox& box, const char* name) {
-    grid->addWidget(PlainLabel(QString::fromUtf8(caption), this), row, 0);
-    grid->addWidget(BindText(this, box, name, binds_), row++, 1);
-  };
-  line("Owner Name :", m_.TxtOwner, "TxtOwner");
-  line("Organization :", m_.TxtOrg, "TxtOrg");
-  line("Computer Name :", m_.TxtPCName, "TxtPCName");
-  line("Workgroup :", m_.TxtWorkgroup, "TxtWorkgroup");
-  line("Optimized for :", m_.TxtOSType, "TxtOSType");
-  AddOkCancelRow(this, grid, row, okButton, m_, binds_);
+Win9xInfoDialog::Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent)
+    : AnswerDialogView(model, "FrmWin9xInfo", parent) {
+  AddKeyRow();
+  AddNameLines();
+  AddLine("Workgroup :", model.TxtWorkgroup, "TxtWorkgroup");
+  AddLine("Optimized for :", model.TxtOSType, "TxtOSType");
+  AddOkCancelRow();
   Refresh();
 }
 
-void Win9xInfoDialog::Refresh() {
-  for (auto& b : binds_) b();
-}
-
-Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog(parent), m_(model) {
-  setObjectName("FrmWin2KInfo");
-  setWindowTitle(Q(m_.Caption));
-  setModal(true);
-  auto* grid = new QGridLayout(this);
-  okButton = new QPushButton(LiteralCaption(m_.CmdOK.Caption), this);
-  okButton->setObjectName("CmdOK");
-  int row = 0;
-  grid->addWidget(PlainLabel(Q(m_.LblTemplate.Caption), this), row, 0);
+Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent)
+    : AnswerDialogView(model, "FrmWin2KInfo", parent), m_(model) {
+  grid_->addWidget(PlainLabel(Q(m_.LblTemplate.Caption), this), row_, 0);
   auto* templateRow = new QHBoxLayout();
   templateBox_ = BindText(this, m_.TxtTemplate, "TxtTemplate", binds_);
   templateRow->addWidget(templateBox_, 1);
@@ -166,21 +174,14 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
   browse->setObjectName("CmdBrwUnattend");
   browse->setFixedWidth(32);
   templateRow->addWidget(browse);
-  grid->addLayout(templateRow, row++, 1);
+  grid_->addLayout(templateRow, row_++, 1);
   connect(browse, &QPushButton::clicked, this, [this] {
     m_.CmdBrwUnattend_Click();
     m_.FocusRequest.reset();
     Refresh();
   });
-  grid->addWidget(PlainLabel(QStringLiteral("Product Key :"), this), row, 0);
-  grid->addWidget(KeyRow(this, m_, keyBoxes, okButton, binds_), row++, 1);
-  auto line = [&](const char* caption, TextBox& box, const char* name) {
-    grid->addWidget(PlainLabel(QString::fromUtf8(caption), this), row, 0);
-    grid->addWidget(BindText(this, box, name, binds_), row++, 1);
-  };
-  line("Owner Name :", m_.TxtOwner, "TxtOwner");
-  line("Organization :", m_.TxtOrg, "TxtOrg");
-  line("Computer Name :", m_.TxtPCName, "TxtPCName");
+  AddKeyRow();
+  AddNameLines();
 
   auto* workgroup = new QRadioButton(LiteralCaption(m_.OptJoinWorkgroup.Caption), this);
   workgroup->setObjectName("OptJoinWorkgroup");
@@ -189,8 +190,8 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
   auto* options = new QVBoxLayout();
   options->addWidget(workgroup);
   options->addWidget(domain);
-  grid->addLayout(options, row, 0);
-  grid->addWidget(BindText(this, m_.TxtWorkgroup, "TxtWorkgroup", binds_), row++, 1, Qt::AlignVCenter);
+  grid_->addLayout(options, row_, 0);
+  grid_->addWidget(BindText(this, m_.TxtWorkgroup, "TxtWorkgroup", binds_), row_++, 1, Qt::AlignVCenter);
   connect(domain, &QRadioButton::clicked, this, [this] { m_.SelectJoinDomain(true); });
   connect(workgroup, &QRadioButton::clicked, this, [this] { m_.SelectJoinDomain(false); });
   binds_.push_back([this, workgroup, domain] {
@@ -198,14 +199,9 @@ Win2KInfoDialog::Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent) : QDialog
     domain->setChecked(m_.OptJoinDomain.Value);
   });
 
-  AddOkCancelRow(this, grid, row, okButton, m_, binds_);
+  AddOkCancelRow();
   resize(520, sizeHint().height());
   Refresh();
-}
-
-void Win2KInfoDialog::Refresh() {
-  for (auto& b : binds_) b();
-  FitTemplateBox();
 }
 
 void Win2KInfoDialog::FitTemplateBox() {

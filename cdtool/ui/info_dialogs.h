@@ -10,37 +10,57 @@
 #include <functional>
 #include <vector>
 
+class QGridLayout;
+
 namespace kiv {
 
+class AnswerDialog;
 class FrmWin9xInfo;
 class FrmWin2KInfo;
+struct TextBox;
 
-class Win9xInfoDialog : public QDialog {
+// What both dialogs are made of: a grid of captioned rows (the key boxes,
+// the names), and OK and Cancel at the foot. Each row mirrors its model
+// field; Refresh shows the model again.
+class AnswerDialogView : public QDialog {
  public:
-  Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent);
   void Refresh();
   std::array<QLineEdit*, 5> keyBoxes{};
   QPushButton* okButton = nullptr;
+
+ protected:
+  AnswerDialogView(AnswerDialog& model, const char* name, QWidget* parent);
+  void AddKeyRow();
+  QLineEdit* AddLine(const char* caption, TextBox& box, const char* name);
+  // Owner Name, Organization and Computer Name.
+  void AddNameLines();
+  void AddOkCancelRow();
+  virtual void Refreshed() {}
+
+  QGridLayout* grid_;
+  int row_ = 0;
+  std::vector<std::function<void()>> binds_;
 
  private:
-  FrmWin9xInfo& m_;
-  std::vector<std::function<void()>> binds_;
+  AnswerDialog& model_;
 };
 
-class Win2KInfoDialog : public QDialog {
+class Win9xInfoDialog : public AnswerDialogView {
+ public:
+  Win9xInfoDialog(FrmWin9xInfo& model, QWidget* parent);
+};
+
+class Win2KInfoDialog : public AnswerDialogView {
  public:
   Win2KInfoDialog(FrmWin2KInfo& model, QWidget* parent);
-  void Refresh();
-  std::array<QLineEdit*, 5> keyBoxes{};
-  QPushButton* okButton = nullptr;
 
  private:
   // Widens the template box (and with it the dialog) to show the whole path,
   // up to most of the screen's width.
   void FitTemplateBox();
+  void Refreshed() override { FitTemplateBox(); }
 
   FrmWin2KInfo& m_;
-  std::vector<std::function<void()>> binds_;
   QLineEdit* templateBox_ = nullptr;
 };
 
