@@ -1,10 +1,9 @@
 #pragma once
 // The disk builder's engine: the state of one bootsmith build (the chosen
 // disk, its drivers, answers and output, with the status texts a view shows)
-// and every step of it. It knows no window: batch mode drives it directly,
-// and the wizard's page model (wizard/frm_wizard.h) adds its pages on top.
-// Every operation is a member named after the step it performs, so a
-// behaviour leads to its code in one search.
+// and the order of its steps. It knows no window: batch mode drives it
+// through a FloppyJob, and the wizard's page model (wizard/frm_wizard.h)
+// adds its pages and their handlers on top.
 //
 // One build, as the batch run and the wizard drive it:
 //   InitApp; Fill_DiskList; SelectedDisk = row; Init_Lists(name + ".ini");
@@ -21,7 +20,6 @@
 // the image output (output/image_output.h). The builder reads the catalogue
 // and the disk definitions, orders the steps, shows the stages and ends the
 // build when a part fails.
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,6 +57,7 @@ struct BuilderSession : OutputChoice, DriverChoice, FloppyFiles, SetupAnswers {
   std::string SystemDir;
   std::vector<DiskRow> LV_Disk;
 };
+
 // What a builder is made from when the program starts: the program folder,
 // the user and progress views, the outside world, and the Windows and system
 // folders the platform names (none on POSIX).
