@@ -77,9 +77,7 @@ bool FloppyBuilder::Init_Lists(const std::string& InitFile) {
   const bool done = definition.Init_Lists(InitFile, [this](const std::string& line) { SetStatus(line); });
   NeedSetupWin = definition.NeedSetupWin;
   NeedSetupNT = definition.NeedSetupNT;
-  if (done) return true;
-  CancelApp();
-  return false;
+  return EndUnless(done);
 }
 
 }  // namespace kiv

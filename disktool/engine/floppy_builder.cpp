@@ -84,22 +84,19 @@ void FloppyBuilder::InitApp() {
   }
 }
 
-bool FloppyBuilder::CreateDiskAsDir() {
-  if (tree_.CreateDiskAsDir()) return true;
-  CancelApp();
-  return false;
+bool FloppyBuilder::EndUnless(bool done) {
+  if (!done) CancelApp();
+  return done;
 }
 
-// "A:" is the floppy drive, as the definitions and the original name it.
+bool FloppyBuilder::CreateDiskAsDir() { return EndUnless(tree_.CreateDiskAsDir()); }
+
+// "A:" is the floppy drive, as the disk definitions name it.
 bool FloppyBuilder::InjectFilesToDir(const std::string& DestDir) {
   return tree_.InjectFilesToDir(DestDir, DestDir == "A:" ? &output_.Floppy() : nullptr);
 }
 
-bool FloppyBuilder::PrepareDrivers() {
-  if (drivers_.PrepareDrivers(FileList)) return true;
-  CancelApp();
-  return false;
-}
+bool FloppyBuilder::PrepareDrivers() { return EndUnless(drivers_.PrepareDrivers(FileList)); }
 
 void FloppyBuilder::LoadDriverLists() {
   WaitStatus = "Getting Drivers List ...";
@@ -107,17 +104,9 @@ void FloppyBuilder::LoadDriverLists() {
   drivers_.LoadDriverLists();
 }
 
-bool FloppyBuilder::CreateSetupInf() {
-  if (modules_.CreateSetupInf()) return true;
-  CancelApp();
-  return false;
-}
+bool FloppyBuilder::CreateSetupInf() { return EndUnless(modules_.CreateSetupInf()); }
 
-bool FloppyBuilder::CreateSetupNT() {
-  if (modules_.CreateSetupNT()) return true;
-  CancelApp();
-  return false;
-}
+bool FloppyBuilder::CreateSetupNT() { return EndUnless(modules_.CreateSetupNT()); }
 
 void FloppyBuilder::FloppyImageLabels(bool EnableImageLabels) {
   LblMsg[2] = EnableImageLabels ? "Preparing new floppy image" : "Formating Floppy Disk";
@@ -169,29 +158,22 @@ bool FloppyBuilder::FinishApp(const std::string& Plugin) {
   });
   if (BuildCancelled) return false;
 
+  // Stages 3 and 4 make the output: one that fails ends the build.
+  auto mustRun = [this](int stage, const std::function<bool()>& step) {
+    if (RunStage(stage, step)) return true;
+    if (!BuildCancelled) CancelApp();
+    return false;
+  };
   if (!OptImage14 && !OptImage28) {
-    if (!RunStage(3, [this] { return FormatFloppy(); })) {
-      if (!BuildCancelled) CancelApp();
+    if (!mustRun(3, [this] { return FormatFloppy(); }) || !mustRun(4, [this] { return InjectFilesToDir("A:"); }))
       return false;
-    }
-    if (!RunStage(4, [this] { return InjectFilesToDir("A:"); })) {
-      if (!BuildCancelled) CancelApp();
-      return false;
-    }
   } else {
-    const bool made = RunStage(3, [&] {
+    const auto makeTree = [&] {
       if (!CreateDiskAsDir()) return false;
       if (!Plugin.empty()) InjectPlugin(Plugin);
       return true;
-    });
-    if (!made) {
-      if (!BuildCancelled) CancelApp();
-      return false;
-    }
-    if (!RunStage(4, [this] { return CreateImageFromDir(ImageFile()); })) {
-      if (!BuildCancelled) CancelApp();
-      return false;
-    }
+    };
+    if (!mustRun(3, makeTree) || !mustRun(4, [this] { return CreateImageFromDir(ImageFile()); })) return false;
   }
   LblFinish = "Operation completed successfully";
   OutputMade = true;

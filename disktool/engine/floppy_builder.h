@@ -192,6 +192,8 @@ class FloppyBuilder : public BuilderSession {
 
  private:
   void Notify() { workspace_.Notify(); }
+  // A part's step that failed (its message shown) ends the build here.
+  bool EndUnless(bool done);
   void SetStatus(const std::string& text);
   bool RunStage(int stage, const std::function<bool()>& step);
 
