@@ -92,8 +92,12 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
 
   // 2. Windows and system folders (none on POSIX).
   const Platform& platform = context.platform;
-  const BuilderStart start{programFolder,          prompter, progress, context, platform.WindowsFolder(),
-                           platform.SystemFolder()};
+  const BuilderStart start{.programFolder = programFolder,
+                           .prompter = prompter,
+                           .progress = progress,
+                           .context = context,
+                           .windowsDir = platform.WindowsFolder(),
+                           .systemDir = platform.SystemFolder()};
 
   // 3. The DOS system files.
   DosImport dos(programFolder, start.windowsDir, start.systemDir, prompter, *views.wait, context.launcher);
