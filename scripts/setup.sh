@@ -19,6 +19,7 @@ PACKAGES=(
   unzip  # unpacks FreeDOS packages for the DOS import
   zip  # makes FreeDOS-shaped packages in the DOS import tests
   xz-utils syslinux-common isolinux python3
+  wimtools  # the LZX bench's other LZX encoder, for scale
   # free tools copied onto every CD: the memory tester, and the PCI ID list
   # syslinux's Hardware Detection Tool names devices from
   memtest86+ pci.ids
