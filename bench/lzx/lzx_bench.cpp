@@ -14,9 +14,10 @@
 //
 // The default level's row and xz -9e's are timed --rounds times,
 // alternating, and show their medians: the time goal compares those two.
-// --wine adds a corpus of Windows system DLLs (wine's, stripped; made by
-// wine_corpus.sh, which downloads Debian's libwine package, into <folder>
-// when it does not exist yet, else into the work folder). Beside xz -9e,
+// --wine adds a corpus of Windows system DLLs (wine's, stripped), which
+// wine_corpus.sh makes by downloading Debian's libwine package: into
+// <folder> unless that exists already, or, with no folder given, into the
+// bench's work folder, which goes at the end. Beside xz -9e,
 // every corpus gets xz -9e held to LZX:21's 2 MiB window, and wimlib's LZX
 // at its strongest level when wimlib-imagex is installed.
 //
