@@ -14,10 +14,11 @@
 //
 // The default level's row and xz -9e's are timed --rounds times,
 // alternating, and show their medians: the time goal compares those two.
-// --wine adds a corpus of Windows system DLLs (wine's, stripped), which
-// wine_corpus.sh makes by downloading Debian's libwine package: into
-// <folder> unless that exists already, or, with no folder given, into the
-// bench's work folder, which goes at the end. Beside xz -9e,
+// --wine adds two corpora of Windows system DLLs (wine's, stripped, for
+// 64-bit and for 32-bit Windows), which wine_corpus.sh makes by downloading
+// Debian's libwine packages: into <folder>/x86_64 and <folder>/i386 unless
+// they exist already, or, with no folder given, into the bench's work
+// folder, which goes at the end. Beside xz -9e,
 // every corpus gets xz -9e held to LZX:21's 2 MiB window, and wimlib's LZX
 // at its strongest level when wimlib-imagex is installed.
 //
@@ -458,17 +459,22 @@ int main(int argc, char** argv) {
   }
   if (folder.empty()) return 1;
   if (wine) {
-    // Windows system DLLs as wine builds them: larger than the window, so
-    // the window's cost shows beside the encoder's.
+    // Windows system DLLs as wine builds them, for 64-bit and for 32-bit
+    // Windows: larger than the window, so the window's cost shows beside
+    // the encoder's.
     if (wineFolder.empty()) wineFolder = work / "wine";
-    std::fflush(stdout);
-    if (!fs::is_directory(wineFolder) &&
-        std::system(("bash " + Quote(LZX_BENCH_WINE_CORPUS) + " " + Quote(wineFolder.string())).c_str()) != 0) {
-      std::cerr << "lzx_bench: could not make the wine corpus in " << wineFolder << "\n";
-      fs::remove_all(work);
-      return 1;
+    for (const char* arch : {"x86_64", "i386"}) {
+      const fs::path corpus = wineFolder / arch;
+      const std::string option = std::string(arch) == "i386" ? "--i386 " : "";
+      std::fflush(stdout);
+      if (!fs::is_directory(corpus) &&
+          std::system(("bash " + Quote(LZX_BENCH_WINE_CORPUS) + " " + option + Quote(corpus.string())).c_str()) != 0) {
+        std::cerr << "lzx_bench: could not make the wine corpus in " << corpus << "\n";
+        fs::remove_all(work);
+        return 1;
+      }
+      RunCorpus({corpus}, levels, ownOnly, work);
     }
-    RunCorpus({wineFolder}, levels, ownOnly, work);
   }
   std::printf("* the default level, which cabarc uses\n");
   std::printf("targets: cabarc -m LZX:21 (the default level) <= 1.02 x xz -9e's size in <= 0.5 x its time\n");

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Makes the LZX bench's corpus of Windows DLLs and programs: the system
 # libraries a Windows setup CD carries most of (kernel, user, shell, COM,
-# networking, setup), as Debian's wine builds them for x86-64 Windows,
+# networking, setup), as Debian's wine builds them for x86-64 Windows (or,
+# with --i386, for 32-bit Windows, like a Windows 2000/XP setup CD's),
 # stripped of their debug information as Windows ships its own. Nothing is
 # installed: libwine's package is only downloaded and unpacked.
 #
-# Usage: wine_corpus.sh <folder>   (the folder is made; it must not exist)
+# Usage: wine_corpus.sh [--i386] <folder>   (the folder is made; it must not exist)
 set -euo pipefail
 
+arch=amd64
+if [[ ${1:-} == --i386 ]]; then
+  arch=i386
+  shift
+fi
 if [[ $# -ne 1 ]]; then
-  echo "usage: wine_corpus.sh <folder>" >&2
+  echo "usage: wine_corpus.sh [--i386] <folder>" >&2
   exit 2
 fi
 out=$1
@@ -27,22 +33,37 @@ FILES=(
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+apt=()
+windows=x86_64-windows
+if [[ $arch == i386 ]]; then
+  # The machine's package lists know only its own architecture: fetch the
+  # i386 lists into the work folder, leaving the system's apt state alone.
+  mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
+  apt=(-o APT::Architectures::=amd64 -o APT::Architectures::=i386 -o "Dir::State::Lists=$work/lists"
+    -o "Dir::Cache=$work/cache" -o Debug::NoLocking=1)
+  windows=i386-windows
+  if ! apt-get "${apt[@]}" update >"$work/update.log" 2>&1; then
+    cat "$work/update.log" >&2
+    echo "wine_corpus.sh: apt-get update of the i386 package lists failed" >&2
+    exit 1
+  fi
+fi
 # apt-get download writes into the current folder; its chatter (run as root
 # it warns that its sandbox user cannot write there) is shown only on failure.
-if ! (cd "$work" && apt-get download libwine >"$work/download.log" 2>&1); then
+if ! (cd "$work" && apt-get "${apt[@]}" download "libwine:$arch" >"$work/download.log" 2>&1); then
   cat "$work/download.log" >&2
-  echo "wine_corpus.sh: apt-get download libwine failed" >&2
+  echo "wine_corpus.sh: apt-get download libwine:$arch failed" >&2
   exit 1
 fi
-deb=$(find "$work" -maxdepth 1 -name 'libwine_*.deb' | head -n 1)
+deb=$(find "$work" -maxdepth 1 -name "libwine_*_$arch.deb" | head -n 1)
 if [[ -z $deb ]]; then
-  echo "wine_corpus.sh: apt-get download libwine left no package" >&2
+  echo "wine_corpus.sh: apt-get download libwine:$arch left no package" >&2
   exit 1
 fi
 dpkg-deb -x "$deb" "$work/root"
-dlls=$(find "$work/root" -type d -name x86_64-windows | head -n 1)
+dlls=$(find "$work/root" -type d -name "$windows" | head -n 1)
 if [[ -z $dlls ]]; then
-  echo "wine_corpus.sh: $deb holds no x86_64-windows folder" >&2
+  echo "wine_corpus.sh: $deb holds no $windows folder" >&2
   exit 1
 fi
 
