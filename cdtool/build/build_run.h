@@ -249,6 +249,7 @@ class BuildRun {
   void StartOverall();
   std::string asyncOutput_;  // see ASyncOutput()
   int currentStep_ = 0;
+  bool inWindows10_ = false;  // step 2 is at its Windows 10/11 part
   BuildOutcome outcome_;
   InstanceLock buildLock_;
   // Takes the program folder's build lock; false (the user told, the run
