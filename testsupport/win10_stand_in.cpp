@@ -1,5 +1,6 @@
 #include "testsupport/win10_stand_in.h"
 
+#include <algorithm>
 #include <random>
 
 #include "common/process_runner.h"
@@ -47,11 +48,15 @@ std::string MakeWin10StandIn(const std::string& folder, const Win10StandIn& spec
   WriteText(scratch + "/pe/Windows/System32/winpeshl.ini", "[LaunchApps]\r\n");
   WriteText(scratch + "/setup/sources/setup.exe", "stand-in Setup");
   WriteText(scratch + "/setup/Windows/System32/winpeshl.ini", "[LaunchApps]\r\n%SYSTEMDRIVE%\\setup.exe\r\n");
-  std::string payload(spec.payloadBytes, '\0');
-  // Bytes that do not compress, so the image is about as large as asked.
+  // Bytes that do not compress, so the image is about as large as asked,
+  // in files of up to 256 KiB (a split keeps each file in one part).
   std::mt19937 random(42);
-  for (char& c : payload) c = static_cast<char>(random());
-  WriteText(scratch + "/os/Windows/System32/payload.bin", payload);
+  for (size_t done = 0, n = 0; done < spec.payloadBytes; ++n) {
+    std::string payload(std::min<size_t>(spec.payloadBytes - done, 256 * 1024), '\0');
+    for (char& c : payload) c = static_cast<char>(random());
+    WriteText(scratch + "/os/Windows/System32/payload" + std::to_string(n) + ".bin", payload);
+    done += payload.size();
+  }
   WriteText(scratch + "/os/Windows/System32/config/SOFTWARE", "stand-in registry");
   fs::create_directories(folder + "/sources");
   if (spec.bootWim) {

@@ -135,22 +135,25 @@ void AddWin10(BuildRun& run, const Win10Options& options) {
     }
 
     // Setup's image gets the answers in a copy of its own; the medium's
-    // stays as it is.
-    const std::string bootWim = JoinPath(folder, medium.Spelled(kWin10BootImage));
-    if (!medium.isIso && !CopyOneFile(JoinPath(medium.source, medium.Spelled(kWin10BootImage)), bootWim, &error))
-      throw StepFailure(bootWim + ": " + error);
-    MakeWritable(bootWim);
+    // stays as it is (and without answers the medium's is taken as it is).
     if (HasWin10Answers(options.Answers)) {
       run.SetSubStep("Writing the Windows 10/11 answer file into boot.wim");
       run.Log().Line("  Windows 10/11 answers: " + AnswersLine(options.Answers));
+      const std::string bootWim = JoinPath(folder, medium.Spelled(kWin10BootImage));
+      if (!medium.isIso && !CopyOneFile(JoinPath(medium.source, medium.Spelled(kWin10BootImage)), bootWim, &error))
+        throw StepFailure(bootWim + ": " + error);
+      MakeWritable(bootWim);
       if (!WriteFileAtomic(answerFile, AutounattendXml(options.Answers, medium.Architecture())))
         throw StepFailure("cannot write " + answerFile);
       // Image 2 is Setup: a Setup started from the running Windows (an
       // upgrade) runs from the medium's sources and never sees the file.
-      const bool added = RunTool(run, {"wimupdate", bootWim, "2", std::string("--command=add ") + kAnswerFileName + " /Autounattend.xml"},
-                                 "the answer file could not be put into image 2 of " + bootWim);
+      const bool added = RunTool(
+          run, {"wimupdate", bootWim, "2", std::string("--command=add ") + kAnswerFileName + " /Autounattend.xml"},
+          "the answer file could not be put into image 2 of " + bootWim);
       std::remove(answerFile.c_str());
       if (!added) return;
+    } else {
+      run.Log().Line("  Windows 10/11 answers: none; Setup asks everything");
     }
 
     // An install image larger than a part is split, so that no file of the

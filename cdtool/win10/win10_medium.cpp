@@ -147,7 +147,9 @@ Win10Medium ReadMedium(ProcessLauncher& tools, const std::string& source) {
   m.source = ResolvePath(TrimRight(source));
   std::error_code ec;
   if (fs::is_directory(m.source, ec)) {
-    ListFolderMedium(m);
+    // A folder without a sources folder is no medium: it is not walked (a
+    // path typed into the wizard may be "/" on its way).
+    if (FolderExists(ResolvePath(JoinPath(m.source, "sources")))) ListFolderMedium(m);
   } else if (fs::is_regular_file(m.source, ec)) {
     m.isIso = true;
     ListIsoMedium(tools, m);
