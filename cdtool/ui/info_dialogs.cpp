@@ -235,8 +235,10 @@ Win10InfoDialog::Win10InfoDialog(FrmWin10Info& model, QWidget* parent)
   AddCombo("Time Zone :", model.CboTimeZone, "CboTimeZone", "(Setup asks)");
   AddLine("Locale :", model.TxtLocale, "TxtLocale")->setPlaceholderText(QStringLiteral("(Setup asks)"));
   AddOkCancelRow();
-  resize(560, sizeHint().height());
+  // Shown as the model has it first (the note on kept edits hidden), then
+  // sized: no row gets the hidden note's room.
   Refresh();
+  resize(560, sizeHint().height());
 }
 
 void Win10InfoDialog::AddCheck(CheckBox& box, const char* name) {
