@@ -64,9 +64,8 @@ std::string MakeWin10StandIn(const std::string& folder, const Win10StandIn& spec
             MakeWim(folder + "/sources/boot.wim", scratch + "/pe", {"Microsoft Windows PE (amd64)"}, spec);
         !error.empty())
       return error;
-    if (std::string error =
-            Run({"wimlib-imagex", "append", scratch + "/setup", folder + "/sources/boot.wim",
-                 "Microsoft Windows Setup (amd64)", "--boot"});
+    if (std::string error = Run({"wimlib-imagex", "append", scratch + "/setup", folder + "/sources/boot.wim",
+                                 "Microsoft Windows Setup (amd64)", "--boot"});
         !error.empty())
       return error;
   }

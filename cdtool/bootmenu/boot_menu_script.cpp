@@ -538,8 +538,8 @@ std::string ScriptMacro::EfiProgram() const {
 
 bool ScriptMacro::StartsInBios() const {
   for (const ScriptCommand& c : commands)
-    if (c.op != ScriptCommand::Op::BootEfi && c.op != ScriptCommand::Op::End && c.op != ScriptCommand::Op::RequireFile &&
-        c.op != ScriptCommand::Op::RequireFolder)
+    if (c.op != ScriptCommand::Op::BootEfi && c.op != ScriptCommand::Op::End &&
+        c.op != ScriptCommand::Op::RequireFile && c.op != ScriptCommand::Op::RequireFolder)
       return true;
   return false;
 }

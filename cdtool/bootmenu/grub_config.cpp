@@ -84,7 +84,8 @@ std::string EfiProgramEntry(const GrubMenuInput::EfiEntry& e, bool open) {
                Echo("Starting " + e.label + " (" + e.program + ") ...") +
                    Echo("Under Secure Boot the firmware starts it only with a signature it trusts:") +
                    Echo("Windows' own boot program carries Microsoft's.") + "  if chainloader ($kivcd)" + e.program +
-                   "; then boot; fi\n" + Echo(e.label + " did not start. With Secure Boot on, the firmware starts only") +
+                   "; then boot; fi\n" +
+                   Echo(e.label + " did not start. With Secure Boot on, the firmware starts only") +
                    Echo("signed programs: this one's signature was refused, or it has none.") + WaitForEsc());
 }
 

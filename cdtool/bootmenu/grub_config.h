@@ -63,8 +63,8 @@ struct GrubMenuInput {
   std::vector<LinuxEntry> linuxSystems;
   struct EfiEntry {
     std::string label;
-    std::string id;       // "action<N>"
-    std::string program;  // its path on the CD
+    std::string id;                    // "action<N>"
+    std::string program;               // its path on the CD
     std::vector<std::string> missing;  // what the CD lacks of it, as the BIOS menu names it
   };
   std::vector<EfiEntry> efiPrograms;

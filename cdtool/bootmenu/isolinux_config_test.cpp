@@ -207,8 +207,9 @@ TEST(IsolinuxConfig, Windows10SetupStartsItsEtfsbootOrIsGreyed) {
   EXPECT_EQ(Block(m.files[1].text, "action14"),
             "LABEL action14\n  MENU LABEL Windows 10/11 Setup (needs the CD)\n  MENU DISABLE\n");
   // An entry with an EFI program alone is the UEFI menu's only.
-  const std::string efiOnly = TemplateScript() + "Set Action30_Text=\"EFI tool\"\r\nSet Action30_Macro=\"EfiTool\"\r\n"
-                                                 ":EfiTool\r\n  BootEfi \"\\tools\\x.efi\"\r\n  End\r\n";
+  const std::string efiOnly = TemplateScript() +
+                              "Set Action30_Text=\"EFI tool\"\r\nSet Action30_Macro=\"EfiTool\"\r\n"
+                              ":EfiTool\r\n  BootEfi \"\\tools\\x.efi\"\r\n  End\r\n";
   m = TranslateBootMenu(efiOnly, "main.cds", t.Exists(), chance);
   ASSERT_TRUE(m.errors.empty());
   EXPECT_EQ(m.files[0].text.find("action30"), std::string::npos);

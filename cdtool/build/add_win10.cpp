@@ -164,7 +164,8 @@ void AddWin10(BuildRun& run, const Win10Options& options) {
     if (ToLower(medium.installImage) != "sources/install.swm" && FileSize(install) > part * 1024 * 1024) {
       run.SetSubStep("Splitting the Windows 10/11 install image into parts of " + std::to_string(part) + " MB");
       const std::string parts = JoinPath(FolderOf(installWork), "install.swm");
-      if (!MakePath(FolderOf(installWork))) throw StepFailure("the folder " + FolderOf(installWork) + " cannot be created");
+      if (!MakePath(FolderOf(installWork)))
+        throw StepFailure("the folder " + FolderOf(installWork) + " cannot be created");
       if (!RunTool(run, {"wimlib-imagex", "split", install, parts, std::to_string(part)},
                    "the install image " + install + " could not be split"))
         return;

@@ -105,8 +105,8 @@ TEST_F(AddWin10Test, AnIsoIsExtractedAndALargeInstallImageSplit) {
   EXPECT_EQ(FromWim(Disk("/win10/sources/boot.wim"), 2, "/Autounattend.xml"), "");
   // The parts together are the editions.
   const std::string applied = folder.P("applied");
-  const RunResult r = RunAndCapture({"wimlib-imagex", "apply", folder.P("kivcd/win10/sources/install.swm"), "2", applied,
-                                     "--ref=" + folder.P("kivcd/win10/sources/install*.swm")});
+  const RunResult r = RunAndCapture({"wimlib-imagex", "apply", folder.P("kivcd/win10/sources/install.swm"), "2",
+                                     applied, "--ref=" + folder.P("kivcd/win10/sources/install*.swm")});
   ASSERT_EQ(r.exitCode, 0) << r.output;
   const std::string extracted = folder.P("x");
   RunAndCapture({"wimlib-imagex", "apply", medium + "/sources/install.wim", "2", extracted});

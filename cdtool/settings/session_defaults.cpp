@@ -2,9 +2,9 @@
 // file, or the defaults of a first run.
 #include "cdtool/settings/session_defaults.h"
 
+#include "cdtool/win10/windows_region.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
-#include "cdtool/win10/windows_region.h"
 #include "common/setup_answer_defaults.h"
 
 namespace kiv {
@@ -36,7 +36,8 @@ SessionSettings LoadSessionSettings(const std::string& programFolder, const Plat
   if (problem) *problem = why;
   SessionSettings s = FileExists(path) && why.empty() ? ReadKivCdIni(path)
                                                       : DefaultSessionSettings(programFolder, platform, environment);
-  if (FileExists(path) && why.empty() && !StoresSection(path, "Win10_Info")) s.Win10_Info = DefaultWin10Answers(environment);
+  if (FileExists(path) && why.empty() && !StoresSection(path, "Win10_Info"))
+    s.Win10_Info = DefaultWin10Answers(environment);
   NormaliseSettings(s);
   return s;
 }

@@ -10,11 +10,11 @@
 #include <functional>
 #include <vector>
 
+#include "cdtool/settings/win10_checks.h"
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/platform.h"
-#include "cdtool/settings/win10_checks.h"
 #include "common/product_key.h"
 
 namespace kiv {

@@ -24,11 +24,42 @@ constexpr size_t kAccountNameLength = 20;
 
 // The names Windows keeps for its own accounts and groups, and the device
 // names a profile folder cannot take.
-const char* const kReservedAccounts[] = {
-    "Administrator", "Guest", "DefaultAccount", "WDAGUtilityAccount", "defaultuser0", "Administrators", "Users",
-    "Guests", "Everyone", "System", "LocalSystem", "LocalService", "NetworkService", "None", "CON", "PRN", "AUX", "NUL",
-    "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5",
-    "LPT6", "LPT7", "LPT8", "LPT9"};
+const char* const kReservedAccounts[] = {"Administrator",
+                                         "Guest",
+                                         "DefaultAccount",
+                                         "WDAGUtilityAccount",
+                                         "defaultuser0",
+                                         "Administrators",
+                                         "Users",
+                                         "Guests",
+                                         "Everyone",
+                                         "System",
+                                         "LocalSystem",
+                                         "LocalService",
+                                         "NetworkService",
+                                         "None",
+                                         "CON",
+                                         "PRN",
+                                         "AUX",
+                                         "NUL",
+                                         "COM1",
+                                         "COM2",
+                                         "COM3",
+                                         "COM4",
+                                         "COM5",
+                                         "COM6",
+                                         "COM7",
+                                         "COM8",
+                                         "COM9",
+                                         "LPT1",
+                                         "LPT2",
+                                         "LPT3",
+                                         "LPT4",
+                                         "LPT5",
+                                         "LPT6",
+                                         "LPT7",
+                                         "LPT8",
+                                         "LPT9"};
 
 // The characters of `name` found in `set`, each once, quoted: "\"!\" and \"#\"".
 std::string Found(const std::string& name, const std::string& set) {
@@ -74,7 +105,9 @@ std::string ComputerNameProblem(const std::string& raw) {
   if (const std::string code = ControlCharacter(name); !code.empty())
     return "holds the control character " + code + ", which a computer name cannot hold";
   if (const std::string bad = Found(name, kComputerNameCharacters); !bad.empty())
-    return "holds " + bad + ", which a computer name cannot hold (blanks and { | } ~ [ \\ ] ^ ' : ; < = > ? @ ! \" # $ % ` ( ) + / . , * &)";
+    return "holds " + bad +
+           ", which a computer name cannot hold (blanks and { | } ~ [ \\ ] ^ ' : ; < = > ? @ ! \" # $ % ` ( ) + / . , "
+           "* &)";
   if (Characters(name) > kComputerNameLength)
     return "is " + Plural(Characters(name), "character") + " long; a computer name holds at most 15";
   if (std::all_of(name.begin(), name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
@@ -141,7 +174,8 @@ std::vector<PageProblem> CheckWin10Page(const SessionSettings& s, const PageCont
     const Win10Medium medium = ReadWin10Medium(c.tools ? *c.tools : SystemLauncher(), w.SourceDir);
     if (!medium.Usable())
       fail("The selected ISO image or folder doesn't contain a Windows 10/11 installation !\n" + Quoted(medium.source) +
-           ": " + Win10MediumProblem(medium) + "\nSelect your Windows setup source (an ISO image or the folder of its files)");
+           ": " + Win10MediumProblem(medium) +
+           "\nSelect your Windows setup source (an ISO image or the folder of its files)");
     else if (!Trim(w.Edition).empty() && !medium.HasEdition(w.Edition))
       fail("The edition " + Quoted(Trim(w.Edition)) + " of " + kDialog + " is not on this medium, which holds " +
            Win10MediumCaption(medium) + ".\nChoose one of its editions, or none to let Setup ask");
@@ -159,9 +193,8 @@ std::vector<PageProblem> CheckWin10Page(const SessionSettings& s, const PageCont
     fail("The Time Zone " + Quoted(Trim(w.TimeZone)) + " of " + kDialog + " " + why);
   if (const std::string why = LocaleProblem(w.Locale); !why.empty())
     fail("The Locale " + Quoted(Trim(w.Locale)) + " of " + kDialog + " " + why);
-  if (const std::string why = AnswerControlProblem({{"Owner Name", w.OwnerName},
-                                                    {"Organization", w.Organization},
-                                                    {"Edition", w.Edition}});
+  if (const std::string why =
+          AnswerControlProblem({{"Owner Name", w.OwnerName}, {"Organization", w.Organization}, {"Edition", w.Edition}});
       !why.empty())
     fail(why);
   return problems;

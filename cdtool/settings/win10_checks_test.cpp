@@ -51,12 +51,12 @@ TEST(Win10Names, ComputerAndAccountNamesAsWindowsTakesThem) {
 // time zone or locale it does not know is named with the value, and
 // nothing is written; what it takes is read back as set.
 TEST_F(Win10Settings, SetTakesTheAnswersWithTheWindowsChecks) {
-  ASSERT_EQ(Set(platform_, {"Main.Windows10=1", "Win10_Info.SourceDir=/isos/Win11_23H2.iso",
-                            "Win10_Info.Edition=Windows 11 Pro", "Win10_Info.ProductKey=vk7jg-nphtm-c97jm-9mpgt-3v66t",
-                            "Win10_Info.LocalAccount=anna", "Win10_Info.ComputerName=ANNA-PC",
-                            "Win10_Info.SkipPrivacy=0", "Win10_Info.TimeZone=Tokyo Standard Time",
-                            "Win10_Info.Locale=ja-JP"}),
-            0);
+  ASSERT_EQ(
+      Set(platform_, {"Main.Windows10=1", "Win10_Info.SourceDir=/isos/Win11_23H2.iso",
+                      "Win10_Info.Edition=Windows 11 Pro", "Win10_Info.ProductKey=vk7jg-nphtm-c97jm-9mpgt-3v66t",
+                      "Win10_Info.LocalAccount=anna", "Win10_Info.ComputerName=ANNA-PC", "Win10_Info.SkipPrivacy=0",
+                      "Win10_Info.TimeZone=Tokyo Standard Time", "Win10_Info.Locale=ja-JP"}),
+      0);
   const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
   EXPECT_EQ(s.Main.Windows10, 1);
   EXPECT_EQ(s.Win10_Info.SourceDir, "/isos/Win11_23H2.iso");
@@ -71,8 +71,10 @@ TEST_F(Win10Settings, SetTakesTheAnswersWithTheWindowsChecks) {
   std::string err;
   for (const auto& [setting, said] : std::vector<std::pair<std::string, std::string>>{
            {"Win10_Info.ComputerName=MY PC", "Win10_Info.ComputerName \"MY PC\" holds \" \", which a computer name"},
-           {"Win10_Info.LocalAccount=Administrator", "Win10_Info.LocalAccount \"Administrator\" is a name Windows keeps"},
-           {"Win10_Info.TimeZone=Europe/Berlin", "Win10_Info.TimeZone \"Europe/Berlin\" is not a time zone Windows knows"},
+           {"Win10_Info.LocalAccount=Administrator",
+            "Win10_Info.LocalAccount \"Administrator\" is a name Windows keeps"},
+           {"Win10_Info.TimeZone=Europe/Berlin",
+            "Win10_Info.TimeZone \"Europe/Berlin\" is not a time zone Windows knows"},
            {"Win10_Info.Locale=german", "Win10_Info.Locale \"german\" is not a locale Windows knows"},
            {"Win10_Info.ProductKey=ABCDE", "Win10_Info.ProductKey \"ABCDE\" is not a product key"},
            {"Win10_Info.SkipPrivacy=yes", "Win10_Info.SkipPrivacy: \"yes\" is not a check box state"}}) {
@@ -165,8 +167,9 @@ TEST_F(Win10Page, TheEditionAndTheAnswersAreCheckedWithTheirValues) {
   EXPECT_EQ(problems[2].rfind("The Computer Name \"ANNA PC\" of \"Set Windows Installation Info...\" holds \" \"", 0),
             0u);
   EXPECT_EQ(problems[3].rfind("The Local Account \"a*b\" of \"Set Windows Installation Info...\" holds \"*\"", 0), 0u);
-  EXPECT_EQ(problems[4], "The Time Zone \"Mars Standard Time\" of \"Set Windows Installation Info...\" is not a time "
-                         "zone Windows knows (Windows' names, for example \"W. Europe Standard Time\")");
+  EXPECT_EQ(problems[4],
+            "The Time Zone \"Mars Standard Time\" of \"Set Windows Installation Info...\" is not a time "
+            "zone Windows knows (Windows' names, for example \"W. Europe Standard Time\")");
   EXPECT_EQ(problems[5].rfind("The Locale \"xx_YY\" of", 0), 0u);
   // The edition in another letter case is the same edition; the account may
   // not be the computer's name.

@@ -11,9 +11,9 @@ namespace kiv {
 
 struct WimImage {
   int index = 0;
-  std::string name;         // "Windows 11 Pro": what Setup's edition list shows
-  std::string displayName;  // "" when the image has none
-  std::string editionId;    // "Professional"
+  std::string name;          // "Windows 11 Pro": what Setup's edition list shows
+  std::string displayName;   // "" when the image has none
+  std::string editionId;     // "Professional"
   std::string architecture;  // "amd64", "x86", "arm64" ("" when the image names none)
   int major = 0, minor = 0, build = 0;
 };

@@ -55,7 +55,9 @@ class Writer {
     --depth_;
     Line("</" + tag + ">");
   }
-  void Element(const std::string& tag, const std::string& text) { Line("<" + tag + ">" + Escaped(text) + "</" + tag + ">"); }
+  void Element(const std::string& tag, const std::string& text) {
+    Line("<" + tag + ">" + Escaped(text) + "</" + tag + ">");
+  }
   void Line(const std::string& text) { out_ += std::string(2 * depth_, ' ') + text + "\n"; }
   void Component(const std::string& name) {
     Open("component", "name=\"" + name + "\" processorArchitecture=\"" + Escaped(architecture_) +

@@ -15,7 +15,7 @@ struct Win10Info {
   std::string ComputerName;
   std::string OwnerName;
   std::string Organization;
-  std::string LocalAccount;  // the user name of a local account Setup makes
+  std::string LocalAccount;    // the user name of a local account Setup makes
   int SkipHardwareChecks = 1;  // no TPM 2.0, Secure Boot or RAM check
   int NoOnlineAccount = 1;     // no Microsoft account (and no network) needed
   int SkipPrivacy = 1;         // the licence and privacy pages answered

@@ -30,7 +30,9 @@ const std::map<std::string, Option>& Options() {
        {[](Win10Info& a) { a.Edition = "Windows 11 Pro"; },
         {"<Key>/IMAGE/NAME</Key>", "<Value>Windows 11 Pro</Value>", "<ImageInstall>"}}},
       {"ProductKey",
-       {[](Win10Info& a) { a.ProductKey = {"abcde", "FGHIJ", "KLMNO", "PQRST", "UVWXY"}; },
+       {[](Win10Info& a) {
+          a.ProductKey = {"abcde", "FGHIJ", "KLMNO", "PQRST", "UVWXY"};
+        },
         {"<Key>ABCDE-FGHIJ-KLMNO-PQRST-UVWXY</Key>", "<ProductKey>"}}},
       {"ComputerName", {[](Win10Info& a) { a.ComputerName = "ANNA-PC"; }, {"<ComputerName>ANNA-PC</ComputerName>"}}},
       {"OwnerName", {[](Win10Info& a) { a.OwnerName = "Anna"; }, {"<RegisteredOwner>Anna</RegisteredOwner>"}}},
@@ -53,7 +55,8 @@ const std::map<std::string, Option>& Options() {
        {[](Win10Info& a) { a.NoAutoEncryption = 1; },
         {"<PreventDeviceEncryption>true</PreventDeviceEncryption>", "/v PreventDeviceEncryption /t REG_DWORD"}}},
       {"TimeZone",
-       {[](Win10Info& a) { a.TimeZone = "W. Europe Standard Time"; }, {"<TimeZone>W. Europe Standard Time</TimeZone>"}}},
+       {[](Win10Info& a) { a.TimeZone = "W. Europe Standard Time"; },
+        {"<TimeZone>W. Europe Standard Time</TimeZone>"}}},
       {"Locale",
        {[](Win10Info& a) { a.Locale = "de-DE"; },
         {"<SystemLocale>de-DE</SystemLocale>", "Microsoft-Windows-International-Core-WinPE"}}},

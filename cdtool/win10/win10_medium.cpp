@@ -75,7 +75,8 @@ void ListIsoMedium(ProcessLauncher& tools, Win10Medium& m) {
     std::string last = RunOutputForMessage(r);
     if (const size_t cut = last.find_last_of('\n'); cut != std::string::npos) last = last.substr(cut + 1);
     m.files.clear();
-    m.problem = "\"" + m.source + "\" cannot be read as an ISO image" + (last.empty() ? "" : " (7z: " + Trim(last) + ")");
+    m.problem =
+        "\"" + m.source + "\" cannot be read as an ISO image" + (last.empty() ? "" : " (7z: " + Trim(last) + ")");
   }
 }
 
@@ -214,9 +215,7 @@ bool Win10Medium::HasEdition(const std::string& name) const {
                      [&](const WimImage& e) { return EqualsNoCase(Trim(e.name), Trim(name)); });
 }
 
-Win10Medium ReadWin10Medium(ProcessLauncher& tools, const std::string& source) {
-  return ReadMedium(tools, source);
-}
+Win10Medium ReadWin10Medium(ProcessLauncher& tools, const std::string& source) { return ReadMedium(tools, source); }
 
 std::string Win10MediumCaption(const Win10Medium& m) {
   if (!m.Usable()) {

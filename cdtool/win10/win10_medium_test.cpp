@@ -93,9 +93,8 @@ TEST_F(Win10MediumTest, WhatIsNoMediumOrNoWimIsSaidSo) {
   EXPECT_EQ(ReadWin10Medium(SystemLauncher(), dir / "nothing").problem,
             "\"" + (dir / "nothing") + "\" is neither a folder nor an ISO image file");
   testing::WriteText(dir / "notes.txt", "not an image");
-  EXPECT_EQ(ReadWin10Medium(SystemLauncher(), dir / "notes.txt").problem.rfind("\"" + (dir / "notes.txt") +
-                                                                               "\" cannot be read as an ISO image",
-                                                                           0),
+  EXPECT_EQ(ReadWin10Medium(SystemLauncher(), dir / "notes.txt")
+                .problem.rfind("\"" + (dir / "notes.txt") + "\" cannot be read as an ISO image", 0),
             0u);
   // An install image that is no WIM: wiminfo's words for the folder, ours
   // for the ISO, whose image is streamed.
@@ -104,8 +103,7 @@ TEST_F(Win10MediumTest, WhatIsNoMediumOrNoWimIsSaidSo) {
   const Win10Medium fromFolder = ReadWin10Medium(SystemLauncher(), folder);
   EXPECT_EQ(fromFolder.problem.rfind("wiminfo cannot read \"" + folder + "/sources/install.wim\": ", 0), 0u)
       << fromFolder.problem;
-  EXPECT_EQ(ReadWin10Medium(SystemLauncher(), Iso(folder)).problem,
-            "its sources/install.wim is no Windows image file");
+  EXPECT_EQ(ReadWin10Medium(SystemLauncher(), Iso(folder)).problem, "its sources/install.wim is no Windows image file");
 }
 
 // Without 7z an ISO cannot be read; the message names the package.

@@ -57,8 +57,8 @@ bool IsWindowsLocale(const std::string& name) {
       return std::isalpha(static_cast<unsigned char>(c));
     });
     const bool digits = piece.size() == 3 && std::all_of(piece.begin(), piece.end(), [](char c) {
-      return std::isdigit(static_cast<unsigned char>(c));
-    });
+                          return std::isdigit(static_cast<unsigned char>(c));
+                        });
     const bool ok = part == 0   ? letters && piece.size() >= 2 && piece.size() <= 3
                     : part == 1 ? (letters && (piece.size() == 4 || piece.size() == 2)) || digits
                                 : (letters && piece.size() == 2) || digits;

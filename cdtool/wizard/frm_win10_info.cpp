@@ -67,10 +67,12 @@ std::string FrmWin10Info::FieldsProblem() const {
   if (std::string why = AccountNameProblem(a.LocalAccount); !why.empty())
     return "The Local Account \"" + Trim(a.LocalAccount) + "\" " + why + ".";
   if (!Trim(a.LocalAccount).empty() && EqualsNoCase(Trim(a.LocalAccount), Trim(a.ComputerName)))
-    return "The Local Account \"" + Trim(a.LocalAccount) + "\" has the computer's name, which Windows refuses for a user.";
+    return "The Local Account \"" + Trim(a.LocalAccount) +
+           "\" has the computer's name, which Windows refuses for a user.";
   if (std::string why = TimeZoneProblem(a.TimeZone); !why.empty())
     return "The Time Zone \"" + Trim(a.TimeZone) + "\" " + why + ".";
-  if (std::string why = LocaleProblem(a.Locale); !why.empty()) return "The Locale \"" + Trim(a.Locale) + "\" " + why + ".";
+  if (std::string why = LocaleProblem(a.Locale); !why.empty())
+    return "The Locale \"" + Trim(a.Locale) + "\" " + why + ".";
   return "";
 }
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "cdtool/wizard/answer_dialog.h"
 #include "cdtool/win10/win10_answers.h"
+#include "cdtool/wizard/answer_dialog.h"
 
 namespace kiv {
 

@@ -1,9 +1,8 @@
 // The wizard's Windows 10/11 page (after page 4) and its information
 // dialog: where Next and Back go, what Next and OK refuse, the answers kept
 // with the session, and the page a failed build returns to.
-#include "cdtool/wizard/frm_cd_build.h"
-
 #include "cdtool/win10/win10_answers.h"
+#include "cdtool/wizard/frm_cd_build.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/win10_stand_in.h"
 
