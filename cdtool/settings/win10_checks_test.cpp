@@ -3,7 +3,6 @@
 // check of the medium, the edition and the answers (on wimlib stand-ins).
 #include "cdtool/settings/win10_checks.h"
 
-#include "cdtool/commands/settings_command.h"
 #include "cdtool/settings/session_defaults.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/win10_stand_in.h"
@@ -12,19 +11,6 @@ namespace kiv::testing {
 namespace {
 
 using Win10Settings = ProgramFolderTest;
-
-int Set(const FakePlatform& platform, const std::vector<std::string>& args, std::string* err = nullptr) {
-  char* buf = nullptr;
-  size_t size = 0;
-  std::FILE* e = open_memstream(&buf, &size);
-  std::FILE* out = std::fopen("/dev/null", "w");
-  const int status = RunSetCommand(args, platform.programFolder, platform, Environment(), out, e);
-  std::fclose(e);
-  std::fclose(out);
-  if (err) *err = std::string(buf, size);
-  std::free(buf);
-  return status;
-}
 
 TEST(Win10Names, ComputerAndAccountNamesAsWindowsTakesThem) {
   for (const char* good : {"", "ANNA-PC", "pc_2", "x", "A23456789012345", "J\xC3\xB6rgsPC"})
@@ -52,10 +38,10 @@ TEST(Win10Names, ComputerAndAccountNamesAsWindowsTakesThem) {
 // nothing is written; what it takes is read back as set.
 TEST_F(Win10Settings, SetTakesTheAnswersWithTheWindowsChecks) {
   ASSERT_EQ(
-      Set(platform_, {"Main.Windows10=1", "Win10_Info.SourceDir=/isos/Win11_23H2.iso",
-                      "Win10_Info.Edition=Windows 11 Pro", "Win10_Info.ProductKey=vk7jg-nphtm-c97jm-9mpgt-3v66t",
-                      "Win10_Info.LocalAccount=anna", "Win10_Info.ComputerName=ANNA-PC", "Win10_Info.SkipPrivacy=0",
-                      "Win10_Info.TimeZone=Tokyo Standard Time", "Win10_Info.Locale=ja-JP"}),
+      RunSet(platform_, {"Main.Windows10=1", "Win10_Info.SourceDir=/isos/Win11_23H2.iso",
+                         "Win10_Info.Edition=Windows 11 Pro", "Win10_Info.ProductKey=vk7jg-nphtm-c97jm-9mpgt-3v66t",
+                         "Win10_Info.LocalAccount=anna", "Win10_Info.ComputerName=ANNA-PC", "Win10_Info.SkipPrivacy=0",
+                         "Win10_Info.TimeZone=Tokyo Standard Time", "Win10_Info.Locale=ja-JP"}),
       0);
   const SessionSettings s = ReadKivCdIni(P("kivcd.ini"));
   EXPECT_EQ(s.Main.Windows10, 1);
@@ -78,7 +64,7 @@ TEST_F(Win10Settings, SetTakesTheAnswersWithTheWindowsChecks) {
            {"Win10_Info.Locale=german", "Win10_Info.Locale \"german\" is not a locale Windows knows"},
            {"Win10_Info.ProductKey=ABCDE", "Win10_Info.ProductKey \"ABCDE\" is not a product key"},
            {"Win10_Info.SkipPrivacy=yes", "Win10_Info.SkipPrivacy: \"yes\" is not a check box state"}}) {
-    EXPECT_EQ(Set(platform_, {setting}, &err), 2) << setting;
+    EXPECT_EQ(RunSet(platform_, {setting}, &err), 2) << setting;
     EXPECT_NE(err.find(said), std::string::npos) << err;
   }
   EXPECT_EQ(Read("kivcd.ini"), before);

@@ -349,6 +349,7 @@ void FrmCDBuild::TxtWin10_Loc_Change() {
   const Win10Medium medium = ReadWin10Medium(launcher_, source);
   LblWin10OSVer.Caption = Win10MediumCaption(medium);
   std::vector<std::string> names;
+  names.reserve(medium.editions.size());
   for (const WimImage& e : medium.editions) names.push_back(e.name);
   win10_->SetEditions(names);
 }
