@@ -70,7 +70,9 @@ std::string RootName(const std::string& path) {
   // etfsboot.com finds the boot manager by its ISO 9660 name.
   if (lower == kWin10BootManager) return "/BOOTMGR";
   if (lower == "bootmgr.efi") return "/" + path;
-  for (const char* folder : {"boot/", "efi/", "sources/"})
+  // Not efi/boot: a firmware that read the CD's file system would find the
+  // medium's bootx64.efi there instead of the CD's own UEFI boot image.
+  for (const char* folder : {"boot/", "efi/microsoft/", "sources/"})
     if (lower.rfind(folder, 0) == 0) return "/" + path;
   return "";
 }
@@ -136,14 +138,18 @@ void AddWin10(BuildRun& run, const Win10Options& options) {
 
     // Setup's image gets the answers in a copy of its own; the medium's
     // stays as it is (and without answers the medium's is taken as it is).
-    if (HasWin10Answers(options.Answers)) {
+    // The edition is named as the medium spells it.
+    Win10Info answers = options.Answers;
+    for (const WimImage& e : medium.editions)
+      if (EqualsNoCase(Trim(e.name), Trim(answers.Edition))) answers.Edition = e.name;
+    if (HasWin10Answers(answers)) {
       run.SetSubStep("Writing the Windows 10/11 answer file into boot.wim");
-      run.Log().Line("  Windows 10/11 answers: " + AnswersLine(options.Answers));
+      run.Log().Line("  Windows 10/11 answers: " + AnswersLine(answers));
       const std::string bootWim = JoinPath(folder, medium.Spelled(kWin10BootImage));
       if (!medium.isIso && !CopyOneFile(JoinPath(medium.source, medium.Spelled(kWin10BootImage)), bootWim, &error))
         throw StepFailure(bootWim + ": " + error);
       MakeWritable(bootWim);
-      if (!WriteFileAtomic(answerFile, AutounattendXml(options.Answers, medium.Architecture())))
+      if (!WriteFileAtomic(answerFile, AutounattendXml(answers, medium.Architecture())))
         throw StepFailure("cannot write " + answerFile);
       // Image 2 is Setup: a Setup started from the running Windows (an
       // upgrade) runs from the medium's sources and never sees the file.
@@ -161,7 +167,11 @@ void AddWin10(BuildRun& run, const Win10Options& options) {
     const std::string installWork = JoinPath(folder, medium.installImage);
     const std::string install = medium.isIso ? installWork : JoinPath(medium.source, medium.installImage);
     const int64_t part = Win10PartMiB(run.environment);
-    if (ToLower(medium.installImage) != "sources/install.swm" && FileSize(install) > part * 1024 * 1024) {
+    // An install.esd goes whole while a CD file can hold it (Setup reads it
+    // as it is); only a larger one is split.
+    const std::string kind = ToLower(medium.installImage);
+    const int64_t largest = kind == "sources/install.esd" ? static_cast<int64_t>(kMaxCdFileSize) : part * 1024 * 1024;
+    if (kind != "sources/install.swm" && FileSize(install) > largest) {
       run.SetSubStep("Splitting the Windows 10/11 install image into parts of " + std::to_string(part) + " MB");
       const std::string parts = JoinPath(FolderOf(installWork), "install.swm");
       if (!MakePath(FolderOf(installWork)))
@@ -169,7 +179,8 @@ void AddWin10(BuildRun& run, const Win10Options& options) {
       if (!RunTool(run, {"wimlib-imagex", "split", install, parts, std::to_string(part)},
                    "the install image " + install + " could not be split"))
         return;
-      if (medium.isIso) std::remove(installWork.c_str());
+      // The whole image goes (the work tree holds it when extracted or copied).
+      std::remove(installWork.c_str());
       run.grafts.Drop(std::string(kWin10CdFolder) + "/" + medium.installImage);
     }
 

@@ -13,8 +13,8 @@
 // media starts \sources\boot.wim with \boot\boot.sdi, and Setup looks for
 // \sources\install.*. The CD's root therefore holds second names of those
 // files of \win10 (the mastering tool stores their data once): BOOTMGR,
-// bootmgr.efi and the medium's boot, efi and sources folders, which merge
-// with the CD's own boot folder.
+// bootmgr.efi and the medium's boot, efi\microsoft and sources folders, the
+// boot folder merged with the CD's own.
 #include <cstdint>
 #include <string>
 

@@ -46,11 +46,11 @@ class AddWin10Test : public ::testing::Test {
     RunAndCapture({"wimlib-imagex", "extract", wim, std::to_string(image), path, "--dest-dir=" + out});
     return testing::ReadText(out + path.substr(path.rfind('/')));
   }
-  Win10Info Answers() {
+  Win10Info Answers(const std::string& edition = "Windows 11 Home") {
     Win10Info a;
     a.LocalAccount = "anna";
     a.ProductKey = {"ABCDE", "FGHIJ", "KLMNO", "PQRST", "UVWXY"};
-    a.Edition = "Windows 11 Home";
+    a.Edition = edition;
     return a;
   }
 };
@@ -58,7 +58,9 @@ class AddWin10Test : public ::testing::Test {
 TEST_F(AddWin10Test, AFolderIsMappedAndSetupsImageGetsTheAnswers) {
   const std::string medium = Medium();
   const std::string original = testing::ReadText(medium + "/sources/boot.wim");
-  AddWin10(run, Win10Options{medium, Answers()});
+  // The edition as typed in another letter case is written as the medium
+  // spells it.
+  AddWin10(run, Win10Options{medium, Answers("WINDOWS 11 home")});
   ASSERT_TRUE(prompter.messages.empty()) << prompter.messages[0].text;
   // The medium's files stay where they lie, in \win10.
   EXPECT_EQ(Disk("/win10/setup.exe"), medium + "/setup.exe");
@@ -76,6 +78,7 @@ TEST_F(AddWin10Test, AFolderIsMappedAndSetupsImageGetsTheAnswers) {
   EXPECT_EQ(Disk("/boot/bcd"), medium + "/boot/bcd");
   EXPECT_EQ(Disk("/boot/etfsboot.com"), medium + "/boot/etfsboot.com");
   EXPECT_EQ(Disk("/efi/microsoft/boot/bcd"), medium + "/efi/microsoft/boot/bcd");
+  EXPECT_EQ(Disk("/efi/boot/bootx64.efi"), "") << "the CD's own UEFI boot image is the one to start";
   EXPECT_EQ(Disk("/sources/boot.wim"), bootWim);
   EXPECT_EQ(Disk("/sources/install.wim"), medium + "/sources/install.wim");
   EXPECT_EQ(Disk("/setup.exe"), "");

@@ -89,10 +89,10 @@ build() {
   isoinfo -R -f -i "$iso" > "$out/files.txt"
   for f in /win10/setup.exe /win10/sources/boot.wim /win10/sources/install.swm /win10/sources/install2.swm \
            /win10/boot/etfsboot.com /win10/efi/boot/bootx64.efi /BOOTMGR /boot/bcd /boot/boot.sdi \
-           /efi/microsoft/boot/bcd /efi/boot/bootx64.efi /sources/boot.wim /sources/install.swm; do
+           /efi/microsoft/boot/bcd /sources/boot.wim /sources/install.swm; do
     grep -qx "$f" "$out/files.txt" || fail "the CD lacks $f"
   done
-  for f in /win10/sources/install.wim /sources/install.wim /setup.exe; do
+  for f in /win10/sources/install.wim /sources/install.wim /setup.exe /efi/boot/bootx64.efi; do
     ! grep -qx "$f" "$out/files.txt" || fail "the CD has $f"
   done
   # Second names, not second copies: both names lead to the same data.
