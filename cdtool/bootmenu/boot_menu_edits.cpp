@@ -144,6 +144,25 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
   return out;
 }
 
+std::string WithOnlyScriptSetting(const std::string& text, const std::string& name, const std::string& value) {
+  const std::string set = WithScriptSetting(text, name, value);
+  const std::string written = "Set " + name + "=" + value;
+  const std::string lowerName = ToLower(name);
+  std::string out;
+  size_t from = 0;
+  while (from < set.size()) {
+    size_t end = set.find('\n', from);
+    end = end == std::string::npos ? set.size() : end + 1;
+    const std::string line = set.substr(from, end - from);
+    size_t body = line.size();
+    while (body > 0 && (line[body - 1] == '\n' || line[body - 1] == '\r')) --body;
+    const bool names = ToLower(line.substr(0, body)).find(lowerName) != std::string::npos;
+    out += names && line.substr(0, body) != written ? line.substr(body) : line;
+    from = end;
+  }
+  return out;
+}
+
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,
                                             const std::string& confirmation, std::optional<int64_t> epoch,
                                             const RandomSource& random, Prompter& prompter) {

@@ -118,10 +118,11 @@ void WriteBootMenu(BuildRun& run) {
 
   // The script on the CD says what the gate does: this CD's hash when it
   // asks, no password when it does not. A password the template spells out
-  // in clear, or a hash copied from another CD, never reaches the CD.
+  // in clear (in a commented-out line too), or a hash copied from another
+  // CD, never reaches the CD.
   const std::string onCd = WithScriptSetting(
-      WithScriptSetting(text, "PasswordString",
-                        "\"" + (menu.gate.ask ? PasswordHashText(menu.gate.password) : std::string()) + "\""),
+      WithOnlyScriptSetting(text, "PasswordString",
+                            "\"" + (menu.gate.ask ? PasswordHashText(menu.gate.password) : std::string()) + "\""),
       "PasswordRequest", menu.gate.ask ? "1" : "0");
   if (onCd != text && !WriteFileAtomic(script, onCd)) {
     Halt(run, "cannot write " + script);
