@@ -16,6 +16,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
+#include "common/product_key.h"
 #include "common/progress_copy.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
@@ -290,6 +291,10 @@ void BuildRun::StartLog() {
     Diagnostic(error);
     return;
   }
+  // The product keys are the user's: the log shows them masked. (The CD's
+  // own menu entry still shows the key it stored.)
+  for (const KeyParts* key : {&settings.Win2K_Info.ProductKey, &settings.Win9x_Info.ProductKey})
+    if (HasProductKey(*key)) log_.Mask(JoinProductKey(*key), MaskedProductKey(*key));
   log_.Line("Building the CD in " + programFolder_);
   log_.Line("ISO image: " + outcome_.isoPath);
   log_.Line("Boot-menu password: " + std::string(password.Protect ? "asked" : "none"));

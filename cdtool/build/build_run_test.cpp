@@ -12,6 +12,7 @@
 #include "cdtool/build/iso_step.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
+#include "common/paths.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
@@ -254,6 +255,67 @@ TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
             "The creation the Boot image \"Kiv Rescue Software Plus (Lorva)\" failed, operation halted");
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivstart.img"));
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivemm.img"));
+}
+
+// A boot disk bootsmith did not make in this run never reaches the CD: not an
+// image left in the program folder by an earlier build, not one a failing
+// run leaves, and not what a link at the image's name points to.
+TEST_F(BuildRunTest, OnlyAnImageThisRunMadeReachesTheCd) {
+  testing::WriteText(folder.P("kivstart.img"), "leftover of an earlier build");
+  testing::WriteText(folder.P("fail.kivsoftware"), "");
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 1);
+  EXPECT_NE(run.Outcome().reason.find("bootsmith ended with exit status 1"), std::string::npos) << run.Outcome().reason;
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_FALSE(folder.Exists("kivstart.img"));
+}
+
+TEST_F(BuildRunTest, AnImageFromARunThatFailedIsNotTaken) {
+  tools.Add("bootsmith", [this](const testing::FakeCommand& c) {
+    testing::WriteText(folder.P("kivstart.img"), "half an image of " + c.argv.back());
+    return testing::Exits(1, {"bootsmith: no image made: Error While Copying: Disk Full\n"});
+  });
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().reason,
+            "bootsmith failed on " + folder.P("kivstart.img") + ": Error While Copying: Disk Full");
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_FALSE(folder.Exists("kivstart.img"));
+}
+
+TEST_F(BuildRunTest, ALinkAtTheImagesNameIsNeverFollowed) {
+  // Put there before the build: it goes as a link, its target stays.
+  testing::WriteText(folder.P("elsewhere.img"), "someone else's file");
+  std::filesystem::create_symlink(folder.P("elsewhere.img"), folder.P("kivstart.img"));
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_EQ(folder.Read("elsewhere.img"), "someone else's file");
+  EXPECT_FALSE(std::filesystem::is_symlink(folder.P("kivcd/boot/images/kivstart.img")));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "image of kivsoftware");
+
+  // Left by bootsmith itself: refused.
+  ProgramFolder second;
+  ScriptedPrompter prompter2;
+  testing::RecordingEvents view2;
+  testing::FakeLauncher tools2;
+  testing::AddFakeCdTools(tools2, second.dir);
+  tools2.Add("bootsmith", [&second](const testing::FakeCommand&) {
+    testing::WriteText(second.P("target.img"), "not an image of this run");
+    std::filesystem::create_symlink(second.P("target.img"), second.P("kivstart.img"));
+    return testing::Exits(0);
+  });
+  BuildRun run2{second.dir, prompter2, view2, {tools2, platform}};
+  run2.settings = BootDisksOnly(second);
+  run2.Run();
+  EXPECT_EQ(run2.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_NE(run2.Outcome().reason.find("bootsmith left a link at " + second.P("kivstart.img")), std::string::npos)
+      << run2.Outcome().reason;
+  EXPECT_FALSE(second.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_EQ(second.Read("target.img"), "not an image of this run");
 }
 
 TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
@@ -627,6 +689,28 @@ TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_NE(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
   EXPECT_NE(Menu().find("Key: ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"), std::string::npos) << Menu();
+}
+
+// The build log is shared when people ask for help: the keys are masked in
+// it (the settings' copy, any program's output), while the CD's menu shows
+// the key it stored.
+TEST_F(ProductKeyTest, TheLogShowsTheKeysMaskedAndTheMenuShowsTheKey) {
+  run.settings.Win2K_Info.ProductKey = SplitProductKey("BCDFG-HJKMP-QRTVW-XY234-6789B");
+  run.settings.Win9x_Info.ProductKey = SplitProductKey("ZZZZZ-YYYYY-XXXXX-WWWWW-VVVVV");
+  tools.Add("bootsmith", [this](const testing::FakeCommand& c) {
+    testing::FakeRun made = testing::FakeBootsmith(folder.dir)(c);
+    made.output.push_back("module answers: key bcdfg-hjkmp-qrtvw-xy234-6789b\n");
+    return made;
+  });
+  run.Run();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_NE(Menu().find("Key: BCDFG-HJKMP-QRTVW-XY234-6789B"), std::string::npos) << Menu();
+  const std::string log = folder.Read("kivcd-build.log");
+  for (const char* group : {"BCDFG", "HJKMP", "QRTVW", "XY234", "ZZZZZ", "YYYYY"})
+    EXPECT_EQ(ToLower(log).find(ToLower(group)), std::string::npos) << group << " in\n" << log;
+  EXPECT_NE(log.find("ProductKey     = \"*****-*****-*****-*****-6789B\""), std::string::npos) << log;
+  EXPECT_NE(log.find("*****-*****-*****-*****-VVVVV"), std::string::npos) << log;
+  EXPECT_NE(log.find("module answers: key *****-*****-*****-*****-6789B"), std::string::npos) << log;
 }
 
 // Whoever watches mkisofs.log while the image is made sees this run's output
