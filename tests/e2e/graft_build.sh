@@ -39,14 +39,14 @@ cp -p "$media/XPCD/I386/DRIVER.CAB" "$utils/driver.cab"
 echo "not for the CD" > "$utils/.git/config"
 ln -s big.bin "$utils/link.bin"
 # Names the mastering tool's pathspecs escape ('\' and '='), in the files'
-# names (both sides of a pathspec) and in the folder's own path (the disk
-# side only).
+# names (both sides of a pathspec), and an '=' in the folder's own path (the
+# disk side only; the settings read a '\' in a path as a separator).
 printf 'one backslash' > "$utils/p\\q"
 printf 'two backslashes' > "$utils/p\\\\q"
 printf 'escaped equals' > "$utils/\\=.txt"
 mkdir "$utils/e=f\\g"
 printf 'equals inside' > "$utils/e=f\\g/h=\\\\i"
-extra="$work/extra=\\x"
+extra="$work/extra=x"
 mkdir -p "$extra/i386" "$extra/Win98"
 printf 'at the root' > "$extra/a=b"
 echo "notes" > "$extra/NOTES.TXT"
