@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
@@ -247,7 +248,7 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
 
   // How long it took, for the estimate of the next build; then the stamp
   // last: a folder with one is whole.
-  WriteFileAtomic(In(work, kRescueBuildTime), std::to_string(static_cast<int64_t>(Seconds() - began + 0.5)) + "\n");
+  WriteFileAtomic(In(work, kRescueBuildTime), std::to_string(std::llround(Seconds() - began)) + "\n");
   if (!WriteFileAtomic(In(work, kRescueStamp), RecipeStamp(recipe)))
     return Fail("the stamp " + In(work, kRescueStamp) + " cannot be written", work);
   const std::string versionsBefore = ReadText(In(kept, kRescueVersions));
