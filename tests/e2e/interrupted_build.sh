@@ -59,6 +59,36 @@ alive() {  # alive <pid file>: that process runs (a zombie does not count)
 
 alive_not() { ! alive "$1"; }
 
+# A copy of the program folder in $small/program, a tmpfs with room for it
+# and the files the build writes itself (boot images, the UEFI image, menus:
+# about 9 MB, more than the 8 it once was). Root only; skips otherwise.
+small=
+on_small_disk() {  # on_small_disk <program folder>
+  local need
+  need=$(du -sm "$1" | cut -f1)
+  small="$work/small"
+  mkdir "$small"
+  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
+    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
+  mounted=$small
+  cp -a "$1" "$small/program"
+}
+
+# A mastering tool that writes part of the image, then takes its time as
+# itself (exec keeps the process id it notes in mkisofs.pid).
+slow_mkisofs() {  # slow_mkisofs <program folder>
+  cat > "$1/mkisofs" <<'SH'
+#!/bin/sh
+out=
+while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
+echo $$ > mkisofs.pid
+head -c 65536 /dev/zero > "$out"
+echo " 10.00% done, estimate finish" >&2
+exec sleep 60
+SH
+  chmod +x "$1/mkisofs"
+}
+
 settings() {  # settings <program folder> <iso> <win2k I386 or "">, through the CD builder itself
   local on2k=0; [ -n "$3" ] && on2k=1
   "$1/discsmith" --set Main.BootDisks=1 "Main.Windows2K=$on2k" Main.Windows9x=0 Main.AdvancedTools=0 \
@@ -81,18 +111,8 @@ pipe)
   ;;
 stop_cd)
   pf=$(fresh stop_cd)
-  # A mastering tool that writes part of the image, then takes its time.
   rm -f "$pf/mkisofs"
-  cat > "$pf/mkisofs" <<'SH'
-#!/bin/sh
-out=
-while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
-echo $$ > mkisofs.pid
-head -c 65536 /dev/zero > "$out"
-echo " 10.00% done, estimate finish" >&2
-sleep 60
-SH
-  chmod +x "$pf/mkisofs"
+  slow_mkisofs "$pf"
   settings "$pf" "$work/cd.iso" ""
   (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
   pid=$!
@@ -143,15 +163,7 @@ stop_disk)
 full_copy)
   if [ "$(id -u)" -ne 0 ]; then echo "skipped: needs root to mount a small tmpfs"; exit 0; fi
   pf=$(fresh full_copy)
-  need=$(du -sm "$pf" | cut -f1)
-  small="$work/small"
-  mkdir "$small"
-  # Room for the program folder and the files the build writes itself (boot
-  # images, the UEFI image, menus): about 9 MB, more than the 8 it once was.
-  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
-    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
-  mounted=$small
-  cp -a "$pf" "$small/program"
+  on_small_disk "$pf"
   # A setup CD whose I386 is larger than the room left.
   cp -a "$here/setup_media/XPCD" "$work/xpcd"
   head -c $((32 * 1024 * 1024)) /dev/urandom > "$work/xpcd/I386/DRIVER.CAB"
@@ -175,19 +187,8 @@ full_copy)
 kill_cd)
   pf=$(fresh kill_cd)
   bash "$here/stub_bootsmith.sh" "$pf"
-  # A mastering tool that writes part of the image, then takes its time as
-  # itself (exec keeps its process id).
   mv "$pf/mkisofs" "$work/mkisofs.installed"
-  cat > "$pf/mkisofs" <<'SH'
-#!/bin/sh
-out=
-while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
-echo $$ > mkisofs.pid
-head -c 65536 /dev/zero > "$out"
-echo " 10.00% done, estimate finish" >&2
-exec sleep 60
-SH
-  chmod +x "$pf/mkisofs"
+  slow_mkisofs "$pf"
   settings "$pf" "$work/cd.iso" ""
   "$pf/discsmith" --set Main.LinuxRescue=0 > /dev/null || fail "discsmith --set"
   (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
@@ -215,13 +216,7 @@ full_disk)
   bash "$here/stub_bootsmith.sh" "$pf"
   # The last boot disk fills the program folder's disk to its last byte.
   printf '[ "$disk" = netaccess ] && head -c 1G /dev/zero > filler 2>/dev/null\nexit 0\n' >> "$pf/bootsmith"
-  need=$(du -sm "$pf" | cut -f1)
-  small="$work/small"
-  mkdir "$small"
-  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
-    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
-  mounted=$small
-  cp -a "$pf" "$small/program"
+  on_small_disk "$pf"
   pf=$small/program
   settings "$pf" "$work/cd.iso" ""
   "$pf/discsmith" --set Main.LinuxRescue=0 > /dev/null || fail "discsmith --set"
