@@ -710,8 +710,8 @@ TEST_F(BuildRunTest, AMissingMasteringToolIsNamedAsMissing) {
   run.settings = BootDisksOnly(folder);
   run.Run();
   EXPECT_EQ(run.Outcome().reason, "the mastering tool " + folder.P("mkisofs") +
-                                      " is missing (it is a link to Debian's xorriso: install the xorriso package, "
-                                      "and the program folder again)");
+                                      " is missing; it is a link to Debian's xorriso: install the xorriso package, "
+                                      "then the program folder again");
   EXPECT_EQ(run.Status().failure, "Couldn't start the mastering tool");
   EXPECT_TRUE(run.Status().failureShown);
   const std::string log = folder.Read("kivcd-build.log");

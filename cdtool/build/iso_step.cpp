@@ -72,8 +72,8 @@ std::string NotStartedCause(const std::string& tool, const std::string& error) {
   std::error_code ec;
   if (!fs::exists(tool, ec))
     return "the mastering tool " + tool +
-           " is missing (it is a link to Debian's xorriso: install the xorriso package, and the program folder "
-           "again)";
+           " is missing; it is a link to Debian's xorriso: install the xorriso package, then the program folder "
+           "again";
   return "the mastering tool " + tool + " cannot be started (" + error + ")";
 }
 
