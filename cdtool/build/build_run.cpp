@@ -420,7 +420,6 @@ bool BuildRun::LockProgramFolder() {
   outcome_.isoPath = isoPath_;
   outcome_.kind = BuildOutcome::Kind::Failed;
   outcome_.reason = text;
-  Diagnostic(outcome_.Summary());
   CancelApp();
   return false;
 }
