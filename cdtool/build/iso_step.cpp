@@ -57,7 +57,7 @@ std::string MakeHybridAfterMastering(BuildRun& run, const std::string& partPath,
   if (why.empty()) return "";
   if (why.find(WriteFailureCause(std::make_error_code(std::errc::no_space_on_device))) != std::string::npos) {
     // The image was whole; what it lacked for a stick did not fit.
-    run.Status().failure = "Not enough free space to complete the ISO file !!!";
+    run.Status().failure = kOutOfSpaceNotice;
     run.Status().outOfSpace = true;
   } else {
     run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
