@@ -19,7 +19,7 @@
 #include "disktool/batch/command_line.h"
 #include "disktool/batch/program_main.h"
 #include "disktool/drivers/console_drivers.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 #ifdef KIV_BOOTSMITH_GUI
 #include "disktool/ui/bootsmith_app.h"

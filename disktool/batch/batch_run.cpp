@@ -10,8 +10,8 @@
 #include "disktool/drivers/frm_drivers.h"
 #include "disktool/engine/floppy_builder.h"
 #include "disktool/engine/floppy_job.h"
-#include "disktool/engine/wait_window.h"
 #include "disktool/output/image_target.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 

@@ -8,7 +8,7 @@
 
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/engine/floppy_builder.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 #include "testsupport/test_files.h"
 #include "testsupport/wizard_test_folder.h"
 

@@ -13,7 +13,7 @@
 #include "common/stop_request.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/engine/floppy_builder.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 

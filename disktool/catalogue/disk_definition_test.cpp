@@ -5,7 +5,7 @@
 #include "disktool/catalogue/data_files.h"
 #include "disktool/drivers/cabinet_tool.h"
 #include "disktool/drivers/driver_set.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {

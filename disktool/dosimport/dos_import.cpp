@@ -10,7 +10,7 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/dosimport/freedos_source.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 

@@ -11,7 +11,7 @@
 
 #include "common/process_runner.h"
 #include "common/prompter.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"

@@ -15,7 +15,7 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/dosimport/freedos_source.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"

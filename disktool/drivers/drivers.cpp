@@ -11,7 +11,7 @@
 #include "disktool/drivers/cabinet_tool.h"
 #include "disktool/drivers/driver_set.h"
 #include "disktool/drivers/frm_drivers.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

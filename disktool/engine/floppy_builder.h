@@ -32,10 +32,10 @@
 #include "disktool/drivers/cabinet_maker.h"
 #include "disktool/drivers/driver_set.h"
 #include "disktool/drivers/frm_drivers.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/floppy_tree.h"
 #include "disktool/modules/setup_modules.h"
 #include "disktool/output/image_output.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

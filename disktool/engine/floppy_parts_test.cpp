@@ -10,9 +10,9 @@
 #include "disktool/drivers/cabinet_maker.h"
 #include "disktool/drivers/driver_set.h"
 #include "disktool/drivers/frm_drivers.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/modules/setup_modules.h"
 #include "disktool/output/image_output.h"
+#include "disktool/workspace/floppy_workspace.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {

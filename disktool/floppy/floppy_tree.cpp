@@ -12,9 +12,9 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/module_folders.h"
 #include "disktool/output/floppy_drive.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

@@ -9,7 +9,7 @@
 #include "common/prompter.h"
 #include "common/setup_answer.h"
 #include "disktool/drivers/cabinet_maker.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

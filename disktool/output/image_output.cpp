@@ -12,10 +12,10 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/source_date_epoch.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/output/floppy_device_check.h"
 #include "disktool/output/floppy_drive.h"
 #include "disktool/output/image_target.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 
