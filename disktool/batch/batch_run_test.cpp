@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/file_ops.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/engine/floppy_builder.h"
+#include "disktool/wizard/frm_drivers.h"
 #include "disktool/workspace/wait_window.h"
 #include "testsupport/test_files.h"
 #include "testsupport/wizard_test_folder.h"
@@ -33,8 +35,10 @@ struct Batch {
     w = std::make_unique<Wizard>(pf);
   }
   int Run(BatchOptions o) {
-    return RunBatch(w->form, o, wait, [this](FrmDrivers& d) {
+    return RunBatch(w->builder, o, wait, [this](const DriverClasses& chosen) {
       ++driverDialogs;
+      FrmDrivers d(pf.root, w->tools);
+      d.LoadDriverLists(chosen);
       for (const DriverItem& item : d.LV) listed.push_back(item.Name);
       d.CmdOK_Click();
     });
@@ -64,7 +68,7 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
   EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
   EXPECT_EQ(b.wait.statuses.back(), "Image written: " + b.pf.Path("plain.img") + " (1474560 bytes)");
   EXPECT_FALSE(b.wait.visible);
-  EXPECT_TRUE(b.w->form.OptImage14);
+  EXPECT_EQ(BatchRequest(Disk("plain"), b.pf.root).output, FloppyOutput::Image144);
   EXPECT_TRUE(b.w->prompter.messages.empty());
   EXPECT_EQ(b.driverDialogs, 0);
 }
@@ -146,8 +150,7 @@ TEST(RunBatch, SelectDriversAndTargets) {
   EXPECT_EQ(b.driverDialogs, 1);
   // Both kinds enabled: the network list is the one shown.
   EXPECT_EQ(b.listed, (std::vector<std::string>{"NE2000"}));
-  EXPECT_TRUE(b.w->form.OptImage28);
-  EXPECT_TRUE(b.pf.Exists("out/my disk.img"));
+  EXPECT_EQ(FileSize(b.pf.Path("out/my disk.img")), 2949120);
   const auto statuses = b.wait.statuses;
   const auto list = std::find(statuses.begin(), statuses.end(), "Getting Drivers List ...");
   const auto image = std::find(statuses.begin(), statuses.end(), "Creating the floppy image file ...");
@@ -224,10 +227,10 @@ TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
   // where the image is made.
   Batch wizard;
   wizard.w->form.InitApp();
-  wizard.w->form.FillInitialList();
-  wizard.w->form.OptImage14_Click();
-  wizard.w->form.TxtDest = wizard.pf.Path("cabs/w.img");
-  EXPECT_FALSE(wizard.w->form.FinishApp(""));
+  wizard.w->builder.Tree().FillInitialList();
+  FloppyRequest request;
+  request.image = wizard.pf.Path("cabs/w.img");
+  EXPECT_EQ(wizard.w->builder.Build(request, FloppyPhase::Output, FloppyPhase::Output), FloppyEnd::Cancelled);
   ASSERT_EQ(wizard.w->prompter.messages.size(), 1u);
   EXPECT_EQ(wizard.w->prompter.messages[0].title, "Invalid Target");
   EXPECT_EQ(wizard.w->form.LblFinish, "Operation canceled");

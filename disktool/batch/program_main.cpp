@@ -30,7 +30,7 @@ class StopAsCancel : public ProgressSink {
   bool Handled() const { return handled_; }
   // After a stop request, cancels the build unless it is cancelled already.
   void Check() {
-    if (!builder_ || !kiv::StopRequested() || builder_->BuildCancelled) return;
+    if (!builder_ || !kiv::StopRequested() || builder_->End() == FloppyEnd::Cancelled) return;
     handled_ = true;
     builder_->CancelApp();
   }
@@ -129,7 +129,7 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
   if (code == 0 && !progress.Handled()) return 0;
   // Stopped: whatever the run got to, it ends as a Cancel.
   progress.Check();
-  std::fprintf(stderr, "bootsmith: %s\n", builder.LblFinish.c_str());
+  std::fprintf(stderr, "bootsmith: %s\n", builder.Status().heading.c_str());
   std::fflush(stderr);
   return 1;
 }

@@ -29,7 +29,7 @@ std::string Backslashed(std::string s) {
 
 }  // namespace
 
-FloppyTree::FloppyTree(const FloppyWorkspace& workspace, FloppyFiles& files) : workspace_(workspace), files_(files) {}
+FloppyTree::FloppyTree(const FloppyWorkspace& workspace) : workspace_(workspace) {}
 
 bool FloppyTree::PrepareDosFiles() {
   DeleteTree(workspace_.Resolve("files\\dos"));
@@ -113,11 +113,11 @@ void FloppyTree::FillInitialList() {
   if (!DosHasCabinetExtractor(workspace_.ProgramFolder()))
     UnpackModuleCabinets(workspace_.ProgramFolder(), workspace_.Resolve("cabs"));
   files_.FileList.clear();
-  files_.LstDirs.clear();
-  files_.LstDirs.push_back(AddSlash(workspace_.Resolve("cabs")));
-  while (!files_.LstDirs.empty()) {
-    ListFolderIntoLists(files_.LstDirs.front());
-    files_.LstDirs.pop_front();
+  files_.FoldersToList.clear();
+  files_.FoldersToList.push_back(AddSlash(workspace_.Resolve("cabs")));
+  while (!files_.FoldersToList.empty()) {
+    ListFolderIntoLists(files_.FoldersToList.front());
+    files_.FoldersToList.pop_front();
   }
   std::erase_if(files_.FileList, [](const FileListEntry& e) {
     return e.Path == "COMMAND.COM" || e.Path == "MSDOS.SYS" || e.Path == "IO.SYS";
@@ -137,7 +137,7 @@ void FloppyTree::ListFolderIntoLists(const std::string& folderIn) {
     if (FolderExists(full)) {
       if (name[0] == '.') continue;
       // Behind the folder being listed: the folders found last are listed first.
-      files_.LstDirs.insert(files_.LstDirs.begin() + 1, AddSlash(full));
+      files_.FoldersToList.insert(files_.FoldersToList.begin() + 1, AddSlash(full));
     } else {
       files_.FileList.push_back(FileListEntry{Backslashed(relativeFolder + name), false});
     }

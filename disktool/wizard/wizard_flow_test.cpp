@@ -62,7 +62,7 @@ TEST(WizardFlow, CustomWithoutSetupWinShowsTheFilePage) {
   Walk walk;
   EXPECT_EQ(walk.NextToFinish(1), (Pages{0, 1, 2, 4, 5}));
   EXPECT_TRUE(walk.w->form.CmdFinish.Visible);
-  EXPECT_FALSE(walk.w->form.FileList.empty());
+  EXPECT_FALSE(walk.w->form.FileList().empty());
   EXPECT_EQ(walk.BackToStart(), (Pages{4, 2, 1, 0}));
   EXPECT_FALSE(walk.w->form.CmdBack.Enabled);
   EXPECT_TRUE(walk.w->form.CmdNext.Visible);
@@ -73,7 +73,7 @@ TEST(WizardFlow, CatalogueDiskWithSetupWin) {
   Walk walk;
   EXPECT_EQ(walk.NextToFinish(3), (Pages{0, 1, 2, 3, 5}));
   for (const Message& m : walk.w->prompter.messages) ADD_FAILURE() << m.title << ": " << m.text;
-  EXPECT_TRUE(walk.w->form.NeedSetupWin);
+  EXPECT_TRUE(walk.w->builder.Disk().needSetupWin);
   EXPECT_TRUE(walk.pf.Exists("files/setupwin/bin/key.inf"));
   walk.flow->CmdBack_Click();
   EXPECT_EQ(walk.w->form.CurrentPage, 3);
@@ -252,11 +252,11 @@ TEST(WizardFlow, EmptySetupAnswersShowThePageDefaults) {
     ASSERT_EQ(walk.w->form.CurrentPage, 3);
   };
   auto expectDefaults = [](const FrmWizard& f) {
-    EXPECT_EQ(f.TxtOwner, "kivUser");
-    EXPECT_EQ(f.TxtOrg, "VANTO LTD.");
-    EXPECT_EQ(f.TxtPCName, "kivPC");
-    EXPECT_EQ(f.TxtWorkgroup, "VANTO_LTD");
-    EXPECT_EQ(f.LblOSType, "Microsoft Windows 98");
+    EXPECT_EQ(f.Request.answers.OwnerName, "kivUser");
+    EXPECT_EQ(f.Request.answers.Organization, "VANTO LTD.");
+    EXPECT_EQ(f.Request.answers.ComputerName, "kivPC");
+    EXPECT_EQ(f.Request.answers.Workgroup, "VANTO_LTD");
+    EXPECT_EQ(f.Request.answers.OptimizedFor, "Microsoft Windows 98");
   };
 
   // No keyfile.txt, and no registry to read here.
@@ -284,9 +284,9 @@ TEST(WizardFlow, EmptySetupAnswersShowThePageDefaults) {
   ASSERT_TRUE(WriteWin9xKeyFile(owner.pf.Path("keyfile2.txt"), typed));
   ASSERT_TRUE(FillKeyFile(owner.pf.root, true, false));
   setupPage(owner);
-  EXPECT_EQ(owner.w->form.TxtOwner, "Ann Owner");
-  EXPECT_EQ(owner.w->form.TxtPCName, "kivPC");
-  EXPECT_EQ(owner.w->form.LblOSType, "Microsoft Windows 98");
+  EXPECT_EQ(owner.w->form.Request.answers.OwnerName, "Ann Owner");
+  EXPECT_EQ(owner.w->form.Request.answers.ComputerName, "kivPC");
+  EXPECT_EQ(owner.w->form.Request.answers.OptimizedFor, "Microsoft Windows 98");
 }
 
 TEST(WizardFlow, TheBuildClosesTheDriverWindowAndLeavesNoDriversIni) {
@@ -324,13 +324,11 @@ TEST(WizardFlow, FinishAsksBeforeAnImageReplacesAnotherFile) {
   Walk walk;
   walk.NextToFinish(2);
   ASSERT_TRUE(walk.w->form.CmdFinish.Visible);
-  walk.w->form.OptFloppy = false;
-  walk.w->form.OptImage28 = false;
-  walk.w->form.OptImage14 = true;
+  walk.w->form.Request.output = FloppyOutput::Image144;
   TestTempDir documents;
   const std::string letter = documents / "precious.doc";
   testing::WriteText(letter, "a letter");
-  walk.w->form.TxtDest = letter;
+  walk.w->form.Request.image = letter;
   const int page = walk.w->form.CurrentPage;
   walk.w->prompter.answers = {Answer::No};
   walk.flow->CmdFinish_Click();

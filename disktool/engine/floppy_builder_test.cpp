@@ -1,7 +1,7 @@
-// A floppy job run by the engine alone, with no wait window and no wizard:
-// the disk the job names, its size, its image's place, and an unknown name
+// A floppy built by the engine alone, with no wait window and no wizard: the
+// disk the request names, its size, its image's place, and an unknown name
 // left to the caller to tell.
-#include "disktool/engine/floppy_job.h"
+#include "disktool/engine/floppy_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +10,36 @@
 #include <vector>
 
 #include "common/file_ops.h"
-#include "disktool/engine/floppy_builder.h"
 #include "testsupport/wizard_test_folder.h"
 
 namespace kiv {
 namespace {
 
-TEST(FloppyJob, TheEngineBuildsTheNamedDiskAtTheJobsSizeAndPlace) {
+// The status lines as they begin, in order.
+class Lines : public FloppyEvents {
+ public:
+  void Progressed(const FloppyStatus& status) override {
+    if (lines.empty() || lines.back() != status.line) lines.push_back(status.line);
+  }
+  std::vector<std::string> lines;
+};
+
+TEST(FloppyBuild, TheEngineBuildsTheNamedDiskAtTheRequestsSizeAndPlace) {
   test::ProgramFolder pf;
   test::SeedWizardDisks(pf);
   test::Wizard w(pf);
-  FloppyJob job;
-  job.DiskName = "plain";
-  job.Image = pf.Path("out/big.img");
-  job.Image288 = true;
-  std::vector<std::string> lines;
-  ASSERT_EQ(RunFloppyJob(w.form, job, [&](const std::string& line) { lines.push_back(line); }), FloppyJobEnd::Made);
+  FloppyRequest request;
+  request.disk = "plain";
+  request.image = pf.Path("out/big.img");
+  request.output = FloppyOutput::Image288;
+  Lines events;
+  w.builder.SetEvents(&events);
+  ASSERT_EQ(w.builder.Build(request), FloppyEnd::Made);
+  // The steps after the preparation, up to the image file; the stages'
+  // lines follow.
+  const auto made = std::find(events.lines.begin(), events.lines.end(), "Creating the floppy image file ...");
+  ASSERT_NE(made, events.lines.end());
+  const std::vector<std::string> lines(events.lines.begin() + 1, made + 1);
 
   EXPECT_EQ(FileSize(pf.Path("out/big.img")), 2949120);
   EXPECT_FALSE(pf.Exists("plain.img"));  // the entry's own file is not written as well
@@ -42,20 +56,19 @@ TEST(FloppyJob, TheEngineBuildsTheNamedDiskAtTheJobsSizeAndPlace) {
   EXPECT_FALSE(pf.Exists("Temp"));
 }
 
-TEST(FloppyJob, AnUnknownDiskEndsTheJobForTheCallerToTell) {
+TEST(FloppyBuild, AnUnknownDiskEndsTheBuildForTheCallerToTell) {
   test::ProgramFolder pf;
   test::SeedWizardDisks(pf);
   test::Wizard w(pf);
-  FloppyJob job;
-  job.DiskName = "PLAIN";  // names match exactly
-  EXPECT_EQ(RunFloppyJob(w.form, job, [](const std::string&) {}), FloppyJobEnd::NoSuchDisk);
+  FloppyRequest request;
+  request.disk = "PLAIN";  // names match exactly
+  EXPECT_EQ(w.builder.Build(request), FloppyEnd::NoSuchDisk);
   // Nothing is shown from inside the engine: the caller decides when the
   // message can be seen (batch mode hides its wait window first).
   EXPECT_TRUE(w.prompter.messages.empty());
   EXPECT_TRUE(w.tools.commands_ran.empty());
   EXPECT_FALSE(pf.Exists("Drivers.ini"));
   EXPECT_FALSE(pf.Exists("cabs"));
-  EXPECT_EQ(NoSuchDiskMessage("PLAIN").text, "The disk \"PLAIN\" doesn't exist");
 }
 
 }  // namespace
