@@ -1,5 +1,6 @@
 #include "testsupport/fake_disk_tools.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/file_ops.h"
@@ -100,6 +101,19 @@ FakeRun FakeBfi(const FakeCommand& command) {
   for (const std::string& arg : command.argv) {
     if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), image)) return {};
   }
+  return Failed("bfi: no image written");
+}
+
+FakeRun TreeListingBfi(const FakeCommand& command) {
+  const fs::path tree = InWorkingFolder(command, command.argv.back());
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(tree))
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(tree).generic_string());
+  std::sort(files.begin(), files.end());
+  std::string list;
+  for (const std::string& f : files) list += f + "\n";
+  for (const std::string& arg : command.argv)
+    if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), list)) return {};
   return Failed("bfi: no image written");
 }
 

@@ -31,6 +31,10 @@ FakeRun FakeCabarc(const FakeCommand& command);
 FakeRun FakeBfi(const FakeCommand& command);
 // A tool that fails (exit 1) after printing `said`, leaving nothing.
 FakeProgram FailingTool(std::string said = "");
+// An image tool whose "image" is the list of the files of the tree it was
+// given (its last argument), one relative path a line, sorted: what a build
+// put on the floppy, readable in the image file.
+FakeRun TreeListingBfi(const FakeCommand& command);
 
 // Registers FakeCabarc and FakeBfi.
 void AddFakeDiskTools(FakeLauncher& launcher);

@@ -1,11 +1,14 @@
 // A floppy built by the engine alone, with no wait window and no wizard: the
-// disk the request names, its size, its image's place, and an unknown name
-// left to the caller to tell.
+// disk the request names, its size, its image's place, an unknown name left
+// to the caller to tell, and every decision of a build taken from the
+// request.
 #include "disktool/engine/floppy_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,6 +72,125 @@ TEST(FloppyBuild, AnUnknownDiskEndsTheBuildForTheCallerToTell) {
   EXPECT_TRUE(w.tools.commands_ran.empty());
   EXPECT_FALSE(pf.Exists("Drivers.ini"));
   EXPECT_FALSE(pf.Exists("cabs"));
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// What the engine told of one build beside its lines.
+class Told : public FloppyEvents {
+ public:
+  void BuildStopped() override { ++stopped; }
+  void ChooseDrivers(const DriverClasses& classes) override { chosen.push_back(classes); }
+  int stopped = 0;
+  std::vector<DriverClasses> chosen;
+};
+
+struct Engine {
+  test::ProgramFolder pf;
+  std::unique_ptr<test::Wizard> w;
+  Told told;
+  Engine() {
+    test::SeedWizardDisks(pf);
+    w = std::make_unique<test::Wizard>(pf);
+    w->builder.SetEvents(&told);
+    w->tools.Add("bfi", testing::TreeListingBfi);
+  }
+  FloppyEnd Build(const FloppyRequest& request) { return w->builder.Build(request); }
+  std::string Owner() const {
+    const std::string inf = pf.Read("files/setupwin/bin/def.inf");
+    const size_t at = inf.find("Name=");
+    return at == std::string::npos ? "" : inf.substr(at + 5, inf.find("\r\n", at) - at - 5);
+  }
+};
+
+FloppyRequest Disk(const std::string& name) {
+  FloppyRequest request;
+  request.disk = name;
+  return request;
+}
+
+// Where SetupWin's answers come from is the request's: the key file when
+// there is one, else the system's registry; the key file always with
+// -keyfile; the page's own answers as they were typed.
+TEST(FloppyBuild, TheRequestSaysWhereTheAnswersComeFrom) {
+  Engine e;
+  e.w->platform.registry["Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOwner"] = "Reg Owner";
+  ASSERT_EQ(e.Build(Disk("setup")), FloppyEnd::Made);
+  EXPECT_EQ(e.Owner(), "\"Reg Owner\"");
+
+  e.pf.Write("keyfile.txt", "[Win9xInfo]\r\nOwnerName=Key Owner\r\nOptimizedFor=Microsoft Windows 98\r\n");
+  ASSERT_EQ(e.Build(Disk("setup")), FloppyEnd::Made);
+  EXPECT_EQ(e.Owner(), "\"Key Owner\"");
+
+  FloppyRequest typed = Disk("setup");
+  typed.answerSource = AnswerSource::Given;
+  typed.answers.OwnerName = "Page Owner";
+  ASSERT_EQ(e.Build(typed), FloppyEnd::Made);
+  EXPECT_EQ(e.Owner(), "\"Page Owner\"");
+
+  // -keyfile without a key file: the answers the page starts from.
+  std::filesystem::remove(e.pf.Path("keyfile.txt"));
+  FloppyRequest keyFile = Disk("setup");
+  keyFile.answerSource = AnswerSource::KeyFile;
+  ASSERT_EQ(e.Build(keyFile), FloppyEnd::Made);
+  EXPECT_EQ(e.Owner(), "\"kivUser\"");
+  EXPECT_TRUE(e.w->prompter.messages.empty());
+}
+
+// The driver classes are the request's of those the disk offers, and they
+// are what -sel shows; the files the request leaves off stay off.
+TEST(FloppyBuild, TheRequestChoosesTheClassesAndTheFiles) {
+  Engine e;
+  FloppyRequest request = Disk("custom");  // offers ASPI and NDIS
+  request.aspi = false;
+  request.chooseDrivers = true;
+  request.leftOut = {"COMMAND.COM"};
+  ASSERT_EQ(e.Build(request), FloppyEnd::Made);
+  const std::string onFloppy = e.pf.Read("BootDisk.img");
+  EXPECT_NE(onFloppy.find("lib/ndis/ne2000.cab\n"), std::string::npos) << onFloppy;
+  EXPECT_EQ(onFloppy.find("lib/aspi/"), std::string::npos) << onFloppy;
+  EXPECT_EQ(onFloppy.find("COMMAND.COM"), std::string::npos) << onFloppy;
+  EXPECT_NE(onFloppy.find("IO.SYS\n"), std::string::npos) << onFloppy;
+  ASSERT_EQ(e.told.chosen.size(), 1u);
+  EXPECT_FALSE(e.told.chosen[0].aspi);
+  EXPECT_TRUE(e.told.chosen[0].network);
+  EXPECT_EQ(e.told.chosen[0].family, NetDriverFamily::NDIS);
+
+  // A disk that offers no network class takes none, whatever is asked.
+  Engine plain;
+  FloppyRequest noNet = Disk("plain");
+  noNet.network = true;
+  ASSERT_EQ(plain.Build(noNet), FloppyEnd::Made);
+  EXPECT_EQ(plain.pf.Read("plain.img").find("lib/ndis/"), std::string::npos);
+  EXPECT_TRUE(plain.told.chosen.empty());  // no -sel, no lists shown
+}
+
+// A phase asked for again runs again (the wizard's Next on a page the user
+// came back to); once the build is cancelled no phase runs, and whoever shows
+// it has been told once.
+TEST(FloppyBuild, APhaseRunsAgainWhenAskedAndNoneAfterACancel) {
+  Engine e;
+  FloppyRequest request = Disk("plain");
+  ASSERT_EQ(e.w->builder.Build(request, FloppyPhase::Prepare, FloppyPhase::Disk), FloppyEnd::Open);
+  ASSERT_TRUE(e.pf.Exists("cabs/IO.SYS"));
+  std::filesystem::remove(e.pf.Path("cabs/IO.SYS"));
+  ASSERT_EQ(e.w->builder.Build(request, FloppyPhase::Disk, FloppyPhase::Disk), FloppyEnd::Open);
+  EXPECT_TRUE(e.pf.Exists("cabs/IO.SYS")) << "the definition ran again";
+  EXPECT_EQ(e.w->builder.Disk().image, e.pf.Path("plain.img"));
+
+  e.w->builder.CancelApp();
+  EXPECT_EQ(e.told.stopped, 1);
+  EXPECT_FALSE(e.pf.Exists("cabs"));
+  EXPECT_EQ(e.w->builder.Build(request, FloppyPhase::Files, FloppyPhase::Output), FloppyEnd::Cancelled);
+  EXPECT_TRUE(e.w->builder.Tree().Files().FileList.empty());
+  EXPECT_TRUE(e.w->tools.Ran("bfi").empty());
+  EXPECT_FALSE(e.pf.Exists("plain.img"));
+  EXPECT_EQ(e.w->builder.Status().heading, "Operation canceled");
+  EXPECT_EQ(e.told.stopped, 1);
 }
 
 }  // namespace

@@ -254,20 +254,8 @@ TEST(Plugins, AppliedToTheImageTree) {
   Wizard w(pf);
   StageCabs(pf, w);
   pf.Write("plugins/P/PLUGIN.TXT", "p");
-  // This bfi writes the list of the tree it was given (its last argument) as
-  // the "image".
-  w.tools.Add("bfi", [](const testing::FakeCommand& c) {
-    const std::filesystem::path tree = testing::InWorkingFolder(c, c.argv.back());
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree))
-      if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(tree).generic_string());
-    std::sort(files.begin(), files.end());
-    std::string list;
-    for (const std::string& f : files) list += f + "\n";
-    for (const std::string& arg : c.argv)
-      if (arg.rfind("-f=", 0) == 0) WriteFileAtomic(testing::InWorkingFolder(c, arg.substr(3)), list);
-    return testing::FakeRun{};
-  });
+  // This bfi writes the list of the tree it was given as the "image".
+  w.tools.Add("bfi", testing::TreeListingBfi);
   ASSERT_TRUE(FinishApp(w, ImageAt(pf.Path("p.img"), FloppyOutput::Image144, "P")));
   EXPECT_EQ(pf.Read("p.img"), "COMMAND.COM\nIO.SYS\nMSDOS.SYS\nPLUGIN.TXT\nbin/A.BAT\n");
 }
