@@ -96,8 +96,20 @@ FakeRun FakeBfi(const FakeCommand& command) {
   size_t size = 1474560;
   for (const std::string& arg : command.argv)
     if (arg == "-t=288") size = 2949120;
+  // It starts with a FAT12 boot sector, as the real tool's image does.
   std::string image(size, '\0');
-  image.replace(0, 6, "image\n");
+  const std::string jump = "\xEB\x3C\x90";
+  image.replace(0, 3, jump);
+  image.replace(3, 8, "KIVFAKE ");
+  image[11] = '\0';  // 512 bytes a sector
+  image[12] = '\x02';
+  image[13] = size == 2949120 ? '\x02' : '\x01';  // sectors a cluster
+  image[14] = '\x01';                             // one reserved sector
+  image[16] = '\x02';                             // two FATs
+  image.replace(54, 8, "FAT12   ");
+  image.replace(62, 6, "image\n");
+  image[510] = '\x55';
+  image[511] = '\xAA';
   for (const std::string& arg : command.argv) {
     if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), image)) return {};
   }

@@ -27,7 +27,8 @@ bool ReadFakeCabinet(const std::string& path, CabinetMembers& members);
 // folder or the cabinet to read is missing.
 FakeRun FakeCabarc(const FakeCommand& command);
 // bfi: writes an image of the size -t= asks for (1,474,560 or 2,949,120
-// bytes, starting "image\n") to the file of its -f= argument.
+// bytes, a FAT12 boot sector first, "image\n" after its BPB) to the file of
+// its -f= argument.
 FakeRun FakeBfi(const FakeCommand& command);
 // A tool that fails (exit 1) after printing `said`, leaving nothing.
 FakeProgram FailingTool(std::string said = "");

@@ -96,19 +96,9 @@ int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const Sh
     // A file that is not an earlier image of this kind (a document, an image
     // of the other size) is replaced only when the user says so; where nobody
     // can be asked, it is kept and the run refused.
-    bool folderThere = false;
-    const std::string there = ExistingTargetText(BatchDestination(folder, o.Target), o.ImageType == 2, &folderThere);
-    if (!there.empty()) {
-      const std::string again = "\r\n\r\nChoose another target for the image.";
-      if (folderThere || !prompter.CanAsk()) {
-        prompter.MsgBox(Message{there + (folderThere ? "" : " It is not replaced without asking.") + again,
-                                kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
-        return 1;
-      }
-      const Answer a = prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
-                                               Icon::Exclamation, Buttons::YesNo, 0, Answer::No});
-      if (a != Answer::Yes) return 1;
-    }
+    if (!builder.Output().ImageTargetAgreed(BatchDestination(folder, o.Target),
+                                            o.ImageType == 2 ? FloppyOutput::Image288 : FloppyOutput::Image144))
+      return 1;
   }
 
   WaitWindowEvents events(wait, showDrivers);

@@ -365,3 +365,50 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
 
 }  // namespace
 }  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// A file of exactly a floppy image's size is an earlier image only when it
+// starts with a FAT boot sector: anything else of that size is asked about as
+// any other file is, at a target given on the command line and at the disk's
+// own file alike.
+TEST(RunBatch, AFileOfAnImagesSizeWithoutABootSectorIsAskedAbout) {
+  for (const std::string& target : {std::string("data.bin"), std::string()}) {
+    SCOPED_TRACE(target.empty() ? "the disk's own file" : target);
+    Batch b;
+    const std::string path = b.pf.Path(target.empty() ? "plain.img" : target);
+    const std::string data(1474560, 'D');
+    testing::WriteText(path, data);
+    b.w->prompter.canAsk = false;
+    EXPECT_NE(b.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Target");
+    EXPECT_NE(m.text.find("The target " + path + " already exists and is not a floppy image"), std::string::npos)
+        << m.text;
+    EXPECT_NE(m.text.find("It is not replaced without asking."), std::string::npos) << m.text;
+    EXPECT_EQ(testing::ReadText(path), data);
+    EXPECT_TRUE(b.w->tools.Ran("bfi").empty());
+
+    // Asked, Yes: replaced by the image.
+    Batch yes;
+    testing::WriteText(yes.pf.Path(target.empty() ? "plain.img" : target), data);
+    yes.w->prompter.answers = {Answer::Yes};
+    EXPECT_EQ(yes.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(yes.w->prompter.messages.size(), 1u);
+    EXPECT_EQ(yes.w->prompter.messages[0].title, "Replace Existing File");
+    EXPECT_NE(yes.pf.Read(target.empty() ? "plain.img" : target), data);
+  }
+
+  // What the image tool made is rebuilt without a question.
+  Batch again;
+  ASSERT_EQ(again.Run(Disk("plain")), 0);
+  again.w->prompter.canAsk = false;
+  EXPECT_EQ(again.Run(Disk("plain")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "plain.img")), 0);
+  EXPECT_TRUE(again.w->prompter.messages.empty());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -51,6 +51,16 @@ bool FloppyBuilder::RefuseCatalogueFile() {
   return true;
 }
 
+// A build that writes the disk's own image file (the request names none, as
+// the CD builder's runs do) asks before it replaces a file there that is not
+// an earlier image, as it asks for a target it is given; without anyone to
+// ask, the file is kept and the build ends before the definition runs.
+bool FloppyBuilder::DefaultImageAgreed(const FloppyRequest& request) {
+  if (!request.image.empty()) return true;
+  const std::string image = JoinPath(ProgramFolder(), NativePath(catalogue_.Entry(disk_.row - 1).File));
+  return output_.ImageTargetAgreed(image, request.output);
+}
+
 bool FloppyBuilder::Init_Lists() {
   DiskDefinition definition(workspace_, tree_, cabinets_);
   const bool done = definition.Init_Lists(ToLower(disk_.name) + ".ini", [this](const std::string& line) {

@@ -86,7 +86,7 @@ FloppyEnd FloppyBuilder::Build(const FloppyRequest& request, FloppyPhase first, 
            return true;
          }) &&
         step(FloppyStep::FindDisk, "Getting Disk Configuration INI file ...",
-             [&] { return FindDisk(request, rows) && !RefuseCatalogueFile(); }) &&
+             [&] { return FindDisk(request, rows) && !RefuseCatalogueFile() && DefaultImageAgreed(request); }) &&
         step(FloppyStep::RunDefinition, "Processing " + ToLower(disk_.name) + ".ini file ...",
              [this] { return Init_Lists(); }) &&
         step(FloppyStep::DriverSettings, "Getting Drivers Settings ...", [this] {

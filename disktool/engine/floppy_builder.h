@@ -137,6 +137,7 @@ class FloppyBuilder {
   bool InitApp();
   bool FindDisk(const FloppyRequest& request, const std::vector<DiskRow>& rows);
   bool RefuseCatalogueFile();
+  bool DefaultImageAgreed(const FloppyRequest& request);
   bool Init_Lists();
   void GetDiskAndDriverSettings();
   bool FinishApp(const FloppyRequest& request);

@@ -118,6 +118,7 @@ FloppyRequest Disk(const std::string& name) {
 // -keyfile; the page's own answers as they were typed.
 TEST(FloppyBuild, TheRequestSaysWhereTheAnswersComeFrom) {
   Engine e;
+  e.w->tools.Add("bfi", testing::FakeBfi);  // an image each time, rebuilt without a question
   e.w->platform.registry["Software\\Microsoft\\Windows\\CurrentVersion\\RegisteredOwner"] = "Reg Owner";
   ASSERT_EQ(e.Build(Disk("setup")), FloppyEnd::Made);
   EXPECT_EQ(e.Owner(), "\"Reg Owner\"");

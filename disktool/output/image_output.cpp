@@ -118,13 +118,16 @@ bool ImageOutput::ImageTargetAgreed(const std::string& destination, FloppyOutput
   bool folder = false;
   const std::string there = ExistingTargetText(image, output == FloppyOutput::Image288, &folder);
   if (there.empty()) return true;
-  if (folder) {
-    workspace_.prompter().MsgBox(Message{there + "\r\n\r\nChoose another target for the image.", kInvalidTargetTitle,
-                                         Icon::Critical, Buttons::OK, 0, std::nullopt});
+  // Where nobody can be asked, what stands there is kept and the build refused.
+  Prompter& prompter = workspace_.prompter();
+  if (folder || !prompter.CanAsk()) {
+    prompter.MsgBox(Message{
+        there + (folder ? "" : " It is not replaced without asking.") + "\r\n\r\nChoose another target for the image.",
+        kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
-  return workspace_.prompter().MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
-                                              Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
+  return prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
+                                 Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
 }
 
 bool ImageOutput::FormatFloppy() {

@@ -43,8 +43,10 @@ class ImageOutput {
   bool FloppyDriveThere();
   // True when the `output` may be written to `destination`: a floppy, or an
   // image where nothing is, where an earlier image of this size is, or where
-  // the user agreed to replace what is (asked as batch mode asks). False
-  // keeps the wizard on its output page.
+  // the user agreed to replace what is; where nobody can be asked, what is
+  // there is kept. False keeps the wizard on its output page and ends a
+  // batch run. (A destination the build must never write is the build's
+  // own refusal.)
   bool ImageTargetAgreed(const std::string& destination, FloppyOutput output);
   // Asks before erasing the floppy, then formats it with the boot sector.
   bool FormatFloppy();
