@@ -129,6 +129,16 @@ FakeRun TreeListingBfi(const FakeCommand& command) {
   return Failed("bfi: no image written");
 }
 
+std::string FakeMsDos7IoSys(const std::string& tag) {
+  std::string io = "MZ";
+  io.resize(0x200, '\0');
+  return io + "BJ" + tag;
+}
+
+std::string FakeDosFile(const std::string& name, const std::string& text) {
+  return name == "IO.SYS" ? FakeMsDos7IoSys(text) : text;
+}
+
 FakeProgram FailingTool(std::string said) {
   return [said = std::move(said)](const FakeCommand&) { return Failed(said); };
 }

@@ -37,6 +37,13 @@ FakeProgram FailingTool(std::string said = "");
 // put on the floppy, readable in the image file.
 FakeRun TreeListingBfi(const FakeCommand& command);
 
+// An IO.SYS shaped as MS-DOS 7's (an "MZ" program with "BJ" at 200h, as the
+// floppy's boot sector knows it), `tag` after the signature.
+std::string FakeMsDos7IoSys(const std::string& tag);
+// A DOS file as a test writes it: `text`, or for IO.SYS that text in an
+// MS-DOS 7 shaped IO.SYS.
+std::string FakeDosFile(const std::string& name, const std::string& text);
+
 // Registers FakeCabarc and FakeBfi.
 void AddFakeDiskTools(FakeLauncher& launcher);
 

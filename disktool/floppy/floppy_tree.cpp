@@ -47,10 +47,13 @@ bool FloppyTree::PrepareDosFiles() {
 bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
   Dest = JoinPath(workspace_.ProgramFolder(), NativePath(Dest));
   // Answers what an error means: nullopt = retry, else the result to return.
-  auto onError = [&]() -> std::optional<bool> {
+  // A copy that failed names where it went and why (a full disk, say); a
+  // missing source is named as written.
+  auto onError = [&](const std::string& where = "", const std::string& cause = "") -> std::optional<bool> {
     if (options.silent) return true;
+    const std::string why = cause.empty() ? std::string() : "\r\n\r\n" + where + ": " + cause;
     const Answer a =
-        workspace_.prompter().MsgBox(Message{"Error while copying the file :\r\n" + Source, "Error While Copying",
+        workspace_.prompter().MsgBox(Message{"Error while copying the file :\r\n" + Source + why, "Error While Copying",
                                              Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
     if (a == Answer::Abort) return false;
     if (a == Answer::Retry) return std::nullopt;
@@ -81,17 +84,18 @@ bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest,
       target = ResolvePathPrefix(AddSlash(target));
       const std::string folder = ResolvePath(Trim(sourcePath.substr(0, sourcePath.size() - 3)));
       if (!MakePath(target)) {
-        const auto r = onError();
+        const auto r = onError(target, "the folder cannot be created");
         if (r) return *r;
         continue;
       }
       const std::vector<std::string> names = ListFolder(folder, "*.*", true, false);
       for (size_t i = 0; i < names.size();) {
-        if (CopyOneFile(JoinPath(folder, names[i]), JoinPath(target, names[i]))) {
+        std::string error;
+        if (CopyOneFile(JoinPath(folder, names[i]), JoinPath(target, names[i]), &error)) {
           ++i;
           continue;
         }
-        const auto r = onError();
+        const auto r = onError(JoinPath(target, names[i]), error);
         if (r) return *r;  // Ignore leaves the remaining files uncopied
       }
       return true;
@@ -101,8 +105,9 @@ bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest,
     for (;;) {
       const std::string folder = FolderOf(dest);
       if (!folder.empty() && !FolderExists(folder)) MakePath(folder);
-      if (CopyOneFile(ResolvePath(sourcePath), dest)) return true;
-      const auto r = onError();
+      std::string error;
+      if (CopyOneFile(ResolvePath(sourcePath), dest, &error)) return true;
+      const auto r = onError(dest, error);
       if (r) return *r;
     }
   }

@@ -201,3 +201,28 @@ TEST(FloppyTree, WorkDirNamesComeFromThePlatformsRandomBytesAndSkipTakenOnes) {
 
 }  // namespace
 }  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// A copy that fails at its destination says where it went and why, below
+// the source as written (a full disk reads "Disk Full" there).
+TEST(FloppyTree, AFailedCopyNamesItsDestinationAndTheCause) {
+  test::ProgramFolder pf;
+  pf.Write("TOOL.EXE", "tool");
+  pf.Write("cabs/bin/TOOL.EXE/in the way", "a folder where the file goes");
+  test::Wizard w(pf);
+  std::string dest = "cabs\\bin\\TOOL.EXE";
+  w.prompter.answers = {Answer::Abort};
+  EXPECT_FALSE(w.builder.Tree().CopyFilesToFolder("TOOL.EXE", dest, {.silent = false}));
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  const std::string& text = w.prompter.messages[0].text;
+  EXPECT_EQ(text.rfind("Error while copying the file :\r\nTOOL.EXE\r\n\r\n" + pf.Path("cabs/bin/TOOL.EXE") + ": ", 0),
+            0u)
+      << text;
+  EXPECT_GT(text.size(),
+            ("Error while copying the file :\r\nTOOL.EXE\r\n\r\n" + pf.Path("cabs/bin/TOOL.EXE") + ": ").size());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -335,6 +335,65 @@ freedos_import)
   fi
   ;;
 
+full_folder)
+  # The program folder's file system is full (a small tmpfs, in a mount
+  # namespace of the test's own): the copy that fails names the file, where
+  # it was going and that the disk is full; nothing is left half made.
+  command -v unshare >/dev/null || { echo "SKIP: unshare missing"; exit 77; }
+  cat >"$tmp/full.sh" <<'SCRIPT'
+set -u
+prog=$1 err=$2 small=$3
+need=$(du -sk "$prog" | cut -f1)
+mount -t tmpfs -o size=$((need + 512))k kivfull "$small" || exit 77
+cp -a "$prog" "$small/prog" || exit 77
+# Everything but a few blocks taken: the lock file can be made, the DOS
+# working copy cannot.
+head -c $(( ($(df --output=avail -k "$small" | tail -1) - 8) * 1024 )) /dev/zero >"$small/fill" 2>/dev/null
+"$small/prog/bootsmith" -t 144 kivsoftware 2>"$err" >/dev/null </dev/null
+rc=$?
+ls -A "$small/prog" >"$err.left"
+exit $rc
+SCRIPT
+  mkdir "$tmp/small"
+  unshare -rm bash "$tmp/full.sh" "$prog" "$err" "$tmp/small"
+  rc=$?
+  [ $rc -ne 77 ] || { echo "SKIP: cannot mount a small tmpfs here"; exit 77; }
+  [ $rc -ne 0 ] || { cat "$err" >&2; fail "a build on a full disk exits 0"; }
+  has "Error While Copying: Error while copying the file :"
+  # Each copy that failed names where it went and that the disk is full,
+  # and so does the last line, which the CD builder shows.
+  grep -qE "^$tmp/small/prog/(files/dos|cabs)/[^ ]*: Disk Full\$" "$err" \
+    || { cat "$err" >&2; fail "no copy names its destination and the full disk"; }
+  grep -qE "^bootsmith: no image made: Error While Copying: Error while copying the file : .* $tmp/small/prog/[^ ]*: Disk Full\$" \
+    "$err" || { cat "$err" >&2; fail "the last line does not say the disk is full"; }
+  ! grep -qxE "cabs|Temp|Drivers.ini|kivstart.img" "$err.left" || { cat "$err.left" >&2; fail "work files left behind"; }
+  ;;
+
+missing_dos)
+  # What the DOS import misses is named in a line of its own after the "DOS
+  # Files no found" text, once; a run that ends there leaves no empty dos/.
+  mv "$prog/dos" "$tmp/dos.kept"
+  run -t 144 kivsoftware
+  [ $rc -ne 0 ] || fail "a build without dos/ exits 0"
+  has "DOS Files no found: Your current windows installation"
+  has "Not found: $prog/dos (the folder of the DOS system files)"
+  [ "$(grep -c "Not found: $prog/dos" "$err")" = 2 ] || { cat "$err" >&2; fail "the missing folder is not named once in the box and once in the last line"; }
+  [ ! -e "$prog/dos" ] || fail "the failed run left $prog/dos behind"
+  ;;
+
+unusable_dos)
+  # An empty IO.SYS is no DOS kernel: it counts as missing, is named, and no
+  # image is made (it was taken for MS-DOS 7's).
+  : >"$prog/dos/IO.SYS"
+  run -t 144 kivsoftware
+  [ $rc -ne 0 ] || fail "a build with an empty IO.SYS exits 0"
+  has "Not usable in $prog/dos: IO.SYS (empty)"
+  lacks "The floppy's DOS: MS-DOS 7"
+  lacks "Creating the floppy image file ..."
+  [ ! -e "$prog/kivstart.img" ] || fail "an image was made from an empty IO.SYS"
+  [ -d "$prog/dos" ] || fail "the dos folder with its files went"
+  ;;
+
 *) fail "unknown case $case_name" ;;
 esac
 echo "PASS $case_name"
