@@ -178,6 +178,7 @@ TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
 TEST(WizardWindow, CancelThenCloseCleansUp) {
   Window t;
   t.NextToFinish(2);
+  t.w->prompter.answers = {Answer::Yes};  // the choices may go
   t.window->CmdCancel()->click();
   EXPECT_EQ(t.Page(), 6);
   EXPECT_EQ(t.window->LblFinish()->text(), "Operation canceled");
@@ -185,6 +186,7 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
 
   Window c;
   c.NextToFinish(2);
+  c.w->prompter.answers = {Answer::Yes};
   c.window->close();
   EXPECT_EQ(c.ended, 1);
   EXPECT_FALSE(c.pf.Exists("Drivers.ini"));
@@ -294,6 +296,7 @@ TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
   Window t;
   auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
   t.NextToFinish(2);
+  t.w->prompter.answers = {Answer::Yes};
   t.window->CmdCancel()->click();
   ASSERT_EQ(t.window->LblFinish()->text(), "Operation canceled");
   EXPECT_FALSE(tryVm->isVisibleTo(t.window.get()));
@@ -427,6 +430,7 @@ TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
   // Cancelled: no image named, nothing to open.
   Window cancelled;
   cancelled.NextToFinish(2);
+  cancelled.w->prompter.answers = {Answer::Yes};
   cancelled.window->CmdCancel()->click();
   ASSERT_EQ(cancelled.window->LblFinish()->text(), "Operation canceled");
   EXPECT_FALSE(cancelled.window->LblImage()->isVisibleTo(cancelled.window.get()));

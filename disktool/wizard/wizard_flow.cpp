@@ -175,14 +175,30 @@ void WizardFlow::CmdFinish_Click() {
   ShowHelp(6, false);
 }
 
+bool WizardFlow::DropChoicesAgreed() {
+  // Nothing chosen yet (the welcome page), or nothing left to lose (the
+  // finish page after a build or a cancel).
+  if (form_.CurrentPage == 0 || form_.Cancelled()) return true;
+  const std::string disk = form_.CurrentPage > 1 && form_.Request.diskRow >= 1 &&
+                                   form_.Request.diskRow <= static_cast<int>(form_.LV_Disk.size())
+                               ? " for \"" + form_.LV_Disk[form_.Request.diskRow - 1].Text + "\""
+                               : "";
+  return form_.prompter().MsgBox(Message{"Cancel the disk? What the pages chose" + disk +
+                                             " is dropped and no disk is made.\r\n\r\nNo stays in the wizard.",
+                                         "Cancel", Icon::Question, Buttons::YesNo,
+                                         kFirstHelpTopic + 10 * form_.CurrentPage, Answer::No}) == Answer::Yes;
+}
+
 void WizardFlow::CmdCancel_Click() {
   if (building_) return;
+  if (!DropChoicesAgreed()) return;
   form_.Builder().CancelApp();
   form_.Drivers.Close();
 }
 
 bool WizardFlow::Form_Unload() {
   if (building_ || nextAtWork_) return false;
+  if (!DropChoicesAgreed()) return false;
   form_.LblFinish = "Operation canceled";
   End();
   return true;

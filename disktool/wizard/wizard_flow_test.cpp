@@ -131,6 +131,7 @@ TEST(WizardFlow, CancelAndClose) {
   Walk walk;
   walk.NextToFinish(1);
   walk.helpOpen = true;
+  walk.w->prompter.answers = {Answer::Yes};  // the choices may go
   walk.flow->CmdCancel_Click();
   EXPECT_EQ(walk.w->form.CurrentPage, 6);
   ASSERT_FALSE(walk.topics.empty());
@@ -150,6 +151,7 @@ TEST(WizardFlow, CancelAndClose) {
   Walk closing;
   closing.NextToFinish(1);
   EXPECT_TRUE(closing.pf.Exists("Drivers.ini"));
+  closing.w->prompter.answers = {Answer::Yes};
   EXPECT_TRUE(closing.flow->Form_Unload());
   EXPECT_EQ(closing.w->form.LblFinish, "Operation canceled");
   EXPECT_FALSE(closing.pf.Exists("Drivers.ini"));
@@ -233,6 +235,7 @@ TEST(WizardFlow, ClicksWhileNextIsAtWorkAreIgnored) {
   bool closeRefused = false;
   cancel.sink.click = [&] {
     closeRefused = !cancel.flow.Form_Unload();
+    cancel.prompter.answers = {Answer::Yes};
     cancel.flow.CmdCancel_Click();
   };
   cancel.flow.CmdNext_Click();
@@ -312,6 +315,7 @@ TEST(WizardFlow, TheBuildClosesTheDriverWindowAndLeavesNoDriversIni) {
   Walk cancel;
   cancel.NextToFinish(1);
   cancel.w->form.CmdSelASPI_Click();
+  cancel.w->prompter.answers = {Answer::Yes};
   cancel.flow->CmdCancel_Click();
   EXPECT_FALSE(cancel.w->form.Drivers.Visible);
   cancel.w->form.Drivers.CmdOK_Click();
@@ -345,6 +349,54 @@ TEST(WizardFlow, FinishAsksBeforeAnImageReplacesAnotherFile) {
   walk.flow->CmdFinish_Click();
   EXPECT_EQ(walk.w->form.LblFinish, "Operation completed successfully");
   EXPECT_EQ(testing::ReadText(letter).size(), 1474560u);
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// Cancel (and closing the window) past the welcome page drops what the pages
+// chose: it asks first, as the CD builder's wizard does. No stays where it
+// was with everything kept; Yes cancels as before.
+TEST(WizardFlow, CancelAsksBeforeDroppingTheChoices) {
+  Walk walk;
+  walk.NextToFinish(2);
+  ASSERT_EQ(walk.w->form.CurrentPage, 5);
+  walk.w->form.Request.image = walk.pf.Path("mine.img");
+  walk.w->prompter.answers = {Answer::No};
+  walk.flow->CmdCancel_Click();
+  ASSERT_EQ(walk.w->prompter.messages.size(), 1u);
+  const Message& question = walk.w->prompter.messages[0];
+  EXPECT_EQ(question.buttons, Buttons::YesNo);
+  EXPECT_EQ(CautiousAnswer(question), Answer::No);
+  EXPECT_NE(question.text.find("Plain disk"), std::string::npos) << question.text;
+  EXPECT_EQ(walk.w->form.CurrentPage, 5);
+  EXPECT_FALSE(walk.w->form.Cancelled());
+  EXPECT_EQ(walk.w->form.Request.image, walk.pf.Path("mine.img"));
+  EXPECT_TRUE(walk.pf.Exists("cabs"));
+
+  walk.w->prompter.answers = {Answer::No};
+  EXPECT_FALSE(walk.flow->Form_Unload());
+  EXPECT_EQ(walk.ends, 0);
+  EXPECT_TRUE(walk.pf.Exists("Drivers.ini"));
+
+  walk.w->prompter.answers = {Answer::Yes};
+  walk.flow->CmdCancel_Click();
+  EXPECT_EQ(walk.w->form.CurrentPage, 6);
+  EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
+  EXPECT_FALSE(walk.pf.Exists("cabs"));
+  // The finish page has nothing left to lose: Finish and closing ask nothing.
+  const size_t asked = walk.w->prompter.messages.size();
+  EXPECT_TRUE(walk.flow->Form_Unload());
+  EXPECT_EQ(walk.w->prompter.messages.size(), asked);
+
+  // On the welcome page nothing has been chosen yet: no question.
+  Walk welcome;
+  welcome.flow->CmdCancel_Click();
+  EXPECT_TRUE(welcome.w->prompter.messages.empty());
+  EXPECT_EQ(welcome.w->form.CurrentPage, 6);
 }
 
 }  // namespace
