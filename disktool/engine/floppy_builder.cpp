@@ -61,9 +61,9 @@ FloppyEnd FloppyBuilder::Build(const FloppyRequest& request, FloppyPhase first, 
   const auto runs = [&](FloppyPhase phase) {
     return status_.end == FloppyEnd::Open && first <= phase && phase <= last;
   };
-  const auto step = [this](FloppyStep step, const std::string& line, const std::function<bool()>& work) {
+  const auto step = [this](FloppyStep which, const std::string& line, const std::function<bool()>& work) {
     if (status_.end != FloppyEnd::Open) return false;
-    Announce(step, line);
+    Announce(which, line);
     if (work() && status_.end == FloppyEnd::Open) return true;
     if (status_.end == FloppyEnd::Open) CancelApp();
     return false;
