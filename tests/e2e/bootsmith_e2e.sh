@@ -114,7 +114,9 @@ command_line)
   has "Invalid Plugin Name: The Plugin specified was not found in the PlugIns folder."
 
   # Without the DOS system files and without a terminal, the import question
-  # is answered Cancel: the program ends at once instead of waiting.
+  # is answered Cancel: the program ends at once instead of waiting. What is
+  # missing is named in a line of its own after the question's text, and on
+  # the last line; the run leaves no empty dos/ behind.
   rm -rf "$prog/dos"
   run -t 144 custom
   [ $rc -ne 0 ] || fail "a run without DOS files exits 0"
@@ -122,6 +124,21 @@ command_line)
   has "-> Cancel"
   lacks "Getting a list of Disks Configuration ..."
   [ ! -e "$prog/BootDisk.img" ] || fail "image made without DOS files"
+  [ "$(grep -cx "Not found: $prog/dos (the folder of the DOS system files)" "$err")" = 1 ] \
+    || { cat "$err" >&2; fail "the missing folder is not named in a line of its own, once"; }
+  has "bootsmith: no image made: DOS Files no found: Your current windows installation"
+  grep -q "^bootsmith: no image made: .* Not found: $prog/dos (the folder of the DOS system files)\$" "$err" \
+    || { cat "$err" >&2; fail "the last line does not name the missing folder"; }
+  [ ! -e "$prog/dos" ] || fail "the failed run left $prog/dos behind"
+  # An empty IO.SYS is no DOS kernel: it counts as missing, is named, and no
+  # image is made (it was taken for MS-DOS 7's).
+  cp -r "$DISK_DATA/dos" "$prog/"
+  : >"$prog/dos/IO.SYS"
+  run -t 144 kivsoftware
+  [ $rc -ne 0 ] || fail "a build with an empty IO.SYS exits 0"
+  has "Not usable in $prog/dos: IO.SYS (empty)"
+  lacks "The floppy's DOS: MS-DOS 7"
+  [ ! -e "$prog/kivstart.img" ] || fail "an image was made from an empty IO.SYS"
   ;;
 
 single_instance)
@@ -367,31 +384,6 @@ SCRIPT
   grep -qE "^bootsmith: no image made: Error While Copying: Error while copying the file : .* $tmp/small/prog/[^ ]*: Disk Full\$" \
     "$err" || { cat "$err" >&2; fail "the last line does not say the disk is full"; }
   ! grep -qxE "cabs|Temp|Drivers.ini|kivstart.img" "$err.left" || { cat "$err.left" >&2; fail "work files left behind"; }
-  ;;
-
-missing_dos)
-  # What the DOS import misses is named in a line of its own after the "DOS
-  # Files no found" text, once; a run that ends there leaves no empty dos/.
-  mv "$prog/dos" "$tmp/dos.kept"
-  run -t 144 kivsoftware
-  [ $rc -ne 0 ] || fail "a build without dos/ exits 0"
-  has "DOS Files no found: Your current windows installation"
-  has "Not found: $prog/dos (the folder of the DOS system files)"
-  [ "$(grep -c "Not found: $prog/dos" "$err")" = 2 ] || { cat "$err" >&2; fail "the missing folder is not named once in the box and once in the last line"; }
-  [ ! -e "$prog/dos" ] || fail "the failed run left $prog/dos behind"
-  ;;
-
-unusable_dos)
-  # An empty IO.SYS is no DOS kernel: it counts as missing, is named, and no
-  # image is made (it was taken for MS-DOS 7's).
-  : >"$prog/dos/IO.SYS"
-  run -t 144 kivsoftware
-  [ $rc -ne 0 ] || fail "a build with an empty IO.SYS exits 0"
-  has "Not usable in $prog/dos: IO.SYS (empty)"
-  lacks "The floppy's DOS: MS-DOS 7"
-  lacks "Creating the floppy image file ..."
-  [ ! -e "$prog/kivstart.img" ] || fail "an image was made from an empty IO.SYS"
-  [ -d "$prog/dos" ] || fail "the dos folder with its files went"
   ;;
 
 *) fail "unknown case $case_name" ;;
