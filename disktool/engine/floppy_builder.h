@@ -132,8 +132,8 @@ class FloppyBuilder {
   ImageOutput& Output() { return output_; }
 
  private:
-  // The steps, each in the spec's terms; false when it failed (its message
-  // shown), which ends the build.
+  // The steps: false when one failed (its message shown), which ends the
+  // build.
   bool InitApp();
   bool FindDisk(const FloppyRequest& request, const std::vector<DiskRow>& rows);
   bool RefuseCatalogueFile();
