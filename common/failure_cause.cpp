@@ -1,5 +1,7 @@
 #include "common/failure_cause.h"
 
+#include <cerrno>
+
 namespace kiv {
 
 std::string FirstSentence(const std::string& text) {
@@ -37,6 +39,21 @@ std::string NoImageCause(const std::string& output) {
   const size_t from = at + std::string(kNoImageMade).size();
   const size_t end = output.find_first_of("\r\n", from);
   return output.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+std::string WriteFailureCause(const std::error_code& error) {
+  if (!error) return "";
+  if (error == std::errc::no_space_on_device) return "the disk is full (" + error.message() + ")";
+#ifdef EDQUOT
+  if (error.value() == EDQUOT && error.category() == std::generic_category())
+    return "the disk quota is used up (" + error.message() + ")";
+#endif
+  return error.message();
+}
+
+std::string CannotWriteText(const std::string& path, const std::error_code& error) {
+  const std::string cause = WriteFailureCause(error);
+  return "cannot write " + path + (cause.empty() ? "" : ": " + cause);
 }
 
 }  // namespace kiv

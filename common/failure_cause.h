@@ -4,6 +4,7 @@
 // The cause is the last message the run put to the user: the error box that
 // ended it.
 #include <string>
+#include <system_error>
 
 #include "common/prompter.h"
 
@@ -50,5 +51,12 @@ std::string FirstSentence(const std::string& text);
 
 // The cause a batch run's output names on its "no image made" line, or "".
 std::string NoImageCause(const std::string& output);
+
+// Why a file could not be written, as a message says it: a full disk (or a
+// full quota) in those words, the system's text after them ("the disk is
+// full (No space left on device)"); any other cause as the system says it.
+std::string WriteFailureCause(const std::error_code& error);
+// "cannot write <path>: <cause>"; without a cause, "cannot write <path>".
+std::string CannotWriteText(const std::string& path, const std::error_code& error);
 
 }  // namespace kiv

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/file_ops.h"
 #include "testsupport/scripted_prompter.h"
 
 namespace kiv {
@@ -37,6 +38,20 @@ TEST(FailureCause, TheCdBuilderFindsTheCauseOnTheLastSuchLine) {
             "Critical error: The disk \"x\" doesn't exist");
   EXPECT_EQ(NoImageCause("bootsmith: no image made: first\nbootsmith: no image made: Already Running: busy"),
             "Already Running: busy");
+}
+
+// A write that failed for lack of room says so in words a user acts on.
+TEST(FailureCause, AFullDiskIsNamedAsSuch) {
+  const std::string path = "/pf/kivcd/boot/loader.bin";
+  EXPECT_EQ(CannotWriteText(path, std::make_error_code(std::errc::no_space_on_device)),
+            "cannot write /pf/kivcd/boot/loader.bin: the disk is full (No space left on device)");
+  EXPECT_EQ(CannotWriteText(path, std::make_error_code(std::errc::permission_denied)),
+            "cannot write /pf/kivcd/boot/loader.bin: Permission denied");
+  EXPECT_EQ(CannotWriteText(path, std::error_code()), "cannot write /pf/kivcd/boot/loader.bin");
+  // WriteFileAtomic says why it failed.
+  std::error_code error;
+  EXPECT_FALSE(WriteFileAtomic("/proc/no-such-folder/file", "x", &error));
+  EXPECT_TRUE(error) << "no cause given";
 }
 
 }  // namespace

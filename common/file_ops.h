@@ -4,6 +4,7 @@
 // use '\' or '/'; existing components are found case-insensitively.
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace kiv {
@@ -54,8 +55,10 @@ bool IsSameOrInside(const std::string& path, const std::string& folder);
 // Size of a file, -1 when missing.
 int64_t FileSize(const std::string& path);
 // Whole-file read / atomic write (temporary name in the same folder + rename).
+// A write that fails says why in `error` when given (see failure_cause.h for
+// the words a message uses).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
-bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::error_code* error = nullptr);
 // For the files a run writes in its own folder (logs, scripts, answer files,
 // locks): a symbolic link standing at `path` is removed, so what follows
 // writes a file of its own there and never the link's target. True when no

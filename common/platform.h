@@ -70,7 +70,12 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
   // False when another process holds the lock on `lockFile`, or when the lock
   // file cannot be opened or created; in the second case Error() says why.
-  bool Acquire(const std::string& lockFile);
+  // The file then holds this process's id on its first line. `previous`, when
+  // given, gets what the file held before: what the last holder noted.
+  bool Acquire(const std::string& lockFile, std::string* previous = nullptr);
+  // Notes `text` in the lock file below the id, for the next holder to read
+  // (what this one leaves behind should it die); "" clears it.
+  bool Note(const std::string& text);
   void Release();
   // Empty after success and when another process holds the lock; otherwise
   // the reason the lock file could not be opened ("Permission denied").

@@ -100,4 +100,10 @@ std::string ProductKeyMessage(const KeyParts& boxes, const std::string& subject)
          ".\nEach of its five boxes takes five letters or digits: fill all five, or empty all five for no key.";
 }
 
+std::string MaskedProductKey(const KeyParts& boxes) {
+  KeyParts masked = boxes;
+  for (size_t i = 0; i + 1 < masked.size(); ++i) masked[i].assign(masked[i].size(), '*');
+  return JoinProductKey(masked);
+}
+
 }  // namespace kiv

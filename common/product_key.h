@@ -29,6 +29,11 @@ std::string StoredProductKeyProblem(const std::string& key);
 // beginning with `subject` ("The Product Key"); "" when they pass.
 std::string ProductKeyMessage(const KeyParts& boxes, const std::string& subject);
 
+// A key as a log shows it: every group but the last hidden, each character
+// as '*' ("*****-*****-*****-*****-UVWXY"), so a log that is shared does not
+// give the key away and still tells two keys apart.
+std::string MaskedProductKey(const KeyParts& boxes);
+
 // The rule in words, for messages that refuse a stored key.
 inline constexpr const char* kProductKeyRule =
     "a product key is five groups of five letters and digits joined by dashes, or empty for none";

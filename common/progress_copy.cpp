@@ -92,9 +92,13 @@ struct TreeCopy {
                               Buttons::OK, 0, std::nullopt});
       return Fail(CopyErrorText(err ? err : ENOENT), src);
     }
+    // `dst` is a real path (the listed names below it are taken as they
+    // are: a '\\' in a name is no separator here).
     std::error_code ec;
     if (!std::filesystem::is_directory(dst, ec)) {
-      if (!MakePath(dst)) return Fail(CopyErrorText(errno ? errno : ENOENT), dst);
+      std::filesystem::create_directories(dst, ec);
+      if (!std::filesystem::is_directory(dst))
+        return Fail(CopyErrorText(ec && ec.category() == std::generic_category() ? ec.value() : ENOENT), dst);
     }
     FolderNames existing(dst);
     for (const Entry& e : entries) {

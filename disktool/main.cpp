@@ -18,8 +18,9 @@
 #include "common/vm_trial.h"
 #include "disktool/batch/command_line.h"
 #include "disktool/batch/program_main.h"
-#include "disktool/drivers/console_drivers.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/wizard/console_drivers.h"
+#include "disktool/wizard/frm_drivers.h"
+#include "disktool/workspace/wait_window.h"
 
 #ifdef KIV_BOOTSMITH_GUI
 #include "disktool/ui/bootsmith_app.h"
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
   views.prompter = &prompter;
   views.progress = &progress;
   views.wait = &wait;
-  views.showDrivers = [&prompter](kiv::FrmDrivers& drivers) { kiv::ChooseDriversOnConsole(drivers, prompter); };
+  views.showDrivers = [&prompter, &folder](const kiv::DriverClasses& chosen) {
+    kiv::FrmDrivers drivers(folder, kiv::SystemLauncher());
+    drivers.LoadDriverLists(chosen);
+    kiv::ChooseDriversOnConsole(drivers, prompter);
+  };
   return kiv::BootsmithMain(folder, args, views, {kiv::SystemLauncher(), kiv::CurrentPlatform(), environment});
 }

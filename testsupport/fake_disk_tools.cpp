@@ -1,5 +1,6 @@
 #include "testsupport/fake_disk_tools.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/file_ops.h"
@@ -95,12 +96,47 @@ FakeRun FakeBfi(const FakeCommand& command) {
   size_t size = 1474560;
   for (const std::string& arg : command.argv)
     if (arg == "-t=288") size = 2949120;
+  // It starts with a FAT12 boot sector, as the real tool's image does.
   std::string image(size, '\0');
-  image.replace(0, 6, "image\n");
+  const std::string jump = "\xEB\x3C\x90";
+  image.replace(0, 3, jump);
+  image.replace(3, 8, "KIVFAKE ");
+  image[11] = '\0';  // 512 bytes a sector
+  image[12] = '\x02';
+  image[13] = size == 2949120 ? '\x02' : '\x01';  // sectors a cluster
+  image[14] = '\x01';                             // one reserved sector
+  image[16] = '\x02';                             // two FATs
+  image.replace(54, 8, "FAT12   ");
+  image.replace(62, 6, "image\n");
+  image[510] = '\x55';
+  image[511] = '\xAA';
   for (const std::string& arg : command.argv) {
     if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), image)) return {};
   }
   return Failed("bfi: no image written");
+}
+
+FakeRun TreeListingBfi(const FakeCommand& command) {
+  const fs::path tree = InWorkingFolder(command, command.argv.back());
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(tree))
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(tree).generic_string());
+  std::sort(files.begin(), files.end());
+  std::string list;
+  for (const std::string& f : files) list += f + "\n";
+  for (const std::string& arg : command.argv)
+    if (arg.rfind("-f=", 0) == 0 && WriteFileAtomic(InWorkingFolder(command, arg.substr(3)), list)) return {};
+  return Failed("bfi: no image written");
+}
+
+std::string FakeMsDos7IoSys(const std::string& tag) {
+  std::string io = "MZ";
+  io.resize(0x200, '\0');
+  return io + "BJ" + tag;
+}
+
+std::string FakeDosFile(const std::string& name, const std::string& text) {
+  return name == "IO.SYS" ? FakeMsDos7IoSys(text) : text;
 }
 
 FakeProgram FailingTool(std::string said) {

@@ -27,10 +27,22 @@ bool ReadFakeCabinet(const std::string& path, CabinetMembers& members);
 // folder or the cabinet to read is missing.
 FakeRun FakeCabarc(const FakeCommand& command);
 // bfi: writes an image of the size -t= asks for (1,474,560 or 2,949,120
-// bytes, starting "image\n") to the file of its -f= argument.
+// bytes, a FAT12 boot sector first, "image\n" after its BPB) to the file of
+// its -f= argument.
 FakeRun FakeBfi(const FakeCommand& command);
 // A tool that fails (exit 1) after printing `said`, leaving nothing.
 FakeProgram FailingTool(std::string said = "");
+// An image tool whose "image" is the list of the files of the tree it was
+// given (its last argument), one relative path a line, sorted: what a build
+// put on the floppy, readable in the image file.
+FakeRun TreeListingBfi(const FakeCommand& command);
+
+// An IO.SYS shaped as MS-DOS 7's (an "MZ" program with "BJ" at 200h, as the
+// floppy's boot sector knows it), `tag` after the signature.
+std::string FakeMsDos7IoSys(const std::string& tag);
+// A DOS file as a test writes it: `text`, or for IO.SYS that text in an
+// MS-DOS 7 shaped IO.SYS.
+std::string FakeDosFile(const std::string& name, const std::string& text);
 
 // Registers FakeCabarc and FakeBfi.
 void AddFakeDiskTools(FakeLauncher& launcher);

@@ -1,8 +1,8 @@
 #pragma once
 // Test support: a temporary program folder for bootsmith, and the wizard form
-// over it with the outside tools (cabarc, bfi) answered in-process by the
-// stand-ins of fake_disk_tools.h. The commands the form started are in
-// Wizard::tools.commands_ran.
+// (with its engine) over it, the outside tools (cabarc, bfi) answered
+// in-process by the stand-ins of fake_disk_tools.h. The commands the form
+// started are in Wizard::tools.commands_ran.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -89,6 +89,8 @@ struct Wizard {
   MemoryProgressSink progress;
   kiv::FakePlatform platform;
   FrmWizard form;
+  // The form's engine, for the tests that drive its phases and parts.
+  FloppyBuilder& builder = form.Builder();
 };
 
 }  // namespace kiv::test

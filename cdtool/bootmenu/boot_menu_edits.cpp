@@ -1,6 +1,7 @@
 #include "cdtool/bootmenu/boot_menu_edits.h"
 
 #include <filesystem>
+#include <functional>
 
 #include "common/file_ops.h"
 #include "common/paths.h"
@@ -114,6 +115,27 @@ void PatchBinaryFile(const std::string& path, const std::string& find, const std
   if (!WriteBack(file, bytes, perms)) PatchError(prompter, failure);
 }
 
+namespace {
+
+// `text` with each line (its text without the line end, the line end) as
+// `edit` has it; an edit keeps or drops the line end it is given.
+std::string EachLine(const std::string& text,
+                     const std::function<std::string(const std::string& body, const std::string& end)>& edit) {
+  std::string out;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    end = end == std::string::npos ? text.size() : end + 1;
+    size_t body = end;
+    while (body > from && (text[body - 1] == '\n' || text[body - 1] == '\r')) --body;
+    out += edit(text.substr(from, body - from), text.substr(body, end - body));
+    from = end;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string WithScriptSetting(const std::string& text, const std::string& name, const std::string& value) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   auto word = [&](const std::string& line, size_t& at, const std::string& w) {
@@ -123,14 +145,8 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
     at += w.size();
     return true;
   };
-  std::string out;
-  size_t from = 0;
-  while (from < text.size()) {
-    size_t end = text.find('\n', from);
-    end = end == std::string::npos ? text.size() : end + 1;
-    const std::string line = text.substr(from, end - from);
-    size_t body = line.size();
-    while (body > 0 && (line[body - 1] == '\n' || line[body - 1] == '\r')) --body;
+  return EachLine(text, [&](const std::string& line, const std::string& lineEnd) {
+    const size_t body = line.size();
     size_t at = 0;
     while (at < body && blank(line[at])) ++at;
     bool match = word(line, at, "set") && at < body && blank(line[at]);
@@ -138,10 +154,17 @@ std::string WithScriptSetting(const std::string& text, const std::string& name, 
     match = match && word(line, at, name);
     while (match && at < body && blank(line[at])) ++at;
     match = match && at < body && line[at] == '=';
-    out += match ? "Set " + name + "=" + value + line.substr(body) : line;
-    from = end;
-  }
-  return out;
+    return (match ? "Set " + name + "=" + value : line) + lineEnd;
+  });
+}
+
+std::string WithOnlyScriptSetting(const std::string& text, const std::string& name, const std::string& value) {
+  const std::string written = "Set " + name + "=" + value;
+  const std::string lowerName = ToLower(name);
+  return EachLine(WithScriptSetting(text, name, value), [&](const std::string& line, const std::string& lineEnd) {
+    const bool names = ToLower(line).find(lowerName) != std::string::npos;
+    return (names && line != written ? std::string() : line) + lineEnd;
+  });
 }
 
 std::optional<PasswordHash> SetBootPassword(const std::string& scriptPath, const std::string& password,

@@ -30,6 +30,11 @@ void PatchBinaryFile(const std::string& path, const std::string& find, const std
 // its own line end. A script without such a line stays as it is.
 std::string WithScriptSetting(const std::string& text, const std::string& name, const std::string& value);
 
+// WithScriptSetting, and every other line that names `name` anywhere in it
+// (in any letter case: a commented-out "#Set <name>=...", a Print of it)
+// emptied, its line end kept (so the script's line numbers stay).
+std::string WithOnlyScriptSetting(const std::string& text, const std::string& name, const std::string& value);
+
 // The password switch: on matching texts the script asks for `password`,
 // which it stores hashed with a new salt (see password_hash.h; seeded by
 // `epoch` in a reproducible build, else bytes of `random`), and the hash is

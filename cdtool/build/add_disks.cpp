@@ -53,6 +53,17 @@ void RemoveFile(const std::string& path) {
     throw DiskFailure("cannot delete " + path + ": " + ec.message());
 }
 
+// What lies at the name bootsmith writes its image to goes before it runs: an
+// image left by an earlier build (or put there) is never taken for this
+// one's. A link goes as a link; its target is not touched.
+void RemoveOldImage(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status st = fs::symlink_status(path, ec);
+  if (ec || !fs::exists(st)) return;
+  if (fs::is_directory(st)) throw DiskFailure(path + " is a folder; bootsmith cannot write its image there");
+  if (!fs::remove(path, ec)) throw DiskFailure("cannot delete " + path + ": " + ec.message());
+}
+
 }  // namespace
 
 void AddDisks(BuildRun& run, const AddDisksOptions& options) {
@@ -91,6 +102,8 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
       }
       run.SetSubStep(row.caption);
 
+      const std::string left = run.InProgram(row.leftImage);
+      RemoveOldImage(left);
       run.ASyncShell(
           BootsmithArgv(run.ProgramFolder(), row, AcceptDrivers, run.WindowFrame ? run.WindowFrame() : std::nullopt));
       run.WaitForASyncApp();
@@ -101,15 +114,27 @@ void AddDisks(BuildRun& run, const AddDisksOptions& options) {
       const std::string cdImage = run.InProgram(row.cdImage);
       RemoveFile(cdImage);
       if (lorva) RemoveFile(run.InProgram("kivnet.img"));
-      const std::string left = run.InProgram(row.leftImage);
-      if (!fs::is_regular_file(left)) {
+      // Only a file bootsmith wrote in this run, and said it made, is taken:
+      // an image from a run that failed is not this CD's, and a link at the
+      // name is never followed onto the CD.
+      std::error_code ec;
+      const fs::file_status leftStatus = fs::symlink_status(left, ec);
+      const int exitCode = run.ASyncExitCode();
+      if (!fs::is_regular_file(leftStatus) || exitCode != 0) {
         // bootsmith names why on its last line; without it, at least how it ended.
         std::string cause = NoImageCause(run.ASyncOutput());
-        if (cause.empty() && run.ASyncExitCode() != 0)
-          cause = "bootsmith ended with exit status " + std::to_string(run.ASyncExitCode());
+        if (cause.empty() && exitCode != 0) cause = "bootsmith ended with exit status " + std::to_string(exitCode);
+        if (fs::is_symlink(leftStatus)) {
+          fs::remove(left, ec);
+          throw DiskFailure("bootsmith left a link at " + left + ", which is not taken for an image" +
+                            (cause.empty() ? "" : ": " + cause));
+        }
+        if (fs::exists(leftStatus)) {
+          fs::remove(left, ec);
+          throw DiskFailure("bootsmith failed on " + left + ": " + cause);
+        }
         throw DiskFailure("bootsmith made no image " + left + (cause.empty() ? "" : ": " + cause));
       }
-      std::error_code ec;
       fs::rename(left, cdImage, ec);
       if (ec) throw DiskFailure("cannot move " + left + ": " + ec.message());
       bar.SetValue(row.barAfter < 0 ? bar.Maximum() : row.barAfter);

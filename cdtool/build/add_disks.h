@@ -1,8 +1,10 @@
 #pragma once
 // Step 1 of the build run: the boot-floppy images. For each image the program
 // folder's `bootsmith` is run in batch mode; the image it leaves in the
-// program folder is moved into kivcd/boot/images/. An image is judged made
-// only by that file's presence.
+// program folder is moved into kivcd/boot/images/. Whatever lies at the
+// image's name before bootsmith runs is removed first, and an image counts
+// as made only when bootsmith ended with exit status 0 and left a regular
+// file there (a link is never followed onto the CD).
 #include <optional>
 #include <string>
 #include <vector>

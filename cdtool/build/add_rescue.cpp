@@ -37,6 +37,9 @@ void AddRescueSystem(BuildRun& run, const std::string& mirror) {
 
     RescueBuilder builder(run.ProgramFolder(), run.Launcher(), run.Progress());
     builder.Log = [&run](const std::string& line) { run.Log().Line(line); };
+    builder.Seconds = run.MonotonicSeconds;
+    builder.Building = [&run](std::optional<double> lastSeconds) { run.RescueBuildStarts(lastSeconds); };
+    builder.BuildEnded = [&run] { run.RescueBuildEnds(); };
     builder.Cancelled = [&run] {
       run.CheckStopRequest();
       return run.CancelCopy;

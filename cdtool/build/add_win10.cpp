@@ -9,6 +9,7 @@
 #include "common/environment.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "common/product_key.h"
 
 namespace kiv {
 
@@ -87,7 +88,7 @@ std::string AnswersLine(const Win10Info& a) {
     if (value) line += (line.empty() ? "" : ", ") + std::string(what);
   };
   add("edition", a.Edition);
-  add("product key", MaskedProductKey(a.ProductKey));
+  if (HasProductKey(a.ProductKey)) add("product key", MaskedProductKey(a.ProductKey));
   add("computer name", a.ComputerName);
   add("owner", a.OwnerName);
   add("organization", a.Organization);

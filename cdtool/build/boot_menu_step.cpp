@@ -8,6 +8,7 @@
 #include "cdtool/bootmenu/grub_password.h"
 #include "cdtool/bootmenu/isolinux_config.h"
 #include "cdtool/build/build_run.h"
+#include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
@@ -50,8 +51,9 @@ bool WriteUefiMenu(BuildRun& run, const std::string& tree, const std::string& gr
         std::pair<std::string, std::string>{
             marker, "This CD's UEFI menu is " + std::string(kGrubFolder) + "/" + kGrubConfigName + ".\n"}}) {
     const std::string path = JoinPath(grubFolder, name);
-    if (!WriteFileAtomic(path, text)) {
-      Halt(run, "cannot write " + path);
+    std::error_code error;
+    if (!WriteFileAtomic(path, text, &error)) {
+      Halt(run, CannotWriteText(path, error));
       return false;
     }
   }
@@ -118,13 +120,15 @@ void WriteBootMenu(BuildRun& run) {
 
   // The script on the CD says what the gate does: this CD's hash when it
   // asks, no password when it does not. A password the template spells out
-  // in clear, or a hash copied from another CD, never reaches the CD.
+  // in clear (in a commented-out line too), or a hash copied from another
+  // CD, never reaches the CD.
   const std::string onCd = WithScriptSetting(
-      WithScriptSetting(text, "PasswordString",
-                        "\"" + (menu.gate.ask ? PasswordHashText(menu.gate.password) : std::string()) + "\""),
+      WithOnlyScriptSetting(text, "PasswordString",
+                            "\"" + (menu.gate.ask ? PasswordHashText(menu.gate.password) : std::string()) + "\""),
       "PasswordRequest", menu.gate.ask ? "1" : "0");
-  if (onCd != text && !WriteFileAtomic(script, onCd)) {
-    Halt(run, "cannot write " + script);
+  std::error_code writeError;
+  if (onCd != text && !WriteFileAtomic(script, onCd, &writeError)) {
+    Halt(run, CannotWriteText(script, writeError));
     return;
   }
 
@@ -135,13 +139,13 @@ void WriteBootMenu(BuildRun& run) {
   }
   for (const IsolinuxFile& f : menu.files) {
     const std::string path = JoinPath(folder, f.name);
-    if (!WriteFileAtomic(path, f.text)) {
-      Halt(run, "cannot write " + path);
+    if (!WriteFileAtomic(path, f.text, &writeError)) {
+      Halt(run, CannotWriteText(path, writeError));
       return;
     }
   }
-  if (!WriteFileAtomic(loaderPath, loader)) {
-    Halt(run, "cannot write " + loaderPath);
+  if (!WriteFileAtomic(loaderPath, loader, &writeError)) {
+    Halt(run, CannotWriteText(loaderPath, writeError));
     return;
   }
   // The hard-disk entry's key wait listens where the menu does (a serial
@@ -149,8 +153,9 @@ void WriteBootMenu(BuildRun& run) {
   const std::string hardDisk = JoinPath(folder, "harddisk.bin");
   std::string image;
   if (FileExists(hardDisk) && ReadWholeFile(hardDisk, image) &&
-      (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) || !WriteFileAtomic(hardDisk, image))) {
-    Halt(run, error.empty() ? "cannot write " + hardDisk : error);
+      (!WriteHardDiskPort(image, menu.gate.serialConsole, hardDisk, &error) ||
+       !WriteFileAtomic(hardDisk, image, &writeError))) {
+    Halt(run, error.empty() ? CannotWriteText(hardDisk, writeError) : error);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "cdtool/bootmenu/efi_boot_image.h"
 #include "cdtool/bootmenu/password_gate.h"
 #include "cdtool/build/build_run.h"
+#include "common/paths.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
 #include "common/stop_request.h"
@@ -243,6 +244,38 @@ TEST_F(BootMenuStep, TheScriptOnTheCdCarriesThisCdsHashOrNothing) {
             HexDigits(reinterpret_cast<const uint8_t*>(gate.data()) + kGateSalt.offset, onCd->salt.size()));
   EXPECT_EQ(onCd->digest, HashPassword("secret", onCd->salt).digest);
   EXPECT_EQ(folder.Read("kivcd/boot/scripts/main.cds").find(other), std::string::npos);
+}
+
+// Nothing but this CD's hash names the password on the CD: a line commented
+// out, or any other line that carries the setting's name, is emptied there.
+TEST_F(BootMenuStep, NoOtherLineNamingThePasswordReachesTheCd) {
+  EditTemplate(
+      "Set PasswordString=\"\"",
+      "#Set PasswordString=\"0ldClearPw\"\r\nSet PasswordString=\"\"\r\n# the passwordstring was \"2ndClearPw\"");
+  const std::string edited = folder.Read(templateScript);
+  const auto lines = std::count(edited.begin(), edited.end(), '\n');
+  for (const bool protect : {false, true}) {
+    SCOPED_TRACE(protect);
+    ScriptedPrompter quiet;
+    RecordingEvents otherEvents;
+    BuildRun build(folder.dir, quiet, otherEvents, {tools, platform});
+    build.settings = BootDisksOnly(folder);
+    build.password = BootPassword{protect, "secret", "secret"};
+    build.Run();
+    ASSERT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
+    const std::string cd = folder.Read("kivcd/boot/scripts/main.cds");
+    EXPECT_EQ(cd.find("ClearPw"), std::string::npos) << cd;
+    EXPECT_EQ(ToLower(cd).find("#set passwordstring"), std::string::npos) << cd;
+    size_t naming = 0;
+    for (size_t at = ToLower(cd).find("passwordstring"); at != std::string::npos;
+         at = ToLower(cd).find("passwordstring", at + 1))
+      ++naming;
+    EXPECT_EQ(naming, 1u) << cd;
+    // (The password edits add a line end each.)
+    if (!protect) {
+      EXPECT_EQ(std::count(cd.begin(), cd.end(), '\n'), lines) << "the line numbers stay";
+    }
+  }
 }
 
 TEST(ScriptSetting, EverySpellingOfTheLineIsRewrittenAndItsLineEndKept) {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "common/file_ops.h"
+#include "common/paths.h"
 
 namespace kiv {
 
@@ -90,8 +91,21 @@ void BuildLog::Close() {
   file_ = nullptr;
 }
 
-void BuildLog::Write(const std::string& text) {
+void BuildLog::Mask(const std::string& secret, const std::string& shown) {
+  if (!secret.empty()) masks_.emplace_back(ToLower(secret), shown);
+}
+
+void BuildLog::Write(const std::string& raw) {
   if (!file_) return;
+  // Whole lines come here, so a secret is never split between two writes.
+  std::string text = raw;
+  for (const auto& [secret, shown] : masks_) {
+    std::string lower = ToLower(text);
+    for (size_t at = lower.find(secret); at != std::string::npos; at = lower.find(secret, at + shown.size())) {
+      text.replace(at, secret.size(), shown);
+      lower.replace(at, secret.size(), shown);
+    }
+  }
   std::fwrite(text.data(), 1, text.size(), file_);
   // Whoever reads the log while the build runs sees every line at once.
   std::fflush(file_);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/clock.h"
@@ -45,12 +46,16 @@ class BuildLog {
   void Output(const std::string& chunk);
   // Ends a pending partial output line.
   void FlushOutput();
+  // From now on every occurrence of `secret` (letter case aside) in what the
+  // log writes reads `shown`: people share the log when they ask for help.
+  void Mask(const std::string& secret, const std::string& shown);
 
  private:
   const Clock& clock_;
   std::FILE* file_ = nullptr;
   std::string path_;
   std::string pendingOutput_;
+  std::vector<std::pair<std::string, std::string>> masks_;  // lower-case secret, what stands for it
   void Write(const std::string& text);
 };
 

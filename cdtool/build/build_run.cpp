@@ -14,9 +14,11 @@
 #include "cdtool/build/boot_menu_step.h"
 #include "cdtool/build/iso_step.h"
 #include "cdtool/rescue/rescue_builder.h"
+#include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/process_runner.h"
+#include "common/product_key.h"
 #include "common/progress_copy.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
@@ -27,6 +29,8 @@ namespace kiv {
 
 BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& events, const BuildContext& context)
     : environment(context.environment),
+      MonotonicSeconds(
+          [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }),
       programFolder_(std::move(programFolder)),
       platform_(context.platform),
       log_(context.platform),
@@ -35,6 +39,32 @@ BuildRun::BuildRun(std::string programFolder, Prompter& prompter, BuildEvents& e
       launcher_(context.launcher, log_) {}
 
 BuildRun::~BuildRun() = default;
+
+namespace {
+
+constexpr const char* kMasteringNote = "mastering ";
+
+// The image a build of this program folder was mastering when it ended
+// without finishing (killed, or the machine stopped): named in the note it
+// left in the lock, which this build now holds, so no running build owns it.
+// Only a file named as PartialIsoPath names one of another process goes.
+void RemoveUnfinishedImage(const std::string& lockContent, BuildLog& log) {
+  const size_t at = lockContent.find(std::string("\n") + kMasteringNote);
+  if (at == std::string::npos) return;
+  const size_t from = at + 1 + std::string(kMasteringNote).size();
+  const std::string part = lockContent.substr(from, lockContent.find('\n', from) - from);
+  const std::string name = std::filesystem::path(part).filename().string();
+  const std::string ours = "." + std::to_string(ProcessId()) + ".part";
+  if (name.size() < 7 || name[0] != '.' || name.compare(name.size() - 5, 5, ".part") != 0 ||
+      (name.size() > ours.size() && name.compare(name.size() - ours.size(), ours.size(), ours) == 0))
+    return;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(part, ec))) return;
+  if (std::filesystem::remove(part, ec))
+    log.Line("Removed " + part + ", the unfinished image of a build that did not end");
+}
+
+}  // namespace
 
 std::string BuildRun::InProgram(const std::string& relative) const {
   return JoinPath(programFolder_, NativePath(relative));
@@ -65,9 +95,18 @@ void BuildRun::Sink::SetValue(int64_t value) {
 
 void BuildRun::UpdateOverall() {
   const double fraction = overall_.Fraction();
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   status_.overall.value = static_cast<int64_t>(fraction * static_cast<double>(status_.overall.max));
-  status_.overallText = OverallCaption(fraction, elapsed);
+  status_.overallText = OverallCaption(fraction, overall_.SecondsLeft(Elapsed()));
+}
+
+void BuildRun::RescueBuildStarts(std::optional<double> lastSeconds) {
+  overall_.StartTimedPart(kRescueBuildWeight, lastSeconds, Elapsed());
+  UpdateOverall();
+}
+
+void BuildRun::RescueBuildEnds() {
+  overall_.EndTimedPart(Elapsed());
+  UpdateOverall();
 }
 
 void BuildRun::Sink::SetBarVisible(bool visible) {
@@ -76,6 +115,11 @@ void BuildRun::Sink::SetBarVisible(bool visible) {
 }
 
 void BuildRun::Sink::PumpEvents() {
+  // The time left goes on changing while a step waits on a program that
+  // says nothing.
+  const std::string overall = run_.status_.overallText;
+  run_.UpdateOverall();
+  if (run_.status_.overallText != overall) run_.NotifyChanged();
   run_.events_->PumpEvents();
   run_.CheckStopRequest();
 }
@@ -102,7 +146,7 @@ void BuildRun::RecordFailure(const std::string& reason) {
     outcome_.stepTitle = status_.steps[currentStep_ - 1].title;
   outcome_.windows10 = inWindows10_;
   outcome_.reason = reason;
-  Diagnostic(outcome_.Summary());
+  // The outcome goes to the log (and the console) once, when the run ends.
 }
 
 void BuildRun::Fail(const std::string& reason) {
@@ -249,6 +293,7 @@ void BuildRun::Run() {
   outcome_.isoPath = isoPath_;
   StartOverall();
   StartLog();
+  RemoveUnfinishedImage(previousLock_, log_);
   StoreAnswerRecords();
   currentStep_ = 0;
   FinishApp();
@@ -263,6 +308,7 @@ void BuildRun::Run() {
   }
   log_.Line(outcome_.Summary());
   log_.Close();
+  buildLock_.Note("");
   buildLock_.Release();
 
   Finished = true;
@@ -280,7 +326,7 @@ void BuildRun::StartOverall() {
   }
   overall_ = OverallProgress(PlanBuildWork(settings, programFolder_, rescueBytes,
                                            CopiesSources() ? SourceFolders::Copied : SourceFolders::Mapped));
-  started_ = std::chrono::steady_clock::now();
+  started_ = MonotonicSeconds();
   overall_.EnterStep(0);
   status_.overall.shown = true;
   UpdateOverall();
@@ -294,13 +340,15 @@ void BuildRun::StartLog() {
     Diagnostic(error);
     return;
   }
+  // The product keys are the user's: the log shows them masked. (The CD's
+  // own menu entry still shows the key it stored.)
+  for (const KeyParts* key :
+       {&settings.Win2K_Info.ProductKey, &settings.Win9x_Info.ProductKey, &settings.Win10_Info.ProductKey})
+    if (HasProductKey(*key)) log_.Mask(JoinProductKey(*key), MaskedProductKey(*key));
   log_.Line("Building the CD in " + programFolder_);
   log_.Line("ISO image: " + outcome_.isoPath);
   log_.Line("Boot-menu password: " + std::string(password.Protect ? "asked" : "none"));
-  // The Windows 10/11 product key goes onto the CD, never into the log.
-  SessionSettings logged = settings;
-  logged.Win10_Info.ProductKey = SplitProductKey(MaskedProductKey(settings.Win10_Info.ProductKey));
-  log_.Line("Settings:\n" + KivCdIniText(logged));
+  log_.Line("Settings:\n" + KivCdIniText(settings));
 }
 
 void BuildRun::Prepare_CDDir() {
@@ -322,8 +370,10 @@ void BuildRun::Prepare_CDDir() {
     return;
   }
   const std::string tag = JoinPath(work, kCdTagFile);
-  if (!WriteFileAtomic(tag, "Kiv Rescue CD\r\n")) {
-    const std::string text = "The CD's tag file \"" + tag + "\" could not be written, operation halted";
+  std::error_code writeError;
+  if (!WriteFileAtomic(tag, "Kiv Rescue CD\r\n", &writeError)) {
+    const std::string text = "The CD's tag file \"" + tag + "\" could not be written (" +
+                             WriteFailureCause(writeError) + "), operation halted";
     prompter_.MsgBox(Message{text, "Critical Error", Icon::Critical, Buttons::OK, 0, std::nullopt});
     Fail(text);
   }
@@ -358,13 +408,14 @@ void BuildRun::StoreAnswerRecords() {
                    Icon::Exclamation);
 }
 
+void BuildRun::NoteMastering(const std::string& partPath) { buildLock_.Note(kMasteringNote + partPath); }
+
 bool BuildRun::LockProgramFolder() {
   const std::string lockFile = InProgram(kCdBuildLock);
-  if (buildLock_.Acquire(lockFile)) return true;
+  if (buildLock_.Acquire(lockFile, &previousLock_)) return true;
   std::string holder;
   ReadWholeFile(lockFile, holder);
-  while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\r')) holder.pop_back();
-  holder = Trim(holder);
+  holder = Trim(holder.substr(0, holder.find_first_of("\r\n")));
   std::string text = "Another CD build is running in this program folder";
   if (!holder.empty()) text += " (process " + holder + ")";
   if (!buildLock_.Error().empty()) text = "The lock file " + lockFile + " cannot be used (" + buildLock_.Error() + ")";
@@ -374,7 +425,6 @@ bool BuildRun::LockProgramFolder() {
   outcome_.isoPath = isoPath_;
   outcome_.kind = BuildOutcome::Kind::Failed;
   outcome_.reason = text;
-  Diagnostic(outcome_.Summary());
   CancelApp();
   return false;
 }

@@ -114,6 +114,14 @@ class BuildRun {
   // Its exit status once it has ended (-1 when killed or never started).
   int ASyncExitCode() const { return ASyncApp ? ASyncApp->ExitCode() : -1; }
 
+  // The clock the build's pace is measured by, in seconds (the steady clock;
+  // a test moves its own).
+  std::function<double()> MonotonicSeconds;
+  // The rescue system's build, which takes its own time (see
+  // OverallProgress::StartTimedPart): `lastSeconds` is what its last build took.
+  void RescueBuildStarts(std::optional<double> lastSeconds);
+  void RescueBuildEnds();
+
   // The cause behind a step's fixed failure message (which names none), for
   // the console and the log; dropped when unset.
   std::function<void(const std::string&)> OnDiagnostic;
@@ -192,6 +200,10 @@ class BuildRun {
   void IsoTookItsName() { isoInPlace_ = true; }
   // The ISO this run makes, as an absolute path.
   const std::string& IsoPath() const { return isoPath_; }
+  // The temporary image the mastering tool writes, noted in the build lock:
+  // should this run die before it is renamed or removed, the next build in
+  // the program folder removes it.
+  void NoteMastering(const std::string& partPath);
 
   // Step lines.
   void AnnounceStep(int n);
@@ -244,7 +256,8 @@ class BuildRun {
   bool isoInPlace_ = false;  // the image has its final name
   std::string isoPath_;      // the ISO, absolute, for this run
   OverallProgress overall_;  // the whole build, shown in status_.overall
-  std::chrono::steady_clock::time_point started_;
+  double started_ = 0;       // MonotonicSeconds() when the run began
+  double Elapsed() const { return MonotonicSeconds() - started_; }
   void UpdateOverall();
   void StartOverall();
   std::string asyncOutput_;  // see ASyncOutput()
@@ -252,6 +265,7 @@ class BuildRun {
   bool inWindows10_ = false;  // step 2 is at its Windows 10/11 part
   BuildOutcome outcome_;
   InstanceLock buildLock_;
+  std::string previousLock_;  // what the lock file held before this run took it
   // Takes the program folder's build lock; false (the user told, the run
   // failed before anything was touched) when another build holds it.
   bool LockProgramFolder();

@@ -12,6 +12,7 @@
 #include "cdtool/build/iso_step.h"
 #include "cdtool/usb/hybrid_iso.h"
 #include "common/file_ops.h"
+#include "common/paths.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
@@ -254,6 +255,67 @@ TEST_F(BuildRunTest, LaterImageFailureKeepsTheImagesAlreadyMoved) {
             "The creation the Boot image \"Kiv Rescue Software Plus (Lorva)\" failed, operation halted");
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivstart.img"));
   EXPECT_TRUE(folder.Exists("kivcd/boot/images/kivemm.img"));
+}
+
+// A boot disk bootsmith did not make in this run never reaches the CD: not an
+// image left in the program folder by an earlier build, not one a failing
+// run leaves, and not what a link at the image's name points to.
+TEST_F(BuildRunTest, OnlyAnImageThisRunMadeReachesTheCd) {
+  testing::WriteText(folder.P("kivstart.img"), "leftover of an earlier build");
+  testing::WriteText(folder.P("fail.kivsoftware"), "");
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().step, 1);
+  EXPECT_NE(run.Outcome().reason.find("bootsmith ended with exit status 1"), std::string::npos) << run.Outcome().reason;
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_FALSE(folder.Exists("kivstart.img"));
+}
+
+TEST_F(BuildRunTest, AnImageFromARunThatFailedIsNotTaken) {
+  tools.Add("bootsmith", [this](const testing::FakeCommand& c) {
+    testing::WriteText(folder.P("kivstart.img"), "half an image of " + c.argv.back());
+    return testing::Exits(1, {"bootsmith: no image made: Error While Copying: Disk Full\n"});
+  });
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_EQ(run.Outcome().reason,
+            "bootsmith failed on " + folder.P("kivstart.img") + ": Error While Copying: Disk Full");
+  EXPECT_FALSE(folder.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_FALSE(folder.Exists("kivstart.img"));
+}
+
+TEST_F(BuildRunTest, ALinkAtTheImagesNameIsNeverFollowed) {
+  // Put there before the build: it goes as a link, its target stays.
+  testing::WriteText(folder.P("elsewhere.img"), "someone else's file");
+  std::filesystem::create_symlink(folder.P("elsewhere.img"), folder.P("kivstart.img"));
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_EQ(folder.Read("elsewhere.img"), "someone else's file");
+  EXPECT_FALSE(std::filesystem::is_symlink(folder.P("kivcd/boot/images/kivstart.img")));
+  EXPECT_EQ(folder.Read("kivcd/boot/images/kivstart.img"), "image of kivsoftware");
+
+  // Left by bootsmith itself: refused.
+  ProgramFolder second;
+  ScriptedPrompter prompter2;
+  testing::RecordingEvents view2;
+  testing::FakeLauncher tools2;
+  testing::AddFakeCdTools(tools2, second.dir);
+  tools2.Add("bootsmith", [&second](const testing::FakeCommand&) {
+    testing::WriteText(second.P("target.img"), "not an image of this run");
+    std::filesystem::create_symlink(second.P("target.img"), second.P("kivstart.img"));
+    return testing::Exits(0);
+  });
+  BuildRun run2{second.dir, prompter2, view2, {tools2, platform}};
+  run2.settings = BootDisksOnly(second);
+  run2.Run();
+  EXPECT_EQ(run2.Outcome().kind, BuildOutcome::Kind::Failed);
+  EXPECT_NE(run2.Outcome().reason.find("bootsmith left a link at " + second.P("kivstart.img")), std::string::npos)
+      << run2.Outcome().reason;
+  EXPECT_FALSE(second.Exists("kivcd/boot/images/kivstart.img"));
+  EXPECT_EQ(second.Read("target.img"), "not an image of this run");
 }
 
 TEST_F(BuildRunTest, MissingBootsmithIsACriticalErrorNamingIt) {
@@ -510,6 +572,62 @@ TEST_F(BuildRunTest, TheRescueSystemIsBuiltOnceLinkedIntoLiveAndStartsFromTheMen
   EXPECT_EQ(folder.Read("kivcd/live/initrd.img"), "initramfs");
 }
 
+// The time left while the rescue system is built: not said the first time
+// (nothing tells how long mmdebstrap still takes), and from the time the
+// last build took when it is built again.
+TEST_F(BuildRunTest, TheTimeLeftOfTheRescueBuildIsSaidOnlyWhenKnown) {
+  // A clock that moves 5 s with every pump; mmdebstrap works 60 pumps long.
+  struct TimedView : testing::RecordingEvents {
+    double now = 1000;
+    BuildRun* run = nullptr;
+    std::vector<std::string> whileRescueBuilds;
+    void PumpEvents() override {
+      now += 5;
+      if (run && run->Status().subStep.rfind("Building the Linux rescue system", 0) == 0)
+        whileRescueBuilds.push_back(run->Status().overallText);
+    }
+  };
+  tools.Add("mmdebstrap", [this](const testing::FakeCommand& c) {
+    testing::FakeRun built = testing::FakeMmdebstrap(folder.dir)(c);
+    built.output.insert(built.output.begin(), "I: installing remaining packages inside the chroot...\n");
+    built.pollsRunning = 60;
+    return built;
+  });
+  auto buildOnce = [&](std::vector<std::string>& texts) {
+    ScriptedPrompter quiet;
+    TimedView timed;
+    BuildRun build{folder.dir, quiet, timed, {tools, platform}};
+    timed.run = &build;
+    build.MonotonicSeconds = [&timed] { return timed.now; };
+    build.settings = BootDisksOnly(folder);
+    build.settings.Main.LinuxRescue = 1;
+    build.Run();
+    ASSERT_TRUE(build.Outcome().Made()) << build.Outcome().Summary();
+    texts = timed.whileRescueBuilds;
+  };
+  std::vector<std::string> first, second;
+  buildOnce(first);
+  ASSERT_GT(first.size(), 50u);
+  for (const std::string& text : first) EXPECT_EQ(text.find(" left"), std::string::npos) << text;
+  // Kept beside the system: how long that took (about 60 pumps of 5 s).
+  const int seconds = std::stoi(folder.Read("rescue/build-seconds.txt"));
+  EXPECT_GE(seconds, 300);
+  EXPECT_LE(seconds, 360);
+
+  // Another package: built again, and now the time is known: all of that
+  // at the start, and less as it goes.
+  testing::WriteText(folder.P("files/rescue/packages.txt"), "ntfs-3g\ntestdisk\nmc\n");
+  buildOnce(second);
+  ASSERT_GT(second.size(), 50u);
+  auto minutes = [](const std::string& text) {
+    const size_t at = text.find(", about ");
+    return at == std::string::npos || text.find(" min left") == std::string::npos ? -1 : std::stoi(text.substr(at + 8));
+  };
+  EXPECT_GE(minutes(second.front()), (seconds + 59) / 60) << second.front();
+  EXPECT_GT(minutes(second[second.size() / 2]), 0) << second[second.size() / 2];
+  EXPECT_LT(minutes(second[second.size() / 2]), minutes(second.front())) << second[second.size() / 2];
+}
+
 TEST_F(BuildRunTest, AFailedRescueBuildStopsTheCdNamingMmdebstrapsLinesAndKeepsTheIso) {
   testing::WriteText(folder.P("kivcd.iso"), "last week's good CD");
   testing::WriteText(folder.P("mmdebstrap.fail"), "");
@@ -584,6 +702,48 @@ TEST_F(BuildRunTest, AnOlderIsoIsNotTakenForThisRunsResult) {
                 folder.P("mkisofs.log") + ")");
 }
 
+// A failed mastering names its cause and the path, in the outcome and in the
+// log, once.
+TEST_F(BuildRunTest, AMissingMasteringToolIsNamedAsMissing) {
+  tools.Remove("mkisofs");
+  std::filesystem::remove(folder.P("mkisofs"));  // the link to xorriso is gone
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().reason, "the mastering tool " + folder.P("mkisofs") +
+                                      " is missing; it is a link to Debian's xorriso: install the xorriso package, "
+                                      "then the program folder again");
+  EXPECT_EQ(run.Status().failure, "Couldn't start the mastering tool");
+  EXPECT_TRUE(run.Status().failureShown);
+  const std::string log = folder.Read("kivcd-build.log");
+  EXPECT_EQ(log.find("exit status -1"), std::string::npos) << log;
+  size_t outcomes = 0;
+  for (size_t at = log.find("Build failed at step 5"); at != std::string::npos;
+       at = log.find("Build failed at step 5", at + 1))
+    ++outcomes;
+  EXPECT_EQ(outcomes, 1u) << log;
+}
+
+TEST_F(BuildRunTest, AMasteringThatFailedIsExplainedByTheProblemsTheToolNamed) {
+  tools.Add("mkisofs", [](const testing::FakeCommand& c) {
+    const std::string iso = c.argv[std::find(c.argv.begin(), c.argv.end(), "-output") - c.argv.begin() + 1];
+    testing::WriteText(iso, "ISO image with a hole");
+    // What xorriso says when a source file is deleted while it masters.
+    return testing::Exits(
+        32, {"xorriso : UPDATE :  98.43% done\n", "libisofs: MISHAP : File \"/src/z.txt\" can't be opened. Fill",
+             "ing with 0s.\nlibisofs: NOTE :  > Caused by: The file does not exist in the filesystem\n",
+             "ISO image produced: 1573048 sectors\nWritten to medium : 1573048 sectors at LBA 0\n",
+             "Writing to 'stdio:" + iso + "' completed successfully.\n\n",
+             "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity MISHAP\n"});
+  });
+  run.settings = BootDisksOnly(folder);
+  run.Run();
+  EXPECT_EQ(run.Outcome().reason,
+            "the mastering tool ended with exit status 32: File \"/src/z.txt\" can't be opened. Filling with 0s. (The "
+            "file does not exist in the filesystem) (all its output: " +
+                folder.P("mkisofs.log") + ")");
+  EXPECT_FALSE(folder.Exists("kivcd.iso"));
+}
+
 // The product key reaches the menu from the settings: exactly the groups
 // typed, and nothing at all when none was typed.
 class ProductKeyTest : public BuildRunTest {
@@ -627,6 +787,28 @@ TEST_F(ProductKeyTest, AFullKeyIsShownEvenWhenTheUserRespacedTheEntryLine) {
   ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
   EXPECT_NE(Menu().find("Show the stored Windows product key"), std::string::npos) << Menu();
   EXPECT_NE(Menu().find("Key: ABCDE-FGHIJ-KLMNO-PQRST-UVWXY"), std::string::npos) << Menu();
+}
+
+// The build log is shared when people ask for help: the keys are masked in
+// it (the settings' copy, any program's output), while the CD's menu shows
+// the key it stored.
+TEST_F(ProductKeyTest, TheLogShowsTheKeysMaskedAndTheMenuShowsTheKey) {
+  run.settings.Win2K_Info.ProductKey = SplitProductKey("BCDFG-HJKMP-QRTVW-XY234-6789B");
+  run.settings.Win9x_Info.ProductKey = SplitProductKey("ZZZZZ-YYYYY-XXXXX-WWWWW-VVVVV");
+  tools.Add("bootsmith", [this](const testing::FakeCommand& c) {
+    testing::FakeRun made = testing::FakeBootsmith(folder.dir)(c);
+    made.output.push_back("module answers: key bcdfg-hjkmp-qrtvw-xy234-6789b\n");
+    return made;
+  });
+  run.Run();
+  ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  EXPECT_NE(Menu().find("Key: BCDFG-HJKMP-QRTVW-XY234-6789B"), std::string::npos) << Menu();
+  const std::string log = folder.Read("kivcd-build.log");
+  for (const char* group : {"BCDFG", "HJKMP", "QRTVW", "XY234", "ZZZZZ", "YYYYY"})
+    EXPECT_EQ(ToLower(log).find(ToLower(group)), std::string::npos) << group << " in\n" << log;
+  EXPECT_NE(log.find("ProductKey     = \"*****-*****-*****-*****-6789B\""), std::string::npos) << log;
+  EXPECT_NE(log.find("*****-*****-*****-*****-VVVVV"), std::string::npos) << log;
+  EXPECT_NE(log.find("module answers: key *****-*****-*****-*****-6789B"), std::string::npos) << log;
 }
 
 // Whoever watches mkisofs.log while the image is made sees this run's output

@@ -55,7 +55,7 @@ struct Walk {
   std::string* error;
   std::string* failedPath;
   std::vector<Step> steps;
-  std::set<std::string> entered;  // the folders entered, by their canonical paths
+  std::set<std::string> trail;  // the folders walked into on the way down, by their canonical paths
   int64_t bytes = 0;
 
   bool Fail(const std::string& cause, const std::string& path) {
@@ -64,15 +64,19 @@ struct Walk {
     return false;
   }
 
-  // A folder reached twice through links is entered once.
-  bool Enter(const fs::path& folder) {
+  // A link back up to a folder on the way down is not followed again (as the
+  // tree copy has it); a folder reached through a link from elsewhere is
+  // walked there too. `canonical` is what Leave takes.
+  bool Enter(const fs::path& folder, std::string& canonical) {
     std::error_code ec;
     const fs::file_status st = fs::status(folder, ec);
     if (ec || st.type() != fs::file_type::directory) return true;
     // std::filesystem has no inode numbers: the canonical path stands for one.
-    const std::string canonical = fs::canonical(folder, ec).string();
-    return ec || entered.insert(canonical).second;
+    canonical = fs::canonical(folder, ec).string();
+    if (ec) canonical.clear();
+    return ec || trail.insert(canonical).second;
   }
+  void Leave(const std::string& canonical) { trail.erase(canonical); }
 
   // The names in a CD folder, letter case aside: the work tree's entries,
   // the mapped files there, and what this walk has put there so far.
@@ -121,9 +125,11 @@ struct Walk {
       if (isFolder) {
         if (name[0] == '.') continue;
         if (workFile || mappedFile) return Fail("a file of that name is on the CD: " + cdPath, entry.path().string());
-        if (!Enter(entry.path())) continue;
+        std::string canonical;
+        if (!Enter(entry.path(), canonical)) continue;
         steps.push_back({true, cdPath, ""});
         if (!Folder(entry.path(), cdPath)) return false;
+        Leave(canonical);
         continue;
       }
       if (workFolder) return Fail("a folder of that name is on the CD: " + cdPath, entry.path().string());
@@ -174,7 +180,8 @@ bool GraftPlan::Map(const std::string& source, const std::string& cdFolder, Prog
     return false;
   }
   Walk walk{workTree_, files_, progress, error, failedPath, {}, {}, 0};
-  walk.Enter(src);
+  std::string root;
+  walk.Enter(src, root);
   if (!walk.Folder(src, folder)) return false;
   if (walk.bytes == 0) return true;  // a tree without data, as the copy has it
 
@@ -380,16 +387,25 @@ std::vector<Graft> ShareDuplicates(const std::vector<Graft>& grafts, const std::
   return out;
 }
 
-std::string RenderPathList(const std::string& workTreeArg, const std::vector<Graft>& grafts) {
-  std::string list = "/=" + workTreeArg + "\n";
-  for (const Graft& g : grafts) {
-    std::string cd;
-    for (char c : g.cdPath) {
-      if (c == '=' || c == '\\') cd += '\\';
-      cd += c;
-    }
-    list += cd + "=" + g.diskPath + "\n";
+namespace {
+
+// One side of a pathspec as the mastering tool reads it: it splits the line
+// at the first '=' that no '\\' escapes and then takes "\\=" as '=' and "\\\\"
+// as '\\', on the CD side and the disk side alike.
+std::string PathspecSide(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '=' || c == '\\') escaped += '\\';
+    escaped += c;
   }
+  return escaped;
+}
+
+}  // namespace
+
+std::string RenderPathList(const std::string& workTreeArg, const std::vector<Graft>& grafts) {
+  std::string list = "/=" + PathspecSide(workTreeArg) + "\n";
+  for (const Graft& g : grafts) list += PathspecSide(g.cdPath) + "=" + PathspecSide(g.diskPath) + "\n";
   return list;
 }
 

@@ -37,7 +37,7 @@ class GraftPlan {
   // Maps the files at or below the folder `source` into the CD folder
   // `cdFolder` ("" for the root, "I386", "kiv/tools") as the build's tree copy
   // copies them: folders whose names begin with '.' and special files are
-  // left out, links are followed (a folder reached twice is entered once), an
+  // left out, links are followed (one back up the tree is not followed again), an
   // entry named like one already there in another letter case goes into that
   // one, and a tree holding no data maps nothing. Folders are made in the
   // work tree; a file there at a mapped path is removed. A file whose path
@@ -87,7 +87,7 @@ std::vector<Graft> ShareDuplicates(const std::vector<Graft>& grafts, const std::
 
 // The mastering tool's path list (-path-list, one pathspec a line): the work
 // tree `workTreeArg` as the image's root first, then each mapped file as
-// "<cd path>=<disk path>" ('=' and '\' of the CD path escaped).
+// "<cd path>=<disk path>", with '=' and '\' escaped on both sides.
 std::string RenderPathList(const std::string& workTreeArg, const std::vector<Graft>& grafts);
 
 // The mastering tool's commands that date the mapped files later than

@@ -29,6 +29,24 @@ std::vector<std::string> CdPaths(const std::vector<Graft>& grafts) {
   return paths;
 }
 
+// A link to a folder beside it maps that folder's files twice, under both
+// names, as the tree copy copies them; a link back up the tree is not
+// followed again.
+TEST(GraftPlan, FolderLinksMapAsTheCopyCopiesThem) {
+  const fs::path dir = testing::MakeTempDir("graft_links");
+  const fs::path work = dir / "kivcd", src = dir / "add";
+  Write(src / "x" / "tool.exe", "a tool");
+  fs::create_directory_symlink("x", src / "a-link");  // sorts before x
+  fs::create_directory_symlink("..", src / "x" / "up");
+  fs::create_directories(work);
+  GraftPlan plan(work.string());
+  MemoryProgressSink progress;
+  std::string error, at;
+  ASSERT_TRUE(plan.Map(src.string(), "", progress, &error, &at)) << error << " " << at;
+  EXPECT_EQ(CdPaths(plan.Effective()), (std::vector<std::string>{"/a-link/tool.exe", "/x/tool.exe"}));
+  fs::remove_all(dir);
+}
+
 // A source goes onto the CD as the tree copy would put it there: the same
 // names, folders merged in the work tree's letter case, dot folders and
 // empty trees left out; the work tree gets the folders, never the bytes.
@@ -155,6 +173,10 @@ TEST(GraftPlan, WritesThePathListAndTheDateCommands) {
                                      {"/kiv/new's *.txt", (dir / "new's.txt").string()}};
   EXPECT_EQ(RenderPathList("kivcd", grafts), "/=kivcd\n/a\\=b\\\\c/old.txt=" + (dir / "old.txt").string() +
                                                  "\n/kiv/new's *.txt=" + (dir / "new's.txt").string() + "\n");
+  // The mastering tool reads '\' and '=' on the disk side as it does on the
+  // CD side: both escaped.
+  EXPECT_EQ(RenderPathList("my=\\tree", {{"/p\\q", "/src/p\\q"}, {"/\\=.txt", "/s=t/\\=.txt"}}),
+            "/=my\\=\\\\tree\n/p\\\\q=/src/p\\\\q\n/\\\\\\=.txt=/s\\=t/\\\\\\=.txt\n");
   EXPECT_EQ(RenderDateCommands(grafts, 2'000), "-alter_date m =2000 '/kiv/new'\"'\"'s *.txt' --\n");
   EXPECT_EQ(RenderDateCommands(grafts, 5'000), "");
   fs::remove_all(dir);

@@ -11,6 +11,7 @@
 #include "cdtool/build/mkisofs_output.h"
 #include "cdtool/build/tree_dates.h"
 #include "cdtool/usb/hybrid_iso.h"
+#include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -43,21 +44,37 @@ std::string LastLines(const std::string& text, int count) {
   return joined;
 }
 
-// The step after mastering, for a CD tree that carries the boot manager
-// (without isolinux.bin there is nothing a stick could start, and the ISO
-// stays as mastered). On failure it says why and names it as the reason
-// the ISO could not be made; returns false then.
-bool MakeHybridAfterMastering(BuildRun& run, const std::string& isoPath) {
+// The step after mastering, on the image at `partPath` that is to become
+// `isoPath`, for a CD tree that carries the boot manager (without
+// isolinux.bin there is nothing a stick could start, and the ISO stays as
+// mastered). On failure it tells the user and gives the reason the ISO could
+// not be made; "" when it was made.
+std::string MakeHybridAfterMastering(BuildRun& run, const std::string& partPath, const std::string& isoPath) {
   std::error_code ec;
-  if (!fs::exists(fs::path(run.InProgram("kivcd")) / kIsolinuxInTree, ec)) return true;
+  if (!fs::exists(fs::path(run.InProgram("kivcd")) / kIsolinuxInTree, ec)) return "";
   run.SetSubStep("Making the ISO file bootable from a USB stick");
-  std::string why = MakeIsoHybrid(isoPath, run.InProgram(kIsoHybridMbr));
-  if (why.empty()) return true;
-  run.Diagnostic(why);
-  run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
+  std::string why = MakeIsoHybrid(partPath, run.InProgram(kIsoHybridMbr));
+  if (why.empty()) return "";
+  if (why.find(WriteFailureCause(std::make_error_code(std::errc::no_space_on_device))) != std::string::npos) {
+    // The image was whole; what it lacked for a stick did not fit.
+    run.Status().failure = kOutOfSpaceNotice;
+    run.Status().outOfSpace = true;
+  } else {
+    run.Status().failure = "Couldn't make the ISO file bootable from a USB stick";
+  }
   run.prompter().MsgBox(Message{"The ISO file cannot be made bootable from a USB stick: " + why, "Fatal Error",
                                 Icon::Critical, Buttons::OK, 0, std::nullopt});
-  return false;
+  return "the image " + isoPath + " could not be made bootable from a USB stick: " + why;
+}
+
+// The mastering tool at `tool` could not be started: why, by name.
+std::string NotStartedCause(const std::string& tool, const std::string& error) {
+  std::error_code ec;
+  if (!fs::exists(tool, ec))
+    return "the mastering tool " + tool +
+           " is missing; it is a link to Debian's xorriso: install the xorriso package, then the program folder "
+           "again";
+  return "the mastering tool " + tool + " cannot be started (" + error + ")";
 }
 
 }  // namespace
@@ -68,6 +85,7 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   iso->partPath = PartialIsoPath(iso->isoPath);
   // Whatever lies there is not this run's: only what the tool writes now counts.
   std::remove(iso->partPath.c_str());
+  run.NoteMastering(iso->partPath);
 
   // Built with SOURCE_DATE_EPOCH: no date in the tree later than it, so the
   // ISO's directory records are the same from one build to the next.
@@ -88,12 +106,15 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
     DropLinkAt(run.InProgram(name));
     std::remove(run.InProgram(name).c_str());
   }
+  std::error_code writeError;
   if (!mapped.empty()) {
-    if (WriteFileAtomic(run.InProgram(kGraftPathList), RenderPathList("kivcd", mapped))) pathList = kGraftPathList;
-    else listError = "cannot write " + run.InProgram(kGraftPathList);
+    if (WriteFileAtomic(run.InProgram(kGraftPathList), RenderPathList("kivcd", mapped), &writeError))
+      pathList = kGraftPathList;
+    else listError = CannotWriteText(run.InProgram(kGraftPathList), writeError);
     const std::string dates = epoch ? RenderDateCommands(mapped, *epoch) : std::string();
-    if (!dates.empty() && WriteFileAtomic(run.InProgram(kGraftDateCommands), dates)) dateCommands = kGraftDateCommands;
-    else if (!dates.empty()) listError = "cannot write " + run.InProgram(kGraftDateCommands);
+    if (!dates.empty() && WriteFileAtomic(run.InProgram(kGraftDateCommands), dates, &writeError))
+      dateCommands = kGraftDateCommands;
+    else if (!dates.empty()) listError = CannotWriteText(run.InProgram(kGraftDateCommands), writeError);
   }
   if (epoch) {
     std::vector<std::string> mappedPaths;
@@ -133,7 +154,8 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
   std::string missing;
   if (efiImage && !FileExists(run.InProgram(kIsoHybridMbr)))
     missing = "the MBR boot code " + run.InProgram(kIsoHybridMbr) + " is missing (Debian package isolinux)";
-  bool written = missing.empty() && listError.empty() && DropLinkAt(script) && WriteFileAtomic(script, text);
+  bool written =
+      missing.empty() && listError.empty() && DropLinkAt(script) && WriteFileAtomic(script, text, &writeError);
 
   // Duplicates in the work tree become links first, as the script does; a
   // linker that fails costs only the saving, so the mastering goes on.
@@ -176,8 +198,12 @@ void StartMKISOFS(BuildRun& run, const std::string& isoPath, bool OptimizeISO) {
                                   Icon::Critical, Buttons::OK, 0, std::nullopt});
     LaunchApp_ProcessEnded(run, -1);
   } else if (!started) {
-    std::string why = written ? run.LaunchApp->Error() : !listError.empty() ? listError : "cannot write " + script;
-    run.Diagnostic(why);
+    // Said once: in the message and as the run's reason (the log has both).
+    const std::string why = written              ? NotStartedCause(argv.front(), run.LaunchApp->Error())
+                            : !listError.empty() ? listError
+                                                 : CannotWriteText(script, writeError);
+    run.isoRun->failure = why;
+    run.Status().failure = written ? "Couldn't start the mastering tool" : "Couldn't write the mastering tool's files";
     run.prompter().MsgBox(Message{"There appears to be a problem in your installation, try to manually reinstall " +
                                       (written ? argv.front() : script) + " (" + why + ")",
                                   "Critical Error", Icon::Critical, Buttons::OK, 1410, std::nullopt});
@@ -192,15 +218,17 @@ void LaunchApp_DataReceived(BuildRun& run, const std::string& TextPipe) {
     iso->log << TextPipe << "\r\n";
     iso->log.flush();
   }
-  // The last few lines the tool wrote: what it says when it fails.
+  // The last few lines the tool wrote, and the problems it named: what it
+  // says when it fails.
   iso->lastLines += TextPipe;
   if (iso->lastLines.size() > 4096) iso->lastLines.erase(0, iso->lastLines.size() - 4096);
+  iso->problems.Add(TextPipe);
   ChunkEffect fx = ParseMkisofsChunk(TextPipe);
   // The tool's progress is in the log as its output already.
   if (fx.caption) run.Progress().SetCaption(*fx.caption);
   if (fx.barValue) run.Progress().SetValue(*fx.barValue);
   if (fx.noSpace) {
-    iso->failure = "Not enough free space to complete the ISO file !!!";
+    iso->failure = kOutOfSpaceNotice;
     run.Status().outOfSpace = true;
     run.Status().failure = iso->failure;
     run.Status().failureShown = true;
@@ -219,12 +247,19 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
   // neither is reported as a success.
   std::error_code ec;
   std::string why;
-  if (iso && !iso->failure.empty()) why = iso->failure;
-  else if (exitCode != 0) why = "the mastering tool ended with exit status " + std::to_string(exitCode);
-  else if (!fs::is_regular_file(partPath, ec)) why = "the mastering tool left no image at " + partPath;
+  bool toolsWords = false;  // the tool's own lines say more
+  if (iso && !iso->failure.empty()) {
+    why = iso->failure;
+    toolsWords = exitCode != -1 || iso->failure == kOutOfSpaceNotice;
+  } else if (exitCode != 0) {
+    why = "the mastering tool ended with exit status " + std::to_string(exitCode);
+    toolsWords = true;
+  } else if (!fs::is_regular_file(partPath, ec)) {
+    why = "the mastering tool left no image at " + partPath;
+    toolsWords = true;
+  }
   // The same file made bootable from a USB stick; a failure spoils the ISO.
-  if (why.empty() && !MakeHybridAfterMastering(run, partPath))
-    why = "the image " + isoPath + " could not be made bootable from a USB stick";
+  if (why.empty()) why = MakeHybridAfterMastering(run, partPath, isoPath);
   // A stop that came while the image was finished is a cancel like any
   // other: the piece goes and the previous ISO stays.
   if (why.empty()) {
@@ -242,10 +277,12 @@ void LaunchApp_ProcessEnded(BuildRun& run, int exitCode) {
     // Cancelled or stopped on purpose: not a failure; the piece goes.
     std::remove(partPath.c_str());
   } else if (!why.empty()) {
-    // What the tool itself said last, and where all of it is.
-    if (iso) {
-      const std::string said = LastLines(iso->lastLines, 3);
-      if (!said.empty()) why += "; the mastering tool said: " + said;
+    // The problems the tool named (else what it said last), and where all
+    // of it is.
+    if (iso && toolsWords) {
+      const std::string problems = iso->problems.Text();
+      const std::string said = problems.empty() ? LastLines(iso->lastLines, 3) : problems;
+      if (!said.empty()) why += problems.empty() ? "; the mastering tool said: " + said : ": " + said;
       why += " (all its output: " + iso->logPath + ")";
     }
     // A stop request ends the tool on purpose: that run is cancelled, not failed.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "cdtool/build/mkisofs_output.h"
 #include "cdtool/settings/session_settings.h"
 
 namespace kiv {
@@ -27,6 +28,8 @@ inline constexpr const char* kMkisofsLog = "mkisofs.log";
 inline constexpr const char* kGraftPathList = "mkisofs.graft";
 inline constexpr const char* kGraftDateCommands = "mkisofs.dates";
 inline constexpr const char* kMkisofsLogHeader = "MkISOFS.EXE Log File";
+// What the finish page says when the ISO's disk filled up.
+inline constexpr const char* kOutOfSpaceNotice = "Not enough free space to complete the ISO file !!!";
 
 // State of one ISO run, held by the build run while step 5 lasts. The image
 // is mastered (and made hybrid) under a hidden temporary name beside the
@@ -38,7 +41,8 @@ struct IsoRun {
   std::string partPath;  // <folder>/.<name>.<pid>.part, what the tool writes
   std::string logPath;   // <program folder>/mkisofs.log, written as the output arrives
   std::ofstream log;
-  std::string lastLines;  // the tail of the tool's output, for a failure's reason
+  std::string lastLines;       // the tail of the tool's output, for a failure's reason
+  MasteringProblems problems;  // the problems the tool named, for a failure's reason
   // Why the run cannot give an image, found before the tool ended (the MBR
   // missing, the disk full); "" while nothing is wrong.
   std::string failure;

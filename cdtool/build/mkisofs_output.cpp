@@ -1,7 +1,11 @@
 #include "cdtool/build/mkisofs_output.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <utility>
 
 namespace kiv {
 namespace {
@@ -113,6 +117,60 @@ ChunkEffect ParseMkisofsChunk(const std::string& chunk) {
   // xorriso measures the free space before it writes, and says so instead.
   if (Contains(chunk, "No space left on device") || Contains(chunk, "exceeds free space on media")) fx.noSpace = true;
   return fx;
+}
+
+namespace {
+
+constexpr size_t kKeptProblems = 3;
+
+// "xorriso : FAILURE : text" -> the severity and the text; nothing for a
+// line that is not a message of the tool or of its libraries.
+std::optional<std::pair<std::string, std::string>> ToolMessage(const std::string& line) {
+  const size_t first = line.find(':');
+  if (first == std::string::npos) return std::nullopt;
+  const std::string who = TrimBlanks(line.substr(0, first));
+  if (who != "xorriso" && who != "libisofs" && who != "libburn" && who != "libisoburn") return std::nullopt;
+  const size_t second = line.find(':', first + 1);
+  if (second == std::string::npos) return std::nullopt;
+  return std::make_pair(TrimBlanks(line.substr(first + 1, second - first - 1)), TrimBlanks(line.substr(second + 1)));
+}
+
+}  // namespace
+
+void MasteringProblems::Add(const std::string& chunk) {
+  pending_ += chunk;
+  size_t from = 0;
+  for (size_t end; (end = pending_.find_first_of("\r\n", from)) != std::string::npos; from = end + 1)
+    Line(pending_.substr(from, end - from));
+  pending_.erase(0, from);
+  // A line that never ends is not a message.
+  if (pending_.size() > 4096) pending_.clear();
+}
+
+void MasteringProblems::Line(const std::string& line) {
+  const auto message = ToolMessage(line);
+  const bool awaiting = awaitingCause_;
+  awaitingCause_ = false;
+  if (!message) return;
+  const auto& [severity, text] = *message;
+  static const char* const kProblems[] = {"SORRY", "MISHAP", "FAILURE", "FATAL", "ABORT"};
+  if (std::find(std::begin(kProblems), std::end(kProblems), severity) != std::end(kProblems)) {
+    if (problems_.size() < kKeptProblems && !text.empty()) {
+      problems_.push_back(text);
+      awaitingCause_ = true;
+    }
+    return;
+  }
+  // The note right after a problem that says what caused it.
+  const std::string caused = "> Caused by:";
+  if (awaiting && severity == "NOTE" && text.rfind(caused, 0) == 0)
+    problems_.back() += " (" + TrimBlanks(text.substr(caused.size())) + ")";
+}
+
+std::string MasteringProblems::Text() const {
+  std::string joined;
+  for (const std::string& p : problems_) joined += (joined.empty() ? "" : "; ") + p;
+  return joined;
 }
 
 }  // namespace kiv

@@ -4,6 +4,7 @@
 // caption (a later one wins), the bar value, or flag a full disk.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -35,5 +36,26 @@ struct ChunkEffect {
 //  "ISO image produced: N sectors" - "Total ISO size : <N x 2 KiB in MiB> MB";
 //  "Image size 3298s exceeds free space on media 512s" - noSpace, as test 7.
 ChunkEffect ParseMkisofsChunk(const std::string& chunk);
+
+// The problems the mastering tool names in its output, gathered as the
+// chunks arrive (a chunk may end in the middle of a line): the lines xorriso
+// and its libraries write with a severity of SORRY or worse
+// ("libisofs: MISHAP : File "/src/a.txt" can't be opened. Filling with 0s."),
+// each with the "> Caused by: ..." note after it. What a failed run says is
+// these, not its last lines (which may well end "completed successfully").
+class MasteringProblems {
+ public:
+  void Add(const std::string& chunk);
+  // The problems in the order they came, the first few:
+  // `File "/src/a.txt" can't be opened. Filling with 0s. (The file does not
+  // exist in the filesystem)`, several joined by "; "; "" when there were none.
+  std::string Text() const;
+
+ private:
+  void Line(const std::string& line);
+  std::string pending_;
+  std::vector<std::string> problems_;
+  bool awaitingCause_ = false;  // the last line was a problem kept
+};
 
 }  // namespace kiv

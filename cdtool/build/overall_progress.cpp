@@ -101,9 +101,52 @@ void OverallProgress::Update() {
   shown_ = std::max(shown_, std::min(now, 1.0));
 }
 
-std::string TimeLeftText(double fraction, double elapsedSeconds) {
-  if (fraction < 0.03 || fraction >= 1.0 || elapsedSeconds < 5) return "";
-  const double left = elapsedSeconds * (1.0 - fraction) / fraction;
+void OverallProgress::StartTimedPart(int64_t weight, std::optional<double> expectedSeconds, double elapsedSeconds) {
+  timedWeight_ = std::max<int64_t>(weight, 0);
+  timedExpected_ = expectedSeconds;
+  timedStart_ = elapsedSeconds;
+  timedEnd_ = -1;
+  doneBeforeTimed_ = DoneWeight();
+}
+
+void OverallProgress::EndTimedPart(double elapsedSeconds) {
+  if (timedStart_ >= 0 && timedEnd_ < 0) timedEnd_ = elapsedSeconds;
+}
+
+namespace {
+
+// The time left of work that goes by its weight: `done` of `total` took
+// `elapsed`; nothing until enough is done to tell.
+std::optional<double> ByPace(double done, double total, double elapsed) {
+  if (total <= 0 || done <= 0) return std::nullopt;
+  const double fraction = done / total;
+  if (fraction < 0.03 || fraction >= 1.0 || elapsed < 5) return std::nullopt;
+  return elapsed * (1.0 - fraction) / fraction;
+}
+
+}  // namespace
+
+std::optional<double> OverallProgress::SecondsLeft(double elapsedSeconds) const {
+  const double total = static_cast<double>(total_);
+  if (timedStart_ < 0) return ByPace(DoneWeight(), total, elapsedSeconds);
+  const double untimedTotal = total - static_cast<double>(timedWeight_);
+  if (timedEnd_ < 0) {
+    // The part runs: its own time, and the rest at the pace before it.
+    if (!timedExpected_ || elapsedSeconds - timedStart_ > *timedExpected_) return std::nullopt;
+    const double partLeft = *timedExpected_ - (elapsedSeconds - timedStart_);
+    const double restWeight = untimedTotal - doneBeforeTimed_;
+    if (restWeight <= 0) return partLeft;
+    if (doneBeforeTimed_ <= 0 || timedStart_ <= 0) return std::nullopt;
+    return partLeft + timedStart_ * restWeight / doneBeforeTimed_;
+  }
+  // Done: the rest at the pace of the work without it.
+  const double partSeconds = timedEnd_ - timedStart_;
+  return ByPace(DoneWeight() - static_cast<double>(timedWeight_), untimedTotal, elapsedSeconds - partSeconds);
+}
+
+std::string SecondsLeftText(std::optional<double> secondsLeft) {
+  if (!secondsLeft || *secondsLeft <= 0) return "";
+  const double left = *secondsLeft;
   if (left < 60) {
     const int seconds = std::max(5, static_cast<int>(std::ceil(left / 5.0)) * 5);
     return "about " + std::to_string(seconds) + " s left";
@@ -111,10 +154,18 @@ std::string TimeLeftText(double fraction, double elapsedSeconds) {
   return "about " + std::to_string(static_cast<int>(std::ceil(left / 60.0))) + " min left";
 }
 
-std::string OverallCaption(double fraction, double elapsedSeconds) {
+std::string TimeLeftText(double fraction, double elapsedSeconds) {
+  return SecondsLeftText(ByPace(fraction, 1.0, elapsedSeconds));
+}
+
+std::string OverallCaption(double fraction, std::optional<double> secondsLeft) {
   const int percent = static_cast<int>(std::floor(std::clamp(fraction, 0.0, 1.0) * 100.0));
-  const std::string left = TimeLeftText(fraction, elapsedSeconds);
+  const std::string left = SecondsLeftText(secondsLeft);
   return "Overall: " + std::to_string(percent) + "%" + (left.empty() ? "" : ", " + left);
+}
+
+std::string OverallCaption(double fraction, double elapsedSeconds) {
+  return OverallCaption(fraction, ByPace(fraction, 1.0, elapsedSeconds));
 }
 
 }  // namespace kiv

@@ -7,6 +7,7 @@
 // the run feeds it, the window and the console show it.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kiv {
@@ -46,20 +47,45 @@ class OverallProgress {
   // The whole build, 0 to 1; it never goes back.
   double Fraction() const { return shown_; }
 
+  // A part of the running step whose time is told apart from its weight:
+  // the rescue system's build, which moves its bar by phases, not by what it
+  // moves, and takes minutes. While it runs (from StartTimedPart to
+  // EndTimedPart, `elapsedSeconds` into the build), the time left is what
+  // `expectedSeconds` (the time its last build took) leaves of it, plus the
+  // rest of the build at the pace of the work before it; without that
+  // number, or once the part has run longer, it is not known. After it, the
+  // rest goes at the pace of the build without it. `weight` is its share of
+  // the step's weight.
+  void StartTimedPart(int64_t weight, std::optional<double> expectedSeconds, double elapsedSeconds);
+  void EndTimedPart(double elapsedSeconds);
+  // About how many seconds the build still takes, `elapsedSeconds` into it;
+  // nothing until enough is done to tell (under 3 % or under 5 s of the work
+  // that goes by its weight) or while a timed part's time is not known.
+  std::optional<double> SecondsLeft(double elapsedSeconds) const;
+
  private:
   void Update();
+  double DoneWeight() const { return shown_ * static_cast<double>(total_); }
   StepWeights weights_{};
   int64_t total_ = 0;
   int step_ = -1;
   double stepFraction_ = 0;
   double shown_ = 0;
+  // The timed part: its weight, what it should take, when it began and ended
+  // (seconds into the build; -1: not yet) and the weight done before it.
+  int64_t timedWeight_ = 0;
+  std::optional<double> timedExpected_;
+  double timedStart_ = -1, timedEnd_ = -1, doneBeforeTimed_ = 0;
 };
 
 // "about 40 s left", "about 3 min left"; "" until enough is done to tell
 // (under 3 % or under 5 s).
 std::string TimeLeftText(double fraction, double elapsedSeconds);
+// The same for a number of seconds left; "" for nothing (not known).
+std::string SecondsLeftText(std::optional<double> secondsLeft);
 
 // The line under the step list: "Overall: 45%, about 3 min left".
 std::string OverallCaption(double fraction, double elapsedSeconds);
+std::string OverallCaption(double fraction, std::optional<double> secondsLeft);
 
 }  // namespace kiv

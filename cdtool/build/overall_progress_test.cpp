@@ -83,5 +83,43 @@ TEST(OverallProgress, TimeLeftIsSaidOnceItCanBeTold) {
   EXPECT_EQ(OverallCaption(0.01, 1), "Overall: 1%");
 }
 
+// The rescue system's build is timed apart: while it runs, the time left is
+// what its last build took less what it has run, plus the rest at the pace
+// before it; the first time, nothing is said until it is over.
+TEST(OverallProgress, TheRescueBuildIsTimedByItsLastBuild) {
+  // Template 0, disks 100, rescue 900 of step 4 (and 100 more there), ISO 200.
+  const StepWeights weights{0, 100, 0, 0, 1000, 200};
+  auto build = [&](std::optional<double> last) {
+    OverallProgress p(weights);
+    p.EnterStep(1);
+    p.SetStepFraction(1.0);
+    p.EnterStep(4);
+    p.SetStepFraction(0.1);           // the user's folders: 200 of 1300 done after 20 s
+    p.StartTimedPart(900, last, 20);  // then the rescue system
+    return p;
+  };
+  OverallProgress first = build(std::nullopt);
+  first.SetStepFraction(0.7);  // its phases move the bar...
+  EXPECT_EQ(first.SecondsLeft(80), std::nullopt) << "...but its time is not known";
+  EXPECT_EQ(OverallCaption(first.Fraction(), first.SecondsLeft(80)), "Overall: 61%");
+
+  // Its last build took 200 s: 150 s of it are left after 50 s, and the
+  // 200 left outside it go at 10 s per 100, as the 200 before it did.
+  OverallProgress again = build(200.0);
+  again.SetStepFraction(0.3);
+  ASSERT_TRUE(again.SecondsLeft(70).has_value());
+  EXPECT_DOUBLE_EQ(*again.SecondsLeft(70), 150 + 20);
+  EXPECT_EQ(OverallCaption(again.Fraction(), again.SecondsLeft(70)), "Overall: 30%, about 3 min left");
+  // Slower than last time: no longer known.
+  EXPECT_EQ(again.SecondsLeft(230), std::nullopt);
+
+  // Once it has ended (after 280 s), the rest goes at the pace of the build
+  // without it: 200 of 400 done in the 40 s of the 320 outside it.
+  again.SetStepFraction(1.0);
+  again.EndTimedPart(300);
+  ASSERT_TRUE(again.SecondsLeft(320).has_value());
+  EXPECT_DOUBLE_EQ(*again.SecondsLeft(320), 40);
+}
+
 }  // namespace
 }  // namespace kiv

@@ -47,8 +47,9 @@ int RunSetCommand(const std::vector<std::string>& assignments, const std::string
     return 2;
   }
   NormaliseSettings(settings);
-  if (!WriteKivCdIni(path, settings)) {
-    std::fprintf(err, "discsmith: the settings could not be saved to \"%s\"\n", path.c_str());
+  if (std::string why; !WriteKivCdIni(path, settings, &why)) {
+    std::fprintf(err, "discsmith: the settings could not be saved to \"%s\"%s\n", path.c_str(),
+                 why.empty() ? "" : (": " + why).c_str());
     return 1;
   }
   // Said, so a script's log shows what the next build starts from.

@@ -2,6 +2,9 @@
 
 #include <openssl/evp.h>
 
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cdtool/bootmenu/password_hash.h"
@@ -62,8 +65,20 @@ int64_t KeptRescueSystemSize(const std::string& programFolder, const RescueRecip
   return SystemBytes(kept);
 }
 
+std::optional<double> LastRescueBuildSeconds(const std::string& programFolder) {
+  const std::string text = ReadText(In(In(programFolder, kRescueFolder), kRescueBuildTime));
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || !(seconds > 0) || seconds > 24 * 3600) return std::nullopt;
+  return seconds;
+}
+
 RescueBuilder::RescueBuilder(std::string programFolder, ProcessLauncher& launcher, ProgressSink& progress)
-    : programFolder_(std::move(programFolder)), launcher_(launcher), progress_(progress) {}
+    : Seconds(
+          [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }),
+      programFolder_(std::move(programFolder)),
+      launcher_(launcher),
+      progress_(progress) {}
 
 void RescueBuilder::Output(const std::string& chunk) {
   pending_ += chunk;
@@ -184,6 +199,17 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   progress_.SetBarVisible(true);
   progress_.SetCaption(captionPrefix + "starting mmdebstrap");
 
+  // The last build's time, read before this one can replace it.
+  const std::optional<double> lastSeconds = LastRescueBuildSeconds(programFolder_);
+  const double began = Seconds();
+  if (Building) Building(lastSeconds);
+  // Told once, however the build ends.
+  struct Ended {
+    const std::function<void()>& told;
+    ~Ended() {
+      if (told) told();
+    }
+  } endedNotice{BuildEnded};
   std::unique_ptr<ChildProcess> child = launcher_.NewChild();
   bool ended = false;
   child->DataReceived = [this](const std::string& chunk) { Output(chunk); };
@@ -220,7 +246,9 @@ RescueBuildOutcome RescueBuilder::Ensure(const RescueRecipe& recipe) {
   if (!extras.packageIndex.empty()) DeleteTree(extras.packageIndex);
   if (!savePackagesTo.empty()) Say("The packages it was built from are in " + savePackagesTo);
 
-  // The stamp last: a folder with one is whole.
+  // How long it took, for the estimate of the next build; then the stamp
+  // last: a folder with one is whole.
+  WriteFileAtomic(In(work, kRescueBuildTime), std::to_string(std::llround(Seconds() - began)) + "\n");
   if (!WriteFileAtomic(In(work, kRescueStamp), RecipeStamp(recipe)))
     return Fail("the stamp " + In(work, kRescueStamp) + " cannot be written", work);
   const std::string versionsBefore = ReadText(In(kept, kRescueVersions));

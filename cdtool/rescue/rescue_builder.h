@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ RescueRecipe ProgramFolderRecipe(const std::string& programFolder, const std::st
 // none or it was built from another recipe (so the next CD build builds it).
 int64_t KeptRescueSystemSize(const std::string& programFolder, const RescueRecipe& recipe);
 
+// Beside the kept system: how many seconds its build took, which is about
+// what the next build of it takes (the same machine, about the same packages).
+inline constexpr const char* kRescueBuildTime = "build-seconds.txt";
+// That time, from whatever recipe the kept system was built; nothing when
+// there is none (the first build: its time is not known).
+std::optional<double> LastRescueBuildSeconds(const std::string& programFolder);
+
 class RescueBuilder {
  public:
   RescueBuilder(std::string programFolder, ProcessLauncher& launcher, ProgressSink& progress);
@@ -57,6 +65,12 @@ class RescueBuilder {
   // packages the mirror holds now (security fixes, point releases) replace
   // the ones it was built from; the outcome says which changed.
   bool update = false;
+  // The clock a build is timed by, in seconds (the steady clock unless set).
+  std::function<double()> Seconds;
+  // Told when mmdebstrap starts, with what the last build took (see
+  // LastRescueBuildSeconds), and when it has ended, however it ended.
+  std::function<void(std::optional<double> lastSeconds)> Building;
+  std::function<void()> BuildEnded;
 
   RescueBuildOutcome Ensure(const RescueRecipe& recipe);
 

@@ -1,8 +1,11 @@
 #include "cdtool/settings/cd_own_files.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "cdtool/build/add_disks.h"
+#include "cdtool/build/build_run.h"
 #include "cdtool/rescue/rescue_recipe.h"
 #include "common/paths.h"
 
@@ -13,9 +16,19 @@ namespace {
 
 // What the build writes into the tree beside the template's files (the boot
 // images besides, from their table).
+// The tag file is the floppies' way to find the CD (a user's would stand in
+// its place); the boot catalogue is the mastering tool's, hidden from the
+// folders (a user's of that name would be left out without a word).
 const char* const kWrittenFiles[] = {
-    "boot/images/w2ksect.bin",    "boot/images/erdc.bin",       "boot/images/oobc.bin", "boot/efi/efiboot.img",
-    "boot/isolinux/isolinux.cfg", "boot/isolinux/usbstick.cfg", "boot/grub/grub.cfg",
+    "boot/images/w2ksect.bin",
+    "boot/images/erdc.bin",
+    "boot/images/oobc.bin",
+    "boot/efi/efiboot.img",
+    "boot/isolinux/isolinux.cfg",
+    "boot/isolinux/usbstick.cfg",
+    "boot/grub/grub.cfg",
+    "boot.catalog",
+    kCdTagFile,
 };
 
 void AddFile(CdOwnPaths& own, const std::string& path) {
@@ -53,28 +66,64 @@ CdOwnPaths CdOwnFiles(const std::string& programFolder, bool rescue) {
   return own;
 }
 
+namespace {
+
+// One walk of a user's folder as the build lays it on the CD: links followed
+// (a folder already on the way down is not entered again), folders whose
+// names begin with '.' and special files left out, as the copy and the
+// mapping leave them out.
+struct ClashWalk {
+  const std::string& what;
+  CdOwnPaths& own;
+  std::map<std::string, std::string> mine;
+  std::set<std::string> trail;  // canonical paths of the folders walked into
+
+  std::optional<std::string> Folder(const fs::path& dir, const std::string& cdDir) {
+    std::error_code ec;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& path : entries) {
+      const std::string name = path.filename().string();
+      std::error_code typeError;
+      const fs::file_status st = fs::status(path, typeError);  // a link: what it points to
+      if (typeError) continue;                                 // a broken link: the folder check names it
+      const bool isFolder = fs::is_directory(st);
+      if (!isFolder && !fs::is_regular_file(st)) continue;
+      if (isFolder && name[0] == '.') continue;
+      const std::string cd = ToLower(cdDir + name);
+      if (const auto other = own.userFiles.find(cd); other != own.userFiles.end() && !isFolder)
+        return "The " + what + " folder holds \"" + path.string() + "\" and \"" + other->second +
+               "\" is in the other folder: both would go onto the CD as \"/" + cd +
+               "\" and one of them would be lost !\nRename one of them";
+      const bool clash = isFolder ? own.files.count(cd) > 0 : own.files.count(cd) > 0 || own.folders.count(cd) > 0;
+      if (clash)
+        return "The " + what + " folder holds \"" + path.string() + "\", which would go onto the CD as \"/" + cd +
+               "\": the CD's own " + (own.files.count(cd) ? "file" : "folder") +
+               " of that name would be replaced or the build would fail !\nRename it, or move it into a folder of "
+               "its own";
+      if (!isFolder) {
+        mine.emplace(cd, path.string());
+        continue;
+      }
+      const std::string canonical = fs::canonical(path, ec).string();
+      if (ec || !trail.insert(canonical).second) continue;
+      if (auto found = Folder(path, cd + "/")) return found;
+      trail.erase(canonical);
+    }
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
 std::optional<std::string> CdOwnFileClash(const std::string& folder, const std::string& cdPrefix,
                                           const std::string& what, CdOwnPaths& own) {
-  const fs::path root(folder);
+  ClashWalk walk{what, own, {}, {}};
   std::error_code ec;
-  std::map<std::string, std::string> mine;
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeError;
-    const bool isFolder = it->is_directory(typeError);
-    const std::string cd = ToLower(cdPrefix + it->path().lexically_relative(root).generic_string());
-    if (const auto other = own.userFiles.find(cd); other != own.userFiles.end() && !isFolder)
-      return "The " + what + " folder holds \"" + it->path().string() + "\" and \"" + other->second +
-             "\" is in the other folder: both would go onto the CD as \"/" + cd +
-             "\" and one of them would be lost !\nRename one of them";
-    const bool clash = isFolder ? own.files.count(cd) > 0 : own.files.count(cd) > 0 || own.folders.count(cd) > 0;
-    if (clash)
-      return "The " + what + " folder holds \"" + it->path().string() + "\", which would go onto the CD as \"/" + cd +
-             "\": the CD's own " + (own.files.count(cd) ? "file" : "folder") +
-             " of that name would be replaced or the build would fail !\nRename it, or move it into a folder of "
-             "its own";
-    if (!isFolder) mine.emplace(cd, it->path().string());
-  }
-  own.userFiles.insert(mine.begin(), mine.end());
+  walk.trail.insert(fs::canonical(folder, ec).string());
+  if (auto found = walk.Folder(fs::path(folder), ToLower(cdPrefix))) return found;
+  own.userFiles.insert(walk.mine.begin(), walk.mine.end());
   return std::nullopt;
 }
 

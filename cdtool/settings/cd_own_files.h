@@ -29,8 +29,10 @@ CdOwnPaths CdOwnFiles(const std::string& programFolder, bool rescue);
 // `own`'s paths, or on a folder of them, when the folder's contents go to
 // `cdPrefix` ("" for the root, "kiv/" for the utilities), as the text of a
 // page-check message naming `what` (the folder's name in the wizard); none
-// when there is no clash. The files it walks are added to `own`, so a second
-// folder is checked against the first one too.
+// when there is no clash. The folder is walked as it goes onto the CD: links
+// followed (what a link to a folder holds lands below the link's name), dot
+// folders and special files left out. The files it walks are added to
+// `own`, so a second folder is checked against the first one too.
 std::optional<std::string> CdOwnFileClash(const std::string& folder, const std::string& cdPrefix,
                                           const std::string& what, CdOwnPaths& own);
 

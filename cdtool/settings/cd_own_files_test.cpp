@@ -72,5 +72,56 @@ TEST_F(CdOwnFilesTest, TheUtilitiesGoBelowKivAndClashWithTheAdditionalFilesThere
   EXPECT_TRUE(Check().empty());
 }
 
+// A link to a folder puts what that folder holds below the link's name: the
+// check sees the tree as the CD will hold it.
+TEST_F(CdOwnFilesTest, WhatALinkToAFolderBringsIsCheckedWhereItLandsOnTheCd) {
+  namespace fs = std::filesystem;
+  testing::WriteText(folder.P("extra/x/images/kivstart.img"), "my boot image");
+  EXPECT_TRUE(Check().empty());  // /x/images/kivstart.img is the user's
+  fs::create_directory_symlink("x", folder.P("extra/boot"));
+  std::vector<PageProblem> problems = Check();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].text, "The Additional files folder holds \"" + folder.P("extra/boot/images/kivstart.img") +
+                                  "\", which would go onto the CD as \"/boot/images/kivstart.img\": the CD's own "
+                                  "file of that name would be replaced or the build would fail !\nRename it, or move "
+                                  "it into a folder of its own");
+  fs::remove(folder.P("extra/boot"));
+  fs::remove_all(folder.P("extra/x"));
+
+  // A link in the Additional Files that lands on the utilities' folder.
+  testing::WriteText(folder.P("extra/mine/tool.exe"), "another tool");
+  fs::create_directory_symlink("mine", folder.P("extra/kiv"));
+  problems = Check();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].text.find("The Additional files folder holds \"" + folder.P("extra/kiv/tool.exe") +
+                                  "\" and \"" + folder.P("utils/tool.exe") + "\" is in the other folder"),
+            0u)
+      << problems[0].text;
+  fs::remove(folder.P("extra/kiv"));
+
+  // A link back up the tree is walked once, and brings nothing of the CD's.
+  fs::create_directory_symlink("..", folder.P("extra/mine/up"));
+  EXPECT_TRUE(Check().empty());
+}
+
+// The boot catalogue the mastering tool makes and the tag the floppies find
+// the CD by are the CD's own files too.
+TEST_F(CdOwnFilesTest, TheBootCatalogueAndTheTagFileAreTheCdsOwn) {
+  for (const char* name : {"boot.catalog", "kivcd.tag", "KIVCD.TAG"}) {
+    testing::WriteText(folder.P(std::string("extra/") + name), "the user's");
+    const std::vector<PageProblem> problems = Check();
+    ASSERT_EQ(problems.size(), 1u) << name;
+    EXPECT_EQ(problems[0].text, "The Additional files folder holds \"" + folder.P(std::string("extra/") + name) +
+                                    "\", which would go onto the CD as \"/" + ToLower(name) +
+                                    "\": the CD's own file of that name would be replaced or the build would fail "
+                                    "!\nRename it, or move it into a folder of its own");
+    std::filesystem::remove(folder.P(std::string("extra/") + name));
+  }
+  // Below the root they are the user's.
+  testing::WriteText(folder.P("extra/docs/boot.catalog"), "x");
+  testing::WriteText(folder.P("utils/kivcd.tag"), "x");
+  EXPECT_TRUE(Check().empty());
+}
+
 }  // namespace
 }  // namespace kiv

@@ -7,9 +7,8 @@
 #include <utility>
 
 #include "cdtool/bootmenu/password_hash.h"
-#include "cdtool/build/add_disks.h"
-#include "cdtool/build/content_order.h"
 #include "cdtool/build/iso_step.h"
+#include "cdtool/build/program_folder_files.h"
 #include "cdtool/rescue/rescue_recipe.h"
 #include "cdtool/settings/cd_folder_check.h"
 #include "cdtool/settings/cd_own_files.h"
@@ -27,11 +26,11 @@ namespace {
 const char* const kProgramFolders[] = {"files", "drivers", "plugins",     "dos",        "help",      "Temp",
                                        "cabs",  "advtemp", kRescueFolder, "rescue.new", "rescue.old"};
 
-// The program's own files, in the program folder itself.
-const char* const kProgramFiles[] = {"discsmith",   "bootsmith",      "kivmax.exe",    "bfi",         "cabarc",
-                                     "extract",     "expand",         "dfl",           "mkisofs",     "kivcd.ini",
-                                     "keyfile.txt", "keyfile2.txt",   "Drivers.ini",   "mkisofs.log", "kivcd-build.log",
-                                     "makecd.sh",   "discsmith.lock", "bootsmith.lock"};
+// The program's own files, in the program folder itself: the programs, the
+// tools they run and the settings (what a build writes there besides is
+// BuildWrittenFiles()).
+const char* const kProgramFiles[] = {"discsmith", "bootsmith", "kivmax.exe", "bfi",     "cabarc",
+                                     "extract",   "expand",    "dfl",        "mkisofs", "kivcd.ini"};
 
 // The folders a build empties or replaces as it goes: the CD tree, the
 // tools' scratch folders and the rescue system's. A source inside one of them
@@ -46,16 +45,6 @@ std::string WorkFolderHolding(const std::string& source, const PageContext& c) {
     if (IsSameOrInside(source, work)) return work;
   }
   return "";
-}
-
-// The files a build writes into the program folder besides the ISO: the
-// images bootsmith leaves there before they move into the CD tree, and the
-// mastering tool's list. An ISO of one of these names would be overwritten
-// by the next build.
-std::vector<std::string> BuildWorkFiles() {
-  std::vector<std::string> names = {kSortWeightList};
-  for (const BootImageRow& row : BootImageTable()) names.push_back(row.leftImage);
-  return names;
 }
 
 // The folders the build copies onto the CD, as the settings choose them.
@@ -88,7 +77,7 @@ std::string GuardedPlace(const std::string& iso, const SessionSettings& s, const
   if (EqualsNoCase(path.parent_path().lexically_normal().string(), programFolder.string())) {
     for (const char* name : kProgramFiles)
       if (EqualsNoCase(path.filename().string(), name)) return "the program's own file \"" + iso + "\"";
-    for (const std::string& name : BuildWorkFiles())
+    for (const std::string& name : BuildWrittenFiles())
       if (EqualsNoCase(path.filename().string(), name))
         return "\"" + iso + "\", a file every build writes in the program folder";
   }

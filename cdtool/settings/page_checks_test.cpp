@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "testsupport/build_test_support.h"
+#include "testsupport/fake_platform.h"
+#include "testsupport/scripted_prompter.h"
 
 namespace kiv {
 namespace {
@@ -129,6 +134,51 @@ TEST(PageChecks, AnIsoNamedLikeAFileTheBuildWritesInTheProgramFolderIsRefused) {
   // The same names elsewhere are the user's to choose.
   s.Main.ISOLocation = folder.P("out/kivstart.img");
   EXPECT_TRUE(CheckPage(7, s, BootPassword{}, PageContext{folder.dir, "", false}).empty());
+}
+
+// Every file a whole build writes at the top of the program folder (lists
+// and dates for mapped sources, reproducible order, duplicates linked, the
+// session not cleaned) is refused as the ISO's name.
+TEST(PageChecks, NoFileABuildWritesInTheProgramFolderCanBeTheIso) {
+  namespace fs = std::filesystem;
+  testing::ProgramFolder folder;
+  testing::WriteText(folder.P("utils/tool.exe"), "a tool newer than the build's date");
+  auto topFiles = [&folder] {
+    std::set<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder.dir))
+      if (!e.is_directory()) names.insert(e.path().filename().string());
+    return names;
+  };
+  const std::set<std::string> before = topFiles();
+  {
+    ScriptedPrompter prompter;
+    testing::RecordingEvents view;
+    testing::FakeLauncher tools;
+    testing::AddFakeCdTools(tools, folder.dir);
+    FakePlatform platform;
+    BuildRun run{folder.dir, prompter, view, {tools, platform}};
+    run.settings = testing::BootDisksOnly(folder);
+    run.settings.Main.ISOLocation = folder.P("out/kivcd.iso");
+    run.settings.Main.OptimizeISO = 1;
+    run.settings.Locations.kivUtils = 1;
+    run.settings.Locations.kivUtils_Dir = folder.P("utils");
+    run.environment.Set("SOURCE_DATE_EPOCH", "1700000000");
+    run.Run();
+    ASSERT_TRUE(run.Outcome().Made()) << run.Outcome().Summary();
+  }
+  std::vector<std::string> written;
+  for (const std::string& name : topFiles())
+    if (!before.count(name)) written.push_back(name);
+  for (const char* name : {"mkisofs.graft", "mkisofs.dates", "mkisofs.sort", "makecd.sh", "kivcd-build.log"})
+    EXPECT_NE(std::find(written.begin(), written.end(), name), written.end()) << name << " was not written";
+  SessionSettings s;
+  for (const std::string& name : written) {
+    s.Main.ISOLocation = folder.P(name);
+    const std::vector<PageProblem> problems = CheckPage(7, s, BootPassword{}, PageContext{folder.dir, "", false});
+    ASSERT_EQ(problems.size(), 1u) << name;
+    EXPECT_EQ(problems[0].text.find("The ISO file \"" + folder.P(name) + "\" would overwrite "), 0u)
+        << problems[0].text;
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cdtool/settings/win10_checks.h"
+#include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
@@ -326,8 +327,13 @@ std::string StoredProductKeysProblem(const std::string& path) {
   return problems;
 }
 
-bool WriteKivCdIni(const std::string& path, const SessionSettings& settings) {
-  return WriteFileAtomic(ResolvePath(path), KivCdIniText(SettingsRelativeTo(settings, FolderOf(ResolvePath(path)))));
+bool WriteKivCdIni(const std::string& path, const SessionSettings& settings, std::string* error) {
+  std::error_code writeError;
+  if (WriteFileAtomic(ResolvePath(path), KivCdIniText(SettingsRelativeTo(settings, FolderOf(ResolvePath(path)))),
+                      &writeError))
+    return true;
+  if (error) *error = WriteFailureCause(writeError);
+  return false;
 }
 
 namespace {

@@ -136,7 +136,8 @@ std::string StoredProductKeysProblem(const std::string& path);
 // Writes through a temporary file beside `path`; false when that fails. The
 // paths that lie inside the folder of `path` (the program folder) are
 // stored relative to it (see SettingsRelativeTo).
-bool WriteKivCdIni(const std::string& path, const SessionSettings& settings);
+// A write that fails says why in `error` when given (a full disk in those words).
+bool WriteKivCdIni(const std::string& path, const SessionSettings& settings, std::string* error = nullptr);
 
 // The program folder can be copied or moved: the ISO, the answer-file
 // template, the utilities and the additional files, where they lie inside

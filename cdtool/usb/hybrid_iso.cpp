@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
+#include "common/failure_cause.h"
+#include "common/platform.h"
 #include "common/prompter.h"
 
 namespace kiv {
@@ -359,44 +362,47 @@ std::string MakeIsoHybrid(const std::string& isoPath, const std::string& mbrPath
   iso.Read(0, kDiskSector, mastered);
   const std::array<uint8_t, 512> mbr = HybridMbr(bootstrap, bootLba, padded, Fnv1a(pvd), EfiPartitionEntry(mastered));
 
-  // The table, the padding, and the MBR last.
-  {
-    std::fstream out(isoPath, std::ios::binary | std::ios::in | std::ios::out);
-    if (!out) return "cannot write " + isoPath;
-    out.seekp(static_cast<std::streamoff>(uint64_t{at.lba} * kIsoSector + 8));
-    out.write(reinterpret_cast<const char*>(table.data()), table.size());
-    out.flush();
-    if (!out) return "cannot write " + isoPath;
-  }
+  // The table, the padding, and the MBR last. Written directly, so a write
+  // that fails (a full disk) says why.
+  RawFile out;
+  auto writeFailed = [&out, &isoPath](const std::string& what) {
+    return CannotWriteText(what + isoPath, std::error_code(out.Error(), std::generic_category()));
+  };
+  if (!out.Open(isoPath, RawFile::Access::Write)) return writeFailed("");
+  if (!out.WriteAt(reinterpret_cast<const char*>(table.data()), table.size(),
+                   static_cast<int64_t>(uint64_t{at.lba} * kIsoSector + 8)))
+    return writeFailed("");
   std::error_code ec;
   if (padded != iso.Size()) fs::resize_file(isoPath, padded, ec);
-  if (ec) return "cannot extend " + isoPath + " to whole cylinders: " + ec.message();
-  std::fstream out(isoPath, std::ios::binary | std::ios::in | std::ios::out);
+  if (ec) return "cannot extend " + isoPath + " to whole cylinders: " + WriteFailureCause(ec);
   if (viewField) {
     // The view, the volume's new size in every descriptor that gives it, then
     // the loader's pointer to the view (0: the stick sees the CD's tree).
     if (view) {
       SetVolumeSize(&view->bytes[80], newVolumeSectors);
-      out.seekp(static_cast<std::streamoff>(uint64_t{view->lba} * kIsoSector));
-      out.write(reinterpret_cast<const char*>(view->bytes.data()), static_cast<std::streamsize>(view->bytes.size()));
+      if (!out.WriteAt(reinterpret_cast<const char*>(view->bytes.data()), view->bytes.size(),
+                       static_cast<int64_t>(uint64_t{view->lba} * kIsoSector)))
+        return writeFailed("");
     }
     for (uint32_t lba : sizedDescriptors) {
       uint8_t field[8];
       SetVolumeSize(field, newVolumeSectors);
-      out.seekp(static_cast<std::streamoff>(uint64_t{lba} * kIsoSector + 80));
-      out.write(reinterpret_cast<const char*>(field), sizeof field);
+      if (!out.WriteAt(reinterpret_cast<const char*>(field), sizeof field,
+                       static_cast<int64_t>(uint64_t{lba} * kIsoSector + 80)))
+        return writeFailed("");
     }
     uint8_t field[4];
     Put32(field, view ? view->lba : 0);
-    out.seekp(static_cast<std::streamoff>(uint64_t{bootLba} * kIsoSector + *viewField));
-    out.write(reinterpret_cast<const char*>(field), 4);
-    out.flush();
-    if (!out) return "cannot write " + isoPath;
+    if (!out.WriteAt(reinterpret_cast<const char*>(field), 4,
+                     static_cast<int64_t>(uint64_t{bootLba} * kIsoSector + *viewField)))
+      return writeFailed("");
   }
-  out.seekp(0);
-  out.write(reinterpret_cast<const char*>(mbr.data()), mbr.size());
-  out.flush();
-  if (!out) return "cannot write the MBR of " + isoPath;
+  // Everything before the MBR is on the disk before the MBR says the image
+  // is whole.
+  if (!out.Sync() && out.Error() != EINVAL) return writeFailed("");
+  if (!out.WriteAt(reinterpret_cast<const char*>(mbr.data()), mbr.size(), 0) ||
+      (!out.Sync() && out.Error() != EINVAL) || !out.Close())
+    return writeFailed("the MBR of ");
   return "";
 }
 

@@ -112,14 +112,6 @@ bool HasWin10Answers(const Win10Info& a) {
          On(a.NoAutoEncryption);
 }
 
-std::string MaskedProductKey(const KeyParts& key) {
-  if (!HasKey(key)) return "";
-  std::string masked = JoinProductKey(key);
-  for (char& c : masked)
-    if (c != '-') c = 'X';
-  return masked;
-}
-
 std::string AutounattendXml(const Win10Info& a, const std::string& architecture) {
   const std::string edition = Trim(a.Edition), computer = Trim(a.ComputerName), owner = Trim(a.OwnerName),
                     organization = Trim(a.Organization), account = Trim(a.LocalAccount), zone = Trim(a.TimeZone),

@@ -34,8 +34,4 @@ std::string AutounattendXml(const Win10Info& answers, const std::string& archite
 // Whether any answer is set: without one there is nothing to write.
 bool HasWin10Answers(const Win10Info& answers);
 
-// The product key as a log may show it: its form kept, its characters not
-// ("XXXXX-XXXXX-XXXXX-XXXXX-XXXXX"; "" for none).
-std::string MaskedProductKey(const KeyParts& key);
-
 }  // namespace kiv

@@ -137,10 +137,5 @@ TEST_F(Win10AnswersTest, SpecialCharactersAreEscaped) {
   EXPECT_EQ(XPath(xml, "Value"), a.Edition);
 }
 
-TEST(Win10Answers, TheMaskedKeyKeepsItsFormOnly) {
-  EXPECT_EQ(MaskedProductKey({"ABCDE", "FGHIJ", "KLMNO", "PQRST", "UVWXY"}), "XXXXX-XXXXX-XXXXX-XXXXX-XXXXX");
-  EXPECT_EQ(MaskedProductKey({}), "");
-}
-
 }  // namespace
 }  // namespace kiv

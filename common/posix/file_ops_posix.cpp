@@ -537,16 +537,21 @@ bool DropLinkAt(const std::string& path) {
   return ::unlink(real.c_str()) == 0;
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::error_code* error) {
+  auto failed = [error](int err) {
+    if (error) *error = std::error_code(err, std::generic_category());
+    return false;
+  };
   std::string target = RealTarget(ResolvePathPrefix(path));
-  if (target.empty() || target.back() == '/') return false;
+  if (target.empty() || target.back() == '/') return failed(EISDIR);
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) return false;
+  if (existed && !S_ISREG(old.st_mode)) return failed(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
   std::string temp;
   int fd = MakeTempBeside(target, temp);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  if (fd < 0) return failed(errno);
+  int err = 0;
+  if (!WriteAll(fd, bytes.data(), bytes.size())) err = errno;
   // mkstemp makes 0600; keep the old file's mode, or the usual one for a new file.
   mode_t mode = existed ? (old.st_mode & 07777) : [] {
     mode_t mask = ::umask(0);
@@ -554,11 +559,12 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     return static_cast<mode_t>(0666 & ~mask);
   }();
   ::fchmod(fd, mode);
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!err && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && !err) err = errno;
+  if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (!err) return true;
+  ::unlink(temp.c_str());
+  return failed(err);
 }
 
 }  // namespace kiv

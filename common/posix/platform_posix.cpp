@@ -137,7 +137,7 @@ std::unique_ptr<Platform> MakeSystemPlatform() { return MakeSystemPlatform(Syste
 
 InstanceLock::~InstanceLock() { Release(); }
 
-bool InstanceLock::Acquire(const std::string& lockFile) {
+bool InstanceLock::Acquire(const std::string& lockFile, std::string* previous) {
   Release();
   error_.clear();
   // A link planted at the lock's name is replaced, never written through.
@@ -152,14 +152,24 @@ bool InstanceLock::Acquire(const std::string& lockFile) {
     ::close(fd);
     return false;
   }
-  // The holder's pid, for a person looking at the file; the lock is what counts.
-  if (::ftruncate(fd, 0) == 0) {
-    std::string pid = std::to_string(::getpid()) + "\n";
-    if (::write(fd, pid.data(), pid.size()) < 0) {
-    }
+  if (previous) {
+    previous->clear();
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::pread(fd, buf, sizeof buf, static_cast<off_t>(previous->size()))) > 0 && previous->size() < 65536)
+      previous->append(buf, static_cast<size_t>(n));
   }
   fd_ = fd;
+  // The holder's pid, for a person looking at the file; the lock is what counts.
+  Note("");
   return true;
+}
+
+bool InstanceLock::Note(const std::string& text) {
+  if (fd_ < 0) return false;
+  const std::string content = std::to_string(::getpid()) + "\n" + text + (text.empty() ? "" : "\n");
+  return ::ftruncate(fd_, 0) == 0 &&
+         ::pwrite(fd_, content.data(), content.size(), 0) == static_cast<ssize_t>(content.size());
 }
 
 void InstanceLock::Release() {

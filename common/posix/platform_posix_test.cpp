@@ -12,6 +12,7 @@
 #include "common/ui_mode.h"
 #include "testsupport/fake_launcher.h"
 #include "testsupport/fake_platform.h"
+#include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
 
 namespace kiv {
@@ -134,6 +135,25 @@ TEST(InstanceLock, OneHolderAtATime) {
   EXPECT_EQ(onFolder.Error(), "Is a directory");
   EXPECT_TRUE(onFolder.Acquire(dir / "other.lock"));
   EXPECT_EQ(onFolder.Error(), "");
+}
+
+// What a holder notes is there for the next holder, even when the first one
+// never got to clear it.
+TEST(InstanceLock, TheNextHolderReadsWhatTheLastOneNoted) {
+  TestTempDir dir;
+  const std::string file = dir / "discsmith.lock";
+  const std::string pid = std::to_string(ProcessId());
+  {
+    InstanceLock first;
+    ASSERT_TRUE(first.Acquire(file));
+    EXPECT_TRUE(first.Note("mastering /isos/.cd.iso.42.part"));
+    EXPECT_EQ(testing::ReadText(file), pid + "\nmastering /isos/.cd.iso.42.part\n");
+  }
+  InstanceLock next;
+  std::string previous;
+  ASSERT_TRUE(next.Acquire(file, &previous));
+  EXPECT_EQ(previous, pid + "\nmastering /isos/.cd.iso.42.part\n");
+  EXPECT_EQ(testing::ReadText(file), pid + "\n") << "the new holder's own id, nothing noted";
 }
 
 TEST(UiMode, ChoiceAndDisplayDetection) {

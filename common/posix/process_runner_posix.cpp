@@ -4,11 +4,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -38,7 +40,87 @@ struct SpawnSpec {
   bool nullStdin = false;
   bool newGroup = false;
   bool detach = false;  // new session, all standard streams on /dev/null
+  // The child gets SIGTERM when this program dies, however it dies (even
+  // by SIGKILL, when nothing of ours runs to end it).
+  bool dieWithParent = false;
 };
+
+// The signals a child starts with at their defaults.
+constexpr int kDefaultSignals[] = {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD};
+
+// Spawn for a child that dies with us: posix_spawn cannot ask for the
+// parent-death signal, so fork and exec, with only async-signal-safe calls
+// between them. A failed exec reports its errno through a pipe that the
+// exec closes.
+int SpawnDyingWithParent(const SpawnSpec& spec, const std::vector<char*>& args, pid_t& pid) {
+  const std::string& program = (*spec.argv)[0];
+  // Looked up before the fork: the child only runs what it is given.
+  const char* path = std::getenv("PATH");
+  const std::string exe =
+      program.find('/') != std::string::npos ? program : FindOnPath(program, path ? path : "/usr/bin:/bin");
+  if (exe.empty()) return ENOENT;
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return errno;
+  const long openMax = std::min<long>(::sysconf(_SC_OPEN_MAX), 65536);
+  const pid_t parent = ::getpid();
+  const char* dir = spec.workingDir.empty() ? nullptr : spec.workingDir.c_str();
+  const pid_t child = ::fork();
+  if (child < 0) {
+    const int err = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    return err;
+  }
+  if (child == 0) {
+    int err = 0;
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);  // we died before the signal was asked for
+    if (spec.newGroup) ::setpgid(0, 0);
+    if (spec.nullStdin) {
+      const int in = ::open("/dev/null", O_RDONLY);
+      if (in >= 0 && in != 0) {
+        ::dup2(in, 0);
+        ::close(in);
+      }
+    }
+    if (spec.outFd >= 0) {
+      ::dup2(spec.outFd, 1);
+      ::dup2(spec.outFd, 2);
+    }
+    // Nothing else of ours leaks into the child; the report pipe closes on exec.
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0)
+      for (int fd = 3; fd < openMax; ++fd)
+        if (fd != report[1]) ::close(fd);
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig : kDefaultSignals) ::sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (dir && ::chdir(dir) != 0) err = errno;
+    if (!err) {
+      ::execve(exe.c_str(), args.data(), environ);
+      err = errno;
+    }
+    if (::write(report[1], &err, sizeof err) < 0) {
+    }
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int err = 0;
+  ssize_t got;
+  do {
+    got = ::read(report[0], &err, sizeof err);
+  } while (got < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof err)) {
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return err ? err : ENOEXEC;
+  }
+  pid = child;
+  return 0;
+}
 
 // 0 and the pid, or the errno of the failed start.
 int Spawn(const SpawnSpec& spec, pid_t& pid) {
@@ -48,6 +130,7 @@ int Spawn(const SpawnSpec& spec, pid_t& pid) {
   args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  if (spec.dieWithParent && !spec.detach) return SpawnDyingWithParent(spec, args, pid);
 
   posix_spawn_file_actions_t fa;
   posix_spawnattr_t attr;
@@ -71,7 +154,7 @@ int Spawn(const SpawnSpec& spec, pid_t& pid) {
   short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
   sigset_t def, mask;
   sigemptyset(&def);
-  for (int s : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&def, s);
+  for (int s : kDefaultSignals) sigaddset(&def, s);
   sigemptyset(&mask);
   posix_spawnattr_setsigdefault(&attr, &def);
   posix_spawnattr_setsigmask(&attr, &mask);
@@ -282,6 +365,9 @@ bool AsyncProcess::Start(const std::vector<std::string>& argv, const std::string
   spec.outFd = fds[1];
   spec.nullStdin = true;
   spec.newGroup = true;
+  // A program run for us (a mastering tool, a boot-disk build) has no use
+  // once we are gone: it ends with us, even when we are killed.
+  spec.dieWithParent = true;
   pid_t pid = -1;
   int rc = Spawn(spec, pid);
   ::close(fds[1]);

@@ -1,4 +1,4 @@
-// RunBatch: the command line's target checked, the options made a floppy job
+// RunBatch: the command line's target checked, the options made a request
 // for the engine, each of its status lines shown in the wait window.
 #include "disktool/batch/batch_run.h"
 
@@ -7,11 +7,10 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/drivers/frm_drivers.h"
 #include "disktool/engine/floppy_builder.h"
-#include "disktool/engine/floppy_job.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/engine/floppy_events.h"
 #include "disktool/output/image_target.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 
@@ -31,6 +30,51 @@ std::string BatchSummaryText(const BatchOptions& o) {
 std::string BatchDestination(const std::string& programFolder, const std::string& target) {
   return IsAbsolutePath(target) ? target : JoinPath(programFolder, NativePath(target));
 }
+
+FloppyRequest BatchRequest(const BatchOptions& o, const std::string& programFolder) {
+  FloppyRequest request;
+  request.disk = o.DiskName;
+  // Batch mode always writes an image file, never a physical floppy.
+  request.output = o.ImageType == 2 ? FloppyOutput::Image288 : FloppyOutput::Image144;
+  if (!o.Target.empty()) request.image = BatchDestination(programFolder, o.Target);
+  request.answerSource = o.UseKeyFile ? AnswerSource::KeyFile : AnswerSource::KeyFileOrSystem;
+  request.chooseDrivers = o.SelectDrivers;
+  request.plugin = o.Plugin;
+  return request;
+}
+
+Message NoSuchDiskMessage(const std::string& name) {
+  return Message{
+      "The disk \"" + name + "\" doesn't exist", "Critical error", Icon::Critical, Buttons::OK, 0, std::nullopt};
+}
+
+namespace {
+
+// The build as batch mode shows it: each new line of its status in the wait
+// window, the window's events pumped, and -sel's lists in the driver window.
+class WaitWindowEvents : public FloppyEvents {
+ public:
+  WaitWindowEvents(WaitWindow& wait, const ShowDriversModal& showDrivers) : wait_(wait), showDrivers_(showDrivers) {}
+  void Progressed(const FloppyStatus& status) override {
+    Say(status.line);
+    wait_.Pump();
+  }
+  void ChooseDrivers(const DriverClasses& chosen) override {
+    if (showDrivers_) showDrivers_(chosen);
+  }
+  void Say(const std::string& line) {
+    if (line == shown_) return;
+    shown_ = line;
+    wait_.SetStatus(line);
+  }
+
+ private:
+  WaitWindow& wait_;
+  const ShowDriversModal& showDrivers_;
+  std::string shown_;
+};
+
+}  // namespace
 
 int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const ShowDriversModal& showDrivers) {
   Prompter& prompter = builder.prompter();
@@ -52,77 +96,39 @@ int RunBatch(FloppyBuilder& builder, BatchOptions& o, WaitWindow& wait, const Sh
     // A file that is not an earlier image of this kind (a document, an image
     // of the other size) is replaced only when the user says so; where nobody
     // can be asked, it is kept and the run refused.
-    bool folderThere = false;
-    const std::string there = ExistingTargetText(BatchDestination(folder, o.Target), o.ImageType == 2, &folderThere);
-    if (!there.empty()) {
-      const std::string again = "\r\n\r\nChoose another target for the image.";
-      if (folderThere || !prompter.CanAsk()) {
-        prompter.MsgBox(Message{there + (folderThere ? "" : " It is not replaced without asking.") + again,
-                                kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
-        return 1;
-      }
-      const Answer a = prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
-                                               Icon::Exclamation, Buttons::YesNo, 0, Answer::No});
-      if (a != Answer::Yes) return 1;
-    }
+    if (!builder.Output().ImageTargetAgreed(BatchDestination(folder, o.Target),
+                                            o.ImageType == 2 ? FloppyOutput::Image288 : FloppyOutput::Image144))
+      return 1;
   }
 
-  // Whatever the engine puts on the wait window's line (its build stages,
-  // the driver list step) is shown as soon as it changes.
-  std::string shown;
-  auto forward = [&] {
-    if (builder.WaitStatus != shown) {
-      shown = builder.WaitStatus;
-      wait.SetStatus(shown);
-    }
-    wait.Pump();
-  };
-  auto status = [&](const std::string& text) {
-    builder.WaitStatus = text;
-    forward();
-  };
-  auto previous = builder.Changed;
-  builder.Changed = [&] {
-    if (previous) previous();
-    forward();
-  };
-  struct Restore {
-    FloppyBuilder& w;
-    std::function<void()> changed;
-    ~Restore() { w.Changed = changed; }
-  } restore{builder, previous};
-  auto end = [&](int code) {
-    wait.Hide();
-    return code;
-  };
+  WaitWindowEvents events(wait, showDrivers);
+  struct Hearing {
+    FloppyBuilder& builder;
+    FloppyEvents* before;
+    ~Hearing() { builder.SetEvents(before); }
+  } hearing{builder, builder.SetEvents(&events)};
 
   wait.Show();
-  shown = builder.WaitStatus;
-  wait.SetStatus(shown);
-
-  FloppyJob job;
-  job.DiskName = o.DiskName;
-  if (!o.Target.empty()) job.Image = BatchDestination(builder.ProgramFolder(), o.Target);
-  job.Image288 = o.ImageType == 2;
-  job.AnswersFromKeyFile = o.UseKeyFile;
-  job.Plugin = o.Plugin;
-  job.SelectDrivers = o.SelectDrivers;
-  job.ChooseDrivers = showDrivers;
-  switch (RunFloppyJob(builder, job, status)) {
-    case FloppyJobEnd::NoSuchDisk:
+  events.Say(builder.Status().line);
+  const FloppyRequest request = BatchRequest(o, builder.ProgramFolder());
+  switch (builder.Build(request)) {
+    case FloppyEnd::NoSuchDisk:
       wait.Hide();
       prompter.MsgBox(NoSuchDiskMessage(o.DiskName));
       return 1;
-    case FloppyJobEnd::Stopped:
-      return end(1);
-    case FloppyJobEnd::Made:
+    case FloppyEnd::Made:
       break;
+    case FloppyEnd::Open:
+    case FloppyEnd::Cancelled:
+      wait.Hide();
+      return 1;
   }
   // The last line says where the image went (a relative target is taken
   // from the program folder, which a script may not expect).
-  const std::string image = builder.ImageFile();
-  status("Image written: " + image + " (" + std::to_string(FileSize(image)) + " bytes)");
-  return end(0);
+  const std::string image = builder.ImageFile(request);
+  events.Say("Image written: " + image + " (" + std::to_string(FileSize(image)) + " bytes)");
+  wait.Hide();
+  return 0;
 }
 
 }  // namespace kiv

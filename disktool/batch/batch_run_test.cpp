@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/file_ops.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/engine/floppy_builder.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/wizard/frm_drivers.h"
+#include "disktool/workspace/wait_window.h"
 #include "testsupport/test_files.h"
 #include "testsupport/wizard_test_folder.h"
 
@@ -33,8 +35,10 @@ struct Batch {
     w = std::make_unique<Wizard>(pf);
   }
   int Run(BatchOptions o) {
-    return RunBatch(w->form, o, wait, [this](FrmDrivers& d) {
+    return RunBatch(w->builder, o, wait, [this](const DriverClasses& chosen) {
       ++driverDialogs;
+      FrmDrivers d(pf.root, w->tools);
+      d.LoadDriverLists(chosen);
       for (const DriverItem& item : d.LV) listed.push_back(item.Name);
       d.CmdOK_Click();
     });
@@ -64,7 +68,7 @@ TEST(RunBatch, StatusLinesInOrderAndTheImage) {
   EXPECT_EQ(std::vector<std::string>(b.wait.statuses.begin(), b.wait.statuses.begin() + expected.size()), expected);
   EXPECT_EQ(b.wait.statuses.back(), "Image written: " + b.pf.Path("plain.img") + " (1474560 bytes)");
   EXPECT_FALSE(b.wait.visible);
-  EXPECT_TRUE(b.w->form.OptImage14);
+  EXPECT_EQ(BatchRequest(Disk("plain"), b.pf.root).output, FloppyOutput::Image144);
   EXPECT_TRUE(b.w->prompter.messages.empty());
   EXPECT_EQ(b.driverDialogs, 0);
 }
@@ -146,8 +150,7 @@ TEST(RunBatch, SelectDriversAndTargets) {
   EXPECT_EQ(b.driverDialogs, 1);
   // Both kinds enabled: the network list is the one shown.
   EXPECT_EQ(b.listed, (std::vector<std::string>{"NE2000"}));
-  EXPECT_TRUE(b.w->form.OptImage28);
-  EXPECT_TRUE(b.pf.Exists("out/my disk.img"));
+  EXPECT_EQ(FileSize(b.pf.Path("out/my disk.img")), 2949120);
   const auto statuses = b.wait.statuses;
   const auto list = std::find(statuses.begin(), statuses.end(), "Getting Drivers List ...");
   const auto image = std::find(statuses.begin(), statuses.end(), "Creating the floppy image file ...");
@@ -224,10 +227,10 @@ TEST(RunBatch, TargetsThatWouldDestroyOrLoseSomethingAreRefused) {
   // where the image is made.
   Batch wizard;
   wizard.w->form.InitApp();
-  wizard.w->form.FillInitialList();
-  wizard.w->form.OptImage14_Click();
-  wizard.w->form.TxtDest = wizard.pf.Path("cabs/w.img");
-  EXPECT_FALSE(wizard.w->form.FinishApp(""));
+  wizard.w->builder.Tree().FillInitialList();
+  FloppyRequest request;
+  request.image = wizard.pf.Path("cabs/w.img");
+  EXPECT_EQ(wizard.w->builder.Build(request, FloppyPhase::Output, FloppyPhase::Output), FloppyEnd::Cancelled);
   ASSERT_EQ(wizard.w->prompter.messages.size(), 1u);
   EXPECT_EQ(wizard.w->prompter.messages[0].title, "Invalid Target");
   EXPECT_EQ(wizard.w->form.LblFinish, "Operation canceled");
@@ -358,6 +361,53 @@ TEST(RunBatch, ExistingTargetThatIsNotAnImageOfTheSizeIsReplacedOnlyWhenAsked) {
     EXPECT_NE(b.w->prompter.messages[0].text.find(homeDir.Path() + " is a folder"), std::string::npos);
     EXPECT_TRUE(b.w->tools.commands_ran.empty());
   }
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// A file of exactly a floppy image's size is an earlier image only when it
+// starts with a FAT boot sector: anything else of that size is asked about as
+// any other file is, at a target given on the command line and at the disk's
+// own file alike.
+TEST(RunBatch, AFileOfAnImagesSizeWithoutABootSectorIsAskedAbout) {
+  for (const std::string& target : {std::string("data.bin"), std::string()}) {
+    SCOPED_TRACE(target.empty() ? "the disk's own file" : target);
+    Batch b;
+    const std::string path = b.pf.Path(target.empty() ? "plain.img" : target);
+    const std::string data(1474560, 'D');
+    testing::WriteText(path, data);
+    b.w->prompter.canAsk = false;
+    EXPECT_NE(b.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(b.w->prompter.messages.size(), 1u);
+    const Message& m = b.w->prompter.messages[0];
+    EXPECT_EQ(m.title, "Invalid Target");
+    EXPECT_NE(m.text.find("The target " + path + " already exists and is not a floppy image"), std::string::npos)
+        << m.text;
+    EXPECT_NE(m.text.find("It is not replaced without asking."), std::string::npos) << m.text;
+    EXPECT_EQ(testing::ReadText(path), data);
+    EXPECT_TRUE(b.w->tools.Ran("bfi").empty());
+
+    // Asked, Yes: replaced by the image.
+    Batch yes;
+    testing::WriteText(yes.pf.Path(target.empty() ? "plain.img" : target), data);
+    yes.w->prompter.answers = {Answer::Yes};
+    EXPECT_EQ(yes.Run(Disk("plain", target)), 0);
+    ASSERT_EQ(yes.w->prompter.messages.size(), 1u);
+    EXPECT_EQ(yes.w->prompter.messages[0].title, "Replace Existing File");
+    EXPECT_NE(yes.pf.Read(target.empty() ? "plain.img" : target), data);
+  }
+
+  // What the image tool made is rebuilt without a question.
+  Batch again;
+  ASSERT_EQ(again.Run(Disk("plain")), 0);
+  again.w->prompter.canAsk = false;
+  EXPECT_EQ(again.Run(Disk("plain")), 0);
+  EXPECT_EQ(again.Run(Disk("plain", "plain.img")), 0);
+  EXPECT_TRUE(again.w->prompter.messages.empty());
 }
 
 }  // namespace

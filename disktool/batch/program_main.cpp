@@ -13,7 +13,7 @@
 #include "common/stop_request.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/engine/floppy_builder.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 
@@ -30,7 +30,7 @@ class StopAsCancel : public ProgressSink {
   bool Handled() const { return handled_; }
   // After a stop request, cancels the build unless it is cancelled already.
   void Check() {
-    if (!builder_ || !kiv::StopRequested() || builder_->BuildCancelled) return;
+    if (!builder_ || !kiv::StopRequested() || builder_->End() == FloppyEnd::Cancelled) return;
     handled_ = true;
     builder_->CancelApp();
   }
@@ -59,8 +59,10 @@ class StopAsCancel : public ProgressSink {
 
 namespace {
 
+// `dosMissing` receives what the DOS files' check found missing when the run
+// ends there.
 int RunBootsmith(const std::string& programFolder, const std::vector<std::string>& args, MainViews& views,
-                 const BuildContext& context) {
+                 const BuildContext& context, std::string& dosMissing) {
   Prompter& prompter = *views.prompter;
 
   // 1. One instance at a time. The lock dies with the process, so a crashed
@@ -101,7 +103,10 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
 
   // 3. The DOS system files.
   DosImport dos(programFolder, start.windowsDir, start.systemDir, prompter, *views.wait, context.launcher);
-  if (!dos.ImportDOS()) return 1;
+  if (!dos.ImportDOS()) {
+    dosMissing = dos.Missing();
+    return 1;
+  }
 
   // 4. No arguments: the wizard.
   if (raw.empty()) {
@@ -129,7 +134,7 @@ int RunBootsmith(const std::string& programFolder, const std::vector<std::string
   if (code == 0 && !progress.Handled()) return 0;
   // Stopped: whatever the run got to, it ends as a Cancel.
   progress.Check();
-  std::fprintf(stderr, "bootsmith: %s\n", builder.LblFinish.c_str());
+  std::fprintf(stderr, "bootsmith: %s\n", builder.Status().heading.c_str());
   std::fflush(stderr);
   return 1;
 }
@@ -141,13 +146,20 @@ int BootsmithMain(const std::string& programFolder, const std::vector<std::strin
   CauseRecordingPrompter recorder(*views.prompter);
   MainViews recorded = views;
   recorded.prompter = &recorder;
-  const int code = RunBootsmith(programFolder, args, recorded, context);
+  std::string dosMissing;
+  const int code = RunBootsmith(programFolder, args, recorded, context, dosMissing);
   // A batch run that failed ends with the message that said why, on one
-  // line the CD builder reads (a stop has said "canceled" already).
+  // line the CD builder reads (a stop has said "canceled" already). The
+  // question about the DOS files names what is missing after its first
+  // sentence; the line names it too.
   std::vector<std::string> rest = args;
   TakeOverWindow(rest);
   if (code != 0 && !RawCommandLine(rest).empty() && !StopRequested() && !recorder.LastMessage().empty()) {
-    std::fprintf(stderr, "%s%s\n", kNoImageMade, recorder.LastMessage().c_str());
+    std::string cause = recorder.LastMessage();
+    if (!dosMissing.empty() && cause.rfind("DOS Files no found:", 0) == 0 &&
+        cause.find(dosMissing) == std::string::npos)
+      cause += " " + dosMissing;
+    std::fprintf(stderr, "%s%s\n", kNoImageMade, cause.c_str());
     std::fflush(stderr);
   }
   return code;

@@ -27,7 +27,7 @@ TEST(DiskCatalogue, RowsIconsAndTheCustomEntry) {
   EXPECT_EQ(w.form.LV_Disk[1].Name, "kivsoftware");
   EXPECT_EQ(w.form.LV_Disk[1].SmallIcon, 3);
   EXPECT_EQ(w.form.LV_Disk[2].SmallIcon, 1);
-  EXPECT_EQ(w.form.SelectedDisk, 1);
+  EXPECT_EQ(w.form.Request.diskRow, 1);
 
   // Count=0 (and a missing catalogue) leave only the custom row.
   pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=0\r\n");
@@ -104,6 +104,15 @@ class DriverSettings : public ::testing::Test {
   std::string Key(const std::string& section, const std::string& key) {
     return INIFile(pf.Path("Drivers.ini")).GetINIKey(section, key);
   }
+  // The disk of that row read as the wizard's disk page reads it, its
+  // destination and driver classes taken.
+  void GetDiskAndDriverSettings(int row) {
+    w.form.Request.diskRow = row;
+    w.form.Request.disk = w.form.LV_Disk[row - 1].Name;
+    ASSERT_EQ(w.builder.Build(w.form.Request, FloppyPhase::Disk, FloppyPhase::Disk), FloppyEnd::Open);
+    w.form.TakeDisk();
+  }
+  const FloppyDisk& Disk() const { return w.builder.Disk(); }
   ProgramFolder pf;
   Wizard w{pf};
 };
@@ -114,14 +123,13 @@ TEST_F(DriverSettings, DefaultsNarrowExactlyTheKindsTheDiskUses) {
   EXPECT_EQ(Key("ASPI", "ASPI2DOS"), "1");
   EXPECT_EQ(Key("ODI16", "NE2000"), "1");
 
-  w.form.SelectedDisk = 2;  // "Both": ASPI and NDIS
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_EQ(w.form.TxtDest, pf.Path("out/both.img"));
-  EXPECT_TRUE(w.form.Aspi.Chosen);
-  EXPECT_TRUE(w.form.Aspi.Offered);
-  EXPECT_TRUE(w.form.Net.Chosen);
+  GetDiskAndDriverSettings(2);  // "Both": ASPI and NDIS
+  EXPECT_EQ(w.form.Request.image, pf.Path("out/both.img"));
+  EXPECT_TRUE(w.form.Request.aspi);
+  EXPECT_TRUE(Disk().offered.aspi);
+  EXPECT_TRUE(w.form.Request.network);
   EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (NDIS)");
-  EXPECT_EQ(w.form.NetFamily, NetDriverFamily::NDIS);
+  EXPECT_EQ(Disk().offered.family, NetDriverFamily::NDIS);
   // The section resets each used kind; only the listed NDIS driver is back on
   // (the ASPI line stands in another section and does not count).
   EXPECT_EQ(Key("ASPI", "ASPIGEN"), "0");
@@ -134,12 +142,11 @@ TEST_F(DriverSettings, DefaultsNarrowExactlyTheKindsTheDiskUses) {
 }
 
 TEST_F(DriverSettings, OdiWinsOverNdis) {
-  w.form.SelectedDisk = 3;
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_EQ(w.form.TxtDest, pf.Path("images/odi.img"));
-  EXPECT_TRUE(w.form.Net.Chosen);
+  GetDiskAndDriverSettings(3);
+  EXPECT_EQ(w.form.Request.image, pf.Path("images/odi.img"));
+  EXPECT_TRUE(w.form.Request.network);
   EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (ODI16/32)");
-  EXPECT_EQ(w.form.NetFamily, NetDriverFamily::ODI);
+  EXPECT_EQ(Disk().offered.family, NetDriverFamily::ODI);
   EXPECT_EQ(w.form.LblNDISNote(),
             "You need the NWLAN module and it requirements to make use of the ODI16/32 drivers and load the network "
             "interface.");
@@ -149,36 +156,32 @@ TEST_F(DriverSettings, OdiWinsOverNdis) {
   EXPECT_EQ(Key("ODI16", "NE2000"), "0");
   EXPECT_EQ(Key("ODI32", "PCNTNW"), "1");
   // ASPI is not used by this disk: greyed (disabled and unchecked).
-  EXPECT_FALSE(w.form.Aspi.Chosen);
-  EXPECT_FALSE(w.form.Aspi.Offered);
+  EXPECT_FALSE(w.form.Request.aspi);
+  EXPECT_FALSE(Disk().offered.aspi);
 }
 
 TEST_F(DriverSettings, UnusedClassesAndMissingFoldersAreGreyed) {
-  w.form.SelectedDisk = 4;  // "plain": no driver class
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_EQ(w.form.TxtDest, pf.Path("plain.img"));
-  EXPECT_FALSE(w.form.Aspi.Offered);
-  EXPECT_FALSE(w.form.Net.Offered);
-  EXPECT_FALSE(w.form.Net.Chosen);
+  GetDiskAndDriverSettings(4);  // "plain": no driver class
+  EXPECT_EQ(w.form.Request.image, pf.Path("plain.img"));
+  EXPECT_FALSE(Disk().offered.aspi);
+  EXPECT_FALSE(Disk().offered.network);
+  EXPECT_FALSE(w.form.Request.network);
   // No disk has offered a network family yet: no note, the NDIS caption.
   EXPECT_EQ(w.form.LblNDISNote(), "");
   EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (NDIS)");
   // The texts of the family offered last stay with a disk that offers none.
-  w.form.SelectedDisk = 3;
-  w.form.GetDiskAndDriverSettings();
-  w.form.SelectedDisk = 4;
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_FALSE(w.form.Net.Offered);
+  GetDiskAndDriverSettings(3);
+  GetDiskAndDriverSettings(4);
+  EXPECT_FALSE(Disk().offered.network);
   EXPECT_EQ(w.form.NetCaption(), "Network adapters drivers (ODI16/32)");
   EXPECT_NE(w.form.LblNDISNote().find("NWLAN"), std::string::npos);
 
   std::filesystem::remove_all(pf.Path("drivers"));
-  w.form.SelectedDisk = 2;
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_FALSE(w.form.Aspi.Offered);
-  EXPECT_FALSE(w.form.Aspi.Chosen);
-  EXPECT_FALSE(w.form.Net.Offered);
-  EXPECT_FALSE(w.form.Net.Chosen);
+  GetDiskAndDriverSettings(2);
+  EXPECT_FALSE(Disk().offered.aspi);
+  EXPECT_FALSE(w.form.Request.aspi);
+  EXPECT_FALSE(Disk().offered.network);
+  EXPECT_FALSE(w.form.Request.network);
 }
 
 // The batch run writes the entry's image file unasked, so "file=" is kept in
@@ -199,12 +202,13 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
              "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
              "[1]\r\nName=kivsoftware\r\nfile=" +
                  value + "\r\n");
+    pf.Write("files/kivsoftware.ini", "[Copy_Files]\r\nIO.SYS=IO.SYS\r\n");
     Wizard w(pf);
     w.form.InitApp();
-    w.form.Fill_DiskList();
-    w.form.SelectedDisk = 2;
-    w.form.TxtDest = "unchanged";
-    EXPECT_TRUE(w.form.RefuseCatalogueFile());
+    FloppyRequest request;
+    request.disk = "kivsoftware";
+    request.diskRow = 2;
+    EXPECT_EQ(w.builder.Build(request, FloppyPhase::Disk, FloppyPhase::Disk), FloppyEnd::Cancelled);
     ASSERT_EQ(w.prompter.messages.size(), 1u);
     const Message& m = w.prompter.messages[0];
     EXPECT_EQ(m.title, "Invalid Disk Catalogue");
@@ -212,15 +216,12 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
     EXPECT_EQ(m.text, "The image file \"" + value + "\" of the entry [1] (kivsoftware) in " +
                           pf.Path("files/disklist.ini") +
                           " leaves the program folder.\r\n\r\nThe Kiv Disk Builder Can't Continue !");
-    EXPECT_TRUE(w.form.BuildCancelled);
-    EXPECT_EQ(w.form.LblFinish, "Operation canceled");
+    EXPECT_EQ(w.builder.Status().heading, "Operation canceled");
 
-    // The settings step refuses it too, and never takes it as the destination.
-    w.form.BuildCancelled = false;
-    w.form.GetDiskAndDriverSettings();
-    EXPECT_EQ(w.prompter.messages.size(), 2u);
-    EXPECT_TRUE(w.form.BuildCancelled);
-    EXPECT_EQ(w.form.TxtDest, "unchanged");
+    // Refused before the definition begins, and never taken as the
+    // destination.
+    EXPECT_EQ(w.builder.Status().section, "");
+    EXPECT_EQ(w.builder.Disk().image, pf.Path("BootDisk.img"));
   }
   EXPECT_EQ(testing::ReadText(outside), "the user's notes\n");
 
@@ -229,16 +230,18 @@ TEST(DiskCatalogue, ImageFileLeavingTheProgramFolderIsRefused) {
   pf.Write("files/disklist.ini",
            "[Disks_List]\r\nCount=1\r\n[0]\r\nfile=BootDisk.img\r\n"
            "[1]\r\nName=kivsoftware\r\nfile=images\\soft.img\r\n");
+  pf.Write("files/custom.ini", "");
+  pf.Write("files/kivsoftware.ini", "");
   Wizard w(pf);
   w.form.Fill_DiskList();
   for (int row : {1, 2}) {
-    w.form.SelectedDisk = row;
-    EXPECT_FALSE(w.form.RefuseCatalogueFile()) << row;
+    FloppyRequest request;
+    request.disk = w.form.LV_Disk[row - 1].Name;
+    request.diskRow = row;
+    EXPECT_EQ(w.builder.Build(request, FloppyPhase::Disk, FloppyPhase::Disk), FloppyEnd::Open) << row;
   }
-  w.form.GetDiskAndDriverSettings();
-  EXPECT_EQ(w.form.TxtDest, pf.Path("images/soft.img"));
+  EXPECT_EQ(w.builder.Disk().image, pf.Path("images/soft.img"));
   EXPECT_TRUE(w.prompter.messages.empty());
-  EXPECT_FALSE(w.form.BuildCancelled);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include "common/prompter.h"
 #include "disktool/catalogue/data_files.h"
 #include "disktool/drivers/cabinet_maker.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/floppy_tree.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

@@ -1,5 +1,5 @@
 // Builds every disk of the shipped data with the real bfi and cabarc, the way
-// the batch run drives the engine, and checks each image with fsck.fat.
+// the batch run asks the engine, and checks each image with fsck.fat.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,24 +87,14 @@ TEST(ShippedDisks, EachDiskBuildsAnImageThatFsckAccepts) {
     // The CD-ROM access files an import from a Windows 98 CD adds.
     for (const char* name : {"OAKCDROM.SYS", "RAMDRIVE.SYS", "MSCDEX.EXE"}) pf.Write(std::string("dos/") + name, name);
     Wizard w(pf, SystemLauncher());
-    // The batch sequence.
-    w.form.InitApp();
-    w.form.Fill_DiskList();
-    for (size_t row = 0; row < w.form.LV_Disk.size(); ++row)
-      if (w.form.LV_Disk[row].Name == disk) w.form.SelectedDisk = static_cast<int>(row) + 1;
-    ASSERT_TRUE(w.form.Init_Lists(ToLower(disk) + ".ini"));
-    w.form.GetDiskAndDriverSettings();
-    if (w.form.NeedSetupWin) {
-      w.form.FillSetupDataFromReg();
-      w.form.LblOSType = "Microsoft Windows 98";
-      ASSERT_TRUE(w.form.CreateSetupInf());
-    }
-    if (w.form.NeedSetupNT) {
-      ASSERT_TRUE(w.form.CreateSetupNT());
-    }
-    w.form.FillInitialList();
-    if (disk == "lorvaplus288") w.form.OptImage28_Click();
-    ASSERT_TRUE(w.form.FinishApp("")) << (w.prompter.messages.empty() ? "" : w.prompter.messages.back().text);
+    // The batch run's request: the disk by name, the answers the page
+    // starts from (Windows 98).
+    FloppyRequest request;
+    request.disk = disk;
+    request.answerSource = AnswerSource::Given;
+    if (disk == "lorvaplus288") request.output = FloppyOutput::Image288;
+    ASSERT_EQ(w.builder.Build(request), FloppyEnd::Made)
+        << (w.prompter.messages.empty() ? "" : w.prompter.messages.back().text);
     EXPECT_TRUE(w.prompter.messages.empty()) << w.prompter.messages[0].text;
 
     const std::string imageName = catalogue.GetINIKey(std::to_string(i), "file");

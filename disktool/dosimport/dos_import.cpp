@@ -10,7 +10,7 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/freedos_import.h"
 #include "disktool/dosimport/freedos_source.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 
@@ -40,6 +40,22 @@ std::string Tool(const std::string& programFolder, const std::string& name) {
 #else
   return JoinPath(programFolder, name);
 #endif
+}
+
+// What keeps a required DOS file from the floppies: "" when nothing does. An
+// IO.SYS must be a kernel the floppy's boot sector starts: MS-DOS 7's ("MZ",
+// and "BJ" at 200h), a FreeDOS kernel, or the stand-in that says what it is.
+std::string Unusable(const std::string& dos, const std::string& name) {
+  const std::string path = JoinPath(dos, name);
+  if (!FileExists(path) || FolderExists(path)) return "missing";
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return "unreadable";
+  if (bytes.empty()) return "empty";
+  if (name != "IO.SYS") return "";
+  const bool msDos7 = bytes.size() >= 0x202 && bytes.compare(0, 2, "MZ") == 0 && bytes.compare(0x200, 2, "BJ") == 0;
+  if (msDos7 || LooksLikeFreeDosKernel(bytes) || bytes.substr(0, 512).find(kDosStandInMarker) != std::string::npos)
+    return "";
+  return "no DOS kernel, " + std::to_string(bytes.size()) + " bytes";
 }
 
 }  // namespace
@@ -78,7 +94,7 @@ bool DosImport::CheckImport(bool reportMissing) {
   NormaliseNames();
   const std::string dos = DosFolder();
   for (const char* name : kDosFiles) {
-    if (FileExists(JoinPath(dos, name))) continue;
+    if (Unusable(dos, name).empty()) continue;
     if (reportMissing) {
       const auto said = toolSaid_.find(name);
       const std::string detail = said == toolSaid_.end() || said->second.empty() ? "" : "\r\n\r\n" + said->second;
@@ -102,13 +118,34 @@ bool DosImport::ExpandAvailable() const {
   return false;
 }
 
+std::string DosImport::MissingLine() const {
+  const std::string dos = DosFolder();
+  if (!FolderExists(dos)) return "Not found: " + dos + " (the folder of the DOS system files)";
+  std::string list;
+  for (const char* name : kDosFiles) {
+    const std::string why = Unusable(dos, name);
+    if (!why.empty()) list += (list.empty() ? "" : ", ") + std::string(name) + " (" + why + ")";
+  }
+  return list.empty() ? "" : "Not usable in " + dos + ": " + list;
+}
+
 bool DosImport::ImportDOS() {
+  missing_.clear();
   if (CheckImport(false)) {
     OfferCdFiles();
     return true;
   }
+  missing_ = MissingLine();
+  // A run that ends without the files leaves no empty folder of its own.
+  const bool hadFolder = FolderExists(DosFolder());
   MakePath(DosFolder());
+  const bool done = ImportMissing();
+  std::error_code ec;
+  if (!done && !hadFolder && std::filesystem::is_empty(DosFolder(), ec)) std::filesystem::remove(DosFolder(), ec);
+  return done;
+}
 
+bool DosImport::ImportMissing() {
   if (!windowsDir_.empty() && FolderExists(ResolvePath(JoinPath(windowsDir_, "Command"))))
     return Import(Method::Folder, windowsDir_);
 
@@ -117,7 +154,8 @@ bool DosImport::ImportDOS() {
               "DOS files needed for the Kiv Disk Builder to funtion properly.\r\n"
               "Press OK to import the needed files from the Windows 98/98SE Setup CD,\r\n"
               "or from FreeDOS 1.3/1.4 (an installed FreeDOS, a distribution folder\r\n"
-              "with its packages, or a FreeDOS floppy or USB image).",
+              "with its packages, or a FreeDOS floppy or USB image).\r\n\r\n" +
+                  missing_,
               "DOS Files no found", Icon::Exclamation, Buttons::OKCancel, kDosHelpTopic, Answer::Cancel});
   if (a != Answer::OK) return false;
 

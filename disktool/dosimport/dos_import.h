@@ -62,12 +62,18 @@ class DosImport {
             WaitWindow& wait, ProcessLauncher& launcher);
 
   // The whole check-and-import. False when the program has to end (the user
-  // declined, or a file is still missing; the message has been shown).
+  // declined, or a file is still missing; the message has been shown). A
+  // dos folder it made for an import that did not come about is removed.
   bool ImportDOS();
-  // True when every required file is in the dos folder. A missing file with
-  // reportMissing shows the critical message naming it (and answers false,
-  // upon which the program ends).
+  // True when every required file is in the dos folder and can be used: not
+  // empty, and IO.SYS a DOS kernel the floppies start. A file missing or
+  // unusable with reportMissing shows the critical message naming it (and
+  // answers false, upon which the program ends).
   bool CheckImport(bool reportMissing);
+  // What the last ImportDOS found missing or unusable, as the line its
+  // question names it in ("Not found: <dos> (...)", "Not usable in <dos>:
+  // IO.SYS (empty), COMMAND.COM (missing)"); "" when the folder was complete.
+  const std::string& Missing() const { return missing_; }
 
   // The three methods; `folder` gets a trailing separator if it lacks one.
   void ImportFromFolder(const std::string& folder);
@@ -86,6 +92,8 @@ class DosImport {
   std::vector<std::string> ExpandArgv(const std::string& name) const;
 
  private:
+  bool ImportMissing();
+  std::string MissingLine() const;
   void Status(int index);
   void Finish();
   // Gives every required file found in another letter case its listed name.
@@ -116,6 +124,7 @@ class DosImport {
   WaitWindow& wait_;
   ProcessLauncher& launcher_;
   std::map<std::string, std::string> toolSaid_;
+  std::string missing_;
 };
 
 }  // namespace kiv

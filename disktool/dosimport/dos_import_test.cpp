@@ -11,7 +11,8 @@
 
 #include "common/process_runner.h"
 #include "common/prompter.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
+#include "testsupport/fake_disk_tools.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
@@ -31,7 +32,7 @@ std::string ToLowerForTest(std::string s) {
   return s;
 }
 
-std::string Content(const std::string& name) { return "real " + name + " bytes\r\n"; }
+std::string Content(const std::string& name) { return testing::FakeDosFile(name, "real " + name + " bytes\r\n"); }
 
 enum class Maker { Cabarc, Gcab };
 
@@ -227,7 +228,8 @@ TEST(DosImport, WaysOutOfTheQuestions) {
 
 TEST(DosImport, CompleteFolderAsksNothing) {
   Fixture f;
-  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + ToLowerForTest(n), "x");
+  for (const char* n : kDosFiles)
+    testing::WriteText(f.program + "/dos/" + ToLowerForTest(n), testing::FakeDosFile(n, "x"));
   for (const DosCdFile& file : kDosCdFiles) testing::WriteText(f.program + "/dos/" + file.name, "x");
   EXPECT_TRUE(f.Import().ImportDOS());
   EXPECT_TRUE(f.prompter.messages.empty());
@@ -242,7 +244,7 @@ TEST(DosImport, CompleteFolderAsksNothing) {
 TEST(DosImport, AnOlderDosFolderGetsTheCdFilesFromTheSetupCd) {
   Fixture f;
   f.MakeSetup(Maker::Cabarc);
-  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, "earlier");
+  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, testing::FakeDosFile(n, "earlier"));
   f.prompter.answers = {Answer::OK};
   f.prompter.paths = {f.setup + "/EBD.CAB"};
   ASSERT_TRUE(f.Import().ImportDOS());
@@ -252,7 +254,7 @@ TEST(DosImport, AnOlderDosFolderGetsTheCdFilesFromTheSetupCd) {
   for (const DosCdFile& file : kDosCdFiles)
     EXPECT_NE(f.prompter.messages[0].text.find(std::string(file.name) + ", " + file.role), std::string::npos);
   f.ExpectCdFiles();
-  EXPECT_EQ(testing::ReadText(f.program + "/dos/IO.SYS"), "earlier");
+  EXPECT_EQ(testing::ReadText(f.program + "/dos/IO.SYS"), testing::FakeDosFile("IO.SYS", "earlier"));
   EXPECT_FALSE(fs::exists(f.program + "/dos/" + kDosNoCdRecord));
   // Complete now: the next start asks nothing.
   ASSERT_TRUE(f.Import().ImportDOS());
@@ -262,7 +264,7 @@ TEST(DosImport, AnOlderDosFolderGetsTheCdFilesFromTheSetupCd) {
 TEST(DosImport, GoingOnWithoutTheCdFilesIsAskedOnce) {
   // Cancel: recorded in the dos folder, naming what is missing; not asked again.
   Fixture f;
-  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, "earlier");
+  for (const char* n : kDosFiles) testing::WriteText(f.program + "/dos/" + n, testing::FakeDosFile(n, "earlier"));
   f.prompter.answers = {Answer::Cancel};
   ASSERT_TRUE(f.Import().ImportDOS());
   ASSERT_EQ(f.prompter.messages.size(), 1u);
@@ -275,7 +277,7 @@ TEST(DosImport, GoingOnWithoutTheCdFilesIsAskedOnce) {
   // A setup CD without them: said, recorded, and not asked again either.
   Fixture g;
   g.MakeSetup(Maker::Cabarc, "", false, /*cdFiles=*/false);
-  for (const char* n : kDosFiles) testing::WriteText(g.program + "/dos/" + n, "earlier");
+  for (const char* n : kDosFiles) testing::WriteText(g.program + "/dos/" + n, testing::FakeDosFile(n, "earlier"));
   g.prompter.answers = {Answer::OK};
   g.prompter.paths = {g.setup + "/BASE5.CAB"};
   ASSERT_TRUE(g.Import().ImportDOS());
@@ -295,7 +297,7 @@ TEST(DosImport, GoingOnWithoutTheCdFilesIsAskedOnce) {
   // Without anyone to ask (a batch run), nothing is asked and nothing
   // recorded: the user is asked at the next start with a terminal or window.
   Fixture h;
-  for (const char* n : kDosFiles) testing::WriteText(h.program + "/dos/" + n, "earlier");
+  for (const char* n : kDosFiles) testing::WriteText(h.program + "/dos/" + n, testing::FakeDosFile(n, "earlier"));
   h.prompter.canAsk = false;
   ASSERT_TRUE(h.Import().ImportDOS());
   EXPECT_TRUE(h.prompter.messages.empty());
@@ -306,7 +308,7 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
   Fixture f;
   const std::string win = f.dir / "WINDOWS";
   for (const char* n : kDosFiles) {
-    testing::WriteText(win + "/" + n, "windows");
+    testing::WriteText(win + "/" + n, testing::FakeDosFile(n, "windows"));
     testing::WriteText(win + "/COMMAND/" + n, Content(n));
   }
   // The boot-disk files of an installed Windows 98: COMMAND\EBD wins too.
@@ -319,6 +321,54 @@ TEST(DosImport, InstalledWindowsFolderCommandWins) {
   EXPECT_TRUE(f.prompter.messages.empty());  // no question: a Windows 9x folder
   f.ExpectComplete();
   f.ExpectCdFiles();
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// What the start-up finds missing or unusable is named in a line of its own
+// after the question's own text, once; a DOS file that is empty, or an IO.SYS
+// that is no kernel the floppies start, counts as missing; a run that ends
+// there leaves no dos folder it made.
+TEST(DosImport, WhatIsMissingIsNamedAndNoEmptyFolderStays) {
+  Fixture f;  // no dos folder at all; Cancel, as nobody answers
+  DosImport none = f.Import();
+  EXPECT_FALSE(none.ImportDOS());
+  ASSERT_EQ(f.prompter.messages.size(), 1u);
+  const std::string line = "Not found: " + f.program + "/dos (the folder of the DOS system files)";
+  const std::string& text = f.prompter.messages[0].text;
+  EXPECT_EQ(f.prompter.messages[0].title, "DOS Files no found");
+  EXPECT_EQ(text.rfind("Your current windows installation doesn't contain the required\r\n", 0), 0u) << text;
+  EXPECT_EQ(text.substr(text.size() - line.size() - 4), "\r\n\r\n" + line) << text;
+  EXPECT_EQ(text.find(line), text.rfind(line)) << "named once";
+  EXPECT_EQ(none.Missing(), line);
+  EXPECT_FALSE(fs::exists(f.program + "/dos"));
+
+  Fixture g;
+  for (const char* n : kDosFiles) testing::WriteText(g.program + "/dos/" + n, testing::FakeDosFile(n, "real"));
+  testing::WriteText(g.program + "/dos/IO.SYS", "");
+  fs::remove(g.program + "/dos/COMMAND.COM");
+  testing::WriteText(g.program + "/dos/MEM.EXE", "");
+  DosImport some = g.Import();
+  EXPECT_FALSE(some.ImportDOS());
+  ASSERT_EQ(g.prompter.messages.size(), 1u);
+  const std::string named =
+      "Not usable in " + g.program + "/dos: IO.SYS (empty), COMMAND.COM (missing), MEM.EXE (empty)";
+  EXPECT_NE(g.prompter.messages[0].text.find("\r\n\r\n" + named), std::string::npos) << g.prompter.messages[0].text;
+  EXPECT_EQ(some.Missing(), named);
+  EXPECT_TRUE(fs::exists(g.program + "/dos/HIMEM.SYS")) << "a folder with files stays";
+
+  // An IO.SYS too small to be MS-DOS 7's, and no FreeDOS kernel or stand-in.
+  Fixture h;
+  for (const char* n : kDosFiles) testing::WriteText(h.program + "/dos/" + n, testing::FakeDosFile(n, "real"));
+  testing::WriteText(h.program + "/dos/IO.SYS", "MZ short");
+  EXPECT_FALSE(h.Import().CheckImport(false));
+  DosImport small = h.Import();
+  EXPECT_FALSE(small.ImportDOS());
+  EXPECT_EQ(small.Missing(), "Not usable in " + h.program + "/dos: IO.SYS (no DOS kernel, 8 bytes)");
 }
 
 }  // namespace

@@ -15,7 +15,8 @@
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
 #include "disktool/dosimport/freedos_source.h"
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
+#include "testsupport/fake_disk_tools.h"
 #include "testsupport/scripted_prompter.h"
 #include "testsupport/test_files.h"
 #include "testsupport/test_temp_dir.h"
@@ -265,11 +266,12 @@ TEST(FreeDosImport, AWindowsImportAfterwardsDropsTheFreeDosRecord) {
   ASSERT_EQ(DosKind(f.dos), "FreeDOS");
   fs::remove(f.dos + "/IO.SYS");
   const std::string win = f.dir / "WINDOWS";
-  for (const char* n : kDosFiles) testing::WriteText(win + "/COMMAND/" + n, "windows " + std::string(n));
+  for (const char* n : kDosFiles)
+    testing::WriteText(win + "/COMMAND/" + n, testing::FakeDosFile(n, "windows " + std::string(n)));
   DosImport import(f.program, win + "/", "", f.prompter, f.wait, SystemLauncher());
   ASSERT_TRUE(import.ImportDOS());
   EXPECT_EQ(DosKind(f.dos), "MS-DOS 7");
-  EXPECT_EQ(f.Dos("IO.SYS"), "windows IO.SYS");
+  EXPECT_EQ(f.Dos("IO.SYS"), testing::FakeDosFile("IO.SYS", "windows IO.SYS"));
 }
 
 // The stand-in as the build assembled it: an MZ program whose load image

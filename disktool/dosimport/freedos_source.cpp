@@ -7,6 +7,7 @@
 
 #include "common/file_ops.h"
 #include "common/paths.h"
+#include "disktool/output/fat_boot_sector.h"
 
 namespace kiv {
 
@@ -77,17 +78,6 @@ uint32_t Le32(const std::string& b, size_t at) {
 
 // A FAT boot sector: a jump, a sensible parameter block and the file
 // system's name where FAT12/16 or FAT32 keep it.
-bool IsFatBootSector(const std::string& s) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-  if (byte(0) != 0xEB && byte(0) != 0xE9) return false;
-  const unsigned bytesPerSector = byte(11) | byte(12) << 8;
-  const unsigned perCluster = byte(13);
-  if (bytesPerSector < 512 || bytesPerSector > 4096 || (bytesPerSector & (bytesPerSector - 1)) != 0) return false;
-  if (perCluster == 0 || (perCluster & (perCluster - 1)) != 0) return false;
-  if (byte(16) != 1 && byte(16) != 2) return false;
-  return s.compare(54, 3, "FAT") == 0 || s.compare(82, 3, "FAT") == 0;
-}
-
 std::string ToolOutput(const RunResult& run) {
   const std::string said = RunOutputForMessage(run);
   return said.empty() ? "" : "\r\n\r\n" + said;

@@ -6,7 +6,7 @@
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

@@ -10,8 +10,7 @@
 #include "disktool/catalogue/data_files.h"
 #include "disktool/drivers/cabinet_tool.h"
 #include "disktool/drivers/driver_set.h"
-#include "disktool/drivers/frm_drivers.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 
@@ -35,9 +34,8 @@ std::string RelativeTo(const std::string& folder, const std::string& path) {
 
 }  // namespace
 
-DriverSet::DriverSet(const FloppyWorkspace& workspace, const DriverChoice& choice, FrmDrivers& list,
-                     const CabinetTool& cabarc)
-    : workspace_(workspace), choice_(choice), list_(list), cabarc_(cabarc) {}
+DriverSet::DriverSet(const FloppyWorkspace& workspace, const CabinetTool& cabarc)
+    : workspace_(workspace), cabarc_(cabarc) {}
 
 void DriverSet::AddDriversToIni(const std::string& iniName, const std::string& kind, int value) {
   const std::string section = WithoutTrailingBackslash(kind);
@@ -82,7 +80,7 @@ void DriverSet::GetDefaultDriversOptions(const std::string& diskIni, const std::
   }
 }
 
-bool DriverSet::PrepareDrivers(std::vector<FileListEntry>& files) {
+bool DriverSet::PrepareDrivers(std::vector<FileListEntry>& files, const DriverClasses& chosen) {
   std::vector<std::string> lines;
   ReadLines(workspace_.Resolve("Drivers.ini"), lines);
   workspace_.progress().SetMaximum(static_cast<int64_t>(lines.size()));
@@ -96,13 +94,13 @@ bool DriverSet::PrepareDrivers(std::vector<FileListEntry>& files) {
     const size_t eq = line.find('=');
     if (eq == std::string::npos) {
       if (EqualsNoCase(line, "[ASPI]")) {
-        current = choice_.Aspi.Chosen ? "aspi" : "";
+        current = chosen.aspi ? "aspi" : "";
       } else if (EqualsNoCase(line, "[NDIS]")) {
-        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::NDIS ? "ndis" : "";
+        current = chosen.network && chosen.family == NetDriverFamily::NDIS ? "ndis" : "";
       } else if (EqualsNoCase(line, "[ODI16]")) {
-        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::ODI ? "odi16" : "";
+        current = chosen.network && chosen.family == NetDriverFamily::ODI ? "odi16" : "";
       } else if (EqualsNoCase(line, "[ODI32]")) {
-        current = choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::ODI ? "odi32" : "";
+        current = chosen.network && chosen.family == NetDriverFamily::ODI ? "odi32" : "";
       }
       continue;
     }
@@ -129,8 +127,8 @@ bool DriverSet::PrepareDrivers(std::vector<FileListEntry>& files) {
   return true;
 }
 
-void DriverSet::CreatePrebuiltFiles(std::vector<FileListEntry>& files) {
-  if (choice_.Net.Chosen && choice_.NetFamily == NetDriverFamily::NDIS) {
+void DriverSet::CreatePrebuiltFiles(std::vector<FileListEntry>& files, const DriverClasses& chosen) {
+  if (chosen.network && chosen.family == NetDriverFamily::NDIS) {
     CreateCacheFile("ndis", "ndis");
     MakePath(workspace_.Resolve("cabs\\etc"));
     const std::string menu = workspace_.Resolve("cabs\\_ndis.txt");
@@ -200,39 +198,6 @@ void DriverSet::CreateCacheFile(const std::string& baseName, const std::string& 
   MakePath(workspace_.Resolve("cabs"));
   WriteFileAtomic(workspace_.Resolve("cabs\\_" + baseName + ".txt"), menu);
   WriteFileAtomic(workspace_.Resolve("cabs\\_" + baseName + ".pci"), pciMap);
-}
-
-// The network family's list: NDIS, or the two ODI kinds in one list.
-void DriverSet::LoadNetworkDriverList() {
-  if (choice_.NetFamily == NetDriverFamily::ODI) {
-    list_.CreateIndex({.descriptor = "odi.txt", .folder = "odi16", .kindHeader = "NIC", .append = false});
-    list_.CreateIndex({.descriptor = "odi.txt", .folder = "odi32", .kindHeader = "NIC", .append = true});
-  } else {
-    list_.CreateIndex({.descriptor = "ndis.txt", .folder = "ndis", .kindHeader = "NIC", .append = false});
-  }
-}
-
-void DriverSet::LoadAspiList() {
-  list_.CreateIndex({.descriptor = "scsi.txt", .folder = "aspi", .kindHeader = "ASPI", .append = false});
-}
-
-void DriverSet::ShowAspiList() {
-  list_.Visible = true;
-  list_.Modal = false;
-  LoadAspiList();
-}
-
-void DriverSet::ShowNetworkList() {
-  list_.Visible = true;
-  list_.Modal = false;
-  LoadNetworkDriverList();
-}
-
-void DriverSet::LoadDriverLists() {
-  if (choice_.Aspi.Chosen) LoadAspiList();
-  if (choice_.Net.Chosen) LoadNetworkDriverList();
-  list_.Visible = true;
-  list_.Modal = true;
 }
 
 }  // namespace kiv

@@ -33,13 +33,13 @@ class Drivers : public ::testing::Test {
 
 TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
   pf.Write("Drivers.ini", "[NDIS]\r\nRTL8139=1\r\nEMPTY=0\r\nNE2000=1\r\n");
-  w.form.Net.Chosen = true;
-  w.form.NetFamily = NetDriverFamily::NDIS;
-  ASSERT_TRUE(w.form.PrepareDrivers());
+  const DriverClasses ndis{.aspi = false, .network = true, .family = NetDriverFamily::NDIS};
+  std::vector<FileListEntry>& files = w.builder.Tree().Files().FileList;
+  ASSERT_TRUE(w.builder.DriverFiles().PrepareDrivers(files, ndis));
   EXPECT_TRUE(pf.Read("cabs/lib/ndis/rtl8139.cab") == pf.Read("drivers/ndis/RTL8139.CAB"));  // found in any case
   EXPECT_TRUE(pf.Exists("cabs/lib/ndis/ne2000.cab"));
   EXPECT_FALSE(pf.Exists("cabs/lib/ndis/empty.cab"));
-  w.form.CreatePrebuiltFiles();
+  w.builder.DriverFiles().CreatePrebuiltFiles(files, ndis);
   EXPECT_EQ(pf.Read("cabs/etc/_msnet.nic"),
             "; This file is used to manual\r\n; select a network driver\r\n"
             ":_ndis \"Select Network driver...\" [x]\r\n"
@@ -50,7 +50,7 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
   EXPECT_FALSE(pf.Exists("cabs/_ndis.txt"));
   EXPECT_FALSE(pf.Exists("ndis.txt"));  // extracted descriptors are cleaned up
   std::vector<std::string> selected;
-  for (const auto& e : w.form.FileList)
+  for (const auto& e : files)
     if (e.Selected) selected.push_back(e.Path);
   EXPECT_EQ(selected, (std::vector<std::string>{"lib\\ndis\\rtl8139.cab", "lib\\ndis\\ne2000.cab", "etc\\_msnet.nic",
                                                 "etc\\_msnet.pci"}));
@@ -62,10 +62,10 @@ TEST_F(Drivers, MenuFileAndPciMapForTwoNdisDrivers) {
 
 TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
   pf.Write("Drivers.ini", "[NDIS]\r\nNE2000=1\r\n[ODI16]\r\nNE2000=1\r\n[ODI32]\r\nPCNT=0\r\n[ASPI]\r\nX=1\r\n");
-  w.form.Net.Chosen = true;
-  w.form.NetFamily = NetDriverFamily::ODI;
-  ASSERT_TRUE(w.form.PrepareDrivers());
-  w.form.CreatePrebuiltFiles();
+  const DriverClasses odi{.aspi = false, .network = true, .family = NetDriverFamily::ODI};
+  std::vector<FileListEntry>& files = w.builder.Tree().Files().FileList;
+  ASSERT_TRUE(w.builder.DriverFiles().PrepareDrivers(files, odi));
+  w.builder.DriverFiles().CreatePrebuiltFiles(files, odi);
   EXPECT_TRUE(pf.Exists("cabs/lib/odi16/ne2000.cab"));
   EXPECT_FALSE(pf.Exists("cabs/lib/ndis"));
   EXPECT_FALSE(pf.Exists("cabs/lib/odi32"));
@@ -77,9 +77,14 @@ TEST_F(Drivers, OdiFamilyIgnoresNdisEntries) {
 
 TEST_F(Drivers, AMissingSelectedCabinetCancelsTheRun) {
   pf.Write("Drivers.ini", "[NDIS]\r\nGONE=1\r\n");
-  w.form.Net.Chosen = true;
-  EXPECT_FALSE(w.form.PrepareDrivers());
-  EXPECT_TRUE(w.form.BuildCancelled);
+  // A disk that takes the network drivers.
+  pf.Write("files/disklist.ini", "[Disks_List]\r\nCount=0\r\n[0]\r\nfile=BootDisk.img\r\nndis=1\r\n");
+  pf.Write("files/custom.ini", "");
+  FloppyRequest request;
+  request.disk = "custom";
+  request.diskRow = 1;
+  EXPECT_EQ(w.builder.Build(request, FloppyPhase::Disk), FloppyEnd::Cancelled);
+  EXPECT_FALSE(w.builder.Status().stages[0].done);
   EXPECT_FALSE(pf.Exists("Drivers.ini"));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("gone.cab"), std::string::npos);
@@ -157,11 +162,7 @@ TEST(DriverSelection, SelectAllAlternatesWhateverWasCheckedByHand) {
 
 TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
   pf.MakeDriverCab("drivers/aspi/aspigen.cab", {{"scsi.txt", "aspigen      Generic ASPI\r\n"}});
-  w.form.Aspi.Chosen = true;
-  w.form.Net.Chosen = true;
-  w.form.NetFamily = NetDriverFamily::NDIS;
-  w.form.LoadDriverLists();
-  EXPECT_EQ(w.form.WaitStatus, "Getting Drivers List ...");
+  w.form.Drivers.LoadDriverLists({.aspi = true, .network = true, .family = NetDriverFamily::NDIS});
   EXPECT_TRUE(w.form.Drivers.Visible);
   EXPECT_TRUE(w.form.Drivers.Modal);
   EXPECT_EQ(w.form.Drivers.CurrentList, "ndis");
@@ -169,7 +170,6 @@ TEST_F(Drivers, BatchDriverListShowsTheNetworkListWhenBothKindsAreUsed) {
   ASSERT_EQ(w.form.Drivers.LV.size(), 5u);
   for (const auto& item : w.form.Drivers.LV) EXPECT_NE(item.Name, "ASPIGEN");
 
-  w.form.Net.Chosen = false;
   w.form.CmdSelASPI_Click();
   EXPECT_EQ(w.form.Drivers.ColumnHeader[0], "ASPI");
   ASSERT_EQ(w.form.Drivers.LV.size(), 1u);

@@ -9,10 +9,9 @@
 
 #include "disktool/drivers/cabinet_maker.h"
 #include "disktool/drivers/driver_set.h"
-#include "disktool/drivers/frm_drivers.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/modules/setup_modules.h"
 #include "disktool/output/image_output.h"
+#include "disktool/workspace/floppy_workspace.h"
 #include "testsupport/test_program_folder.h"
 
 namespace kiv {
@@ -37,23 +36,21 @@ TEST(FloppyParts, AFailedStepIsSaidAndEndsNothing) {
   p.pf.Write("Drivers.ini", "[NDIS]\r\nGONE=1\r\n");
   p.pf.Write("Temp/bootsmith7/IO.SYS", "io");
 
-  DriverChoice choice;
-  choice.Net = {true, true};
-  FrmDrivers list(p.pf.root, p.w.tools);
+  DriverClasses chosen;
+  chosen.network = true;
   CabinetMaker cabinets(p.workspace);
   std::vector<FileListEntry> files;
-  EXPECT_FALSE(DriverSet(p.workspace, choice, list, cabinets.Tool()).PrepareDrivers(files));
+  EXPECT_FALSE(DriverSet(p.workspace, cabinets.Tool()).PrepareDrivers(files, chosen));
   EXPECT_NE(p.Said().find("gone.cab"), std::string::npos) << p.Said();
 
-  SetupAnswers answers;  // no answer-file templates in this folder
-  EXPECT_FALSE(SetupModules(p.workspace, answers, cabinets).CreateSetupInf());
+  const Win9xInfo answers;  // no answer-file templates in this folder
+  EXPECT_FALSE(SetupModules(p.workspace, cabinets).CreateSetupInf(answers));
   EXPECT_NE(p.Said().find("key_template.inf"), std::string::npos) << p.Said();
 
-  OutputChoice output;
-  output.TxtDest = p.pf.Path("out.img");
   p.w.tools.Add("bfi", testing::FailingTool("bfi: the tree does not fit"));
-  ImageOutput image(p.workspace, output);
-  EXPECT_FALSE(image.CreateImageFromDir(image.ImageFile(), p.pf.Path("Temp/bootsmith7")));
+  ImageOutput image(p.workspace);
+  const std::string out = image.ImageFile(p.pf.Path("out.img"));
+  EXPECT_FALSE(image.CreateImageFromDir(out, p.pf.Path("Temp/bootsmith7"), FloppyOutput::Image144));
   EXPECT_NE(p.Said().find("does not fit"), std::string::npos) << p.Said();
 
   EXPECT_EQ(p.w.prompter.messages.size(), 3u);
@@ -81,16 +78,15 @@ TEST(FloppyParts, AToolEndedByAStopIsNoFailureOfItsOwn) {
   EXPECT_FALSE(cabinets.MakeCab(name, source, cabs));
 
   p.stopped = false;
-  OutputChoice output;
-  output.TxtDest = p.pf.Path("out.img");
-  ImageOutput image(p.workspace, output);
-  EXPECT_FALSE(image.CreateImageFromDir(image.ImageFile(), p.pf.Path("Temp")));
+  ImageOutput image(p.workspace);
+  const std::string out = image.ImageFile(p.pf.Path("out.img"));
+  EXPECT_FALSE(image.CreateImageFromDir(out, p.pf.Path("Temp"), FloppyOutput::Image144));
   EXPECT_TRUE(p.w.prompter.messages.empty()) << p.Said();
 
   // A build stopped before the tool started: the stop did not end this tool,
   // so its failure is said.
   p.stopped = true;
-  EXPECT_FALSE(image.CreateImageFromDir(image.ImageFile(), p.pf.Path("Temp")));
+  EXPECT_FALSE(image.CreateImageFromDir(out, p.pf.Path("Temp"), FloppyOutput::Image144));
   EXPECT_EQ(p.w.prompter.messages.size(), 1u);
 }
 

@@ -12,9 +12,9 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "disktool/dosimport/dos_import.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/module_folders.h"
 #include "disktool/output/floppy_drive.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 
@@ -29,7 +29,7 @@ std::string Backslashed(std::string s) {
 
 }  // namespace
 
-FloppyTree::FloppyTree(const FloppyWorkspace& workspace, FloppyFiles& files) : workspace_(workspace), files_(files) {}
+FloppyTree::FloppyTree(const FloppyWorkspace& workspace) : workspace_(workspace) {}
 
 bool FloppyTree::PrepareDosFiles() {
   DeleteTree(workspace_.Resolve("files\\dos"));
@@ -47,10 +47,13 @@ bool FloppyTree::PrepareDosFiles() {
 bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest, CopyOptions options) {
   Dest = JoinPath(workspace_.ProgramFolder(), NativePath(Dest));
   // Answers what an error means: nullopt = retry, else the result to return.
-  auto onError = [&]() -> std::optional<bool> {
+  // A copy that failed names where it went and why (a full disk, say); a
+  // missing source is named as written.
+  auto onError = [&](const std::string& where = "", const std::string& cause = "") -> std::optional<bool> {
     if (options.silent) return true;
+    const std::string why = cause.empty() ? std::string() : "\r\n\r\n" + where + ": " + cause;
     const Answer a =
-        workspace_.prompter().MsgBox(Message{"Error while copying the file :\r\n" + Source, "Error While Copying",
+        workspace_.prompter().MsgBox(Message{"Error while copying the file :\r\n" + Source + why, "Error While Copying",
                                              Icon::Critical, Buttons::AbortRetryIgnore, 0, std::nullopt});
     if (a == Answer::Abort) return false;
     if (a == Answer::Retry) return std::nullopt;
@@ -81,17 +84,18 @@ bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest,
       target = ResolvePathPrefix(AddSlash(target));
       const std::string folder = ResolvePath(Trim(sourcePath.substr(0, sourcePath.size() - 3)));
       if (!MakePath(target)) {
-        const auto r = onError();
+        const auto r = onError(target, "the folder cannot be created");
         if (r) return *r;
         continue;
       }
       const std::vector<std::string> names = ListFolder(folder, "*.*", true, false);
       for (size_t i = 0; i < names.size();) {
-        if (CopyOneFile(JoinPath(folder, names[i]), JoinPath(target, names[i]))) {
+        std::string error;
+        if (CopyOneFile(JoinPath(folder, names[i]), JoinPath(target, names[i]), &error)) {
           ++i;
           continue;
         }
-        const auto r = onError();
+        const auto r = onError(JoinPath(target, names[i]), error);
         if (r) return *r;  // Ignore leaves the remaining files uncopied
       }
       return true;
@@ -101,8 +105,9 @@ bool FloppyTree::CopyFilesToFolder(const std::string& Source, std::string& Dest,
     for (;;) {
       const std::string folder = FolderOf(dest);
       if (!folder.empty() && !FolderExists(folder)) MakePath(folder);
-      if (CopyOneFile(ResolvePath(sourcePath), dest)) return true;
-      const auto r = onError();
+      std::string error;
+      if (CopyOneFile(ResolvePath(sourcePath), dest, &error)) return true;
+      const auto r = onError(dest, error);
       if (r) return *r;
     }
   }
@@ -113,11 +118,11 @@ void FloppyTree::FillInitialList() {
   if (!DosHasCabinetExtractor(workspace_.ProgramFolder()))
     UnpackModuleCabinets(workspace_.ProgramFolder(), workspace_.Resolve("cabs"));
   files_.FileList.clear();
-  files_.LstDirs.clear();
-  files_.LstDirs.push_back(AddSlash(workspace_.Resolve("cabs")));
-  while (!files_.LstDirs.empty()) {
-    ListFolderIntoLists(files_.LstDirs.front());
-    files_.LstDirs.pop_front();
+  files_.FoldersToList.clear();
+  files_.FoldersToList.push_back(AddSlash(workspace_.Resolve("cabs")));
+  while (!files_.FoldersToList.empty()) {
+    ListFolderIntoLists(files_.FoldersToList.front());
+    files_.FoldersToList.pop_front();
   }
   std::erase_if(files_.FileList, [](const FileListEntry& e) {
     return e.Path == "COMMAND.COM" || e.Path == "MSDOS.SYS" || e.Path == "IO.SYS";
@@ -137,7 +142,7 @@ void FloppyTree::ListFolderIntoLists(const std::string& folderIn) {
     if (FolderExists(full)) {
       if (name[0] == '.') continue;
       // Behind the folder being listed: the folders found last are listed first.
-      files_.LstDirs.insert(files_.LstDirs.begin() + 1, AddSlash(full));
+      files_.FoldersToList.insert(files_.FoldersToList.begin() + 1, AddSlash(full));
     } else {
       files_.FileList.push_back(FileListEntry{Backslashed(relativeFolder + name), false});
     }

@@ -16,16 +16,20 @@ class FloppyWorkspace;
 
 // The floppy's files as one build lists and stages them.
 struct FloppyFiles {
-  std::vector<FileListEntry> FileList;  // LstFiles
-  std::deque<std::string> LstDirs;      // folders still to be listed
-  std::string WorkDir;                  // <program folder>/Temp/bootsmith<n>
+  std::vector<FileListEntry> FileList;    // in the order they go onto the floppy
+  std::deque<std::string> FoldersToList;  // folders of cabs still to be listed
+  std::string WorkDir;                    // <program folder>/Temp/bootsmith<n>
 };
 
 // Each step that fails has shown its message (or asked) and returns false;
 // ending the build is the caller's business.
 class FloppyTree {
  public:
-  FloppyTree(const FloppyWorkspace& workspace, FloppyFiles& files);
+  explicit FloppyTree(const FloppyWorkspace& workspace);
+
+  // The file list, the folders still to list and the build's folder.
+  FloppyFiles& Files() { return files_; }
+  const FloppyFiles& Files() const { return files_; }
 
   // files\dos from the DOS files (dos_files, or the imported dos folder);
   // false when its bin folder could not be copied.
@@ -52,7 +56,7 @@ class FloppyTree {
   void ListFolderIntoLists(const std::string& folder);
 
   const FloppyWorkspace& workspace_;
-  FloppyFiles& files_;
+  FloppyFiles files_;
 };
 
 }  // namespace kiv

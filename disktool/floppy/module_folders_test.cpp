@@ -16,8 +16,8 @@ using test::ProgramFolder;
 using test::Wizard;
 
 bool Listed(const Wizard& w, const std::string& path) {
-  return std::any_of(w.form.FileList.begin(), w.form.FileList.end(),
-                     [&](const FileListEntry& e) { return e.Path == path; });
+  const std::vector<FileListEntry>& list = w.builder.Tree().Files().FileList;
+  return std::any_of(list.begin(), list.end(), [&](const FileListEntry& e) { return e.Path == path; });
 }
 
 // A staged module folder with a subfolder, its cabinet, and a cabinet the
@@ -62,7 +62,7 @@ TEST(ModuleFolders, TheFileListHoldsWhatTheFloppysDosCanLoad) {
   ProgramFolder pf;
   StageModules(pf);
   Wizard w(pf);
-  w.form.FillInitialList();
+  w.builder.Tree().FillInitialList();
   EXPECT_TRUE(Listed(w, "lib\\cdrom\\CDROM.BAT"));
   EXPECT_TRUE(Listed(w, "lib\\setupwin\\bin\\SETUPWIN.BAT"));
   EXPECT_FALSE(Listed(w, "lib\\cdrom.cab"));
@@ -73,7 +73,7 @@ TEST(ModuleFolders, TheFileListHoldsWhatTheFloppysDosCanLoad) {
   StageModules(real);
   real.Write("dos/EXTRACT.EXE", "MZ a DOS program");
   Wizard r(real);
-  r.form.FillInitialList();
+  r.builder.Tree().FillInitialList();
   EXPECT_TRUE(Listed(r, "lib\\cdrom.cab"));
   EXPECT_TRUE(Listed(r, "lib\\setupwin.cab"));
   EXPECT_FALSE(real.Exists("cabs/lib/cdrom"));

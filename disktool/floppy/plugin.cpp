@@ -7,8 +7,8 @@
 #include "common/paths.h"
 #include "common/process_runner.h"
 #include "common/prompter.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/floppy/floppy_tree.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 

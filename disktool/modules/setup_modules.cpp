@@ -8,8 +8,9 @@
 #include "common/platform.h"
 #include "common/prompter.h"
 #include "common/setup_answer.h"
+#include "common/setup_answer_defaults.h"
 #include "disktool/drivers/cabinet_maker.h"
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 
@@ -19,55 +20,50 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 
 }  // namespace
 
-SetupModules::SetupModules(const FloppyWorkspace& workspace, SetupAnswers& answers, CabinetMaker& cabinets)
-    : workspace_(workspace), answers_(answers), cabinets_(cabinets) {}
+SetupModules::SetupModules(const FloppyWorkspace& workspace, CabinetMaker& cabinets)
+    : workspace_(workspace), cabinets_(cabinets) {}
 
-// The Windows-setup page shows the answers it was given; an answer that is
-// empty (a key file saved with blank fields, or a machine without a
-// registry) shows the page's own default instead, so the page is never blank
-// and the module never falls back to the Windows Me templates by accident.
-void SetupModules::ShowSetupData(const Win9xInfo& info) {
+Win9xInfo SetupModules::ShowSetupData(const Win9xInfo& info) {
   auto orDefault = [](const std::string& value, const char* fallback) {
     return Trim(value).empty() ? std::string(fallback) : value;
   };
-  answers_.TxtOwner = orDefault(info.OwnerName, kDefaultOwner);
-  answers_.TxtOrg = orDefault(info.Organization, kDefaultOrg);
-  answers_.LblOSType = orDefault(info.OptimizedFor, kDefaultOSType);
-  answers_.TxtPCName = orDefault(info.ComputerName, kDefaultPCName);
-  answers_.TxtWorkgroup = orDefault(info.Workgroup, kDefaultWorkgroup);
-  for (int i = 0; i < 5; ++i) answers_.TxtKeyPart[i] = info.ProductKey[i];
-  workspace_.Notify();
+  Win9xInfo shown = info;
+  shown.OwnerName = orDefault(info.OwnerName, kDefaultOwner);
+  shown.Organization = orDefault(info.Organization, kDefaultOrg);
+  shown.OptimizedFor = orDefault(info.OptimizedFor, kDefaultOSType);
+  shown.ComputerName = orDefault(info.ComputerName, kDefaultPCName);
+  shown.Workgroup = orDefault(info.Workgroup, kDefaultWorkgroup);
+  return shown;
 }
 
-void SetupModules::FillSetupDataFromKeyFile() {
+Win9xInfo SetupModules::FillSetupDataFromKeyFile(const Win9xInfo& current) const {
   Win9xInfo info;
-  if (!ReadWin9xKeyFile(workspace_.Resolve(kKeyFile), info)) return;
-  ShowSetupData(info);
+  if (!ReadWin9xKeyFile(workspace_.Resolve(kKeyFile), info)) return current;
+  return ShowSetupData(info);
 }
 
-void SetupModules::FillSetupDataFromReg() { ShowSetupData(ReadWin9xRegistry(workspace_.platform())); }
+Win9xInfo SetupModules::FillSetupDataFromReg() const { return ShowSetupData(ReadWin9xRegistry(workspace_.platform())); }
 
-bool SetupModules::ProcessSetupInfFile(const std::string& relativeFile, int mode) {
+bool SetupModules::ProcessSetupInfFile(const std::string& relativeFile, int mode, const Win9xInfo& answers) {
   const INIFile inf(workspace_.Resolve(relativeFile));
-  const std::string key = Quoted(JoinProductKey({answers_.TxtKeyPart[0], answers_.TxtKeyPart[1], answers_.TxtKeyPart[2],
-                                                 answers_.TxtKeyPart[3], answers_.TxtKeyPart[4]}));
+  const std::string key = Quoted(JoinProductKey(answers.ProductKey));
   bool ok = inf.SetINIKey("Setup", "ProductKey", key);
   if (mode != 2) {
     const std::string modeText = std::to_string(mode);
     ok &= inf.SetINIKey("Setup", "Express", mode == 0 ? "1" : "0");
-    ok &= inf.SetINIKey("NameAndOrg", "Name", Quoted(answers_.TxtOwner));
-    ok &= inf.SetINIKey("NameAndOrg", "Org", Quoted(answers_.TxtOrg));
+    ok &= inf.SetINIKey("NameAndOrg", "Name", Quoted(answers.OwnerName));
+    ok &= inf.SetINIKey("NameAndOrg", "Org", Quoted(answers.Organization));
     ok &= inf.SetINIKey("NameAndOrg", "Display", modeText);
-    ok &= inf.SetINIKey("Network", "ComputerName", Quoted(answers_.TxtPCName));
-    ok &= inf.SetINIKey("Network", "Workgroup", Quoted(answers_.TxtWorkgroup));
-    ok &= inf.SetINIKey("VREDIR", "LogonDomain", Quoted(answers_.TxtWorkgroup));
+    ok &= inf.SetINIKey("Network", "ComputerName", Quoted(answers.ComputerName));
+    ok &= inf.SetINIKey("Network", "Workgroup", Quoted(answers.Workgroup));
+    ok &= inf.SetINIKey("VREDIR", "LogonDomain", Quoted(answers.Workgroup));
     ok &= inf.SetINIKey("Network", "Display", modeText);
   }
   return ok;
 }
 
-bool SetupModules::CreateSetupInf() {
-  const std::string os = answers_.LblOSType.find("98") != std::string::npos ? "win98" : "winme";
+bool SetupModules::CreateSetupInf(const Win9xInfo& answers) {
+  const std::string os = answers.OptimizedFor.find("98") != std::string::npos ? "win98" : "winme";
   const struct {
     std::string from, to;
   } copies[] = {
@@ -87,11 +83,11 @@ bool SetupModules::CreateSetupInf() {
       return false;
     }
   }
-  bool ok = ProcessSetupInfFile("files\\setupwin\\bin\\key.inf", 2);
-  ok &= ProcessSetupInfFile("files\\setupwin\\bin\\def.inf", 1);
-  ok &= ProcessSetupInfFile("files\\setupwin\\bin\\auto.inf", 0);
+  bool ok = ProcessSetupInfFile("files\\setupwin\\bin\\key.inf", 2, answers);
+  ok &= ProcessSetupInfFile("files\\setupwin\\bin\\def.inf", 1, answers);
+  ok &= ProcessSetupInfFile("files\\setupwin\\bin\\auto.inf", 0, answers);
   ok &= WriteFileAtomic(workspace_.Resolve("files\\setupwin\\bin\\os.bat"),
-                        "@set OSVersion= " + answers_.LblOSType + "\r\n");
+                        "@set OSVersion= " + answers.OptimizedFor + "\r\n");
   if (!ok) {
     workspace_.prompter().MsgBox(Message{"The SetupWin answer files in " + workspace_.Resolve("files\\setupwin\\bin") +
                                              " could not be written.\r\n\r\nThe Kiv Disk Builder Can't Continue !",

@@ -58,7 +58,7 @@ struct FloppyWalk {
 TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
   FloppyWalk walk;
   const std::string device = walk.pf.Path("dev/fd0");
-  walk.w->form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, walk.w->form.platform()));
+  walk.w->builder.Output().SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, walk.w->builder.platform()));
   walk.w->prompter.answers = {Answer::Yes};  // would say yes to a format question
   walk.flow->CmdFinish_Click();
   // ...but none is asked: the one message is the missing drive.
@@ -70,7 +70,7 @@ TEST(FloppyDeviceCheck, NoDriveIsSaidBeforeAnyFormatQuestion) {
   EXPECT_NE(m.text.find("KIV_FLOPPY_DEVICE"), std::string::npos) << m.text;
   // The message says to choose an image instead: the output page stays.
   EXPECT_EQ(walk.w->form.CurrentPage, 5);
-  EXPECT_FALSE(walk.w->form.Cancelled);
+  EXPECT_FALSE(walk.w->form.Cancelled());
   EXPECT_FALSE(walk.pf.Exists("dev"));
 }
 

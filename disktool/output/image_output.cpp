@@ -12,10 +12,10 @@
 #include "common/progress_sink.h"
 #include "common/prompter.h"
 #include "common/source_date_epoch.h"
-#include "disktool/engine/floppy_workspace.h"
 #include "disktool/output/floppy_device_check.h"
 #include "disktool/output/floppy_drive.h"
 #include "disktool/output/image_target.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 namespace kiv {
 
@@ -54,8 +54,7 @@ std::string BfiCommandLine(const std::string& programFolder, const std::string& 
          cut(image) + "\" " + cut(tree);
 }
 
-ImageOutput::ImageOutput(const FloppyWorkspace& workspace, const OutputChoice& choice)
-    : workspace_(workspace), choice_(choice) {}
+ImageOutput::ImageOutput(const FloppyWorkspace& workspace) : workspace_(workspace) {}
 
 ImageOutput::~ImageOutput() = default;
 
@@ -70,14 +69,16 @@ FloppyDrive& ImageOutput::Floppy() {
 
 // Every check and the tool itself take this path: a relative one must not be
 // taken from the current folder, which need not be the program folder.
-std::string ImageOutput::ImageFile() const {
-  const std::string image = NativePath(choice_.TxtDest);
+std::string ImageOutput::ImageFile(const std::string& destination) const {
+  const std::string image = NativePath(destination);
   return IsAbsolutePath(image) ? image : JoinPath(workspace_.ProgramFolder(), image);
 }
 
-void ImageOutput::OpenFolder() { ExploreFolderOf(workspace_.platform(), workspace_.prompter(), ImageFile()); }
+void ImageOutput::OpenFolder(const std::string& destination) {
+  ExploreFolderOf(workspace_.platform(), workspace_.prompter(), ImageFile(destination));
+}
 
-bool ImageOutput::CreateImageFromDir(const std::string& ImgFile, const std::string& tree) {
+bool ImageOutput::CreateImageFromDir(const std::string& ImgFile, const std::string& tree, FloppyOutput size) {
   const std::string image = NativePath(ImgFile);
   // The tool writes into an existing folder only.
   const std::string folder = FolderOf(image);
@@ -87,7 +88,8 @@ bool ImageOutput::CreateImageFromDir(const std::string& ImgFile, const std::stri
   options.pump = [this] { workspace_.Pump(); };
   const bool stoppedBefore = workspace_.Stopped();
   const RunResult result = workspace_.launcher().RunAndCapture(
-      BfiArgv(workspace_.ToolPath("bfi"), workspace_.ProgramFolder(), image, tree, choice_.OptImage14), options);
+      BfiArgv(workspace_.ToolPath("bfi"), workspace_.ProgramFolder(), image, tree, size != FloppyOutput::Image288),
+      options);
   if (result.ended && result.exitCode == 0 && FileExists(image)) return true;
   // Cancelled while the tool ran (a stop request): nothing failed on its own.
   if (workspace_.Stopped() && !stoppedBefore) return false;
@@ -108,21 +110,24 @@ bool ImageOutput::FloppyDriveThere() {
   return false;
 }
 
-bool ImageOutput::ImageTargetAgreed() {
-  if (!choice_.OptImage14 && !choice_.OptImage28) return true;
+bool ImageOutput::ImageTargetAgreed(const std::string& destination, FloppyOutput output) {
+  if (!IsImage(output)) return true;
   // A target the build must never write is refused by the build itself.
-  const std::string image = ImageFile();
+  const std::string image = ImageFile(destination);
   if (!ImageTargetProblem(workspace_.ProgramFolder(), image).empty()) return true;
   bool folder = false;
-  const std::string there = ExistingTargetText(image, choice_.OptImage28, &folder);
+  const std::string there = ExistingTargetText(image, output == FloppyOutput::Image288, &folder);
   if (there.empty()) return true;
-  if (folder) {
-    workspace_.prompter().MsgBox(Message{there + "\r\n\r\nChoose another target for the image.", kInvalidTargetTitle,
-                                         Icon::Critical, Buttons::OK, 0, std::nullopt});
+  // Where nobody can be asked, what stands there is kept and the build refused.
+  Prompter& prompter = workspace_.prompter();
+  if (folder || !prompter.CanAsk()) {
+    prompter.MsgBox(Message{
+        there + (folder ? "" : " It is not replaced without asking.") + "\r\n\r\nChoose another target for the image.",
+        kInvalidTargetTitle, Icon::Critical, Buttons::OK, 0, std::nullopt});
     return false;
   }
-  return workspace_.prompter().MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
-                                              Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
+  return prompter.MsgBox(Message{there + "\r\n\r\nReplace it with the floppy image?", kReplaceTargetTitle,
+                                 Icon::Exclamation, Buttons::YesNo, 0, Answer::No}) == Answer::Yes;
 }
 
 bool ImageOutput::FormatFloppy() {

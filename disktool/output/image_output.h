@@ -12,22 +12,17 @@ namespace kiv {
 class FloppyDrive;
 class FloppyWorkspace;
 
+// What a build makes: a 1.44 MB or 2.88 MB floppy image file, or a floppy
+// written in the floppy drive.
 enum class FloppyOutput { Image144, Image288, Floppy };
 
-// The output page's choice: a 1.44 MB or 2.88 MB image at TxtDest, or the
-// floppy drive.
-struct OutputChoice {
-  std::string TxtDest;
-  bool OptImage14 = true;
-  bool OptImage28 = false;
-  bool OptFloppy = false;
-};
+inline bool IsImage(FloppyOutput output) { return output != FloppyOutput::Floppy; }
 
 // Each step that fails has shown its message (or asked) and returns false;
 // ending the build is the caller's business.
 class ImageOutput {
  public:
-  ImageOutput(const FloppyWorkspace& workspace, const OutputChoice& choice);
+  explicit ImageOutput(const FloppyWorkspace& workspace);
   ~ImageOutput();
   ImageOutput(const ImageOutput&) = delete;
   ImageOutput& operator=(const ImageOutput&) = delete;
@@ -37,26 +32,30 @@ class ImageOutput {
   void SetFloppyDrive(std::unique_ptr<FloppyDrive> drive);
   FloppyDrive& Floppy();
 
-  // The full path of the image TxtDest names (a relative one lies in the
-  // program folder, where the image tool runs).
-  std::string ImageFile() const;
-  // Runs the image tool on `tree`; true when it made ImgFile.
-  bool CreateImageFromDir(const std::string& ImgFile, const std::string& tree);
+  // The full path of the image a destination names (a relative one lies in
+  // the program folder, where the image tool runs).
+  std::string ImageFile(const std::string& destination) const;
+  // Runs the image tool on `tree` for an image of the `size` asked for; true
+  // when it made ImgFile.
+  bool CreateImageFromDir(const std::string& ImgFile, const std::string& tree, FloppyOutput size);
   // True when there is a floppy drive at the drive's device; otherwise shows
   // the no-drive message and returns false.
   bool FloppyDriveThere();
-  // True when the image may be written to TxtDest: nothing is there, an
-  // earlier image of this size is, or the user agreed to replace what is
-  // (asked as batch mode asks). False keeps the wizard on its output page.
-  bool ImageTargetAgreed();
+  // True when the `output` may be written to `destination`: a floppy, or an
+  // image where nothing is, where an earlier image of this size is, or where
+  // the user agreed to replace what is; where nobody can be asked, what is
+  // there is kept. False keeps the wizard on its output page and ends a
+  // batch run. (A destination the build must never write is the build's
+  // own refusal.)
+  bool ImageTargetAgreed(const std::string& destination, FloppyOutput output);
   // Asks before erasing the floppy, then formats it with the boot sector.
   bool FormatFloppy();
-  // Shows the image's folder (Open Folder of the finish page).
-  void OpenFolder();
+  // Shows the folder of the image at `destination` (Open Folder of the
+  // finish page).
+  void OpenFolder(const std::string& destination);
 
  private:
   const FloppyWorkspace& workspace_;
-  const OutputChoice& choice_;
   std::unique_ptr<FloppyDrive> floppy_;
 };
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/paths.h"
+#include "disktool/output/fat_boot_sector.h"
 
 namespace kiv {
 
@@ -65,11 +66,19 @@ std::string ExistingTargetText(const std::string& destination, bool image288, bo
   std::error_code ec;
   const fs::file_status st = fs::status(path, ec);
   if (ec) return "";
-  const long long size = image288 ? kImage288Bytes : kImage144Bytes;
-  if (st.type() == fs::file_type::regular && static_cast<long long>(fs::file_size(path, ec)) == size && !ec) return "";
   if (st.type() == fs::file_type::directory) {
     if (folder) *folder = true;
     return "The target " + destination + " is a folder, not a file.";
+  }
+  const long long size = image288 ? kImage288Bytes : kImage144Bytes;
+  const bool sized =
+      st.type() == fs::file_type::regular && static_cast<long long>(fs::file_size(path, ec)) == size && !ec;
+  // The size alone does not make an image: what the image tool wrote starts
+  // with a FAT boot sector.
+  if (sized && StartsWithFatBootSector(path)) return "";
+  if (sized) {
+    return "The target " + destination + " already exists and is not a floppy image: it has the size of one (" +
+           (image288 ? "2,949,120" : "1,474,560") + " bytes) but does not start with a FAT boot sector.";
   }
   return "The target " + destination + " already exists and is not a " +
          (image288 ? "2.88 MB floppy image (2,949,120 bytes)" : "1.44 MB floppy image (1,474,560 bytes)") + ".";

@@ -22,10 +22,11 @@ inline constexpr long long kImage288Bytes = 2949120;
 
 // What stands at a destination the image would replace, when that is not an
 // earlier image of the same kind: empty when nothing is there or a floppy
-// image of the size asked for is; otherwise a text naming the destination and
-// what it is not ("The target /x/notes.txt already exists and is not a 1.44 MB
-// floppy image (1,474,560 bytes)"). `folder` is set when it is a folder, which
-// no image can replace.
+// image of the size asked for is (that size, starting with a FAT boot
+// sector); otherwise a text naming the destination and what it is not ("The
+// target /x/notes.txt already exists and is not a 1.44 MB floppy image
+// (1,474,560 bytes)"). `folder` is set when it is a folder, which no image
+// can replace.
 std::string ExistingTargetText(const std::string& destination, bool image288, bool* folder = nullptr);
 
 inline constexpr const char* kReplaceTargetTitle = "Replace Existing File";

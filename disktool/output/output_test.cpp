@@ -22,7 +22,22 @@ void StageCabs(const ProgramFolder& pf, Wizard& w) {
   pf.Write("cabs/COMMAND.COM", "command");
   pf.Write("cabs/bin/A.BAT", "@echo a\r\n");
   pf.Write("Drivers.ini", "[ASPI]\r\n");
-  w.form.FillInitialList();
+  w.builder.Tree().FillInitialList();
+}
+
+// The output phase of a build whose file list is staged: true when it made
+// the image or the floppy.
+bool FinishApp(Wizard& w, const FloppyRequest& request) {
+  return w.builder.Build(request, FloppyPhase::Output, FloppyPhase::Output) == FloppyEnd::Made;
+}
+
+FloppyRequest ImageAt(const std::string& image, FloppyOutput output = FloppyOutput::Image144,
+                      const std::string& plugin = "") {
+  FloppyRequest request;
+  request.image = image;
+  request.output = output;
+  request.plugin = plugin;
+  return request;
 }
 
 TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
@@ -31,11 +46,11 @@ TEST(Cabinets, MakeCabCommandLineAndWorkingFolder) {
   pf.Write("files/netdrv/sub/b.txt", "b");
   Wizard w(pf);
   std::string name = "netdrv", source = "files\\netdrv", folder = "cabs\\lib";
-  EXPECT_TRUE(w.form.MakeCab(name, source, folder));
+  EXPECT_TRUE(w.builder.Cabinets().MakeCab(name, source, folder));
   EXPECT_EQ(folder, "cabs\\lib\\");  // the caller's variable gets the backslash
   EXPECT_TRUE(pf.Exists("cabs/lib/netdrv.cab"));
   std::string already = "cabs\\lib\\";
-  EXPECT_TRUE(w.form.MakeCab(name, source, already));
+  EXPECT_TRUE(w.builder.Cabinets().MakeCab(name, source, already));
   EXPECT_EQ(already, "cabs\\lib\\");
   const auto& calls = w.tools.commands_ran;
   ASSERT_EQ(calls.size(), 2u);
@@ -54,7 +69,7 @@ TEST(Cabinets, WhatAFailedArchiverSaidIsInTheMessage) {
   Wizard w(pf);
   w.tools.Add("cabarc", testing::FailingTool("cabarc: cannot read the folder files/netdrv: Permission denied"));
   std::string name = "netdrv", source = "files\\netdrv", folder = "cabs\\lib";
-  EXPECT_FALSE(w.form.MakeCab(name, source, folder));
+  EXPECT_FALSE(w.builder.Cabinets().MakeCab(name, source, folder));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_EQ(w.prompter.messages[0].title, "Error While Copying");
   EXPECT_EQ(w.prompter.messages[0].text,
@@ -75,16 +90,15 @@ TEST(Output, ImageBuildRunsBfiWithTheContract) {
   ProgramFolder pf;
   Wizard w(pf);
   StageCabs(pf, w);
-  w.form.TxtDest = pf.Path("images/a.img");
-  ASSERT_TRUE(w.form.FinishApp(""));
+  ASSERT_TRUE(FinishApp(w, ImageAt(pf.Path("images/a.img"))));
   EXPECT_TRUE(pf.Exists("images/a.img"));
   EXPECT_EQ(w.form.LblFinish, "Operation completed successfully");
   for (bool mark : w.form.LblRight) EXPECT_TRUE(mark);
   EXPECT_EQ(w.form.RunningStage, 0);
-  EXPECT_EQ(w.form.WaitStatus, "Copying files to floppy image ...");
+  EXPECT_EQ(w.builder.Status().line, "Copying files to floppy image ...");
   const auto& calls = w.tools.commands_ran;
   ASSERT_EQ(calls.size(), 1u);
-  const std::string tree = w.form.WorkDir.substr(pf.root.size() + 1);
+  const std::string tree = w.builder.Tree().Files().WorkDir.substr(pf.root.size() + 1);
   EXPECT_EQ(tree.rfind("Temp/bootsmith", 0), 0u);
   EXPECT_EQ(calls[0].argv[0], pf.Path("bfi"));
   EXPECT_EQ(calls[0].workingDir, pf.root);
@@ -100,9 +114,7 @@ TEST(Output, ImageOutsideTheProgramFolderAnd288) {
   ProgramFolder elsewhere;
   Wizard w(pf);
   StageCabs(pf, w);
-  w.form.OptImage28_Click();
-  w.form.TxtDest = elsewhere.Path("out/b.img");
-  ASSERT_TRUE(w.form.FinishApp(""));
+  ASSERT_TRUE(FinishApp(w, ImageAt(elsewhere.Path("out/b.img"), FloppyOutput::Image288)));
   const auto calls = w.tools.Ran("bfi");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_NE(calls[0].find(" -t=288 -f=" + elsewhere.Path("out/b.img") + " Temp/bootsmith"), std::string::npos)
@@ -115,8 +127,7 @@ TEST(Output, FailedBfiIsReportedAndCancels) {
   Wizard w(pf);
   StageCabs(pf, w);
   w.tools.Add("bfi", testing::FailingTool("bfi: the tree does not fit"));
-  w.form.TxtDest = pf.Path("x.img");
-  EXPECT_FALSE(w.form.FinishApp(""));
+  EXPECT_FALSE(FinishApp(w, ImageAt(pf.Path("x.img"))));
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find(pf.Path("x.img")), std::string::npos);
   EXPECT_NE(w.prompter.messages[0].text.find("does not fit"), std::string::npos);
@@ -129,8 +140,7 @@ TEST(Output, FailedBfiIsReportedAndCancels) {
   Wizard w2(pf2);
   StageCabs(pf2, w2);
   w2.tools.Add("bfi", [](const testing::FakeCommand&) { return testing::FakeRun{}; });
-  w2.form.TxtDest = pf2.Path("y.img");
-  EXPECT_FALSE(w2.form.FinishApp(""));
+  EXPECT_FALSE(FinishApp(w2, ImageAt(pf2.Path("y.img"))));
   EXPECT_EQ(w2.form.LblFinish, "Operation canceled");
 }
 
@@ -149,13 +159,13 @@ TEST(Output, CancelRemovesTheWorkFilesAndTellsWhoeverShowsTheOutcome) {
     toldAfterCleanUp = !pf.Exists("Drivers.ini") && !pf.Exists("cabs") && !pf.Exists("Temp");
   };
   w.form.CurrentPage = 5;
-  w.form.CancelApp();
+  w.builder.CancelApp();
   EXPECT_EQ(told, 1);
   EXPECT_TRUE(toldAfterCleanUp);
   EXPECT_TRUE(pf.Exists("keep.img"));
   EXPECT_EQ(w.form.LblFinish, "Operation canceled");
-  EXPECT_TRUE(w.form.Cancelled);
-  EXPECT_TRUE(w.form.BuildCancelled);
+  EXPECT_TRUE(w.form.Cancelled());
+  EXPECT_EQ(w.builder.End(), FloppyEnd::Cancelled);
   EXPECT_FALSE(w.form.OutputMade);
   // Without a wizard nobody moves the pages: batch mode shows none.
   EXPECT_EQ(w.form.CurrentPage, 5);
@@ -167,7 +177,7 @@ TEST(Output, StageLabelsFollowTheOutputKind) {
   w.form.OptFloppy_Click();
   EXPECT_EQ(w.form.LblMsg[2], "Formating Floppy Disk");
   EXPECT_EQ(w.form.LblMsg[3], "Copying files to floppy disk");
-  EXPECT_FALSE(w.form.OptImage14);
+  EXPECT_EQ(w.form.Request.output, FloppyOutput::Floppy);
   w.form.OptImage14_Click();
   EXPECT_EQ(w.form.LblMsg[2], "Preparing new floppy image");
   EXPECT_EQ(w.form.LblMsg[3], "Copying files to floppy image");
@@ -176,7 +186,7 @@ TEST(Output, StageLabelsFollowTheOutputKind) {
 TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   ProgramFolder pf;
   Wizard w(pf);
-  w.form.WorkDir = pf.Path("Temp/work");
+  w.builder.Tree().Files().WorkDir = pf.Path("Temp/work");
   pf.Write("Temp/work/etc/net.cfg", "old");
   pf.Write("plugins/P/etc/net.cfg", "new");
   pf.Write("plugins/P/bin/p.bat", "p");
@@ -186,7 +196,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   w.tools.Add("P.exe", ended);
   w.tools.Add("sh", ended);
   using Argv = std::vector<std::string>;
-  w.form.InjectPlugin("P");
+  w.builder.Tree().InjectPlugin("P");
   ASSERT_EQ(w.tools.commands_ran.size(), 1u);
   EXPECT_EQ(w.tools.commands_ran[0].argv, Argv{pf.Path("plugins/P.exe")});
   EXPECT_EQ(pf.Read("Temp/work/etc/net.cfg"), "new");  // plugin files overwrite
@@ -195,14 +205,14 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
 
   // On POSIX a P.sh wins over all, run by /bin/sh (no execute bit needed).
   pf.Write("plugins/P.sh", "echo sh\n");
-  w.form.InjectPlugin("P");
+  w.builder.Tree().InjectPlugin("P");
   ASSERT_EQ(w.tools.commands_ran.size(), 2u);
   EXPECT_EQ(w.tools.commands_ran[1].argv, (Argv{"/bin/sh", pf.Path("plugins/P.sh")}));
 
   // A program that cannot be started is reported; the plugin is still copied.
   w.tools.Remove("sh");
   pf.Write("plugins/P/late.txt", "l");
-  w.form.InjectPlugin("P");
+  w.builder.Tree().InjectPlugin("P");
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_EQ(w.prompter.messages[0].text,
             "The preparation program " + pf.Path("plugins/P.sh") +
@@ -215,7 +225,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   // still copied.
   pf.Write("plugins/Q.com", "\xb4\x09 not runnable here");
   pf.Write("plugins/Q/q.txt", "q");
-  w.form.InjectPlugin("Q");
+  w.builder.Tree().InjectPlugin("Q");
   ASSERT_EQ(w.prompter.messages.size(), 1u);
   EXPECT_NE(w.prompter.messages[0].text.find("Q.com"), std::string::npos);
   EXPECT_EQ(pf.Read("Temp/work/q.txt"), "q");
@@ -225,7 +235,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
   pf.Write("plugins/W.exe", std::string("MZ\x90\x00", 4));
   pf.Write("plugins/W/w.txt", "w");
   if (SystemLauncher().FindProgram("wine").empty()) {
-    w.form.InjectPlugin("W");
+    w.builder.Tree().InjectPlugin("W");
     ASSERT_EQ(w.prompter.messages.size(), 2u);
     EXPECT_NE(w.prompter.messages[1].text.find("wine is not installed"), std::string::npos);
     EXPECT_EQ(pf.Read("Temp/work/w.txt"), "w");
@@ -234,7 +244,7 @@ TEST(Plugins, PreparationProgramPrecedenceAndCopy) {
 
   // Without a preparation program the plugin is only copied.
   pf.Write("plugins/R/r.txt", "r");
-  w.form.InjectPlugin("R");
+  w.builder.Tree().InjectPlugin("R");
   EXPECT_EQ(pf.Read("Temp/work/r.txt"), "r");
   EXPECT_EQ(w.prompter.messages.size(), 1u);
 }
@@ -244,22 +254,9 @@ TEST(Plugins, AppliedToTheImageTree) {
   Wizard w(pf);
   StageCabs(pf, w);
   pf.Write("plugins/P/PLUGIN.TXT", "p");
-  // This bfi writes the list of the tree it was given (its last argument) as
-  // the "image".
-  w.tools.Add("bfi", [](const testing::FakeCommand& c) {
-    const std::filesystem::path tree = testing::InWorkingFolder(c, c.argv.back());
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree))
-      if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(tree).generic_string());
-    std::sort(files.begin(), files.end());
-    std::string list;
-    for (const std::string& f : files) list += f + "\n";
-    for (const std::string& arg : c.argv)
-      if (arg.rfind("-f=", 0) == 0) WriteFileAtomic(testing::InWorkingFolder(c, arg.substr(3)), list);
-    return testing::FakeRun{};
-  });
-  w.form.TxtDest = pf.Path("p.img");
-  ASSERT_TRUE(w.form.FinishApp("P"));
+  // This bfi writes the list of the tree it was given as the "image".
+  w.tools.Add("bfi", testing::TreeListingBfi);
+  ASSERT_TRUE(FinishApp(w, ImageAt(pf.Path("p.img"), FloppyOutput::Image144, "P")));
   EXPECT_EQ(pf.Read("p.img"), "COMMAND.COM\nIO.SYS\nMSDOS.SYS\nPLUGIN.TXT\nbin/A.BAT\n");
 }
 
@@ -268,19 +265,21 @@ class FloppyMode : public ::testing::Test {
   void SetUp() override {
     device = pf.Path("floppy.img");
     pf.Write("floppy.img", std::string(1474560, '\xF6'));
-    w.form.SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, w.form.platform()));
+    w.builder.Output().SetFloppyDrive(MakeFat12FloppyDrive(device, std::nullopt, w.builder.platform()));
     StageCabs(pf, w);
-    w.form.OptFloppy_Click();
+    floppy.output = FloppyOutput::Floppy;
   }
   ProgramFolder pf;
   Wizard w{pf};
   std::string device;
+  FloppyRequest floppy;
 };
 
 TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
   w.prompter.answers = {Answer::Yes};
   pf.Write("plugins/P/PLUGIN.TXT", "p");
-  ASSERT_TRUE(w.form.FinishApp("P"));
+  floppy.plugin = "P";
+  ASSERT_TRUE(FinishApp(w, floppy));
   EXPECT_EQ(w.form.LblFinish, "Operation completed successfully");
   EXPECT_TRUE(w.tools.commands_ran.empty());  // no image tool in floppy mode
   if (std::system("command -v fsck.fat >/dev/null && command -v mdir >/dev/null") != 0)
@@ -301,7 +300,7 @@ TEST_F(FloppyMode, FormatsAndWritesTheFloppyThatFsckAccepts) {
 
 TEST_F(FloppyMode, RefusedFormatAndFullFloppy) {
   w.prompter.answers = {Answer::No};
-  EXPECT_FALSE(w.form.FinishApp(""));
+  EXPECT_FALSE(FinishApp(w, floppy));
   EXPECT_EQ(w.prompter.messages.back().text, "You have select not to format the floppy");
   EXPECT_EQ(w.prompter.messages.back().title, "Didn't Format");
   EXPECT_EQ(w.form.LblFinish, "Operation canceled");
@@ -310,18 +309,19 @@ TEST_F(FloppyMode, RefusedFormatAndFullFloppy) {
   ProgramFolder pf2;
   Wizard w2(pf2);
   pf2.Write("floppy.img", std::string(1474560, '\0'));
-  w2.form.SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img"), std::nullopt, w2.form.platform()));
-  ASSERT_TRUE(w2.form.Floppy().Format("", nullptr));
+  w2.builder.Output().SetFloppyDrive(MakeFat12FloppyDrive(pf2.Path("floppy.img"), std::nullopt, w2.builder.platform()));
+  FloppyDrive& drive = w2.builder.Output().Floppy();
+  ASSERT_TRUE(drive.Format("", nullptr));
   pf2.Write("cabs/BIG.BIN", std::string(1500000, 'b'));
   pf2.Write("cabs/SMALL.TXT", "s");
-  w2.form.FileList = {{"BIG.BIN", true}, {"SMALL.TXT", true}};
-  EXPECT_TRUE(w2.form.InjectFilesToDir("A:"));
+  w2.builder.Tree().Files().FileList = {{"BIG.BIN", true}, {"SMALL.TXT", true}};
+  EXPECT_TRUE(w2.builder.Tree().InjectFilesToDir("A:", &drive));
   ASSERT_EQ(w2.prompter.messages.size(), 1u);
   EXPECT_EQ(w2.prompter.messages[0].title, "Not Enough Free Space");
   EXPECT_EQ(w2.prompter.messages[0].text,
             "The Image file doesn't have enough free space for the file \r\nBIG.BIN\r\n"
             "The file will not be copied to the floppy image.");
-  EXPECT_EQ(w2.form.Floppy().FreeSpace(), (2847 - 1) * 512);
+  EXPECT_EQ(drive.FreeSpace(), (2847 - 1) * 512);
 }
 
 // What a root folder holds, by name: attribute byte, first cluster and slot.
@@ -353,13 +353,11 @@ TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
   pf.Write("files/bootsect.bin", boot);
   std::filesystem::create_symlink(KIV_BFI_PATH, pf.Path("bfi"));
   w.prompter.answers = {Answer::Yes};
-  ASSERT_TRUE(w.form.FinishApp(""));
+  ASSERT_TRUE(FinishApp(w, floppy));
   // The image is made by the real image tool.
   Wizard real(pf, SystemLauncher());
   StageCabs(pf, real);
-  real.form.OptImage14_Click();
-  real.form.TxtDest = pf.Path("same.img");
-  ASSERT_TRUE(real.form.FinishApp(""));
+  ASSERT_TRUE(FinishApp(real, ImageAt(pf.Path("same.img"))));
   const std::string floppy = pf.Read("floppy.img"), image = pf.Read("same.img");
   ASSERT_EQ(floppy.size(), image.size());
   EXPECT_EQ(floppy.substr(43, 11), "KIVSTART   ");
@@ -387,9 +385,10 @@ TEST_F(FloppyMode, WritesTheFileSystemTheImageToolWrites) {
 TEST(FloppyDevice, MissingDeviceFailsTheFormat) {
   ProgramFolder pf;
   Wizard w(pf);
-  w.form.SetFloppyDrive(MakeFat12FloppyDrive(pf.Path("no/such/device"), std::nullopt, w.form.platform()));
+  w.builder.Output().SetFloppyDrive(
+      MakeFat12FloppyDrive(pf.Path("no/such/device"), std::nullopt, w.builder.platform()));
   w.prompter.answers = {Answer::Yes};
-  EXPECT_FALSE(w.form.FormatFloppy());
+  EXPECT_FALSE(w.builder.Output().FormatFloppy());
   EXPECT_EQ(w.prompter.messages.back().title, "No Floppy Drive");
   EXPECT_FALSE(pf.Exists("no"));
 }

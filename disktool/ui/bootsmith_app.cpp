@@ -12,6 +12,7 @@
 #include "disktool/ui/drivers_dialog.h"
 #include "disktool/ui/qt_wait_window.h"
 #include "disktool/ui/wizard_window.h"
+#include "disktool/wizard/frm_drivers.h"
 #include "disktool/wizard/frm_wizard.h"
 #include "disktool/wizard/wizard_flow.h"
 
@@ -58,9 +59,11 @@ int RunBootsmithGui(int argc, char** argv, const std::string& programFolder, con
   views.prompter = &prompter;
   views.progress = &progress;
   views.wait = &wait;
-  views.showDrivers = [](FrmDrivers& model) {
+  views.showDrivers = [&programFolder](const DriverClasses& chosen) {
+    FrmDrivers model(programFolder, SystemLauncher());
+    model.Pump = [] { QApplication::processEvents(); };
+    model.LoadDriverLists(chosen);
     DriversDialog dialog(model);
-    model.Modal = true;
     dialog.ShowAsModel();
   };
   views.runWizard = [&](const BuilderStart& start) {

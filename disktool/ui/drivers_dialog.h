@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "disktool/drivers/frm_drivers.h"
+#include "disktool/wizard/frm_drivers.h"
 
 namespace kiv {
 

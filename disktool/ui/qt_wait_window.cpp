@@ -12,7 +12,7 @@
 namespace kiv {
 
 QtWaitWindow::QtWaitWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
-  setWindowTitle(kWaitCaption);
+  setWindowTitle("Please Wait");
   setObjectName("FrmWait");
   status_ = new QLabel(QString::fromUtf8(kWaitInitialStatus), this);
   status_->setObjectName("LblStatus");

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 namespace kiv {
 

@@ -143,36 +143,36 @@ QLineEdit* WizardWindow::MakeText(QWidget* parent, std::string& text, const char
   return w;
 }
 
-QCheckBox* WizardWindow::MakeCheck(QWidget* parent, DriverClass& driverClass, std::function<std::string()> caption,
-                                   const char* name) {
+QCheckBox* WizardWindow::MakeCheck(QWidget* parent, bool& chosen, std::function<bool()> offered,
+                                   std::function<std::string()> caption, const char* name) {
   auto* w = new QCheckBox(parent);
   w->setObjectName(name);
-  connect(w, &QCheckBox::clicked, this, [this, &driverClass](bool on) {
-    driverClass.Chosen = on;
+  connect(w, &QCheckBox::clicked, this, [this, &chosen](bool on) {
+    chosen = on;
     Refresh();
   });
-  binds_.push_back([w, &driverClass, caption = std::move(caption)] {
+  binds_.push_back([w, &chosen, offered = std::move(offered), caption = std::move(caption)] {
     w->setText(Q(caption()));
-    w->setChecked(driverClass.Chosen);
-    w->setEnabled(driverClass.Offered);
+    w->setChecked(chosen);
+    w->setEnabled(offered());
   });
   return w;
 }
 
-QPushButton* WizardWindow::MakeSelectButton(QWidget* parent, const DriverClass& driverClass, const char* name,
+QPushButton* WizardWindow::MakeSelectButton(QWidget* parent, const bool& chosen, const char* name,
                                             std::function<void()> click) {
   QPushButton* w = MakeButton(parent, "Select which drivers to include...", name, std::move(click));
   // Drivers are picked for a chosen class only.
-  binds_.push_back([w, &driverClass] { w->setEnabled(driverClass.Chosen); });
+  binds_.push_back([w, &chosen] { w->setEnabled(chosen); });
   return w;
 }
 
-QRadioButton* WizardWindow::MakeOption(QWidget* parent, const char* caption, const char* name, const bool& on,
+QRadioButton* WizardWindow::MakeOption(QWidget* parent, const char* caption, const char* name, FloppyOutput output,
                                        void (FrmWizard::*click)()) {
   auto* w = new QRadioButton(QString::fromUtf8(caption), parent);
   w->setObjectName(name);
   connect(w, &QRadioButton::clicked, this, Handler([this, click] { (form_.*click)(); }));
-  binds_.push_back([w, &on] { w->setChecked(on); });
+  binds_.push_back([this, w, output] { w->setChecked(form_.Request.output == output); });
   return w;
 }
 
@@ -237,10 +237,12 @@ QWidget* WizardWindow::BuildPage2() {
       Text("Select the drivers you want in the disk, remember that you need extra modules to make use of "
            "these drivers",
            page));
+  const FloppyDisk& disk = form_.Builder().Disk();
   chkAspi_ = MakeCheck(
-      page, form_.Aspi, [] { return std::string(FrmWizard::kAspiCaption); }, "ChkASPI");
+      page, form_.Request.aspi, [&disk] { return disk.offered.aspi; },
+      [] { return std::string(FrmWizard::kAspiCaption); }, "ChkASPI");
   // The selection window is shown first, then filled, as the form does.
-  selAspi_ = MakeSelectButton(page, form_.Aspi, "CmdSelASPI", [this] {
+  selAspi_ = MakeSelectButton(page, form_.Request.aspi, "CmdSelASPI", [this] {
     drivers_->show();
     form_.CmdSelASPI_Click();
     ShowDrivers();
@@ -254,8 +256,9 @@ QWidget* WizardWindow::BuildPage2() {
            "need ASPI CD and CDROM which have their own requirements.",
            page));
   chkNdis_ = MakeCheck(
-      page, form_.Net, [this] { return form_.NetCaption(); }, "ChkNDIS");
-  selNdis_ = MakeSelectButton(page, form_.Net, "CmdSelNDIS", [this] {
+      page, form_.Request.network, [&disk] { return disk.offered.network; }, [this] { return form_.NetCaption(); },
+      "ChkNDIS");
+  selNdis_ = MakeSelectButton(page, form_.Request.network, "CmdSelNDIS", [this] {
     drivers_->show();
     form_.CmdSelNDIS_Click();
     ShowDrivers();
@@ -282,7 +285,7 @@ QWidget* WizardWindow::BuildPage3() {
   auto* keyRow = new QHBoxLayout;
   for (int i = 0; i < 5; ++i) {
     const std::string name = "TxtKeyPart" + std::to_string(i + 1);
-    QLineEdit* part = MakeText(page, form_.TxtKeyPart[i], name.c_str());
+    QLineEdit* part = MakeText(page, form_.Request.answers.ProductKey[i], name.c_str());
     part->setMaxLength(5);
     keyRow->addWidget(part);
   }
@@ -293,10 +296,10 @@ QWidget* WizardWindow::BuildPage3() {
     const char* caption;
     const char* name;
     std::string& text;
-  } fields[] = {{"Owner Name :", "TxtOwner", form_.TxtOwner},
-                {"Organization :", "TxtOrg", form_.TxtOrg},
-                {"Computer Name :", "TxtPCName", form_.TxtPCName},
-                {"Workgroup :", "TxtWorkgroup", form_.TxtWorkgroup}};
+  } fields[] = {{"Owner Name :", "TxtOwner", form_.Request.answers.OwnerName},
+                {"Organization :", "TxtOrg", form_.Request.answers.Organization},
+                {"Computer Name :", "TxtPCName", form_.Request.answers.ComputerName},
+                {"Workgroup :", "TxtWorkgroup", form_.Request.answers.Workgroup}};
   int row = 1;
   for (const auto& field : fields) {
     grid->addWidget(Text(field.caption, page, false), row, 0);
@@ -304,7 +307,7 @@ QWidget* WizardWindow::BuildPage3() {
     ++row;
   }
   grid->addWidget(Text("Optimized for :", page, false), row, 0);
-  grid->addWidget(MakeLabel(page, form_.LblOSType, "LblOSType", false), row, 1);
+  grid->addWidget(MakeLabel(page, form_.Request.answers.OptimizedFor, "LblOSType", false), row, 1);
   l->addLayout(grid);
   l->addStretch(1);
   return page;
@@ -325,9 +328,10 @@ QWidget* WizardWindow::BuildPage4() {
   dirs_->setObjectName("LstDirs");
   dirs_->hide();
   connect(files_, &QListWidget::itemSelectionChanged, this, [this] {
-    if (refreshing_ || form_.FileList.empty()) return;
-    for (int i = 0; i < files_->count() && i < static_cast<int>(form_.FileList.size()); ++i) {
-      form_.FileList[i].Selected = files_->item(i)->isSelected();
+    const size_t listed = form_.Builder().Tree().Files().FileList.size();
+    if (refreshing_ || listed == 0) return;
+    for (int i = 0; i < files_->count() && i < static_cast<int>(listed); ++i) {
+      form_.SelectFile(static_cast<size_t>(i), files_->item(i)->isSelected());
     }
   });
   return page;
@@ -339,24 +343,26 @@ QWidget* WizardWindow::BuildPage5() {
   l->addWidget(Text("Choose how to save your generated floppy disk :", page));
   auto* how = new QGroupBox("  How to save your RadIvav Disk ? ", page);
   auto* hl = new QVBoxLayout(how);
-  hl->addWidget(MakeOption(how, "&1.44 MB Floppy Image", "OptImage14", form_.OptImage14, &FrmWizard::OptImage14_Click));
-  hl->addWidget(MakeOption(how, "&2.88 MB Floppy Image", "OptImage28", form_.OptImage28, &FrmWizard::OptImage28_Click));
+  hl->addWidget(
+      MakeOption(how, "&1.44 MB Floppy Image", "OptImage14", FloppyOutput::Image144, &FrmWizard::OptImage14_Click));
+  hl->addWidget(
+      MakeOption(how, "&2.88 MB Floppy Image", "OptImage28", FloppyOutput::Image288, &FrmWizard::OptImage28_Click));
   // Alt+F is Finish's and Alt+B Back's on this page: each control has a key
   // of its own.
-  optFloppy_ = MakeOption(how, "1.44 MB Floppy &Disk", "OptFloppy", form_.OptFloppy, &FrmWizard::OptFloppy_Click);
+  optFloppy_ = MakeOption(how, "1.44 MB Floppy &Disk", "OptFloppy", FloppyOutput::Floppy, &FrmWizard::OptFloppy_Click);
   hl->addWidget(optFloppy_);
   l->addWidget(how);
   auto* destBox = new QGroupBox(" Destination ", page);
   auto* dl = new QHBoxLayout(destBox);
-  dest_ = MakeText(destBox, form_.TxtDest, "TxtDest");
+  dest_ = MakeText(destBox, form_.Request.image, "TxtDest");
   QPushButton* browse = MakeButton(destBox, "B&rowse...", "CmdBrowse", [this] {
-    const std::string chosen = form_.prompter().SaveFileDialog("", {}, form_.TxtDest);
-    if (!chosen.empty()) form_.TxtDest = chosen;
+    const std::string chosen = form_.prompter().SaveFileDialog("", {}, form_.Request.image);
+    if (!chosen.empty()) form_.Request.image = chosen;
   });
   // A real floppy has no file name to give.
   binds_.push_back([this, browse] {
-    dest_->setEnabled(!form_.OptFloppy);
-    browse->setEnabled(!form_.OptFloppy);
+    dest_->setEnabled(IsImage(form_.Request.output));
+    browse->setEnabled(IsImage(form_.Request.output));
   });
   dl->addWidget(dest_, 1);
   dl->addWidget(browse);
@@ -391,12 +397,13 @@ QWidget* WizardWindow::BuildPage6() {
       MakeButton(page, ButtonCaption("Open Folder"), "CmdOpenFolder", [this] { form_.CmdOpenFolder_Click(); });
   // The finished image in QEMU, as floppy A:, when QEMU is installed.
   QPushButton* tryVm = MakeButton(page, QString::fromUtf8(kTryInVmCaption), "CmdTryInVm",
-                                  [this] { TryInVm(form_.TxtDest, VmMedium::Floppy, Vm); });
+                                  [this] { TryInVm(form_.Request.image, VmMedium::Floppy, Vm); });
   // The image's name, its folder and its trial go with the image.
   binds_.push_back([this, tryVm] {
     lblImage_->setVisible(!form_.LblImage.empty());
     openFolder_->setVisible(!form_.LblImage.empty());
-    tryVm->setVisible(form_.CurrentPage == 6 && form_.OutputMade && !form_.OptFloppy && CanTryInVm(form_.TxtDest, Vm));
+    tryVm->setVisible(form_.CurrentPage == 6 && form_.OutputMade && IsImage(form_.Request.output) &&
+                      CanTryInVm(form_.Request.image, Vm));
   });
   auto* actions = new QHBoxLayout;
   actions->addWidget(openFolder_);
@@ -456,16 +463,17 @@ void WizardWindow::Refresh() {
 
   // Page 4: the file list.
   files_->clear();
-  if (form_.FileList.empty()) {
+  const std::vector<FileListEntry> fileList = form_.FileList();
+  if (fileList.empty()) {
     files_->addItem("Return to Previous step to Populate the list");
   } else {
-    for (const FileListEntry& e : form_.FileList) {
+    for (const FileListEntry& e : fileList) {
       auto* item = new QListWidgetItem(Q(e.Path), files_);
       item->setSelected(e.Selected);
     }
   }
   dirs_->clear();
-  for (const std::string& d : form_.LstDirs) dirs_->addItem(Q(d));
+  for (const std::string& d : form_.Builder().Tree().Files().FoldersToList) dirs_->addItem(Q(d));
 
   // Page 7: the stages of the build.
   for (int i = 0; i < 4; ++i) {

@@ -78,11 +78,10 @@ class WizardWindow : public QWidget {
   std::function<void()> Handler(std::function<void()> fn);
   QLabel* MakeLabel(QWidget* parent, const std::string& text, const char* name, bool wrap = true);
   QLineEdit* MakeText(QWidget* parent, std::string& text, const char* name);
-  QCheckBox* MakeCheck(QWidget* parent, DriverClass& driverClass, std::function<std::string()> caption,
-                       const char* name);
-  QPushButton* MakeSelectButton(QWidget* parent, const DriverClass& driverClass, const char* name,
-                                std::function<void()> click);
-  QRadioButton* MakeOption(QWidget* parent, const char* caption, const char* name, const bool& on,
+  QCheckBox* MakeCheck(QWidget* parent, bool& chosen, std::function<bool()> offered,
+                       std::function<std::string()> caption, const char* name);
+  QPushButton* MakeSelectButton(QWidget* parent, const bool& chosen, const char* name, std::function<void()> click);
+  QRadioButton* MakeOption(QWidget* parent, const char* caption, const char* name, FloppyOutput output,
                            void (FrmWizard::*click)());
   QPushButton* MakeButton(QWidget* parent, const QString& caption, const char* name, std::function<void()> click);
   QPushButton* MakeButton(QWidget* parent, ButtonModel& button, const char* name, std::function<void()> click);

@@ -135,12 +135,12 @@ TEST(WizardWindow, FileSelectionAndBuild) {
   // Before the list is filled it asks to go back.
   EXPECT_EQ(t.window->LstFiles()->item(0)->text(), "Return to Previous step to Populate the list");
   t.NextToFinish(1);
-  ASSERT_FALSE(t.w->form.FileList.empty());
+  ASSERT_FALSE(t.w->form.FileList().empty());
   // Leave IO.SYS's neighbour MSDOS.SYS off the disk.
   QListWidget* files = t.window->LstFiles();
   ASSERT_EQ(files->item(1)->text(), "MSDOS.SYS");
   files->item(1)->setSelected(false);
-  EXPECT_FALSE(t.w->form.FileList[1].Selected);
+  EXPECT_FALSE(t.w->form.FileList()[1].Selected);
   t.window->CmdFinish()->click();
   EXPECT_EQ(t.Page(), 6);
   EXPECT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
@@ -159,7 +159,7 @@ TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
   EXPECT_TRUE(t.window->ChkASPI()->isChecked());
   EXPECT_TRUE(t.window->CmdSelASPI()->isEnabled());
   t.window->ChkASPI()->click();
-  EXPECT_FALSE(t.w->form.Aspi.Chosen);
+  EXPECT_FALSE(t.w->form.Request.aspi);
   EXPECT_FALSE(t.window->CmdSelASPI()->isEnabled());
   t.window->CmdSelNDIS()->click();
   ASSERT_TRUE(t.window->Drivers()->isVisible());
@@ -170,7 +170,7 @@ TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
   t.window->CmdNext()->click();
   ASSERT_EQ(t.Page(), 5);
   t.window->OptFloppy()->click();
-  EXPECT_TRUE(t.w->form.OptFloppy);
+  EXPECT_EQ(t.w->form.Request.output, FloppyOutput::Floppy);
   EXPECT_FALSE(t.window->TxtDest()->isEnabled());
   EXPECT_EQ(t.w->form.LblMsg[2], "Formating Floppy Disk");
 }
@@ -178,6 +178,7 @@ TEST(WizardWindow, DriverClassBoxesAndOutputOptions) {
 TEST(WizardWindow, CancelThenCloseCleansUp) {
   Window t;
   t.NextToFinish(2);
+  t.w->prompter.answers = {Answer::Yes};  // the choices may go
   t.window->CmdCancel()->click();
   EXPECT_EQ(t.Page(), 6);
   EXPECT_EQ(t.window->LblFinish()->text(), "Operation canceled");
@@ -185,6 +186,7 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
 
   Window c;
   c.NextToFinish(2);
+  c.w->prompter.answers = {Answer::Yes};
   c.window->close();
   EXPECT_EQ(c.ended, 1);
   EXPECT_FALSE(c.pf.Exists("Drivers.ini"));
@@ -193,7 +195,8 @@ TEST(WizardWindow, CancelThenCloseCleansUp) {
 
 TEST(WizardWindow, FloppyDiskWithoutADriveLeavesTheOutputPageOpenForAnImage) {
   Window t;
-  t.w->form.SetFloppyDrive(MakeFat12FloppyDrive(t.pf.Path("no/such/device"), std::nullopt, t.w->form.platform()));
+  t.w->builder.Output().SetFloppyDrive(
+      MakeFat12FloppyDrive(t.pf.Path("no/such/device"), std::nullopt, t.w->builder.platform()));
   t.NextToFinish(2);
   t.window->OptFloppy()->click();
   t.window->CmdFinish()->click();
@@ -205,7 +208,7 @@ TEST(WizardWindow, FloppyDiskWithoutADriveLeavesTheOutputPageOpenForAnImage) {
   EXPECT_TRUE(t.window->CmdBack()->isEnabled());
   EXPECT_TRUE(t.window->CmdCancel()->isEnabled());
   EXPECT_TRUE(t.window->CmdFinish()->isVisible());
-  EXPECT_FALSE(t.w->form.Cancelled);
+  EXPECT_FALSE(t.w->form.Cancelled());
   EXPECT_TRUE(t.pf.Exists("cabs")) << "the disk definition's work was thrown away";
 
   t.window->findChild<QAbstractButton*>("OptImage14")->click();
@@ -276,7 +279,7 @@ TEST(WizardWindow, TryInAVirtualMachineStartsQemuWithTheImageAsFloppyA) {
   std::filesystem::create_directories(t.pf.Path("my disks"));
   t.window->TxtDest()->clear();
   QTest::keyClicks(t.window->TxtDest(), QString::fromStdString(image));
-  ASSERT_EQ(t.w->form.TxtDest, image);
+  ASSERT_EQ(t.w->form.Request.image, image);
   t.window->CmdFinish()->click();
   ASSERT_EQ(t.window->LblFinish()->text(), "Operation completed successfully");
   ASSERT_TRUE(t.pf.Exists("my disks/Boot Disk.img"));
@@ -293,6 +296,7 @@ TEST(WizardWindow, TryInAVirtualMachineIsHiddenAfterACancelAndWithoutQemu) {
   Window t;
   auto* tryVm = t.window->findChild<QAbstractButton*>("CmdTryInVm");
   t.NextToFinish(2);
+  t.w->prompter.answers = {Answer::Yes};
   t.window->CmdCancel()->click();
   ASSERT_EQ(t.window->LblFinish()->text(), "Operation canceled");
   EXPECT_FALSE(tryVm->isVisibleTo(t.window.get()));
@@ -382,7 +386,7 @@ TEST(WizardWindow, F1OpensTheHelpOfThePageWhateverHasTheFocus) {
 TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
   Window t;
   FakePlatform platform;
-  t.w->form.SetPlatform(platform);
+  t.w->builder.SetPlatform(platform);
   t.NextToFinish(2);
   EXPECT_FALSE(t.window->CmdOpenFolder()->isVisibleTo(t.window.get()));
   // A 2.88 MB image under a name without a folder: it lies in the program
@@ -426,6 +430,7 @@ TEST(WizardWindow, TheFinishPageNamesTheImageWithItsSizeAndOpensItsFolder) {
   // Cancelled: no image named, nothing to open.
   Window cancelled;
   cancelled.NextToFinish(2);
+  cancelled.w->prompter.answers = {Answer::Yes};
   cancelled.window->CmdCancel()->click();
   ASSERT_EQ(cancelled.window->LblFinish()->text(), "Operation canceled");
   EXPECT_FALSE(cancelled.window->LblImage()->isVisibleTo(cancelled.window.get()));

@@ -34,9 +34,12 @@ class WizardFlow {
   void CmdNext_Click();
   void CmdBack_Click();
   void CmdFinish_Click();
+  // Cancel drops what the pages chose: past the welcome page it asks first
+  // (No stays), then ends the run on the finish page.
   void CmdCancel_Click();
-  // The window is being closed. False while a build (or Next's work) runs:
-  // the window stays open until that work has come to its end.
+  // The window is being closed. False while a build (or Next's work) runs,
+  // the window staying open until that work has come to its end, and when
+  // the user chose to stay (asked as Cancel asks).
   bool Form_Unload();
   void CmdHelp_Click() { ShowHelp(255, true); }
   // Topic 1310 + 10 x step (255: the current page); without ForceShow only
@@ -55,6 +58,9 @@ class WizardFlow {
 
  private:
   void NextWork();
+  // Past the welcome page and before the build has ended: the user's word
+  // that the choices may go.
+  bool DropChoicesAgreed();
   // A build that stopped (a failed step, Cancel) ends on the finish page,
   // which only Finish leaves.
   void ShowStoppedPage();

@@ -62,7 +62,7 @@ TEST(WizardFlow, CustomWithoutSetupWinShowsTheFilePage) {
   Walk walk;
   EXPECT_EQ(walk.NextToFinish(1), (Pages{0, 1, 2, 4, 5}));
   EXPECT_TRUE(walk.w->form.CmdFinish.Visible);
-  EXPECT_FALSE(walk.w->form.FileList.empty());
+  EXPECT_FALSE(walk.w->form.FileList().empty());
   EXPECT_EQ(walk.BackToStart(), (Pages{4, 2, 1, 0}));
   EXPECT_FALSE(walk.w->form.CmdBack.Enabled);
   EXPECT_TRUE(walk.w->form.CmdNext.Visible);
@@ -73,7 +73,7 @@ TEST(WizardFlow, CatalogueDiskWithSetupWin) {
   Walk walk;
   EXPECT_EQ(walk.NextToFinish(3), (Pages{0, 1, 2, 3, 5}));
   for (const Message& m : walk.w->prompter.messages) ADD_FAILURE() << m.title << ": " << m.text;
-  EXPECT_TRUE(walk.w->form.NeedSetupWin);
+  EXPECT_TRUE(walk.w->builder.Disk().needSetupWin);
   EXPECT_TRUE(walk.pf.Exists("files/setupwin/bin/key.inf"));
   walk.flow->CmdBack_Click();
   EXPECT_EQ(walk.w->form.CurrentPage, 3);
@@ -131,6 +131,7 @@ TEST(WizardFlow, CancelAndClose) {
   Walk walk;
   walk.NextToFinish(1);
   walk.helpOpen = true;
+  walk.w->prompter.answers = {Answer::Yes};  // the choices may go
   walk.flow->CmdCancel_Click();
   EXPECT_EQ(walk.w->form.CurrentPage, 6);
   ASSERT_FALSE(walk.topics.empty());
@@ -150,6 +151,7 @@ TEST(WizardFlow, CancelAndClose) {
   Walk closing;
   closing.NextToFinish(1);
   EXPECT_TRUE(closing.pf.Exists("Drivers.ini"));
+  closing.w->prompter.answers = {Answer::Yes};
   EXPECT_TRUE(closing.flow->Form_Unload());
   EXPECT_EQ(closing.w->form.LblFinish, "Operation canceled");
   EXPECT_FALSE(closing.pf.Exists("Drivers.ini"));
@@ -233,6 +235,7 @@ TEST(WizardFlow, ClicksWhileNextIsAtWorkAreIgnored) {
   bool closeRefused = false;
   cancel.sink.click = [&] {
     closeRefused = !cancel.flow.Form_Unload();
+    cancel.prompter.answers = {Answer::Yes};
     cancel.flow.CmdCancel_Click();
   };
   cancel.flow.CmdNext_Click();
@@ -252,11 +255,11 @@ TEST(WizardFlow, EmptySetupAnswersShowThePageDefaults) {
     ASSERT_EQ(walk.w->form.CurrentPage, 3);
   };
   auto expectDefaults = [](const FrmWizard& f) {
-    EXPECT_EQ(f.TxtOwner, "kivUser");
-    EXPECT_EQ(f.TxtOrg, "VANTO LTD.");
-    EXPECT_EQ(f.TxtPCName, "kivPC");
-    EXPECT_EQ(f.TxtWorkgroup, "VANTO_LTD");
-    EXPECT_EQ(f.LblOSType, "Microsoft Windows 98");
+    EXPECT_EQ(f.Request.answers.OwnerName, "kivUser");
+    EXPECT_EQ(f.Request.answers.Organization, "VANTO LTD.");
+    EXPECT_EQ(f.Request.answers.ComputerName, "kivPC");
+    EXPECT_EQ(f.Request.answers.Workgroup, "VANTO_LTD");
+    EXPECT_EQ(f.Request.answers.OptimizedFor, "Microsoft Windows 98");
   };
 
   // No keyfile.txt, and no registry to read here.
@@ -284,9 +287,9 @@ TEST(WizardFlow, EmptySetupAnswersShowThePageDefaults) {
   ASSERT_TRUE(WriteWin9xKeyFile(owner.pf.Path("keyfile2.txt"), typed));
   ASSERT_TRUE(FillKeyFile(owner.pf.root, true, false));
   setupPage(owner);
-  EXPECT_EQ(owner.w->form.TxtOwner, "Ann Owner");
-  EXPECT_EQ(owner.w->form.TxtPCName, "kivPC");
-  EXPECT_EQ(owner.w->form.LblOSType, "Microsoft Windows 98");
+  EXPECT_EQ(owner.w->form.Request.answers.OwnerName, "Ann Owner");
+  EXPECT_EQ(owner.w->form.Request.answers.ComputerName, "kivPC");
+  EXPECT_EQ(owner.w->form.Request.answers.OptimizedFor, "Microsoft Windows 98");
 }
 
 TEST(WizardFlow, TheBuildClosesTheDriverWindowAndLeavesNoDriversIni) {
@@ -312,6 +315,7 @@ TEST(WizardFlow, TheBuildClosesTheDriverWindowAndLeavesNoDriversIni) {
   Walk cancel;
   cancel.NextToFinish(1);
   cancel.w->form.CmdSelASPI_Click();
+  cancel.w->prompter.answers = {Answer::Yes};
   cancel.flow->CmdCancel_Click();
   EXPECT_FALSE(cancel.w->form.Drivers.Visible);
   cancel.w->form.Drivers.CmdOK_Click();
@@ -324,13 +328,11 @@ TEST(WizardFlow, FinishAsksBeforeAnImageReplacesAnotherFile) {
   Walk walk;
   walk.NextToFinish(2);
   ASSERT_TRUE(walk.w->form.CmdFinish.Visible);
-  walk.w->form.OptFloppy = false;
-  walk.w->form.OptImage28 = false;
-  walk.w->form.OptImage14 = true;
+  walk.w->form.Request.output = FloppyOutput::Image144;
   TestTempDir documents;
   const std::string letter = documents / "precious.doc";
   testing::WriteText(letter, "a letter");
-  walk.w->form.TxtDest = letter;
+  walk.w->form.Request.image = letter;
   const int page = walk.w->form.CurrentPage;
   walk.w->prompter.answers = {Answer::No};
   walk.flow->CmdFinish_Click();
@@ -347,6 +349,54 @@ TEST(WizardFlow, FinishAsksBeforeAnImageReplacesAnotherFile) {
   walk.flow->CmdFinish_Click();
   EXPECT_EQ(walk.w->form.LblFinish, "Operation completed successfully");
   EXPECT_EQ(testing::ReadText(letter).size(), 1474560u);
+}
+
+}  // namespace
+}  // namespace kiv
+
+namespace kiv {
+namespace {
+
+// Cancel (and closing the window) past the welcome page drops what the pages
+// chose: it asks first, as the CD builder's wizard does. No stays where it
+// was with everything kept; Yes cancels as before.
+TEST(WizardFlow, CancelAsksBeforeDroppingTheChoices) {
+  Walk walk;
+  walk.NextToFinish(2);
+  ASSERT_EQ(walk.w->form.CurrentPage, 5);
+  walk.w->form.Request.image = walk.pf.Path("mine.img");
+  walk.w->prompter.answers = {Answer::No};
+  walk.flow->CmdCancel_Click();
+  ASSERT_EQ(walk.w->prompter.messages.size(), 1u);
+  const Message& question = walk.w->prompter.messages[0];
+  EXPECT_EQ(question.buttons, Buttons::YesNo);
+  EXPECT_EQ(CautiousAnswer(question), Answer::No);
+  EXPECT_NE(question.text.find("Plain disk"), std::string::npos) << question.text;
+  EXPECT_EQ(walk.w->form.CurrentPage, 5);
+  EXPECT_FALSE(walk.w->form.Cancelled());
+  EXPECT_EQ(walk.w->form.Request.image, walk.pf.Path("mine.img"));
+  EXPECT_TRUE(walk.pf.Exists("cabs"));
+
+  walk.w->prompter.answers = {Answer::No};
+  EXPECT_FALSE(walk.flow->Form_Unload());
+  EXPECT_EQ(walk.ends, 0);
+  EXPECT_TRUE(walk.pf.Exists("Drivers.ini"));
+
+  walk.w->prompter.answers = {Answer::Yes};
+  walk.flow->CmdCancel_Click();
+  EXPECT_EQ(walk.w->form.CurrentPage, 6);
+  EXPECT_EQ(walk.w->form.LblFinish, "Operation canceled");
+  EXPECT_FALSE(walk.pf.Exists("cabs"));
+  // The finish page has nothing left to lose: Finish and closing ask nothing.
+  const size_t asked = walk.w->prompter.messages.size();
+  EXPECT_TRUE(walk.flow->Form_Unload());
+  EXPECT_EQ(walk.w->prompter.messages.size(), asked);
+
+  // On the welcome page nothing has been chosen yet: no question.
+  Walk welcome;
+  welcome.flow->CmdCancel_Click();
+  EXPECT_TRUE(welcome.w->prompter.messages.empty());
+  EXPECT_EQ(welcome.w->form.CurrentPage, 6);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ foreach(case command_line single_instance custom_image kivmax_plugin targets sel
 endforeach()
 
 # What a build must never destroy or lose, and what it must not print.
-foreach(case full_path_target unwritable_folder quiet_tools)
+foreach(case full_path_target unwritable_folder quiet_tools full_folder)
   add_test(NAME bootsmith.${case} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/bootsmith_e2e.sh ${case})
   set_tests_properties(bootsmith.${case} PROPERTIES
     ENVIRONMENT "${KIV_BOOTSMITH_E2E_ENV}"

@@ -114,7 +114,9 @@ command_line)
   has "Invalid Plugin Name: The Plugin specified was not found in the PlugIns folder."
 
   # Without the DOS system files and without a terminal, the import question
-  # is answered Cancel: the program ends at once instead of waiting.
+  # is answered Cancel: the program ends at once instead of waiting. What is
+  # missing is named in a line of its own after the question's text, and on
+  # the last line; the run leaves no empty dos/ behind.
   rm -rf "$prog/dos"
   run -t 144 custom
   [ $rc -ne 0 ] || fail "a run without DOS files exits 0"
@@ -122,6 +124,21 @@ command_line)
   has "-> Cancel"
   lacks "Getting a list of Disks Configuration ..."
   [ ! -e "$prog/BootDisk.img" ] || fail "image made without DOS files"
+  [ "$(grep -cx "Not found: $prog/dos (the folder of the DOS system files)" "$err")" = 1 ] \
+    || { cat "$err" >&2; fail "the missing folder is not named in a line of its own, once"; }
+  has "bootsmith: no image made: DOS Files no found: Your current windows installation"
+  grep -q "^bootsmith: no image made: .* Not found: $prog/dos (the folder of the DOS system files)\$" "$err" \
+    || { cat "$err" >&2; fail "the last line does not name the missing folder"; }
+  [ ! -e "$prog/dos" ] || fail "the failed run left $prog/dos behind"
+  # An empty IO.SYS is no DOS kernel: it counts as missing, is named, and no
+  # image is made (it was taken for MS-DOS 7's).
+  cp -r "$DISK_DATA/dos" "$prog/"
+  : >"$prog/dos/IO.SYS"
+  run -t 144 kivsoftware
+  [ $rc -ne 0 ] || fail "a build with an empty IO.SYS exits 0"
+  has "Not usable in $prog/dos: IO.SYS (empty)"
+  lacks "The floppy's DOS: MS-DOS 7"
+  [ ! -e "$prog/kivstart.img" ] || fail "an image was made from an empty IO.SYS"
   ;;
 
 single_instance)
@@ -333,6 +350,40 @@ freedos_import)
   else
     echo "note: dosbox is not installed; the stand-in was not run"
   fi
+  ;;
+
+full_folder)
+  # The program folder's file system is full (a small tmpfs, in a mount
+  # namespace of the test's own): the copy that fails names the file, where
+  # it was going and that the disk is full; nothing is left half made.
+  command -v unshare >/dev/null || { echo "SKIP: unshare missing"; exit 77; }
+  cat >"$tmp/full.sh" <<'SCRIPT'
+set -u
+prog=$1 err=$2 small=$3
+need=$(du -sk "$prog" | cut -f1)
+mount -t tmpfs -o size=$((need + 512))k kivfull "$small" || exit 77
+cp -a "$prog" "$small/prog" || exit 77
+# Everything but a few blocks taken: the lock file can be made, the DOS
+# working copy cannot.
+head -c $(( ($(df --output=avail -k "$small" | tail -1) - 8) * 1024 )) /dev/zero >"$small/fill" 2>/dev/null
+"$small/prog/bootsmith" -t 144 kivsoftware 2>"$err" >/dev/null </dev/null
+rc=$?
+ls -A "$small/prog" >"$err.left"
+exit $rc
+SCRIPT
+  mkdir "$tmp/small"
+  unshare -rm bash "$tmp/full.sh" "$prog" "$err" "$tmp/small"
+  rc=$?
+  [ $rc -ne 77 ] || { echo "SKIP: cannot mount a small tmpfs here"; exit 77; }
+  [ $rc -ne 0 ] || { cat "$err" >&2; fail "a build on a full disk exits 0"; }
+  has "Error While Copying: Error while copying the file :"
+  # Each copy that failed names where it went and that the disk is full,
+  # and so does the last line, which the CD builder shows.
+  grep -qE "^$tmp/small/prog/(files/dos|cabs)/[^ ]*: Disk Full\$" "$err" \
+    || { cat "$err" >&2; fail "no copy names its destination and the full disk"; }
+  grep -qE "^bootsmith: no image made: Error While Copying: Error while copying the file : .* $tmp/small/prog/[^ ]*: Disk Full\$" \
+    "$err" || { cat "$err" >&2; fail "the last line does not say the disk is full"; }
+  ! grep -qxE "cabs|Temp|Drivers.ini|kivstart.img" "$err.left" || { cat "$err.left" >&2; fail "work files left behind"; }
   ;;
 
 *) fail "unknown case $case_name" ;;

@@ -38,8 +38,17 @@ cp -p "$utils/big.bin" "$utils/sub/copy.bin"
 cp -p "$media/XPCD/I386/DRIVER.CAB" "$utils/driver.cab"
 echo "not for the CD" > "$utils/.git/config"
 ln -s big.bin "$utils/link.bin"
-extra="$work/extra"
+# Names the mastering tool's pathspecs escape ('\' and '='), in the files'
+# names (both sides of a pathspec), and an '=' in the folder's own path (the
+# disk side only; the settings read a '\' in a path as a separator).
+printf 'one backslash' > "$utils/p\\q"
+printf 'two backslashes' > "$utils/p\\\\q"
+printf 'escaped equals' > "$utils/\\=.txt"
+mkdir "$utils/e=f\\g"
+printf 'equals inside' > "$utils/e=f\\g/h=\\\\i"
+extra="$work/extra=x"
 mkdir -p "$extra/i386" "$extra/Win98"
+printf 'at the root' > "$extra/a=b"
 echo "notes" > "$extra/NOTES.TXT"
 echo "into the CD's I386" > "$extra/i386/EXTRA.TXT"
 echo "the user's own" > "$extra/Win98/USER.TXT"
@@ -86,6 +95,10 @@ for f in /I386/WINNT.SIF /I386/OLD.TXT /I386/DRIVER.CAB /I386/SYSTEM32/DRVCOPY.C
   grep -qx "$f" "$work/mapped.files" || fail "$f missing from the ISO"
 done
 ! grep -qi -e '^/I386/LANG' -e '/\.git' "$work/mapped.files" || fail "LANG or a dot folder reached the ISO"
+for f in 'kiv/p\q:one backslash' 'kiv/p\\q:two backslashes' 'kiv/\=.txt:escaped equals' \
+         'kiv/e=f\g/h=\\i:equals inside' 'a=b:at the root'; do
+  [ "$(cat "$work/mapped.tree/${f%%:*}" 2>/dev/null)" = "${f#*:}" ] || fail "/${f%%:*} is not on the CD as it is named"
+done
 grep -q 'FullName="Ada Tester"' "$work/mapped.tree/I386/WINNT.SIF" || fail "the medium's WINNT.SIF took the build's place"
 grep -q 'RESCUE98' "$work/mapped.tree/WIN98/MSBATCH.INF" || fail "the medium's MSBATCH.INF took the build's place"
 grep -q '2001 *OLD.TXT' "$work/mapped.list" || fail "a file older than SOURCE_DATE_EPOCH lost its date"

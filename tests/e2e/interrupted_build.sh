@@ -14,14 +14,24 @@
 #               file system (a small tmpfs, root only): mapped, the CD is
 #               made; copied, a Fatal Error names the cause, no ISO,
 #               non-zero exit
+#   kill_cd     SIGKILL to discsmith --build while the mastering tool runs:
+#               the tool ends with it; the next build removes the partial
+#               image the killed one left
+#   full_disk   the program folder's disk full after the boot disks, then
+#               the ISO's disk full in the step that makes it bootable from
+#               a stick (small tmpfs, root only): each named as a full disk,
+#               with the path, in the outcome line and once in the log;
+#               --set on the full disk says so too
 # Environment (set by ctest): KIV_E2E_PREFIX, KIV_SOURCE_DIR.
 set -euo pipefail
-case=${1:?usage: interrupted_build.sh stop_cd|stop_disk|full_copy|pipe}
+case=${1:?usage: interrupted_build.sh stop_cd|stop_disk|full_copy|pipe|kill_cd|full_disk}
 src=${KIV_SOURCE_DIR:?}
 here="$src/tests/e2e"
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv_stop.XXXXXX")
 mounted=
+mounted2=
 cleanup() {
+  [ -z "$mounted2" ] || umount "$mounted2" 2>/dev/null || true
   [ -z "$mounted" ] || umount "$mounted" 2>/dev/null || true
   for f in "$work"/*.pid "$work"/*/program/*.pid; do
     [ -e "$f" ] && kill -KILL "$(cat "$f")" 2>/dev/null || true
@@ -49,6 +59,36 @@ alive() {  # alive <pid file>: that process runs (a zombie does not count)
 
 alive_not() { ! alive "$1"; }
 
+# A copy of the program folder in $small/program, a tmpfs with room for it
+# and the files the build writes itself (boot images, the UEFI image, menus:
+# about 9 MB, more than the 8 it once was). Root only; skips otherwise.
+small=
+on_small_disk() {  # on_small_disk <program folder>
+  local need
+  need=$(du -sm "$1" | cut -f1)
+  small="$work/small"
+  mkdir "$small"
+  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
+    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
+  mounted=$small
+  cp -a "$1" "$small/program"
+}
+
+# A mastering tool that writes part of the image, then takes its time as
+# itself (exec keeps the process id it notes in mkisofs.pid).
+slow_mkisofs() {  # slow_mkisofs <program folder>
+  cat > "$1/mkisofs" <<'SH'
+#!/bin/sh
+out=
+while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
+echo $$ > mkisofs.pid
+head -c 65536 /dev/zero > "$out"
+echo " 10.00% done, estimate finish" >&2
+exec sleep 60
+SH
+  chmod +x "$1/mkisofs"
+}
+
 settings() {  # settings <program folder> <iso> <win2k I386 or "">, through the CD builder itself
   local on2k=0; [ -n "$3" ] && on2k=1
   "$1/discsmith" --set Main.BootDisks=1 "Main.Windows2K=$on2k" Main.Windows9x=0 Main.AdvancedTools=0 \
@@ -71,18 +111,8 @@ pipe)
   ;;
 stop_cd)
   pf=$(fresh stop_cd)
-  # A mastering tool that writes part of the image, then takes its time.
   rm -f "$pf/mkisofs"
-  cat > "$pf/mkisofs" <<'SH'
-#!/bin/sh
-out=
-while [ $# -gt 0 ]; do [ "$1" = "-output" ] && out=$2; shift; done
-echo $$ > mkisofs.pid
-head -c 65536 /dev/zero > "$out"
-echo " 10.00% done, estimate finish" >&2
-sleep 60
-SH
-  chmod +x "$pf/mkisofs"
+  slow_mkisofs "$pf"
   settings "$pf" "$work/cd.iso" ""
   (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
   pid=$!
@@ -133,15 +163,7 @@ stop_disk)
 full_copy)
   if [ "$(id -u)" -ne 0 ]; then echo "skipped: needs root to mount a small tmpfs"; exit 0; fi
   pf=$(fresh full_copy)
-  need=$(du -sm "$pf" | cut -f1)
-  small="$work/small"
-  mkdir "$small"
-  # Room for the program folder and the files the build writes itself (boot
-  # images, the UEFI image, menus): about 9 MB, more than the 8 it once was.
-  mount -t tmpfs -o size=$((need + 16))m kivsmall "$small" 2>/dev/null \
-    || { echo "skipped: cannot mount a tmpfs here"; exit 0; }
-  mounted=$small
-  cp -a "$pf" "$small/program"
+  on_small_disk "$pf"
   # A setup CD whose I386 is larger than the room left.
   cp -a "$here/setup_media/XPCD" "$work/xpcd"
   head -c $((32 * 1024 * 1024)) /dev/urandom > "$work/xpcd/I386/DRIVER.CAB"
@@ -161,6 +183,76 @@ full_copy)
   grep -q 'DRIVER.CAB.*Disk Full' "$work/out" || fail "the reason (file and cause) is not named"
   grep -q '^Operation failed$' "$work/out" || fail "no \"Operation failed\""
   [ ! -e "$work/cd.iso" ] || fail "an ISO was made from a short copy"
+  ;;
+kill_cd)
+  pf=$(fresh kill_cd)
+  bash "$here/stub_bootsmith.sh" "$pf"
+  mv "$pf/mkisofs" "$work/mkisofs.installed"
+  slow_mkisofs "$pf"
+  settings "$pf" "$work/cd.iso" ""
+  "$pf/discsmith" --set Main.LinuxRescue=0 > /dev/null || fail "discsmith --set"
+  (cd "$pf" && exec ./discsmith --build) > "$work/out" 2>&1 &
+  pid=$!
+  wait_for 120 alive "$pf/mkisofs.pid" || { cat "$work/out"; fail "the mastering tool never started"; }
+  wait_for 10 grep -q '10.00% Done' "$work/out" || true
+  kill -KILL $pid
+  wait $pid || true
+  wait_for 5 alive_not "$pf/mkisofs.pid" || fail "the mastering tool outlived the killed build"
+  ls "$work"/.cd.iso.*.part > /dev/null 2>&1 || fail "the killed build left no partial image to test with"
+  # The next build, with the real mastering tool, removes what the killed one left.
+  rm -f "$pf/mkisofs"
+  mv "$work/mkisofs.installed" "$pf/mkisofs"
+  (cd "$pf" && ./discsmith --build) > "$work/second.out" 2>&1 || { cat "$work/second.out"; fail "the next build"; }
+  [ -s "$work/cd.iso" ] || fail "the next build made no ISO"
+  ! ls "$work"/.cd.iso.*.part > /dev/null 2>&1 || fail "the killed build's partial image is still there"
+  grep -q "the unfinished image of a build that did not end" "$pf/kivcd-build.log" ||
+    fail "the log does not say what was removed"
+  ;;
+full_disk)
+  if [ "$(id -u)" -ne 0 ]; then echo "skipped: needs root to mount a small tmpfs"; exit 0; fi
+  export SOURCE_DATE_EPOCH=1700000000
+  pf=$(fresh full_disk)
+  rm -rf "$pf/rescue"
+  bash "$here/stub_bootsmith.sh" "$pf"
+  # The last boot disk fills the program folder's disk to its last byte.
+  printf '[ "$disk" = netaccess ] && head -c 1G /dev/zero > filler 2>/dev/null\nexit 0\n' >> "$pf/bootsmith"
+  on_small_disk "$pf"
+  pf=$small/program
+  settings "$pf" "$work/cd.iso" ""
+  "$pf/discsmith" --set Main.LinuxRescue=0 > /dev/null || fail "discsmith --set"
+  once() {  # once <log>: the outcome is in the log once
+    [ "$(grep -c 'Build failed at step' "$1")" = 1 ] || { cat "$1"; fail "the outcome is not in $1 once"; }
+  }
+  rc=0; (cd "$pf" && ./discsmith --build) > "$work/out" 2>&1 || rc=$?
+  cat "$work/out"
+  [ $rc -ne 0 ] || fail "a build on a full disk exited 0"
+  tail -n 1 "$work/out" |
+    grep -q "^Build failed at step 4 (.*): cannot write $pf/kivcd/.*: the disk is full (No space left on device)$" ||
+    fail "the outcome does not name the file and the full disk"
+  once "$pf/kivcd-build.log"
+  rc=0; "$pf/discsmith" --set Main.OptimizeISO=0 > "$work/set.out" 2>&1 || rc=$?
+  [ $rc -ne 0 ] || fail "--set on a full disk exited 0"
+  grep -q "the settings could not be saved to \"$pf/kivcd.ini\": the disk is full (No space left on device)" \
+    "$work/set.out" || { cat "$work/set.out"; fail "--set does not say the disk is full"; }
+  # Room again; then the ISO's disk takes the mastered image, but not what
+  # a stick needs besides (the same CD, mastered to the same size).
+  rm -f "$pf/filler"
+  sed -i '/filler/d' "$pf/bootsmith"
+  (cd "$pf" && ./discsmith --build) > "$work/first.out" 2>&1 || { cat "$work/first.out"; fail "the build with room"; }
+  sectors=$(grep -o 'ISO image produced: [0-9]*' "$pf/mkisofs.log" | grep -o '[0-9]*$')
+  [ -n "$sectors" ] || fail "mkisofs.log does not say how large the image is"
+  mkdir "$work/isodisk"
+  mount -t tmpfs -o size=$((sectors * 2048)) kivisodisk "$work/isodisk" || fail "cannot mount the ISO's tmpfs"
+  mounted2=$work/isodisk
+  "$pf/discsmith" --set "Main.ISOLocation=$work/isodisk/cd.iso" > /dev/null || fail "discsmith --set"
+  rc=0; (cd "$pf" && ./discsmith --build) > "$work/hybrid.out" 2>&1 || rc=$?
+  cat "$work/hybrid.out"
+  [ $rc -ne 0 ] || fail "a build whose ISO did not fit exited 0"
+  grep -qx 'Not enough free space to complete the ISO file !!!' "$work/hybrid.out" || fail "no full-disk notice"
+  tail -n 1 "$work/hybrid.out" | grep -q "could not be made bootable from a USB stick: cannot write .*: the disk is full (No space left on device)" ||
+    fail "the outcome does not say the ISO's disk is full"
+  once "$pf/kivcd-build.log"
+  ! ls "$work/isodisk"/.cd.iso.*.part > /dev/null 2>&1 || fail "the partial image was left behind"
   ;;
 *) fail "unknown case $case" ;;
 esac

@@ -3,12 +3,13 @@
 # engines -> common. A file may include headers of its own layer and of the
 # layers below it, never above:
 #   common      common/ (not common/ui/)          includes no program folder
+#   workspace   disktool/workspace/               what the floppy builder's parts
+#                                                 share (program folder, user,
+#                                                 wait window); no part, no builder
 #   engine      cdtool/*/, disktool/*/, tools/    no ui/, wizard/, commands/, batch/,
 #                                                 and not the floppy builder
-#   builder     the floppy builder and its job    no ui/, wizard/, batch/
-#               (disktool/engine/floppy_builder*, floppy_job*, disk_choice*),
-#               which orders the engine's parts; the parts know only its
-#               workspace
+#   builder     the floppy builder                no ui/, wizard/, batch/
+#               (disktool/engine/), which orders the engine's parts
 #   front       cdtool/commands/, disktool/batch/ no ui/, wizard/
 #   wizard      cdtool/wizard/, disktool/wizard/  no ui/, commands/, batch/
 #   view        */ui/, main.cpp                   anything
@@ -32,7 +33,8 @@ layer_of() {
     */ui/* | */main.cpp) echo view ;;
     cdtool/wizard/* | disktool/wizard/*) echo wizard ;;
     cdtool/commands/* | disktool/batch/*) echo front ;;
-    disktool/engine/floppy_builder* | disktool/engine/floppy_job* | disktool/engine/disk_choice*) echo builder ;;
+    disktool/workspace/*) echo workspace ;;
+    disktool/engine/*) echo builder ;;
     cdtool/* | disktool/* | tools/*) echo engine ;;
     *) echo other ;;
   esac
@@ -41,10 +43,11 @@ layer_of() {
 rank() {
   case "$1" in
     common) echo 0 ;;
-    engine) echo 1 ;;
-    builder) echo 2 ;;
-    front | wizard) echo 3 ;;
-    view) echo 4 ;;
+    workspace) echo 1 ;;
+    engine) echo 2 ;;
+    builder) echo 3 ;;
+    front | wizard) echo 4 ;;
+    view) echo 5 ;;
     *) echo 9 ;;
   esac
 }
@@ -58,7 +61,7 @@ while IFS=: read -r file header; do
   to=$(layer_of "$header")
   # Front ends and wizards are side by side: neither includes the other.
   if [ "$(rank "$to")" -gt "$(rank "$from")" ] ||
-    { [ "$from" != "$to" ] && [ "$(rank "$to")" = 3 ] && [ "$(rank "$from")" = 3 ]; }; then
+    { [ "$from" != "$to" ] && [ "$(rank "$to")" = 4 ] && [ "$(rank "$from")" = 4 ]; }; then
     found+=("$file -> $header")
   fi
 done < <(grep -rHE '^#include "' common cdtool disktool tools --include='*.cpp' --include='*.h' |

@@ -1,7 +1,7 @@
 #pragma once
-// FrmWait, the small "Please Wait" window of batch mode and of the DOS
-// import: one status line (LblStatus), shown without blocking. The Qt window
-// lives in ui/; without a display the status lines go to stderr.
+// The small "Please Wait" window of batch mode and of the DOS import: one
+// status line, shown without blocking. The Qt window lives in ui/; without a
+// display the status lines go to stderr.
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +10,6 @@
 
 namespace kiv {
 
-inline constexpr const char* kWaitCaption = "Please Wait";
 inline constexpr const char* kWaitInitialStatus = "Copying Files ... Please wait, this should take only few seconds";
 
 class WaitWindow {
@@ -18,7 +17,8 @@ class WaitWindow {
   virtual ~WaitWindow() = default;
   // Shows the window without blocking and repaints it.
   virtual void Show() = 0;
-  // Sets LblStatus and repaints it before the caller goes on with its work.
+  // Sets the status line and repaints it before the caller goes on with its
+  // work.
   virtual void SetStatus(const std::string& text) = 0;
   virtual void Hide() = 0;
   // Lets the window handle its pending events.

@@ -1,4 +1,4 @@
-#include "disktool/engine/floppy_workspace.h"
+#include "disktool/workspace/floppy_workspace.h"
 
 #include <utility>
 

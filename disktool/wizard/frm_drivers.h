@@ -1,21 +1,18 @@
 #pragma once
 // Model of the "Select Drivers" window: one kind's driver cabinets with their
-// descriptions and check marks, Select/Unselect All, sorting, and OK writing
-// the marks back to Drivers.ini.
+// descriptions and check marks (drivers/driver_lists.h), Select/Unselect All,
+// sorting, and OK writing the marks back to Drivers.ini. The wizard's drivers
+// page opens it beside the wizard; batch mode's -sel shows it modal before the
+// build reads the marks.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/process_runner.h"
-#include "disktool/drivers/cabinet_tool.h"
+#include "disktool/drivers/driver_lists.h"
+#include "disktool/drivers/driver_set.h"
 
 namespace kiv {
-
-struct DriverItem {
-  std::string Name;         // cabinet base name, upper case
-  std::string Description;  // second column
-  bool Checked = true;
-};
 
 class FrmDrivers {
  public:
@@ -48,6 +45,13 @@ class FrmDrivers {
     bool append = false;     // added to the items shown rather than replacing them
   };
   void CreateIndex(const IndexOptions& options);
+  // Opened from the drivers page beside the wizard: the SCSI drivers, or the
+  // network family's (NDIS, or the two ODI kinds in one list).
+  void ShowAspiList();
+  void ShowNetworkList(NetDriverFamily family);
+  // The driver list step of -sel: the lists of the `chosen` classes in one
+  // window the build waits for (with both, the network list is the one left).
+  void LoadDriverLists(const DriverClasses& chosen);
   void ColumnClick(int column);
   void CmdSelAll_Click();
   void CmdOK_Click();
@@ -61,11 +65,11 @@ class FrmDrivers {
   void SortItems();
 
  private:
+  void LoadAspiList();
+  void LoadNetworkList(NetDriverFamily family);
   bool closed_ = false;
   bool selectAllNext_ = false;  // the list opens all checked: the first click unselects
-  std::string RelativeToProgram(const std::string& path) const;
-  std::string programFolder_;
-  CabinetTool cabarc_;
+  DriverLists lists_;
 };
 
 }  // namespace kiv

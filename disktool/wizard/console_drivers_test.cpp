@@ -1,5 +1,5 @@
 // -sel on the console: the driver list chosen at a terminal, kept without one.
-#include "disktool/drivers/console_drivers.h"
+#include "disktool/wizard/console_drivers.h"
 
 #include <gtest/gtest.h>
 
@@ -48,9 +48,7 @@ class ConsoleDrivers : public ::testing::Test {
     pf.SeedBase();
     w.form.InitApp();
     ASSERT_TRUE(pf.Exists("Drivers.ini"));
-    w.form.Net.Chosen = true;
-    w.form.NetFamily = NetDriverFamily::NDIS;
-    w.form.LoadDriverLists();
+    w.form.Drivers.LoadDriverLists({.aspi = false, .network = true, .family = NetDriverFamily::NDIS});
     ASSERT_EQ(w.form.Drivers.LV.size(), 3u);
   }
   std::string Key(const std::string& name) { return INIFile(pf.Path("Drivers.ini")).GetINIKey("NDIS", name); }

@@ -1,4 +1,4 @@
-#include "disktool/engine/wait_window.h"
+#include "disktool/workspace/wait_window.h"
 
 #include <cstdio>
 

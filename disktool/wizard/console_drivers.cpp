@@ -1,11 +1,11 @@
-#include "disktool/drivers/console_drivers.h"
+#include "disktool/wizard/console_drivers.h"
 
 #include <cctype>
 #include <cstdio>
 
 #include "common/paths.h"
 #include "common/prompter.h"
-#include "disktool/drivers/frm_drivers.h"
+#include "disktool/wizard/frm_drivers.h"
 
 namespace kiv {
 
