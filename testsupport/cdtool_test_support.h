@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "cdtool/commands/settings_command.h"
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/platform.h"
 #include "common/process_runner.h"
@@ -52,5 +53,20 @@ class ProgramFolderTest : public ::testing::Test {
   FakePlatform platform_;
   ScriptedPrompter prompter_;
 };
+
+// Runs `discsmith --set <args>` in the platform's program folder as the
+// command line does; its exit status, and what it wrote to stderr in `err`.
+inline int RunSet(const FakePlatform& platform, const std::vector<std::string>& args, std::string* err = nullptr) {
+  char* buf = nullptr;
+  size_t size = 0;
+  std::FILE* e = open_memstream(&buf, &size);
+  std::FILE* out = std::fopen("/dev/null", "w");
+  const int status = RunSetCommand(args, platform.programFolder, platform, Environment(), out, e);
+  std::fclose(e);
+  std::fclose(out);
+  if (err) *err = std::string(buf, size);
+  std::free(buf);
+  return status;
+}
 
 }  // namespace kiv::testing

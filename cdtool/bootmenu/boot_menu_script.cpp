@@ -140,6 +140,7 @@ struct Parser {
                                                    {"bootdrive", Op::BootDrive},
                                                    {"bootkernel", Op::BootKernel},
                                                    {"runmodule", Op::RunModule},
+                                                   {"bootefi", Op::BootEfi},
                                                    {"print", Op::Print},
                                                    {"waitkey", Op::WaitKey},
                                                    {"menu", Op::Menu},
@@ -292,17 +293,27 @@ struct Parser {
            op == Op::BootKernel || op == Op::RunModule;
   }
 
-  // One boot command per macro, nothing but End after it; Print and WaitKey
-  // belong to a macro that goes back to the menu.
+  // One boot command per macro, nothing but End after it (or the UEFI
+  // menu's BootEfi, then End); Print and WaitKey belong to a macro that goes
+  // back to the menu.
   bool MacroOrderOk(const ScriptCommand& cmd, const std::string& spelled) {
     using Op = ScriptCommand::Op;
-    bool booted = false, printed = false, waited = false;
+    bool booted = false, printed = false, waited = false, efi = false;
     for (const ScriptCommand& c : open->commands) {
       booted |= Boots(c.op);
       printed |= c.op == Op::Print;
       waited |= c.op == Op::WaitKey;
+      efi |= c.op == Op::BootEfi;
     }
-    if (booted && cmd.op != Op::End) {
+    if (efi && cmd.op != Op::End) {
+      Error("\"" + spelled + "\" after BootEfi in the macro \"" + open->name + "\"; only End may follow");
+      return false;
+    }
+    if (cmd.op == Op::BootEfi && (printed || waited)) {
+      Error("BootEfi in the macro \"" + open->name + "\", which shows text (Print/WaitKey) and must end with Menu");
+      return false;
+    }
+    if (booted && cmd.op != Op::End && cmd.op != Op::BootEfi) {
       Error("\"" + spelled + "\" after the boot command of the macro \"" + open->name + "\"; only End may follow");
       return false;
     }
@@ -337,7 +348,7 @@ struct Parser {
     using Op = ScriptCommand::Op;
     bool booted = false, printed = false;
     for (const ScriptCommand& c : m.commands) {
-      booted |= Boots(c.op);
+      booted |= Boots(c.op) || c.op == Op::BootEfi;
       printed |= c.op == Op::Print;
     }
     const ScriptCommand& last = m.commands.back();
@@ -346,7 +357,7 @@ struct Parser {
       else
         Error("the macro \"" + m.name +
               "\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, "
-              "BootKernel, RunModule)");
+              "BootKernel, RunModule, BootEfi)");
     }
     if (last.op == Op::Menu && !printed)
       Error("the macro \"" + m.name + "\" goes back to the menu without showing anything (no Print)");
@@ -517,6 +528,20 @@ std::string ScriptMacro::Initrd() const {
   for (const ScriptCommand& c : commands)
     if (c.op == ScriptCommand::Op::Initrd) return c.arg;
   return "";
+}
+
+std::string ScriptMacro::EfiProgram() const {
+  for (const ScriptCommand& c : commands)
+    if (c.op == ScriptCommand::Op::BootEfi) return c.arg;
+  return "";
+}
+
+bool ScriptMacro::StartsInBios() const {
+  for (const ScriptCommand& c : commands)
+    if (c.op != ScriptCommand::Op::BootEfi && c.op != ScriptCommand::Op::End &&
+        c.op != ScriptCommand::Op::RequireFile && c.op != ScriptCommand::Op::RequireFolder)
+      return true;
+  return false;
 }
 
 const ScriptMacro* BootMenuScript::FindMacro(const std::string& name) const {

@@ -22,6 +22,9 @@
 //                        menu offers too
 //   RunModule "p" "args" starts the COM32 module p with those arguments
 //                        (optional)
+//   BootEfi "p"          the UEFI menu starts the EFI program p (after the
+//                        macro's BIOS boot command, if it has one; a macro
+//                        with BootEfi alone is an entry of the UEFI menu only)
 //   Print "text"         shows a line (%WinKeyN% replaced), WaitKey, then Menu
 //                        goes back to the menu
 // A quoted value runs from the first '"' to the last '"' of its line, so a
@@ -53,6 +56,7 @@ struct ScriptCommand {
     BootDrive,
     BootKernel,
     RunModule,
+    BootEfi,
     Print,
     WaitKey,
     Menu,
@@ -73,6 +77,10 @@ struct ScriptMacro {
   bool ShowsText() const;
   // The initial RAM disk its BootKernel starts with ("" for none).
   std::string Initrd() const;
+  // The EFI program its BootEfi starts ("" for none).
+  std::string EfiProgram() const;
+  // Whether it has a boot command the BIOS menu can start (or shows text).
+  bool StartsInBios() const;
 };
 
 struct ScriptAction {

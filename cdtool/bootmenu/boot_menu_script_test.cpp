@@ -208,7 +208,12 @@ TEST(BootMenuScript, MacroStructureIsChecked) {
             at + "1: the macro \"A\" has no End or Menu before the end of the script");
   EXPECT_EQ(OnlyError(":A\r\n RequireFile \"\\a\"\r\n End\r\n"),
             at + "3: the macro \"A\" ends without a boot command (BootFloppyImage, BootSector, BootDrive, BootKernel, "
-                 "RunModule)");
+                 "RunModule, BootEfi)");
+  // BootEfi may follow the BIOS boot command, and only End may follow it.
+  EXPECT_EQ(OnlyError(":A\r\n BootEfi \"\\a.efi\"\r\n BootSector \"\\a.bin\"\r\n End\r\n"),
+            at + "3: \"BootSector\" after BootEfi in the macro \"A\"; only End may follow");
+  EXPECT_EQ(OnlyError(":A\r\n Print \"x\"\r\n BootEfi \"\\a.efi\"\r\n Menu\r\n"),
+            at + "3: BootEfi in the macro \"A\", which shows text (Print/WaitKey) and must end with Menu");
   EXPECT_EQ(OnlyError(":A\r\n BootDrive 0x80\r\n BootSector \"\\a.bin\"\r\n End\r\n"),
             at + "3: \"BootSector\" after the boot command of the macro \"A\"; only End may follow");
   EXPECT_EQ(OnlyError(":A\r\n Print \"x\"\r\n WaitKey\r\n End\r\n"),

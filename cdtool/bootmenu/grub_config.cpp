@@ -45,12 +45,13 @@ std::string Entry(const std::string& label, const std::string& id, bool open, co
 
 std::string BiosNote(const std::string& title) {
   return Entry(
-      (title.empty() ? std::string() : title + ": ") + "DOS floppies and Windows setup need BIOS mode (Enter: how)",
+      (title.empty() ? std::string() : title + ": ") + "DOS floppies and XP/98 setup need BIOS mode (Enter: how)",
       "bios-note", true,
       (title.empty() ? std::string() : Echo(title) + Echo("")) +
-          Echo("The DOS rescue floppies and the Windows setup entries start only when the") +
-          Echo("PC starts this CD in BIOS mode (\"Legacy\", \"CSM\" or \"BIOS\" boot). To use") +
-          Echo("them: open the firmware setup (the entry \"Firmware setup\" below, or") +
+          Echo("The DOS rescue floppies and the Windows 2000/XP and 98/Me setups start only") +
+          Echo("when the PC starts this CD in BIOS mode (\"Legacy\", \"CSM\" or \"BIOS\" boot).") +
+          Echo("Windows 10/11 Setup starts from this menu too. To use the others:") +
+          Echo("open the firmware setup (the entry \"Firmware setup\" below, or") +
           Echo("F2, Del or Esc at power-on), switch Secure Boot off and Legacy/CSM boot on,") +
           Echo("and start the CD again; its BIOS menu then shows every entry.") + WaitForEsc());
 }
@@ -67,6 +68,25 @@ std::string MemtestEntry(bool open, int serialConsole) {
                    Echo("memtest86+ did not start. With Secure Boot on, the firmware starts only") +
                    Echo("signed programs: switch Secure Boot off in the firmware setup to run it.") + WaitForEsc()) +
          "fi\n";
+}
+
+// An EFI program of the script's (Windows 10/11 Setup): chainloaded, its
+// refusal explained; one the CD lacks says so and starts nothing.
+std::string EfiProgramEntry(const GrubMenuInput::EfiEntry& e, bool open) {
+  if (!e.missing.empty()) {
+    std::string missing;
+    for (const std::string& m : e.missing) missing += (missing.empty() ? "" : ", ") + m;
+    return Entry(e.label + " (missing: " + missing + ")", e.id, true,
+                 Echo(e.label + " is not on this CD: it lacks " + missing + ".") +
+                     Echo("Build the CD with its setup files to start it from here.") + WaitForEsc());
+  }
+  return Entry(e.label, e.id, open,
+               Echo("Starting " + e.label + " (" + e.program + ") ...") +
+                   Echo("Under Secure Boot the firmware starts it only with a signature it trusts:") +
+                   Echo("Windows' own boot program carries Microsoft's.") + "  if chainloader ($kivcd)" + e.program +
+                   "; then boot; fi\n" +
+                   Echo(e.label + " did not start. With Secure Boot on, the firmware starts only") +
+                   Echo("signed programs: this one's signature was refused, or it has none.") + WaitForEsc());
 }
 
 // The first disk that is not the medium this menu came from and holds
@@ -105,6 +125,13 @@ std::string GrubQuote(const std::string& text) {
   return out + "'";
 }
 
+std::string MissingName(const std::string& cdPath, bool folder) {
+  std::string shown = folder ? cdPath : cdPath.substr(cdPath.rfind('/') + 1);
+  for (char& c : shown)
+    if (c == '/') c = '\\';
+  return shown;
+}
+
 GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* data, const CdPathExists& exists,
                                   const RandomSource& random) {
   GrubMenuInput input;
@@ -115,6 +142,21 @@ GrubMenuInput GrubInputFromScript(const BootMenuScript& script, const MenuData* 
   for (const auto& [n, action] : script.actions) {
     const ScriptMacro* macro = action.macro.empty() ? nullptr : script.FindMacro(action.macro);
     if (!macro) continue;
+    if (const std::string program = macro->EfiProgram(); !program.empty()) {
+      GrubMenuInput::EfiEntry efi{action.text, "action" + std::to_string(n), CdPath(program), {}};
+      auto need = [&](const std::string& path, bool folder) {
+        const std::string cd = CdPath(path);
+        const std::string name = MissingName(cd, folder);
+        if (!exists(cd, folder) && std::find(efi.missing.begin(), efi.missing.end(), name) == efi.missing.end())
+          efi.missing.push_back(name);
+      };
+      for (const ScriptCommand& c : macro->commands)
+        if (c.op == ScriptCommand::Op::RequireFile || c.op == ScriptCommand::Op::RequireFolder)
+          need(c.arg, c.op == ScriptCommand::Op::RequireFolder);
+      need(program, false);
+      input.efiPrograms.push_back(efi);
+      continue;
+    }
     GrubMenuInput::LinuxEntry entry;
     entry.label = action.text;
     entry.id = "action" + std::to_string(n);
@@ -184,6 +226,7 @@ std::string RenderGrubConfig(const GrubMenuInput& in) {
     cfg += Entry(e.label, e.id, open,
                  Echo("Starting " + e.label + " ...") + "  linux ($kivcd)" + e.kernel + QuotedWords(e.cmdline) + "\n" +
                      (e.initrd.empty() ? "" : "  initrd ($kivcd)" + e.initrd + "\n"));
+  for (const GrubMenuInput::EfiEntry& e : in.efiPrograms) cfg += EfiProgramEntry(e, open);
   if (in.memtest) cfg += MemtestEntry(open, in.serialConsole);
   cfg += HardDiskEntry(open);
   cfg += Entry("Firmware setup", "fwsetup", open, "  fwsetup\n");

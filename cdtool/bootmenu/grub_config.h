@@ -14,6 +14,10 @@
 //   the script's Linux systems (a BootKernel with an Initrd) whose files are
 //   on the CD, in the script's order, started by GRUB's linux and initrd
 //   (under Secure Boot shim checks the kernel's signature);
+//   the script's EFI programs (BootEfi: Windows 10/11 Setup's bootx64.efi),
+//   started by GRUB's chainloader (under Secure Boot the firmware's keys
+//   decide: Windows' own program carries Microsoft's signature); one whose
+//   files are not on the CD is shown with what is missing and starts nothing;
 //   the memory test (/boot/tools/memtest86+x64.efi; left out when the CD
 //   lacks it, and under Secure Boot, which would refuse it); "Boot from the first hard disk" (the first disk other than
 //   the CD or stick with Windows' or the default UEFI boot loader); "Firmware setup"; "Reboot"; "Power off". The
@@ -57,11 +61,22 @@ struct GrubMenuInput {
     std::string cmdline;  // with the serial console's console= when it names none
   };
   std::vector<LinuxEntry> linuxSystems;
+  struct EfiEntry {
+    std::string label;
+    std::string id;                    // "action<N>"
+    std::string program;               // its path on the CD
+    std::vector<std::string> missing;  // what the CD lacks of it, as the BIOS menu names it
+  };
+  std::vector<EfiEntry> efiPrograms;
   // Why a script's kernel entry is not in this menu (it starts in BIOS mode
   // only), one line each, for the build's log.
   std::vector<std::string> leftOut;
   std::string defaultId = "harddisk";
 };
+
+// What a menu line says the CD lacks: a folder by its path, a file by its
+// name ("\\win10", "bootx64.efi").
+std::string MissingName(const std::string& cdPath, bool folder);
 
 // The menu's input from a parsed script without errors. The password: the
 // data's GRUB hash; a clear password in the script is hashed here. A script

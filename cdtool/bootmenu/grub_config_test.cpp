@@ -57,8 +57,10 @@ TEST(GrubConfig, ShippedScriptGivesTheUefiEntriesWithItsTitleTimeoutAndSerialCon
   const BootMenu menu = Translate(ShippedScript());
   ASSERT_TRUE(menu.errors.empty());
   const std::string& cfg = menu.grubConfig;
-  EXPECT_EQ(EntryIds(cfg), (std::vector<std::string>{"bios-note", "harddisk", "fwsetup", "reboot", "poweroff"}));
-  EXPECT_NE(EntryOf(cfg, "bios-note").find("'Kiv Rescue CD: DOS floppies and Windows setup need BIOS mode"),
+  // Windows 10/11 Setup (action14) is there, saying what the CD lacks of it.
+  EXPECT_EQ(EntryIds(cfg),
+            (std::vector<std::string>{"bios-note", "action14", "harddisk", "fwsetup", "reboot", "poweroff"}));
+  EXPECT_NE(EntryOf(cfg, "bios-note").find("'Kiv Rescue CD: DOS floppies and XP/98 setup need BIOS mode"),
             std::string::npos);
   EXPECT_NE(cfg.find("set timeout=30\n"), std::string::npos);
   EXPECT_NE(cfg.find("set default=harddisk\n"), std::string::npos);
@@ -85,8 +87,8 @@ TEST(GrubConfig, TheLinuxRescueSystemStartsFromTheUefiMenuWhenItsFilesAreOnTheCd
   };
   std::string cfg = translate(ShippedScript(), live, nullptr);
   // Right after the note, in the script's order; the time-out still starts the hard disk.
-  EXPECT_EQ(EntryIds(cfg), (std::vector<std::string>{"bios-note", "action12", "action13", "harddisk", "fwsetup",
-                                                     "reboot", "poweroff"}));
+  EXPECT_EQ(EntryIds(cfg), (std::vector<std::string>{"bios-note", "action12", "action13", "action14", "harddisk",
+                                                     "fwsetup", "reboot", "poweroff"}));
   EXPECT_EQ(EntryOf(cfg, "action12"),
             "menuentry 'Linux rescue system' --unrestricted --id=action12 {\n"
             "  echo 'Starting Linux rescue system ...'\n"
@@ -147,6 +149,36 @@ TEST(GrubConfig, OwnKernelEntriesReachTheUefiMenuWhenTheyAreEfiPrograms) {
             (std::vector<std::string>{"the UEFI menu leaves out \"My kernel\": /boot/tools/mine.efi is "
                                       "no EFI program, it starts in BIOS mode only"}));
   EXPECT_NE(menu.grubConfig.find("memtest86+x64.efi"), std::string::npos);
+}
+
+// Windows 10/11 Setup in the UEFI menu: GRUB chainloads the medium's
+// bootx64.efi, says what Secure Boot checks and what a refusal means, and
+// the password guards it; a CD without the medium has the entry with what
+// it lacks, which starts nothing.
+TEST(GrubConfig, Windows10SetupChainloadsItsBootx64OrSaysWhatIsMissing) {
+  std::string cfg = Translate(ShippedScript()).grubConfig;
+  EXPECT_EQ(EntryOf(cfg, "action14"),
+            "menuentry 'Windows 10/11 Setup (missing: \\win10, bootx64.efi)' --unrestricted --id=action14 {\n"
+            "  echo 'Windows 10/11 Setup is not on this CD: it lacks \\win10, bootx64.efi.'\n"
+            "  echo 'Build the CD with its setup files to start it from here.'\n"
+            "  echo ''\n"
+            "  echo 'Press Esc to return to the menu.'\n"
+            "  sleep --interruptible 600\n}\n");
+  const std::set<std::string> medium = {"/win10", "/win10/efi/boot/bootx64.efi"};
+  MenuData data;
+  data.password = HashPassword("pw", PasswordSalt{});
+  data.grubPassword = "grub.pbkdf2.sha512.10000.AB.CD";
+  cfg = TranslateBootMenu(
+            ShippedScript(), "/x/main.cds", [&medium](const std::string& p, bool) { return medium.count(p) > 0; },
+            chance, &data)
+            .grubConfig;
+  const std::string entry = EntryOf(cfg, "action14");
+  EXPECT_EQ(entry.rfind("menuentry 'Windows 10/11 Setup' --id=action14 {\n", 0), 0u) << entry;
+  EXPECT_NE(entry.find("  if chainloader ($kivcd)/win10/efi/boot/bootx64.efi; then boot; fi\n"), std::string::npos);
+  EXPECT_NE(entry.find("Under Secure Boot the firmware starts it only with a signature it trusts"), std::string::npos);
+  EXPECT_NE(entry.find("own boot program carries Microsoft"), std::string::npos);
+  EXPECT_LT(entry.find("chainloader"), entry.find("did not start"));
+  EXPECT_NE(entry.find("Press Esc to return to the menu."), std::string::npos);
 }
 
 TEST(GrubConfig, ConsoleAndTimeoutFollowTheScript) {

@@ -206,7 +206,8 @@ BootMenu RenderBootMenu(const BootMenuScript& script, const CdPathExists& exists
     e.number = n;
     e.action = &action;
     e.macro = script.FindMacro(action.macro);
-    if (!e.macro) continue;  // reported by the parser
+    if (!e.macro) continue;                  // reported by the parser
+    if (!e.macro->StartsInBios()) continue;  // an entry of the UEFI menu alone
     e.needsCd = NeedsCd(*e.macro);
     std::vector<std::pair<std::string, bool>> needs;
     Needs(*e.macro, needs);

@@ -190,6 +190,32 @@ TEST(IsolinuxConfig, AStickGreysTheCdBootSectorsAndCountsTheHardDisksFromTheSeco
   EXPECT_EQ(Block(stick, "action1"), Block(cd, "action1"));
 }
 
+// Windows 10/11 Setup starts the medium's own etfsboot.com from \win10; a
+// CD without it shows the entry greyed with what it lacks, a stick greys it
+// as needing the CD (etfsboot.com reads 2048-byte CD sectors).
+TEST(IsolinuxConfig, Windows10SetupStartsItsEtfsbootOrIsGreyed) {
+  Tree t = IsolinuxTree();
+  BootMenu m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
+  ASSERT_TRUE(m.errors.empty());
+  EXPECT_EQ(Block(m.files[0].text, "action14"),
+            "LABEL action14\n  MENU LABEL Windows 10/11 Setup (missing: \\win10, etfsboot.com)\n  MENU DISABLE\n");
+  t.folders = {"/win10"};
+  t.files.insert("/win10/boot/etfsboot.com");
+  m = TranslateBootMenu(TemplateScript(), "main.cds", t.Exists(), chance);
+  EXPECT_EQ(Block(m.files[0].text, "action14"),
+            "LABEL action14\n  MENU LABEL Windows 10/11 Setup\n  BOOT /win10/boot/etfsboot.com\n");
+  EXPECT_EQ(Block(m.files[1].text, "action14"),
+            "LABEL action14\n  MENU LABEL Windows 10/11 Setup (needs the CD)\n  MENU DISABLE\n");
+  // An entry with an EFI program alone is the UEFI menu's only.
+  const std::string efiOnly = TemplateScript() +
+                              "Set Action30_Text=\"EFI tool\"\r\nSet Action30_Macro=\"EfiTool\"\r\n"
+                              ":EfiTool\r\n  BootEfi \"\\tools\\x.efi\"\r\n  End\r\n";
+  m = TranslateBootMenu(efiOnly, "main.cds", t.Exists(), chance);
+  ASSERT_TRUE(m.errors.empty());
+  EXPECT_EQ(m.files[0].text.find("action30"), std::string::npos);
+  EXPECT_NE(m.grubConfig.find("--id=action30"), std::string::npos);
+}
+
 TEST(IsolinuxConfig, WithoutIsolinuxModulesTheirEntriesAreGreyed) {
   Tree t;  // neither memdisk nor harddisk.bin
   t.files = {"/boot/images/kivstart.img"};

@@ -24,6 +24,8 @@ std::string BuildStepName(int step) {
   return step >= 0 && step <= 5 ? kNames[step] : "step " + std::to_string(step);
 }
 
+std::string BuildOutcome::StepName() const { return stepTitle.empty() ? BuildStepName(step) : stepTitle; }
+
 std::string BuildOutcome::Summary() const {
   switch (kind) {
     case Kind::NotRun:
@@ -36,7 +38,7 @@ std::string BuildOutcome::Summary() const {
     case Kind::Failed:
       break;
   }
-  std::string text = "Build failed at step " + std::to_string(step) + " (" + BuildStepName(step) + ")";
+  std::string text = "Build failed at step " + std::to_string(step) + " (" + StepName() + ")";
   return reason.empty() ? text : text + ": " + reason;
 }
 

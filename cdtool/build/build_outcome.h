@@ -18,10 +18,16 @@ struct BuildOutcome {
   std::string isoPath;  // absolute; also set for a run that failed
   int64_t isoSize = 0;
   int step = 0;
+  // The step line's title as the run showed it ("" for the step's usual
+  // name), and whether step 2 failed in its Windows 10/11 part.
+  std::string stepTitle;
+  bool windows10 = false;
   std::string reason;
   std::string note;  // for a made ISO: a word on the medium it needs, if not a CD
 
   bool Made() const { return kind == Kind::Made; }
+  // The failed step's name: its title as shown, or BuildStepName.
+  std::string StepName() const;
   // One line for a console or a log: "ISO image made: <path> (<size> bytes)",
   // "Build cancelled", or "Build failed at step N (<step name>): <reason>".
   std::string Summary() const;

@@ -7,6 +7,7 @@
 #include "cdtool/bootmenu/boot_menu_edits.h"
 #include "cdtool/build/add_disks.h"
 #include "cdtool/build/add_rescue.h"
+#include "cdtool/build/add_win10.h"
 #include "cdtool/build/add_win2k.h"
 #include "cdtool/build/add_win9x.h"
 #include "cdtool/build/adv_tools.h"
@@ -141,6 +142,9 @@ void BuildRun::RecordFailure(const std::string& reason) {
   if (outcome_.kind == BuildOutcome::Kind::Failed) return;
   outcome_.kind = BuildOutcome::Kind::Failed;
   outcome_.step = currentStep_;
+  if (currentStep_ >= 1 && currentStep_ <= static_cast<int>(status_.steps.size()))
+    outcome_.stepTitle = status_.steps[currentStep_ - 1].title;
+  outcome_.windows10 = inWindows10_;
   outcome_.reason = reason;
   // The outcome goes to the log (and the console) once, when the run ends.
 }
@@ -338,7 +342,8 @@ void BuildRun::StartLog() {
   }
   // The product keys are the user's: the log shows them masked. (The CD's
   // own menu entry still shows the key it stored.)
-  for (const KeyParts* key : {&settings.Win2K_Info.ProductKey, &settings.Win9x_Info.ProductKey})
+  for (const KeyParts* key :
+       {&settings.Win2K_Info.ProductKey, &settings.Win9x_Info.ProductKey, &settings.Win10_Info.ProductKey})
     if (HasProductKey(*key)) log_.Mask(JoinProductKey(*key), MaskedProductKey(*key));
   log_.Line("Building the CD in " + programFolder_);
   log_.Line("ISO image: " + outcome_.isoPath);
@@ -459,8 +464,10 @@ void BuildRun::FinishApp() {
   if (CancelCopy) return;
   CompleteStep(1);
 
+  // Step line 2 holds the Windows setups the CD gets.
+  status_.steps[1].title = WindowsStepTitle(On(s.Main.Windows2K), On(s.Main.Windows10));
+  if (On(s.Main.Windows2K) || On(s.Main.Windows10)) AnnounceStep(2);
   if (On(s.Main.Windows2K)) {
-    AnnounceStep(2);
     Win2KOptions w;
     w.Source = s.Win2K_Info.SourceDir;
     w.DelTreeLang = On(s.Win2K_Info.DelLangFiles);
@@ -470,10 +477,15 @@ void BuildRun::FinishApp() {
     w.AddInfo_toUnattend = On(s.Win2K_Info.In_Unattend);
     AddWin2K(*this, w);
     if (CancelCopy) return;
-    CompleteStep(2);
-  } else {
-    SkipStep(2);
   }
+  if (On(s.Main.Windows10)) {
+    inWindows10_ = true;
+    AddWin10(*this, Win10Options{s.Win10_Info.SourceDir, s.Win10_Info});
+    inWindows10_ = false;
+    if (CancelCopy) return;
+  }
+  if (On(s.Main.Windows2K) || On(s.Main.Windows10)) CompleteStep(2);
+  else SkipStep(2);
 
   if (On(s.Main.Windows9x)) {
     AnnounceStep(3);

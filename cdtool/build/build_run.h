@@ -262,6 +262,7 @@ class BuildRun {
   void StartOverall();
   std::string asyncOutput_;  // see ASyncOutput()
   int currentStep_ = 0;
+  bool inWindows10_ = false;  // step 2 is at its Windows 10/11 part
   BuildOutcome outcome_;
   InstanceLock buildLock_;
   std::string previousLock_;  // what the lock file held before this run took it

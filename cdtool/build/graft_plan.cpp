@@ -207,6 +207,35 @@ bool GraftPlan::Map(const std::string& source, const std::string& cdFolder, Prog
   return true;
 }
 
+bool GraftPlan::MapFile(const std::string& diskPath, const std::string& cdPath, std::string* error) {
+  std::string path = "/";
+  std::string part;
+  std::error_code ec;
+  for (const char c : cdPath) {
+    if (c != '/' && c != '\\') {
+      part += c;
+      continue;
+    }
+    if (part.empty()) continue;
+    path = CdJoin(path, ExistingNameIn(WorkPath(workTree_, path), part));
+    fs::create_directories(WorkPath(workTree_, path), ec);
+    part.clear();
+  }
+  if (part.empty()) {
+    if (error) *error = "no file name in " + cdPath;
+    return false;
+  }
+  path = CdJoin(path, ExistingNameIn(WorkPath(workTree_, path), part));
+  const std::string inWork = WorkPath(workTree_, path);
+  if (fs::is_directory(inWork, ec)) {
+    if (error) *error = "a folder of that name is on the CD: " + path;
+    return false;
+  }
+  fs::remove(inWork, ec);
+  files_[ToLower(path)] = Graft{path, fs::absolute(diskPath).lexically_normal().string()};
+  return true;
+}
+
 void GraftPlan::Drop(const std::string& cdPath) {
   const std::string key = ToLower(CdJoin("/", cdPath.empty() || cdPath.front() != '/' ? cdPath : cdPath.substr(1)));
   files_.erase(key);

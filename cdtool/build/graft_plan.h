@@ -48,6 +48,13 @@ class GraftPlan {
   bool Map(const std::string& source, const std::string& cdFolder, ProgressSink& progress, std::string* error,
            std::string* failedPath);
 
+  // Maps the one file `diskPath` at `cdPath` ("/BOOTMGR", "/sources/x"): a
+  // second name for a file the CD has already (the mastering tool stores
+  // its data once). Its folders are made in the work tree, in the letter
+  // case they have there; a file the work tree holds at that path goes.
+  // False with `error` when a folder of that name is in the way.
+  bool MapFile(const std::string& diskPath, const std::string& cdPath, std::string* error);
+
   // Drops the mapped files at or below `cdPath` (a folder the build removes).
   void Drop(const std::string& cdPath);
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "cdtool/settings/session_settings.h"
+#include "common/file_ops.h"
 #include "common/folder_bytes.h"
 #include "common/paths.h"
 
@@ -33,6 +35,15 @@ StepWeights PlanBuildWork(const SessionSettings& s, const std::string& programFo
   if (On(s.Main.Windows2K)) {
     win2kBytes = Bytes(s.Win2K_Info.SourceDir);
     w[2] = moved(win2kBytes, !s.Win2K_Info.SP_exe.empty());
+  }
+  // A Windows 10/11 ISO image is extracted (its bytes are copied); a folder
+  // is mapped but for the copy of boot.wim.
+  if (On(s.Main.Windows10)) {
+    const std::string source = ResolvePath(s.Win10_Info.SourceDir);
+    const bool iso = std::filesystem::is_regular_file(source);
+    const int64_t bytes = iso ? std::max<int64_t>(0, FileSize(source)) : Bytes(s.Win10_Info.SourceDir);
+    win2kBytes += bytes;
+    w[2] += moved(bytes, iso);
   }
   if (On(s.Main.Windows9x)) {
     win9xBytes = Bytes(s.Win9x_Info.SourceDir);

@@ -12,6 +12,7 @@
 #include "cdtool/rescue/rescue_recipe.h"
 #include "cdtool/settings/cd_folder_check.h"
 #include "cdtool/settings/cd_own_files.h"
+#include "cdtool/settings/win10_checks.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/platform.h"
@@ -51,6 +52,7 @@ std::vector<std::string> CopiedFolders(const SessionSettings& s) {
   std::vector<std::string> folders;
   if (On(s.Main.Windows2K)) folders.push_back(s.Win2K_Info.SourceDir);
   if (On(s.Main.Windows9x)) folders.push_back(s.Win9x_Info.SourceDir);
+  if (On(s.Main.Windows10)) folders.push_back(s.Win10_Info.SourceDir);
   if (On(s.Main.AdvancedTools)) {
     if (On(s.AdvTools.Add_ERDCmdr)) folders.push_back(s.AdvTools.ERDCmdr_Dir);
     if (On(s.AdvTools.Add_BlueCon)) folders.push_back(s.AdvTools.BlueCon_Dir);
@@ -108,7 +110,9 @@ int64_t EstimatedCdBytes(const SessionSettings& s, const std::string& programFol
   copied.push_back(JoinPath(programFolder, NativePath("files\\kivcd")));
   int64_t total = 0;
   for (const std::string& folder : copied)
-    if (!folder.empty()) total += FolderBytes(ResolvePath(folder));
+    if (!folder.empty())
+      // A Windows 10/11 ISO image goes onto the CD with what it holds.
+      total += FileExists(ResolvePath(folder)) ? FileSize(ResolvePath(folder)) : FolderBytes(ResolvePath(folder));
   return total;
 }
 
@@ -134,6 +138,8 @@ void FillPageDefaults(int step, SessionSettings& s, const PageContext& c) {
         s.Win9x_Info.SourceDir = c.firstCdRom + kSep + "WIN98";
       break;
     case 4:
+      // The Windows 10/11 page comes next: a mounted setup DVD is its medium.
+      if (On(s.Main.Windows10) && s.Win10_Info.SourceDir.empty()) s.Win10_Info.SourceDir = c.firstCdRom;
       if (On(s.Main.AdvancedTools)) {
         const std::string root = c.firstCdRom + kSep;
         if (s.AdvTools.ERDCmdr_Dir.empty()) s.AdvTools.ERDCmdr_Dir = root;
@@ -211,6 +217,12 @@ std::vector<PageProblem> CheckPage(int step, const SessionSettings& s, const Boo
         fail(
             "The selected folder doesn't contain a Windows 98/Me installation !\n"
             "Select your Windows setup source Directory");
+      break;
+    case kWin10Page:
+      if (On(s.Main.Windows10) && !inWorkFolder("Windows 10/11 setup source", s.Win10_Info.SourceDir)) {
+        const std::vector<PageProblem> win10 = CheckWin10Page(s, c);
+        problems.insert(problems.end(), win10.begin(), win10.end());
+      }
       break;
     case 5:
       if (!On(s.Main.AdvancedTools)) break;
@@ -293,7 +305,7 @@ PageProblem PageMessage(const std::vector<PageProblem>& problems) {
 
 std::optional<PagesProblem> CheckAllPages(SessionSettings& settings, const BootPassword& password,
                                           const PageContext& context) {
-  for (int page = kFirstCheckedPage; page <= kLastCheckedPage; ++page) {
+  for (int page : kCheckedPages) {
     FillPageDefaults(page, settings, context);
     const std::vector<PageProblem> problems = CheckPage(page, settings, password, context);
     if (!problems.empty()) return PagesProblem{page, PageMessage(problems)};

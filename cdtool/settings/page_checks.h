@@ -13,12 +13,16 @@
 
 namespace kiv {
 
+class ProcessLauncher;
+
 struct PageContext {
   std::string programFolder;
   std::string firstCdRom;  // mount point of the first CD-ROM drive, or ""
   // "Integrate Service Pack" (the window's check box; without a window: a
   // service-pack path is stored).
   bool slipstream = false;
+  // What reads a Windows 10/11 medium (7z, wiminfo); null: the system's.
+  ProcessLauncher* tools = nullptr;
 };
 
 struct PageProblem {
@@ -26,9 +30,14 @@ struct PageProblem {
   Icon icon = Icon::Critical;
 };
 
-// Wizard pages 1 to 7 (0 is the welcome page, 8 the summary).
+// Wizard pages 1 to 7 (0 is the welcome page, 8 the summary), and the
+// Windows 10/11 page, which the wizard shows after page 4 (it came after
+// the progress and finish pages, 10 and 9).
 inline constexpr int kFirstCheckedPage = 1;
 inline constexpr int kLastCheckedPage = 7;
+inline constexpr int kWin10Page = 11;
+// The checked pages in the order Next walks them.
+inline constexpr int kCheckedPages[] = {1, 2, 3, 4, kWin10Page, 5, 6, 7};
 
 // The defaults leaving page `step` puts into empty fields.
 void FillPageDefaults(int step, SessionSettings& settings, const PageContext& context);

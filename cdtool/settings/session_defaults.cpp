@@ -2,11 +2,19 @@
 // file, or the defaults of a first run.
 #include "cdtool/settings/session_defaults.h"
 
+#include "cdtool/win10/windows_region.h"
 #include "common/file_ops.h"
 #include "common/paths.h"
 #include "common/setup_answer_defaults.h"
 
 namespace kiv {
+
+SessionSettings::Win10Section DefaultWin10Answers(const Environment& environment) {
+  SessionSettings::Win10Section answers;
+  answers.TimeZone = MachineWindowsTimeZone(environment);
+  answers.Locale = MachineWindowsLocale(environment);
+  return answers;
+}
 
 SessionSettings DefaultSessionSettings(const std::string& programFolder, const Platform& platform,
                                        const Environment& environment) {
@@ -17,6 +25,7 @@ SessionSettings DefaultSessionSettings(const std::string& programFolder, const P
   // The answer records as their dialogs fill them when they load.
   static_cast<Win2KInfo&>(s.Win2K_Info) = LoadedWin2KInfo(programFolder, DefaultWin2KInfo());
   static_cast<Win9xInfo&>(s.Win9x_Info) = LoadedWin9xInfo(programFolder, platform, DefaultWin9xInfo());
+  s.Win10_Info = DefaultWin10Answers(environment);
   return s;
 }
 
@@ -27,6 +36,8 @@ SessionSettings LoadSessionSettings(const std::string& programFolder, const Plat
   if (problem) *problem = why;
   SessionSettings s = FileExists(path) && why.empty() ? ReadKivCdIni(path)
                                                       : DefaultSessionSettings(programFolder, platform, environment);
+  if (FileExists(path) && why.empty() && !StoresSection(path, "Win10_Info"))
+    s.Win10_Info = DefaultWin10Answers(environment);
   NormaliseSettings(s);
   return s;
 }

@@ -20,16 +20,7 @@ using SessionValueTest = ProgramFolderTest;
 
 // Runs --set in the test's program folder; stderr is returned in `err`.
 int Set(const FakePlatform& platform, const std::vector<std::string>& args, std::string* err = nullptr) {
-  char* buf = nullptr;
-  size_t size = 0;
-  std::FILE* e = open_memstream(&buf, &size);
-  std::FILE* out = std::fopen("/dev/null", "w");
-  const int status = RunSetCommand(args, platform.programFolder, platform, Environment(), out, e);
-  std::fclose(e);
-  std::fclose(out);
-  if (err) *err = std::string(buf, size);
-  std::free(buf);
-  return status;
+  return RunSet(platform, args, err);
 }
 
 TEST_F(SessionValueTest, AFirstRunsDefaultsAreWhatAFreshFormShows) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "cdtool/settings/win10_checks.h"
 #include "common/failure_cause.h"
 #include "common/file_ops.h"
 #include "common/ini_file.h"
@@ -110,6 +111,7 @@ const std::vector<Field>& Fields() {
       FlagField("Main", "CleanSession", [](S& s) -> int& { return s.Main.CleanSession; }),
       FlagField("Main", "OptimizeISO", [](S& s) -> int& { return s.Main.OptimizeISO; }),
       FlagField("Main", "LinuxRescue", [](S& s) -> int& { return s.Main.LinuxRescue; }),
+      FlagField("Main", "Windows10", [](S& s) -> int& { return s.Main.Windows10; }),
       TextField("LinuxRescue", "Mirror", [](S& s) -> std::string& { return s.LinuxRescue.Mirror; }),
 
       FlagField("BootDisks", "Use_LorvaPlus", [](S& s) -> int& { return s.BootDisks.Use_LorvaPlus; }),
@@ -138,6 +140,20 @@ const std::vector<Field>& Fields() {
       KeyField("Win9x_Info", [](S& s) -> KeyParts& { return s.Win9x_Info.ProductKey; }),
       TextField("Win9x_Info", "ComputerName", [](S& s) -> std::string& { return s.Win9x_Info.ComputerName; }),
       TextField("Win9x_Info", "Workgroup", [](S& s) -> std::string& { return s.Win9x_Info.Workgroup; }),
+
+      TextField("Win10_Info", "SourceDir", [](S& s) -> std::string& { return s.Win10_Info.SourceDir; }),
+      TextField("Win10_Info", "Edition", [](S& s) -> std::string& { return s.Win10_Info.Edition; }),
+      KeyField("Win10_Info", [](S& s) -> KeyParts& { return s.Win10_Info.ProductKey; }),
+      TextField("Win10_Info", "ComputerName", [](S& s) -> std::string& { return s.Win10_Info.ComputerName; }),
+      TextField("Win10_Info", "OwnerName", [](S& s) -> std::string& { return s.Win10_Info.OwnerName; }),
+      TextField("Win10_Info", "Organization", [](S& s) -> std::string& { return s.Win10_Info.Organization; }),
+      TextField("Win10_Info", "LocalAccount", [](S& s) -> std::string& { return s.Win10_Info.LocalAccount; }),
+      FlagField("Win10_Info", "SkipHardwareChecks", [](S& s) -> int& { return s.Win10_Info.SkipHardwareChecks; }),
+      FlagField("Win10_Info", "NoOnlineAccount", [](S& s) -> int& { return s.Win10_Info.NoOnlineAccount; }),
+      FlagField("Win10_Info", "SkipPrivacy", [](S& s) -> int& { return s.Win10_Info.SkipPrivacy; }),
+      FlagField("Win10_Info", "NoAutoEncryption", [](S& s) -> int& { return s.Win10_Info.NoAutoEncryption; }),
+      TextField("Win10_Info", "TimeZone", [](S& s) -> std::string& { return s.Win10_Info.TimeZone; }),
+      TextField("Win10_Info", "Locale", [](S& s) -> std::string& { return s.Win10_Info.Locale; }),
 
       FlagField(
           "Locations", "kivUtils", [](S& s) -> int& { return s.Locations.kivUtils; }, Kind::QuotedFlag),
@@ -215,6 +231,13 @@ std::string SettingsFileProblem(const std::string& path) {
   return "it holds none of the CD builder's settings";
 }
 
+bool StoresSection(const std::string& path, const std::string& section) {
+  const INIFile ini(ResolvePath(path));
+  for (const Field& f : Fields())
+    if (EqualsNoCase(f.section, section) && !Trim(ini.GetINIKey(f.section, f.key)).empty()) return true;
+  return false;
+}
+
 SessionSettings ReadKivCdIni(const std::string& path) {
   const INIFile ini(ResolvePath(path));
   SessionSettings s;
@@ -259,6 +282,12 @@ bool SetSetting(SessionSettings& settings, const std::string& name, const std::s
     }
     if ((f.kind == Kind::Flag || f.kind == Kind::QuotedFlag) && value != "0" && value != "1" && value != "2") {
       if (error) *error = name + ": \"" + value + "\" is not a check box state (0, 1 or 2)";
+      return false;
+    }
+    // What Windows 10/11 Setup would refuse whatever the medium.
+    if (std::string why = EqualsNoCase(section, "Win10_Info") ? Win10SettingProblem(f.key, value) : std::string();
+        !why.empty()) {
+      if (error) *error = std::move(why);
       return false;
     }
     if (f.kind == Kind::Key) {

@@ -8,6 +8,7 @@
 // reads and writes back unchanged; On() is how the build reads them.
 #include <string>
 
+#include "cdtool/win10/win10_answers.h"
 #include "common/environment.h"
 #include "common/setup_answer.h"
 
@@ -28,6 +29,7 @@ struct SessionSettings {
     int CleanSession = 0;
     int OptimizeISO = 0;
     int LinuxRescue = 1;  // the Linux rescue system (Debian) in /live
+    int Windows10 = 0;    // Windows 10/11 setup, from the user's ISO image or folder
   } Main;
 
   struct BootDisksSection {
@@ -52,6 +54,12 @@ struct SessionSettings {
     int In_MSBATCH = 0;
     int In_SetupWin = 1;
   } Win9x_Info;
+
+  // Edition, ProductKey, ComputerName, OwnerName, Organization, LocalAccount,
+  // the four options, TimeZone and Locale are the answers' own members.
+  struct Win10Section : Win10Info {
+    std::string SourceDir;  // the medium: an ISO image file or a folder
+  } Win10_Info;
 
   struct LocationsSection {
     int kivUtils = 1;
@@ -96,6 +104,10 @@ std::string SettingsPath(const std::string& programFolder);
 // as 0). Relative paths of the program folder made absolute (see
 // SettingsRelativeTo); otherwise not normalised.
 SessionSettings ReadKivCdIni(const std::string& path);
+
+// Whether the settings file at `path` holds a value of `section` (a file
+// written before the section existed holds none).
+bool StoresSection(const std::string& path, const std::string& section);
 
 // Why an existing settings file cannot be taken as the CD builder's settings
 // (not text, or none of its keys); "" when it can.

@@ -70,7 +70,7 @@ CdBuildWindow::CdBuildWindow(FrmCDBuild& form, QtPrompter& prompter) : QWidget(n
   // Each page scrolls on its own when the window is smaller than it (a
   // small screen, a large scale); the buttons below stay in sight.
   for (QWidget* page :
-       {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10()}) {
+       {Page0(), Page1(), Page2(), Page3(), Page4(), Page5(), Page6(), Page7(), Page8(), Page9(), Page10(), Page11()}) {
     GiveSecondCommandsOwnLetters(page);
     pages_->addWidget(ScrollingPage(page));
   }
@@ -328,6 +328,7 @@ QWidget* CdBuildWindow::Page1() {
   col->addLayout(sub);
   col->addWidget(MakeCheck(page, f_.ChkGet_Win2k, "ChkGet_Win2k"));
   col->addWidget(MakeCheck(page, f_.ChkGet_Win9x, "ChkGet_Win9x"));
+  col->addWidget(MakeCheck(page, f_.ChkGet_Win10, "ChkGet_Win10"));
   col->addWidget(MakeCheck(page, f_.ChkGet_Advtools, "ChkGet_Advtools"));
   col->addWidget(MakeCheck(page, f_.ChkGet_LinuxRescue, "ChkGet_LinuxRescue"));
   col->addStretch();
@@ -642,6 +643,50 @@ QWidget* CdBuildWindow::Page10() {
   col->addWidget(overall);
   col->addStretch();
   return page;
+}
+
+// Windows 10/11 (after page 4): the medium, an ISO image or a folder, its
+// type, and the answers' dialog, laid out as the Windows 2000/XP pages.
+QWidget* CdBuildWindow::Page11() {
+  auto* page = new QWidget(this);
+  auto* col = Column(page);
+  col->addWidget(MakeHeadline(page, f_.LblWin10Head, "LblWin10Head"));
+  col->addWidget(MakeLabel(page, f_.LblWin10Loc, "LblWin10Loc"));
+  auto* src = new QHBoxLayout();
+  src->addWidget(MakeText(page, f_.TxtWin10_Loc, "TxtWin10_Loc", [this] { f_.TxtWin10_Loc_Change(); }), 1);
+  src->addWidget(MakeButton(page, f_.CmdBrw_Win10Iso, "CmdBrw_Win10Iso", [this] { f_.CmdBrw_Win10Iso_Click(); }));
+  src->addWidget(MakeButton(page, f_.CmdBrw_Win10Loc, "CmdBrw_Win10Loc", [this] { f_.CmdBrw_Win10Loc_Click(); }));
+  col->addLayout(src);
+  QLabel* hint = MakeLabel(page, f_.LblWin10Hint, "LblWin10Hint");
+  hint->setStyleSheet(QStringLiteral("color: palette(mid);"));
+  col->addWidget(hint);
+  auto* type = new QHBoxLayout();
+  type->addWidget(MakeLabel(page, f_.LblWin10Type, "LblWin10Type"));
+  type->addWidget(MakeLabel(page, f_.LblWin10OSVer, "LblWin10OSVer"), 1);
+  col->addLayout(type);
+  col->addSpacing(8);
+  QGroupBox* info = Frame(page, f_.FraWin10Info, "FraWin10Info");
+  auto* infoCol = new QVBoxLayout(info);
+  auto* btnRow = new QHBoxLayout();
+  btnRow->addWidget(MakeButton(info, f_.CmdSetWin10Info, "CmdSetWin10Info", [this] {
+    FrmWin10Info& model = f_.CmdSetWin10Info_Click();
+    Win10InfoDialog& dialog = Win10Dialog();
+    dialog.Refresh();
+    RunDialog(dialog);
+    if (model.Visible) model.CmdCancel_Click();
+    f_.ShowWin10Answers();
+  }));
+  btnRow->addStretch();
+  infoCol->addLayout(btnRow);
+  infoCol->addWidget(MakeLabel(info, f_.LblWin10Answers, "LblWin10Answers"));
+  col->addWidget(info);
+  col->addStretch();
+  return page;
+}
+
+Win10InfoDialog& CdBuildWindow::Win10Dialog() {
+  if (!win10Dialog_) win10Dialog_ = std::make_unique<Win10InfoDialog>(f_.Win10Info(), this);
+  return *win10Dialog_;
 }
 
 Win9xInfoDialog& CdBuildWindow::Win9xDialog() {

@@ -20,6 +20,7 @@ class FrmCDBuild;
 class QtPrompter;
 class Win9xInfoDialog;
 class Win2KInfoDialog;
+class Win10InfoDialog;
 struct Label;
 struct TextBox;
 struct Button;
@@ -42,6 +43,7 @@ class CdBuildWindow : public QWidget {
   // The dialog views (created on first use).
   Win9xInfoDialog& Win9xDialog();
   Win2KInfoDialog& Win2KDialog();
+  Win10InfoDialog& Win10Dialog();
   // How the dialogs are run; tests replace it to drive them without a modal loop.
   std::function<int(QDialog&)> RunDialog;
   // How "Try in a virtual machine" finds and starts QEMU; tests give a stand-in.
@@ -74,6 +76,7 @@ class CdBuildWindow : public QWidget {
   QWidget* Page8();
   QWidget* Page9();
   QWidget* Page10();
+  QWidget* Page11();
 
   FrmCDBuild& f_;
   QtPrompter& prompter_;
@@ -81,6 +84,7 @@ class CdBuildWindow : public QWidget {
   std::vector<std::function<void()>> binds_;
   std::unique_ptr<Win9xInfoDialog> win9xDialog_;
   std::unique_ptr<Win2KInfoDialog> win2kDialog_;
+  std::unique_ptr<Win10InfoDialog> win10Dialog_;
 };
 
 }  // namespace kiv

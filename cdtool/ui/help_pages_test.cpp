@@ -24,6 +24,7 @@ TEST(HelpPages, EveryTopicAndLinkPageExistsWithATitle) {
   std::vector<std::string> names;
   for (int step = 0; step <= FrmCDBuild::kProgressPage; ++step)
     names.push_back(std::to_string(FrmCDBuild::HelpTopic(step)));
+  names.push_back(std::to_string(FrmCDBuild::HelpTopic(FrmCDBuild::kWin10Page)));
   names.push_back("1410");  // failed boot image / program start
   // The link labels' local pages.
   for (Link link : {Link::Home, Link::Tools, Link::BootMenu})

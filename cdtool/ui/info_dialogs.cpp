@@ -1,16 +1,20 @@
 #include "cdtool/ui/info_dialogs.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
 
+#include "cdtool/wizard/frm_win10_info.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
 #include "common/product_key.h"
@@ -216,6 +220,61 @@ void Win2KInfoDialog::FitTemplateBox() {
   const QScreen* screen = this->screen();
   const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 900;
   templateBox_->setMinimumWidth(std::min(wanted, limit));
+}
+
+Win10InfoDialog::Win10InfoDialog(FrmWin10Info& model, QWidget* parent)
+    : AnswerDialogView(model, "FrmWin10Info", parent) {
+  AddKeyRow();
+  AddCombo("Edition :", model.CboEdition, "CboEdition", "(Setup asks)");
+  AddNameLines();
+  AddLine("Local Account :", model.TxtAccount, "TxtAccount")->setPlaceholderText(QStringLiteral("(Setup asks)"));
+  AddCheck(model.ChkSkipHardwareChecks, "ChkSkipHardwareChecks");
+  AddCheck(model.ChkNoOnlineAccount, "ChkNoOnlineAccount");
+  AddCheck(model.ChkSkipPrivacy, "ChkSkipPrivacy");
+  AddCheck(model.ChkNoAutoEncryption, "ChkNoAutoEncryption");
+  AddCombo("Time Zone :", model.CboTimeZone, "CboTimeZone", "(Setup asks)");
+  AddLine("Locale :", model.TxtLocale, "TxtLocale")->setPlaceholderText(QStringLiteral("(Setup asks)"));
+  AddOkCancelRow();
+  // Shown as the model has it first (the note on kept edits hidden), then
+  // sized: no row gets the hidden note's room.
+  Refresh();
+  resize(560, sizeHint().height());
+}
+
+void Win10InfoDialog::AddCheck(CheckBox& box, const char* name) {
+  auto* check = new QCheckBox(LiteralCaption(box.Caption), this);
+  check->setObjectName(name);
+  connect(check, &QCheckBox::toggled, this, [&box](bool on) { box.Value = on ? 1 : 0; });
+  binds_.push_back([check, &box] {
+    if (check->isChecked() != box.Checked()) check->setChecked(box.Checked());
+  });
+  grid_->addWidget(check, row_++, 0, 1, 2);
+}
+
+void Win10InfoDialog::AddCombo(const char* caption, ComboBox& box, const char* name, const char* empty) {
+  grid_->addWidget(PlainLabel(QString::fromUtf8(caption), this), row_, 0);
+  auto* combo = new QComboBox(this);
+  combo->setObjectName(name);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  combo->lineEdit()->setPlaceholderText(QString::fromUtf8(empty));
+  connect(combo, &QComboBox::currentTextChanged, this, [&box](const QString& t) { box.Text = t.toStdString(); });
+  binds_.push_back([combo, &box] {
+    QStringList items;
+    for (const std::string& item : box.Items) items << Q(item);
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    if (shown != items) {
+      const QSignalBlocker quiet(combo);
+      combo->clear();
+      combo->addItems(items);
+    }
+    if (combo->currentText() != Q(box.Text)) {
+      const QSignalBlocker quiet(combo);
+      combo->setEditText(Q(box.Text));
+    }
+  });
+  grid_->addWidget(combo, row_++, 1);
 }
 
 }  // namespace kiv

@@ -17,6 +17,9 @@ namespace kiv {
 class AnswerDialog;
 class FrmWin9xInfo;
 class FrmWin2KInfo;
+class FrmWin10Info;
+struct CheckBox;
+struct ComboBox;
 struct TextBox;
 
 // What both dialogs are made of: a grid of captioned rows (the key boxes,
@@ -62,6 +65,19 @@ class Win2KInfoDialog : public AnswerDialogView {
 
   FrmWin2KInfo& m_;
   QLineEdit* templateBox_ = nullptr;
+};
+
+// Windows 10/11: the Windows 2000/XP dialog's key, owner, organisation and
+// computer name rows, then the edition, the local account, the four options,
+// the time zone and the locale.
+class Win10InfoDialog : public AnswerDialogView {
+ public:
+  Win10InfoDialog(FrmWin10Info& model, QWidget* parent);
+
+ private:
+  void AddCheck(CheckBox& box, const char* name);
+  // An editable list; `empty` is what the box shows while it holds nothing.
+  void AddCombo(const char* caption, ComboBox& box, const char* name, const char* empty);
 };
 
 }  // namespace kiv

@@ -33,13 +33,15 @@ bool Save(QWidget& w, const QString& folder, const QString& name) {
 }  // namespace
 
 void ShowScreenshotState(FrmCDBuild& form, int page) {
-  const bool wizard = page <= FrmCDBuild::kLastWizardPage;
+  // The Windows 10/11 page is a wizard page shown between pages 4 and 5.
+  const bool win10 = page == FrmCDBuild::kWin10Page;
+  const bool wizard = page <= FrmCDBuild::kLastWizardPage || win10;
   form.VisiblePage = page;
   // Back is off on the first page and once the build has started.
   form.CmdBack.Enabled = wizard && page > 0;
   // Next gives way to Finish on the summary page.
-  form.CmdNext.Visible = page < FrmCDBuild::kLastWizardPage;
-  form.CmdFinish.Visible = page >= FrmCDBuild::kLastWizardPage;
+  form.CmdNext.Visible = page < FrmCDBuild::kLastWizardPage || win10;
+  form.CmdFinish.Visible = page >= FrmCDBuild::kLastWizardPage && !win10;
   // While the build works Finish is greyed out; it ends the program afterwards.
   form.CmdFinish.Enabled = page != FrmCDBuild::kProgressPage;
   // The ISO step turns Cancel off, and it stays off on the result page.
@@ -103,6 +105,18 @@ int RenderScreenshots(const std::string& outputFolder) {
   form.TxtWin9x_Loc.Text = "/media/cdrom/WIN98";
   form.TxtUtils_Loc.Text = "/home/user/kiv/kiv_utilities";
   form.TxtAddFiles_Loc.Text = "/home/user/kiv/Additional Files";
+  form.SetCheck(form.ChkGet_Win10, 1);
+  form.TxtWin10_Loc.Text = "/home/user/Downloads/Win11_23H2_English_x64.iso";
+  form.LblWin10OSVer.Caption = "Windows 11 Home, Pro, Education (build 22631)";
+  form.Win10Info().SetEditions({"Windows 11 Home", "Windows 11 Pro", "Windows 11 Education"});
+  Win10Info answers = form.Win10Info().Record();
+  answers.Edition = "Windows 11 Pro";
+  answers.ComputerName = "ANNA-PC";
+  answers.LocalAccount = "anna";
+  answers.TimeZone = "W. Europe Standard Time";
+  answers.Locale = "de-DE";
+  form.Win10Info().SetRecord(answers);
+  form.ShowWin10Answers();
   form.SetCheck(form.ChkGet_Advtools, 1);
   form.SetCheck(form.ChkERDC, 1);
   form.TxtERDC.Text = "/media/erdcd";
@@ -118,7 +132,8 @@ int RenderScreenshots(const std::string& outputFolder) {
   bool ok = true;
   const char* names[] = {"page0-welcome", "page1-contents", "page2-win2k-source", "page3-win2k-options",
                          "page4-win9x",   "page5-advtools", "page6-utilities",    "page7-iso",
-                         "page8-summary", "page9-finish",   "page10-progress"};
+                         "page8-summary", "page9-finish",   "page10-progress",    "page11-win10"};
+  static_assert(std::size(names) == FrmCDBuild::kPageCount, "a picture's name for every page");
   for (int page = 0; page < FrmCDBuild::kPageCount; ++page) {
     ShowScreenshotState(form, page);
     window.Refresh();
@@ -136,6 +151,11 @@ int RenderScreenshots(const std::string& outputFolder) {
   d2.show();
   ok &= Save(d2, folder, QStringLiteral("dialog-win2k-info"));
   d2.hide();
+  Win10InfoDialog& d10 = window.Win10Dialog();
+  d10.Refresh();
+  d10.show();
+  ok &= Save(d10, folder, QStringLiteral("dialog-win10-info"));
+  d10.hide();
   return ok ? 0 : 1;
 }
 

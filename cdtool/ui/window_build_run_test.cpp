@@ -584,6 +584,21 @@ TEST_F(WindowBuildRun, AFailureOfAnEarlierStepLeadsBackToItsOwnPage) {
   EXPECT_EQ(window->pages()->currentIndex(), 1);
 }
 
+// Step 2's Windows 10/11 part is mended on its own page, after page 4.
+TEST_F(WindowBuildRun, AWindows10FailureLeadsBackToItsPage) {
+  form->SetCheck(form->ChkGet_Win10, 1);
+  form->TxtWin10_Loc.Text = folder.P("no-medium");
+  Click("CmdFinish");
+  ASSERT_EQ(form->Outcome().step, 2);
+  EXPECT_TRUE(form->Outcome().windows10);
+  EXPECT_NE(form->LblOutcome.Caption.find("Step 2 (Inserting Windows 10/11 Setup Files) failed"), std::string::npos)
+      << form->LblOutcome.Caption;
+  window->Refresh();
+  Click("CmdBack");
+  EXPECT_EQ(form->Step, FrmCDBuild::kWin10Page);
+  EXPECT_EQ(window->pages()->currentIndex(), FrmCDBuild::kWin10Page);
+}
+
 TEST_F(WindowBuildRun, ClosingTheWindowAfterTheBuildSavesTheSettingsAsFinishDoes) {
   form->TxtISOLoc.Text = folder.P("kept.iso");
   Click("CmdFinish");

@@ -47,10 +47,7 @@ void AnswerDialog::Show() {
 void AnswerDialog::CmdOK_Click() {
   // What setup cannot read is refused here, while the user can still mend it.
   std::string why = ProductKeyMessage(KeyBoxes(), "The Product Key");
-  for (const auto& [name, value] : NamedFields()) {
-    if (!why.empty()) break;
-    why = AnswerTextProblem(name, value);
-  }
+  if (why.empty()) why = FieldsProblem();
   if (!why.empty()) {
     prompter_.Inform(why, "Error", Icon::Exclamation);
     return;
@@ -58,6 +55,12 @@ void AnswerDialog::CmdOK_Click() {
   StoreRecord();
   LblKeptEdits.Visible = false;
   Visible = false;
+}
+
+std::string AnswerDialog::FieldsProblem() const {
+  for (const auto& [name, value] : NamedFields())
+    if (std::string why = AnswerTextProblem(name, value); !why.empty()) return why;
+  return "";
 }
 
 void AnswerDialog::CmdCancel_Click() {

@@ -67,6 +67,10 @@ class AnswerDialog {
   AnswerDialog(std::string caption, std::string programFolder, Prompter& prompter);
   // The text fields OK checks, each with the name the dialog gives it.
   virtual std::vector<std::pair<const char*, std::string>> NamedFields() const = 0;
+  // What OK refuses in the fields besides the key ("" for nothing): by
+  // default what Windows 2000/XP and 98/Me setup cannot read
+  // (AnswerTextProblem on NamedFields).
+  virtual std::string FieldsProblem() const;
   // Stores the record in keyfile2.txt (the message is the dialog's).
   virtual void StoreRecord() = 0;
   // The record as shown now, and whether it differs from then.

@@ -15,7 +15,7 @@ std::string OutcomeText(const BuildOutcome& outcome) {
       return "The ISO image is " + outcome.isoPath + " (" + size + ")";
     }
     case BuildOutcome::Kind::Failed:
-      return "Step " + std::to_string(outcome.step) + " (" + BuildStepName(outcome.step) + ") failed" +
+      return "Step " + std::to_string(outcome.step) + " (" + outcome.StepName() + ") failed" +
              (outcome.reason.empty() ? "" : ": " + outcome.reason);
     default:
       return "";

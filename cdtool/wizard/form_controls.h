@@ -3,6 +3,7 @@
 // handlers live on the form that owns the control.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -34,6 +35,14 @@ struct CheckBox {
   bool Visible = true;
   // Greyed counts as checked, as everywhere the box is read as a Boolean.
   bool Checked() const { return Value != 0; }
+};
+
+// A list to choose from whose text may also be typed (editable).
+struct ComboBox {
+  std::vector<std::string> Items;
+  std::string Text;
+  bool Enabled = true;
+  bool Visible = true;
 };
 
 struct OptionButton {

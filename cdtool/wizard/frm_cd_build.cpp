@@ -4,6 +4,8 @@
 
 #include "cdtool/settings/cd_folder_check.h"
 #include "cdtool/settings/page_checks.h"
+#include "cdtool/settings/session_defaults.h"
+#include "cdtool/win10/win10_medium.h"
 #include "common/desktop_open.h"
 #include "common/file_ops.h"
 #include "common/links.h"
@@ -39,6 +41,9 @@ FrmCDBuild::FrmCDBuild(std::string programFolder, Prompter& prompter, const Buil
   const std::string home = HomeFolder(environment);
   TxtISOLoc.Text = JoinPath(home, "kivcd.iso");
   TxtSP_exe.Text = JoinPath(home, JoinPath("SP", "xpsp1_en_x86.exe"));
+  win10_ = std::make_unique<FrmWin10Info>(programFolder_, prompter_);
+  win10_->SetRecord(DefaultWin10Answers(environment));
+  ShowWin10Answers();
   HelpWindowOpen = [] { return false; };
   RememberSavedSettings();
 }
@@ -131,7 +136,7 @@ void FrmCDBuild::CmdNext_Click() {
   // The keys typed into the information dialogs are checked with their page.
   if (Win2KInfoLoaded()) values.Win2K_Info.ProductKey = win2k_->Record().ProductKey;
   if (Win9xInfoLoaded()) values.Win9x_Info.ProductKey = win9x_->Record().ProductKey;
-  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
+  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked(), &launcher_};
   // The checks of the page being left, on the values; the defaults it fills
   // in show in the (empty) boxes.
   auto leave = [&](int page) {
@@ -141,6 +146,9 @@ void FrmCDBuild::CmdNext_Click() {
     };
     fillEmpty(Txt_i386_Loc, values.Win2K_Info.SourceDir);
     fillEmpty(TxtWin9x_Loc, values.Win9x_Info.SourceDir);
+    const bool win10Guessed = TxtWin10_Loc.Text.empty() && !values.Win10_Info.SourceDir.empty();
+    fillEmpty(TxtWin10_Loc, values.Win10_Info.SourceDir);
+    if (win10Guessed) TxtWin10_Loc_Change();
     fillEmpty(TxtERDC, values.AdvTools.ERDCmdr_Dir);
     fillEmpty(TxtBCon, values.AdvTools.BlueCon_Dir);
     fillEmpty(TxtUtils_Loc, values.Locations.kivUtils_Dir);
@@ -153,6 +161,20 @@ void FrmCDBuild::CmdNext_Click() {
   };
 
   if (Step == 0) CmdBack.Enabled = true;
+
+  // The Windows 10/11 page sits between page 4 and page 5: left, the walk
+  // goes on as from page 4.
+  bool leftWin10 = false;
+  if (Step == kWin10Page) {
+    leave(kWin10Page);
+    if (stay) {
+      ShowPage(Step);
+      ShowHelp(255, false);
+      return;
+    }
+    Step = 4;
+    leftWin10 = true;
+  }
 
   if (Step == 1) {
     const bool guessed = ChkGet_Win2k.Checked() && Txt_i386_Loc.Text.empty();
@@ -169,7 +191,13 @@ void FrmCDBuild::CmdNext_Click() {
     if (!ChkGet_Win9x.Checked() && !stay) ++Step;
   }
   if (Step == 4) {
-    leave(4);
+    if (!leftWin10) leave(4);
+    if (!leftWin10 && !stay && ChkGet_Win10.Checked()) {
+      Step = kWin10Page;
+      ShowPage(Step);
+      ShowHelp(255, false);
+      return;
+    }
     if (!ChkGet_Advtools.Checked() && !stay) ++Step;
   }
   if (Step == 5) leave(5);
@@ -216,7 +244,16 @@ void FrmCDBuild::CmdBack_Click() {
     CmdFinish.Visible = false;
   }
   if (Step == 1) CmdBack.Enabled = false;
+  // Back from the Windows 10/11 page goes where Back from page 5 would.
+  const bool fromWin10 = Step == kWin10Page;
+  if (fromWin10) Step = 5;
   if (Step == 6 && !ChkGet_Advtools.Checked()) --Step;
+  if (Step == 5 && !fromWin10 && ChkGet_Win10.Checked()) {
+    Step = kWin10Page;
+    ShowPage(Step);
+    ShowHelp(255, false);
+    return;
+  }
   if (Step == 5 && !ChkGet_Win9x.Checked()) --Step;
   if (Step == 4 && !ChkGet_Win2k.Checked()) --Step;
   if (Step == 3 && !ChkGet_Win2k.Checked()) --Step;
@@ -283,6 +320,54 @@ FrmWin2KInfo& FrmCDBuild::CmdSetWin2KInfo_Click() {
   FrmWin2KInfo& dialog = Win2KInfo();
   dialog.Show();
   return dialog;
+}
+
+FrmWin10Info& FrmCDBuild::CmdSetWin10Info_Click() {
+  win10_->Show();
+  return *win10_;
+}
+
+void FrmCDBuild::CmdBrw_Win10Loc_Click() {
+  if (!BrowseFolderInto(TxtWin10_Loc, "Select Windows 10/11 Location").empty()) TxtWin10_Loc_Change();
+}
+
+void FrmCDBuild::CmdBrw_Win10Iso_Click() {
+  const std::string chosen = prompter_.OpenFileDialog("Select the Windows 10/11 ISO image",
+                                                      {FileFilter{"CDROM Image (*.iso)", "*.iso"}}, TxtWin10_Loc.Text);
+  if (chosen.empty()) return;
+  TxtWin10_Loc.Text = chosen;
+  TxtWin10_Loc_Change();
+}
+
+void FrmCDBuild::TxtWin10_Loc_Change() {
+  const std::string source = Trim(TxtWin10_Loc.Text);
+  if (source.empty()) {
+    LblWin10OSVer.Caption.clear();
+    win10_->SetEditions({});
+    return;
+  }
+  const Win10Medium medium = ReadWin10Medium(launcher_, source);
+  LblWin10OSVer.Caption = Win10MediumCaption(medium);
+  std::vector<std::string> names;
+  names.reserve(medium.editions.size());
+  for (const WimImage& e : medium.editions) names.push_back(e.name);
+  win10_->SetEditions(names);
+}
+
+void FrmCDBuild::ShowWin10Answers() {
+  const kiv::Win10Info a = win10_->Record();
+  std::string line;
+  auto add = [&line](bool on, const std::string& what) {
+    if (on) line += (line.empty() ? "" : "; ") + what;
+  };
+  add(!Trim(a.Edition).empty(), Trim(a.Edition));
+  add(HasProductKey(a.ProductKey), "product key");
+  add(!Trim(a.LocalAccount).empty(), "local account \"" + Trim(a.LocalAccount) + "\"");
+  add(a.SkipHardwareChecks != 0, "no TPM/Secure Boot/RAM checks");
+  add(a.NoOnlineAccount != 0, "no Microsoft account");
+  add(a.SkipPrivacy != 0, "no privacy questions");
+  add(a.NoAutoEncryption != 0, "no automatic BitLocker");
+  LblWin10Answers.Caption = line.empty() ? "No answers: Setup asks everything." : "Answers: " + line + ".";
 }
 
 FrmWin9xInfo& FrmCDBuild::CmdSetWin9xInfo_Click() {

@@ -1,6 +1,7 @@
 #pragma once
-// The CD builder's main window as a model: eleven stacked pages (0-8 the
-// wizard, 10 the build progress, 9 its result), the picture strip, and the
+// The CD builder's main window as a model: twelve stacked pages (0-8 the
+// wizard, 10 the build progress, 9 its result, 11 the Windows 10/11 setup
+// page that the wizard shows after page 4), the picture strip, and the
 // Help/Cancel/Back/Next/Finish buttons. Every control's caption, value and
 // enabled/visible state lives here; a view mirrors it and forwards clicks.
 #include <array>
@@ -12,9 +13,11 @@
 
 #include "cdtool/build/build_outcome.h"
 #include "cdtool/build/windows_medium.h"
+#include "cdtool/settings/page_checks.h"
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/build_pages.h"
 #include "cdtool/wizard/form_controls.h"
+#include "cdtool/wizard/frm_win10_info.h"
 #include "cdtool/wizard/frm_win2k_info.h"
 #include "cdtool/wizard/frm_win9x_info.h"
 #include "common/build_context.h"
@@ -31,10 +34,11 @@ struct FormBuild;
 
 class FrmCDBuild {
  public:
-  static constexpr int kPageCount = 11;
+  static constexpr int kPageCount = 12;
   static constexpr int kLastWizardPage = 8;
   static constexpr int kFinishPage = 9;
   static constexpr int kProgressPage = 10;
+  static constexpr int kWin10Page = kiv::kWin10Page;
 
   // The build run starts its programs through the context's launcher; its
   // platform is also the clock and the random bytes of the build; its
@@ -97,6 +101,7 @@ class FrmCDBuild {
   CheckBox ChkSelectDrivers{"Accept default list of Network drivers", 1};
   CheckBox ChkGet_Win2k{"Microsoft Windows 2000/XP/2003 Setup Files", 1};
   CheckBox ChkGet_Win9x{"Microsoft Windows 98/98SE/Me Setup Files", 1};
+  CheckBox ChkGet_Win10{"Microsoft Windows 10/11 Setup Files", 0};
   CheckBox ChkGet_Advtools{"Advanced Tools", 0};
   CheckBox ChkGet_LinuxRescue{"Linux rescue system (Debian)", 1};
   // Where its packages come from (kivcd.ini or --set only; no control shows
@@ -181,6 +186,20 @@ class FrmCDBuild {
   Label Label123{"  Ready to create ISO file"};
   TextBox TxtSummery;  // read-only, multi-line
 
+  // ---- page 11 (Windows 10/11, after page 4): the medium and its answers
+  Label LblWin10Head{"  Add Windows 10/11 Setup"};
+  Label LblWin10Loc{"Location of Windows Setup Files"};
+  Label LblWin10Hint{"A Windows 10 or 11 ISO image, or the folder of its files (a copy, or the DVD)"};
+  TextBox TxtWin10_Loc;
+  Button CmdBrw_Win10Loc{"Browse ..."};
+  Button CmdBrw_Win10Iso{"ISO Image ..."};
+  Label LblWin10Type{"Type:"};
+  Label LblWin10OSVer;
+  Label FraWin10Info{" Customize Installation Info : "};
+  Button CmdSetWin10Info{"Set Windows Installation Info..."};
+  // What the answers do, in a line (the dialog holds them).
+  Label LblWin10Answers;
+
   // ---- page 9 (result of the build run)
   Label& LblFinish = page9.LblFinish;
   Label& LblAbort = page9.LblAbort;
@@ -216,6 +235,9 @@ class FrmCDBuild {
   FrmWin2KInfo& Win2KInfo();
   bool Win9xInfoLoaded() const { return win9x_ && win9x_->Loaded(); }
   bool Win2KInfoLoaded() const { return win2k_ && win2k_->Loaded(); }
+  // Always there: its answers are the session's [Win10_Info].
+  FrmWin10Info& Win10Info() { return *win10_; }
+  const FrmWin10Info& Win10Info() const { return *win10_; }
 
   // The button Enter presses: Finish where it is the way on (the summary
   // and finish pages), otherwise Next; none while a build runs.
@@ -271,6 +293,15 @@ class FrmCDBuild {
   // Load and show the dialog (the view runs it modally, then calls its OK/Cancel).
   FrmWin2KInfo& CmdSetWin2KInfo_Click();
   FrmWin9xInfo& CmdSetWin9xInfo_Click();
+  FrmWin10Info& CmdSetWin10Info_Click();
+  // The medium's folder (Browse ...) or its ISO image (ISO Image ...).
+  void CmdBrw_Win10Loc_Click();
+  void CmdBrw_Win10Iso_Click();
+  // The Windows 10/11 source box's text has changed: the medium is read
+  // again (its type beside "Type:", its editions for the dialog).
+  void TxtWin10_Loc_Change();
+  // The answers' line of the page, after the dialog.
+  void ShowWin10Answers();
   void LblLink_Home_Click();
   void LblLink_Tools_Click();
   void LblLink_BootMenu_Click();
@@ -361,6 +392,7 @@ class FrmCDBuild {
   ProcessLauncher& launcher_;
   std::unique_ptr<FrmWin9xInfo> win9x_;
   std::unique_ptr<FrmWin2KInfo> win2k_;
+  std::unique_ptr<FrmWin10Info> win10_;
   bool writeFailureReported_ = false;
   SessionSettings savedControls_;  // ComparableSettings of the controls
   std::optional<kiv::Win2KInfo> savedWin2K_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "cdtool/build/iso_step.h"
+#include "cdtool/settings/page_checks.h"
 #include "cdtool/wizard/form_build.h"
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/desktop_open.h"
@@ -149,7 +150,8 @@ int FrmCDBuild::PageToFix(int step) {
 }
 
 void FrmCDBuild::ReturnToFix() {
-  const int page = PageToFix(Outcome().step);
+  // Step 2's Windows 10/11 part is set on a page of its own.
+  const int page = Outcome().windows10 ? kWin10Page : PageToFix(Outcome().step);
   ActiveBuild.reset();
   // Fresh progress and finish pages, run flags cleared (the controls keep
   // their places: the view is bound to them; the headlines their style).

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cdtool/settings/page_checks.h"
+#include "cdtool/settings/session_defaults.h"
 #include "cdtool/settings/session_settings.h"
 #include "cdtool/wizard/frm_cd_build.h"
 #include "common/file_ops.h"
@@ -26,6 +27,7 @@ void ForEachBoundControl(Form& f, Settings& s, Visit&& visit) {
   visit(f.ChkGet_Win2k, s.Main.Windows2K);
   visit(f.ChkGet_Win9x, s.Main.Windows9x);
   visit(f.ChkGet_Advtools, s.Main.AdvancedTools);
+  visit(f.ChkGet_Win10, s.Main.Windows10);
   visit(f.ChkGet_LinuxRescue, s.Main.LinuxRescue);
   visit(f.TxtISOLoc, s.Main.ISOLocation);
   visit(f.ChkCleanSession, s.Main.CleanSession);
@@ -37,6 +39,7 @@ void ForEachBoundControl(Form& f, Settings& s, Visit&& visit) {
   visit(f.ChkWin2KInfo_Unattend, s.Win2K_Info.In_Unattend);
   visit(f.ChkDelTree_Lang, s.Win2K_Info.DelLangFiles);
   visit(f.TxtWin9x_Loc, s.Win9x_Info.SourceDir);
+  visit(f.TxtWin10_Loc, s.Win10_Info.SourceDir);
   visit(f.ChkWin9xInfo_MSBatch, s.Win9x_Info.In_MSBATCH);
   visit(f.ChkWin9xInfo_Assis, s.Win9x_Info.In_SetupWin);
   visit(f.ChkKivUtils, s.Locations.kivUtils);
@@ -61,6 +64,10 @@ void FrmCDBuild::ApplySettings(const SessionSettings& s) {
   LinuxRescueMirror = s.LinuxRescue.Mirror;
   // The source's type is identified as when it is typed.
   Txt_i386_Loc_Change();
+  // The Windows 10/11 answers are no dialog's to load: the settings hold them.
+  win10_->SetRecord(s.Win10_Info);
+  TxtWin10_Loc_Change();
+  ShowWin10Answers();
   TxtSP_exe.Text = s.Win2K_Info.SP_exe;
   // No key of its own: an empty service-pack path means integration was off.
   if (TxtSP_exe.Text.empty()) SetCheck(ChkSlipstream, 0);
@@ -84,6 +91,7 @@ SessionSettings FrmCDBuild::ControlSettings() const {
   };
   ForEachBoundControl(*this, s, Save{});
   s.LinuxRescue.Mirror = LinuxRescueMirror;
+  static_cast<kiv::Win10Info&>(s.Win10_Info) = win10_->Record();
   // Service-pack integration off is stored as an empty path.
   s.Win2K_Info.SP_exe = ChkSlipstream.Checked() ? TxtSP_exe.Text : std::string();
   NormaliseSettings(s);
@@ -96,6 +104,8 @@ BootPassword FrmCDBuild::Password() const {
 
 void FrmCDBuild::ReadKivCDINI() {
   SessionSettings s = ReadKivCdIni(SettingsPath());
+  // A file from before the Windows 10/11 answers: theirs are a first run's.
+  if (!StoresSection(SettingsPath(), "Win10_Info")) s.Win10_Info = DefaultWin10Answers(environment);
   NormaliseSettings(s);
   ApplySettings(s);
   // The loaded Windows 98/Me answers are the ones bootsmith's modules get.
@@ -131,8 +141,8 @@ void FrmCDBuild::RememberSavedSettings() {
 SessionSettings FrmCDBuild::ComparableSettings(SessionSettings settings) const {
   // The defaults leaving each page would fill in, filled in now: a box Next
   // has filled equals the empty box it was.
-  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked()};
-  for (int page = kFirstCheckedPage; page <= kLastCheckedPage; ++page) FillPageDefaults(page, settings, context);
+  const PageContext context{programFolder_, FirstCdRom(), ChkSlipstream.Checked(), &launcher_};
+  for (int page : kCheckedPages) FillPageDefaults(page, settings, context);
   return settings;
 }
 

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <thread>
 
+#include "cdtool/win10/windows_region.h"
 #include "common/ini_file.h"
 #include "testsupport/cdtool_test_support.h"
 #include "testsupport/run_program.h"
@@ -26,6 +27,7 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
       "CleanSession   = 0\r\n"
       "OptimizeISO    = 0\r\n"
       "LinuxRescue    = 1\r\n"
+      "Windows10      = 0\r\n"
       "\r\n"
       "[LinuxRescue]\r\n"
       "Mirror         = \"\"\r\n"
@@ -60,6 +62,26 @@ TEST_F(SettingsTest, DefaultsWrittenByteExact) {
       "ProductKey     = \"----\"\r\n"
       "ComputerName   = \"kivPC\"\r\n"
       "Workgroup      = \"VANTO_LTD\"\r\n"
+      "\r\n"
+      // The options people want on; this machine's time zone and locale.
+      "[Win10_Info]\r\n"
+      "SourceDir      = \"\"\r\n"
+      "Edition        = \"\"\r\n"
+      "ProductKey     = \"----\"\r\n"
+      "ComputerName   = \"\"\r\n"
+      "OwnerName      = \"\"\r\n"
+      "Organization   = \"\"\r\n"
+      "LocalAccount   = \"\"\r\n"
+      "SkipHardwareChecks= 1\r\n"
+      "NoOnlineAccount= 1\r\n"
+      "SkipPrivacy    = 1\r\n"
+      "NoAutoEncryption= 1\r\n"
+      "TimeZone       = \"" +
+      MachineWindowsTimeZone(Environment()) +
+      "\"\r\n"
+      "Locale         = \"" +
+      MachineWindowsLocale(Environment()) +
+      "\"\r\n"
       "\r\n"
       "[Locations]\r\n"
       "kivUtils       = \"1\"\r\n"

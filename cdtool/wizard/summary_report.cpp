@@ -50,7 +50,8 @@ std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
        {"kiv Boot Disks (kiv Software - kiv Net) :  " + Bool(ChkGet_kivdisks),
         "Microsoft Windows 2000/XP/2003 Setup Files :  " + Bool(ChkGet_Win2k),
         "Microsoft Windows 98/98SE/Me Setup Files :  " + Bool(ChkGet_Win9x),
-        "Advanced Tools :  " + Bool(ChkGet_Advtools), "Linux rescue system (Debian) :  " + Bool(ChkGet_LinuxRescue)}});
+        "Microsoft Windows 10/11 Setup Files :  " + Bool(ChkGet_Win10), "Advanced Tools :  " + Bool(ChkGet_Advtools),
+        "Linux rescue system (Debian) :  " + Bool(ChkGet_LinuxRescue)}});
   sections.push_back({"[ISO File Options]",
                       {"Save the generated ISO file to :  " + Trim(TxtISOLoc.Text),
                        "Clean Session's temporary files after completing :  " + Bool(ChkCleanSession),
@@ -71,6 +72,12 @@ std::string FrmCDBuild::GenerateSummery(const std::tm& now) const {
                         {"Location of Windows Setup Files :  " + QuotedText(TxtWin9x_Loc.Text),
                          "Store this info in the kiv Setup Assistant :  " + Bool(ChkWin9xInfo_Assis),
                          "Store this info in the Windows Installation :  " + Bool(ChkWin9xInfo_MSBatch)}});
+  if (ChkGet_Win10.Checked())
+    sections.push_back(
+        {"[Windows 10/11 Details]",
+         {"Location of Windows Setup Files :  " + QuotedText(TxtWin10_Loc.Text), "Type :  " + LblWin10OSVer.Caption,
+          "Store this info in the Windows 10/11 Installation :  " +
+              std::string(HasWin10Answers(Win10Info().Record()) ? "True" : "False")}});
   if (ChkGet_Advtools.Checked())
     sections.push_back({"[Advanced Tools]",
                         {"ERD Commander 2002/2003 Location :  " + QuotedText(TxtERDC.Text),

@@ -35,6 +35,7 @@ TEST_F(SummaryTest, OnlyBootDisksExactText) {
       "kiv Boot Disks (kiv Software - kiv Net) :  True\r\n"
       "Microsoft Windows 2000/XP/2003 Setup Files :  False\r\n"
       "Microsoft Windows 98/98SE/Me Setup Files :  False\r\n"
+      "Microsoft Windows 10/11 Setup Files :  False\r\n"
       "Advanced Tools :  False\r\n"
       "Linux rescue system (Debian) :  False\r\n"
       "\r\n"

@@ -221,8 +221,8 @@ sector)
   pf=$(fresh sector)
   nasm -f bin -I"$here/" -I"$src/data/boot/" -o "$pf/files/kivcd/boot/images/probe.bin" "$here/cd_probe.asm"
   # The probe's entry last, where the stick's menu shows it without
-  # scrolling: the Linux rescue entries are left out of this menu.
-  edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action20_Text="CD probe"\r\nSet Action20_Macro="Probe"\r\nSet DefaultAction=20/; s/^Set DefaultAction=1\r$//; s/^Set Action1[23]_Macro=.*\r$//'
+  # scrolling: the Linux rescue and Windows 10/11 entries are left out of this menu.
+  edit_script "$pf" 's/^Set Action11_Macro="RunHdt"/&\r\nSet Action20_Text="CD probe"\r\nSet Action20_Macro="Probe"\r\nSet DefaultAction=20/; s/^Set DefaultAction=1\r$//; s/^Set Action1[234]_Macro=.*\r$//'
   printf ':Probe\r\n  RequireFile "\\boot\\images\\probe.bin"\r\n  BootSector "\\boot\\images\\probe.bin"\r\n  End\r\n' \
     >> "$pf/files/kivcd/boot/scripts/main.cds"
   edit_script "$pf" 's/^Set MenuTimeout=30/Set MenuTimeout=1/'

@@ -62,7 +62,7 @@ if ! xorriso -indev "$iso" -report_el_torito plain 2>/dev/null | grep -q "UEFI";
     || { cat "$work/xorriso.log"; fail "mastering the tree with xorriso failed"; }
 fi
 
-menu=("expect=DOS floppies and Windows setup need BIOS mode" "expect=Boot from the first hard disk"
+menu=("expect=DOS floppies and XP/98 setup need BIOS mode" "expect=Boot from the first hard disk"
       "expect=Firmware setup" "expect=Reboot" "expect=Power off" "expect=automatically in")
 [ -f "$tree/boot/tools/memtest86+x64.efi" ] && menu=("expect=Memory test (memtest86+, UEFI)" "${menu[@]}")
 # The time-out starts the hard disk, which asks for the CD's password first.

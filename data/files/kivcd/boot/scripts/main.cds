@@ -61,6 +61,8 @@ Set Action12_Text="Linux rescue system"
 Set Action12_Macro="BootLinuxRescue"
 Set Action13_Text="Linux rescue system, copied into memory (the CD can be removed)"
 Set Action13_Macro="BootLinuxRescueToRam"
+Set Action14_Text="Windows 10/11 Setup"
+Set Action14_Macro="BootWin10Setup"
 
 # ---- Macros ------------------------------------------------------------------
 :BootKivStart
@@ -81,6 +83,15 @@ Set Action13_Macro="BootLinuxRescueToRam"
 :BootWinNTSetup
   RequireFolder "\I386"
   BootSector "\boot\images\w2ksect.bin"
+  End
+
+# Windows 10/11 Setup from the user's own medium, which the CD builder puts
+# into \win10: in BIOS mode its etfsboot.com, in UEFI mode (BootEfi, the UEFI
+# menu's command) its bootx64.efi.
+:BootWin10Setup
+  RequireFolder "\win10"
+  BootSector "\win10\boot\etfsboot.com"
+  BootEfi "\win10\efi\boot\bootx64.efi"
   End
 
 :BootKivWin
