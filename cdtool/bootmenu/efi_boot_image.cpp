@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "cdtool/build/tree_dates.h"
@@ -46,8 +47,20 @@ std::string Build(ProcessLauncher& tools, const std::vector<ImageFile>& files, c
   for (const std::string& a : SerialArgs(epoch)) format.push_back(a);
   format.push_back("::");
   if (std::string e = Run(tools, format); !e.empty()) return e;
-  if (std::string e = Run(tools, {"mmd", "-i", image, "::/EFI", "::/EFI/BOOT", "::/boot", "::/boot/grub"}); !e.empty())
-    return e;
+  // The folders come from an empty tree of the same shape, copied with its
+  // dates: mmd would date them by the clock, so two reproducible builds a
+  // few seconds apart would differ in the folders' entries.
+  const std::string folders = image + ".folders";
+  std::error_code ec;
+  std::filesystem::remove_all(folders, ec);
+  std::string why;
+  for (const char* sub : {"/EFI/BOOT", "/boot/grub"})
+    if (!std::filesystem::create_directories(folders + sub, ec) && ec)
+      why = "cannot make the folder " + folders + sub + ": " + ec.message();
+  if (why.empty() && epoch) why = ClampTreeDates(folders, *epoch);
+  if (why.empty()) why = Run(tools, {"mcopy", "-s", "-m", "-i", image, folders + "/EFI", folders + "/boot", "::"});
+  std::filesystem::remove_all(folders, ec);
+  if (!why.empty()) return why;
   for (const ImageFile& f : files)
     if (std::string e = Run(tools, {"mcopy", "-i", image, "-m", f.from, "::" + f.to}); !e.empty()) return e;
   // Everything must be there, under the names firmware and GRUB look for.
